@@ -1,0 +1,287 @@
+#include "console/substitute_host.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "host/control_descriptor.h"
+#include "host/host_services.h"
+#include "host/list_item.h"
+
+namespace host {
+namespace {
+
+std::mutex g_lock;
+std::vector<std::string> g_calls;
+std::map<uint16_t, HWND> g_screens;
+std::deque<std::array<uintptr_t, kDescriptorWords>> g_descriptors;
+HANDLE g_log_file = nullptr;
+HWND g_main_window = nullptr;
+const char kProgramPath[] = "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE";
+
+void log_call(const std::string& line) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_calls.push_back(line);
+}
+
+HGLOBAL WINAPI host_allocate(UINT flags, SIZE_T bytes) { return GlobalAlloc(flags, bytes); }
+HGLOBAL WINAPI host_free(HGLOBAL block) { return GlobalFree(block); }
+
+uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM position, const char* text,
+                                  int image, int, uintptr_t, uintptr_t*, void* record, uintptr_t) {
+  log_call(std::string("host_insert_item text=") + (text ? text : "") + " image=" + std::to_string(image));
+  // The host keeps its own copy of the row's record as the item data.
+  void* copy = GlobalAlloc(GMEM_ZEROINIT, kListItemBytes);
+  if (copy && record) std::memcpy(copy, record, kListItemBytes);
+  TVINSERTSTRUCTA insert = {};
+  insert.hParent = parent ? parent : TVI_ROOT;
+  insert.hInsertAfter = position;
+  insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+  insert.item.pszText = const_cast<char*>(text);
+  insert.item.iImage = insert.item.iSelectedImage = image;
+  insert.item.lParam = reinterpret_cast<LPARAM>(copy);
+  return static_cast<uintptr_t>(SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+DWORD WINAPI host_get_list_row(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
+                               char* text, DWORD, DWORD, int) {
+  log_call("host_get_list_row row=" + std::to_string(row));
+  char buffer[512] = {};
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE | LVIF_STATE;
+  item.iItem = row;
+  item.stateMask = 0xFF;
+  item.pszText = buffer;
+  item.cchTextMax = sizeof buffer;
+  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+  if (param) *param = static_cast<uintptr_t>(item.lParam);
+  if (image) *image = static_cast<uintptr_t>(item.iImage);
+  if (state) *state = item.state;
+  if (text) std::strcpy(text, buffer);
+  return 1;
+}
+
+// Finds a control of this library on a screen by its identifier.
+HWND find_field(HWND screen, DWORD module, DWORD control_id) {
+  HWND first = GetNextDlgTabItem(screen, nullptr, FALSE);
+  for (HWND control = first; control != nullptr;) {
+    const uintptr_t* d = descriptor_of(control);
+    int word = d ? descriptor_module_word(descriptor_kind(d)) : -1;
+    if (word >= 0 && d[word] == module && descriptor_identifier(d) == control_id) return control;
+    control = GetNextDlgTabItem(screen, control, FALSE);
+    if (control == first) break;
+  }
+  return nullptr;
+}
+
+DWORD WINAPI host_get_field(HWND screen, DWORD module, DWORD control_id, char* buffer, DWORD size,
+                            uintptr_t, uintptr_t, uintptr_t, DWORD* dialog_item, uintptr_t) {
+  log_call("host_get_field id=" + std::to_string(control_id));
+  if (buffer && size) buffer[0] = '\0';
+  HWND field = find_field(screen, module, control_id);
+  if (!field) return 0;
+  if (buffer && size) GetWindowTextA(field, buffer, static_cast<int>(size));
+  if (dialog_item) *dialog_item = static_cast<DWORD>(GetDlgCtrlID(field));
+  return 1;
+}
+
+DWORD WINAPI host_get_field_value(HWND screen, DWORD module, DWORD control_id, DWORD* value) {
+  log_call("host_get_field_value id=" + std::to_string(control_id));
+  HWND field = find_field(screen, module, control_id);
+  if (value) *value = field ? static_cast<DWORD>(SendMessageA(field, BM_GETCHECK, 0, 0)) : 0;
+  return field != nullptr;
+}
+
+void WINAPI host_item_record_changed(HWND, uintptr_t, void*) { log_call("host_item_record_changed"); }
+
+DWORD WINAPI host_refresh_control(HWND, DWORD item, DWORD) {
+  log_call("host_refresh_control item=" + std::to_string(item));
+  return 1;
+}
+
+DWORD WINAPI host_request(DWORD magic, DWORD, uintptr_t** out, DWORD, DWORD code, DWORD flag) {
+  log_call("host_request code=" + std::to_string(code) + " flag=" + std::to_string(flag));
+  static uintptr_t memory_pair[3] = {kMemoryPairMarker, reinterpret_cast<uintptr_t>(&host_allocate),
+                                     reinterpret_cast<uintptr_t>(&host_free)};
+  if (magic != kHostRequestMagic) return 0;
+  if (code == kHostRequestTables && flag == kHostTablesMemoryPair && out) {
+    *out = memory_pair;
+    return 1;
+  }
+  return code == kHostRequestEndOfUnattendedRun;
+}
+
+void WINAPI host_pump_messages() {}
+
+void WINAPI host_window_command(HWND, uintptr_t value) {
+  log_call("host_window_command value=" + std::to_string(value));
+}
+
+HWND WINAPI host_screen_window(DWORD key) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  auto it = g_screens.find(static_cast<uint16_t>(key & 0xFFFF));
+  return it == g_screens.end() ? nullptr : it->second;
+}
+
+// Rewrites a decimal number with thousands separators, in place.
+void WINAPI host_format_number(char* buffer) {
+  if (!buffer) return;
+  std::string digits = buffer, sign;
+  if (!digits.empty() && digits[0] == '-') { sign = "-"; digits.erase(0, 1); }
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return;
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  std::strcpy(buffer, (sign + out).c_str());
+}
+
+}  // namespace
+
+const std::vector<std::string>& export_names() {
+  static const std::vector<std::string> names = {
+      "introduction_in", "establish_tables", "entry_point_button_services",
+      "entry_point_list_services", "entry_point_text_services", "entry_point_edit_services",
+      "change_edit_text_to_dropdown", "change_edit_text_to_datetime", "apply_rules_for_edit_text",
+      "check_if_text_to_be_displayed", "QVA_process_changes_for_edit_text",
+      "QVA_process_changes_for_checkbox", "alloc_memory_for_list", "memcpy_list_item",
+      "return_memcmp_item_data_ptr", "delete_list_item", "set_kill_dup_sort_flag",
+      "reindex_lv_kill_no_dups", "abort_searches", "entry_point_insert_list_images",
+      "QVA_is_valid_to_add", "treeview_right_click_popupmenu", "treeview_right_click_action",
+      "drag_drop_action", "entry_point_wm_draw_item"};
+  return names;
+}
+
+bool load_library(const std::string& path, Library* library, std::string* error) {
+  *library = Library{};
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    *error = std::string("cannot load the library: ") + dlerror();
+    return false;
+  }
+  library->handle = handle;
+  for (const std::string& name : export_names()) {
+    void* symbol = dlsym(handle, name.c_str());
+    if (!symbol) {
+      *error = "the library has no export " + name;
+      unload_library(library);
+      return false;
+    }
+    library->exports.emplace_back(name, symbol);
+  }
+  auto get = [&](const char* name) { return dlsym(handle, name); };
+  library->introduction_in = reinterpret_cast<decltype(library->introduction_in)>(get("introduction_in"));
+  library->establish_tables = reinterpret_cast<decltype(library->establish_tables)>(get("establish_tables"));
+  library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
+  library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
+  library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
+  return true;
+}
+
+void unload_library(Library* library) {
+  if (library->handle) dlclose(library->handle);
+  *library = Library{};
+}
+
+std::string library_beside_program() {
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "libqvmr7.so";
+  path[n] = '\0';
+  std::string dir(path);
+  return dir.substr(0, dir.rfind('/') + 1) + "libqvmr7.so";
+}
+
+ServiceTable make_service_table() {
+  ServiceTable t{};
+  auto slot = [&](HostEntry entry, auto fn) { t[entry] = reinterpret_cast<uintptr_t>(fn); };
+  slot(kHostInsertItem, &host_insert_item);
+  slot(kHostGetListRow, &host_get_list_row);
+  slot(kHostGetField, &host_get_field);
+  slot(kHostGetFieldValue, &host_get_field_value);
+  slot(kHostItemRecordChanged, &host_item_record_changed);
+  slot(kHostRefreshControl, &host_refresh_control);
+  slot(kHostRequest, &host_request);
+  slot(kHostPumpMessages, &host_pump_messages);
+  slot(kHostWindowCommand, &host_window_command);
+  slot(kHostScreenWindow, &host_screen_window);
+  slot(kHostFormatNumber, &host_format_number);
+  t[kHostUnattendedLogFile] = reinterpret_cast<uintptr_t>(&g_log_file);
+  if (!IsWindow(g_main_window))
+    g_main_window = CreateWindowExA(0, "VornixConsole", "VORNIX for Windows", WS_OVERLAPPED, 0, 0, 800,
+                                    600, nullptr, nullptr, nullptr, nullptr);
+  t[kHostMainWindow] = reinterpret_cast<uintptr_t>(g_main_window);
+  t[kHostProgramPath] = reinterpret_cast<uintptr_t>(kProgramPath);
+  return t;
+}
+
+HANDLE& unattended_log_file() { return g_log_file; }
+
+std::vector<std::string> service_calls() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_calls;
+}
+
+void clear_service_calls() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_calls.clear();
+}
+
+HWND create_screen(uint16_t key, const char* title) {
+  HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED | WS_VISIBLE, 0, 0, 800, 600,
+                                nullptr, nullptr, nullptr, nullptr);
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_screens[key] = screen;
+  return screen;
+}
+
+HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
+                 const ControlSpec& spec) {
+  HWND control = CreateWindowExA(0, class_name, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 100,
+                                 20, screen, reinterpret_cast<HMENU>(static_cast<intptr_t>(dialog_item)),
+                                 nullptr, nullptr);
+  std::lock_guard<std::mutex> guard(g_lock);
+  auto& d = g_descriptors.emplace_back();
+  d.fill(0);
+  d[kDescWordIdentifier] = spec.control_id;
+  d[kDescWordKind] = spec.kind;
+  int module_word = descriptor_module_word(spec.kind);
+  if (module_word >= 0) d[module_word] = spec.module;
+  // 16-bit words: the control's own dialog item, then the companion's key and item.
+  auto set_half = [&](int k, uint16_t value) {
+    uintptr_t shift = 16 * (k % 2);
+    d[k / 2] = (d[k / 2] & ~(uintptr_t{0xFFFF} << shift)) | (uintptr_t{value} << shift);
+  };
+  set_half(kDescHalfDialogItem, static_cast<uint16_t>(dialog_item));
+  bool list_view = spec.kind == kDescriptorListView;
+  set_half(list_view ? kDescHalfListCompanionKey : kDescHalfCompanionKey, spec.companion_key);
+  set_half(list_view ? kDescHalfListCompanionItem : kDescHalfCompanionItem, spec.companion_item);
+  SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d.data()));
+  return control;
+}
+
+uintptr_t* descriptor_of(HWND control) {
+  return reinterpret_cast<uintptr_t*>(GetWindowLongPtrA(control, GWLP_USERDATA));
+}
+
+void clear_screens() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_screens.clear();
+  g_descriptors.clear();
+  g_main_window = nullptr;
+}
+
+DWORD send_list_event(const Library& library, HWND control, DWORD control_id, uintptr_t parent_item) {
+  uintptr_t* d = descriptor_of(control);
+  DWORD id = control_id ? control_id : d ? descriptor_identifier(d) : 0;
+  return library.entry_point_list_services(control, 0, 0, id, 0, 0, d, 0, 0, parent_item, 0, 0, 0, 0);
+}
+
+}  // namespace host

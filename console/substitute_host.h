@@ -1,0 +1,76 @@
+// The substitute host console: loads the library, completes the handshake,
+// offers the host services table and keeps the screens whose controls carry
+// the library's control descriptors. The console program and the tests both
+// drive the library through it.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// The library's exports, looked up by name after loading.
+struct Library {
+  void* handle = nullptr;
+  DWORD(WINAPI* introduction_in)(DWORD*, DWORD*, DWORD*, DWORD*) = nullptr;
+  DWORD(WINAPI* establish_tables)(DWORD, const uintptr_t*) = nullptr;
+  DWORD(WINAPI* entry_point_button_services)(HWND, DWORD, uintptr_t*) = nullptr;
+  DWORD(WINAPI* entry_point_list_services)(HWND, uintptr_t, uintptr_t, DWORD, uintptr_t, uintptr_t,
+                                           uintptr_t*, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
+                                           uintptr_t, uintptr_t, uintptr_t) = nullptr;
+  DWORD(WINAPI* entry_point_text_services)(HWND, uintptr_t*, uintptr_t, uintptr_t, uintptr_t, DWORD,
+                                           char*, LONG*, uintptr_t, uintptr_t, uintptr_t, DWORD,
+                                           DWORD) = nullptr;
+  // Every export by name, for the ones called generically.
+  std::vector<std::pair<std::string, void*>> exports;
+};
+
+// The 25 exported names of the library, in the order of its export table.
+const std::vector<std::string>& export_names();
+
+// Loads the library from a path; on failure returns false with a one-line reason.
+bool load_library(const std::string& path, Library* library, std::string* error);
+// Unloads it (its process-detach clean-up runs).
+void unload_library(Library* library);
+// The path of libqvmr7.so beside the running program.
+std::string library_beside_program();
+
+// The host services table that the host hands to establish_tables.
+using ServiceTable = std::array<uintptr_t, 42>;
+ServiceTable make_service_table();
+// The host's unattended log file handle, which the table points at (null: none).
+HANDLE& unattended_log_file();
+
+// A line per host service call ("host_refresh_control item=0"), oldest first.
+std::vector<std::string> service_calls();
+void clear_service_calls();
+
+// Control descriptors that the host keeps for the library's controls.
+struct ControlSpec {
+  uint32_t control_id = 0;
+  uint32_t kind = 0;             // descriptor kind (2 push button, 7 list view, ...)
+  uint16_t companion_key = 0;    // screen key of the companion control
+  uint16_t companion_item = 0;   // its dialog item number
+  uint32_t module = 7;           // module number written at the kind's position
+};
+
+// Screens: windows registered under a 16-bit window key.
+HWND create_screen(uint16_t key, const char* title);
+// Adds a control with its descriptor in the window's user data.
+HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
+                 const ControlSpec& spec);
+uintptr_t* descriptor_of(HWND control);
+// Drops every screen and descriptor (the windows themselves go with ui::reset).
+void clear_screens();
+
+// Calls the list entry point as the host does for an event of a control: with
+// the control's own identifier, or another one (a tree node's), and the parent
+// item of the tree as tenth argument.
+DWORD send_list_event(const Library& library, HWND control, DWORD control_id = 0,
+                      uintptr_t parent_item = 0);
+
+}  // namespace host

@@ -1,0 +1,97 @@
+// Finding controls on the host's screens: companions, selected rows, the
+// control lookup walk and the current server.
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/text.h"
+
+namespace {
+
+// Visits the controls of a screen in tab order, each once; stops when visit says so.
+template <typename Visit>
+void walk_controls(HWND screen, Visit visit) {
+  SetLastError(0);
+  HWND first = GetNextDlgTabItem(screen, nullptr, FALSE);
+  if (first == nullptr || GetLastError() != 0) return;
+  HWND control = first;
+  do {
+    if (!visit(control)) return;
+    SetLastError(0);
+    control = GetNextDlgTabItem(screen, control, FALSE);
+  } while (control != nullptr && control != first && GetLastError() == 0);
+}
+
+}  // namespace
+
+HWND companion_window(const uintptr_t* descriptor) {
+  if (descriptor == nullptr) return nullptr;
+  int key_half, item_half;
+  switch (descriptor_kind(descriptor)) {
+    case kDescriptorPushButton:
+    case kDescriptorKind4:
+      key_half = kDescHalfCompanionKey;
+      item_half = kDescHalfCompanionItem;
+      break;
+    case kDescriptorListView:
+      key_half = kDescHalfListCompanionKey;
+      item_half = kDescHalfListCompanionItem;
+      break;
+    default:
+      return nullptr;
+  }
+  auto screen_window = host_service<HostScreenWindowFn>(kHostScreenWindow);
+  if (screen_window == nullptr) return nullptr;
+  HWND screen = screen_window(descriptor_half(descriptor, key_half));
+  return screen ? GetDlgItem(screen, descriptor_half(descriptor, item_half)) : nullptr;
+}
+
+int selected_row_number(HWND list) {
+  char class_name[32] = {};
+  if (list == nullptr || GetClassNameA(list, class_name, sizeof class_name) == 0 ||
+      !equal_ignoring_case(class_name, "SysListView32"))
+    return 0;
+  return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) + 1;
+}
+
+int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
+  int found = 0;
+  walk_controls(screen, [&](HWND control) {
+    const uintptr_t* d = control_descriptor_of(control);
+    if (d != nullptr && descriptor_module(d) == module && descriptor_identifier(d) == control_id) {
+      found = GetDlgCtrlID(control);
+      return false;
+    }
+    return true;
+  });
+  return found;
+}
+
+void reset_change_counters(HWND screen) {
+  walk_controls(screen, [](HWND control) {
+    uintptr_t* d = control_descriptor_of(control);
+    if (d == nullptr) return true;
+    if (descriptor_kind(d) == kDescriptorEditField)
+      set_descriptor_word(d, kDescWordEditCounter, kChangeCounterRefresh);
+    else if (descriptor_kind(d) == kDescriptorCheckBox)
+      set_descriptor_word(d, kDescWordCheckBoxCounter, kChangeCounterRefresh);
+    return true;
+  });
+}
+
+CurrentServer current_server() {
+  CurrentServer server = {};
+  HWND list = g_library.main_server_list;
+  int row = IsWindow(list) ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+  if (row >= 0) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = server.name;
+    item.cchTextMax = 100;
+    if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
+      server.record = reinterpret_cast<BYTE*>(item.lParam);
+      return server;
+    }
+  }
+  copy_text(server.name, sizeof server.name, g_library.computer_name);
+  return server;
+}

@@ -1,0 +1,104 @@
+// Host boundary: library-wide state, start-up, message functions and the
+// helpers that the dispatching entry points share.
+#pragma once
+#include <cstdint>
+
+#include "host/control_descriptor.h"
+#include "host/host_services.h"
+#include "host/win32.h"
+
+// Results common to the exports.
+constexpr DWORD kResultNotInitialised = 4078;  // 0xFEE
+constexpr DWORD kResultNotHandled = 4061;      // 0xFDD
+
+constexpr uint32_t kInterfaceVersion = 6;
+constexpr uint32_t kSearchCancelStop = 17;
+
+typedef LONG(WINAPI* RegDeleteKeyExAFn)(HKEY, LPCSTR, REGSAM, DWORD);
+typedef BOOL(WINAPI* GetComputerNameExWFn)(COMPUTER_NAME_FORMAT, LPWSTR, LPDWORD);
+typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
+
+struct LibraryState {
+  volatile DWORD initialised;
+  DWORD com_initialised;
+  volatile DWORD shutdown;
+  volatile DWORD store_frozen;
+  volatile DWORD search_cancel;
+  volatile DWORD image_list_ready;
+  HINSTANCE instance;
+
+  MemoryAllocateFn allocate;
+  MemoryFreeFn free_block;
+
+  char computer_name[100];
+  char ipv4_text[16];
+  char system_directory[500];
+  char start_directory[1024];
+  char host_program[MAX_PATH];
+  char console_user[512];
+  char current_item_name[100];
+  DWORD registry_view;  // 0 or KEY_WOW64_64KEY
+
+  RegDeleteKeyExAFn reg_delete_key_ex;
+  GetComputerNameExWFn get_computer_name_ex;
+  SetWindowThemeFn set_window_theme;
+
+  TIME_ZONE_INFORMATION time_zone;
+  LONG utc_offset;        // seconds to add to local time to get UTC
+  DWORD daylight;
+  LONG first_utc_offset;  // the first offset ever computed
+  LONG daylight_bias_seconds;
+  DWORD daylight_rule;
+
+  volatile DWORD quiet_mode;
+  DWORD styled_dialog_mode;
+  DWORD sibling_mode;
+
+  HWND main_server_list;
+  HWND main_server_screen;     // the parent that receives the list's notifications
+  WNDPROC main_screen_proc;    // its procedure before the guard took it over
+};
+
+extern LibraryState g_library;
+
+// Start-up and time.
+void refresh_time_zone();
+int call_get_computer_name_ex(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size);
+
+// Memory from the memory pair.
+void* allocate_block(UINT flags, SIZE_T bytes);
+void free_block(void* block);
+
+// Message functions. A null title means the library title.
+const char* library_title();
+void show_message(HWND owner, const char* text, const char* title, UINT flags);
+
+// The background prompt: a dialog with a text and two buttons, run on its own
+// thread. done becomes 1 when it has closed; chosen is 1 or 2 for the button pressed.
+struct BackgroundPrompt {
+  volatile BYTE done;
+  volatile DWORD chosen;
+  char title[100];
+  char text[1000];
+  char buttons[2][40];
+};
+void start_background_prompt(BackgroundPrompt* prompt);
+
+// Controls of a screen.
+HWND companion_window(const uintptr_t* descriptor);
+int selected_row_number(HWND list);
+// The dialog item number of the control with this module and identifier (0 when none).
+int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
+// Sets the change counters of every edit field and check box of a screen to the refresh value.
+void reset_change_counters(HWND screen);
+
+// The current server: the selected row of the main server list, or this computer.
+struct CurrentServer {
+  char name[101];
+  BYTE* record;  // the row's list item record; null when no row is selected
+};
+CurrentServer current_server();
+
+// The unsaved-changes guard of the main server list.
+void watch_main_server_list(HWND list);
+void release_main_server_list();

@@ -1,0 +1,67 @@
+// The host services table: the host console's functions and values, handed
+// to establish_tables. Entry n is slot n of an array of uintptr_t (byte 4n in
+// the 32-bit DLL). The library keeps its own copy.
+#pragma once
+#include <cstdint>
+
+#include "host/win32.h"
+
+enum HostEntry : int {
+  kHostInsertItem = 1,
+  kHostGetListRow = 2,
+  kHostGetField = 3,
+  kHostGetFieldValue = 4,
+  kHostItemRecordChanged = 6,
+  kHostRefreshControl = 7,
+  kHostRequest = 11,
+  kHostPumpMessages = 12,
+  kHostWindowCommand = 13,
+  kHostSetDateField = 14,
+  kHostGetDateField = 15,
+  kHostFindItem = 16,
+  kHostScreenWindow = 17,
+  kHostListLookup = 19,
+  kHostInsertItemEx = 20,
+  kHostFormatNumber = 21,
+  kHostOpenProgressWindow = 25,
+  kHostShowStatusLine = 26,
+  kHostListValue = 27,
+  kHostLoadFileInto = 29,
+  kHostAddValueRow = 33,
+  kHostUnattendedLogFile = 34,
+  kHostUnattendedState = 35,
+  kHostMainWindow = 37,
+  kHostProgramPath = 39,
+  kHostLastEntry = 40,
+  kHostOpaqueValue = 41,  // the 4 bytes after entry 40, copied as they are
+  kHostTableSlots = 42,
+};
+
+// host_request: magic, codes and the answer that lends the memory pair.
+constexpr uint32_t kHostRequestMagic = 0x12345678;
+constexpr uint32_t kHostRequestTables = 0x5555;
+constexpr uint32_t kHostRequestEndOfUnattendedRun = 0x2222;
+constexpr uint32_t kHostTablesMemoryPair = 5;
+constexpr uint32_t kHostTablesPageTable = 0;
+constexpr uint32_t kMemoryPairMarker = 5000;
+
+typedef HGLOBAL(WINAPI* MemoryAllocateFn)(UINT flags, SIZE_T bytes);
+typedef HGLOBAL(WINAPI* MemoryFreeFn)(HGLOBAL block);
+
+typedef uintptr_t(WINAPI* HostInsertItemFn)(HWND window, HTREEITEM parent, HTREEITEM position,
+                                            const char* text, int image, int one,
+                                            uintptr_t passed_12, uintptr_t* descriptor,
+                                            void* event_record, uintptr_t passed_14);
+typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWORD zero);
+typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
+                                     DWORD code, DWORD flag);
+typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
+
+// The library's copy of the table (filled by establish_tables).
+extern uintptr_t g_host_services[kHostTableSlots];
+
+// A host service as a typed function pointer; null when the host gave none.
+template <typename Fn>
+inline Fn host_service(HostEntry entry) {
+  return reinterpret_cast<Fn>(g_host_services[entry]);
+}

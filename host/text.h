@@ -1,0 +1,33 @@
+// Text helpers for fixed 8-bit buffers: bounded copies and comparisons that
+// ignore case, as names, paths and keywords are compared throughout.
+#pragma once
+#include <cctype>
+#include <cstddef>
+#include <cstring>
+
+// Copies text into a buffer of `size` bytes, truncating; always terminated.
+inline void copy_text(char* out, size_t size, const char* text) {
+  if (size == 0) return;
+  size_t n = text ? strnlen(text, size - 1) : 0;
+  std::memcpy(out, text ? text : "", n);
+  out[n] = '\0';
+}
+
+inline bool equal_ignoring_case(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == *b;
+}
+
+inline bool contains_ignoring_case(const char* text, const char* piece) {
+  size_t n = std::strlen(piece);
+  for (const char* p = text;; ++p) {
+    size_t i = 0;
+    while (i < n && p[i] &&
+           std::tolower(static_cast<unsigned char>(p[i])) == std::tolower(static_cast<unsigned char>(piece[i])))
+      ++i;
+    if (i == n) return true;
+    if (*p == '\0') return false;
+  }
+}

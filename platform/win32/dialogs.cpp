@@ -1,0 +1,508 @@
+// Message boxes and modal dialogs, answered by the scripted user, and the
+// journal of everything they showed.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "win32/kernel_objects.h"
+#include "win32/modules.h"
+#include "win32/ui_internal.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+struct ScriptState {
+  std::mutex lock;
+  std::vector<ui::JournalEntry> journal;
+  std::deque<ui::Answer> answers;
+};
+
+ScriptState& script_state() {
+  static ScriptState state;
+  return state;
+}
+
+bool contains_ignoring_case(const std::string& haystack, const std::string& needle) {
+  if (needle.empty()) return true;
+  auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+  return it != haystack.end();
+}
+
+// Takes the first scripted answer that matches what is shown.
+bool take_answer(const std::string& template_name, const std::string& title, const std::string& text,
+                 ui::Answer* out) {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  for (auto it = s.answers.begin(); it != s.answers.end(); ++it) {
+    const std::string& m = it->match;
+    bool matches = m.empty() || strcasecmp(m.c_str(), template_name.c_str()) == 0 ||
+                   contains_ignoring_case(title, m) || contains_ignoring_case(text, m);
+    if (matches) {
+      *out = *it;
+      s.answers.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void record(ui::JournalEntry entry) {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.journal.push_back(std::move(entry));
+}
+
+std::string without_ampersands(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c != '&') out += c;
+  return out;
+}
+
+// ---- Dialog templates from the resource script -------------------------------
+
+struct ControlTemplate {
+  std::string class_name;
+  std::string text;
+  int id = 0;
+  DWORD style = 0;
+};
+
+struct DialogTemplate {
+  std::string caption;
+  DWORD style = 0;
+  std::vector<ControlTemplate> controls;
+};
+
+using Symbols = std::map<std::string, long>;
+
+const Symbols& style_symbols() {
+  static const Symbols symbols = {
+      {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD}, {"WS_VISIBLE", WS_VISIBLE},
+      {"WS_DISABLED", WS_DISABLED}, {"WS_CAPTION", WS_CAPTION}, {"WS_BORDER", WS_BORDER},
+      {"WS_SYSMENU", WS_SYSMENU}, {"WS_GROUP", WS_GROUP}, {"WS_TABSTOP", WS_TABSTOP},
+      {"WS_VSCROLL", WS_VSCROLL}, {"WS_HSCROLL", WS_HSCROLL}, {"DS_MODALFRAME", DS_MODALFRAME},
+      {"DS_SETFONT", DS_SETFONT}, {"DS_CENTER", DS_CENTER}, {"DS_3DLOOK", DS_3DLOOK},
+      {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
+      {"BS_OWNERDRAW", BS_OWNERDRAW}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX},
+      {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"ES_LEFT", ES_LEFT},
+      {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
+      {"ES_READONLY", ES_READONLY}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
+      {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", 0x0001},
+      {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", 0x0004}};
+  return symbols;
+}
+
+// Splits a resource script line into tokens: quoted strings (kept with their
+// quotes), words, numbers and the punctuation ",|".
+std::vector<std::string> tokenize(const std::string& line) {
+  std::vector<std::string> tokens;
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (std::isspace(static_cast<unsigned char>(c))) { ++i; continue; }
+    if (c == '/' && i + 1 < line.size() && line[i + 1] == '/') break;
+    if (c == '"') {
+      std::string token = "\"";
+      for (++i; i < line.size(); ++i) {
+        if (line[i] == '"' && i + 1 < line.size() && line[i + 1] == '"') { token += '"'; ++i; continue; }
+        if (line[i] == '"') { ++i; break; }
+        if (line[i] == '\\' && i + 1 < line.size()) {
+          char e = line[++i];
+          token += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
+          continue;
+        }
+        token += line[i];
+      }
+      tokens.push_back(token);
+      continue;
+    }
+    if (c == ',' || c == '|') { tokens.emplace_back(1, c); ++i; continue; }
+    size_t start = i;
+    while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])) && line[i] != ',' && line[i] != '|' && line[i] != '"') ++i;
+    tokens.push_back(line.substr(start, i - start));
+  }
+  return tokens;
+}
+
+long symbol_value(const std::string& token, const Symbols& ids, bool* known) {
+  *known = true;
+  char* end = nullptr;
+  long number = std::strtol(token.c_str(), &end, 0);
+  if (!token.empty() && *end == '\0') return number;
+  auto it = ids.find(token);
+  if (it != ids.end()) return it->second;
+  it = style_symbols().find(token);
+  if (it != style_symbols().end()) return it->second;
+  *known = false;
+  return 0;
+}
+
+// Splits tokens into comma-separated arguments.
+std::vector<std::vector<std::string>> arguments(const std::vector<std::string>& tokens, size_t from) {
+  std::vector<std::vector<std::string>> args(1);
+  for (size_t i = from; i < tokens.size(); ++i) {
+    if (tokens[i] == ",") args.emplace_back();
+    else args.back().push_back(tokens[i]);
+  }
+  return args;
+}
+
+// Evaluates "A | B | NOT C" against a base style.
+DWORD style_value(const std::vector<std::string>& expr, DWORD base, const Symbols& ids) {
+  DWORD value = base;
+  bool negate = false;
+  for (const std::string& token : expr) {
+    if (token == "|") continue;
+    if (token == "NOT") { negate = true; continue; }
+    bool known;
+    DWORD bits = static_cast<DWORD>(symbol_value(token, ids, &known));
+    if (!known) std::fprintf(stderr, "qvmr7 win32: resource script: unknown style %s\n", token.c_str());
+    value = negate ? (value & ~bits) : (value | bits);
+    negate = false;
+  }
+  return value;
+}
+
+std::string unquote(const std::vector<std::string>& arg) {
+  return !arg.empty() && !arg[0].empty() && arg[0][0] == '"' ? arg[0].substr(1) : "";
+}
+
+Symbols parse_header(const std::string& header) {
+  Symbols ids;
+  std::istringstream in(header);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string directive, name, value;
+    if (words >> directive >> name >> value && directive == "#define") {
+      bool known;
+      long v = symbol_value(value, ids, &known);
+      if (known) ids[name] = v;
+    }
+  }
+  return ids;
+}
+
+bool parse_control(const std::vector<std::string>& tokens, const Symbols& ids, ControlTemplate* out) {
+  const std::string& kind = tokens[0];
+  auto args = arguments(tokens, 1);
+  bool known;
+  const DWORD child = WS_CHILD | WS_VISIBLE;
+  struct Simple { const char* keyword; const char* class_name; DWORD style; bool has_text; };
+  static const Simple simple[] = {
+      {"LTEXT", "Static", SS_LEFT | WS_GROUP, true},
+      {"CTEXT", "Static", SS_CENTER | WS_GROUP, true},
+      {"RTEXT", "Static", 2 | WS_GROUP, true},
+      {"PUSHBUTTON", "Button", BS_PUSHBUTTON | WS_TABSTOP, true},
+      {"DEFPUSHBUTTON", "Button", BS_DEFPUSHBUTTON | WS_TABSTOP, true},
+      {"AUTOCHECKBOX", "Button", BS_AUTOCHECKBOX | WS_TABSTOP, true},
+      {"GROUPBOX", "Button", 7, true},
+      {"EDITTEXT", "Edit", ES_LEFT | WS_BORDER | WS_TABSTOP, false},
+      {"COMBOBOX", "ComboBox", WS_TABSTOP, false},
+      {"LISTBOX", "ListBox", WS_BORDER | WS_TABSTOP, false},
+  };
+  for (const Simple& s : simple) {
+    if (kind != s.keyword) continue;
+    size_t first = s.has_text ? 1 : 0;
+    if (args.size() < first + 5) return false;
+    out->class_name = s.class_name;
+    out->text = s.has_text ? unquote(args[0]) : "";
+    out->id = static_cast<int>(symbol_value(args[first].empty() ? "" : args[first][0], ids, &known));
+    out->style = child | s.style;
+    if (args.size() > first + 5) out->style = style_value(args[first + 5], out->style, ids);
+    return known;
+  }
+  if (kind == "CONTROL" && args.size() >= 8) {
+    out->text = unquote(args[0]);
+    out->id = static_cast<int>(symbol_value(args[1].empty() ? "" : args[1][0], ids, &known));
+    out->class_name = unquote(args[2]);
+    out->style = style_value(args[3], child, ids);
+    return known;
+  }
+  return false;
+}
+
+std::map<std::string, DialogTemplate> parse_script(const std::string& script, const Symbols& ids) {
+  std::map<std::string, DialogTemplate> dialogs;
+  std::istringstream in(script);
+  std::string line;
+  DialogTemplate* current = nullptr;
+  int depth = 0;
+  while (std::getline(in, line)) {
+    auto tokens = tokenize(line);
+    if (tokens.empty() || tokens[0][0] == '#') continue;
+    if (tokens[0] == "BEGIN" || tokens[0] == "{") { ++depth; continue; }
+    if (tokens[0] == "END" || tokens[0] == "}") {
+      if (--depth == 0) current = nullptr;
+      continue;
+    }
+    if (depth == 0 && tokens.size() >= 2 && (tokens[1] == "DIALOGEX" || tokens[1] == "DIALOG")) {
+      current = &dialogs[tokens[0]];
+      continue;
+    }
+    if (current == nullptr) continue;
+    if (depth == 0) {
+      if (tokens[0] == "CAPTION" && tokens.size() > 1) current->caption = tokens[1].substr(1);
+      if (tokens[0] == "STYLE") current->style = style_value({tokens.begin() + 1, tokens.end()}, 0, ids);
+      continue;
+    }
+    ControlTemplate control;
+    if (parse_control(tokens, ids, &control)) current->controls.push_back(control);
+    else std::fprintf(stderr, "qvmr7 win32: resource script: cannot read: %s\n", line.c_str());
+  }
+  return dialogs;
+}
+
+const DialogTemplate* find_template(HINSTANCE instance, const std::string& name) {
+  static std::mutex lock;
+  static std::map<HINSTANCE, std::pair<const std::string*, std::map<std::string, DialogTemplate>>> cache;
+  const std::string* script = platform::module_resource_script(instance);
+  const std::string* header = platform::module_resource_header(instance);
+  if (script == nullptr) return nullptr;
+  std::lock_guard<std::mutex> guard(lock);
+  auto& entry = cache[instance];
+  if (entry.first != script) entry = {script, parse_script(*script, parse_header(*header))};
+  auto it = entry.second.find(name);
+  return it == entry.second.end() ? nullptr : &it->second;
+}
+
+// ---- Running a modal dialog ---------------------------------------------------
+
+LRESULT CALLBACK dialog_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  DLGPROC proc;
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    platform::Window* w = platform::find_window(hwnd);
+    if (!w) return 0;
+    proc = w->dialog_proc;
+  }
+  INT_PTR handled = proc ? proc(hwnd, message, wparam, lparam) : FALSE;
+  if (!handled) return DefWindowProcA(hwnd, message, wparam, lparam);
+  if (message == WM_NOTIFY) return GetWindowLongPtrA(hwnd, DWLP_MSGRESULT);
+  return handled;
+}
+
+// The texts of the dialog's static and edit controls, one per line.
+std::string shown_texts(HWND dialog) {
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  std::string texts;
+  platform::Window* d = platform::find_window(dialog);
+  for (HWND child : d->children) {
+    platform::Window* c = platform::find_window(child);
+    if ((c->class_name == "Static" || c->class_name == "Edit") && !c->text.empty()) {
+      if (!texts.empty()) texts += '\n';
+      texts += c->text;
+    }
+  }
+  return texts;
+}
+
+// The button the scripted user presses: the answer's, else the default push button, else OK.
+int button_to_press(HWND dialog, const ui::Answer* answer) {
+  if (answer && answer->button) return answer->button;
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  platform::Window* d = platform::find_window(dialog);
+  for (HWND child : d->children) {
+    platform::Window* c = platform::find_window(child);
+    if (c->class_name != "Button") continue;
+    if (answer && !answer->button_text.empty()) {
+      if (strcasecmp(without_ampersands(c->text).c_str(), answer->button_text.c_str()) == 0) return c->id;
+    } else if ((c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+      return c->id;
+    }
+  }
+  if (answer && !answer->button_text.empty())
+    std::fprintf(stderr, "qvmr7 win32: scripted user: no button \"%s\"\n", answer->button_text.c_str());
+  return IDOK;
+}
+
+INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, HWND owner,
+                  DLGPROC proc, LPARAM param) {
+  HWND dialog = CreateWindowExA(0, "#32770", tmpl.caption.c_str(), tmpl.style, 0, 0, 0, 0, nullptr,
+                                nullptr, nullptr, nullptr);
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    platform::Window* d = platform::find_window(dialog);
+    d->template_name = template_name;
+    d->dialog_proc = proc;
+    d->proc = dialog_window_proc;
+  }
+  for (const ControlTemplate& c : tmpl.controls)
+    CreateWindowExA(0, c.class_name.c_str(), c.text.c_str(), c.style, 0, 0, 0, 0, dialog,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id)), nullptr, nullptr);
+  SendMessageA(dialog, WM_INITDIALOG, 0, param);
+
+  auto ended = [&] {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    return platform::find_window(dialog)->ended;
+  };
+  ui::JournalEntry entry;
+  entry.kind = "dialog";
+  entry.template_name = template_name;
+  entry.owner = owner;
+  entry.thread = GetCurrentThreadId();
+  bool recorded = false;
+  for (int presses = 0; !ended() && presses < 20; ++presses) {
+    char caption[512];
+    GetWindowTextA(dialog, caption, sizeof caption);
+    std::string texts = shown_texts(dialog);
+    if (!recorded) {
+      entry.title = caption;
+      entry.text = texts;
+      recorded = true;
+    }
+    ui::Answer answer;
+    bool scripted = take_answer(template_name, caption, texts, &answer);
+    if (scripted)
+      for (const auto& [item, text] : answer.edits) SetDlgItemTextA(dialog, item, text.c_str());
+    int id = button_to_press(dialog, scripted ? &answer : nullptr);
+    HWND button = GetDlgItem(dialog, id);
+    if (button) SendMessageA(button, BM_CLICK, 0, 0);
+    else SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  }
+  INT_PTR result = -1;
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    platform::Window* d = platform::find_window(dialog);
+    if (d->ended) result = d->end_result;
+    else std::fprintf(stderr, "qvmr7 win32: dialog %s never ended\n", template_name.c_str());
+  }
+  if (!recorded) {
+    char caption[512];
+    GetWindowTextA(dialog, caption, sizeof caption);
+    entry.title = caption;
+    entry.text = shown_texts(dialog);
+  }
+  entry.result = result;
+  record(entry);
+  DestroyWindow(dialog);
+  return result;
+}
+
+struct BoxButton { int id; const char* caption; };
+
+std::vector<BoxButton> box_buttons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case MB_ABORTRETRYIGNORE: return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+    case MB_YESNOCANCEL: return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+    case MB_YESNO: return {{IDYES, "Yes"}, {IDNO, "No"}};
+    case MB_RETRYCANCEL: return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+    default: return {{IDOK, "OK"}};
+  }
+}
+
+}  // namespace
+
+namespace ui {
+
+std::vector<JournalEntry> journal() {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.journal;
+}
+
+void clear_journal() {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.journal.clear();
+}
+
+void script(Answer answer) {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.answers.push_back(std::move(answer));
+}
+
+void clear_script() {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.answers.clear();
+}
+
+size_t script_left() {
+  ScriptState& s = script_state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.answers.size();
+}
+
+}  // namespace ui
+
+extern "C" {
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  ui::JournalEntry entry;
+  entry.kind = "message box";
+  entry.text = text ? text : "";
+  entry.title = caption ? caption : "Error";
+  entry.flags = type;
+  entry.owner = owner;
+  entry.thread = GetCurrentThreadId();
+  std::vector<BoxButton> buttons = box_buttons(type);
+  size_t default_index = (type & MB_DEFMASK) >> 8;
+  int result = buttons[default_index < buttons.size() ? default_index : 0].id;
+  ui::Answer answer;
+  if (take_answer("", entry.title, entry.text, &answer)) {
+    bool found = false;
+    for (const BoxButton& b : buttons) {
+      if ((answer.button && answer.button == b.id) ||
+          (!answer.button && strcasecmp(answer.button_text.c_str(), b.caption) == 0)) {
+        result = b.id;
+        found = true;
+      }
+    }
+    if (!found) std::fprintf(stderr, "qvmr7 win32: scripted answer fits no button of \"%s\"\n", entry.text.c_str());
+  }
+  entry.result = result;
+  record(entry);
+  return result;
+}
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
+                               LPARAM param) {
+  if (template_name == nullptr || IS_INTRESOURCE(template_name)) {
+    platform::unsupported("DialogBoxParamA", "numbered templates");
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return -1;
+  }
+  const DialogTemplate* tmpl = find_template(instance, template_name);
+  if (tmpl == nullptr) {
+    std::fprintf(stderr, "qvmr7 win32: DialogBoxParamA: no dialog template %s\n", template_name);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return -1;
+  }
+  return run_modal(template_name, *tmpl, owner, proc, param);
+}
+
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, const void*, HWND, DLGPROC, LPARAM) {
+  platform::unsupported("DialogBoxIndirectParamA", "in-memory templates");
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return -1;
+}
+
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  platform::Window* d = platform::find_window(dialog);
+  if (!d || d->class_name != "#32770") {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  d->ended = true;
+  d->end_result = result;
+  return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,29 @@
+// Kernel objects behind HANDLE values: threads and open files.
+#pragma once
+#include <windows.h>
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace platform {
+
+struct KernelObject {
+  enum Kind { Thread, File } kind = Thread;
+  std::mutex lock;
+  std::condition_variable changed;
+  bool signalled = false;  // a thread that has ended
+  DWORD exit_code = 0;
+  int fd = -1;             // an open file
+};
+
+HANDLE register_object(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> find_object(HANDLE handle);
+std::mutex& object_table_lock();
+std::map<HANDLE, std::shared_ptr<KernelObject>>& object_table();
+
+// Reports a call or argument the layer does not support, on stderr.
+void unsupported(const char* function, const char* what);
+
+}  // namespace platform

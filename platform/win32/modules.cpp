@@ -1,0 +1,142 @@
+#include "win32/modules.h"
+
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "win32/kernel_objects.h"
+
+extern "C" {
+LONG WINAPI RegDeleteKeyExA(HKEY key, LPCSTR sub_key, REGSAM access, DWORD reserved);
+HRESULT WINAPI SetWindowTheme(HWND window, LPCWSTR app_name, LPCWSTR id_list);
+}
+
+namespace {
+
+struct SystemModule {
+  const char* name;  // lower case, without ".dll"
+  std::map<std::string, FARPROC> exports;
+};
+
+struct LoadedModule {
+  std::string file_name;
+  std::string resource_script;
+  std::string resource_header;
+};
+
+struct ModuleState {
+  std::mutex lock;
+  std::map<std::string, SystemModule> system;  // by lower-case name
+  std::map<HINSTANCE, LoadedModule> loaded;
+  std::set<std::string> hidden;  // "module!export"
+};
+
+std::string module_key(const char* name) {
+  std::string key;
+  for (const char* p = name; *p; ++p) key += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  if (key.size() > 4 && key.compare(key.size() - 4, 4, ".dll") == 0) key.resize(key.size() - 4);
+  return key;
+}
+
+template <typename Fn>
+FARPROC as_farproc(Fn fn) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fn));
+}
+
+ModuleState& modules() {
+  static ModuleState state;
+  static std::once_flag filled;
+  std::call_once(filled, [] {
+    state.system["advapi32"] = {"advapi32", {{"RegDeleteKeyExA", as_farproc(&RegDeleteKeyExA)}}};
+    state.system["kernel32"] = {"kernel32", {{"GetComputerNameExW", as_farproc(&GetComputerNameExW)}}};
+    state.system["uxtheme"] = {"uxtheme", {{"SetWindowTheme", as_farproc(&SetWindowTheme)}}};
+  });
+  return state;
+}
+
+}  // namespace
+
+namespace platform {
+
+const std::string* module_resource_script(HINSTANCE instance) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  auto it = m.loaded.find(instance);
+  return it == m.loaded.end() ? nullptr : &it->second.resource_script;
+}
+
+const std::string* module_resource_header(HINSTANCE instance) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  auto it = m.loaded.find(instance);
+  return it == m.loaded.end() ? nullptr : &it->second.resource_header;
+}
+
+}  // namespace platform
+
+extern "C" {
+
+HINSTANCE qvmr_register_module(const char* file_name, const char* resource_script,
+                               const char* resource_header) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  static int next = 1;
+  // Instance handles are small distinct values that no other handle uses.
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10000000 + 0x10000 * next++));
+  m.loaded[instance] = {file_name, resource_script ? resource_script : "",
+                        resource_header ? resource_header : ""};
+  return instance;
+}
+
+void qvmr_unregister_module(HINSTANCE instance) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  m.loaded.erase(instance);
+}
+
+void qvmr_hide_export(const char* module, const char* name) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  if (module == nullptr || name == nullptr) {
+    m.hidden.clear();
+    return;
+  }
+  m.hidden.insert(module_key(module) + "!" + name);
+}
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name) {
+  if (name == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  auto it = m.system.find(module_key(name));
+  if (it == m.system.end()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<HMODULE>(&it->second);
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) { return LoadLibraryA(name); }
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  for (auto& [key, system] : m.system) {
+    if (reinterpret_cast<HMODULE>(&system) != module) continue;
+    if (name == nullptr || IS_INTRESOURCE(name)) break;
+    auto e = system.exports.find(name);
+    if (e == system.exports.end() || m.hidden.count(key + "!" + name)) break;
+    return e->second;
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) { return module != nullptr; }
+
+}  // extern "C"

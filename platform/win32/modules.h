@@ -1,0 +1,23 @@
+// Modules: the system libraries the library loads at run time, and the
+// library itself with its resources.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+extern "C" {
+// Called by the library's load hook: registers it under its Windows file name
+// with its resource script and identifier header; returns its instance handle.
+HINSTANCE qvmr_register_module(const char* file_name, const char* resource_script,
+                               const char* resource_header);
+void qvmr_unregister_module(HINSTANCE instance);
+// Tests: make GetProcAddress answer "not found" for one export (or all again
+// with a null name).
+void qvmr_hide_export(const char* module, const char* name);
+}
+
+namespace platform {
+// The resource script and header of a registered module; null when unknown.
+const std::string* module_resource_script(HINSTANCE instance);
+const std::string* module_resource_header(HINSTANCE instance);
+}  // namespace platform

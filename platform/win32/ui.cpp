@@ -1,0 +1,642 @@
+// user32 windows and messages, and the built-in control classes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+
+#include "win32/kernel_objects.h"
+#include "win32/ui_internal.h"
+#include "win32/ui_script.h"
+
+namespace platform {
+namespace {
+
+struct WindowTable {
+  std::set<Window*> live;
+  std::vector<std::unique_ptr<Window>> all;  // kept until reset, so stale handles stay harmless
+  uintptr_t next_tree_item = 1;
+};
+
+WindowTable& windows() {
+  static WindowTable table;
+  return table;
+}
+
+bool equal_ignoring_case(const std::string& a, const char* b) {
+  size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The canonical spelling of the built-in class names, so that GetClassNameA
+// answers as Windows does whatever case the creator used.
+std::string canonical_class(const char* name) {
+  static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32",
+                                      "Button", "Static", "Edit", "ComboBox", "#32770"};
+  for (const char* k : known)
+    if (equal_ignoring_case(name, k)) return k;
+  return name;
+}
+
+int copy_text(const std::string& text, LPSTR buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  int n = std::min(static_cast<int>(text.size()), size - 1);
+  std::memcpy(buffer, text.data(), static_cast<size_t>(n));
+  buffer[n] = '\0';
+  return n;
+}
+
+LRESULT notify_parent(HWND list, UINT code, int row, UINT new_state, UINT old_state, LPARAM param) {
+  HWND parent;
+  int id;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(list);
+    if (!w || !w->parent) return 0;
+    parent = w->parent;
+    id = w->id;
+  }
+  NMLISTVIEW nm{};
+  nm.hdr.hwndFrom = list;
+  nm.hdr.idFrom = static_cast<UINT_PTR>(id);
+  nm.hdr.code = code;
+  nm.iItem = row;
+  nm.uNewState = new_state;
+  nm.uOldState = old_state;
+  nm.uChanged = LVIF_STATE;
+  nm.lParam = param;
+  return SendMessageA(parent, WM_NOTIFY, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&nm));
+}
+
+// Changes the state of one row, telling the parent before and after as a list view does.
+bool set_row_state(HWND list, int row, UINT state, UINT mask) {
+  UINT old_state;
+  LPARAM param;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(list);
+    if (!w || row < 0 || row >= static_cast<int>(w->rows.size())) return false;
+    old_state = w->rows[static_cast<size_t>(row)].state;
+    param = w->rows[static_cast<size_t>(row)].param;
+  }
+  UINT new_state = (old_state & ~mask) | (state & mask);
+  if (new_state == old_state) return true;
+  if (notify_parent(list, LVN_ITEMCHANGING, row, new_state, old_state, param) != 0) return false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(list);
+    if (!w || row >= static_cast<int>(w->rows.size())) return false;
+    w->rows[static_cast<size_t>(row)].state = new_state;
+  }
+  notify_parent(list, LVN_ITEMCHANGED, row, new_state, old_state, param);
+  return true;
+}
+
+LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == LVM_SETITEMSTATE) {
+    auto* item = reinterpret_cast<LVITEMA*>(lparam);
+    if (!item) return FALSE;
+    int index = static_cast<int>(static_cast<intptr_t>(wparam));
+    if (index != -1) return set_row_state(hwnd, index, item->state, item->stateMask);
+    int count = static_cast<int>(SendMessageA(hwnd, LVM_GETITEMCOUNT, 0, 0));
+    bool all = true;
+    for (int i = 0; i < count; ++i) all = set_row_state(hwnd, i, item->state, item->stateMask) && all;
+    return all;
+  }
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  if (!w) return 0;
+  auto& rows = w->rows;
+  auto valid = [&](int i) { return i >= 0 && i < static_cast<int>(rows.size()); };
+  switch (message) {
+    case LVM_GETITEMCOUNT:
+      return static_cast<LRESULT>(rows.size());
+    case LVM_INSERTCOLUMNA: {
+      auto* column = reinterpret_cast<LVCOLUMNA*>(lparam);
+      if (!column) return -1;
+      size_t at = std::min(static_cast<size_t>(wparam), w->columns.size());
+      w->columns.insert(w->columns.begin() + static_cast<long>(at),
+                        (column->mask & LVCF_TEXT) && column->pszText ? column->pszText : "");
+      return static_cast<LRESULT>(at);
+    }
+    case LVM_INSERTITEMA: {
+      auto* item = reinterpret_cast<LVITEMA*>(lparam);
+      if (!item || item->iSubItem != 0) return -1;
+      ListRow row;
+      row.texts.push_back((item->mask & LVIF_TEXT) && item->pszText ? item->pszText : "");
+      if (item->mask & LVIF_PARAM) row.param = item->lParam;
+      if (item->mask & LVIF_IMAGE) row.image = item->iImage;
+      if (item->mask & LVIF_STATE) row.state = item->state & item->stateMask;
+      size_t at = item->iItem < 0 ? rows.size() : std::min(static_cast<size_t>(item->iItem), rows.size());
+      rows.insert(rows.begin() + static_cast<long>(at), std::move(row));
+      return static_cast<LRESULT>(at);
+    }
+    case LVM_SETITEMA:
+    case LVM_SETITEMTEXTA: {
+      auto* item = reinterpret_cast<LVITEMA*>(lparam);
+      int index = message == LVM_SETITEMA ? (item ? item->iItem : -1) : static_cast<int>(wparam);
+      if (!item || !valid(index) || item->iSubItem < 0) return FALSE;
+      ListRow& row = rows[static_cast<size_t>(index)];
+      if (message == LVM_SETITEMTEXTA || (item->mask & LVIF_TEXT)) {
+        if (row.texts.size() <= static_cast<size_t>(item->iSubItem)) row.texts.resize(static_cast<size_t>(item->iSubItem) + 1);
+        row.texts[static_cast<size_t>(item->iSubItem)] = item->pszText ? item->pszText : "";
+      }
+      if (message == LVM_SETITEMA && (item->mask & LVIF_PARAM)) row.param = item->lParam;
+      if (message == LVM_SETITEMA && (item->mask & LVIF_IMAGE)) row.image = item->iImage;
+      return TRUE;
+    }
+    case LVM_GETITEMA:
+    case LVM_GETITEMTEXTA: {
+      auto* item = reinterpret_cast<LVITEMA*>(lparam);
+      int index = message == LVM_GETITEMA ? (item ? item->iItem : -1) : static_cast<int>(wparam);
+      if (!item || !valid(index) || item->iSubItem < 0) return message == LVM_GETITEMA ? FALSE : 0;
+      const ListRow& row = rows[static_cast<size_t>(index)];
+      std::string text = static_cast<size_t>(item->iSubItem) < row.texts.size()
+                             ? row.texts[static_cast<size_t>(item->iSubItem)] : "";
+      int copied = 0;
+      if (message == LVM_GETITEMTEXTA || (item->mask & LVIF_TEXT)) copied = copy_text(text, item->pszText, item->cchTextMax);
+      if (message == LVM_GETITEMTEXTA) return copied;
+      if (item->mask & LVIF_PARAM) item->lParam = row.param;
+      if (item->mask & LVIF_IMAGE) item->iImage = row.image;
+      if (item->mask & LVIF_STATE) item->state = row.state & item->stateMask;
+      return TRUE;
+    }
+    case LVM_GETITEMSTATE:
+      return valid(static_cast<int>(wparam)) ? static_cast<LRESULT>(rows[wparam].state & static_cast<UINT>(lparam)) : 0;
+    case LVM_GETNEXTITEM: {
+      int start = static_cast<int>(static_cast<intptr_t>(wparam));
+      UINT flags = static_cast<UINT>(lparam);
+      UINT wanted = ((flags & LVNI_SELECTED) ? LVIS_SELECTED : 0) | ((flags & LVNI_FOCUSED) ? LVIS_FOCUSED : 0);
+      for (int i = std::max(start + 1, 0); i < static_cast<int>(rows.size()); ++i)
+        if ((rows[static_cast<size_t>(i)].state & wanted) == wanted) return i;
+      return -1;
+    }
+    case LVM_DELETEITEM:
+      if (!valid(static_cast<int>(wparam))) return FALSE;
+      rows.erase(rows.begin() + static_cast<long>(wparam));
+      return TRUE;
+    case LVM_DELETEALLITEMS:
+      rows.clear();
+      return TRUE;
+    case LVM_ENSUREVISIBLE:
+      return valid(static_cast<int>(wparam));
+    default:
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
+LRESULT tree_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  if (!w) return 0;
+  switch (message) {
+    case TVM_INSERTITEMA: {
+      auto* insert = reinterpret_cast<TVINSERTSTRUCTA*>(lparam);
+      if (!insert) return 0;
+      HTREEITEM parent = insert->hParent == TVI_ROOT ? nullptr : insert->hParent;
+      std::vector<HTREEITEM>* siblings = &w->roots;
+      if (parent) {
+        auto p = w->nodes.find(parent);
+        if (p == w->nodes.end()) return 0;
+        siblings = &p->second.children;
+      }
+      HTREEITEM item = reinterpret_cast<HTREEITEM>(windows().next_tree_item++ << 4);
+      TreeNode node;
+      node.parent = parent;
+      const TVITEMA& tv = insert->item;
+      if ((tv.mask & TVIF_TEXT) && tv.pszText) node.text = tv.pszText;
+      if (tv.mask & TVIF_IMAGE) node.image = tv.iImage;
+      if (tv.mask & TVIF_SELECTEDIMAGE) node.selected_image = tv.iSelectedImage;
+      if (tv.mask & TVIF_PARAM) node.param = tv.lParam;
+      HTREEITEM after = insert->hInsertAfter;
+      auto position = siblings->end();
+      if (after == TVI_FIRST) {
+        position = siblings->begin();
+      } else if (after == TVI_SORT) {
+        position = std::find_if(siblings->begin(), siblings->end(), [&](HTREEITEM s) {
+          return strcasecmp(w->nodes[s].text.c_str(), node.text.c_str()) > 0;
+        });
+      } else if (after != TVI_LAST && after != nullptr) {
+        auto found = std::find(siblings->begin(), siblings->end(), after);
+        if (found != siblings->end()) position = found + 1;
+      }
+      siblings->insert(position, item);
+      w->nodes[item] = std::move(node);
+      return reinterpret_cast<LRESULT>(item);
+    }
+    case TVM_GETCOUNT:
+      return static_cast<LRESULT>(w->nodes.size());
+    case TVM_GETNEXTITEM: {
+      auto item = reinterpret_cast<HTREEITEM>(lparam);
+      auto node = w->nodes.find(item);
+      switch (wparam) {
+        case TVGN_ROOT:
+          return w->roots.empty() ? 0 : reinterpret_cast<LRESULT>(w->roots.front());
+        case TVGN_CARET:
+          return reinterpret_cast<LRESULT>(w->selected_node);
+        case TVGN_CHILD:
+          if (item == TVI_ROOT || item == nullptr) return w->roots.empty() ? 0 : reinterpret_cast<LRESULT>(w->roots.front());
+          return node == w->nodes.end() || node->second.children.empty()
+                     ? 0 : reinterpret_cast<LRESULT>(node->second.children.front());
+        case TVGN_PARENT:
+          return node == w->nodes.end() ? 0 : reinterpret_cast<LRESULT>(node->second.parent);
+        case TVGN_NEXT:
+        case TVGN_PREVIOUS: {
+          if (node == w->nodes.end()) return 0;
+          const auto& siblings = node->second.parent ? w->nodes[node->second.parent].children : w->roots;
+          auto at = std::find(siblings.begin(), siblings.end(), item);
+          if (wparam == TVGN_NEXT) return at + 1 == siblings.end() ? 0 : reinterpret_cast<LRESULT>(*(at + 1));
+          return at == siblings.begin() ? 0 : reinterpret_cast<LRESULT>(*(at - 1));
+        }
+        default:
+          platform::unsupported("TVM_GETNEXTITEM", "relation");
+          return 0;
+      }
+    }
+    case TVM_GETITEMA: {
+      auto* tv = reinterpret_cast<TVITEMA*>(lparam);
+      if (!tv) return FALSE;
+      auto node = w->nodes.find(tv->hItem);
+      if (node == w->nodes.end()) return FALSE;
+      if (tv->mask & TVIF_TEXT) copy_text(node->second.text, tv->pszText, tv->cchTextMax);
+      if (tv->mask & TVIF_IMAGE) tv->iImage = node->second.image;
+      if (tv->mask & TVIF_SELECTEDIMAGE) tv->iSelectedImage = node->second.selected_image;
+      if (tv->mask & TVIF_PARAM) tv->lParam = node->second.param;
+      return TRUE;
+    }
+    case TVM_SELECTITEM:
+      w->selected_node = reinterpret_cast<HTREEITEM>(lparam);
+      return TRUE;
+    default:
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
+LRESULT button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND parent = nullptr;
+  int id = 0;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(hwnd);
+    if (!w) return 0;
+    switch (message) {
+      case BM_GETCHECK:
+        return w->check;
+      case BM_SETCHECK:
+        w->check = static_cast<int>(wparam);
+        return 0;
+      case BM_CLICK:
+        if (!w->enabled) return 0;
+        parent = w->parent;
+        id = w->id;
+        break;
+      default:
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+  }
+  if (parent) SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+  return 0;
+}
+
+}  // namespace
+
+std::recursive_mutex& ui_lock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+Window* find_window(HWND handle) {
+  auto* w = reinterpret_cast<Window*>(handle);
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  return windows().live.count(w) ? w : nullptr;
+}
+
+WNDPROC class_proc(const std::string& class_name) {
+  if (class_name == "SysListView32") return list_view_proc;
+  if (class_name == "SysTreeView32") return tree_view_proc;
+  if (class_name == "Button") return button_proc;
+  return DefWindowProcA;
+}
+
+}  // namespace platform
+
+using platform::find_window;
+using platform::ui_lock;
+using platform::Window;
+
+namespace ui {
+
+void reset() {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  platform::windows().live.clear();
+  platform::windows().all.clear();
+  clear_journal();
+  clear_script();
+}
+
+bool click_row(HWND list, int row) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    if (i == row) continue;
+    if (!platform::set_row_state(list, i, 0, LVIS_SELECTED | LVIS_FOCUSED)) return false;
+  }
+  return platform::set_row_state(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+int invalidate_count(HWND window) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  return w ? w->invalidations : 0;
+}
+
+std::string window_theme(HWND window) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  return w ? w->theme : "";
+}
+
+}  // namespace ui
+
+extern "C" {
+
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWORD style, int, int,
+                            int, int, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
+  if (class_name == nullptr || IS_INTRESOURCE(class_name)) {
+    platform::unsupported("CreateWindowExA", "class atoms");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  if (parent && !find_window(parent)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  auto w = std::make_unique<Window>();
+  w->class_name = platform::canonical_class(class_name);
+  w->text = text ? text : "";
+  w->style = style;
+  w->ex_style = ex_style;
+  w->parent = parent;
+  w->id = (style & WS_CHILD) ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
+  w->proc = platform::class_proc(w->class_name);
+  HWND handle = reinterpret_cast<HWND>(w.get());
+  platform::windows().live.insert(w.get());
+  if (parent) find_window(parent)->children.push_back(handle);
+  platform::windows().all.push_back(std::move(w));
+  return handle;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  for (HWND child : std::vector<HWND>(w->children)) DestroyWindow(child);
+  if (Window* parent = find_window(w->parent)) {
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+  }
+  w->destroyed = true;
+  platform::windows().live.erase(w);
+  return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND window) { return find_window(window) != nullptr; }
+
+HWND WINAPI GetParent(HWND window) {
+  Window* w = find_window(window);
+  return w ? w->parent : nullptr;
+}
+
+HWND WINAPI GetDlgItem(HWND dialog, int item) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(dialog);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  for (HWND child : w->children)
+    if (find_window(child)->id == item) return child;
+  SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+  return nullptr;
+}
+
+int WINAPI GetDlgCtrlID(HWND window) {
+  Window* w = find_window(window);
+  return w ? w->id : 0;
+}
+
+HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* d = find_window(dialog);
+  if (!d) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  // Tab stops are the enabled, visible children with WS_TABSTOP, in creation order, wrapping around.
+  std::vector<HWND> stops;
+  for (HWND child : d->children) {
+    Window* c = find_window(child);
+    if ((c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && c->enabled) stops.push_back(child);
+  }
+  if (stops.empty()) return nullptr;
+  auto at = std::find(stops.begin(), stops.end(), control);
+  if (control == nullptr || at == stops.end()) return previous ? stops.back() : stops.front();
+  size_t index = static_cast<size_t>(at - stops.begin());
+  size_t n = stops.size();
+  return stops[previous ? (index + n - 1) % n : (index + 1) % n];
+}
+
+int WINAPI GetClassNameA(HWND window, LPSTR buffer, int size) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return platform::copy_text(w->class_name, buffer, size);
+}
+
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+  return SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0;
+}
+
+int WINAPI GetWindowTextA(HWND window, LPSTR buffer, int size) {
+  return static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
+}
+
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int item, LPCSTR text) {
+  HWND control = GetDlgItem(dialog, item);
+  return control ? SetWindowTextA(control, text) : FALSE;
+}
+
+UINT WINAPI GetDlgItemTextA(HWND dialog, int item, LPSTR buffer, int size) {
+  HWND control = GetDlgItem(dialog, item);
+  if (!control) {
+    if (buffer && size > 0) buffer[0] = '\0';
+    return 0;
+  }
+  return static_cast<UINT>(GetWindowTextA(control, buffer, size));
+}
+
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  WNDPROC proc;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(window);
+    if (!w) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    proc = w->proc;
+  }
+  return proc(window, message, wparam, lparam);
+}
+
+LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return proc ? proc(window, message, wparam, lparam) : 0;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return 0;
+  switch (message) {
+    case WM_SETTEXT:
+      w->text = lparam ? reinterpret_cast<const char*>(lparam) : "";
+      return TRUE;
+    case WM_GETTEXT:
+      return platform::copy_text(w->text, reinterpret_cast<LPSTR>(lparam), static_cast<int>(wparam));
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w->text.size());
+    case WM_SETFONT:
+      w->font = reinterpret_cast<HFONT>(wparam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(w->font);
+    default:
+      return 0;
+  }
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  switch (index) {
+    case GWLP_USERDATA: return w->user_data;
+    case GWLP_ID: return w->id;
+    case GWL_STYLE: return static_cast<LONG>(w->style);
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case DWLP_MSGRESULT:
+      if (w->class_name == "#32770") return w->dialog_result;
+      break;
+    default:
+      break;
+  }
+  platform::unsupported("GetWindowLongPtrA", "index");
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return 0;
+}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  LONG_PTR old;
+  switch (index) {
+    case GWLP_USERDATA: old = w->user_data; w->user_data = value; return old;
+    case GWLP_ID: old = w->id; w->id = static_cast<int>(value); return old;
+    case GWL_STYLE: old = static_cast<LONG>(w->style); w->style = static_cast<DWORD>(value); return old;
+    case GWLP_WNDPROC:
+      old = reinterpret_cast<LONG_PTR>(w->proc);
+      w->proc = reinterpret_cast<WNDPROC>(value);
+      return old;
+    case DWLP_MSGRESULT:
+      if (w->class_name != "#32770") break;
+      old = w->dialog_result;
+      w->dialog_result = value;
+      return old;
+    default:
+      break;
+  }
+  platform::unsupported("SetWindowLongPtrA", "index");
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return 0;
+}
+
+LONG WINAPI GetWindowLongA(HWND window, int index) {
+  if (index == GWLP_USERDATA || index == GWLP_WNDPROC) {
+    platform::unsupported("GetWindowLongA", "pointer-sized value in a 64-bit process");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return static_cast<LONG>(GetWindowLongPtrA(window, index));
+}
+
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG value) {
+  if (index == GWLP_USERDATA || index == GWLP_WNDPROC) {
+    platform::unsupported("SetWindowLongA", "pointer-sized value in a 64-bit process");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return static_cast<LONG>(SetWindowLongPtrA(window, index, value));
+}
+
+BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return FALSE;
+  ++w->invalidations;
+  return TRUE;
+}
+
+BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
+
+BOOL WINAPI EnableWindow(HWND window, BOOL enable) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return FALSE;
+  bool was_disabled = !w->enabled;
+  w->enabled = enable != FALSE;
+  return was_disabled;
+}
+
+BOOL WINAPI ShowWindow(HWND window, int command) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return FALSE;
+  bool was_visible = (w->style & WS_VISIBLE) != 0;
+  if (command == SW_HIDE) w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+  else w->style |= WS_VISIBLE;
+  return was_visible;
+}
+
+HRESULT WINAPI SetWindowTheme(HWND window, LPCWSTR app_name, LPCWSTR) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return static_cast<HRESULT>(0x80070006);  // E_HANDLE
+  w->theme.clear();
+  for (const WCHAR* p = app_name; p && *p; ++p) w->theme += static_cast<char>(*p);
+  return S_OK;
+}
+
+}  // extern "C"

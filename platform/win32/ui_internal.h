@@ -1,0 +1,68 @@
+// Windows of the user-interface layer, shared by its source files.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ListRow {
+  std::vector<std::string> texts;  // one per column, column 0 first
+  LPARAM param = 0;
+  UINT state = 0;
+  int image = 0;
+};
+
+struct TreeNode {
+  HTREEITEM parent = nullptr;  // null for a root item
+  std::string text;
+  int image = 0;
+  int selected_image = 0;
+  LPARAM param = 0;
+  std::vector<HTREEITEM> children;
+};
+
+struct Window {
+  std::string class_name;
+  HWND parent = nullptr;
+  int id = 0;
+  std::string text;
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  LONG_PTR user_data = 0;
+  LONG_PTR dialog_result = 0;  // DWLP_MSGRESULT
+  WNDPROC proc = nullptr;
+  DLGPROC dialog_proc = nullptr;
+  HFONT font = nullptr;
+  bool destroyed = false;
+  bool enabled = true;
+  int invalidations = 0;
+  std::string theme;
+  std::vector<HWND> children;
+  // Button
+  int check = 0;
+  // Dialog
+  std::string template_name;
+  bool ended = false;
+  INT_PTR end_result = 0;
+  // List view
+  std::vector<std::string> columns;
+  std::vector<ListRow> rows;
+  // Tree view
+  std::map<HTREEITEM, TreeNode> nodes;
+  std::vector<HTREEITEM> roots;
+  HTREEITEM selected_node = nullptr;
+};
+
+std::recursive_mutex& ui_lock();
+// The window behind a handle, or null when the handle is not a live window.
+Window* find_window(HWND handle);
+
+// The built-in window procedure of a class name; DefWindowProcA for others.
+WNDPROC class_proc(const std::string& class_name);
+
+}  // namespace platform

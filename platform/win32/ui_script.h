@@ -1,0 +1,53 @@
+// The scripted user and the journal of what the library showed.
+//
+// Modal dialogs and message boxes do not wait for a person: they take the
+// next matching scripted answer, or press their default button. Everything
+// shown is kept in the journal for tests and the console to read.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ui {
+
+struct JournalEntry {
+  std::string kind;           // "message box" or "dialog"
+  std::string template_name;  // dialog template ("SHORT_MSG"); empty for message boxes
+  std::string title;          // caption
+  std::string text;           // message box text; for dialogs the texts of its static controls, one per line
+  UINT flags = 0;             // MessageBoxA flags
+  INT_PTR result = 0;         // what the box or dialog returned
+  HWND owner = nullptr;
+  DWORD thread = 0;           // GetCurrentThreadId of the caller
+};
+
+std::vector<JournalEntry> journal();
+void clear_journal();
+
+// An answer the scripted user gives once, to the first box or dialog it matches.
+struct Answer {
+  std::string match;        // template name, caption or a piece of the text; empty matches anything
+  int button = 0;           // result or dialog item to press; 0 = use button_text or the default
+  std::string button_text;  // caption of the button to press ("Save", "Discard")
+  std::vector<std::pair<int, std::string>> edits;  // dialog item, text typed before pressing
+};
+
+void script(Answer answer);
+void clear_script();
+size_t script_left();
+
+// Destroys every window and clears the journal and the script.
+void reset();
+
+// The user selects one row of a list view (as a click does: LVN_ITEMCHANGING
+// and LVN_ITEMCHANGED go to the parent first). Returns false when refused.
+bool click_row(HWND list, int row);
+
+// Counters of calls that only repaint.
+int invalidate_count(HWND window);
+// The theme set on a window with SetWindowTheme, as 8-bit text.
+std::string window_theme(HWND window);
+
+}  // namespace ui
