@@ -30,8 +30,15 @@ void log_call(const std::string& line) {
   g_calls.push_back(line);
 }
 
-HGLOBAL WINAPI host_allocate(UINT flags, SIZE_T bytes) { return GlobalAlloc(flags, bytes); }
-HGLOBAL WINAPI host_free(HGLOBAL block) { return GlobalFree(block); }
+HGLOBAL WINAPI host_allocate(UINT flags, SIZE_T bytes) {
+  log_call("memory allocate " + std::to_string(bytes));
+  return GlobalAlloc(flags, bytes);
+}
+
+HGLOBAL WINAPI host_free(HGLOBAL block) {
+  log_call("memory free");
+  return GlobalFree(block);
+}
 
 uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM position, const char* text,
                                   int image, int, uintptr_t, uintptr_t*, void* record, uintptr_t) {

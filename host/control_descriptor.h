@@ -72,3 +72,7 @@ inline uint32_t descriptor_module(const uintptr_t* d) {
 inline uintptr_t* control_descriptor_of(HWND control) {
   return reinterpret_cast<uintptr_t*>(GetWindowLongPtrA(control, GWLP_USERDATA));
 }
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(uintptr_t[kDescriptorWords]) == 320, "descriptor words are 32-bit");
+#endif

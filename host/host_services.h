@@ -65,3 +65,9 @@ template <typename Fn>
 inline Fn host_service(HostEntry entry) {
   return reinterpret_cast<Fn>(g_host_services[entry]);
 }
+
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit DLL shares its records with the host byte for byte.
+static_assert(sizeof(uintptr_t) == 4, "table entries are 32-bit");
+static_assert(sizeof(g_host_services) == 4 * kHostTableSlots, "entry n at byte 4n");
+#endif

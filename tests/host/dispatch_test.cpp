@@ -1,0 +1,193 @@
+// Routing of button, list and text events, and the shared buttons and nodes.
+#include <gtest/gtest.h>
+
+#include "host/control_descriptor.h"
+#include "host/host_services.h"
+#include "tests/support/library_fixture.h"
+
+namespace {
+
+constexpr uint16_t kScreenKey = 21;
+constexpr int kListItem = 1001;
+
+class Dispatch : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    screen_ = host::create_screen(kScreenKey, "Servers");
+    host::ControlSpec list;
+    list.control_id = 0x60240001;
+    list.kind = kDescriptorListView;
+    list_ = host::add_control(screen_, kListItem, WC_LISTVIEWA, "", list);
+    for (const char* name : {"SRV01", "SRV02", "SRV03"}) {
+      LVITEMA row = {};
+      row.mask = LVIF_TEXT;
+      row.iItem = 99;
+      row.pszText = const_cast<char*>(name);
+      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    }
+  }
+
+  // A push button of this library whose companion is the list.
+  HWND button(uint32_t id, uint32_t module = 7) {
+    host::ControlSpec spec;
+    spec.control_id = id;
+    spec.kind = kDescriptorPushButton;
+    spec.companion_key = kScreenKey;
+    spec.companion_item = kListItem;
+    spec.module = module;
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), "Button", "", spec);
+  }
+
+  DWORD press(HWND b) { return library_.entry_point_button_services(screen_, 0, host::descriptor_of(b)); }
+
+  UINT row_state(int row) { return static_cast<UINT>(SendMessageA(list_, LVM_GETITEMSTATE, row, 0xF)); }
+
+  HWND screen_ = nullptr;
+  HWND list_ = nullptr;
+};
+
+TEST_F(Dispatch, SelectAllRowsActsOnlyWhenARowOfTheCompanionIsSelected) {
+  start();
+  HWND select_all = button(0x30110EE6);
+  EXPECT_EQ(press(select_all), 1u);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(row_state(row), 0u) << row;
+
+  ASSERT_TRUE(ui::click_row(list_, 2));
+  EXPECT_EQ(press(select_all), 1u);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(row_state(row), static_cast<UINT>(LVIS_SELECTED)) << row;
+}
+
+TEST_F(Dispatch, ACompanionThatIsNoListViewHasNoSelectedRow) {
+  start();
+  host::ControlSpec text;
+  text.control_id = 0x60220010;
+  text.kind = kDescriptorKind3;
+  host::add_control(screen_, 3000, "Static", "SRV01", text);
+  host::ControlSpec spec;
+  spec.control_id = 0x30110EE6;
+  spec.kind = kDescriptorPushButton;
+  spec.companion_key = kScreenKey;
+  spec.companion_item = 3000;
+  HWND select_all = host::add_control(screen_, 3001, "Button", "", spec);
+  ASSERT_TRUE(ui::click_row(list_, 0));
+  EXPECT_EQ(press(select_all), 1u);
+  EXPECT_EQ(row_state(1), 0u);
+}
+
+TEST_F(Dispatch, RefreshPassesTheCompanionToTheHost) {
+  start();
+  EXPECT_EQ(press(button(0x30110EE7)), 1u);
+  EXPECT_TRUE(service_called("host_refresh_control item=0"));
+}
+
+TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) {
+  start();
+  EXPECT_EQ(press(button(0x30110EE6, 6)), 4061u);
+  EXPECT_EQ(library_.entry_point_button_services(screen_, 0, nullptr), 4061u);
+  uintptr_t unknown_kind[kDescriptorWords] = {0x30110EE6, 5};
+  EXPECT_EQ(library_.entry_point_button_services(screen_, 0, unknown_kind), 4061u);
+  EXPECT_EQ(press(button(0x6011200B)), 4061u);
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x60240999), 4061u);
+
+  char text[16] = "unchanged";
+  LONG value = 12345;
+  EXPECT_EQ(library_.entry_point_text_services(screen_, nullptr, 0, 0, 0, 1, text, &value, 0, 0, 0,
+                                               0x601200B5, 6),
+            4061u);
+  EXPECT_EQ(library_.entry_point_text_services(screen_, nullptr, 0, 0, 0, 1, text, &value, 0, 0, 0,
+                                               0x3333EEEE, 7),
+            0u);
+  EXPECT_STREQ(text, "unchanged");
+  EXPECT_EQ(value, 12345);
+}
+
+TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
+  start();
+  host::ControlSpec spec;
+  spec.control_id = 0x30247001;
+  spec.kind = kDescriptorList;
+  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", spec);
+  auto first_child = [&](HTREEITEM parent) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
+                                                    reinterpret_cast<LPARAM>(parent)));
+  };
+  auto label = [&](HTREEITEM item, int* image) {
+    char text[64] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    *image = tv.iImage;
+    return std::string(text);
+  };
+  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
+  HTREEITEM root = first_child(nullptr);
+  const struct { DWORD id; const char* label; int image; } nodes[] = {
+      {0x30247002, "Quick Start", 61}, {0x30247003, "<<Server Groups>>", 65},
+      {0x30247004, "Profiles", 38}, {0x30247005, "Reports", 29},
+      {0x30247006, "Configuration", 71}, {0x30247007, "Servers", 58},
+      {0x30247008, "<<List Profiles>>", 65}, {0x30247009, "<<List Reports>>", 65},
+      {0x3024700A, "<<List Configuration Details>>", 65},
+      {0x3024700B, "<<List Servers in Group>>", 65}};
+  for (const auto& node : nodes) {
+    EXPECT_EQ(host::send_list_event(library_, tree, node.id, reinterpret_cast<uintptr_t>(root)), 4061u);
+    int image = -1;
+    EXPECT_EQ(label(first_child(root), &image), node.label);
+    EXPECT_EQ(image, node.image) << node.label;
+  }
+  int image = -1;
+  EXPECT_EQ(label(root, &image), "VORNIX for Windows");
+  EXPECT_EQ(image, 22);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 11);
+}
+
+TEST_F(Dispatch, NullHostServicesAreNeverCalled) {
+  table_ = host::make_service_table();
+  for (int entry = 1; entry < 41; ++entry)
+    if (entry != kHostMainWindow && entry != kHostProgramPath) table_[entry] = 0;
+  ASSERT_EQ(library_.establish_tables(6, table_.data()), 1u);
+  ASSERT_TRUE(ui::click_row(list_, 0));
+  EXPECT_EQ(press(button(0x30110EE6)), 1u);  // no screen service: no companion, nothing selected
+  EXPECT_EQ(row_state(1), 0u);
+  EXPECT_EQ(press(button(0x30110EE7)), 1u);
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x30247002, 0), 4061u);
+  EXPECT_TRUE(host::service_calls().empty());
+}
+
+TEST_F(Dispatch, ListEventsWaitAboutFiveSecondsForImageListsThatNeverCome) {
+  start();
+  DWORD before = GetTickCount();
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x60240999), 4061u);
+  EXPECT_EQ(GetTickCount() - before, 101u * 50u);
+}
+
+TEST_F(Dispatch, QuietModeSilencesMessagesAndSiblingModeThemesLists) {
+  start();
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x60F40001), 4061u);
+  EXPECT_EQ(ui::window_theme(list_), "explorer");
+  EXPECT_EQ(ui::window_theme(screen_), "explorer");
+  host::ControlSpec other;
+  other.control_id = 0x60240002;
+  other.kind = kDescriptorListView;
+  HWND second = host::add_control(screen_, 1002, WC_LISTVIEWA, "", other);
+  host::send_list_event(library_, second, 0x60240002);
+  EXPECT_EQ(ui::window_theme(second), "explorer");
+
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x60F4005D), 1u);
+  ui::clear_journal();
+  EXPECT_EQ(library_.establish_tables(5, table_.data()), 0u);
+  EXPECT_TRUE(ui::journal().empty());
+}
+
+TEST_F(Dispatch, ThemesNeedSetWindowTheme) {
+  qvmr_hide_export("UXTHEME", "SetWindowTheme");
+  start();
+  qvmr_hide_export(nullptr, nullptr);
+  EXPECT_EQ(host::send_list_event(library_, list_, 0x60F40001), 4061u);
+  EXPECT_EQ(ui::window_theme(list_), "");
+}
+
+}  // namespace

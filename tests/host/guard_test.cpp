@@ -1,0 +1,125 @@
+// The unsaved-changes guard of the main server list.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "host/control_descriptor.h"
+#include "host/list_item.h"
+#include "tests/support/library_fixture.h"
+
+namespace {
+
+constexpr uint16_t kScreenKey = 30;
+constexpr int kSaveItem = 1100;
+
+// What reached the server screen's own procedure.
+std::vector<UINT> g_screen_messages;
+std::vector<int> g_commands;
+
+LRESULT CALLBACK screen_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  g_screen_messages.push_back(message);
+  if (message == WM_COMMAND) g_commands.push_back(LOWORD(wparam));
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+class Guard : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    g_screen_messages.clear();
+    g_commands.clear();
+    screen_ = host::create_screen(kScreenKey, "Server configuration");
+    SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(screen_proc));
+    host::ControlSpec list;
+    list.control_id = 0x602400A1;
+    list.kind = kDescriptorListView;
+    list_ = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
+    for (int i = 0; i < 2; ++i) {
+      std::memset(records_[i], 0, sizeof records_[i]);
+      LVITEMA row = {};
+      row.mask = LVIF_TEXT | LVIF_PARAM;
+      row.iItem = i;
+      row.pszText = const_cast<char*>(i == 0 ? "SRV01" : "SRV02");
+      row.lParam = reinterpret_cast<LPARAM>(records_[i]);
+      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    }
+    host::ControlSpec save;
+    save.control_id = 0x603100D5;
+    save.kind = kDescriptorPushButton;
+    save_ = host::add_control(screen_, kSaveItem, "Button", "Save", save);
+    host::ControlSpec edit;
+    edit.control_id = 0x603800C9;
+    edit.kind = kDescriptorEditField;
+    edit_ = host::add_control(screen_, 1200, "Edit", "logs", edit);
+    host::ControlSpec check;
+    check.control_id = 0x603800CC;
+    check.kind = kDescriptorCheckBox;
+    check_ = host::add_control(screen_, 1201, "Button", "", check);
+
+    start();
+    host::send_list_event(library_, list_, 0x602400A1);
+    ASSERT_TRUE(ui::click_row(list_, 0));
+    ui::clear_journal();
+    g_screen_messages.clear();
+    host::descriptor_of(edit_)[kDescWordEditCounter] = 150;
+    host::descriptor_of(check_)[kDescWordCheckBoxCounter] = 120;
+  }
+
+  void mark_unsaved() { set_item_word(records_[0], kItemWordUnsavedMark, kUnsavedChanges); }
+
+  void expect_counters_refreshed() {
+    EXPECT_EQ(host::descriptor_of(edit_)[kDescWordEditCounter], 101u);
+    EXPECT_EQ(host::descriptor_of(check_)[kDescWordCheckBoxCounter], 101u);
+  }
+
+  uint8_t records_[2][kListItemBytes];
+  HWND screen_ = nullptr, list_ = nullptr, save_ = nullptr, edit_ = nullptr, check_ = nullptr;
+};
+
+TEST_F(Guard, UnsavedChangesAreSavedWhenTheUserChoosesSave) {
+  mark_unsaved();
+  ui::script({"_A_MSG_BOX", 0, "Save", {}});
+  ASSERT_TRUE(ui::click_row(list_, 1));
+
+  auto shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].template_name, "_A_MSG_BOX");
+  EXPECT_NE(shown[0].text.find("Changes for current server have not yet been saved."), std::string::npos);
+  EXPECT_NE(shown[0].text.find("To continue, please click Save or Discard"), std::string::npos);
+  EXPECT_NE(shown[0].thread, GetCurrentThreadId()) << "the prompt runs on a thread of its own";
+  EXPECT_EQ(g_commands, std::vector<int>{kSaveItem});
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+  expect_counters_refreshed();
+  EXPECT_EQ(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+}
+
+TEST_F(Guard, DiscardClearsTheMarkAndRepaintsSave) {
+  mark_unsaved();
+  ui::script({"_A_MSG_BOX", 0, "Discard", {}});
+  int repaints = ui::invalidate_count(save_);
+  ASSERT_TRUE(ui::click_row(list_, 1));
+  EXPECT_EQ(ui::journal().size(), 1u);
+  EXPECT_TRUE(g_commands.empty());
+  EXPECT_EQ(ui::invalidate_count(save_), repaints + 1);
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+  expect_counters_refreshed();
+}
+
+TEST_F(Guard, WithoutUnsavedChangesNothingIsAskedAndTheScreenStillHearsOfTheChange) {
+  ASSERT_TRUE(ui::click_row(list_, 1));
+  EXPECT_TRUE(ui::journal().empty());
+  EXPECT_EQ(std::count(g_screen_messages.begin(), g_screen_messages.end(), static_cast<UINT>(WM_NOTIFY)), 4);
+  expect_counters_refreshed();
+}
+
+TEST_F(Guard, UnloadingGivesTheScreenItsProcedureBack) {
+  host::unload_library(&library_);
+  mark_unsaved();
+  ASSERT_TRUE(ui::click_row(list_, 1));
+  EXPECT_TRUE(ui::journal().empty());
+  EXPECT_EQ(GetWindowLongPtrA(screen_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(screen_proc));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// Start-up handshake, the answers before and after it, and unloading.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "host/host_services.h"
+#include "tests/support/library_fixture.h"
+
+namespace {
+
+using support::LibraryTest;
+
+// Calls an export with every argument 0, whatever its arity.
+DWORD_PTR call_with_zeros(void* fn, int arity) {
+  using U = uintptr_t;
+  switch (arity) {
+    case 0: return reinterpret_cast<DWORD_PTR (*)()>(fn)();
+    case 1: return reinterpret_cast<DWORD_PTR (*)(U)>(fn)(0);
+    case 3: return reinterpret_cast<DWORD_PTR (*)(U, U, U)>(fn)(0, 0, 0);
+    case 4: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U)>(fn)(0, 0, 0, 0);
+    case 5: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U)>(fn)(0, 0, 0, 0, 0);
+    case 6: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0);
+    case 7: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0);
+    case 9: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0);
+    case 13:
+      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    case 14:
+      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    case 15:
+      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  }
+  ADD_FAILURE() << "no caller for arity " << arity;
+  return 0;
+}
+
+// Every export that tests the initialised flag, with its number of arguments.
+const std::map<std::string, int> kCheckingExports = {
+    {"entry_point_button_services", 3}, {"entry_point_list_services", 14},
+    {"entry_point_text_services", 13}, {"entry_point_edit_services", 13},
+    {"change_edit_text_to_dropdown", 3}, {"change_edit_text_to_datetime", 5},
+    {"apply_rules_for_edit_text", 0}, {"check_if_text_to_be_displayed", 5},
+    {"QVA_process_changes_for_edit_text", 4}, {"QVA_process_changes_for_checkbox", 4},
+    {"alloc_memory_for_list", 0}, {"memcpy_list_item", 4},
+    {"return_memcmp_item_data_ptr", 4}, {"delete_list_item", 3},
+    {"set_kill_dup_sort_flag", 6}, {"reindex_lv_kill_no_dups", 7},
+    {"entry_point_insert_list_images", 1}, {"treeview_right_click_popupmenu", 15},
+    {"treeview_right_click_action", 7}, {"drag_drop_action", 9},
+    {"entry_point_wm_draw_item", 5}};
+
+void* export_named(const host::Library& library, const std::string& name) {
+  for (const auto& [n, fn] : library.exports)
+    if (n == name) return fn;
+  return nullptr;
+}
+
+TEST_F(LibraryTest, IntroductionNeedsNoStartUpAndNeverChanges) {
+  for (int round = 0; round < 2; ++round) {
+    DWORD id[4] = {};
+    EXPECT_EQ(library_.introduction_in(&id[0], &id[1], &id[2], &id[3]), 1u);
+    EXPECT_EQ(id[0], 0xA3310000u);
+    EXPECT_EQ(id[1], 27033u);
+    EXPECT_EQ(id[2], 51454345u);
+    EXPECT_EQ(id[3], 7u);
+    start();
+  }
+}
+
+TEST_F(LibraryTest, WrongVersionOrNoTableIsRefusedWithoutCallingTheHost) {
+  table_ = host::make_service_table();
+  EXPECT_EQ(library_.establish_tables(5, table_.data()), 0u);
+  EXPECT_EQ(library_.establish_tables(6, nullptr), 0u);
+  EXPECT_TRUE(host::service_calls().empty());
+
+  auto shown = ui::journal();
+  ASSERT_EQ(shown.size(), 2u);
+  for (const ui::JournalEntry& box : shown) {
+    EXPECT_EQ(box.kind, "message box");
+    EXPECT_EQ(box.text, "UNABLE TO LOAD DLL\n\nVERSION MISMATCH WITH RARODO BASE");
+    EXPECT_EQ(box.title, "VORNIX message from QVMR0007.DLL");
+    EXPECT_EQ(box.flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  }
+  for (const auto& [name, arity] : kCheckingExports)
+    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), 4078u) << name;
+}
+
+TEST_F(LibraryTest, ExportsAnswer4078BeforeStartUpAnd4061AfterForEventsNoFeatureClaims) {
+  auto* abort_searches = reinterpret_cast<DWORD (*)()>(export_named(library_, "abort_searches"));
+  auto* valid_to_add = reinterpret_cast<DWORD (*)()>(export_named(library_, "QVA_is_valid_to_add"));
+  EXPECT_EQ(abort_searches(), 0u);
+  EXPECT_EQ(valid_to_add(), 1u);
+  for (const auto& [name, arity] : kCheckingExports)
+    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), 4078u) << name;
+
+  start();
+  for (const auto& [name, arity] : kCheckingExports) {
+    if (name == "alloc_memory_for_list") continue;
+    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), 4061u) << name;
+  }
+  EXPECT_EQ(abort_searches(), 0u);
+  EXPECT_EQ(valid_to_add(), 1u);
+}
+
+TEST_F(LibraryTest, StartUpTakesTheHostsMemoryPairWhenLentAndGlobalAllocOtherwise) {
+  start();
+  auto* alloc = reinterpret_cast<DWORD_PTR (*)()>(export_named(library_, "alloc_memory_for_list"));
+  auto* record = reinterpret_cast<const BYTE*>(alloc());
+  ASSERT_NE(record, nullptr);
+  EXPECT_TRUE(service_called("memory allocate 912"));
+  for (int i = 0; i < 912; ++i) ASSERT_EQ(record[i], 0) << "byte " << i;
+  GlobalFree(const_cast<BYTE*>(record));
+
+  // A second start-up with a host that lends no memory pair.
+  table_[kHostRequest] = 0;
+  ASSERT_EQ(library_.establish_tables(6, table_.data()), 1u);
+  host::clear_service_calls();
+  record = reinterpret_cast<const BYTE*>(alloc());
+  ASSERT_NE(record, nullptr);
+  EXPECT_FALSE(service_called("memory allocate"));
+  GlobalFree(const_cast<BYTE*>(record));
+}
+
+TEST_F(LibraryTest, UnloadingPausesASecondAndAReloadStartsUninitialised) {
+  start();
+  DWORD before = GetTickCount();
+  host::unload_library(&library_);
+  EXPECT_GE(GetTickCount() - before, 1000u);
+  load();
+  EXPECT_EQ(library_.entry_point_text_services(nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, 0, 0,
+                                               0, 0x3333EEEE, 7),
+            4078u);
+}
+
+}  // namespace

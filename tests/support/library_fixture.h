@@ -1,0 +1,51 @@
+// A fixture that gives each test a fresh world, a fresh copy of the library
+// and the substitute host's services, as the host console would.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "console/substitute_host.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+namespace support {
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    host::clear_service_calls();
+    host::unattended_log_file() = nullptr;
+    world_.open();
+    load();
+  }
+
+  void TearDown() override { host::unload_library(&library_); }
+
+  void load() {
+    std::string error;
+    ASSERT_TRUE(host::load_library(QVMR7_LIBRARY_PATH, &library_, &error)) << error;
+  }
+
+  // Completes the handshake with the host's table as it stands.
+  void start() {
+    table_ = host::make_service_table();
+    ASSERT_EQ(library_.establish_tables(6, table_.data()), 1u);
+    host::clear_service_calls();
+  }
+
+  bool service_called(const std::string& prefix) const {
+    for (const std::string& call : host::service_calls())
+      if (call.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+
+  WorldBuilder world_;
+  host::Library library_;
+  host::ServiceTable table_{};
+};
+
+}  // namespace support
