@@ -21,6 +21,7 @@ std::mutex g_lock;
 std::vector<std::string> g_calls;
 std::map<uint16_t, HWND> g_screens;
 std::deque<std::array<uintptr_t, kDescriptorWords>> g_descriptors;
+std::deque<std::array<uint8_t, kListItemBytes>> g_item_records;  // item data of inserted rows
 HANDLE g_log_file = nullptr;
 HWND g_main_window = nullptr;
 const char kProgramPath[] = "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE";
@@ -44,8 +45,12 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
                                   int image, int, uintptr_t, uintptr_t*, void* record, uintptr_t) {
   log_call(std::string("host_insert_item text=") + (text ? text : "") + " image=" + std::to_string(image));
   // The host keeps its own copy of the row's record as the item data.
-  void* copy = GlobalAlloc(GMEM_ZEROINIT, kListItemBytes);
-  if (copy && record) std::memcpy(copy, record, kListItemBytes);
+  uint8_t* copy;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    copy = g_item_records.emplace_back().data();
+  }
+  if (record) std::memcpy(copy, record, kListItemBytes);
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = position;
@@ -282,6 +287,7 @@ void clear_screens() {
   std::lock_guard<std::mutex> guard(g_lock);
   g_screens.clear();
   g_descriptors.clear();
+  g_item_records.clear();
   g_main_window = nullptr;
 }
 

@@ -97,8 +97,9 @@ void read_console_user() {
   char user[512] = {};
   GetEnvironmentVariableA("USERDOMAIN", domain, sizeof domain);
   GetEnvironmentVariableA("USERNAME", user, sizeof user);
-  if (domain[0] != '\0') std::snprintf(g_library.console_user, sizeof g_library.console_user, "%s\\%s", domain, user);
-  else copy_text(g_library.console_user, sizeof g_library.console_user, user);
+  copy_text(g_library.console_user, sizeof g_library.console_user, domain);
+  if (domain[0] != '\0') append_text(g_library.console_user, sizeof g_library.console_user, "\\");
+  append_text(g_library.console_user, sizeof g_library.console_user, user);
 }
 
 void keep_host_program_name() {

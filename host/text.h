@@ -13,6 +13,12 @@ inline void copy_text(char* out, size_t size, const char* text) {
   out[n] = '\0';
 }
 
+// Appends text to the string in a buffer of `size` bytes, truncating.
+inline void append_text(char* out, size_t size, const char* text) {
+  size_t used = strnlen(out, size);
+  if (used + 1 < size) copy_text(out + used, size - used, text);
+}
+
 inline bool equal_ignoring_case(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
     if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))

@@ -252,7 +252,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack_size, LPTHREAD_ST
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-  if (stack_size >= PTHREAD_STACK_MIN) pthread_attr_setstacksize(&attr, stack_size);
+  if (stack_size >= static_cast<SIZE_T>(PTHREAD_STACK_MIN)) pthread_attr_setstacksize(&attr, stack_size);
   pthread_t thread;
   int rc = pthread_create(&thread, &attr, run_thread, arg);
   pthread_attr_destroy(&attr);

@@ -90,7 +90,7 @@ struct hostent* WINAPI qvmr_ws_gethostbyname(const char* name) {
     return nullptr;
   }
   HostEntryStorage& h = t_host;
-  std::memset(&h, 0, sizeof h);
+  h = HostEntryStorage{};
   std::strncpy(h.name, machine->name.c_str(), sizeof h.name - 1);
   std::memcpy(h.address, parsed, 4);
   h.addresses[0] = reinterpret_cast<char*>(h.address);
