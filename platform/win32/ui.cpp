@@ -386,6 +386,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
   w->text = text ? text : "";
   w->style = style;
   w->ex_style = ex_style;
+  w->enabled = (style & WS_DISABLED) == 0;
   w->parent = parent;
   w->id = (style & WS_CHILD) ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
   w->proc = platform::class_proc(w->class_name);
@@ -446,17 +447,24 @@ HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
     return nullptr;
   }
   // Tab stops are the enabled, visible children with WS_TABSTOP, in creation order, wrapping around.
-  std::vector<HWND> stops;
-  for (HWND child : d->children) {
+  // The search starts at the given control, which need not be a tab stop itself.
+  auto is_stop = [](HWND child) {
     Window* c = find_window(child);
-    if ((c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && c->enabled) stops.push_back(child);
+    return (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && c->enabled;
+  };
+  const std::vector<HWND>& children = d->children;
+  auto first = std::find_if(children.begin(), children.end(), is_stop);
+  if (first == children.end()) return nullptr;
+  auto at = std::find(children.begin(), children.end(), control);
+  if (control == nullptr || at == children.end())
+    return previous ? *std::find_if(children.rbegin(), children.rend(), is_stop) : *first;
+  size_t index = static_cast<size_t>(at - children.begin());
+  size_t n = children.size();
+  for (size_t step = 1; step < n; ++step) {
+    HWND next = children[previous ? (index + n - step) % n : (index + step) % n];
+    if (is_stop(next)) return next;
   }
-  if (stops.empty()) return nullptr;
-  auto at = std::find(stops.begin(), stops.end(), control);
-  if (control == nullptr || at == stops.end()) return previous ? stops.back() : stops.front();
-  size_t index = static_cast<size_t>(at - stops.begin());
-  size_t n = stops.size();
-  return stops[previous ? (index + n - 1) % n : (index + 1) % n];
+  return control;  // the only tab stop
 }
 
 int WINAPI GetClassNameA(HWND window, LPSTR buffer, int size) {

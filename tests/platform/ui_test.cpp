@@ -1,0 +1,354 @@
+// Windows, the built-in controls, modal dialogs from the resource script,
+// message boxes and the scripted user.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+// What the test screen's window procedure was sent.
+struct Seen { UINT code; int item; UINT new_state, old_state; LPARAM param; HWND from; };
+std::vector<Seen> notes;
+std::vector<std::pair<int, HWND>> clicks;  // WM_COMMAND BN_CLICKED: id, control
+bool veto_changes = false;
+
+LRESULT CALLBACK screen_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY) {
+    auto* nm = reinterpret_cast<NMLISTVIEW*>(lparam);
+    EXPECT_EQ(nm->hdr.idFrom, wparam);
+    notes.push_back({nm->hdr.code, nm->iItem, nm->uNewState, nm->uOldState, nm->lParam, nm->hdr.hwndFrom});
+    return veto_changes && nm->hdr.code == LVN_ITEMCHANGING;
+  }
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
+    clicks.emplace_back(LOWORD(wparam), reinterpret_cast<HWND>(lparam));
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+HWND make(const char* class_name, HWND parent, int id, DWORD style, const char* text = "") {
+  return CreateWindowExA(0, class_name, text, style, 0, 0, 10, 10, parent,
+                         reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
+}
+
+HWND make_screen() {
+  HWND screen = make("TestScreen", nullptr, 0, WS_VISIBLE, "Screen");
+  SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc));
+  EXPECT_EQ(GetWindowLongPtrA(screen, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&screen_proc));
+  return screen;
+}
+
+int add_row(HWND list, int at, const char* text, LPARAM param) {
+  LVITEMA item{LVIF_TEXT | LVIF_PARAM, at, 0, 0, 0, const_cast<char*>(text), 0, 0, param, 0};
+  return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+int next_item(HWND list, int from, UINT flags) {
+  return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(from), flags));
+}
+
+std::string sub_text(HWND list, int row, int sub) {
+  char buffer[64] = "";
+  LVITEMA item{0, 0, sub, 0, 0, buffer, sizeof buffer, 0, 0, 0};
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+class Ui : public ::testing::Test {
+ protected:
+  void SetUp() override { ui::reset(), notes.clear(), clicks.clear(), veto_changes = false; }
+  void TearDown() override { ui::reset(); }
+};
+
+TEST_F(Ui, ListViewRowsSubItemsAndTruncatedText) {
+  HWND list = make(WC_LISTVIEWA, make_screen(), 100, WS_CHILD | WS_VISIBLE);
+  EXPECT_EQ(add_row(list, 0, "srv-beta", 20), 0);
+  EXPECT_EQ(add_row(list, 0, "srv-alpha", 10), 0);  // before the first
+  EXPECT_EQ(add_row(list, 99, "srv-gamma", 30), 2);  // past the end: appended
+  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+
+  LVITEMA set{0, 0, 2, 0, 0, const_cast<char*>("running"), 0, 0, 0, 0};  // column 1 stays unset
+  EXPECT_TRUE(SendMessageA(list, LVM_SETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&set)));
+  EXPECT_EQ(sub_text(list, 1, 0), "srv-beta");
+  EXPECT_EQ(sub_text(list, 1, 1), "");
+  EXPECT_EQ(sub_text(list, 1, 2), "running");
+
+  char buffer[8];
+  std::fill(std::begin(buffer), std::end(buffer), 'x');
+  LVITEMA get{LVIF_TEXT | LVIF_PARAM, 0, 0, 0, 0, buffer, 4, 0, 0, 0};
+  ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&get)));
+  EXPECT_STREQ(buffer, "srv");  // three characters and the terminator
+  EXPECT_EQ(buffer[4], 'x');    // nothing written past cchTextMax
+  EXPECT_EQ(get.lParam, 10);
+  get.iItem = 3;
+  EXPECT_FALSE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&get)));
+}
+
+TEST_F(Ui, ListViewSelectionNotifiesParentWhichMayRefuse) {
+  HWND list = make(WC_LISTVIEWA, make_screen(), 100, WS_CHILD | WS_VISIBLE);
+  for (int i = 0; i < 3; ++i) add_row(list, i, "row", 10 * (i + 1));
+  EXPECT_EQ(next_item(list, -1, LVNI_SELECTED), -1);
+  EXPECT_EQ(next_item(list, -1, LVNI_ALL), 0);
+
+  ASSERT_TRUE(ui::click_row(list, 1));
+  ASSERT_EQ(notes.size(), 2u);  // the other rows do not change, so they say nothing
+  const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+  EXPECT_EQ(notes[0].code, LVN_ITEMCHANGING);
+  EXPECT_EQ(notes[1].code, LVN_ITEMCHANGED);
+  for (const Seen& s : notes)
+    EXPECT_TRUE(s.item == 1 && s.new_state == both && s.old_state == 0 && s.param == 20 && s.from == list);
+  EXPECT_EQ(next_item(list, -1, LVNI_SELECTED), 1);
+  EXPECT_EQ(next_item(list, 1, LVNI_SELECTED), -1);
+  EXPECT_EQ(next_item(list, -1, LVNI_FOCUSED), 1);
+
+  // Index -1 changes every row; row 1 is selected already.
+  notes.clear();
+  LVITEMA state{0, 0, 0, LVIS_SELECTED, LVIS_SELECTED, nullptr, 0, 0, 0, 0};
+  EXPECT_TRUE(SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state)));
+  EXPECT_EQ(notes.size(), 4u);
+  EXPECT_EQ(next_item(list, -1, LVNI_SELECTED), 0);
+  EXPECT_EQ(next_item(list, 0, LVNI_SELECTED), 1);
+  EXPECT_EQ(next_item(list, 1, LVNI_SELECTED), 2);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 1, both), static_cast<LRESULT>(both));  // focus kept
+  state.state = 0;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  EXPECT_EQ(next_item(list, -1, LVNI_SELECTED), -1);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 1, both), LVIS_FOCUSED);
+
+  // A parent answering TRUE to LVN_ITEMCHANGING keeps every row as it was.
+  ASSERT_TRUE(ui::click_row(list, 0));
+  notes.clear();
+  veto_changes = true;
+  EXPECT_FALSE(ui::click_row(list, 2));
+  state.state = LVIS_SELECTED;
+  EXPECT_FALSE(SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&state)));
+  EXPECT_FALSE(notes.empty());
+  for (const Seen& s : notes) EXPECT_EQ(s.code, LVN_ITEMCHANGING);
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 0, both), static_cast<LRESULT>(both));
+  EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 2, both), 0);
+}
+
+HTREEITEM insert(HWND tree, HTREEITEM parent, HTREEITEM after, const char* text) {
+  TVINSERTSTRUCTA in{};
+  in.hParent = parent;
+  in.hInsertAfter = after;
+  in.item.mask = TVIF_TEXT;
+  in.item.pszText = const_cast<char*>(text);
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&in)));
+}
+
+HTREEITEM relation(HWND tree, WPARAM how, HTREEITEM item) {
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+}
+
+// The texts of an item and its following siblings, "a,b,c".
+std::string siblings(HWND tree, HTREEITEM first) {
+  std::string out;
+  for (HTREEITEM at = first; at != nullptr; at = relation(tree, TVGN_NEXT, at)) {
+    char text[32] = "";
+    TVITEMA item{TVIF_TEXT, at, 0, 0, text, sizeof text, 0, 0, 0, 0};
+    EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    out += (out.empty() ? "" : ",") + std::string(text);
+  }
+  return out;
+}
+
+TEST_F(Ui, TreeViewInsertPositionsAndWalk) {
+  HWND tree = make(WC_TREEVIEWA, make_screen(), 200, WS_CHILD | WS_VISIBLE);
+  HTREEITEM bravo = insert(tree, TVI_ROOT, TVI_LAST, "Bravo");
+  HTREEITEM alpha = insert(tree, TVI_ROOT, TVI_FIRST, "Alpha");
+  insert(tree, nullptr, TVI_LAST, "Echo");
+  insert(tree, TVI_ROOT, TVI_SORT, "charlie");
+  insert(tree, TVI_ROOT, bravo, "Bravo2");  // right after a given sibling
+  HTREEITEM x2 = insert(tree, bravo, TVI_SORT, "x2");
+  insert(tree, bravo, TVI_SORT, "x3");
+  insert(tree, bravo, TVI_SORT, "X1");
+  ASSERT_TRUE(alpha && bravo && x2);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 8);
+
+  EXPECT_EQ(relation(tree, TVGN_ROOT, nullptr), alpha);
+  EXPECT_EQ(siblings(tree, relation(tree, TVGN_ROOT, nullptr)), "Alpha,Bravo,Bravo2,charlie,Echo");
+  EXPECT_EQ(siblings(tree, relation(tree, TVGN_CHILD, bravo)), "X1,x2,x3");
+  EXPECT_EQ(relation(tree, TVGN_CHILD, TVI_ROOT), alpha);
+  EXPECT_EQ(relation(tree, TVGN_PARENT, x2), bravo);
+  EXPECT_EQ(relation(tree, TVGN_PARENT, bravo), nullptr);
+  EXPECT_EQ(relation(tree, TVGN_CHILD, x2), nullptr);
+  EXPECT_EQ(insert(tree, reinterpret_cast<HTREEITEM>(0x7770), TVI_LAST, "orphan"), nullptr);
+}
+
+TEST_F(Ui, TabOrderSkipsNonStopsAndWrapsAndDlgItemLookup) {
+  HWND screen = make_screen();
+  const DWORD stop = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+  HWND name = make("Edit", screen, 1, stop);
+  HWND label = make("Static", screen, 2, WS_CHILD | WS_VISIBLE);
+  HWND port = make("Edit", screen, 3, stop);
+  make("Button", screen, 4, WS_CHILD | WS_TABSTOP);  // hidden
+  HWND off = make("Button", screen, 5, stop);
+  EnableWindow(off, FALSE);
+  make("Button", screen, 6, stop | WS_DISABLED);
+  HWND ok = make("Button", screen, IDOK, stop);
+
+  EXPECT_EQ(GetNextDlgTabItem(screen, name, FALSE), port);
+  EXPECT_EQ(GetNextDlgTabItem(screen, port, FALSE), ok);
+  EXPECT_EQ(GetNextDlgTabItem(screen, ok, FALSE), name);  // wraps
+  EXPECT_EQ(GetNextDlgTabItem(screen, name, TRUE), ok);
+  EXPECT_EQ(GetNextDlgTabItem(screen, ok, TRUE), port);
+  EXPECT_EQ(GetNextDlgTabItem(screen, nullptr, FALSE), name);
+  EXPECT_EQ(GetNextDlgTabItem(screen, label, FALSE), port);  // from a control that is no stop
+  EXPECT_EQ(GetNextDlgTabItem(screen, label, TRUE), name);
+
+  HWND single_parent = make("TestScreen", nullptr, 0, WS_VISIBLE);
+  HWND single = make("Edit", single_parent, 7, stop);
+  make("Static", single_parent, 8, WS_CHILD | WS_VISIBLE);
+  EXPECT_EQ(GetNextDlgTabItem(single_parent, single, FALSE), single);
+  EXPECT_EQ(GetNextDlgTabItem(single_parent, single, TRUE), single);
+
+  EXPECT_EQ(GetDlgItem(screen, 3), port);
+  SetLastError(0);
+  EXPECT_EQ(GetDlgItem(screen, 999), nullptr);
+  EXPECT_EQ(GetLastError(), 1421u);
+}
+
+TEST_F(Ui, ButtonClickTellsParentUnlessDisabled) {
+  HWND screen = make_screen();
+  HWND save = make("button", screen, 42, WS_CHILD | WS_VISIBLE, "Save");
+  HWND born_off = make("Button", screen, 43, WS_CHILD | WS_VISIBLE | WS_DISABLED);
+  SendMessageA(save, BM_CLICK, 0, 0);
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(clicks[0], std::make_pair(42, save));
+  EnableWindow(save, FALSE);
+  SendMessageA(save, BM_CLICK, 0, 0);
+  SendMessageA(born_off, BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks.size(), 1u);
+  EnableWindow(born_off, TRUE);
+  SendMessageA(born_off, BM_CLICK, 0, 0);
+  ASSERT_EQ(clicks.size(), 2u);
+  EXPECT_EQ(clicks[1], std::make_pair(43, born_off));
+}
+
+const char kScript[] =
+    "#include \"resource.h\"\r\n"
+    "\r\n"
+    "ADD_HOST DIALOGEX 0, 0, 200, 80\r\n"
+    "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION\r\n"
+    "CAPTION \"Add a host\"\r\n"
+    "FONT 8, \"MS Shell Dlg\", 400, 0, 0x1\r\n"
+    "BEGIN\r\n"
+    "    LTEXT           \"Host name:\",IDC_STATIC,7,7,60,8\r\n"
+    "    LTEXT           \"\",IDC_PORT_LABEL,7,25,60,8\r\n"
+    "    EDITTEXT        IDC_HOST,70,7,120,14,ES_AUTOHSCROLL\r\n"
+    "    DEFPUSHBUTTON   \"OK\",IDOK,90,60,50,14\r\n"
+    "    PUSHBUTTON      \"&Skip\",IDC_SKIP,145,60,50,14\r\n"
+    "END\r\n"
+    "\r\n"
+    "STUBBORN DIALOGEX 0, 0, 100, 40\r\n"
+    "CAPTION \"Never closes\"\r\n"
+    "BEGIN\r\n"
+    "    DEFPUSHBUTTON   \"OK\",IDOK,7,7,50,14\r\n"
+    "END\r\n";
+const char kHeader[] = "#define IDC_HOST 1001\r\n#define IDC_SKIP 1002\r\n#define IDC_PORT_LABEL 1003\r\n";
+
+std::string typed;
+int presses = 0;
+
+INT_PTR CALLBACK add_host_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) return SetDlgItemTextA(dialog, 1003, reinterpret_cast<const char*>(lparam));
+  if (message != WM_COMMAND) return FALSE;
+  ++presses;
+  char text[64];
+  GetDlgItemTextA(dialog, 1001, text, sizeof text);
+  typed = text;
+  EndDialog(dialog, LOWORD(wparam));
+  return TRUE;
+}
+
+INT_PTR CALLBACK stubborn_proc(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_COMMAND) ++presses;
+  return message == WM_COMMAND;
+}
+
+TEST_F(Ui, DialogsFromTheResourceScriptAnswerByScriptOrDefault) {
+  HINSTANCE module = qvmr_register_module("QVMR0007.DLL", kScript, kHeader);
+  auto run = [&](const char* name, DLGPROC proc) {
+    typed = "?";
+    presses = 0;
+    return DialogBoxParamA(module, name, nullptr, proc, reinterpret_cast<LPARAM>("Port 8080"));
+  };
+
+  EXPECT_EQ(run("ADD_HOST", add_host_proc), IDOK);  // nobody answers: the default button
+  EXPECT_EQ(typed, "");
+  EXPECT_EQ(presses, 1);
+
+  ui::script({"Some other box", IDCANCEL, "", {}});
+  ui::script({"add_host", 0, "Skip", {{1001, "SRV02"}}});
+  EXPECT_EQ(run("ADD_HOST", add_host_proc), 1002);
+  EXPECT_EQ(typed, "SRV02");
+  EXPECT_EQ(ui::script_left(), 1u);  // the answer for another box is still waiting
+  ui::clear_script();
+
+  auto journal = ui::journal();
+  ASSERT_EQ(journal.size(), 2u);
+  for (const ui::JournalEntry& e : journal)  // as shown, before anything was typed
+    EXPECT_EQ(e.kind + "|" + e.template_name + "|" + e.title + "|" + e.text,
+              "dialog|ADD_HOST|Add a host|Host name:\nPort 8080");
+  EXPECT_EQ(journal[0].result, IDOK);
+  EXPECT_EQ(journal[1].result, 1002);
+
+  SetLastError(0);
+  EXPECT_EQ(run("NO_SUCH_DIALOG", add_host_proc), -1);
+  EXPECT_EQ(GetLastError(), 1814u);
+  EXPECT_EQ(presses, 0);
+
+  EXPECT_EQ(run("STUBBORN", stubborn_proc), -1);  // a dialog that never ends gives up
+  EXPECT_TRUE(presses > 1 && presses <= 100) << presses;
+  journal = ui::journal();
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[2].template_name, "STUBBORN");
+  EXPECT_EQ(journal[2].result, -1);
+  qvmr_unregister_module(module);
+}
+
+TEST_F(Ui, MessageBoxDefaultsScriptedAnswersAndJournal) {
+  struct Case { UINT type; int expected; };
+  const Case cases[] = {
+      {MB_OK, IDOK}, {MB_OK | MB_DEFBUTTON2, IDOK}, {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+      {MB_YESNO | MB_ICONQUESTION, IDYES}, {MB_YESNO | MB_DEFBUTTON2, IDNO},
+      {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL}, {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, IDRETRY},
+      {MB_RETRYCANCEL, IDRETRY}};
+  for (const Case& c : cases) EXPECT_EQ(MessageBoxA(nullptr, "text", "title", c.type), c.expected) << c.type;
+
+  ui::clear_journal();
+  ui::script({"OVERWRITE", 0, "no", {}});
+  ui::script({"agent", IDCANCEL, "", {}});
+  HWND owner = make_screen();
+  const UINT question = MB_YESNO | MB_ICONQUESTION;
+  EXPECT_EQ(MessageBoxA(owner, "The agent is not answering.", nullptr, MB_RETRYCANCEL), IDCANCEL);
+  EXPECT_EQ(MessageBoxA(owner, "Overwrite the report?", "Save", question), IDNO);
+  EXPECT_EQ(MessageBoxA(owner, "Overwrite the report?", "Save", question), IDYES);  // used once
+  EXPECT_EQ(ui::script_left(), 0u);
+
+  auto journal = ui::journal();
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[0].title, "Error");  // no caption given
+  EXPECT_EQ(journal[0].result, IDCANCEL);
+  const ui::JournalEntry& e = journal[1];
+  EXPECT_EQ(e.kind + "|" + e.template_name + "|" + e.title + "|" + e.text,
+            "message box||Save|Overwrite the report?");
+  EXPECT_EQ(e.flags, question);
+  EXPECT_EQ(e.result, IDNO);
+  EXPECT_EQ(e.owner, owner);
+  EXPECT_EQ(e.thread, GetCurrentThreadId());
+  EXPECT_EQ(journal[2].result, IDYES);
+}
+
+}  // namespace
