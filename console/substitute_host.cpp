@@ -117,6 +117,29 @@ DWORD WINAPI host_refresh_control(HWND, DWORD item, DWORD) {
   return 1;
 }
 
+INT_PTR CALLBACK host_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    char title[128] = {};
+    GetWindowTextA(page, title, sizeof title);
+    log_call(std::string("page opened ") + title);
+    return TRUE;
+  }
+  if (message == WM_COMMAND) {
+    EndDialog(page, LOWORD(wparam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// The host's pages: 13-word entries, the identifier first and a dialog template third.
+struct PageTable {
+  std::deque<std::vector<WORD>> templates;
+  std::vector<uintptr_t> entries;
+  DWORD count = 0;
+  uintptr_t block[9] = {};
+};
+PageTable g_pages;
+
 DWORD WINAPI host_request(DWORD magic, DWORD, uintptr_t** out, DWORD, DWORD code, DWORD flag) {
   log_call("host_request code=" + std::to_string(code) + " flag=" + std::to_string(flag));
   static uintptr_t memory_pair[3] = {kMemoryPairMarker, reinterpret_cast<uintptr_t>(&host_allocate),
@@ -124,6 +147,16 @@ DWORD WINAPI host_request(DWORD magic, DWORD, uintptr_t** out, DWORD, DWORD code
   if (magic != kHostRequestMagic) return 0;
   if (code == kHostRequestTables && flag == kHostTablesMemoryPair && out) {
     *out = memory_pair;
+    return 1;
+  }
+  if (code == kHostRequestTables && flag == kHostTablesPageTable && out) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_pages.block[0] = 1;
+    g_pages.block[1] = reinterpret_cast<uintptr_t>(g_pages.entries.data());
+    g_pages.block[2] = reinterpret_cast<uintptr_t>(&host_page_proc);
+    g_pages.count = static_cast<DWORD>(g_pages.entries.size() / 13);
+    g_pages.block[8] = reinterpret_cast<uintptr_t>(&g_pages.count);
+    *out = g_pages.block;
     return 1;
   }
   return code == kHostRequestEndOfUnattendedRun;
@@ -275,8 +308,26 @@ HWND add_control(HWND screen, int dialog_item, const char* class_name, const cha
   bool list_view = spec.kind == kDescriptorListView;
   set_half(list_view ? kDescHalfListCompanionKey : kDescHalfCompanionKey, spec.companion_key);
   set_half(list_view ? kDescHalfListCompanionItem : kDescHalfCompanionItem, spec.companion_item);
+  if (spec.page) set_half(kDescHalfPageIdentifier, spec.page);
   SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d.data()));
   return control;
+}
+
+void add_page(uint32_t page_identifier, const char* title) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  // DLGTEMPLATE without controls: the header, no menu, no class, the caption.
+  std::vector<WORD> words((sizeof(DLGTEMPLATE) + 1) / 2, 0);
+  auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
+  header->style = WS_POPUP | WS_CAPTION;
+  words.push_back(0);
+  words.push_back(0);
+  for (const char* c = title; *c; ++c) words.push_back(static_cast<unsigned char>(*c));
+  words.push_back(0);
+  g_pages.templates.push_back(std::move(words));
+  std::vector<uintptr_t> entry(13, 0);
+  entry[0] = page_identifier;
+  entry[2] = reinterpret_cast<uintptr_t>(g_pages.templates.back().data());
+  g_pages.entries.insert(g_pages.entries.end(), entry.begin(), entry.end());
 }
 
 uintptr_t* descriptor_of(HWND control) {
@@ -288,6 +339,8 @@ void clear_screens() {
   g_screens.clear();
   g_descriptors.clear();
   g_item_records.clear();
+  g_pages.templates.clear();
+  g_pages.entries.clear();
   g_main_window = nullptr;
 }
 

@@ -56,6 +56,7 @@ struct ControlSpec {
   uint16_t companion_key = 0;    // screen key of the companion control
   uint16_t companion_item = 0;   // its dialog item number
   uint32_t module = 7;           // module number written at the kind's position
+  uint16_t page = 0;             // 16-bit word 9: the host page a button opens
 };
 
 // Screens: windows registered under a 16-bit window key.
@@ -64,6 +65,8 @@ HWND create_screen(uint16_t key, const char* title);
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
                  const ControlSpec& spec);
 uintptr_t* descriptor_of(HWND control);
+// Adds a page to the host's page table, opened by the library through host_request.
+void add_page(uint32_t page_identifier, const char* title);
 // Drops every screen and descriptor (the windows themselves go with ui::reset).
 void clear_screens();
 

@@ -34,6 +34,7 @@ constexpr int kDescHalfCompanionKey = 7;         // kinds 2 and 4
 constexpr int kDescHalfCompanionItem = 8;        // kinds 2 and 4
 constexpr int kDescHalfListCompanionKey = 10;    // kind 7
 constexpr int kDescHalfListCompanionItem = 11;   // kind 7
+constexpr int kDescHalfPageIdentifier = 9;       // buttons that open a host page
 
 // The value change counters take after the library has loaded a screen.
 constexpr uint32_t kChangeCounterRefresh = 101;

@@ -117,6 +117,7 @@ void detach() {
     g_library.com_initialised = 0;
   }
   release_main_server_list();
+  release_drawing_resources();
 }
 
 }  // namespace

@@ -17,14 +17,15 @@ HWND save_button(HWND screen) {
 // Asks whether to save or discard the current server's changes; true when asked.
 bool resolve_unsaved_changes(uint8_t* record, HWND save) {
   if (item_word(record, kItemWordUnsavedMark) == 0) return false;
-  BackgroundPrompt prompt = {};
+  MessageDialogBlock block = {};
+  MessageDialog& prompt = block.dialog;
   copy_text(prompt.title, sizeof prompt.title, library_title());
   copy_text(prompt.text, sizeof prompt.text,
             "Changes for current server have not yet been saved.\n"
             "To continue, please click Save or Discard");
   copy_text(prompt.buttons[0], sizeof prompt.buttons[0], "Save");
   copy_text(prompt.buttons[1], sizeof prompt.buttons[1], "Discard");
-  start_background_prompt(&prompt);
+  start_background_prompt(&block);
   while (!prompt.done) Sleep(14);
   if (prompt.chosen == 1) {
     if (save) SendMessageA(save, BM_CLICK, 0, 0);

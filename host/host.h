@@ -54,6 +54,14 @@ struct LibraryState {
   DWORD styled_dialog_mode;
   DWORD sibling_mode;
 
+  // Drawing resources, created on first use and deleted at detach.
+  HBRUSH title_band_brush;
+  HFONT big_bold_font;
+  HFONT heading_bold_font;
+  HFONT medium_font;
+
+  uintptr_t* add_server_button;  // descriptor of the add-server button, once the host made it
+
   HWND main_server_list;
   HWND main_server_screen;     // the parent that receives the list's notifications
   WNDPROC main_screen_proc;    // its procedure before the guard took it over
@@ -69,20 +77,46 @@ int call_get_computer_name_ex(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWOR
 void* allocate_block(UINT flags, SIZE_T bytes);
 void free_block(void* block);
 
-// Message functions. A null title means the library title.
+// Message functions: every report to the user goes through them. A null
+// title means the function's default title. They honour quiet mode, the
+// styled-dialog mode and the host's unattended log file.
 const char* library_title();
 void show_message(HWND owner, const char* text, const char* title, UINT flags);
+void show_status(HWND owner, const char* text, const char* title, UINT flags);
+int show_greeting(HWND owner, const char* text, const char* title, UINT flags);
+int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags);
+int show_unattended_message(HWND owner, const char* text, const char* title, UINT flags);
+void show_debug_value(int value);
 
-// The background prompt: a dialog with a text and two buttons, run on its own
-// thread. done becomes 1 when it has closed; chosen is 1 or 2 for the button pressed.
-struct BackgroundPrompt {
-  volatile BYTE done;
-  volatile DWORD chosen;
-  char title[100];
-  char text[1000];
+// The parameter block of the library's message dialogs (4504 bytes, zeroed).
+struct MessageDialog {
+  volatile BYTE done;      // background prompt: 1 once the dialog has closed
+  volatile DWORD chosen;   // background prompt: 1 or 2, the button pressed
+  COLORREF text_colour;
+  DWORD text_length;
+  DWORD control_characters;  // characters below 0x20 in the text
+  HBRUSH title_brush;
+  HFONT title_font;
+  HFONT text_font;
+  char title[200];
+  char text[4000];
   char buttons[2][40];
 };
-void start_background_prompt(BackgroundPrompt* prompt);
+union MessageDialogBlock {
+  MessageDialog dialog;
+  BYTE bytes[4504];
+};
+static_assert(sizeof(MessageDialog) <= 4504, "message dialog block");
+
+// The background prompt: the block's dialog with its two buttons, on a thread of its own.
+void start_background_prompt(MessageDialogBlock* block);
+
+// Opens the host's page with this identifier through its page table.
+void open_host_page(HWND owner, uint32_t page_identifier);
+
+// Styled-dialog mode: switched on by the first owner-drawn button the host asks for.
+void enter_styled_dialog_mode();
+void release_drawing_resources();
 
 // Controls of a screen.
 HWND companion_window(const uintptr_t* descriptor);

@@ -1,39 +1,117 @@
-// Message functions: how the library reports to the user, honouring quiet mode.
+// Message functions: how the library reports to the user. Quiet mode shows
+// nothing; the host's unattended log file takes unattended and debug messages;
+// styled-dialog mode shows the library's own dialogs instead of message boxes.
+#include <cstdio>
+#include <cstring>
+
 #include "host/host.h"
+#include "host/text.h"
 #include "resources/resource.h"
 
 namespace {
 
-INT_PTR CALLBACK background_prompt_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    auto* prompt = reinterpret_cast<BackgroundPrompt*>(lparam);
-    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
-    SetWindowTextA(dialog, prompt->title);
-    SetDlgItemTextA(dialog, IDC_MESSAGE_TITLE, prompt->title);
-    SetDlgItemTextA(dialog, IDC_MESSAGE_TEXT, prompt->text);
-    SetDlgItemTextA(dialog, IDC_PROMPT_FIRST, prompt->buttons[0]);
-    SetDlgItemTextA(dialog, IDC_PROMPT_SECOND, prompt->buttons[1]);
-    return TRUE;
-  }
-  if (message == WM_COMMAND) {
-    int id = LOWORD(wparam);
-    if (id == IDC_PROMPT_FIRST || id == IDC_PROMPT_SECOND || id == IDCANCEL) {
-      auto* prompt = reinterpret_cast<BackgroundPrompt*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-      prompt->chosen = id == IDC_PROMPT_FIRST ? 1 : 2;
-      EndDialog(dialog, id);
+constexpr COLORREF kTitleBandColour = 0xB67231;
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr DWORD kTallDialogControlCharacters = 5;
+
+// The host's unattended log file, when it has one open.
+HANDLE unattended_log_file() {
+  auto* handle = reinterpret_cast<HANDLE*>(g_host_services[kHostUnattendedLogFile]);
+  if (handle == nullptr || *handle == nullptr || *handle == INVALID_HANDLE_VALUE) return nullptr;
+  return *handle;
+}
+
+void write_log_line(HANDLE file, const char* text) {
+  DWORD written;
+  WriteFile(file, "\r\n", 2, &written, nullptr);
+  WriteFile(file, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+  WriteFile(file, "\r\n", 2, &written, nullptr);
+}
+
+void create_drawing_resources() {
+  if (g_library.title_band_brush == nullptr) g_library.title_band_brush = CreateSolidBrush(kTitleBandColour);
+  auto font = [](int height, int weight) {
+    return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                       2 /* PROOF_QUALITY */, 0, "Calibri");
+  };
+  if (g_library.big_bold_font == nullptr) g_library.big_bold_font = font(48, FW_BOLD);
+  if (g_library.heading_bold_font == nullptr) g_library.heading_bold_font = font(24, FW_BOLD);
+  if (g_library.medium_font == nullptr) g_library.medium_font = font(16, 450);
+}
+
+template <typename Handle>
+void delete_object(Handle* object) {
+  if (*object != nullptr) DeleteObject(*object);
+  *object = nullptr;
+}
+
+// Fills a message dialog's block with its title, text, colours and fonts.
+void fill_block(MessageDialog* d, const char* text, const char* title, COLORREF text_colour) {
+  create_drawing_resources();
+  copy_text(d->title, sizeof d->title, title);
+  copy_text(d->text, sizeof d->text, text);
+  d->text_colour = text_colour;
+  d->text_length = static_cast<DWORD>(std::strlen(d->text));
+  for (const char* p = d->text; *p; ++p)
+    if (static_cast<unsigned char>(*p) < 0x20) ++d->control_characters;
+  d->title_brush = g_library.title_band_brush;
+  d->title_font = g_library.heading_bold_font;
+  d->text_font = g_library.medium_font;
+}
+
+INT_PTR CALLBACK message_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* d = reinterpret_cast<MessageDialog*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  switch (message) {
+    case WM_INITDIALOG:
+      d = reinterpret_cast<MessageDialog*>(lparam);
+      SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+      SetWindowTextA(dialog, d->title);
+      SetDlgItemTextA(dialog, IDC_MESSAGE_TITLE, d->title);
+      SetDlgItemTextA(dialog, IDC_MESSAGE_TEXT, d->text);
+      if (d->buttons[0][0] != '\0') SetDlgItemTextA(dialog, IDC_PROMPT_FIRST, d->buttons[0]);
+      if (d->buttons[1][0] != '\0') SetDlgItemTextA(dialog, IDC_PROMPT_SECOND, d->buttons[1]);
+      if (d->title_font) SendMessageA(GetDlgItem(dialog, IDC_MESSAGE_TITLE), WM_SETFONT, reinterpret_cast<WPARAM>(d->title_font), TRUE);
+      if (d->text_font) SendMessageA(GetDlgItem(dialog, IDC_MESSAGE_TEXT), WM_SETFONT, reinterpret_cast<WPARAM>(d->text_font), TRUE);
       return TRUE;
+    case WM_CTLCOLORSTATIC:
+      if (d && GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == IDC_MESSAGE_TITLE)
+        return reinterpret_cast<INT_PTR>(d->title_brush);
+      return FALSE;
+    case WM_COMMAND: {
+      int id = LOWORD(wparam);
+      if (id == IDOK || id == IDCANCEL || id == IDC_PROMPT_FIRST || id == IDC_PROMPT_SECOND) {
+        if (d) d->chosen = id == IDC_PROMPT_FIRST ? 1 : 2;
+        EndDialog(dialog, id);
+        return TRUE;
+      }
+      return FALSE;
     }
+    default:
+      return FALSE;
   }
-  return FALSE;
+}
+
+HWND host_main_window() { return reinterpret_cast<HWND>(g_host_services[kHostMainWindow]); }
+
+INT_PTR run_message_dialog(const char* template_name, HWND owner, MessageDialogBlock* block) {
+  return DialogBoxParamA(g_library.instance, template_name, owner ? owner : host_main_window(),
+                         message_dialog_proc, reinterpret_cast<LPARAM>(block));
+}
+
+// The short message dialog, or its taller variant for texts of several lines.
+int show_styled(HWND owner, const char* text, const char* title, const char* template_name,
+                COLORREF colour) {
+  MessageDialogBlock block = {};
+  fill_block(&block.dialog, text, title, colour);
+  if (std::strcmp(template_name, "SHORT_MSG") == 0 && block.dialog.control_characters >= kTallDialogControlCharacters)
+    template_name = "SHORT_MSG_TALL";
+  return static_cast<int>(run_message_dialog(template_name, owner, &block));
 }
 
 DWORD WINAPI run_background_prompt(LPVOID parameter) {
-  auto* prompt = static_cast<BackgroundPrompt*>(parameter);
-  HWND owner = reinterpret_cast<HWND>(g_host_services[kHostMainWindow]);
-  if (DialogBoxParamA(g_library.instance, "_A_MSG_BOX", owner, background_prompt_proc,
-                      reinterpret_cast<LPARAM>(prompt)) == -1)
-    prompt->chosen = 2;
-  prompt->done = 1;
+  auto* block = static_cast<MessageDialogBlock*>(parameter);
+  if (run_message_dialog("_A_MSG_BOX", nullptr, block) == -1) block->dialog.chosen = 2;
+  block->dialog.done = 1;
   return 0;
 }
 
@@ -46,18 +124,69 @@ const char* library_title() {
 
 void show_message(HWND owner, const char* text, const char* title, UINT flags) {
   if (g_library.quiet_mode) return;
-  MessageBoxA(owner, text, title ? title : library_title(), flags);
+  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "ERROR", "SHORT_MSG", kTitleBandColour);
+  else MessageBoxA(owner, text, title ? title : library_title(), flags);
 }
 
-void start_background_prompt(BackgroundPrompt* prompt) {
-  prompt->done = 0;
-  prompt->chosen = 0;
-  HANDLE thread = CreateThread(nullptr, 0, run_background_prompt, prompt, 0, nullptr);
+void show_status(HWND owner, const char* text, const char* title, UINT flags) {
+  if (g_library.quiet_mode) return;
+  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "STATUS", "SHORT_MSG", kTitleBandColour);
+  else MessageBoxA(owner, text, title ? title : library_title(), flags);
+}
+
+int show_greeting(HWND owner, const char* text, const char* title, UINT flags) {
+  if (!g_library.styled_dialog_mode) return MessageBoxA(owner, text, title ? title : library_title(), flags);
+  int result = show_styled(owner, text, title ? title : "HELLO", "HELLO_PREP", kWhite);
+  if (result == 1 && g_library.add_server_button != nullptr)
+    open_host_page(owner, descriptor_half(g_library.add_server_button, kDescHalfPageIdentifier));
+  return result;
+}
+
+int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags) {
+  if (g_library.styled_dialog_mode) return show_styled(owner, text, title, "OKCANCEL_MSG_BOX", kTitleBandColour);
+  return MessageBoxA(owner, text, title, flags);
+}
+
+int show_unattended_message(HWND owner, const char* text, const char* title, UINT flags) {
+  if (HANDLE file = unattended_log_file()) {
+    write_log_line(file, text);
+    return 0;
+  }
+  if (g_library.quiet_mode) return 1;
+  return MessageBoxA(owner, text, title, flags);
+}
+
+void show_debug_value(int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "[%d] hex=[%x]", value, static_cast<unsigned>(value));
+  if (HANDLE file = unattended_log_file()) {
+    write_log_line(file, text);
+    return;
+  }
+  if (g_library.quiet_mode) return;
+  MessageBoxA(nullptr, text, "DEBUG VALUE", MB_OK);
+}
+
+void start_background_prompt(MessageDialogBlock* block) {
+  MessageDialog& d = block->dialog;
+  d.done = 0;
+  d.chosen = 0;
+  if (g_library.styled_dialog_mode) fill_block(&d, d.text, d.title, kTitleBandColour);
+  HANDLE thread = CreateThread(nullptr, 0, run_background_prompt, block, 0, nullptr);
   if (thread == nullptr) {
-    // Without a thread the prompt cannot be shown: treat it as discarded.
-    prompt->chosen = 2;
-    prompt->done = 1;
+    // Without a thread the prompt cannot be shown: the changes stay unsaved.
+    d.chosen = 2;
+    d.done = 1;
     return;
   }
   CloseHandle(thread);
+}
+
+void enter_styled_dialog_mode() { g_library.styled_dialog_mode = 1; }
+
+void release_drawing_resources() {
+  delete_object(&g_library.title_band_brush);
+  delete_object(&g_library.big_bold_font);
+  delete_object(&g_library.heading_bold_font);
+  delete_object(&g_library.medium_font);
 }

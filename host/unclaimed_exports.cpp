@@ -73,8 +73,3 @@ QVMR_EXPORT DWORD WINAPI drag_drop_action(uintptr_t, uintptr_t, uintptr_t, uintp
                                           uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
   return unclaimed();
 }
-
-QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                                  uintptr_t) {
-  return unclaimed();
-}

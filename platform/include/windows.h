@@ -173,6 +173,19 @@ typedef struct _TIME_ZONE_INFORMATION {
 #define TIME_ZONE_ID_DAYLIGHT 2
 #define TIME_ZONE_ID_INVALID 0xFFFFFFFFu
 
+#pragma pack(push, 2)
+typedef struct {
+  DWORD style;
+  DWORD dwExtendedStyle;
+  WORD cdit;
+  short x;
+  short y;
+  short cx;
+  short cy;
+} DLGTEMPLATE, *LPDLGTEMPLATEA;
+#pragma pack(pop)
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
+
 typedef struct _SECURITY_ATTRIBUTES {
   DWORD nLength;
   LPVOID lpSecurityDescriptor;
@@ -193,6 +206,19 @@ typedef struct tagRECT {
   LONG bottom;
 } RECT, *LPRECT;
 typedef const RECT* LPCRECT;
+
+typedef struct tagDRAWITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemAction;
+  UINT itemState;
+  HWND hwndItem;
+  HDC hDC;
+  RECT rcItem;
+  ULONG_PTR itemData;
+} DRAWITEMSTRUCT, *LPDRAWITEMSTRUCT;
+#define ODT_BUTTON 4
 
 // Registry
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
@@ -379,7 +405,7 @@ BOOL WINAPI ShowWindow(HWND window, int command);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND owner,
                                DLGPROC proc, LPARAM param);
-INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, const void* dialog_template,
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialog_template,
                                        HWND owner, DLGPROC proc, LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 

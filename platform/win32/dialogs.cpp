@@ -487,10 +487,23 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
   return run_modal(template_name, *tmpl, owner, proc, param);
 }
 
-INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, const void*, HWND, DLGPROC, LPARAM) {
-  platform::unsupported("DialogBoxIndirectParamA", "in-memory templates");
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return -1;
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialog_template, HWND owner,
+                                       DLGPROC proc, LPARAM param) {
+  if (dialog_template == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  // After the header: a menu word, a class word, then the caption in UTF-16.
+  auto* words = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(dialog_template) + sizeof(DLGTEMPLATE));
+  if (dialog_template->cdit != 0 || words[0] != 0 || words[1] != 0) {
+    platform::unsupported("DialogBoxIndirectParamA", "templates with controls, menus or classes");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return -1;
+  }
+  DialogTemplate tmpl;
+  tmpl.style = dialog_template->style;
+  for (const WORD* c = words + 2; *c; ++c) tmpl.caption += static_cast<char>(*c < 0x100 ? *c : '?');
+  return run_modal("", tmpl, owner, proc, param);
 }
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {

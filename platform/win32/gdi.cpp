@@ -4,6 +4,8 @@
 #include <mutex>
 #include <set>
 
+#include "win32/gdi_test_api.h"
+
 namespace {
 
 struct GdiObject {
@@ -33,6 +35,11 @@ HGDIOBJ make(GdiObject object) {
 }  // namespace
 
 extern "C" {
+
+int qvmr_gdi_live_objects(void) {
+  std::lock_guard<std::mutex> guard(gdi_lock());
+  return static_cast<int>(live_objects().size());
+}
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
   return static_cast<HBRUSH>(make({GdiObject::Brush, colour, 0, 0}));

@@ -1,0 +1,107 @@
+// How the library reports: plain message boxes, quiet mode, and the styled
+// dialogs that the first owner-drawn button switches on.
+#include <gtest/gtest.h>
+
+#include "host/control_descriptor.h"
+#include "tests/support/library_fixture.h"
+#include "win32/gdi_test_api.h"
+
+namespace {
+
+class Messages : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    screen_ = host::create_screen(40, "Reports");
+  }
+
+  HWND push_button(uint32_t id) {
+    host::ControlSpec spec;
+    spec.control_id = id;
+    spec.kind = kDescriptorPushButton;
+    return host::add_control(screen_, 500 + static_cast<int>(id & 0xFF), "Button", "", spec);
+  }
+
+  // The host asks the library to draw a button, as it does for owner-drawn controls.
+  DWORD draw(HWND button, uint32_t id) {
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.hwndItem = button;
+    auto* draw_item = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t)>(
+        library_.exports.back().second);
+    return draw_item(reinterpret_cast<uintptr_t>(button), 0, reinterpret_cast<uintptr_t>(&item), 0, id);
+  }
+
+  // A refused start-up shows its message; a good one follows so the library stays started.
+  std::vector<ui::JournalEntry> mismatch_message() {
+    ui::clear_journal();
+    EXPECT_EQ(library_.establish_tables(5, table_.data()), 0u);
+    auto shown = ui::journal();
+    EXPECT_EQ(library_.establish_tables(6, table_.data()), 1u);
+    return shown;
+  }
+
+  HWND screen_ = nullptr;
+};
+
+TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
+  start();
+  ASSERT_EQ(library_.exports.back().first, "entry_point_wm_draw_item");
+  HWND follower = push_button(0x60310096);
+  draw(follower, 0x60310096);  // follows the mode only once it is on
+  auto plain = mismatch_message();
+  ASSERT_EQ(plain.size(), 1u);
+  EXPECT_EQ(plain[0].kind, "message box");
+  EXPECT_EQ(GetWindowLongPtrA(follower, GWL_STYLE) & BS_TYPEMASK, 0);
+
+  HWND quick_report = push_button(0x60410D1D);
+  int objects = qvmr_gdi_live_objects();
+  EXPECT_EQ(draw(quick_report, 0x60410D1D), 4061u);
+  EXPECT_EQ(GetWindowLongPtrA(quick_report, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  auto styled = mismatch_message();
+  ASSERT_EQ(styled.size(), 1u);
+  EXPECT_EQ(styled[0].kind, "dialog");
+  EXPECT_EQ(styled[0].template_name, "SHORT_MSG");
+  EXPECT_EQ(styled[0].title, "VORNIX message from QVMR0007.DLL");
+  EXPECT_NE(styled[0].text.find("UNABLE TO LOAD DLL\n\nVERSION MISMATCH WITH RARODO BASE"), std::string::npos);
+  EXPECT_GT(qvmr_gdi_live_objects(), objects) << "the dialogs' brush and fonts";
+
+  host::unload_library(&library_);
+  EXPECT_EQ(qvmr_gdi_live_objects(), objects) << "detach deletes every brush and font";
+}
+
+TEST_F(Messages, DrawRequestsOfButtonsOutsideTheListSwitchNothing) {
+  start();
+  HWND other = push_button(0x60410D1E);
+  EXPECT_EQ(draw(other, 0x60410D1E), 4061u);
+  EXPECT_EQ(mismatch_message().at(0).kind, "message box");
+}
+
+TEST_F(Messages, SiblingModeRetitlesTheLibrarysMessages) {
+  start();
+  host::ControlSpec list;
+  list.control_id = 0x602400A1;
+  list.kind = kDescriptorListView;
+  HWND servers = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
+  static uint8_t record[912];
+  record[100] = 2;  // unsaved changes
+  LVITEMA row = {};
+  row.mask = LVIF_TEXT | LVIF_PARAM;
+  row.pszText = const_cast<char*>("SRV01");
+  row.lParam = reinterpret_cast<LPARAM>(record);
+  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  row.pszText = const_cast<char*>("SRV02");
+  row.lParam = 0;
+  row.iItem = 1;
+  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  host::send_list_event(library_, servers, 0x602400A1);
+  ASSERT_TRUE(ui::click_row(servers, 0));
+  host::send_list_event(library_, servers, 0x60F40001);
+  ui::clear_journal();
+  ASSERT_TRUE(ui::click_row(servers, 1));
+  auto shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, "QVAWKQ message from QVMR0007.DLL");
+}
+
+}  // namespace
