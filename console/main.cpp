@@ -5,12 +5,15 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "config/registry.h"
 #include "console/substitute_host.h"
+#include "host/exports.h"
 #include "host/control_descriptor.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
@@ -22,6 +25,8 @@ namespace {
 
 constexpr uint16_t kNavigationScreenKey = 1;
 constexpr int kNavigationTreeItem = 100;
+constexpr uint16_t kServerScreenKey = 2;
+constexpr int kServerListItem = 200;
 
 void print_usage() {
   std::printf(
@@ -31,6 +36,13 @@ void print_usage() {
       "  demo [DIR]   make a demo network (a console machine and two audited servers)\n"
       "               in DIR (a temporary folder when omitted), start the library on it\n"
       "               and print the navigation tree that the library builds\n"
+      "  servers [--world DIR]\n"
+      "               list the servers this console knows, with their addresses\n"
+      "  add-server NAME [--world DIR]\n"
+      "               look NAME up on the network, add it to the known servers and\n"
+      "               make sure its product key is in place\n"
+      "               (without --world: $QVMR7_WORLD, else the demo network in\n"
+      "               the temporary folder's vornix-demo, made when missing)\n"
       "  --help       show this text\n");
 }
 
@@ -65,10 +77,18 @@ bool start_library(host::Library* library, host::ServiceTable* table) {
     host::unload_library(library);
     return false;
   }
+  host::insert_list_images(*library);
   std::printf("Library QVMR0007.DLL started: module %u, identity %08X %08X %08X\n",
               static_cast<unsigned>(id[3]), static_cast<unsigned>(id[0]),
               static_cast<unsigned>(id[1]), static_cast<unsigned>(id[2]));
   return true;
+}
+
+// A known server's product key as establishment leaves it.
+std::string demo_product_key() {
+  const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+  return key + "]\r\n\"LastUpdateDate\"=dword:6aac4100\r\n\"OriginalInstallDate\"=dword:6aac4100\r\n\r\n" +
+         key + "\\Profiles]\r\n\r\n" + key + "\\Reports]\r\n\r\n" + key + "\\Enterprise]\r\n\r\n";
 }
 
 void make_demo_world(const std::string& folder) {
@@ -76,6 +96,142 @@ void make_demo_world(const std::string& folder) {
   world.use_real_clock();
   world.add_machine("SRV01", "127.0.0.2", "Windows Server 2012 R2 Standard");
   world.add_machine("SRV02", "127.0.0.3", "Windows Server 2008 R2 Enterprise");
+  // Both servers are known to the console, with the addresses of their agent port.
+  world.add_registry_text(world.console(), "HKCU",
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                          "\"SRV01\"=hex:7f,00,00,02\r\n"
+                          "\"SRV02\"=hex:7f,00,00,03\r\n\r\n");
+  for (const char* server : {"SRV01", "SRV02"}) world.add_registry_text(server, "HKLM", demo_product_key());
+}
+
+std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
+
+// Takes "--world DIR" out of the arguments and opens the world: that folder,
+// else $QVMR7_WORLD, else the demo folder (made when missing). False with a
+// one-line error when the folder is no world.
+bool open_world(std::vector<std::string>& args) {
+  std::string folder;
+  bool named = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--world") continue;
+    if (i + 1 == args.size()) {
+      fail("--world needs a folder");
+      return false;
+    }
+    folder = args[i + 1];
+    named = true;
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    break;
+  }
+  if (!named) {
+    const char* variable = std::getenv("QVMR7_WORLD");
+    if (variable && *variable) folder = variable;
+    named = !folder.empty();
+  }
+  std::error_code ec;
+  if (!named) {
+    folder = default_demo_folder();
+    if (!fs::exists(folder + "/world.ini", ec) && (!fs::exists(folder, ec) || fs::is_empty(folder, ec)))
+      make_demo_world(folder);
+  }
+  if (!fs::is_regular_file(folder + "/world.ini", ec)) {
+    fail(folder + " is not a world folder (no world.ini in it)");
+    return false;
+  }
+  if (!world::open(folder)) {
+    fail("cannot open the world in " + folder);
+    return false;
+  }
+  return true;
+}
+
+std::string dotted(uintptr_t value) {
+  uint8_t b[4];
+  uint32_t v = static_cast<uint32_t>(value);
+  std::memcpy(b, &v, 4);
+  char text[20];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+  return text;
+}
+
+// A Windows error in plain words, with its code.
+std::string windows_error(const std::string& server, DWORD code) {
+  std::string words;
+  switch (code) {
+    case 53:
+    case 67: words = "not on the network"; break;
+    case 5: words = "access denied to its registry"; break;
+    case 123: words = "not a usable server name"; break;
+    case 1722:
+    case 1726: words = "its remote registry service does not answer"; break;
+    case 1009: words = "its registry files cannot be read"; break;
+    case 11001: words = "no computer of that name on the network"; break;
+    default: words = "the step failed"; break;
+  }
+  return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
+}
+
+// The known servers, as the library lists them into the main server list.
+int run_servers(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
+  host::Library library;
+  host::ServiceTable table;
+  if (!start_library(&library, &table)) return 1;
+  // The host hands over its image list first; list events wait for it.
+  for (const auto& [export_name, function] : library.exports)
+    if (export_name == "entry_point_insert_list_images")
+      reinterpret_cast<DWORD(WINAPI*)(HIMAGELIST)>(function)(ImageList_Create(16, 16, 0, 0, 130));
+  HWND screen = host::create_screen(kServerScreenKey, "Servers");
+  host::ControlSpec spec;
+  spec.control_id = 0x602400A1;
+  spec.kind = kDescriptorListView;
+  HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", spec);
+  host::send_list_event(library, list);
+  std::printf("Known servers of %s:\n", world::console_machine().c_str());
+  std::vector<host::ValueRow> rows = host::value_rows(list);
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    char text[260] = {};
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    std::string address;
+    if (std::strcmp(text, "LOCAL_MACHINE") == 0) address = "this computer";
+    else if (std::strcmp(text, "<none found>") != 0 && static_cast<size_t>(row) < rows.size())
+      address = rows[static_cast<size_t>(row)].value ? dotted(rows[static_cast<size_t>(row)].value) : "no address";
+    std::printf("  %-24s %s\n", text, address.c_str());
+  }
+  print_journal();
+  host::unload_library(&library);
+  return 0;
+}
+
+// Adds a server to the known servers and makes sure its product key is in place.
+int run_add_server(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  if (args.size() != 1 || args[0].empty()) return fail("add-server takes one server name (and --world DIR)");
+  const std::string& name = args[0];
+  // These steps are not reached through an export yet: the library's code runs in-process.
+  host::ServiceTable table = host::make_service_table();
+  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
+  int status = 0;
+  BYTE address[4] = {};
+  DWORD rc = UpdateKnownServer(name.c_str(), kKnownServerResolve, address);
+  if (rc != 0) {
+    status = fail(windows_error(name, rc) + "; it was not added");
+  } else {
+    std::printf("%s (%u.%u.%u.%u) is a known server\n", name.c_str(), address[0], address[1], address[2],
+                address[3]);
+    rc = EstablishServerKey(nullptr, name.c_str(), "", "", "");
+    if (rc != 0) status = fail(windows_error(name, rc) + "; its product key could not be made");
+    else std::printf("%s: product key %s is in place\n", name.c_str(), kProductKey);
+  }
+  print_journal();
+  release_registry_connections();
+  return status;
 }
 
 // The item most recently inserted as first child of parent (or as first root).
@@ -122,7 +278,7 @@ void build_navigation_tree(const host::Library& library, HWND tree) {
 
 int run_demo(const std::vector<std::string>& args) {
   bool temporary = args.empty();
-  std::string folder = temporary ? (fs::temp_directory_path() / "vornix-demo").string() : args[0];
+  std::string folder = temporary ? default_demo_folder() : args[0];
   std::error_code ec;
   if (temporary) fs::remove_all(folder, ec);
   if (!fs::exists(folder + "/world.ini", ec)) {
@@ -164,5 +320,7 @@ int main(int argc, char** argv) {
   std::string command = args[0];
   args.erase(args.begin());
   if (command == "demo") return run_demo(args);
+  if (command == "servers") return run_servers(args);
+  if (command == "add-server") return run_add_server(args);
   return fail("unknown command '" + command + "' (try vornix-console --help)");
 }

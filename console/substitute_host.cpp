@@ -22,6 +22,7 @@ std::vector<std::string> g_calls;
 std::map<uint16_t, HWND> g_screens;
 std::deque<std::array<uintptr_t, kDescriptorWords>> g_descriptors;
 std::deque<std::array<uint8_t, kListItemBytes>> g_item_records;  // item data of inserted rows
+std::map<HWND, std::vector<ValueRow>> g_value_rows;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
 HWND g_main_window = nullptr;
 const char kProgramPath[] = "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE";
@@ -188,7 +189,47 @@ void WINAPI host_format_number(char* buffer) {
   std::strcpy(buffer, (sign + out).c_str());
 }
 
+DWORD WINAPI host_show_status_line(HWND, DWORD, DWORD line, const char* text, COLORREF colour,
+                                   COLORREF) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(colour));
+  log_call("host_show_status_line line=" + std::to_string(line) + " colour=" + hex +
+           " text=" + (text ? text : ""));
+  return 1;
+}
+
+// Adds the text as the last row of a list view (or last root item of a tree
+// view) and keeps the value beside it; the row carries no record.
+void WINAPI host_add_value_row(HWND window, DWORD key, const char* text, uintptr_t value, DWORD) {
+  log_call("host_add_value_row key=" + std::to_string(key) + " text=" + (text ? text : "") +
+           " value=" + std::to_string(value));
+  char class_name[64] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (std::strcmp(class_name, WC_TREEVIEWA) == 0) {
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<char*>(text ? text : "");
+    SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+  } else {
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT;
+    row.iItem = static_cast<int>(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0));
+    row.pszText = const_cast<char*>(text ? text : "");
+    SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_value_rows[window].push_back({text ? text : "", value});
+}
+
 }  // namespace
+
+std::vector<ValueRow> value_rows(HWND window) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  auto it = g_value_rows.find(window);
+  return it == g_value_rows.end() ? std::vector<ValueRow>() : it->second;
+}
 
 const std::vector<std::string>& export_names() {
   static const std::vector<std::string> names = {
@@ -202,6 +243,12 @@ const std::vector<std::string>& export_names() {
       "QVA_is_valid_to_add", "treeview_right_click_popupmenu", "treeview_right_click_action",
       "drag_drop_action", "entry_point_wm_draw_item"};
   return names;
+}
+
+void* export_address(const Library& library, const std::string& name) {
+  for (const auto& [export_name, address] : library.exports)
+    if (export_name == name) return address;
+  return nullptr;
 }
 
 bool load_library(const std::string& path, Library* library, std::string* error) {
@@ -228,6 +275,13 @@ bool load_library(const std::string& path, Library* library, std::string* error)
   library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
   return true;
+}
+
+HIMAGELIST insert_list_images(const Library& library) {
+  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 126, 8);
+  auto insert = reinterpret_cast<DWORD(WINAPI*)(HIMAGELIST)>(export_address(library, "entry_point_insert_list_images"));
+  insert(images);
+  return images;
 }
 
 void unload_library(Library* library) {
@@ -258,6 +312,8 @@ ServiceTable make_service_table() {
   slot(kHostWindowCommand, &host_window_command);
   slot(kHostScreenWindow, &host_screen_window);
   slot(kHostFormatNumber, &host_format_number);
+  slot(kHostShowStatusLine, &host_show_status_line);
+  slot(kHostAddValueRow, &host_add_value_row);
   t[kHostUnattendedLogFile] = reinterpret_cast<uintptr_t>(&g_log_file);
   if (!IsWindow(g_main_window))
     g_main_window = CreateWindowExA(0, "VornixConsole", "VORNIX for Windows", WS_OVERLAPPED, 0, 0, 800,
@@ -339,6 +395,7 @@ void clear_screens() {
   g_screens.clear();
   g_descriptors.clear();
   g_item_records.clear();
+  g_value_rows.clear();
   g_pages.templates.clear();
   g_pages.entries.clear();
   g_main_window = nullptr;

@@ -32,8 +32,14 @@ struct Library {
 // The 25 exported names of the library, in the order of its export table.
 const std::vector<std::string>& export_names();
 
+// The address of an export by name; null when the library has none.
+void* export_address(const Library& library, const std::string& name);
+
 // Loads the library from a path; on failure returns false with a one-line reason.
 bool load_library(const std::string& path, Library* library, std::string* error);
+// Creates the host's shared image list and lets the library fill it, as the
+// host does once after start-up; list events wait for it.
+HIMAGELIST insert_list_images(const Library& library);
 // Unloads it (its process-detach clean-up runs).
 void unload_library(Library* library);
 // The path of libqvmr7.so beside the running program.
@@ -48,6 +54,13 @@ HANDLE& unattended_log_file();
 // A line per host service call ("host_refresh_control item=0"), oldest first.
 std::vector<std::string> service_calls();
 void clear_service_calls();
+
+// The rows that the library added to a list through host_add_value_row, in order.
+struct ValueRow {
+  std::string text;
+  uintptr_t value = 0;
+};
+std::vector<ValueRow> value_rows(HWND window);
 
 // Control descriptors that the host keeps for the library's controls.
 struct ControlSpec {

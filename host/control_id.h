@@ -30,6 +30,7 @@ constexpr uint32_t kLastNavigationNode = 0x3024700B;
 // Lists with a library-wide meaning.
 constexpr uint32_t kKnownServerList = 0x602400A1;  // the main server list of the server screens
 constexpr uint32_t kSiblingServerList = 0x60F40001;
+constexpr uint32_t kInstallServerList = 0x602400C1;  // the servers of this console (install wizard)
 constexpr uint32_t kQuietModeSwitch = 0x60F4005D;
 
 // The Save button of the server configuration screens.

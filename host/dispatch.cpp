@@ -4,6 +4,7 @@
 // host applies its own default.
 #include <cstring>
 
+#include "config/registry.h"
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
@@ -97,20 +98,27 @@ void apply_explorer_theme(HWND control) {
   g_library.set_window_theme(control, kExplorer, nullptr);
 }
 
+// Server lists are filled with the known servers; the host then goes on with its default.
+DWORD list_known_servers(const ListEvent& e) {
+  DWORD key = e.descriptor ? descriptor_half(e.descriptor, kDescHalfListCompanionKey) : 0;
+  ListKnownServers(e.id, e.control, key);
+  return kResultNotHandled;
+}
+
 // The first event of the sibling product's server list switches sibling mode on.
 DWORD enter_sibling_mode(const ListEvent& e) {
   if (!g_library.sibling_mode) {
     g_library.sibling_mode = 1;
     apply_explorer_theme(e.control);
   }
-  return kResultNotHandled;
+  return list_known_servers(e);
 }
 
 // The known-server list of the server screens is the main server list: its
 // selection is the current server, guarded against unsaved changes.
 DWORD note_main_server_list(const ListEvent& e) {
   watch_main_server_list(e.control);
-  return kResultNotHandled;
+  return list_known_servers(e);
 }
 
 struct ListRoute {
@@ -122,6 +130,7 @@ constexpr ListRoute kListRoutes[] = {
     {kFirstNavigationNode, kLastNavigationNode, insert_navigation_node},
     {kKnownServerList, kKnownServerList, note_main_server_list},
     {kSiblingServerList, kSiblingServerList, enter_sibling_mode},
+    {kInstallServerList, kInstallServerList, list_known_servers},
     {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
 };
 
@@ -167,18 +176,29 @@ QVMR_EXPORT DWORD WINAPI entry_point_list_services(HWND control, uintptr_t a2, u
                   reinterpret_cast<uintptr_t>(descriptor), a8, a9, a10, a11, a12, a13, a14},
                  record};
 
+  // Styled screens leave a server that cannot be read alone.
+  if (g_library.styled_dialog_mode && IsWindow(g_library.main_server_list)) {
+    CurrentServer server = current_server();
+    if (server.record != nullptr && (item_word(server.record, kItemWordAgentState) == kAgentPermissionError ||
+                                     server.record[kItemByteReachability] == kUnreachable))
+      return 1;
+  }
   if (g_library.sibling_mode) apply_explorer_theme(control);
   const ListRoute* route = find_route(kListRoutes, control_id);
   return route ? route->handler(e) : kResultNotHandled;
 }
 
-QVMR_EXPORT DWORD WINAPI entry_point_text_services(HWND, uintptr_t*, uintptr_t, uintptr_t,
-                                                   uintptr_t, DWORD, char*, LONG*, uintptr_t,
-                                                   uintptr_t, uintptr_t, DWORD control_id,
-                                                   DWORD module_number) {
+QVMR_EXPORT DWORD WINAPI entry_point_text_services(HWND screen, uintptr_t* descriptor, uintptr_t,
+                                                   uintptr_t, uintptr_t, DWORD into_buffer, char*,
+                                                   LONG*, uintptr_t, uintptr_t, uintptr_t,
+                                                   DWORD control_id, DWORD module_number) {
   if (g_library.initialised != 1) return kResultNotInitialised;
   refresh_time_zone();
   if (module_number != kModuleNumber) return kResultNotHandled;
+  if (into_buffer == 0 && descriptor != nullptr && g_library.styled_dialog_mode && g_library.medium_font) {
+    HWND control = GetDlgItem(screen, descriptor_half(descriptor, kDescHalfDialogItem));
+    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_library.medium_font), TRUE);
+  }
   if (control_id == kNoTextIdentifier) return 0;
   return kResultNotHandled;
 }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/registry.h"
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
@@ -116,6 +117,7 @@ void detach() {
     CoUninitialize();
     g_library.com_initialised = 0;
   }
+  release_registry_connections();
   release_main_server_list();
   release_drawing_resources();
 }

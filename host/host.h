@@ -25,6 +25,8 @@ struct LibraryState {
   volatile DWORD store_frozen;
   volatile DWORD search_cancel;
   volatile DWORD image_list_ready;
+  HIMAGELIST image_list;   // the host's shared image list
+  int base_image_index;    // the index its first report icon received
   HINSTANCE instance;
 
   MemoryAllocateFn allocate;

@@ -56,6 +56,13 @@ typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWOR
 typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
                                      DWORD code, DWORD flag);
 typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
+// Status reports of long or remote operations go to line 25 of the host's
+// status area (progress window 0); headings and texts are the library's.
+typedef DWORD(WINAPI* HostShowStatusLineFn)(HWND progress, DWORD zero, DWORD line, const char* text,
+                                            COLORREF colour, COLORREF background);
+// Adds a row of text with a 32-bit value to a list (the known servers and their addresses).
+typedef void(WINAPI* HostAddValueRowFn)(HWND window, DWORD window_key, const char* text,
+                                        uintptr_t value, DWORD one);
 
 // The library's copy of the table (filled by establish_tables).
 extern uintptr_t g_host_services[kHostTableSlots];

@@ -182,7 +182,10 @@ void start_background_prompt(MessageDialogBlock* block) {
   CloseHandle(thread);
 }
 
-void enter_styled_dialog_mode() { g_library.styled_dialog_mode = 1; }
+void enter_styled_dialog_mode() {
+  g_library.styled_dialog_mode = 1;
+  create_drawing_resources();
+}
 
 void release_drawing_resources() {
   delete_object(&g_library.title_band_brush);

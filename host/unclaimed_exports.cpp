@@ -37,26 +37,6 @@ QVMR_EXPORT DWORD WINAPI QVA_process_changes_for_checkbox(uintptr_t, DWORD, uint
   return unclaimed();
 }
 
-QVMR_EXPORT DWORD WINAPI memcpy_list_item(uintptr_t, void*, const void*, DWORD) { return unclaimed(); }
-
-QVMR_EXPORT DWORD WINAPI return_memcmp_item_data_ptr(uintptr_t, uintptr_t, const void*, const void*) {
-  return unclaimed();
-}
-
-QVMR_EXPORT DWORD WINAPI delete_list_item(uintptr_t, uintptr_t, void*) { return unclaimed(); }
-
-QVMR_EXPORT DWORD WINAPI set_kill_dup_sort_flag(uintptr_t, uintptr_t, const char*, const char*, void*,
-                                                void*) {
-  return unclaimed();
-}
-
-QVMR_EXPORT DWORD WINAPI reindex_lv_kill_no_dups(uintptr_t, uintptr_t, const char*, void*, HWND, int,
-                                                 int) {
-  return unclaimed();
-}
-
-QVMR_EXPORT DWORD WINAPI entry_point_insert_list_images(HIMAGELIST) { return unclaimed(); }
-
 QVMR_EXPORT DWORD WINAPI treeview_right_click_popupmenu(uintptr_t, uintptr_t, uintptr_t, uintptr_t,
                                                         uintptr_t, uintptr_t, uintptr_t, uintptr_t,
                                                         uintptr_t, uintptr_t, uintptr_t, uintptr_t,

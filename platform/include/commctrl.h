@@ -153,3 +153,16 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
 #endif
 
 typedef struct _IMAGELIST* HIMAGELIST;
+#define ILC_COLOR32 0x0020
+#define ILC_MASK 0x0001
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL WINAPI ImageList_Destroy(HIMAGELIST list);
+int WINAPI ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
+int WINAPI ImageList_GetImageCount(HIMAGELIST list);
+#ifdef __cplusplus
+}
+#endif

@@ -99,12 +99,15 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_BAD_FORMAT 11L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_BAD_NETPATH 53L
+#define ERROR_BAD_NET_NAME 67L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ENVVAR_NOT_FOUND 203L
+#define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
@@ -157,6 +160,15 @@ typedef struct _FILETIME {
   DWORD dwLowDateTime;
   DWORD dwHighDateTime;
 } FILETIME, *LPFILETIME;
+
+// 64-bit file positions; the library uses QuadPart only.
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  LONGLONG QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
 
 typedef struct _TIME_ZONE_INFORMATION {
   LONG Bias;
@@ -374,6 +386,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD written,
                       LPOVERLAPPED overlapped);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER new_position,
+                             DWORD method);
 
 // user32: windows, dialogs and message boxes
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWORD style, int x,
@@ -408,6 +422,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
 INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialog_template,
                                        HWND owner, DLGPROC proc, LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);

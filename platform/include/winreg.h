@@ -37,6 +37,9 @@
 #ifndef ERROR_WRITE_FAULT
 #define ERROR_WRITE_FAULT 29L
 #endif
+#ifndef ERROR_BADDB
+#define ERROR_BADDB 1009L
+#endif
 #ifndef ERROR_KEY_DELETED
 #define ERROR_KEY_DELETED 1018L
 #endif

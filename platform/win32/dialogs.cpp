@@ -13,6 +13,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include "win32/kernel_objects.h"
@@ -235,8 +236,14 @@ bool parse_control(const std::vector<std::string>& tokens, const Symbols& ids, C
   return false;
 }
 
-std::map<std::string, DialogTemplate> parse_script(const std::string& script, const Symbols& ids) {
+struct ModuleResources {
   std::map<std::string, DialogTemplate> dialogs;
+  std::set<std::string> icons;
+};
+
+ModuleResources parse_script(const std::string& script, const Symbols& ids) {
+  ModuleResources resources;
+  auto& dialogs = resources.dialogs;
   std::istringstream in(script);
   std::string line;
   DialogTemplate* current = nullptr;
@@ -247,6 +254,10 @@ std::map<std::string, DialogTemplate> parse_script(const std::string& script, co
     if (tokens[0] == "BEGIN" || tokens[0] == "{") { ++depth; continue; }
     if (tokens[0] == "END" || tokens[0] == "}") {
       if (--depth == 0) current = nullptr;
+      continue;
+    }
+    if (depth == 0 && tokens.size() >= 3 && tokens[1] == "ICON") {
+      resources.icons.insert(tokens[0]);
       continue;
     }
     if (depth == 0 && tokens.size() >= 2 && (tokens[1] == "DIALOGEX" || tokens[1] == "DIALOG")) {
@@ -263,20 +274,27 @@ std::map<std::string, DialogTemplate> parse_script(const std::string& script, co
     if (parse_control(tokens, ids, &control)) current->controls.push_back(control);
     else std::fprintf(stderr, "qvmr7 win32: resource script: cannot read: %s\n", line.c_str());
   }
-  return dialogs;
+  return resources;
 }
 
-const DialogTemplate* find_template(HINSTANCE instance, const std::string& name) {
+// The parsed resources of a registered module, parsed once per module.
+const ModuleResources* module_resources(HINSTANCE instance) {
   static std::mutex lock;
-  static std::map<HINSTANCE, std::pair<const std::string*, std::map<std::string, DialogTemplate>>> cache;
+  static std::map<HINSTANCE, std::pair<const std::string*, ModuleResources>> cache;
   const std::string* script = platform::module_resource_script(instance);
   const std::string* header = platform::module_resource_header(instance);
   if (script == nullptr) return nullptr;
   std::lock_guard<std::mutex> guard(lock);
   auto& entry = cache[instance];
   if (entry.first != script) entry = {script, parse_script(*script, parse_header(*header))};
-  auto it = entry.second.find(name);
-  return it == entry.second.end() ? nullptr : &it->second;
+  return &entry.second;
+}
+
+const DialogTemplate* find_template(HINSTANCE instance, const std::string& name) {
+  const ModuleResources* resources = module_resources(instance);
+  if (resources == nullptr) return nullptr;
+  auto it = resources->dialogs.find(name);
+  return it == resources->dialogs.end() ? nullptr : &it->second;
 }
 
 // ---- Running a modal dialog ---------------------------------------------------
@@ -406,6 +424,15 @@ std::vector<BoxButton> box_buttons(UINT type) {
 }
 
 }  // namespace
+
+namespace platform {
+
+bool module_has_icon(HINSTANCE instance, const char* name) {
+  const ModuleResources* resources = module_resources(instance);
+  return resources != nullptr && resources->icons.count(name) != 0;
+}
+
+}  // namespace platform
 
 namespace ui {
 

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -381,6 +382,41 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read, LPOVER
     return FALSE;
   }
   if (read) *read = static_cast<DWORD>(n);
+  return TRUE;
+}
+
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER new_position,
+                             DWORD method) {
+  auto object = platform::find_object(file);
+  if (!object || object->fd < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR
+             : method == FILE_END   ? SEEK_END : -1;
+  if (whence < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Windows refuses a move before the start of the file and leaves the position as it was.
+  struct stat status;
+  off_t base = whence == SEEK_SET   ? 0
+               : whence == SEEK_CUR ? ::lseek(object->fd, 0, SEEK_CUR)
+               : ::fstat(object->fd, &status) == 0 ? status.st_size : -1;
+  if (base < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (distance.QuadPart < 0 && -distance.QuadPart > base) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return FALSE;
+  }
+  off_t moved = ::lseek(object->fd, static_cast<off_t>(base + distance.QuadPart), SEEK_SET);
+  if (moved < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (new_position) new_position->QuadPart = moved;
   return TRUE;
 }
 

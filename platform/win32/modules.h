@@ -20,4 +20,6 @@ namespace platform {
 // The resource script and header of a registered module; null when unknown.
 const std::string* module_resource_script(HINSTANCE instance);
 const std::string* module_resource_header(HINSTANCE instance);
+// True when the module's resource script names an icon of that name.
+bool module_has_icon(HINSTANCE instance, const char* name);
 }  // namespace platform

@@ -52,11 +52,18 @@ struct State {
   std::unordered_map<HKEY, std::unique_ptr<Handle>> handles;
   std::map<std::string, int> connects;        // folded machine name -> calls
   std::map<std::string, int> fault_attempts;  // folded machine name -> calls seen by faults
+  std::map<std::string, REGSAM> last_access;  // hive file -> mask of its latest open or create
 };
 
 State& state() {
   static State instance;
   return instance;
+}
+
+// A hive whose file could not be read whole answers as a corrupt registry does.
+LONG refused(const char* function, const Hive& hive) {
+  std::fprintf(stderr, "qvmr7 registry: %s: %s was refused when loading\n", function, hive.path.c_str());
+  return ERROR_BADDB;
 }
 
 LONG unsupported(const char* function, const std::string& what, LONG code) {
@@ -138,6 +145,7 @@ LONG acquire(HKEY h, const char* function, Access& a) {
         continue;
       }
       a.hive = hive_for(s, target);
+      if (a.hive->refused) return refused(function, *a.hive);
       a.key = a.hive->root.get();
       a.access = a.limit = KEY_ALL_ACCESS;
       return ERROR_SUCCESS;
@@ -341,6 +349,7 @@ void registry_forget_all() {
   s.hives.clear();
   s.connects.clear();
   s.fault_attempts.clear();
+  s.last_access.clear();
 }
 
 }  // namespace win32
@@ -356,6 +365,19 @@ int qvmr_registry_connect_count(const char* machine) {
   std::lock_guard<std::mutex> guard(s.lock);
   auto it = s.connects.find(fold_name(name));
   return it == s.connects.end() ? 0 : it->second;
+}
+
+unsigned long qvmr_registry_last_access(const char* machine) {
+  std::string name = machine == nullptr ? "" : machine;
+  while (!name.empty() && name.front() == '\\') name.erase(0, 1);
+  if (name.empty()) name = world::console_machine();
+  const world::Machine* m = world::find_machine(name);
+  if (m == nullptr) return 0;
+  std::string path = hive_file(*m, false);
+  State& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto it = s.last_access.find(path);
+  return it == s.last_access.end() ? 0 : it->second;
 }
 
 void qvmr_registry_reset_counts(void) {
@@ -418,6 +440,7 @@ LONG WINAPI RegConnectRegistryA(LPCSTR machine, HKEY key, PHKEY result) {
       return unsupported(function, "a hive other than HKLM and HKCU", ERROR_INVALID_HANDLE);
     }
     std::shared_ptr<Hive> hive = hive_for(s, target);
+    if (hive->refused) return refused(function, *hive);
     *result = new_handle(s, hive, hive->root.get(), limit, limit);
     return ERROR_SUCCESS;
   }
@@ -440,6 +463,7 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access
   rc = walk(a.key, sub_key, &target);
   if (rc != ERROR_SUCCESS) return rc;
   REGSAM granted = 0;
+  state().last_access[a.hive->path] = access;
   rc = check_access(function, access, a.limit, granted);
   if (rc != ERROR_SUCCESS) return rc;
   *result = new_handle(state(), a.hive, target, granted, a.limit);
@@ -465,6 +489,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR clas
   rc = acquire(key, function, a);
   if (rc != ERROR_SUCCESS) return rc;
   REGSAM granted = 0;
+  state().last_access[a.hive->path] = access;
   rc = check_access(function, access, a.limit, granted);
   if (rc != ERROR_SUCCESS) return rc;
   // Creating needs the right to create subkeys; opening what exists does not.

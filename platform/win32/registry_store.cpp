@@ -282,7 +282,8 @@ std::vector<uint8_t> narrow(const uint8_t* utf16le, size_t bytes) {
 }
 
 std::shared_ptr<Key> parse_reg(std::string_view text, const std::string& root_name,
-                               const std::string& where, uint64_t now_ms) {
+                               const std::string& where, uint64_t now_ms, size_t* bad_line) {
+  if (bad_line != nullptr) *bad_line = 0;
   auto root = std::make_shared<Key>();
   root->name = root_name;
   root->last_write_ms = now_ms;
@@ -291,6 +292,7 @@ std::shared_ptr<Key> parse_reg(std::string_view text, const std::string& root_na
   bool header_seen = false;
   auto complain = [&](size_t line_no, const char* why) {
     std::fprintf(stderr, "qvmr7 registry: %s line %zu: %s\n", where.c_str(), line_no + 1, why);
+    if (bad_line != nullptr && *bad_line == 0) *bad_line = line_no + 1;
   };
   for (size_t n = 0; n < lines.size(); ++n) {
     std::string_view line = lines[n];
@@ -427,6 +429,8 @@ std::unique_ptr<Hive> load_hive(const std::string& path, const std::string& root
   auto hive = std::make_unique<Hive>();
   hive->root_name = root_name;
   hive->path = path;
+  std::error_code ec;
+  bool exists = fs::exists(path, ec);
   std::ifstream in(path, std::ios::binary);
   std::string text;
   if (in) {
@@ -434,11 +438,22 @@ std::unique_ptr<Hive> load_hive(const std::string& path, const std::string& root
     buffer << in.rdbuf();
     text = buffer.str();
   }
-  hive->root = parse_reg(text, root_name, path, now_ms);
+  size_t bad_line = 0;
+  hive->root = parse_reg(text, root_name, path, now_ms, &bad_line);
+  if ((exists && !in) || bad_line != 0) {
+    if (bad_line != 0)
+      std::fprintf(stderr, "qvmr7 registry: %s is refused at line %zu; the file is left as it is\n",
+                   path.c_str(), bad_line);
+    else
+      std::fprintf(stderr, "qvmr7 registry: %s cannot be read; the file is left as it is\n", path.c_str());
+    hive->refused = true;
+    hive->root = parse_reg("", root_name, path, now_ms);
+  }
   return hive;
 }
 
 bool save_hive(const Hive& hive) {
+  if (hive.refused) return false;
   std::string text = render_reg(*hive.root, hive.root_name);
   std::error_code ec;
   fs::create_directories(fs::path(hive.path).parent_path(), ec);

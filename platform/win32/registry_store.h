@@ -56,18 +56,24 @@ struct Hive {
   std::string root_name;  // "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER"
   std::string path;       // .../registry/HKLM.reg
   std::shared_ptr<Key> root;
+  // A file that could not be read whole is refused: every access fails and
+  // the file is never written over.
+  bool refused = false;
 };
 
 // Parses REGEDIT5 text into a fresh tree under root_name. Sections naming the
 // same key more than once are merged. Lines that cannot be read are reported
-// on stderr (prefixed by `where`) and skipped.
+// on stderr (prefixed by `where`) and skipped; the first one's number (1-based)
+// goes to *bad_line, which stays 0 when every line was read.
 std::shared_ptr<Key> parse_reg(std::string_view text, const std::string& root_name,
-                               const std::string& where, uint64_t now_ms);
+                               const std::string& where, uint64_t now_ms,
+                               size_t* bad_line = nullptr);
 // REGEDIT5 text of a tree: every key below the root gets a section (the root
 // only when it has values), keys and values in creation order, CRLF lines.
 std::string render_reg(const Key& root, const std::string& root_name);
 
-// Loads a hive file; a missing file is an empty hive.
+// Loads a hive file; a missing file is an empty hive, a malformed or unreadable
+// one a refused hive (reported on stderr with the line).
 std::unique_ptr<Hive> load_hive(const std::string& path, const std::string& root_name,
                                 uint64_t now_ms);
 // Writes the hive: a temporary file in the same folder, then a rename over the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/control_descriptor.h"
+#include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 #include "win32/gdi_test_api.h"
 
@@ -28,7 +29,7 @@ class Messages : public support::LibraryTest {
     item.CtlType = ODT_BUTTON;
     item.hwndItem = button;
     auto* draw_item = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t)>(
-        library_.exports.back().second);
+        host::export_address(library_, "entry_point_wm_draw_item"));
     return draw_item(reinterpret_cast<uintptr_t>(button), 0, reinterpret_cast<uintptr_t>(&item), 0, id);
   }
 
@@ -46,7 +47,6 @@ class Messages : public support::LibraryTest {
 
 TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
   start();
-  ASSERT_EQ(library_.exports.back().first, "entry_point_wm_draw_item");
   HWND follower = push_button(0x60310096);
   draw(follower, 0x60310096);  // follows the mode only once it is on
   auto plain = mismatch_message();
@@ -70,6 +70,45 @@ TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
   EXPECT_EQ(qvmr_gdi_live_objects(), objects) << "detach deletes every brush and font";
 }
 
+TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
+  start();
+  draw(push_button(0x60410D1D), 0x60410D1D);
+  host::ControlSpec field;
+  field.control_id = 0x60380116;
+  field.kind = kDescriptorEditField;
+  HWND edit = host::add_control(screen_, 700, "Edit", "", field);
+  library_.entry_point_text_services(screen_, host::descriptor_of(edit), 0, 0, 0, 0, nullptr, nullptr,
+                                     0, 0, 0, 0x60380116, 7);
+  EXPECT_NE(SendMessageA(edit, WM_GETFONT, 0, 0), 0);
+
+  host::ControlSpec list;
+  list.control_id = 0x602400A1;
+  list.kind = kDescriptorListView;
+  HWND servers = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
+  static uint8_t record[kListItemBytes];
+  LVITEMA row = {};
+  row.mask = LVIF_TEXT | LVIF_PARAM;
+  row.pszText = const_cast<char*>("SRV01");
+  row.lParam = reinterpret_cast<LPARAM>(record);
+  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  host::send_list_event(library_, servers, 0x602400A1);
+  ASSERT_TRUE(ui::click_row(servers, 0));
+
+  host::ControlSpec tree_spec;
+  tree_spec.control_id = 0x30247001;
+  tree_spec.kind = kDescriptorList;
+  HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", tree_spec);
+  set_item_word(record, kItemWordAgentState, kAgentPermissionError);
+  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 1u);
+  set_item_word(record, kItemWordAgentState, kAgentRunning);
+  record[kItemByteReachability] = kUnreachable;
+  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 1u);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+  record[kItemByteReachability] = 0;
+  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 1);
+}
+
 TEST_F(Messages, DrawRequestsOfButtonsOutsideTheListSwitchNothing) {
   start();
   HWND other = push_button(0x60410D1E);
@@ -83,8 +122,8 @@ TEST_F(Messages, SiblingModeRetitlesTheLibrarysMessages) {
   list.control_id = 0x602400A1;
   list.kind = kDescriptorListView;
   HWND servers = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
-  static uint8_t record[912];
-  record[100] = 2;  // unsaved changes
+  static uint8_t record[kListItemBytes];
+  set_item_word(record, kItemWordUnsavedMark, kUnsavedChanges);
   LVITEMA row = {};
   row.mask = LVIF_TEXT | LVIF_PARAM;
   row.pszText = const_cast<char*>("SRV01");

@@ -473,3 +473,35 @@ TEST(Registry, ConcurrentWritersAllLand) {
 }
 
 }  // namespace
+
+TEST(Registry, AMalformedOrCutHiveIsRefusedAndNeverWrittenOver) {
+  support::WorldBuilder w;
+  w.add_machine("BAD01", "127.0.0.2");
+  w.add_registry_text("BAD01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix]\r\n\"Port\"=dword:1f90\r\n");
+  w.add_machine("CUT01", "127.0.0.3");
+  w.add_registry_text("CUT01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix]\r\n\"Data\"=hex:01,02,\\\r\n");
+  w.add_registry_text(w.console(), "HKCU", "[HKEY_CURRENT_USER\\SOFTWARE\r\n");
+  const std::string bad = w.machine_dir("BAD01") + "/registry/HKLM.reg";
+  const std::string cut = w.machine_dir("CUT01") + "/registry/HKLM.reg";
+  const std::string console = w.machine_dir(w.console()) + "/registry/HKCU.reg";
+  const std::string bad_text = read_file(bad), cut_text = read_file(cut), console_text = read_file(console);
+  w.open();
+
+  HKEY key = nullptr;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(RegConnectRegistryA("\\\\BAD01", HKEY_LOCAL_MACHINE, &key), ERROR_BADDB);
+  EXPECT_EQ(RegConnectRegistryA("\\\\CUT01", HKEY_LOCAL_MACHINE, &key), ERROR_BADDB);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_BADDB);
+  std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find(bad + " line 7: bad dword value"), std::string::npos) << said;
+  EXPECT_NE(said.find(cut + " is refused at line 7"), std::string::npos) << said;
+  EXPECT_NE(said.find(console + " is refused at line 3"), std::string::npos) << said;
+  EXPECT_EQ(read_file(bad), bad_text);
+  EXPECT_EQ(read_file(cut), cut_text);
+  EXPECT_EQ(read_file(console), console_text);
+  // The console's own machine is still reachable; only the refused hive is not.
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+}

@@ -1,0 +1,83 @@
+// Server configuration store: the remote registry connection cache, the
+// product key tree on each server, the console's known servers and the
+// deletion of key trees.
+#pragma once
+#include <cstdint>
+
+#include "host/win32.h"
+
+constexpr char kVendorKey[] = "SOFTWARE\\Brightmere Software, Inc.";
+constexpr char kProductKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+constexpr char kSiblingKey[] = "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ";
+constexpr char kScoutStatusKey[] = "SYSTEM\\CurrentControlSet\\Services\\VORNIXWScoutAgent\\MYSERVERS";
+constexpr char kLocalMachineName[] = "LOCAL_MACHINE";
+constexpr char kNoneFoundName[] = "<none found>";
+
+// UpdateKnownServer operations; any other number deletes the server.
+constexpr DWORD kKnownServerResolve = 1;
+constexpr DWORD kKnownServerStore = 18;
+constexpr DWORD kKnownServerDelete = 0;
+
+constexpr size_t kCachedServerNameBytes = 64;
+constexpr DWORD kScoutStatusMissing = 255;
+constexpr size_t kScoutStatisticsBytes = 490;
+
+// One cached connection; nodes come from the memory pair and live until detach.
+struct RegistryConnection {
+  RegistryConnection* next;
+  char server[kCachedServerNameBytes];
+  HKEY key;
+};
+
+struct RegistryState {
+  RegistryConnection* connections;  // oldest first; appended at the tail
+  char last_failed_server[260];     // so a server that stays down is reported once
+  DWORD remote_view;                // 0 or KEY_WOW64_64KEY, set by the last connection made
+  HANDLE welcome_thread;            // greets the user of an install wizard with no servers
+};
+
+extern RegistryState g_registry;
+
+// What the scout agent left for one server on the console machine.
+struct ScoutServerStatus {
+  char department[1501];      // empty when the server hosts no department
+  DWORD transfer_server_set;  // 1 when a SQL transfer server is named
+  DWORD transfer_on;          // 1 when the SQL transfer is switched on
+  BYTE binding_warning;       // the network-binding problem code, 0 when none
+  DWORD email_configured;     // 1 when e-mail alerts are configured
+};
+
+// Access masks for keys on a server and under the console key.
+REGSAM remote_access(REGSAM rights);
+REGSAM local_access(REGSAM rights);
+
+// 0 and the server's HKEY_LOCAL_MACHINE (never to be closed), or the Windows
+// error. "LOCAL_MACHINE" is this computer; a name containing "none found"
+// gives a null handle and 0. With report_to_host set, progress and failures go
+// to the host's status line instead of message boxes.
+DWORD ConnectServerRegistry(const char* server, HKEY* key, const char* error_title,
+                            DWORD report_to_host);
+// Creates or completes the product key (the sibling key in sibling mode).
+// Empty texts are not written. 0 or the Windows error.
+DWORD EstablishServerKey(HKEY key, const char* server, const char* report_path,
+                         const char* departments_report_to, const char* enterprise_hosts_report_to);
+DWORD EstablishSiblingKey(HKEY key, const char* server, const char* report_path);
+// Adds (operation 1, by a host-name look-up), stores (18, the 4 bytes given)
+// or deletes the server's entry in MY_SERVERS. 0 or the Windows error.
+DWORD UpdateKnownServer(const char* server, DWORD operation, BYTE* address);
+// Hands each known server to the host's list as one value row; the number listed.
+DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key);
+// Deletes every subkey below parent\name, deepest first; the key itself stays.
+DWORD DeleteKeyTree(HKEY parent, const char* name, const char* server, DWORD report_to_host);
+// Deletes a key that has no subkeys: plainly, then in the 32-bit and the 64-bit view.
+LONG DeleteRegistryKey(HKEY parent, const char* name);
+// Deletes every subkey of the product key (the sibling key in sibling mode).
+DWORD RemoveProductKey(const char* server, DWORD report_to_host);
+// 0, or kScoutStatusMissing when the scout agent keeps nothing for the server.
+// statistics has room for kScoutStatisticsBytes.
+DWORD ReadScoutServerStatus(const char* server, DWORD* time, BYTE* statistics,
+                            ScoutServerStatus* status);
+
+// Waits for the welcome greeting, closes the cached connections and frees
+// the cache (process detach).
+void release_registry_connections();

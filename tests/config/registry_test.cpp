@@ -1,0 +1,365 @@
+// The connection cache, the product key tree, tree deletion and the scout
+// status, run on the library's code linked into the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/world_builder.h"
+#include "win32/registry_test_api.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+const char kProductSection[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+
+class ServerRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_service_calls();
+    world_.add_machine("SRV01", "127.0.0.2");
+  }
+
+  void TearDown() override { release_registry_connections(); }
+
+  void start() {
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.sibling_mode = 0;
+    g_library.quiet_mode = 0;
+    host::clear_service_calls();
+  }
+
+  HKEY connect(const char* server, DWORD expected = 0) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ConnectServerRegistry(server, &key, "TEST TITLE", 0), expected) << server;
+    return key;
+  }
+
+  std::vector<std::string> shown() {
+    std::vector<std::string> texts;
+    for (const ui::JournalEntry& e : ui::journal()) texts.push_back(e.title + " | " + e.text);
+    return texts;
+  }
+
+  std::vector<std::string> status_lines() {
+    std::vector<std::string> lines;
+    for (const std::string& call : host::service_calls())
+      if (call.rfind("host_show_status_line", 0) == 0) lines.push_back(call);
+    return lines;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+};
+
+// Every key below `path` with its values, one line each: "key" or "key:name=type:data".
+void dump(HKEY parent, const std::string& path, const std::string& shown_as, std::vector<std::string>& out) {
+  HKEY key;
+  if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  out.push_back(shown_as);
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD name_size = sizeof name, type = 0, size = 600;
+    BYTE data[600];
+    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    std::string text = shown_as + ":" + name + "=" + std::to_string(type) + ":";
+    if (type == REG_DWORD) {
+      DWORD n;
+      std::memcpy(&n, data, 4);
+      text += std::to_string(n);
+    } else {
+      for (DWORD b = 0; b < size; ++b) text += data[b] ? static_cast<char>(data[b]) : '|';
+    }
+    out.push_back(text);
+  }
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    dump(key, name, shown_as + "\\" + name, out);
+  }
+  RegCloseKey(key);
+}
+
+std::vector<std::string> product_tree(HKEY server) {
+  std::vector<std::string> out;
+  dump(server, kVendorKey, "B", out);
+  return out;
+}
+
+DWORD now_seconds() {
+  FILETIME t;
+  GetSystemTimeAsFileTime(&t);
+  return static_cast<DWORD>(((static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime) -
+                             116444736000000000ULL) / 10000000ULL);
+}
+
+TEST_F(ServerRegistry, OneConnectionPerServerRetriesAndOneMessagePerFailingServer) {
+  world_.add_machine("FLAKY01", "127.0.0.3");
+  world_.set_machine_setting("FLAKY01", "faults", "registry_connect", "1722");
+  world_.set_machine_setting("FLAKY01", "faults", "registry_connect_failures", "2");
+  world_.add_machine("DOWN01", "127.0.0.4");
+  world_.set_machine_setting("DOWN01", "faults", "registry_connect", "1722");
+  world_.add_machine("DOWN02", "127.0.0.5");
+  world_.set_machine_setting("DOWN02", "faults", "registry_connect", "1726");
+  start();
+
+  HKEY first = connect("SRV01");
+  ASSERT_NE(first, nullptr);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(connect(i % 2 ? "srv01" : "SRV01"), first);
+  EXPECT_EQ(qvmr_registry_connect_count("SRV01"), 1);
+
+  DWORD before = GetTickCount();
+  EXPECT_NE(connect("FLAKY01"), nullptr);
+  EXPECT_EQ(GetTickCount() - before, 150u + 350u);
+  EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 3);
+  EXPECT_TRUE(ui::journal().empty());
+
+  EXPECT_EQ(connect("DOWN01", 1722), nullptr);
+  EXPECT_EQ(qvmr_registry_connect_count("DOWN01"), 3);
+  connect("DOWN01", 1722);
+  EXPECT_EQ(qvmr_registry_connect_count("DOWN01"), 6) << "a failure is not cached";
+  connect("DOWN02", 1726);
+  connect("DOWN01", 1722);  // the last failure was another server's
+  connect("NOSUCH", 53);
+  EXPECT_EQ(shown(), (std::vector<std::string>{
+                         "TEST TITLE | Unable to connect to DOWN01's Registry, err=1722",
+                         "TEST TITLE | Unable to connect to DOWN02's Registry, err=1726",
+                         "TEST TITLE | Unable to connect to DOWN01's Registry, err=1722",
+                         "TEST TITLE | Unable to connect to Registry - machine NOSUCH not found on network"}));
+
+  // Reporting to the host: a status line instead of a message box.
+  ui::clear_journal();
+  HKEY key = nullptr;
+  EXPECT_EQ(ConnectServerRegistry("GONE01", &key, "TEST TITLE", 1), 53u);
+  EXPECT_TRUE(ui::journal().empty());
+  EXPECT_EQ(status_lines(), (std::vector<std::string>{
+                                "host_show_status_line line=25 colour=000000 text=Connecting to Registry: connecting... GONE01",
+                                "host_show_status_line line=25 colour=0000FF text=Connecting to Registry: Unable to "
+                                "connect to Registry - machine GONE01 not found on network"}));
+
+  std::vector<std::string> cached;
+  for (RegistryConnection* c = g_registry.connections; c; c = c->next) cached.push_back(c->server);
+  EXPECT_EQ(cached, (std::vector<std::string>{"SRV01", "FLAKY01"}));
+}
+
+TEST_F(ServerRegistry, LocalMachineNoneFoundAndUnusableNamesAreHandledBeforeAnyAttempt) {
+  start();
+  HKEY key = connect("LOCAL_MACHINE");
+  EXPECT_NE(key, nullptr);
+  EXPECT_EQ(connect("local_machine"), key);
+  EXPECT_EQ(connect("CONSOLE01"), key);
+  EXPECT_EQ(qvmr_registry_connect_count("CONSOLE01"), 1);
+  ASSERT_NE(g_registry.connections, nullptr);
+  EXPECT_STREQ(g_registry.connections->server, "CONSOLE01");
+
+  EXPECT_EQ(connect("<None Found>"), nullptr);
+  const std::string long_name(70, 'S');
+  const std::string just_too_long(64, 'T');
+  for (const std::string& name : {long_name, just_too_long, std::string("\\\\SRV01"), std::string()})
+    EXPECT_EQ(connect(name.c_str(), ERROR_INVALID_NAME), nullptr) << name;
+  EXPECT_EQ(qvmr_registry_connect_count(long_name.c_str()), 0);
+  EXPECT_EQ(qvmr_registry_connect_count("SRV01"), 0);
+  EXPECT_EQ(g_registry.connections->next, nullptr) << "failed names are never cached";
+  std::vector<std::string> texts = shown();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "TEST TITLE | Unable to connect to Registry - server name " + std::string(63, 'S') +
+                          "... is longer than 63 characters");
+  EXPECT_NE(texts[2].find("contains a slash"), std::string::npos);
+  EXPECT_NE(texts[3].find("no server name given"), std::string::npos);
+}
+
+TEST_F(ServerRegistry, EstablishingOnAnEmptyMachineBuildsTheWholeTree) {
+  world_.add_machine("OLD2000", "127.0.0.6", "Microsoft Windows 2000 Server");
+  start();
+  DWORD before_s = now_seconds();
+  DWORD before = GetTickCount();
+  ASSERT_EQ(EstablishServerKey(nullptr, "SRV01", "D:\\Logs", "DEPT01", "ENT01"), 0u);
+  EXPECT_EQ(GetTickCount() - before, 250u + 250u + 200u + 3 * 250u);
+  EXPECT_EQ(qvmr_registry_last_access("SRV01"), static_cast<unsigned long>(KEY_ALL_ACCESS | KEY_WOW64_64KEY));
+
+  std::vector<std::string> tree = product_tree(connect("SRV01"));
+  ASSERT_EQ(tree.size(), 10u);
+  EXPECT_EQ(tree[0], "B");
+  EXPECT_EQ(tree[1], "B\\VORNIX");
+  DWORD written = std::stoul(tree[2].substr(tree[2].rfind(':') + 1));
+  EXPECT_GE(written, before_s);
+  EXPECT_LE(written, now_seconds());
+  EXPECT_EQ(std::vector<std::string>(tree.begin() + 2, tree.end()),
+            (std::vector<std::string>{
+                "B\\VORNIX:LastUpdateDate=4:" + std::to_string(written),
+                "B\\VORNIX:OriginalInstallDate=4:" + std::to_string(written),
+                "B\\VORNIX:DepartmentsReportTo=7:DEPT01||", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT01||",
+                "B\\VORNIX:ReportPath=1:D:\\Logs|", "B\\VORNIX\\Profiles", "B\\VORNIX\\Reports",
+                "B\\VORNIX\\Enterprise"}));
+
+  // A server of the 2000 family is reached without the 64-bit view.
+  ASSERT_EQ(EstablishServerKey(connect("OLD2000"), "OLD2000", "", "", ""), 0u);
+  EXPECT_EQ(qvmr_registry_last_access("OLD2000"), static_cast<unsigned long>(KEY_ALL_ACCESS));
+  EXPECT_EQ(product_tree(connect("OLD2000")).size(), 7u);
+}
+
+TEST_F(ServerRegistry, EstablishingAnExistingKeyOnlyAddsWhatIsMissing) {
+  world_.add_registry_text("SRV01", "HKLM",
+                           std::string(kProductSection) + "]\r\n\"OriginalInstallDate\"=dword:00000001\r\n"
+                           "\"LastUpdateDate\"=dword:00000002\r\n\"ReportPath\"=\"E:\\\\Old\"\r\n\r\n" +
+                           kProductSection + "\\Profiles\\Weekly]\r\n\"ProfileType\"=dword:00000110\r\n\r\n");
+  start();
+  HKEY server = connect("SRV01");
+  std::vector<std::string> before = product_tree(server);
+  DWORD ticks = GetTickCount();
+  ASSERT_EQ(EstablishServerKey(server, "SRV01", "", "", ""), 0u);
+  EXPECT_EQ(GetTickCount() - ticks, 200u + 2 * 250u) << "two keys made";
+  std::vector<std::string> after = product_tree(server);
+  before.push_back("B\\VORNIX\\Reports");
+  before.push_back("B\\VORNIX\\Enterprise");
+  EXPECT_EQ(after, before);
+
+  ticks = GetTickCount();
+  ASSERT_EQ(EstablishServerKey(nullptr, "srv01", "F:\\New", "", "ENT02"), 0u);
+  EXPECT_EQ(GetTickCount(), ticks) << "nothing left to make";
+  after = product_tree(server);
+  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:OriginalInstallDate=4:1"), after.end());
+  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:LastUpdateDate=4:2"), after.end());
+  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:ReportPath=1:F:\\New|"), after.end());
+  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:EnterpriseHostsReportTo=7:ENT02||"), after.end());
+  EXPECT_EQ(std::count_if(after.begin(), after.end(),
+                          [](const std::string& l) { return l.find("DepartmentsReportTo") != std::string::npos; }),
+            0);
+
+  // The sibling key holds only its report path.
+  g_library.sibling_mode = 1;
+  ASSERT_EQ(EstablishServerKey(server, "SRV01", "G:\\Kq", "DEPT", "ENT"), 0u);
+  std::vector<std::string> sibling;
+  dump(server, kSiblingKey, "Q", sibling);
+  EXPECT_EQ(sibling, (std::vector<std::string>{"Q", "Q:ReportPath=1:G:\\Kq|"}));
+}
+
+TEST_F(ServerRegistry, TheAllowListIsExtendedOnlyWhenItLacksTheProductEntry) {
+  world_.add_machine("SRV02", "127.0.0.3");
+  world_.add_machine("SRV03", "127.0.0.4");
+  world_.open();
+  auto list_of = [](const std::vector<std::string>& entries) {
+    std::u16string list;
+    for (const std::string& e : entries) list += std::u16string(e.begin(), e.end()) + u'\0';
+    return list + u'\0';
+  };
+  const WCHAR machine[] = {'M', 'a', 'c', 'h', 'i', 'n', 'e', 0};
+  auto set_list = [&](const char* server, const std::u16string& list) {
+    HKEY root, paths;
+    ASSERT_EQ(RegConnectRegistryA(server, HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(root, "SYSTEM\\CurrentControlSet\\Control\\SecurePipeServers\\winreg\\AllowedPaths",
+                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &paths, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(paths, machine, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.data()),
+                             static_cast<DWORD>(list.size() * 2)),
+              ERROR_SUCCESS);
+    RegCloseKey(paths);
+    RegCloseKey(root);
+  };
+  auto get_list = [&](HKEY root) {
+    HKEY paths;
+    EXPECT_EQ(RegOpenKeyExA(root, "SYSTEM\\CurrentControlSet\\Control\\SecurePipeServers\\winreg\\AllowedPaths", 0,
+                            KEY_READ, &paths),
+              ERROR_SUCCESS);
+    std::u16string list(40000, u'\0');
+    DWORD size = static_cast<DWORD>(list.size() * 2), type = 0;
+    EXPECT_EQ(RegQueryValueExW(paths, machine, nullptr, &type, reinterpret_cast<BYTE*>(&list[0]), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    RegCloseKey(paths);
+    return list.substr(0, size / 2);
+  };
+  const std::u16string admitted = list_of({"System\\CurrentControlSet\\Control", "SOFTWARE\\BRIGHTMERE SOFTWARE, INC."});
+  const std::u16string other = list_of({"System\\A", "Software\\Other"});
+  const std::u16string huge = list_of({std::string(27020, 'x')});  // 54044 bytes
+  set_list("SRV01", admitted);
+  set_list("SRV02", other);
+  set_list("SRV03", huge);
+  start();
+
+  EXPECT_EQ(get_list(connect("SRV01")), admitted);
+  EXPECT_EQ(get_list(connect("SRV02")), list_of({"System\\A", "Software\\Other", "Software\\Brightmere Software, Inc."}));
+  EXPECT_EQ(get_list(connect("SRV03")), huge);
+}
+
+TEST_F(ServerRegistry, TreesAreDeletedDeepestFirstAndTheProductKeyItselfStays) {
+  world_.add_registry_text("SRV01", "HKLM",
+                           std::string(kProductSection) + "]\r\n\"ReportPath\"=\"E:\\\\Old\"\r\n\r\n" +
+                           kProductSection + "\\Profiles\\A\\A1\\A11]\r\n\r\n" + kProductSection +
+                           "\\Profiles\\B]\r\n\"ProfileType\"=dword:00000100\r\n\r\n" + kProductSection +
+                           "\\Reports\\Graphs]\r\n\r\n");
+  world_.add_machine("BARE01", "127.0.0.7");
+  start();
+  ASSERT_EQ(RemoveProductKey("SRV01", 1), 0u);
+  std::vector<std::string> deleted;
+  for (const std::string& line : status_lines()) {
+    size_t at = line.find("Delete Registry Key: ");
+    if (at == std::string::npos) continue;
+    std::string rest = line.substr(at + 21);
+    EXPECT_NE(rest.find(": deleted (0)"), std::string::npos) << rest;
+    deleted.push_back(rest.substr(0, rest.find(" on SRV01")));
+  }
+  EXPECT_EQ(deleted, (std::vector<std::string>{
+                         "Reports\\Graphs", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Reports", "Profiles\\B",
+                         "A1\\A11", "A\\A1", "Profiles\\A", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles"}));
+  EXPECT_EQ(product_tree(connect("SRV01")),
+            (std::vector<std::string>{"B", "B\\VORNIX", "B\\VORNIX:ReportPath=1:E:\\Old|"}));
+  EXPECT_TRUE(ui::journal().empty());
+
+  // A missing key is reported, to the host or in a message box.
+  host::clear_service_calls();
+  EXPECT_EQ(RemoveProductKey("BARE01", 1), 2u);
+  ASSERT_EQ(status_lines().size(), 2u);
+  EXPECT_NE(status_lines()[1].find("text=Open Registry Key: Error["), std::string::npos);
+  EXPECT_NE(status_lines()[1].find("][2] opening VORNIX key (may already be removed)"), std::string::npos);
+  EXPECT_EQ(DeleteKeyTree(connect("BARE01"), "SOFTWARE\\Nothing", "BARE01", 0), 2u);
+  EXPECT_EQ(shown(), std::vector<std::string>{"ERROR OPENING KEY | [dk]Error Opening [SOFTWARE\\Nothing] [2]"});
+}
+
+TEST_F(ServerRegistry, ScoutStatusIsReadWithinItsBoundsAndMissingGives255) {
+  const std::string section =
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\VORNIXWScoutAgent\\MYSERVERS\\";
+  std::string oversized = "\"STATS\"=hex:05";
+  for (int i = 1; i < 600; ++i) oversized += ",00";
+  world_.add_registry_text("CONSOLE01", "HKLM",
+                           section + "SRV01]\r\n\"STATS_TIME\"=dword:6aac4100\r\n\"STATS\"=hex:01,02,03\r\n"
+                           "\"DepartmentHosted\"=\"Sales\"\r\n\"SQLServerForTransfer\"=\"SQL01\"\r\n"
+                           "\"PerformSQLServerTransfer\"=\"1\"\r\n\"InvalidNDISBinding\"=hex:07,00\r\n"
+                           "\"EmailConfigured\"=dword:00000000\r\n\r\n" +
+                           section + "SRV02]\r\n" + oversized + "\r\n\"EmailConfigured\"=hex:01\r\n\r\n");
+  start();
+  DWORD time = 0;
+  BYTE statistics[kScoutStatisticsBytes + 1];
+  std::memset(statistics, 0xEE, sizeof statistics);
+  ScoutServerStatus status;
+  ASSERT_EQ(ReadScoutServerStatus("SRV01", &time, statistics, &status), 0u);
+  EXPECT_EQ(time, 0x6aac4100u);
+  EXPECT_EQ(statistics[0] + statistics[1] + statistics[2], 6);
+  EXPECT_EQ(statistics[3], 0);
+  EXPECT_EQ(statistics[kScoutStatisticsBytes], 0xEE) << "never written past the block";
+  EXPECT_STREQ(status.department, "Sales");
+  EXPECT_EQ(status.transfer_server_set, 1u);
+  EXPECT_EQ(status.transfer_on, 1u);
+  EXPECT_EQ(status.binding_warning, 7);
+  EXPECT_EQ(status.email_configured, 0u);
+
+  // A block longer than its room is treated as missing.
+  ASSERT_EQ(ReadScoutServerStatus("SRV02", &time, statistics, &status), 0u);
+  EXPECT_EQ(statistics[0], 0);
+  EXPECT_EQ(statistics[kScoutStatisticsBytes], 0xEE);
+  EXPECT_EQ(status.email_configured, 1u);
+  EXPECT_EQ(status.transfer_server_set, 0u);
+  EXPECT_EQ(ReadScoutServerStatus("SRV03", &time, statistics, &status), kScoutStatusMissing);
+}
+
+}  // namespace
