@@ -1,0 +1,119 @@
+// Message modes and the time-zone refresh, run on the library's code linked
+// into the test: no export reaches them on their own yet.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+#include "world/world.h"
+
+namespace {
+
+class InProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.quiet_mode = 0;
+    log_path_ = world_.folder() + "/unattended.log";
+  }
+
+  void TearDown() override {
+    host::unattended_log_file() = nullptr;
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+
+  void open_log() {
+    host::unattended_log_file() = CreateFileA(log_path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(host::unattended_log_file(), INVALID_HANDLE_VALUE);
+  }
+
+  std::string close_log() {
+    CloseHandle(host::unattended_log_file());
+    host::unattended_log_file() = nullptr;
+    std::ifstream in(log_path_, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  std::string log_path_;
+};
+
+TEST_F(InProcess, UnattendedAndDebugMessagesGoToTheHostsLogFileInsteadOfTheScreen) {
+  open_log();
+  EXPECT_EQ(show_unattended_message(nullptr, "Report mailed to 2 recipients", "E-MAIL", MB_OK), 0);
+  show_debug_value(-2);
+  EXPECT_EQ(close_log(), "\r\nReport mailed to 2 recipients\r\n\r\n[-2] hex=[fffffffe]\r\n");
+  EXPECT_TRUE(ui::journal().empty());
+
+  g_library.quiet_mode = 1;
+  EXPECT_EQ(show_unattended_message(nullptr, "not shown", "E-MAIL", MB_OK), 1);
+  show_debug_value(5);
+  show_message(nullptr, "not shown", nullptr, MB_OK);
+  EXPECT_TRUE(ui::journal().empty());
+
+  g_library.quiet_mode = 0;
+  ui::script({"", IDCANCEL, "", {}});
+  EXPECT_EQ(show_unattended_message(nullptr, "Continue?", "QUESTION", MB_OKCANCEL), IDCANCEL);
+  show_debug_value(255);
+  auto shown = ui::journal();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].title, "DEBUG VALUE");
+  EXPECT_EQ(shown[1].text, "[255] hex=[ff]");
+}
+
+TEST_F(InProcess, TheUtcOffsetFollowsDaylightTime) {
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  world::clock_set_virtual(1783339200ull * 1000);  // 2026-07-06, daylight time
+  refresh_time_zone();
+  EXPECT_EQ(g_library.utc_offset, 4 * 3600);
+  EXPECT_EQ(g_library.daylight, 1u);
+  EXPECT_EQ(g_library.daylight_bias_seconds, -3600);
+  world::clock_set_virtual(1796551200ull * 1000);  // 2026-12-06, standard time
+  refresh_time_zone();
+  EXPECT_EQ(g_library.utc_offset, 5 * 3600);
+  EXPECT_EQ(g_library.daylight, 0u);
+  EXPECT_EQ(g_library.first_utc_offset, 4 * 3600) << "the first offset is kept";
+
+  setenv("TZ", "Asia/Kolkata", 1);  // no daylight time at all
+  tzset();
+  refresh_time_zone();
+  EXPECT_EQ(g_library.utc_offset, -(5 * 3600 + 1800));
+}
+
+TEST_F(InProcess, AMissingGetComputerNameExWIsReportedAndAnswers255) {
+  g_library.get_computer_name_ex = nullptr;
+  WCHAR name[64];
+  DWORD size = 64;
+  EXPECT_EQ(call_get_computer_name_ex(ComputerNameDnsFullyQualified, name, &size), 255);
+  auto shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "SCP Error 0xA");
+  EXPECT_EQ(shown[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+
+  ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+  size = 64;
+  EXPECT_NE(call_get_computer_name_ex(ComputerNameDnsFullyQualified, name, &size), 255);
+  std::string text;
+  for (DWORD i = 0; i < size; ++i) text += static_cast<char>(name[i]);
+  EXPECT_EQ(text, "CONSOLE01.BRIGHTMERE");
+}
+
+}  // namespace
