@@ -1,0 +1,741 @@
+// Activity log files: folders, names, restoring, decoding every family, and
+// splitting with resynchronisation, against files written by the log writer.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/text.h"
+#include "reports/log_format.h"
+#include "tests/support/logwriter.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Helpers.
+
+struct Event {
+  LogSplitEvent event;
+  uint64_t position;
+  uint32_t type;
+  uint32_t body_length;
+  uint64_t skipped;
+  LogSplitEnd end_reason;
+  std::vector<uint8_t> body;  // restored
+};
+
+std::vector<Event> split_with(LogReadFn read, void* context, uint64_t start, uint64_t end) {
+  std::vector<BYTE> buffer(kLogSplitBufferBytes);
+  LogSplitter splitter;
+  EXPECT_TRUE(begin_log_split(&splitter, read, context, buffer.data(), buffer.size(), start, end));
+  std::vector<Event> events;
+  for (int guard = 0; guard < 100000; ++guard) {
+    LogSplitItem item;
+    LogSplitEvent e = next_log_split(&splitter, &item);
+    Event out = {e, item.position, item.type, item.body_length, item.skipped, item.end_reason, {}};
+    if (e == kLogSplitRecord) {
+      restore_log_record_body(item.type, item.body, item.body_length);
+      out.body.assign(item.body, item.body + item.body_length);
+    }
+    events.push_back(out);
+    if (e == kLogSplitEnd) break;
+  }
+  return events;
+}
+
+std::vector<Event> split_bytes(const std::vector<uint8_t>& bytes) {
+  LogMemory memory = {bytes.data(), bytes.size()};
+  return split_with(read_log_memory_at, &memory, 0, bytes.size());
+}
+
+std::vector<Event> only(const std::vector<Event>& events, LogSplitEvent kind) {
+  std::vector<Event> out;
+  for (const Event& e : events)
+    if (e.event == kind) out.push_back(e);
+  return out;
+}
+
+template <typename T>
+std::string differing_byte(const T& a, const T& b) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(&a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(&b);
+  for (size_t i = 0; i < sizeof(T); ++i)
+    if (x[i] != y[i]) return "first difference at byte " + std::to_string(i);
+  return "";
+}
+
+// Decodes the only record of an encoded file.
+DecodedLogRecord decode_single(const std::vector<uint8_t>& file, std::vector<uint8_t>* body = nullptr) {
+  std::vector<Event> events = split_bytes(file);
+  DecodedLogRecord decoded;
+  std::memset(&decoded, 0, sizeof decoded);
+  EXPECT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].event, kLogSplitRecord);
+  EXPECT_EQ(events.back().end_reason, kLogEndClean);
+  if (events[0].event != kLogSplitRecord) return decoded;
+  EXPECT_TRUE(decode_log_record(events[0].type, events[0].body.data(), events[0].body.size(), &decoded));
+  if (body) *body = events[0].body;
+  return decoded;
+}
+
+// Seconds since 1970 of a UTC calendar time, counted independently of the C runtime.
+int64_t utc_seconds(int year, int month, int day, int hour) {
+  int64_t days = 0;
+  for (int y = 1970; y < year; ++y) days += (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 366 : 365;
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int m = 1; m < month; ++m)
+    days += kDays[m - 1] + (m == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0));
+  days += day - 1;
+  return days * 86400 + hour * 3600;
+}
+
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone) {
+    const char* old = std::getenv("TZ");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~TimeZone() {
+    if (had_)
+      setenv("TZ", old_.c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+// ---------------------------------------------------------------------------
+// Folders and names.
+
+TEST(LogFolders, CurrentAndArchiveForms) {
+  char folder[kLogFolderBytes];
+  ASSERT_TRUE(format_current_log_folder(folder, sizeof folder, "FS1", "VNXLOGS$"));
+  EXPECT_STREQ(folder, "\\\\FS1\\VNXLOGS$\\vnxlogs\\");
+
+  ASSERT_TRUE(format_archive_log_folder(folder, sizeof folder, "FS1", "VNXLOGS$", 0, "E:\\ignored"));
+  EXPECT_STREQ(folder, "\\\\FS1\\VNXLOGS$\\vnxlogs\\archived_logs\\");
+  ASSERT_TRUE(format_archive_log_folder(folder, sizeof folder, "FS1", "VNXLOGS$", 1, "\\\\NAS\\keep"));
+  EXPECT_STREQ(folder, "\\\\NAS\\keep\\vnx_archived_logs\\");
+  ASSERT_TRUE(format_archive_log_folder(folder, sizeof folder, "FS1", "VNXLOGS$", 7, "\\\\NAS\\keep\\"));
+  EXPECT_STREQ(folder, "\\\\NAS\\keep\\vnx_archived_logs\\");
+
+  // The longest registry values fit; a folder that does not fit is refused whole.
+  std::string share(kReportPathBytes - 1, 's');
+  std::string archive(kAutoArchivePathBytes - 1, 'a');
+  EXPECT_TRUE(format_current_log_folder(folder, sizeof folder, "SERVER-WITH-A-LONG-NAME", share.c_str()));
+  EXPECT_TRUE(format_archive_log_folder(folder, sizeof folder, "S", share.c_str(), 0, ""));
+  EXPECT_TRUE(format_archive_log_folder(folder, sizeof folder, "S", "", 1, archive.c_str()));
+  char small[16];
+  EXPECT_FALSE(format_current_log_folder(small, sizeof small, "FS1", "VNXLOGS$"));
+  EXPECT_STREQ(small, "");
+  EXPECT_FALSE(format_archive_log_folder(small, sizeof small, "FS1", "S", 1, "\\\\NAS\\keep"));
+  EXPECT_STREQ(small, "");
+}
+
+TEST(LogFileNames, ServerByLengthLetterAndNominalTime) {
+  TimeZone zone("America/New_York");
+  LogFileName name;
+
+  ASSERT_TRUE(parse_log_file_name("x_FS1d_March072016.vnx", &name));
+  EXPECT_STREQ(name.prefix, "x");
+  EXPECT_STREQ(name.server, "FS1");
+  EXPECT_EQ(name.has_nominal_time, 1u);
+  EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 8, 3));  // 22:00 EST is 03:00 UTC next day
+
+  // Daylight saving: 22:00 EDT on the day it starts, 22:00 EST on the day it ends.
+  ASSERT_TRUE(parse_log_file_name("x_FS1d_March132016.vnx", &name));
+  EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 14, 2));
+  ASSERT_TRUE(parse_log_file_name("x_FS1d_November062016.vnx", &name));
+  EXPECT_EQ(name.nominal_time, utc_seconds(2016, 11, 7, 3));
+  ASSERT_TRUE(parse_log_file_name("x_FS1d_February292016.vnx", &name));
+  EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 1, 3));
+  ASSERT_TRUE(parse_log_file_name("x_FS1d_December312099.vnx", &name));
+  EXPECT_EQ(name.nominal_time, utc_seconds(2100, 1, 1, 3));
+
+  // Underscores in the prefix, a long server name, a folder before the name, month case.
+  ASSERT_TRUE(parse_log_file_name("VNX_FS_LOG_fileserver-berlin-01u_September012021.vnx", &name));
+  EXPECT_STREQ(name.prefix, "VNX_FS_LOG");
+  EXPECT_STREQ(name.server, "fileserver-berlin-01");
+  ASSERT_TRUE(parse_log_file_name("\\\\FS1\\LOGS\\vnxlogs\\ad_DC01e_JANUARY052020.VNX", &name));
+  EXPECT_STREQ(name.prefix, "ad");
+  EXPECT_STREQ(name.server, "DC01");
+  EXPECT_EQ(name.nominal_time, utc_seconds(2020, 1, 6, 3));
+  ASSERT_TRUE(parse_log_file_name("prefix_a_January012020.vnx", &name));  // empty server name
+  EXPECT_STREQ(name.prefix, "prefix");
+  EXPECT_STREQ(name.server, "");
+  ASSERT_TRUE(parse_log_file_name("a_FS1d_May012016.vnx", &name));  // exactly 20 characters
+  EXPECT_STREQ(name.server, "FS1");
+
+  // Names the writer makes parse back.
+  std::string written = support::log_file_name("gpo", "DC-07", 2019, 10, 31);
+  EXPECT_EQ(written, "gpo_DC-07f_October312019.vnx");
+  ASSERT_TRUE(parse_log_file_name(written.c_str(), &name));
+  EXPECT_STREQ(name.server, "DC-07");
+  EXPECT_EQ(name.nominal_time, utc_seconds(2019, 11, 1, 2));
+
+  const char* const unknown[] = {
+      "_FS1d_May012016.vnx",        // 19 characters
+      "x_FS1e_March072016.vnx",     // the letter says 4: "_FS1" has no underscore before it
+      "x_FS1D_March072016.vnx",     // upper-case letter
+      "x_FS1d_Marhc072016.vnx",     // no such month
+      "x_FS1d_February302016.vnx",  // no such day
+      "x_FS1d_February292015.vnx",
+      "x_FS1d_March002016.vnx",
+      "x_FS1d_March07201.vnx",
+      "x_FS1d_March072016.log",
+      "x_FS1d_March072016.vnx.bak",
+      "x_FS1d_March072016vnx",
+      "LOGFILE1.VNX",
+      "noletter_March072016.vnx",
+      "x_FS1d_March071969.vnx",  // before 1970
+      "",
+  };
+  for (const char* text : unknown) {
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(parse_log_file_name(text, &name));
+    EXPECT_STREQ(name.prefix, "<unknown>");
+    EXPECT_STREQ(name.server, "<unknown>");
+    EXPECT_EQ(name.has_nominal_time, 0u);
+    EXPECT_EQ(name.nominal_time, 0u);
+  }
+  EXPECT_FALSE(parse_log_file_name(nullptr, &name));
+  std::string too_long = "p" + std::string(300, 'r') + "_FS1d_March072016.vnx";
+  EXPECT_FALSE(parse_log_file_name(too_long.c_str(), &name));
+}
+
+TEST(LogFileNames, NominalTimeFollowsTheTimeZone) {
+  LogFileName name;
+  {
+    TimeZone zone("UTC");
+    ASSERT_TRUE(parse_log_file_name("x_FS1d_March072016.vnx", &name));
+    EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 7, 22));
+  }
+  {
+    TimeZone zone("Asia/Tokyo");  // 22:00 JST is 13:00 UTC the same day
+    ASSERT_TRUE(parse_log_file_name("x_FS1d_March072016.vnx", &name));
+    EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 7, 13));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Restoring bodies.
+
+TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
+  // Known bytes: i=0 rotates left 2, i=1 right 3, i=2 right 4, i=7 left 2, i=9 right 3, i=10 right 4.
+  BYTE known[11] = {0x01, 0x08, 0x12, 0x00, 0x00, 0x00, 0x00, 0x81, 0x00, 0x09, 0xAB};
+  restore_log_body(known, sizeof known);
+  EXPECT_EQ(known[0], 0x04);
+  EXPECT_EQ(known[1], 0x01);
+  EXPECT_EQ(known[2], 0x21);
+  EXPECT_EQ(known[7], 0x06);
+  EXPECT_EQ(known[9], 0x21);
+  EXPECT_EQ(known[10], 0xBA);
+
+  // The writer's scrambling and the library's restoring are inverse at every length and phase.
+  for (size_t length : {size_t(1), size_t(27), size_t(28), size_t(29), size_t(1000), size_t(5581)}) {
+    std::vector<uint8_t> original(length);
+    for (size_t i = 0; i < length; ++i) original[i] = static_cast<uint8_t>(i * 37 + length);
+    std::vector<uint8_t> bytes = original;
+    support::scramble_log_body(bytes.data(), bytes.size());
+    if (length > 1) {
+      EXPECT_NE(bytes, original);
+    }
+    restore_log_body(bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, original) << length;
+  }
+
+  // Fixed families restore a fixed count, never beyond the body; the others the whole body.
+  std::vector<uint8_t> body(6000, 0x80);
+  EXPECT_EQ(restore_log_record_body(0xFF330001, body.data(), body.size()), 5581u);
+  EXPECT_EQ(body[5580], 0x10);  // 5580 % 7 == 1, bit 1 clear: right 3
+  EXPECT_EQ(body[5581], 0x80);
+  std::vector<uint8_t> logon(3000, 0x80);
+  EXPECT_EQ(restore_log_record_body(0x82000011, logon.data(), logon.size()), 2612u);
+  EXPECT_EQ(logon[2612], 0x80);
+  std::vector<uint8_t> shorter(100, 0x80);
+  EXPECT_EQ(restore_log_record_body(0xFACC0011, shorter.data(), shorter.size()), 100u);
+  std::vector<uint8_t> gpo(9000, 0x80);
+  EXPECT_EQ(restore_log_record_body(0xE8004000, gpo.data(), gpo.size()), 9000u);
+  EXPECT_NE(gpo[8999], 0x80);
+  EXPECT_EQ(restore_log_record_body(0x12345678, gpo.data(), gpo.size()), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Type codes and decoding.
+
+TEST(LogRecords, TypeTableAndInvalidNeighbours) {
+  EXPECT_EQ(kLogRecordTypeCount, 36u);
+  for (const LogRecordType& entry : kLogRecordTypes) {
+    EXPECT_EQ(find_log_record_type(entry.code), &entry);
+    bool fixed = entry.family == kLogFamilyFile || entry.family == kLogFamilyDirectory ||
+                 entry.family == kLogFamilyLogon;
+    EXPECT_EQ(entry.restored_bytes != 0, fixed) << std::hex << entry.code;
+  }
+  for (uint32_t code : {0u, 0xFFFFFFFFu, 0xFF330000u, 0xFF330003u, 0xE4001000u, 0xE8003000u, 0xFACC0012u,
+                        0x81000003u, 0x82000054u, 0x83000001u, 0x01000081u})
+    EXPECT_FALSE(is_log_record_type(code)) << std::hex << code;
+  EXPECT_TRUE(is_local_logon_type(0x81000033));
+  EXPECT_FALSE(is_local_logon_type(0x82000033));
+}
+
+TEST(LogRecords, EveryTypeRoundTripsThroughTheWriter) {
+  for (const LogRecordType& entry : kLogRecordTypes) {
+    SCOPED_TRACE(testing::Message() << std::hex << entry.code);
+    std::vector<uint8_t> body;
+    DecodedLogRecord d = decode_single(support::sample_encoded_record(entry.code, 11), &body);
+    ASSERT_EQ(d.family, entry.family);
+    switch (entry.family) {
+      case kLogFamilyFile: {
+        FileLogRecord want = support::sample_file_record(entry.code, 11);
+        EXPECT_EQ(0, std::memcmp(&d.file, &want, sizeof want)) << differing_byte(d.file, want);
+        EXPECT_EQ(std::string(d.file.trustee_domain).size(), kFileTrusteeDomain.size);
+        EXPECT_STREQ(reinterpret_cast<const char*>(body.data() + 2703 - 8), want.file_name);
+        break;
+      }
+      case kLogFamilyLogon: {
+        LogonLogRecord want = support::sample_logon_record(entry.code, 11);
+        EXPECT_EQ(0, std::memcmp(&d.logon, &want, sizeof want)) << differing_byte(d.logon, want);
+        EXPECT_EQ(load_le32(body.data() + 212 - 8), want.event_time);
+        EXPECT_EQ(d.logon.logon_time.wYear, want.logon_time.wYear);
+        break;
+      }
+      case kLogFamilyDirectory: {
+        DirectoryLogRecord want = support::sample_directory_record(entry.code, 11);
+        EXPECT_EQ(0, std::memcmp(&d.directory, &want, sizeof want)) << differing_byte(d.directory, want);
+        EXPECT_STREQ(reinterpret_cast<const char*>(body.data() + 2320 - 8), want.attribute);
+        break;
+      }
+      case kLogFamilyGpoFile: {
+        GpoFileLogRecord want = support::sample_gpo_file_record(entry.code, 11);
+        EXPECT_EQ(0, std::memcmp(&d.gpo_file, &want, sizeof want)) << differing_byte(d.gpo_file, want);
+        EXPECT_STREQ(reinterpret_cast<const char*>(body.data() + 2308 - 8), want.new_name);
+        break;
+      }
+      case kLogFamilyGpoFileChange: {
+        GpoFileChangeLogRecord want = support::sample_gpo_file_change_record(entry.code, 11);
+        want.head.body_length = d.gpo_file_change.head.body_length;
+        want.entry_count = 2;
+        EXPECT_EQ(0, std::memcmp(&d.gpo_file_change, &want, sizeof want)) << differing_byte(d.gpo_file_change, want);
+        std::vector<GpoChangeEntry> entries = support::sample_change_entries(2, 11);
+        size_t at = kGpoChangeFirstEntry;
+        for (const GpoChangeEntry& expected : entries) {
+          GpoChangeEntry got;
+          ASSERT_TRUE(read_gpo_change_entry(body.data(), body.size(), &at, &got));
+          EXPECT_EQ(0, std::memcmp(&got, &expected, sizeof got)) << differing_byte(got, expected);
+        }
+        EXPECT_EQ(at, body.size() + kLogHeaderBytes);  // the walk ends exactly at the body's end
+        GpoChangeEntry none;
+        EXPECT_FALSE(read_gpo_change_entry(body.data(), body.size(), &at, &none));
+        break;
+      }
+      case kLogFamilyGpoDirectory: {
+        GpoDirectoryLogRecord want = support::sample_gpo_directory_record(entry.code, 11);
+        EXPECT_EQ(0, std::memcmp(&d.gpo_directory, &want, sizeof want)) << differing_byte(d.gpo_directory, want);
+        EXPECT_EQ(d.gpo_directory.old_value[0] != '\0', entry.code == 0xE8002000);
+        break;
+      }
+      case kLogFamilyGpoDirectoryValue: {
+        GpoDirectoryValueLogRecord want = support::sample_gpo_directory_value_record(entry.code, 11);
+        want.head.body_length = d.gpo_directory_value.head.body_length;
+        want.entry_count = 2;
+        EXPECT_EQ(0, std::memcmp(&d.gpo_directory_value, &want, sizeof want))
+            << differing_byte(d.gpo_directory_value, want);
+        size_t at = kGpoValueFirstEntry;
+        for (const GpoValueEntry& expected : support::sample_value_entries(2, 11)) {
+          GpoValueEntry got;
+          ASSERT_TRUE(read_gpo_value_entry(body.data(), body.size(), &at, &got));
+          EXPECT_EQ(0, std::memcmp(&got, &expected, sizeof got)) << differing_byte(got, expected);
+        }
+        EXPECT_EQ(at, body.size() + kLogHeaderBytes);
+        break;
+      }
+      case kLogFamilyNone: FAIL();
+    }
+  }
+}
+
+TEST(LogRecords, VariantsReadOnlyTheirOwnFields) {
+  // 0xFF330001 ignores the bytes at 1200; 0xFF330002 keeps them.
+  FileLogRecord file = support::sample_file_record(0xFF330001, 3);
+  copy_text(file.wts_address, sizeof file.wts_address, "10.9.8.7");
+  EXPECT_STREQ(decode_single(support::encode_log_record(file)).file.wts_address, "");
+  file.type = 0xFF330002;
+  EXPECT_STREQ(decode_single(support::encode_log_record(file)).file.wts_address, "10.9.8.7");
+
+  // Network logons do not read the local fields; the station and workstation are read for both.
+  LogonLogRecord local = support::sample_logon_record(0x81000001, 4);
+  LogonLogRecord network = local;
+  network.type = 0x82000011;
+  LogonLogRecord got = decode_single(support::encode_log_record(network)).logon;
+  EXPECT_STREQ(got.local_text, "");
+  EXPECT_STREQ(got.session, "");
+  EXPECT_STREQ(got.wts_address, "");
+  EXPECT_STREQ(got.logon_domain, "");
+  EXPECT_STREQ(got.station, local.station);
+  EXPECT_STREQ(got.workstation, local.workstation);
+  got = decode_single(support::encode_log_record(local)).logon;
+  EXPECT_STREQ(got.session, local.session);
+  EXPECT_STREQ(got.logon_domain, local.logon_domain);
+
+  // The requester's FQDN is read only when the SAM form is present.
+  DirectoryLogRecord dir = support::sample_directory_record(0xFACC0011, 5);
+  dir.requester_sam[0] = '\0';
+  EXPECT_STREQ(decode_single(support::encode_log_record(dir)).directory.requester_fqdn, "");
+  GpoDirectoryLogRecord gpo_dir = support::sample_gpo_directory_record(0xE8002000, 5);
+  gpo_dir.head.requester_sam[0] = '\0';
+  EXPECT_STREQ(decode_single(support::encode_log_record(gpo_dir)).gpo_directory.head.requester_fqdn, "");
+
+  // 0xE8001000 carries no values; its body ends with the shared part.
+  GpoDirectoryLogRecord plain = support::sample_gpo_directory_record(0xE8001000, 6);
+  copy_text(plain.new_value, sizeof plain.new_value, "not written");
+  std::vector<uint8_t> encoded = support::encode_log_record(plain);
+  EXPECT_EQ(encoded.size(), kGpoDirSharedBytes);
+  EXPECT_STREQ(decode_single(encoded).gpo_directory.new_value, "");
+}
+
+TEST(LogRecords, ShortBodiesAndEntryWalksStayInsideTheBody) {
+  // A file record whose body is cut to 100 bytes: the profile is what the body holds, the rest empty.
+  std::vector<uint8_t> restored(100, 'p');
+  FileLogRecord file;
+  decode_file_record(0xFF330002, restored.data(), restored.size(), &file);
+  EXPECT_EQ(std::strlen(file.profile), 100u);
+  EXPECT_EQ(file.action, 0u);
+  EXPECT_STREQ(file.account, "");
+  EXPECT_EQ(file.final_value, 0u);
+
+  // A zero-length body decodes to an empty record of its type.
+  DecodedLogRecord empty;
+  ASSERT_TRUE(decode_log_record(0x81000001, nullptr, 0, &empty));
+  EXPECT_EQ(empty.logon.type, 0x81000001u);
+  EXPECT_STREQ(empty.logon.account, "");
+  EXPECT_FALSE(decode_log_record(0x01020304, restored.data(), restored.size(), &empty));
+  EXPECT_EQ(empty.family, kLogFamilyNone);
+
+  // A count larger than the entries present: the walk stops at the body's end.
+  std::vector<uint8_t> body(kGpoChangeFirstEntry - kLogHeaderBytes, 0);
+  store_le32(body.data() + kGpoChangeCount.offset - kLogHeaderBytes, 50);
+  const char text[] = "fourth";
+  std::vector<uint8_t> entry(kChangeEntryText4Offset + sizeof text, 0);
+  store_le32(entry.data(), 7);
+  std::memcpy(entry.data() + kChangeEntryText4Offset, text, sizeof text);
+  body.insert(body.end(), entry.begin(), entry.end());
+  // A second entry whose final text has no NUL: it runs to the body's end, bounded.
+  std::vector<uint8_t> open_entry(kChangeEntryText4Offset, 0);
+  open_entry.insert(open_entry.end(), 3000, 'z');
+  body.insert(body.end(), open_entry.begin(), open_entry.end());
+  GpoFileChangeLogRecord change;
+  decode_gpo_file_change_record(0xE4002000, body.data(), body.size(), &change);
+  EXPECT_EQ(change.entry_count, 50u);
+  size_t at = kGpoChangeFirstEntry;
+  std::vector<GpoChangeEntry> walked;
+  GpoChangeEntry got;
+  for (uint32_t i = 0; i < change.entry_count && read_gpo_change_entry(body.data(), body.size(), &at, &got); ++i)
+    walked.push_back(got);
+  ASSERT_EQ(walked.size(), 2u);
+  EXPECT_EQ(walked[0].section, 7u);
+  EXPECT_STREQ(walked[0].text4, "fourth");
+  EXPECT_EQ(std::strlen(walked[1].text4), kChangeEntryText4Bytes);
+  EXPECT_EQ(at, body.size() + kLogHeaderBytes);
+
+  // Value entries: the same bounds.
+  std::vector<uint8_t> values(kGpoValueFirstEntry - kLogHeaderBytes, 0);
+  values.insert(values.end(), {0x00, 0x00, 0xA0, 0x60, 0x01, 0x00, 0x00, 0x00, 'o', 'n', 0});
+  values.insert(values.end(), {0x00, 0x00, 0x50, 0x50, 0x02, 0x00, 0x00});  // cut inside the kind
+  at = kGpoValueFirstEntry;
+  GpoValueEntry value;
+  ASSERT_TRUE(read_gpo_value_entry(values.data(), values.size(), &at, &value));
+  EXPECT_EQ(value.section, 0x60A00000u);
+  EXPECT_EQ(value.kind, 1u);
+  EXPECT_STREQ(value.text, "on");
+  EXPECT_FALSE(read_gpo_value_entry(values.data(), values.size(), &at, &value));
+}
+
+// ---------------------------------------------------------------------------
+// Splitting and resynchronisation.
+
+struct Written {
+  support::LogWriter log;
+  std::vector<size_t> starts;  // of the whole records, in order
+  void record(uint32_t type, uint32_t seed) { starts.push_back(log.append(support::sample_encoded_record(type, seed))); }
+};
+
+void expect_records_at(const std::vector<Event>& events, const std::vector<size_t>& starts) {
+  std::vector<Event> records = only(events, kLogSplitRecord);
+  ASSERT_EQ(records.size(), starts.size());
+  for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(records[i].position, starts[i]) << i;
+}
+
+TEST(LogSplitting, MixedFamiliesBeyondOneBuffer) {
+  Written w;
+  uint32_t seed = 0;
+  while (w.log.size() < 3 * kLogSplitBufferBytes)
+    for (const LogRecordType& entry : kLogRecordTypes) w.record(entry.code, ++seed);
+  std::vector<Event> events = split_bytes(w.log.bytes());
+  expect_records_at(events, w.starts);
+  EXPECT_TRUE(only(events, kLogSplitDamage).empty());
+  EXPECT_EQ(events.back().end_reason, kLogEndClean);
+  EXPECT_EQ(events.back().position, w.log.size());
+  // Every body came back whole and decodes to its writer's record.
+  std::vector<Event> records = only(events, kLogSplitRecord);
+  DecodedLogRecord d;
+  ASSERT_TRUE(decode_log_record(records[0].type, records[0].body.data(), records[0].body.size(), &d));
+  FileLogRecord want = support::sample_file_record(records[0].type, 1);
+  EXPECT_EQ(0, std::memcmp(&d.file, &want, sizeof want));
+  ASSERT_TRUE(decode_log_record(records.back().type, records.back().body.data(), records.back().body.size(), &d));
+  EXPECT_EQ(d.family, find_log_record_type(records.back().type)->family);
+
+  // Empty input: no records, a clean end.
+  std::vector<Event> none = split_bytes({});
+  ASSERT_EQ(none.size(), 1u);
+  EXPECT_EQ(none[0].end_reason, kLogEndClean);
+}
+
+TEST(LogSplitting, GarbageRunsOfAnyLengthAreSkipped) {
+  for (size_t length : {size_t(1), size_t(3), size_t(7), size_t(8), size_t(11), size_t(12), size_t(100),
+                        size_t(5000), size_t(200000)}) {
+    SCOPED_TRACE(length);
+    Written w;
+    size_t garbage_at = w.log.add_garbage(length / 3, 1);  // the file may start with garbage
+    w.record(0xFF330002, 1);
+    w.record(0x81000033, 2);
+    size_t middle_at = w.log.add_garbage(length, static_cast<uint32_t>(length));
+    w.record(0xE4002000, 3);
+    w.record(0xFACC0011, 4);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    std::vector<Event> damage = only(events, kLogSplitDamage);
+    size_t expected = length / 3 ? 2 : 1;
+    ASSERT_EQ(damage.size(), expected);
+    if (expected == 2) {
+      EXPECT_EQ(damage[0].position, garbage_at);
+      EXPECT_EQ(damage[0].skipped, length / 3);
+    }
+    EXPECT_EQ(damage.back().position, middle_at);
+    EXPECT_EQ(damage.back().skipped, length);
+    EXPECT_EQ(events.back().end_reason, kLogEndClean);
+  }
+}
+
+TEST(LogSplitting, EndsOfFileAndDamageAtTheEnd) {
+  std::vector<uint8_t> last = support::sample_encoded_record(0xE8004000, 9);
+  // A last record cut short, at several places: the records before it come back, it does not.
+  for (size_t keep : {size_t(8), size_t(9), size_t(100), last.size() - 1}) {
+    SCOPED_TRACE(keep);
+    Written w;
+    w.record(0x82000050, 1);
+    w.record(0xE4001001, 2);
+    size_t cut_at = w.log.add_cut(last, keep);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    EXPECT_EQ(events.back().end_reason, kLogEndCutRecord);
+    EXPECT_EQ(events.back().position, cut_at);
+    EXPECT_EQ(events.back().skipped, keep);
+  }
+  // A file that ends inside a header.
+  for (size_t keep = 1; keep < kLogHeaderBytes; ++keep) {
+    Written w;
+    w.record(0xFF330001, 1);
+    w.log.add_partial_header(0xFF330001, keep);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    EXPECT_TRUE(only(events, kLogSplitDamage).empty());
+    EXPECT_EQ(events.back().end_reason, kLogEndInsideHeader) << keep;
+  }
+  // A length of 180000 or more ends the file: what follows is not read.
+  for (uint32_t length : {kLogEndOfFileLength, kLogEndOfFileLength + 1, 0xFFFFFFFFu}) {
+    Written w;
+    w.record(0xFACC0011, 1);
+    size_t overlong_at = w.log.add_overlong(0xFF330002, length);
+    w.log.append(support::sample_encoded_record(0x81000001, 2));
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    EXPECT_EQ(events.back().end_reason, kLogEndOverlongLength);
+    EXPECT_EQ(events.back().position, overlong_at);
+    EXPECT_EQ(events.back().body_length, length);
+  }
+  // A length just below the rule is an ordinary (here cut) record.
+  {
+    Written w;
+    w.record(0xFACC0011, 1);
+    w.log.add_overlong(0xE4001001, kLogEndOfFileLength - 1);
+    EXPECT_EQ(split_bytes(w.log.bytes()).back().end_reason, kLogEndCutRecord);
+  }
+  // Garbage to the end: reported as damage, then the end without a record.
+  {
+    Written w;
+    w.record(0x81000072, 1);
+    size_t garbage_at = w.log.add_garbage(50, 3);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    std::vector<Event> damage = only(events, kLogSplitDamage);
+    ASSERT_EQ(damage.size(), 1u);
+    EXPECT_EQ(damage[0].position, garbage_at);
+    EXPECT_EQ(damage[0].skipped, 50u);
+    EXPECT_EQ(events.back().end_reason, kLogEndNoRecordFound);
+  }
+  // A zero-length body is a record of its own; the next record follows it.
+  {
+    Written w;
+    w.starts.push_back(w.log.append(support::encode_raw_record(0x82000044, {})));
+    w.record(0x82000044, 2);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    EXPECT_EQ(only(events, kLogSplitRecord)[0].body_length, 0u);
+  }
+}
+
+TEST(LogSplitting, ResynchronisingAcrossWindowEdges) {
+  // The scan starts one byte after the bad header's start and reads windows of
+  // 170000 bytes overlapping by 100; a type code needs 11 bytes to its window's end.
+  // Garbage lengths that put the next record's type code just inside, across
+  // and just beyond the first window's edge, and several windows long.
+  const size_t edge = kLogWindowBytes + 1;  // from the garbage start to the first window's end
+  const size_t tail = kLogWindowTail, overlap = kLogWindowOverlap, window = kLogWindowBytes;
+  for (size_t length : {edge - tail - 1, edge - tail, edge - tail + 1, edge - 4, edge - 2, edge - 1, edge,
+                        edge + 1, edge + overlap, 2 * (window - overlap) + 3, 3 * window + 17}) {
+    SCOPED_TRACE(length);
+    Written w;
+    w.record(0xFF330001, 1);
+    size_t garbage_at = w.log.add_garbage(length, static_cast<uint32_t>(length));
+    w.record(0xE8002000, 2);
+    w.record(0x81000054, 3);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    std::vector<Event> damage = only(events, kLogSplitDamage);
+    ASSERT_EQ(damage.size(), 1u);
+    EXPECT_EQ(damage[0].position, garbage_at);
+    EXPECT_EQ(damage[0].skipped, length);
+    EXPECT_EQ(events.back().end_reason, kLogEndClean);
+  }
+}
+
+// Reads at most 997 bytes a call, and fails at a given position.
+struct Trickle {
+  LogMemory memory;
+  uint64_t fail_at;
+};
+
+BOOL read_trickle(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
+  Trickle* t = static_cast<Trickle*>(context);
+  if (position >= t->fail_at) {
+    *got = 0;
+    SetLastError(ERROR_BAD_NETPATH);
+    return FALSE;
+  }
+  return read_log_memory_at(&t->memory, position, out, count < 997 ? count : 997, got);
+}
+
+TEST(LogSplitting, ShortReadsAndReadFailures) {
+  Written w;
+  for (uint32_t i = 0; i < 30; ++i) w.record(kLogRecordTypes[i].code, i);
+  w.log.add_garbage(4000, 5);
+  w.record(0xE4082000, 99);
+  const std::vector<uint8_t>& bytes = w.log.bytes();
+
+  Trickle t = {{bytes.data(), bytes.size()}, UINT64_MAX};
+  std::vector<Event> events = split_with(read_trickle, &t, 0, bytes.size());
+  expect_records_at(events, w.starts);
+  EXPECT_EQ(only(events, kLogSplitDamage).size(), 1u);
+  EXPECT_EQ(events.back().end_reason, kLogEndClean);
+
+  // A range larger than the data: the end comes where the data ends.
+  events = split_with(read_trickle, &t, 0, bytes.size() + 5000);
+  expect_records_at(events, w.starts);
+  EXPECT_EQ(events.back().end_reason, kLogEndClean);
+
+  // A failing read ends the split with the error; the records before it come back.
+  t.fail_at = w.starts[20] + 30;
+  std::vector<BYTE> buffer(kLogSplitBufferBytes);
+  LogSplitter splitter;
+  ASSERT_TRUE(begin_log_split(&splitter, read_trickle, &t, buffer.data(), buffer.size(), 0, bytes.size()));
+  LogSplitItem item;
+  size_t records = 0;
+  while (next_log_split(&splitter, &item) == kLogSplitRecord) ++records;
+  EXPECT_GE(records, 1u);
+  EXPECT_LE(records, 20u);
+  EXPECT_EQ(item.end_reason, kLogEndReadFailed);
+  EXPECT_EQ(splitter.read_error, static_cast<DWORD>(ERROR_BAD_NETPATH));
+  EXPECT_EQ(next_log_split(&splitter, &item), kLogSplitEnd);  // and stays ended
+
+  // A buffer that is too small is refused.
+  EXPECT_FALSE(begin_log_split(&splitter, read_trickle, &t, buffer.data(), kLogSplitBufferBytes - 1, 0, 10));
+}
+
+class LogFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qvmr7-logs-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::string folder_;
+};
+
+TEST_F(LogFiles, SplittingAFileThroughWin32Reads) {
+  Written w;
+  w.record(0xFF330002, 1);
+  w.log.add_garbage(333, 2);
+  w.record(0x82000021, 3);
+  w.record(0xE4004000, 4);
+  w.log.add_cut(support::sample_encoded_record(0xFACC0011, 5), 4000);
+  std::string path = folder_ + "/" + support::log_file_name("fs", "FS1", 2016, 3, 7);
+  ASSERT_TRUE(w.log.save(path));
+
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  uint64_t size = 0;
+  ASSERT_TRUE(log_file_size(file, &size));
+  EXPECT_EQ(size, w.log.size());
+  std::vector<Event> events = split_with(read_log_file_at, file, 0, size);
+  CloseHandle(file);
+  expect_records_at(events, w.starts);
+  EXPECT_EQ(only(events, kLogSplitDamage).size(), 1u);
+  EXPECT_EQ(events.back().end_reason, kLogEndCutRecord);
+}
+
+TEST_F(LogFiles, PositionsBeyondFourGigabytes) {
+  // A sparse file: 5 GB of zeros (read as damage), then records.
+  const uint64_t base = 5ull << 30;
+  Written w;
+  w.record(0xFF330001, 1);
+  w.record(0xE8004000, 2);
+  std::string path = folder_ + "/big.vnx";
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(fseeko(out, static_cast<off_t>(base), SEEK_SET), 0);
+  ASSERT_EQ(std::fwrite(w.log.bytes().data(), 1, w.log.size(), out), w.log.size());
+  std::fclose(out);
+
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  uint64_t size = 0;
+  ASSERT_TRUE(log_file_size(file, &size));
+  EXPECT_EQ(size, base + w.log.size());
+  std::vector<Event> events = split_with(read_log_file_at, file, base - 1000, size);
+  CloseHandle(file);
+  std::vector<Event> records = only(events, kLogSplitRecord);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].position, base + w.starts[0]);
+  EXPECT_EQ(records[1].position, base + w.starts[1]);
+  std::vector<Event> damage = only(events, kLogSplitDamage);
+  ASSERT_EQ(damage.size(), 1u);
+  EXPECT_EQ(damage[0].position, base - 1000);
+  EXPECT_EQ(damage[0].skipped, 1000u);
+}
+
+}  // namespace
