@@ -1,0 +1,75 @@
+// The console program as a user runs it: its commands, their output and exit codes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/world_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int exit_code;
+  std::string output;  // standard output and error together
+};
+
+Outcome run(const std::string& program, const std::string& arguments) {
+  std::string command = "'" + program + "' " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  Outcome result{-1, ""};
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  int status = pclose(pipe);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+size_t lines(const std::string& text) {
+  size_t n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+TEST(Console, DemoPrintsTheNavigationTreeOfTheLibrary) {
+  support::WorldBuilder scratch;  // a temporary folder for the demo network
+  std::string folder = scratch.folder() + "/demo";
+  Outcome demo = run(VORNIX_CONSOLE_PATH, "demo '" + folder + "'");
+  ASSERT_EQ(demo.exit_code, 0) << demo.output;
+  for (const char* label : {"VORNIX for Windows", "Quick Start", "<<Server Groups>>", "Profiles", "Reports",
+                            "Configuration", "Servers", "<<List Profiles>>", "<<List Reports>>",
+                            "<<List Configuration Details>>", "<<List Servers in Group>>"})
+    EXPECT_NE(demo.output.find(label), std::string::npos) << label;
+  EXPECT_TRUE(fs::exists(folder + "/world.ini"));
+}
+
+TEST(Console, MistakesGetOneLineAndAFailingExitCode) {
+  Outcome unknown = run(VORNIX_CONSOLE_PATH, "frobnicate");
+  EXPECT_NE(unknown.exit_code, 0);
+  EXPECT_EQ(lines(unknown.output), 1u) << unknown.output;
+  EXPECT_NE(unknown.output.find("frobnicate"), std::string::npos);
+
+  support::WorldBuilder scratch;
+  std::string not_a_world = scratch.folder() + "/machines";  // exists, holds no world.ini
+  Outcome bad_world = run(VORNIX_CONSOLE_PATH, "demo '" + not_a_world + "'");
+  EXPECT_NE(bad_world.exit_code, 0);
+  EXPECT_EQ(lines(bad_world.output), 1u) << bad_world.output;
+
+  // A console without its library beside it.
+  std::string lonely = scratch.folder() + "/vornix-console";
+  fs::copy_file(VORNIX_CONSOLE_PATH, lonely);
+  Outcome no_library = run(lonely, "demo '" + scratch.folder() + "/other'");
+  EXPECT_NE(no_library.exit_code, 0);
+  EXPECT_NE(no_library.output.find("libqvmr7.so"), std::string::npos) << no_library.output;
+  EXPECT_EQ(lines(no_library.output), 2u) << "the network line, then the one error line";
+}
+
+}  // namespace
