@@ -160,21 +160,18 @@ std::string folder() {
   return state().folder;
 }
 
-std::string console_machine() {
-  if (!ensure_open()) return "LOCALHOST";
+// A value of world.ini's [world] section, or the fallback.
+static std::string world_setting(const char* key, const char* fallback) {
+  if (!ensure_open()) return fallback;
   std::lock_guard<std::recursive_mutex> guard(state().lock);
   auto& main = state().ini["world"];
-  auto it = main.find("local");
-  return it == main.end() ? "LOCALHOST" : it->second;
+  auto it = main.find(key);
+  return it == main.end() ? fallback : it->second;
 }
 
-std::string domain() {
-  if (!ensure_open()) return "";
-  std::lock_guard<std::recursive_mutex> guard(state().lock);
-  auto& main = state().ini["world"];
-  auto it = main.find("domain");
-  return it == main.end() ? "" : it->second;
-}
+std::string console_machine() { return world_setting("local", "LOCALHOST"); }
+
+std::string domain() { return world_setting("domain", ""); }
 
 const Machine* find_machine(std::string_view name) {
   if (!ensure_open()) return nullptr;
