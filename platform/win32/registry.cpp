@@ -53,6 +53,9 @@ struct State {
   std::map<std::string, int> connects;        // folded machine name -> calls
   std::map<std::string, int> fault_attempts;  // folded machine name -> calls seen by faults
   std::map<std::string, REGSAM> last_access;  // hive file -> mask of its latest open or create
+  // Injected value-write failure per remote hive file: the write number that fails once, and its code.
+  std::map<std::string, std::pair<int, LONG>> write_faults;
+  std::map<std::string, int> writes;  // hive file -> value writes through remote handles
 };
 
 State& state() {
@@ -295,6 +298,9 @@ LONG set_value(const char* function, HKEY key, const std::string& name, DWORD re
   LONG rc = acquire(key, function, a);
   if (rc != ERROR_SUCCESS) return rc;
   if ((a.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  auto fault = state().write_faults.find(a.hive->path);
+  if (fault != state().write_faults.end() && ++state().writes[a.hive->path] == fault->second.first)
+    return fault->second.second;
   std::vector<uint8_t> bytes;
   if (ansi && is_string_type(type)) {
     bytes = widen(data, size);
@@ -350,6 +356,8 @@ void registry_forget_all() {
   s.connects.clear();
   s.fault_attempts.clear();
   s.last_access.clear();
+  s.write_faults.clear();
+  s.writes.clear();
 }
 
 }  // namespace win32
@@ -441,6 +449,11 @@ LONG WINAPI RegConnectRegistryA(LPCSTR machine, HKEY key, PHKEY result) {
     }
     std::shared_ptr<Hive> hive = hive_for(s, target);
     if (hive->refused) return refused(function, *hive);
+    // [faults] registry_write = CODE, registry_write_number = N: the Nth value write fails once.
+    std::string write_fault = m.setting("faults", "registry_write");
+    if (!write_fault.empty() && s.write_faults.count(target.path) == 0)
+      s.write_faults[target.path] = {std::atoi(m.setting("faults", "registry_write_number", "1").c_str()),
+                                     std::atol(write_fault.c_str())};
     *result = new_handle(s, hive, hive->root.get(), limit, limit);
     return ERROR_SUCCESS;
   }

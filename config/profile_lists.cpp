@@ -1,0 +1,1115 @@
+// Profile lists and alert filters, saved whole from the host's list controls.
+#include "config/profile_lists.h"
+
+#include <sddl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/text.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr int kIconEmail = 10;
+constexpr int kIconLogonName = 13;
+constexpr int kIconMarkedLogonName = 14;
+constexpr int kIconExcluded = 15;
+constexpr int kIconKerberos = 115;
+constexpr int kIconIpRange = 7;
+constexpr DWORD kMarkerMask = 0x0FFFFFFF;
+constexpr size_t kRowTextBytes512 = 512;
+constexpr DWORD kErrorAlreadyExists = 183;
+
+uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+void write_u32(BYTE* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
+}
+
+bool own_record(const BYTE* record) {
+  return record != nullptr && item_word(record, kItemWordModule) == kModuleNumber;
+}
+
+void show_error(HWND owner, const char* title, const char* format, long code, const char* a, const char* b = "") {
+  char text[700];
+  std::snprintf(text, sizeof text, format, static_cast<int>(code), a, b);
+  show_message(owner, text, title, MB_ICONERROR);
+}
+
+void show_refusal(HWND owner, const char* title, const char* format, const char* a) {
+  char text[600];
+  std::snprintf(text, sizeof text, format, a);
+  show_message(owner, text, title, MB_ICONEXCLAMATION);
+}
+
+// ---- Keeping a key's values for a failure part-way ----------------------------
+
+// Every value of a key, one after another: name length, name, type, size, data.
+struct Snapshot {
+  BYTE* data;
+  DWORD used;
+};
+
+bool take_snapshot(HKEY key, Snapshot* s) {
+  s->data = nullptr;
+  s->used = 0;
+  DWORD count = 0, longest_name = 0, longest_data = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest_name,
+                       &longest_data, nullptr, nullptr) != ERROR_SUCCESS)
+    return false;
+  size_t entry_most = 12 + longest_name + 1 + longest_data;
+  s->data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, count * entry_most + 1));
+  auto* name = static_cast<char*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_name + 1));
+  auto* value = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_data + 1));
+  bool ok = s->data && name && value;
+  for (DWORD index = 0; ok && index < count; ++index) {
+    DWORD name_size = longest_name + 1, type = 0, size = longest_data;
+    if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, value, &size) != ERROR_SUCCESS) {
+      ok = false;
+      break;
+    }
+    BYTE* at = s->data + s->used;
+    write_u32(at, name_size);
+    std::memcpy(at + 4, name, name_size + 1);
+    write_u32(at + 5 + name_size, type);
+    write_u32(at + 9 + name_size, size);
+    std::memcpy(at + 13 + name_size, value, size);
+    s->used += 13 + name_size + size;
+  }
+  free_block(name);
+  free_block(value);
+  if (!ok) {
+    free_block(s->data);
+    s->data = nullptr;
+    s->used = 0;
+  }
+  return ok;
+}
+
+LONG delete_all_values(HKEY key) {
+  for (;;) {
+    char name[16384];
+    DWORD size = sizeof name;
+    LONG rc = RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegDeleteValueA(key, name);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+}
+
+// Puts the key's values back as they were when the snapshot was taken.
+void restore_snapshot(HKEY key, const Snapshot& s) {
+  delete_all_values(key);
+  for (DWORD at = 0; at < s.used;) {
+    DWORD name_size = read_u32(s.data + at);
+    const char* name = reinterpret_cast<const char*>(s.data + at + 4);
+    DWORD type = read_u32(s.data + at + 5 + name_size);
+    DWORD size = read_u32(s.data + at + 9 + name_size);
+    RegSetValueExA(key, name, 0, type, s.data + at + 13 + name_size, size);
+    at += 13 + name_size + size;
+  }
+}
+
+void free_snapshot(Snapshot* s) {
+  free_block(s->data);
+  s->data = nullptr;
+}
+
+// Connects and opens the profile key (the product key for no profile).
+DWORD open_list_owner(const char* server, const char* profile, REGSAM rights, const char* title,
+                      const char* open_format, HKEY* key, const char* open_title = nullptr) {
+  *key = nullptr;
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, title, 0);
+  if (rc != 0) return rc;
+  if (root == nullptr) return ERROR_BAD_NETPATH;
+  LONG opened = open_profile_key(root, profile, rights, key);
+  if (opened != ERROR_SUCCESS && open_format) {
+    char path[400];
+    profile_key_path(profile, path, sizeof path);
+    show_error(nullptr, open_title ? open_title : title, open_format, opened, path, server);
+  }
+  return static_cast<DWORD>(opened);
+}
+
+LONG create_subkey(HKEY parent, const char* name, HKEY* key) {
+  DWORD disposition = 0;
+  return RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, remote_access(KEY_ALL_ACCESS), nullptr,
+                         key, &disposition);
+}
+
+bool row_text_listed(HWND list, const char* text) {
+  char row_text[kRowTextBytes512];
+  for (int row = 0;; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, row_text, sizeof row_text, &record)) return false;
+    if (equal_ignoring_case(row_text, text)) return true;
+  }
+}
+
+}  // namespace
+
+void start_row_record(BYTE* record, HWND list, const BYTE* event_record) {
+  std::memset(record, 0, kListItemBytes);
+  if (event_record) {
+    std::memcpy(record, event_record, kListItemHeaderBytes);
+    return;
+  }
+  set_item_word(record, kItemWordModule, kModuleNumber);
+  const uintptr_t* d = list ? control_descriptor_of(list) : nullptr;
+  set_item_word(record, kItemWordControlId, d ? descriptor_identifier(d) : 0);
+  set_item_word(record, kItemWordDialogItem, list ? static_cast<uint32_t>(GetDlgCtrlID(list)) : 0);
+}
+
+void insert_list_row(HWND list, const char* text, int icon, const BYTE* record) {
+  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
+  if (insert == nullptr) return;
+  insert(list, TVI_ROOT, TVI_LAST, text, g_library.base_image_index + icon, 1, 0, control_descriptor_of(list),
+         const_cast<BYTE*>(record), 0);
+}
+
+bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** record) {
+  typedef DWORD(WINAPI * GetListRowFn)(HWND, int, uintptr_t*, uintptr_t*, uintptr_t*, char*, DWORD, DWORD, int);
+  auto get = host_service<GetListRowFn>(kHostGetListRow);
+  *record = nullptr;
+  if (text && size) text[0] = '\0';
+  if (get == nullptr || list == nullptr) return false;
+  // The host copies up to 512 bytes of row text.
+  char buffer[kRowTextBytes512 + 1] = {};
+  uintptr_t param = 0, image = 0, state = 0;
+  if (!get(list, row, &param, &image, &state, buffer, 0, 0, -1)) return false;
+  *record = reinterpret_cast<const BYTE*>(param);
+  if (text) copy_text(text, size, buffer);
+  return true;
+}
+
+DWORD MovePairedRows(HWND from, HWND to) {
+  if (from == nullptr || to == nullptr) return 0;
+  DWORD moved = 0;
+  for (int row = static_cast<int>(SendMessageA(from, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+    if ((SendMessageA(from, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
+    char text[kRowTextBytes512];
+    const BYTE* record = nullptr;
+    if (!read_list_row(from, row, text, sizeof text, &record)) continue;
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageA(from, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    if (!row_text_listed(to, text)) {
+      BYTE copy[kListItemBytes] = {};
+      if (record) std::memcpy(copy, record, kListItemBytes);
+      else start_row_record(copy, to, nullptr);
+      insert_list_row(to, text, item.iImage - g_library.base_image_index, copy);
+    }
+    SendMessageA(from, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    ++moved;
+  }
+  return moved;
+}
+
+// ---- Kerberos failure codes ---------------------------------------------------
+
+namespace {
+
+struct KerberosCode {
+  int code;
+  const char* text;
+};
+
+constexpr KerberosCode kKerberosCodes[] = {
+    {1, "[Client's entry in database expired]"},
+    {2, "[Server's entry in database has expired]"},
+    {3, "[Requested protocol version number not supported]"},
+    {4, "[Client's key encrypted in old master key]"},
+    {5, "[Server's key encrypted in old master key]"},
+    {6, "[Bad Account Name:Client not found in Kerberos database]"},
+    {8, "[NOT UNIQUE - Multiple principal entries in database]"},
+    {9, "[The client or server has a null key]"},
+    {10, "[Ticket not eligible for postdating]"},
+    {11, "[Requested start time is later than end time]"},
+    {12, "[KDC policy rejects request]"},
+    {14, "[KDC has no support for encryption type]"},
+    {15, "[KDC has no support for checksum type]"},
+    {16, "[KDC has no support for padata type]"},
+    {17, "[KDC has no support for transitedEncoding type]"},
+    {18, "[Account Disabled/Locked/Expired:Client's credentials have been revoked]"},
+    {19, "[Credentials for server have been revoked]"},
+    {20, "[TGT has been revoked]"},
+    {21, "[Client not yet valid - try again later]"},
+    {22, "[Server not yet valid - try again later]"},
+    {23, "[Password has expired - change password to reset]"},
+    {24, "[Bad Password:Password is incorrect]"},
+    {25, "[Additional pre-authentication required]"},
+    {26, "[Requested server and ticket don't match]"},
+    {27, "[Server valid for user2user only]"},
+    {28, "[KDC Policy rejects transitedEncoding path]"},
+    {29, "[A service is not available]"},
+    {31, "[Integrity check on decrypted field failed]"},
+    {32, "[Ticket expired]"},
+    {33, "[Ticket not yet valid]"},
+    {34, "[Request is a replay]"},
+    {35, "[The ticket isn't for us]"},
+    {36, "[Ticket and authenticator don't match]"},
+    {37, "[Clock skew too great]"},
+    {38, "[Incorrect net address]"},
+    {39, "[Protocol version mismatch]"},
+    {40, "[Invalid msg type]"},
+    {41, "[Message stream modified]"},
+    {42, "[Message out of order]"},
+    {44, "[Specified version of key is not available]"},
+    {45, "[Service key not available]"},
+    {46, "[Mutual authentication failed]"},
+    {47, "[Incorrect message direction]"},
+    {48, "[Alternative authentication method required]"},
+    {49, "[Incorrect sequence number in message]"},
+    {50, "[Inappropriate type of checksum in message]"},
+    {60, "[Generic Error]"},
+    {61, "[Field is too long for this implementation]"},
+    {62, "[Client is not trusted]"},
+    {63, "[KDC is not trusted]"},
+    {64, "[Signature is invalid]"},
+    {65, "[Key too weak]"},
+    {66, "[Certificates do not match]"},
+    {67, "[No tgt for user-to-user authentication]"},
+    {68, "[Wrong realm(domain)]"},
+    {69, "[User-to-user authentication required]"},
+    {70, "[Can't verify certificate]"},
+    {71, "[Invalid certificate]"},
+    {72, "[Revoked certificate]"},
+    {73, "[Revocation status unknown]"},
+    {74, "[Revocation status unavailable]"},
+    {75, "[Client names do not match]"},
+    {76, "[KDC names do not match]"},
+};
+
+void add_kerberos_row(HWND list, int code, const BYTE* event_record) {
+  char text[120];
+  std::snprintf(text, sizeof text, "%03d:%s", code, kerberos_code_text(code));
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  insert_list_row(list, text, kIconKerberos, record);
+}
+
+}  // namespace
+
+const char* kerberos_code_text(int code) {
+  for (const KerberosCode& k : kKerberosCodes)
+    if (k.code == code) return k.text;
+  return nullptr;
+}
+
+DWORD ListKerberosCodes(HWND list, const BYTE* event_record) {
+  DWORD listed = 0;
+  for (int code = 1; code <= kKerberosCodeLimit; ++code) {
+    if (kerberos_code_text(code) == nullptr) continue;
+    add_kerberos_row(list, code, event_record);
+    ++listed;
+  }
+  return listed;
+}
+
+DWORD ListTrackedKerberosCodes(const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  HKEY key;
+  if (open_list_owner(server, profile, KEY_READ, "UNABLE TO UPDATE KERBEROS FAILURE CODES TO TRACKS",
+                      "Error %d opening registry key %s on server %s.", &key) != 0)
+    return 0;
+  BYTE codes[kKerberosCodeLimit] = {};
+  DWORD size = sizeof codes, listed = 0;
+  if (RegQueryValueExA(key, "KErrors", nullptr, nullptr, codes, &size) == ERROR_SUCCESS) {
+    for (DWORD code = 1; code < size && code < kKerberosCodeLimit; ++code) {
+      if (codes[code] == 0 || kerberos_code_text(static_cast<int>(code)) == nullptr) continue;
+      add_kerberos_row(list, static_cast<int>(code), event_record);
+      ++listed;
+    }
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD SaveKerberosCodes(HWND list, const char* server, const char* profile) {
+  BYTE codes[kKerberosCodeLimit] = {};
+  int rows = 0;
+  char text[kRowTextBytes512];
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+    // The number before the first ":"; 1 to 79 are stored.
+    long code = std::strtol(text, nullptr, 10);
+    if (code >= 1 && code < kKerberosCodeLimit) codes[code] = 1;
+  }
+  const char* title = "UNABLE TO UPDATE KERBEROS FAILURE CODES TO TRACKS";
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, title, 0);
+  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  HKEY key;
+  LONG opened = open_profile_key(root, profile, KEY_ALL_ACCESS, &key);
+  if (opened != ERROR_SUCCESS) {
+    show_error(nullptr, "UNABLE TO KERBEROS FAILURE CODES", "Error %d opening registry key on server %s.", opened,
+               server);
+    return static_cast<DWORD>(opened);
+  }
+  LONG written;
+  if (rows == 0) {
+    written = RegDeleteValueA(key, "KErrors");
+    if (written == ERROR_FILE_NOT_FOUND) written = ERROR_SUCCESS;
+  } else {
+    written = RegSetValueExA(key, "KErrors", 0, REG_BINARY, codes, sizeof codes);
+  }
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS)
+    show_error(nullptr, "ERROR ON KERBEROS FAILURES TO TRACK", "Error %d updating kerror list", written, "");
+  return static_cast<DWORD>(written);
+}
+
+// ---- Logon names and alert e-mail addresses --------------------------------------
+
+namespace {
+
+struct NameList {
+  const char* subkey;
+  const char* title;             // connection failure
+  const char* open_title;
+  const char* open_format;       // "[M]Error %d opening %s Key on server %s."
+  const char* clear_title;
+  const char* remove_title;
+  const char* add_title;
+  bool logon;
+};
+
+constexpr NameList kLogonNames = {"LogonNamesToTrack", "UNABLE TO UPDATE LOGON NAMES TO TRACK FROM PROFILE",
+                                  "UNABLE TO UPDATE LOGON NAMES TO TRACK", "[LO]Error %d opening %s Key on server %s.",
+                                  "ERROR ON CLEARING LOGON NAMES TO TRACK", "ERROR ON LOGON NAMES TO TRACK REMOVAL",
+                                  "ERROR ON LOGON NAMES TO TRACK UPDATE", true};
+constexpr NameList kAlertEmails = {"AlertEmails", "UNABLE TO UPDATE EMAIL ADDRESS FROM PROFILE",
+                                   "UNABLE TO UPDATE EMAIL ADDRRESS", "[M]Error %d opening %s Key on server %s.",
+                                   "ERROR ON CLEARING EMAIL ADDRESSES", "ERROR ON EMAIL ADDRESS REMOVAL",
+                                   "ERROR ON EMAIL ADDRESS UPDATE", false};
+
+bool check_name(const NameList& kind, HWND owner, const char* name) {
+  return kind.logon ? CheckLogonName(owner, name) : CheckEmailAddress(owner, name);
+}
+
+DWORD list_names(const NameList& kind, const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  HKEY owner;
+  if (open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title, kind.open_format, &owner, kind.open_title) != 0) return 0;
+  HKEY key;
+  LONG rc = create_subkey(owner, kind.subkey, &key);
+  RegCloseKey(owner);
+  if (rc != ERROR_SUCCESS) {
+    show_error(nullptr, "ERROR ON ALERT EMAILS KEY", "Error %d creating %s", rc, kind.subkey);
+    return 0;
+  }
+  DWORD listed = 0;
+  for (DWORD index = 0;; ++index) {
+    char name[kLogonNameChars + 2] = {};
+    DWORD name_size = sizeof name, type = 0, value = 0, size = sizeof value;
+    LONG e = RegEnumValueA(key, index, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS && e != ERROR_MORE_DATA) continue;
+    if (name[0] == '\0' || row_text_listed(list, name)) continue;
+    BYTE record[kListItemBytes];
+    start_row_record(record, list, event_record);
+    int icon = kIconEmail;
+    if (kind.logon) {
+      DWORD marker = e == ERROR_SUCCESS && size == 4 && value == (value & kMarkerMask);
+      write_u32(record + kRowDataOffset, marker);
+      icon = marker ? kIconMarkedLogonName : kIconLogonName;
+    }
+    insert_list_row(list, name, icon, record);
+    ++listed;
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD add_name(const NameList& kind, HWND list, const char* name, DWORD marker, const BYTE* event_record) {
+  if (!check_name(kind, nullptr, name)) return 0;
+  if (row_text_listed(list, name)) {
+    show_refusal(nullptr, "DUPLICATE ENTRY", "%s is already in the list.", name);
+    return 0;
+  }
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  write_u32(record + kRowDataOffset, kind.logon ? marker : 0);
+  insert_list_row(list, name, kind.logon ? (marker ? kIconMarkedLogonName : kIconLogonName) : kIconEmail, record);
+  return 1;
+}
+
+DWORD update_name(const NameList& kind, const char* name, const char* server, const char* profile, DWORD operation,
+                  DWORD marker) {
+  if (operation != kListClearAll && !check_name(kind, nullptr, name)) return ERROR_INVALID_NAME;
+  HKEY owner;
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title, kind.open_format, &owner, kind.open_title);
+  if (rc != 0) return rc;
+  LONG result = ERROR_SUCCESS;
+  if (operation == kListClearAll) {
+    DeleteKeyTree(owner, kind.subkey, server, 0);
+    result = DeleteRegistryKey(owner, kind.subkey);
+    if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS) show_error(nullptr, kind.clear_title, "Error %d completely removing %s", result, kind.subkey);
+  } else {
+    HKEY key;
+    result = create_subkey(owner, kind.subkey, &key);
+    if (result != ERROR_SUCCESS) {
+      show_error(nullptr, kind.open_title, kind.logon ? "[LO]Error %d opening LogonNamesToTrack Key on server %s."
+                                                      : "[M]Error %d opening AlertEmails Key on server %s.",
+                 result, server);
+    } else if (operation == kListRemove) {
+      result = RegDeleteValueA(key, name);
+      if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+      if (result != ERROR_SUCCESS) show_error(nullptr, kind.remove_title, "Error %d removing %s", result, name);
+      RegCloseKey(key);
+    } else {
+      DWORD now = current_seconds();
+      if (kind.logon && marker) now &= kMarkerMask;
+      result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&now), sizeof now);
+      if (result != ERROR_SUCCESS) show_error(nullptr, kind.add_title, "Error %d adding %s", result, name);
+      RegCloseKey(key);
+    }
+  }
+  RegCloseKey(owner);
+  return static_cast<DWORD>(result);
+}
+
+DWORD save_names(const NameList& kind, HWND list, const char* server, const char* profile, DWORD merge) {
+  // Every row is checked before anything is written.
+  int rows = 0;
+  char text[kRowTextBytes512], other[kRowTextBytes512];
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+    if (!check_name(kind, nullptr, text)) return ERROR_INVALID_NAME;
+    for (int earlier = 0; earlier < rows; ++earlier) {
+      const BYTE* r = nullptr;
+      if (read_list_row(list, earlier, other, sizeof other, &r) && equal_ignoring_case(other, text)) {
+        show_refusal(nullptr, "DUPLICATE ENTRY", "%s appears more than once in the list; nothing was saved.", text);
+        return kErrorAlreadyExists;
+      }
+    }
+  }
+  HKEY owner;
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title, kind.open_format, &owner, kind.open_title);
+  if (rc != 0) return rc;
+  HKEY key;
+  LONG result = create_subkey(owner, kind.subkey, &key);
+  if (result != ERROR_SUCCESS) {
+    show_error(nullptr, kind.open_title, kind.logon ? "[LO]Error %d opening LogonNamesToTrack Key on server %s."
+                                                    : "[M]Error %d opening AlertEmails Key on server %s.",
+               result, server);
+    RegCloseKey(owner);
+    return static_cast<DWORD>(result);
+  }
+  Snapshot before;
+  if (!take_snapshot(key, &before)) {
+    show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    RegCloseKey(key);
+    RegCloseKey(owner);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  char failed_title[100] = {}, failed_text[700] = {};
+  // Without merge the stored set is cleared first; its values stay in the snapshot.
+  if (!merge) {
+    result = delete_all_values(key);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, kind.clear_title);
+      std::snprintf(failed_text, sizeof failed_text, "Error %d completely removing %s", static_cast<int>(result),
+                    kind.subkey);
+    }
+  }
+  DWORD now = current_seconds();
+  for (int row = 0; result == ERROR_SUCCESS && row < rows; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, text, sizeof text, &record)) break;
+    DWORD stamp = now;
+    if (kind.logon && own_record(record) && read_u32(record + kRowDataOffset)) stamp &= kMarkerMask;
+    result = RegSetValueExA(key, text, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stamp), sizeof stamp);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, kind.add_title);
+      std::snprintf(failed_text, sizeof failed_text, "Error %d adding %.500s", static_cast<int>(result), text);
+    }
+  }
+  // Stored names that the list no longer holds go; the walk restarts after each removal.
+  for (DWORD index = 0; result == ERROR_SUCCESS;) {
+    char name[16384];
+    DWORD size = sizeof name;
+    LONG e = RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS || row_text_listed(list, name)) {
+      ++index;
+      continue;
+    }
+    result = RegDeleteValueA(key, name);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, kind.remove_title);
+      std::snprintf(failed_text, sizeof failed_text, "*1*Error %d removing %.500s", static_cast<int>(result), name);
+    }
+    index = 0;
+  }
+  if (result != ERROR_SUCCESS) {
+    restore_snapshot(key, before);
+    show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
+  }
+  free_snapshot(&before);
+  RegCloseKey(key);
+  RegCloseKey(owner);
+  return static_cast<DWORD>(result);
+}
+
+}  // namespace
+
+bool CheckLogonName(HWND owner, const char* name) {
+  const char* title = "INVALID LOGON NAME";
+  if (name == nullptr || name[0] == '\0') {
+    show_message(owner, "Please enter a logon name.", title, MB_ICONEXCLAMATION);
+    return false;
+  }
+  if (std::strlen(name) > kLogonNameChars) {
+    show_refusal(owner, title, "The logon name %.40s... is longer than 256 characters.", name);
+    return false;
+  }
+  for (const char* p = name; *p; ++p) {
+    if (static_cast<unsigned char>(*p) < 0x20) {
+      show_message(owner, "A logon name cannot contain control characters.", title, MB_ICONEXCLAMATION);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckEmailAddress(HWND owner, const char* address) {
+  const char* title = "INVALID EMAIL ADDRESS";
+  const char* format = "\"%.300s\" is not a valid e-mail address (expected name@domain.com).";
+  if (address == nullptr || address[0] == '\0') {
+    show_message(owner, "Please enter an e-mail address.", title, MB_ICONEXCLAMATION);
+    return false;
+  }
+  size_t length = std::strlen(address);
+  if (length > kEmailChars) {
+    show_refusal(owner, title, "The e-mail address %.40s... is longer than 254 characters.", address);
+    return false;
+  }
+  const char* at = std::strchr(address, '@');
+  bool ok = at != nullptr && at != address && std::strchr(at + 1, '@') == nullptr;
+  for (const char* p = address; ok && *p; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c <= 0x20 || c >= 0x7F || std::strchr("\"(),:;<>[\\]", c)) ok = false;
+  }
+  if (ok) {
+    const char* domain = at + 1;
+    size_t domain_length = std::strlen(domain);
+    const char* dot = std::strchr(domain, '.');
+    ok = domain_length > 0 && dot != nullptr && domain[0] != '.' && domain[domain_length - 1] != '.' &&
+         std::strstr(domain, "..") == nullptr && address[0] != '.' && at[-1] != '.';
+  }
+  if (!ok) show_refusal(owner, title, format, address);
+  return ok;
+}
+
+DWORD logon_row_marker(const BYTE* record) { return own_record(record) ? read_u32(record + kRowDataOffset) : 0; }
+
+DWORD ListLogonNames(const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  return list_names(kLogonNames, server, profile, list, event_record);
+}
+DWORD ListAlertEmails(const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  return list_names(kAlertEmails, server, profile, list, event_record);
+}
+DWORD AddLogonName(HWND list, const char* name, DWORD marker, const BYTE* event_record) {
+  return add_name(kLogonNames, list, name, marker, event_record);
+}
+DWORD AddAlertEmail(HWND list, const char* address, const BYTE* event_record) {
+  return add_name(kAlertEmails, list, address, 0, event_record);
+}
+DWORD UpdateLogonName(const char* name, const char* server, const char* profile, DWORD operation, DWORD marker) {
+  return update_name(kLogonNames, name, server, profile, operation, marker);
+}
+DWORD UpdateAlertEmail(const char* name, const char* server, const char* profile, DWORD operation) {
+  return update_name(kAlertEmails, name, server, profile, operation, 0);
+}
+DWORD SaveLogonNames(HWND list, const char* server, const char* profile, DWORD merge) {
+  return save_names(kLogonNames, list, server, profile, merge);
+}
+DWORD SaveAlertEmails(HWND list, const char* server, const char* profile, DWORD merge) {
+  return save_names(kAlertEmails, list, server, profile, merge);
+}
+
+// ---- Alert account filters -----------------------------------------------------
+
+DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* profile, char* not_accounts,
+                            char* ok_accounts) {
+  const char* title = "UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE";
+  static const char* const kNames[2] = {"EmailAlertsNotAccounts", "EmailAlertsOKAccounts"};
+  char* texts[2] = {not_accounts, ok_accounts};
+  if (query_or_set == kAlertAccountsSet) {
+    for (char* text : texts) {
+      if (text == nullptr) continue;
+      if (std::strlen(text) > kAlertAccountsBytes) {
+        show_message(nullptr, "The list of accounts is longer than 6000 characters; nothing was saved.", title,
+                     MB_ICONEXCLAMATION);
+        return ERROR_INVALID_PARAMETER;
+      }
+      if (std::strpbrk(text, "*?")) {
+        show_message(nullptr, "Do not use wildcards (* or ?) in the list of accounts; nothing was saved.", title,
+                     MB_ICONEXCLAMATION);
+        return ERROR_INVALID_PARAMETER;
+      }
+    }
+  }
+  HKEY key;
+  DWORD rc = open_list_owner(server, profile, query_or_set == kAlertAccountsSet ? KEY_ALL_ACCESS : KEY_READ, title,
+                             "Error %d opening %s on server %s.", &key);
+  if (rc != 0) return rc;
+  LONG result = ERROR_SUCCESS;
+  if (query_or_set != kAlertAccountsSet) {
+    for (int i = 0; i < 2; ++i) {
+      if (texts[i] == nullptr) continue;
+      DWORD size = kAlertAccountsBytes;
+      if (RegQueryValueExA(key, kNames[i], nullptr, nullptr, reinterpret_cast<BYTE*>(texts[i]), &size) != ERROR_SUCCESS)
+        size = 0;
+      texts[i][size < kAlertAccountsBytes ? size : kAlertAccountsBytes] = '\0';
+    }
+  } else {
+    Snapshot before;
+    if (!take_snapshot(key, &before)) {
+      RegCloseKey(key);
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    for (int i = 0; i < 2 && result == ERROR_SUCCESS; ++i) {
+      const char* text = texts[i] ? texts[i] : "";
+      if (text[0]) {
+        result = RegSetValueExA(key, kNames[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                static_cast<DWORD>(std::strlen(text)));
+      } else {
+        result = RegDeleteValueA(key, kNames[i]);
+        if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+      }
+    }
+    if (result != ERROR_SUCCESS) {
+      restore_snapshot(key, before);
+      show_error(nullptr, title, "Error %d updating %s on server %s.", result, profile && *profile ? profile : "VORNIX",
+                 server);
+    }
+    free_snapshot(&before);
+  }
+  RegCloseKey(key);
+  return static_cast<DWORD>(result);
+}
+
+namespace {
+
+struct AlertAccountsDialog {
+  const char* server;
+  const char* profile;
+  char not_accounts[kAlertAccountsBytes + 1];
+  char ok_accounts[kAlertAccountsBytes + 1];
+};
+
+INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* d = reinterpret_cast<AlertAccountsDialog*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    d = reinterpret_cast<AlertAccountsDialog*>(lparam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    SetDlgItemTextA(dialog, IDC_ALERT_NOT_ACCOUNTS, d->not_accounts);
+    SetDlgItemTextA(dialog, IDC_ALERT_OK_ACCOUNTS, d->ok_accounts);
+    return TRUE;
+  }
+  if (message != WM_COMMAND || d == nullptr) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  GetDlgItemTextA(dialog, IDC_ALERT_NOT_ACCOUNTS, d->not_accounts, sizeof d->not_accounts);
+  GetDlgItemTextA(dialog, IDC_ALERT_OK_ACCOUNTS, d->ok_accounts, sizeof d->ok_accounts);
+  // A refused text keeps the dialog open for the user to revise.
+  if (SetEmailAlertAccounts(kAlertAccountsSet, d->server, d->profile, d->not_accounts, d->ok_accounts) == 0)
+    EndDialog(dialog, IDOK);
+  return TRUE;
+}
+
+}  // namespace
+
+INT_PTR EditEmailAlertAccounts(HWND owner, const char* server, const char* profile) {
+  auto* d = static_cast<AlertAccountsDialog*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, sizeof(AlertAccountsDialog)));
+  if (d == nullptr) return IDCANCEL;
+  d->server = server;
+  d->profile = profile;
+  INT_PTR result = IDCANCEL;
+  if (SetEmailAlertAccounts(kAlertAccountsQuery, server, profile, d->not_accounts, d->ok_accounts) == 0)
+    result = DialogBoxParamA(g_library.instance, "EMAIL_ALERTS_POPTS", owner, alert_accounts_proc,
+                             reinterpret_cast<LPARAM>(d));
+  free_block(d);
+  return result;
+}
+
+// ---- IPv4 ranges ---------------------------------------------------------------
+
+namespace {
+
+// The range kept in a row: 9 bytes as stored, after a word that marks it present.
+constexpr uint32_t kRangeRowMark = 0x49505234;  // "4RPI"
+
+void range_value(const IpRange& r, BYTE* data) {
+  for (int i = 0; i < 4; ++i) {
+    data[i] = r.from[3 - i];
+    data[4 + i] = r.to[3 - i];
+  }
+  data[8] = r.flag;
+}
+
+IpRange range_of_value(const BYTE* data) {
+  IpRange r = {};
+  for (int i = 0; i < 4; ++i) {
+    r.from[3 - i] = data[i];
+    r.to[3 - i] = data[4 + i];
+  }
+  r.flag = data[8];
+  return r;
+}
+
+// The range of a row: from its record, else from its text.
+bool row_range(const char* text, const BYTE* record, IpRange* r) {
+  if (own_record(record) && read_u32(record + kRowDataOffset) == kRangeRowMark) {
+    *r = range_of_value(record + kRowDataOffset + 4);
+    return true;
+  }
+  unsigned a[8];
+  char tail;
+  if (std::sscanf(text, "%u.%u.%u.%u through %u.%u.%u.%u%c", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5], &a[6], &a[7],
+                  &tail) != 8)
+    return false;
+  for (int i = 0; i < 8; ++i)
+    if (a[i] > 255) return false;
+  for (int i = 0; i < 4; ++i) {
+    r->from[i] = static_cast<BYTE>(a[i]);
+    r->to[i] = static_cast<BYTE>(a[4 + i]);
+  }
+  r->flag = 0;
+  return true;
+}
+
+uint32_t packed(const BYTE* octets) {
+  return static_cast<uint32_t>(octets[0]) << 24 | octets[1] << 16 | octets[2] << 8 | octets[3];
+}
+
+}  // namespace
+
+bool CheckIpRange(HWND owner, const char* const fields[8], IpRange* range) {
+  static const char* const kOrdinal[4] = {"first", "second", "third", "fourth"};
+  std::memset(range, 0, sizeof *range);
+  for (int i = 0; i < 8; ++i) {
+    const char* text = fields[i] ? fields[i] : "";
+    while (*text == ' ') ++text;
+    // The leading digits as a decimal number; a sign or no digit at all is refused.
+    unsigned long value = 0;
+    bool digits = false;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+      digits = true;
+      value = value * 10 + static_cast<unsigned long>(*p - '0');
+      if (value > 100000) break;
+    }
+    unsigned long most = i % 4 == 0 ? 239 : 255;
+    if (!digits || value > most) {
+      char message[120];
+      std::snprintf(message, sizeof message, "The %s \"%s\" octet must start with a number between 0 and %lu",
+                    kOrdinal[i % 4], i < 4 ? "from" : "to", most);
+      show_message(owner, message, "EDIT IP ADDRESS", MB_ICONEXCLAMATION);
+      return false;
+    }
+    if (i < 4) range->from[i] = static_cast<BYTE>(value);
+    else range->to[i - 4] = static_cast<BYTE>(value);
+  }
+  if (packed(range->from) > packed(range->to)) {
+    show_message(owner, "The \"From\" IP Address must be a \"smaller\" Address than the \"To\" IP Address.",
+                 "INVALID IP ADDRESS RANGE", MB_ICONEXCLAMATION);
+    return false;
+  }
+  return true;
+}
+
+void ip_range_value_name(const IpRange& r, char* out, size_t size) {
+  std::snprintf(out, size, "%02x%02x%02x%02x%02x%02x%02x%02x", r.from[0], r.from[1], r.from[2], r.from[3], r.to[0],
+                r.to[1], r.to[2], r.to[3]);
+}
+
+void ip_range_text(const IpRange& r, char* out, size_t size) {
+  std::snprintf(out, size, "%d.%d.%d.%d through %d.%d.%d.%d", r.from[0], r.from[1], r.from[2], r.from[3], r.to[0],
+                r.to[1], r.to[2], r.to[3]);
+}
+
+DWORD AddIpRange(HWND list, const IpRange& range, const BYTE* event_record) {
+  char text[80];
+  ip_range_text(range, text, sizeof text);
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  write_u32(record + kRowDataOffset, kRangeRowMark);
+  range_value(range, record + kRowDataOffset + 4);
+  insert_list_row(list, text, kIconIpRange, record);
+  return 1;
+}
+
+DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  HKEY owner;
+  if (open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO GET IP RANGE DETAILS",
+                      "Error %d opening %s on server %s.", &owner) != 0)
+    return 0;
+  HKEY key;
+  LONG rc = create_subkey(owner, "IP_Ranges", &key);
+  RegCloseKey(owner);
+  if (rc != ERROR_SUCCESS) {
+    show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", rc, "IP_Ranges");
+    return 0;
+  }
+  DWORD listed = 0;
+  for (DWORD index = 0;; ++index) {
+    char name[64];
+    BYTE data[16];
+    DWORD name_size = sizeof name, size = sizeof data, type = 0;
+    LONG e = RegEnumValueA(key, index, name, &name_size, nullptr, &type, data, &size);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS || size != 9) continue;  // not a range the console wrote
+    listed += AddIpRange(list, range_of_value(data), event_record);
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
+  const char* title = "UNABLE TO SET IP RANGES";
+  int rows = 0;
+  char text[kRowTextBytes512];
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+    IpRange r;
+    if (!row_range(text, record, &r)) {
+      show_refusal(nullptr, "EDIT IP ADDRESS", "\"%.200s\" is not an IP address range; nothing was saved.", text);
+      return ERROR_INVALID_PARAMETER;
+    }
+  }
+  HKEY owner;
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, title, "Error %d opening %s on server %s.", &owner);
+  if (rc != 0) return rc;
+  HKEY key;
+  LONG result = create_subkey(owner, "IP_Ranges", &key);
+  RegCloseKey(owner);
+  if (result != ERROR_SUCCESS) {
+    show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", result, "IP_Ranges");
+    return static_cast<DWORD>(result);
+  }
+  Snapshot before;
+  if (!take_snapshot(key, &before)) {
+    RegCloseKey(key);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  char failed_title[60] = {}, failed_text[300] = {};
+  // Ranges no longer listed go first.
+  for (DWORD index = 0; result == ERROR_SUCCESS;) {
+    char name[16384];
+    DWORD size = sizeof name;
+    LONG e = RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    bool listed = false;
+    for (int row = 0; row < rows && !listed && e == ERROR_SUCCESS; ++row) {
+      const BYTE* record = nullptr;
+      IpRange r;
+      char value_name[20];
+      if (read_list_row(list, row, text, sizeof text, &record) && row_range(text, record, &r)) {
+        ip_range_value_name(r, value_name, sizeof value_name);
+        listed = equal_ignoring_case(value_name, name);
+      }
+    }
+    if (e != ERROR_SUCCESS || listed) {
+      ++index;
+      continue;
+    }
+    result = RegDeleteValueA(key, name);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, "ERROR ON IP RANGES REMOVAL");
+      std::snprintf(failed_text, sizeof failed_text, "*2*Error %d removing %.200s", static_cast<int>(result), name);
+    }
+    index = 0;
+  }
+  // One value per row; a later row with the same start and end replaces an earlier one.
+  for (int row = 0; result == ERROR_SUCCESS && row < rows; ++row) {
+    const BYTE* record = nullptr;
+    IpRange r;
+    if (!read_list_row(list, row, text, sizeof text, &record) || !row_range(text, record, &r)) continue;
+    char name[20];
+    BYTE data[9];
+    ip_range_value_name(r, name, sizeof name);
+    range_value(r, data);
+    result = RegSetValueExA(key, name, 0, REG_BINARY, data, sizeof data);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, "ERROR ON IP RANGES KEY");
+      std::snprintf(failed_text, sizeof failed_text, "Error %d creating %s", static_cast<int>(result), name);
+    }
+  }
+  if (result != ERROR_SUCCESS) {
+    restore_snapshot(key, before);
+    show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
+  }
+  free_snapshot(&before);
+  RegCloseKey(key);
+  return static_cast<DWORD>(result);
+}
+
+// ---- Excluded accounts ---------------------------------------------------------
+
+namespace {
+
+// "DOMAIN\name" as the server resolves the SID, else the SID text itself.
+void excluded_text(const char* server, const char* sid_text, char* out, size_t size) {
+  copy_text(out, size, sid_text);
+  PSID sid = nullptr;
+  if (!ConvertStringSidToSidA(sid_text, &sid)) return;
+  char name[256] = {}, domain[256] = {};
+  DWORD name_size = sizeof name, domain_size = sizeof domain;
+  SID_NAME_USE use;
+  char system[kServerNameBytes + 2] = "\\\\";
+  append_text(system, sizeof system, equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server);
+  if (LookupAccountSidA(system, sid, name, &name_size, domain, &domain_size, &use))
+    std::snprintf(out, size, "%s\\%s", domain, name);
+  LocalFree(sid);
+}
+
+void add_excluded_row(HWND list, const char* server, const char* sid_text, DWORD word, const BYTE* event_record) {
+  char text[kRowTextBytes512];
+  excluded_text(server, sid_text, text, sizeof text);
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  write_u32(record + kRowDataOffset, word);
+  copy_text(reinterpret_cast<char*>(record + kRowDataOffset + 4), kSidTextBytes, sid_text);
+  insert_list_row(list, text, kIconExcluded, record);
+}
+
+const char* row_sid(const BYTE* record) {
+  if (!own_record(record)) return nullptr;
+  const char* sid = reinterpret_cast<const char*>(record + kRowDataOffset + 4);
+  return (sid[0] == 'S' || sid[0] == 's') && sid[1] == '-' ? sid : nullptr;
+}
+
+}  // namespace
+
+DWORD ListExcluded(const char* server, const char* profile, HWND list, const BYTE* event_record) {
+  HKEY owner;
+  if (open_list_owner(server, profile, KEY_READ, "UNABLE TO UPDATE LIST OF EXCLUDED USERS",
+                      "Error %d opening %s on server %s.", &owner) != 0)
+    return 0;
+  HKEY key;
+  LONG rc = RegOpenKeyExA(owner, "Excluded", 0, remote_access(KEY_READ), &key);
+  RegCloseKey(owner);
+  if (rc != ERROR_SUCCESS) {
+    if (rc != ERROR_FILE_NOT_FOUND)
+      show_error(nullptr, "ERROR OPENING EXCLUDED", "Error %d opening %s for Profile %s", rc, "Excluded", profile);
+    return 0;
+  }
+  DWORD listed = 0;
+  for (DWORD index = 0;; ++index) {
+    char name[kSidTextBytes];
+    DWORD name_size = sizeof name, word = 0, size = sizeof word;
+    LONG e = RegEnumValueA(key, index, name, &name_size, nullptr, nullptr, reinterpret_cast<BYTE*>(&word), &size);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS && e != ERROR_MORE_DATA) continue;
+    add_excluded_row(list, server, name, size == 4 ? word : 0, event_record);
+    ++listed;
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD AddExcludedAccount(HWND list, const char* server, const char* account, DWORD word, const BYTE* event_record) {
+  const char* title = "UNABLE TO UPDATE LIST OF EXCLUDED USERS";
+  BYTE sid[80];
+  char domain[256];
+  DWORD sid_size = sizeof sid, domain_size = sizeof domain;
+  SID_NAME_USE use;
+  char system[kServerNameBytes + 2] = "\\\\";
+  append_text(system, sizeof system, equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server);
+  if (account == nullptr || account[0] == '\0' ||
+      !LookupAccountNameA(system, account, sid, &sid_size, domain, &domain_size, &use)) {
+    char text[400];
+    std::snprintf(text, sizeof text, "Unable to find the account %.100s on server %.100s, error %d",
+                  account ? account : "", server, static_cast<int>(GetLastError()));
+    show_message(nullptr, text, title, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  char* sid_text = nullptr;
+  if (!ConvertSidToStringSidA(sid, &sid_text)) return 0;
+  char text[kRowTextBytes512];
+  for (int row = 0;; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, text, sizeof text, &record)) break;
+    const char* listed = row_sid(record);
+    if (listed && equal_ignoring_case(listed, sid_text)) {
+      show_refusal(nullptr, "DUPLICATE ENTRY", "%s is already in the list.", account);
+      LocalFree(sid_text);
+      return 0;
+    }
+  }
+  add_excluded_row(list, server, sid_text, word, event_record);
+  LocalFree(sid_text);
+  return 1;
+}
+
+DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
+  const char* title = "UNABLE TO UPDATE LIST OF EXCLUDED USERS";
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, title, 0);
+  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  HKEY owner;
+  LONG result = open_profile_key(root, profile, KEY_ALL_ACCESS, &owner);
+  if (result != ERROR_SUCCESS) {
+    show_error(nullptr, "UNABLE TO UPDATE PROFILE", "Error %d opening VORNIX Profiles Key on server %s.", result, server);
+    return static_cast<DWORD>(result);
+  }
+  // The stored accounts are kept aside, the key is made anew, and put back on a failure.
+  Snapshot before = {nullptr, 0};
+  HKEY old;
+  if (RegOpenKeyExA(owner, "Excluded", 0, remote_access(KEY_READ), &old) == ERROR_SUCCESS) {
+    bool kept = take_snapshot(old, &before);
+    RegCloseKey(old);
+    if (!kept) {
+      RegCloseKey(owner);
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
+  char failed_title[80] = {}, failed_text[400] = {};
+  if (before.data) DeleteKeyTree(owner, "Excluded", server, 0);
+  result = DeleteRegistryKey(owner, "Excluded");
+  if (result == ERROR_FILE_NOT_FOUND || result == 1745) result = ERROR_SUCCESS;
+  if (result != ERROR_SUCCESS) {
+    copy_text(failed_title, sizeof failed_title, "ERROR ON DELETING EXCLUDED KEY FOR PROFILE");
+    std::snprintf(failed_text, sizeof failed_text, "EX:Error %d removing %.100s=%s", static_cast<int>(result),
+                  profile, "Excluded");
+  }
+  HKEY key = nullptr;
+  if (result == ERROR_SUCCESS) {
+    result = create_subkey(owner, "Excluded", &key);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, "ERROR UPDATING PROFILE");
+      std::snprintf(failed_text, sizeof failed_text, "Error %d creating %s", static_cast<int>(result), "Excluded");
+    }
+  }
+  char text[kRowTextBytes512];
+  for (int row = 0; result == ERROR_SUCCESS; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, text, sizeof text, &record)) break;
+    const char* sid = row_sid(record);
+    if (sid == nullptr) continue;
+    DWORD word = read_u32(record + kRowDataOffset);
+    result = RegSetValueExA(key, sid, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&word), sizeof word);
+    if (result != ERROR_SUCCESS) {
+      copy_text(failed_title, sizeof failed_title, "ERROR UPDATING PROFILE");
+      std::snprintf(failed_text, sizeof failed_text, "Error %d creating %s", static_cast<int>(result), sid);
+    }
+  }
+  if (result != ERROR_SUCCESS) {
+    if (key == nullptr) create_subkey(owner, "Excluded", &key);
+    if (key) restore_snapshot(key, before);
+    show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
+  }
+  if (key) RegCloseKey(key);
+  free_snapshot(&before);
+  RegCloseKey(owner);
+  return static_cast<DWORD>(result);
+}

@@ -1,0 +1,213 @@
+// The profile screens: the creation dialog and the buttons and lists of the
+// profile forms, reached through the dispatching entry points.
+#include <cstdio>
+#include <cstring>
+
+#include "config/profile_lists.h"
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "host/control_descriptor.h"
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/text.h"
+#include "resources/resource.h"
+
+char g_current_profile[kProfileNameBytes];
+
+namespace {
+
+constexpr uint32_t kAddProfileOnServer = 0x602100CC;
+constexpr uint32_t kIpOctetFields = 0x6028002F;  // 0x6028002F..0x60280036
+constexpr uint32_t kAlertEmailField = 0x6028003A;
+
+struct AddProfileState {
+  const char* server;
+  uint32_t request;
+  DWORD type;
+  DWORD created;
+};
+
+DWORD selected_type(HWND dialog, DWORD fallback) {
+  HWND types = GetDlgItem(dialog, IDC_PROFILE_TYPES);
+  LRESULT row = SendMessageA(types, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  if (row < 0) return fallback;
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = static_cast<int>(row);
+  SendMessageA(types, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return static_cast<DWORD>(item.lParam);
+}
+
+INT_PTR CALLBACK add_profile_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<AddProfileState*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    state = reinterpret_cast<AddProfileState*>(lparam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    if (state->request == kAddProfileOnServer) {
+      char title[200];
+      std::snprintf(title, sizeof title, "Add VORNIX Tracking Profile on Server %.100s", state->server);
+      SetWindowTextA(dialog, title);
+    }
+    HWND types = GetDlgItem(dialog, IDC_PROFILE_TYPES);
+    const ProfileType* chosen = profile_type_by_code(state->type);
+    if (chosen == nullptr) chosen = &kProfileTypes[0];
+    for (int i = 0; i < 5; ++i) {
+      char text[100];
+      std::snprintf(text, sizeof text, "%s\t%s", kProfileTypes[i].keyword, kProfileTypes[i].label);
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+      item.iItem = i;
+      item.pszText = text;
+      item.lParam = static_cast<LPARAM>(kProfileTypes[i].code);
+      item.state = item.stateMask = &kProfileTypes[i] == chosen ? LVIS_SELECTED : 0;
+      SendMessageA(types, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    SetDlgItemTextA(dialog, IDC_PROFILE_DESCRIPTION, chosen->description);
+    state->type = chosen->code;
+    return TRUE;
+  }
+  if (message != WM_COMMAND || state == nullptr) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  char typed[kProfileNameBytes + 64] = {};
+  GetDlgItemTextA(dialog, IDC_PROFILE_NAME, typed, sizeof typed);
+  char name[kProfileNameBytes];
+  if (!CheckProfileName(dialog, typed, name, sizeof name)) return TRUE;  // back to the dialog
+  DWORD created = 0;
+  CreateProfile(dialog, state->server, name, selected_type(dialog, state->type), &created);
+  state->created = created;
+  EndDialog(dialog, created ? IDOK : IDCANCEL);
+  return TRUE;
+}
+
+void row_text(HWND list, int row, char* text, int size) {
+  LVITEMA item = {};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = size;
+  text[0] = '\0';
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void refresh(HWND list) {
+  if (auto refresh_control = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh_control(list, 0, 0);
+}
+
+typedef DWORD(WINAPI* HostGetFieldFn)(HWND, DWORD, DWORD, char*, DWORD, uintptr_t, uintptr_t, uintptr_t, DWORD*,
+                                      uintptr_t);
+
+void get_field(HWND screen, uint32_t id, char* buffer, DWORD size) {
+  buffer[0] = '\0';
+  DWORD item = 0;
+  if (auto get = host_service<HostGetFieldFn>(kHostGetField)) get(screen, kModuleNumber, id, buffer, size, 0, 0, 0, &item, 0);
+}
+
+DWORD delete_selected_profiles(HWND list, const char* server) {
+  if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
+    show_message(nullptr, "Please select a Profile to delete.", "UNABLE TO DELETE PROFILE", MB_ICONEXCLAMATION);
+    return 0;
+  }
+  for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+    if ((SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
+    char name[kProfileNameBytes];
+    row_text(list, row, name, sizeof name);
+    char question[300];
+    std::snprintf(question, sizeof question, "Delete Profile %s on server %s?", name, server);
+    if (ask_confirmation(nullptr, question, "CONFIRM PROFILE DELETE", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) continue;
+    if (DeleteProfile(nullptr, name, server)) SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
+  return 1;
+}
+
+DWORD add_ip_range(HWND screen, HWND list) {
+  char octets[8][50];
+  const char* fields[8];
+  for (int i = 0; i < 8; ++i) {
+    get_field(screen, kIpOctetFields + static_cast<uint32_t>(i), octets[i], sizeof octets[i]);
+    fields[i] = octets[i];
+  }
+  IpRange range;
+  if (!CheckIpRange(nullptr, fields, &range)) return 0;
+  return AddIpRange(list, range, nullptr);
+}
+
+DWORD remove_selected_rows(HWND list, const char* question, const char* title) {
+  if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) return 0;
+  if (question && ask_confirmation(nullptr, question, title, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 0;
+  for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row)
+    if (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)
+      SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  return 1;
+}
+
+// The second list of a paired move: the button's second companion.
+HWND second_companion(const uintptr_t* descriptor) {
+  HWND screen = nullptr;
+  if (auto screen_window = host_service<HostScreenWindowFn>(kHostScreenWindow))
+    screen = screen_window(descriptor_half(descriptor, 12));
+  return screen ? GetDlgItem(screen, descriptor_half(descriptor, 13)) : nullptr;
+}
+
+}  // namespace
+
+INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type) {
+  AddProfileState state = {server, request, type, 0};
+  return DialogBoxParamA(g_library.instance, "ADD_PROFILE", owner, add_profile_proc, reinterpret_cast<LPARAM>(&state));
+}
+
+DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int) {
+  CurrentServer server = current_server();
+  uint32_t id = descriptor_identifier(descriptor);
+  switch (id) {
+    case 0x60210027:
+    case 0x602100CC:
+      if (AddProfileDialog(screen, server.name, id, 0) == IDOK) refresh(companion);
+      return 1;
+    case 0x6021002A:
+    case 0x602100CF:
+      if (AddProfileDialog(screen, server.name, id, kProfileLogon) == IDOK) refresh(companion);
+      return 1;
+    case 0x60210028:
+    case 0x602100CD:
+      return delete_selected_profiles(companion, server.name);
+    case 0x60210037:
+      return add_ip_range(screen, companion);
+    case 0x60210038:
+      return remove_selected_rows(companion, nullptr, nullptr);
+    case 0x6021003A: {
+      char address[300];
+      get_field(screen, kAlertEmailField, address, sizeof address);
+      return AddAlertEmail(companion, address, nullptr);
+    }
+    case 0x6021003B:
+      return remove_selected_rows(companion, "Remove the selected Alert Email Address(es) from this Profile?",
+                                  "Remove Alert Email Address from Profile");
+    case 0x6021003E:
+      EditEmailAlertAccounts(screen, server.name, g_current_profile);
+      return 1;
+    default:
+      if (id >= 0x60210105 && id <= 0x6021010E) {
+        MovePairedRows(companion, second_companion(descriptor));
+        return 1;
+      }
+      return kResultNotHandled;
+  }
+}
+
+DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
+  CurrentServer server = current_server();
+  const char* profile = g_current_profile;
+  switch (id) {
+    case 0x60240042: ListFileTrackingEntries(server.name, profile, control, record); return 1;
+    case 0x602400F5: ListTrackedKerberosCodes(server.name, profile, control, record); return 1;
+    case 0x6024002B: ListIpRanges(server.name, profile, control, record); return 1;
+    case 0x6024002C: ListAlertEmails(server.name, profile, control, record); return 1;
+    case 0x603400AC: ListAlertEmails(server.name, "", control, record); return 1;
+    case 0x602400F0: ListLogonNames(server.name, profile, control, record); return 1;
+    case 0x60240097: ListExcluded(server.name, profile, control, record); return 1;
+    default: return kResultNotHandled;
+  }
+}

@@ -1,0 +1,680 @@
+// Tracking profiles on a server's registry: create, list, enable, disable,
+// delete, the single values, file tracking entries and pattern alerting.
+#include "config/profiles.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/profile_lists.h"
+#include "config/registry.h"
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "host/text.h"
+
+namespace {
+
+constexpr char kProfilesKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles";
+constexpr char kCreateTitle[] =
+    ">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED SERVER";
+constexpr char kNamingTitle[] = "Profile Naming Warning";
+constexpr char kItemTitle[] = "UNABLE TO SET PROFILE ITEM DETAILS";
+
+LONG set_number(HKEY key, const char* name, DWORD number) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+LONG delete_value(HKEY key, const char* name) {
+  LONG rc = RegDeleteValueA(key, name);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+bool read_number(HKEY key, const char* name, DWORD* out) {
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+      size != sizeof value)
+    return false;
+  *out = value;
+  return true;
+}
+
+bool value_exists(HKEY key, const char* name) {
+  DWORD size = 0;
+  return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+}
+
+bool subkey_has_values(HKEY parent, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(parent, name, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) return false;
+  DWORD values = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                   nullptr, nullptr);
+  RegCloseKey(key);
+  return values > 0;
+}
+
+void show_error(HWND owner, const char* title, const char* format, DWORD code, const char* a,
+                const char* b = "") {
+  char text[700];
+  std::snprintf(text, sizeof text, format, static_cast<int>(code), a, b);
+  show_message(owner, text, title, MB_ICONERROR);
+}
+
+// Connects and opens the profile's key, reporting a connection failure under title.
+DWORD open_for(const char* server, const char* profile, REGSAM rights, const char* title, HKEY* key) {
+  *key = nullptr;
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, title, 0);
+  if (rc != 0) return rc;
+  if (root == nullptr) return ERROR_BAD_NETPATH;
+  LONG opened = open_profile_key(root, profile, rights, key);
+  if (opened != ERROR_SUCCESS) {
+    char path[400];
+    profile_key_path(profile, path, sizeof path);
+    show_error(nullptr, title, "Error [%d] occurred while opening\n\n%s\n\non Server %s.", opened, path, server);
+  }
+  return static_cast<DWORD>(opened);
+}
+
+struct GpoItem {
+  uint32_t identifier;
+  const char* value;
+};
+
+constexpr GpoItem kGpoItems[] = {
+    {0x602800DB, "TrackAllGPOs"},          {0x602800DC, "TrackGPLINK"},
+    {0x602800DD, "TrackGPCreate"},         {0x602800DE, "TrackGPDelete"},
+    {0x602800DF, "TrackGPVersionChangeAD"}, {0x602800E0, "TrackGPStatusChangeAD"},
+    {0x602800E1, "TrackGPDefsChangeAD"},   {0x602800E2, "TrackGPDefsChangeSV"},
+    {0x602800E3, "TrackGPNondefsChangeSV"}, {0x602800E4, "TrackGPSavePreviousSVFile"},
+    {0x602800EE, "TrackGPChangeADOnly"},   {0x602800EF, "TrackGPCoreChangeSV"},
+    {0x602100E5, "BaselineFlags"},         {0x602100E6, "BaselineFlags"},
+};
+constexpr GpoItem kReadOnlyItems[] = {
+    {0x6028002D, "ConsoleAlert"},
+    {0x6028003D, "CentralAlert"},
+    {0x602800F4, "FilterByKerberosErrors"},
+    {0x602800F8, "IncludeLocalLogons"},
+};
+constexpr uint32_t kBaselinePathItem = 0x602800E8;
+
+const char* gpo_value_name(uint32_t identifier, bool reading) {
+  for (const GpoItem& item : kGpoItems)
+    if (item.identifier == identifier) return item.value;
+  if (reading)
+    for (const GpoItem& item : kReadOnlyItems)
+      if (item.identifier == identifier) return item.value;
+  return nullptr;
+}
+
+uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+void write_u32(BYTE* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
+}
+
+DWORD clamp(DWORD value, DWORD zero_becomes, DWORD most) {
+  if (value == 0) return zero_becomes;
+  return value > most ? most : value;
+}
+
+// The profile row's data in the list item record.
+struct ProfileRow {
+  DWORD type, disabled, alert_count, excluded, pattern_on, create_date;
+  char created_by[260];
+  char server[kServerNameBytes];
+  char name[kProfileNameBytes];
+};
+static_assert(kRowDataOffset + sizeof(ProfileRow) <= kRowDataLimit, "profile row fits the key area");
+
+}  // namespace
+
+const ProfileType kProfileTypes[5] = {
+    {kProfileFileSystem, "VNX_FS_TRACK", "File System Activity",
+     "This Type of Profile allows you to track every file activity that occurs on your Server hosted shares "
+     "where VORNIX is loaded.\r\n\r\nYou can even selectively block file Create, Write and Delete Activity."
+     "\r\n\r\nYou can define tracking for an entire share down to a specific file.\r\n\r\nThis profile "
+     "type's activity tracking options allow you to focus your auditing as you require.\r\n\r\nUse this "
+     "profile type to block creation of any file type such as MP3 or WMV.\r\n\r\nOptionally you can select "
+     "to receive email alerts upon any file activity you define.",
+     1, 82},
+    {kProfileLogon, "VNX_LOGIN_TRACK", "Logon / Logoff Activity",
+     "This Type of Profile allows you to specify Logon and Logoff activity to track at each Server where "
+     "VORNIX is loaded.\r\n\r\nLogons tracked include local, Remote Desktop, terminal services, NTLM, "
+     "NTLMSSP, Kerberos and FTP.\r\n\r\nLogoff records indicate total time logged on.\r\n\r\nWhen using the "
+     "MERIDAX.Collector the following activity occurring local to each PC where installed will include:\r\n"
+     " * Local Logon\r\n * Local Lock + Unlock Activity\r\n * Local Logoff\r\n * Local Successful Password "
+     "Change\r\n",
+     2, 83},
+    {kProfileFailedLogon, "VNX_FAILED_LOGIN", "Failed Logon Activity",
+     "This Type of Profile allows you to track Failed Logon Attempts on Servers where VORNIX is loaded.\r\n"
+     "\r\nActivity recorded includes IP address of failed logon attempt.\r\n\r\nWhen using the "
+     "MERIDAX.Collector the following activity occurring local to each PC where installed will include:\r\n"
+     " * Local Logon Failure\r\n * Local Failed Password Change (when incorrect previous password used)\r\n",
+     0, 81},
+    {kProfileDirectory, "VNX_AD_EVENT", "Active Directory Activity",
+     "This Type of Profile allows you to track Active Directory changes including new objects, deleted "
+     "objects and modified objects revealing prior and new attribute value(s) on Servers where VORNIX is "
+     "loaded.\r\n\r\nOptionally you can select to receive email alerts upon any activity you define.",
+     49, 80},
+    {kProfileGroupPolicy, "VNX_GPO_EVENT", "GPO Change Activity",
+     "This Type of Profile allows you to track Group Policy Object (GPO) changes including new policies, "
+     "deleted policies and modified policies revealing prior and new value(s) on Servers where VORNIX is "
+     "loaded.\r\n\r\nOptionally you can select to receive email alerts upon any activity you define.",
+     89, 90},
+};
+
+const ProfileType* profile_type_by_code(DWORD code) {
+  for (const ProfileType& t : kProfileTypes)
+    if (t.code == code) return &t;
+  return nullptr;
+}
+
+const ProfileType* profile_type_by_keyword(const char* keyword) {
+  for (const ProfileType& t : kProfileTypes)
+    if (keyword && equal_ignoring_case(t.keyword, keyword)) return &t;
+  return nullptr;
+}
+
+DWORD current_seconds() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return static_cast<DWORD>((ticks - 116444736000000000ULL) / 10000000ULL);
+}
+
+void profile_key_path(const char* profile, char* out, size_t size) {
+  if (profile == nullptr || profile[0] == '\0') copy_text(out, size, kProductKey);
+  else std::snprintf(out, size, "%s\\%s", kProfilesKey, profile);
+}
+
+LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key) {
+  char path[400];
+  profile_key_path(profile, path, sizeof path);
+  return RegOpenKeyExA(server, path, 0, remote_access(rights), key);
+}
+
+bool CheckProfileName(HWND owner, const char* typed, char* out, size_t out_size) {
+  out[0] = '\0';
+  if (typed == nullptr) typed = "";
+  if (std::strchr(typed, '\\') || std::strchr(typed, '/')) {
+    show_message(owner, "Profile Name cannot contain a slash, please revise.", kNamingTitle, MB_ICONWARNING);
+    return false;
+  }
+  while (*typed == '.') ++typed;
+  if (std::strchr(typed, '.')) {
+    show_message(owner, "Profile Name name may not contain a \"dot\" or a slash", kNamingTitle, MB_ICONWARNING);
+    return false;
+  }
+  size_t length = std::strlen(typed);
+  if (length == 0) {
+    show_message(owner, "Please enter a name for the new Profile.", kNamingTitle, MB_ICONWARNING);
+    return false;
+  }
+  if (length > kProfileNameChars || length + 1 > out_size) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Profile Name is longer than %d characters, please revise.",
+                  static_cast<int>(kProfileNameChars));
+    show_message(owner, text, kNamingTitle, MB_ICONWARNING);
+    return false;
+  }
+  for (const char* p = typed; *p; ++p) {
+    if (static_cast<unsigned char>(*p) < 0x20) {
+      show_message(owner, "Profile Name cannot contain control characters, please revise.", kNamingTitle,
+                   MB_ICONWARNING);
+      return false;
+    }
+  }
+  copy_text(out, out_size, typed);
+  return true;
+}
+
+DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD type, DWORD* created) {
+  if (created) *created = 0;
+  const ProfileType* kind = profile_type_by_code(type);
+  char name[kProfileNameBytes];
+  if (kind == nullptr) {
+    char text[100];
+    std::snprintf(text, sizeof text, "Unknown Profile Type %u", static_cast<unsigned>(type));
+    show_message(window, text, "ERROR ON CREATE PROFILE", MB_ICONERROR);
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (!CheckProfileName(window, profile, name, sizeof name)) return ERROR_INVALID_NAME;
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, kCreateTitle, 0);
+  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  HKEY profiles;
+  LONG opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
+  if (opened != ERROR_SUCCESS) {
+    show_error(window, kCreateTitle, "Error %d opening VORNIX Profiles Key on server %s.", opened, server);
+    return static_cast<DWORD>(opened);
+  }
+  RegCloseKey(profiles);
+  EstablishServerKey(root, server, "", "", "");
+  opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
+  if (opened != ERROR_SUCCESS) {
+    show_error(window, kCreateTitle, "Error %d opening VORNIX Profiles Key on server %s.", opened, server);
+    return static_cast<DWORD>(opened);
+  }
+  HKEY key;
+  DWORD disposition = 0;
+  LONG made = RegCreateKeyExA(profiles, name, 0, nullptr, REG_OPTION_NON_VOLATILE, remote_access(KEY_ALL_ACCESS),
+                              nullptr, &key, &disposition);
+  RegCloseKey(profiles);
+  if (made != ERROR_SUCCESS) {
+    show_error(window, "ERROR ON CREATE PROFILE", "Error %d creating %s", made, name);
+    return static_cast<DWORD>(made);
+  }
+  // The creator: "user on computer"; the text is written with one extra zero byte.
+  char creator[300] = {};
+  if (g_library.console_user[0])
+    std::snprintf(creator, sizeof creator - 1, "%.200s on %.90s", g_library.console_user, g_library.computer_name);
+  else
+    copy_text(creator, sizeof creator - 1, "<unknown>");
+  DWORD now = current_seconds();
+  LONG written = set_number(key, "LastUpdateDate", now);
+  if (written == ERROR_SUCCESS) written = set_number(key, "CreateDate", now);
+  if (written == ERROR_SUCCESS) written = set_number(key, "ProfileType", type);
+  if (written == ERROR_SUCCESS)
+    written = RegSetValueExA(key, "CreatedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(creator),
+                             static_cast<DWORD>(std::strlen(creator) + 2));
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS) {
+    // A new profile that could not be completed is taken away again.
+    if (disposition == REG_CREATED_NEW_KEY) DeleteProfile(nullptr, name, server);
+    show_error(window, "ERROR ON CREATE PROFILE", "Error %d creating %s", written, name);
+    return static_cast<DWORD>(written);
+  }
+  if (created) *created = 1;
+  return 0;
+}
+
+DWORD DeleteProfile(HWND window, const char* profile, const char* server) {
+  if (profile == nullptr || profile[0] == '\0' || std::strchr(profile, '\\')) {
+    show_message(window, "No Profile selected to delete.", "UNABLE TO DELETE PROFILE", MB_ICONERROR);
+    return 0;
+  }
+  HKEY root;
+  if (ConnectServerRegistry(server, &root, "UNABLE TO DELETE PROFILE", 0) != 0 || root == nullptr) return 0;
+  HKEY profiles;
+  LONG rc = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
+  if (rc != ERROR_SUCCESS) {
+    show_error(window, "UNABLE TO DELETE PROFILE", "Error %d opening VORNIX Profiles Key on server %s.", rc, server);
+    return 0;
+  }
+  HKEY existing;
+  rc = RegOpenKeyExA(profiles, profile, 0, remote_access(KEY_READ), &existing);
+  if (rc == ERROR_SUCCESS) {
+    RegCloseKey(existing);
+    DeleteKeyTree(profiles, profile, server, 0);
+    rc = DeleteRegistryKey(profiles, profile);
+  }
+  RegCloseKey(profiles);
+  if (rc != ERROR_SUCCESS) {
+    show_error(window, "ERROR ON DELETE PROFILE", "Error %d deleting %s on %s", rc, profile, server);
+    return 0;
+  }
+  return 1;
+}
+
+DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWORD* count) {
+  *count = 0;
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, "UNABLE TO GET PROFILES", 0);
+  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  HKEY profiles;
+  LONG opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_READ), &profiles);
+  if (opened != ERROR_SUCCESS) {
+    show_error(nullptr, "UNABLE TO GET PROFILES", "Error %d opening VORNIX Profiles Key on server %s.", opened,
+               server);
+    return static_cast<DWORD>(opened);
+  }
+  for (DWORD index = 0; *count < capacity; ++index) {
+    ProfileSummary& p = out[*count];
+    std::memset(&p, 0, sizeof p);
+    DWORD size = sizeof p.name;
+    LONG e = RegEnumKeyExA(profiles, index, p.name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS) continue;  // a name longer than the dialog allows is not the console's
+    HKEY key;
+    if (RegOpenKeyExA(profiles, p.name, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) continue;
+    p.disabled = value_exists(key, "Disabled");
+    read_number(key, "ProfileType", &p.type);
+    if (p.type == kProfileGroupPolicy) read_number(key, "BaselineFlags", &p.baseline_flags);
+    read_number(key, "ConsoleAlert", &p.console_alert);
+    read_number(key, "CentralAlert", &p.central_alert);
+    p.has_alert_email = subkey_has_values(key, "AlertEmails");
+    p.alert_count = (p.central_alert ? 1 : 0) + (p.console_alert ? 1 : 0) + p.has_alert_email;
+    BYTE pattern[kPatternBytes] = {};
+    DWORD pattern_size = sizeof pattern;
+    if (RegQueryValueExA(key, "PatternTracking", nullptr, nullptr, pattern, &pattern_size) == ERROR_SUCCESS &&
+        pattern_size == kPatternBytes) {
+      p.pattern_on = 1;
+      p.pattern_mask = read_u32(pattern + 20);
+      p.pattern_count = read_u32(pattern + 40) > 500000 ? 500000 : read_u32(pattern + 40);
+      p.pattern_first = clamp(read_u32(pattern + 44), 1, 60);
+      p.pattern_second = clamp(read_u32(pattern + 48), 1, 60);
+      p.pattern_mode = read_u32(pattern + 52);
+    }
+    char creator[sizeof p.created_by + 2] = {};
+    DWORD creator_size = sizeof creator - 1;
+    if (RegQueryValueExA(key, "CreatedBy", nullptr, nullptr, reinterpret_cast<BYTE*>(creator), &creator_size) ==
+        ERROR_SUCCESS)
+      copy_text(p.created_by, sizeof p.created_by, creator);
+    read_number(key, "CreateDate", &p.create_date);
+    p.excluded = subkey_has_values(key, "Excluded");
+    RegCloseKey(key);
+    ++*count;
+  }
+  RegCloseKey(profiles);
+  return 0;
+}
+
+DWORD ListProfiles(const char* server, HWND list, BYTE* event_record) {
+  constexpr DWORD kMost = 500;
+  auto* profiles = static_cast<ProfileSummary*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, kMost * sizeof(ProfileSummary)));
+  if (profiles == nullptr) {
+    show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    return 0;
+  }
+  DWORD count = 0;
+  ReadProfiles(server, profiles, kMost, &count);
+  for (DWORD i = 0; i < count; ++i) {
+    const ProfileSummary& p = profiles[i];
+    const ProfileType* kind = profile_type_by_code(p.type);
+    BYTE record[kListItemBytes];
+    start_row_record(record, list, event_record);
+    ProfileRow row = {};
+    row.type = p.type;
+    row.disabled = p.disabled;
+    row.alert_count = p.alert_count;
+    row.excluded = p.excluded;
+    row.pattern_on = p.pattern_on;
+    row.create_date = p.create_date;
+    copy_text(row.created_by, sizeof row.created_by, p.created_by);
+    copy_text(row.server, sizeof row.server, server);
+    copy_text(row.name, sizeof row.name, p.name);
+    std::memcpy(record + kRowDataOffset, &row, sizeof row);
+    int icon = kind ? (p.disabled ? kind->disabled_icon : kind->icon) : 6;
+    insert_list_row(list, p.name, icon, record);
+  }
+  free_block(profiles);
+  return count;
+}
+
+DWORD SetProfileEnabled(HWND window, HWND list, int row, DWORD type, const char* server, const char* profile,
+                        DWORD disable) {
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, "UNABLE TO ENABLE/DISABLE PROFILE", &key);
+  if (rc != 0) return rc;
+  LONG written = disable ? RegSetValueExA(key, "Disabled", 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 1)
+                         : delete_value(key, "Disabled");
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS) {
+    show_error(window, "UNABLE TO ENABLE/DISABLE PROFILE", "Error %d updating %s on %s", written, profile, server);
+    return static_cast<DWORD>(written);
+  }
+  const ProfileType* kind = profile_type_by_code(type);
+  if (list && kind && row >= 0) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = g_library.base_image_index + (disable ? kind->disabled_icon : kind->icon);
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  return 0;
+}
+
+namespace {
+
+DWORD write_numbers(const char* server, const char* profile, const char* title, const char* first, DWORD a,
+                    const char* second, DWORD b) {
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  if (rc != 0) return rc;
+  // The first value is put back when the second cannot be written.
+  DWORD old = 0;
+  bool had = read_number(key, first, &old);
+  LONG written = set_number(key, first, a);
+  if (written == ERROR_SUCCESS && second) {
+    written = set_number(key, second, b);
+    if (written != ERROR_SUCCESS) {
+      if (had) set_number(key, first, old);
+      else delete_value(key, first);
+    }
+  }
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS) show_error(nullptr, title, "Error %d updating %s on server %s.", written, profile, server);
+  return static_cast<DWORD>(written);
+}
+
+}  // namespace
+
+DWORD SetProfileAlerts(const char* server, const char* profile, DWORD central, DWORD console) {
+  return write_numbers(server, profile, kItemTitle, "CentralAlert", central, "ConsoleAlert", console);
+}
+
+DWORD SetFilterByKerberosErrors(const char* server, const char* profile, DWORD value) {
+  return write_numbers(server, profile, kItemTitle, "FilterByKerberosErrors", value, nullptr, 0);
+}
+
+DWORD SetIncludeLocalLogons(const char* server, const char* profile, DWORD value) {
+  const char* title = "UNABLE TO SET PROFILE LOCAL LOGON TRACKING OPTION";
+  if (value) return write_numbers(server, profile, title, "IncludeLocalLogons", value, nullptr, 0);
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  if (rc != 0) return rc;
+  LONG deleted = delete_value(key, "IncludeLocalLogons");
+  RegCloseKey(key);
+  return static_cast<DWORD>(deleted);
+}
+
+DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, uint32_t identifier, DWORD value,
+                        const char* path) {
+  const char* title = "UNABLE TO SET GPO PROFILE ITEM DETAILS";
+  const char* name = gpo_value_name(identifier, false);
+  if (name == nullptr && identifier != kBaselinePathItem) {
+    char text[80];
+    std::snprintf(text, sizeof text, "Unknown CODE %X - GPO set", static_cast<unsigned>(identifier));
+    show_message(window, text, library_title(), MB_ICONWARNING);
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (name) return write_numbers(server, profile, title, name, value, nullptr, 0);
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  if (rc != 0) return rc;
+  LONG written = path && path[0] ? RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                                                  static_cast<DWORD>(strnlen(path, 4095) + 1))
+                                 : delete_value(key, "BaselinePath");
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS) show_error(window, title, "Error %d updating %s on server %s.", written, profile, server);
+  return static_cast<DWORD>(written);
+}
+
+DWORD GetProfileItem(const char* server, const char* profile, uint32_t identifier, DWORD* value, char* path) {
+  if (value) *value = 0;
+  if (path) path[0] = '\0';
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key);
+  if (rc != 0) return rc;
+  if (identifier == kBaselinePathItem) {
+    if (path) {
+      DWORD size = 4096;
+      if (RegQueryValueExA(key, "BaselinePath", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS)
+        path[0] = '\0';
+      path[size < 4096 ? size : 4096] = '\0';
+    }
+  } else if (const char* name = gpo_value_name(identifier, true)) {
+    if (value) read_number(key, name, value);
+  }
+  RegCloseKey(key);
+  return 0;
+}
+
+void BuildPatternRecord(DWORD mask, DWORD count, DWORD first, DWORD second, DWORD mode, BYTE* record) {
+  std::memset(record, 0, kPatternBytes);
+  write_u32(record + 20, mask & 7);
+  write_u32(record + 40, clamp(count, 10, 500000));
+  write_u32(record + 44, clamp(first, 1, 60));
+  write_u32(record + 48, clamp(second, 10, 60));
+  write_u32(record + 52, mode);
+}
+
+DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* record) {
+  const char* title = "UNABLE TO SET PROFILE PATTERN ALERT DETAILS";
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  if (rc != 0) return rc;
+  LONG written = record ? RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, record, kPatternBytes)
+                        : delete_value(key, "PatternTracking");
+  RegCloseKey(key);
+  if (written != ERROR_SUCCESS) show_error(nullptr, title, "Error %d updating %s on server %s.", written, profile, server);
+  return static_cast<DWORD>(written);
+}
+
+// ---- File tracking entries -----------------------------------------------------
+
+int CheckFileTrackingEntry(HWND owner, DWORD flags, const char* path, char* file, size_t file_size) {
+  if ((flags & kFileEntryExtensionOnly) && file[0] == '\0') {
+    int answer = ask_confirmation(
+        owner,
+        "You have specified to track by extension only but no extension was provided.\n\nAre you wanting to "
+        "track files that have no extension?\n\nIf so, click OK, otherwise click CANCEL and you will be "
+        "returned to the Add screen so you can modify the file extension to track.",
+        "Track files with no extension?", MB_OKCANCEL | MB_ICONQUESTION);
+    if (answer != IDOK) return 0;
+    copy_text(file, file_size, ".");
+  }
+  if ((flags & 0xFFFFFF38u) == 0) {
+    show_message(owner,
+                 "No actions to track/block have been selected.\n\nYou must choose at least one action to "
+                 "track/block.",
+                 "Tracking Option must be selected", MB_ICONEXCLAMATION);
+    return 0;
+  }
+  if (path == nullptr || path[0] == '\0') {
+    int answer = ask_confirmation(
+        owner,
+        "No Share Path has been provided.\n\nThis indicates you want to track / block across every share on "
+        "the selected server.\n\nTo confirm click OK, otherwise, click CANCEL and you will be returned to the "
+        "Add screen so you can modify the Share path to track.",
+        "Track every share on selected server?", MB_OKCANCEL | MB_ICONQUESTION);
+    if (answer != IDOK) return 0;
+  }
+  return 1;
+}
+
+void FileEntryText(DWORD flags, const char* path, const char* file, char* out, size_t size) {
+  copy_text(out, size, path && path[0] ? path : "\\(any path)\\");
+  size_t length = std::strlen(out);
+  if (length == 0 || out[length - 1] != '\\') append_text(out, size, "\\");
+  append_text(out, size, file && file[0] ? file : "(all *.*)");
+  if (flags & kFileEntryExtensionOnly) append_text(out, size, " (extension only)");
+}
+
+namespace {
+
+// An entry in a row record: flags, then path and file part, each terminated.
+constexpr size_t kFileRowTextBytes = kRowDataLimit - kRowDataOffset - 4;
+
+bool file_row(const BYTE* record, DWORD* flags, const char** path, const char** file) {
+  if (record == nullptr || item_word(record, kItemWordModule) != kModuleNumber) return false;
+  *flags = read_u32(record + kRowDataOffset);
+  *path = reinterpret_cast<const char*>(record + kRowDataOffset + 4);
+  *file = *path + strnlen(*path, kFileRowTextBytes - 1) + 1;
+  return true;
+}
+
+}  // namespace
+
+DWORD AddFileTrackingEntry(HWND list, DWORD flags, const char* path, const char* file, BYTE* event_record) {
+  if (!path) path = "";
+  if (!file) file = "";
+  size_t path_length = std::strlen(path), file_length = std::strlen(file);
+  if (path_length >= kFileEntryPathBytes || file_length >= kFileEntryPathBytes ||
+      path_length + file_length + 2 > kFileRowTextBytes) {
+    show_message(nullptr, "The Share Path and File Name are too long to track, please shorten them.",
+                 "ERROR ADDING NEW ENTRY *", MB_ICONERROR);
+    return 0;
+  }
+  char text[512];
+  for (int row = 0;; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, text, sizeof text, &record)) break;
+    DWORD f;
+    const char *p, *n;
+    if (file_row(record, &f, &p, &n) && f == flags && equal_ignoring_case(p, path) && equal_ignoring_case(n, file))
+      return 0;
+  }
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  write_u32(record + kRowDataOffset, flags);
+  std::memcpy(record + kRowDataOffset + 4, path, path_length + 1);
+  std::memcpy(record + kRowDataOffset + 4 + path_length + 1, file, file_length + 1);
+  FileEntryText(flags, path, file, text, sizeof text);
+  insert_list_row(list, text, (flags & kFileEntrySecondIcon) ? 3 : 1, record);
+  return 1;
+}
+
+DWORD ListFileTrackingEntries(const char* server, const char* profile, HWND list, BYTE* event_record) {
+  HKEY key;
+  if (open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key) != 0) return 0;
+  DWORD size = 0, listed = 0;
+  if (RegQueryValueExA(key, "Paths", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size >= kFileEntryBytes) {
+    auto* data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, size));
+    if (data && RegQueryValueExA(key, "Paths", nullptr, nullptr, data, &size) == ERROR_SUCCESS) {
+      for (DWORD at = 0; at + kFileEntryBytes <= size; at += kFileEntryBytes) {
+        char path[kFileEntryPathBytes], file[kFileEntryPathBytes];
+        copy_text(path, sizeof path, reinterpret_cast<const char*>(data + at + 24));
+        copy_text(file, sizeof file, reinterpret_cast<const char*>(data + at + 536));
+        listed += AddFileTrackingEntry(list, read_u32(data + at), path, file, event_record);
+      }
+    }
+    free_block(data);
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile) {
+  const char* title = "UNABLE TO UPDATE FILE TRACKING ENTRIES";
+  int rows = 0;
+  char text[512];
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record);) ++rows;
+  auto* data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, rows * kFileEntryBytes + 1));
+  if (data == nullptr) {
+    show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  DWORD entries = 0;
+  for (int row = 0; row < rows; ++row) {
+    const BYTE* record = nullptr;
+    DWORD flags;
+    const char *path, *file;
+    if (!read_list_row(list, row, text, sizeof text, &record) || !file_row(record, &flags, &path, &file)) continue;
+    BYTE* entry = data + entries * kFileEntryBytes;
+    write_u32(entry, flags);
+    copy_text(reinterpret_cast<char*>(entry + 24), kFileEntryPathBytes, path);
+    copy_text(reinterpret_cast<char*>(entry + 536), kFileEntryPathBytes, file);
+    ++entries;
+  }
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  if (rc == 0) {
+    // One write: the stored entries are replaced whole or not at all.
+    LONG written = RegSetValueExA(key, "Paths", 0, REG_BINARY, data, entries * kFileEntryBytes);
+    RegCloseKey(key);
+    if (written == ERROR_ACCESS_DENIED) {
+      char message[600];
+      std::snprintf(message, sizeof message,
+                    "Access Denied while updating %.150s on server %.100s.  Please verify your account has "
+                    "sufficient permissions to update the registry on this server.",
+                    profile, server);
+      show_message(nullptr, message, "ERROR ADDING NEW ENTRY *", MB_ICONERROR);
+    } else if (written != ERROR_SUCCESS)
+      show_error(nullptr, "ERROR ADDING NEW ENTRY *", "Error [%d] occurred while updating %s on server %s.", written,
+                 profile, server);
+    rc = static_cast<DWORD>(written);
+  }
+  free_block(data);
+  return rc;
+}

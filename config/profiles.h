@@ -1,0 +1,114 @@
+// Tracking profiles: one subkey of Profiles under a server's product key per
+// profile, of five types; their creation, listing, enabling and deletion, the
+// single values, the file tracking entries and the pattern alerting record.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "host/win32.h"
+
+constexpr DWORD kProfileLogon = 256;         // VNX_LOGIN_TRACK
+constexpr DWORD kProfileFileSystem = 272;    // VNX_FS_TRACK
+constexpr DWORD kProfileFailedLogon = 288;   // VNX_FAILED_LOGIN
+constexpr DWORD kProfileDirectory = 304;     // VNX_AD_EVENT
+constexpr DWORD kProfileGroupPolicy = 320;   // VNX_GPO_EVENT
+
+constexpr size_t kProfileNameChars = 127;    // the name field of the creation dialog
+constexpr size_t kProfileNameBytes = kProfileNameChars + 1;
+constexpr size_t kServerNameBytes = 101;
+
+struct ProfileType {
+  DWORD code;
+  const char* keyword;
+  const char* label;
+  const char* description;
+  int icon;           // position in the library's icon table (from the base image index)
+  int disabled_icon;
+};
+
+// In the order of the creation dialog's list.
+extern const ProfileType kProfileTypes[5];
+const ProfileType* profile_type_by_code(DWORD code);
+const ProfileType* profile_type_by_keyword(const char* keyword);
+
+// Seconds since 1970 by the system clock.
+DWORD current_seconds();
+// "SOFTWARE\...\VORNIX\Profiles\<profile>", or the product key for an empty name.
+void profile_key_path(const char* profile, char* out, size_t size);
+// Opens the profile's key (the product key for an empty name); never creates it.
+LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key);
+
+// The creation dialog's name rules: true with the name (leading dots removed)
+// in out; false after telling the user why.
+bool CheckProfileName(HWND owner, const char* typed, char* out, size_t out_size);
+
+// Creates Profiles\<profile> with its creation values; *created is 1 on success.
+// 0 or the Windows error (reported to the user).
+DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD type, DWORD* created);
+// 1 when the profile and everything below it is gone.
+DWORD DeleteProfile(HWND window, const char* profile, const char* server);
+
+// What the profile list shows of one profile.
+struct ProfileSummary {
+  char name[kProfileNameBytes];
+  DWORD type;
+  DWORD disabled;
+  DWORD console_alert;
+  DWORD central_alert;
+  DWORD has_alert_email;
+  DWORD alert_count;        // central + console + 1 with an alert e-mail
+  DWORD excluded;           // 1 when Excluded has a value
+  DWORD pattern_on;
+  DWORD pattern_mask, pattern_count, pattern_first, pattern_second, pattern_mode;
+  DWORD baseline_flags;     // group policy profiles
+  DWORD create_date;
+  char created_by[260];
+};
+
+// Reads up to capacity profiles of a server; *count receives how many. 0 or the Windows error.
+DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWORD* count);
+// One host list item per profile, with its icon by type and state. The number listed.
+DWORD ListProfiles(const char* server, HWND list, BYTE* event_record);
+// Writes (disable) or deletes Disabled and gives the list row the icon of the new state.
+DWORD SetProfileEnabled(HWND window, HWND list, int row, DWORD type, const char* server,
+                        const char* profile, DWORD disable);
+DWORD SetProfileAlerts(const char* server, const char* profile, DWORD central, DWORD console);
+DWORD SetIncludeLocalLogons(const char* server, const char* profile, DWORD value);
+DWORD SetFilterByKerberosErrors(const char* server, const char* profile, DWORD value);
+// Writes the value that belongs to a group policy control identifier; path for BaselinePath.
+DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, uint32_t identifier,
+                        DWORD value, const char* path);
+// Reads one value by control identifier; a missing value leaves *value at 0.
+// path (4097 bytes) receives BaselinePath.
+DWORD GetProfileItem(const char* server, const char* profile, uint32_t identifier, DWORD* value, char* path);
+
+// Pattern alerting: the 100-byte record with its defaults and limits applied.
+constexpr size_t kPatternBytes = 100;
+void BuildPatternRecord(DWORD mask, DWORD count, DWORD first, DWORD second, DWORD mode, BYTE* record);
+// Writes the record, or deletes the value when record is null.
+DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* record);
+
+// File tracking entries (Paths): 1048-byte records.
+constexpr size_t kFileEntryBytes = 1048;
+constexpr size_t kFileEntryPathBytes = 512;
+constexpr DWORD kFileEntryExtensionOnly = 0x80;
+constexpr DWORD kFileEntrySecondIcon = 0x40;
+// The checks before an entry is taken: 1 to take it (file may become "."), 0 to go back to the dialog.
+int CheckFileTrackingEntry(HWND owner, DWORD flags, const char* path, char* file, size_t file_size);
+// "path\file (extension only)" as the list shows it.
+void FileEntryText(DWORD flags, const char* path, const char* file, char* out, size_t size);
+// 1 when added; 0 when the same entry is listed already.
+DWORD AddFileTrackingEntry(HWND list, DWORD flags, const char* path, const char* file, BYTE* event_record);
+DWORD ListFileTrackingEntries(const char* server, const char* profile, HWND list, BYTE* event_record);
+DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile);
+
+// The profile whose form the profile screens show (set when a profile is chosen).
+extern char g_current_profile[kProfileNameBytes];
+
+// The creation dialog (ADD_PROFILE) for one server; request 0x602100CC names the
+// server in the title. IDOK once a profile was created.
+INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type);
+
+// Events of the profile screens, routed by the dispatching entry points.
+DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int selected_row);
+DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record);

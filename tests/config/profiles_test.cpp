@@ -1,0 +1,490 @@
+// Tracking profiles and their lists on a server's registry, run on the
+// library's code linked into the test.
+#include <gtest/gtest.h>
+
+#include <sddl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/profile_lists.h"
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/control_descriptor.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+const char kProduct[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+const char kSid[] = "S-1-5-21-1004336348-1177238915-682003330-1105";
+const char kLostSid[] = "S-1-5-21-1004336348-1177238915-682003330-2222";
+
+class Profiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_registry_text("SRV01", "HKLM", std::string(kProduct) + "]\r\n\r\n" + kProduct + "\\Profiles]\r\n\r\n");
+    world_.add_machine("BARE01", "127.0.0.3");  // no product key
+    world_.add_machine("DOWN01", "127.0.0.4");
+    world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+    std::FILE* users = std::fopen((world_.machine_dir("SRV01") + "/users.ini").c_str(), "w");
+    std::fprintf(users, "[%s]\nname = alice\ndomain = BRIGHTMERE\ntype = user\n", kSid);
+    std::fclose(users);
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.sibling_mode = 0;
+    g_library.quiet_mode = 0;
+    g_library.base_image_index = 0;
+    screen_ = host::create_screen(30, "Profile");
+  }
+  void TearDown() override { release_registry_connections(); }
+
+  HWND list(uint32_t id) {
+    host::ControlSpec spec;
+    spec.control_id = id;
+    spec.kind = kDescriptorListView;
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "", spec);
+  }
+
+  std::vector<std::string> rows(HWND l) {
+    std::vector<std::string> out;
+    char text[512];
+    const BYTE* record;
+    for (int r = 0; read_list_row(l, r, text, sizeof text, &record); ++r) out.push_back(text);
+    return out;
+  }
+
+  std::vector<std::string> shown() {
+    std::vector<std::string> texts;
+    for (const ui::JournalEntry& e : ui::journal()) texts.push_back(e.title + " | " + e.text);
+    ui::clear_journal();
+    return texts;
+  }
+
+  // Every value below a key of SRV01, "path:name=type:data", sorted by the registry.
+  std::vector<std::string> tree(const std::string& path) {
+    HKEY root;
+    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    std::vector<std::string> out;
+    dump(root, path, "", out);
+    return out;
+  }
+
+  void dump(HKEY parent, const std::string& path, const std::string& shown_as, std::vector<std::string>& out) {
+    HKEY key;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    out.push_back("[" + shown_as + "]");
+    for (DWORD i = 0;; ++i) {
+      char name[300];
+      BYTE data[200];
+      DWORD name_size = sizeof name, type = 0, size = sizeof data;
+      if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+      std::string text = std::string(name) + "=" + std::to_string(type) + ":";
+      if (type == REG_DWORD) {
+        DWORD n;
+        std::memcpy(&n, data, 4);
+        text += std::to_string(n);
+      } else {
+        for (DWORD b = 0; b < size; ++b) text += data[b] >= 0x20 && data[b] < 0x7F ? static_cast<char>(data[b]) : '|';
+      }
+      out.push_back(text);
+    }
+    for (DWORD i = 0;; ++i) {
+      char name[300];
+      DWORD size = sizeof name;
+      if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      dump(key, name, shown_as + "\\" + name, out);
+    }
+    RegCloseKey(key);
+  }
+
+  std::string profile_path(const std::string& name) { return std::string(kProductKey) + "\\Profiles\\" + name; }
+
+  DWORD create(const char* name, DWORD type, const char* server = "SRV01") {
+    DWORD created = 0;
+    CreateProfile(nullptr, server, name, type, &created);
+    return created;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  HWND screen_ = nullptr;
+};
+
+TEST_F(Profiles, EachTypeIsCreatedWithExactlyItsCreationValues) {
+  const DWORD now = 1796551200;
+  std::snprintf(g_library.console_user, sizeof g_library.console_user, "auditor");
+  for (const ProfileType& type : kProfileTypes) {
+    std::string name = std::string("P ") + type.keyword;
+    ASSERT_EQ(create(name.c_str(), type.code), 1u) << type.keyword;
+    std::vector<std::string> values = tree(profile_path(name));
+    const std::string creator = std::string("CreatedBy=1:auditor on ") + g_library.computer_name + "||";
+    EXPECT_EQ(values, (std::vector<std::string>{"[]", "LastUpdateDate=4:" + std::to_string(now),
+                                                "CreateDate=4:" + std::to_string(now),
+                                                "ProfileType=4:" + std::to_string(type.code), creator}));
+  }
+  // Establishment completed the product key; nothing was said to the user.
+  std::vector<std::string> product = tree(kProductKey);
+  EXPECT_NE(std::find(product.begin(), product.end(), "[\\Reports]"), product.end());
+  EXPECT_NE(std::find(product.begin(), product.end(), "[\\Enterprise]"), product.end());
+  EXPECT_TRUE(shown().empty());
+
+  ProfileSummary read[10];
+  DWORD count = 0;
+  ASSERT_EQ(ReadProfiles("SRV01", read, 10, &count), 0u);
+  ASSERT_EQ(count, 5u);
+  for (DWORD i = 0; i < count; ++i) {
+    EXPECT_EQ(std::string("P ") + profile_type_by_code(read[i].type)->keyword, read[i].name);
+    EXPECT_EQ(read[i].create_date, now);
+    EXPECT_EQ(read[i].disabled, 0u);
+  }
+}
+
+TEST_F(Profiles, NamesFollowTheDialogRulesAndBadNamesWriteNothing) {
+  // Every printable character the dialog takes except dots and slashes, 127 of them at most.
+  std::string all;
+  for (int c = 0x20; c < 0x7F; ++c)
+    if (c != '.' && c != '/' && c != '\\') all += static_cast<char>(c);
+  ASSERT_EQ(create(all.c_str(), kProfileLogon), 1u);
+  ASSERT_EQ(create("..Leading", kProfileFileSystem), 1u);
+  std::string longest(kProfileNameChars, 'n');
+  ASSERT_EQ(create(longest.c_str(), kProfileDirectory), 1u);
+  EXPECT_TRUE(shown().empty());
+  std::vector<std::string> before = tree(kProductKey);
+  EXPECT_NE(std::find(before.begin(), before.end(), "[\\Profiles\\" + all + "]"), before.end());
+  EXPECT_NE(std::find(before.begin(), before.end(), "[\\Profiles\\Leading]"), before.end());
+
+  EXPECT_EQ(create("A\\B", kProfileLogon), 0u);
+  EXPECT_EQ(create("A/B", kProfileLogon), 0u);
+  EXPECT_EQ(create("in.ner", kProfileLogon), 0u);
+  EXPECT_EQ(create((longest + "n").c_str(), kProfileLogon), 0u);
+  EXPECT_EQ(create("", kProfileLogon), 0u);
+  EXPECT_EQ(create("Odd", 999), 0u);
+  std::vector<std::string> said = shown();
+  ASSERT_EQ(said.size(), 6u);
+  EXPECT_EQ(said[0], "Profile Naming Warning | Profile Name cannot contain a slash, please revise.");
+  EXPECT_EQ(said[1], said[0]);
+  EXPECT_EQ(said[2], "Profile Naming Warning | Profile Name name may not contain a \"dot\" or a slash");
+  EXPECT_EQ(said[3], "Profile Naming Warning | Profile Name is longer than 127 characters, please revise.");
+  EXPECT_EQ(tree(kProductKey), before);
+}
+
+TEST_F(Profiles, EnableDisableAndDeleteRoundTrip) {
+  ASSERT_EQ(create("Logons", kProfileLogon), 1u);
+  HWND profiles = list(0x60240001);
+  EXPECT_EQ(ListProfiles("SRV01", profiles, nullptr), 1u);
+  LVITEMA item = {};
+  item.mask = LVIF_IMAGE;
+  SendMessageA(profiles, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(item.iImage, 2) << "the logon icon";
+
+  EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u)
+      << "enabling an enabled profile";
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 1), 0u);
+  std::vector<std::string> values = tree(profile_path("Logons"));
+  EXPECT_NE(std::find(values.begin(), values.end(), "Disabled=1:0"), values.end());
+  SendMessageA(profiles, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(item.iImage, 83) << "the disabled logon icon";
+  ProfileSummary p;
+  DWORD count = 0;
+  ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
+  EXPECT_EQ(p.disabled, 1u);
+
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u);
+  values = tree(profile_path("Logons"));
+  EXPECT_EQ(std::find(values.begin(), values.end(), "Disabled=1:0"), values.end());
+
+  // A profile with lists below it goes whole.
+  HWND emails = list(0x6024002C);
+  ASSERT_EQ(AddAlertEmail(emails, "ops@brightmere.com", nullptr), 1u);
+  ASSERT_EQ(SaveAlertEmails(emails, "SRV01", "Logons", 0), 0u);
+  EXPECT_EQ(DeleteProfile(nullptr, "Logons", "SRV01"), 1u);
+  EXPECT_TRUE(tree(profile_path("Logons")).empty());
+  EXPECT_EQ(DeleteProfile(nullptr, "Logons", "SRV01"), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON DELETE PROFILE | Error 2 deleting Logons on SRV01"}));
+}
+
+TEST_F(Profiles, UnreachableServerAndServerWithoutProductKeyWriteNothing) {
+  EXPECT_EQ(create("Logons", kProfileLogon, "DOWN01"), 0u);
+  EXPECT_EQ(create("Logons", kProfileLogon, "BARE01"), 0u);
+  HWND emails = list(0x6024002C);
+  ASSERT_EQ(AddAlertEmail(emails, "ops@brightmere.com", nullptr), 1u);
+  EXPECT_NE(SaveAlertEmails(emails, "BARE01", "", 0), 0u);
+  std::vector<std::string> said = shown();
+  ASSERT_EQ(said.size(), 3u);
+  EXPECT_EQ(said[0], std::string(">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED "
+                                 "SERVER | Unable to connect to Registry - machine DOWN01 not found on network"));
+  EXPECT_EQ(said[1], std::string(">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED "
+                                 "SERVER | Error 2 opening VORNIX Profiles Key on server BARE01."));
+  EXPECT_EQ(said[2], "UNABLE TO UPDATE EMAIL ADDRRESS | [M]Error 2 opening SOFTWARE\\Brightmere Software, "
+                     "Inc.\\VORNIX Key on server BARE01.");
+  HKEY root;
+  ASSERT_EQ(ConnectServerRegistry("BARE01", &root, "T", 0), 0u);
+  HKEY vendor;
+  EXPECT_EQ(RegOpenKeyExA(root, kVendorKey, 0, KEY_READ, &vendor), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
+  ASSERT_EQ(create("GPO", kProfileGroupPolicy), 1u);
+  ASSERT_EQ(SetProfileAlerts("SRV01", "GPO", 1, 0), 0u);
+  ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 1), 0u);
+  ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 0), 0u);
+  ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602800DD, 1, nullptr), 0u);
+  ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602100E5, 0x80000000u, nullptr), 0u);
+  ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602800E8, 0, "GPOBase"), 0u);
+  EXPECT_NE(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x60280001, 1, nullptr), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Unknown CODE 60280001 - GPO set"}));
+  BYTE pattern[kPatternBytes];
+  BuildPatternRecord(7, 0, 0, 0, 32, pattern);
+  ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
+
+  DWORD value = 5;
+  char path[4097];
+  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x6028003D, &value, path), 0u);
+  EXPECT_EQ(value, 1u);
+  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x602800F8, &value, path), 0u);
+  EXPECT_EQ(value, 0u) << "IncludeLocalLogons 0 is deleted";
+  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x602800E8, &value, path), 0u);
+  EXPECT_STREQ(path, "GPOBase");
+  ProfileSummary p;
+  DWORD count = 0;
+  ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
+  EXPECT_EQ(p.baseline_flags, 0x80000000u);
+  EXPECT_EQ(p.alert_count, 1u);
+  EXPECT_EQ(p.pattern_on, 1u);
+  EXPECT_EQ(p.pattern_count, 10u) << "0 becomes 10";
+  EXPECT_EQ(p.pattern_first, 1u);
+  EXPECT_EQ(p.pattern_second, 10u);
+  BuildPatternRecord(1, 900000, 61, 99, 16, pattern);
+  EXPECT_EQ(pattern[40] | pattern[41] << 8 | pattern[42] << 16, 500000);
+  EXPECT_EQ(pattern[44], 60);
+  EXPECT_EQ(pattern[48], 60);
+  ASSERT_EQ(SetPatternTracking("SRV01", "GPO", nullptr), 0u);
+  ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
+  EXPECT_EQ(p.pattern_on, 0u);
+}
+
+TEST_F(Profiles, KerberosCodesStoreOneToSeventyNineAndAnEmptyListRemovesTheValue) {
+  ASSERT_EQ(create("Failed", kProfileFailedLogon), 1u);
+  HWND all = list(0x602400F4);
+  EXPECT_EQ(ListKerberosCodes(all, nullptr), 63u);
+  EXPECT_EQ(rows(all)[0], "001:[Client's entry in database expired]");
+  EXPECT_EQ(rows(all).back(), "076:[KDC names do not match]");
+  HWND tracked = list(0x602400F5);
+  for (const char* text : {"006:x", "024:x", "080:out of range", "000:none"}) {
+    BYTE record[kListItemBytes];
+    start_row_record(record, tracked, nullptr);
+    insert_list_row(tracked, text, 0, record);
+  }
+  ASSERT_EQ(SaveKerberosCodes(tracked, "SRV01", "Failed"), 0u);
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Failed").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  BYTE codes[100] = {};
+  DWORD size = sizeof codes, type = 0;
+  ASSERT_EQ(RegQueryValueExA(key, "KErrors", nullptr, &type, codes, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  ASSERT_EQ(size, 80u);
+  std::vector<int> set;
+  for (int i = 0; i < 80; ++i)
+    if (codes[i]) set.push_back(i);
+  EXPECT_EQ(set, (std::vector<int>{6, 24}));
+  HWND back = list(0x602400F6);
+  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 2u);
+  EXPECT_EQ(rows(back), (std::vector<std::string>{"006:[Bad Account Name:Client not found in Kerberos database]",
+                                                  "024:[Bad Password:Password is incorrect]"}));
+  HWND empty = list(0x602400F7);
+  ASSERT_EQ(SaveKerberosCodes(empty, "SRV01", "Failed"), 0u);
+  EXPECT_EQ(RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+}
+
+TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
+  ASSERT_EQ(create("Logons", kProfileLogon), 1u);
+  HWND first = list(0x6024002C);
+  for (const char* a : {"a@brightmere.com", "b@brightmere.com", "c@brightmere.com"})
+    ASSERT_EQ(AddAlertEmail(first, a, nullptr), 1u);
+  ASSERT_EQ(SaveAlertEmails(first, "SRV01", "Logons", 0), 0u);
+
+  // Merge keeps b, adds d and still removes a and c.
+  HWND second = list(0x6024002D);
+  ASSERT_EQ(AddAlertEmail(second, "b@brightmere.com", nullptr), 1u);
+  ASSERT_EQ(AddAlertEmail(second, "d@brightmere.com", nullptr), 1u);
+  ASSERT_EQ(SaveAlertEmails(second, "SRV01", "Logons", 1), 0u);
+  HWND read = list(0x6024002E);
+  EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 2u);
+  EXPECT_EQ(rows(read), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
+  EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 0u) << "listed names are not listed twice";
+
+  // Malformed and duplicate addresses are refused; the stored set stays.
+  for (const char* bad : {"no-at-sign", "two@@x.com", "x@nodot", "x@.com", "sp ace@x.com", "x@y.com;z@y.com", ""})
+    EXPECT_EQ(AddAlertEmail(second, bad, nullptr), 0u) << bad;
+  EXPECT_EQ(AddAlertEmail(second, "D@Brightmere.com", nullptr), 0u);
+  EXPECT_EQ(shown().size(), 8u);
+  BYTE record[kListItemBytes];
+  start_row_record(record, second, nullptr);
+  insert_list_row(second, "broken@", 0, record);
+  EXPECT_NE(SaveAlertEmails(second, "SRV01", "Logons", 0), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"INVALID EMAIL ADDRESS | \"broken@\" is not a valid e-mail address "
+                                               "(expected name@domain.com)."}));
+  HWND again = list(0x6024002F);
+  ListAlertEmails("SRV01", "Logons", again, nullptr);
+  EXPECT_EQ(rows(again), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
+
+  // Server-wide logon names with the marker: the time loses its top four bits.
+  HWND names = list(0x602400F0);
+  ASSERT_EQ(AddLogonName(names, "BRIGHTMERE\\alice", 1, nullptr), 1u);
+  ASSERT_EQ(AddLogonName(names, "bob", 0, nullptr), 1u);
+  EXPECT_EQ(AddLogonName(names, std::string(257, 'x').c_str(), 0, nullptr), 0u);
+  ASSERT_EQ(SaveLogonNames(names, "SRV01", "", 0), 0u);
+  std::vector<std::string> stored = tree(std::string(kProductKey) + "\\LogonNamesToTrack");
+  EXPECT_EQ(stored, (std::vector<std::string>{"[]", "BRIGHTMERE\\alice=4:" + std::to_string(1796551200u & 0x0FFFFFFF),
+                                              "bob=4:1796551200"}));
+  HWND marked = list(0x602400F1);
+  ASSERT_EQ(ListLogonNames("SRV01", "", marked, nullptr), 2u);
+  char text[512];
+  const BYTE* r0;
+  const BYTE* r1;
+  ASSERT_TRUE(read_list_row(marked, 0, text, sizeof text, &r0));
+  ASSERT_TRUE(read_list_row(marked, 1, text, sizeof text, &r1));
+  EXPECT_EQ(logon_row_marker(r0), 1u);
+  EXPECT_EQ(logon_row_marker(r1), 0u);
+  ASSERT_EQ(UpdateLogonName("bob", "SRV01", "", kListRemove, 0), 0u);
+  ASSERT_EQ(UpdateLogonName("", "SRV01", "", kListClearAll, 0), 0u);
+  EXPECT_TRUE(tree(std::string(kProductKey) + "\\LogonNamesToTrack").empty());
+}
+
+TEST_F(Profiles, AWriteFailingPartWayPutsTheStoredListBack) {
+  ASSERT_EQ(create("Logons", kProfileLogon), 1u);  // four value writes
+  HWND first = list(0x6024002C);
+  ASSERT_EQ(AddAlertEmail(first, "keep@brightmere.com", nullptr), 1u);
+  ASSERT_EQ(SaveAlertEmails(first, "SRV01", "Logons", 0), 0u);  // the fifth
+  std::vector<std::string> before = tree(profile_path("Logons"));
+  // The second write of the next save fails once with access denied.
+  release_registry_connections();
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
+  world_.open();
+  HWND next = list(0x6024002D);
+  for (const char* a : {"x@brightmere.com", "y@brightmere.com", "z@brightmere.com"})
+    ASSERT_EQ(AddAlertEmail(next, a, nullptr), 1u);
+  EXPECT_EQ(SaveAlertEmails(next, "SRV01", "Logons", 0), 5u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON EMAIL ADDRESS UPDATE | Error 5 adding y@brightmere.com"}));
+  EXPECT_EQ(tree(profile_path("Logons")), before);
+}
+
+TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
+  ASSERT_EQ(create("Logons", kProfileLogon), 1u);
+  auto check = [&](std::vector<const char*> f, IpRange* r) { return CheckIpRange(nullptr, f.data(), r); };
+  IpRange range;
+  ASSERT_TRUE(check({"10", "1", "2", "3", "10", "1", "2", "200"}, &range));
+  char name[20];
+  ip_range_value_name(range, name, sizeof name);
+  EXPECT_STREQ(name, "0a0102030a0102c8");
+  IpRange single;
+  ASSERT_TRUE(check({"192", "168", "0", "7", "192", "168", "0", "7"}, &single)) << "start equal to end";
+  EXPECT_FALSE(check({"240", "0", "0", "0", "240", "0", "0", "1"}, &range));
+  EXPECT_FALSE(check({"10", "256", "0", "0", "10", "0", "0", "1"}, &range));
+  EXPECT_FALSE(check({"10", "0", "0", "-1", "10", "0", "0", "1"}, &range));
+  EXPECT_FALSE(check({"10", "0", "0", "0", "10", "0", "x", "1"}, &range));
+  EXPECT_FALSE(check({"10", "0", "0", "9", "10", "0", "0", "1"}, &range));
+  EXPECT_EQ(shown(), (std::vector<std::string>{
+                         "EDIT IP ADDRESS | The first \"from\" octet must start with a number between 0 and 239",
+                         "EDIT IP ADDRESS | The second \"from\" octet must start with a number between 0 and 255",
+                         "EDIT IP ADDRESS | The fourth \"from\" octet must start with a number between 0 and 255",
+                         "EDIT IP ADDRESS | The third \"to\" octet must start with a number between 0 and 255",
+                         "INVALID IP ADDRESS RANGE | The \"From\" IP Address must be a \"smaller\" Address than the "
+                         "\"To\" IP Address."}));
+
+  ASSERT_TRUE(check({"10", "1", "2", "3", "10", "1", "2", "200"}, &range));
+  HWND ranges = list(0x6024002B);
+  AddIpRange(ranges, range, nullptr);
+  single.flag = 1;
+  AddIpRange(ranges, single, nullptr);
+  single.flag = 2;
+  AddIpRange(ranges, single, nullptr);
+  ASSERT_EQ(SaveIpRanges(ranges, "SRV01", "Logons"), 0u);
+  EXPECT_EQ(tree(profile_path("Logons") + "\\IP_Ranges"),
+            (std::vector<std::string>{"[]", "0a0102030a0102c8=3:|||||||||", "c0a80007c0a80007=3:|||||||||"}));
+  HWND read = list(0x6024002A);
+  EXPECT_EQ(ListIpRanges("SRV01", "Logons", read, nullptr), 2u);
+  EXPECT_EQ(rows(read), (std::vector<std::string>{"10.1.2.3 through 10.1.2.200", "192.168.0.7 through 192.168.0.7"}));
+  const BYTE* record;
+  char text[512];
+  ASSERT_TRUE(read_list_row(read, 1, text, sizeof text, &record));
+  EXPECT_EQ(record[kRowDataOffset + 4 + 8], 2) << "the later range's flag";
+  EXPECT_EQ(record[kRowDataOffset + 4], 7) << "the start address, little-endian";
+
+  SendMessageA(read, LVM_DELETEITEM, 0, 0);
+  ASSERT_EQ(SaveIpRanges(read, "SRV01", "Logons"), 0u);
+  EXPECT_EQ(tree(profile_path("Logons") + "\\IP_Ranges").size(), 2u);
+}
+
+TEST_F(Profiles, ExcludedAccountsAreStoredAsSidsAndShownAsResolved) {
+  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
+  HWND excluded = list(0x60240097);
+  ASSERT_EQ(AddExcludedAccount(excluded, "SRV01", "BRIGHTMERE\\alice", 7, nullptr), 1u);
+  EXPECT_EQ(AddExcludedAccount(excluded, "SRV01", "alice", 7, nullptr), 0u) << "the same account twice";
+  EXPECT_EQ(AddExcludedAccount(excluded, "SRV01", "nobody", 0, nullptr), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{
+                         "DUPLICATE ENTRY | alice is already in the list.",
+                         "UNABLE TO UPDATE LIST OF EXCLUDED USERS | Unable to find the account nobody on server "
+                         "SRV01, error 1332"}));
+  ASSERT_EQ(SaveExcluded(excluded, "SRV01", "Files"), 0u);
+  EXPECT_EQ(tree(profile_path("Files") + "\\Excluded"), (std::vector<std::string>{"[]", std::string(kSid) + "=4:7"}));
+
+  // A SID the server cannot resolve is shown as its text.
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, (profile_path("Files") + "\\Excluded").c_str(), 0, KEY_ALL_ACCESS, &key), 0);
+  DWORD word = 0;
+  RegSetValueExA(key, kLostSid, 0, REG_DWORD, reinterpret_cast<BYTE*>(&word), 4);
+  RegCloseKey(key);
+  HWND read = list(0x60240098);
+  EXPECT_EQ(ListExcluded("SRV01", "Files", read, nullptr), 2u);
+  EXPECT_EQ(rows(read), (std::vector<std::string>{"BRIGHTMERE\\alice", kLostSid}));
+  EXPECT_TRUE(shown().empty());
+
+  PSID sid = nullptr;
+  EXPECT_FALSE(ConvertStringSidToSidA("S-1-5-x", &sid));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_SID));
+  ASSERT_TRUE(ConvertStringSidToSidA("s-1-5-32-544", &sid));
+  char* back = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(sid, &back));
+  EXPECT_STREQ(back, "S-1-5-32-544");
+  LocalFree(back);
+  LocalFree(sid);
+}
+
+TEST_F(Profiles, AlertAccountFiltersAreStoredWithoutTerminatorAndRefuseWildcards) {
+  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
+  char no[kAlertAccountsBytes + 1] = "svc_;backup", ok[kAlertAccountsBytes + 1] = "admin";
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok), 0u);
+  std::vector<std::string> values = tree(profile_path("Files"));
+  EXPECT_NE(std::find(values.begin(), values.end(), "EmailAlertsNotAccounts=1:svc_;backup"), values.end());
+  EXPECT_NE(std::find(values.begin(), values.end(), "EmailAlertsOKAccounts=1:admin"), values.end());
+  char wild[] = "adm*";
+  EXPECT_NE(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, wild), 0u);
+  EXPECT_EQ(shown().size(), 1u);
+  EXPECT_EQ(tree(profile_path("Files")), values);
+  std::memset(no, 0, sizeof no);
+  std::memset(ok, 0, sizeof ok);
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", no, ok), 0u);
+  EXPECT_STREQ(no, "svc_;backup");
+  EXPECT_STREQ(ok, "admin");
+  char empty[1] = "";
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, ok), 0u);
+  values = tree(profile_path("Files"));
+  EXPECT_EQ(std::find(values.begin(), values.end(), "EmailAlertsNotAccounts=1:svc_;backup"), values.end())
+      << "an empty filter is deleted";
+}
+
+}  // namespace
