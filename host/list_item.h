@@ -39,6 +39,29 @@ constexpr int kItemWordAgentState = 27;
 constexpr uint32_t kAgentNotInstalled = 33;
 constexpr uint32_t kAgentPermissionError = 45;
 constexpr uint32_t kAgentRunning = 66;
+// Server status record: outcome of the last TCP request (0 = none made yet).
+constexpr int kItemWordRequestStatus = 28;
+// Server status record: the state value a host reported in its status reply.
+constexpr int kItemWordReportedState = 29;
+// Server status record: what an enterprise host reported about the server.
+constexpr size_t kItemKnownValue = 128;          // u32
+constexpr size_t kItemKnownSecondValue = 132;    // u32
+constexpr size_t kItemKnownThirdValue = 136;     // u32
+constexpr size_t kItemKnownFirstTriple = 140;    // 3 bytes
+constexpr size_t kItemKnownSecondTriple = 143;   // 3 bytes
+constexpr size_t kItemKnownFirstByte = 146;
+constexpr size_t kItemKnownSecondByte = 147;
+constexpr size_t kItemEnterpriseHost = 148;      // text: the host that reported the server
+constexpr size_t kItemEnterpriseHostBytes = 64;
+constexpr size_t kItemKnownText = 212;           // text
+constexpr size_t kItemKnownTextBytes = 512;
+static_assert(kItemKnownText + kItemKnownTextBytes <= kOwnedSlotsOffset, "below the owned slots");
+// Active Alert agent row record: the agent's values.
+constexpr size_t kItemAlertText = 112;
+constexpr size_t kItemAlertTextBytes = 612;
+constexpr size_t kItemAlertBytes = 724;          // 4 bytes
+constexpr size_t kItemAlertFirstValue = 728;     // three u32
+static_assert(kItemAlertFirstValue + 12 <= kOwnedSlotsOffset, "below the owned slots");
 
 // Owned slots, in field order.
 enum OwnedSlot : int {

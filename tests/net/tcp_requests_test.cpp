@@ -1,0 +1,456 @@
+// TCP requests against simulated agents listening on the machines' own
+// loopback addresses, and the name and address routines.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "net/tcp_requests.h"
+#include "tests/support/fake_agents.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+using support::AgentScript;
+using support::FakeAgent;
+using support::Misbehaviour;
+
+std::string text_at(const BYTE* record, size_t offset) { return reinterpret_cast<const char*>(record + offset); }
+
+uint32_t u32_at(const BYTE* record, size_t offset) {
+  uint32_t value;
+  std::memcpy(&value, record + offset, 4);
+  return value;
+}
+
+struct Row {
+  std::string label;
+  int image = 0;
+  BYTE* record = nullptr;
+};
+
+class TcpRequests : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    world_.add_machine("HOST1", host_ip_);
+    world_.add_machine("SRV02", support::process_loopback(3));
+    world_.add_machine("DOWN01", support::process_loopback(4));
+    world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.base_image_index = 100;
+    g_library.quiet_mode = 0;
+    host::clear_service_calls();
+  }
+
+  void TearDown() override { release_registry_connections(); }
+
+  HWND make(const char* class_name) {
+    return CreateWindowExA(0, class_name, "", WS_CHILD, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  }
+
+  std::vector<Row> rows(HWND list) {
+    std::vector<Row> out;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      char text[260] = {};
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
+      item.iItem = i;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
+    }
+    return out;
+  }
+
+  // Children of a tree item (null: the root items).
+  std::vector<Row> items(HWND tree, HTREEITEM parent) {
+    std::vector<Row> out;
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
+                                                         reinterpret_cast<LPARAM>(parent)));
+    for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+      char text[260] = {};
+      TVITEMA tv = {};
+      tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+      tv.hItem = item;
+      tv.pszText = text;
+      tv.cchTextMax = sizeof text;
+      SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+      out.push_back({text, tv.iImage, reinterpret_cast<BYTE*>(tv.lParam)});
+      last_item_ = item;
+    }
+    return out;
+  }
+
+  DWORD status() const { return item_word(record_, kItemWordRequestStatus); }
+  std::vector<std::string> titles_and_texts() {
+    std::vector<std::string> out;
+    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + ": " + e.text);
+    ui::clear_journal();
+    return out;
+  }
+
+  static AgentScript known_script() {
+    AgentScript s;
+    support::KnownServerEntry a{"SRV02", 7, "running since Monday", 0x10203, {1, 2, 3}, {4, 5, 6}, 9, 10, 0xABCD};
+    support::KnownServerEntry b{"SRV03", 8, std::string(600, 'k')};
+    s.known = {a, b};
+    support::AlertAgentEntry agent{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}};
+    support::AlertAgentEntry second;
+    second.name = "ALERTS2";
+    s.alerts = {agent, second};
+    s.gather.label = "Head office";
+    s.gather.host_name = "HOST1";
+    s.gather.text = "collector";
+    for (int i = 0; i < 10; ++i) s.gather.values[i] = 100 + static_cast<uint32_t>(i);
+    s.gather.members = {"SRV02", "SRV03"};
+    s.reported_state = 77;
+    return s;
+  }
+
+  std::string host_ip_ = support::process_loopback(2);
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  BYTE record_[kListItemBytes] = {};
+  HTREEITEM last_item_ = nullptr;
+};
+
+TEST_F(TcpRequests, StatusRequestsSendTwentyBytesAndStoreTheReportedState) {
+  FakeAgent agent(host_ip_, known_script());
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  char text[100];
+  RequestStatusText(kRequestStatusField, record_, text, sizeof text);
+  EXPECT_STREQ(text, "<Use 'Get' Button to retrieve>");
+
+  EXPECT_EQ(RequestEnterpriseStatus("HOST1", record_), kRequestDone);
+  EXPECT_EQ(status(), kRequestAnswered);
+  EXPECT_EQ(item_word(record_, kItemWordReportedState), 77u);
+  RequestStatusText(kRequestStatusField, record_, text, sizeof text);
+  EXPECT_STREQ(text, "YES");
+  RequestStatusText(kRequestValueField, record_, text, sizeof text);
+  EXPECT_STREQ(text, "77");
+
+  BYTE reply[64] = {};
+  std::memset(record_, 0, sizeof record_);
+  EXPECT_EQ(RequestSiblingHostStatus(host_ip_.c_str(), record_, 4060, reply, sizeof reply), kRequestDone);
+  EXPECT_EQ(status(), kRequestAnswered);
+  EXPECT_EQ(u32_at(reply, 12), 0x11221122u) << "the reply stays in the caller's buffer";
+  std::memset(record_, 0, sizeof record_);
+  EXPECT_EQ(RequestSiblingHostStatusSecond("HOST1", record_, 4060), kRequestDone);
+  EXPECT_EQ(status(), kRequestAnswered);
+
+  // Each exchange: the request, then the same request once more after the reply.
+  std::vector<support::ReceivedRequest> r = agent.requests();
+  ASSERT_EQ(r.size(), 6u);
+  const uint32_t codes[3][2] = {{0x8008, 0x374}, {0x11AC, 0x873}, {0x3214, 0x374}};
+  for (size_t i = 0; i < r.size(); ++i) {
+    EXPECT_EQ(r[i].code_a, codes[i / 2][0]);
+    EXPECT_EQ(r[i].code_b, codes[i / 2][1]);
+    EXPECT_EQ(r[i].known_cursor | r[i].zero | r[i].alert_cursor, 0u);
+  }
+  EXPECT_TRUE(ui::journal().empty());
+}
+
+TEST_F(TcpRequests, ServersKnownInsertsRowsOnceAndUpdatesTheRowsOfTheSameHost) {
+  FakeAgent agent(host_ip_, known_script());
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  HWND list = make(WC_LISTVIEWA);
+  ASSERT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
+  EXPECT_EQ(status(), kRequestAnswered);
+  std::vector<Row> r = rows(list);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].label, "SRV02");
+  EXPECT_EQ(r[0].image, 109);
+  const BYTE* srv02 = r[0].record;
+  EXPECT_EQ(text_at(srv02, kItemEnterpriseHost), "HOST1");
+  EXPECT_EQ(u32_at(srv02, kItemKnownValue), 7u);
+  EXPECT_EQ(text_at(srv02, kItemKnownText), "running since Monday");
+  EXPECT_EQ(u32_at(srv02, kItemKnownSecondValue), 0x10203u);
+  EXPECT_EQ(u32_at(srv02, kItemKnownThirdValue), 0xABCDu);
+  EXPECT_EQ(std::vector<BYTE>(srv02 + kItemKnownFirstTriple, srv02 + kItemKnownFirstByte + 2),
+            (std::vector<BYTE>{1, 2, 3, 4, 5, 6, 9, 10}));
+  EXPECT_EQ(text_at(r[1].record, kItemKnownText), std::string(511, 'k')) << "text bounded by its field";
+
+  // The second request carries the number of entries received as its cursor.
+  std::vector<support::ReceivedRequest> sent = agent.requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].known_cursor, 0u);
+  EXPECT_EQ(sent[1].known_cursor, 2u);
+  EXPECT_EQ(sent[1].alert_cursor, 0u);
+
+  // Asked again, the same host updates its rows; another host's rows are its own.
+  host::clear_service_calls();
+  ASSERT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
+  ASSERT_EQ(rows(list).size(), 2u);
+  int updates = 0;
+  for (const std::string& call : host::service_calls()) updates += call.rfind("host_item_record_changed", 0) == 0;
+  EXPECT_EQ(updates, 2);
+  ASSERT_EQ(RequestServersKnown(host_ip_.c_str(), record_, list), kRequestDone);
+  r = rows(list);
+  ASSERT_EQ(r.size(), 4u);
+  EXPECT_EQ(text_at(r[2].record, kItemEnterpriseHost), host_ip_);
+}
+
+TEST_F(TcpRequests, AlertAgentListingsOfBothProductsAddOneRowPerAgent) {
+  FakeAgent agent(host_ip_, known_script());
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  HWND list = make(WC_LISTVIEWA);
+  char label[101] = "HOST1";
+  ASSERT_EQ(RequestAlertAgents("HOST1", record_, list, label, sizeof label), kRequestDone);
+  EXPECT_STREQ(label, "HOST1");
+  std::vector<Row> r = rows(list);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].label, "ALERTS1");
+  EXPECT_EQ(r[0].image, 110);
+  EXPECT_EQ(text_at(r[0].record, kItemAlertText), "watching logons");
+  EXPECT_EQ(std::vector<BYTE>(r[0].record + kItemAlertBytes, r[0].record + kItemAlertBytes + 4),
+            (std::vector<BYTE>{1, 2, 3, 4}));
+  EXPECT_EQ(u32_at(r[0].record, kItemAlertFirstValue + 8), 13u);
+  EXPECT_EQ(r[1].label, "ALERTS2");
+  ASSERT_EQ(agent.requests().size(), 2u);
+  EXPECT_EQ(agent.requests()[1].alert_cursor, 2u);
+  EXPECT_EQ(agent.requests()[1].known_cursor, 0u);
+
+  // QVAWKQ: nothing is asked without a request port in the sibling key.
+  EXPECT_EQ(RequestSiblingAlertAgents("HOST1", record_, list, label, sizeof label), kRequestDone);
+  EXPECT_EQ(agent.connections(), 1);
+  world_.add_registry_text("HOST1", "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]\r\n"
+                           "\"IPv4PortKQRequests\"=dword:00000fdc\r\n\r\n");
+  release_registry_connections();
+  world_.open();
+  ASSERT_EQ(RequestSiblingAlertAgents("HOST1", record_, list, label, sizeof label), kRequestDone);
+  ASSERT_EQ(agent.requests().size(), 4u);
+  EXPECT_EQ(agent.requests()[2].code_a, 0x2299u);
+  EXPECT_EQ(agent.requests()[2].code_b, 0x4721u);
+  EXPECT_EQ(rows(list).size(), 4u);
+}
+
+TEST_F(TcpRequests, GatherFindsOrInsertsTheHostAndItsMembers) {
+  FakeAgent agent(host_ip_, known_script());
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  HWND tree = make(WC_TREEVIEWA);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(RequestEnterpriseGather("HOST1", record_, tree), kRequestDone);
+    std::vector<Row> hosts = items(tree, nullptr);
+    ASSERT_EQ(hosts.size(), 1u) << "round " << round;
+    EXPECT_EQ(hosts[0].label, "HOST1");
+    EXPECT_EQ(hosts[0].image, 108);
+    auto* block = static_cast<BYTE*>(owned_block(hosts[0].record, kOwnedBlock1));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(text_at(block, kHostRecordLabel), "Head office");
+    EXPECT_EQ(text_at(block, kHostRecordName), "HOST1");
+    EXPECT_EQ(text_at(block, kHostRecordText), "collector");
+    for (int i = 0; i < kHostRecordValueCount; ++i) EXPECT_EQ(u32_at(block, kHostRecordValues + 4 * i), 100u + i);
+    std::vector<Row> members = items(tree, last_item_);
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].label, "SRV02");
+    EXPECT_EQ(members[1].label, "SRV03");
+  }
+  EXPECT_EQ(status(), kRequestAnswered);
+  free_block(owned_block(items(tree, nullptr)[0].record, kOwnedBlock1));
+}
+
+TEST_F(TcpRequests, MisbehavingAgentsSetTheStatusAndMakeNoRowFromBrokenEntries) {
+  struct Case {
+    Misbehaviour misbehaviour;
+    DWORD status_reply, known_status;
+    size_t known_rows, alert_rows;
+    const char* box;  // shown by the alert listing
+  };
+  const Case cases[] = {
+      {Misbehaviour::WrongMagic, 0x22, 0x22, 0, 0, nullptr},
+      {Misbehaviour::ShortReply, 0x22, 1, 0, 0, nullptr},
+      {Misbehaviour::CutMidEntry, 1, 1, 1, 1, nullptr},
+      {Misbehaviour::TooManyEntries, 1, 1, 0, 2, nullptr},
+      {Misbehaviour::LimitAbove100, 1, 1, 2, 2, "VORNIX message from QVMR0007.DLL: Error AA101+ occurred during Active Alert Agent Listing"},
+      {Misbehaviour::SlowPieces, 1, 1, 2, 2, nullptr},
+      {Misbehaviour::Reset, 0x34, 0x34, 0, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.misbehaviour));
+    AgentScript script = known_script();
+    script.misbehaviour = c.misbehaviour;
+    FakeAgent agent(host_ip_, script);
+    ASSERT_TRUE(agent.listening()) << agent.error();
+    std::memset(record_, 0, sizeof record_);
+    RequestEnterpriseStatus("HOST1", record_);
+    EXPECT_EQ(status(), c.status_reply);
+    HWND list = make(WC_LISTVIEWA);
+    std::memset(record_, 0, sizeof record_);
+    EXPECT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
+    EXPECT_EQ(status(), c.known_status);
+    EXPECT_EQ(rows(list).size(), c.known_rows);
+    HWND alerts = make(WC_LISTVIEWA);
+    char label[101] = "HOST1";
+    EXPECT_EQ(RequestAlertAgents("HOST1", record_, alerts, label, sizeof label), kRequestDone);
+    EXPECT_EQ(rows(alerts).size(), c.alert_rows);
+    std::vector<std::string> shown = titles_and_texts();
+    EXPECT_EQ(shown, c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
+  }
+
+  // A reset or a closed connection never overwrites a status set before.
+  AgentScript script = known_script();
+  script.misbehaviour = Misbehaviour::Reset;
+  {
+    FakeAgent agent(host_ip_, script);
+    set_item_word(record_, kItemWordRequestStatus, kRequestUnexpectedReply);
+    EXPECT_EQ(RequestEnterpriseStatus("HOST1", record_), kRequestDone);
+    EXPECT_EQ(status(), kRequestUnexpectedReply);
+  }
+  script.misbehaviour = Misbehaviour::NotAllowed;
+  {
+    FakeAgent agent(host_ip_, script);
+    HWND alerts = make(WC_LISTVIEWA);
+    char label[60] = "HOST1";
+    EXPECT_EQ(RequestAlertAgents("HOST1", record_, alerts, label, sizeof label), kRequestDone);
+    EXPECT_STREQ(label, "HOST1 <not allowing Active Alert Agents>");
+    EXPECT_TRUE(rows(alerts).empty());
+  }
+  script.misbehaviour = Misbehaviour::SkippedFirst;
+  {
+    FakeAgent agent(host_ip_, script);
+    std::memset(record_, 0, sizeof record_);
+    EXPECT_EQ(RequestEnterpriseStatus("HOST1", record_), kRequestDone);
+    EXPECT_EQ(status(), kRequestAnswered);
+    EXPECT_EQ(agent.requests().size(), 2u) << "the all-ones word is not answered";
+  }
+  script.misbehaviour = Misbehaviour::CutMidEntry;
+  {
+    FakeAgent agent(host_ip_, script);
+    HWND tree = make(WC_TREEVIEWA);
+    EXPECT_EQ(RequestEnterpriseGather("HOST1", record_, tree), kRequestDone);
+    ASSERT_EQ(items(tree, nullptr).size(), 1u);
+    EXPECT_EQ(items(tree, last_item_).size(), 1u) << "the unterminated last member makes no row";
+    free_block(owned_block(items(tree, nullptr)[0].record, kOwnedBlock1));
+  }
+}
+
+TEST_F(TcpRequests, NamesThatDoNotResolveAndMachinesThatDoNotAnswer) {
+  std::memset(record_, 0, sizeof record_);
+  EXPECT_EQ(RequestEnterpriseStatus("NOSUCH01", record_), kRequestUnresolved);
+  EXPECT_EQ(status(), kRequestNameUnresolved);
+  std::vector<std::string> shown = titles_and_texts();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], "VORNIX message from QVMR0007.DLL: Unable to connect to [NOSUCH01], please verify the "
+                      "name/address.\n\nIf the value provided is a valid Windows server name, you may need to use "
+                      "that server's IPv4 address instead to connect.");
+  char text[100];
+  RequestStatusText(kRequestStatusField, record_, text, sizeof text);
+  EXPECT_STREQ(text, "NOT FOUND - unable to determine server's IP address");
+
+  // Nobody listens on SRV02; DOWN01 is off the network.
+  for (const char* server : {"SRV02", "DOWN01"}) {
+    std::memset(record_, 0, sizeof record_);
+    EXPECT_EQ(RequestServersKnown(server, record_, nullptr), kRequestSocketFailed);
+    EXPECT_EQ(status(), kRequestConnectFailed);
+    EXPECT_EQ(WSAGetLastError(), std::string(server) == "SRV02" ? WSAECONNREFUSED : WSAETIMEDOUT);
+  }
+  RequestStatusText(kRequestStatusField, record_, text, sizeof text);
+  EXPECT_STREQ(text, "NO - failed to connect, agent probably not running");
+  EXPECT_TRUE(titles_and_texts().empty());
+  EXPECT_EQ(RequestEnterpriseGather("SRV02", record_, nullptr), kRequestSocketFailed);
+  EXPECT_EQ(titles_and_texts(),
+            std::vector<std::string>{"ERROR 2: Failed to connect " + support::process_loopback(3) +
+                                     ", unable to send message.\n"});
+
+  const std::pair<DWORD, const char*> texts[] = {{0x22, "MAYBE - unexpected response received"},
+                                                 {0x34, "Error [34] occurred in response"},
+                                                 {0x33, "Error [33] occurred in response"}};
+  for (const auto& [value, expected] : texts) {
+    set_item_word(record_, kItemWordRequestStatus, value);
+    RequestStatusText(kRequestStatusField, record_, text, sizeof text);
+    EXPECT_STREQ(text, expected);
+  }
+}
+
+TEST_F(TcpRequests, AnAgentThatNeverAnswersTimesOutAfterTenSeconds) {
+  AgentScript script = known_script();
+  script.misbehaviour = Misbehaviour::NoAnswer;
+  FakeAgent agent(host_ip_, script);
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(RequestEnterpriseStatus("HOST1", record_), kRequestDone);
+  auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_GT(seconds, 9.5);
+  EXPECT_LT(seconds, 13.0);
+  EXPECT_EQ(status(), kRequestNoReply);
+  std::vector<ui::JournalEntry> shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, "VORNIX Server Connection Failed");
+  EXPECT_EQ(shown[0].text, "Timeout during get Enterprise Host Status");
+  EXPECT_EQ(shown[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONEXCLAMATION));
+}
+
+TEST_F(TcpRequests, InterpretersReadOnlyTheBytesReceived) {
+  AgentScript s = known_script();
+  const std::vector<std::vector<uint8_t>> replies = {support::known_reply(s.known, 2),
+                                                     support::alert_reply(s.alerts, 2),
+                                                     support::gather_reply(s.gather)};
+  g_library.quiet_mode = 1;
+  // Every cut of a good reply, in a buffer of exactly that size (the sanitizer
+  // build reports any read beyond it): whole entries only.
+  for (size_t kind = 0; kind < replies.size(); ++kind) {
+    for (size_t length = 0; length <= replies[kind].size(); length += kind == 2 ? 1 : 7) {
+      std::vector<uint8_t> cut(replies[kind].begin(), replies[kind].begin() + static_cast<long>(length));
+      uint32_t taken = 0, whole = 0;
+      if (kind == 0) {
+        taken = InterpretServersKnownReply(cut.data(), cut.size(), "HOST1", nullptr);
+        whole = length < 90 ? 0 : static_cast<uint32_t>((length - 90) / 1067);
+      } else if (kind == 1) {
+        taken = InterpretAlertAgentReply(cut.data(), cut.size(), false, nullptr, nullptr, 0);
+        whole = length < 12 ? 0 : static_cast<uint32_t>((length - 12) / 636);
+      } else {
+        taken = InterpretGatherReply(cut.data(), cut.size(), nullptr);
+        whole = length < 1083 ? 0 : length < 1089 ? 1 : length < 1095 ? 2 : 3;
+      }
+      ASSERT_EQ(taken, whole) << "kind " << kind << " length " << length;
+    }
+  }
+  std::vector<uint8_t> status = support::status_reply(5, 0);
+  for (size_t length = 0; length < 12; ++length)
+    EXPECT_EQ(InterpretStatusReply(status.data(), length, 0, record_), length < 8 ? 0x22u : 1u) << length;
+}
+
+TEST_F(TcpRequests, NamesAndAddresses) {
+  const std::pair<const char*, const char*> kept[] = {
+      {"\\\\server1.example.lan", "server1"}, {"\\\\SRV02", "SRV02"}, {"10.1.2.3", "10.1.2.3"},
+      {"srv9.example", "srv9"}, {"\\\\10.1.2.3", "10.1.2.3"}, {"1234567890.12345", "1234567890"}};
+  for (const auto& [in, out] : kept) {
+    char name[100];
+    std::strcpy(name, in);
+    NormaliseServerName(name, sizeof name, 1);
+    EXPECT_STREQ(name, out) << in;
+  }
+  // Without keeping literals, a machine's address turns into its name; an unknown one stays.
+  char name[100];
+  std::snprintf(name, sizeof name, "\\\\%s", support::process_loopback(3).c_str());
+  NormaliseServerName(name, sizeof name, 0);
+  EXPECT_STREQ(name, "SRV02");
+  std::strcpy(name, "10.1.2.3");
+  NormaliseServerName(name, sizeof name, 0);
+  EXPECT_STREQ(name, "10.1.2.3");
+
+  ULONG address = ResolveIPv4("srv02");
+  FormatIPv4(address, name, sizeof name);
+  EXPECT_EQ(name, support::process_loopback(3));
+  EXPECT_EQ(ResolveIPv4("NOSUCH01"), 0u);
+
+  EXPECT_EQ(ProbeReachable(ResolveIPv4("SRV02")), 1);
+  EXPECT_EQ(ProbeReachable(ResolveIPv4("DOWN01")), 0) << "marked unreachable in the world";
+}
+
+}  // namespace
