@@ -8,13 +8,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "config/profiles.h"
 #include "config/registry.h"
 #include "console/substitute_host.h"
+#include "net/tcp_requests.h"
+#include "tests/support/fake_agents.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
+#include "host/host.h"
+#include "host/list_item.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
@@ -43,6 +49,19 @@ void print_usage() {
       "               make sure its product key is in place\n"
       "               (without --world: $QVMR7_WORLD, else the demo network in\n"
       "               the temporary folder's vornix-demo, made when missing)\n"
+      "  profiles --server NAME [--world DIR]\n"
+      "               list the server's tracking profiles with type, state and settings\n"
+      "  profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
+      "  profile enable|disable|delete NAME --server NAME [--world DIR]\n"
+      "               set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
+      "               VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT)\n"
+      "  enterprise-status --server NAME [--world DIR]\n"
+      "               ask the enterprise host NAME for its status over TCP port 4060\n"
+      "  servers-known --host NAME [--world DIR]\n"
+      "               list the servers that the enterprise host NAME reports\n"
+      "  alert-agents --server NAME [--world DIR]\n"
+      "               list the Active Alert agents of the server NAME\n"
+      "               (the demo network's SRV01 runs an enterprise host while these run)\n"
       "  --help       show this text\n");
 }
 
@@ -87,8 +106,16 @@ bool start_library(host::Library* library, host::ServiceTable* table) {
 // A known server's product key as establishment leaves it.
 std::string demo_product_key() {
   const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
-  return key + "]\r\n\"LastUpdateDate\"=dword:6aac4100\r\n\"OriginalInstallDate\"=dword:6aac4100\r\n\r\n" +
-         key + "\\Profiles]\r\n\r\n" + key + "\\Reports]\r\n\r\n" + key + "\\Enterprise]\r\n\r\n";
+  std::string text = key + "]\r\n\"LastUpdateDate\"=dword:6aac4100\r\n\"OriginalInstallDate\"=dword:6aac4100\r\n\r\n" +
+                     key + "\\Profiles]\r\n\r\n" + key + "\\Reports]\r\n\r\n" + key + "\\Enterprise]\r\n\r\n";
+  // One profile of each type.
+  const char* profiles[][2] = {{"Logons", "100"}, {"Shares", "110"}, {"Failed Logons", "120"},
+                               {"Directory Changes", "130"}, {"Group Policy", "140"}};
+  for (const auto& p : profiles)
+    text += key + "\\Profiles\\" + p[0] + "]\r\n\"ProfileType\"=dword:00000" + p[1] +
+            "\r\n\"CreateDate\"=dword:6aac4100\r\n\"LastUpdateDate\"=dword:6aac4100\r\n"
+            "\"CreatedBy\"=\"demo on CONSOLE01\"\r\n\r\n";
+  return text;
 }
 
 void make_demo_world(const std::string& folder) {
@@ -102,6 +129,8 @@ void make_demo_world(const std::string& folder) {
                           "\"SRV01\"=hex:7f,00,00,02\r\n"
                           "\"SRV02\"=hex:7f,00,00,03\r\n\r\n");
   for (const char* server : {"SRV01", "SRV02"}) world.add_registry_text(server, "HKLM", demo_product_key());
+  // SRV01 is an enterprise host: the console runs it while a request command runs.
+  world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
 }
 
 std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
@@ -234,6 +263,204 @@ int run_add_server(std::vector<std::string> args) {
   return status;
 }
 
+// Takes "--NAME VALUE" out of the arguments; empty when absent.
+std::string take_option(std::vector<std::string>& args, const std::string& name) {
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != name) continue;
+    std::string value = args[i + 1];
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    return value;
+  }
+  return "";
+}
+
+bool start_in_process() {
+  host::ServiceTable table = host::make_service_table();
+  return establish_tables(6, table.data()) == 1;
+}
+
+// A server's tracking profiles, read by the library's code in-process.
+int run_profiles(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  std::string server = take_option(args, "--server");
+  if (server.empty() || !args.empty()) return fail("profiles takes --server NAME (and --world DIR)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  static ProfileSummary profiles[500];
+  DWORD count = 0;
+  DWORD rc = ReadProfiles(server.c_str(), profiles, 500, &count);
+  int status = rc ? fail(windows_error(server, rc) + "; its profiles could not be read") : 0;
+  if (rc == 0) {
+    std::printf("Profiles on %s: %u\n", server.c_str(), static_cast<unsigned>(count));
+    for (DWORD i = 0; i < count; ++i) {
+      const ProfileSummary& p = profiles[i];
+      const ProfileType* type = profile_type_by_code(p.type);
+      std::printf("  %-28s %-17s %-8s alerts=%u%s%s%s created by %s\n", p.name, type ? type->keyword : "(unknown)",
+                  p.disabled ? "disabled" : "enabled", static_cast<unsigned>(p.alert_count),
+                  p.console_alert ? " console" : "", p.central_alert ? " central" : "",
+                  p.excluded ? " excluded-accounts" : "", p.created_by[0] ? p.created_by : "<unknown>");
+      if (p.pattern_on)
+        std::printf("  %-28s pattern: %u in %u/%u min, mode %u\n", "", static_cast<unsigned>(p.pattern_count),
+                    static_cast<unsigned>(p.pattern_first), static_cast<unsigned>(p.pattern_second),
+                    static_cast<unsigned>(p.pattern_mode));
+    }
+  }
+  print_journal();
+  release_registry_connections();
+  return status;
+}
+
+int run_profile(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  std::string server = take_option(args, "--server");
+  std::string type_name = take_option(args, "--type");
+  if (args.size() != 2 || server.empty())
+    return fail("profile takes create|enable|disable|delete, a profile name and --server NAME");
+  const std::string& action = args[0];
+  const std::string& name = args[1];
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = 0;
+  if (action == "create") {
+    const ProfileType* type = profile_type_by_keyword(type_name.c_str());
+    if (type == nullptr) {
+      status = fail("--type must be one of VNX_LOGIN_TRACK, VNX_FS_TRACK, VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT");
+    } else {
+      DWORD created = 0;
+      DWORD rc = CreateProfile(nullptr, server.c_str(), name.c_str(), type->code, &created);
+      if (!created && rc == ERROR_INVALID_NAME) status = fail("profile name '" + name + "' refused; nothing was created");
+      else if (!created) status = fail(windows_error(server, rc) + "; profile " + name + " was not created");
+      else std::printf("%s: profile %s (%s) created\n", server.c_str(), name.c_str(), type->keyword);
+    }
+  } else if (action == "enable" || action == "disable") {
+    DWORD rc = SetProfileEnabled(nullptr, nullptr, -1, 0, server.c_str(), name.c_str(), action == "disable");
+    if (rc) status = fail(windows_error(server, rc) + "; profile " + name + " was not changed");
+    else std::printf("%s: profile %s %sd\n", server.c_str(), name.c_str(), action.c_str());
+  } else if (action == "delete") {
+    if (!DeleteProfile(nullptr, name.c_str(), server.c_str())) status = fail(server + ": profile " + name + " was not deleted");
+    else std::printf("%s: profile %s deleted\n", server.c_str(), name.c_str());
+  } else {
+    status = fail("unknown profile action '" + action + "' (create, enable, disable or delete)");
+  }
+  print_journal();
+  release_registry_connections();
+  return status;
+}
+
+// ---- TCP requests ------------------------------------------------------------
+
+// The enterprise hosts of the world ([agent] enterprise = yes), answering in
+// this process while a command runs.
+std::vector<std::unique_ptr<support::FakeAgent>> start_enterprise_hosts() {
+  support::AgentScript script;
+  script.reported_state = 66;
+  script.gather.label = "Demo enterprise";
+  script.gather.text = "collects the state of the demo servers";
+  std::vector<std::unique_ptr<support::FakeAgent>> hosts;
+  for (const world::Machine* m : world::machines()) {
+    if (m->setting("agent", "enterprise") != "yes") continue;
+    script.gather.host_name = m->name;
+    script.known.clear();
+    script.gather.members.clear();
+    for (const world::Machine* other : world::machines()) {
+      if (other == m || other->name == world::console_machine()) continue;
+      support::KnownServerEntry entry;
+      entry.name = other->name;
+      entry.value = 66;
+      entry.text = "reporting to " + m->name;
+      script.known.push_back(entry);
+      script.gather.members.push_back(other->name);
+    }
+    support::AlertAgentEntry alert;
+    alert.name = m->name + "-ALERTS";
+    alert.text = "logon and file alerts";
+    script.alerts = {alert};
+    hosts.push_back(std::make_unique<support::FakeAgent>(m->setting("machine", "ipv4"), script));
+  }
+  return hosts;
+}
+
+// A failed request in plain words.
+std::string request_failure(const std::string& server, int result, DWORD status) {
+  if (result == kRequestUnresolved) return server + ": no computer of that name on the network";
+  if (status == kRequestConnectFailed)
+    return server + ": could not connect to its agent port " + std::to_string(kAgentPort) +
+           ", the agent is probably not running (Windows error " + std::to_string(WSAGetLastError()) + ")";
+  if (result == kRequestReceiveError) return server + ": the reply could not be read (Windows error " +
+                                             std::to_string(WSAGetLastError()) + ")";
+  if (status == kRequestNoReply) return server + ": no reply within 10 seconds";
+  return "";
+}
+
+// Runs one request command: world, library in-process, enterprise hosts, request.
+template <typename Request>
+int run_request_command(std::vector<std::string> args, const char* flag, const char* command, Request request) {
+  if (!open_world(args)) return 1;
+  std::string name = take_option(args, flag);
+  if (name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
+  host::ServiceTable table = host::make_service_table();
+  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
+  auto hosts = start_enterprise_hosts();
+  BYTE record[kListItemBytes] = {};
+  int result = request(name, record);
+  DWORD status = item_word(record, kItemWordRequestStatus);
+  print_journal();
+  hosts.clear();
+  release_registry_connections();
+  std::string failure = request_failure(name, result, status);
+  return failure.empty() ? 0 : fail(failure);
+}
+
+int run_enterprise_status(std::vector<std::string> args) {
+  return run_request_command(args, "--server", "enterprise-status", [](const std::string& name, BYTE* record) {
+    int result = RequestEnterpriseStatus(name.c_str(), record);
+    char status[200], value[200];
+    RequestStatusText(kRequestStatusField, record, status, sizeof status);
+    RequestStatusText(kRequestValueField, record, value, sizeof value);
+    std::printf("Enterprise host %s: %s\n  reported state: %s\n", name.c_str(), status, value);
+    return result;
+  });
+}
+
+void print_rows(HWND list, size_t text_offset) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    char text[260] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    const BYTE* record = reinterpret_cast<const BYTE*>(item.lParam);
+    std::string detail = record ? std::string(reinterpret_cast<const char*>(record + text_offset)) : "";
+    std::printf("  %-24s %s\n", text, detail.c_str());
+  }
+  if (count == 0) std::printf("  (none)\n");
+}
+
+int run_servers_known(std::vector<std::string> args) {
+  return run_request_command(args, "--host", "servers-known", [](const std::string& name, BYTE* record) {
+    HWND screen = host::create_screen(kServerScreenKey, "Enterprise hosts");
+    HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+    int result = RequestServersKnown(name.c_str(), record, list);
+    std::printf("Servers known to enterprise host %s:\n", name.c_str());
+    print_rows(list, kItemKnownText);
+    return result;
+  });
+}
+
+int run_alert_agents(std::vector<std::string> args) {
+  return run_request_command(args, "--server", "alert-agents", [](const std::string& name, BYTE* record) {
+    HWND screen = host::create_screen(kServerScreenKey, "Active Alert agents");
+    HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+    char label[200];
+    std::snprintf(label, sizeof label, "%s", name.c_str());
+    int result = RequestAlertAgents(name.c_str(), record, list, label, sizeof label);
+    std::printf("Active Alert agents of %s:\n", label);
+    print_rows(list, kItemAlertText);
+    return result;
+  });
+}
+
 // The item most recently inserted as first child of parent (or as first root).
 HTREEITEM first_child(HWND tree, HTREEITEM parent) {
   return reinterpret_cast<HTREEITEM>(SendMessageA(
@@ -322,5 +549,10 @@ int main(int argc, char** argv) {
   if (command == "demo") return run_demo(args);
   if (command == "servers") return run_servers(args);
   if (command == "add-server") return run_add_server(args);
+  if (command == "enterprise-status") return run_enterprise_status(args);
+  if (command == "servers-known") return run_servers_known(args);
+  if (command == "alert-agents") return run_alert_agents(args);
+  if (command == "profiles") return run_profiles(args);
+  if (command == "profile") return run_profile(args);
   return fail("unknown command '" + command + "' (try vornix-console --help)");
 }

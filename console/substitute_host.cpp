@@ -1,6 +1,7 @@
 #include "console/substitute_host.h"
 
 #include <dlfcn.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -52,6 +53,24 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
     copy = g_item_records.emplace_back().data();
   }
   if (record) std::memcpy(copy, record, kListItemBytes);
+  char class_name[64] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (std::strcmp(class_name, WC_LISTVIEWA) == 0) {
+    // Report rows: the copy keeps the row context and with it the row item.
+    char params[96];
+    std::snprintf(params, sizeof params, "host_insert_report_row parent=%#llx position=%#llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(parent)),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(position)));
+    log_call(params);
+    // A list view takes the row at its end; the row number stands for the item.
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    row.iItem = static_cast<int>(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0));
+    row.pszText = const_cast<char*>(text ? text : "");
+    row.iImage = image;
+    row.lParam = reinterpret_cast<LPARAM>(copy);
+    return static_cast<uintptr_t>(SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+  }
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = position;
@@ -111,7 +130,32 @@ DWORD WINAPI host_get_field_value(HWND screen, DWORD module, DWORD control_id, D
   return field != nullptr;
 }
 
-void WINAPI host_item_record_changed(HWND, uintptr_t, void*) { log_call("host_item_record_changed"); }
+void WINAPI host_item_record_changed(HWND, uintptr_t item, void*) {
+  log_call("host_item_record_changed item=" + std::to_string(item));
+}
+
+// Finds a child of parent (TVI_ROOT: a root item) of a tree view by its text, ignoring case.
+DWORD WINAPI host_find_item(HWND tree, HTREEITEM parent, const char* text, uintptr_t, DWORD, HTREEITEM* found) {
+  log_call(std::string("host_find_item text=") + (text ? text : ""));
+  if (found) *found = nullptr;
+  bool root = parent == nullptr || parent == TVI_ROOT;
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, root ? TVGN_ROOT : TVGN_CHILD,
+                                                       reinterpret_cast<LPARAM>(root ? nullptr : parent)));
+  for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    char label[260] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = label;
+    tv.cchTextMax = sizeof label;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    if (text && strcasecmp(label, text) == 0) {
+      if (found) *found = item;
+      return 1;
+    }
+  }
+  return 0;
+}
 
 DWORD WINAPI host_refresh_control(HWND, DWORD item, DWORD) {
   log_call("host_refresh_control item=" + std::to_string(item));
@@ -311,6 +355,7 @@ ServiceTable make_service_table() {
   slot(kHostPumpMessages, &host_pump_messages);
   slot(kHostWindowCommand, &host_window_command);
   slot(kHostScreenWindow, &host_screen_window);
+  slot(kHostFindItem, &host_find_item);
   slot(kHostFormatNumber, &host_format_number);
   slot(kHostShowStatusLine, &host_show_status_line);
   slot(kHostAddValueRow, &host_add_value_row);

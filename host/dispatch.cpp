@@ -4,11 +4,14 @@
 // host applies its own default.
 #include <cstring>
 
+#include "config/profiles.h"
 #include "config/registry.h"
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
+#include "host/text.h"
+#include "reports/log_reader.h"
 
 namespace {
 
@@ -21,8 +24,6 @@ struct ButtonEvent {
   int selected_row;  // 1-based; 0 when none
 };
 
-// Per-call work area, cleared before each button event is routed.
-BYTE g_button_work_area[4504];
 
 DWORD select_all_rows(const ButtonEvent& e) {
   if (e.selected_row > 0) {
@@ -39,6 +40,10 @@ DWORD refresh_companion(const ButtonEvent& e) {
   return 1;
 }
 
+DWORD profile_screen_button(const ButtonEvent& e) {
+  return ProfileScreenButton(e.screen, e.descriptor, e.companion, e.selected_row);
+}
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -47,6 +52,14 @@ struct ButtonRoute {
 constexpr ButtonRoute kButtonRoutes[] = {
     {kSelectAllRowsButton, kSelectAllRowsButton, select_all_rows},
     {kRefreshCompanionButton, kRefreshCompanionButton, refresh_companion},
+    // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
+    {0x60210027, 0x6021002A, profile_screen_button},
+    {0x60210037, 0x60210038, profile_screen_button},
+    {0x6021003A, 0x6021003B, profile_screen_button},
+    {0x6021003E, 0x6021003E, profile_screen_button},
+    {0x60210105, 0x6021010E, profile_screen_button},
+    {0x602100CC, 0x602100CD, profile_screen_button},
+    {0x602100CF, 0x602100CF, profile_screen_button},
 };
 
 // ---- List events -------------------------------------------------------------
@@ -121,6 +134,8 @@ DWORD note_main_server_list(const ListEvent& e) {
   return list_known_servers(e);
 }
 
+DWORD profile_screen_list(const ListEvent& e) { return ProfileScreenList(e.control, e.id, e.record); }
+
 struct ListRoute {
   uint32_t first, last;
   DWORD (*handler)(const ListEvent&);
@@ -132,6 +147,13 @@ constexpr ListRoute kListRoutes[] = {
     {kSiblingServerList, kSiblingServerList, enter_sibling_mode},
     {kInstallServerList, kInstallServerList, list_known_servers},
     {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
+    // The lists of a profile form.
+    {0x6024002B, 0x6024002C, profile_screen_list},
+    {0x60240042, 0x60240042, profile_screen_list},
+    {0x60240097, 0x60240097, profile_screen_list},
+    {0x602400F0, 0x602400F0, profile_screen_list},
+    {0x602400F5, 0x602400F5, profile_screen_list},
+    {0x603400AC, 0x603400AC, profile_screen_list},
 };
 
 template <typename Route, size_t N>
@@ -140,6 +162,40 @@ const Route* find_route(const Route (&routes)[N], uint32_t id) {
     if (id >= r.first && id <= r.last) return &r;
   return nullptr;
 }
+
+// ---- Text events -------------------------------------------------------------
+
+struct TextEvent {
+  HWND screen;
+  uintptr_t* descriptor;
+  uint32_t id;
+  uintptr_t args[14];  // the entry point's arguments by position; 0 unused
+};
+
+struct TextResult {
+  char text[kColumnTextBytes];
+  LONG value;    // for the out value; -3 unless the handler sets another
+  bool numeric;  // passed through host_format_number
+};
+
+// The host's text buffer holds a whole column text.
+constexpr size_t kHostTextBufferBytes = kColumnTextBytes;
+
+// Report columns: the host passes the row's list item record (its row context) as the third argument.
+DWORD report_column(const TextEvent& e, TextResult* result) {
+  return report_column_text(reinterpret_cast<BYTE*>(e.args[3]), e.id, result->text, sizeof result->text);
+}
+
+struct TextRoute {
+  uint32_t first, last;
+  DWORD (*handler)(const TextEvent&, TextResult*);
+};
+
+constexpr TextRoute kTextRoutes[] = {
+    {0x60420801, 0x60420811, report_column}, {0x60420900, 0x60420915, report_column},
+    {0x60420D01, 0x60420D09, report_column}, {0x60420E01, 0x60420E0A, report_column},
+    {0x60420F0A, 0x60420F16, report_column},
+};
 
 // List events wait, up to about five seconds, for the host to fill the image lists.
 void wait_for_image_lists() {
@@ -153,7 +209,6 @@ QVMR_EXPORT DWORD WINAPI entry_point_button_services(HWND screen, DWORD, uintptr
   if (descriptor_module(event) != kModuleNumber) return kResultNotHandled;
   ButtonEvent e = {screen, event, companion_window(event), 0};
   e.selected_row = selected_row_number(e.companion);
-  std::memset(g_button_work_area, 0, sizeof g_button_work_area);
   const ButtonRoute* route = find_route(kButtonRoutes, descriptor_identifier(event));
   return route ? route->handler(e) : kResultNotHandled;
 }
@@ -188,9 +243,10 @@ QVMR_EXPORT DWORD WINAPI entry_point_list_services(HWND control, uintptr_t a2, u
   return route ? route->handler(e) : kResultNotHandled;
 }
 
-QVMR_EXPORT DWORD WINAPI entry_point_text_services(HWND screen, uintptr_t* descriptor, uintptr_t,
-                                                   uintptr_t, uintptr_t, DWORD into_buffer, char*,
-                                                   LONG*, uintptr_t, uintptr_t, uintptr_t,
+QVMR_EXPORT DWORD WINAPI entry_point_text_services(HWND screen, uintptr_t* descriptor,
+                                                   uintptr_t a3, uintptr_t a4, uintptr_t a5,
+                                                   DWORD into_buffer, char* text, LONG* out_value,
+                                                   uintptr_t a9, uintptr_t a10, uintptr_t a11,
                                                    DWORD control_id, DWORD module_number) {
   if (g_library.initialised != 1) return kResultNotInitialised;
   refresh_time_zone();
@@ -200,5 +256,27 @@ QVMR_EXPORT DWORD WINAPI entry_point_text_services(HWND screen, uintptr_t* descr
     if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_library.medium_font), TRUE);
   }
   if (control_id == kNoTextIdentifier) return 0;
-  return kResultNotHandled;
+  const TextRoute* route = find_route(kTextRoutes, control_id);
+  if (route == nullptr) return kResultNotHandled;
+  TextEvent e = {screen, descriptor, control_id,
+                 {0, reinterpret_cast<uintptr_t>(screen), reinterpret_cast<uintptr_t>(descriptor), a3, a4, a5,
+                  into_buffer, reinterpret_cast<uintptr_t>(text), reinterpret_cast<uintptr_t>(out_value), a9, a10,
+                  a11, control_id, module_number}};
+  static TextResult result;  // UI thread only
+  result.text[0] = '\0';
+  result.value = -3;
+  result.numeric = false;
+  DWORD handled = route->handler(e, &result);
+  if (handled == kResultNotHandled) return handled;
+  // Common end: numbers grouped by the host, the text to the buffer or the control.
+  if (result.numeric) {
+    if (auto format = host_service<void(WINAPI*)(char*)>(kHostFormatNumber)) format(result.text);
+  }
+  if (into_buffer) {
+    if (text != nullptr) copy_text(text, kHostTextBufferBytes, result.text);
+  } else if (descriptor != nullptr) {
+    SetDlgItemTextA(screen, descriptor_half(descriptor, kDescHalfDialogItem), result.text);
+  }
+  if (out_value != nullptr) *out_value = result.value;
+  return 0;
 }

@@ -52,6 +52,12 @@ typedef uintptr_t(WINAPI* HostInsertItemFn)(HWND window, HTREEITEM parent, HTREE
                                             const char* text, int image, int one,
                                             uintptr_t passed_12, uintptr_t* descriptor,
                                             void* event_record, uintptr_t passed_14);
+// Report rows go through entry 1 as well: list window, 0xFFFF0000 or the caller's value, 0xFFFF0003,
+// activity text, icon, 1, two pass-through values, the 912-byte row context, a flag.
+constexpr HostEntry kHostInsertReportRow = kHostInsertItem;
+typedef uintptr_t(WINAPI* HostInsertReportRowFn)(HWND window, uintptr_t parent, uintptr_t position,
+                                                 const char* text, int image, int one, uintptr_t pass_1,
+                                                 uintptr_t pass_2, void* row_context, DWORD* flag);
 typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWORD zero);
 typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
                                      DWORD code, DWORD flag);

@@ -7,6 +7,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "reports/report_items.h"
 
 namespace {
 
@@ -17,11 +18,6 @@ bool is_plain_block(int slot) {
   return (slot >= kOwnedBlock1 && slot < kOwnedValueFirst + kOwnedValueBlocks) ||
          (slot >= kOwnedBlocksFirst && slot < kOwnedBlocksFirst + kOwnedFurtherBlocks) ||
          slot == kOwnedLastBlock;
-}
-
-bool is_feature_structure(int slot) {
-  return (slot >= kOwnedFeatureFirst && slot < kOwnedFeatureFirst + kOwnedFeatureStructures) ||
-         slot == kOwnedLastFeature;
 }
 
 // Frees the chain of nodes; a node's block that is also the record's own value
@@ -104,8 +100,12 @@ QVMR_EXPORT DWORD WINAPI delete_list_item(uintptr_t, uintptr_t, void* item) {
   for (int slot = 0; slot < static_cast<int>(kOwnedSlots); ++slot)
     if (is_plain_block(slot)) free_block(owned_block(record, slot));
   free_chain(record);
-  for (int slot = 0; slot < static_cast<int>(kOwnedSlots); ++slot)
-    if (is_feature_structure(slot)) free_block(owned_block(record, slot));
+  // The seven report row items, with their texts; the eighth structure is one block.
+  for (uint32_t f = kLogFamilyFile; f <= kLogFamilyGpoDirectoryValue; ++f) {
+    LogFamily family = static_cast<LogFamily>(f);
+    free_report_row_item(family, owned_block(record, row_item_slot(family)));
+  }
+  free_block(owned_block(record, kOwnedLastFeature));
   std::memset(record, 0, 4);
   free_block(record);
   return 0;

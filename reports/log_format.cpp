@@ -202,35 +202,7 @@ LogHeader decode_log_header(const BYTE* header) {
 // ---------------------------------------------------------------------------
 // Restoring bodies.
 
-namespace {
-
-// Left-rotation amount that restores byte i of a body, for i modulo 28.
-struct RestoreShifts {
-  BYTE left[kLogScramblePeriod];
-};
-
-constexpr RestoreShifts make_restore_shifts() {
-  RestoreShifts shifts = {};
-  for (size_t i = 0; i < kLogScramblePeriod; ++i)
-    shifts.left[i] = i % 7 == 0 ? 2 : (i & 2) == 0 ? 5 /* right 3 */ : 4 /* right 4 */;
-  return shifts;
-}
-
-constexpr RestoreShifts kRestoreShifts = make_restore_shifts();
-
-inline BYTE rotate_left(BYTE value, unsigned bits) {
-  return static_cast<BYTE>((value << bits) | (value >> (8 - bits)));
-}
-
-}  // namespace
-
-void restore_log_body(BYTE* body, size_t count) {
-  size_t whole = count - count % kLogScramblePeriod;
-  for (size_t block = 0; block < whole; block += kLogScramblePeriod)
-    for (size_t j = 0; j < kLogScramblePeriod; ++j)
-      body[block + j] = rotate_left(body[block + j], kRestoreShifts.left[j]);
-  for (size_t j = 0; whole + j < count; ++j) body[whole + j] = rotate_left(body[whole + j], kRestoreShifts.left[j]);
-}
+// restore_log_body lives in log_unscramble.cpp, with its vector forms.
 
 size_t restore_log_record_body(uint32_t type, BYTE* body, size_t body_length) {
   const LogRecordType* entry = find_log_record_type(type);
@@ -660,9 +632,9 @@ LogSplitEvent next_log_split(LogSplitter* s, LogSplitItem* item) {
   item->type = header.type;
 
   if (!is_log_record_type(header.type)) {
-    // A damaged stretch: the next record is the next valid type code after the bad one's first byte.
+    // A damaged stretch: the scan for the next valid type code starts just after the bad header.
     uint64_t found;
-    if (!find_next_record(s, p + 1, &found)) return finish(s, item, kLogEndReadFailed, p);
+    if (!find_next_record(s, p + kLogHeaderBytes, &found)) return finish(s, item, kLogEndReadFailed, p);
     item->event = kLogSplitDamage;
     item->position = p;
     item->skipped = found - p;

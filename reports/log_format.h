@@ -125,6 +125,9 @@ inline BOOL is_local_logon_type(uint32_t code) { return (code >> 24) == 0x81; }
 constexpr size_t kLogScramblePeriod = 28;
 
 void restore_log_body(BYTE* body, size_t count);
+// The same with a chosen method; FALSE (nothing restored) when this processor lacks it.
+enum RestoreMethod { kRestoreBytewise, kRestoreSse2, kRestoreAvx2 };
+BOOL restore_log_body_using(RestoreMethod method, BYTE* body, size_t count);
 // Restores as much of a body as its type says (the fixed count or the whole
 // body, never more than the body holds); returns the bytes restored.
 size_t restore_log_record_body(uint32_t type, BYTE* body, size_t body_length);
@@ -560,8 +563,10 @@ BOOL read_gpo_value_entry(const BYTE* body, size_t body_length, size_t* record_o
 //
 // The splitter reads through a positional read function into a buffer of its
 // caller, returns each record's header and body in place, skips damaged
-// stretches by scanning forward for the next valid type code in windows of
-// 170000 bytes that overlap by 100, and stops at the end of the range, at a
+// stretches by scanning forward, from just after the bad 8-byte header, for
+// the next valid type code in windows of 170000 bytes that overlap by 100 (so
+// a garbage run shorter than a header also hides the record that follows it),
+// and stops at the end of the range, at a
 // record cut short, or at a body length of 180000 or more.
 
 // Reads up to `count` bytes at `position`; *got is 0 at the end of the data.

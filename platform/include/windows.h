@@ -3,6 +3,7 @@
 // and WPARAM/LPARAM/LRESULT are pointer-sized. Values match the real headers.
 #pragma once
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -109,6 +110,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_MORE_DATA 234L
+#define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
@@ -136,6 +138,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_FLAG_RANDOM_ACCESS 0x10000000
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -377,6 +380,12 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 HMODULE WINAPI LoadLibraryA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
+// Message texts: only NTDLL's texts of a few NT status codes are known.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language, LPSTR buffer,
+                            DWORD size, va_list* arguments);
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 HGLOBAL WINAPI GlobalFree(HGLOBAL block);
 LPVOID WINAPI GlobalLock(HGLOBAL block);
@@ -423,6 +432,12 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialo
                                        HWND owner, DLGPROC proc, LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
+// Cursors: the wait cursor around blocking network requests.
+typedef HICON HCURSOR;
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR WINAPI SetCursor(HCURSOR cursor);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
@@ -455,12 +470,43 @@ typedef enum _COMPUTER_NAME_FORMAT {
 
 #define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#define ERROR_NONE_MAPPED 1332L
+#define ERROR_INVALID_SID 1337L
+#define RPC_S_CALL_FAILED 1726L
+#define RPC_X_BAD_STUB_DATA 1783L
+
+// Security identifiers and account look-ups (advapi32).
+typedef void* PSID;
+typedef enum _SID_NAME_USE {
+  SidTypeUser = 1,
+  SidTypeGroup,
+  SidTypeDomain,
+  SidTypeAlias,
+  SidTypeWellKnownGroup,
+  SidTypeDeletedAccount,
+  SidTypeInvalid,
+  SidTypeUnknown,
+  SidTypeComputer,
+  SidTypeLabel
+} SID_NAME_USE, *PSID_NAME_USE;
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR 0x0040
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 BOOL WINAPI GetComputerNameExW(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL WINAPI LocalFree(HLOCAL block);
+BOOL WINAPI IsValidSid(PSID sid);
+DWORD WINAPI GetLengthSid(PSID sid);
+// system: null or "" for this computer, else "NAME" or "\\NAME" of a machine of the world.
+BOOL WINAPI LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain,
+                              LPDWORD domain_size, PSID_NAME_USE use);
+BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD sid_size,
+                               LPSTR domain, LPDWORD domain_size, PSID_NAME_USE use);
 #ifdef __cplusplus
 }
 #endif

@@ -25,7 +25,7 @@ struct ImageList {
 struct ImageState {
   std::mutex lock;
   std::map<std::pair<HINSTANCE, std::string>, std::unique_ptr<Icon>> icons;  // shared, never freed
-  std::set<ImageList*> lists;
+  std::map<ImageList*, std::unique_ptr<ImageList>> lists;  // owned until destroyed or exit
 };
 
 ImageState& images() {
@@ -57,18 +57,17 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
 HIMAGELIST WINAPI ImageList_Create(int, int, UINT, int, int) {
   ImageState& s = images();
   std::lock_guard<std::mutex> guard(s.lock);
-  auto* list = new ImageList;
-  s.lists.insert(list);
-  return reinterpret_cast<HIMAGELIST>(list);
+  auto list = std::make_unique<ImageList>();
+  ImageList* handle = list.get();
+  s.lists[handle] = std::move(list);
+  return reinterpret_cast<HIMAGELIST>(handle);
 }
 
 BOOL WINAPI ImageList_Destroy(HIMAGELIST handle) {
   ImageState& s = images();
   std::lock_guard<std::mutex> guard(s.lock);
   auto* list = reinterpret_cast<ImageList*>(handle);
-  if (s.lists.erase(list) == 0) return FALSE;
-  delete list;
-  return TRUE;
+  return s.lists.erase(list) != 0;
 }
 
 int WINAPI ImageList_ReplaceIcon(HIMAGELIST handle, int index, HICON icon) {

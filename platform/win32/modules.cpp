@@ -1,6 +1,8 @@
 #include "win32/modules.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -52,6 +54,7 @@ ModuleState& modules() {
     state.system["advapi32"] = {"advapi32", {{"RegDeleteKeyExA", as_farproc(&RegDeleteKeyExA)}}};
     state.system["kernel32"] = {"kernel32", {{"GetComputerNameExW", as_farproc(&GetComputerNameExW)}}};
     state.system["uxtheme"] = {"uxtheme", {{"SetWindowTheme", as_farproc(&SetWindowTheme)}}};
+    state.system["ntdll"] = {"ntdll", {}};  // only for its message table (FormatMessageA)
   });
   return state;
 }
@@ -140,3 +143,45 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
 BOOL WINAPI FreeLibrary(HMODULE module) { return module != nullptr; }
 
 }  // extern "C"
+
+namespace {
+
+// NTDLL's message table: the few NT status codes whose texts the library shows.
+struct NtStatusMessage {
+  DWORD status;
+  const char* text;
+};
+const NtStatusMessage kNtStatusMessages[] = {
+    {0xC0000022, "{Access Denied}\r\nA process has requested access to an object, but has not been granted "
+                 "those access rights.\r\n"},
+    {0xC0000034, "Object Name not found.\r\n"},
+    {0xC0000043, "A file cannot be opened because the share access flags are incompatible.\r\n"},
+    {0xC0000056, "A non close operation has been requested of a file object with a delete pending.\r\n"},
+};
+
+}  // namespace
+
+extern "C" DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD, LPSTR buffer,
+                                       DWORD size, va_list*) {
+  const DWORD supported = FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  bool from_ntdll = (flags & FORMAT_MESSAGE_FROM_HMODULE) && source != nullptr && source == LoadLibraryA("ntdll");
+  if ((flags & ~supported) != 0 || !from_ntdll || !(flags & FORMAT_MESSAGE_IGNORE_INSERTS) || buffer == nullptr) {
+    std::fprintf(stderr, "FormatMessageA: unsupported call (flags %#x, message %#x)\n", static_cast<unsigned>(flags),
+                 static_cast<unsigned>(message_id));
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return 0;
+  }
+  for (const NtStatusMessage& m : kNtStatusMessages) {
+    if (m.status != message_id) continue;
+    size_t n = std::strlen(m.text);
+    if (n + 1 > size) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return 0;
+    }
+    std::memcpy(buffer, m.text, n + 1);
+    return static_cast<DWORD>(n);
+  }
+  std::fprintf(stderr, "FormatMessageA: no text for message %#x\n", static_cast<unsigned>(message_id));
+  SetLastError(ERROR_MR_MID_NOT_FOUND);
+  return 0;
+}

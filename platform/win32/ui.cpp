@@ -282,6 +282,39 @@ LRESULT tree_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
+// A progress bar keeps its range, step and position; positions are clamped to the range.
+LRESULT progress_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  if (!w) return 0;
+  int previous = w->progress_pos;
+  auto set_pos = [w](long long pos) {
+    w->progress_pos = static_cast<int>(std::max<long long>(w->progress_low, std::min<long long>(w->progress_high, pos)));
+  };
+  switch (message) {
+    case PBM_SETRANGE:
+      w->progress_low = LOWORD(lparam);
+      w->progress_high = HIWORD(lparam);
+      set_pos(w->progress_pos);
+      return MAKELPARAM(0, 0);
+    case PBM_SETRANGE32:
+      w->progress_low = static_cast<int>(wparam);
+      w->progress_high = static_cast<int>(lparam);
+      set_pos(w->progress_pos);
+      return 0;
+    case PBM_SETPOS: set_pos(static_cast<long long>(static_cast<int>(wparam))); return previous;
+    case PBM_DELTAPOS: set_pos(static_cast<long long>(w->progress_pos) + static_cast<int>(wparam)); return previous;
+    case PBM_SETSTEP: {
+      int old = w->progress_step;
+      w->progress_step = static_cast<int>(wparam);
+      return old;
+    }
+    case PBM_STEPIT: set_pos(static_cast<long long>(w->progress_pos) + w->progress_step); return previous;
+    case PBM_GETPOS: return w->progress_pos;
+    default: return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
 LRESULT button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   HWND parent = nullptr;
   int id = 0;
@@ -325,6 +358,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "SysListView32") return list_view_proc;
   if (class_name == "SysTreeView32") return tree_view_proc;
   if (class_name == "Button") return button_proc;
+  if (class_name == "msctls_progress32") return progress_proc;
   return DefWindowProcA;
 }
 

@@ -49,6 +49,8 @@ struct Window {
   std::string template_name;
   bool ended = false;
   INT_PTR end_result = 0;
+  // Progress bar
+  int progress_low = 0, progress_high = 100, progress_pos = 0, progress_step = 10;
   // List view
   std::vector<std::string> columns;
   std::vector<ListRow> rows;

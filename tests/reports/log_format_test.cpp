@@ -244,7 +244,7 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
   EXPECT_EQ(known[10], 0xBA);
 
   // The writer's scrambling and the library's restoring are inverse at every length and phase.
-  for (size_t length : {size_t(1), size_t(27), size_t(28), size_t(29), size_t(1000), size_t(5581)}) {
+  for (size_t length : {size_t(1), size_t(27), size_t(28), size_t(29), size_t(224), size_t(1000), size_t(5581)}) {
     std::vector<uint8_t> original(length);
     for (size_t i = 0; i < length; ++i) original[i] = static_cast<uint8_t>(i * 37 + length);
     std::vector<uint8_t> bytes = original;
@@ -254,6 +254,12 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
     }
     restore_log_body(bytes.data(), bytes.size());
     EXPECT_EQ(bytes, original) << length;
+    // Every vector form gives the bytewise answer, whatever the length's phase.
+    for (RestoreMethod method : {kRestoreSse2, kRestoreAvx2}) {
+      std::vector<uint8_t> vectored = original;
+      support::scramble_log_body(vectored.data(), vectored.size());
+      if (restore_log_body_using(method, vectored.data(), vectored.size())) EXPECT_EQ(vectored, original) << method;
+    }
   }
 
   // Fixed families restore a fixed count, never beyond the body; the others the whole body.
@@ -502,12 +508,12 @@ TEST(LogSplitting, MixedFamiliesBeyondOneBuffer) {
   EXPECT_EQ(none[0].end_reason, kLogEndClean);
 }
 
-TEST(LogSplitting, GarbageRunsOfAnyLengthAreSkipped) {
-  for (size_t length : {size_t(1), size_t(3), size_t(7), size_t(8), size_t(11), size_t(12), size_t(100),
-                        size_t(5000), size_t(200000)}) {
+TEST(LogSplitting, GarbageRunsOfAHeaderOrMoreAreSkipped) {
+  for (size_t length : {size_t(8), size_t(9), size_t(11), size_t(12), size_t(100), size_t(5000),
+                        size_t(200000)}) {
     SCOPED_TRACE(length);
     Written w;
-    size_t garbage_at = w.log.add_garbage(length / 3, 1);  // the file may start with garbage
+    size_t garbage_at = w.log.add_garbage(length, 1);  // the file may start with garbage
     w.record(0xFF330002, 1);
     w.record(0x81000033, 2);
     size_t middle_at = w.log.add_garbage(length, static_cast<uint32_t>(length));
@@ -516,14 +522,32 @@ TEST(LogSplitting, GarbageRunsOfAnyLengthAreSkipped) {
     std::vector<Event> events = split_bytes(w.log.bytes());
     expect_records_at(events, w.starts);
     std::vector<Event> damage = only(events, kLogSplitDamage);
-    size_t expected = length / 3 ? 2 : 1;
-    ASSERT_EQ(damage.size(), expected);
-    if (expected == 2) {
-      EXPECT_EQ(damage[0].position, garbage_at);
-      EXPECT_EQ(damage[0].skipped, length / 3);
-    }
-    EXPECT_EQ(damage.back().position, middle_at);
-    EXPECT_EQ(damage.back().skipped, length);
+    ASSERT_EQ(damage.size(), 2u);
+    EXPECT_EQ(damage[0].position, garbage_at);
+    EXPECT_EQ(damage[0].skipped, length);
+    EXPECT_EQ(damage[1].position, middle_at);
+    EXPECT_EQ(damage[1].skipped, length);
+    EXPECT_EQ(events.back().end_reason, kLogEndClean);
+  }
+}
+
+TEST(LogSplitting, GarbageShorterThanAHeaderCostsTheRecordThatFollows) {
+  // The scan starts after the bad header's 8 bytes, past the start of the record behind it.
+  for (size_t length = 1; length < kLogHeaderBytes; ++length) {
+    SCOPED_TRACE(length);
+    Written w;
+    w.record(0xFF330002, 1);
+    size_t garbage_at = w.log.add_garbage(length, static_cast<uint32_t>(length));
+    size_t lost_at = w.log.append(support::sample_encoded_record(0x81000033, 2));
+    w.record(0xE4002000, 3);
+    w.record(0xFACC0011, 4);
+    std::vector<Event> events = split_bytes(w.log.bytes());
+    expect_records_at(events, w.starts);
+    std::vector<Event> damage = only(events, kLogSplitDamage);
+    ASSERT_EQ(damage.size(), 1u);
+    EXPECT_EQ(damage[0].position, garbage_at);
+    EXPECT_EQ(damage[0].skipped, w.starts[1] - garbage_at);
+    EXPECT_GT(w.starts[1], lost_at);
     EXPECT_EQ(events.back().end_reason, kLogEndClean);
   }
 }
@@ -597,11 +621,11 @@ TEST(LogSplitting, EndsOfFileAndDamageAtTheEnd) {
 }
 
 TEST(LogSplitting, ResynchronisingAcrossWindowEdges) {
-  // The scan starts one byte after the bad header's start and reads windows of
+  // The scan starts just after the bad 8-byte header and reads windows of
   // 170000 bytes overlapping by 100; a type code needs 11 bytes to its window's end.
   // Garbage lengths that put the next record's type code just inside, across
   // and just beyond the first window's edge, and several windows long.
-  const size_t edge = kLogWindowBytes + 1;  // from the garbage start to the first window's end
+  const size_t edge = kLogWindowBytes + kLogHeaderBytes;  // from the garbage start to the first window's end
   const size_t tail = kLogWindowTail, overlap = kLogWindowOverlap, window = kLogWindowBytes;
   for (size_t length : {edge - tail - 1, edge - tail, edge - tail + 1, edge - 4, edge - 2, edge - 1, edge,
                         edge + 1, edge + overlap, 2 * (window - overlap) + 3, 3 * window + 17}) {

@@ -1,0 +1,720 @@
+// The log reader and the report column texts, on the library's code linked
+// into the test: files written by the log writer are read into a host list
+// through the substitute host's insert-report-row service, and each cell is
+// asked of the text entry point as the host asks it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "host/text.h"
+#include "reports/log_reader.h"
+#include "tests/support/logwriter.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+constexpr int kBase = 1000;  // the report icon base the tests give the library
+
+struct Row {
+  std::string text;
+  int image;
+  BYTE* record;  // the host's copy of the row context
+};
+
+class LogReader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.base_image_index = kBase;
+    g_library.search_cancel = 0;
+    g_library.quiet_mode = 0;
+    g_report_run = ReportRunState{};
+    g_report_run.show_utc = 1;
+    g_report_run.time_format = 3;
+    std::memset(&g_quick_report, 0, sizeof g_quick_report);
+    folder_ = world_.folder() + "/logs";
+    std::filesystem::create_directories(folder_);
+    screen_ = CreateWindowExA(0, "VornixScreen", "Report", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    list_ = make_list(1);
+    std::memset(context_, 0, sizeof context_);
+    set_row_server_name(context_, "FS1");
+    host::clear_service_calls();
+    ui::clear_journal();
+  }
+
+  void TearDown() override {
+    release_rows(list_);
+    for (HWND l : g_quick_report.lists)
+      if (l) release_rows(l);
+  }
+
+  HWND make_list(int id) {
+    return CreateWindowExA(0, "SysListView32", "", WS_CHILD, 0, 0, 100, 100, screen_,
+                           reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
+  }
+
+  // The host passes each row's record to delete_list_item in a block of the memory pair.
+  void release_rows(HWND list) {
+    for (const Row& row : rows(list)) {
+      auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+      std::memcpy(record, row.record, kListItemBytes);
+      delete_list_item(0, 0, record);
+    }
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  }
+
+  std::vector<Row> rows(HWND list) {
+    std::vector<Row> out;
+    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[1300] = {};
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+      item.iItem = i;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
+    }
+    return out;
+  }
+
+  std::string save(const support::LogWriter& log, const std::string& name = "x_FS1d_March072016.vnx") {
+    std::string path = folder_ + "/" + name;
+    EXPECT_TRUE(log.save(path));
+    return path;
+  }
+
+  std::vector<Row> read(const std::string& path) {
+    LogReadRequest request = {list_, 77, path.c_str(), context_, {5, 6}, nullptr};
+    read_activity_log(&request);
+    return rows(list_);
+  }
+
+  // A cell as the host asks for it: the row's record as third argument, into its buffer.
+  std::string cell(const Row& row, uint32_t column) {
+    char text[kColumnTextBytes] = "untouched";
+    LONG value = 0;
+    EXPECT_EQ(entry_point_text_services(screen_, nullptr, reinterpret_cast<uintptr_t>(row.record), 0, 0, 1, text,
+                                        &value, 0, 0, 0, column, 7),
+              0u);
+    EXPECT_EQ(value, -3);
+    return text;
+  }
+
+  bool journal_has(const std::string& title, const std::string& text = "") {
+    for (const ui::JournalEntry& e : ui::journal())
+      if (e.title == title && e.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  std::string folder_;
+  HWND screen_ = nullptr;
+  HWND list_ = nullptr;
+  BYTE context_[kRowContextBytes];
+};
+
+std::string dotted(const BYTE* v4) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d.%d.%d.%d", v4[0], v4[1], v4[2], v4[3]);
+  return text;
+}
+
+TEST_F(LogReader, FileRecordsRoundTripIntoEveryColumn) {
+  support::LogWriter log;
+  FileLogRecord plain = support::sample_file_record(0xFF330001, 1);  // rename of a file
+  plain.folder = 0;
+  FileLogRecord wts = support::sample_file_record(0xFF330002, 2);
+  wts.action = 0x40000000;  // create
+  wts.folder = 1;
+  FileLogRecord acl = support::sample_file_record(0xFF330002, 3);
+  acl.action = 0x00100010;  // ACL add ACE on a folder
+  acl.folder = 1;
+  acl.wts_address[0] = '\0';
+  acl.access_mask = 0x001F01FF;
+  acl.inheritance = 3;
+  acl.ace_type = 0x33;
+  FileLogRecord share_acl = acl;
+  share_acl.action = 0x00101004;
+  share_acl.access_mask = 0x2;
+  share_acl.trustee_domain[0] = '\0';
+  log.add(plain);
+  log.add(wts);
+  log.add(acl);
+  log.add(share_acl);
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), 4u);
+
+  EXPECT_EQ(got[0].text, "Rename File");
+  EXPECT_EQ(got[0].image, 246);
+  EXPECT_EQ(got[1].text, "Create Folder");
+  EXPECT_EQ(got[1].image, 244);
+  EXPECT_EQ(got[2].text, "ACL Add ACE on Folder");
+  EXPECT_EQ(got[2].image, 155);
+  EXPECT_EQ(got[3].text, "ACL Remove ACE on Share");
+  EXPECT_EQ(got[3].image, kBase + 87);
+
+  const Row& r = got[0];
+  EXPECT_EQ(row_u32(r.record, kRowTypeOffset), 0xFF330001u);
+  EXPECT_EQ(row_u32(r.record, kRowActionOffset), 0x80000000u);
+  EXPECT_EQ(cell(r, 0x60420801), "FS1");
+  EXPECT_EQ(cell(r, 0x60420802), plain.profile);
+  EXPECT_EQ(cell(r, 0x60420804), plain.workstation);
+  EXPECT_EQ(cell(r, 0x6042080C), plain.workstation);
+  EXPECT_EQ(cell(r, 0x60420805), dotted(plain.ipv4));  // 0xFF330001 ignores the address text
+  EXPECT_EQ(cell(r, 0x6042080D), "");
+  EXPECT_EQ(cell(r, 0x60420807), plain.account);
+  EXPECT_EQ(cell(r, 0x60420808), plain.account_fqdn);
+  EXPECT_EQ(cell(r, 0x60420809), plain.sid);
+  EXPECT_EQ(cell(r, 0x6042080B), "TRUE");
+  EXPECT_EQ(cell(r, 0x60420F14), plain.share);
+  EXPECT_EQ(cell(r, 0x60420F0B), plain.folder ? "TRUE" : "FALSE");
+  EXPECT_EQ(cell(r, 0x60420F0C), plain.blocked ? "TRUE" : "FALSE");
+  EXPECT_EQ(cell(r, 0x60420F0D), plain.new_name);  // renames keep the new name
+  EXPECT_EQ(cell(r, 0x60420F0E), "");              // not an ACL action
+  EXPECT_EQ(cell(r, 0x60420F16), "");
+  EXPECT_EQ(cell(r, 0x60420D01), "<unknown>");     // no such field in a file record
+  EXPECT_EQ(cell(r, 0x60420E01), "<unknown>");
+  // The time column also gives the row its sort key.
+  char want[32];
+  time_t t = plain.event_time;
+  std::strftime(want, sizeof want, "%m/%d/%y %H:%M:%S", std::gmtime(&t));
+  EXPECT_EQ(cell(r, 0x60420803), want);
+  EXPECT_EQ(row_u32(r.record, kRowTimeSortKeyOffset), plain.event_time);
+
+  EXPECT_EQ(cell(got[1], 0x60420805), wts.wts_address);
+  EXPECT_EQ(cell(got[1], 0x6042080D), wts.wts_address);
+  EXPECT_EQ(cell(got[1], 0x60420F0D), "");  // creates drop the new name
+  EXPECT_EQ(cell(got[1], 0x60420F0A), wts.folder_path);
+
+  const Row& a = got[2];
+  EXPECT_EQ(cell(a, 0x60420F0D), "");
+  EXPECT_EQ(cell(a, 0x60420F0F), acl.new_name);
+  EXPECT_EQ(cell(a, 0x60420F0E), acl.trustee_sid);
+  EXPECT_EQ(cell(a, 0x60420F15), std::string(acl.trustee_domain) + "\\" + acl.trustee_name);
+  EXPECT_EQ(cell(a, 0x60420F10), "Full Control,[AllAccess to dacl],");
+  EXPECT_EQ(cell(a, 0x60420F12), "This folder, subfolders and files");
+  EXPECT_EQ(cell(a, 0x60420F16), "DENY");
+  EXPECT_EQ(cell(got[3], 0x60420F10), "Change");
+  EXPECT_EQ(cell(got[3], 0x60420F15), share_acl.trustee_name);
+}
+
+TEST_F(LogReader, FileActionTableAndColumnRules) {
+  // Activity texts and icons straight from the table, with the folder word and blocked flag.
+  struct Case {
+    uint32_t type, action;
+    BYTE folder, blocked;
+    const char* text;
+    int image;
+  };
+  const Case cases[] = {
+      {0xFF330001, 0x10, 1, 0, "Block Delete on Folder", 267},
+      {0xFF330001, 0xFF, 0, 0, "Open File", 250},
+      {0xFF330001, 0x00020000, 1, 0, "Delete Confirmed for Folder", kBase + 119},
+      {0xFF330001, 0x00020000, 0, 0, "Delete Confirmed for File", kBase + 120},
+      {0xFF330001, 0x10000000, 0, 1, "Block Delete File", 267},
+      {0xFF330001, 0x10020000, 1, 0, "Delete Folder", kBase + 12},
+      {0xFF330001, 0x10000000, 0, 0, "Delete File", 243},
+      {0xFF330001, 0x80000000, 1, 1, "Rename Folder", kBase + 17},
+      {0xFF330001, 0x80000000, 1, 0, "Rename Folder", kBase + 11},
+      {0xFF330001, 0x00210000, 0, 0, "ACL Tree Set Owner on File", kBase + 76},
+      {0xFF330002, 0x12345, 0, 0, "?01code = FF330002|12345?", 36},
+      {0xE4001001, 0x40000000, 0, 0, "Create File", kBase + 113},
+      {0xE4081001, 0xFF, 0, 0, "?02code = ff?", 36},
+      {0xE4001001, 0x80000000, 1, 0, "Rename Folder", kBase + 11},
+  };
+  support::LogWriter log;
+  uint32_t seed = 0;
+  for (const Case& c : cases) {
+    if (c.type >> 24 == 0xFF) {
+      FileLogRecord r = support::sample_file_record(c.type, ++seed);
+      r.action = c.action, r.folder = c.folder, r.blocked = c.blocked;
+      log.add(r);
+    } else {
+      GpoFileLogRecord r = support::sample_gpo_file_record(c.type, ++seed);
+      r.head.action = c.action, r.head.folder = c.folder;
+      log.add(r);
+    }
+  }
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), sizeof cases / sizeof cases[0]);
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].text, cases[i].text) << i;
+    EXPECT_EQ(got[i].image, cases[i].image) << i;
+  }
+
+  // Column rules on hand-made items.
+  FileLogRecord f = {};
+  f.type = 0xFF330001;
+  f.action = 0x00100100;
+  std::strcpy(f.folder_path, "C:\\data");
+  std::strcpy(f.file_name, "a.txt");
+  std::strcpy(f.share, "DATA");
+  BYTE context[kRowContextBytes] = {};
+  char text[kColumnTextBytes];
+  auto column = [&](uint32_t id) {
+    FileRowItem* item = make_file_row_item(f, TRUE);
+    set_row_item(context, kLogFamilyFile, item);
+    report_column_text(context, id, text, sizeof text);
+    free_report_row_item(kLogFamilyFile, item);
+    return std::string(text);
+  };
+  EXPECT_EQ(column(0x60420F0A), "C:\\data\\a.txt");
+  std::strcpy(f.folder_path, "C:\\data\\");
+  EXPECT_EQ(column(0x60420F0A), "C:\\data\\a.txt");
+  f.folder = 1;
+  EXPECT_EQ(column(0x60420F0A), "C:\\data\\");  // a folder's path is the folder
+  std::strcpy(f.share, "<local>");
+  EXPECT_EQ(column(0x60420F0A), "C:\\data\\\\a.txt");
+  f.folder = 0;
+  f.folder_path[0] = '\0';
+  std::strcpy(f.share, "DATA");
+  EXPECT_EQ(column(0x60420F0A), "\\a.txt");
+  f.access_mask = 0x120089;
+  EXPECT_EQ(column(0x60420F10), "Read,ReadEA,Read Attributes,Read[dacl],SynchronizeAccess[dacl],");
+  f.folder = 1;
+  f.access_mask = 0x10000000;
+  EXPECT_EQ(column(0x60420F10), "Full Control");
+  f.access_mask = 0xE0000027;
+  EXPECT_EQ(column(0x60420F10), "List,Create Files,Create Folders,Traverse,Generic Execute,Generic Write,Generic Read");
+  for (auto [flags, want] : {std::pair<uint32_t, const char*>{0, "This folder only"}, {1, "This folder and files"},
+                             {2, "This folder and subfolders"}, {9, "Files only"}, {10, "Subfolders only"},
+                             {0x1B, "Subfolders and files only"}, {0xC, "? c ?"}}) {
+    f.inheritance = flags;
+    EXPECT_EQ(column(0x60420F12), want) << flags;
+  }
+  for (auto [type, want] : {std::pair<BYTE, const char*>{0, "ALLOW"}, {1, "DENY"}, {4, "ALLOW(Compound)"},
+                            {0x30, "ALLOW"}, {7, "? 7 ?"}}) {
+    f.ace_type = type;
+    EXPECT_EQ(column(0x60420F16), want);
+  }
+  f.action = 0x00110000;  // set owner: the trustee, but no ACE fields
+  EXPECT_EQ(column(0x60420F16), "");
+  EXPECT_EQ(column(0x60420F10), "");
+  // Addresses: IPv4, then IPv6, empty when its words 0, 1 and 3 are zero.
+  std::memset(f.ipv4, 0, 4);
+  EXPECT_EQ(column(0x60420805), "");
+  f.ipv6[8] = 0x12;  // word 2 alone still gives an empty address
+  EXPECT_EQ(column(0x60420805), "");
+  f.ipv6[0] = 0xfe, f.ipv6[1] = 0x80, f.ipv6[15] = 0x01;
+  EXPECT_EQ(column(0x60420805), "fe80:0000:0000:0000:1200:0000:0000:0001");
+  // Times.
+  f.event_time = 0x0FFFFFFF;
+  EXPECT_EQ(column(0x60420803), "<undefined>");
+  f.event_time = 1457388000;  // 7 March 2016 22:00:00 UTC
+  g_report_run.time_format = 0;
+  EXPECT_EQ(column(0x60420803), "Mon Mar  7 22:00:00 2016");
+  g_report_run.show_utc = 0;
+  g_library.utc_offset = -3600;  // one hour east of UTC
+  g_report_run.time_format = 10;
+  EXPECT_EQ(column(0x60420803), "07.03.16 23:00:00");
+  g_report_run.time_format = 8;
+  EXPECT_EQ(column(0x60420803), "March 07, 2016");
+  g_report_run.time_format = 12;
+  EXPECT_EQ(column(0x60420803), "Mon Mar  7 23:00:00 2016");
+  EXPECT_TRUE(journal_has(library_title(), "Unknown time format.\n\nCode GQ3."));
+  // No row context: not handled, nothing written.
+  std::strcpy(text, "kept");
+  EXPECT_EQ(report_column_text(nullptr, 0x60420802, text, sizeof text), kResultNotHandled);
+  EXPECT_STREQ(text, "kept");
+}
+
+TEST_F(LogReader, LogonRecordsAndTheirColumns) {
+  support::LogWriter log;
+  LogonLogRecord local = support::sample_logon_record(0x81000002, 3);  // local logoff
+  local.total_seconds = 90061;
+  local.secondary_code = 0;
+  LogonLogRecord kerberos = support::sample_logon_record(0x82000012, 4);
+  kerberos.secondary_code = 24;
+  LogonLogRecord failed = support::sample_logon_record(0x81000033, 5);
+  failed.total_seconds = 0xC000006A;
+  failed.event_time = 0;  // falls back to the logon SYSTEMTIME
+  LogonLogRecord odd = support::sample_logon_record(0x82000001, 6);
+  odd.action = 0x40;
+  odd.secondary_code = 0x99;
+  odd.workstation[0] = '<';
+  for (const LogonLogRecord& r : {local, kerberos, failed, odd}) log.add(r);
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].text, "LOGOFF (local/wts)");
+  EXPECT_EQ(got[0].image, kBase + 5);
+  EXPECT_EQ(got[1].text, "LOGON FAILED (Kerberos)");
+  EXPECT_EQ(got[1].image, 151);
+  EXPECT_EQ(got[2].text, "LOGON FAILED (local)");
+  EXPECT_EQ(got[3].text, "?unknown?[82000001,40] {99}Log");  // reported, not skipped
+  EXPECT_EQ(got[3].image, 36);
+
+  const Row& r = got[0];
+  EXPECT_EQ(cell(r, 0x60420E01), "Local Logoff");
+  EXPECT_EQ(cell(r, 0x60420E02), "90,061 seconds");
+  EXPECT_EQ(cell(r, 0x60420E09), "90061");
+  EXPECT_EQ(cell(r, 0x60420E0A), "1 day, 1 hour, 1 minute, 1 second");
+  EXPECT_EQ(cell(r, 0x6042080B), "TRUE");
+  EXPECT_EQ(cell(r, 0x60420805), dotted(local.ipv4));
+  EXPECT_EQ(cell(r, 0x60420804), local.workstation);
+  EXPECT_EQ(cell(r, 0x6042080C), local.station);
+  EXPECT_EQ(cell(r, 0x60420811), local.session);
+  EXPECT_EQ(cell(r, 0x6042080D), local.wts_address);
+  EXPECT_EQ(cell(r, 0x60420E08), local.logon_domain);
+  EXPECT_EQ(cell(r, 0x60420E07), local.workstation);
+  EXPECT_EQ(cell(r, 0x60420807), local.account);
+  EXPECT_EQ(cell(r, 0x60420809), local.sid);
+  EXPECT_EQ(cell(r, 0x60420F0A), "<unknown>");
+
+  const Row& k = got[1];
+  EXPECT_EQ(cell(k, 0x60420E03), "[Bad Password:Password is incorrect]");
+  EXPECT_EQ(cell(k, 0x60420E02), "");  // not a logoff
+  EXPECT_EQ(cell(k, 0x6042080B), "FALSE");
+  char network[32];  // network records keep the first number in the top byte
+  std::snprintf(network, sizeof network, "%d.%d.%d.%d", kerberos.ipv4[3], kerberos.ipv4[2], kerberos.ipv4[1],
+                kerberos.ipv4[0]);
+  EXPECT_EQ(cell(k, 0x60420805), network);
+  EXPECT_EQ(cell(k, 0x60420E01), "Kerberos Failed Logon");
+
+  const Row& f = got[2];
+  EXPECT_EQ(cell(f, 0x60420E03), "[Wrong Password]");
+  char st[64];
+  std::snprintf(st, sizeof st, "%d/%d/%d %d:%02d:%02d", failed.logon_time.wMonth, failed.logon_time.wDay,
+                failed.logon_time.wYear, failed.logon_time.wHour, failed.logon_time.wMinute,
+                failed.logon_time.wSecond);
+  EXPECT_EQ(cell(f, 0x60420803), st);
+  EXPECT_EQ(cell(f, 0x60420E05), st);
+
+  EXPECT_EQ(cell(got[3], 0x60420804), odd.station);  // a workstation starting with '<' gives way
+  EXPECT_EQ(cell(got[3], 0x60420E03), "[UNKNOWN FAILURE CODE 153 | 99]");
+  EXPECT_EQ(cell(got[3], 0x60420E01), "?unknown?[82000001,40] {99}Log");
+}
+
+TEST_F(LogReader, DirectoryAndGpoFamiliesWithTheirEntries) {
+  support::LogWriter log;
+  DirectoryLogRecord dir = support::sample_directory_record(0xFACC0011, 1);
+  dir.action = 0x00080400;
+  std::strcpy(dir.attribute, "userAccountControl");
+  std::strcpy(dir.old_value, "514");  // disabled, normal account
+  std::strcpy(dir.new_value, "66048");  // normal account, password never expires
+  DirectoryLogRecord moved = support::sample_directory_record(0xFACC0011, 2);
+  moved.action = 0x00001000;
+  GpoDirectoryLogRecord gdir = support::sample_gpo_directory_record(0xE8002000, 3);
+  gdir.head.action = 0x00000800;
+  GpoFileChangeLogRecord change = support::sample_gpo_file_change_record(0xE4082000, 4);
+  std::vector<GpoChangeEntry> changes = support::sample_change_entries(3, 4);
+  changes[0].section = 1, changes[0].kind = 1, changes[0].value1 = 4;
+  changes[1].section = 777, changes[1].kind = 0, changes[1].value1 = 12;
+  GpoDirectoryValueLogRecord values = support::sample_gpo_directory_value_record(0xE8004000, 5);
+  std::vector<GpoValueEntry> entries = support::sample_value_entries(4, 5);
+  entries[0].section = 0x60A00000, entries[0].kind = 0;
+  entries[1].section = 0x60700000, entries[1].kind = 2;
+  entries[2].section = 0x50500000, entries[2].kind = 1;
+  entries[3].section = 0x12, entries[3].kind = 1;
+  log.add(dir);
+  log.add(moved);
+  log.add(gdir);
+  log.add(change, changes);
+  log.add(values, entries);
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), 3u + 3u + 4u);
+
+  EXPECT_EQ(got[0].text, "AD Change Attribute");
+  EXPECT_EQ(got[0].image, kBase + 71);
+  EXPECT_EQ(cell(got[0], 0x60420D08),
+            "Added [Account is Disabled]Removed [Password NEVER expires]");
+  EXPECT_EQ(cell(got[0], 0x60420D03), "userAccountControl");
+  EXPECT_EQ(cell(got[0], 0x60420D04), dir.new_value);
+  EXPECT_EQ(cell(got[0], 0x60420D05), dir.old_value);
+  EXPECT_EQ(cell(got[0], 0x60420D02), dir.object_class);
+  EXPECT_EQ(cell(got[0], 0x60420D01), dir.object_dn);
+  EXPECT_EQ(cell(got[0], 0x60420D09), dir.extra_text);
+  EXPECT_EQ(cell(got[0], 0x60420D06), dir.values[1] ? "TRUE" : "FALSE");
+  EXPECT_EQ(cell(got[0], 0x60420807), dir.requester_sam);
+  EXPECT_EQ(cell(got[0], 0x60420808), dir.requester_fqdn);
+  EXPECT_EQ(cell(got[0], 0x60420804), dir.workstation);
+  EXPECT_EQ(cell(got[0], 0x60420809), "<unknown>");
+  EXPECT_EQ(got[1].text, "AD Move Object");
+  EXPECT_EQ(cell(got[1], 0x60420D04), moved.new_location);  // moves show where the object went
+  EXPECT_EQ(got[2].text, "AD Rename Object");
+  EXPECT_EQ(got[2].image, kBase + 93);
+  EXPECT_EQ(cell(got[2], 0x60420D04), gdir.new_location);
+  EXPECT_EQ(cell(got[2], 0x60420D05), gdir.old_value);
+  EXPECT_EQ(cell(got[2], 0x60420900), gdir.head.gpo_text1);
+
+  // One row per change entry, each with its own entry.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(got[3 + i].text, "GPO Policy File Change Details");
+    EXPECT_EQ(cell(got[3 + i], 0x6042090A), changes[i].text1);
+    EXPECT_EQ(cell(got[3 + i], 0x6042090F), changes[i].text4);
+    EXPECT_EQ(cell(got[3 + i], 0x60420906), change.text_b);
+    EXPECT_EQ(cell(got[3 + i], 0x60420F14), change.share);
+    EXPECT_EQ(cell(got[3 + i], 0x60420902), change.head.core ? "CORE" : "NON-CORE");
+  }
+  EXPECT_EQ(cell(got[3], 0x60420907), std::string("Registry Values Section: ADD ITEM ") + changes[0].text1 + " " +
+                                          changes[0].text2 + " " + changes[0].text3 + " " + changes[0].text4);
+  EXPECT_EQ(cell(got[3], 0x60420909), "ADD ITEM");
+  EXPECT_EQ(cell(got[3], 0x6042090C), "REG_DWORD");
+  EXPECT_EQ(cell(got[4], 0x60420908), "?777? section Section:");
+  EXPECT_EQ(cell(got[4], 0x60420909), "REMOVE ITEM");
+  EXPECT_EQ(cell(got[4], 0x6042090C), "?12 registry type?");
+  EXPECT_EQ(cell(got[0], 0x60420907), "");  // only change entries have a summary
+
+  const char* texts[] = {"GPO Policy AD CSE Valued Attribute Removed", "GPO Link Options",
+                         "GPO Policy AD XML Valued Attribute", "?12? section"};
+  const int images[] = {kBase + 111, kBase + 107, kBase + 103, kBase + 97};
+  const char* kinds[] = {"ITEM REMOVED", "ITEM CHANGED", "ITEM ADDED", "ITEM ADDED"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(got[6 + i].text, texts[i]);
+    EXPECT_EQ(got[6 + i].image, images[i]);
+    EXPECT_EQ(cell(got[6 + i], 0x60420909), kinds[i]);
+    EXPECT_EQ(cell(got[6 + i], 0x6042090F), entries[i].text);
+    EXPECT_EQ(cell(got[6 + i], 0x60420D04), "<unknown>");
+  }
+}
+
+TEST_F(LogReader, DamageLosesNothingAroundItAndInventsNothing) {
+  support::LogWriter log;
+  log.add(support::sample_file_record(0xFF330002, 1));
+  log.add_garbage(500, 1);
+  log.add(support::sample_logon_record(0x82000021, 2));
+  log.add_garbage(200000, 2);  // more than one scan window
+  log.add(support::sample_gpo_file_record(0xE4001001, 3));
+  log.add_cut(support::sample_encoded_record(0xFACC0011, 4), 3000);
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].text, "Rename Folder");
+  EXPECT_EQ(got[1].text, "LOGON (NTLM)");
+  EXPECT_EQ(got[2].text, "Create Folder");
+  EXPECT_EQ(g_report_run.record_count, 3u);
+  EXPECT_TRUE(ui::journal().empty());  // skipped damage and a cut last record are not reported
+
+  // A zero length field: a diagnostic and a row of empty fields; an overlong length ends the file.
+  release_rows(list_);
+  support::LogWriter zero;
+  zero.append(support::encode_raw_record(0x82000044, {}));
+  zero.add(support::sample_logon_record(0x81000071, 5));
+  zero.add_overlong(0xFF330001, kLogEndOfFileLength);
+  zero.add(support::sample_logon_record(0x81000072, 6));
+  got = read(save(zero, "zero.vnx"));
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].text, "LOGOFF (remote)");  // the type alone names the event
+  EXPECT_EQ(cell(got[0], 0x60420807), "");
+  EXPECT_EQ(got[1].text, "LOCK (local)");
+  EXPECT_TRUE(journal_has("RPT 1"));
+
+  // Garbage to the end: the scan fails, with the file named.
+  release_rows(list_);
+  ui::clear_journal();
+  support::LogWriter tail;
+  tail.add(support::sample_directory_record(0xFACC0011, 7));
+  tail.add_garbage(300, 8);
+  std::string path = save(tail, "tail.vnx");
+  got = read(path);
+  EXPECT_EQ(got.size(), 1u);
+  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "lastValidRecord RT[FACC0011]"));
+  EXPECT_TRUE(journal_has("READ FAILED HERE", path));
+
+  // A header with no body behind it.
+  release_rows(list_);
+  ui::clear_journal();
+  support::LogWriter bare;
+  bare.add_cut(support::sample_encoded_record(0xFF330001, 9), kLogHeaderBytes);
+  EXPECT_TRUE(read(save(bare, "bare.vnx")).empty());
+  EXPECT_TRUE(journal_has("READ ZERO BYTES!"));
+
+  // A missing file: a message and an error row.
+  release_rows(list_);
+  got = read(folder_ + "/missing.vnx");
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].text, "Error [2] opening file");
+  EXPECT_EQ(got[0].image, 67);
+  EXPECT_TRUE(journal_has("Error 23", "Error [2] opening file"));
+}
+
+TEST_F(LogReader, StopRequestMaximumAndProgress) {
+  support::LogWriter log;
+  for (uint32_t i = 0; i < 6; ++i) log.add(support::sample_file_record(0xFF330001, i));
+  std::string path = save(log);
+
+  g_report_run.maximum_records = 3;
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 10, 10, screen_, nullptr, nullptr, nullptr);
+  SendMessageA(bar, PBM_SETRANGE32, 0, 1000);
+  g_report_run.progress_scale = log.size();
+  LogReadRequest request = {list_, 77, path.c_str(), context_, {5, 6}, bar};
+  read_activity_log(&request);
+  std::vector<Row> got = rows(list_);
+  ASSERT_EQ(got.size(), 5u);  // the count is compared after the row goes in
+  EXPECT_EQ(got[4].text, "_MAXIMUM RECORD COUNT [3] REACHED, REPORT STOPPED");
+  EXPECT_EQ(got[4].image, 67);
+  EXPECT_EQ(row_u32(got[4].record, kRowStoppedOffset), 1u);
+  EXPECT_EQ(row_u32(got[3].record, kRowStoppedOffset), 0u);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), static_cast<LRESULT>(4 * 5589 * 1000 / log.size()));
+
+  release_rows(list_);
+  g_report_run = ReportRunState{};
+  abort_searches();
+  got = read(path);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].text, "USER REQUESTED REPORT GENERATION TO BE STOPPED");
+  EXPECT_EQ(row_u32(got[0].record, kRowStoppedOffset), 1u);
+  EXPECT_EQ(g_report_run.stopped, 1u);
+}
+
+class QuickReport : public LogReader {
+ protected:
+  void SetUp() override {
+    LogReader::SetUp();
+    for (int i = 0; i < kQuickListCount; ++i) g_quick_report.lists[i] = make_list(kQuickListControls[i]);
+    copy_text(g_quick_report.server_name, sizeof g_quick_report.server_name, "DC7");
+    g_quick_report.state = kQuickReportRunning;
+    g_quick_report.maximum_rows = 1000;
+  }
+
+  void read_quick(const std::string& path) {
+    LogReadRequest request = {nullptr, 0, path.c_str(), nullptr, {0, 0}, nullptr};
+    read_activity_log(&request);
+  }
+  std::vector<Row> quick_rows(QuickReportList list) { return rows(g_quick_report.lists[list]); }
+};
+
+TEST_F(QuickReport, FamiliesGoToTheirListsWithinTheWindow) {
+  support::LogWriter log;
+  FileLogRecord early = support::sample_file_record(0xFF330001, 1);
+  early.event_time = 1457388000;  // equal to the window start: left out
+  FileLogRecord last = support::sample_file_record(0xFF330001, 2);
+  last.event_time = 1457391600;  // equal to the window end: kept
+  LogonLogRecord logon = support::sample_logon_record(0x81000001, 3);
+  logon.event_time = 1457389000;
+  DirectoryLogRecord dir = support::sample_directory_record(0xFACC0011, 4);
+  dir.event_time = 1457389500;
+  GpoFileLogRecord gpo = support::sample_gpo_file_record(0xE4001001, 5);
+  gpo.head.event_time = 1457390000;
+  GpoDirectoryValueLogRecord values = support::sample_gpo_directory_value_record(0xE8004000, 6);
+  values.head.event_time = 1457391700;  // after the window
+  log.add(early);
+  log.add(last);
+  log.add(logon);
+  log.add(dir);
+  log.add(gpo);
+  log.add(values, support::sample_value_entries(2, 6));
+  g_quick_report.window_start = 1457388000;
+  g_quick_report.window_end = 1457391600;
+  read_quick(save(log));
+
+  std::vector<Row> files = quick_rows(kQuickListFileSystem);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(row_u32(files[0].record, kRowTypeOffset), 0xFF330001u);
+  EXPECT_EQ(cell(files[0], 0x60420801), "DC7");
+  EXPECT_EQ(cell(files[0], 0x60420807), last.account);
+  ASSERT_EQ(quick_rows(kQuickListLogon).size(), 1u);
+  EXPECT_EQ(quick_rows(kQuickListLogon)[0].text, "LOGON (local/wts)");
+  ASSERT_EQ(quick_rows(kQuickListDirectory).size(), 1u);
+  ASSERT_EQ(quick_rows(kQuickListGpo).size(), 1u);
+  EXPECT_EQ(cell(quick_rows(kQuickListGpo)[0], 0x60420900), gpo.head.gpo_text1);
+  EXPECT_EQ(g_quick_report.row_count, 4u);
+  bool quick_parameters = false;
+  for (const std::string& call : host::service_calls())
+    quick_parameters |= call == "host_insert_report_row parent=0xffff0000 position=0xffff0003";
+  EXPECT_TRUE(quick_parameters);
+  EXPECT_EQ(g_quick_report.state, kQuickReportRunning);
+
+  // A missing file is a message box, not a row.
+  read_quick(folder_ + "/gone.vnx");
+  EXPECT_TRUE(journal_has("ERROR 23", "Error [2] opening file"));
+  EXPECT_EQ(quick_rows(kQuickListFileSystem).size(), 1u);
+}
+
+TEST_F(QuickReport, StopValueAndMaximumRowCount) {
+  support::LogWriter log;
+  for (uint32_t i = 0; i < 5; ++i) log.add(support::sample_logon_record(0x82000011, i));
+  std::string path = save(log);
+  g_quick_report.window_start = 0;
+  g_quick_report.window_end = 0xFFFFFFFF;
+  g_quick_report.maximum_rows = 2;
+  read_quick(path);
+  std::vector<Row> got = quick_rows(kQuickListLogon);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[3].text, "_MAXIMUM RECORD COUNT [2] REACHED, REPORT STOPPED");
+  EXPECT_EQ(got[3].image, 67);
+  EXPECT_STREQ(g_quick_report.status_text, "_MAXIMUM RECORD COUNT [2] REACHED, REPORT STOPPED");
+  EXPECT_EQ(g_quick_report.state, kQuickReportStop);
+
+  // With the stop value set, the next row is the cancellation; the status text keeps its first entry.
+  release_rows(g_quick_report.lists[kQuickListLogon]);
+  g_quick_report.maximum_rows = 100;
+  read_quick(path);
+  got = quick_rows(kQuickListLogon);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].text, "_USER REQUESTED REPORT GENERATION CANCELLED");
+  EXPECT_EQ(row_u32(got[0].record, kRowStoppedOffset), 1u);
+  EXPECT_STREQ(g_quick_report.status_text, "_MAXIMUM RECORD COUNT [2] REACHED, REPORT STOPPED");
+  g_quick_report.status_text[0] = '\0';
+  release_rows(g_quick_report.lists[kQuickListLogon]);
+  read_quick(path);
+  EXPECT_STREQ(g_quick_report.status_text, "_USER REQUESTED REPORT GENERATION CANCELLED");
+}
+
+TEST_F(LogReader, RowsOwnTheirItemsUntilTheHostDeletesThem) {
+  support::LogWriter log;
+  log.add(support::sample_file_record(0xFF330002, 1));
+  log.add(support::sample_logon_record(0x81000001, 2));
+  log.add(support::sample_directory_record(0xFACC0011, 3));
+  log.add(support::sample_gpo_file_record(0xE4081001, 4));
+  log.add(support::sample_gpo_file_change_record(0xE4002000, 5), support::sample_change_entries(2, 5));
+  log.add(support::sample_gpo_directory_record(0xE8001000, 6));
+  log.add(support::sample_gpo_directory_value_record(0xE8004000, 7), support::sample_value_entries(2, 7));
+  std::vector<Row> got = read(save(log));
+  ASSERT_EQ(got.size(), 9u);
+  // Each row's item sits in its family's slot, and only there.
+  const LogFamily families[] = {kLogFamilyFile, kLogFamilyLogon, kLogFamilyDirectory, kLogFamilyGpoFile,
+                                kLogFamilyGpoFileChange, kLogFamilyGpoFileChange, kLogFamilyGpoDirectory,
+                                kLogFamilyGpoDirectoryValue, kLogFamilyGpoDirectoryValue};
+  for (size_t i = 0; i < got.size(); ++i) {
+    void* item;
+    EXPECT_EQ(row_item(got[i].record, &item), families[i]) << i;
+    int filled = 0;
+    for (int slot = kOwnedFeatureFirst; slot < kOwnedFeatureFirst + kOwnedFeatureStructures; ++slot)
+      filled += owned_block(got[i].record, slot) != nullptr;
+    EXPECT_EQ(filled, 1) << i;
+  }
+  // Every block from the memory pair comes back once the host deletes the rows.
+  release_rows(list_);
+  int allocated = 0, freed = 0;
+  for (const std::string& call : host::service_calls()) {
+    allocated += call.rfind("memory allocate", 0) == 0;
+    freed += call == "memory free";
+  }
+  EXPECT_GT(allocated, 9 * 5);
+  EXPECT_EQ(freed, allocated);
+}
+
+TEST(NtStatusText, KnownCodesLoseTheirLineBreakAndUnknownOnesAreEmpty) {
+  char text[300];
+  nt_status_text(0xC0000043, text, sizeof text);
+  EXPECT_STREQ(text, "A file cannot be opened because the share access flags are incompatible.");
+  nt_status_text(0xC0DEC0DE, text, sizeof text);
+  EXPECT_STREQ(text, "");
+  FileLogRecord r = support::sample_file_record(0xFF330001, 1);
+  r.action = 0x00010000;
+  r.access_mask = 0xC0000022;
+  RowActivity activity;
+  file_activity(r, &activity);
+  EXPECT_STREQ(activity.text,
+               "Deny Open File or Folder, code[C0000022][{Access Denied}\r\nA process has requested access to an "
+               "object, but has not been granted those access rights.]");
+  EXPECT_EQ(activity.icon, base_icon(116));
+  EXPECT_FALSE(activity.keep_new_name);
+}
+
+}  // namespace
