@@ -438,6 +438,35 @@ typedef HICON HCURSOR;
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
+// Modeless dialogs and the message queue of the thread that runs them.
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *LPMSG;
+#define WM_NULL 0x0000
+#define WM_SETREDRAW 0x000B
+#define WM_QUIT 0x0012
+HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
+                               LPARAM param);
+BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last);
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+void WINAPI PostQuitMessage(int exit_code);
+BOOL WINAPI TranslateMessage(const MSG* message);
+LRESULT WINAPI DispatchMessageA(const MSG* message);
+BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message);
+// Text on owner-drawn controls.
+#define TRANSPARENT 1
+#define DT_CENTER 0x00000001
+#define DT_VCENTER 0x00000004
+#define DT_SINGLELINE 0x00000020
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
+int WINAPI SetBkMode(HDC dc, int mode);
+int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
@@ -512,3 +541,53 @@ BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD 
 #endif
 
 #include "winreg.h"
+
+// Files and folders
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
+#define TRUNCATE_EXISTING 5
+#define FILE_SHARE_DELETE 0x00000004
+#define DELETE 0x00010000L
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+
+typedef struct _WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  CHAR cFileName[MAX_PATH];
+  CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE search);
+DWORD WINAPI GetFileAttributesA(LPCSTR name);
+BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
+BOOL WINAPI DeleteFileA(LPCSTR name);
+BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI RemoveDirectoryA(LPCSTR name);
+BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+BOOL WINAPI CopyFileA(LPCSTR from, LPCSTR to, BOOL fail_if_exists);
+BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
+BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+#ifdef __cplusplus
+}
+#endif

@@ -325,36 +325,6 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL block) {
 LPVOID WINAPI GlobalLock(HGLOBAL block) { return block; }
 BOOL WINAPI GlobalUnlock(HGLOBAL) { return TRUE; }
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
-                          DWORD disposition, DWORD, HANDLE) {
-  if (name == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  int mode = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
-  switch (disposition) {
-    case CREATE_NEW: mode |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: mode |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: mode |= O_CREAT; break;
-    default:
-      platform::unsupported("CreateFileA", "creation disposition");
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return INVALID_HANDLE_VALUE;
-  }
-  int fd = ::open(name, mode | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND
-                 : errno == EEXIST ? 80 /* ERROR_FILE_EXISTS */
-                                   : ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto object = std::make_shared<platform::KernelObject>();
-  object->kind = platform::KernelObject::File;
-  object->fd = fd;
-  return platform::register_object(object);
-}
-
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD written, LPOVERLAPPED) {
   auto object = platform::find_object(file);
   if (!object || object->fd < 0) {

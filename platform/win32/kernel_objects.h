@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace platform {
 
@@ -16,6 +17,9 @@ struct KernelObject {
   bool signalled = false;  // a thread that has ended
   DWORD exit_code = 0;
   int fd = -1;             // an open file
+  std::string path;        // the file's path on this machine, for sharing checks
+  DWORD access = 0;        // GENERIC_READ / GENERIC_WRITE / DELETE it was opened with
+  DWORD share = 0;         // FILE_SHARE_* it allows others
 };
 
 HANDLE register_object(std::shared_ptr<KernelObject> object);

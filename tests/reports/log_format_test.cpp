@@ -258,7 +258,9 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
     for (RestoreMethod method : {kRestoreSse2, kRestoreAvx2}) {
       std::vector<uint8_t> vectored = original;
       support::scramble_log_body(vectored.data(), vectored.size());
-      if (restore_log_body_using(method, vectored.data(), vectored.size())) EXPECT_EQ(vectored, original) << method;
+      if (restore_log_body_using(method, vectored.data(), vectored.size())) {
+        EXPECT_EQ(vectored, original) << method;
+      }
     }
   }
 
