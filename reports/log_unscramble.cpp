@@ -5,6 +5,8 @@
 // rotation each lane takes.
 #include "reports/log_format.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -127,6 +129,20 @@ BOOL restore_log_body_using(RestoreMethod method, BYTE* body, size_t count) {
 #else
       return FALSE;
 #endif
+  }
+  if (method != kRestoreBytewise && done < count) {
+    // The tail through one more vector pass over a copy: done is a whole number of super-periods.
+    alignas(32) BYTE tail[kSuperPeriod] = {};
+    size_t rest = count - done;
+    std::memcpy(tail, body + done, rest);
+#if defined(QVMR_HAVE_AVX2_PATH)
+    if (method == kRestoreAvx2) restore_avx2(tail, kSuperPeriod);
+#endif
+#if defined(__SSE2__)
+    if (method == kRestoreSse2) restore_sse2(tail, kSuperPeriod);
+#endif
+    std::memcpy(body + done, tail, rest);
+    return TRUE;
   }
   restore_scalar(body, done, count);
   return TRUE;
