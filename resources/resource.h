@@ -6,6 +6,17 @@
 #define IDC_PROMPT_FIRST 1003
 #define IDC_PROMPT_SECOND 1004
 
+// The results window.
+#define IDC_RESULTS_LIST 1001
+#define IDC_RESULTS_SAVE 1011
+
+// The custom report's progress window.
+#define IDC_PWLOG_OVERALL 1201
+#define IDC_PWLOG_FILE 1202
+#define IDC_PWLOG_FILE_SIZE 1203
+#define IDC_PWLOG_REMAINING 1204
+#define IDC_PWLOG_STOP 1205
+
 // Profile screens.
 #define IDC_PROFILE_TYPES 1101
 #define IDC_PROFILE_DESCRIPTION 1102

@@ -48,6 +48,12 @@ typedef struct tagNMHDR {
 #define LVM_GETITEMSTATE (LVM_FIRST + 44)
 #define LVM_GETITEMTEXTA (LVM_FIRST + 45)
 #define LVM_SETITEMTEXTA (LVM_FIRST + 46)
+#define LVM_GETCOLUMNA (LVM_FIRST + 25)
+#define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
+#define LVM_SORTITEMS (LVM_FIRST + 48)
+#define LVS_REPORT 0x0001
+// Sorting: negative, zero or positive for the item data of two rows and the caller's value.
+typedef int(CALLBACK* PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);
 
 #define LVIF_TEXT 0x0001
 #define LVIF_IMAGE 0x0002
@@ -98,6 +104,7 @@ typedef struct tagNMLISTVIEW {
 #define LVN_FIRST (0U - 100U)
 #define LVN_ITEMCHANGING (LVN_FIRST - 0)
 #define LVN_ITEMCHANGED (LVN_FIRST - 1)
+#define LVN_COLUMNCLICK (LVN_FIRST - 8)
 #define NM_CUSTOMDRAW (0U - 12U)
 
 // Tree view

@@ -42,12 +42,14 @@ bool contains_ignoring_case(const std::string& haystack, const std::string& need
 }
 
 // Takes the first scripted answer that matches what is shown.
+// Modeless dialogs take only answers that name them (any_answer false).
 bool take_answer(const std::string& template_name, const std::string& title, const std::string& text,
-                 ui::Answer* out) {
+                 ui::Answer* out, bool any_answer = true) {
   ScriptState& s = script_state();
   std::lock_guard<std::mutex> guard(s.lock);
   for (auto it = s.answers.begin(); it != s.answers.end(); ++it) {
     const std::string& m = it->match;
+    if (m.empty() && !any_answer) continue;
     bool matches = m.empty() || strcasecmp(m.c_str(), template_name.c_str()) == 0 ||
                    contains_ignoring_case(title, m) || contains_ignoring_case(text, m);
     if (matches) {
@@ -423,9 +425,56 @@ std::vector<BoxButton> box_buttons(UINT type) {
   }
 }
 
+// Modeless dialogs: the windows CreateDialogParamA made, live or not.
+std::mutex g_modeless_lock;
+std::vector<HWND> g_modeless;
+
 }  // namespace
 
 namespace platform {
+
+bool take_scripted_answer(const std::string& name, const std::string& title, const std::string& text,
+                          ui::Answer* out) {
+  return take_answer(name, title, text, out);
+}
+
+void record_shown(const ui::JournalEntry& entry) { record(entry); }
+
+// The scripted user acts on a modeless dialog only when an answer names it
+// (template, caption or text); unanswered, the dialog stays open as a person
+// would leave it, until the program closes it.
+bool answer_modeless_dialogs() {
+  std::vector<HWND> mine;
+  {
+    std::lock_guard<std::mutex> guard(g_modeless_lock);
+    DWORD thread = GetCurrentThreadId();
+    for (HWND dialog : g_modeless) {
+      std::lock_guard<std::recursive_mutex> ui_guard(ui_lock());
+      Window* d = find_window(dialog);
+      if (d && d->thread == thread) mine.push_back(dialog);
+    }
+  }
+  for (HWND dialog : mine) {
+    if (!IsWindow(dialog)) continue;
+    std::string name;
+    {
+      std::lock_guard<std::recursive_mutex> guard(ui_lock());
+      name = find_window(dialog)->template_name;
+    }
+    char caption[512];
+    GetWindowTextA(dialog, caption, sizeof caption);
+    ui::Answer answer;
+    if (!take_answer(name, caption, shown_texts(dialog), &answer, false)) continue;
+    for (const auto& [item, text] : answer.edits) SetDlgItemTextA(dialog, item, text.c_str());
+    int id = button_to_press(dialog, &answer);
+    HWND button = GetDlgItem(dialog, id);
+    if (button) SendMessageA(button, BM_CLICK, 0, 0);
+    else SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    return true;
+  }
+  return false;
+}
+
 
 bool module_has_icon(HINSTANCE instance, const char* name) {
   const ModuleResources* resources = module_resources(instance);
@@ -531,6 +580,52 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA dialog_templat
   tmpl.style = dialog_template->style;
   for (const WORD* c = words + 2; *c; ++c) tmpl.caption += static_cast<char>(*c < 0x100 ? *c : '?');
   return run_modal("", tmpl, owner, proc, param);
+}
+
+HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR template_name, HWND owner, DLGPROC proc,
+                               LPARAM param) {
+  if (template_name == nullptr || IS_INTRESOURCE(template_name)) {
+    platform::unsupported("CreateDialogParamA", "numbered templates");
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  const DialogTemplate* tmpl = find_template(instance, template_name);
+  if (tmpl == nullptr) {
+    std::fprintf(stderr, "qvmr7 win32: CreateDialogParamA: no dialog template %s\n", template_name);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  HWND dialog = CreateWindowExA(0, "#32770", tmpl->caption.c_str(), tmpl->style, 0, 0, 0, 0, nullptr,
+                                nullptr, nullptr, nullptr);
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    platform::Window* d = platform::find_window(dialog);
+    d->template_name = template_name;
+    d->dialog_proc = proc;
+    d->proc = dialog_window_proc;
+  }
+  for (const ControlTemplate& c : tmpl->controls)
+    CreateWindowExA(0, c.class_name.c_str(), c.text.c_str(), c.style, 0, 0, 0, 0, dialog,
+                    reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id)), nullptr, nullptr);
+  SendMessageA(dialog, WM_INITDIALOG, 0, param);
+  if (!IsWindow(dialog)) return nullptr;
+  ui::JournalEntry entry;
+  entry.kind = "modeless dialog";
+  entry.template_name = template_name;
+  char caption[512];
+  GetWindowTextA(dialog, caption, sizeof caption);
+  entry.title = caption;
+  entry.text = shown_texts(dialog);
+  entry.owner = owner;
+  entry.thread = GetCurrentThreadId();
+  record(entry);
+  {
+    std::lock_guard<std::mutex> guard(g_modeless_lock);
+    g_modeless.erase(std::remove_if(g_modeless.begin(), g_modeless.end(), [](HWND h) { return !IsWindow(h); }),
+                     g_modeless.end());
+    g_modeless.push_back(dialog);
+  }
+  return dialog;
 }
 
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {

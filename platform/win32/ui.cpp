@@ -127,7 +127,37 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       size_t at = std::min(static_cast<size_t>(wparam), w->columns.size());
       w->columns.insert(w->columns.begin() + static_cast<long>(at),
                         (column->mask & LVCF_TEXT) && column->pszText ? column->pszText : "");
+      w->column_widths.resize(w->columns.size() - 1);
+      w->column_widths.insert(w->column_widths.begin() + static_cast<long>(at),
+                              (column->mask & LVCF_WIDTH) ? column->cx : 0);
       return static_cast<LRESULT>(at);
+    }
+    case LVM_GETCOLUMNA: {
+      auto* column = reinterpret_cast<LVCOLUMNA*>(lparam);
+      size_t at = static_cast<size_t>(wparam);
+      if (!column || at >= w->columns.size()) return FALSE;
+      if (column->mask & LVCF_TEXT) copy_text(w->columns[at], column->pszText, column->cchTextMax);
+      if (column->mask & LVCF_WIDTH) column->cx = at < w->column_widths.size() ? w->column_widths[at] : 0;
+      return TRUE;
+    }
+    case LVM_GETCOLUMNWIDTH:
+      return static_cast<size_t>(wparam) < w->column_widths.size() ? w->column_widths[wparam] : 0;
+    case LVM_SORTITEMS: {
+      // The rows in the order the caller's comparison gives their item data; equal rows keep their order.
+      auto compare = reinterpret_cast<PFNLVCOMPARE>(lparam);
+      if (!compare) return FALSE;
+      std::vector<size_t> order(rows.size());
+      for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+      std::vector<LPARAM> params;
+      for (const ListRow& r : rows) params.push_back(r.param);
+      LPARAM sort_value = static_cast<LPARAM>(wparam);
+      std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return compare(params[a], params[b], sort_value) < 0;
+      });
+      std::vector<ListRow> sorted;
+      for (size_t i : order) sorted.push_back(rows[i]);
+      rows.swap(sorted);
+      return TRUE;
     }
     case LVM_INSERTITEMA: {
       auto* item = reinterpret_cast<LVITEMA*>(lparam);
@@ -424,6 +454,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
   w->parent = parent;
   w->id = (style & WS_CHILD) ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
   w->proc = platform::class_proc(w->class_name);
+  w->thread = GetCurrentThreadId();
   HWND handle = reinterpret_cast<HWND>(w.get());
   platform::windows().live.insert(w.get());
   if (parent) find_window(parent)->children.push_back(handle);

@@ -39,6 +39,7 @@ struct Window {
   DLGPROC dialog_proc = nullptr;
   HFONT font = nullptr;
   bool destroyed = false;
+  DWORD thread = 0;  // the creating thread, whose queue receives posted messages
   bool enabled = true;
   int invalidations = 0;
   std::string theme;
@@ -53,6 +54,7 @@ struct Window {
   int progress_low = 0, progress_high = 100, progress_pos = 0, progress_step = 10;
   // List view
   std::vector<std::string> columns;
+  std::vector<int> column_widths;  // beside columns, one per column
   std::vector<ListRow> rows;
   // Tree view
   std::map<HTREEITEM, TreeNode> nodes;
@@ -66,5 +68,24 @@ Window* find_window(HWND handle);
 
 // The built-in window procedure of a class name; DefWindowProcA for others.
 WNDPROC class_proc(const std::string& class_name);
+
+// The scripted user looks at the modeless dialogs of the calling thread while
+// it waits for a message; true when it pressed a button in one of them.
+bool answer_modeless_dialogs();
+// Wakes the threads that wait for messages (a new message or scripted answer).
+void wake_message_waiters();
+}  // namespace platform
+
+namespace ui {
+struct Answer;
+struct JournalEntry;
+}  // namespace ui
+
+namespace platform {
+
+// The scripted user's answer for a common dialog, and the journal of what was shown.
+bool take_scripted_answer(const std::string& name, const std::string& title, const std::string& text,
+                          ui::Answer* out);
+void record_shown(const ui::JournalEntry& entry);
 
 }  // namespace platform

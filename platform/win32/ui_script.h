@@ -3,6 +3,13 @@
 // Modal dialogs and message boxes do not wait for a person: they take the
 // next matching scripted answer, or press their default button. Everything
 // shown is kept in the journal for tests and the console to read.
+//
+// Modeless dialogs (CreateDialogParamA, run by a thread's GetMessageA loop)
+// stay open until the program closes them; the scripted user acts on one
+// while its thread waits for a message, and only with an answer whose match
+// names it (template, caption or text). The save-file dialog takes an answer
+// matching "Save As": its first edit is the name typed; unanswered, it is
+// cancelled.
 #pragma once
 #include <windows.h>
 

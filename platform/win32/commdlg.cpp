@@ -1,0 +1,61 @@
+// comdlg32: the save-file dialog, answered by the scripted user.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <string>
+
+#include "win32/ui_internal.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+thread_local DWORD g_extended_error = 0;
+
+// The filter's first description ("Comma Delimited File"), as the dialog shows it.
+std::string first_filter(const char* filter) { return filter ? filter : ""; }
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA dialog) {
+  g_extended_error = 0;
+  if (dialog == nullptr || dialog->lStructSize != sizeof(OPENFILENAMEA)) {
+    g_extended_error = CDERR_STRUCTSIZE;
+    return FALSE;
+  }
+  ui::JournalEntry entry;
+  entry.kind = "save file dialog";
+  entry.template_name = "Save As";
+  entry.title = dialog->lpstrTitle ? dialog->lpstrTitle : "Save As";
+  entry.text = first_filter(dialog->lpstrFilter);
+  entry.owner = dialog->hwndOwner;
+  entry.thread = GetCurrentThreadId();
+  entry.result = IDCANCEL;
+  ui::Answer answer;
+  std::string name;
+  bool chosen = platform::take_scripted_answer(entry.template_name, entry.title, entry.text, &answer) &&
+                answer.button != IDCANCEL && !answer.edits.empty() && !answer.edits.front().second.empty();
+  if (chosen) name = answer.edits.front().second;
+  if (chosen && (dialog->lpstrFile == nullptr || name.size() + 1 > dialog->nMaxFile)) {
+    g_extended_error = FNERR_BUFFERTOOSMALL;
+    chosen = false;
+  }
+  if (chosen) {
+    std::memcpy(dialog->lpstrFile, name.c_str(), name.size() + 1);
+    size_t slash = name.find_last_of("\\/");
+    size_t offset = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = name.find('.', offset);
+    dialog->nFileOffset = static_cast<WORD>(offset);
+    dialog->nFileExtension = static_cast<WORD>(dot == std::string::npos ? name.size() : dot + 1);
+    entry.result = IDOK;
+    entry.text += "\n" + name;
+  }
+  platform::record_shown(entry);
+  return chosen ? TRUE : FALSE;
+}
+
+DWORD WINAPI CommDlgExtendedError(void) { return g_extended_error; }
+
+}  // extern "C"

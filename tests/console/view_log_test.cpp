@@ -1,0 +1,169 @@
+// vornix-console view-log on log files written by the log writer: the rows of
+// a family in its quick-report view's columns, as CSV or as a table, and one
+// line for each file that cannot be shown.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/logwriter.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+struct Outcome {
+  int exit_code;
+  std::string out;
+  std::string err;
+};
+
+class ViewLog : public ::testing::Test {
+ protected:
+  std::string path(const std::string& name) { return world_.folder() + "/" + name; }
+
+  Outcome run(const std::string& arguments) {
+    std::string err_path = path("stderr.txt");
+    std::string command = "'" VORNIX_CONSOLE_PATH "' view-log --world '" + world_.folder() + "' " + arguments +
+                          " 2>'" + err_path + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    Outcome result{-1, "", ""};
+    if (pipe == nullptr) return result;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+    int status = pclose(pipe);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = read(err_path);
+    return result;
+  }
+
+  static std::string read(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  static size_t count(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+  }
+
+  std::string file_log(const std::string& name, int records, bool damaged = false) {
+    support::LogWriter log;
+    for (int i = 0; i < records; ++i) {
+      FileLogRecord r = support::sample_file_record(0xFF330001, static_cast<uint32_t>(i + 1));
+      r.action = 0x40000000;  // create
+      r.event_time = 1457300000 + static_cast<uint32_t>(i);
+      std::snprintf(r.workstation, sizeof r.workstation, "WS%d,\"north\"", i);
+      log.add(r);
+      if (damaged && i == 0) log.add_garbage(700, 9);
+    }
+    std::string p = path(name);
+    EXPECT_TRUE(log.save(p));
+    return p;
+  }
+
+  std::string logon_log(const std::string& name) {
+    support::LogWriter log;
+    log.add(support::sample_logon_record(0x81000001, 4));
+    std::string p = path(name);
+    EXPECT_TRUE(log.save(p));
+    return p;
+  }
+
+  support::WorldBuilder world_;
+};
+
+TEST_F(ViewLog, WritesTheFileSystemViewAsCsvWithItsHeaderLine) {
+  std::string first = file_log("fs_FS1d_March072016.vnx", 2);
+  std::string second = file_log("fs_FS1d_March082016.vnx", 1, true);
+  std::string csv = path("rows.csv");
+  Outcome r = run("--csv '" + csv + "' '" + first + "' '" + second + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  std::string text = read(csv);
+  const std::string header =
+      "Activity Type,Reporting Server,Date/Time,Workstation,IPv4 Address,Object,FQDN, SID,Share Used,Path,Folder?,"
+      "BLOCKED?,New Filename,ACE Type,ACL New Flags,ACL New Mask ,ACL SAMName,ACL FQDN  ,ACL SID,WTS Station,"
+      "WTS Remote Addr,Profile Name\r\n";
+  ASSERT_EQ(text.compare(0, header.size(), header), 0) << text;
+  EXPECT_EQ(count(text, "\r\n"), 4u) << "a header and three rows";
+  // Quoted with the quotes doubled, under Workstation and WTS Station of both rows of WS0.
+  EXPECT_EQ(count(text, ",\"WS0,\"\"north\"\"\","), 4u) << text;
+  EXPECT_EQ(count(text, ",FS1,"), 3u) << "the reporting server comes from the file name";
+  EXPECT_NE(r.out.find("3 file system rows written to " + csv), std::string::npos) << r.out;
+  // The damaged stretch of the second file is skipped and counted; its record after it still comes.
+  EXPECT_NE(r.err.find(second + ": 1 damaged stretch skipped"), std::string::npos) << r.err;
+}
+
+TEST_F(ViewLog, ShowsALogonTableWithoutCsv) {
+  Outcome r = run("'" + logon_log("lo_DC1d_March072016.vnx") + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Activity Type", 0), 0u) << r.out;
+  EXPECT_EQ(count(r.out, "Logon Failure Type"), 2u) << "the view shows that column twice";
+  EXPECT_NE(r.out.find("LOGON (local/wts)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(1 logon row)"), std::string::npos) << r.out;
+}
+
+TEST_F(ViewLog, TheGpoFamiliesShareOneViewBesideTheDirectoryView) {
+  support::LogWriter gpo;
+  gpo.add(support::sample_gpo_file_record(0xE4001001, 2));
+  gpo.add(support::sample_gpo_directory_record(0xE8001000, 3));
+  std::string gpo_path = path("gp_DC1d_March072016.vnx");
+  ASSERT_TRUE(gpo.save(gpo_path));
+  std::string csv = path("gpo.csv");
+  Outcome r = run("--csv '" + csv + "' '" + gpo_path + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::string text = read(csv);
+  EXPECT_EQ(text.rfind("Activity Type,Reporting Server,Date/Time,Requested By,Requested by SAM,From IPv4,"
+                       "From Workstation,Active Directory Object,Object Class,Attribute Changed,Deleted Value,"
+                       "New Value,Attribute Comment (further identifies attribute change details),Profile Name\r\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_EQ(count(text, "\r\n"), 3u);
+  EXPECT_NE(r.out.find("2 GPO rows"), std::string::npos) << r.out;
+
+  // A directory file is another view: refused after the GPO rows.
+  support::LogWriter directory;
+  directory.add(support::sample_directory_record(0xFACC0011, 5));
+  std::string directory_path = path("ad_DC1d_March072016.vnx");
+  ASSERT_TRUE(directory.save(directory_path));
+  Outcome mixed = run("--csv '" + csv + "' '" + gpo_path + "' '" + directory_path + "'");
+  EXPECT_EQ(mixed.exit_code, 1);
+  EXPECT_NE(mixed.err.find(directory_path + ": holds directory records, the files before it GPO records"),
+            std::string::npos)
+      << mixed.err;
+}
+
+TEST_F(ViewLog, FilesThatCannotBeShownGetOneLineEach) {
+  std::string good = file_log("fs_FS1d_March072016.vnx", 1);
+  std::string missing = path("nothere_FS1d_March072016.vnx");
+  std::string text_file = path("notes.vnx");
+  std::ofstream(text_file) << "this is not an activity log, just a note left in the folder\n";
+  std::string other_family = logon_log("lo_DC1d_March072016.vnx");
+  std::string csv = path("rows.csv");
+  Outcome r = run("--csv '" + csv + "' '" + good + "' '" + missing + "' '" + text_file + "' '" + other_family + "'");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(count(r.err, "\n"), 3u) << r.err;
+  EXPECT_NE(r.err.find(missing + ": no such file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(text_file + ": not an activity log file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(other_family + ": holds logon records"), std::string::npos) << r.err;
+  // The rows of the good file are still written, nothing of the others.
+  EXPECT_EQ(count(read(csv), "\r\n"), 2u);
+
+  Outcome no_files = run("");
+  EXPECT_NE(no_files.exit_code, 0);
+  EXPECT_EQ(count(no_files.err, "\n"), 1u) << no_files.err;
+  Outcome bad_output = run("--csv '" + path("no-folder/rows.csv") + "' '" + good + "'");
+  EXPECT_EQ(bad_output.exit_code, 1);
+  EXPECT_NE(bad_output.err.find("cannot be created"), std::string::npos) << bad_output.err;
+}
+
+}  // namespace

@@ -1,0 +1,348 @@
+// Report views, the results window and CSV writing, on the library's code
+// linked into the test. The results window runs on its own dialog thread; the
+// scripted user presses its buttons and answers the save-file dialog there.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "reports/csv.h"
+#include "reports/log_reader.h"
+#include "reports/report_views.h"
+#include "reports/results_window.h"
+#include "tests/support/logwriter.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ReportViews : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+    g_library.quiet_mode = 0;
+    g_results.step = 0;
+    folder_ = world_.folder() + "/out";
+    std::filesystem::create_directories(folder_);
+  }
+
+  void TearDown() override {
+    close_results_window();
+    qvmr_unregister_module(g_library.instance);
+  }
+
+  // Waits (real time) for something the dialog thread does.
+  template <typename Done>
+  bool eventually(Done done) {
+    for (int i = 0; i < 500; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  std::vector<std::string> column(HWND list, int sub_item) {
+    std::vector<std::string> out;
+    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[512] = {};
+      LVITEMA item = {};
+      item.iSubItem = sub_item;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      out.push_back(text);
+    }
+    return out;
+  }
+
+  void click_header(HWND dialog, int sub_item) {
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = GetDlgItem(dialog, kResultsListItem);
+    click.hdr.idFrom = kResultsListItem;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iSubItem = sub_item;
+    SendMessageA(dialog, WM_NOTIFY, kResultsListItem, reinterpret_cast<LPARAM>(&click));
+  }
+
+  // The scripted user presses Save and types the name into the save-file dialog.
+  void save_as(const std::string& name) {
+    ui::script({"ReportAction", kResultsSaveButton, "", {}});
+    ui::script({"Save As", 0, "", {{1148, name}}});
+  }
+
+  bool journal_has(const std::string& title, const std::string& text) {
+    for (const ui::JournalEntry& e : ui::journal())
+      if (e.title == title && e.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  std::string folder_;
+};
+
+TEST(Csv, QuotesCommasQuotesAndLineBreaksOnly) {
+  support::WorldBuilder world;
+  world.open();
+  std::string path = world.folder() + "/cells.csv";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CsvWriter writer;
+  csv_begin(&writer, file);
+  for (const char* cell : {"plain", "a,b", "say \"hi\"", "two\nlines", "cr\rhere", "", " spaced "}) csv_cell(&writer, cell);
+  csv_cell(&writer, nullptr);
+  csv_end_line(&writer);
+  // A cell longer than the writer's buffer, full of quotes, passes whole.
+  std::string long_cell(3 * kCsvBufferBytes, '"');
+  csv_cell(&writer, long_cell.c_str());
+  csv_end_line(&writer);
+  EXPECT_EQ(csv_finish(&writer), 0u);
+  CloseHandle(file);
+  std::string want = "plain,\"a,b\",\"say \"\"hi\"\"\",\"two\nlines\",\"cr\rhere\",, spaced ,\r\n\"" +
+                     std::string(6 * kCsvBufferBytes, '"') + "\"\r\n";
+  EXPECT_EQ(read_file(path), want);
+
+  // A writer on a handle that cannot be written reports the error instead of losing rows quietly.
+  HANDLE reading = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  csv_begin(&writer, reading);
+  csv_cell(&writer, "x");
+  csv_end_line(&writer);
+  EXPECT_NE(csv_finish(&writer), 0u);
+  CloseHandle(reading);
+}
+
+TEST_F(ReportViews, ViewsAreBuiltOnceThroughTheListEventWithTheirSortKeys) {
+  // The four quick-report lists, by dialog item number; directory and GPO share their columns.
+  const ReportView* fs = report_view_of_list(kFileSystemView);
+  const ReportView* logon = report_view_of_list(kLogonView);
+  ASSERT_TRUE(fs && logon && report_view_of_list(kDirectoryView) && report_view_of_list(kGpoView));
+  EXPECT_EQ(report_view_of_list(1903), nullptr);
+  EXPECT_EQ(fs->count, 22u);
+  EXPECT_EQ(logon->count, 19u);
+  EXPECT_EQ(report_view_of_family(kLogFamilyGpoDirectoryValue), report_view_of_list(kGpoView));
+  EXPECT_EQ(report_view_of_family(kLogFamilyFile), fs);
+  for (const ReportView* v : {fs, logon, report_view_of_list(kDirectoryView)}) {
+    EXPECT_STREQ(v->columns[0].title, "Activity Type");
+    for (size_t c = 1; c < v->count; ++c)
+      EXPECT_TRUE(v->columns[c].id >= kFirstReportColumn && v->columns[c].id <= kLastReportColumn) << v->columns[c].title;
+  }
+
+  // Three file records, the newest in the middle, read into list 1901.
+  HWND screen = CreateWindowExA(0, "VornixScreen", "Quick report", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 800, 600, screen,
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(kFileSystemView)), nullptr, nullptr);
+  support::LogWriter log;
+  const uint32_t times[] = {1457300000, 1457400000, 1457300000};
+  for (uint32_t i = 0; i < 3; ++i) {
+    FileLogRecord r = support::sample_file_record(0xFF330001, i + 1);
+    r.event_time = times[i];
+    log.add(r);
+  }
+  std::string path = folder_ + "/fs_FS1d_March072016.vnx";
+  ASSERT_TRUE(log.save(path));
+  BYTE context[kRowContextBytes] = {};
+  LogReadRequest request = {list, 0, path.c_str(), context, {0, 0}, nullptr};
+  g_report_run = ReportRunState{};
+  g_report_run.show_utc = 1;
+  read_activity_log(&request);
+  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+
+  host::Library in_process;
+  in_process.entry_point_list_services = &entry_point_list_services;
+  for (DWORD id : {0x6034010Fu, 0x60240001u}) EXPECT_EQ(host::send_list_event(in_process, list, id), 4061u);
+  char title[64] = {};
+  LVCOLUMNA c = {};
+  c.mask = LVCF_TEXT | LVCF_WIDTH;
+  c.pszText = title;
+  c.cchTextMax = sizeof title;
+  ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, 7, reinterpret_cast<LPARAM>(&c)));
+  EXPECT_STREQ(title, " SID");
+  EXPECT_EQ(c.cx, fs->columns[7].width);
+  EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, fs->count, reinterpret_cast<LPARAM>(&c))) << "built twice";
+
+  std::vector<std::string> keys;
+  for (int row = 0; row < 3; ++row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    keys.push_back(reinterpret_cast<const char*>(item.lParam) + kRowSortKeyOffset);
+  }
+  char want[32];
+  std::snprintf(want, sizeof want, "%08d%08X%08X", 1457400000 / 86400, 1457400000 % 86400, 1);
+  EXPECT_EQ(keys[1], want);
+  EXPECT_LT(keys[0], keys[2]) << "equal times keep their arrival order";
+  EXPECT_LT(keys[2], keys[1]) << "later times sort after";
+  BYTE no_time[kRowContextBytes] = {};
+  char key[kRowSortKeyBytes];
+  report_sort_key(no_time, 5, key, sizeof key);
+  EXPECT_STREQ(key, "000000000000000000000005");
+  for (int row = 0; row < 3; ++row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+    std::memcpy(copy, reinterpret_cast<BYTE*>(item.lParam), kListItemBytes);
+    delete_list_item(0, 0, copy);
+  }
+}
+
+TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
+  HWND window = open_results_window(nullptr);
+  ASSERT_NE(window, nullptr);
+  char caption[128] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  EXPECT_STREQ(caption, "VORNIX Agent Update Results");
+  HWND list = GetDlgItem(window, kResultsListItem);
+  LVCOLUMNA c = {};
+  c.mask = LVCF_WIDTH;
+  const int widths[] = {115, 316, 370};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&c)));
+    EXPECT_EQ(c.cx, widths[i]);
+  }
+
+  // Rows come from the operation's thread while the window runs on its own.
+  std::thread operation([&] {
+    EXPECT_TRUE(add_results_row(window, kStepConnecting, "SRV01", "Connect", "OK", "hidden"));
+    EXPECT_TRUE(add_results_row(window, kStepCopying, "SRV02", "copy a, b", "said \"done\"", nullptr));
+    EXPECT_TRUE(add_results_row(window, kStepError, "srv03", "Bravo", "line one\nline two", nullptr));
+  });
+  operation.join();
+  EXPECT_EQ(column(list, 0), (std::vector<std::string>{"0001: SRV01", "0002: SRV02", "0003: srv03"}));
+  EXPECT_EQ(column(list, 3)[0], "hidden");
+
+  // Descending, ascending, descending on one column; case does not count.
+  click_header(window, 1);
+  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
+  click_header(window, 1);
+  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"Bravo", "Connect", "copy a, b"}));
+  click_header(window, 0);  // another column starts with its own descending order
+  EXPECT_EQ(column(list, 0), (std::vector<std::string>{"0003: srv03", "0002: SRV02", "0001: SRV01"}));
+  click_header(window, 1);
+  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
+  for (int row = 0; row < 3; ++row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.lParam, row) << "item data follows the new positions";
+  }
+
+  // Saved without an extension: ".CSV" is added; the hidden fourth cell is not written.
+  std::string name = folder_ + "/steps";
+  save_as(name);
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(name + ".CSV") && read_file(name + ".CSV").size() > 100; }));
+  EXPECT_EQ(read_file(name + ".CSV"),
+            "Step Count: Server,Action,Result\r\n"
+            "0002: SRV02,\"copy a, b\",\"said \"\"done\"\"\"\r\n"
+            "0001: SRV01,Connect,OK\r\n"
+            "0003: srv03,Bravo,\"line one\nline two\"\r\n");
+
+  // Another extension is kept.
+  save_as(folder_ + "/steps.txt");
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(folder_ + "/steps.txt"); }));
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/steps.txt.CSV"));
+
+  // A file that cannot be created: the message names the error and the file.
+  std::string nowhere = folder_ + "/no-such-folder/steps";
+  save_as(nowhere);
+  ASSERT_TRUE(eventually([&] { return journal_has("ERROR!", "occurred during create file"); }));
+  EXPECT_TRUE(journal_has("ERROR!", "occurred during create file [" + nowhere + ".CSV].\n\nReport aborted."));
+
+  // Done ends the dialog thread.
+  ui::script({"ReportAction", IDOK, "", {}});
+  ASSERT_TRUE(eventually([&] { return !IsWindow(window); }));
+  EXPECT_TRUE(eventually([&] { return g_results.window == nullptr; }));
+}
+
+TEST_F(ReportViews, ReopeningResetsAndNumberingCanBeSwitchedOff) {
+  HWND first = open_results_window("Agent update of SRV01");
+  ASSERT_NE(first, nullptr);
+  char caption[128] = {};
+  GetWindowTextA(first, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Agent update of SRV01");
+  add_results_row(first, kStepSuccess, "SRV01", "Start", "OK", nullptr);
+
+  g_results.step = kStepNumberingOff;
+  HWND second = open_results_window(nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(journal_has("VORNIX HOST", "Report View was Open, now resetting"));
+  add_results_row(second, kStepSuccess, "SRV02", "Start", "OK", nullptr);
+  EXPECT_EQ(column(GetDlgItem(second, kResultsListItem), 0), std::vector<std::string>{"SRV02"});
+
+  // A row for a window that is gone is refused with its message.
+  close_results_window();
+  EXPECT_FALSE(add_results_row(second, kStepSuccess, "SRV02", "Stop", "OK", nullptr));
+  EXPECT_TRUE(journal_has("VORNIX ACTIONS", "Error X78 on Insert!"));
+
+  // Another view selector is not one the dialog shows.
+  ui::clear_journal();
+  EXPECT_EQ(open_results_window(nullptr, 2), nullptr);
+  EXPECT_TRUE(journal_has("VORNIX message from QVMR0007.DLL", "Unhandled Report View Selected!"));
+  EXPECT_TRUE(journal_has("VORNIX message from QVMR0007.DLL", "Unknown error occurred in SRV, Option 1"));
+}
+
+TEST_F(ReportViews, StepStatusGoesToTheResultsWindowOrToTheServerRow) {
+  HWND screen = CreateWindowExA(0, "VornixScreen", "Servers", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  HWND servers = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 800, 600, screen, nullptr, nullptr, nullptr);
+  LVITEMA server = {};
+  server.mask = LVIF_TEXT;
+  server.pszText = const_cast<char*>("SRV01");
+  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&server));
+
+  HWND window = open_results_window("VORNIX Add New Server Results");
+  ASSERT_NE(window, nullptr);
+  set_step_server("SRV01");
+  report_step_status(servers, 0, "Copying agent files");
+  report_step_status(servers, 0, "Copy of vnxw.sys failed");
+  report_step_status(servers, 0, "UNABLE to start service");
+  report_step_status(servers, 0, "Registry Error 5");
+  HWND list = GetDlgItem(window, kResultsListItem);
+  std::vector<int> images;
+  for (int row = 0; row < 4; ++row) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    images.push_back(item.iImage);
+  }
+  EXPECT_EQ(images, (std::vector<int>{kStepProgress, kStepError, kStepError, kStepError}));
+  EXPECT_EQ(column(list, 1), std::vector<std::string>(4, "processing..."));
+  EXPECT_EQ(column(list, 0)[1], "0002: SRV01");
+  EXPECT_EQ(column(servers, 2), std::vector<std::string>{""}) << "nothing on the server row while the window is open";
+
+  close_results_window();
+  report_step_status(servers, 0, "Agent started");
+  EXPECT_EQ(column(servers, 2), std::vector<std::string>{"Agent started"});
+}
+
+}  // namespace
