@@ -548,6 +548,8 @@ BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD 
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_DIRECTORY 267L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_FILENAME_EXCED_RANGE 206L
 #define TRUNCATE_EXISTING 5
 #define FILE_SHARE_DELETE 0x00000004
 #define DELETE 0x00010000L
@@ -588,6 +590,12 @@ BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 BOOL WINAPI CopyFileA(LPCSTR from, LPCSTR to, BOOL fail_if_exists);
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+BOOL WINAPI SetEndOfFile(HANDLE file);
+void WINAPI SetFileApisToOEM(void);
+void WINAPI SetFileApisToANSI(void);
+BOOL WINAPI AreFileApisANSI(void);
+HWND WINAPI SetFocus(HWND window);
+HWND WINAPI GetFocus(void);
 #ifdef __cplusplus
 }
 #endif

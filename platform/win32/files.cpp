@@ -34,14 +34,18 @@ bool same_ignoring_case(const std::string& a, const std::string& b) {
   return true;
 }
 
-// Appends one component to a folder, preferring an existing entry of any case.
+std::string short_name(const std::string& name);
+
+// Appends one component to a folder, preferring an existing entry of any case,
+// else the entry whose short (8.3) name it is.
 std::string join_component(const std::string& folder, const std::string& name) {
   std::string exact = folder + "/" + name;
   struct stat st;
   if (::lstat(exact.c_str(), &st) == 0 || name == "." || name == "..") return exact;
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (dirent* entry = ::readdir(dir)) {
-      if (same_ignoring_case(entry->d_name, name)) {
+      std::string alternate = entry->d_name[0] == '.' ? "" : short_name(entry->d_name);
+      if (same_ignoring_case(entry->d_name, name) || (!alternate.empty() && same_ignoring_case(alternate, name))) {
         std::string found = folder + "/" + entry->d_name;
         ::closedir(dir);
         return found;
@@ -165,6 +169,13 @@ bool sharing_conflict(const std::string& path, DWORD access, DWORD share) {
   return false;
 }
 
+bool exclusively_open(const std::string& path) {
+  std::lock_guard<std::mutex> guard(platform::object_table_lock());
+  for (const auto& [handle, object] : platform::object_table())
+    if (object->kind == platform::KernelObject::File && object->path == path && object->share == 0) return true;
+  return false;
+}
+
 // A DOS 8.3 name for a long name, or empty when the name already is one.
 std::string short_name(const std::string& name) {
   std::string base = name, ext;
@@ -252,6 +263,10 @@ DWORD map_path(const char* windows_path, std::string* local_path) {
     const world::Machine* machine = world::find_machine(parts[0]);
     if (machine == nullptr || machine->setting("machine", "reachable", "yes") == "no") return ERROR_BAD_NETPATH;
     if (machine->setting("machine", "access", "full") == "none") return ERROR_ACCESS_DENIED;
+    // machine.ini [shares] NAME = none (no access for the console user) or offline (its server gone).
+    std::string share_state = machine->setting("shares", parts[1], "");
+    if (share_state == "none") return ERROR_ACCESS_DENIED;
+    if (share_state == "offline") return ERROR_BAD_NETPATH;
     std::string shares = world::machine_path(*machine, "shares");
     base = join_component(shares, parts[1]);
     struct stat st;
@@ -377,8 +392,12 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   for (const std::string& name : names) {
     WIN32_FIND_DATAA found;
     std::string alternate = name == "." || name == ".." ? "" : short_name(name);
+    // As on Windows, a final ".*" also matches names without an extension ("*.*" is every name).
+    std::string bare = wanted.size() > 2 && wanted.compare(wanted.size() - 2, 2, ".*") == 0
+                           ? wanted.substr(0, wanted.size() - 2) : "";
     bool matches = wildcard_match(wanted.c_str(), name.c_str()) ||
-                   (!alternate.empty() && wildcard_match(wanted.c_str(), alternate.c_str()));
+                   (!alternate.empty() && wildcard_match(wanted.c_str(), alternate.c_str())) ||
+                   (!bare.empty() && name.find('.') == std::string::npos && wildcard_match(bare.c_str(), name.c_str()));
     if (matches && fill_find_data(folder, name.c_str(), &found)) search->entries.push_back(found);
   }
   if (search->entries.empty()) {
@@ -423,6 +442,8 @@ BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes) {
   if (DWORD error = platform::map_path(name, &path)) return fail(error);
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return fail(missing_error(path));
+  // A file that another process opened for its exclusive use cannot be changed.
+  if (exclusively_open(canonical(path))) return fail(ERROR_SHARING_VIOLATION);
   AttributeStore& store = attribute_store();
   std::lock_guard<std::mutex> guard(store.lock);
   DWORD extra = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |

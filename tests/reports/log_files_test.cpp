@@ -1,0 +1,426 @@
+// Log file lists and log folder deletion on the library's code linked into
+// the test, over a world whose server keeps its logs in the share that
+// ReportPath names: listing, delete / archive / restore of selected rows with
+// files held open by another process, and the removal of log folder trees.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "reports/log_files.h"
+#include "reports/log_folders.h"
+#include "reports/log_reader.h"
+#include "reports/results_window.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kLogs[] = "\\\\SRV01\\VnxLogs$\\vnxlogs";
+constexpr char kArchive[] = "\\\\SRV01\\VnxLogs$\\vnxlogs\\archived_logs";
+constexpr char kName[] = "vnxfs_SRV01f_November302026.vnx";
+
+std::string bytes(size_t n, unsigned seed) {
+  std::string out(n, '\0');
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 9)) & 0xFF);
+  return out;
+}
+
+class LogFileLists : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_machine("DOWN01", "127.0.0.3");
+    world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+    world_.add_machine("LOCKED01", "127.0.0.4");
+    world_.set_machine_setting("LOCKED01", "machine", "access", "none");
+    world_.add_registry_text("SRV01", "HKLM",
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                             "\"ReportPath\"=\"VnxLogs$\"\r\n\r\n");
+    share_ = world_.machine_dir("SRV01") + "/shares/VnxLogs$";
+    fs::create_directories(share_ + "/vnxlogs/archived_logs");
+    fs::create_directories(world_.machine_dir("SRV01") + "/shares/C$/Windows");
+    write(share_ + "/vnxlogs/" + kName, bytes(150000, 1));
+    write(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx", bytes(2 * 1048576 + 5, 2));
+    write(share_ + "/vnxlogs/notes.txt", "not a log");
+    world_.open();
+    table_ = host::make_service_table();
+    table_[kHostUnattendedState] = reinterpret_cast<uintptr_t>(&unattended_state_);
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.base_image_index = 1000;
+    g_library.search_cancel = 0;
+    screen_ = CreateWindowExA(0, "VornixScreen", "Logs", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    list_ = CreateWindowExA(0, "SysListView32", "", WS_CHILD, 0, 0, 100, 100, screen_, nullptr, nullptr, nullptr);
+    host::clear_service_calls();
+    ui::clear_journal();
+  }
+
+  void TearDown() override {
+    clear_rows();
+    release_registry_connections();
+  }
+
+  // The host hands every row's record back to the library, which frees the path block.
+  void clear_rows() {
+    int rows = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+      auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+      std::memcpy(record, context(row), kListItemBytes);
+      delete_list_item(0, 0, record);
+    }
+    SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+  }
+
+  static void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  static std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  const BYTE* context(int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return reinterpret_cast<const BYTE*>(item.lParam);
+  }
+  DWORD list(LogListing which) {
+    LogListTarget target = {list_, nullptr, nullptr, 0, 0};
+    DWORD listed = 0;
+    last_error_ = ListLogFiles(&target, "SRV01", which, &listed);
+    return listed;
+  }
+  // Selects the rows whose path ends with the name.
+  void select(const std::string& name) {
+    int rows = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+      std::string path = log_row_path(context(row));
+      if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0) {
+        LVITEMA state = {};
+        state.state = state.stateMask = LVIS_SELECTED;
+        SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+      }
+    }
+  }
+  HANDLE hold_open(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  std::vector<std::string> texts() {
+    std::vector<std::string> out;
+    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + "|" + e.text);
+    return out;
+  }
+  int calls(const std::string& prefix) {
+    int n = 0;
+    for (const std::string& call : host::service_calls()) n += call.rfind(prefix, 0) == 0;
+    return n;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  DWORD unattended_state_ = 0;
+  std::string share_;
+  HWND screen_ = nullptr;
+  HWND list_ = nullptr;
+  DWORD last_error_ = 0;
+};
+
+TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
+  EXPECT_EQ(list(kListCurrentLogs), 2u);
+  EXPECT_EQ(last_error_, 0u);
+  for (int row = 0; row < 2; ++row) {
+    const BYTE* c = context(row);
+    std::string path = log_row_path(c);
+    EXPECT_EQ(path.rfind(std::string(kLogs) + "\\", 0), 0u) << path;
+    EXPECT_STREQ(row_server_name(c), "SRV01");
+    EXPECT_STREQ(reinterpret_cast<const char*>(c + kLogRowPrefixOffset),
+                 path.find("vnxfs") != std::string::npos ? "vnxfs" : "vnxlogon");
+    bool big = path.find("vnxlogon") != std::string::npos;
+    EXPECT_EQ(load_le32(c + kLogRowSizeMbOffset), big ? 2u : 0u) << path;
+    EXPECT_STREQ(reinterpret_cast<const char*>(c + kLogRowDateOffset), big ? "December012026" : "November302026");
+    LogFileName parsed;
+    ASSERT_TRUE(parse_log_file_name(path.c_str(), &parsed));
+    EXPECT_EQ(load_le32(c + kLogRowNominalTimeOffset), parsed.nominal_time);
+    EXPECT_GT(load_le32(c + kLogRowWriteTimeOffset), 1700000000u);
+  }
+  EXPECT_EQ(calls("host_insert_item text=vnx"), 2);
+  EXPECT_TRUE(texts().empty());
+
+  // An empty archive folder lists nothing; a missing one says so.
+  EXPECT_EQ(list(kListArchivedLogs), 0u);
+  EXPECT_TRUE(texts().empty());
+  fs::remove_all(share_ + "/vnxlogs/archived_logs");
+  EXPECT_EQ(list(kListArchivedLogs), 0u);
+  EXPECT_NE(last_error_, 0u);
+  ASSERT_EQ(texts().size(), 1u);
+  EXPECT_EQ(texts()[0], std::string("Archive Path not found or no permissions|") + kArchive + "\\");
+  ui::clear_journal();
+
+  // A log folder without permission (5) and one not on the network (53).
+  LogListTarget target = {list_, nullptr, nullptr, 0, 0};
+  DWORD listed = 9;
+  EXPECT_EQ(list_log_folder(&target, "\\\\LOCKED01\\VnxLogs$\\vnxlogs\\", FALSE, &listed), 5u);
+  EXPECT_EQ(list_log_folder(&target, "\\\\DOWN01\\VnxLogs$\\vnxlogs\\", FALSE, &listed), 53u);
+  EXPECT_EQ(listed, 0u);
+  EXPECT_EQ(texts(), (std::vector<std::string>{
+                         "VORNIX message from QVMR0007.DLL|Access Denied (insufficient permissions) to access path "
+                         "\\\\LOCKED01\\VnxLogs$\\vnxlogs\\",
+                         "VORNIX message from QVMR0007.DLL|Error 53 occurred accessing \\\\DOWN01\\VnxLogs$\\vnxlogs\\"}));
+  EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 2);
+}
+
+TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreMovesBack) {
+  std::string old_part = bytes(100000, 3);  // crosses the 64 KB blocks at other offsets than the source
+  write(share_ + "/vnxlogs/archived_logs/" + kName, old_part);
+  std::string new_part = read(share_ + "/vnxlogs/" + kName);
+  list(kListCurrentLogs);
+
+  // Cancel leaves everything alone; so does a command without a selected row.
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
+  EXPECT_TRUE(texts().empty());
+  select(kName);
+  ui::script({"ARCHIVE REPORT LOG(S)?", IDCANCEL, "", {}});
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
+  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
+
+  // Held open by the agent: every retry, then the message; neither file changes.
+  HANDLE held = hold_open(std::string(kLogs) + "\\" + kName);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ui::clear_journal();
+  DWORD before = GetTickCount();
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
+  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] archiving selected log file");
+  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
+  EXPECT_EQ(read(share_ + "/vnxlogs/" + kName), new_part);
+  CloseHandle(held);
+
+  host::clear_service_calls();
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 1u);
+  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part + new_part);
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_EQ(calls("host_get_list_row row="), 1);
+
+  // Restore moves it back into the log folder; a second restore finds it gone (2) and says nothing.
+  clear_rows();
+  list(kListArchivedLogs);
+  ASSERT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 1);
+  select(kName);
+  ui::clear_journal();
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
+  EXPECT_EQ(read(share_ + "/vnxlogs/" + kName), old_part + new_part);
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/archived_logs/" + kName));
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
+  std::vector<std::string> shown = texts();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "RESTORE REPORT LOG(S)?|Please click OK to confirm restoration of selected Archived Report Log Files");
+}
+
+TEST_F(LogFileLists, ArchiveWithAutomaticArchivingCreatesItsFolderAndReportsAnUnreachableOne) {
+  world_.add_registry_text("SRV01", "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                           "\"AutoArchiveLogFiles\"=dword:00000001\r\n\"AutoArchivePath\"=\"\\\\\\\\DOWN01\\\\Old\"\r\n\r\n");
+  world_.open();
+  list(kListCurrentLogs);
+  select(kName);
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
+  ASSERT_FALSE(texts().empty());
+  EXPECT_EQ(texts().back(), "Error creating archive folder, destination unreachable.|\\\\DOWN01\\Old\\vnx_archived_logs");
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
+}
+
+TEST_F(LogFileLists, DeleteRetriesAFileHeldOpenThenReportsItAndDeletesItOnceReleased) {
+  list(kListCurrentLogs);
+  select(kName);
+  select("December012026.vnx");
+  HANDLE held = hold_open(std::string(kLogs) + "\\" + kName);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD before = GetTickCount();
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kDeleteLogFiles), 1u);
+  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] deleting selected log file");
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx"));
+  // Two rows selected: the progress text goes to status line 25.
+  EXPECT_EQ(calls("host_show_status_line line=25 colour=000000 text=Deleting selected Report Log Files"), 1);
+  CloseHandle(held);
+  ui::clear_journal();
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kDeleteLogFiles), 2u);
+  EXPECT_EQ(texts().size(), 1u) << "only the question";
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
+}
+
+class LogFolderDeletion : public LogFileLists {
+ protected:
+  // vnxlogs/archived_logs/2026/Q4/DEEP with read-only, hidden and system files at every level.
+  void build_tree() {
+    std::string deep = share_ + "/vnxlogs/archived_logs/2026/Q4/DEEP";
+    fs::create_directories(deep);
+    const char* levels[] = {"", "/archived_logs", "/archived_logs/2026", "/archived_logs/2026/Q4",
+                            "/archived_logs/2026/Q4/DEEP"};
+    const DWORD attributes[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN,
+                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_NORMAL,
+                                FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN};
+    for (size_t i = 0; i < std::size(levels); ++i) {
+      write(share_ + "/vnxlogs" + levels[i] + "/level.vnx", "x");
+      std::string windows = std::string(kLogs) + levels[i] + "\\level.vnx";
+      for (char& c : windows)
+        if (c == '/') c = '\\';
+      ASSERT_TRUE(SetFileAttributesA(windows.c_str(), attributes[i]));
+    }
+    ASSERT_TRUE(SetFileAttributesA((std::string(kArchive) + "\\2026").c_str(), FILE_ATTRIBUTE_READONLY));
+  }
+};
+
+TEST_F(LogFolderDeletion, DeepTreeWithProtectedFilesGoesBottomUpAndOutsidePathsAreNeverTouched) {
+  build_tree();
+  write(world_.machine_dir("SRV01") + "/shares/C$/Windows/keep.txt", "system file");
+  for (const char* outside : {"\\\\SRV01\\C$\\Windows", "\\\\SRV01\\VnxLogs$", "\\\\SRV01\\VnxLogs$\\",
+                              "\\\\SRV01\\VnxLogs$\\vnxlogs\\..\\..\\C$\\Windows", "C:\\", "vnxlogs", ""}) {
+    EXPECT_EQ(DeleteFolderTree(nullptr, screen_, outside, "SRV01", 0), static_cast<DWORD>(ERROR_INVALID_NAME)) << outside;
+  }
+  EXPECT_EQ(texts().size(), 7u);
+  EXPECT_EQ(read(world_.machine_dir("SRV01") + "/shares/C$/Windows/keep.txt"), "system file");
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
+
+  ui::clear_journal();
+  host::clear_service_calls();
+  // With the trailing backslash it is the same tree.
+  EXPECT_EQ(DeleteFolderTree(screen_, screen_, (std::string(kLogs) + "\\").c_str(), "SRV01", 0), 0u);
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs"));
+  EXPECT_TRUE(fs::exists(share_));
+  EXPECT_TRUE(texts().empty());
+  // Five folders: each starts (a blank line, then the text), is checked and erased, deepest last started, first erased.
+  EXPECT_EQ(calls("host_show_status_line line=25 colour=FF8000 text=Setting Files to NORMAL access and DELETING on"), 5);
+  EXPECT_EQ(calls("host_show_status_line line=25 colour=008000 text=Checking for subdirectories of"), 5);
+  std::vector<std::string> erased;
+  for (const std::string& call : host::service_calls())
+    if (call.find("colour=0000FF text=ERASING SUBDIRECTORY [") != std::string::npos) erased.push_back(call);
+  ASSERT_EQ(erased.size(), 5u);
+  EXPECT_NE(erased.front().find("\\DEEP]"), std::string::npos) << erased.front();
+  EXPECT_NE(erased.back().find("[\\\\SRV01\\VnxLogs$\\vnxlogs\\]"), std::string::npos) << erased.back();
+  EXPECT_TRUE(AreFileApisANSI());
+}
+
+TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreReported) {
+  build_tree();
+  HANDLE held = hold_open(std::string(kArchive) + "\\2026\\Q4\\level.vnx");
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD before = GetTickCount();
+  DWORD total = DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 0);
+  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  // Q4 keeps its file and is not searched further; 2026, archived_logs and vnxlogs stay (each 145: not empty).
+  EXPECT_EQ(total, 1u + 3u * ERROR_DIR_NOT_EMPTY);
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/level.vnx"));
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/DEEP/level.vnx"));
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
+  std::vector<std::string> shown = texts();
+  ASSERT_GE(shown.size(), 2u);
+  // Subfolders are reached by their short names.
+  EXPECT_EQ(shown[0], std::string("VORNIX message from QVMR0007.DLL|Unable to set the file [") + kLogs +
+                          "\\ARCHIV~1\\2026\\Q4\\level.vnx] to normal access.  The file may be in use.");
+  EXPECT_EQ(shown[1], "VORNIX message from QVMR0007.DLL|There was 1 file that could not be set to normal access.");
+  EXPECT_NE(shown.back().find("directory is NOT empty."), std::string::npos) << shown.back();
+  CloseHandle(held);
+
+  // The unattended log file takes the reports; an unattended state of 1 stops the first pass.
+  ui::clear_journal();
+  std::string log_path = world_.folder() + "/unattended.log";
+  HANDLE log = CreateFileA(log_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  host::unattended_log_file() = log;
+  unattended_state_ = kUnattendedAbort;
+  EXPECT_NE(DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 0), 0u);
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/level.vnx"));
+  char caption[64] = {};
+  GetWindowTextA(reinterpret_cast<HWND>(table_[kHostMainWindow]), caption, sizeof caption);
+  EXPECT_STREQ(caption, "Aborting...");
+  unattended_state_ = 0;
+  host::unattended_log_file() = nullptr;
+  CloseHandle(log);
+  EXPECT_NE(read(log_path).find("directory is NOT empty."), std::string::npos);
+  EXPECT_TRUE(texts().empty());
+
+  // Nothing in the way now.
+  EXPECT_EQ(DeleteFolderTree(nullptr, nullptr, kLogs, "SRV01", 0), 0u);
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs"));
+
+  // A server not on the network (53) and one that refuses the console (5).
+  EXPECT_EQ(DeleteFolderTree(nullptr, screen_, "\\\\DOWN01\\VnxLogs$\\vnxlogs", "DOWN01", 0), 53u);
+  EXPECT_EQ(DeleteFolderTree(nullptr, screen_, "\\\\LOCKED01\\VnxLogs$\\vnxlogs", "LOCKED01", 0), 5u);
+  shown = texts();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "VORNIX message from QVMR0007.DLL|Network path not found - unable to connect to "
+                      "[\\\\DOWN01\\VnxLogs$\\vnxlogs].");
+  EXPECT_EQ(shown[1], "VORNIX message from QVMR0007.DLL|Unable to remove directory [\\\\LOCKED01\\VnxLogs$\\vnxlogs], "
+                      "unable to delete all files or access denied.");
+}
+
+TEST_F(LogFolderDeletion, StepsGoToTheResultsWindowAndAnEmptyFolderTakesThreeReports) {
+  fs::create_directories(share_ + "/vnxlogs/archived_logs/EMPTY");
+  g_results.step = 0;
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  HWND window = open_results_window("Removal of SRV01");
+  ASSERT_NE(window, nullptr);
+  std::string empty = std::string(kArchive) + "\\EMPTY";
+  EXPECT_EQ(DeleteFolderTree(nullptr, screen_, empty.c_str(), "SRV01", 1), 0u);
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/archived_logs/EMPTY"));
+  std::string read_only = std::string(kLogs) + "\\vnxlogon_SRV01f_December012026.vnx";
+  ASSERT_TRUE(SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+  HANDLE held[] = {hold_open(std::string(kLogs) + "\\notes.txt"), hold_open(std::string(kLogs) + "\\" + kName)};
+  EXPECT_EQ(DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 1), 2u);
+  for (HANDLE h : held) CloseHandle(h);
+  HWND list = GetDlgItem(window, kResultsListItem);
+  std::vector<std::string> rows;
+  for (int row = 0; row < static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); ++row) {
+    std::string line;
+    for (int column = 0; column < 3; ++column) {
+      char cell[1024] = {};
+      LVITEMA item = {};
+      item.iSubItem = column;
+      item.pszText = cell;
+      item.cchTextMax = sizeof cell;
+      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+      line += std::string(column ? "|" : "") + cell;
+    }
+    rows.push_back(line);
+  }
+  close_results_window();
+  qvmr_unregister_module(g_library.instance);
+  const std::string reset = "Setting files to NORMAL ACCESS prior to Delete";
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], "0001: SRV01|" + reset + "|...");
+  EXPECT_EQ(rows[1], "0002: SRV01|Checking for subdirectories of [" + empty + "]|...");
+  EXPECT_EQ(rows[2], "0003: SRV01|ERASING SUBDIRECTORY [" + empty + "]|...");
+  // A file held open, a read-only one reset and deleted beside it: two failures, in a summary.
+  EXPECT_EQ(rows[3], "0004: SRV01|" + reset + "|...");
+  std::set<std::string> failures = {rows[4].substr(6), rows[5].substr(6)};
+  EXPECT_EQ(failures, (std::set<std::string>{
+                          "SRV01|" + reset + "|Unable to set the file [" + kLogs + "\\" + kName +
+                              "] to normal access.  The file may be in use.",
+                          "SRV01|" + reset + "|Unable to set the file [" + kLogs +
+                              "\\notes.txt] to normal access.  The file may be in use."}));
+  EXPECT_EQ(rows[6], "0007: SRV01|Deletion Summary|There were 2 files that could not be set to normal access.");
+  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
+  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx"));
+}
+
+}  // namespace
