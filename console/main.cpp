@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -14,8 +15,12 @@
 
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
+#include "console/log_commands.h"
+#include "console/view_log.h"
 #include "net/tcp_requests.h"
+#include "tests/support/demo_activity.h"
 #include "tests/support/fake_agents.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
@@ -62,6 +67,28 @@ void print_usage() {
       "  alert-agents --server NAME [--world DIR]\n"
       "               list the Active Alert agents of the server NAME\n"
       "               (the demo network's SRV01 runs an enterprise host while these run)\n"
+      "  view-log [--csv OUT] FILE... [--world DIR]\n"
+      "               decode activity log files (*.vnx, all of one family) into the\n"
+      "               columns of that family's quick-report view: a table here, or\n"
+      "               comma-delimited text with a header line in OUT\n"
+      "  quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+      "               [--max N] [--csv OUT] [--world DIR]\n"
+      "               read the server's activity logs of that window (dates as\n"
+      "               YYYY-MM-DD, local time; the last day when none is given) into\n"
+      "               the four quick-report lists and write each list that has rows\n"
+      "               to OUT with its family before the ending (OUT-logon.csv, ...);\n"
+      "               Ctrl-C stops the report and keeps the rows read so far\n"
+      "  custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]\n"
+      "               read the log files whose profile name matches a pattern\n"
+      "               (* and ? wildcards, case ignored), written the same way\n"
+      "  logs list [--archived] --server NAME [--world DIR]\n"
+      "  logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]\n"
+      "               list the server's current (or archived) activity log files, or\n"
+      "               delete, archive or restore the named ones\n"
+      "  delete-log-folders --server NAME [--folder PATH]... [--world DIR]\n"
+      "               empty and remove the server's log folders (its log share's\n"
+      "               vnxlogs, its archive folder, its agent's staging folder), or\n"
+      "               the log folders given\n"
       "  --help       show this text\n");
 }
 
@@ -129,6 +156,8 @@ void make_demo_world(const std::string& folder) {
                           "\"SRV01\"=hex:7f,00,00,02\r\n"
                           "\"SRV02\"=hex:7f,00,00,03\r\n\r\n");
   for (const char* server : {"SRV01", "SRV02"}) world.add_registry_text(server, "HKLM", demo_product_key());
+  // A few days of their agents' activity logs up to now, in the log share that ReportPath names.
+  for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
 }
@@ -536,6 +565,45 @@ int run_demo(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Hand-picked log files decoded by the library's reader, in-process.
+int run_view_log(std::vector<std::string> args) {
+  if (!args.empty() && args.back() == "--csv") return fail("--csv needs a file name");
+  std::string csv = take_option(args, "--csv");
+  if (!open_world(args)) return 1;
+  if (args.empty()) return fail("view-log takes one or more log files (and --csv OUT)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::view_log(args, csv);
+  release_registry_connections();
+  return status;
+}
+
+// A server's log file lists, and delete, archive or restore of named files, in-process.
+int run_logs(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  std::string server = take_option(args, "--server");
+  if (server.empty() || args.empty())
+    return fail("logs takes list|delete|archive|restore, --server NAME and, but for list, log file names");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::logs_command(args, server);
+  release_registry_connections();
+  return status;
+}
+
+// Empties and removes a server's log folders (or the --folder paths given), in-process.
+int run_delete_log_folders(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  std::string server = take_option(args, "--server");
+  std::vector<std::string> folders;
+  for (std::string folder = take_option(args, "--folder"); !folder.empty(); folder = take_option(args, "--folder"))
+    folders.push_back(folder);
+  if (server.empty() || !args.empty())
+    return fail("delete-log-folders takes --server NAME and optionally --folder PATH (repeatable)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::delete_log_folders(folders, server);
+  release_registry_connections();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -554,5 +622,12 @@ int main(int argc, char** argv) {
   if (command == "alert-agents") return run_alert_agents(args);
   if (command == "profiles") return run_profiles(args);
   if (command == "profile") return run_profile(args);
+  if (command == "view-log") return run_view_log(args);
+  if (command == "logs") return run_logs(args);
+  if (command == "delete-log-folders") return run_delete_log_folders(args);
+  if (command == "quick-report" || command == "custom-report") {
+    if (!open_world(args)) return 1;
+    return command == "quick-report" ? console::quick_report(args) : console::custom_report(args);
+  }
   return fail("unknown command '" + command + "' (try vornix-console --help)");
 }

@@ -14,6 +14,7 @@
 #include "host/control_descriptor.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
+#include "reports/csv.h"
 
 namespace host {
 namespace {
@@ -267,6 +268,41 @@ void WINAPI host_add_value_row(HWND window, DWORD key, const char* text, uintptr
   g_value_rows[window].push_back({text ? text : "", value});
 }
 
+// Writes a list into an open file as comma-delimited text: a line of the
+// column titles, then one line per row with the cells in column order.
+void WINAPI host_load_file_into(HANDLE file, HWND list) {
+  log_call("host_load_file_into");
+  std::vector<std::string> titles;
+  for (int c = 0;; ++c) {
+    char title[260] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) break;
+    titles.push_back(title);
+  }
+  CsvWriter writer;
+  csv_begin(&writer, file);
+  for (const std::string& title : titles) csv_cell(&writer, title.c_str());
+  csv_end_line(&writer);
+  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  std::vector<char> cell(4096);
+  for (int row = 0; row < rows; ++row) {
+    for (size_t c = 0; c < titles.size(); ++c) {
+      LVITEMA item = {};
+      item.iSubItem = static_cast<int>(c);
+      item.pszText = cell.data();
+      item.cchTextMax = static_cast<int>(cell.size());
+      cell[0] = '\0';
+      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+      csv_cell(&writer, cell.data());
+    }
+    csv_end_line(&writer);
+  }
+  if (DWORD error = csv_finish(&writer)) log_call("host_load_file_into error=" + std::to_string(error));
+}
+
 }  // namespace
 
 std::vector<ValueRow> value_rows(HWND window) {
@@ -359,6 +395,7 @@ ServiceTable make_service_table() {
   slot(kHostFormatNumber, &host_format_number);
   slot(kHostShowStatusLine, &host_show_status_line);
   slot(kHostAddValueRow, &host_add_value_row);
+  slot(kHostLoadFileInto, &host_load_file_into);
   t[kHostUnattendedLogFile] = reinterpret_cast<uintptr_t>(&g_log_file);
   if (!IsWindow(g_main_window))
     g_main_window = CreateWindowExA(0, "VornixConsole", "VORNIX for Windows", WS_OVERLAPPED, 0, 0, 800,

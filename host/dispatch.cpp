@@ -11,7 +11,11 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "net/tcp_requests.h"
+#include "reports/log_files.h"
 #include "reports/log_reader.h"
+#include "reports/report_generation.h"
+#include "reports/report_views.h"
 
 namespace {
 
@@ -44,6 +48,18 @@ DWORD profile_screen_button(const ButtonEvent& e) {
   return ProfileScreenButton(e.screen, e.descriptor, e.companion, e.selected_row);
 }
 
+// The quick report: runs on the selected server, or offers to stop the running one.
+DWORD quick_report_button(const ButtonEvent& e) { return QuickReportButton(e.screen, e.descriptor, e.companion); }
+
+// Delete, archive or restore the files of the rows selected in the companion log file list.
+DWORD log_file_button(const ButtonEvent& e) {
+  uint32_t id = descriptor_identifier(e.descriptor);
+  LogFileCommandKind kind = id == 0x6041000A ? kDeleteLogFiles : id == 0x6041000B ? kArchiveLogFiles : kRestoreLogFiles;
+  HWND button = GetDlgItem(e.screen, descriptor_half(e.descriptor, kDescHalfDialogItem));
+  LogFileCommand(e.screen, button, e.companion, current_server().name, kind);
+  return 1;
+}
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -52,6 +68,9 @@ struct ButtonRoute {
 constexpr ButtonRoute kButtonRoutes[] = {
     {kSelectAllRowsButton, kSelectAllRowsButton, select_all_rows},
     {kRefreshCompanionButton, kRefreshCompanionButton, refresh_companion},
+    {0x6041000A, 0x6041000B, log_file_button},
+    {0x60410934, 0x60410934, log_file_button},
+    {kQuickReportButton, kQuickReportButton, quick_report_button},
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
     {0x60210027, 0x6021002A, profile_screen_button},
     {0x60210037, 0x60210038, profile_screen_button},
@@ -136,6 +155,12 @@ DWORD note_main_server_list(const ListEvent& e) {
 
 DWORD profile_screen_list(const ListEvent& e) { return ProfileScreenList(e.control, e.id, e.record); }
 
+// Report views: columns and sort keys, then the host fills and sorts the list.
+DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.control); }
+
+// View Log File Data: the selected log files read into the companion report list.
+DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
+
 struct ListRoute {
   uint32_t first, last;
   DWORD (*handler)(const ListEvent&);
@@ -147,6 +172,10 @@ constexpr ListRoute kListRoutes[] = {
     {kSiblingServerList, kSiblingServerList, enter_sibling_mode},
     {kInstallServerList, kInstallServerList, list_known_servers},
     {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
+    {0x60440800, 0x60440800, view_log_file_data},
+    {0x60F40050, 0x60F40050, view_log_file_data},
+    {0x60240001, 0x60240001, report_view_list},
+    {0x6034010F, 0x6034010F, report_view_list},
     // The lists of a profile form.
     {0x6024002B, 0x6024002C, profile_screen_list},
     {0x60240042, 0x60240042, profile_screen_list},
@@ -186,6 +215,12 @@ DWORD report_column(const TextEvent& e, TextResult* result) {
   return report_column_text(reinterpret_cast<BYTE*>(e.args[3]), e.id, result->text, sizeof result->text);
 }
 
+// Enterprise host screens: the request status of the current server's status record (the selected main server row).
+DWORD request_status(const TextEvent& e, TextResult* result) {
+  RequestStatusText(e.id, current_server().record, result->text, sizeof result->text);
+  return 0;
+}
+
 struct TextRoute {
   uint32_t first, last;
   DWORD (*handler)(const TextEvent&, TextResult*);
@@ -194,7 +229,7 @@ struct TextRoute {
 constexpr TextRoute kTextRoutes[] = {
     {0x60420801, 0x60420811, report_column}, {0x60420900, 0x60420915, report_column},
     {0x60420D01, 0x60420D09, report_column}, {0x60420E01, 0x60420E0A, report_column},
-    {0x60420F0A, 0x60420F16, report_column},
+    {0x60420F0A, 0x60420F16, report_column}, {kRequestStatusField, kRequestValueField, request_status},
 };
 
 // List events wait, up to about five seconds, for the host to fill the image lists.

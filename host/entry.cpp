@@ -7,6 +7,7 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/text.h"
+#include "reports/report_generation.h"
 
 LibraryState g_library;
 uintptr_t g_host_services[kHostTableSlots];
@@ -119,6 +120,7 @@ void detach() {
   }
   release_registry_connections();
   release_main_server_list();
+  release_quick_report();
   release_drawing_resources();
 }
 

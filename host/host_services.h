@@ -66,6 +66,8 @@ typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
 // status area (progress window 0); headings and texts are the library's.
 typedef DWORD(WINAPI* HostShowStatusLineFn)(HWND progress, DWORD zero, DWORD line, const char* text,
                                             COLORREF colour, COLORREF background);
+// Writes the contents of a list (its columns, then one line per row) into an open file.
+typedef void(WINAPI* HostLoadFileIntoFn)(HANDLE file, HWND control);
 // Adds a row of text with a 32-bit value to a list (the known servers and their addresses).
 typedef void(WINAPI* HostAddValueRowFn)(HWND window, DWORD window_key, const char* text,
                                         uintptr_t value, DWORD one);

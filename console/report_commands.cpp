@@ -1,0 +1,553 @@
+#include "console/report_commands.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "console/substitute_host.h"
+#include "host/control_descriptor.h"
+#include "host/control_id.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "host/text.h"
+#include "reports/csv.h"
+#include "reports/log_reader.h"
+#include "reports/report_generation.h"
+#include "reports/report_items.h"
+#include "reports/report_views.h"
+#include "resources/resource.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace console {
+namespace {
+
+constexpr uint16_t kServerScreenKey = 2;
+constexpr uint16_t kReportScreenKey = 3;
+constexpr int kServerListItem = 200;
+constexpr int kQuickButtonItem = 1900;
+constexpr uint32_t kReportViewEvent = 0x60240001;
+constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
+constexpr DWORD kLongestWindowDays = 36500;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void on_interrupt(int) { g_interrupted = 1; }
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "vornix-console: %s\n", message.c_str());
+  return 1;
+}
+
+std::string take(std::vector<std::string>& args, const std::string& name, bool* missing_value) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != name) continue;
+    if (i + 1 == args.size()) {
+      *missing_value = true;
+      args.erase(args.begin() + static_cast<long>(i));
+      return "";
+    }
+    std::string value = args[i + 1];
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    return value;
+  }
+  return "";
+}
+
+bool parse_count(const std::string& text, DWORD limit, DWORD* out) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  unsigned long value = std::stoul(text);
+  if (value == 0 || value > limit) return false;
+  *out = static_cast<DWORD>(value);
+  return true;
+}
+
+// YYYY-MM-DD in local time: its first second, or its last when end_of_day.
+bool parse_date(const std::string& text, bool end_of_day, uint32_t* out) {
+  int y = 0, m = 0, d = 0;
+  char extra = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &extra) != 3 || y < 1971 || y > 2105 || m < 1 ||
+      m > 12 || d < 1 || d > 31)
+    return false;
+  std::tm t = {};
+  t.tm_year = y - 1900;
+  t.tm_mon = m - 1;
+  t.tm_mday = d;
+  t.tm_hour = end_of_day ? 23 : 0;
+  t.tm_min = end_of_day ? 59 : 0;
+  t.tm_sec = end_of_day ? 59 : 0;
+  t.tm_isdst = -1;
+  std::time_t seconds = std::mktime(&t);
+  if (seconds <= 0 || t.tm_mday != d) return false;  // 2026-02-30 and the like
+  *out = static_cast<uint32_t>(seconds);
+  return true;
+}
+
+std::string family_tag(const ReportView& view) {
+  std::string tag;
+  for (const char* c = view.name; *c; ++c)
+    if (*c != ' ') tag += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  return tag;
+}
+
+std::string grouped(unsigned long long n) {
+  std::string digits = std::to_string(n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+// The terminal's progress line: files and bytes done, counted from the
+// library's own progress bar messages.
+struct Progress {
+  std::atomic<uint32_t> files_total{0}, files_done{0};
+  std::atomic<uint64_t> completed_bytes{0}, current_bytes{0};
+  WNDPROC files_proc = nullptr, file_proc = nullptr;
+};
+Progress g_progress;
+
+LRESULT CALLBACK files_bar_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == PBM_SETRANGE32) g_progress.files_total = static_cast<uint32_t>(lp);
+  if (m == PBM_STEPIT) {
+    g_progress.files_done++;
+    g_progress.completed_bytes += g_progress.current_bytes.exchange(0);
+  }
+  return CallWindowProcA(g_progress.files_proc, w, m, wp, lp);
+}
+
+LRESULT CALLBACK file_bar_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == PBM_SETPOS) g_progress.current_bytes = static_cast<uint64_t>(wp);
+  return CallWindowProcA(g_progress.file_proc, w, m, wp, lp);
+}
+
+void print_progress(bool final_line) {
+  static const bool terminal = isatty(fileno(stdout)) != 0;
+  if (!terminal && !final_line) return;
+  std::printf("\r  files %u of %u, %s bytes read%s", g_progress.files_done.load(), g_progress.files_total.load(),
+              grouped(g_progress.completed_bytes + g_progress.current_bytes).c_str(), final_line ? "\n" : "   ");
+  std::fflush(stdout);
+}
+
+// What the library told the user, one line each; returns the last text.
+std::string print_journal() {
+  std::string last;
+  for (const ui::JournalEntry& entry : ui::journal()) {
+    if (entry.kind.find("modeless") != std::string::npos) continue;  // the progress window itself
+    std::string text = entry.text;
+    for (char& c : text)
+      if (c == '\n' || c == '\r') c = ' ';
+    std::printf("  [%s] %s: %s\n", entry.title.c_str(), entry.kind.c_str(), text.c_str());
+    last = entry.title + ": " + text;
+  }
+  ui::clear_journal();
+  return last;
+}
+
+bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, uint32_t to, DWORD maximum) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kQuickSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  auto set = [&](const char* name, DWORD value) {
+    if (value == 0) RegDeleteValueA(key, name);
+    else RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  };
+  bool by_hours = !hours.empty();
+  bool by_dates = from != 0;
+  set("_ALLDATES", 0);
+  set("_LASTXHOURS", by_hours);
+  set("LASTXHOURS", by_hours ? count : 0);
+  set("_LASTXDAYS", !by_hours && !by_dates);
+  set("LASTXDAYS", !by_hours && !by_dates ? count : 0);
+  set("_FROMTODATE", by_dates);
+  set("FROMDATE", from);
+  set("TODATE", to);
+  set("_STOPXRECS", maximum != 0);
+  set("STOPXRECS", maximum);
+  RegCloseKey(key);
+  return true;
+}
+
+struct Library {
+  host::Library library;
+  host::ServiceTable table;
+  DWORD(WINAPI* text)(HWND, uintptr_t*, uintptr_t, uintptr_t, uintptr_t, DWORD, char*, LONG*, uintptr_t, uintptr_t,
+                      uintptr_t, DWORD, DWORD) = nullptr;
+  DWORD_PTR(WINAPI* alloc_record)() = nullptr;
+  DWORD(WINAPI* delete_record)(uintptr_t, uintptr_t, void*) = nullptr;
+};
+
+bool start(Library* l) {
+  std::string error;
+  if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
+    fail(error);
+    return false;
+  }
+  DWORD id[4];
+  l->library.introduction_in(&id[0], &id[1], &id[2], &id[3]);
+  l->table = host::make_service_table();
+  if (l->library.establish_tables(6, l->table.data()) != 1) {
+    print_journal();
+    fail("the library refused the host services table");
+    host::unload_library(&l->library);
+    return false;
+  }
+  host::insert_list_images(l->library);
+  l->text = l->library.entry_point_text_services;
+  l->alloc_record = reinterpret_cast<decltype(l->alloc_record)>(host::export_address(l->library, "alloc_memory_for_list"));
+  l->delete_record = reinterpret_cast<decltype(l->delete_record)>(host::export_address(l->library, "delete_list_item"));
+  return true;
+}
+
+// Rows that announce a stop or a failure carry no record item: their other cells stay empty.
+bool has_item(BYTE* record) {
+  void* item = nullptr;
+  return row_item(record, &item) != kLogFamilyNone;
+}
+
+// Rows of one list as CSV with its view's columns; the rows go back to the library.
+bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view, const std::string& path,
+                size_t* rows_written) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
+    return false;
+  }
+  CsvWriter writer;
+  csv_begin(&writer, file);
+  for (size_t c = 0; c < view.count; ++c) csv_cell(&writer, view.columns[c].title);
+  csv_end_line(&writer);
+  std::vector<char> text(kColumnTextBytes);
+  for (int row = 0; row < count; ++row) {
+    char activity[kActivityTextBytes] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = activity;
+    item.cchTextMax = sizeof activity;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    for (size_t c = 0; c < view.count; ++c) {
+      text[0] = '\0';
+      if (view.columns[c].id == kActivityColumn) {
+        copy_text(text.data(), text.size(), activity);
+      } else if (item.lParam && has_item(reinterpret_cast<BYTE*>(item.lParam))) {
+        LONG value = 0;
+        l.text(screen, nullptr, static_cast<uintptr_t>(item.lParam), 0, 0, 1, text.data(), &value, 0, 0, 0,
+               view.columns[c].id, 7);
+      }
+      csv_cell(&writer, text.data());
+    }
+    csv_end_line(&writer);
+  }
+  DWORD error = csv_finish(&writer);
+  CloseHandle(file);
+  *rows_written = static_cast<size_t>(count);
+  if (error != 0) fail(path + ": could not be written whole (Windows error " + std::to_string(error) + ")");
+  return error == 0;
+}
+
+void release_rows(const Library& l, HWND list) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) continue;
+    auto* copy = reinterpret_cast<void*>(l.alloc_record());
+    std::memcpy(copy, reinterpret_cast<void*>(item.lParam), kListItemBytes);
+    l.delete_record(0, 0, copy);
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+bool visible(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+}  // namespace
+
+std::string family_csv_path(const std::string& out, const std::string& family) {
+  size_t slash = out.find_last_of('/');
+  size_t dot = out.rfind('.');
+  bool has_ending = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return has_ending ? out.substr(0, dot) + "-" + family + out.substr(dot) : out + "-" + family + ".csv";
+}
+
+int quick_report(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take(args, "--server", &missing);
+  std::string hours = take(args, "--hours", &missing);
+  std::string days = take(args, "--days", &missing);
+  std::string from_text = take(args, "--from", &missing);
+  std::string to_text = take(args, "--to", &missing);
+  std::string max_text = take(args, "--max", &missing);
+  std::string csv = take(args, "--csv", &missing);
+  const char* usage = "quick-report takes --server NAME [--hours N | --days N | --from YYYY-MM-DD --to YYYY-MM-DD] "
+                      "[--max N] [--csv OUT]";
+  if (missing || !args.empty() || server.empty()) return fail(usage);
+  int windows = !hours.empty() + !days.empty() + (!from_text.empty() || !to_text.empty());
+  if (windows > 1) return fail("give one window: --hours, --days or --from with --to");
+  DWORD count = 1, maximum = 0;
+  uint32_t from = 0, to = 0;
+  if (!hours.empty() && !parse_count(hours, kLongestWindowDays * 24, &count))
+    return fail("--hours needs a whole number of hours from 1 to " + std::to_string(kLongestWindowDays * 24));
+  if (!days.empty() && !parse_count(days, kLongestWindowDays, &count))
+    return fail("--days needs a whole number of days from 1 to " + std::to_string(kLongestWindowDays));
+  if (!from_text.empty() || !to_text.empty()) {
+    if (!parse_date(from_text, false, &from) || !parse_date(to_text, true, &to))
+      return fail("--from and --to need dates as YYYY-MM-DD (local time), both of them");
+    if (to < from) return fail("--to " + to_text + " lies before --from " + from_text + "; nothing to report");
+  }
+  if (!max_text.empty() && !parse_count(max_text, 0x7FFFFFFF, &maximum))
+    return fail("--max needs a whole number of rows from 1 up");
+
+  Library l;
+  if (!start(&l)) return 1;
+  ui::clear_journal();
+  // The server screen: the known servers, one of them selected.
+  HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
+  host::ControlSpec server_spec;
+  server_spec.control_id = kKnownServerList;
+  server_spec.kind = kDescriptorListView;
+  HWND servers = host::add_control(servers_screen, kServerListItem, WC_LISTVIEWA, "", server_spec);
+  host::send_list_event(l.library, servers);
+  int row = -1, rows = static_cast<int>(SendMessageA(servers, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < rows && row < 0; ++i) {
+    char text[260] = {};
+    LVITEMA item = {};
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(servers, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    if (equal_ignoring_case(text, server.c_str())) row = i;
+  }
+  if (row < 0) {
+    host::unload_library(&l.library);
+    return fail(server + " is not a known server of this console (vornix-console servers lists them)");
+  }
+  ui::click_row(servers, row);
+  if (!write_quick_settings(hours, count, from, to, maximum)) {
+    host::unload_library(&l.library);
+    return fail("the quick report settings could not be saved in the console's registry");
+  }
+
+  // The quick report screen: the button, its four lists and two progress bars.
+  HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
+  host::ControlSpec button_spec;
+  button_spec.control_id = kQuickReportButton;
+  button_spec.kind = kDescriptorPushButton;
+  button_spec.companion_key = kServerScreenKey;
+  button_spec.companion_item = kServerListItem;
+  HWND button = host::add_control(screen, kQuickButtonItem, "Button", "Run Quick Report Now", button_spec);
+  HWND lists[kQuickListCount];
+  for (int i = 0; i < kQuickListCount; ++i) {
+    host::ControlSpec spec;
+    spec.control_id = kReportViewEvent;
+    spec.kind = kDescriptorListView;
+    lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", spec);
+    host::send_list_event(l.library, lists[i]);  // the library puts the view's columns in
+  }
+  HWND files_bar = host::add_control(screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  HWND file_bar = host::add_control(screen, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  ShowWindow(files_bar, SW_HIDE);
+  ShowWindow(file_bar, SW_HIDE);
+  g_progress.files_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(files_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+  g_progress.file_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(file_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+
+  std::printf("Quick report of %s", server.c_str());
+  if (!hours.empty()) std::printf(", last %u hour%s", count, count == 1 ? "" : "s");
+  else if (from) std::printf(", %s to %s", from_text.c_str(), to_text.c_str());
+  else std::printf(", last %u day%s", count, count == 1 ? "" : "s");
+  if (maximum) std::printf(", at most %u rows", maximum);
+  std::printf(" (Ctrl-C stops it)\n");
+
+  g_interrupted = 0;
+  auto previous = std::signal(SIGINT, on_interrupt);
+  l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
+  bool ran = visible(files_bar);
+  bool stop_sent = false;
+  while (visible(files_bar)) {
+    if (g_interrupted && !stop_sent) {
+      // The user's stop command: the button again, answered OK.
+      ui::Answer answer;
+      answer.match = "Confirm Report Cancellation";
+      answer.button = IDOK;
+      ui::script(answer);
+      l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
+      stop_sent = true;
+      std::printf("\n  stopping...\n");
+    }
+    print_progress(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::signal(SIGINT, previous);
+  if (ran) print_progress(true);
+  std::string last_message = print_journal();
+
+  int status = 0;
+  size_t total_rows = 0;
+  for (int i = 0; i < kQuickListCount; ++i) {
+    const ReportView* view = report_view_of_list(kQuickListControls[i]);
+    int n = static_cast<int>(SendMessageA(lists[i], LVM_GETITEMCOUNT, 0, 0));
+    if (n == 0 || view == nullptr) continue;
+    total_rows += static_cast<size_t>(n);
+    if (csv.empty()) {
+      std::printf("  %s: %d row%s\n", view->name, n, n == 1 ? "" : "s");
+    } else {
+      std::string path = family_csv_path(csv, family_tag(*view));
+      size_t written = 0;
+      if (write_list(l, screen, lists[i], *view, path, &written))
+        std::printf("  %s: %zu row%s written to %s\n", view->name, written, written == 1 ? "" : "s", path.c_str());
+      else
+        status = 1;
+    }
+    release_rows(l, lists[i]);
+  }
+  if (total_rows == 0) {
+    status = fail(server + ": nothing reported" + (last_message.empty() ? "" : " (" + last_message + ")"));
+  } else if (csv.empty()) {
+    std::printf("  (--csv OUT writes the rows, one file per list)\n");
+  }
+  host::unload_library(&l.library);
+  return status;
+}
+
+int custom_report(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take(args, "--server", &missing);
+  std::string csv = take(args, "--csv", &missing);
+  std::vector<std::string> patterns;
+  for (;;) {
+    std::string pattern = take(args, "--profile", &missing);
+    if (pattern.empty()) break;
+    patterns.push_back(pattern);
+  }
+  if (missing || !args.empty() || server.empty() || patterns.empty())
+    return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
+
+  // The custom report is not reached through an export: its code runs in-process.
+  host::ServiceTable table = host::make_service_table();
+  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
+  if (g_library.instance == nullptr)
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  ui::clear_journal();
+  g_library.quiet_mode = 0;
+  g_report_run.time_format = 0;
+  HWND screen = host::create_screen(kReportScreenKey, "Custom Report");
+  HWND list = host::add_control(screen, 1, WC_LISTVIEWA, "", host::ControlSpec{});
+  std::vector<const char*> pattern_texts;
+  for (const std::string& p : patterns) pattern_texts.push_back(p.c_str());
+
+  // Ctrl-C presses the progress window's stop button.
+  g_interrupted = 0;
+  auto previous = std::signal(SIGINT, on_interrupt);
+  std::atomic<bool> done{false};
+  std::thread watcher([&] {
+    while (!done) {
+      HWND window = custom_report_progress_window();
+      if (g_interrupted && window) {
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
+        g_interrupted = 0;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  CustomReportRequest request = {};
+  request.server = server.c_str();
+  request.patterns = pattern_texts.data();
+  request.pattern_count = static_cast<DWORD>(pattern_texts.size());
+  request.target = list;
+  request.parent = kQuickReportParent;
+  DWORD files = GenerateCustomReport(&request);
+  done = true;
+  watcher.join();
+  std::signal(SIGINT, previous);
+  std::string last_message = print_journal();
+  std::printf("Custom report of %s: %u file%s read\n", server.c_str(), files, files == 1 ? "" : "s");
+
+  // One CSV per family; rows without a record (errors, stops) go with the family read before them.
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  struct Output {
+    std::vector<std::vector<std::string>> rows;
+  };
+  Output outputs[kQuickListCount];
+  int current = -1;
+  std::vector<char> text(kColumnTextBytes);
+  for (int row = 0; row < count; ++row) {
+    char activity[kActivityTextBytes] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = activity;
+    item.cchTextMax = sizeof activity;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    auto* record = reinterpret_cast<BYTE*>(item.lParam);
+    void* row_item_block = nullptr;
+    LogFamily family = record ? row_item(record, &row_item_block) : kLogFamilyNone;
+    if (family != kLogFamilyNone) current = quick_list_of(family);
+    if (family == kLogFamilyNone) std::fprintf(stderr, "vornix-console: %s\n", activity);
+    if (current < 0) continue;
+    const ReportView* view = report_view_of_list(kQuickListControls[current]);
+    std::vector<std::string> cells;
+    for (size_t c = 0; c < view->count; ++c) {
+      text[0] = '\0';
+      if (family != kLogFamilyNone || view->columns[c].id == kActivityColumn)
+        report_cell_text(record, activity, view->columns[c].id, text.data(), text.size());
+      cells.emplace_back(text.data());
+    }
+    outputs[current].rows.push_back(std::move(cells));
+    if (record) {
+      auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+      std::memcpy(copy, record, kListItemBytes);
+      delete_list_item(0, 0, copy);
+    }
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  int status = 0;
+  size_t total = 0;
+  for (int i = 0; i < kQuickListCount; ++i) {
+    const ReportView* view = report_view_of_list(kQuickListControls[i]);
+    const auto& rows = outputs[i].rows;
+    if (rows.empty()) continue;
+    total += rows.size();
+    if (csv.empty()) {
+      std::printf("  %s: %zu row%s\n", view->name, rows.size(), rows.size() == 1 ? "" : "s");
+      continue;
+    }
+    std::string path = family_csv_path(csv, family_tag(*view));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      status = fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
+      continue;
+    }
+    CsvWriter writer;
+    csv_begin(&writer, file);
+    for (size_t c = 0; c < view->count; ++c) csv_cell(&writer, view->columns[c].title);
+    csv_end_line(&writer);
+    for (const auto& cells : rows) {
+      for (const std::string& cell : cells) csv_cell(&writer, cell.c_str());
+      csv_end_line(&writer);
+    }
+    DWORD error = csv_finish(&writer);
+    CloseHandle(file);
+    if (error) status = fail(path + ": could not be written whole (Windows error " + std::to_string(error) + ")");
+    else std::printf("  %s: %zu row%s written to %s\n", view->name, rows.size(), rows.size() == 1 ? "" : "s", path.c_str());
+  }
+  if (total == 0) status = fail(server + ": nothing reported" + (last_message.empty() ? "" : " (" + last_message + ")"));
+  return status;
+}
+
+}  // namespace console

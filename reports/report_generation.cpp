@@ -1,0 +1,603 @@
+// Report generation: choosing the log files of a report and running quick
+// reports, custom reports and hand-picked files through the log reader.
+#include "reports/report_generation.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/registry.h"
+#include "host/host.h"
+#include "host/host_services.h"
+#include "host/list_item.h"
+#include "host/text.h"
+#include "reports/log_files.h"
+#include "reports/log_reader.h"
+#include "reports/report_items.h"
+#include "resources/resource.h"
+
+QuickReportRun g_quick_run;
+
+namespace {
+
+constexpr char kQuickCaption[] = "Unable to generate Quick Report";
+constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
+constexpr uint32_t kSecondsPerDay = 86400;
+constexpr uint32_t kScheduledMaximum = 2048000;
+constexpr uint32_t kNoMaximum = 0xFFFFFFFF;
+constexpr uint64_t kFileTimeTo1970 = 116444736000000000ull;
+
+HWND g_custom_progress;  // the open PWLOG window
+
+uint32_t file_time_seconds(const FILETIME& t) {
+  uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  return ticks <= kFileTimeTo1970 ? 0 : static_cast<uint32_t>((ticks - kFileTimeTo1970) / 10000000ull);
+}
+
+uint32_t clamp_add(uint32_t a, uint32_t b) { return a > 0xFFFFFFFFu - b ? 0xFFFFFFFFu : a + b; }
+uint32_t clamp_sub(uint32_t a, uint64_t b) { return a < b ? 0 : static_cast<uint32_t>(a - b); }
+
+// ReportPath of the server's product key; FALSE when it cannot be read.
+BOOL read_report_path(const char* server, char* out, size_t size, const char* error_title) {
+  copy_text(out, size, "");
+  HKEY machine = nullptr;
+  if (ConnectServerRegistry(server, &machine, error_title, 0) != 0 || machine == nullptr) return FALSE;
+  HKEY product = nullptr;
+  if (RegOpenKeyExA(machine, kProductKey, 0, remote_access(KEY_READ), &product) != ERROR_SUCCESS) return FALSE;
+  DWORD type = 0;
+  DWORD bytes = static_cast<DWORD>(size - 1);
+  LONG rc = RegQueryValueExA(product, "ReportPath", nullptr, &type, reinterpret_cast<BYTE*>(out), &bytes);
+  RegCloseKey(product);
+  if (rc != ERROR_SUCCESS || type != REG_SZ) {
+    copy_text(out, size, "");
+    return FALSE;
+  }
+  out[bytes < size ? bytes : size - 1] = '\0';
+  return out[0] != '\0';
+}
+
+DWORD read_setting(HKEY key, const char* name, DWORD fallback) {
+  DWORD value = 0, type = 0, bytes = sizeof value;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return fallback;
+  return value;
+}
+
+uint32_t current_time() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return file_time_seconds(now);
+}
+
+// The last-write time in local time, as seconds since 1970.
+uint32_t local_write_time(const WIN32_FIND_DATAA& found) {
+  uint32_t utc = file_time_seconds(found.ftLastWriteTime);
+  return utc == 0 ? 0 : static_cast<uint32_t>(static_cast<int64_t>(utc) - g_library.utc_offset);
+}
+
+const char* found_name(const WIN32_FIND_DATAA& found) {
+  return found.cFileName[0] ? found.cFileName : found.cAlternateFileName;
+}
+
+bool form_path(char* out, size_t size, const char* folder, const char* name) {
+  int n = std::snprintf(out, size, "%s%s", folder, name);
+  return n > 0 && static_cast<size_t>(n) < size;
+}
+
+void set_text_item(HWND window, int item, const char* format, uint64_t number) {
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(number));
+  if (auto format_number = host_service<void(WINAPI*)(char*)>(kHostFormatNumber)) format_number(digits);
+  char text[96];
+  std::snprintf(text, sizeof text, format, digits);
+  SetDlgItemTextA(window, item, text);
+}
+
+void pump_host_messages() {
+  if (auto pump = host_service<void(WINAPI*)()>(kHostPumpMessages)) pump();
+}
+
+// ---- Quick report: the run -------------------------------------------------
+
+// The selected server of a list: its text, FALSE when no row is selected.
+BOOL selected_server(HWND list, char* name, size_t size, BYTE** record) {
+  *record = nullptr;
+  if (!IsWindow(list)) return FALSE;
+  int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0) return FALSE;
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = row;
+  item.pszText = name;
+  item.cchTextMax = static_cast<int>(size);
+  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return FALSE;
+  *record = reinterpret_cast<BYTE*>(item.lParam);
+  return name[0] != '\0';
+}
+
+bool is_list_view(HWND window) {
+  char name[32] = {};
+  return window && GetClassNameA(window, name, sizeof name) > 0 && std::strcmp(name, "SysListView32") == 0;
+}
+
+void show_bars(int command) {
+  if (g_quick_run.files_bar) ShowWindow(g_quick_run.files_bar, command);
+  if (g_quick_run.file_bar) ShowWindow(g_quick_run.file_bar, command);
+}
+
+void set_file_bar(uint64_t size) {
+  HWND bar = g_quick_run.file_bar;
+  if (size < kProgressDirectRangeLimit) {
+    g_report_run.progress_scale = 0;
+    if (bar) SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(size));
+  } else {
+    g_report_run.progress_scale = size;
+    if (bar) SendMessageA(bar, PBM_SETRANGE32, 0, kProgressScaledRange);
+  }
+  if (bar) {
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+  }
+}
+
+}  // namespace
+
+// ---- Quick report: settings and file list ------------------------------------
+
+void read_quick_report_settings(uint32_t now, uint32_t* start, uint32_t* end, uint32_t* maximum) {
+  *start = clamp_sub(now, kSecondsPerDay);
+  *end = clamp_add(now, kSecondsPerDay);
+  *maximum = kNoMaximum;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kQuickSettingsKey, 0, local_access(KEY_READ), &key) != ERROR_SUCCESS) return;
+  if (read_setting(key, "_ALLDATES", 0)) {
+    *start = 0;
+    *end = 0xFFFFFFFF;
+  } else if (read_setting(key, "_LASTXHOURS", 0)) {
+    *start = clamp_sub(now, uint64_t{read_setting(key, "LASTXHOURS", 24)} * 3600);
+  } else if (read_setting(key, "_LASTXDAYS", 0)) {
+    *start = clamp_sub(now, uint64_t{read_setting(key, "LASTXDAYS", 1)} * kSecondsPerDay);
+  } else if (read_setting(key, "_FROMTODATE", 0)) {
+    *start = read_setting(key, "FROMDATE", *start);
+    *end = read_setting(key, "TODATE", *end);
+  }
+  if (read_setting(key, "_STOPXRECS", 0)) *maximum = read_setting(key, "STOPXRECS", kNoMaximum);
+  RegCloseKey(key);
+}
+
+void scheduled_quick_report_window(uint32_t now, DWORD days, DWORD hours, uint32_t* start, uint32_t* end,
+                                   uint32_t* maximum) {
+  *start = days ? clamp_sub(now, uint64_t{days} * kSecondsPerDay) : clamp_sub(now, uint64_t{hours} * 3600);
+  *end = clamp_add(now, kSecondsPerDay);
+  *maximum = kScheduledMaximum;
+}
+
+void free_quick_report_files() {
+  for (QuickReportFile* f = g_quick_run.files; f != nullptr;) {
+    QuickReportFile* next = f->next;
+    free_block(f->path);
+    free_block(f);
+    f = next;
+  }
+  g_quick_run.files = nullptr;
+  g_quick_run.file_count = 0;
+}
+
+void release_quick_report() {
+  if (g_quick_report.state != kQuickReportIdle) return;  // the worker still walks the list
+  free_quick_report_files();
+  if (g_quick_run.worker) CloseHandle(g_quick_run.worker);
+  g_quick_run.worker = nullptr;
+}
+
+DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
+  *failed = FALSE;
+  char share[kReportPathBytes];
+  char folder[kLogFolderBytes];
+  if (!read_report_path(server, share, sizeof share, kQuickCaption) ||
+      !format_current_log_folder(folder, sizeof folder, server, share)) {
+    show_message(nullptr, "Unable to determine ReportPath, unable to generate Quick Report", server,
+                 MB_OK | MB_ICONERROR);
+    *failed = TRUE;
+    return 0;
+  }
+  free_quick_report_files();
+  copy_text(g_quick_report.server_name, sizeof g_quick_report.server_name, server);
+
+  char pattern[kLogFolderBytes + 8];
+  std::snprintf(pattern, sizeof pattern, "%s%s", folder, kLogFilePattern);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    char text[kLogFolderBytes + 96];
+    if (error == ERROR_ACCESS_DENIED)
+      std::snprintf(text, sizeof text, "Access Denied (insufficient permissions) to access path %s", folder);
+    else
+      std::snprintf(text, sizeof text, "Error %d occurred accessing %s", static_cast<int>(error), folder);
+    show_message(nullptr, text, kQuickCaption, MB_OK | MB_ICONERROR);
+    *failed = TRUE;
+    return 0;
+  }
+  const uint32_t start = g_quick_report.window_start, end = g_quick_report.window_end;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const char* name = found_name(found);
+    LogFileName parsed;
+    BOOL named = parse_log_file_name(name, &parsed);
+    uint32_t nominal = parsed.has_nominal_time ? parsed.nominal_time : 0;
+    uint32_t written = local_write_time(found);
+    bool included = (parsed.has_nominal_time && start < nominal && nominal <= end) ||
+                    (start < written && written <= end);
+    if (!included) continue;
+    auto* entry = static_cast<QuickReportFile*>(allocate_block(GMEM_ZEROINIT, sizeof(QuickReportFile)));
+    char* path = entry ? static_cast<char*>(allocate_block(GMEM_ZEROINIT, kReportFilePathBytes)) : nullptr;
+    if (path == nullptr) {
+      free_block(entry);
+      FindClose(search);
+      show_message(nullptr, "ERROR ALLOCATING MEMORY Y75", kQuickCaption, MB_OK | MB_ICONERROR);
+      *failed = TRUE;
+      return 0;
+    }
+    if (!form_path(path, kReportFilePathBytes, folder, name)) {  // cannot be opened anyway
+      free_block(path);
+      free_block(entry);
+      continue;
+    }
+    entry->path = path;
+    entry->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    entry->nominal_time = nominal;
+    entry->last_write_time = written;
+    copy_text(entry->profile, sizeof entry->profile, parsed.prefix);
+    copy_text(entry->server, sizeof entry->server, named ? parsed.server : server);
+    // Before the first entry with a smaller nominal time: equal times keep their order.
+    QuickReportFile** at = &g_quick_run.files;
+    while (*at != nullptr && (*at)->nominal_time >= nominal) at = &(*at)->next;
+    entry->next = *at;
+    *at = entry;
+    g_quick_run.file_count++;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  if (g_quick_run.file_count == 0)
+    show_message(nullptr, "No Activity found in Log Files during the selected Date Range", "Nothing to report",
+                 MB_OK | MB_ICONINFORMATION);
+  return g_quick_run.file_count;
+}
+
+// ---- Quick report: UI thread and worker ----------------------------------------
+
+DWORD WINAPI quick_report_worker(LPVOID) {
+  for (QuickReportFile* f = g_quick_run.files; f != nullptr; f = f->next) {
+    if (g_quick_report.state == kQuickReportStop) break;
+    set_file_bar(f->size);
+    copy_text(g_quick_report.server_name, sizeof g_quick_report.server_name, f->server);
+    LogReadRequest request = {};
+    request.path = f->path;
+    request.progress = g_quick_run.file_bar;
+    read_activity_log(&request);
+    if (g_quick_run.files_bar) SendMessageA(g_quick_run.files_bar, PBM_STEPIT, 0, 0);
+  }
+  if (g_quick_report.state == kQuickReportStop)
+    show_message(nullptr, g_quick_report.status_text, "QUICK REPORT STATUS", MB_OK | MB_ICONINFORMATION);
+  g_report_run.progress_scale = 0;
+  g_quick_report.state = kQuickReportIdle;
+  if (g_quick_run.button) InvalidateRect(g_quick_run.button, nullptr, TRUE);
+  show_bars(SW_HIDE);
+  return 0;
+}
+
+DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
+  uint32_t state = g_quick_report.state;
+  if (state == kQuickReportStop) return 1;
+  if (state == kQuickReportPreparing || state == kQuickReportRunning) {
+    if (ask_confirmation(nullptr, "Click OK to Stop Quick Report", "Confirm Report Cancellation",
+                         MB_OKCANCEL | MB_ICONQUESTION) == IDOK)
+      g_quick_report.state = kQuickReportStop;
+    return 1;
+  }
+  char server[101] = {};
+  BYTE* record = nullptr;
+  HWND servers = is_list_view(companion) ? companion : g_library.main_server_list;
+  if (!selected_server(servers, server, sizeof server, &record)) {
+    show_message(nullptr, "To continue, please select a server.", kQuickCaption, MB_OK | MB_ICONINFORMATION);
+    return 1;
+  }
+  char text[300];
+  if (record != nullptr && record[kItemByteReachability] == kUnreachable) {
+    std::snprintf(text, sizeof text,
+                  "Server %s is currently offline, unable to generate Quick Report at this time.", server);
+    show_message(nullptr, text, "Unable to create report", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  HKEY machine = nullptr;
+  if (ConnectServerRegistry(server, &machine, kQuickCaption, 0) != 0) {
+    std::snprintf(text, sizeof text,
+                  "Unable to connect to Server %s.  Perhaps your current logon credentials to that server lack "
+                  "sufficient permissions to connect.",
+                  server);
+    show_message(nullptr, text, "Unable to create report", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+
+  g_quick_report.state = kQuickReportPreparing;
+  g_quick_report.row_count = 0;
+  read_quick_report_settings(current_time(), &g_quick_report.window_start, &g_quick_report.window_end,
+                             &g_quick_report.maximum_rows);
+  g_report_run.stopped = 0;
+  g_quick_report.status_text[0] = '\0';
+  refresh_time_zone();
+  BOOL failed = FALSE;
+  if (ChooseQuickReportFiles(server, &failed) == 0) {
+    g_quick_report.state = kQuickReportIdle;
+    return 1;
+  }
+
+  // The previous worker has ended (the state was idle); release its handle.
+  if (g_quick_run.worker) CloseHandle(g_quick_run.worker);
+  g_quick_run.worker = nullptr;
+  g_quick_run.screen = screen;
+  int button_item = descriptor ? static_cast<int>(descriptor_half(descriptor, kDescHalfDialogItem)) : 0;
+  g_quick_run.button = button_item ? GetDlgItem(screen, button_item) : nullptr;
+  g_quick_run.files_bar = GetDlgItem(screen, kQuickFilesBarItem);
+  g_quick_run.file_bar = GetDlgItem(screen, kQuickFileBarItem);
+  for (int i = 0; i < kQuickListCount; ++i) {
+    HWND list = GetDlgItem(screen, kQuickListControls[i]);
+    g_quick_report.lists[i] = list;
+    if (list) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    std::memset(g_quick_report.contexts[i], 0, kRowContextBytes);
+    set_row_server_name(g_quick_report.contexts[i], server);
+  }
+  g_quick_report.state = kQuickReportRunning;
+  show_bars(SW_SHOW);
+  if (g_quick_run.files_bar) {
+    SendMessageA(g_quick_run.files_bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(g_quick_run.file_count));
+    SendMessageA(g_quick_run.files_bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(g_quick_run.files_bar, PBM_SETPOS, 0, 0);
+  }
+  if (g_quick_run.button) InvalidateRect(g_quick_run.button, nullptr, TRUE);
+  DWORD thread_id = 0;
+  g_quick_run.worker = CreateThread(nullptr, 0, quick_report_worker, nullptr, 0, &thread_id);
+  if (g_quick_run.worker == nullptr) {
+    std::snprintf(text, sizeof text, "Error %d starting the Quick Report", static_cast<int>(GetLastError()));
+    show_message(nullptr, text, kQuickCaption, MB_OK | MB_ICONERROR);
+    g_quick_report.state = kQuickReportIdle;
+    show_bars(SW_HIDE);
+  }
+  return 1;
+}
+
+// ---- Custom reports ------------------------------------------------------------
+
+BOOL profile_pattern_matches(const char* pattern, const char* profile) {
+  if (equal_ignoring_case(pattern, profile)) return TRUE;
+  // The backtracking walk: a '*' first matches the empty run, then one more
+  // character each time the rest fails.
+  const char* p = pattern;
+  const char* t = profile;
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  while (*t) {
+    if (*p == '*') {
+      star = p++;
+      resume = t;
+    } else if (*p && (*p == '?' || lower(*p) == lower(*t))) {
+      ++p;
+      ++t;
+    } else if (star) {
+      p = star + 1;
+      t = ++resume;
+    } else {
+      return FALSE;
+    }
+  }
+  while (*p == '*') ++p;
+  return *p == '\0';
+}
+
+void free_custom_report_files(CustomReportFile* files) {
+  while (files != nullptr) {
+    CustomReportFile* next = files->next;
+    free_block(files->path);
+    free_block(files);
+    files = next;
+  }
+}
+
+DWORD ChooseCustomReportFiles(const char* server, const char* const* patterns, DWORD pattern_count,
+                              CustomReportFile** out, BOOL* failed) {
+  *out = nullptr;
+  *failed = TRUE;
+  bool any_pattern = false;
+  for (DWORD i = 0; i < pattern_count; ++i) any_pattern = any_pattern || (patterns[i] && patterns[i][0]);
+  if (!any_pattern) {
+    show_message(nullptr, "No Profiles Defined - Unable to continue Custom Report.", nullptr, MB_OK | MB_ICONERROR);
+    return 0;
+  }
+  char share[kReportPathBytes];
+  char folder[kLogFolderBytes];
+  if (!read_report_path(server, share, sizeof share, "UNABLE TO RUN CUSTOM REPORT") ||
+      !format_current_log_folder(folder, sizeof folder, server, share)) {
+    char missing[kLogFolderBytes];
+    format_current_log_folder(missing, sizeof missing, server, "???");
+    char text[kLogFolderBytes + 200];
+    std::snprintf(text, sizeof text,
+                  "Cannot find VNX Log Path [%s] on Selected Server [%s]\n\nUnable to continue Custom Report",
+                  missing, server);
+    show_message(nullptr, text, nullptr, MB_OK | MB_ICONERROR);
+    return 0;
+  }
+  *failed = FALSE;
+  char pattern[kLogFolderBytes + 8];
+  std::snprintf(pattern, sizeof pattern, "%s%s", folder, kLogFilePattern);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  DWORD count = 0;
+  CustomReportFile** tail = out;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const char* name = found_name(found);
+    LogFileName parsed;
+    BOOL named = parse_log_file_name(name, &parsed);
+    bool kept = false;
+    for (DWORD i = 0; i < pattern_count && !kept; ++i)
+      kept = patterns[i] && patterns[i][0] && profile_pattern_matches(patterns[i], parsed.prefix);
+    if (!kept) continue;
+    auto* entry = static_cast<CustomReportFile*>(allocate_block(GMEM_ZEROINIT, sizeof(CustomReportFile)));
+    char* path = entry ? static_cast<char*>(allocate_block(GMEM_ZEROINIT, kReportFilePathBytes)) : nullptr;
+    if (path == nullptr) {
+      free_block(entry);
+      show_message(nullptr, "Out of memory CCR3", nullptr, MB_OK | MB_ICONERROR);
+      break;
+    }
+    if (!form_path(path, kReportFilePathBytes, folder, name)) {
+      free_block(path);
+      free_block(entry);
+      continue;
+    }
+    entry->path = path;
+    copy_text(entry->server, sizeof entry->server, named ? parsed.server : server);
+    entry->nominal_time = parsed.has_nominal_time ? parsed.nominal_time : 0;
+    entry->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    *tail = entry;
+    tail = &entry->next;
+    ++count;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
+}
+
+uint32_t custom_report_maximum(uint64_t total_size, BOOL output_to_file) {
+  if (output_to_file || total_size <= kLargeCustomReportBytes) return 0;
+  show_message(nullptr,
+               "WARNING, results will be limited to first 120,000 records due to native abilities of Windows's "
+               "ListView.\n\nTo received full results, please use OTF option.",
+               "RESULTS MAY BE LIMITED", MB_OK | MB_ICONWARNING);
+  return kListViewRecordMaximum;
+}
+
+namespace {
+
+INT_PTR CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && (LOWORD(wparam) == IDC_PWLOG_STOP || LOWORD(wparam) == IDCANCEL)) {
+    g_library.search_cancel = kSearchCancelStop;
+    SetDlgItemTextA(window, IDC_PWLOG_STOP, "Stopping...");
+    return TRUE;
+  }
+  return FALSE;
+}
+
+bool report_run_ended() {
+  return g_library.search_cancel == kSearchCancelStop ||
+         (g_report_run.maximum_records != 0 && g_report_run.record_count > g_report_run.maximum_records);
+}
+
+// Reads one file in report mode with the reporting server of its name.
+void read_report_file(HWND target, uintptr_t parent, const char* path, const char* server, const BYTE* context,
+                      const uintptr_t* pass_through) {
+  BYTE row_context[kRowContextBytes] = {};
+  if (context) std::memcpy(row_context, context, kRowContextBytes);
+  if (server) set_row_server_name(row_context, server);
+  LogReadRequest request = {};
+  request.target = target;
+  request.parent = parent;
+  request.path = path;
+  request.context_template = row_context;
+  if (pass_through) {
+    request.pass_through[0] = pass_through[0];
+    request.pass_through[1] = pass_through[1];
+  }
+  read_activity_log(&request);
+}
+
+}  // namespace
+
+HWND custom_report_progress_window() { return g_custom_progress; }
+
+DWORD GenerateCustomReport(const CustomReportRequest* r) {
+  CustomReportFile* files = nullptr;
+  BOOL failed = FALSE;
+  DWORD count = ChooseCustomReportFiles(r->server, r->patterns, r->pattern_count, &files, &failed);
+  if (failed) return 0;
+  uint64_t total = 0;
+  for (CustomReportFile* f = files; f; f = f->next) total += f->size;
+  g_report_run.record_count = 0;
+  g_report_run.stopped = 0;
+  g_report_run.progress_scale = 0;
+  g_report_run.maximum_records = custom_report_maximum(total, r->output_to_file);
+
+  g_library.search_cancel = 0;
+  g_custom_progress = count ? CreateDialogParamA(g_library.instance, "PWLOG", r->owner, progress_window_proc, 0)
+                            : nullptr;
+  if (g_custom_progress) set_text_item(g_custom_progress, IDC_PWLOG_OVERALL, "Overall Size: %s bytes", total);
+  DWORD read = 0;
+  uint64_t done = 0;
+  for (CustomReportFile* f = files; f != nullptr && !report_run_ended(); f = f->next) {
+    if (g_custom_progress) {
+      const char* slash = std::strrchr(f->path, '\\');
+      SetDlgItemTextA(g_custom_progress, IDC_PWLOG_FILE, slash ? slash + 1 : f->path);
+      set_text_item(g_custom_progress, IDC_PWLOG_FILE_SIZE, "File size: %s bytes", f->size);
+      set_text_item(g_custom_progress, IDC_PWLOG_REMAINING, "Bytes Remaining: %s", total - done);
+    }
+    read_report_file(r->target, r->parent, f->path, f->server, r->context_template, r->pass_through);
+    done += f->size;
+    ++read;
+    pump_host_messages();
+  }
+  if (g_custom_progress) DestroyWindow(g_custom_progress);
+  g_custom_progress = nullptr;
+  free_custom_report_files(files);
+  if (read == 0)
+    show_message(nullptr, "Custom Report Complete - no matching log files found", "VORNIX Custom Report",
+                 MB_OK | MB_ICONINFORMATION);
+  return read;
+}
+
+// ---- Hand-picked files -----------------------------------------------------------
+
+DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths, DWORD count,
+                         const BYTE* context_template) {
+  if (count == 0) {
+    show_message(nullptr, "To continue, please select at least one Log File.", "View Log File Data",
+                 MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  g_report_run.record_count = 0;
+  g_report_run.stopped = 0;
+  g_report_run.progress_scale = 0;
+  DWORD read = 0;
+  for (DWORD i = 0; i < count && !report_run_ended(); ++i) {
+    LogFileName parsed;
+    BOOL named = parse_log_file_name(paths[i], &parsed);
+    read_report_file(target, parent, paths[i], named ? parsed.server : nullptr, context_template, nullptr);
+    ++read;
+  }
+  return read;
+}
+
+DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
+  constexpr DWORD kMostFiles = 4096;
+  static const char* paths[kMostFiles];  // UI thread only
+  DWORD count = 0;
+  for (int row = -1; count < kMostFiles;) {
+    row = static_cast<int>(SendMessageA(files_list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+    if (row < 0) break;
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(files_list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) continue;
+    const char* path = log_row_path(reinterpret_cast<const BYTE*>(item.lParam));
+    if (path != nullptr && path[0] != '\0') paths[count++] = path;
+  }
+  HWND target = companion_window(descriptor);
+  if (count > 0 && target == nullptr) {
+    show_message(nullptr, "No report list to show the Log File Data in.", "View Log File Data", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  g_library.search_cancel = 0;
+  g_report_run.maximum_records = 0;
+  ReadPickedLogFiles(target, 0, paths, count, nullptr);
+  return 1;
+}

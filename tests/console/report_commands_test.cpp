@@ -1,0 +1,140 @@
+// vornix-console quick-report and custom-report as a user runs them: every
+// row of the demo activity in the window reaches exactly one CSV file.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/demo_activity.h"
+#include "tests/support/world_builder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t kNow = 1796551200;  // the world's clock: 2026-12-06 10:00 UTC
+
+struct Outcome {
+  int exit_code;
+  std::string output;
+};
+
+Outcome run(const std::string& arguments) {
+  std::string command = std::string("'") + VORNIX_CONSOLE_PATH + "' " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  Outcome result{-1, ""};
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  int status = pclose(pipe);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+// CSV records after the header line; line breaks inside quoted cells do not count.
+size_t csv_rows(const std::string& path, std::string* text = nullptr) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  std::string s = all.str();
+  if (text) *text = s;
+  size_t records = 0;
+  bool quoted = false;
+  for (char c : s) {
+    if (c == '"') quoted = !quoted;
+    if (c == '\n' && !quoted) ++records;
+  }
+  return records == 0 ? 0 : records - 1;
+}
+
+class ReportCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_registry_text(world_.console(), "HKCU",
+                             "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                             "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
+    world_.set_clock_start(kNow);
+    activity_ = support::add_demo_activity(world_, "SRV01", kNow);
+    out_ = world_.folder() + "/out";
+    fs::create_directories(out_);
+  }
+
+  size_t all_rows(const std::string& stem, std::string* joined = nullptr) {
+    size_t total = 0;
+    for (const char* family : {"filesystem", "logon", "directory", "gpo"}) {
+      std::string path = out_ + "/" + stem + "-" + family + ".csv", text;
+      if (!fs::exists(path)) continue;
+      total += csv_rows(path, &text);
+      if (joined) *joined += text;
+    }
+    return total;
+  }
+
+  support::WorldBuilder world_;
+  support::DemoActivity activity_;
+  std::string out_;
+};
+
+TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
+  Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv' --world '" + world_.folder() + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  ASSERT_GT(activity_.rows(), 0u);
+  EXPECT_EQ(all_rows("q"), activity_.rows()) << r.output;
+  EXPECT_NE(r.output.find("files " + std::to_string(activity_.files.size()) + " of " +
+                          std::to_string(activity_.files.size())),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find(out_ + "/q-logon.csv"), std::string::npos);
+
+  // With a maximum of 10 the report stops after the record that passes it (a
+  // policy record may give several rows) and its last row says so.
+  r = run("quick-report --server SRV01 --days 4 --max 10 --csv '" + out_ + "/m.csv' --world '" + world_.folder() + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  std::string text;
+  size_t rows = all_rows("m", &text);
+  EXPECT_GE(rows, 12u);
+  EXPECT_LT(rows, activity_.rows());
+  const std::string limit = "_MAXIMUM RECORD COUNT [10] REACHED, REPORT STOPPED";
+  EXPECT_NE(text.find(limit), std::string::npos);
+  EXPECT_EQ(text.find(limit), text.rfind(limit));  // one limit row, in the list it stopped in
+
+  // Custom report by pattern: the Logons and the Failed Logons files, nothing else.
+  size_t logon_rows = 0;
+  for (const support::DemoLogFile& f : activity_.files)
+    if (f.profile == support::DemoProfile::Logons || f.profile == support::DemoProfile::FailedLogons)
+      logon_rows += f.row_times.size();
+  r = run("custom-report --server SRV01 --profile 'LOGON*' --profile '*ed?Logons' --csv '" + out_ + "/c.csv' --world '" +
+          world_.folder() + "'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(csv_rows(out_ + "/c-logon.csv"), logon_rows);
+  EXPECT_FALSE(fs::exists(out_ + "/c-filesystem.csv"));
+}
+
+TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
+  const std::string world = " --world '" + world_.folder() + "'";
+  for (const std::string& args : {std::string("quick-report --server SRV01 --days 0"),
+                                  std::string("quick-report --server SRV01 --days 2 --hours 3"),
+                                  std::string("quick-report --server SRV01 --from 2026-12-05"),
+                                  std::string("quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04"),
+                                  std::string("quick-report --server SRV09 --days 1"),
+                                  std::string("custom-report --server SRV01")}) {
+    Outcome r = run(args + world);
+    EXPECT_EQ(r.exit_code, 1) << args;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << args << "\n" << r.output;
+  }
+  // A window without activity: the library's message, no file, a failing exit.
+  Outcome r = run("quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --csv '" + out_ + "/e.csv'" + world);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.output.find("No Activity found in Log Files during the selected Date Range"), std::string::npos);
+  EXPECT_EQ(all_rows("e"), 0u);
+}
+
+}  // namespace

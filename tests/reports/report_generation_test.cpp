@@ -1,0 +1,532 @@
+// Report generation on the library's code linked into the test: quick reports
+// started with the quick-report button as the host presses it, custom reports
+// and hand-picked files, over log files that the log writer puts in a
+// server's log share. The host's insert-report-row service is wrapped so that
+// a test can act while rows arrive (stop, delete or grow a file).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "reports/log_files.h"
+#include "reports/log_reader.h"
+#include "reports/report_generation.h"
+#include "reports/report_items.h"
+#include "resources/resource.h"
+#include "tests/support/logwriter.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace {
+
+constexpr uint32_t kDay = 86400;
+constexpr uint32_t kDec3 = 1796335200;  // 2026-12-03 22:00 UTC: the nominal time of a December 3 log
+constexpr uint32_t kOld = 1577836800;   // 2020-01-01, a last-write time outside every window
+constexpr char kQuickCancelled[] = "_USER REQUESTED REPORT GENERATION CANCELLED";
+
+struct Row {
+  std::string text;
+  BYTE* record;
+  uint32_t time() const {
+    void* item = nullptr;
+    LogFamily family = row_item(record, &item);
+    return item ? row_item_event_time(family, item) : 0;
+  }
+};
+
+HostInsertReportRowFn g_insert;           // the substitute host's service
+std::function<void(int)> g_on_row;        // called after each inserted row with the row count
+int g_rows_inserted;
+
+uintptr_t WINAPI insert_and_watch(HWND window, uintptr_t parent, uintptr_t position, const char* text, int image,
+                                  int one, uintptr_t a, uintptr_t b, void* context, DWORD* flag) {
+  uintptr_t result = g_insert(window, parent, position, text, image, one, a, b, context, flag);
+  ++g_rows_inserted;
+  if (g_on_row) g_on_row(g_rows_inserted);
+  return result;
+}
+
+class ReportGeneration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    ui::reset();
+    host::clear_screens();
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_machine("SRV02", "127.0.0.3");
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n";
+    world_.add_registry_text("SRV01", "HKLM", key + "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
+    world_.add_registry_text("SRV02", "HKLM", key + "\"LastUpdateDate\"=dword:00000001\r\n\r\n");
+    folder_ = world_.machine_dir("SRV01") + "/shares/VNXLOGS$/vnxlogs";
+    std::filesystem::create_directories(folder_);
+    world_.set_clock_start(kDec3 + 2 * kDay + 3600);
+    world_.open();
+    table_ = host::make_service_table();
+    g_insert = reinterpret_cast<HostInsertReportRowFn>(table_[kHostInsertItem]);
+    table_[kHostInsertItem] = reinterpret_cast<uintptr_t>(&insert_and_watch);
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+    g_library.quiet_mode = 0;
+    g_library.search_cancel = 0;
+    g_report_run = ReportRunState{};
+    std::memset(&g_quick_report, 0, sizeof g_quick_report);
+    g_on_row = nullptr;
+    g_rows_inserted = 0;
+
+    HWND servers_screen = host::create_screen(2, "Servers");
+    servers_ = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
+    for (const char* name : {"SRV01", "SRV02"}) {
+      LVITEMA row = {};
+      row.mask = LVIF_TEXT;
+      row.iItem = static_cast<int>(SendMessageA(servers_, LVM_GETITEMCOUNT, 0, 0));
+      row.pszText = const_cast<char*>(name);
+      SendMessageA(servers_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    }
+    screen_ = host::create_screen(3, "Quick Report");
+    host::ControlSpec spec;
+    spec.control_id = kQuickReportButton;
+    spec.kind = kDescriptorPushButton;
+    spec.companion_key = 2;
+    spec.companion_item = 200;
+    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now", spec);
+    for (int i = 0; i < kQuickListCount; ++i)
+      lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
+    files_bar_ = host::add_control(screen_, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+    report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
+    ui::clear_journal();
+  }
+
+  void TearDown() override {
+    g_on_row = nullptr;
+    for (HWND list : lists_) release(list);
+    release(report_);
+    free_quick_report_files();
+    release_registry_connections();
+  }
+
+  void release(HWND list) {
+    for (const Row& row : rows(list)) {
+      if (row.record == nullptr) continue;
+      auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+      std::memcpy(copy, row.record, kListItemBytes);
+      delete_list_item(0, 0, copy);
+    }
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  }
+
+  std::vector<Row> rows(HWND list) {
+    std::vector<Row> out;
+    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[kActivityTextBytes] = {};
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT | LVIF_PARAM;
+      item.iItem = i;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      out.push_back({text, reinterpret_cast<BYTE*>(item.lParam)});
+    }
+    return out;
+  }
+
+  std::vector<uint32_t> times(HWND list) {
+    std::vector<uint32_t> out;
+    for (const Row& row : rows(list)) out.push_back(row.time());
+    return out;
+  }
+
+  // A file-system log whose records carry these event times; last-write time outside every window.
+  std::string write_log(const std::string& name, const std::vector<uint32_t>& event_times, uint32_t written = kOld) {
+    support::LogWriter log;
+    append(&log, event_times);
+    std::string path = folder_ + "/" + name;
+    EXPECT_TRUE(log.save(path));
+    set_written(path, written);
+    return path;
+  }
+  static void append(support::LogWriter* log, const std::vector<uint32_t>& event_times) {
+    for (uint32_t t : event_times) {
+      FileLogRecord r = support::sample_file_record(0xFF330001, t % 1000);
+      r.event_time = t;
+      log->add(r);
+    }
+  }
+  static void set_written(const std::string& path, uint32_t t) {
+    struct utimbuf when = {static_cast<time_t>(t), static_cast<time_t>(t)};
+    utime(path.c_str(), &when);
+  }
+  static std::string dated(const std::string& profile, int day) {
+    return support::log_file_name(profile, "SRV01", 2026, 12, day);
+  }
+
+  void set_window(uint32_t start, uint32_t end, DWORD maximum = 0) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    auto set = [&](const char* name, DWORD v) {
+      RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    };
+    set("_FROMTODATE", 1);
+    set("FROMDATE", start);
+    set("TODATE", end);
+    set("_STOPXRECS", maximum != 0);
+    set("STOPXRECS", maximum);
+    RegCloseKey(key);
+  }
+
+  // Presses the quick-report button for a server and waits for the worker.
+  void run_quick(int server_row = 0) {
+    ui::click_row(servers_, server_row);
+    EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
+    if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
+    EXPECT_EQ(g_quick_report.state, kQuickReportIdle);
+  }
+
+  // machine.ini changes take effect when the world is opened again; cached connections go first.
+  void reopen() {
+    release_registry_connections();
+    world_.open();
+  }
+
+  bool shown(const std::string& title, const std::string& text) {
+    for (const ui::JournalEntry& e : ui::journal())
+      if (e.title == title && e.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+  std::string folder_;
+  HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, report_ = nullptr;
+  HWND lists_[kQuickListCount] = {};
+};
+
+TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirst) {
+  const uint32_t start = kDec3, end = kDec3 + 2 * kDay;  // the nominal times of the 3rd and the 5th
+  set_window(start, end);
+  write_log(dated("AtStart", 3), {start + 10});                   // nominal time = start: left out
+  write_log(dated("AtEnd", 5), {end - 5, end, end + 1, start});   // nominal time = end: read, rows filtered
+  write_log(dated("SameA", 4), {start + 100});
+  write_log(dated("SameB", 4), {start + 200});
+  write_log("undated.vnx", {start + 300}, start + 1);             // no date; written inside the window
+  write_log("undated-old.vnx", {start + 400});                    // no date; written long before
+  write_log(dated("Later", 6), {start + 500}, end + 1);           // both times after the window
+  run_quick();
+
+  // Equal nominal times keep the folder's enumeration order.
+  std::vector<std::string> same;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\Same*.vnx", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do same.push_back(found.cFileName); while (FindNextFileA(search, &found));
+  FindClose(search);
+  ASSERT_EQ(same.size(), 2u);
+  std::vector<std::string> order;
+  for (QuickReportFile* f = g_quick_run.files; f; f = f->next) order.push_back(std::strrchr(f->path, '\\') + 1);
+  EXPECT_EQ(order, (std::vector<std::string>{dated("AtEnd", 5), same[0], same[1], "undated.vnx"}));
+  uint32_t same_a = same[0].rfind("SameA", 0) == 0 ? start + 100 : start + 200;
+  uint32_t same_b = same_a == start + 100 ? start + 200 : start + 100;
+  // Rows: start < t <= end, in file order; nothing lost, nothing twice.
+  EXPECT_EQ(times(lists_[kQuickListFileSystem]),
+            (std::vector<uint32_t>{end - 5, end, same_a, same_b, start + 300}));
+  EXPECT_EQ(g_quick_report.row_count, 5u);
+  EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
+  EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
+  EXPECT_EQ(GetWindowLongA(files_bar_, GWL_STYLE) & WS_VISIBLE, 0);  // hidden at the end
+  EXPECT_FALSE(shown("QUICK REPORT STATUS", ""));                    // a run that ends normally says nothing
+}
+
+TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
+  set_window(kDec3, kDec3 + 2 * kDay);
+  std::vector<uint32_t> first, second;
+  for (uint32_t i = 1; i <= 30; ++i) first.push_back(kDec3 + kDay + i);
+  for (uint32_t i = 1; i <= 5; ++i) second.push_back(kDec3 + 100 + i);
+  write_log(dated("Newer", 5), first);
+  write_log(dated("Older", 4), second);
+  // The user presses the button again after the 10th row and answers OK.
+  g_on_row = [&](int n) {
+    if (n != 10) return;
+    ui::Answer ok;
+    ok.match = "Confirm Report Cancellation";
+    ok.button = IDOK;
+    ui::script(ok);
+    entry_point_button_services(screen_, 0, host::descriptor_of(button_));
+  };
+  run_quick();
+  std::vector<Row> got = rows(lists_[kQuickListFileSystem]);
+  ASSERT_EQ(got.size(), 11u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(got[static_cast<size_t>(i)].time(), first[static_cast<size_t>(i)]);
+  EXPECT_EQ(got.back().text, kQuickCancelled);
+  EXPECT_EQ(row_u32(got.back().record, kRowStoppedOffset), 1u);
+  EXPECT_TRUE(shown("QUICK REPORT STATUS", kQuickCancelled));
+  EXPECT_EQ(g_report_run.stopped, 1u);
+  // A press while the state is 86 does nothing; once idle a new run starts.
+  g_on_row = nullptr;
+  g_quick_report.state = kQuickReportStop;
+  ui::clear_journal();
+  EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
+  EXPECT_TRUE(ui::journal().empty());
+  g_quick_report.state = kQuickReportIdle;
+}
+
+TEST_F(ReportGeneration, CustomReportStoppedMidFileByItsProgressWindow) {
+  std::vector<uint32_t> many;
+  for (uint32_t i = 1; i <= 20; ++i) many.push_back(kDec3 + i);
+  write_log(dated("FS1", 3), many);
+  write_log(dated("FS2", 3), many);
+  g_on_row = [&](int n) {
+    if (n == 7) SendMessageA(custom_report_progress_window(), WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
+  };
+  const char* patterns[] = {"fs*"};
+  CustomReportRequest request = {};
+  request.server = "SRV01";
+  request.patterns = patterns;
+  request.pattern_count = 1;
+  request.target = report_;
+  EXPECT_EQ(GenerateCustomReport(&request), 1u);  // the second file is not read
+  std::vector<Row> got = rows(report_);
+  ASSERT_EQ(got.size(), 8u);
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(got[i].time(), many[i]);
+  EXPECT_EQ(got.back().text, "USER REQUESTED REPORT GENERATION TO BE STOPPED");
+  EXPECT_EQ(custom_report_progress_window(), nullptr);  // closed at the end
+}
+
+TEST_F(ReportGeneration, MaximumAppliesWhenTheCountExceedsIt) {
+  set_window(kDec3, kDec3 + 2 * kDay, 5);
+  write_log(dated("Five", 5), {kDec3 + 1, kDec3 + 2, kDec3 + 3, kDec3 + 4, kDec3 + 5});
+  run_quick();
+  EXPECT_EQ(rows(lists_[kQuickListFileSystem]).size(), 5u);  // exactly the maximum: no limit row
+  release(lists_[kQuickListFileSystem]);
+
+  write_log(dated("Six", 4), {kDec3 + 11, kDec3 + 12, kDec3 + 13, kDec3 + 14, kDec3 + 15, kDec3 + 16});
+  run_quick();
+  std::vector<Row> got = rows(lists_[kQuickListFileSystem]);
+  ASSERT_EQ(got.size(), 7u);  // 5 + the sixth (count 6 > 5) + the limit row
+  EXPECT_EQ(got[5].time(), kDec3 + 11);
+  EXPECT_EQ(got.back().text, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
+  EXPECT_TRUE(shown("QUICK REPORT STATUS", "_MAXIMUM RECORD COUNT [5] REACHED"));
+
+  // Full reports: the same rule, the files after the limit are not read.
+  std::string five = folder_ + "/" + dated("Five", 5), six = folder_ + "/" + dated("Six", 4);
+  g_report_run.maximum_records = 5;
+  const char* one[] = {five.c_str(), six.c_str()};
+  EXPECT_EQ(ReadPickedLogFiles(report_, 0, one, 2, nullptr), 2u);
+  got = rows(report_);
+  ASSERT_EQ(got.size(), 7u);
+  EXPECT_EQ(got.back().text, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
+  release(report_);
+  const char* reversed[] = {six.c_str(), five.c_str()};
+  EXPECT_EQ(ReadPickedLogFiles(report_, 0, reversed, 2, nullptr), 1u);
+
+  // Custom reports: 120000 only for more than 671016888 bytes without output to a file.
+  ui::clear_journal();
+  EXPECT_EQ(custom_report_maximum(kLargeCustomReportBytes, FALSE), 0u);
+  EXPECT_EQ(custom_report_maximum(kLargeCustomReportBytes + 1, TRUE), 0u);
+  EXPECT_TRUE(ui::journal().empty());
+  EXPECT_EQ(custom_report_maximum(kLargeCustomReportBytes + 1, FALSE), kListViewRecordMaximum);
+  EXPECT_TRUE(shown("RESULTS MAY BE LIMITED", "limited to first 120,000 records"));
+}
+
+TEST_F(ReportGeneration, ProfilePatterns) {
+  EXPECT_TRUE(profile_pattern_matches("FS1", "fs1"));
+  EXPECT_TRUE(profile_pattern_matches("", ""));
+  EXPECT_TRUE(profile_pattern_matches("*", ""));
+  EXPECT_TRUE(profile_pattern_matches("F*S", "FS"));         // '*' matches the empty run
+  EXPECT_TRUE(profile_pattern_matches("*1", "FS11"));        // and gives back what it took
+  EXPECT_TRUE(profile_pattern_matches("a*b*c", "aXbYbZc"));
+  EXPECT_TRUE(profile_pattern_matches("?s?", "FS1"));
+  EXPECT_FALSE(profile_pattern_matches("??", "FS1"));
+  EXPECT_FALSE(profile_pattern_matches("a*c", "abcd"));
+  EXPECT_FALSE(profile_pattern_matches("FS", "FS1"));
+  EXPECT_FALSE(profile_pattern_matches("?", ""));
+
+  write_log(dated("FS_Shares", 3), {kDec3});
+  write_log(dated("fs2", 3), {kDec3});
+  write_log(dated("XFS", 3), {kDec3});
+  const char* patterns[] = {"", "FS*"};
+  CustomReportFile* files = nullptr;
+  BOOL failed = TRUE;
+  EXPECT_EQ(ChooseCustomReportFiles("SRV01", patterns, 2, &files, &failed), 2u);
+  EXPECT_FALSE(failed);
+  for (CustomReportFile* f = files; f; f = f->next) {
+    EXPECT_EQ(std::string(f->server), "SRV01");
+    EXPECT_EQ(std::string(f->path).find("XFS"), std::string::npos);
+  }
+  free_custom_report_files(files);
+}
+
+TEST_F(ReportGeneration, BadServersAndFoldersGetTheirMessages) {
+  set_window(kDec3, kDec3 + 2 * kDay);
+  write_log(dated("FS1", 4), {kDec3 + 1});
+  run_quick(1);  // SRV02 has no ReportPath
+  EXPECT_TRUE(shown("SRV02", "Unable to determine ReportPath, unable to generate Quick Report"));
+  const char* patterns[] = {"*"};
+  CustomReportRequest request = {};
+  request.server = "SRV02";
+  request.patterns = patterns;
+  request.pattern_count = 1;
+  request.target = report_;
+  EXPECT_EQ(GenerateCustomReport(&request), 0u);
+  EXPECT_TRUE(shown("VORNIX message from QVMR0007.DLL",
+                    "Cannot find VNX Log Path [\\\\SRV02\\???\\vnxlogs\\] on Selected Server [SRV02]"));
+  request.pattern_count = 0;
+  EXPECT_EQ(GenerateCustomReport(&request), 0u);
+  EXPECT_TRUE(shown("VORNIX message from QVMR0007.DLL", "No Profiles Defined - Unable to continue Custom Report."));
+
+  world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "none");
+  reopen();
+  run_quick();
+  EXPECT_TRUE(shown("Unable to generate Quick Report",
+                    "Access Denied (insufficient permissions) to access path \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
+  world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "offline");
+  reopen();
+  run_quick();
+  EXPECT_TRUE(shown("Unable to generate Quick Report", "Error 53 occurred accessing \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
+  world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "");
+  reopen();
+  set_window(kDec3 + 3 * kDay, kDec3 + 4 * kDay);  // an empty window
+  run_quick();
+  EXPECT_TRUE(shown("Nothing to report", "No Activity found in Log Files during the selected Date Range"));
+  for (HWND list : lists_) EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
+
+  ui::clear_journal();  // nothing selected
+  LVITEMA none = {};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageA(servers_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  entry_point_button_services(screen_, 0, host::descriptor_of(button_));
+  EXPECT_TRUE(shown("Unable to generate Quick Report", "To continue, please select a server."));
+}
+
+TEST_F(ReportGeneration, FilesThatVanishOrGrowDuringTheRun) {
+  set_window(kDec3, kDec3 + 3 * kDay);
+  std::string newest = write_log(dated("A", 6), {kDec3 + 601, kDec3 + 602});
+  std::string vanishing = write_log(dated("B", 5), {kDec3 + 501});
+  std::string growing = write_log(dated("C", 4), {kDec3 + 401});
+  g_on_row = [&](int n) {
+    if (n != 1) return;
+    std::remove(vanishing.c_str());
+    support::LogWriter more;
+    append(&more, {kDec3 + 603});
+    FILE* f = std::fopen(newest.c_str(), "ab");  // the file being read: past its size at opening
+    std::fwrite(more.bytes().data(), 1, more.size(), f);
+    std::fclose(f);
+    support::LogWriter later;
+    append(&later, {kDec3 + 402});
+    f = std::fopen(growing.c_str(), "ab");  // not opened yet: read whole
+    std::fwrite(later.bytes().data(), 1, later.size(), f);
+    std::fclose(f);
+  };
+  run_quick();
+  EXPECT_EQ(times(lists_[kQuickListFileSystem]),
+            (std::vector<uint32_t>{kDec3 + 601, kDec3 + 602, kDec3 + 401, kDec3 + 402}));
+  EXPECT_TRUE(shown("ERROR 23", "Error [2] opening file"));
+}
+
+TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
+  write_log(dated("FS1", 3), {kDec3 + 1, kDec3 + 2});
+  write_log(dated("FS2", 4), {kDec3 + 3});
+  write_log(dated("FS3", 5), {kDec3 + 4});
+  host::ControlSpec spec;
+  spec.control_id = 0x60440800;
+  spec.kind = kDescriptorListView;
+  spec.companion_key = 3;
+  spec.companion_item = 1;  // the report list
+  HWND files = host::add_control(screen_, 50, WC_LISTVIEWA, "", spec);
+  LogListTarget target = {files, nullptr, nullptr, 0, 0};
+  DWORD listed = 0;
+  ASSERT_EQ(ListLogFiles(&target, "SRV01", kListCurrentLogs, &listed), 0u);
+  ASSERT_EQ(listed, 3u);
+  auto send_event = [&] {
+    return entry_point_list_services(files, 0, 0, 0x60440800, 0, 0, host::descriptor_of(files), 0, 0, 0, 0, 0, 0, 0);
+  };
+  ui::clear_journal();
+  send_event();
+  EXPECT_TRUE(shown("View Log File Data", "To continue, please select at least one Log File."));
+
+  // Every file but FS2 selected: read in the list's order.
+  std::vector<uint32_t> expected;
+  std::vector<Row> file_rows = rows(files);
+  for (size_t i = 0; i < file_rows.size(); ++i) {
+    std::string path = log_row_path(file_rows[i].record);
+    if (path.find("FS2") != std::string::npos) continue;
+    LVITEMA state = {};
+    state.state = state.stateMask = LVIS_SELECTED;
+    SendMessageA(files, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+    if (path.find("FS1") != std::string::npos) expected.insert(expected.end(), {kDec3 + 1, kDec3 + 2});
+    else expected.push_back(kDec3 + 4);
+  }
+  send_event();
+  EXPECT_EQ(times(report_), expected);
+  for (const Row& row : rows(report_)) EXPECT_EQ(std::string(row_server_name(row.record)), "SRV01");
+  release(files);
+}
+
+std::vector<LPARAM> g_ranges;
+std::vector<WPARAM> g_positions;
+WNDPROC g_bar_proc;
+LRESULT CALLBACK watch_bar(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == PBM_SETRANGE32) g_ranges.push_back(lp);
+  if (m == PBM_SETPOS) g_positions.push_back(wp);
+  return CallWindowProcA(g_bar_proc, w, m, wp, lp);
+}
+
+TEST_F(ReportGeneration, FileBarRunsOverBytesOrOverThousandthsForHugeFiles) {
+  set_window(kDec3, kDec3 + 3 * kDay);
+  std::string small = write_log(dated("Small", 5), {kDec3 + 1, kDec3 + 2});
+  support::LogWriter log;
+  append(&log, {kDec3 + 3});
+  log.add_overlong(0xFF330001, 180000);  // ends the reading; the rest of the file is a hole
+  std::string huge = folder_ + "/" + dated("Huge", 6);
+  ASSERT_TRUE(log.save(huge));
+  std::filesystem::resize_file(huge, 0x100000005ull);
+  set_written(huge, kOld);
+  HWND file_bar = host::add_control(screen_, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  g_ranges.clear();
+  g_positions.clear();
+  g_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(file_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_bar)));
+  run_quick();
+  EXPECT_EQ(times(lists_[kQuickListFileSystem]), (std::vector<uint32_t>{kDec3 + 3, kDec3 + 1, kDec3 + 2}));
+  EXPECT_EQ(g_ranges, (std::vector<LPARAM>{1000, static_cast<LPARAM>(std::filesystem::file_size(small))}));
+  ASSERT_FALSE(g_positions.empty());
+  EXPECT_EQ(g_positions.back(), std::filesystem::file_size(small));
+  for (WPARAM p : g_positions) EXPECT_LE(p, std::filesystem::file_size(small));  // thousandths of 4 GB stay 0
+  std::filesystem::remove(huge);
+}
+
+TEST_F(ReportGeneration, ScheduledWindowAndSettings) {
+  uint32_t start, end, maximum;
+  scheduled_quick_report_window(1000000, 2, 5, &start, &end, &maximum);
+  EXPECT_EQ(start, 1000000u - 2 * kDay);
+  EXPECT_EQ(end, 1000000u + kDay);
+  EXPECT_EQ(maximum, 2048000u);
+  scheduled_quick_report_window(1000000, 0, 5, &start, &end, &maximum);
+  EXPECT_EQ(start, 1000000u - 5 * 3600);
+  scheduled_quick_report_window(100, 3, 0, &start, &end, &maximum);
+  EXPECT_EQ(start, 0u);  // not before 1970
+
+  const char* none[] = {nullptr};
+  EXPECT_EQ(ReadPickedLogFiles(report_, 0, none, 0, nullptr), 0u);
+  EXPECT_TRUE(shown("View Log File Data", "To continue, please select at least one Log File."));
+}
+
+}  // namespace
