@@ -101,12 +101,12 @@ void start_library(host::ServiceTable& table) {
   SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
   ui::click_row(servers, 0);
   g_screen = host::create_screen(3, "Quick Report");
-  host::ControlSpec spec;
-  spec.control_id = kQuickReportButton;
-  spec.kind = kDescriptorPushButton;
-  spec.companion_key = 2;
-  spec.companion_item = 200;
-  g_button = host::add_control(g_screen, 1900, "Button", "Run Quick Report Now", spec);
+  host::ControlSpec layout;
+  layout.control_id = kQuickReportButton;
+  layout.kind = kDescriptorPushButton;
+  layout.companion_key = 2;
+  layout.companion_item = 200;
+  g_button = host::add_control(g_screen, 1900, "Button", "Run Quick Report Now", layout);
   for (int id : kQuickListControls) host::add_control(g_screen, id, WC_LISTVIEWA, "", host::ControlSpec{});
   host::add_control(g_screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
   host::add_control(g_screen, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});

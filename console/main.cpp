@@ -241,10 +241,10 @@ int run_servers(std::vector<std::string> args) {
     if (export_name == "entry_point_insert_list_images")
       reinterpret_cast<DWORD(WINAPI*)(HIMAGELIST)>(function)(ImageList_Create(16, 16, 0, 0, 130));
   HWND screen = host::create_screen(kServerScreenKey, "Servers");
-  host::ControlSpec spec;
-  spec.control_id = 0x602400A1;
-  spec.kind = kDescriptorListView;
-  HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", spec);
+  host::ControlSpec layout;
+  layout.control_id = 0x602400A1;
+  layout.kind = kDescriptorListView;
+  HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", layout);
   host::send_list_event(library, list);
   std::printf("Known servers of %s:\n", world::console_machine().c_str());
   std::vector<host::ValueRow> rows = host::value_rows(list);
@@ -553,10 +553,10 @@ int run_demo(const std::vector<std::string>& args) {
   host::ServiceTable table;
   if (!start_library(&library, &table)) return 1;
   HWND screen = host::create_screen(kNavigationScreenKey, "Navigation");
-  host::ControlSpec spec;
-  spec.control_id = 0x30247001;
-  spec.kind = kDescriptorList;
-  HWND tree = host::add_control(screen, kNavigationTreeItem, WC_TREEVIEWA, "", spec);
+  host::ControlSpec layout;
+  layout.control_id = 0x30247001;
+  layout.kind = kDescriptorList;
+  HWND tree = host::add_control(screen, kNavigationTreeItem, WC_TREEVIEWA, "", layout);
   build_navigation_tree(library, tree);
   std::printf("Navigation tree:\n");
   print_tree(tree, first_child(tree, nullptr), 0);

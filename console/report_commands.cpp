@@ -352,10 +352,10 @@ int quick_report(std::vector<std::string> args) {
   HWND button = host::add_control(screen, kQuickButtonItem, "Button", "Run Quick Report Now", button_spec);
   HWND lists[kQuickListCount];
   for (int i = 0; i < kQuickListCount; ++i) {
-    host::ControlSpec spec;
-    spec.control_id = kReportViewEvent;
-    spec.kind = kDescriptorListView;
-    lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", spec);
+    host::ControlSpec layout;
+    layout.control_id = kReportViewEvent;
+    layout.kind = kDescriptorListView;
+    lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
     host::send_list_event(l.library, lists[i]);  // the library puts the view's columns in
   }
   HWND files_bar = host::add_control(screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});

@@ -426,27 +426,27 @@ HWND create_screen(uint16_t key, const char* title) {
 }
 
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
-                 const ControlSpec& spec) {
+                 const ControlSpec& layout) {
   HWND control = CreateWindowExA(0, class_name, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 100,
                                  20, screen, reinterpret_cast<HMENU>(static_cast<intptr_t>(dialog_item)),
                                  nullptr, nullptr);
   std::lock_guard<std::mutex> guard(g_lock);
   auto& d = g_descriptors.emplace_back();
   d.fill(0);
-  d[kDescWordIdentifier] = spec.control_id;
-  d[kDescWordKind] = spec.kind;
-  int module_word = descriptor_module_word(spec.kind);
-  if (module_word >= 0) d[module_word] = spec.module;
+  d[kDescWordIdentifier] = layout.control_id;
+  d[kDescWordKind] = layout.kind;
+  int module_word = descriptor_module_word(layout.kind);
+  if (module_word >= 0) d[module_word] = layout.module;
   // 16-bit words: the control's own dialog item, then the companion's key and item.
   auto set_half = [&](int k, uint16_t value) {
     uintptr_t shift = 16 * (k % 2);
     d[k / 2] = (d[k / 2] & ~(uintptr_t{0xFFFF} << shift)) | (uintptr_t{value} << shift);
   };
   set_half(kDescHalfDialogItem, static_cast<uint16_t>(dialog_item));
-  bool list_view = spec.kind == kDescriptorListView;
-  set_half(list_view ? kDescHalfListCompanionKey : kDescHalfCompanionKey, spec.companion_key);
-  set_half(list_view ? kDescHalfListCompanionItem : kDescHalfCompanionItem, spec.companion_item);
-  if (spec.page) set_half(kDescHalfPageIdentifier, spec.page);
+  bool list_view = layout.kind == kDescriptorListView;
+  set_half(list_view ? kDescHalfListCompanionKey : kDescHalfCompanionKey, layout.companion_key);
+  set_half(list_view ? kDescHalfListCompanionItem : kDescHalfCompanionItem, layout.companion_item);
+  if (layout.page) set_half(kDescHalfPageIdentifier, layout.page);
   SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d.data()));
   return control;
 }

@@ -76,7 +76,7 @@ struct ControlSpec {
 HWND create_screen(uint16_t key, const char* title);
 // Adds a control with its descriptor in the window's user data.
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
-                 const ControlSpec& spec);
+                 const ControlSpec& layout);
 uintptr_t* descriptor_of(HWND control);
 // Adds a page to the host's page table, opened by the library through host_request.
 void add_page(uint32_t page_identifier, const char* title);

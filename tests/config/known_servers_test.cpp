@@ -28,10 +28,10 @@ class KnownServers : public support::LibraryTest {
  protected:
   HWND server_list(uint32_t id) {
     HWND screen = host::create_screen(40, "Servers");
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorListView;
-    return host::add_control(screen, 1001, WC_LISTVIEWA, "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorListView;
+    return host::add_control(screen, 1001, WC_LISTVIEWA, "", layout);
   }
 
   std::vector<std::pair<std::string, uintptr_t>> listed(uint32_t id) {

@@ -25,19 +25,19 @@ class ProfileScreens : public support::LibraryTest {
   }
 
   HWND add_list(uint32_t id, int item) {
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorListView;
-    return host::add_control(screen_, item, WC_LISTVIEWA, "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorListView;
+    return host::add_control(screen_, item, WC_LISTVIEWA, "", layout);
   }
 
   DWORD press(uint32_t id, int companion_item = 100, int second_item = 0) {
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorPushButton;
-    spec.companion_key = kScreenKey;
-    spec.companion_item = static_cast<uint16_t>(companion_item);
-    HWND button = host::add_control(screen_, 3000 + static_cast<int>(id & 0xFF), "Button", "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorPushButton;
+    layout.companion_key = kScreenKey;
+    layout.companion_item = static_cast<uint16_t>(companion_item);
+    HWND button = host::add_control(screen_, 3000 + static_cast<int>(id & 0xFF), "Button", "", layout);
     uintptr_t* d = host::descriptor_of(button);
     d[6] = static_cast<uintptr_t>(kScreenKey) | static_cast<uintptr_t>(second_item) << 16;  // second companion
     return library_.entry_point_button_services(screen_, 0, d);
@@ -127,10 +127,10 @@ TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
   HWND ranges = add_list(0x6024002B, 101);
   const char* octets[8] = {"10", "0", "0", "1", "10", "0", "0", "9"};
   for (int i = 0; i < 8; ++i) {
-    host::ControlSpec spec;
-    spec.control_id = 0x6028002F + static_cast<uint32_t>(i);
-    spec.kind = kDescriptorEditField;
-    host::add_control(screen_, 500 + i, "Edit", octets[i], spec);
+    host::ControlSpec layout;
+    layout.control_id = 0x6028002F + static_cast<uint32_t>(i);
+    layout.kind = kDescriptorEditField;
+    host::add_control(screen_, 500 + i, "Edit", octets[i], layout);
   }
   EXPECT_EQ(press(0x60210037, 101), 1u);
   EXPECT_EQ(rows(ranges), (std::vector<std::string>{"10.0.0.1 through 10.0.0.9"}));

@@ -48,10 +48,10 @@ class Profiles : public ::testing::Test {
   void TearDown() override { release_registry_connections(); }
 
   HWND list(uint32_t id) {
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorListView;
-    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorListView;
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "", layout);
   }
 
   std::vector<std::string> rows(HWND l) {

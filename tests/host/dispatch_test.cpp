@@ -30,13 +30,13 @@ class Dispatch : public support::LibraryTest {
 
   // A push button of this library whose companion is the list.
   HWND button(uint32_t id, uint32_t module = 7) {
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorPushButton;
-    spec.companion_key = kScreenKey;
-    spec.companion_item = kListItem;
-    spec.module = module;
-    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), "Button", "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorPushButton;
+    layout.companion_key = kScreenKey;
+    layout.companion_item = kListItem;
+    layout.module = module;
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), "Button", "", layout);
   }
 
   DWORD press(HWND b) { return library_.entry_point_button_services(screen_, 0, host::descriptor_of(b)); }
@@ -64,12 +64,12 @@ TEST_F(Dispatch, ACompanionThatIsNoListViewHasNoSelectedRow) {
   text.control_id = 0x60220010;
   text.kind = kDescriptorKind3;
   host::add_control(screen_, 3000, "Static", "SRV01", text);
-  host::ControlSpec spec;
-  spec.control_id = 0x30110EE6;
-  spec.kind = kDescriptorPushButton;
-  spec.companion_key = kScreenKey;
-  spec.companion_item = 3000;
-  HWND select_all = host::add_control(screen_, 3001, "Button", "", spec);
+  host::ControlSpec layout;
+  layout.control_id = 0x30110EE6;
+  layout.kind = kDescriptorPushButton;
+  layout.companion_key = kScreenKey;
+  layout.companion_item = 3000;
+  HWND select_all = host::add_control(screen_, 3001, "Button", "", layout);
   ASSERT_TRUE(ui::click_row(list_, 0));
   EXPECT_EQ(press(select_all), 1u);
   EXPECT_EQ(row_state(1), 0u);
@@ -104,10 +104,10 @@ TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) 
 
 TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   start();
-  host::ControlSpec spec;
-  spec.control_id = 0x30247001;
-  spec.kind = kDescriptorList;
-  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", spec);
+  host::ControlSpec layout;
+  layout.control_id = 0x30247001;
+  layout.kind = kDescriptorList;
+  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", layout);
   auto first_child = [&](HTREEITEM parent) {
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
                                                     reinterpret_cast<LPARAM>(parent)));

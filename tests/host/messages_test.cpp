@@ -17,10 +17,10 @@ class Messages : public support::LibraryTest {
   }
 
   HWND push_button(uint32_t id) {
-    host::ControlSpec spec;
-    spec.control_id = id;
-    spec.kind = kDescriptorPushButton;
-    return host::add_control(screen_, 500 + static_cast<int>(id & 0xFF), "Button", "", spec);
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kDescriptorPushButton;
+    return host::add_control(screen_, 500 + static_cast<int>(id & 0xFF), "Button", "", layout);
   }
 
   // The host asks the library to draw a button, as it does for owner-drawn controls.

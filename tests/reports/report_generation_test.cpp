@@ -101,12 +101,12 @@ class ReportGeneration : public ::testing::Test {
       SendMessageA(servers_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
     }
     screen_ = host::create_screen(3, "Quick Report");
-    host::ControlSpec spec;
-    spec.control_id = kQuickReportButton;
-    spec.kind = kDescriptorPushButton;
-    spec.companion_key = 2;
-    spec.companion_item = 200;
-    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now", spec);
+    host::ControlSpec layout;
+    layout.control_id = kQuickReportButton;
+    layout.kind = kDescriptorPushButton;
+    layout.companion_key = 2;
+    layout.companion_item = 200;
+    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now", layout);
     for (int i = 0; i < kQuickListCount; ++i)
       lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
     files_bar_ = host::add_control(screen_, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
@@ -446,12 +446,12 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   write_log(dated("FS1", 3), {kDec3 + 1, kDec3 + 2});
   write_log(dated("FS2", 4), {kDec3 + 3});
   write_log(dated("FS3", 5), {kDec3 + 4});
-  host::ControlSpec spec;
-  spec.control_id = 0x60440800;
-  spec.kind = kDescriptorListView;
-  spec.companion_key = 3;
-  spec.companion_item = 1;  // the report list
-  HWND files = host::add_control(screen_, 50, WC_LISTVIEWA, "", spec);
+  host::ControlSpec layout;
+  layout.control_id = 0x60440800;
+  layout.kind = kDescriptorListView;
+  layout.companion_key = 3;
+  layout.companion_item = 1;  // the report list
+  HWND files = host::add_control(screen_, 50, WC_LISTVIEWA, "", layout);
   LogListTarget target = {files, nullptr, nullptr, 0, 0};
   DWORD listed = 0;
   ASSERT_EQ(ListLogFiles(&target, "SRV01", kListCurrentLogs, &listed), 0u);
