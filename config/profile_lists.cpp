@@ -191,25 +191,30 @@ bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** rec
 
 DWORD MovePairedRows(HWND from, HWND to) {
   if (from == nullptr || to == nullptr) return 0;
+  // The rows join the other list in the order they have here, then leave this one.
+  int rows = static_cast<int>(SendMessageA(from, LVM_GETITEMCOUNT, 0, 0));
   DWORD moved = 0;
-  for (int row = static_cast<int>(SendMessageA(from, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+  for (int row = 0; row < rows; ++row) {
     if ((SendMessageA(from, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
     char text[kRowTextBytes512];
     const BYTE* record = nullptr;
     if (!read_list_row(from, row, text, sizeof text, &record)) continue;
+    ++moved;
+    if (row_text_listed(to, text)) continue;
     LVITEMA item = {};
     item.mask = LVIF_IMAGE;
     item.iItem = row;
     SendMessageA(from, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    if (!row_text_listed(to, text)) {
-      BYTE copy[kListItemBytes] = {};
-      if (record) std::memcpy(copy, record, kListItemBytes);
-      else start_row_record(copy, to, nullptr);
-      insert_list_row(to, text, item.iImage - g_library.base_image_index, copy);
-    }
-    SendMessageA(from, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    ++moved;
+    // The row keeps its data (not the blocks the old row owns) and now belongs to the other list.
+    BYTE copy[kListItemBytes];
+    start_row_record(copy, to, nullptr);
+    if (own_record(record))
+      std::memcpy(copy + kListItemHeaderBytes, record + kListItemHeaderBytes, kRowDataLimit - kListItemHeaderBytes);
+    insert_list_row(to, text, item.iImage - g_library.base_image_index, copy);
   }
+  for (int row = rows - 1; row >= 0; --row)
+    if (SendMessageA(from, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)
+      SendMessageA(from, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
   return moved;
 }
 

@@ -12,7 +12,7 @@
 #include "host/text.h"
 #include "resources/resource.h"
 
-char g_current_profile[kProfileNameBytes];
+HWND g_profile_list;
 
 namespace {
 
@@ -105,6 +105,85 @@ void get_field(HWND screen, uint32_t id, char* buffer, DWORD size) {
   if (auto get = host_service<HostGetFieldFn>(kHostGetField)) get(screen, kModuleNumber, id, buffer, size, 0, 0, 0, &item, 0);
 }
 
+typedef DWORD(WINAPI* HostGetFieldValueFn)(HWND, DWORD, DWORD, DWORD*);
+
+DWORD field_value(HWND screen, uint32_t id) {
+  DWORD value = 0;
+  if (auto get = host_service<HostGetFieldValueFn>(kHostGetFieldValue)) get(screen, kModuleNumber, id, &value);
+  return value;
+}
+
+int selected_row(HWND list) {
+  return list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+}
+
+// ---- The file tracking entry dialog ----------------------------------------------
+
+struct FlagBox {
+  uint32_t id;
+  DWORD bit;
+};
+
+// One check box per flag bit of an entry.
+constexpr FlagBox kFileEntryFlagBoxes[] = {
+    {0x60280055, 0x1},        {0x602800BA, 0x2},        {0x602800BE, 0x4},        {0x60280063, 0x10},
+    {0x60280065, 0x20},       {0x60280053, 0x40},       {0x60280059, 0x80},       {0x602800F9, 0x10000},
+    {0x60280076, 0x20000},    {0x6028006D, 0x100000},   {0x60280067, 0x1000000},  {0x60280061, 0x2000000},
+    {0x6028005D, 0x10000000}, {0x6028005F, 0x20000000}, {0x60280069, 0x40000000}, {0x6028006B, 0x80000000},
+};
+constexpr uint32_t kFileEntryPathField = 0x6028005B;  // the share path, beside its browse buttons
+constexpr uint32_t kFileEntryFileField = 0x602800FB;  // file name or extension
+constexpr uint32_t kAddFileEntry = 0x60210052;
+constexpr uint32_t kChangeFileEntry = 0x602100B1;
+constexpr DWORD kFieldBytes = 2000;
+
+// The dialog's entry after the checks; false when they send the user back to the dialog.
+bool read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
+  *flags = 0;
+  for (const FlagBox& box : kFileEntryFlagBoxes)
+    if (field_value(screen, box.id)) *flags |= box.bit;
+  get_field(screen, kFileEntryPathField, path, kFieldBytes);
+  get_field(screen, kFileEntryFileField, file, kFieldBytes);
+  return CheckFileTrackingEntry(nullptr, *flags, path, file, kFieldBytes) == 1;
+}
+
+DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
+  int row = selected_row(list);
+  if (id == kChangeFileEntry && row < 0) {
+    show_message(nullptr, "Please select the file tracking entry to change.", nullptr, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  DWORD flags;
+  char path[kFieldBytes], file[kFieldBytes];
+  if (!read_file_entry(screen, &flags, path, file)) return 0;
+  return id == kAddFileEntry ? AddFileTrackingEntry(list, flags, path, file, nullptr)
+                             : ChangeFileTrackingEntry(list, row, flags, path, file);
+}
+
+// Option groups of three check boxes each: saving needs one choice set.
+struct OptionGroup {
+  uint32_t button;
+  uint32_t first_box;
+  const char* refusal;
+};
+
+constexpr OptionGroup kOptionGroups[] = {
+    {0x602100B6, 0x602800B3, "Please select an option to continue (Track Creations, Deletions or Modifications)"},
+    {0x602100B8, 0x602800B7,
+     "Please select an option to continue (Track Additions or Track Deletions or Do Not Track)"},
+};
+
+DWORD check_option_group(HWND screen, uint32_t button) {
+  for (const OptionGroup& group : kOptionGroups) {
+    if (group.button != button) continue;
+    for (uint32_t box = group.first_box; box < group.first_box + 3; ++box)
+      if (field_value(screen, box)) return 1;
+    show_message(nullptr, group.refusal, "VORNIX Error Message", MB_ICONERROR);
+    return 0;
+  }
+  return kResultNotHandled;
+}
+
 DWORD delete_selected_profiles(HWND list, const char* server) {
   if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
     show_message(nullptr, "Please select a Profile to delete.", "UNABLE TO DELETE PROFILE", MB_ICONEXCLAMATION);
@@ -158,6 +237,25 @@ INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD
   return DialogBoxParamA(g_library.instance, "ADD_PROFILE", owner, add_profile_proc, reinterpret_cast<LPARAM>(&state));
 }
 
+CurrentProfile current_profile() {
+  CurrentProfile profile = {};
+  HWND list = IsWindow(g_profile_list) ? g_profile_list : nullptr;
+  int row = selected_row(list);
+  if (row >= 0) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = profile.name;
+    item.cchTextMax = sizeof profile.name;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) profile.name[0] = '\0';
+    if (profile.name[0] && profile_row_server(reinterpret_cast<const BYTE*>(item.lParam), profile.server,
+                                              sizeof profile.server))
+      return profile;
+  }
+  copy_text(profile.server, sizeof profile.server, current_server().name);
+  return profile;
+}
+
 DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int) {
   CurrentServer server = current_server();
   uint32_t id = descriptor_identifier(descriptor);
@@ -185,29 +283,40 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
     case 0x6021003B:
       return remove_selected_rows(companion, "Remove the selected Alert Email Address(es) from this Profile?",
                                   "Remove Alert Email Address from Profile");
-    case 0x6021003E:
-      EditEmailAlertAccounts(screen, server.name, g_current_profile);
+    case 0x6021003E: {
+      CurrentProfile profile = current_profile();
+      EditEmailAlertAccounts(screen, profile.server, profile.name);
       return 1;
+    }
+    case kAddFileEntry:
+    case kChangeFileEntry:
+      return file_entry_button(screen, companion, id);
     default:
       if (id >= 0x60210105 && id <= 0x6021010E) {
         MovePairedRows(companion, second_companion(descriptor));
         return 1;
       }
-      return kResultNotHandled;
+      return check_option_group(screen, id);
   }
 }
 
 DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
-  CurrentServer server = current_server();
-  const char* profile = g_current_profile;
+  if (is_profile_list(id)) {
+    g_profile_list = control;
+    ListProfiles(current_server().name, control, record);
+    return 1;
+  }
+  CurrentProfile current = current_profile();
+  const char* server = current.server;
+  const char* profile = current.name;
   switch (id) {
-    case 0x60240042: ListFileTrackingEntries(server.name, profile, control, record); return 1;
-    case 0x602400F5: ListTrackedKerberosCodes(server.name, profile, control, record); return 1;
-    case 0x6024002B: ListIpRanges(server.name, profile, control, record); return 1;
-    case 0x6024002C: ListAlertEmails(server.name, profile, control, record); return 1;
-    case 0x603400AC: ListAlertEmails(server.name, "", control, record); return 1;
-    case 0x602400F0: ListLogonNames(server.name, profile, control, record); return 1;
-    case 0x60240097: ListExcluded(server.name, profile, control, record); return 1;
+    case 0x60240042: ListFileTrackingEntries(server, profile, control, record); return 1;
+    case 0x602400F5: ListTrackedKerberosCodes(server, profile, control, record); return 1;
+    case 0x6024002B: ListIpRanges(server, profile, control, record); return 1;
+    case 0x6024002C: ListAlertEmails(server, profile, control, record); return 1;
+    case 0x603400AC: ListAlertEmails(server, "", control, record); return 1;
+    case 0x602400F0: ListLogonNames(server, profile, control, record); return 1;
+    case 0x60240097: ListExcluded(server, profile, control, record); return 1;
     default: return kResultNotHandled;
   }
 }

@@ -401,6 +401,17 @@ DWORD ListProfiles(const char* server, HWND list, BYTE* event_record) {
   return count;
 }
 
+bool profile_row_server(const BYTE* record, char* server, size_t size) {
+  if (record == nullptr || item_word(record, kItemWordModule) != kModuleNumber) return false;
+  if (!is_profile_list(item_word(record, kItemWordControlId))) return false;
+  ProfileRow row;
+  std::memcpy(&row, record + kRowDataOffset, sizeof row);
+  row.server[sizeof row.server - 1] = '\0';
+  if (row.server[0] == '\0') return false;
+  copy_text(server, size, row.server);
+  return true;
+}
+
 DWORD SetProfileEnabled(HWND window, HWND list, int row, DWORD type, const char* server, const char* profile,
                         DWORD disable) {
   HKEY key;
@@ -584,34 +595,79 @@ bool file_row(const BYTE* record, DWORD* flags, const char** path, const char** 
   return true;
 }
 
+bool file_entry_fits(const char* path, const char* file) {
+  size_t path_length = std::strlen(path), file_length = std::strlen(file);
+  if (path_length < kFileEntryPathBytes && file_length < kFileEntryPathBytes &&
+      path_length + file_length + 2 <= kFileRowTextBytes)
+    return true;
+  show_message(nullptr, "The Share Path and File Name are too long to track, please shorten them.",
+               "ERROR ADDING NEW ENTRY *", MB_ICONERROR);
+  return false;
+}
+
+// The row that holds the same entry (path and file part ignoring case, same flags), or -1.
+int listed_entry(HWND list, DWORD flags, const char* path, const char* file, int except) {
+  char text[512];
+  for (int row = 0;; ++row) {
+    const BYTE* record = nullptr;
+    if (!read_list_row(list, row, text, sizeof text, &record)) return -1;
+    DWORD f;
+    const char *p, *n;
+    if (row != except && file_row(record, &f, &p, &n) && f == flags && equal_ignoring_case(p, path) &&
+        equal_ignoring_case(n, file))
+      return row;
+  }
+}
+
+void fill_file_row(BYTE* record, DWORD flags, const char* path, const char* file) {
+  std::memset(record + kRowDataOffset, 0, kRowDataLimit - kRowDataOffset);
+  write_u32(record + kRowDataOffset, flags);
+  size_t path_length = std::strlen(path);
+  std::memcpy(record + kRowDataOffset + 4, path, path_length + 1);
+  std::memcpy(record + kRowDataOffset + 4 + path_length + 1, file, std::strlen(file) + 1);
+}
+
+int file_entry_icon(DWORD flags) { return (flags & kFileEntrySecondIcon) ? 3 : 1; }
+
 }  // namespace
 
 DWORD AddFileTrackingEntry(HWND list, DWORD flags, const char* path, const char* file, BYTE* event_record) {
   if (!path) path = "";
   if (!file) file = "";
-  size_t path_length = std::strlen(path), file_length = std::strlen(file);
-  if (path_length >= kFileEntryPathBytes || file_length >= kFileEntryPathBytes ||
-      path_length + file_length + 2 > kFileRowTextBytes) {
-    show_message(nullptr, "The Share Path and File Name are too long to track, please shorten them.",
-                 "ERROR ADDING NEW ENTRY *", MB_ICONERROR);
-    return 0;
-  }
-  char text[512];
-  for (int row = 0;; ++row) {
-    const BYTE* record = nullptr;
-    if (!read_list_row(list, row, text, sizeof text, &record)) break;
-    DWORD f;
-    const char *p, *n;
-    if (file_row(record, &f, &p, &n) && f == flags && equal_ignoring_case(p, path) && equal_ignoring_case(n, file))
-      return 0;
-  }
+  if (!file_entry_fits(path, file) || listed_entry(list, flags, path, file, -1) >= 0) return 0;
   BYTE record[kListItemBytes];
   start_row_record(record, list, event_record);
-  write_u32(record + kRowDataOffset, flags);
-  std::memcpy(record + kRowDataOffset + 4, path, path_length + 1);
-  std::memcpy(record + kRowDataOffset + 4 + path_length + 1, file, file_length + 1);
+  fill_file_row(record, flags, path, file);
+  char text[512];
   FileEntryText(flags, path, file, text, sizeof text);
-  insert_list_row(list, text, (flags & kFileEntrySecondIcon) ? 3 : 1, record);
+  insert_list_row(list, text, file_entry_icon(flags), record);
+  return 1;
+}
+
+DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path, const char* file) {
+  if (!path) path = "";
+  if (!file) file = "";
+  char text[512];
+  const BYTE* record = nullptr;
+  DWORD old_flags;
+  const char *old_path, *old_file;
+  if (!read_list_row(list, row, text, sizeof text, &record) || !file_row(record, &old_flags, &old_path, &old_file))
+    return 0;
+  if (!file_entry_fits(path, file)) return 0;
+  if (listed_entry(list, flags, path, file, row) >= 0) {
+    show_message(nullptr, "The same file tracking entry is already in the list.", "DUPLICATE ENTRY",
+                 MB_ICONEXCLAMATION);
+    return 0;
+  }
+  // The host keeps the row's record; the entry is rewritten in it.
+  fill_file_row(const_cast<BYTE*>(record), flags, path, file);
+  FileEntryText(flags, path, file, text, sizeof text);
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = row;
+  item.pszText = text;
+  item.iImage = g_library.base_image_index + file_entry_icon(flags);
+  SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
   return 1;
 }
 

@@ -99,11 +99,26 @@ int CheckFileTrackingEntry(HWND owner, DWORD flags, const char* path, char* file
 void FileEntryText(DWORD flags, const char* path, const char* file, char* out, size_t size);
 // 1 when added; 0 when the same entry is listed already.
 DWORD AddFileTrackingEntry(HWND list, DWORD flags, const char* path, const char* file, BYTE* event_record);
+// Gives row `row` of the list the entry's values, text and icon in place (its position
+// in Paths stays). 1 when changed; 0 when another row holds the same entry or the row is not one.
+DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path, const char* file);
 DWORD ListFileTrackingEntries(const char* server, const char* profile, HWND list, BYTE* event_record);
 DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile);
 
-// The profile whose form the profile screens show (set when a profile is chosen).
-extern char g_current_profile[kProfileNameBytes];
+// The two lists of profiles of the host's screens.
+constexpr bool is_profile_list(uint32_t id) { return id == 0x6024000A || id == 0x602400CB; }
+// The server a profile list row belongs to (ListProfiles keeps it in the row); false for other rows.
+bool profile_row_server(const BYTE* record, char* server, size_t size);
+
+// The profile list (0x6024000A or 0x602400CB) that the host last had the library fill.
+extern HWND g_profile_list;
+// The profile the form lists and buttons work on: the selected row of that list, on the server its
+// row names (else the current server); no list or no selection: the server-wide lists (empty name).
+struct CurrentProfile {
+  char server[kServerNameBytes];
+  char name[kProfileNameBytes];
+};
+CurrentProfile current_profile();
 
 // The creation dialog (ADD_PROFILE) for one server; request 0x602100CC names the
 // server in the title. IDOK once a profile was created.

@@ -2,9 +2,12 @@
 // filter dialog, form lists and paired-list moves, as the host drives them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "config/profile_lists.h"
 #include "host/control_descriptor.h"
 #include "tests/support/library_fixture.h"
 
@@ -65,6 +68,49 @@ class ProfileScreens : public support::LibraryTest {
     LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
     return rc == ERROR_SUCCESS ? std::string(data, size) : "<none>";
+  }
+
+  HWND add_field(uint32_t id, int item, uint32_t kind, const char* text = "") {
+    host::ControlSpec layout;
+    layout.control_id = id;
+    layout.kind = kind;
+    return host::add_control(screen_, item, kind == kDescriptorCheckBox ? "Button" : "Edit", text, layout);
+  }
+
+  void select_only(HWND list, const std::string& text) {
+    std::vector<std::string> texts = rows(list);
+    for (size_t r = 0; r < texts.size(); ++r) {
+      LVITEMA state = {};
+      state.stateMask = LVIS_SELECTED;
+      state.state = texts[r] == text ? LVIS_SELECTED : 0;
+      SendMessageA(list, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
+    }
+  }
+
+  // The entry flags that a file tracking row's record carries.
+  DWORD flags(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    DWORD value = 0;
+    if (item.lParam) std::memcpy(&value, reinterpret_cast<const BYTE*>(item.lParam) + kRowDataOffset, 4);
+    return value;
+  }
+
+  int icon(HWND list, int row) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+  }
+
+  std::vector<std::string> said() {
+    std::vector<std::string> out;
+    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + " | " + e.text);
+    ui::clear_journal();
+    return out;
   }
 
   HWND screen_ = nullptr;
@@ -156,6 +202,127 @@ TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
   RegCloseKey(key);
   EXPECT_EQ(host::send_list_event(library_, emails), 1u);
   EXPECT_EQ(rows(emails), (std::vector<std::string>{"ops@brightmere.com"}));
+}
+
+TEST_F(ProfileScreens, FileTrackingEntriesAreCheckedInOrderThenAddedOrChangedInPlace) {
+  HWND entries = add_list(0x60240042, 104);
+  HWND extension_only = add_field(0x60280059, 600, kDescriptorCheckBox);
+  HWND write_action = add_field(0x60280063, 601, kDescriptorCheckBox);
+  HWND second_icon = add_field(0x60280053, 602, kDescriptorCheckBox);
+  HWND top_action = add_field(0x6028006B, 603, kDescriptorCheckBox);
+  HWND path = add_field(0x6028005B, 700, kDescriptorEditField);
+  HWND file = add_field(0x602800FB, 701, kDescriptorEditField);
+  const std::string no_extension = "Track files with no extension? | You have specified to track by extension only";
+  const std::string no_action = "Tracking Option must be selected | No actions to track/block have been selected.";
+  const std::string every_share = "Track every share on selected server? | No Share Path has been provided.";
+  auto starts = [](const std::vector<std::string>& texts, std::vector<std::string> heads) {
+    if (texts.size() != heads.size()) return false;
+    for (size_t i = 0; i < texts.size(); ++i)
+      if (texts[i].rfind(heads[i], 0) != 0) return false;
+    return true;
+  };
+
+  // Extension only without an extension: Cancel goes back; OK takes "." and then wants an action.
+  SendMessageA(extension_only, BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageA(second_icon, BM_SETCHECK, BST_CHECKED, 0);  // 0x40 alone is no action
+  ui::script({"Track files with no extension?", IDCANCEL, "", {}});
+  EXPECT_EQ(press(0x60210052, 104), 0u);
+  ui::script({"Track files with no extension?", IDOK, "", {}});
+  EXPECT_EQ(press(0x60210052, 104), 0u);
+  EXPECT_TRUE(starts(said(), {no_extension, no_extension, no_action}));
+  // With an action and no share path, the last question decides.
+  SendMessageA(write_action, BM_SETCHECK, BST_CHECKED, 0);
+  ui::script({"Track files with no extension?", IDOK, "", {}});
+  ui::script({"Track every share on selected server?", IDCANCEL, "", {}});
+  EXPECT_EQ(press(0x60210052, 104), 0u);
+  EXPECT_TRUE(rows(entries).empty());
+  ui::script({"Track files with no extension?", IDOK, "", {}});
+  ui::script({"Track every share on selected server?", IDOK, "", {}});
+  EXPECT_EQ(press(0x60210052, 104), 1u);
+  EXPECT_TRUE(starts(said(), {no_extension, every_share, no_extension, every_share}));
+  EXPECT_EQ(rows(entries), (std::vector<std::string>{"\\(any path)\\. (extension only)"}));
+  EXPECT_EQ(icon(entries, 0), 3) << "bit 0x40 gives the second icon";
+
+  // A path and file with other flags; the same entry again is not listed twice.
+  SendMessageA(extension_only, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageA(second_icon, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageA(top_action, BM_SETCHECK, BST_CHECKED, 0);
+  SetWindowTextA(path, "DATA\\Finance");
+  SetWindowTextA(file, "*.mp3");
+  EXPECT_EQ(press(0x60210052, 104), 1u);
+  EXPECT_EQ(press(0x60210052, 104), 0u);
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(rows(entries), (std::vector<std::string>{"\\(any path)\\. (extension only)", "DATA\\Finance\\*.mp3"}));
+  EXPECT_EQ(icon(entries, 1), 1);
+
+  // Changing needs a selected row, keeps its place, and refuses to become a copy of another row.
+  select_only(entries, "");
+  EXPECT_EQ(press(0x602100B1, 104), 0u);
+  select_only(entries, "\\(any path)\\. (extension only)");
+  EXPECT_EQ(press(0x602100B1, 104), 0u);
+  std::vector<std::string> refused = said();
+  ASSERT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused[1], "DUPLICATE ENTRY | The same file tracking entry is already in the list.");
+  EXPECT_EQ(flags(entries, 0), 0xD0u);
+  SetWindowTextA(path, "PUBLIC\\");
+  SetWindowTextA(file, "");
+  EXPECT_EQ(press(0x602100B1, 104), 1u);
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(rows(entries), (std::vector<std::string>{"PUBLIC\\(all *.*)", "DATA\\Finance\\*.mp3"}));
+  EXPECT_EQ(icon(entries, 0), 1);
+  EXPECT_EQ(flags(entries, 0), 0x80000010u);
+
+  // The option groups want one of their three choices.
+  EXPECT_EQ(press(0x602100B6), 0u);
+  EXPECT_EQ(press(0x602100B8), 0u);
+  EXPECT_EQ(said(), (std::vector<std::string>{
+                        "VORNIX Error Message | Please select an option to continue (Track Creations, Deletions or "
+                        "Modifications)",
+                        "VORNIX Error Message | Please select an option to continue (Track Additions or Track Deletions "
+                        "or Do Not Track)"}));
+  SendMessageA(add_field(0x602800B5, 610, kDescriptorCheckBox), BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageA(add_field(0x602800B7, 611, kDescriptorCheckBox), BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(press(0x602100B6), 1u);
+  EXPECT_EQ(press(0x602100B8), 1u);
+  EXPECT_TRUE(said().empty());
+}
+
+TEST_F(ProfileScreens, FormListsAndFiltersFollowTheSelectedRowOfTheProfileList) {
+  ui::script({"ADD_PROFILE", IDOK, "", {{1103, "Shares"}}});
+  ui::script({"ADD_PROFILE", IDOK, "", {{1103, "Logons"}}});
+  press(0x6021002A);
+  press(0x6021002A);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Shares", 0,
+                          KEY_ALL_ACCESS, &key),
+            0);
+  std::vector<BYTE> paths(2 * 1048 + 100, 0);  // two whole records and a cut one
+  paths[0] = 0x10;
+  std::strcpy(reinterpret_cast<char*>(&paths[24]), "DATA");
+  std::strcpy(reinterpret_cast<char*>(&paths[536]), "*.doc");
+  paths[1048 + 3] = 0x80;
+  RegSetValueExA(key, "Paths", 0, REG_BINARY, paths.data(), static_cast<DWORD>(paths.size()));
+  RegCloseKey(key);
+
+  HWND profiles = add_list(0x6024000A, 105);
+  EXPECT_EQ(host::send_list_event(library_, profiles), 1u);
+  std::vector<std::string> names = rows(profiles);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Logons", "Shares"}));
+
+  // No profile selected: the form lists are the server-wide ones.
+  HWND entries = add_list(0x60240042, 106);
+  EXPECT_EQ(host::send_list_event(library_, entries), 1u);
+  EXPECT_TRUE(rows(entries).empty());
+  select_only(profiles, "Shares");
+  EXPECT_EQ(host::send_list_event(library_, entries), 1u);
+  EXPECT_EQ(rows(entries), (std::vector<std::string>{"DATA\\*.doc", "\\(any path)\\(all *.*)"}));
+
+  ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1111, "svc_"}, {1112, ""}}});
+  EXPECT_EQ(press(0x6021003E), 1u);
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsNotAccounts"), "svc_");
+  EXPECT_EQ(product_value("", "EmailAlertsNotAccounts"), "<none>");
+  EXPECT_EQ(product_value("\\Profiles\\Logons", "EmailAlertsNotAccounts"), "<none>");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -485,6 +486,112 @@ TEST_F(Profiles, AlertAccountFiltersAreStoredWithoutTerminatorAndRefuseWildcards
   values = tree(profile_path("Files"));
   EXPECT_EQ(std::find(values.begin(), values.end(), "EmailAlertsNotAccounts=1:svc_;backup"), values.end())
       << "an empty filter is deleted";
+}
+
+TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRecords) {
+  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
+  HWND entries = list(0x60240042);
+  ASSERT_EQ(AddFileTrackingEntry(entries, 0x80000090, "DATA\\Finance\\", "mp3", nullptr), 1u);
+  ASSERT_EQ(AddFileTrackingEntry(entries, 0xC0, "", "", nullptr), 1u);
+  std::string longest(kFileEntryPathBytes - 1, 'p');
+  ASSERT_EQ(AddFileTrackingEntry(entries, 0x10, longest.c_str(), "x", nullptr), 1u);
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x10, (longest + "p").c_str(), "x", nullptr), 0u);
+  EXPECT_EQ(shown().size(), 1u) << "a path longer than its field is refused";
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x80000090, "data\\finance\\", "MP3", nullptr), 0u);
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x10, "DATA\\Finance\\", "mp3", nullptr), 1u) << "other flags";
+  EXPECT_EQ(rows(entries)[0], "DATA\\Finance\\mp3 (extension only)");
+  EXPECT_EQ(rows(entries)[1], "\\(any path)\\(all *.*) (extension only)");
+  ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
+
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Files").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  std::vector<BYTE> data(5 * kFileEntryBytes);
+  DWORD size = static_cast<DWORD>(data.size()), type = 0;
+  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  ASSERT_EQ(size, 4 * kFileEntryBytes);
+  auto flags_at = [&](size_t n) {
+    const BYTE* p = &data[n * kFileEntryBytes];
+    return static_cast<DWORD>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24);
+  };
+  auto text_at = [&](size_t n, size_t offset) { return std::string(reinterpret_cast<char*>(&data[n * kFileEntryBytes + offset])); };
+  EXPECT_EQ(flags_at(0), 0x80000090u);
+  EXPECT_EQ(text_at(0, 24), "DATA\\Finance\\");
+  EXPECT_EQ(text_at(0, 536), "mp3");
+  EXPECT_EQ(flags_at(1), 0xC0u);
+  EXPECT_EQ(text_at(2, 24), longest);
+  EXPECT_EQ(flags_at(3), 0x10u);
+  EXPECT_EQ(text_at(3, 536), "mp3");
+  for (size_t n = 0; n < 4; ++n)
+    EXPECT_EQ(std::count(&data[n * kFileEntryBytes + 4], &data[n * kFileEntryBytes + 24], 0), 20) << "reserved";
+
+  // A cut record at the end is not listed; an empty list writes an empty value.
+  data[4 * kFileEntryBytes] = 0x10;
+  ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, data.data(), 4 * kFileEntryBytes + 600), ERROR_SUCCESS);
+  HWND read = list(0x60240043);
+  EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", read, nullptr), 4u);
+  EXPECT_EQ(rows(read), rows(entries));
+  LVITEMA item = {};
+  item.mask = LVIF_IMAGE;
+  item.iItem = 1;
+  SendMessageA(read, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(item.iImage, 3) << "bit 0x40";
+  HWND empty = list(0x60240044);
+  ASSERT_EQ(SaveFileTrackingEntries(empty, "SRV01", "Files"), 0u);
+  size = static_cast<DWORD>(data.size());
+  EXPECT_EQ(RegQueryValueExA(key, "Paths", nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 0u);
+  RegCloseKey(key);
+}
+
+TEST_F(Profiles, PairedMovesKeepRowOrderAndDataAndDropTextsTheTargetHas) {
+  ASSERT_EQ(create("Failed", kProfileFailedLogon), 1u);
+  HWND all = list(0x602400F4);
+  HWND tracked = list(0x602400F5);
+  ASSERT_EQ(ListKerberosCodes(all, nullptr), 63u);
+  ASSERT_EQ(MovePairedRows(all, tracked), 0u) << "nothing selected";
+  auto select = [&](HWND l, const std::string& prefix) {
+    std::vector<std::string> texts = rows(l);
+    for (size_t r = 0; r < texts.size(); ++r)
+      if (texts[r].rfind(prefix, 0) == 0) {
+        LVITEMA state = {};
+        state.state = state.stateMask = LVIS_SELECTED;
+        SendMessageA(l, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
+      }
+  };
+  select(all, "037:");
+  ASSERT_EQ(MovePairedRows(all, tracked), 1u);
+  select(all, "006:");
+  select(all, "024:");
+  select(tracked, "037:");
+  BYTE copy[kListItemBytes];
+  start_row_record(copy, all, nullptr);
+  insert_list_row(all, rows(tracked)[0].c_str(), 115, copy);  // the same text on both sides
+  select(all, "037:");
+  ASSERT_EQ(MovePairedRows(all, tracked), 3u);
+  EXPECT_EQ(rows(tracked), (std::vector<std::string>{"037:[Clock skew too great]",
+                                                     "006:[Bad Account Name:Client not found in Kerberos database]",
+                                                     "024:[Bad Password:Password is incorrect]"}));
+  EXPECT_EQ(rows(all).size(), 60u);
+  char text[512];
+  const BYTE* record;
+  ASSERT_TRUE(read_list_row(tracked, 2, text, sizeof text, &record));
+  EXPECT_EQ(item_word(record, kItemWordControlId), 0x602400F5u) << "the row now belongs to the target";
+  ASSERT_EQ(SaveKerberosCodes(tracked, "SRV01", "Failed"), 0u);
+  HWND back = list(0x602400F6);
+  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 3u);
+  EXPECT_EQ(rows(back)[0].substr(0, 4), "006:");
+
+  // Moving back: the rows return to the end of the first list, in their order.
+  select(tracked, "037:");
+  select(tracked, "024:");
+  ASSERT_EQ(MovePairedRows(tracked, all), 2u);
+  EXPECT_EQ(rows(tracked), (std::vector<std::string>{"006:[Bad Account Name:Client not found in Kerberos database]"}));
+  std::vector<std::string> first = rows(all);
+  ASSERT_EQ(first.size(), 62u);
+  EXPECT_EQ(first[60].substr(0, 4), "037:");
+  EXPECT_EQ(first[61].substr(0, 4), "024:");
 }
 
 }  // namespace
