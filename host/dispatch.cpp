@@ -79,6 +79,11 @@ constexpr ButtonRoute kButtonRoutes[] = {
     {0x60210105, 0x6021010E, profile_screen_button},
     {0x602100CC, 0x602100CD, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
+    // File tracking entries (add, change) and the two option groups.
+    {0x60210052, 0x60210052, profile_screen_button},
+    {0x602100B1, 0x602100B1, profile_screen_button},
+    {0x602100B6, 0x602100B6, profile_screen_button},
+    {0x602100B8, 0x602100B8, profile_screen_button},
 };
 
 // ---- List events -------------------------------------------------------------
@@ -161,6 +166,14 @@ DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.contro
 // View Log File Data: the selected log files read into the companion report list.
 DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
 
+// Alert agent users of QVAWKQ servers: the current server's Active Alert agents,
+// asked on its QVAWKQ request port, each a row of this list.
+DWORD sibling_alert_agents(const ListEvent& e) {
+  CurrentServer server = current_server();
+  RequestSiblingAlertAgents(server.name, server.record, e.control, nullptr, 0);
+  return 1;
+}
+
 struct ListRoute {
   uint32_t first, last;
   DWORD (*handler)(const ListEvent&);
@@ -176,7 +189,11 @@ constexpr ListRoute kListRoutes[] = {
     {0x60F40050, 0x60F40050, view_log_file_data},
     {0x60240001, 0x60240001, report_view_list},
     {0x6034010F, 0x6034010F, report_view_list},
-    // The lists of a profile form.
+    {0x60340098, 0x60340098, sibling_alert_agents},
+    {0x60F4000C, 0x60F4000C, sibling_alert_agents},
+    // The profile lists, and the lists of a profile form.
+    {0x6024000A, 0x6024000A, profile_screen_list},
+    {0x602400CB, 0x602400CB, profile_screen_list},
     {0x6024002B, 0x6024002C, profile_screen_list},
     {0x60240042, 0x60240042, profile_screen_list},
     {0x60240097, 0x60240097, profile_screen_list},

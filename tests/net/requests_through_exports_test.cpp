@@ -1,14 +1,16 @@
-// The request status display fields of the enterprise host screens, asked of
-// the text entry point as the host asks: they follow the selected row of the
-// main server list.
+// TCP requests as the host reaches them: the lists that ask the current
+// server's agent for rows, and the request status display fields of the
+// enterprise host screens, which follow the selected row of the main server list.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
+#include "tests/support/fake_agents.h"
 #include "tests/support/library_fixture.h"
 
 namespace {
@@ -16,10 +18,16 @@ namespace {
 constexpr uint16_t kScreenKey = 40;
 constexpr int kStatusItem = 1300;
 constexpr char kPrompt[] = "<Use 'Get' Button to retrieve>";
+constexpr uint16_t kQvawkqPort = 4075;
 
-class RequestStatusField : public support::LibraryTest {
+class RequestsThroughExports : public support::LibraryTest {
  protected:
   void SetUp() override {
+    // SRV01 takes QVAWKQ requests on a port of its own.
+    world_.add_machine("SRV01", support::process_loopback(2));
+    world_.add_registry_text("SRV01", "HKLM",
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]\r\n"
+                             "\"IPv4PortKQRequests\"=dword:00000feb\r\n\r\n");  // kQvawkqPort
     LibraryTest::SetUp();
     screen_ = host::create_screen(kScreenKey, "Enterprise hosts");
     host::ControlSpec list;
@@ -61,7 +69,7 @@ class RequestStatusField : public support::LibraryTest {
   HWND screen_ = nullptr, list_ = nullptr, status_ = nullptr;
 };
 
-TEST_F(RequestStatusField, BothFieldsFollowTheSelectedServerRow) {
+TEST_F(RequestsThroughExports, BothFieldsFollowTheSelectedServerRow) {
   set_status(0, kRequestConnectFailed, 7);
   set_status(1, kRequestAnswered, 66);
   // No row selected: no record, so no request made yet.
@@ -78,14 +86,16 @@ TEST_F(RequestStatusField, BothFieldsFollowTheSelectedServerRow) {
   EXPECT_EQ(field_text(kRequestStatusField), "YES");
   EXPECT_EQ(field_text(kRequestValueField), "66");
 
-  // A status the table does not name, then a record with no request made yet.
+  // An unexpected reply, a status the table does not name, then a record with no request made yet.
+  set_status(1, kRequestUnexpectedReply, 3);
+  EXPECT_EQ(field_text(kRequestStatusField), "MAYBE - unexpected response received");
   set_status(1, 0x5A, 3);
   EXPECT_EQ(field_text(kRequestStatusField), "Error [5a] occurred in response");
   set_status(1, 0, 3);
   EXPECT_EQ(field_text(kRequestValueField), kPrompt);
 }
 
-TEST_F(RequestStatusField, WithoutTheBufferFlagTheTextGoesToTheControlAndOtherModulesAreNotServed) {
+TEST_F(RequestsThroughExports, WithoutTheBufferFlagTheTextGoesToTheControlAndOtherModulesAreNotServed) {
   set_status(0, kRequestNameUnresolved, 0);
   ASSERT_TRUE(ui::click_row(list_, 0));
   EXPECT_EQ(library_.entry_point_text_services(screen_, host::descriptor_of(status_), 0, 0, 0, 0, nullptr, nullptr,
@@ -100,6 +110,59 @@ TEST_F(RequestStatusField, WithoutTheBufferFlagTheTextGoesToTheControlAndOtherMo
                                                kRequestStatusField, 8),
             4061u);
   EXPECT_STREQ(text, "untouched");
+}
+
+// Both lists of alert agent users ask the current server's agent on its QVAWKQ
+// request port; the rows come from the reply and the status lands in the
+// selected row's record, where the status field shows it.
+TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent) {
+  support::AgentScript script;
+  support::AlertAgentEntry watching{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}};
+  support::AlertAgentEntry idle;
+  idle.name = "ALERTS2";
+  script.alerts = {watching, idle};
+  support::FakeAgent agent(support::process_loopback(2), script, kQvawkqPort);
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  ASSERT_TRUE(ui::click_row(list_, 0));
+
+  const uint32_t lists[] = {0x60F4000C, 0x60340098};
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(lists[i]);
+    host::ControlSpec spec;
+    spec.control_id = lists[i];
+    spec.kind = kDescriptorListView;
+    HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "", spec);
+    EXPECT_EQ(host::send_list_event(library_, alerts), 1u);
+    std::vector<std::string> labels;
+    std::vector<const uint8_t*> records;
+    for (int row = 0; row < static_cast<int>(SendMessageA(alerts, LVM_GETITEMCOUNT, 0, 0)); ++row) {
+      char text[100] = {};
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT | LVIF_PARAM;
+      item.iItem = row;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      SendMessageA(alerts, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      labels.push_back(text);
+      records.push_back(reinterpret_cast<const uint8_t*>(item.lParam));
+    }
+    ASSERT_EQ(labels, (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
+    ASSERT_NE(records[0], nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(records[0] + kItemAlertText), "watching logons");
+    EXPECT_EQ(item_word(records[0], static_cast<int>(kItemAlertFirstValue / 4) + 2), 13u);
+  }
+  EXPECT_EQ(item_word(records_[0], kItemWordRequestStatus), kRequestAnswered);
+  EXPECT_EQ(field_text(kRequestStatusField), "YES");
+
+  // Per list: the request, then again with the number of agents received.
+  std::vector<support::ReceivedRequest> sent = agent.requests();
+  ASSERT_EQ(sent.size(), 4u);
+  for (size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(sent[i].code_a, 0x2299u);
+    EXPECT_EQ(sent[i].code_b, 0x4721u);
+    EXPECT_EQ(sent[i].alert_cursor, i % 2 ? 2u : 0u);
+  }
+  EXPECT_TRUE(ui::journal().empty());
 }
 
 }  // namespace
