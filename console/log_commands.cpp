@@ -12,27 +12,12 @@
 #include "host/list_item.h"
 #include "reports/log_files.h"
 #include "reports/log_folders.h"
+#include "console/console_output.h"
 #include "reports/log_reader.h"
 #include "win32/ui_script.h"
 
 namespace console {
 namespace {
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "vornix-console: %s\n", message.c_str());
-  return 1;
-}
-
-// What the library showed the user, one line each; the confirmations are answered OK.
-void print_shown() {
-  for (const ui::JournalEntry& entry : ui::journal()) {
-    std::string text = entry.text;
-    for (char& c : text)
-      if (c == '\n' || c == '\r') c = ' ';
-    std::printf("  [%s] %s: %s\n", entry.kind.c_str(), entry.title.c_str(), text.c_str());
-  }
-  ui::clear_journal();
-}
 
 std::string windows_error(DWORD code) { return "(Windows error " + std::to_string(code) + ")"; }
 
@@ -109,7 +94,7 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   LogListTarget target = {list, nullptr, nullptr, 0, 0};
   DWORD listed = 0;
   DWORD error = ListLogFiles(&target, server.c_str(), archived ? kListArchivedLogs : kListCurrentLogs, &listed);
-  print_shown();
+  print_journal();
   if (error != 0) {
     release_rows(list);
     return fail(server + ": the " + (archived ? "archived" : "current") + " log files cannot be listed " +
@@ -143,7 +128,7 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   }
   LogFileCommandKind kind = action == "delete" ? kDeleteLogFiles : action == "archive" ? kArchiveLogFiles : kRestoreLogFiles;
   DWORD handled = LogFileCommand(screen, nullptr, list, server.c_str(), kind);
-  print_shown();
+  print_journal();
   const char* done = kind == kDeleteLogFiles ? "deleted" : kind == kArchiveLogFiles ? "archived" : "restored";
   std::printf("%s: %u of %d log file(s) %s\n", server.c_str(), static_cast<unsigned>(handled), selected, done);
   if (handled < static_cast<DWORD>(selected))
@@ -184,7 +169,7 @@ int delete_log_folders(const std::vector<std::string>& given, const std::string&
   if (folders.empty()) {
     char current[kLogFolderBytes] = "", archive[kLogFolderBytes] = "";
     DWORD error = read_log_folders(server.c_str(), "UNABLE TO CONTINUE", current, archive, sizeof current);
-    print_shown();
+    print_journal();
     if (error != 0 && error != ERROR_FILE_NOT_FOUND)
       return fail(server + ": its log folders cannot be read from its registry " + windows_error(error));
     std::string staging = staging_folder(server);
@@ -209,7 +194,7 @@ int delete_log_folders(const std::vector<std::string>& given, const std::string&
       continue;
     }
     DWORD problems = DeleteFolderTree(nullptr, owner, folder.c_str(), server.c_str(), 0);
-    print_shown();
+    print_journal();
     if (problems == 0) {
       std::printf("%s: removed\n", folder.c_str());
     } else if (error != 0) {

@@ -16,6 +16,7 @@
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "console/report_commands.h"
+#include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/view_log.h"
@@ -92,21 +93,8 @@ void print_usage() {
       "  --help       show this text\n");
 }
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "vornix-console: %s\n", message.c_str());
-  return 1;
-}
-
-// Prints what the library showed the user, in plain words.
-void print_journal() {
-  for (const ui::JournalEntry& entry : ui::journal()) {
-    std::string text = entry.text;
-    for (char& c : text)
-      if (c == '\n' || c == '\r') c = ' ';
-    std::printf("  [%s] %s: %s\n", entry.kind.c_str(), entry.title.c_str(), text.c_str());
-  }
-  ui::clear_journal();
-}
+using console::fail;
+using console::print_journal;
 
 bool start_library(host::Library* library, host::ServiceTable* table) {
   std::string error;

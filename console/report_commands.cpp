@@ -1,5 +1,7 @@
 #include "console/report_commands.h"
 
+#include "console/console_output.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <unistd.h>
@@ -44,11 +46,6 @@ constexpr DWORD kLongestWindowDays = 36500;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void on_interrupt(int) { g_interrupted = 1; }
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "vornix-console: %s\n", message.c_str());
-  return 1;
-}
 
 std::string take(std::vector<std::string>& args, const std::string& name, bool* missing_value) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -139,21 +136,6 @@ void print_progress(bool final_line) {
   std::printf("\r  files %u of %u, %s bytes read%s", g_progress.files_done.load(), g_progress.files_total.load(),
               grouped(g_progress.completed_bytes + g_progress.current_bytes).c_str(), final_line ? "\n" : "   ");
   std::fflush(stdout);
-}
-
-// What the library told the user, one line each; returns the last text.
-std::string print_journal() {
-  std::string last;
-  for (const ui::JournalEntry& entry : ui::journal()) {
-    if (entry.kind.find("modeless") != std::string::npos) continue;  // the progress window itself
-    std::string text = entry.text;
-    for (char& c : text)
-      if (c == '\n' || c == '\r') c = ' ';
-    std::printf("  [%s] %s: %s\n", entry.title.c_str(), entry.kind.c_str(), text.c_str());
-    last = entry.title + ": " + text;
-  }
-  ui::clear_journal();
-  return last;
 }
 
 bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, uint32_t to, DWORD maximum) {
