@@ -1,36 +1,23 @@
 // The console program as a user runs it: its commands, their output and exit codes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/program_runner.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int exit_code;
-  std::string output;  // standard output and error together
-};
+using Outcome = support::ProgramRun;
 
 Outcome run(const std::string& program, const std::string& arguments) {
-  std::string command = "'" + program + "' " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  Outcome result{-1, ""};
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  int status = pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return support::run_program(program, arguments);
 }
 
 size_t lines(const std::string& text) {

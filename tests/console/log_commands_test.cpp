@@ -2,35 +2,20 @@
 // and delete named files, remove log folders, and refuse what cannot be done.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/program_runner.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int exit_code;
-  std::string output;
-};
-
-Result console(const std::string& arguments) {
-  std::string command = std::string("'") + VORNIX_CONSOLE_PATH + "' " + arguments + " 2>&1";
-  Result result{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  int status = pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+support::ProgramRun console(const std::string& arguments) {
+  return support::run_program(VORNIX_CONSOLE_PATH, arguments);
 }
 
 TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
@@ -45,33 +30,33 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
   for (const auto& entry : fs::directory_iterator(logs))
     if (entry.path().extension() == ".vnx") ++count, name = entry.path().filename().string();
 
-  Result listed = console("logs list --server SRV01" + on);
+  support::ProgramRun listed = console("logs list --server SRV01" + on);
   EXPECT_EQ(listed.exit_code, 0) << listed.output;
   EXPECT_NE(listed.output.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed.output;
   EXPECT_NE(listed.output.find(name), std::string::npos);
 
-  Result archived = console("logs archive '" + name + "' --server SRV01" + on);
+  support::ProgramRun archived = console("logs archive '" + name + "' --server SRV01" + on);
   EXPECT_EQ(archived.exit_code, 0) << archived.output;
   EXPECT_TRUE(fs::exists(logs + "/archived_logs/" + name));
   EXPECT_FALSE(fs::exists(logs + "/" + name));
-  Result restored = console("logs restore '" + name + "' --server SRV01" + on);
+  support::ProgramRun restored = console("logs restore '" + name + "' --server SRV01" + on);
   EXPECT_EQ(restored.exit_code, 0) << restored.output;
   EXPECT_TRUE(fs::exists(logs + "/" + name));
 
   // Nothing that could be done: one line and a failing exit code each.
   for (const char* arguments : {"logs delete nosuch.vnx --server SRV01", "logs list --server NOSUCH",
                                 "delete-log-folders --server SRV01 --folder '\\\\SRV01\\C$\\Windows'"}) {
-    Result refused = console(std::string(arguments) + on);
+    support::ProgramRun refused = console(std::string(arguments) + on);
     EXPECT_NE(refused.exit_code, 0) << arguments;
     EXPECT_NE(refused.output.find("vornix-console: "), std::string::npos) << refused.output;
   }
   EXPECT_NE(console("logs list --server NOSUCH" + on).output.find("(Windows error "), std::string::npos);
 
-  Result deleted = console("logs delete '" + name + "' --server SRV01" + on);
+  support::ProgramRun deleted = console("logs delete '" + name + "' --server SRV01" + on);
   EXPECT_EQ(deleted.exit_code, 0) << deleted.output;
   EXPECT_FALSE(fs::exists(logs + "/" + name));
 
-  Result removed = console("delete-log-folders --server SRV01" + on);
+  support::ProgramRun removed = console("delete-log-folders --server SRV01" + on);
   EXPECT_EQ(removed.exit_code, 0) << removed.output;
   EXPECT_NE(removed.output.find("vnxlogs: removed"), std::string::npos) << removed.output;
   EXPECT_FALSE(fs::exists(logs));

@@ -2,9 +2,7 @@
 // row of the demo activity in the window reaches exactly one CSV file.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "tests/support/demo_activity.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
@@ -20,23 +19,9 @@ namespace {
 
 constexpr uint64_t kNow = 1796551200;  // the world's clock: 2026-12-06 10:00 UTC
 
-struct Outcome {
-  int exit_code;
-  std::string output;
-};
+using Outcome = support::ProgramRun;
 
-Outcome run(const std::string& arguments) {
-  std::string command = std::string("'") + VORNIX_CONSOLE_PATH + "' " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  Outcome result{-1, ""};
-  if (pipe == nullptr) return result;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
-  int status = pclose(pipe);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+Outcome run(const std::string& arguments) { return support::run_program(VORNIX_CONSOLE_PATH, arguments); }
 
 // CSV records after the header line; line breaks inside quoted cells do not count.
 size_t csv_rows(const std::string& path, std::string* text = nullptr) {

@@ -3,15 +3,14 @@
 // line for each file that cannot be shown.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "tests/support/logwriter.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/world_builder.h"
 
 namespace {
@@ -28,18 +27,9 @@ class ViewLog : public ::testing::Test {
 
   Outcome run(const std::string& arguments) {
     std::string err_path = path("stderr.txt");
-    std::string command = "'" VORNIX_CONSOLE_PATH "' view-log --world '" + world_.folder() + "' " + arguments +
-                          " 2>'" + err_path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    Outcome result{-1, "", ""};
-    if (pipe == nullptr) return result;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = read(err_path);
-    return result;
+    support::ProgramRun run = support::run_program(
+        VORNIX_CONSOLE_PATH, "view-log --world '" + world_.folder() + "' " + arguments, err_path);
+    return Outcome{run.exit_code, run.output, read(err_path)};
   }
 
   static std::string read(const std::string& file) {
