@@ -83,15 +83,6 @@ INT_PTR CALLBACK add_profile_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
   return TRUE;
 }
 
-void row_text(HWND list, int row, char* text, int size) {
-  LVITEMA item = {};
-  item.iSubItem = 0;
-  item.pszText = text;
-  item.cchTextMax = size;
-  text[0] = '\0';
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
 void refresh(HWND list) {
   if (auto refresh_control = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh_control(list, 0, 0);
 }
@@ -137,16 +128,21 @@ constexpr uint32_t kAddFileEntry = 0x60210052;
 constexpr uint32_t kChangeFileEntry = 0x602100B1;
 constexpr DWORD kFieldBytes = 2000;
 
-// The dialog's entry after the checks; false when they send the user back to the dialog.
-bool read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
+constexpr uint32_t kAddShare = 0x60212078;
+constexpr uint32_t kAddExcludedFile = 0x60212079;
+
+// The dialog's entry as its check boxes and fields hold it.
+void read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
   *flags = 0;
   for (const FlagBox& box : kFileEntryFlagBoxes)
     if (field_value(screen, box.id)) *flags |= box.bit;
   get_field(screen, kFileEntryPathField, path, kFieldBytes);
   get_field(screen, kFileEntryFileField, file, kFieldBytes);
-  return CheckFileTrackingEntry(nullptr, *flags, path, file, kFieldBytes) == 1;
 }
 
+// Add, change, add a share (every file of the share path: the file part and the
+// extension-only choice are not taken) or add an excluded file (the entry is
+// marked not tracked). Every entry passes the checks first.
 DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
   int row = selected_row(list);
   if (id == kChangeFileEntry && row < 0) {
@@ -155,9 +151,16 @@ DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
   }
   DWORD flags;
   char path[kFieldBytes], file[kFieldBytes];
-  if (!read_file_entry(screen, &flags, path, file)) return 0;
-  return id == kAddFileEntry ? AddFileTrackingEntry(list, flags, path, file, nullptr)
-                             : ChangeFileTrackingEntry(list, row, flags, path, file);
+  read_file_entry(screen, &flags, path, file);
+  if (id == kAddShare) {
+    file[0] = '\0';
+    flags &= ~kFileEntryExtensionOnly;
+  } else if (id == kAddExcludedFile) {
+    flags |= kFileEntryNotTracked;
+  }
+  if (CheckFileTrackingEntry(nullptr, flags, path, file, kFieldBytes) != 1) return 0;  // back to the dialog
+  return id == kChangeFileEntry ? ChangeFileTrackingEntry(list, row, flags, path, file)
+                                : AddFileTrackingEntry(list, flags, path, file, nullptr);
 }
 
 // Option groups of three check boxes each: saving needs one choice set.
@@ -184,15 +187,25 @@ DWORD check_option_group(HWND screen, uint32_t button) {
   return kResultNotHandled;
 }
 
-DWORD delete_selected_profiles(HWND list, const char* server) {
+// Each selected row is deleted on the server its row names (rows of other lists: the current
+// server). A server that cannot be reached keeps its rows and says so; the other rows still go.
+DWORD delete_selected_profiles(HWND list, const char* current) {
   if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
     show_message(nullptr, "Please select a Profile to delete.", "UNABLE TO DELETE PROFILE", MB_ICONEXCLAMATION);
     return 0;
   }
   for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
     if ((SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
-    char name[kProfileNameBytes];
-    row_text(list, row, name, sizeof name);
+    char name[kProfileNameBytes] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = name;
+    item.cchTextMax = sizeof name;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    char server[kServerNameBytes];
+    if (!profile_row_server(reinterpret_cast<const BYTE*>(item.lParam), server, sizeof server))
+      copy_text(server, sizeof server, current);
     char question[300];
     std::snprintf(question, sizeof question, "Delete Profile %s on server %s?", name, server);
     if (ask_confirmation(nullptr, question, "CONFIRM PROFILE DELETE", MB_OKCANCEL | MB_ICONQUESTION) != IDOK) continue;
@@ -290,6 +303,8 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
     }
     case kAddFileEntry:
     case kChangeFileEntry:
+    case kAddShare:
+    case kAddExcludedFile:
       return file_entry_button(screen, companion, id);
     default:
       if (id >= 0x60210105 && id <= 0x6021010E) {

@@ -117,13 +117,6 @@ DWORD clamp(DWORD value, DWORD zero_becomes, DWORD most) {
   return value > most ? most : value;
 }
 
-// The profile row's data in the list item record.
-struct ProfileRow {
-  DWORD type, disabled, alert_count, excluded, pattern_on, create_date;
-  char created_by[260];
-  char server[kServerNameBytes];
-  char name[kProfileNameBytes];
-};
 static_assert(kRowDataOffset + sizeof(ProfileRow) <= kRowDataLimit, "profile row fits the key area");
 
 }  // namespace
@@ -627,7 +620,7 @@ void fill_file_row(BYTE* record, DWORD flags, const char* path, const char* file
   std::memcpy(record + kRowDataOffset + 4 + path_length + 1, file, std::strlen(file) + 1);
 }
 
-int file_entry_icon(DWORD flags) { return (flags & kFileEntrySecondIcon) ? 3 : 1; }
+int file_entry_icon(DWORD flags) { return (flags & kFileEntryNotTracked) ? 3 : 1; }
 
 }  // namespace
 

@@ -92,7 +92,7 @@ DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* re
 constexpr size_t kFileEntryBytes = 1048;
 constexpr size_t kFileEntryPathBytes = 512;
 constexpr DWORD kFileEntryExtensionOnly = 0x80;
-constexpr DWORD kFileEntrySecondIcon = 0x40;
+constexpr DWORD kFileEntryNotTracked = 0x40;  // an excluded entry; listed with the not-tracked icon
 // The checks before an entry is taken: 1 to take it (file may become "."), 0 to go back to the dialog.
 int CheckFileTrackingEntry(HWND owner, DWORD flags, const char* path, char* file, size_t file_size);
 // "path\file (extension only)" as the list shows it.
@@ -107,6 +107,13 @@ DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile
 
 // The two lists of profiles of the host's screens.
 constexpr bool is_profile_list(uint32_t id) { return id == 0x6024000A || id == 0x602400CB; }
+// What ListProfiles keeps of a profile in its row's list item record, from kRowDataOffset.
+struct ProfileRow {
+  DWORD type, disabled, alert_count, excluded, pattern_on, create_date;
+  char created_by[260];
+  char server[kServerNameBytes];
+  char name[kProfileNameBytes];
+};
 // The server a profile list row belongs to (ListProfiles keeps it in the row); false for other rows.
 bool profile_row_server(const BYTE* record, char* server, size_t size);
 

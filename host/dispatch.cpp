@@ -79,9 +79,10 @@ constexpr ButtonRoute kButtonRoutes[] = {
     {0x60210105, 0x6021010E, profile_screen_button},
     {0x602100CC, 0x602100CD, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
-    // File tracking entries (add, change) and the two option groups.
+    // File tracking entries (add, change, add a share, add an excluded file) and the two option groups.
     {0x60210052, 0x60210052, profile_screen_button},
     {0x602100B1, 0x602100B1, profile_screen_button},
+    {0x60212078, 0x60212079, profile_screen_button},
     {0x602100B6, 0x602100B6, profile_screen_button},
     {0x602100B8, 0x602100B8, profile_screen_button},
 };

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "config/profile_lists.h"
+#include "config/profiles.h"
 #include "host/control_descriptor.h"
+#include "host/control_id.h"
+#include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 
 namespace {
@@ -21,6 +24,13 @@ class ProfileScreens : public support::LibraryTest {
     // The console machine is the current server when no server row is selected.
     world_.add_registry_text(world_.console(), "HKLM",
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles]\r\n\r\n");
+    // A server with two profiles, one named as one of the console's, and a server that is down.
+    world_.add_machine("SRV01", "127.0.0.2");
+    const std::string profiles = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\";
+    for (const char* profile : {"Remote", "Shared"})
+      world_.add_registry_text("SRV01", "HKLM", profiles + profile + "]\r\n\"ProfileType\"=dword:00000110\r\n\r\n");
+    world_.add_machine("DOWN01", "127.0.0.3");
+    world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
     support::LibraryTest::SetUp();
     start();
     screen_ = host::create_screen(kScreenKey, "Profiles");
@@ -59,10 +69,15 @@ class ProfileScreens : public support::LibraryTest {
     return out;
   }
 
-  std::string product_value(const char* subkey, const char* name) {
+  // A value below the product key of the console machine, or of the machine named.
+  std::string product_value(const char* subkey, const char* name, const char* machine = nullptr) {
     std::string path = std::string("SOFTWARE\\Brightmere Software, Inc.\\VORNIX") + subkey;
+    HKEY root = HKEY_LOCAL_MACHINE;
+    if (machine && RegConnectRegistryA(machine, HKEY_LOCAL_MACHINE, &root) != ERROR_SUCCESS) return "<no machine>";
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    LONG opened = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key);
+    if (machine) RegCloseKey(root);
+    if (opened != ERROR_SUCCESS) return "<no key>";
     char data[300] = {};
     DWORD size = sizeof data - 1;
     LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
@@ -140,12 +155,13 @@ TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRev
   EXPECT_EQ(product_value("\\Profiles\\Other", "ProfileType"), "<no key>");
 }
 
-TEST_F(ProfileScreens, DeletingAskForEachSelectedProfile) {
-  ui::script({"ADD_PROFILE", IDOK, "", {{1103, "Keep"}}});
-  ui::script({"ADD_PROFILE", IDOK, "", {{1103, "Drop"}}});
-  press(0x6021002A);
-  press(0x6021002A);
+TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
+  for (const char* name : {"Keep", "Shared", "Drop"}) {
+    ui::script({"ADD_PROFILE", IDOK, "", {{1103, name}}});
+    press(0x6021002A);
+  }
   EXPECT_EQ(press(0x60210028), 0u) << "nothing selected";
+  // A row that names no server is the current server's.
   LVITEMA row = {};
   row.mask = LVIF_TEXT | LVIF_STATE;
   row.pszText = const_cast<char*>("Drop");
@@ -153,10 +169,68 @@ TEST_F(ProfileScreens, DeletingAskForEachSelectedProfile) {
   SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
   ui::clear_journal();
   EXPECT_EQ(press(0x60210028), 1u);
-  ASSERT_EQ(ui::journal().size(), 1u);
-  EXPECT_EQ(ui::journal()[0].title, "CONFIRM PROFILE DELETE");
+  EXPECT_EQ(said(), (std::vector<std::string>{"CONFIRM PROFILE DELETE | Delete Profile Drop on server CONSOLE01?"}));
   EXPECT_EQ(product_value("\\Profiles\\Drop", "ProfileType"), "<no key>");
-  EXPECT_NE(product_value("\\Profiles\\Keep", "ProfileType"), "<no key>");
+  EXPECT_TRUE(rows(list_).empty());
+
+  // One profile list holds the console's profiles, then SRV01's (listed while SRV01 was the
+  // selected server), and a row of DOWN01, which cannot be reached.
+  HWND profiles = add_list(0x6024000A, 105);
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  HWND servers = add_list(kKnownServerList, 106);
+  row.mask = LVIF_TEXT;
+  row.pszText = const_cast<char*>("SRV01");
+  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  host::send_list_event(library_, servers);
+  select_only(servers, "SRV01");
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  select_only(servers, "");
+  BYTE lost[kListItemBytes] = {};
+  set_item_word(lost, kItemWordModule, 7);
+  set_item_word(lost, kItemWordControlId, 0x6024000A);
+  ProfileRow lost_row = {};
+  lost_row.type = kProfileFileSystem;
+  std::strcpy(lost_row.server, "DOWN01");
+  std::strcpy(lost_row.name, "Lost");
+  std::memcpy(lost + kRowDataOffset, &lost_row, sizeof lost_row);
+  row.mask = LVIF_TEXT | LVIF_PARAM;
+  row.iItem = 99;
+  row.pszText = const_cast<char*>("Lost");
+  row.lParam = reinterpret_cast<LPARAM>(lost);
+  SendMessageA(profiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  std::vector<std::string> listed = rows(profiles);
+  ASSERT_EQ(listed.size(), 5u);
+  std::vector<std::string> consoles(listed.begin(), listed.begin() + 2), srv01s(listed.begin() + 2, listed.end() - 1);
+  std::sort(consoles.begin(), consoles.end());
+  std::sort(srv01s.begin(), srv01s.end());
+  ASSERT_EQ(consoles, (std::vector<std::string>{"Keep", "Shared"}));
+  ASSERT_EQ(srv01s, (std::vector<std::string>{"Remote", "Shared"}));
+
+  // Delete the console's Keep, SRV01's Shared and DOWN01's Lost.
+  int srv01_shared = listed[2] == "Shared" ? 2 : 3;
+  for (int r = 0; r < 5; ++r) {
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = listed[r] == "Keep" || r == srv01_shared || r == 4 ? LVIS_SELECTED : 0;
+    SendMessageA(profiles, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
+  }
+  ui::clear_journal();
+  EXPECT_EQ(press(0x602100CD, 105), 1u);
+  EXPECT_EQ(said(), (std::vector<std::string>{
+                        "CONFIRM PROFILE DELETE | Delete Profile Lost on server DOWN01?",
+                        "UNABLE TO DELETE PROFILE | Unable to connect to Registry - machine DOWN01 not found on "
+                        "network",
+                        "CONFIRM PROFILE DELETE | Delete Profile Shared on server SRV01?",
+                        "CONFIRM PROFILE DELETE | Delete Profile Keep on server CONSOLE01?"}));
+  EXPECT_EQ(product_value("\\Profiles\\Keep", "ProfileType"), "<no key>");
+  EXPECT_NE(product_value("\\Profiles\\Shared", "ProfileType"), "<no key>");
+  EXPECT_EQ(product_value("\\Profiles\\Shared", "ProfileType", "\\\\SRV01"), "<no key>");
+  EXPECT_NE(product_value("\\Profiles\\Remote", "ProfileType", "\\\\SRV01"), "<no key>");
+  std::vector<std::string> left = rows(profiles);
+  EXPECT_EQ(left.size(), 3u);
+  EXPECT_EQ(std::count(left.begin(), left.end(), "Shared"), 1);
+  EXPECT_EQ(std::count(left.begin(), left.end(), "Remote"), 1);
+  EXPECT_EQ(left.back(), "Lost");
 }
 
 TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
@@ -271,6 +345,37 @@ TEST_F(ProfileScreens, FileTrackingEntriesAreCheckedInOrderThenAddedOrChangedInP
   EXPECT_EQ(rows(entries), (std::vector<std::string>{"PUBLIC\\(all *.*)", "DATA\\Finance\\*.mp3"}));
   EXPECT_EQ(icon(entries, 0), 1);
   EXPECT_EQ(flags(entries, 0), 0x80000010u);
+
+  // A share takes every file of its path: neither the file part nor extension-only is taken.
+  SetWindowTextA(path, "DATA");
+  SetWindowTextA(file, "*.tmp");
+  SendMessageA(extension_only, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(press(0x60212078, 104), 1u);
+  // An excluded file is the dialog's entry marked not tracked.
+  EXPECT_EQ(press(0x60212079, 104), 1u);
+  EXPECT_EQ(press(0x60212079, 104), 0u) << "listed already";
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(rows(entries), (std::vector<std::string>{"PUBLIC\\(all *.*)", "DATA\\Finance\\*.mp3", "DATA\\(all *.*)",
+                                                     "DATA\\*.tmp (extension only)"}));
+  EXPECT_EQ(flags(entries, 2), 0x80000010u);
+  EXPECT_EQ(icon(entries, 2), 1);
+  EXPECT_EQ(flags(entries, 3), 0x800000D0u);
+  EXPECT_EQ(icon(entries, 3), 3);
+  // Both pass the checks of every entry: actions first (0x40 is none), then the empty path.
+  SendMessageA(write_action, BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageA(top_action, BM_SETCHECK, BST_UNCHECKED, 0);
+  EXPECT_EQ(press(0x60212078, 104), 0u);
+  EXPECT_EQ(press(0x60212079, 104), 0u);
+  EXPECT_TRUE(starts(said(), {no_action, no_action}));
+  SendMessageA(write_action, BM_SETCHECK, BST_CHECKED, 0);
+  SetWindowTextA(path, "");
+  SetWindowTextA(file, "");
+  ui::script({"Track every share on selected server?", IDCANCEL, "", {}});
+  EXPECT_EQ(press(0x60212078, 104), 0u);
+  ui::script({"Track files with no extension?", IDCANCEL, "", {}});
+  EXPECT_EQ(press(0x60212079, 104), 0u);
+  EXPECT_TRUE(starts(said(), {every_share, no_extension}));
+  EXPECT_EQ(rows(entries).size(), 4u);
 
   // The option groups want one of their three choices.
   EXPECT_EQ(press(0x602100B6), 0u);
