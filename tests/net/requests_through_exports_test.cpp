@@ -128,10 +128,10 @@ TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent
   const uint32_t lists[] = {0x60F4000C, 0x60340098};
   for (size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(lists[i]);
-    host::ControlSpec spec;
-    spec.control_id = lists[i];
-    spec.kind = kDescriptorListView;
-    HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "", spec);
+    host::ControlSpec layout;
+    layout.control_id = lists[i];
+    layout.kind = kDescriptorListView;
+    HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "", layout);
     EXPECT_EQ(host::send_list_event(library_, alerts), 1u);
     std::vector<std::string> labels;
     std::vector<const uint8_t*> records;
