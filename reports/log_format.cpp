@@ -187,8 +187,24 @@ bool is_type_top_byte(BYTE top) {
 
 const LogRecordType* find_log_record_type(uint32_t code) {
   if (!is_type_top_byte(static_cast<BYTE>(code >> 24))) return nullptr;
-  for (const LogRecordType& entry : kLogRecordTypes)
-    if (entry.code == code) return &entry;
+  // The file, directory and GPO codes by their table entry; the logon codes in the rest of the table.
+  switch (code) {
+    case 0xFF330001: return &kLogRecordTypes[0];
+    case 0xFF330002: return &kLogRecordTypes[1];
+    case 0xE4001001: return &kLogRecordTypes[2];
+    case 0xE4081001: return &kLogRecordTypes[3];
+    case 0xE4002000: return &kLogRecordTypes[4];
+    case 0xE4004000: return &kLogRecordTypes[5];
+    case 0xE4082000: return &kLogRecordTypes[6];
+    case 0xFACC0011: return &kLogRecordTypes[7];
+    case 0xE8001000: return &kLogRecordTypes[8];
+    case 0xE8002000: return &kLogRecordTypes[9];
+    case 0xE8004000: return &kLogRecordTypes[10];
+    default: break;
+  }
+  if ((code & 0xFCFFFF00u) != 0x80000000u) return nullptr;  // 0x81000000 and 0x82000000 logon codes
+  for (size_t i = 11; i < kLogRecordTypeCount; ++i)
+    if (kLogRecordTypes[i].code == code) return &kLogRecordTypes[i];
   return nullptr;
 }
 
@@ -240,6 +256,8 @@ void copy_field_bytes(const Body& body, LogField field, BYTE* out) {
 }
 
 uint32_t field_u32(const Body& body, size_t offset) {
+  if (offset >= kLogHeaderBytes && offset - kLogHeaderBytes + 4 <= body.length)
+    return load_le32(body.bytes + offset - kLogHeaderBytes);
   BYTE bytes[4] = {0, 0, 0, 0};
   size_t n = held_bytes(body, offset, 4);
   if (n) std::memcpy(bytes, body.bytes + offset - kLogHeaderBytes, n);
