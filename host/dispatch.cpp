@@ -284,6 +284,8 @@ QVMR_EXPORT DWORD WINAPI entry_point_list_services(HWND control, uintptr_t a2, u
                   reinterpret_cast<uintptr_t>(descriptor), a8, a9, a10, a11, a12, a13, a14},
                  record};
 
+  // Styled screens: every list event brings its descriptor, so lists are styled here on first sight.
+  style_list_control(control, descriptor);
   // Styled screens leave a server that cannot be read alone.
   if (g_library.styled_dialog_mode && IsWindow(g_library.main_server_list)) {
     CurrentServer server = current_server();

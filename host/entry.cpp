@@ -120,6 +120,7 @@ void detach() {
   }
   release_registry_connections();
   release_main_server_list();
+  release_styled_lists();
   release_quick_report();
   release_drawing_resources();
 }

@@ -138,3 +138,9 @@ CurrentServer current_server();
 // The unsaved-changes guard of the main server list.
 void watch_main_server_list(HWND list);
 void release_main_server_list();
+
+// Styled screens: list views of kind 7 get the library's procedure, which
+// colours their column titles, and the medium font; lists of kind 1 the font.
+void style_list_control(HWND control, uintptr_t* descriptor);
+// Gives the list views their own procedures back (detach).
+void release_styled_lists();

@@ -50,6 +50,7 @@ typedef struct tagNMHDR {
 #define LVM_SETITEMTEXTA (LVM_FIRST + 46)
 #define LVM_GETCOLUMNA (LVM_FIRST + 25)
 #define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
+#define LVM_GETHEADER (LVM_FIRST + 31)
 #define LVM_SORTITEMS (LVM_FIRST + 48)
 #define LVS_REPORT 0x0001
 // Sorting: negative, zero or positive for the item data of two rows and the caller's value.
@@ -106,6 +107,49 @@ typedef struct tagNMLISTVIEW {
 #define LVN_ITEMCHANGED (LVN_FIRST - 1)
 #define LVN_COLUMNCLICK (LVN_FIRST - 8)
 #define NM_CUSTOMDRAW (0U - 12U)
+
+// Custom draw
+typedef struct tagNMCUSTOMDRAWINFO {
+  NMHDR hdr;
+  DWORD dwDrawStage;
+  HDC hdc;
+  RECT rc;
+  DWORD_PTR dwItemSpec;
+  UINT uItemState;
+  LPARAM lItemlParam;
+} NMCUSTOMDRAW, *LPNMCUSTOMDRAW;
+#define CDDS_PREPAINT 0x00000001
+#define CDDS_POSTPAINT 0x00000002
+#define CDDS_ITEM 0x00010000
+#define CDDS_ITEMPREPAINT (CDDS_ITEM | CDDS_PREPAINT)
+#define CDDS_ITEMPOSTPAINT (CDDS_ITEM | CDDS_POSTPAINT)
+#define CDRF_DODEFAULT 0x00000000
+#define CDRF_NEWFONT 0x00000002
+#define CDRF_SKIPDEFAULT 0x00000004
+#define CDRF_NOTIFYPOSTPAINT 0x00000010
+#define CDRF_NOTIFYITEMDRAW 0x00000020
+
+// Header control (the column titles of a list view in report mode)
+#define WC_HEADERA "SysHeader32"
+#define HDM_FIRST 0x1200
+#define HDM_GETITEMCOUNT (HDM_FIRST + 0)
+#define HDM_GETITEMA (HDM_FIRST + 3)
+#define HDI_WIDTH 0x0001
+#define HDI_TEXT 0x0002
+typedef struct _HD_ITEMA {
+  UINT mask;
+  int cxy;
+  LPSTR pszText;
+  HBITMAP hbm;
+  int cchTextMax;
+  int fmt;
+  LPARAM lParam;
+  int iImage;
+  int iOrder;
+  UINT type;
+  void* pvFilter;
+  UINT state;
+} HDITEMA, *LPHDITEMA;
 
 // Tree view
 typedef struct _TREEITEM* HTREEITEM;

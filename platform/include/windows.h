@@ -467,6 +467,8 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 int WINAPI SetBkMode(HDC dc, int mode);
 int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);

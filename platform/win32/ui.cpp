@@ -41,7 +41,7 @@ bool equal_ignoring_case(const std::string& a, const char* b) {
 // The canonical spelling of the built-in class names, so that GetClassNameA
 // answers as Windows does whatever case the creator used.
 std::string canonical_class(const char* name) {
-  static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32",
+  static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32", WC_HEADERA,
                                       "Button", "Static", "Edit", "ComboBox", "#32770"};
   for (const char* k : known)
     if (equal_ignoring_case(name, k)) return k;
@@ -142,6 +142,13 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case LVM_GETCOLUMNWIDTH:
       return static_cast<size_t>(wparam) < w->column_widths.size() ? w->column_widths[wparam] : 0;
+    case LVM_GETHEADER: {
+      // The header child is made on first request; its items are the list's columns.
+      for (HWND child : w->children)
+        if (Window* c = find_window(child); c && c->class_name == WC_HEADERA) return reinterpret_cast<LRESULT>(child);
+      return reinterpret_cast<LRESULT>(
+          CreateWindowExA(0, WC_HEADERA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd, nullptr, nullptr, nullptr));
+    }
     case LVM_SORTITEMS: {
       // The rows in the order the caller's comparison gives their item data; equal rows keep their order.
       auto compare = reinterpret_cast<PFNLVCOMPARE>(lparam);
@@ -313,6 +320,28 @@ LRESULT tree_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 // A progress bar keeps its range, step and position; positions are clamped to the range.
+// The header of a list view reads its items from the list's columns.
+LRESULT header_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  Window* list = w ? find_window(w->parent) : nullptr;
+  if (!list) return DefWindowProcA(hwnd, message, wparam, lparam);
+  switch (message) {
+    case HDM_GETITEMCOUNT:
+      return static_cast<LRESULT>(list->columns.size());
+    case HDM_GETITEMA: {
+      auto* item = reinterpret_cast<HDITEMA*>(lparam);
+      size_t at = static_cast<size_t>(wparam);
+      if (!item || at >= list->columns.size()) return FALSE;
+      if (item->mask & HDI_TEXT) copy_text(list->columns[at], item->pszText, item->cchTextMax);
+      if (item->mask & HDI_WIDTH) item->cxy = at < list->column_widths.size() ? list->column_widths[at] : 0;
+      return TRUE;
+    }
+    default:
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
 LRESULT progress_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   std::lock_guard<std::recursive_mutex> guard(ui_lock());
   Window* w = find_window(hwnd);
@@ -389,6 +418,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "SysTreeView32") return tree_view_proc;
   if (class_name == "Button") return button_proc;
   if (class_name == "msctls_progress32") return progress_proc;
+  if (class_name == WC_HEADERA) return header_proc;
   return DefWindowProcA;
 }
 

@@ -6,6 +6,7 @@
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 #include "win32/gdi_test_api.h"
+#include "win32/paint_test_api.h"
 
 namespace {
 
@@ -107,6 +108,87 @@ TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
   record[kItemByteReachability] = 0;
   EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
   EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 1);
+}
+
+TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDetach) {
+  start();
+  host::ControlSpec view_spec;
+  view_spec.control_id = 0x60240FF0;
+  view_spec.kind = kDescriptorListView;
+  HWND view = host::add_control(screen_, 1002, WC_LISTVIEWA, "", view_spec);
+  host::ControlSpec tree_spec;
+  tree_spec.control_id = 0x60240FF1;
+  tree_spec.kind = kDescriptorList;
+  HWND tree = host::add_control(screen_, 1003, WC_TREEVIEWA, "", tree_spec);
+  const LONG_PTR own_proc = GetWindowLongPtrA(view, GWLP_WNDPROC);
+  uintptr_t* descriptor = host::descriptor_of(view);
+
+  host::send_list_event(library_, view, 0x60240FF0);
+  host::send_list_event(library_, tree, 0x60240FF1);
+  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), own_proc) << "plain screens are left alone";
+  EXPECT_EQ(descriptor[kDescWordPreviousProc], 0u);
+  EXPECT_EQ(SendMessageA(tree, WM_GETFONT, 0, 0), 0);
+
+  draw(push_button(0x60410D1D), 0x60410D1D);
+  host::send_list_event(library_, view, 0x60240FF0);
+  const LONG_PTR styled_proc = GetWindowLongPtrA(view, GWLP_WNDPROC);
+  EXPECT_NE(styled_proc, own_proc);
+  EXPECT_EQ(descriptor[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc));
+  host::send_list_event(library_, view, 0x60240FF0);
+  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), styled_proc);
+  EXPECT_EQ(descriptor[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc)) << "subclassed once";
+  const LRESULT medium_font = SendMessageA(view, WM_GETFONT, 0, 0);
+  EXPECT_NE(medium_font, 0);
+  host::send_list_event(library_, tree, 0x60240FF1);
+  EXPECT_EQ(SendMessageA(tree, WM_GETFONT, 0, 0), medium_font);
+  EXPECT_EQ(host::descriptor_of(tree)[kDescWordPreviousProc], 0u) << "kind 1 gets the font only";
+
+  // The list's own messages pass through the library's procedure.
+  const char* titles[] = {"Server", "BlkDel count", "kerberos tickets", "DENYOPEN events", "denyopen BLKCRE"};
+  const COLORREF colours[] = {0xB67231, 0x0000FF, 0x0000FF, 0x0080FF, 0x0000FF};
+  for (int i = 0; i < 5; ++i) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = const_cast<char*>(titles[i]);
+    ASSERT_EQ(SendMessageA(view, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)), i);
+  }
+  auto header = reinterpret_cast<HWND>(SendMessageA(view, LVM_GETHEADER, 0, 0));
+  ASSERT_NE(header, nullptr);
+  EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
+
+  HDC dc = qvmr_paint_create_dc();
+  auto custom_draw = [&](HWND from, DWORD stage, int column) {
+    NMCUSTOMDRAW draw = {};
+    draw.hdr.hwndFrom = from;
+    draw.hdr.code = NM_CUSTOMDRAW;
+    draw.dwDrawStage = stage;
+    draw.hdc = dc;
+    draw.rc = {100 * column, 3, 100 * column + 90, 23};
+    draw.dwItemSpec = static_cast<DWORD_PTR>(column);
+    return SendMessageA(view, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw));
+  };
+  EXPECT_EQ(custom_draw(header, CDDS_PREPAINT, 0), CDRF_NOTIFYITEMDRAW);
+  EXPECT_EQ(custom_draw(header, CDDS_ITEMPREPAINT, 0), CDRF_NOTIFYPOSTPAINT);
+  EXPECT_EQ(custom_draw(view, CDDS_PREPAINT, 0), 0) << "not the header's: the list's own answer";
+  EXPECT_EQ(qvmr_paint_drawn_texts(dc), 0);
+  for (int i = 0; i < 5; ++i) custom_draw(header, CDDS_ITEMPOSTPAINT, i);
+  ASSERT_EQ(qvmr_paint_drawn_texts(dc), 5);
+  for (int i = 0; i < 5; ++i) {
+    QvmrDrawnText drawn;
+    ASSERT_TRUE(qvmr_paint_drawn_text(dc, i, &drawn));
+    EXPECT_STREQ(drawn.text, titles[i]);
+    EXPECT_EQ(drawn.x, 100 * i + 6);
+    EXPECT_EQ(drawn.y, 5);
+    EXPECT_EQ(drawn.colour, colours[i]) << titles[i];
+    EXPECT_EQ(reinterpret_cast<LRESULT>(drawn.font), medium_font);
+  }
+  qvmr_paint_delete_dc(dc);
+
+  // Unloading the library gives the list its own procedure back.
+  host::unload_library(&library_);
+  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), own_proc);
+  EXPECT_EQ(descriptor[kDescWordPreviousProc], 0u);
+  EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
 }
 
 TEST_F(Messages, DrawRequestsOfButtonsOutsideTheListSwitchNothing) {
