@@ -28,10 +28,7 @@ class KnownServers : public support::LibraryTest {
  protected:
   HWND server_list(uint32_t id) {
     HWND screen = host::create_screen(40, "Servers");
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorListView;
-    return host::add_control(screen, 1001, WC_LISTVIEWA, "", layout);
+    return host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
   }
 
   std::vector<std::pair<std::string, uintptr_t>> listed(uint32_t id) {

@@ -13,6 +13,7 @@
 #include "host/control_id.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -38,36 +39,19 @@ class ProfileScreens : public support::LibraryTest {
   }
 
   HWND add_list(uint32_t id, int item) {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorListView;
-    return host::add_control(screen_, item, WC_LISTVIEWA, "", layout);
+    return host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
   }
 
   DWORD press(uint32_t id, int companion_item = 100, int second_item = 0) {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorPushButton;
-    layout.companion_key = kScreenKey;
-    layout.companion_item = static_cast<uint16_t>(companion_item);
-    HWND button = host::add_control(screen_, 3000 + static_cast<int>(id & 0xFF), "Button", "", layout);
+    HWND button = host::add_control(
+        screen_, 3000 + static_cast<int>(id & 0xFF), "Button", "",
+        host::ControlSpec{id, kDescriptorPushButton, kScreenKey, static_cast<uint16_t>(companion_item)});
     uintptr_t* d = host::descriptor_of(button);
     d[6] = static_cast<uintptr_t>(kScreenKey) | static_cast<uintptr_t>(second_item) << 16;  // second companion
     return library_.entry_point_button_services(screen_, 0, d);
   }
 
-  std::vector<std::string> rows(HWND list) {
-    std::vector<std::string> out;
-    for (int r = 0; r < SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); ++r) {
-      char text[300] = {};
-      LVITEMA item = {};
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(r), reinterpret_cast<LPARAM>(&item));
-      out.push_back(text);
-    }
-    return out;
-  }
+  std::vector<std::string> rows(HWND list) { return support::list_column(list); }
 
   // A value below the product key of the console machine, or of the machine named.
   std::string product_value(const char* subkey, const char* name, const char* machine = nullptr) {
@@ -86,20 +70,13 @@ class ProfileScreens : public support::LibraryTest {
   }
 
   HWND add_field(uint32_t id, int item, uint32_t kind, const char* text = "") {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kind;
-    return host::add_control(screen_, item, kind == kDescriptorCheckBox ? "Button" : "Edit", text, layout);
+    return host::add_control(screen_, item, kind == kDescriptorCheckBox ? "Button" : "Edit", text,
+                             host::ControlSpec{id, kind});
   }
 
   void select_only(HWND list, const std::string& text) {
     std::vector<std::string> texts = rows(list);
-    for (size_t r = 0; r < texts.size(); ++r) {
-      LVITEMA state = {};
-      state.stateMask = LVIS_SELECTED;
-      state.state = texts[r] == text ? LVIS_SELECTED : 0;
-      SendMessageA(list, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
-    }
+    for (size_t r = 0; r < texts.size(); ++r) support::set_row_selected(list, r, texts[r] == text);
   }
 
   // The entry flags that a file tracking row's record carries.
@@ -113,20 +90,9 @@ class ProfileScreens : public support::LibraryTest {
     return value;
   }
 
-  int icon(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item.iImage;
-  }
+  int icon(HWND list, int row) { return support::list_rows(list).at(static_cast<size_t>(row)).image; }
 
-  std::vector<std::string> said() {
-    std::vector<std::string> out;
-    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + " | " + e.text);
-    ui::clear_journal();
-    return out;
-  }
+  std::vector<std::string> said() { return support::journal_lines(" | ", true); }
 
   HWND screen_ = nullptr;
   HWND list_ = nullptr;
@@ -208,12 +174,8 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
 
   // Delete the console's Keep, SRV01's Shared and DOWN01's Lost.
   int srv01_shared = listed[2] == "Shared" ? 2 : 3;
-  for (int r = 0; r < 5; ++r) {
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
-    state.state = listed[r] == "Keep" || r == srv01_shared || r == 4 ? LVIS_SELECTED : 0;
-    SendMessageA(profiles, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
-  }
+  for (int r = 0; r < 5; ++r)
+    support::set_row_selected(profiles, static_cast<size_t>(r), listed[r] == "Keep" || r == srv01_shared || r == 4);
   ui::clear_journal();
   EXPECT_EQ(press(0x602100CD, 105), 1u);
   EXPECT_EQ(said(), (std::vector<std::string>{
@@ -247,10 +209,8 @@ TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
   HWND ranges = add_list(0x6024002B, 101);
   const char* octets[8] = {"10", "0", "0", "1", "10", "0", "0", "9"};
   for (int i = 0; i < 8; ++i) {
-    host::ControlSpec layout;
-    layout.control_id = 0x6028002F + static_cast<uint32_t>(i);
-    layout.kind = kDescriptorEditField;
-    host::add_control(screen_, 500 + i, "Edit", octets[i], layout);
+    host::add_control(screen_, 500 + i, "Edit", octets[i],
+                      host::ControlSpec{0x6028002F + static_cast<uint32_t>(i), kDescriptorEditField});
   }
   EXPECT_EQ(press(0x60210037, 101), 1u);
   EXPECT_EQ(rows(ranges), (std::vector<std::string>{"10.0.0.1 through 10.0.0.9"}));

@@ -16,6 +16,7 @@
 #include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -49,10 +50,8 @@ class Profiles : public ::testing::Test {
   void TearDown() override { release_registry_connections(); }
 
   HWND list(uint32_t id) {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorListView;
-    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "", layout);
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "",
+                             host::ControlSpec{id, kDescriptorListView});
   }
 
   std::vector<std::string> rows(HWND l) {
@@ -63,12 +62,7 @@ class Profiles : public ::testing::Test {
     return out;
   }
 
-  std::vector<std::string> shown() {
-    std::vector<std::string> texts;
-    for (const ui::JournalEntry& e : ui::journal()) texts.push_back(e.title + " | " + e.text);
-    ui::clear_journal();
-    return texts;
-  }
+  std::vector<std::string> shown() { return support::journal_lines(" | ", true); }
 
   // Every value below a key of SRV01, "path:name=type:data", sorted by the registry.
   std::vector<std::string> tree(const std::string& path) {
@@ -182,18 +176,14 @@ TEST_F(Profiles, EnableDisableAndDeleteRoundTrip) {
   ASSERT_EQ(create("Logons", kProfileLogon), 1u);
   HWND profiles = list(0x60240001);
   EXPECT_EQ(ListProfiles("SRV01", profiles, nullptr), 1u);
-  LVITEMA item = {};
-  item.mask = LVIF_IMAGE;
-  SendMessageA(profiles, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  EXPECT_EQ(item.iImage, 2) << "the logon icon";
+  EXPECT_EQ(support::list_rows(profiles).at(0).image, 2) << "the logon icon";
 
   EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u)
       << "enabling an enabled profile";
   ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 1), 0u);
   std::vector<std::string> values = tree(profile_path("Logons"));
   EXPECT_NE(std::find(values.begin(), values.end(), "Disabled=1:0"), values.end());
-  SendMessageA(profiles, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  EXPECT_EQ(item.iImage, 83) << "the disabled logon icon";
+  EXPECT_EQ(support::list_rows(profiles).at(0).image, 83) << "the disabled logon icon";
   ProfileSummary p;
   DWORD count = 0;
   ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
@@ -532,11 +522,7 @@ TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRe
   HWND read = list(0x60240043);
   EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", read, nullptr), 4u);
   EXPECT_EQ(rows(read), rows(entries));
-  LVITEMA item = {};
-  item.mask = LVIF_IMAGE;
-  item.iItem = 1;
-  SendMessageA(read, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  EXPECT_EQ(item.iImage, 3) << "bit 0x40";
+  EXPECT_EQ(support::list_rows(read).at(1).image, 3) << "bit 0x40";
   HWND empty = list(0x60240044);
   ASSERT_EQ(SaveFileTrackingEntries(empty, "SRV01", "Files"), 0u);
   size = static_cast<DWORD>(data.size());
@@ -554,11 +540,7 @@ TEST_F(Profiles, PairedMovesKeepRowOrderAndDataAndDropTextsTheTargetHas) {
   auto select = [&](HWND l, const std::string& prefix) {
     std::vector<std::string> texts = rows(l);
     for (size_t r = 0; r < texts.size(); ++r)
-      if (texts[r].rfind(prefix, 0) == 0) {
-        LVITEMA state = {};
-        state.state = state.stateMask = LVIS_SELECTED;
-        SendMessageA(l, LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&state));
-      }
+      if (texts[r].rfind(prefix, 0) == 0) support::set_row_selected(l, r);
   };
   select(all, "037:");
   ASSERT_EQ(MovePairedRows(all, tracked), 1u);

@@ -11,6 +11,7 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/world_builder.h"
 #include "win32/registry_test_api.h"
 #include "win32/ui_script.h"
@@ -44,11 +45,7 @@ class ServerRegistry : public ::testing::Test {
     return key;
   }
 
-  std::vector<std::string> shown() {
-    std::vector<std::string> texts;
-    for (const ui::JournalEntry& e : ui::journal()) texts.push_back(e.title + " | " + e.text);
-    return texts;
-  }
+  std::vector<std::string> shown() { return support::journal_lines(); }
 
   std::vector<std::string> status_lines() {
     std::vector<std::string> lines;

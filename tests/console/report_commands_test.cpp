@@ -11,6 +11,7 @@
 
 #include "tests/support/demo_activity.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
@@ -25,10 +26,7 @@ Outcome run(const std::string& arguments) { return support::run_program(VORNIX_C
 
 // CSV records after the header line; line breaks inside quoted cells do not count.
 size_t csv_rows(const std::string& path, std::string* text = nullptr) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  std::string s = all.str();
+  std::string s = support::read_whole_file(path);
   if (text) *text = s;
   size_t records = 0;
   bool quoted = false;

@@ -11,6 +11,7 @@
 
 #include "tests/support/logwriter.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 
 namespace {
@@ -29,14 +30,7 @@ class ViewLog : public ::testing::Test {
     std::string err_path = path("stderr.txt");
     support::ProgramRun run = support::run_program(
         VORNIX_CONSOLE_PATH, "view-log --world '" + world_.folder() + "' " + arguments, err_path);
-    return Outcome{run.exit_code, run.output, read(err_path)};
-  }
-
-  static std::string read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return Outcome{run.exit_code, run.output, support::read_whole_file(err_path)};
   }
 
   static size_t count(const std::string& text, const std::string& piece) {
@@ -77,7 +71,7 @@ TEST_F(ViewLog, WritesTheFileSystemViewAsCsvWithItsHeaderLine) {
   std::string csv = path("rows.csv");
   Outcome r = run("--csv '" + csv + "' '" + first + "' '" + second + "'");
   ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
-  std::string text = read(csv);
+  std::string text = support::read_whole_file(csv);
   const std::string header =
       "Activity Type,Reporting Server,Date/Time,Workstation,IPv4 Address,Object,FQDN, SID,Share Used,Path,Folder?,"
       "BLOCKED?,New Filename,ACE Type,ACL New Flags,ACL New Mask ,ACL SAMName,ACL FQDN  ,ACL SID,WTS Station,"
@@ -110,7 +104,7 @@ TEST_F(ViewLog, TheGpoFamiliesShareOneViewBesideTheDirectoryView) {
   std::string csv = path("gpo.csv");
   Outcome r = run("--csv '" + csv + "' '" + gpo_path + "'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  std::string text = read(csv);
+  std::string text = support::read_whole_file(csv);
   EXPECT_EQ(text.rfind("Activity Type,Reporting Server,Date/Time,Requested By,Requested by SAM,From IPv4,"
                        "From Workstation,Active Directory Object,Object Class,Attribute Changed,Deleted Value,"
                        "New Value,Attribute Comment (further identifies attribute change details),Profile Name\r\n",
@@ -146,7 +140,7 @@ TEST_F(ViewLog, FilesThatCannotBeShownGetOneLineEach) {
   EXPECT_NE(r.err.find(text_file + ": not an activity log file"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(other_family + ": holds logon records"), std::string::npos) << r.err;
   // The rows of the good file are still written, nothing of the others.
-  EXPECT_EQ(count(read(csv), "\r\n"), 2u);
+  EXPECT_EQ(count(support::read_whole_file(csv), "\r\n"), 2u);
 
   Outcome no_files = run("");
   EXPECT_NE(no_files.exit_code, 0);

@@ -4,6 +4,7 @@
 #include "host/control_descriptor.h"
 #include "host/host_services.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -15,17 +16,8 @@ class Dispatch : public support::LibraryTest {
   void SetUp() override {
     LibraryTest::SetUp();
     screen_ = host::create_screen(kScreenKey, "Servers");
-    host::ControlSpec list;
-    list.control_id = 0x60240001;
-    list.kind = kDescriptorListView;
-    list_ = host::add_control(screen_, kListItem, WC_LISTVIEWA, "", list);
-    for (const char* name : {"SRV01", "SRV02", "SRV03"}) {
-      LVITEMA row = {};
-      row.mask = LVIF_TEXT;
-      row.iItem = 99;
-      row.pszText = const_cast<char*>(name);
-      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    }
+    list_ = host::add_control(screen_, kListItem, WC_LISTVIEWA, "", host::ControlSpec{0x60240001, kDescriptorListView});
+    support::insert_list_rows(list_, {{"SRV01", nullptr}, {"SRV02", nullptr}, {"SRV03", nullptr}});
   }
 
   // A push button of this library whose companion is the list.
@@ -60,16 +52,9 @@ TEST_F(Dispatch, SelectAllRowsActsOnlyWhenARowOfTheCompanionIsSelected) {
 
 TEST_F(Dispatch, ACompanionThatIsNoListViewHasNoSelectedRow) {
   start();
-  host::ControlSpec text;
-  text.control_id = 0x60220010;
-  text.kind = kDescriptorKind3;
-  host::add_control(screen_, 3000, "Static", "SRV01", text);
-  host::ControlSpec layout;
-  layout.control_id = 0x30110EE6;
-  layout.kind = kDescriptorPushButton;
-  layout.companion_key = kScreenKey;
-  layout.companion_item = 3000;
-  HWND select_all = host::add_control(screen_, 3001, "Button", "", layout);
+  host::add_control(screen_, 3000, "Static", "SRV01", host::ControlSpec{0x60220010, kDescriptorKind3});
+  HWND select_all = host::add_control(screen_, 3001, "Button", "",
+                                      host::ControlSpec{0x30110EE6, kDescriptorPushButton, kScreenKey, 3000});
   ASSERT_TRUE(ui::click_row(list_, 0));
   EXPECT_EQ(press(select_all), 1u);
   EXPECT_EQ(row_state(1), 0u);
@@ -104,10 +89,7 @@ TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) 
 
 TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   start();
-  host::ControlSpec layout;
-  layout.control_id = 0x30247001;
-  layout.kind = kDescriptorList;
-  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", layout);
+  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
   auto first_child = [&](HTREEITEM parent) {
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
                                                     reinterpret_cast<LPARAM>(parent)));
@@ -169,10 +151,7 @@ TEST_F(Dispatch, QuietModeSilencesMessagesAndSiblingModeThemesLists) {
   EXPECT_EQ(host::send_list_event(library_, list_, 0x60F40001), 4061u);
   EXPECT_EQ(ui::window_theme(list_), "explorer");
   EXPECT_EQ(ui::window_theme(screen_), "explorer");
-  host::ControlSpec other;
-  other.control_id = 0x60240002;
-  other.kind = kDescriptorListView;
-  HWND second = host::add_control(screen_, 1002, WC_LISTVIEWA, "", other);
+  HWND second = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60240002, kDescriptorListView});
   host::send_list_event(library_, second, 0x60240002);
   EXPECT_EQ(ui::window_theme(second), "explorer");
 

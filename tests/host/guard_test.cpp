@@ -8,6 +8,7 @@
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -32,31 +33,12 @@ class Guard : public support::LibraryTest {
     g_commands.clear();
     screen_ = host::create_screen(kScreenKey, "Server configuration");
     SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(screen_proc));
-    host::ControlSpec list;
-    list.control_id = 0x602400A1;
-    list.kind = kDescriptorListView;
-    list_ = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
-    for (int i = 0; i < 2; ++i) {
-      std::memset(records_[i], 0, sizeof records_[i]);
-      LVITEMA row = {};
-      row.mask = LVIF_TEXT | LVIF_PARAM;
-      row.iItem = i;
-      row.pszText = const_cast<char*>(i == 0 ? "SRV01" : "SRV02");
-      row.lParam = reinterpret_cast<LPARAM>(records_[i]);
-      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    }
-    host::ControlSpec save;
-    save.control_id = 0x603100D5;
-    save.kind = kDescriptorPushButton;
-    save_ = host::add_control(screen_, kSaveItem, "Button", "Save", save);
-    host::ControlSpec edit;
-    edit.control_id = 0x603800C9;
-    edit.kind = kDescriptorEditField;
-    edit_ = host::add_control(screen_, 1200, "Edit", "logs", edit);
-    host::ControlSpec check;
-    check.control_id = 0x603800CC;
-    check.kind = kDescriptorCheckBox;
-    check_ = host::add_control(screen_, 1201, "Button", "", check);
+    std::memset(records_, 0, sizeof records_);
+    list_ = support::add_server_list(screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+    save_ =
+        host::add_control(screen_, kSaveItem, "Button", "Save", host::ControlSpec{0x603100D5, kDescriptorPushButton});
+    edit_ = host::add_control(screen_, 1200, "Edit", "logs", host::ControlSpec{0x603800C9, kDescriptorEditField});
+    check_ = host::add_control(screen_, 1201, "Button", "", host::ControlSpec{0x603800CC, kDescriptorCheckBox});
 
     start();
     host::send_list_event(library_, list_, 0x602400A1);

@@ -12,6 +12,7 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
@@ -44,10 +45,7 @@ class InProcess : public ::testing::Test {
   std::string close_log() {
     CloseHandle(host::unattended_log_file());
     host::unattended_log_file() = nullptr;
-    std::ifstream in(log_path_, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return support::read_whole_file(log_path_);
   }
 
   support::WorldBuilder world_;

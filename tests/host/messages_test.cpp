@@ -5,6 +5,7 @@
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 #include "win32/gdi_test_api.h"
 #include "win32/paint_test_api.h"
 
@@ -18,10 +19,8 @@ class Messages : public support::LibraryTest {
   }
 
   HWND push_button(uint32_t id) {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorPushButton;
-    return host::add_control(screen_, 500 + static_cast<int>(id & 0xFF), "Button", "", layout);
+    return host::add_control(screen_, 500 + static_cast<int>(id & 0xFF), "Button", "",
+                             host::ControlSpec{id, kDescriptorPushButton});
   }
 
   // The host asks the library to draw a button, as it does for owner-drawn controls.
@@ -74,31 +73,17 @@ TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
 TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
   start();
   draw(push_button(0x60410D1D), 0x60410D1D);
-  host::ControlSpec field;
-  field.control_id = 0x60380116;
-  field.kind = kDescriptorEditField;
-  HWND edit = host::add_control(screen_, 700, "Edit", "", field);
+  HWND edit = host::add_control(screen_, 700, "Edit", "", host::ControlSpec{0x60380116, kDescriptorEditField});
   library_.entry_point_text_services(screen_, host::descriptor_of(edit), 0, 0, 0, 0, nullptr, nullptr,
                                      0, 0, 0, 0x60380116, 7);
   EXPECT_NE(SendMessageA(edit, WM_GETFONT, 0, 0), 0);
 
-  host::ControlSpec list;
-  list.control_id = 0x602400A1;
-  list.kind = kDescriptorListView;
-  HWND servers = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
   static uint8_t record[kListItemBytes];
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_PARAM;
-  row.pszText = const_cast<char*>("SRV01");
-  row.lParam = reinterpret_cast<LPARAM>(record);
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  HWND servers = support::add_server_list(screen_, {{"SRV01", record}});
   host::send_list_event(library_, servers, 0x602400A1);
   ASSERT_TRUE(ui::click_row(servers, 0));
 
-  host::ControlSpec tree_spec;
-  tree_spec.control_id = 0x30247001;
-  tree_spec.kind = kDescriptorList;
-  HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", tree_spec);
+  HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
   set_item_word(record, kItemWordAgentState, kAgentPermissionError);
   EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 1u);
   set_item_word(record, kItemWordAgentState, kAgentRunning);
@@ -112,14 +97,8 @@ TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
 
 TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDetach) {
   start();
-  host::ControlSpec view_spec;
-  view_spec.control_id = 0x60240FF0;
-  view_spec.kind = kDescriptorListView;
-  HWND view = host::add_control(screen_, 1002, WC_LISTVIEWA, "", view_spec);
-  host::ControlSpec tree_spec;
-  tree_spec.control_id = 0x60240FF1;
-  tree_spec.kind = kDescriptorList;
-  HWND tree = host::add_control(screen_, 1003, WC_TREEVIEWA, "", tree_spec);
+  HWND view = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60240FF0, kDescriptorListView});
+  HWND tree = host::add_control(screen_, 1003, WC_TREEVIEWA, "", host::ControlSpec{0x60240FF1, kDescriptorList});
   const LONG_PTR own_proc = GetWindowLongPtrA(view, GWLP_WNDPROC);
   uintptr_t* descriptor = host::descriptor_of(view);
 
@@ -200,21 +179,9 @@ TEST_F(Messages, DrawRequestsOfButtonsOutsideTheListSwitchNothing) {
 
 TEST_F(Messages, SiblingModeRetitlesTheLibrarysMessages) {
   start();
-  host::ControlSpec list;
-  list.control_id = 0x602400A1;
-  list.kind = kDescriptorListView;
-  HWND servers = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
   static uint8_t record[kListItemBytes];
   set_item_word(record, kItemWordUnsavedMark, kUnsavedChanges);
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_PARAM;
-  row.pszText = const_cast<char*>("SRV01");
-  row.lParam = reinterpret_cast<LPARAM>(record);
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-  row.pszText = const_cast<char*>("SRV02");
-  row.lParam = 0;
-  row.iItem = 1;
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  HWND servers = support::add_server_list(screen_, {{"SRV01", record}, {"SRV02", nullptr}});
   host::send_list_event(library_, servers, 0x602400A1);
   ASSERT_TRUE(ui::click_row(servers, 0));
   host::send_list_event(library_, servers, 0x60F40001);

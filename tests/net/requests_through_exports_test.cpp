@@ -12,6 +12,7 @@
 #include "net/tcp_requests.h"
 #include "tests/support/fake_agents.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -30,23 +31,10 @@ class RequestsThroughExports : public support::LibraryTest {
                              "\"IPv4PortKQRequests\"=dword:00000feb\r\n\r\n");  // kQvawkqPort
     LibraryTest::SetUp();
     screen_ = host::create_screen(kScreenKey, "Enterprise hosts");
-    host::ControlSpec list;
-    list.control_id = 0x602400A1;
-    list.kind = kDescriptorListView;
-    list_ = host::add_control(screen_, 1001, WC_LISTVIEWA, "", list);
-    for (int i = 0; i < 2; ++i) {
-      std::memset(records_[i], 0, sizeof records_[i]);
-      LVITEMA row = {};
-      row.mask = LVIF_TEXT | LVIF_PARAM;
-      row.iItem = i;
-      row.pszText = const_cast<char*>(i == 0 ? "SRV01" : "SRV02");
-      row.lParam = reinterpret_cast<LPARAM>(records_[i]);
-      SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    }
-    host::ControlSpec field;
-    field.control_id = kRequestStatusField;
-    field.kind = kDescriptorKind3;
-    status_ = host::add_control(screen_, kStatusItem, "Static", "before", field);
+    std::memset(records_, 0, sizeof records_);
+    list_ = support::add_server_list(screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+    status_ = host::add_control(screen_, kStatusItem, "Static", "before",
+                                host::ControlSpec{kRequestStatusField, kDescriptorKind3});
     start();
     host::send_list_event(library_, list_, 0x602400A1);
   }
@@ -128,23 +116,14 @@ TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent
   const uint32_t lists[] = {0x60F4000C, 0x60340098};
   for (size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(lists[i]);
-    host::ControlSpec layout;
-    layout.control_id = lists[i];
-    layout.kind = kDescriptorListView;
-    HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "", layout);
+    HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "",
+                                    host::ControlSpec{lists[i], kDescriptorListView});
     EXPECT_EQ(host::send_list_event(library_, alerts), 1u);
     std::vector<std::string> labels;
     std::vector<const uint8_t*> records;
-    for (int row = 0; row < static_cast<int>(SendMessageA(alerts, LVM_GETITEMCOUNT, 0, 0)); ++row) {
-      char text[100] = {};
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM;
-      item.iItem = row;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(alerts, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      labels.push_back(text);
-      records.push_back(reinterpret_cast<const uint8_t*>(item.lParam));
+    for (const support::ListRow& row : support::list_rows(alerts)) {
+      labels.push_back(row.text);
+      records.push_back(row.record);
     }
     ASSERT_EQ(labels, (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
     ASSERT_NE(records[0], nullptr);

@@ -14,6 +14,7 @@
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
 #include "tests/support/fake_agents.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -62,17 +63,7 @@ class TcpRequests : public ::testing::Test {
 
   std::vector<Row> rows(HWND list) {
     std::vector<Row> out;
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      char text[260] = {};
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
-      item.iItem = i;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
-    }
+    for (const support::ListRow& r : support::list_rows(list)) out.push_back({r.text, r.image, r.record});
     return out;
   }
 
@@ -96,12 +87,7 @@ class TcpRequests : public ::testing::Test {
   }
 
   DWORD status() const { return item_word(record_, kItemWordRequestStatus); }
-  std::vector<std::string> titles_and_texts() {
-    std::vector<std::string> out;
-    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + ": " + e.text);
-    ui::clear_journal();
-    return out;
-  }
+  std::vector<std::string> titles_and_texts() { return support::journal_lines(": ", true); }
 
   static AgentScript known_script() {
     AgentScript s;

@@ -14,19 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/registry_test_api.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 std::vector<BYTE> bytes(const void* data, size_t size) {
   auto p = static_cast<const BYTE*>(data);
@@ -109,7 +103,7 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   }
   RegCloseKey(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Empty"));
   RegCloseKey(key);
-  const std::string saved = read_file(hive);
+  const std::string saved = support::read_whole_file(hive);
   // REGEDIT5 text in the forms regedit writes.
   EXPECT_EQ(saved.rfind("Windows Registry Editor Version 5.00\r\n\r\n", 0), 0u);
   EXPECT_NE(saved.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix\\Odd]Key [1]]\r\n@=\"default\"\r\n"),
@@ -144,7 +138,7 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
                            reinterpret_cast<const BYTE*>(&dword), 4),
             ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueA(HKEY_LOCAL_MACHINE, "scratch"), ERROR_SUCCESS);
-  EXPECT_EQ(read_file(hive), saved);
+  EXPECT_EQ(support::read_whole_file(hive), saved);
 }
 
 TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
@@ -192,7 +186,7 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"HKLM.reg", "HKLM.reg.99999.tmp"}));
-  const std::string before = read_file(dir + "HKLM.reg");
+  const std::string before = support::read_whole_file(dir + "HKLM.reg");
   EXPECT_NE(before.find("\"Mode\"=\"audit\""), std::string::npos);
 
   // When the new file cannot be written, the old one stays whole.
@@ -200,7 +194,7 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   fs::create_directory(temp);
   EXPECT_EQ(RegSetValueExA(key, "Mode", 0, REG_SZ, reinterpret_cast<const BYTE*>("repair"), 7),
             ERROR_WRITE_FAULT);
-  EXPECT_EQ(read_file(dir + "HKLM.reg"), before);
+  EXPECT_EQ(support::read_whole_file(dir + "HKLM.reg"), before);
   fs::remove(temp);
 
   // Reopening the world drops the cached hive: an edit made to the file shows,
@@ -484,7 +478,8 @@ TEST(Registry, AMalformedOrCutHiveIsRefusedAndNeverWrittenOver) {
   const std::string bad = w.machine_dir("BAD01") + "/registry/HKLM.reg";
   const std::string cut = w.machine_dir("CUT01") + "/registry/HKLM.reg";
   const std::string console = w.machine_dir(w.console()) + "/registry/HKCU.reg";
-  const std::string bad_text = read_file(bad), cut_text = read_file(cut), console_text = read_file(console);
+  const std::string bad_text = support::read_whole_file(bad), cut_text = support::read_whole_file(cut),
+                    console_text = support::read_whole_file(console);
   w.open();
 
   HKEY key = nullptr;
@@ -498,9 +493,9 @@ TEST(Registry, AMalformedOrCutHiveIsRefusedAndNeverWrittenOver) {
   EXPECT_NE(said.find(bad + " line 7: bad dword value"), std::string::npos) << said;
   EXPECT_NE(said.find(cut + " is refused at line 7"), std::string::npos) << said;
   EXPECT_NE(said.find(console + " is refused at line 3"), std::string::npos) << said;
-  EXPECT_EQ(read_file(bad), bad_text);
-  EXPECT_EQ(read_file(cut), cut_text);
-  EXPECT_EQ(read_file(console), console_text);
+  EXPECT_EQ(support::read_whole_file(bad), bad_text);
+  EXPECT_EQ(support::read_whole_file(cut), cut_text);
+  EXPECT_EQ(support::read_whole_file(console), console_text);
   // The console's own machine is still reachable; only the refused hive is not.
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), ERROR_SUCCESS);
   RegCloseKey(key);

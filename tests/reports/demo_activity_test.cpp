@@ -18,6 +18,8 @@
 #include "host/text.h"
 #include "reports/log_reader.h"
 #include "tests/support/demo_activity.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/time_zone.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -25,19 +27,13 @@ namespace {
 
 constexpr uint64_t kNow = 1796551200;  // 2026-12-06 10:00 UTC, 05:00 in New York
 
-struct Row {
-  std::string text;
-  BYTE* record;
-};
+using Row = support::ListRow;
 
 class DemoActivity : public ::testing::Test {
  protected:
+  support::TimeZone zone_{"EST5EDT,M3.2.0,M11.1.0"};  // local dates differ from UTC dates
+
   void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    saved_tz_ = tz ? tz : "";
-    had_tz_ = tz != nullptr;
-    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);  // local dates differ from UTC dates
-    tzset();
     ui::reset();
     host::clear_screens();
     world_.add_machine("SRV01", "127.0.0.2");
@@ -59,9 +55,6 @@ class DemoActivity : public ::testing::Test {
     release_rows(list_);
     for (HWND l : g_quick_report.lists)
       if (l) release_rows(l);
-    if (had_tz_) setenv("TZ", saved_tz_.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
   }
 
   HWND make_list(int id) {
@@ -69,30 +62,8 @@ class DemoActivity : public ::testing::Test {
                            reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
   }
 
-  std::vector<Row> rows(HWND list) {
-    std::vector<Row> out;
-    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char text[1300] = {};
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM;
-      item.iItem = i;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      out.push_back({text, reinterpret_cast<BYTE*>(item.lParam)});
-    }
-    return out;
-  }
-
-  void release_rows(HWND list) {
-    for (const Row& row : rows(list)) {
-      auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-      std::memcpy(record, row.record, kListItemBytes);
-      delete_list_item(0, 0, record);
-    }
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  }
+  std::vector<Row> rows(HWND list) { return support::list_rows(list); }
+  void release_rows(HWND list) { support::release_list_rows(list); }
 
   // The log folder as the library forms it from the server's ReportPath.
   std::string log_folder() {
@@ -132,8 +103,6 @@ class DemoActivity : public ::testing::Test {
     return nullptr;
   }
 
-  std::string saved_tz_;
-  bool had_tz_ = false;
   support::WorldBuilder world_;
   support::DemoActivity activity_;
   host::ServiceTable table_{};

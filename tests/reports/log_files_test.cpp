@@ -20,6 +20,8 @@
 #include "reports/log_folders.h"
 #include "reports/log_reader.h"
 #include "reports/results_window.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
@@ -78,23 +80,9 @@ class LogFileLists : public ::testing::Test {
   }
 
   // The host hands every row's record back to the library, which frees the path block.
-  void clear_rows() {
-    int rows = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) {
-      auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-      std::memcpy(record, context(row), kListItemBytes);
-      delete_list_item(0, 0, record);
-    }
-    SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
-  }
+  void clear_rows() { support::release_list_rows(list_); }
 
-  static void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  static std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static void write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
   const BYTE* context(int row) {
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
@@ -113,21 +101,14 @@ class LogFileLists : public ::testing::Test {
     int rows = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
       std::string path = log_row_path(context(row));
-      if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0) {
-        LVITEMA state = {};
-        state.state = state.stateMask = LVIS_SELECTED;
-        SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-      }
+      if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+        support::set_row_selected(list_, static_cast<size_t>(row));
     }
   }
   HANDLE hold_open(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   }
-  std::vector<std::string> texts() {
-    std::vector<std::string> out;
-    for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + "|" + e.text);
-    return out;
-  }
+  std::vector<std::string> texts() { return support::journal_lines("|"); }
   int calls(const std::string& prefix) {
     int n = 0;
     for (const std::string& call : host::service_calls()) n += call.rfind(prefix, 0) == 0;
@@ -190,7 +171,7 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
 TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreMovesBack) {
   std::string old_part = bytes(100000, 3);  // crosses the 64 KB blocks at other offsets than the source
   write(share_ + "/vnxlogs/archived_logs/" + kName, old_part);
-  std::string new_part = read(share_ + "/vnxlogs/" + kName);
+  std::string new_part = support::read_whole_file(share_ + "/vnxlogs/" + kName);
   list(kListCurrentLogs);
 
   // Cancel leaves everything alone; so does a command without a selected row.
@@ -199,7 +180,7 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   select(kName);
   ui::script({"ARCHIVE REPORT LOG(S)?", IDCANCEL, "", {}});
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
-  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
+  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
 
   // Held open by the agent: every retry, then the message; neither file changes.
   HANDLE held = hold_open(std::string(kLogs) + "\\" + kName);
@@ -209,13 +190,13 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
   EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
   EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] archiving selected log file");
-  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
-  EXPECT_EQ(read(share_ + "/vnxlogs/" + kName), new_part);
+  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
+  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/" + kName), new_part);
   CloseHandle(held);
 
   host::clear_service_calls();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 1u);
-  EXPECT_EQ(read(share_ + "/vnxlogs/archived_logs/" + kName), old_part + new_part);
+  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part + new_part);
   EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
   EXPECT_EQ(calls("host_get_list_row row="), 1);
 
@@ -226,7 +207,7 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   select(kName);
   ui::clear_journal();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
-  EXPECT_EQ(read(share_ + "/vnxlogs/" + kName), old_part + new_part);
+  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/" + kName), old_part + new_part);
   EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/archived_logs/" + kName));
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
   std::vector<std::string> shown = texts();
@@ -299,7 +280,7 @@ TEST_F(LogFolderDeletion, DeepTreeWithProtectedFilesGoesBottomUpAndOutsidePathsA
     EXPECT_EQ(DeleteFolderTree(nullptr, screen_, outside, "SRV01", 0), static_cast<DWORD>(ERROR_INVALID_NAME)) << outside;
   }
   EXPECT_EQ(texts().size(), 7u);
-  EXPECT_EQ(read(world_.machine_dir("SRV01") + "/shares/C$/Windows/keep.txt"), "system file");
+  EXPECT_EQ(support::read_whole_file(world_.machine_dir("SRV01") + "/shares/C$/Windows/keep.txt"), "system file");
   EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
 
   ui::clear_journal();
@@ -356,7 +337,7 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
   unattended_state_ = 0;
   host::unattended_log_file() = nullptr;
   CloseHandle(log);
-  EXPECT_NE(read(log_path).find("directory is NOT empty."), std::string::npos);
+  EXPECT_NE(support::read_whole_file(log_path).find("directory is NOT empty."), std::string::npos);
   EXPECT_TRUE(texts().empty());
 
   // Nothing in the way now.
@@ -389,19 +370,10 @@ TEST_F(LogFolderDeletion, StepsGoToTheResultsWindowAndAnEmptyFolderTakesThreeRep
   EXPECT_EQ(DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 1), 2u);
   for (HANDLE h : held) CloseHandle(h);
   HWND list = GetDlgItem(window, kResultsListItem);
-  std::vector<std::string> rows;
-  for (int row = 0; row < static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); ++row) {
-    std::string line;
-    for (int column = 0; column < 3; ++column) {
-      char cell[1024] = {};
-      LVITEMA item = {};
-      item.iSubItem = column;
-      item.pszText = cell;
-      item.cchTextMax = sizeof cell;
-      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-      line += std::string(column ? "|" : "") + cell;
-    }
-    rows.push_back(line);
+  std::vector<std::string> rows = support::list_column(list, 0);
+  for (int column = 1; column < 3; ++column) {
+    std::vector<std::string> cells = support::list_column(list, column);
+    for (size_t row = 0; row < rows.size(); ++row) rows[row] += "|" + cells[row];
   }
   close_results_window();
   qvmr_unregister_module(g_library.instance);

@@ -13,6 +13,7 @@
 #include "host/text.h"
 #include "reports/log_format.h"
 #include "tests/support/logwriter.h"
+#include "tests/support/time_zone.h"
 
 namespace {
 
@@ -94,27 +95,7 @@ int64_t utc_seconds(int year, int month, int day, int hour) {
   return days * 86400 + hour * 3600;
 }
 
-class TimeZone {
- public:
-  explicit TimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~TimeZone() {
-    if (had_)
-      setenv("TZ", old_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
+using support::TimeZone;
 
 // ---------------------------------------------------------------------------
 // Folders and names.

@@ -16,6 +16,7 @@
 #include "host/host.h"
 #include "host/text.h"
 #include "reports/log_reader.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/logwriter.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
@@ -24,11 +25,8 @@ namespace {
 
 constexpr int kBase = 1000;  // the report icon base the tests give the library
 
-struct Row {
-  std::string text;
-  int image;
-  BYTE* record;  // the host's copy of the row context
-};
+using Row = support::ListRow;
+using support::journal_has;
 
 class LogReader : public ::testing::Test {
  protected:
@@ -66,31 +64,8 @@ class LogReader : public ::testing::Test {
                            reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
   }
 
-  // The host passes each row's record to delete_list_item in a block of the memory pair.
-  void release_rows(HWND list) {
-    for (const Row& row : rows(list)) {
-      auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-      std::memcpy(record, row.record, kListItemBytes);
-      delete_list_item(0, 0, record);
-    }
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  }
-
-  std::vector<Row> rows(HWND list) {
-    std::vector<Row> out;
-    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char text[1300] = {};
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-      item.iItem = i;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
-    }
-    return out;
-  }
+  void release_rows(HWND list) { support::release_list_rows(list); }
+  std::vector<Row> rows(HWND list) { return support::list_rows(list); }
 
   std::string save(const support::LogWriter& log, const std::string& name = "x_FS1d_March072016.vnx") {
     std::string path = folder_ + "/" + name;
@@ -113,12 +88,6 @@ class LogReader : public ::testing::Test {
               0u);
     EXPECT_EQ(value, -3);
     return text;
-  }
-
-  bool journal_has(const std::string& title, const std::string& text = "") {
-    for (const ui::JournalEntry& e : ui::journal())
-      if (e.title == title && e.text.find(text) != std::string::npos) return true;
-    return false;
   }
 
   support::WorldBuilder world_;

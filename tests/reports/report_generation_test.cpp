@@ -26,6 +26,7 @@
 #include "reports/report_generation.h"
 #include "reports/report_items.h"
 #include "resources/resource.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/logwriter.h"
 #include "tests/support/world_builder.h"
 #include "win32/modules.h"
@@ -41,9 +42,9 @@ constexpr uint32_t kDec3 = 1796335200;  // 2026-12-03 22:00 UTC: the nominal tim
 constexpr uint32_t kOld = 1577836800;   // 2020-01-01, a last-write time outside every window
 constexpr char kQuickCancelled[] = "_USER REQUESTED REPORT GENERATION CANCELLED";
 
-struct Row {
-  std::string text;
-  BYTE* record;
+using support::journal_has;
+
+struct Row : support::ListRow {
   uint32_t time() const {
     void* item = nullptr;
     LogFamily family = row_item(record, &item);
@@ -93,20 +94,10 @@ class ReportGeneration : public ::testing::Test {
 
     HWND servers_screen = host::create_screen(2, "Servers");
     servers_ = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
-    for (const char* name : {"SRV01", "SRV02"}) {
-      LVITEMA row = {};
-      row.mask = LVIF_TEXT;
-      row.iItem = static_cast<int>(SendMessageA(servers_, LVM_GETITEMCOUNT, 0, 0));
-      row.pszText = const_cast<char*>(name);
-      SendMessageA(servers_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-    }
+    support::insert_list_rows(servers_, {{"SRV01", nullptr}, {"SRV02", nullptr}});
     screen_ = host::create_screen(3, "Quick Report");
-    host::ControlSpec layout;
-    layout.control_id = kQuickReportButton;
-    layout.kind = kDescriptorPushButton;
-    layout.companion_key = 2;
-    layout.companion_item = 200;
-    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now", layout);
+    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now",
+                                host::ControlSpec{kQuickReportButton, kDescriptorPushButton, 2, 200});
     for (int i = 0; i < kQuickListCount; ++i)
       lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
     files_bar_ = host::add_control(screen_, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
@@ -122,29 +113,11 @@ class ReportGeneration : public ::testing::Test {
     release_registry_connections();
   }
 
-  void release(HWND list) {
-    for (const Row& row : rows(list)) {
-      if (row.record == nullptr) continue;
-      auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-      std::memcpy(copy, row.record, kListItemBytes);
-      delete_list_item(0, 0, copy);
-    }
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  }
+  void release(HWND list) { support::release_list_rows(list, true); }
 
   std::vector<Row> rows(HWND list) {
     std::vector<Row> out;
-    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char text[kActivityTextBytes] = {};
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM;
-      item.iItem = i;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      out.push_back({text, reinterpret_cast<BYTE*>(item.lParam)});
-    }
+    for (const support::ListRow& row : support::list_rows(list)) out.push_back({row});
     return out;
   }
 
@@ -208,12 +181,6 @@ class ReportGeneration : public ::testing::Test {
     world_.open();
   }
 
-  bool shown(const std::string& title, const std::string& text) {
-    for (const ui::JournalEntry& e : ui::journal())
-      if (e.title == title && e.text.find(text) != std::string::npos) return true;
-    return false;
-  }
-
   support::WorldBuilder world_;
   host::ServiceTable table_{};
   std::string folder_;
@@ -253,7 +220,7 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
   EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
   EXPECT_EQ(GetWindowLongA(files_bar_, GWL_STYLE) & WS_VISIBLE, 0);  // hidden at the end
-  EXPECT_FALSE(shown("QUICK REPORT STATUS", ""));                    // a run that ends normally says nothing
+  EXPECT_FALSE(journal_has("QUICK REPORT STATUS", ""));              // a run that ends normally says nothing
 }
 
 TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
@@ -278,7 +245,7 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
   for (int i = 0; i < 10; ++i) EXPECT_EQ(got[static_cast<size_t>(i)].time(), first[static_cast<size_t>(i)]);
   EXPECT_EQ(got.back().text, kQuickCancelled);
   EXPECT_EQ(row_u32(got.back().record, kRowStoppedOffset), 1u);
-  EXPECT_TRUE(shown("QUICK REPORT STATUS", kQuickCancelled));
+  EXPECT_TRUE(journal_has("QUICK REPORT STATUS", kQuickCancelled));
   EXPECT_EQ(g_report_run.stopped, 1u);
   // A press while the state is 86 does nothing; once idle a new run starts.
   g_on_row = nullptr;
@@ -298,11 +265,7 @@ TEST_F(ReportGeneration, CustomReportStoppedMidFileByItsProgressWindow) {
     if (n == 7) SendMessageA(custom_report_progress_window(), WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
   };
   const char* patterns[] = {"fs*"};
-  CustomReportRequest request = {};
-  request.server = "SRV01";
-  request.patterns = patterns;
-  request.pattern_count = 1;
-  request.target = report_;
+  CustomReportRequest request = {"SRV01", patterns, 1, FALSE, nullptr, report_, 0, nullptr, {}};
   EXPECT_EQ(GenerateCustomReport(&request), 1u);  // the second file is not read
   std::vector<Row> got = rows(report_);
   ASSERT_EQ(got.size(), 8u);
@@ -324,7 +287,7 @@ TEST_F(ReportGeneration, MaximumAppliesWhenTheCountExceedsIt) {
   ASSERT_EQ(got.size(), 7u);  // 5 + the sixth (count 6 > 5) + the limit row
   EXPECT_EQ(got[5].time(), kDec3 + 11);
   EXPECT_EQ(got.back().text, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
-  EXPECT_TRUE(shown("QUICK REPORT STATUS", "_MAXIMUM RECORD COUNT [5] REACHED"));
+  EXPECT_TRUE(journal_has("QUICK REPORT STATUS", "_MAXIMUM RECORD COUNT [5] REACHED"));
 
   // Full reports: the same rule, the files after the limit are not read.
   std::string five = folder_ + "/" + dated("Five", 5), six = folder_ + "/" + dated("Six", 4);
@@ -344,7 +307,7 @@ TEST_F(ReportGeneration, MaximumAppliesWhenTheCountExceedsIt) {
   EXPECT_EQ(custom_report_maximum(kLargeCustomReportBytes + 1, TRUE), 0u);
   EXPECT_TRUE(ui::journal().empty());
   EXPECT_EQ(custom_report_maximum(kLargeCustomReportBytes + 1, FALSE), kListViewRecordMaximum);
-  EXPECT_TRUE(shown("RESULTS MAY BE LIMITED", "limited to first 120,000 records"));
+  EXPECT_TRUE(journal_has("RESULTS MAY BE LIMITED", "limited to first 120,000 records"));
 }
 
 TEST_F(ReportGeneration, ProfilePatterns) {
@@ -379,34 +342,32 @@ TEST_F(ReportGeneration, BadServersAndFoldersGetTheirMessages) {
   set_window(kDec3, kDec3 + 2 * kDay);
   write_log(dated("FS1", 4), {kDec3 + 1});
   run_quick(1);  // SRV02 has no ReportPath
-  EXPECT_TRUE(shown("SRV02", "Unable to determine ReportPath, unable to generate Quick Report"));
+  EXPECT_TRUE(journal_has("SRV02", "Unable to determine ReportPath, unable to generate Quick Report"));
   const char* patterns[] = {"*"};
-  CustomReportRequest request = {};
-  request.server = "SRV02";
-  request.patterns = patterns;
-  request.pattern_count = 1;
-  request.target = report_;
+  CustomReportRequest request = {"SRV02", patterns, 1, FALSE, nullptr, report_, 0, nullptr, {}};
   EXPECT_EQ(GenerateCustomReport(&request), 0u);
-  EXPECT_TRUE(shown("VORNIX message from QVMR0007.DLL",
-                    "Cannot find VNX Log Path [\\\\SRV02\\???\\vnxlogs\\] on Selected Server [SRV02]"));
+  EXPECT_TRUE(journal_has("VORNIX message from QVMR0007.DLL",
+                          "Cannot find VNX Log Path [\\\\SRV02\\???\\vnxlogs\\] on Selected Server [SRV02]"));
   request.pattern_count = 0;
   EXPECT_EQ(GenerateCustomReport(&request), 0u);
-  EXPECT_TRUE(shown("VORNIX message from QVMR0007.DLL", "No Profiles Defined - Unable to continue Custom Report."));
+  EXPECT_TRUE(
+      journal_has("VORNIX message from QVMR0007.DLL", "No Profiles Defined - Unable to continue Custom Report."));
 
   world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "none");
   reopen();
   run_quick();
-  EXPECT_TRUE(shown("Unable to generate Quick Report",
-                    "Access Denied (insufficient permissions) to access path \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
+  EXPECT_TRUE(journal_has("Unable to generate Quick Report",
+                          "Access Denied (insufficient permissions) to access path \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
   world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "offline");
   reopen();
   run_quick();
-  EXPECT_TRUE(shown("Unable to generate Quick Report", "Error 53 occurred accessing \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
+  EXPECT_TRUE(
+      journal_has("Unable to generate Quick Report", "Error 53 occurred accessing \\\\SRV01\\VNXLOGS$\\vnxlogs\\"));
   world_.set_machine_setting("SRV01", "shares", "vnxlogs$", "");
   reopen();
   set_window(kDec3 + 3 * kDay, kDec3 + 4 * kDay);  // an empty window
   run_quick();
-  EXPECT_TRUE(shown("Nothing to report", "No Activity found in Log Files during the selected Date Range"));
+  EXPECT_TRUE(journal_has("Nothing to report", "No Activity found in Log Files during the selected Date Range"));
   for (HWND list : lists_) EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
 
   ui::clear_journal();  // nothing selected
@@ -414,7 +375,7 @@ TEST_F(ReportGeneration, BadServersAndFoldersGetTheirMessages) {
   none.stateMask = LVIS_SELECTED;
   SendMessageA(servers_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
   entry_point_button_services(screen_, 0, host::descriptor_of(button_));
-  EXPECT_TRUE(shown("Unable to generate Quick Report", "To continue, please select a server."));
+  EXPECT_TRUE(journal_has("Unable to generate Quick Report", "To continue, please select a server."));
 }
 
 TEST_F(ReportGeneration, FilesThatVanishOrGrowDuringTheRun) {
@@ -439,7 +400,7 @@ TEST_F(ReportGeneration, FilesThatVanishOrGrowDuringTheRun) {
   run_quick();
   EXPECT_EQ(times(lists_[kQuickListFileSystem]),
             (std::vector<uint32_t>{kDec3 + 601, kDec3 + 602, kDec3 + 401, kDec3 + 402}));
-  EXPECT_TRUE(shown("ERROR 23", "Error [2] opening file"));
+  EXPECT_TRUE(journal_has("ERROR 23", "Error [2] opening file"));
 }
 
 TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
@@ -461,7 +422,7 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   };
   ui::clear_journal();
   send_event();
-  EXPECT_TRUE(shown("View Log File Data", "To continue, please select at least one Log File."));
+  EXPECT_TRUE(journal_has("View Log File Data", "To continue, please select at least one Log File."));
 
   // Every file but FS2 selected: read in the list's order.
   std::vector<uint32_t> expected;
@@ -469,9 +430,7 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   for (size_t i = 0; i < file_rows.size(); ++i) {
     std::string path = log_row_path(file_rows[i].record);
     if (path.find("FS2") != std::string::npos) continue;
-    LVITEMA state = {};
-    state.state = state.stateMask = LVIS_SELECTED;
-    SendMessageA(files, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+    support::set_row_selected(files, i);
     if (path.find("FS1") != std::string::npos) expected.insert(expected.end(), {kDec3 + 1, kDec3 + 2});
     else expected.push_back(kDec3 + 4);
   }
@@ -526,7 +485,7 @@ TEST_F(ReportGeneration, ScheduledWindowAndSettings) {
 
   const char* none[] = {nullptr};
   EXPECT_EQ(ReadPickedLogFiles(report_, 0, none, 0, nullptr), 0u);
-  EXPECT_TRUE(shown("View Log File Data", "To continue, please select at least one Log File."));
+  EXPECT_TRUE(journal_has("View Log File Data", "To continue, please select at least one Log File."));
 }
 
 }  // namespace

@@ -19,7 +19,9 @@
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
 #include "reports/results_window.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/logwriter.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
@@ -28,13 +30,6 @@ extern const char qvmr7_resource_script[];
 extern const char qvmr7_resource_header[];
 
 namespace {
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 class ReportViews : public ::testing::Test {
  protected:
@@ -66,21 +61,6 @@ class ReportViews : public ::testing::Test {
     return false;
   }
 
-  std::vector<std::string> column(HWND list, int sub_item) {
-    std::vector<std::string> out;
-    int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-      char text[512] = {};
-      LVITEMA item = {};
-      item.iSubItem = sub_item;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-      out.push_back(text);
-    }
-    return out;
-  }
-
   void click_header(HWND dialog, int sub_item) {
     NMLISTVIEW click = {};
     click.hdr.hwndFrom = GetDlgItem(dialog, kResultsListItem);
@@ -94,12 +74,6 @@ class ReportViews : public ::testing::Test {
   void save_as(const std::string& name) {
     ui::script({"ReportAction", kResultsSaveButton, "", {}});
     ui::script({"Save As", 0, "", {{1148, name}}});
-  }
-
-  bool journal_has(const std::string& title, const std::string& text) {
-    for (const ui::JournalEntry& e : ui::journal())
-      if (e.title == title && e.text.find(text) != std::string::npos) return true;
-    return false;
   }
 
   support::WorldBuilder world_;
@@ -126,7 +100,7 @@ TEST(Csv, QuotesCommasQuotesAndLineBreaksOnly) {
   CloseHandle(file);
   std::string want = "plain,\"a,b\",\"say \"\"hi\"\"\",\"two\nlines\",\"cr\rhere\",, spaced ,\r\n\"" +
                      std::string(6 * kCsvBufferBytes, '"') + "\"\r\n";
-  EXPECT_EQ(read_file(path), want);
+  EXPECT_EQ(support::read_whole_file(path), want);
 
   // A writer on a handle that cannot be written reports the error instead of losing rows quietly.
   HANDLE reading = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -187,13 +161,8 @@ TEST_F(ReportViews, ViewsAreBuiltOnceThroughTheListEventWithTheirSortKeys) {
   EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, fs->count, reinterpret_cast<LPARAM>(&c))) << "built twice";
 
   std::vector<std::string> keys;
-  for (int row = 0; row < 3; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    keys.push_back(reinterpret_cast<const char*>(item.lParam) + kRowSortKeyOffset);
-  }
+  for (const support::ListRow& row : support::list_rows(list))
+    keys.push_back(reinterpret_cast<const char*>(row.record) + kRowSortKeyOffset);
   char want[32];
   std::snprintf(want, sizeof want, "%08d%08X%08X", 1457400000 / 86400, 1457400000 % 86400, 1);
   EXPECT_EQ(keys[1], want);
@@ -203,15 +172,7 @@ TEST_F(ReportViews, ViewsAreBuiltOnceThroughTheListEventWithTheirSortKeys) {
   char key[kRowSortKeyBytes];
   report_sort_key(no_time, 5, key, sizeof key);
   EXPECT_STREQ(key, "000000000000000000000005");
-  for (int row = 0; row < 3; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-    std::memcpy(copy, reinterpret_cast<BYTE*>(item.lParam), kListItemBytes);
-    delete_list_item(0, 0, copy);
-  }
+  support::release_list_rows(list);
 }
 
 TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
@@ -236,31 +197,29 @@ TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
     EXPECT_TRUE(add_results_row(window, kStepError, "srv03", "Bravo", "line one\nline two", nullptr));
   });
   operation.join();
-  EXPECT_EQ(column(list, 0), (std::vector<std::string>{"0001: SRV01", "0002: SRV02", "0003: srv03"}));
-  EXPECT_EQ(column(list, 3)[0], "hidden");
+  EXPECT_EQ(support::list_column(list, 0), (std::vector<std::string>{"0001: SRV01", "0002: SRV02", "0003: srv03"}));
+  EXPECT_EQ(support::list_column(list, 3)[0], "hidden");
 
   // Descending, ascending, descending on one column; case does not count.
   click_header(window, 1);
-  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
+  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
   click_header(window, 1);
-  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"Bravo", "Connect", "copy a, b"}));
+  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"Bravo", "Connect", "copy a, b"}));
   click_header(window, 0);  // another column starts with its own descending order
-  EXPECT_EQ(column(list, 0), (std::vector<std::string>{"0003: srv03", "0002: SRV02", "0001: SRV01"}));
+  EXPECT_EQ(support::list_column(list, 0), (std::vector<std::string>{"0003: srv03", "0002: SRV02", "0001: SRV01"}));
   click_header(window, 1);
-  EXPECT_EQ(column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
-  for (int row = 0; row < 3; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(item.lParam, row) << "item data follows the new positions";
-  }
+  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
+  std::vector<support::ListRow> sorted = support::list_rows(list);
+  ASSERT_EQ(sorted.size(), 3u);
+  for (int row = 0; row < 3; ++row)
+    EXPECT_EQ(reinterpret_cast<LPARAM>(sorted[row].record), row) << "item data follows the new positions";
 
   // Saved without an extension: ".CSV" is added; the hidden fourth cell is not written.
   std::string name = folder_ + "/steps";
   save_as(name);
-  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(name + ".CSV") && read_file(name + ".CSV").size() > 100; }));
-  EXPECT_EQ(read_file(name + ".CSV"),
+  ASSERT_TRUE(eventually(
+      [&] { return std::filesystem::exists(name + ".CSV") && support::read_whole_file(name + ".CSV").size() > 100; }));
+  EXPECT_EQ(support::read_whole_file(name + ".CSV"),
             "Step Count: Server,Action,Result\r\n"
             "0002: SRV02,\"copy a, b\",\"said \"\"done\"\"\"\r\n"
             "0001: SRV01,Connect,OK\r\n"
@@ -274,8 +233,8 @@ TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
   // A file that cannot be created: the message names the error and the file.
   std::string nowhere = folder_ + "/no-such-folder/steps";
   save_as(nowhere);
-  ASSERT_TRUE(eventually([&] { return journal_has("ERROR!", "occurred during create file"); }));
-  EXPECT_TRUE(journal_has("ERROR!", "occurred during create file [" + nowhere + ".CSV].\n\nReport aborted."));
+  ASSERT_TRUE(eventually([&] { return support::journal_has("ERROR!", "occurred during create file"); }));
+  EXPECT_TRUE(support::journal_has("ERROR!", "occurred during create file [" + nowhere + ".CSV].\n\nReport aborted."));
 
   // Done ends the dialog thread.
   ui::script({"ReportAction", IDOK, "", {}});
@@ -295,20 +254,20 @@ TEST_F(ReportViews, ReopeningResetsAndNumberingCanBeSwitchedOff) {
   HWND second = open_results_window(nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_FALSE(IsWindow(first));
-  EXPECT_TRUE(journal_has("VORNIX HOST", "Report View was Open, now resetting"));
+  EXPECT_TRUE(support::journal_has("VORNIX HOST", "Report View was Open, now resetting"));
   add_results_row(second, kStepSuccess, "SRV02", "Start", "OK", nullptr);
-  EXPECT_EQ(column(GetDlgItem(second, kResultsListItem), 0), std::vector<std::string>{"SRV02"});
+  EXPECT_EQ(support::list_column(GetDlgItem(second, kResultsListItem), 0), std::vector<std::string>{"SRV02"});
 
   // A row for a window that is gone is refused with its message.
   close_results_window();
   EXPECT_FALSE(add_results_row(second, kStepSuccess, "SRV02", "Stop", "OK", nullptr));
-  EXPECT_TRUE(journal_has("VORNIX ACTIONS", "Error X78 on Insert!"));
+  EXPECT_TRUE(support::journal_has("VORNIX ACTIONS", "Error X78 on Insert!"));
 
   // Another view selector is not one the dialog shows.
   ui::clear_journal();
   EXPECT_EQ(open_results_window(nullptr, 2), nullptr);
-  EXPECT_TRUE(journal_has("VORNIX message from QVMR0007.DLL", "Unhandled Report View Selected!"));
-  EXPECT_TRUE(journal_has("VORNIX message from QVMR0007.DLL", "Unknown error occurred in SRV, Option 1"));
+  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unhandled Report View Selected!"));
+  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unknown error occurred in SRV, Option 1"));
 }
 
 TEST_F(ReportViews, StepStatusGoesToTheResultsWindowOrToTheServerRow) {
@@ -328,21 +287,16 @@ TEST_F(ReportViews, StepStatusGoesToTheResultsWindowOrToTheServerRow) {
   report_step_status(servers, 0, "Registry Error 5");
   HWND list = GetDlgItem(window, kResultsListItem);
   std::vector<int> images;
-  for (int row = 0; row < 4; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    images.push_back(item.iImage);
-  }
+  for (const support::ListRow& row : support::list_rows(list)) images.push_back(row.image);
   EXPECT_EQ(images, (std::vector<int>{kStepProgress, kStepError, kStepError, kStepError}));
-  EXPECT_EQ(column(list, 1), std::vector<std::string>(4, "processing..."));
-  EXPECT_EQ(column(list, 0)[1], "0002: SRV01");
-  EXPECT_EQ(column(servers, 2), std::vector<std::string>{""}) << "nothing on the server row while the window is open";
+  EXPECT_EQ(support::list_column(list, 1), std::vector<std::string>(4, "processing..."));
+  EXPECT_EQ(support::list_column(list, 0)[1], "0002: SRV01");
+  EXPECT_EQ(support::list_column(servers, 2), std::vector<std::string>{""})
+      << "nothing on the server row while the window is open";
 
   close_results_window();
   report_step_status(servers, 0, "Agent started");
-  EXPECT_EQ(column(servers, 2), std::vector<std::string>{"Agent started"});
+  EXPECT_EQ(support::list_column(servers, 2), std::vector<std::string>{"Agent started"});
 }
 
 }  // namespace

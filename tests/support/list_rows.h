@@ -1,0 +1,122 @@
+// Reading and releasing the rows of a list view the library filled, and looking
+// through the message journal: shared by the tests that drive report screens.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "console/substitute_host.h"
+#include "host/control_descriptor.h"
+#include "host/exports.h"
+#include "host/list_item.h"
+#include "win32/ui_script.h"
+
+namespace support {
+
+struct ListRow {
+  std::string text;
+  int image;
+  BYTE* record;  // the host's copy of the row context
+};
+
+inline std::vector<ListRow> list_rows(HWND list) {
+  std::vector<ListRow> out;
+  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    char text[1300] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = i;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
+  }
+  return out;
+}
+
+struct NamedRow {
+  const char* text;
+  void* record;  // the row's parameter; may be null
+};
+
+// Appends rows to a list view, text and parameter, in order.
+inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
+  for (const NamedRow& r : rows) {
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_PARAM;
+    row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    row.pszText = const_cast<char*>(r.text);
+    row.lParam = reinterpret_cast<LPARAM>(r.record);
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+}
+
+// The host's main server list (dialog item 1001) on a screen, holding these rows.
+inline HWND add_server_list(HWND screen, std::initializer_list<NamedRow> rows) {
+  host::ControlSpec layout;
+  layout.control_id = 0x602400A1;
+  layout.kind = kDescriptorListView;
+  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", layout);
+  insert_list_rows(list, rows);
+  return list;
+}
+
+// Sets or clears one row's selected state, as the user's selection does.
+inline void set_row_selected(HWND list, size_t row, bool selected = true) {
+  LVITEMA state = {};
+  state.stateMask = LVIS_SELECTED;
+  state.state = selected ? LVIS_SELECTED : 0;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
+
+// One column's text, row by row.
+inline std::vector<std::string> list_column(HWND list, int sub_item = 0) {
+  std::vector<std::string> out;
+  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    char text[1300] = {};
+    LVITEMA item = {};
+    item.iSubItem = sub_item;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    out.push_back(text);
+  }
+  return out;
+}
+
+// The host passes each row's record to delete_list_item in a block of the memory pair.
+// A row without a record is a failure unless the caller's list may hold such rows.
+inline void release_list_rows(HWND list, bool rows_without_record_allowed = false) {
+  for (const ListRow& row : list_rows(list)) {
+    if (row.record == nullptr) {
+      if (!rows_without_record_allowed) ADD_FAILURE() << "a row without a record: " << row.text;
+      continue;
+    }
+    auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+    std::memcpy(record, row.record, kListItemBytes);
+    delete_list_item(0, 0, record);
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+inline bool journal_has(const std::string& title, const std::string& text = "") {
+  for (const ui::JournalEntry& e : ui::journal())
+    if (e.title == title && e.text.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// Every journal entry as "title<between>text"; the journal is emptied after if asked.
+inline std::vector<std::string> journal_lines(const std::string& between = " | ", bool then_clear = false) {
+  std::vector<std::string> out;
+  for (const ui::JournalEntry& e : ui::journal()) out.push_back(e.title + between + e.text);
+  if (then_clear) ui::clear_journal();
+  return out;
+}
+
+}  // namespace support

@@ -1,0 +1,17 @@
+// A file's bytes as one string, for tests that compare what the code wrote.
+#pragma once
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace support {
+
+inline std::string read_whole_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace support
