@@ -70,6 +70,21 @@ bool ipv4_of(const struct sockaddr* address, int length, uint32_t* ipv4, uint16_
   return true;
 }
 
+// Fills this thread's answer of a host look-up with a machine's name and address.
+struct hostent* host_entry(const world::Machine& machine, const unsigned char address[4]) {
+  HostEntryStorage& h = t_host;
+  h = HostEntryStorage{};
+  std::strncpy(h.name, machine.name.c_str(), sizeof h.name - 1);
+  std::memcpy(h.address, address, 4);
+  h.addresses[0] = reinterpret_cast<char*>(h.address);
+  h.entry.h_name = h.name;
+  h.entry.h_aliases = h.aliases;
+  h.entry.h_addrtype = AF_INET;
+  h.entry.h_length = 4;
+  h.entry.h_addr_list = h.addresses;
+  return &h.entry;
+}
+
 }  // namespace
 
 extern "C" {
@@ -124,17 +139,7 @@ struct hostent* WINAPI qvmr_ws_gethostbyname(const char* name) {
     t_wsa_error = WSAHOST_NOT_FOUND;
     return nullptr;
   }
-  HostEntryStorage& h = t_host;
-  h = HostEntryStorage{};
-  std::strncpy(h.name, machine->name.c_str(), sizeof h.name - 1);
-  std::memcpy(h.address, parsed, 4);
-  h.addresses[0] = reinterpret_cast<char*>(h.address);
-  h.entry.h_name = h.name;
-  h.entry.h_aliases = h.aliases;
-  h.entry.h_addrtype = AF_INET;
-  h.entry.h_length = 4;
-  h.entry.h_addr_list = h.addresses;
-  return &h.entry;
+  return host_entry(*machine, parsed);
 }
 
 struct hostent* WINAPI qvmr_ws_gethostbyaddr(const char* address, int length, int type) {
@@ -151,17 +156,7 @@ struct hostent* WINAPI qvmr_ws_gethostbyaddr(const char* address, int length, in
     t_wsa_error = WSAHOST_NOT_FOUND;
     return nullptr;
   }
-  HostEntryStorage& h = t_host;
-  h = HostEntryStorage{};
-  std::strncpy(h.name, machine->name.c_str(), sizeof h.name - 1);
-  std::memcpy(h.address, b, 4);
-  h.addresses[0] = reinterpret_cast<char*>(h.address);
-  h.entry.h_name = h.name;
-  h.entry.h_aliases = h.aliases;
-  h.entry.h_addrtype = AF_INET;
-  h.entry.h_length = 4;
-  h.entry.h_addr_list = h.addresses;
-  return &h.entry;
+  return host_entry(*machine, b);
 }
 
 SOCKET WINAPI qvmr_ws_socket(int family, int type, int protocol) {
