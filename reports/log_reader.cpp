@@ -168,6 +168,28 @@ ReadEnd check_quick_maximum(Reading& r, LogFamily family) {
   return ReadEnd::kStop;
 }
 
+// The time a quick report's window tests, as the row item would hold it.
+uint32_t record_event_time(const DecodedLogRecord& d) {
+  switch (d.family) {
+    case kLogFamilyFile: return d.file.event_time;
+    case kLogFamilyLogon: return d.logon.event_time;
+    case kLogFamilyDirectory: return d.directory.event_time;
+    case kLogFamilyGpoFile: return d.gpo_file.head.event_time;
+    case kLogFamilyGpoFileChange: return d.gpo_file_change.head.event_time;
+    case kLogFamilyGpoDirectory: return d.gpo_directory.head.event_time;
+    case kLogFamilyGpoDirectoryValue: return d.gpo_directory_value.head.event_time;
+    case kLogFamilyNone: break;
+  }
+  return 0;
+}
+
+// A quick report drops every row of a record outside its window, so such a
+// record gets no activity text and no items; a stop still ends the run at it.
+bool outside_quick_window(const Reading& r, uint32_t t) {
+  return r.quick && g_quick_report.state != kQuickReportStop &&
+         !(g_quick_report.window_start < t && t <= g_quick_report.window_end);
+}
+
 // Restores, decodes and inserts the row or rows of one record.
 ReadEnd decode_and_insert(Reading& r, uint32_t type, BYTE* body, uint32_t body_length) {
   restore_log_record_body(type, body, body_length);
@@ -187,6 +209,7 @@ ReadEnd decode_and_insert(Reading& r, uint32_t type, BYTE* body, uint32_t body_l
   }
   r.type = type;
   r.action = action;
+  if (outside_quick_window(r, record_event_time(d))) return check_quick_maximum(r, d.family);
   if (!r.quick) {
     set_row_u32(r.context, kRowTypeOffset, type);
     set_row_u32(r.context, kRowActionOffset, action);

@@ -571,12 +571,18 @@ TEST_F(QuickReport, FamiliesGoToTheirListsWithinTheWindow) {
   gpo.head.event_time = 1457390000;
   GpoDirectoryValueLogRecord values = support::sample_gpo_directory_value_record(0xE8004000, 6);
   values.head.event_time = 1457391700;  // after the window
+  GpoFileChangeLogRecord changes = support::sample_gpo_file_change_record(0xE4002000, 7);
+  changes.head.event_time = 1457390500;
+  GpoDirectoryLogRecord gpo_dir = support::sample_gpo_directory_record(0xE8002000, 8);
+  gpo_dir.head.event_time = 1457388000;  // the window start
   log.add(early);
   log.add(last);
   log.add(logon);
   log.add(dir);
   log.add(gpo);
   log.add(values, support::sample_value_entries(2, 6));
+  log.add(changes, support::sample_change_entries(2, 7));
+  log.add(gpo_dir);
   g_quick_report.window_start = 1457388000;
   g_quick_report.window_end = 1457391600;
   read_quick(save(log));
@@ -589,9 +595,11 @@ TEST_F(QuickReport, FamiliesGoToTheirListsWithinTheWindow) {
   ASSERT_EQ(quick_rows(kQuickListLogon).size(), 1u);
   EXPECT_EQ(quick_rows(kQuickListLogon)[0].text, "LOGON (local/wts)");
   ASSERT_EQ(quick_rows(kQuickListDirectory).size(), 1u);
-  ASSERT_EQ(quick_rows(kQuickListGpo).size(), 1u);
+  // The GPO list: the file record and one row per change entry.
+  ASSERT_EQ(quick_rows(kQuickListGpo).size(), 3u);
   EXPECT_EQ(cell(quick_rows(kQuickListGpo)[0], 0x60420900), gpo.head.gpo_text1);
-  EXPECT_EQ(g_quick_report.row_count, 4u);
+  EXPECT_EQ(row_u32(quick_rows(kQuickListGpo)[2].record, kRowTypeOffset), 0xE4002000u);
+  EXPECT_EQ(g_quick_report.row_count, 6u);
   bool quick_parameters = false;
   for (const std::string& call : host::service_calls())
     quick_parameters |= call == "host_insert_report_row parent=0xffff0000 position=0xffff0003";
