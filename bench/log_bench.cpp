@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "host/host.h"
 #include "host/host_services.h"
 #include "host/win32.h"
@@ -344,21 +345,10 @@ void unscramble_default(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kScrambleBytes));
 }
 
-// Keeps each benchmark's real time per iteration, for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "--megabytes=", 12) == 0) g_megabytes = std::strtoul(argv[i] + 12, nullptr, 10);
+  g_megabytes = corpus_megabytes(argc, argv, g_megabytes);
   benchmark::Initialize(&argc, argv);
   make_corpus();
   std::printf("corpus: %zu files, %.1f MB of mixed-family logs\n", g_corpus.files.size(),
@@ -376,9 +366,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   MemoryFigures memory = measure_memory();
   fs::remove_all(g_corpus.folder);
-  auto ratio = [&](const char* candidate, const char* baseline) {
-    return reporter.seconds[baseline] / reporter.seconds[candidate];
-  };
+  auto ratio = [&](const char* candidate, const char* baseline) { return reporter.ratio(candidate, baseline); };
   std::printf("memory per decoded row: %.0f bytes held after decoding %llu rows; its row item and texts: %.0f "
               "bytes; the reader's own %.0f KB while a file is open\n",
               memory.held_per_row, static_cast<unsigned long long>(memory.rows), memory.item_per_row,

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "console/substitute_host.h"
 #include "config/registry.h"
 #include "host/exports.h"
@@ -155,20 +156,10 @@ void quick_report(benchmark::State& state) {
   state.counters["rows"] = benchmark::Counter(static_cast<double>(g_rows), benchmark::Counter::kAvgIterations);
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "--megabytes=", 12) == 0) g_megabytes = std::strtoul(argv[i] + 12, nullptr, 10);
+  g_megabytes = corpus_megabytes(argc, argv, g_megabytes);
   benchmark::Initialize(&argc, argv);
   support::WorldBuilder world;
   make_world(world);
@@ -186,8 +177,8 @@ int main(int argc, char** argv) {
   release_registry_connections();
   std::printf("the log reader alone takes %.0f%% of the quick report's time (reader alone / plain read: %.2f)\n",
               100.0 * reporter.seconds["reader_alone"] / reporter.seconds["quick_report"],
-              reporter.seconds["plain_read"] / reporter.seconds["reader_alone"]);
-  double ratio = reporter.seconds["plain_read"] / reporter.seconds["quick_report"];
+              reporter.ratio("reader_alone", "plain_read"));
+  double ratio = reporter.ratio("quick_report", "plain_read");
   std::printf("quick report / plain read throughput: %.2f (target >= 0.3)\n", ratio);
   return 0;
 }

@@ -200,6 +200,17 @@ bool has_item(BYTE* record) {
   return row_item(record, &item) != kLogFamilyNone;
 }
 
+// A list row's activity text and its record (null for a row without one).
+BYTE* read_list_row(HWND list, int row, char* activity, int size) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = row;
+  item.pszText = activity;
+  item.cchTextMax = size;
+  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return reinterpret_cast<BYTE*>(item.lParam);
+}
+
 // Rows of one list as CSV with its view's columns; the rows go back to the library.
 bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view, const std::string& path,
                 size_t* rows_written) {
@@ -216,19 +227,14 @@ bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view
   std::vector<char> text(kColumnTextBytes);
   for (int row = 0; row < count; ++row) {
     char activity[kActivityTextBytes] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = activity;
-    item.cchTextMax = sizeof activity;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    auto* record = read_list_row(list, row, activity, sizeof activity);
     for (size_t c = 0; c < view.count; ++c) {
       text[0] = '\0';
       if (view.columns[c].id == kActivityColumn) {
         copy_text(text.data(), text.size(), activity);
-      } else if (item.lParam && has_item(reinterpret_cast<BYTE*>(item.lParam))) {
+      } else if (record && has_item(record)) {
         LONG value = 0;
-        l.text(screen, nullptr, static_cast<uintptr_t>(item.lParam), 0, 0, 1, text.data(), &value, 0, 0, 0,
+        l.text(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text.data(), &value, 0, 0, 0,
                view.columns[c].id, 7);
       }
       csv_cell(&writer, text.data());
@@ -470,13 +476,7 @@ int custom_report(std::vector<std::string> args) {
   std::vector<char> text(kColumnTextBytes);
   for (int row = 0; row < count; ++row) {
     char activity[kActivityTextBytes] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = activity;
-    item.cchTextMax = sizeof activity;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    auto* record = reinterpret_cast<BYTE*>(item.lParam);
+    auto* record = read_list_row(list, row, activity, sizeof activity);
     void* row_item_block = nullptr;
     LogFamily family = record ? row_item(record, &row_item_block) : kLogFamilyNone;
     if (family != kLogFamilyNone) current = quick_list_of(family);
