@@ -130,6 +130,16 @@ LRESULT CALLBACK file_bar_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcA(g_progress.file_proc, w, m, wp, lp);
 }
 
+// The end of a run: the library sends the quick-report screen its command, the logon list as sender.
+std::atomic<bool> g_run_ended{false};
+HWND g_logon_list;
+WNDPROC g_screen_proc;
+
+LRESULT CALLBACK screen_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND && reinterpret_cast<HWND>(lp) == g_logon_list) g_run_ended = true;
+  return CallWindowProcA(g_screen_proc, w, m, wp, lp);
+}
+
 void print_progress(bool final_line) {
   static const bool terminal = isatty(fileno(stdout)) != 0;
   if (!terminal && !final_line) return;
@@ -262,8 +272,6 @@ void release_rows(const Library& l, HWND list) {
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
 }
 
-bool visible(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
-
 }  // namespace
 
 std::string family_csv_path(const std::string& out, const std::string& family) {
@@ -330,7 +338,7 @@ int quick_report(std::vector<std::string> args) {
     return fail("the quick report settings could not be saved in the console's registry");
   }
 
-  // The quick report screen: the button, its four lists and two progress bars.
+  // The quick report screen: the button, its four lists, two progress bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
   host::ControlSpec button_spec;
   button_spec.control_id = kQuickReportButton;
@@ -348,8 +356,12 @@ int quick_report(std::vector<std::string> args) {
   }
   HWND files_bar = host::add_control(screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
   HWND file_bar = host::add_control(screen, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
   ShowWindow(files_bar, SW_HIDE);
   ShowWindow(file_bar, SW_HIDE);
+  g_logon_list = lists[kQuickListLogon];
+  g_screen_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(files_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
@@ -364,10 +376,12 @@ int quick_report(std::vector<std::string> args) {
 
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);
-  l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
-  bool ran = visible(files_bar);
+  // Started through the button's list twin, so that the library tells the screen when the run has ended.
+  host::send_list_event(l.library, lists[kQuickListLogon], kQuickReportList);
+  // A run that starts sets the file-count bar's range before the call returns.
+  bool ran = g_progress.files_total != 0;
   bool stop_sent = false;
-  while (visible(files_bar)) {
+  while (ran && !g_run_ended) {
     if (g_interrupted && !stop_sent) {
       // The user's stop command: the button again, answered OK.
       ui::Answer answer;
@@ -384,6 +398,9 @@ int quick_report(std::vector<std::string> args) {
   std::signal(SIGINT, previous);
   if (ran) print_progress(true);
   std::string last_message = print_journal();
+  char ended[kQuickStatusBytes] = {};
+  GetWindowTextA(status_text, ended, sizeof ended);
+  if (ran && last_message.find(ended) == std::string::npos) std::printf("  %s\n", ended);
 
   int status = 0;
   size_t total_rows = 0;

@@ -167,6 +167,9 @@ DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.contro
 // View Log File Data: the selected log files read into the companion report list.
 DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
 
+// The quick report started from a list of its screen: the screen is told when the run ends.
+DWORD quick_report_list(const ListEvent& e) { return QuickReportListEvent(e.control, e.descriptor); }
+
 // Alert agent users of QVAWKQ servers: the current server's Active Alert agents,
 // asked on its QVAWKQ request port, each a row of this list.
 DWORD sibling_alert_agents(const ListEvent& e) {
@@ -188,6 +191,7 @@ constexpr ListRoute kListRoutes[] = {
     {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
     {0x60440800, 0x60440800, view_log_file_data},
     {0x60F40050, 0x60F40050, view_log_file_data},
+    {kQuickReportList, kQuickReportList, quick_report_list},
     {0x60240001, 0x60240001, report_view_list},
     {0x6034010F, 0x6034010F, report_view_list},
     {0x60340098, 0x60340098, sibling_alert_agents},

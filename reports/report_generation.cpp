@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "config/registry.h"
+#include "host/control_id.h"
 #include "host/host.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
@@ -266,9 +267,50 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
 
 // ---- Quick report: UI thread and worker ----------------------------------------
 
+namespace {
+
+void set_status_line(const char* text) {
+  if (g_quick_run.status) SetWindowTextA(g_quick_run.status, text);
+}
+
+void show_reading_status(DWORD number, const char* path) {
+  const char* slash = std::strrchr(path, '\\');
+  char text[kReportFilePathBytes + 64];
+  std::snprintf(text, sizeof text, "Reading file %d of %d: %s", static_cast<int>(number),
+                static_cast<int>(g_quick_run.file_count), slash ? slash + 1 : path);
+  set_status_line(text);
+}
+
+// How the run ended: the stop or limit text, or the rows kept.
+void show_final_status() {
+  if (g_quick_report.state == kQuickReportStop && g_quick_report.status_text[0] != '\0') {
+    set_status_line(g_quick_report.status_text);
+    return;
+  }
+  char text[80];
+  std::snprintf(text, sizeof text,
+                g_quick_report.state == kQuickReportStop ? "Quick Report stopped: %d rows"
+                                                         : "Quick Report complete: %d rows",
+                static_cast<int>(g_quick_report.row_count));
+  set_status_line(text);
+}
+
+// The host that started the run from the list learns its end: the parent of
+// the logon list receives its own command, the logon list as sender.
+void tell_host_run_ended(HWND logon_list) {
+  HWND parent = logon_list ? GetParent(logon_list) : nullptr;
+  if (parent == nullptr) return;
+  int id = GetDlgCtrlID(parent);
+  SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(logon_list));
+}
+
+}  // namespace
+
 DWORD WINAPI quick_report_worker(LPVOID) {
+  DWORD number = 0;
   for (QuickReportFile* f = g_quick_run.files; f != nullptr; f = f->next) {
     if (g_quick_report.state == kQuickReportStop) break;
+    show_reading_status(++number, f->path);
     set_file_bar(f->size);
     copy_text(g_quick_report.server_name, sizeof g_quick_report.server_name, f->server);
     LogReadRequest request = {};
@@ -277,16 +319,27 @@ DWORD WINAPI quick_report_worker(LPVOID) {
     read_activity_log(&request);
     if (g_quick_run.files_bar) SendMessageA(g_quick_run.files_bar, PBM_STEPIT, 0, 0);
   }
+  show_final_status();
   if (g_quick_report.state == kQuickReportStop)
     show_message(nullptr, g_quick_report.status_text, "QUICK REPORT STATUS", MB_OK | MB_ICONINFORMATION);
   g_report_run.progress_scale = 0;
+  // Taken before the state goes idle, so that a run started at once keeps its own flag and lists.
+  BOOL notify = g_quick_run.notify_host;
+  g_quick_run.notify_host = FALSE;
+  HWND logon_list = g_quick_report.lists[kQuickListLogon];
   g_quick_report.state = kQuickReportIdle;
   if (g_quick_run.button) InvalidateRect(g_quick_run.button, nullptr, TRUE);
   show_bars(SW_HIDE);
+  if (notify) tell_host_run_ended(logon_list);
   return 0;
 }
 
-DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
+namespace {
+
+// The run on the screen's lists, or the offer to stop the running one; the
+// button and the list event differ only in how they find the button and
+// whether the host is told at the end.
+DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_host) {
   uint32_t state = g_quick_report.state;
   if (state == kQuickReportStop) return 1;
   if (state == kQuickReportPreparing || state == kQuickReportRunning) {
@@ -336,10 +389,10 @@ DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
   if (g_quick_run.worker) CloseHandle(g_quick_run.worker);
   g_quick_run.worker = nullptr;
   g_quick_run.screen = screen;
-  int button_item = descriptor ? static_cast<int>(descriptor_half(descriptor, kDescHalfDialogItem)) : 0;
-  g_quick_run.button = button_item ? GetDlgItem(screen, button_item) : nullptr;
+  g_quick_run.button = button;
   g_quick_run.files_bar = GetDlgItem(screen, kQuickFilesBarItem);
   g_quick_run.file_bar = GetDlgItem(screen, kQuickFileBarItem);
+  g_quick_run.status = GetDlgItem(screen, kQuickStatusItem);
   for (int i = 0; i < kQuickListCount; ++i) {
     HWND list = GetDlgItem(screen, kQuickListControls[i]);
     g_quick_report.lists[i] = list;
@@ -355,15 +408,33 @@ DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
     SendMessageA(g_quick_run.files_bar, PBM_SETPOS, 0, 0);
   }
   if (g_quick_run.button) InvalidateRect(g_quick_run.button, nullptr, TRUE);
+  g_quick_run.notify_host = notify_host;
   DWORD thread_id = 0;
   g_quick_run.worker = CreateThread(nullptr, 0, quick_report_worker, nullptr, 0, &thread_id);
   if (g_quick_run.worker == nullptr) {
     std::snprintf(text, sizeof text, "Error %d starting the Quick Report", static_cast<int>(GetLastError()));
     show_message(nullptr, text, kQuickCaption, MB_OK | MB_ICONERROR);
+    g_quick_run.notify_host = FALSE;
     g_quick_report.state = kQuickReportIdle;
     show_bars(SW_HIDE);
+    // The host asked to be told of the run's end; this run ends here.
+    if (notify_host) tell_host_run_ended(g_quick_report.lists[kQuickListLogon]);
   }
   return 1;
+}
+
+}  // namespace
+
+DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
+  int button_item = descriptor ? static_cast<int>(descriptor_half(descriptor, kDescHalfDialogItem)) : 0;
+  return start_quick_report(screen, button_item ? GetDlgItem(screen, button_item) : nullptr, companion, FALSE);
+}
+
+DWORD QuickReportListEvent(HWND list, const uintptr_t* descriptor) {
+  HWND screen = GetParent(list);
+  int button_item = find_control_item(screen, kModuleNumber, kQuickReportButton);
+  return start_quick_report(screen, button_item ? GetDlgItem(screen, button_item) : nullptr,
+                            companion_window(descriptor), TRUE);
 }
 
 // ---- Custom reports ------------------------------------------------------------

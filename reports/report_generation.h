@@ -11,12 +11,16 @@
 #include "reports/log_format.h"
 
 constexpr uint32_t kQuickReportButton = 0x60410D1D;
+// The list twin of the button: the same run, and the host is told when it ends.
+constexpr uint32_t kQuickReportList = 0x60440D1D;
 constexpr size_t kReportFilePathBytes = 1024;
 
 // The quick-report screen (the button's screen): its four lists are
-// kQuickListControls (log_reader.h); these are its two progress bars.
+// kQuickListControls (log_reader.h); these are its two progress bars and its
+// status text.
 constexpr int kQuickFilesBarItem = 1911;  // files done of the file list
 constexpr int kQuickFileBarItem = 1912;   // bytes done of the current file
+constexpr int kQuickStatusItem = 1913;    // the file being read, then how the run ended
 
 // Largest file whose size still fits a progress bar's range; larger ones run 0..1000.
 constexpr uint64_t kProgressDirectRangeLimit = 2147483647;
@@ -49,7 +53,9 @@ struct QuickReportRun {
   HWND button;
   HWND files_bar;
   HWND file_bar;
+  HWND status;
   HANDLE worker;
+  volatile BOOL notify_host;  // the run was started from the list: the host is told when it ends
 };
 extern QuickReportRun g_quick_run;
 
@@ -76,6 +82,12 @@ void release_quick_report();
 // the server list (the button's companion list, else the main server list), or
 // offers to stop the running one. Returns 1.
 DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion);
+
+// The quick-report list event (0x60440D1D): the button's start or stop offer on
+// the list's screen (its parent), the server from the list's companion; a run
+// started here ends by sending the parent of the logon list its own command
+// (WM_COMMAND, BN_CLICKED, the logon list). Returns 1.
+DWORD QuickReportListEvent(HWND list, const uintptr_t* descriptor);
 
 // Reads the file list into the four lists; the worker thread's body, also
 // callable on the caller's thread. Ends with the state at 0.

@@ -76,6 +76,8 @@ TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
             std::string::npos)
       << r.output;
   EXPECT_NE(r.output.find(out_ + "/q-logon.csv"), std::string::npos);
+  EXPECT_NE(r.output.find("Quick Report complete: " + std::to_string(activity_.rows()) + " rows"), std::string::npos)
+      << r.output;
 
   // With a maximum of 10 the report stops after the record that passes it (a
   // policy record may give several rows) and its last row says so.

@@ -101,6 +101,7 @@ class ReportGeneration : public ::testing::Test {
     for (int i = 0; i < kQuickListCount; ++i)
       lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
     files_bar_ = host::add_control(screen_, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+    status_ = host::add_control(screen_, kQuickStatusItem, "Static", "", host::ControlSpec{});
     report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
     ui::clear_journal();
   }
@@ -114,6 +115,12 @@ class ReportGeneration : public ::testing::Test {
   }
 
   void release(HWND list) { support::release_list_rows(list, true); }
+
+  std::string status() {
+    char text[kQuickStatusBytes] = {};
+    GetWindowTextA(status_, text, sizeof text);
+    return text;
+  }
 
   std::vector<Row> rows(HWND list) {
     std::vector<Row> out;
@@ -185,6 +192,7 @@ class ReportGeneration : public ::testing::Test {
   host::ServiceTable table_{};
   std::string folder_;
   HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, report_ = nullptr;
+  HWND status_ = nullptr;
   HWND lists_[kQuickListCount] = {};
 };
 
@@ -198,7 +206,13 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   write_log("undated.vnx", {start + 300}, start + 1);             // no date; written inside the window
   write_log("undated-old.vnx", {start + 400});                    // no date; written long before
   write_log(dated("Later", 6), {start + 500}, end + 1);           // both times after the window
+  std::string reading;
+  g_on_row = [&](int n) {
+    if (n == 1) reading = status();
+  };
   run_quick();
+  EXPECT_EQ(reading, "Reading file 1 of 4: " + dated("AtEnd", 5));
+  EXPECT_EQ(status(), "Quick Report complete: 5 rows");
 
   // Equal nominal times keep the folder's enumeration order.
   std::vector<std::string> same;
@@ -246,6 +260,7 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
   EXPECT_EQ(got.back().text, kQuickCancelled);
   EXPECT_EQ(row_u32(got.back().record, kRowStoppedOffset), 1u);
   EXPECT_TRUE(journal_has("QUICK REPORT STATUS", kQuickCancelled));
+  EXPECT_EQ(status(), kQuickCancelled);
   EXPECT_EQ(g_report_run.stopped, 1u);
   // A press while the state is 86 does nothing; once idle a new run starts.
   g_on_row = nullptr;
@@ -254,6 +269,50 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
   EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
   EXPECT_TRUE(ui::journal().empty());
   g_quick_report.state = kQuickReportIdle;
+}
+
+// What the quick-report screen receives as WM_COMMAND, and the run's state then.
+struct ScreenCommand {
+  WPARAM wparam;
+  LPARAM lparam;
+  uint32_t state;
+};
+std::vector<ScreenCommand> g_commands;
+WNDPROC g_screen_proc;
+LRESULT CALLBACK watch_screen(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND) g_commands.push_back({wp, lp, g_quick_report.state});
+  return CallWindowProcA(g_screen_proc, w, m, wp, lp);
+}
+
+TEST_F(ReportGeneration, QuickReportStartedFromTheListTellsItsScreenOnceAtTheEnd) {
+  set_window(kDec3, kDec3 + 2 * kDay);
+  write_log(dated("FS1", 4), {kDec3 + 1, kDec3 + 2});
+  constexpr int kScreenId = 4100;
+  SetWindowLongPtrA(screen_, GWLP_ID, kScreenId);
+  g_commands.clear();
+  g_screen_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_screen)));
+  HWND starter = host::add_control(screen_, 1920, WC_LISTVIEWA, "",
+                                   host::ControlSpec{kQuickReportList, kDescriptorListView, 2, 200});
+  ui::click_row(servers_, 0);
+  EXPECT_EQ(entry_point_list_services(starter, 0, 0, kQuickReportList, 0, 0, host::descriptor_of(starter), 0, 0, 0,
+                                      0, 0, 0, 0),
+            1u);
+  if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
+  EXPECT_EQ(rows(lists_[kQuickListFileSystem]).size(), 2u);
+  ASSERT_EQ(g_commands.size(), 1u);
+  EXPECT_EQ(g_commands[0].wparam, static_cast<WPARAM>(MAKEWPARAM(kScreenId, BN_CLICKED)));
+  EXPECT_EQ(g_commands[0].lparam, reinterpret_cast<LPARAM>(lists_[kQuickListLogon]));
+  EXPECT_EQ(g_commands[0].state, kQuickReportIdle);  // after the run
+  EXPECT_EQ(status(), "Quick Report complete: 2 rows");
+
+  // The button leaves the host untold, also after a run that the list started.
+  release(lists_[kQuickListFileSystem]);
+  run_quick();
+  EXPECT_EQ(rows(lists_[kQuickListFileSystem]).size(), 2u);  // it ran
+  EXPECT_EQ(g_commands.size(), 1u);
+  SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_screen_proc));
+  release(starter);
 }
 
 TEST_F(ReportGeneration, CustomReportStoppedMidFileByItsProgressWindow) {
