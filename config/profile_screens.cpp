@@ -1,5 +1,6 @@
-// The profile screens: the creation dialog and the buttons and lists of the
-// profile forms, reached through the dispatching entry points.
+// The profile screens: the creation dialog, the buttons and lists of the
+// profile forms and the apply action that saves a form's lists, reached
+// through the dispatching entry points.
 #include <cstdio>
 #include <cstring>
 
@@ -243,7 +244,78 @@ HWND second_companion(const uintptr_t* descriptor) {
   return screen ? GetDlgItem(screen, descriptor_half(descriptor, 13)) : nullptr;
 }
 
+// ---- The apply action of a property form -----------------------------------------
+
+constexpr uint32_t kApplyFormButton = 0x60A12002;
+
+DWORD save_alert_emails_merged(HWND list, const char* server, const char* profile) {
+  return SaveAlertEmails(list, server, profile, 1);
+}
+DWORD save_logon_names_merged(HWND list, const char* server, const char* profile) {
+  return SaveLogonNames(list, server, profile, 1);
+}
+
+struct FormListSaver {
+  uint32_t id;
+  DWORD (*save)(HWND list, const char* server, const char* profile);
+};
+
+// The lists an apply saves, by host identifier. The directory lists (0x602400A3, 0x602400A6, 0x602400AA,
+// 0x602400DA) and the report-to lists (0x60340092, 0x60340093) are not saved here: their save operations
+// come with the directory and server configuration features.
+constexpr FormListSaver kFormListSavers[] = {
+    {0x60240042, SaveFileTrackingEntries}, {0x602400F5, SaveKerberosCodes},
+    {0x6024002B, SaveIpRanges},            {0x6024002C, save_alert_emails_merged},
+    {0x603400AC, save_alert_emails_merged}, {0x602400F0, save_logon_names_merged},
+    {0x60240097, SaveExcluded},
+};
+constexpr size_t kFormListSaverCount = sizeof kFormListSavers / sizeof kFormListSavers[0];
+
+// What one walk of a form finds: its lists to save in tab order, and whether it is the server's form.
+struct FormLists {
+  HWND list[kFormListSaverCount];
+  const FormListSaver* saver[kFormListSaverCount];
+  size_t count;
+  bool server_form;
+};
+
+bool note_form_control(HWND control, void* context) {
+  auto* form = static_cast<FormLists*>(context);
+  const uintptr_t* d = control_descriptor_of(control);
+  if (d == nullptr || descriptor_module(d) != kModuleNumber) return true;
+  uint32_t id = descriptor_identifier(d);
+  // A control of the server screens makes the form the server's.
+  if (control_family(id) == 6 && control_screen_group(id) == 3) form->server_form = true;
+  uint32_t kind = descriptor_kind(d);
+  if (kind != kDescriptorList && kind != kDescriptorKind4 && kind != kDescriptorListView) return true;
+  for (const FormListSaver& saver : kFormListSavers) {
+    if (saver.id != id) continue;
+    // A second list of one identifier would write the same values again: the first one is saved.
+    for (size_t i = 0; i < form->count; ++i)
+      if (form->saver[i] == &saver) return true;
+    form->list[form->count] = control;
+    form->saver[form->count++] = &saver;
+  }
+  return true;
+}
+
 }  // namespace
+
+DWORD SaveProfileForm(HWND screen, const char* server, const CurrentProfile& shown) {
+  FormLists form = {};
+  walk_screen_controls(screen, note_form_control, &form);
+  if (!form.server_form && shown.name[0] == '\0') {
+    show_message(nullptr, "Please select a Profile to save.", "UNABLE TO SAVE PROFILE", MB_ICONEXCLAMATION);
+    return 0;
+  }
+  const char* on_server = form.server_form ? server : shown.server;
+  const char* profile = form.server_form ? "" : shown.name;
+  // The first list that fails ends the apply, so the user sees one message: that list has put its
+  // stored values back, and the lists after it keep theirs.
+  for (size_t i = 0; i < form.count; ++i)
+    if (form.saver[i]->save(form.list[i], on_server, profile) != 0) return 0;
+  return 1;
+}
 
 INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type) {
   AddProfileState state = {server, request, type, 0};
@@ -301,6 +373,8 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
       EditEmailAlertAccounts(screen, profile.server, profile.name);
       return 1;
     }
+    case kApplyFormButton:
+      return SaveProfileForm(screen, server.name, current_profile());
     case kAddFileEntry:
     case kChangeFileEntry:
     case kAddShare:

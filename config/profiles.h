@@ -131,6 +131,11 @@ CurrentProfile current_profile();
 // server in the title. IDOK once a profile was created.
 INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type);
 
+// The apply action of a property form: saves each list of the form, in tab order, onto the profile the
+// form shows, or onto the product key of the current server when the form is the server's. 1 when all
+// were saved; 0 after telling the user (no profile shown, or the first list that failed).
+DWORD SaveProfileForm(HWND screen, const char* server, const CurrentProfile& shown);
+
 // Events of the profile screens, routed by the dispatching entry points.
 DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int selected_row);
 DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record);

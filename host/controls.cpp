@@ -65,6 +65,10 @@ int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
   return found;
 }
 
+void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context) {
+  walk_controls(screen, [&](HWND control) { return visit(control, context); });
+}
+
 void reset_change_counters(HWND screen) {
   walk_controls(screen, [](HWND control) {
     uintptr_t* d = control_descriptor_of(control);

@@ -85,6 +85,8 @@ constexpr ButtonRoute kButtonRoutes[] = {
     {0x60212078, 0x60212079, profile_screen_button},
     {0x602100B6, 0x602100B6, profile_screen_button},
     {0x602100B8, 0x602100B8, profile_screen_button},
+    // The shared apply button of the property forms: saves the form's lists.
+    {0x60A12002, 0x60A12002, profile_screen_button},
 };
 
 // ---- List events -------------------------------------------------------------

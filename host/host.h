@@ -125,6 +125,8 @@ HWND companion_window(const uintptr_t* descriptor);
 int selected_row_number(HWND list);
 // The dialog item number of the control with this module and identifier (0 when none).
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
+// Visits the controls of a screen once each in tab order (the control lookup walk) until visit returns false.
+void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context);
 // Sets the change counters of every edit field and check box of a screen to the refresh value.
 void reset_change_counters(HWND screen);
 

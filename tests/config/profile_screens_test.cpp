@@ -42,13 +42,14 @@ class ProfileScreens : public support::LibraryTest {
     return host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
   }
 
-  DWORD press(uint32_t id, int companion_item = 100, int second_item = 0) {
+  DWORD press(uint32_t id, int companion_item = 100, int second_item = 0, HWND on = nullptr) {
+    HWND screen = on ? on : screen_;
     HWND button = host::add_control(
-        screen_, 3000 + static_cast<int>(id & 0xFF), "Button", "",
+        screen, 3000 + static_cast<int>(id & 0xFF), "Button", "",
         host::ControlSpec{id, kDescriptorPushButton, kScreenKey, static_cast<uint16_t>(companion_item)});
     uintptr_t* d = host::descriptor_of(button);
     d[6] = static_cast<uintptr_t>(kScreenKey) | static_cast<uintptr_t>(second_item) << 16;  // second companion
-    return library_.entry_point_button_services(screen_, 0, d);
+    return library_.entry_point_button_services(screen, 0, d);
   }
 
   std::vector<std::string> rows(HWND list) { return support::list_column(list); }
@@ -62,7 +63,7 @@ class ProfileScreens : public support::LibraryTest {
     LONG opened = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key);
     if (machine) RegCloseKey(root);
     if (opened != ERROR_SUCCESS) return "<no key>";
-    char data[300] = {};
+    char data[kFileEntryBytes + 1] = {};
     DWORD size = sizeof data - 1;
     LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
@@ -388,6 +389,79 @@ TEST_F(ProfileScreens, FormListsAndFiltersFollowTheSelectedRowOfTheProfileList) 
   EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsNotAccounts"), "svc_");
   EXPECT_EQ(product_value("", "EmailAlertsNotAccounts"), "<none>");
   EXPECT_EQ(product_value("\\Profiles\\Logons", "EmailAlertsNotAccounts"), "<none>");
+}
+
+TEST_F(ProfileScreens, AnApplySavesTheFormsListsOntoTheProfileItShowsOrTheServersProductKey) {
+  // A profile form's lists, in tab order.
+  add_list(0x60240042, 110);
+  support::insert_list_rows(add_list(0x602400F5, 111), {{"006:[Bad Account Name]", nullptr}, {"024:[Bad]", nullptr}});
+  support::insert_list_rows(add_list(0x6024002B, 112), {{"10.0.0.1 through 10.0.0.9", nullptr}});
+  support::insert_list_rows(add_list(0x6024002C, 113), {{"ops@brightmere.com", nullptr}});
+  SendMessageA(add_field(0x60280063, 600, kDescriptorCheckBox), BM_SETCHECK, BST_CHECKED, 0);
+  add_field(0x6028005B, 700, kDescriptorEditField, "DATA");
+  add_field(0x602800FB, 701, kDescriptorEditField, "*.doc");
+  ASSERT_EQ(press(0x60210052, 110), 1u);
+
+  // No profile shown: nothing is written.
+  EXPECT_EQ(press(0x60A12002), 0u);
+  EXPECT_EQ(said(), (std::vector<std::string>{"UNABLE TO SAVE PROFILE | Please select a Profile to save."}));
+  EXPECT_EQ(product_value("", "KErrors"), "<none>");
+  EXPECT_EQ(product_value("\\AlertEmails", "ops@brightmere.com"), "<no key>");
+
+  ui::script({"ADD_PROFILE", IDOK, "", {{1103, "Shares"}}});
+  ASSERT_EQ(press(0x6021002A), 1u);
+  HWND profiles = add_list(0x6024000A, 105);
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  select_only(profiles, "Shares");
+  said();
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_TRUE(said().empty());
+  std::string paths(kFileEntryBytes, '\0');
+  paths[0] = 0x10;
+  paths.replace(24, 4, "DATA");
+  paths.replace(536, 5, "*.doc");
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "Paths"), paths);
+  std::string kerrors(80, '\0');
+  kerrors[6] = kerrors[24] = 1;
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "KErrors"), kerrors);
+  EXPECT_EQ(product_value("\\Profiles\\Shares\\IP_Ranges", "0a0000010a000009"),
+            std::string("\x01\x00\x00\x0a\x09\x00\x00\x0a\x00", 9));
+  EXPECT_EQ(product_value("\\Profiles\\Shares\\AlertEmails", "ops@brightmere.com").size(), 4u);
+  EXPECT_EQ(product_value("\\AlertEmails", "ops@brightmere.com"), "<no key>");
+
+  // The server's form saves onto the product key, even with a profile selected.
+  HWND form = host::create_screen(32, "Server");
+  HWND emails = host::add_control(form, 120, WC_LISTVIEWA, "", host::ControlSpec{0x603400AC, kDescriptorListView});
+  HWND names = host::add_control(form, 121, WC_LISTVIEWA, "", host::ControlSpec{0x602400F0, kDescriptorListView});
+  support::insert_list_rows(emails, {{"all@brightmere.com", nullptr}});
+  support::insert_list_rows(names, {{"alice", nullptr}});
+  EXPECT_EQ(press(0x60A12002, 120, 0, form), 1u);
+  EXPECT_EQ(product_value("\\AlertEmails", "all@brightmere.com").size(), 4u);
+  EXPECT_EQ(product_value("\\LogonNamesToTrack", "alice").size(), 4u);
+  EXPECT_EQ(product_value("\\Profiles\\Shares\\AlertEmails", "all@brightmere.com"), "<none>");
+}
+
+TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyStored) {
+  // The second value write on SRV01 fails once with access denied.
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
+  world_.open();
+  HWND servers = support::add_server_list(screen_, {{"SRV01", nullptr}});
+  host::send_list_event(library_, servers);
+  select_only(servers, "SRV01");
+  HWND profiles = add_list(0x6024000A, 105);
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  select_only(profiles, "Remote");
+  // Saved in tab order: e-mails, ranges (the failing write), then Kerberos codes.
+  support::insert_list_rows(add_list(0x6024002C, 111), {{"ops@brightmere.com", nullptr}});
+  support::insert_list_rows(add_list(0x6024002B, 112), {{"10.0.0.1 through 10.0.0.9", nullptr}});
+  support::insert_list_rows(add_list(0x602400F5, 113), {{"024:[Bad]", nullptr}});
+  said();
+  EXPECT_EQ(press(0x60A12002), 0u);
+  EXPECT_EQ(said(), (std::vector<std::string>{"ERROR ON IP RANGES KEY | Error 5 creating 0a0000010a000009"}));
+  EXPECT_EQ(product_value("\\Profiles\\Remote\\AlertEmails", "ops@brightmere.com", "\\\\SRV01").size(), 4u);
+  EXPECT_EQ(product_value("\\Profiles\\Remote\\IP_Ranges", "0a0000010a000009", "\\\\SRV01"), "<none>");
+  EXPECT_EQ(product_value("\\Profiles\\Remote", "KErrors", "\\\\SRV01"), "<none>");
 }
 
 }  // namespace
