@@ -11,6 +11,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "net/enterprise_screens.h"
 #include "net/tcp_requests.h"
 #include "reports/log_files.h"
 #include "reports/log_reader.h"
@@ -60,6 +61,8 @@ DWORD log_file_button(const ButtonEvent& e) {
   return 1;
 }
 
+DWORD enterprise_host_button(const ButtonEvent& e) { return EnterpriseHostButton(e.screen, e.descriptor, e.companion); }
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -87,6 +90,18 @@ constexpr ButtonRoute kButtonRoutes[] = {
     {0x602100B8, 0x602100B8, profile_screen_button},
     // The shared apply button of the property forms: saves the form's lists.
     {0x60A12002, 0x60A12002, profile_screen_button},
+    // Enterprise hosts, each on the button's companion tree or list:
+    //   0x6021007A  add the host typed in the edit field 0x6028007A (gather)
+    //   0x6021007B  scan: gather the selected host again
+    //   0x6021007C  status of the selected host into its row's record
+    //   0x6021007D  registered servers: the servers the selected host knows
+    //   0x6021007E  remove the selected host, after a confirmation
+    //   0x6021007F  status of every row in turn
+    //   0x60210095  Active Alert agents of the selected server
+    //   0x603100A4  Get: status of the current server (server screen)
+    {0x6021007A, 0x6021007F, enterprise_host_button},
+    {0x60210095, 0x60210095, enterprise_host_button},
+    {0x603100A4, 0x603100A4, enterprise_host_button},
 };
 
 // ---- List events -------------------------------------------------------------

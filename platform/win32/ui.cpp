@@ -311,6 +311,39 @@ LRESULT tree_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       if (tv->mask & TVIF_PARAM) tv->lParam = node->second.param;
       return TRUE;
     }
+    case TVM_SETITEMA: {
+      auto* tv = reinterpret_cast<TVITEMA*>(lparam);
+      if (!tv) return FALSE;
+      auto node = w->nodes.find(tv->hItem);
+      if (node == w->nodes.end()) return FALSE;
+      if (tv->mask & TVIF_TEXT) node->second.text = tv->pszText ? tv->pszText : "";
+      if (tv->mask & TVIF_IMAGE) node->second.image = tv->iImage;
+      if (tv->mask & TVIF_SELECTEDIMAGE) node->second.selected_image = tv->iSelectedImage;
+      if (tv->mask & TVIF_PARAM) node->second.param = tv->lParam;
+      return TRUE;
+    }
+    case TVM_DELETEITEM: {
+      // An item goes with all its descendants; TVI_ROOT (or null) empties the tree.
+      auto item = reinterpret_cast<HTREEITEM>(lparam);
+      if (item == TVI_ROOT || item == nullptr) {
+        w->nodes.clear();
+        w->roots.clear();
+        w->selected_node = nullptr;
+        return TRUE;
+      }
+      auto node = w->nodes.find(item);
+      if (node == w->nodes.end()) return FALSE;
+      auto& siblings = node->second.parent ? w->nodes[node->second.parent].children : w->roots;
+      siblings.erase(std::find(siblings.begin(), siblings.end(), item));
+      std::vector<HTREEITEM> doomed = {item};
+      for (size_t i = 0; i < doomed.size(); ++i) {
+        auto gone = w->nodes.find(doomed[i]);
+        doomed.insert(doomed.end(), gone->second.children.begin(), gone->second.children.end());
+        if (w->selected_node == doomed[i]) w->selected_node = nullptr;
+        w->nodes.erase(gone);
+      }
+      return TRUE;
+    }
     case TVM_SELECTITEM:
       w->selected_node = reinterpret_cast<HTREEITEM>(lparam);
       return TRUE;

@@ -67,21 +67,12 @@ class TcpRequests : public ::testing::Test {
     return out;
   }
 
-  // Children of a tree item (null: the root items).
+  // Children of a tree item (null: the root items); the last one is remembered.
   std::vector<Row> items(HWND tree, HTREEITEM parent) {
     std::vector<Row> out;
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
-                                                         reinterpret_cast<LPARAM>(parent)));
-    for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-      char text[260] = {};
-      TVITEMA tv = {};
-      tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
-      tv.hItem = item;
-      tv.pszText = text;
-      tv.cchTextMax = sizeof text;
-      SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-      out.push_back({text, tv.iImage, reinterpret_cast<BYTE*>(tv.lParam)});
-      last_item_ = item;
+    for (const support::TreeRow& r : support::tree_rows(tree, parent)) {
+      out.push_back({r.text, r.image, r.record});
+      last_item_ = r.item;
     }
     return out;
   }

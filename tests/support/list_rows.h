@@ -39,6 +39,31 @@ inline std::vector<ListRow> list_rows(HWND list) {
   return out;
 }
 
+struct TreeRow {
+  std::string text;
+  int image;
+  BYTE* record;  // the item's parameter
+  HTREEITEM item;
+};
+
+// The children of a tree item (null: the root items), in order.
+inline std::vector<TreeRow> tree_rows(HWND tree, HTREEITEM parent = nullptr) {
+  std::vector<TreeRow> out;
+  auto item = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, reinterpret_cast<LPARAM>(parent)));
+  for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    char text[260] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    out.push_back({text, tv.iImage, reinterpret_cast<BYTE*>(tv.lParam), item});
+  }
+  return out;
+}
+
 struct NamedRow {
   const char* text;
   void* record;  // the row's parameter; may be null
