@@ -175,8 +175,7 @@ void insert_list_row(HWND list, const char* text, int icon, const BYTE* record) 
 }
 
 bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** record) {
-  typedef DWORD(WINAPI * GetListRowFn)(HWND, int, uintptr_t*, uintptr_t*, uintptr_t*, char*, DWORD, DWORD, int);
-  auto get = host_service<GetListRowFn>(kHostGetListRow);
+  auto get = host_service<HostGetListRowFn>(kHostGetListRow);
   *record = nullptr;
   if (text && size) text[0] = '\0';
   if (get == nullptr || list == nullptr) return false;

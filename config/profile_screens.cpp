@@ -88,16 +88,11 @@ void refresh(HWND list) {
   if (auto refresh_control = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh_control(list, 0, 0);
 }
 
-typedef DWORD(WINAPI* HostGetFieldFn)(HWND, DWORD, DWORD, char*, DWORD, uintptr_t, uintptr_t, uintptr_t, DWORD*,
-                                      uintptr_t);
-
 void get_field(HWND screen, uint32_t id, char* buffer, DWORD size) {
   buffer[0] = '\0';
   DWORD item = 0;
   if (auto get = host_service<HostGetFieldFn>(kHostGetField)) get(screen, kModuleNumber, id, buffer, size, 0, 0, 0, &item, 0);
 }
-
-typedef DWORD(WINAPI* HostGetFieldValueFn)(HWND, DWORD, DWORD, DWORD*);
 
 DWORD field_value(HWND screen, uint32_t id) {
   DWORD value = 0;

@@ -58,10 +58,19 @@ constexpr HostEntry kHostInsertReportRow = kHostInsertItem;
 typedef uintptr_t(WINAPI* HostInsertReportRowFn)(HWND window, uintptr_t parent, uintptr_t position,
                                                  const char* text, int image, int one, uintptr_t pass_1,
                                                  uintptr_t pass_2, void* row_context, DWORD* flag);
+typedef DWORD(WINAPI* HostGetListRowFn)(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
+                                        char* text, DWORD zero, DWORD flags, int minus_one);
+typedef DWORD(WINAPI* HostGetFieldFn)(HWND screen, DWORD module, DWORD control_id, char* buffer, DWORD size,
+                                      uintptr_t value_1, uintptr_t value_2, uintptr_t value_3, DWORD* dialog_item,
+                                      uintptr_t zero);
+typedef DWORD(WINAPI* HostGetFieldValueFn)(HWND screen, DWORD module, DWORD control_id, DWORD* value);
+typedef void(WINAPI* HostItemRecordChangedFn)(HWND window, uintptr_t item, void* record);
 typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWORD zero);
 typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
                                      DWORD code, DWORD flag);
 typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
+typedef DWORD(WINAPI* HostFindItemFn)(HWND window, HTREEITEM parent, const char* text, uintptr_t owner, DWORD zero,
+                                      HTREEITEM* item);
 // Status reports of long or remote operations go to line 25 of the host's
 // status area (progress window 0); headings and texts are the library's.
 typedef DWORD(WINAPI* HostShowStatusLineFn)(HWND progress, DWORD zero, DWORD line, const char* text,

@@ -15,10 +15,6 @@
 
 namespace {
 
-typedef DWORD(WINAPI* HostGetFieldFn)(HWND, DWORD, DWORD, char*, DWORD, uintptr_t, uintptr_t, uintptr_t, DWORD*,
-                                      uintptr_t);
-typedef void(WINAPI* ItemRecordChangedFn)(HWND window, uintptr_t item, void* record);
-
 constexpr DWORD kHostFieldBytes = 2000;
 constexpr size_t kServerNameBytes = 101;
 // A label that has learnt its server allows no Active Alert agents is longer than a name.
@@ -106,7 +102,7 @@ void delete_row(HWND control, uintptr_t item) {
 
 // The host redraws what shows the record, the status fields among them.
 void record_changed(HWND control, const HostRow& row) {
-  if (auto changed = host_service<ItemRecordChangedFn>(kHostItemRecordChanged)) changed(control, row.item, row.record);
+  if (auto changed = host_service<HostItemRecordChangedFn>(kHostItemRecordChanged)) changed(control, row.item, row.record);
 }
 
 DWORD request_result(int result) { return result == kRequestDone ? 1 : 0; }

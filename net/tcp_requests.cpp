@@ -16,12 +16,6 @@
 
 namespace {
 
-typedef DWORD(WINAPI* GetListRowFn)(HWND list, int row, uintptr_t* param, uintptr_t* image,
-                                    uintptr_t* state, char* text, DWORD zero, DWORD flags, int minus_one);
-typedef void(WINAPI* ItemRecordChangedFn)(HWND window, uintptr_t item, void* record);
-typedef DWORD(WINAPI* FindItemFn)(HWND window, HTREEITEM parent, const char* text, uintptr_t owner,
-                                  DWORD zero, HTREEITEM* item);
-
 constexpr char kConnectionFailedCaption[] = "VORNIX Server Connection Failed";
 constexpr size_t kRowLabelBytes = 101;
 
@@ -75,7 +69,7 @@ uintptr_t insert_row(HWND list, HTREEITEM parent, const char* label, int image, 
 }
 
 void record_changed(HWND list, uintptr_t item, BYTE* record) {
-  if (auto changed = host_service<ItemRecordChangedFn>(kHostItemRecordChanged)) changed(list, item, record);
+  if (auto changed = host_service<HostItemRecordChangedFn>(kHostItemRecordChanged)) changed(list, item, record);
 }
 
 // ---- Replies into rows ------------------------------------------------------------
@@ -94,7 +88,7 @@ void copy_known_entry(const BYTE* entry, BYTE* record) {
 
 // The row of the list that shows this server as reported by this host; -1 when none.
 int find_known_row(HWND list, const char* server, const char* host, BYTE** record) {
-  auto get_row = host_service<GetListRowFn>(kHostGetListRow);
+  auto get_row = host_service<HostGetListRowFn>(kHostGetListRow);
   if (get_row == nullptr) return -1;
   for (int row = 0;; ++row) {
     uintptr_t param = 0, image = 0, state = 0;
@@ -116,7 +110,7 @@ int find_known_row(HWND list, const char* server, const char* host, BYTE** recor
 BYTE* find_or_insert_item(HWND tree, HTREEITEM parent, const char* label, HTREEITEM* item, bool* inserted) {
   *inserted = false;
   *item = nullptr;
-  if (auto find = host_service<FindItemFn>(kHostFindItem)) {
+  if (auto find = host_service<HostFindItemFn>(kHostFindItem)) {
     HTREEITEM found = nullptr;
     if (find(tree, parent, label, 0, 0, &found) && found != nullptr) {
       TVITEMA tv = {};

@@ -19,9 +19,6 @@ constexpr uint64_t kFileTimeEpoch = 116444736000000000ull;
 constexpr size_t kMessageBytes = 1400;
 constexpr char kSiblingLogShareValue[] = "LogSharePath";
 
-typedef DWORD(WINAPI* HostGetListRowFn)(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
-                                        char* text, DWORD zero, DWORD value, int minus_one);
-
 uint32_t seconds_since_1970(const FILETIME& time) {
   uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   if (ticks <= kFileTimeEpoch) return 0;
