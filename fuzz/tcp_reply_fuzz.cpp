@@ -1,6 +1,9 @@
-// Random replies of up to 63555 bytes to every reply interpreter. The first
-// input byte picks the interpreter; stand-in host services copy each inserted
-// record whole, so that a field written past its place is caught.
+// Random replies of up to 63555 bytes to the interpreter of one reply kind,
+// chosen when the target is built (QVMR_REPLY_KIND, one target per kind). The
+// first input byte picks the kind's form where it has two (the status magic
+// at offset 0 or 12; the VORNIX or the QVAWKQ alert listing); stand-in host
+// services copy each inserted record whole, so that a field written past its
+// place is caught.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -8,6 +11,10 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
+
+#ifndef QVMR_REPLY_KIND
+#error "build with QVMR_REPLY_KIND: 0 status, 1 servers known, 2 alert agents, 3 gather"
+#endif
 
 namespace {
 
@@ -51,13 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> reply(data + 1, data + 1 + length);
   std::memset(g_record, 0, sizeof g_record);
   char label[101] = "SRV01";
-  switch (data[0] % 6) {
-    case 0: InterpretStatusReply(reply.data(), reply.size(), 0, g_record); break;
-    case 1: InterpretStatusReply(reply.data(), reply.size(), 12, g_record); break;
-    case 2: InterpretServersKnownReply(reply.data(), reply.size(), "HOST", nullptr); break;
-    case 3: InterpretAlertAgentReply(reply.data(), reply.size(), false, nullptr, label, sizeof label); break;
-    case 4: InterpretAlertAgentReply(reply.data(), reply.size(), true, nullptr, label, sizeof label); break;
-    case 5: InterpretGatherReply(reply.data(), reply.size(), nullptr); break;
+  bool second_form = (data[0] & 1) != 0;
+  switch (QVMR_REPLY_KIND) {
+    case 0: InterpretStatusReply(reply.data(), reply.size(), second_form ? 12 : 0, g_record); break;
+    case 1: InterpretServersKnownReply(reply.data(), reply.size(), "HOST", nullptr); break;
+    case 2: InterpretAlertAgentReply(reply.data(), reply.size(), second_form, nullptr, label, sizeof label); break;
+    case 3: InterpretGatherReply(reply.data(), reply.size(), nullptr); break;
   }
   return 0;
 }
