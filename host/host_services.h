@@ -68,6 +68,7 @@ typedef void(WINAPI* HostItemRecordChangedFn)(HWND window, uintptr_t item, void*
 typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWORD zero);
 typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
                                      DWORD code, DWORD flag);
+typedef void(WINAPI* HostPumpMessagesFn)();
 typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
 typedef DWORD(WINAPI* HostFindItemFn)(HWND window, HTREEITEM parent, const char* text, uintptr_t owner, DWORD zero,
                                       HTREEITEM* item);

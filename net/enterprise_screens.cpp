@@ -102,7 +102,8 @@ void delete_row(HWND control, uintptr_t item) {
 
 // The host redraws what shows the record, the status fields among them.
 void record_changed(HWND control, const HostRow& row) {
-  if (auto changed = host_service<HostItemRecordChangedFn>(kHostItemRecordChanged)) changed(control, row.item, row.record);
+  if (auto changed = host_service<HostItemRecordChangedFn>(kHostItemRecordChanged))
+    changed(control, row.item, row.record);
 }
 
 DWORD request_result(int result) { return result == kRequestDone ? 1 : 0; }
@@ -139,7 +140,7 @@ DWORD every_host_status(HWND companion) {
   for (int step = 1; (!tree || item != 0) && read_row(companion, item, &row); ++step) {
     if (host_status(companion, row) == 0) result = 0;
     if (step % kPumpEvery == 0) {
-      if (auto pump = host_service<void(WINAPI*)()>(kHostPumpMessages)) pump();
+      if (auto pump = host_service<HostPumpMessagesFn>(kHostPumpMessages)) pump();
     }
     item = tree ? static_cast<uintptr_t>(SendMessageA(companion, TVM_GETNEXTITEM, TVGN_NEXT, static_cast<LPARAM>(item)))
                 : item + 1;

@@ -196,7 +196,7 @@ DWORD delete_tree(TreeRun* run, const char* folder) {
     do {
       if (unattended_state() != 0) break;
       if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || is_dot_entry(entry.cFileName)) continue;
-      if (auto pump = host_service<void(WINAPI*)()>(kHostPumpMessages)) pump();
+      if (auto pump = host_service<HostPumpMessagesFn>(kHostPumpMessages)) pump();
       // The short name reaches a folder whose long name the OEM code page cannot express.
       const char* name = entry.cAlternateFileName[0] != '\0' && std::strcmp(entry.cAlternateFileName, entry.cFileName) != 0
                              ? entry.cAlternateFileName

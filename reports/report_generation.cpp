@@ -95,7 +95,7 @@ void set_text_item(HWND window, int item, const char* format, uint64_t number) {
 }
 
 void pump_host_messages() {
-  if (auto pump = host_service<void(WINAPI*)()>(kHostPumpMessages)) pump();
+  if (auto pump = host_service<HostPumpMessagesFn>(kHostPumpMessages)) pump();
 }
 
 // ---- Quick report: the run -------------------------------------------------
