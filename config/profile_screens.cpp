@@ -32,11 +32,7 @@ DWORD selected_type(HWND dialog, DWORD fallback) {
   HWND types = GetDlgItem(dialog, IDC_PROFILE_TYPES);
   LRESULT row = SendMessageA(types, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
   if (row < 0) return fallback;
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = static_cast<int>(row);
-  SendMessageA(types, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return static_cast<DWORD>(item.lParam);
+  return static_cast<DWORD>(list_row_param(types, static_cast<int>(row)));
 }
 
 INT_PTR CALLBACK add_profile_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -9,6 +9,7 @@
 
 #include "config/registry.h"
 #include "host/exports.h"
+#include "host/host.h"
 #include "host/list_item.h"
 #include "reports/log_files.h"
 #include "reports/log_folders.h"
@@ -21,13 +22,7 @@ namespace {
 
 std::string windows_error(DWORD code) { return "(Windows error " + std::to_string(code) + ")"; }
 
-const BYTE* row_context(HWND list, int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<const BYTE*>(item.lParam);
-}
+const BYTE* row_context(HWND list, int row) { return reinterpret_cast<const BYTE*>(list_row_param(list, row)); }
 
 int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 

@@ -261,12 +261,10 @@ bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view
 void release_rows(const Library& l, HWND list) {
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < count; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) continue;
+    LPARAM record = list_row_param(list, row);
+    if (record == 0) continue;
     auto* copy = reinterpret_cast<void*>(l.alloc_record());
-    std::memcpy(copy, reinterpret_cast<void*>(item.lParam), kListItemBytes);
+    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
     l.delete_record(0, 0, copy);
   }
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);

@@ -52,6 +52,13 @@ int selected_row_number(HWND list) {
   return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) + 1;
 }
 
+LPARAM list_row_param(HWND list, int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
+}
+
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
   int found = 0;
   walk_controls(screen, [&](HWND control) {

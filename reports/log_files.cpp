@@ -144,13 +144,7 @@ int selected_rows(HWND list, int* rows, int most) {
   return count;
 }
 
-const BYTE* row_context(HWND list, int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<const BYTE*>(item.lParam);
-}
+const BYTE* row_context(HWND list, int row) { return reinterpret_cast<const BYTE*>(list_row_param(list, row)); }
 
 DWORD delete_log_file(const char* path) {
   return retry_sharing_violation([&] { return DeleteFileA(path) ? 0 : GetLastError(); });

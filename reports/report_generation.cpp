@@ -655,11 +655,9 @@ DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
   for (int row = -1; count < kMostFiles;) {
     row = static_cast<int>(SendMessageA(files_list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
     if (row < 0) break;
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(files_list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) continue;
-    const char* path = log_row_path(reinterpret_cast<const BYTE*>(item.lParam));
+    auto* context = reinterpret_cast<const BYTE*>(list_row_param(files_list, row));
+    if (context == nullptr) continue;
+    const char* path = log_row_path(context);
     if (path != nullptr && path[0] != '\0') paths[count++] = path;
   }
   HWND target = companion_window(descriptor);

@@ -143,11 +143,8 @@ void report_sort_key(BYTE* context, uint32_t position, char* out, size_t size) {
 void set_report_sort_keys(HWND list) {
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < count; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) continue;
-    BYTE* context = reinterpret_cast<BYTE*>(item.lParam);
+    auto* context = reinterpret_cast<BYTE*>(list_row_param(list, row));
+    if (context == nullptr) continue;
     char key[kRowSortKeyBytes];
     report_sort_key(context, static_cast<uint32_t>(row), key, sizeof key);
     copy_text(reinterpret_cast<char*>(context + kRowSortKeyOffset), kRowSortKeyBytes, key);
