@@ -349,8 +349,9 @@ int button_to_press(HWND dialog, const ui::Answer* answer) {
   return IDOK;
 }
 
-INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, HWND owner,
-                  DLGPROC proc, LPARAM param) {
+// Creates the dialog window and its controls from the template, then lets the
+// procedure initialise it (WM_INITDIALOG with param).
+HWND create_dialog(const std::string& template_name, const DialogTemplate& tmpl, DLGPROC proc, LPARAM param) {
   HWND dialog = CreateWindowExA(0, "#32770", tmpl.caption.c_str(), tmpl.style, 0, 0, 0, 0, nullptr,
                                 nullptr, nullptr, nullptr);
   {
@@ -364,6 +365,12 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     CreateWindowExA(0, c.class_name.c_str(), c.text.c_str(), c.style, 0, 0, 0, 0, dialog,
                     reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id)), nullptr, nullptr);
   SendMessageA(dialog, WM_INITDIALOG, 0, param);
+  return dialog;
+}
+
+INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, HWND owner,
+                  DLGPROC proc, LPARAM param) {
+  HWND dialog = create_dialog(template_name, tmpl, proc, param);
 
   auto ended = [&] {
     std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
@@ -595,19 +602,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  HWND dialog = CreateWindowExA(0, "#32770", tmpl->caption.c_str(), tmpl->style, 0, 0, 0, 0, nullptr,
-                                nullptr, nullptr, nullptr);
-  {
-    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
-    platform::Window* d = platform::find_window(dialog);
-    d->template_name = template_name;
-    d->dialog_proc = proc;
-    d->proc = dialog_window_proc;
-  }
-  for (const ControlTemplate& c : tmpl->controls)
-    CreateWindowExA(0, c.class_name.c_str(), c.text.c_str(), c.style, 0, 0, 0, 0, dialog,
-                    reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id)), nullptr, nullptr);
-  SendMessageA(dialog, WM_INITDIALOG, 0, param);
+  HWND dialog = create_dialog(template_name, *tmpl, proc, param);
   if (!IsWindow(dialog)) return nullptr;
   ui::JournalEntry entry;
   entry.kind = "modeless dialog";

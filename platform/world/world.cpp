@@ -100,13 +100,19 @@ std::string Machine::setting(std::string_view section, std::string_view key,
   return v == s->second.end() ? std::string(fallback) : v->second;
 }
 
-bool open(const std::string& folder) {
-  WorldState& w = state();
-  std::lock_guard<std::recursive_mutex> guard(w.lock);
+// Forgets the open world: its machines, settings and loaded registries. The caller holds the lock.
+static void forget(WorldState& w) {
   w.open = false;
   win32::registry_forget_all();
   w.machines.clear();
   w.ini.clear();
+  w.folder.clear();
+}
+
+bool open(const std::string& folder) {
+  WorldState& w = state();
+  std::lock_guard<std::recursive_mutex> guard(w.lock);
+  forget(w);
   w.folder = folder;
   std::error_code ec;
   if (!fs::is_regular_file(folder + "/world.ini", ec)) {
@@ -147,11 +153,7 @@ bool ensure_open() {
 void close() {
   WorldState& w = state();
   std::lock_guard<std::recursive_mutex> guard(w.lock);
-  w.open = false;
-  win32::registry_forget_all();
-  w.machines.clear();
-  w.ini.clear();
-  w.folder.clear();
+  forget(w);
 }
 
 std::string folder() {
