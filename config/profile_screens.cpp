@@ -189,14 +189,10 @@ DWORD delete_selected_profiles(HWND list, const char* current) {
   for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
     if ((SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
     char name[kProfileNameBytes] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = name;
-    item.cchTextMax = sizeof name;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    LPARAM record;
+    read_list_row(list, row, name, sizeof name, &record);
     char server[kServerNameBytes];
-    if (!profile_row_server(reinterpret_cast<const BYTE*>(item.lParam), server, sizeof server))
+    if (!profile_row_server(reinterpret_cast<const BYTE*>(record), server, sizeof server))
       copy_text(server, sizeof server, current);
     char question[300];
     std::snprintf(question, sizeof question, "Delete Profile %s on server %s?", name, server);
@@ -317,14 +313,10 @@ CurrentProfile current_profile() {
   CurrentProfile profile = {};
   HWND list = IsWindow(g_profile_list) ? g_profile_list : nullptr;
   int row = selected_row(list);
+  LPARAM record = 0;
   if (row >= 0) {
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = profile.name;
-    item.cchTextMax = sizeof profile.name;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) profile.name[0] = '\0';
-    if (profile.name[0] && profile_row_server(reinterpret_cast<const BYTE*>(item.lParam), profile.server,
+    if (!read_list_row(list, row, profile.name, sizeof profile.name, &record)) profile.name[0] = '\0';
+    if (profile.name[0] && profile_row_server(reinterpret_cast<const BYTE*>(record), profile.server,
                                               sizeof profile.server))
       return profile;
   }

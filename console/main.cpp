@@ -441,13 +441,9 @@ void print_rows(HWND list, size_t text_offset) {
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < count; ++row) {
     char text[260] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    const BYTE* record = reinterpret_cast<const BYTE*>(item.lParam);
+    LPARAM param;
+    read_list_row(list, row, text, sizeof text, &param);
+    const BYTE* record = reinterpret_cast<const BYTE*>(param);
     std::string detail = record ? std::string(reinterpret_cast<const char*>(record + text_offset)) : "";
     std::printf("  %-24s %s\n", text, detail.c_str());
   }

@@ -211,14 +211,10 @@ bool has_item(BYTE* record) {
 }
 
 // A list row's activity text and its record (null for a row without one).
-BYTE* read_list_row(HWND list, int row, char* activity, int size) {
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = activity;
-  item.cchTextMax = size;
-  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return reinterpret_cast<BYTE*>(item.lParam);
+BYTE* row_text_and_record(HWND list, int row, char* activity, int size) {
+  LPARAM record;
+  read_list_row(list, row, activity, size, &record);
+  return reinterpret_cast<BYTE*>(record);
 }
 
 // Rows of one list as CSV with its view's columns; the rows go back to the library.
@@ -237,7 +233,7 @@ bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view
   std::vector<char> text(kColumnTextBytes);
   for (int row = 0; row < count; ++row) {
     char activity[kActivityTextBytes] = {};
-    auto* record = read_list_row(list, row, activity, sizeof activity);
+    auto* record = row_text_and_record(list, row, activity, sizeof activity);
     for (size_t c = 0; c < view.count; ++c) {
       text[0] = '\0';
       if (view.columns[c].id == kActivityColumn) {
@@ -491,7 +487,7 @@ int custom_report(std::vector<std::string> args) {
   std::vector<char> text(kColumnTextBytes);
   for (int row = 0; row < count; ++row) {
     char activity[kActivityTextBytes] = {};
-    auto* record = read_list_row(list, row, activity, sizeof activity);
+    auto* record = row_text_and_record(list, row, activity, sizeof activity);
     void* row_item_block = nullptr;
     LogFamily family = record ? row_item(record, &row_item_block) : kLogFamilyNone;
     if (family != kLogFamilyNone) current = quick_list_of(family);

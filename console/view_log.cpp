@@ -107,13 +107,9 @@ bool read_rows(const std::string& path, HWND list, const ReportView** view, std:
   std::vector<char> text(kColumnTextBytes);
   for (int i = 0; i < count; ++i) {
     char activity[kActivityTextBytes] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = i;
-    item.pszText = activity;
-    item.cchTextMax = sizeof activity;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    auto* record = reinterpret_cast<BYTE*>(item.lParam);
+    LPARAM param;
+    read_list_row(list, i, activity, sizeof activity, &param);
+    auto* record = reinterpret_cast<BYTE*>(param);
     void* row_item_block;
     const ReportView* row_view = record ? report_view_of_family(row_item(record, &row_item_block)) : nullptr;
     if (row_view == nullptr) continue;  // a row without a record behind it

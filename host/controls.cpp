@@ -59,6 +59,17 @@ LPARAM list_row_param(HWND list, int row) {
   return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
 }
 
+BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = row;
+  item.pszText = text;
+  item.cchTextMax = size;
+  BOOL found = SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+  *param = found ? item.lParam : 0;
+  return found;
+}
+
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
   int found = 0;
   walk_controls(screen, [&](HWND control) {
@@ -92,16 +103,10 @@ CurrentServer current_server() {
   CurrentServer server = {};
   HWND list = g_library.main_server_list;
   int row = IsWindow(list) ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
-  if (row >= 0) {
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = server.name;
-    item.cchTextMax = 100;
-    if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
-      server.record = reinterpret_cast<BYTE*>(item.lParam);
-      return server;
-    }
+  LPARAM record = 0;
+  if (row >= 0 && read_list_row(list, row, server.name, 100, &record)) {
+    server.record = reinterpret_cast<BYTE*>(record);
+    return server;
   }
   copy_text(server.name, sizeof server.name, g_library.computer_name);
   return server;

@@ -125,6 +125,9 @@ HWND companion_window(const uintptr_t* descriptor);
 int selected_row_number(HWND list);
 // A list view row's item data (LVIF_PARAM); 0 when the list has no such row.
 LPARAM list_row_param(HWND list, int row);
+// A list view row's text (at most size - 1 characters) and item data; FALSE
+// (and *param 0) when the list has no such row.
+BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param);
 // The dialog item number of the control with this module and identifier (0 when none).
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
 // Visits the controls of a screen once each in tab order (the control lookup walk) until visit returns false.

@@ -48,13 +48,9 @@ bool read_row(HWND control, uintptr_t item, HostRow* row) {
     if (!SendMessageA(control, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv))) return false;
     row->record = reinterpret_cast<BYTE*>(tv.lParam);
   } else {
-    LVITEMA lv = {};
-    lv.mask = LVIF_TEXT | LVIF_PARAM;
-    lv.iItem = static_cast<int>(item);
-    lv.pszText = label;
-    lv.cchTextMax = sizeof label;
-    if (!SendMessageA(control, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lv))) return false;
-    row->record = reinterpret_cast<BYTE*>(lv.lParam);
+    LPARAM record;
+    if (!read_list_row(control, static_cast<int>(item), label, sizeof label, &record)) return false;
+    row->record = reinterpret_cast<BYTE*>(record);
   }
   size_t length = std::strlen(label), suffix = std::strlen(kNotAllowingAlertAgents);
   if (length >= suffix && equal_ignoring_case(label + length - suffix, kNotAllowingAlertAgents))

@@ -106,13 +106,9 @@ BOOL selected_server(HWND list, char* name, size_t size, BYTE** record) {
   if (!IsWindow(list)) return FALSE;
   int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (row < 0) return FALSE;
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = name;
-  item.cchTextMax = static_cast<int>(size);
-  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return FALSE;
-  *record = reinterpret_cast<BYTE*>(item.lParam);
+  LPARAM param;
+  if (!read_list_row(list, row, name, static_cast<int>(size), &param)) return FALSE;
+  *record = reinterpret_cast<BYTE*>(param);
   return name[0] != '\0';
 }
 
