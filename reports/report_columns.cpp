@@ -498,7 +498,10 @@ void logon_text(BYTE* context, const LogonRowItem* i, uint32_t column, char* out
   }
 }
 
-void file_text(BYTE* context, const FileRowItem* i, uint32_t column, char* out, size_t size) {
+// The columns that file, GPO file and GPO file-change items fill from fields of
+// the same names. FALSE for another column.
+template <typename Item>
+bool account_head_text(BYTE* context, const Item* i, uint32_t column, char* out, size_t size) {
   switch (column) {
     case 0x60420802: copy_text(out, size, text_or_empty(i->profile)); break;
     case 0x60420803:
@@ -511,8 +514,16 @@ void file_text(BYTE* context, const FileRowItem* i, uint32_t column, char* out, 
     case 0x60420807: copy_text(out, size, text_or_empty(i->account)); break;
     case 0x60420808: copy_text(out, size, text_or_empty(i->account_fqdn)); break;
     case 0x60420809: copy_text(out, size, text_or_empty(i->sid)); break;
-    case 0x6042080B: copy_text(out, size, "TRUE"); break;
     case 0x6042080D: copy_text(out, size, text_or_empty(i->wts_address)); break;
+    default: return false;
+  }
+  return true;
+}
+
+void file_text(BYTE* context, const FileRowItem* i, uint32_t column, char* out, size_t size) {
+  if (account_head_text(context, i, column, out, size)) return;
+  switch (column) {
+    case 0x6042080B: copy_text(out, size, "TRUE"); break;
     case 0x60420F0A: path_text(i, out, size); break;
     case 0x60420F0B: copy_text(out, size, true_false(i->folder)); break;
     case 0x60420F0C: copy_text(out, size, true_false(i->blocked)); break;
@@ -539,20 +550,9 @@ void file_text(BYTE* context, const FileRowItem* i, uint32_t column, char* out, 
 // GPO file and GPO file-change items share their first fields' names.
 template <typename Item>
 void gpo_file_text(BYTE* context, const Item* i, uint32_t column, char* out, size_t size) {
+  if (account_head_text(context, i, column, out, size)) return;
   switch (column) {
-    case 0x60420802: copy_text(out, size, text_or_empty(i->profile)); break;
-    case 0x60420803:
-      set_row_u32(context, kRowTimeSortKeyOffset, i->event_time);
-      format_time(i->event_time, out, size);
-      break;
-    case 0x60420804:
-    case 0x6042080C: copy_text(out, size, text_or_empty(i->workstation)); break;
-    case 0x60420805: format_address(i->wts_address, i->ipv4, false, i->ipv6, out, size); break;
-    case 0x60420807: copy_text(out, size, text_or_empty(i->account)); break;
-    case 0x60420808: copy_text(out, size, text_or_empty(i->account_fqdn)); break;
-    case 0x60420809: copy_text(out, size, text_or_empty(i->sid)); break;
     case 0x6042080B: copy_text(out, size, "FALSE"); break;
-    case 0x6042080D: copy_text(out, size, text_or_empty(i->wts_address)); break;
     case 0x60420900: copy_text(out, size, text_or_empty(i->gpo_text1)); break;
     case 0x60420901: copy_text(out, size, text_or_empty(i->gpo_text2)); break;
     case 0x60420902: copy_text(out, size, i->core ? "CORE" : "NON-CORE"); break;
