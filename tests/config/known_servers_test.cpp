@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "config/registry.h"
@@ -17,12 +16,10 @@ namespace {
 const char kKnown[] = "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n";
 const char kSiblingKnown[] = "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ\\MY_SERVERS]\r\n";
 
-uintptr_t address(BYTE a, BYTE b, BYTE c, BYTE d) {
-  BYTE bytes[4] = {a, b, c, d};
-  uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return value;
-}
+using Rows = std::vector<std::pair<std::string, uintptr_t>>;
+
+// A row's value for an IPv4 address: its four bytes in memory order.
+uintptr_t address(BYTE a, BYTE b, BYTE c, BYTE d) { return a | b << 8 | c << 16 | static_cast<uintptr_t>(d) << 24; }
 
 class KnownServers : public support::LibraryTest {
  protected:
@@ -31,17 +28,15 @@ class KnownServers : public support::LibraryTest {
     return host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
   }
 
-  std::vector<std::pair<std::string, uintptr_t>> listed(uint32_t id) {
+  Rows listed(uint32_t id) {
     HWND list = server_list(id);
     EXPECT_EQ(host::send_list_event(library_, list, id), 4061u);
-    std::vector<std::pair<std::string, uintptr_t>> rows;
+    Rows rows;
     for (const host::ValueRow& row : host::value_rows(list)) rows.emplace_back(row.text, row.value);
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
     return rows;
   }
 };
-
-using Rows = std::vector<std::pair<std::string, uintptr_t>>;
 
 TEST_F(KnownServers, ServerListsShowTheKnownServersWithTheirAddresses) {
   world_.add_registry_text(world_.console(), "HKCU",

@@ -10,7 +10,6 @@
 #include "config/profile_lists.h"
 #include "config/profiles.h"
 #include "host/control_descriptor.h"
-#include "host/control_id.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
@@ -82,12 +81,8 @@ class ProfileScreens : public support::LibraryTest {
 
   // The entry flags that a file tracking row's record carries.
   DWORD flags(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     DWORD value = 0;
-    if (item.lParam) std::memcpy(&value, reinterpret_cast<const BYTE*>(item.lParam) + kRowDataOffset, 4);
+    std::memcpy(&value, support::list_rows(list).at(static_cast<size_t>(row)).record + kRowDataOffset, 4);
     return value;
   }
 
@@ -110,9 +105,8 @@ TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRev
   EXPECT_EQ(shown[1].title, "Add VORNIX Tracking Profile on Server CONSOLE01");
   EXPECT_NE(shown[1].text.find("Select Profile Type to create:"), std::string::npos);
   EXPECT_EQ(shown[1].result, IDOK);
-  EXPECT_EQ(product_value("\\Profiles\\Night Logons", "CreatedBy").rfind("<unknown>", 0) == 0 ||
-                product_value("\\Profiles\\Night Logons", "CreatedBy").find(" on CONSOLE01") != std::string::npos,
-            true);
+  const std::string creator = product_value("\\Profiles\\Night Logons", "CreatedBy");
+  EXPECT_TRUE(creator.rfind("<unknown>", 0) == 0 || creator.find(" on CONSOLE01") != std::string::npos) << creator;
   EXPECT_TRUE(service_called("host_refresh_control"));
 
   // Cancel leaves everything as it was.
@@ -129,11 +123,8 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
   }
   EXPECT_EQ(press(0x60210028), 0u) << "nothing selected";
   // A row that names no server is the current server's.
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_STATE;
-  row.pszText = const_cast<char*>("Drop");
-  row.state = row.stateMask = LVIS_SELECTED;
-  SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  support::insert_list_rows(list_, {{"Drop", nullptr}});
+  support::set_row_selected(list_, 0);
   ui::clear_journal();
   EXPECT_EQ(press(0x60210028), 1u);
   EXPECT_EQ(said(), (std::vector<std::string>{"CONFIRM PROFILE DELETE | Delete Profile Drop on server CONSOLE01?"}));
@@ -144,10 +135,7 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
   // selected server), and a row of DOWN01, which cannot be reached.
   HWND profiles = add_list(0x6024000A, 105);
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
-  HWND servers = add_list(kKnownServerList, 106);
-  row.mask = LVIF_TEXT;
-  row.pszText = const_cast<char*>("SRV01");
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  HWND servers = support::add_server_list(screen_, {{"SRV01", nullptr}});
   host::send_list_event(library_, servers);
   select_only(servers, "SRV01");
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
@@ -160,11 +148,7 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
   std::strcpy(lost_row.server, "DOWN01");
   std::strcpy(lost_row.name, "Lost");
   std::memcpy(lost + kRowDataOffset, &lost_row, sizeof lost_row);
-  row.mask = LVIF_TEXT | LVIF_PARAM;
-  row.iItem = 99;
-  row.pszText = const_cast<char*>("Lost");
-  row.lParam = reinterpret_cast<LPARAM>(lost);
-  SendMessageA(profiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  support::insert_list_rows(profiles, {{"Lost", lost}});
   std::vector<std::string> listed = rows(profiles);
   ASSERT_EQ(listed.size(), 5u);
   std::vector<std::string> consoles(listed.begin(), listed.begin() + 2), srv01s(listed.begin() + 2, listed.end() - 1);
@@ -218,10 +202,7 @@ TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
 
   // A selected row moves to the paired list; a text already there is not doubled.
   HWND other = add_list(0x6024002D, 102);
-  LVITEMA row = {};
-  row.mask = LVIF_STATE;
-  row.state = row.stateMask = LVIS_SELECTED;
-  SendMessageA(ranges, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&row));
+  support::set_row_selected(ranges, 0);
   EXPECT_EQ(press(0x60210105, 101, 102), 1u);
   EXPECT_TRUE(rows(ranges).empty());
   EXPECT_EQ(rows(other), (std::vector<std::string>{"10.0.0.1 through 10.0.0.9"}));

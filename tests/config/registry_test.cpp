@@ -2,7 +2,6 @@
 // status, run on the library's code linked into the test.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -185,19 +184,16 @@ TEST_F(ServerRegistry, EstablishingOnAnEmptyMachineBuildsTheWholeTree) {
   EXPECT_EQ(qvmr_registry_last_access("SRV01"), static_cast<unsigned long>(KEY_ALL_ACCESS | KEY_WOW64_64KEY));
 
   std::vector<std::string> tree = product_tree(connect("SRV01"));
-  ASSERT_EQ(tree.size(), 10u);
-  EXPECT_EQ(tree[0], "B");
-  EXPECT_EQ(tree[1], "B\\VORNIX");
+  ASSERT_GE(tree.size(), 3u);
   DWORD written = std::stoul(tree[2].substr(tree[2].rfind(':') + 1));
   EXPECT_GE(written, before_s);
   EXPECT_LE(written, now_seconds());
-  EXPECT_EQ(std::vector<std::string>(tree.begin() + 2, tree.end()),
-            (std::vector<std::string>{
-                "B\\VORNIX:LastUpdateDate=4:" + std::to_string(written),
-                "B\\VORNIX:OriginalInstallDate=4:" + std::to_string(written),
-                "B\\VORNIX:DepartmentsReportTo=7:DEPT01||", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT01||",
-                "B\\VORNIX:ReportPath=1:D:\\Logs|", "B\\VORNIX\\Profiles", "B\\VORNIX\\Reports",
-                "B\\VORNIX\\Enterprise"}));
+  EXPECT_EQ(tree, (std::vector<std::string>{"B", "B\\VORNIX", "B\\VORNIX:LastUpdateDate=4:" + std::to_string(written),
+                                            "B\\VORNIX:OriginalInstallDate=4:" + std::to_string(written),
+                                            "B\\VORNIX:DepartmentsReportTo=7:DEPT01||",
+                                            "B\\VORNIX:EnterpriseHostsReportTo=7:ENT01||",
+                                            "B\\VORNIX:ReportPath=1:D:\\Logs|", "B\\VORNIX\\Profiles",
+                                            "B\\VORNIX\\Reports", "B\\VORNIX\\Enterprise"}));
 
   // A server of the 2000 family is reached without the 64-bit view.
   ASSERT_EQ(EstablishServerKey(connect("OLD2000"), "OLD2000", "", "", ""), 0u);
@@ -216,22 +212,20 @@ TEST_F(ServerRegistry, EstablishingAnExistingKeyOnlyAddsWhatIsMissing) {
   DWORD ticks = GetTickCount();
   ASSERT_EQ(EstablishServerKey(server, "SRV01", "", "", ""), 0u);
   EXPECT_EQ(GetTickCount() - ticks, 200u + 2 * 250u) << "two keys made";
-  std::vector<std::string> after = product_tree(server);
   before.push_back("B\\VORNIX\\Reports");
   before.push_back("B\\VORNIX\\Enterprise");
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(product_tree(server), before);
 
   ticks = GetTickCount();
   ASSERT_EQ(EstablishServerKey(nullptr, "srv01", "F:\\New", "", "ENT02"), 0u);
   EXPECT_EQ(GetTickCount(), ticks) << "nothing left to make";
-  after = product_tree(server);
-  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:OriginalInstallDate=4:1"), after.end());
-  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:LastUpdateDate=4:2"), after.end());
-  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:ReportPath=1:F:\\New|"), after.end());
-  EXPECT_NE(std::find(after.begin(), after.end(), "B\\VORNIX:EnterpriseHostsReportTo=7:ENT02||"), after.end());
-  EXPECT_EQ(std::count_if(after.begin(), after.end(),
-                          [](const std::string& l) { return l.find("DepartmentsReportTo") != std::string::npos; }),
-            0);
+  // Only the report path and the enterprise hosts were given; the dates stay and no departments value is made.
+  EXPECT_EQ(product_tree(server),
+            (std::vector<std::string>{
+                "B", "B\\VORNIX", "B\\VORNIX:OriginalInstallDate=4:1", "B\\VORNIX:LastUpdateDate=4:2",
+                "B\\VORNIX:ReportPath=1:F:\\New|", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT02||", "B\\VORNIX\\Profiles",
+                "B\\VORNIX\\Profiles\\Weekly", "B\\VORNIX\\Profiles\\Weekly:ProfileType=4:272", "B\\VORNIX\\Reports",
+                "B\\VORNIX\\Enterprise"}));
 
   // The sibling key holds only its report path.
   g_library.sibling_mode = 1;
