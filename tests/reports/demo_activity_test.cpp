@@ -97,9 +97,7 @@ class DemoActivity : public ::testing::Test {
   // The summary of a file of the activity, by its name.
   const support::DemoLogFile* written(const std::string& name) {
     for (const support::DemoLogFile& f : activity_.files)
-      if (f.path.size() > name.size() && f.path.compare(f.path.size() - name.size(), name.size(), name) == 0 &&
-          f.path[f.path.size() - name.size() - 1] == '/')
-        return &f;
+      if (f.path == activity_.folder + "/" + name) return &f;
     return nullptr;
   }
 
@@ -145,7 +143,6 @@ TEST_F(DemoActivity, EveryDayAndProfileIsAFileInTheLogShareThatDecodesIntoTheRow
     read_activity_log(&request);
     std::vector<Row> got = rows(list_);
     ASSERT_EQ(got.size(), file->row_times.size());
-    EXPECT_GE(got.size(), file->records);
     // Each row carries the event time written, within the file's local day and never after now.
     for (size_t i = 0; i < got.size(); ++i) {
       void* item = nullptr;

@@ -92,14 +92,9 @@ void set_address(uint8_t* ipv4, uint8_t* ipv6, const Person& p, bool last_byte_f
   std::memset(ipv6, 0, 32);
 }
 
-void policy_guid(char* out, size_t size, Random& random) {
-  std::snprintf(out, size, "{%08X-%04X-%04X-%04X-%08X%04X}", random.next(), random.below(0x10000),
-                random.below(0x10000), random.below(0x10000), random.next(), random.below(0x10000));
-}
-
 // ---- Records by profile -----------------------------------------------------------
 
-void add_logon(DemoDayLog& out, const std::string& server, uint32_t time, Random& random, bool failed) {
+void add_logon(LogWriter& log, const std::string& server, uint32_t time, Random& random, bool failed) {
   static const uint32_t kGood[] = {0x82000011, 0x82000011, 0x82000021, 0x82000044, 0x81000001,
                                    0x81000002, 0x81000071, 0x81000072, 0x82000050, 0x81000054};
   static const uint32_t kFailed[] = {0x82000012, 0x82000022, 0x81000033, 0x82000055, 0x81000055};
@@ -142,11 +137,10 @@ void add_logon(DemoDayLog& out, const std::string& server, uint32_t time, Random
     text(r.station, p.workstation);
     text(r.workstation, p.workstation);
   }
-  out.log.add(r);
-  out.row_times.push_back(time);
+  log.add(r);
 }
 
-void add_file(DemoDayLog& out, uint32_t time, Random& random) {
+void add_file(LogWriter& log, uint32_t time, Random& random) {
   static const uint32_t kActions[] = {0x01000000, 0x01000000, 0x01000000, 0x20000000, 0x20000000, 0x40000000,
                                       0x10000000, 0x80000000, 0x00100010, 0x00010000, 0x00000010};
   const Person& p = random.pick(kPeople);
@@ -188,11 +182,10 @@ void add_file(DemoDayLog& out, uint32_t time, Random& random) {
   } else if (action == 0x00010000) {
     r.access_mask = 0xC0000022;  // access denied
   }
-  out.log.add(r);
-  out.row_times.push_back(time);
+  log.add(r);
 }
 
-void add_directory(DemoDayLog& out, uint32_t time, Random& random) {
+void add_directory(LogWriter& log, uint32_t time, Random& random) {
   static const uint32_t kActions[] = {0x00000400, 0x00080400, 0x00080400, 0x00010400, 0x00020400,
                                       0x00000100, 0x00000200, 0x00000800, 0x00001000};
   const Person& admin = kPeople[6];
@@ -245,18 +238,19 @@ void add_directory(DemoDayLog& out, uint32_t time, Random& random) {
   std::snprintf(r.requester_fqdn, sizeof r.requester_fqdn, "CN=%s,OU=%s,%s", admin.name, admin.ou, kDnsSuffix);
   text(r.workstation, admin.workstation);
   set_address(r.ipv4, r.ipv6, admin);
-  out.log.add(r);
-  out.row_times.push_back(time);
+  log.add(r);
 }
 
-void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time, Random& random) {
+// Returns the number of report rows the record gives: one, or one per entry.
+size_t add_group_policy(LogWriter& log, const std::string& server, uint32_t time, Random& random) {
   static const char* const kPolicies[] = {"Default Domain Policy", "Workstation Lockdown", "Finance Drive Maps",
                                           "Password Policy"};
   static const uint32_t kTypes[] = {0xE4001001, 0xE4002000, 0xE8001000, 0xE8002000, 0xE8004000};
   const Person& admin = kPeople[6];
   const char* policy = random.pick(kPolicies);
   char guid[64];
-  policy_guid(guid, sizeof guid, random);
+  std::snprintf(guid, sizeof guid, "{%08X-%04X-%04X-%04X-%08X%04X}", random.next(), random.below(0x10000),
+                random.below(0x10000), random.below(0x10000), random.next(), random.below(0x10000));
   char policy_dn[256];
   std::snprintf(policy_dn, sizeof policy_dn, "CN=%s,CN=Policies,CN=System,%s", guid, kDnsSuffix);
   uint32_t type = random.pick(kTypes);
@@ -295,10 +289,8 @@ void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time,
       r.head.action = 0x40000000;
       text(r.share, "SYSVOL");
       text(r.new_name, "");
-      r.head.body_length = static_cast<uint32_t>(kGpoFileNewNameOffset - kLogHeaderBytes + 1);
-      out.log.add(r);
-      out.row_times.push_back(time);
-      break;
+      log.add(r);
+      return 1;
     }
     case 0xE4002000: {
       GpoFileChangeLogRecord r = sample_gpo_file_change_record(type, seed);
@@ -312,10 +304,8 @@ void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time,
                                                 {"System Access", "MaximumPasswordAge", "90"},
                                                 {"Event Audit", "AuditLogonEvents", "3"}};
       std::vector<GpoChangeEntry> entries(1 + random.below(3));
-      for (size_t i = 0; i < entries.size(); ++i) {
+      for (GpoChangeEntry& e : entries) {
         const auto& setting = random.pick(kSettings);
-        GpoChangeEntry& e = entries[i];
-        e = GpoChangeEntry{};
         e.section = 1 + random.below(4);
         e.kind = random.below(2);
         text(e.text1, setting[0]);
@@ -325,17 +315,15 @@ void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time,
         text(e.text3, setting[2]);
         std::snprintf(e.text4, sizeof e.text4, "%s = %u", setting[1], e.value2);
       }
-      out.log.add(r, entries);
-      for (size_t i = 0; i < entries.size(); ++i) out.row_times.push_back(time);
-      break;
+      log.add(r, entries);
+      return entries.size();
     }
     case 0xE8001000: {
       GpoDirectoryLogRecord r = sample_gpo_directory_record(type, seed);
       directory_head(r.head, 0x00000400, "versionNumber");
       text(r.new_location, "");
-      out.log.add(r);
-      out.row_times.push_back(time);
-      break;
+      log.add(r);
+      return 1;
     }
     case 0xE8002000: {
       GpoDirectoryLogRecord r = sample_gpo_directory_record(type, seed);
@@ -343,11 +331,8 @@ void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time,
       text(r.new_location, "");
       text(r.new_value, "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}{D02B1F72-3407-48AE-BA88-E8213C6761F1}]");
       text(r.old_value, "[{35378EAC-683F-11D2-A89A-00C04FBBCFA2}]");
-      r.head.body_length =
-          static_cast<uint32_t>(kGpoDirOldValueOffset - kLogHeaderBytes + std::strlen(r.old_value) + 1);
-      out.log.add(r);
-      out.row_times.push_back(time);
-      break;
+      log.add(r);
+      return 1;
     }
     default: {
       GpoDirectoryValueLogRecord r = sample_gpo_directory_value_record(0xE8004000, seed);
@@ -355,14 +340,12 @@ void add_group_policy(DemoDayLog& out, const std::string& server, uint32_t time,
       static const uint32_t kSections[] = {0x60A00000, 0x50500000, 0x60700000, 0x60800000, 0x60900000};
       std::vector<GpoValueEntry> entries(1 + random.below(2));
       for (GpoValueEntry& e : entries) {
-        e = GpoValueEntry{};
         e.section = random.pick(kSections);
         e.kind = random.below(3);
         std::snprintf(e.text, sizeof e.text, "[LDAP://cn=%s,cn=policies,cn=system,%s;0]", guid, kDnsSuffix);
       }
-      out.log.add(r, entries);
-      for (size_t i = 0; i < entries.size(); ++i) out.row_times.push_back(time);
-      break;
+      log.add(r, entries);
+      return entries.size();
     }
   }
 }
@@ -402,15 +385,16 @@ DemoDayLog make_demo_day_log(DemoProfile profile, const std::string& server, std
   Random random(seed);
   std::sort(event_times.begin(), event_times.end());
   DemoDayLog out;
-  out.records = event_times.size();
   for (uint32_t t : event_times) {
+    size_t rows = 1;
     switch (profile) {
-      case DemoProfile::Logons: add_logon(out, server, t, random, false); break;
-      case DemoProfile::FailedLogons: add_logon(out, server, t, random, true); break;
-      case DemoProfile::Shares: add_file(out, t, random); break;
-      case DemoProfile::DirectoryChanges: add_directory(out, t, random); break;
-      case DemoProfile::GroupPolicy: add_group_policy(out, server, t, random); break;
+      case DemoProfile::Logons: add_logon(out.log, server, t, random, false); break;
+      case DemoProfile::FailedLogons: add_logon(out.log, server, t, random, true); break;
+      case DemoProfile::Shares: add_file(out.log, t, random); break;
+      case DemoProfile::DirectoryChanges: add_directory(out.log, t, random); break;
+      case DemoProfile::GroupPolicy: rows = add_group_policy(out.log, server, t, random); break;
     }
+    out.row_times.insert(out.row_times.end(), rows, t);
   }
   return out;
 }
@@ -446,15 +430,9 @@ DemoActivity add_demo_activity(WorldBuilder& world, const std::string& server, u
       if (back == 0)
         for (int i = 0; i < 3; ++i) times.push_back(last - std::min<uint32_t>(last - first, random.below(3600)));
       DemoDayLog day = make_demo_day_log(profile, server, times, random.next());
-      DemoLogFile file;
-      file.path = activity.folder + "/" +
-                  log_file_name(demo_profile_name(profile), server, date.tm_year + 1900, date.tm_mon + 1, date.tm_mday);
-      file.profile = profile;
-      file.year = date.tm_year + 1900;
-      file.month = date.tm_mon + 1;
-      file.day = date.tm_mday;
-      file.records = day.records;
-      file.row_times = day.row_times;
+      std::string name =
+          log_file_name(demo_profile_name(profile), server, date.tm_year + 1900, date.tm_mon + 1, date.tm_mday);
+      DemoLogFile file = {activity.folder + "/" + name, profile, std::move(day.row_times)};
       if (!day.log.save(file.path)) throw std::runtime_error("cannot write " + file.path);
       // The agent last wrote the file at its last event.
       time_t written = static_cast<time_t>(*std::max_element(file.row_times.begin(), file.row_times.end()));

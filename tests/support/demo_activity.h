@@ -29,7 +29,6 @@ const char* demo_profile_name(DemoProfile profile);
 // One day's log of one profile, in memory.
 struct DemoDayLog {
   LogWriter log;
-  size_t records = 0;
   std::vector<uint32_t> row_times;  // the event time of every report row, in file order
 };
 
@@ -40,9 +39,7 @@ DemoDayLog make_demo_day_log(DemoProfile profile, const std::string& server, std
 struct DemoLogFile {
   std::string path;  // in the world folder
   DemoProfile profile;
-  int year, month, day;  // the file's local date
-  size_t records;
-  std::vector<uint32_t> row_times;
+  std::vector<uint32_t> row_times;  // the event time of every report row, in file order
 };
 
 struct DemoActivity {

@@ -334,14 +334,10 @@ LogonLogRecord sample_logon_record(uint32_t type, uint32_t seed) {
   r.secondary_code = seed % 3 == 0 ? 0 : 0xC000006A;
   sample_address(r.ipv4, r.ipv6, seed + 2);
   for (int i = 0; i < 8; ++i) r.block[i] = static_cast<uint8_t>(seed + i);
-  r.logon_time.wYear = static_cast<WORD>(2016 + seed % 5);
-  r.logon_time.wMonth = static_cast<WORD>(1 + seed % 12);
-  r.logon_time.wDayOfWeek = static_cast<WORD>(seed % 7);
-  r.logon_time.wDay = static_cast<WORD>(1 + seed % 28);
-  r.logon_time.wHour = static_cast<WORD>(seed % 24);
-  r.logon_time.wMinute = static_cast<WORD>(seed % 60);
-  r.logon_time.wSecond = static_cast<WORD>((seed * 7) % 60);
-  r.logon_time.wMilliseconds = static_cast<WORD>(seed % 1000);
+  r.logon_time =
+      SYSTEMTIME{static_cast<WORD>(2016 + seed % 5), static_cast<WORD>(1 + seed % 12), static_cast<WORD>(seed % 7),
+                 static_cast<WORD>(1 + seed % 28),   static_cast<WORD>(seed % 24),     static_cast<WORD>(seed % 60),
+                 static_cast<WORD>((seed * 7) % 60), static_cast<WORD>(seed % 1000)};
   for (int i = 0; i < 8; ++i) r.timing_head[i] = static_cast<uint8_t>(0x40 + i);
   r.event_time = 1457380000u + seed * 71;
   r.logoff_time = r.event_time + 3600 + seed;

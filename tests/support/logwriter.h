@@ -56,16 +56,13 @@ std::vector<uint8_t> sample_encoded_record(uint32_t type, uint32_t seed);
 
 class LogWriter {
  public:
-  // Whole records; each returns the offset at which the record starts.
-  size_t add(const FileLogRecord& record) { return append(encode_log_record(record)); }
-  size_t add(const LogonLogRecord& record) { return append(encode_log_record(record)); }
-  size_t add(const DirectoryLogRecord& record) { return append(encode_log_record(record)); }
-  size_t add(const GpoFileLogRecord& record) { return append(encode_log_record(record)); }
-  size_t add(const GpoFileChangeLogRecord& record, const std::vector<GpoChangeEntry>& entries) {
-    return append(encode_log_record(record, entries));
+  // Whole records, with their entries for the entry families; each returns the offset at which the record starts.
+  template <typename Record>
+  size_t add(const Record& record) {
+    return append(encode_log_record(record));
   }
-  size_t add(const GpoDirectoryLogRecord& record) { return append(encode_log_record(record)); }
-  size_t add(const GpoDirectoryValueLogRecord& record, const std::vector<GpoValueEntry>& entries) {
+  template <typename Record, typename Entry>
+  size_t add(const Record& record, const std::vector<Entry>& entries) {
     return append(encode_log_record(record, entries));
   }
   size_t append(const std::vector<uint8_t>& bytes);
