@@ -1,6 +1,8 @@
 // Routing of button, list and text events, and the shared buttons and nodes.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "host/control_descriptor.h"
 #include "host/host_services.h"
 #include "tests/support/library_fixture.h"
@@ -22,13 +24,8 @@ class Dispatch : public support::LibraryTest {
 
   // A push button of this library whose companion is the list.
   HWND button(uint32_t id, uint32_t module = 7) {
-    host::ControlSpec layout;
-    layout.control_id = id;
-    layout.kind = kDescriptorPushButton;
-    layout.companion_key = kScreenKey;
-    layout.companion_item = kListItem;
-    layout.module = module;
-    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), "Button", "", layout);
+    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), "Button", "",
+                             host::ControlSpec{id, kDescriptorPushButton, kScreenKey, kListItem, module});
   }
 
   DWORD press(HWND b) { return library_.entry_point_button_services(screen_, 0, host::descriptor_of(b)); }
@@ -90,23 +87,12 @@ TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) 
 TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   start();
   HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
-  auto first_child = [&](HTREEITEM parent) {
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT,
-                                                    reinterpret_cast<LPARAM>(parent)));
-  };
-  auto label = [&](HTREEITEM item, int* image) {
-    char text[64] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT | TVIF_IMAGE;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    *image = tv.iImage;
-    return std::string(text);
-  };
   EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
-  HTREEITEM root = first_child(nullptr);
+  auto top = support::tree_rows(tree);
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_EQ(top[0].text, "VORNIX for Windows");
+  EXPECT_EQ(top[0].image, 22);
+  const HTREEITEM root = top[0].item;
   const struct { DWORD id; const char* label; int image; } nodes[] = {
       {0x30247002, "Quick Start", 61}, {0x30247003, "<<Server Groups>>", 65},
       {0x30247004, "Profiles", 38}, {0x30247005, "Reports", 29},
@@ -114,15 +100,16 @@ TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
       {0x30247008, "<<List Profiles>>", 65}, {0x30247009, "<<List Reports>>", 65},
       {0x3024700A, "<<List Configuration Details>>", 65},
       {0x3024700B, "<<List Servers in Group>>", 65}};
-  for (const auto& node : nodes) {
-    EXPECT_EQ(host::send_list_event(library_, tree, node.id, reinterpret_cast<uintptr_t>(root)), 4061u);
-    int image = -1;
-    EXPECT_EQ(label(first_child(root), &image), node.label);
-    EXPECT_EQ(image, node.image) << node.label;
+  for (const auto& node : nodes)
+    EXPECT_EQ(host::send_list_event(library_, tree, node.id, reinterpret_cast<uintptr_t>(root)), 4061u) << node.label;
+  // Each node goes in first, so they stand in the reverse order of their events.
+  auto children = support::tree_rows(tree, root);
+  ASSERT_EQ(children.size(), std::size(nodes));
+  for (size_t i = 0; i < children.size(); ++i) {
+    const auto& node = nodes[children.size() - 1 - i];
+    EXPECT_EQ(children[i].text, node.label);
+    EXPECT_EQ(children[i].image, node.image) << node.label;
   }
-  int image = -1;
-  EXPECT_EQ(label(root, &image), "VORNIX for Windows");
-  EXPECT_EQ(image, 22);
   EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 11);
 }
 

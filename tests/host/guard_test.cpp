@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "host/control_descriptor.h"
@@ -29,11 +28,9 @@ class Guard : public support::LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
-    g_screen_messages.clear();
     g_commands.clear();
     screen_ = host::create_screen(kScreenKey, "Server configuration");
     SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(screen_proc));
-    std::memset(records_, 0, sizeof records_);
     list_ = support::add_server_list(screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
     save_ =
         host::add_control(screen_, kSaveItem, "Button", "Save", host::ControlSpec{0x603100D5, kDescriptorPushButton});
@@ -56,7 +53,7 @@ class Guard : public support::LibraryTest {
     EXPECT_EQ(host::descriptor_of(check_)[kDescWordCheckBoxCounter], 101u);
   }
 
-  uint8_t records_[2][kListItemBytes];
+  uint8_t records_[2][kListItemBytes] = {};
   HWND screen_ = nullptr, list_ = nullptr, save_ = nullptr, edit_ = nullptr, check_ = nullptr;
 };
 

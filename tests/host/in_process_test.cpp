@@ -2,11 +2,8 @@
 // into the test: no export reaches them on their own yet.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "console/substitute_host.h"
@@ -27,7 +24,6 @@ class InProcess : public ::testing::Test {
     table_ = host::make_service_table();
     ASSERT_EQ(establish_tables(6, table_.data()), 1u);
     g_library.quiet_mode = 0;
-    log_path_ = world_.folder() + "/unattended.log";
   }
 
   void TearDown() override {
@@ -36,28 +32,20 @@ class InProcess : public ::testing::Test {
     tzset();
   }
 
-  void open_log() {
-    host::unattended_log_file() = CreateFileA(log_path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(host::unattended_log_file(), INVALID_HANDLE_VALUE);
-  }
-
-  std::string close_log() {
-    CloseHandle(host::unattended_log_file());
-    host::unattended_log_file() = nullptr;
-    return support::read_whole_file(log_path_);
-  }
-
   support::WorldBuilder world_;
   host::ServiceTable table_{};
-  std::string log_path_;
 };
 
 TEST_F(InProcess, UnattendedAndDebugMessagesGoToTheHostsLogFileInsteadOfTheScreen) {
-  open_log();
+  const std::string log_path = world_.folder() + "/unattended.log";
+  host::unattended_log_file() =
+      CreateFileA(log_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(host::unattended_log_file(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(show_unattended_message(nullptr, "Report mailed to 2 recipients", "E-MAIL", MB_OK), 0);
   show_debug_value(-2);
-  EXPECT_EQ(close_log(), "\r\nReport mailed to 2 recipients\r\n\r\n[-2] hex=[fffffffe]\r\n");
+  CloseHandle(host::unattended_log_file());
+  host::unattended_log_file() = nullptr;
+  EXPECT_EQ(support::read_whole_file(log_path), "\r\nReport mailed to 2 recipients\r\n\r\n[-2] hex=[fffffffe]\r\n");
   EXPECT_TRUE(ui::journal().empty());
 
   g_library.quiet_mode = 1;

@@ -2,12 +2,15 @@
 // filter over sorted lists, and the shared image list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -17,12 +20,12 @@ class ListStore : public support::LibraryTest {
     LibraryTest::SetUp();
     start();
     auto get = [&](const char* name) { return host::export_address(library_, name); };
-    alloc_ = reinterpret_cast<DWORD_PTR (*)()>(get("alloc_memory_for_list"));
-    copy_ = reinterpret_cast<DWORD (*)(uintptr_t, void*, const void*, DWORD)>(get("memcpy_list_item"));
-    compare_ = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, const void*, const void*)>(get("return_memcmp_item_data_ptr"));
-    delete_ = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, void*)>(get("delete_list_item"));
-    mark_ = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, const char*, const char*, void*, void*)>(get("set_kill_dup_sort_flag"));
-    filter_ = reinterpret_cast<DWORD (*)(uintptr_t, uintptr_t, const char*, void*, HWND, int, int)>(get("reindex_lv_kill_no_dups"));
+    alloc_ = reinterpret_cast<decltype(alloc_)>(get("alloc_memory_for_list"));
+    copy_ = reinterpret_cast<decltype(copy_)>(get("memcpy_list_item"));
+    compare_ = reinterpret_cast<decltype(compare_)>(get("return_memcmp_item_data_ptr"));
+    delete_ = reinterpret_cast<decltype(delete_)>(get("delete_list_item"));
+    mark_ = reinterpret_cast<decltype(mark_)>(get("set_kill_dup_sort_flag"));
+    filter_ = reinterpret_cast<decltype(filter_)>(get("reindex_lv_kill_no_dups"));
   }
 
   // Records still alive at the end are deleted as the host would.
@@ -40,34 +43,19 @@ class ListStore : public support::LibraryTest {
   bool marked(const uint8_t* r) { return item_word(r, kItemWordDuplicateMark) == kDuplicateMark; }
 
   size_t frees() {
-    size_t n = 0;
-    for (const std::string& call : host::service_calls()) n += call == "memory free";
-    return n;
+    const std::vector<std::string> calls = host::service_calls();
+    return static_cast<size_t>(std::count(calls.begin(), calls.end(), "memory free"));
   }
 
   // A sorted list view whose rows carry fresh records.
   HWND sorted_list(std::initializer_list<const char*> texts) {
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 0, 0, host::create_screen(60, "List"),
                                 nullptr, nullptr, nullptr);
-    int row = 0;
-    for (const char* text : texts) {
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM;
-      item.iItem = row++;
-      item.pszText = const_cast<char*>(text);
-      item.lParam = reinterpret_cast<LPARAM>(record());
-      SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    for (const char* text : texts) support::insert_list_rows(list, {{text, record()}});
     return list;
   }
 
-  uint8_t* row_record(HWND list, int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return reinterpret_cast<uint8_t*>(item.lParam);
-  }
+  uint8_t* row_record(HWND list, int row) { return support::list_rows(list).at(row).record; }
 
   int rows(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -142,15 +130,9 @@ TEST_F(ListStore, TheFilterKeepsOnlyRowsThatHaveADuplicateInOnePass) {
   HWND list = sorted_list({"alpha,1", "ALPHA,2", "beta,1", "gamma,1", "gamma,9", "omega"});
   // The host's pass: one call per row, deletions shift the rows after it.
   for (int row = 0; row < rows(list);) {
-    char text[512] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    const support::ListRow r = support::list_rows(list).at(row);
     int before = rows(list);
-    filter_(0, 0, text, row_record(list, row), list, row, 0);
+    filter_(0, 0, r.text.c_str(), r.record, list, row, 0);
     if (rows(list) == before) ++row;
   }
   ASSERT_EQ(rows(list), 4);

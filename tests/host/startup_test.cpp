@@ -3,6 +3,9 @@
 
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "host/host_services.h"
 #include "host/list_item.h"
@@ -12,27 +15,26 @@ namespace {
 
 using support::LibraryTest;
 
-// Calls an export with every argument 0, whatever its arity.
+template <size_t>
+using Word = uintptr_t;
+
+template <size_t... Arg>
+DWORD_PTR call_with_zeros(void* fn, std::index_sequence<Arg...>) {
+  return reinterpret_cast<DWORD_PTR (*)(Word<Arg>...)>(fn)(Word<Arg>{}...);
+}
+
+// Picks the caller whose number of arguments matches.
+template <size_t... Arity>
+DWORD_PTR call_with_zeros(void* fn, size_t arity, std::index_sequence<Arity...>) {
+  DWORD_PTR result = 0;
+  bool called = ((arity == Arity && (result = call_with_zeros(fn, std::make_index_sequence<Arity>()), true)) || ...);
+  EXPECT_TRUE(called) << "no caller for arity " << arity;
+  return result;
+}
+
+// Calls an export with every argument 0, whatever its arity up to 15.
 DWORD_PTR call_with_zeros(void* fn, int arity) {
-  using U = uintptr_t;
-  switch (arity) {
-    case 0: return reinterpret_cast<DWORD_PTR (*)()>(fn)();
-    case 1: return reinterpret_cast<DWORD_PTR (*)(U)>(fn)(0);
-    case 3: return reinterpret_cast<DWORD_PTR (*)(U, U, U)>(fn)(0, 0, 0);
-    case 4: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U)>(fn)(0, 0, 0, 0);
-    case 5: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U)>(fn)(0, 0, 0, 0, 0);
-    case 6: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0);
-    case 7: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0);
-    case 9: return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0);
-    case 13:
-      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    case 14:
-      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-    case 15:
-      return reinterpret_cast<DWORD_PTR (*)(U, U, U, U, U, U, U, U, U, U, U, U, U, U, U)>(fn)(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  }
-  ADD_FAILURE() << "no caller for arity " << arity;
-  return 0;
+  return call_with_zeros(fn, static_cast<size_t>(arity), std::make_index_sequence<16>());
 }
 
 // Every export that tests the initialised flag, with its number of arguments.
@@ -49,23 +51,22 @@ const std::map<std::string, int> kCheckingExports = {
     {"treeview_right_click_action", 7}, {"drag_drop_action", 9},
     {"entry_point_wm_draw_item", 5}};
 
-void* export_named(const host::Library& library, const std::string& name) {
-  return host::export_address(library, name);
-}
-
 TEST_F(LibraryTest, IntroductionNeedsNoStartUpAndNeverChanges) {
   for (int round = 0; round < 2; ++round) {
-    DWORD id[4] = {};
+    std::vector<DWORD> id(4);
     EXPECT_EQ(library_.introduction_in(&id[0], &id[1], &id[2], &id[3]), 1u);
-    EXPECT_EQ(id[0], 0xA3310000u);
-    EXPECT_EQ(id[1], 27033u);
-    EXPECT_EQ(id[2], 51454345u);
-    EXPECT_EQ(id[3], 7u);
+    EXPECT_EQ(id, (std::vector<DWORD>{0xA3310000u, 27033u, 51454345u, 7u}));
     start();
   }
 }
 
-TEST_F(LibraryTest, WrongVersionOrNoTableIsRefusedWithoutCallingTheHost) {
+TEST_F(LibraryTest, ExportsAnswer4078UntilAStartUpIsAcceptedAnd4061AfterForEventsNoFeatureClaims) {
+  auto* abort_searches = reinterpret_cast<DWORD (*)()>(host::export_address(library_, "abort_searches"));
+  auto* valid_to_add = reinterpret_cast<DWORD (*)()>(host::export_address(library_, "QVA_is_valid_to_add"));
+  EXPECT_EQ(abort_searches(), 0u);
+  EXPECT_EQ(valid_to_add(), 1u);
+
+  // A wrong version or no table is refused without calling the host.
   table_ = host::make_service_table();
   EXPECT_EQ(library_.establish_tables(5, table_.data()), 0u);
   EXPECT_EQ(library_.establish_tables(6, nullptr), 0u);
@@ -80,16 +81,7 @@ TEST_F(LibraryTest, WrongVersionOrNoTableIsRefusedWithoutCallingTheHost) {
     EXPECT_EQ(box.flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
   }
   for (const auto& [name, arity] : kCheckingExports)
-    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), 4078u) << name;
-}
-
-TEST_F(LibraryTest, ExportsAnswer4078BeforeStartUpAnd4061AfterForEventsNoFeatureClaims) {
-  auto* abort_searches = reinterpret_cast<DWORD (*)()>(export_named(library_, "abort_searches"));
-  auto* valid_to_add = reinterpret_cast<DWORD (*)()>(export_named(library_, "QVA_is_valid_to_add"));
-  EXPECT_EQ(abort_searches(), 0u);
-  EXPECT_EQ(valid_to_add(), 1u);
-  for (const auto& [name, arity] : kCheckingExports)
-    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), 4078u) << name;
+    EXPECT_EQ(call_with_zeros(host::export_address(library_, name), arity), 4078u) << name;
 
   start();
   // The list item store refuses null records quietly; events no feature claims go back to the host.
@@ -99,7 +91,7 @@ TEST_F(LibraryTest, ExportsAnswer4078BeforeStartUpAnd4061AfterForEventsNoFeature
                                        "entry_point_insert_list_images"};
   for (const auto& [name, arity] : kCheckingExports) {
     if (name == "alloc_memory_for_list") continue;
-    EXPECT_EQ(call_with_zeros(export_named(library_, name), arity), store.count(name) ? 0u : 4061u) << name;
+    EXPECT_EQ(call_with_zeros(host::export_address(library_, name), arity), store.count(name) ? 0u : 4061u) << name;
   }
   EXPECT_EQ(abort_searches(), 0u);
   EXPECT_EQ(valid_to_add(), 1u);
@@ -107,7 +99,7 @@ TEST_F(LibraryTest, ExportsAnswer4078BeforeStartUpAnd4061AfterForEventsNoFeature
 
 TEST_F(LibraryTest, StartUpTakesTheHostsMemoryPairWhenLentAndGlobalAllocOtherwise) {
   start();
-  auto* alloc = reinterpret_cast<DWORD_PTR (*)()>(export_named(library_, "alloc_memory_for_list"));
+  auto* alloc = reinterpret_cast<DWORD_PTR (*)()>(host::export_address(library_, "alloc_memory_for_list"));
   auto* record = reinterpret_cast<const BYTE*>(alloc());
   ASSERT_NE(record, nullptr);
   EXPECT_TRUE(service_called("memory allocate " + std::to_string(kListItemBytes)));

@@ -35,6 +35,9 @@ class Files : public ::testing::Test {
     return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
 
+  // The error a call left behind, or 0 when it succeeded.
+  static long error_of(bool ok) { return ok ? 0 : static_cast<long>(GetLastError()); }
+
   support::WorldBuilder world_;
 };
 
@@ -47,7 +50,7 @@ TEST_F(Files, SharePathsReachTheMachinesFoldersAsWindowsNamesThem) {
   EXPECT_EQ(std::string(text, got), "abc");
   CloseHandle(file);
 
-  struct { const char* path; DWORD error; } failures[] = {
+  struct { const char* path; long error; } failures[] = {
       {"\\\\NOSUCH\\C$\\x", ERROR_BAD_NETPATH},
       {"\\\\DOWN01\\C$\\x", ERROR_BAD_NETPATH},
       {"\\\\LOCKED01\\C$\\x", ERROR_ACCESS_DENIED},
@@ -55,10 +58,8 @@ TEST_F(Files, SharePathsReachTheMachinesFoldersAsWindowsNamesThem) {
       {"\\\\SRV01\\C$\\missing.txt", ERROR_FILE_NOT_FOUND},
       {"\\\\SRV01\\C$\\no\\such\\folder.txt", ERROR_PATH_NOT_FOUND},
   };
-  for (const auto& f : failures) {
-    EXPECT_EQ(open(f.path, GENERIC_READ, FILE_SHARE_READ), INVALID_HANDLE_VALUE) << f.path;
-    EXPECT_EQ(GetLastError(), f.error) << f.path;
-  }
+  for (const auto& f : failures)
+    EXPECT_EQ(error_of(open(f.path, GENERIC_READ, FILE_SHARE_READ) != INVALID_HANDLE_VALUE), f.error) << f.path;
 
   // A drive path is the console machine's own administrative share.
   HANDLE created = open("C:\\report.csv", GENERIC_WRITE, 0, CREATE_ALWAYS);
@@ -73,17 +74,14 @@ TEST_F(Files, OpenFilesRefuseWhatTheirShareModeDoesNotAllow) {
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   HANDLE reader = open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "reading is shared";
-  EXPECT_EQ(open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  EXPECT_FALSE(DeleteFileA(path));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  EXPECT_FALSE(MoveFileExA(path, "\\\\SRV01\\VNXLOGS$\\vnxlogs\\moved.txt", 0));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(error_of(open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE) != INVALID_HANDLE_VALUE),
+            ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(error_of(DeleteFileA(path)), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(error_of(MoveFileExA(path, "\\\\SRV01\\VNXLOGS$\\vnxlogs\\moved.txt", 0)), ERROR_SHARING_VIOLATION);
   CloseHandle(reader);
   CloseHandle(writer);
   EXPECT_TRUE(DeleteFileA(path));
-  EXPECT_FALSE(DeleteFileA(path));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(error_of(DeleteFileA(path)), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Files, EnumerationMatchesLongAndShortNamesAndSkipsNothing) {
@@ -112,8 +110,8 @@ TEST_F(Files, EnumerationMatchesLongAndShortNamesAndSkipsNothing) {
   FindClose(search);
   EXPECT_TRUE(saw_folder);
 
-  EXPECT_EQ(FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.none", &data), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(error_of(FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.none", &data) != INVALID_HANDLE_VALUE),
+            ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Files, AttributesGuardFilesAndFoldersUntilReset) {
@@ -124,11 +122,9 @@ TEST_F(Files, AttributesGuardFilesAndFoldersUntilReset) {
   CloseHandle(created);
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(GetFileAttributesA(file.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_FALSE(DeleteFileA(file.c_str()));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(error_of(DeleteFileA(file.c_str())), ERROR_ACCESS_DENIED);
   EXPECT_EQ(open(file.c_str(), GENERIC_WRITE, 0), INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(RemoveDirectoryA(folder));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  EXPECT_EQ(error_of(RemoveDirectoryA(folder)), ERROR_DIR_NOT_EMPTY);
 
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(GetFileAttributesA(file.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
@@ -136,8 +132,7 @@ TEST_F(Files, AttributesGuardFilesAndFoldersUntilReset) {
   EXPECT_TRUE(RemoveDirectoryA(folder));
   EXPECT_EQ(GetFileAttributesA(folder), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(CreateDirectoryA(folder, nullptr));
-  EXPECT_FALSE(CreateDirectoryA(folder, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(error_of(CreateDirectoryA(folder, nullptr)), ERROR_ALREADY_EXISTS);
 }
 
 TEST_F(Files, CopiesAndMovesRespectExistingTargets) {
@@ -145,10 +140,8 @@ TEST_F(Files, CopiesAndMovesRespectExistingTargets) {
   const char* b = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\vnxlogon_SRV01f_December012026.vnx";
   const char* copy = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\archived_logs\\copy.vnx";
   EXPECT_TRUE(CopyFileA(a, copy, TRUE));
-  EXPECT_FALSE(CopyFileA(b, copy, TRUE));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-  EXPECT_FALSE(MoveFileExA(b, copy, 0));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(error_of(CopyFileA(b, copy, TRUE)), ERROR_FILE_EXISTS);
+  EXPECT_EQ(error_of(MoveFileExA(b, copy, 0)), ERROR_ALREADY_EXISTS);
   EXPECT_TRUE(MoveFileExA(b, copy, MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ(GetFileAttributesA(b), INVALID_FILE_ATTRIBUTES);
   HANDLE moved = open(copy, GENERIC_READ, FILE_SHARE_READ);

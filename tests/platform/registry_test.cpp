@@ -6,12 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/whole_file.h"
@@ -27,6 +26,8 @@ std::vector<BYTE> bytes(const void* data, size_t size) {
   return std::vector<BYTE>(p, p + size);
 }
 
+std::vector<BYTE> dword_bytes(DWORD value) { return bytes(&value, sizeof value); }
+
 // A UTF-16 literal's bytes, its terminator included.
 template <size_t N>
 std::vector<BYTE> wsz(const char16_t (&text)[N]) {
@@ -41,10 +42,32 @@ std::u16string to_u16(const char* text) {
 
 HKEY create(HKEY parent, const char* path, REGSAM access = KEY_ALL_ACCESS) {
   HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr),
-            ERROR_SUCCESS)
-      << path;
+  EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, 0, access, nullptr, &key, nullptr), ERROR_SUCCESS) << path;
   return key;
+}
+
+HKEY open_key(HKEY parent, const char* path, REGSAM access = KEY_READ) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(parent, path, 0, access, &key), ERROR_SUCCESS) << path;
+  return key;
+}
+
+HKEY connect_to(const char* machine, HKEY root = HKEY_LOCAL_MACHINE) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegConnectRegistryA(machine, root, &key), ERROR_SUCCESS) << (machine ? machine : "local");
+  return key;
+}
+
+LONG set_a(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
+  return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+DWORD value_count(HKEY key) {
+  DWORD count = 0;
+  EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                             nullptr, nullptr),
+            ERROR_SUCCESS);
+  return count;
 }
 
 // The stored bytes of a value, as the W function returns them.
@@ -64,11 +87,16 @@ std::vector<BYTE> query_a(HKEY key, const char* name, DWORD* type) {
   return data;
 }
 
-struct Stored {
-  const char* name;
-  DWORD type;
-  std::vector<BYTE> data;
-};
+// A machine's product name, as its CurrentVersion key holds it.
+std::string product(HKEY root) {
+  HKEY version = open_key(root, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+  DWORD type = 0;
+  std::vector<BYTE> name = query_a(version, "ProductName", &type);
+  RegCloseKey(version);
+  return std::string(name.begin(), std::find(name.begin(), name.end(), '\0'));
+}
+
+struct Stored { const char* name; DWORD type; std::vector<BYTE> data; };
 
 TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   support::WorldBuilder w;
@@ -78,13 +106,12 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   std::vector<BYTE> binary(100);
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<BYTE>(0x5A + i * 7);
   const uint64_t qword = 0x0102030405060708ULL;
-  const DWORD dword = 0xDEADBEEF;
   std::vector<Stored> values = {
       {"", REG_SZ, wsz(u"default")},
       {"back\\slash \"quoted\" a=b \xE9t\xE9", REG_SZ, wsz(u"C:\\Temp\\\"x\" \u00E9")},
       {"Expand", REG_EXPAND_SZ, wsz(u"%SystemRoot%\\Logs")},
       {"Multi", REG_MULTI_SZ, wsz(u"one\0two\0")},
-      {"Dword", REG_DWORD, bytes(&dword, 4)},
+      {"Dword", REG_DWORD, dword_bytes(0xDEADBEEF)},
       {"Qword", REG_QWORD, bytes(&qword, 8)},
       {"Binary", REG_BINARY, binary},
       {"None", REG_NONE, {}},
@@ -96,8 +123,7 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   };
   HKEY key = create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Odd]Key [1]");
   for (const Stored& v : values) {
-    ASSERT_EQ(RegSetValueExW(key, to_u16(v.name).c_str(), 0,
-                             v.type, v.data.data(), static_cast<DWORD>(v.data.size())),
+    ASSERT_EQ(RegSetValueExW(key, to_u16(v.name).c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())),
               ERROR_SUCCESS)
         << v.name;
   }
@@ -106,26 +132,18 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   const std::string saved = support::read_whole_file(hive);
   // REGEDIT5 text in the forms regedit writes.
   EXPECT_EQ(saved.rfind("Windows Registry Editor Version 5.00\r\n\r\n", 0), 0u);
-  EXPECT_NE(saved.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix\\Odd]Key [1]]\r\n@=\"default\"\r\n"),
-            std::string::npos);
-  EXPECT_NE(saved.find("\"back\\\\slash \\\"quoted\\\" a=b \xE9t\xE9\"=\"C:\\\\Temp\\\\\\\"x\\\" \xE9\"\r\n"),
-            std::string::npos);
-  EXPECT_NE(saved.find("\"Dword\"=dword:deadbeef\r\n"), std::string::npos);
-  EXPECT_NE(saved.find("\"Qword\"=hex(b):08,07,06,05,04,03,02,01\r\n"), std::string::npos);
-  EXPECT_NE(saved.find("\"Multi\"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,00\r\n"),
-            std::string::npos);
-  EXPECT_NE(saved.find(",\\\r\n  "), std::string::npos);  // long binary data continues
-  EXPECT_NE(saved.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix\\Empty]\r\n\r\n"), std::string::npos);
+  for (const char* line : {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix\\Odd]Key [1]]\r\n@=\"default\"\r\n",
+                           "\"back\\\\slash \\\"quoted\\\" a=b \xE9t\xE9\"=\"C:\\\\Temp\\\\\\\"x\\\" \xE9\"\r\n",
+                           "\"Dword\"=dword:deadbeef\r\n", "\"Qword\"=hex(b):08,07,06,05,04,03,02,01\r\n",
+                           "\"Multi\"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,00\r\n",
+                           ",\\\r\n  ",  // long binary data continues
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix\\Empty]\r\n\r\n"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
 
   // Read back from the file in a fresh load: same values, same bytes.
   w.open();
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Odd]Key [1]", 0, KEY_READ, &key),
-            ERROR_SUCCESS);
-  DWORD count = 0;
-  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                             nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(count, values.size());
+  key = open_key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Odd]Key [1]");
+  EXPECT_EQ(value_count(key), values.size());
   for (const Stored& v : values) {
     DWORD type = 0;
     EXPECT_EQ(query_w(key, to_u16(v.name).c_str(), &type), v.data) << v.name;
@@ -134,9 +152,7 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   RegCloseKey(key);
 
   // Saving the loaded tree again writes the same file.
-  ASSERT_EQ(RegSetValueExA(HKEY_LOCAL_MACHINE, "scratch", 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&dword), 4),
-            ERROR_SUCCESS);
+  ASSERT_EQ(set_a(HKEY_LOCAL_MACHINE, "scratch", REG_DWORD, "abcd", 4), ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueA(HKEY_LOCAL_MACHINE, "scratch"), ERROR_SUCCESS);
   EXPECT_EQ(support::read_whole_file(hive), saved);
 }
@@ -158,30 +174,21 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   std::ofstream(dir + "HKLM.reg.99999.tmp") << "Windows Registry Editor Version 5.00\r\n[HKEY_LO";
   w.open();
 
-  HKEY srv = nullptr;
-  ASSERT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &srv), ERROR_SUCCESS);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(srv, "SOFTWARE\\Vornix", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  HKEY srv = connect_to("\\\\SRV01");
+  HKEY key = open_key(srv, "SOFTWARE\\Vornix", KEY_ALL_ACCESS);
   DWORD type = 0;
   EXPECT_EQ(query_a(key, "Path", &type), bytes("C:\\", 4));
   EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
-  DWORD port = 0;
-  DWORD size = sizeof port;
   // The repeated section is merged; its later value wins.
-  ASSERT_EQ(RegQueryValueExA(key, "Port", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(port, 80u);
-  HKEY version = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(srv, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ,
-                          &version),
-            ERROR_SUCCESS);
+  EXPECT_EQ(query_a(key, "Port", &type), dword_bytes(80));
+  // The written section adds to the machine's own CurrentVersion key.
+  HKEY version = open_key(srv, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
   EXPECT_EQ(query_a(version, "ProductName", &type), bytes("Windows Server 2012 R2 Standard", 32));
   EXPECT_EQ(query_a(version, "CSDVersion", &type), bytes("Service Pack 1", 15));
   RegCloseKey(version);
 
   // A save leaves the hive and nothing of its own beside it.
-  ASSERT_EQ(RegSetValueExA(key, "Mode", 0, REG_SZ, reinterpret_cast<const BYTE*>("audit"), 6),
-            ERROR_SUCCESS);
+  ASSERT_EQ(set_a(key, "Mode", REG_SZ, "audit", 6), ERROR_SUCCESS);
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
@@ -192,8 +199,7 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   // When the new file cannot be written, the old one stays whole.
   const std::string temp = dir + "HKLM.reg." + std::to_string(getpid()) + ".tmp";
   fs::create_directory(temp);
-  EXPECT_EQ(RegSetValueExA(key, "Mode", 0, REG_SZ, reinterpret_cast<const BYTE*>("repair"), 7),
-            ERROR_WRITE_FAULT);
+  EXPECT_EQ(set_a(key, "Mode", REG_SZ, "repair", 7), ERROR_WRITE_FAULT);
   EXPECT_EQ(support::read_whole_file(dir + "HKLM.reg"), before);
   fs::remove(temp);
 
@@ -201,15 +207,13 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   // and handles from before are good only for closing.
   w.add_registry_text("SRV01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix]\r\n\"Port\"=dword:00000051\r\n");
   w.open();
+  DWORD size = 0;
   EXPECT_EQ(RegQueryValueExA(key, "Port", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(srv), ERROR_SUCCESS);
-  ASSERT_EQ(RegConnectRegistryA("SRV01", HKEY_LOCAL_MACHINE, &srv), ERROR_SUCCESS);
-  ASSERT_EQ(RegOpenKeyExA(srv, "SOFTWARE\\Vornix", 0, KEY_READ, &key), ERROR_SUCCESS);
-  size = sizeof port;
-  ASSERT_EQ(RegQueryValueExA(key, "Port", nullptr, nullptr, reinterpret_cast<BYTE*>(&port), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(port, 0x51u);
+  srv = connect_to("SRV01");
+  key = open_key(srv, "SOFTWARE\\Vornix");
+  EXPECT_EQ(query_a(key, "Port", &type), dword_bytes(0x51));
   RegCloseKey(key);
   RegCloseKey(srv);
 }
@@ -218,11 +222,8 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   support::WorldBuilder w;
   w.open();
   HKEY key = create(HKEY_CURRENT_USER, "Software\\Vornix");
-  ASSERT_EQ(RegSetValueExA(key, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 4),
-            ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExA(key, "List", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>("a\0bc\0"),
-                           6),
-            ERROR_SUCCESS);
+  ASSERT_EQ(set_a(key, "Name", REG_SZ, "abc", 4), ERROR_SUCCESS);
+  ASSERT_EQ(set_a(key, "List", REG_MULTI_SZ, "a\0bc\0", 6), ERROR_SUCCESS);
 
   DWORD type = 0, size = 0;
   char text[16] = {};
@@ -230,37 +231,29 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   EXPECT_EQ(size, 4u);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   size = 3;
-  EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 4u);
-  EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(text, "abc");
+  EXPECT_EQ(query_a(key, "Name", &type), bytes("abc", 4));
   EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), nullptr),
             ERROR_INVALID_PARAMETER);
 
   // The W side sees UTF-16 with a two-byte terminator.
   size = 7;
   char16_t wide[8] = {};
-  EXPECT_EQ(RegQueryValueExW(key, u"NAME", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(RegQueryValueExW(key, u"NAME", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 8u);
-  EXPECT_EQ(RegQueryValueExW(key, u"NAME", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(std::u16string(wide), u"abc");
+  EXPECT_EQ(query_w(key, u"NAME", &type), wsz(u"abc"));
   EXPECT_EQ(query_w(key, u"List", &type), wsz(u"a\0bc\0"));
   EXPECT_EQ(query_a(key, "List", &type), bytes("a\0bc\0", 6));
   EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
 
   // W strings come out of the A side as bytes, '?' where they do not fit.
   const char16_t price[] = u"5\u00A3 6\u20AC";
-  ASSERT_EQ(RegSetValueExW(key, u"Price", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(price),
-                           sizeof price),
+  ASSERT_EQ(RegSetValueExW(key, u"Price", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(price), sizeof price),
             ERROR_SUCCESS);
   EXPECT_EQ(query_a(key, "Price", &type), bytes("5\xA3 6?", 6));
 
-  EXPECT_EQ(RegQueryValueExA(key, "Missing", nullptr, nullptr, nullptr, &size),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(key, "Missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegDeleteValueA(key, "Missing"), ERROR_FILE_NOT_FOUND);
 
   // Enumeration reports A sizes too, in the order the values were made.
@@ -272,14 +265,12 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   EXPECT_EQ(name_size, 4u);
   EXPECT_EQ(size, 6u);
   name_size = 4;
-  EXPECT_EQ(RegEnumValueA(key, 1, name, &name_size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(RegEnumValueA(key, 1, name, &name_size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
   name_size = sizeof name;
-  EXPECT_EQ(RegEnumValueA(key, 3, name, &name_size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegEnumValueA(key, 3, name, &name_size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   DWORD values = 0, longest_name = 0, largest = 0;
-  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                             &longest_name, &largest, nullptr, nullptr),
+  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longest_name,
+                             &largest, nullptr, nullptr),
             ERROR_SUCCESS);
   EXPECT_EQ(values, 3u);
   EXPECT_EQ(longest_name, 5u);
@@ -300,33 +291,25 @@ TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
-  HKEY vornix = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\VORNIX", 0, KEY_READ | KEY_WOW64_32KEY,
-                          &vornix),
-            ERROR_SUCCESS);
+  HKEY vornix = open_key(HKEY_LOCAL_MACHINE, "software\\VORNIX", KEY_READ | KEY_WOW64_32KEY);
   std::vector<std::string> names;
   char name[32];
   DWORD size = sizeof name;
   DWORD rc;
-  for (DWORD i = 0; (rc = RegEnumKeyExA(vornix, i, name, &size, nullptr, nullptr, nullptr,
-                                        nullptr)) == ERROR_SUCCESS;
+  for (DWORD i = 0; (rc = RegEnumKeyExA(vornix, i, name, &size, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
        ++i, size = sizeof name) {
     names.push_back(name);
   }
   EXPECT_EQ(rc, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
   EXPECT_EQ(names, (std::vector<std::string>{"Agents", "Zeta", "alpha"}));
   size = 6;  // "Agents" needs room for its terminator
-  EXPECT_EQ(RegEnumKeyExA(vornix, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(RegEnumKeyExA(vornix, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
 
   // The read-only handle may look but not change.
-  EXPECT_EQ(RegSetValueExA(vornix, "x", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(set_a(vornix, "x", REG_SZ, "", 1), ERROR_ACCESS_DENIED);
   HKEY sub = nullptr;
-  EXPECT_EQ(RegCreateKeyExA(vornix, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr),
-            ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", 0, KEY_READ, &sub),
-            ERROR_BAD_PATHNAME);
+  EXPECT_EQ(RegCreateKeyExA(vornix, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", 0, KEY_READ, &sub), ERROR_BAD_PATHNAME);
 
   RegCloseKey(create(agents, "SRV01"));
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Agents"), ERROR_ACCESS_DENIED);
@@ -334,10 +317,8 @@ TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
   EXPECT_EQ(RegDeleteKeyA(vornix, "Agents\\SRV01"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegDeleteKeyA(vornix, "Agents"), ERROR_SUCCESS);
   // Handles to a deleted key see it gone; so does a fresh open.
-  EXPECT_EQ(RegSetValueExA(agents, "x", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1),
-            ERROR_KEY_DELETED);
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Agents", 0, KEY_READ, &sub),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(set_a(agents, "x", REG_SZ, "", 1), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Agents", 0, KEY_READ, &sub), ERROR_FILE_NOT_FOUND);
 
   EXPECT_EQ(RegCloseKey(agents), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(agents), ERROR_INVALID_HANDLE);
@@ -368,48 +349,29 @@ TEST(Registry, ConnectsFailAsConfiguredAndAreCounted) {
   EXPECT_EQ(RegConnectRegistryA("\\\\DOWN01", HKEY_LOCAL_MACHINE, &key), ERROR_BAD_NETPATH);
   EXPECT_EQ(RegConnectRegistryA("\\\\LOCKED01", HKEY_LOCAL_MACHINE, &key), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_CURRENT_USER, &key), ERROR_INVALID_HANDLE);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(RegConnectRegistryA("\\\\BROKEN01", HKEY_LOCAL_MACHINE, &key), 1726);
-  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(RegConnectRegistryA("\\\\BROKEN01", HKEY_LOCAL_MACHINE, &key), 1726);
   EXPECT_EQ(RegConnectRegistryA("\\\\FLAKY01", HKEY_LOCAL_MACHINE, &key), RPC_S_SERVER_UNAVAILABLE);
   EXPECT_EQ(RegConnectRegistryA("\\\\flaky01", HKEY_LOCAL_MACHINE, &key), RPC_S_SERVER_UNAVAILABLE);
-  ASSERT_EQ(RegConnectRegistryA("\\\\FLAKY01", HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(connect_to("\\\\FLAKY01")), ERROR_SUCCESS);
 
   // A read-only machine answers reads and refuses writes.
-  ASSERT_EQ(RegConnectRegistryA("\\\\READER01", HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS);
+  key = connect_to("\\\\READER01");
   HKEY sub = nullptr;
   EXPECT_EQ(RegOpenKeyExA(key, "SOFTWARE", 0, KEY_ALL_ACCESS, &sub), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegCreateKeyExA(key, "SOFTWARE\\Vornix", 0, nullptr, 0, KEY_READ, nullptr, &sub,
-                            nullptr),
+  EXPECT_EQ(RegCreateKeyExA(key, "SOFTWARE\\Vornix", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr),
             ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegDeleteKeyA(key, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteKeyA(key, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"), ERROR_ACCESS_DENIED);
   RegCloseKey(key);
 
   // Each connect reaches its own machine's hive; the console's is also HKLM itself.
-  auto product = [](HKEY root) {
-    HKEY version = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(root, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_READ,
-                            &version),
-              ERROR_SUCCESS);
-    char text[64] = {};
-    DWORD size = sizeof text;
-    EXPECT_EQ(RegQueryValueExA(version, "ProductName", nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(text), &size),
-              ERROR_SUCCESS);
-    RegCloseKey(version);
-    return std::string(text);
-  };
-  ASSERT_EQ(RegConnectRegistryA("127.0.0.2", HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS);
+  key = connect_to("127.0.0.2");
   EXPECT_EQ(product(key), "Windows Server 2016 Standard");
   RegCloseKey(key);
-  ASSERT_EQ(RegConnectRegistryA(nullptr, HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS);
+  key = connect_to(nullptr);
   EXPECT_EQ(product(key), "Windows 10 Pro");
   EXPECT_EQ(product(HKEY_LOCAL_MACHINE), "Windows 10 Pro");
   RegCloseKey(key);
-  ASSERT_EQ(RegConnectRegistryA("", HKEY_CURRENT_USER, &key), ERROR_SUCCESS);
-  RegCloseKey(key);
+  RegCloseKey(connect_to("", HKEY_CURRENT_USER));
 
   EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 3);
   EXPECT_EQ(qvmr_registry_connect_count("\\\\broken01"), 3);
@@ -420,8 +382,7 @@ TEST(Registry, ConnectsFailAsConfiguredAndAreCounted) {
   qvmr_registry_reset_counts();
   EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 0);
   // Used-up failures stay used up until the world is reopened.
-  EXPECT_EQ(RegConnectRegistryA("\\\\FLAKY01", HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS);
-  RegCloseKey(key);
+  RegCloseKey(connect_to("\\\\FLAKY01"));
   w.open();
   EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 0);
   EXPECT_EQ(RegConnectRegistryA("\\\\FLAKY01", HKEY_LOCAL_MACHINE, &key), RPC_S_SERVER_UNAVAILABLE);
@@ -435,32 +396,20 @@ TEST(Registry, ConcurrentWritersAllLand) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
-      HKEY root = nullptr;
-      ASSERT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+      HKEY root = connect_to("\\\\SRV01");
       HKEY key = create(root, ("SOFTWARE\\Load\\T" + std::to_string(t)).c_str());
-      for (DWORD i = 0; i < kValues; ++i) {
-        ASSERT_EQ(RegSetValueExA(key, ("v" + std::to_string(i)).c_str(), 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE*>(&i), sizeof i),
-                  ERROR_SUCCESS);
-      }
+      for (DWORD i = 0; i < kValues; ++i)
+        ASSERT_EQ(set_a(key, ("v" + std::to_string(i)).c_str(), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
       RegCloseKey(key);
       RegCloseKey(root);
     });
   }
   for (auto& thread : threads) thread.join();
   w.open();
-  HKEY root = nullptr;
-  ASSERT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+  HKEY root = connect_to("\\\\SRV01");
   for (int t = 0; t < kThreads; ++t) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(root, ("SOFTWARE\\Load\\T" + std::to_string(t)).c_str(), 0, KEY_READ,
-                            &key),
-              ERROR_SUCCESS);
-    DWORD values = 0;
-    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                               nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(values, static_cast<DWORD>(kValues));
+    HKEY key = open_key(root, ("SOFTWARE\\Load\\T" + std::to_string(t)).c_str());
+    EXPECT_EQ(value_count(key), static_cast<DWORD>(kValues));
     RegCloseKey(key);
   }
   RegCloseKey(root);
@@ -478,8 +427,8 @@ TEST(Registry, AMalformedOrCutHiveIsRefusedAndNeverWrittenOver) {
   const std::string bad = w.machine_dir("BAD01") + "/registry/HKLM.reg";
   const std::string cut = w.machine_dir("CUT01") + "/registry/HKLM.reg";
   const std::string console = w.machine_dir(w.console()) + "/registry/HKCU.reg";
-  const std::string bad_text = support::read_whole_file(bad), cut_text = support::read_whole_file(cut),
-                    console_text = support::read_whole_file(console);
+  std::vector<std::pair<std::string, std::string>> files;  // path, text as written
+  for (const std::string& path : {bad, cut, console}) files.emplace_back(path, support::read_whole_file(path));
   w.open();
 
   HKEY key = nullptr;
@@ -493,10 +442,7 @@ TEST(Registry, AMalformedOrCutHiveIsRefusedAndNeverWrittenOver) {
   EXPECT_NE(said.find(bad + " line 7: bad dword value"), std::string::npos) << said;
   EXPECT_NE(said.find(cut + " is refused at line 7"), std::string::npos) << said;
   EXPECT_NE(said.find(console + " is refused at line 3"), std::string::npos) << said;
-  EXPECT_EQ(support::read_whole_file(bad), bad_text);
-  EXPECT_EQ(support::read_whole_file(cut), cut_text);
-  EXPECT_EQ(support::read_whole_file(console), console_text);
+  for (const auto& [path, text] : files) EXPECT_EQ(support::read_whole_file(path), text) << path;
   // The console's own machine is still reachable; only the refused hive is not.
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key), ERROR_SUCCESS);
-  RegCloseKey(key);
+  RegCloseKey(open_key(HKEY_LOCAL_MACHINE, "SOFTWARE"));
 }

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,7 +42,6 @@ HWND make(const char* class_name, HWND parent, int id, DWORD style, const char* 
 HWND make_screen() {
   HWND screen = make("TestScreen", nullptr, 0, WS_VISIBLE, "Screen");
   SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc));
-  EXPECT_EQ(GetWindowLongPtrA(screen, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&screen_proc));
   return screen;
 }
 
@@ -83,8 +80,7 @@ TEST_F(Ui, ListViewRowsSubItemsAndTruncatedText) {
   EXPECT_EQ(sub_text(list, 1, 1), "");
   EXPECT_EQ(sub_text(list, 1, 2), "running");
 
-  char buffer[8];
-  std::fill(std::begin(buffer), std::end(buffer), 'x');
+  char buffer[] = "xxxxxxx";
   LVITEMA get{LVIF_TEXT | LVIF_PARAM, 0, 0, 0, 0, buffer, 4, 0, 0, 0};
   ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&get)));
   EXPECT_STREQ(buffer, "srv");  // three characters and the terminator
@@ -139,11 +135,7 @@ TEST_F(Ui, ListViewSelectionNotifiesParentWhichMayRefuse) {
 }
 
 HTREEITEM insert(HWND tree, HTREEITEM parent, HTREEITEM after, const char* text) {
-  TVINSERTSTRUCTA in{};
-  in.hParent = parent;
-  in.hInsertAfter = after;
-  in.item.mask = TVIF_TEXT;
-  in.item.pszText = const_cast<char*>(text);
+  TVINSERTSTRUCTA in{parent, after, {{TVIF_TEXT, nullptr, 0, 0, const_cast<char*>(text), 0, 0, 0, 0, 0}}};
   return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&in)));
 }
 
