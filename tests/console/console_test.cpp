@@ -1,9 +1,7 @@
 // The console program as a user runs it: its commands, their output and exit codes.
 #include <gtest/gtest.h>
 
-
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -15,21 +13,14 @@ namespace fs = std::filesystem;
 namespace {
 
 using Outcome = support::ProgramRun;
+using support::run_program;
 
-Outcome run(const std::string& program, const std::string& arguments) {
-  return support::run_program(program, arguments);
-}
-
-size_t lines(const std::string& text) {
-  size_t n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
-}
+long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 TEST(Console, DemoPrintsTheNavigationTreeOfTheLibrary) {
   support::WorldBuilder scratch;  // a temporary folder for the demo network
   std::string folder = scratch.folder() + "/demo";
-  Outcome demo = run(VORNIX_CONSOLE_PATH, "demo '" + folder + "'");
+  Outcome demo = run_program(VORNIX_CONSOLE_PATH, "demo '" + folder + "'");
   ASSERT_EQ(demo.exit_code, 0) << demo.output;
   for (const char* label : {"VORNIX for Windows", "Quick Start", "<<Server Groups>>", "Profiles", "Reports",
                             "Configuration", "Servers", "<<List Profiles>>", "<<List Reports>>",
@@ -39,24 +30,24 @@ TEST(Console, DemoPrintsTheNavigationTreeOfTheLibrary) {
 }
 
 TEST(Console, MistakesGetOneLineAndAFailingExitCode) {
-  Outcome unknown = run(VORNIX_CONSOLE_PATH, "frobnicate");
+  Outcome unknown = run_program(VORNIX_CONSOLE_PATH, "frobnicate");
   EXPECT_NE(unknown.exit_code, 0);
-  EXPECT_EQ(lines(unknown.output), 1u) << unknown.output;
+  EXPECT_EQ(lines(unknown.output), 1) << unknown.output;
   EXPECT_NE(unknown.output.find("frobnicate"), std::string::npos);
 
   support::WorldBuilder scratch;
   std::string not_a_world = scratch.folder() + "/machines";  // exists, holds no world.ini
-  Outcome bad_world = run(VORNIX_CONSOLE_PATH, "demo '" + not_a_world + "'");
+  Outcome bad_world = run_program(VORNIX_CONSOLE_PATH, "demo '" + not_a_world + "'");
   EXPECT_NE(bad_world.exit_code, 0);
-  EXPECT_EQ(lines(bad_world.output), 1u) << bad_world.output;
+  EXPECT_EQ(lines(bad_world.output), 1) << bad_world.output;
 
   // A console without its library beside it.
   std::string lonely = scratch.folder() + "/vornix-console";
   fs::copy_file(VORNIX_CONSOLE_PATH, lonely);
-  Outcome no_library = run(lonely, "demo '" + scratch.folder() + "/other'");
+  Outcome no_library = run_program(lonely, "demo '" + scratch.folder() + "/other'");
   EXPECT_NE(no_library.exit_code, 0);
   EXPECT_NE(no_library.output.find("libqvmr7.so"), std::string::npos) << no_library.output;
-  EXPECT_EQ(lines(no_library.output), 2u) << "the network line, then the one error line";
+  EXPECT_EQ(lines(no_library.output), 2) << "the network line, then the one error line";
 }
 
 }  // namespace

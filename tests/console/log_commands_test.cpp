@@ -2,8 +2,6 @@
 // and delete named files, remove log folders, and refuse what cannot be done.
 #include <gtest/gtest.h>
 
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 

@@ -2,11 +2,8 @@
 // row of the demo activity in the window reaches exactly one CSV file.
 #include <gtest/gtest.h>
 
-
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/demo_activity.h"
@@ -21,8 +18,6 @@ namespace {
 constexpr uint64_t kNow = 1796551200;  // the world's clock: 2026-12-06 10:00 UTC
 
 using Outcome = support::ProgramRun;
-
-Outcome run(const std::string& arguments) { return support::run_program(VORNIX_CONSOLE_PATH, arguments); }
 
 // CSV records after the header line; line breaks inside quoted cells do not count.
 size_t csv_rows(const std::string& path, std::string* text = nullptr) {
@@ -50,6 +45,11 @@ class ReportCommands : public ::testing::Test {
     fs::create_directories(out_);
   }
 
+  // A console command on this world.
+  Outcome run(const std::string& arguments) {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'");
+  }
+
   size_t all_rows(const std::string& stem, std::string* joined = nullptr) {
     size_t total = 0;
     for (const char* family : {"filesystem", "logon", "directory", "gpo"}) {
@@ -67,21 +67,19 @@ class ReportCommands : public ::testing::Test {
 };
 
 TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
-  Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv' --world '" + world_.folder() + "'");
+  Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv'");
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ASSERT_GT(activity_.rows(), 0u);
   EXPECT_EQ(all_rows("q"), activity_.rows()) << r.output;
-  EXPECT_NE(r.output.find("files " + std::to_string(activity_.files.size()) + " of " +
-                          std::to_string(activity_.files.size())),
-            std::string::npos)
-      << r.output;
+  const std::string files = std::to_string(activity_.files.size());
+  EXPECT_NE(r.output.find("files " + files + " of " + files), std::string::npos) << r.output;
   EXPECT_NE(r.output.find(out_ + "/q-logon.csv"), std::string::npos);
   EXPECT_NE(r.output.find("Quick Report complete: " + std::to_string(activity_.rows()) + " rows"), std::string::npos)
       << r.output;
 
   // With a maximum of 10 the report stops after the record that passes it (a
   // policy record may give several rows) and its last row says so.
-  r = run("quick-report --server SRV01 --days 4 --max 10 --csv '" + out_ + "/m.csv' --world '" + world_.folder() + "'");
+  r = run("quick-report --server SRV01 --days 4 --max 10 --csv '" + out_ + "/m.csv'");
   ASSERT_EQ(r.exit_code, 0) << r.output;
   std::string text;
   size_t rows = all_rows("m", &text);
@@ -96,27 +94,23 @@ TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
   for (const support::DemoLogFile& f : activity_.files)
     if (f.profile == support::DemoProfile::Logons || f.profile == support::DemoProfile::FailedLogons)
       logon_rows += f.row_times.size();
-  r = run("custom-report --server SRV01 --profile 'LOGON*' --profile '*ed?Logons' --csv '" + out_ + "/c.csv' --world '" +
-          world_.folder() + "'");
+  r = run("custom-report --server SRV01 --profile 'LOGON*' --profile '*ed?Logons' --csv '" + out_ + "/c.csv'");
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(csv_rows(out_ + "/c-logon.csv"), logon_rows);
   EXPECT_FALSE(fs::exists(out_ + "/c-filesystem.csv"));
 }
 
 TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
-  const std::string world = " --world '" + world_.folder() + "'";
-  for (const std::string& args : {std::string("quick-report --server SRV01 --days 0"),
-                                  std::string("quick-report --server SRV01 --days 2 --hours 3"),
-                                  std::string("quick-report --server SRV01 --from 2026-12-05"),
-                                  std::string("quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04"),
-                                  std::string("quick-report --server SRV09 --days 1"),
-                                  std::string("custom-report --server SRV01")}) {
-    Outcome r = run(args + world);
+  for (const char* args : {"quick-report --server SRV01 --days 0", "quick-report --server SRV01 --days 2 --hours 3",
+                           "quick-report --server SRV01 --from 2026-12-05",
+                           "quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04",
+                           "quick-report --server SRV09 --days 1", "custom-report --server SRV01"}) {
+    Outcome r = run(args);
     EXPECT_EQ(r.exit_code, 1) << args;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << args << "\n" << r.output;
   }
   // A window without activity: the library's message, no file, a failing exit.
-  Outcome r = run("quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --csv '" + out_ + "/e.csv'" + world);
+  Outcome r = run("quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --csv '" + out_ + "/e.csv'");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.output.find("No Activity found in Log Files during the selected Date Range"), std::string::npos);
   EXPECT_EQ(all_rows("e"), 0u);

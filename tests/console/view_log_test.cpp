@@ -3,10 +3,8 @@
 // line for each file that cannot be shown.
 #include <gtest/gtest.h>
 
-
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/logwriter.h"
@@ -49,14 +47,16 @@ class ViewLog : public ::testing::Test {
       log.add(r);
       if (damaged && i == 0) log.add_garbage(700, 9);
     }
-    std::string p = path(name);
-    EXPECT_TRUE(log.save(p));
-    return p;
+    return save(log, name);
   }
 
   std::string logon_log(const std::string& name) {
     support::LogWriter log;
     log.add(support::sample_logon_record(0x81000001, 4));
+    return save(log, name);
+  }
+
+  std::string save(const support::LogWriter& log, const std::string& name) {
     std::string p = path(name);
     EXPECT_TRUE(log.save(p));
     return p;
@@ -99,8 +99,7 @@ TEST_F(ViewLog, TheGpoFamiliesShareOneViewBesideTheDirectoryView) {
   support::LogWriter gpo;
   gpo.add(support::sample_gpo_file_record(0xE4001001, 2));
   gpo.add(support::sample_gpo_directory_record(0xE8001000, 3));
-  std::string gpo_path = path("gp_DC1d_March072016.vnx");
-  ASSERT_TRUE(gpo.save(gpo_path));
+  std::string gpo_path = save(gpo, "gp_DC1d_March072016.vnx");
   std::string csv = path("gpo.csv");
   Outcome r = run("--csv '" + csv + "' '" + gpo_path + "'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -117,8 +116,7 @@ TEST_F(ViewLog, TheGpoFamiliesShareOneViewBesideTheDirectoryView) {
   // A directory file is another view: refused after the GPO rows.
   support::LogWriter directory;
   directory.add(support::sample_directory_record(0xFACC0011, 5));
-  std::string directory_path = path("ad_DC1d_March072016.vnx");
-  ASSERT_TRUE(directory.save(directory_path));
+  std::string directory_path = save(directory, "ad_DC1d_March072016.vnx");
   Outcome mixed = run("--csv '" + csv + "' '" + gpo_path + "' '" + directory_path + "'");
   EXPECT_EQ(mixed.exit_code, 1);
   EXPECT_NE(mixed.err.find(directory_path + ": holds directory records, the files before it GPO records"),

@@ -105,10 +105,7 @@ TEST_F(RequestsThroughExports, WithoutTheBufferFlagTheTextGoesToTheControlAndOth
 // selected row's record, where the status field shows it.
 TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent) {
   support::AgentScript script;
-  support::AlertAgentEntry watching{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}};
-  support::AlertAgentEntry idle;
-  idle.name = "ALERTS2";
-  script.alerts = {watching, idle};
+  script.alerts = {{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}}, {"ALERTS2", "", {}, {}}};
   support::FakeAgent agent(support::process_loopback(2), script, kQvawkqPort);
   ASSERT_TRUE(agent.listening()) << agent.error();
   ASSERT_TRUE(ui::click_row(list_, 0));
@@ -119,16 +116,11 @@ TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent
     HWND alerts = host::add_control(screen_, 1400 + static_cast<int>(i), WC_LISTVIEWA, "",
                                     host::ControlSpec{lists[i], kDescriptorListView});
     EXPECT_EQ(host::send_list_event(library_, alerts), 1u);
-    std::vector<std::string> labels;
-    std::vector<const uint8_t*> records;
-    for (const support::ListRow& row : support::list_rows(alerts)) {
-      labels.push_back(row.text);
-      records.push_back(row.record);
-    }
-    ASSERT_EQ(labels, (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
-    ASSERT_NE(records[0], nullptr);
-    EXPECT_STREQ(reinterpret_cast<const char*>(records[0] + kItemAlertText), "watching logons");
-    EXPECT_EQ(item_word(records[0], static_cast<int>(kItemAlertFirstValue / 4) + 2), 13u);
+    ASSERT_EQ(support::list_column(alerts), (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
+    const uint8_t* watching = support::list_rows(alerts)[0].record;
+    ASSERT_NE(watching, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(watching + kItemAlertText), "watching logons");
+    EXPECT_EQ(item_word(watching, static_cast<int>(kItemAlertFirstValue / 4) + 2), 13u);
   }
   EXPECT_EQ(item_word(records_[0], kItemWordRequestStatus), kRequestAnswered);
   EXPECT_EQ(field_text(kRequestStatusField), "YES");

@@ -32,12 +32,6 @@ uint32_t u32_at(const BYTE* record, size_t offset) {
   return value;
 }
 
-struct Row {
-  std::string label;
-  int image = 0;
-  BYTE* record = nullptr;
-};
-
 class TcpRequests : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,20 +55,10 @@ class TcpRequests : public ::testing::Test {
     return CreateWindowExA(0, class_name, "", WS_CHILD, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   }
 
-  std::vector<Row> rows(HWND list) {
-    std::vector<Row> out;
-    for (const support::ListRow& r : support::list_rows(list)) out.push_back({r.text, r.image, r.record});
-    return out;
-  }
-
-  // Children of a tree item (null: the root items); the last one is remembered.
-  std::vector<Row> items(HWND tree, HTREEITEM parent) {
-    std::vector<Row> out;
-    for (const support::TreeRow& r : support::tree_rows(tree, parent)) {
-      out.push_back({r.text, r.image, r.record});
-      last_item_ = r.item;
-    }
-    return out;
+  // The record a request fills, with no status set before.
+  BYTE* fresh_record() {
+    std::memset(record_, 0, sizeof record_);
+    return record_;
   }
 
   DWORD status() const { return item_word(record_, kItemWordRequestStatus); }
@@ -85,15 +69,9 @@ class TcpRequests : public ::testing::Test {
     support::KnownServerEntry a{"SRV02", 7, "running since Monday", 0x10203, {1, 2, 3}, {4, 5, 6}, 9, 10, 0xABCD};
     support::KnownServerEntry b{"SRV03", 8, std::string(600, 'k')};
     s.known = {a, b};
-    support::AlertAgentEntry agent{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}};
-    support::AlertAgentEntry second;
-    second.name = "ALERTS2";
-    s.alerts = {agent, second};
-    s.gather.label = "Head office";
-    s.gather.host_name = "HOST1";
-    s.gather.text = "collector";
+    s.alerts = {{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}}, {"ALERTS2", "", {}, {}}};
+    s.gather = {"Head office", "HOST1", "collector", {}, {"SRV02", "SRV03"}};
     for (int i = 0; i < 10; ++i) s.gather.values[i] = 100 + static_cast<uint32_t>(i);
-    s.gather.members = {"SRV02", "SRV03"};
     s.reported_state = 77;
     return s;
   }
@@ -102,7 +80,6 @@ class TcpRequests : public ::testing::Test {
   support::WorldBuilder world_;
   host::ServiceTable table_{};
   BYTE record_[kListItemBytes] = {};
-  HTREEITEM last_item_ = nullptr;
 };
 
 TEST_F(TcpRequests, StatusRequestsSendTwentyBytesAndStoreTheReportedState) {
@@ -113,12 +90,10 @@ TEST_F(TcpRequests, StatusRequestsSendTwentyBytesAndStoreTheReportedState) {
   EXPECT_EQ(item_word(record_, kItemWordReportedState), 77u);
 
   BYTE reply[64] = {};
-  std::memset(record_, 0, sizeof record_);
-  EXPECT_EQ(RequestSiblingHostStatus(host_ip_.c_str(), record_, 4060, reply, sizeof reply), kRequestDone);
+  EXPECT_EQ(RequestSiblingHostStatus(host_ip_.c_str(), fresh_record(), 4060, reply, sizeof reply), kRequestDone);
   EXPECT_EQ(status(), kRequestAnswered);
   EXPECT_EQ(u32_at(reply, 12), 0x11221122u) << "the reply stays in the caller's buffer";
-  std::memset(record_, 0, sizeof record_);
-  EXPECT_EQ(RequestSiblingHostStatusSecond("HOST1", record_, 4060), kRequestDone);
+  EXPECT_EQ(RequestSiblingHostStatusSecond("HOST1", fresh_record(), 4060), kRequestDone);
   EXPECT_EQ(status(), kRequestAnswered);
 
   // Each exchange: the request, then the same request once more after the reply.
@@ -139,9 +114,9 @@ TEST_F(TcpRequests, ServersKnownInsertsRowsOnceAndUpdatesTheRowsOfTheSameHost) {
   HWND list = make(WC_LISTVIEWA);
   ASSERT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
   EXPECT_EQ(status(), kRequestAnswered);
-  std::vector<Row> r = rows(list);
+  std::vector<support::ListRow> r = support::list_rows(list);
   ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].label, "SRV02");
+  EXPECT_EQ(r[0].text, "SRV02");
   EXPECT_EQ(r[0].image, 109);
   const BYTE* srv02 = r[0].record;
   EXPECT_EQ(text_at(srv02, kItemEnterpriseHost), "HOST1");
@@ -163,12 +138,12 @@ TEST_F(TcpRequests, ServersKnownInsertsRowsOnceAndUpdatesTheRowsOfTheSameHost) {
   // Asked again, the same host updates its rows; another host's rows are its own.
   host::clear_service_calls();
   ASSERT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
-  ASSERT_EQ(rows(list).size(), 2u);
+  ASSERT_EQ(support::list_rows(list).size(), 2u);
   int updates = 0;
   for (const std::string& call : host::service_calls()) updates += call.rfind("host_item_record_changed", 0) == 0;
   EXPECT_EQ(updates, 2);
   ASSERT_EQ(RequestServersKnown(host_ip_.c_str(), record_, list), kRequestDone);
-  r = rows(list);
+  r = support::list_rows(list);
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(text_at(r[2].record, kItemEnterpriseHost), host_ip_);
 }
@@ -180,15 +155,15 @@ TEST_F(TcpRequests, AlertAgentListingAddsOneRowPerAgent) {
   char label[101] = "HOST1";
   ASSERT_EQ(RequestAlertAgents("HOST1", record_, list, label, sizeof label), kRequestDone);
   EXPECT_STREQ(label, "HOST1");
-  std::vector<Row> r = rows(list);
+  std::vector<support::ListRow> r = support::list_rows(list);
   ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].label, "ALERTS1");
+  EXPECT_EQ(r[0].text, "ALERTS1");
   EXPECT_EQ(r[0].image, 110);
   EXPECT_EQ(text_at(r[0].record, kItemAlertText), "watching logons");
   EXPECT_EQ(std::vector<BYTE>(r[0].record + kItemAlertBytes, r[0].record + kItemAlertBytes + 4),
             (std::vector<BYTE>{1, 2, 3, 4}));
   EXPECT_EQ(u32_at(r[0].record, kItemAlertFirstValue + 8), 13u);
-  EXPECT_EQ(r[1].label, "ALERTS2");
+  EXPECT_EQ(r[1].text, "ALERTS2");
   ASSERT_EQ(agent.requests().size(), 2u);
   EXPECT_EQ(agent.requests()[1].alert_cursor, 2u);
   EXPECT_EQ(agent.requests()[1].known_cursor, 0u);
@@ -196,7 +171,7 @@ TEST_F(TcpRequests, AlertAgentListingAddsOneRowPerAgent) {
   // QVAWKQ: nothing is asked without a request port in the sibling key (with one: RequestsThroughExports).
   EXPECT_EQ(RequestSiblingAlertAgents("HOST1", record_, list, label, sizeof label), kRequestDone);
   EXPECT_EQ(agent.connections(), 1);
-  EXPECT_EQ(rows(list).size(), 2u);
+  EXPECT_EQ(support::list_rows(list).size(), 2u);
 }
 
 TEST_F(TcpRequests, GatherFindsOrInsertsTheHostAndItsMembers) {
@@ -205,9 +180,9 @@ TEST_F(TcpRequests, GatherFindsOrInsertsTheHostAndItsMembers) {
   HWND tree = make(WC_TREEVIEWA);
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(RequestEnterpriseGather("HOST1", record_, tree), kRequestDone);
-    std::vector<Row> hosts = items(tree, nullptr);
+    std::vector<support::TreeRow> hosts = support::tree_rows(tree);
     ASSERT_EQ(hosts.size(), 1u) << "round " << round;
-    EXPECT_EQ(hosts[0].label, "HOST1");
+    EXPECT_EQ(hosts[0].text, "HOST1");
     EXPECT_EQ(hosts[0].image, 108);
     auto* block = static_cast<BYTE*>(owned_block(hosts[0].record, kOwnedBlock1));
     ASSERT_NE(block, nullptr);
@@ -215,13 +190,12 @@ TEST_F(TcpRequests, GatherFindsOrInsertsTheHostAndItsMembers) {
     EXPECT_EQ(text_at(block, kHostRecordName), "HOST1");
     EXPECT_EQ(text_at(block, kHostRecordText), "collector");
     for (int i = 0; i < kHostRecordValueCount; ++i) EXPECT_EQ(u32_at(block, kHostRecordValues + 4 * i), 100u + i);
-    std::vector<Row> members = items(tree, last_item_);
+    std::vector<support::TreeRow> members = support::tree_rows(tree, hosts[0].item);
     ASSERT_EQ(members.size(), 2u);
-    EXPECT_EQ(members[0].label, "SRV02");
-    EXPECT_EQ(members[1].label, "SRV03");
+    EXPECT_EQ(members[0].text + " " + members[1].text, "SRV02 SRV03");
   }
   EXPECT_EQ(status(), kRequestAnswered);
-  free_block(owned_block(items(tree, nullptr)[0].record, kOwnedBlock1));
+  free_block(owned_block(support::tree_rows(tree)[0].record, kOwnedBlock1));
 }
 
 TEST_F(TcpRequests, MisbehavingAgentsSetTheStatusAndMakeNoRowFromBrokenEntries) {
@@ -246,18 +220,16 @@ TEST_F(TcpRequests, MisbehavingAgentsSetTheStatusAndMakeNoRowFromBrokenEntries) 
     script.misbehaviour = c.misbehaviour;
     FakeAgent agent(host_ip_, script);
     ASSERT_TRUE(agent.listening()) << agent.error();
-    std::memset(record_, 0, sizeof record_);
-    RequestEnterpriseStatus("HOST1", record_);
+    RequestEnterpriseStatus("HOST1", fresh_record());
     EXPECT_EQ(status(), c.status_reply);
     HWND list = make(WC_LISTVIEWA);
-    std::memset(record_, 0, sizeof record_);
-    EXPECT_EQ(RequestServersKnown("HOST1", record_, list), kRequestDone);
+    EXPECT_EQ(RequestServersKnown("HOST1", fresh_record(), list), kRequestDone);
     EXPECT_EQ(status(), c.known_status);
-    EXPECT_EQ(rows(list).size(), c.known_rows);
+    EXPECT_EQ(support::list_rows(list).size(), c.known_rows);
     HWND alerts = make(WC_LISTVIEWA);
     char label[101] = "HOST1";
     EXPECT_EQ(RequestAlertAgents("HOST1", record_, alerts, label, sizeof label), kRequestDone);
-    EXPECT_EQ(rows(alerts).size(), c.alert_rows);
+    EXPECT_EQ(support::list_rows(alerts).size(), c.alert_rows);
     std::vector<std::string> shown = titles_and_texts();
     EXPECT_EQ(shown, c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
   }
@@ -278,13 +250,12 @@ TEST_F(TcpRequests, MisbehavingAgentsSetTheStatusAndMakeNoRowFromBrokenEntries) 
     char label[60] = "HOST1";
     EXPECT_EQ(RequestAlertAgents("HOST1", record_, alerts, label, sizeof label), kRequestDone);
     EXPECT_STREQ(label, "HOST1 <not allowing Active Alert Agents>");
-    EXPECT_TRUE(rows(alerts).empty());
+    EXPECT_TRUE(support::list_rows(alerts).empty());
   }
   script.misbehaviour = Misbehaviour::SkippedFirst;
   {
     FakeAgent agent(host_ip_, script);
-    std::memset(record_, 0, sizeof record_);
-    EXPECT_EQ(RequestEnterpriseStatus("HOST1", record_), kRequestDone);
+    EXPECT_EQ(RequestEnterpriseStatus("HOST1", fresh_record()), kRequestDone);
     EXPECT_EQ(status(), kRequestAnswered);
     EXPECT_EQ(agent.requests().size(), 2u) << "the all-ones word is not answered";
   }
@@ -293,15 +264,15 @@ TEST_F(TcpRequests, MisbehavingAgentsSetTheStatusAndMakeNoRowFromBrokenEntries) 
     FakeAgent agent(host_ip_, script);
     HWND tree = make(WC_TREEVIEWA);
     EXPECT_EQ(RequestEnterpriseGather("HOST1", record_, tree), kRequestDone);
-    ASSERT_EQ(items(tree, nullptr).size(), 1u);
-    EXPECT_EQ(items(tree, last_item_).size(), 1u) << "the unterminated last member makes no row";
-    free_block(owned_block(items(tree, nullptr)[0].record, kOwnedBlock1));
+    std::vector<support::TreeRow> hosts = support::tree_rows(tree);
+    ASSERT_EQ(hosts.size(), 1u);
+    EXPECT_EQ(support::tree_rows(tree, hosts[0].item).size(), 1u) << "the unterminated last member makes no row";
+    free_block(owned_block(hosts[0].record, kOwnedBlock1));
   }
 }
 
 TEST_F(TcpRequests, NamesThatDoNotResolveAndMachinesThatDoNotAnswer) {
-  std::memset(record_, 0, sizeof record_);
-  EXPECT_EQ(RequestEnterpriseStatus("NOSUCH01", record_), kRequestUnresolved);
+  EXPECT_EQ(RequestEnterpriseStatus("NOSUCH01", fresh_record()), kRequestUnresolved);
   EXPECT_EQ(status(), kRequestNameUnresolved);
   std::vector<std::string> shown = titles_and_texts();
   ASSERT_EQ(shown.size(), 1u);
@@ -311,8 +282,7 @@ TEST_F(TcpRequests, NamesThatDoNotResolveAndMachinesThatDoNotAnswer) {
 
   // Nobody listens on SRV02; DOWN01 is off the network.
   for (const char* server : {"SRV02", "DOWN01"}) {
-    std::memset(record_, 0, sizeof record_);
-    EXPECT_EQ(RequestServersKnown(server, record_, nullptr), kRequestSocketFailed);
+    EXPECT_EQ(RequestServersKnown(server, fresh_record(), nullptr), kRequestSocketFailed);
     EXPECT_EQ(status(), kRequestConnectFailed);
     EXPECT_EQ(WSAGetLastError(), std::string(server) == "SRV02" ? WSAECONNREFUSED : WSAETIMEDOUT);
   }
@@ -375,20 +345,16 @@ TEST_F(TcpRequests, NamesAndAddresses) {
   const std::pair<const char*, const char*> kept[] = {
       {"\\\\server1.example.lan", "server1"}, {"\\\\SRV02", "SRV02"}, {"10.1.2.3", "10.1.2.3"},
       {"srv9.example", "srv9"}, {"\\\\10.1.2.3", "10.1.2.3"}, {"1234567890.12345", "1234567890"}};
-  for (const auto& [in, out] : kept) {
-    char name[100];
-    std::strcpy(name, in);
-    NormaliseServerName(name, sizeof name, 1);
-    EXPECT_STREQ(name, out) << in;
-  }
-  // Without keeping literals, a machine's address turns into its name; an unknown one stays.
   char name[100];
-  std::snprintf(name, sizeof name, "\\\\%s", support::process_loopback(3).c_str());
-  NormaliseServerName(name, sizeof name, 0);
-  EXPECT_STREQ(name, "SRV02");
-  std::strcpy(name, "10.1.2.3");
-  NormaliseServerName(name, sizeof name, 0);
-  EXPECT_STREQ(name, "10.1.2.3");
+  auto normalised = [&name](const std::string& in, int keep_literals) {
+    std::snprintf(name, sizeof name, "%s", in.c_str());
+    NormaliseServerName(name, sizeof name, keep_literals);
+    return std::string(name);
+  };
+  for (const auto& [in, out] : kept) EXPECT_EQ(normalised(in, 1), out) << in;
+  // Without keeping literals, a machine's address turns into its name; an unknown one stays.
+  EXPECT_EQ(normalised("\\\\" + support::process_loopback(3), 0), "SRV02");
+  EXPECT_EQ(normalised("10.1.2.3", 0), "10.1.2.3");
 
   ULONG address = ResolveIPv4("srv02");
   FormatIPv4(address, name, sizeof name);

@@ -83,13 +83,6 @@ class LogFileLists : public ::testing::Test {
   void clear_rows() { support::release_list_rows(list_); }
 
   static void write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-  const BYTE* context(int row) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return reinterpret_cast<const BYTE*>(item.lParam);
-  }
   DWORD list(LogListing which) {
     LogListTarget target = {list_, nullptr, nullptr, 0, 0};
     DWORD listed = 0;
@@ -98,11 +91,11 @@ class LogFileLists : public ::testing::Test {
   }
   // Selects the rows whose path ends with the name.
   void select(const std::string& name) {
-    int rows = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) {
-      std::string path = log_row_path(context(row));
+    std::vector<support::ListRow> rows = support::list_rows(list_);
+    for (size_t row = 0; row < rows.size(); ++row) {
+      std::string path = log_row_path(rows[row].record);
       if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
-        support::set_row_selected(list_, static_cast<size_t>(row));
+        support::set_row_selected(list_, row);
     }
   }
   HANDLE hold_open(const std::string& path) {
@@ -127,8 +120,8 @@ class LogFileLists : public ::testing::Test {
 TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
   EXPECT_EQ(list(kListCurrentLogs), 2u);
   EXPECT_EQ(last_error_, 0u);
-  for (int row = 0; row < 2; ++row) {
-    const BYTE* c = context(row);
+  for (const support::ListRow& row : support::list_rows(list_)) {
+    const BYTE* c = row.record;
     std::string path = log_row_path(c);
     EXPECT_EQ(path.rfind(std::string(kLogs) + "\\", 0), 0u) << path;
     EXPECT_STREQ(row_server_name(c), "SRV01");
@@ -151,8 +144,8 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
   fs::remove_all(share_ + "/vnxlogs/archived_logs");
   EXPECT_EQ(list(kListArchivedLogs), 0u);
   EXPECT_NE(last_error_, 0u);
-  ASSERT_EQ(texts().size(), 1u);
-  EXPECT_EQ(texts()[0], std::string("Archive Path not found or no permissions|") + kArchive + "\\");
+  EXPECT_EQ(texts(),
+            std::vector<std::string>{std::string("Archive Path not found or no permissions|") + kArchive + "\\"});
   ui::clear_journal();
 
   // A log folder without permission (5) and one not on the network (53).
@@ -347,12 +340,11 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
   // A server not on the network (53) and one that refuses the console (5).
   EXPECT_EQ(DeleteFolderTree(nullptr, screen_, "\\\\DOWN01\\VnxLogs$\\vnxlogs", "DOWN01", 0), 53u);
   EXPECT_EQ(DeleteFolderTree(nullptr, screen_, "\\\\LOCKED01\\VnxLogs$\\vnxlogs", "LOCKED01", 0), 5u);
-  shown = texts();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], "VORNIX message from QVMR0007.DLL|Network path not found - unable to connect to "
-                      "[\\\\DOWN01\\VnxLogs$\\vnxlogs].");
-  EXPECT_EQ(shown[1], "VORNIX message from QVMR0007.DLL|Unable to remove directory [\\\\LOCKED01\\VnxLogs$\\vnxlogs], "
-                      "unable to delete all files or access denied.");
+  EXPECT_EQ(texts(), (std::vector<std::string>{
+                         "VORNIX message from QVMR0007.DLL|Network path not found - unable to connect to "
+                         "[\\\\DOWN01\\VnxLogs$\\vnxlogs].",
+                         "VORNIX message from QVMR0007.DLL|Unable to remove directory "
+                         "[\\\\LOCKED01\\VnxLogs$\\vnxlogs], unable to delete all files or access denied."}));
 }
 
 TEST_F(LogFolderDeletion, StepsGoToTheResultsWindowAndAnEmptyFolderTakesThreeReports) {

@@ -26,15 +26,18 @@ void put32(std::vector<uint8_t>& out, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
 // Text into a field of `size` bytes, always leaving a terminator.
 void put_text(std::vector<uint8_t>& out, size_t offset, const std::string& text, size_t size) {
   if (out.size() < offset + size) out.resize(offset + size);
   std::memcpy(out.data() + offset, text.data(), std::min(text.size(), size - 1));
+}
+
+// The entries from `cursor` on, at most `size` of them: one reply's page.
+template <typename Entry>
+std::vector<Entry> page_of(const std::vector<Entry>& all, uint32_t cursor, size_t size) {
+  size_t from = std::min<size_t>(cursor, all.size());
+  size_t take = std::min(size, all.size() - from);
+  return std::vector<Entry>(all.begin() + static_cast<long>(from), all.begin() + static_cast<long>(from + take));
 }
 
 bool send_all(int fd, const uint8_t* data, size_t size) {
@@ -170,11 +173,8 @@ void FakeAgent::serve(int connection) {
     if (have < sizeof request) continue;
     have = 0;
     ReceivedRequest r;
-    r.code_a = get32(request);
-    r.code_b = get32(request + 4);
-    r.known_cursor = get32(request + 8);
-    r.zero = get32(request + 12);
-    r.alert_cursor = get32(request + 16);
+    static_assert(sizeof r == sizeof request, "the five request words, in order");
+    std::memcpy(&r, request, sizeof r);
     {
       std::lock_guard<std::mutex> guard(lock_);
       requests_.push_back(r);
@@ -194,13 +194,11 @@ void FakeAgent::serve(int connection) {
       send_all(connection, ones, 4);
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (m == Misbehaviour::SlowPieces) {
-      for (size_t at = 0; at < reply.size(); at += 100) {
-        send_all(connection, reply.data() + at, std::min<size_t>(100, reply.size() - at));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-    } else {
-      send_all(connection, reply.data(), reply.size());
+    // Slow pieces: 100 bytes at a time, 20 ms apart; otherwise the whole reply at once.
+    size_t piece = m == Misbehaviour::SlowPieces ? 100 : std::max<size_t>(reply.size(), 1);
+    for (size_t at = 0; at < reply.size(); at += piece) {
+      send_all(connection, reply.data() + at, std::min(piece, reply.size() - at));
+      if (m == Misbehaviour::SlowPieces) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ::shutdown(connection, SHUT_WR);
   }
@@ -215,10 +213,7 @@ std::vector<uint8_t> FakeAgent::reply_for(const ReceivedRequest& r) {
     reply = status_reply(script_.reported_state, r.code_a == 0x11AC ? 12 : 0);
     cut = reply.size() / 2;
   } else if (r.code_a == 0x8008 && r.code_b == 0x377) {
-    size_t from = std::min<size_t>(r.known_cursor, script_.known.size());
-    size_t take = std::min(script_.page_size, script_.known.size() - from);
-    std::vector<KnownServerEntry> page(script_.known.begin() + static_cast<long>(from),
-                                       script_.known.begin() + static_cast<long>(from + take));
+    std::vector<KnownServerEntry> page = page_of(script_.known, r.known_cursor, script_.page_size);
     if (m == Misbehaviour::TooManyEntries) {
       KnownServerEntry extra;
       extra.name = "EXTRA";
@@ -232,10 +227,7 @@ std::vector<uint8_t> FakeAgent::reply_for(const ReceivedRequest& r) {
       put32(reply, 0, kNotAllowedMagic);
       return reply;
     }
-    size_t from = std::min<size_t>(r.alert_cursor, script_.alerts.size());
-    size_t take = std::min(script_.page_size, script_.alerts.size() - from);
-    std::vector<AlertAgentEntry> page(script_.alerts.begin() + static_cast<long>(from),
-                                      script_.alerts.begin() + static_cast<long>(from + take));
+    std::vector<AlertAgentEntry> page = page_of(script_.alerts, r.alert_cursor, script_.page_size);
     uint32_t limit = m == Misbehaviour::LimitAbove100 ? 101 : static_cast<uint32_t>(script_.alerts.size());
     reply = alert_reply(page, limit);
     cut = reply.size() - kAlertEntryBytes / 2;

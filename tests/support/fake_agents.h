@@ -86,9 +86,7 @@ std::string process_loopback(int n);
 class FakeAgent {
  public:
   FakeAgent(std::string ipv4, AgentScript script, uint16_t port = 4060);
-  ~FakeAgent();
-  FakeAgent(const FakeAgent&) = delete;
-  FakeAgent& operator=(const FakeAgent&) = delete;
+  ~FakeAgent();  // not copyable: the thread, the lock and the counters are its own
 
   // False (and why) when the address could not be bound.
   bool listening() const { return listener_ >= 0; }

@@ -51,7 +51,8 @@ inline std::vector<TreeRow> tree_rows(HWND tree, HTREEITEM parent = nullptr) {
   std::vector<TreeRow> out;
   auto item = reinterpret_cast<HTREEITEM>(
       SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, reinterpret_cast<LPARAM>(parent)));
-  for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+  for (; item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
     char text[260] = {};
     TVITEMA tv = {};
     tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
@@ -83,10 +84,7 @@ inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
 
 // The host's main server list (dialog item 1001) on a screen, holding these rows.
 inline HWND add_server_list(HWND screen, std::initializer_list<NamedRow> rows) {
-  host::ControlSpec layout;
-  layout.control_id = 0x602400A1;
-  layout.kind = kDescriptorListView;
-  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", layout);
+  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{0x602400A1, kDescriptorListView});
   insert_list_rows(list, rows);
   return list;
 }

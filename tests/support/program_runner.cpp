@@ -7,8 +7,7 @@
 
 namespace support {
 
-ProgramRun run_program(const std::string& program, const std::string& arguments,
-                       const std::string& error_file) {
+ProgramRun run_program(const std::string& program, const std::string& arguments, const std::string& error_file) {
   std::string command = "'" + program + "' " + arguments + (error_file.empty() ? " 2>&1" : " 2>'" + error_file + "'");
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");

@@ -11,7 +11,6 @@ struct ProgramRun {
 
 // `arguments` is shell text, quoted by the caller. Standard error joins the
 // output, or goes to `error_file` when one is named.
-ProgramRun run_program(const std::string& program, const std::string& arguments,
-                       const std::string& error_file = "");
+ProgramRun run_program(const std::string& program, const std::string& arguments, const std::string& error_file = "");
 
 }  // namespace support

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace support {
@@ -10,23 +11,20 @@ namespace support {
 class TimeZone {
  public:
   explicit TimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
+    if (const char* old = std::getenv("TZ")) old_ = old;
     setenv("TZ", zone, 1);
     tzset();
   }
   ~TimeZone() {
-    if (had_)
-      setenv("TZ", old_.c_str(), 1);
+    if (old_)
+      setenv("TZ", old_->c_str(), 1);
     else
       unsetenv("TZ");
     tzset();
   }
 
  private:
-  bool had_ = false;
-  std::string old_;
+  std::optional<std::string> old_;  // none: TZ was not set
 };
 
 }  // namespace support

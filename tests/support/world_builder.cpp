@@ -1,6 +1,5 @@
 #include "tests/support/world_builder.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,12 +57,9 @@ void WorldBuilder::write_world_ini() {
   world::write_ini(folder_ + "/world.ini", ini);
 }
 
-std::string WorldBuilder::machine_dir(const std::string& name) const {
-  return folder_ + "/machines/" + name;
-}
+std::string WorldBuilder::machine_dir(const std::string& name) const { return folder_ + "/machines/" + name; }
 
-void WorldBuilder::add_machine(const std::string& name, const std::string& ipv4,
-                               const std::string& product) {
+void WorldBuilder::add_machine(const std::string& name, const std::string& ipv4, const std::string& product) {
   std::string dir = machine_dir(name);
   fs::create_directories(dir + "/registry");
   fs::create_directories(dir + "/shares/ADMIN$");
@@ -79,16 +75,15 @@ void WorldBuilder::add_machine(const std::string& name, const std::string& ipv4,
                     "\"ProductName\"=\"" + product + "\"\r\n\r\n");
 }
 
-void WorldBuilder::set_machine_setting(const std::string& name, const std::string& section,
-                                       const std::string& key, const std::string& value) {
+void WorldBuilder::set_machine_setting(const std::string& name, const std::string& section, const std::string& key,
+                                       const std::string& value) {
   std::string path = machine_dir(name) + "/machine.ini";
   world::IniFile ini = world::read_ini(path);
   ini[section][key] = value;
   world::write_ini(path, ini);
 }
 
-void WorldBuilder::add_registry_text(const std::string& name, const std::string& hive,
-                                     const std::string& text) {
+void WorldBuilder::add_registry_text(const std::string& name, const std::string& hive, const std::string& text) {
   append_file(machine_dir(name) + "/registry/" + hive + ".reg", text);
 }
 

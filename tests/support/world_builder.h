@@ -9,15 +9,13 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace support {
 
 class WorldBuilder {
  public:
   // An empty folder means a new temporary one, deleted with the builder.
-  explicit WorldBuilder(std::string folder = "", std::string console = "CONSOLE01",
-                        std::string domain = "BRIGHTMERE");
+  explicit WorldBuilder(std::string folder = "", std::string console = "CONSOLE01", std::string domain = "BRIGHTMERE");
   WorldBuilder(const WorldBuilder&) = delete;
   WorldBuilder& operator=(const WorldBuilder&) = delete;
   ~WorldBuilder();
@@ -26,12 +24,10 @@ class WorldBuilder {
   void add_machine(const std::string& name, const std::string& ipv4,
                    const std::string& product = "Windows Server 2012 R2 Standard");
   // Sets one "key = value" of a machine's machine.ini.
-  void set_machine_setting(const std::string& name, const std::string& section,
-                           const std::string& key, const std::string& value);
-  // Appends REGEDIT5 text (without the header line) to a machine's hive file,
-  // hive "HKLM" or "HKCU".
-  void add_registry_text(const std::string& name, const std::string& hive,
-                         const std::string& text);
+  void set_machine_setting(const std::string& name, const std::string& section, const std::string& key,
+                           const std::string& value);
+  // Appends REGEDIT5 text (without the header line) to a machine's hive file, hive "HKLM" or "HKCU".
+  void add_registry_text(const std::string& name, const std::string& hive, const std::string& text);
   // The clock of the world: virtual, starting at this time (seconds since 1970 UTC).
   void set_clock_start(uint64_t unix_seconds);
   void use_real_clock();
