@@ -361,6 +361,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("unscramble_bytewise", unscramble_bytes, kRestoreBytewise)->Unit(benchmark::kMillisecond)->MinTime(1);
   benchmark::RegisterBenchmark("unscramble_sse2", unscramble_bytes, kRestoreSse2)->Unit(benchmark::kMillisecond)->MinTime(1);
   benchmark::RegisterBenchmark("unscramble_avx2", unscramble_bytes, kRestoreAvx2)->Unit(benchmark::kMillisecond)->MinTime(1);
+  benchmark::RegisterBenchmark("unscramble_gfni", unscramble_bytes, kRestoreGfni)->Unit(benchmark::kMillisecond)->MinTime(1);
   benchmark::RegisterBenchmark("unscramble", unscramble_default)->Unit(benchmark::kMillisecond)->MinTime(1);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -126,7 +126,7 @@ constexpr size_t kLogScramblePeriod = 28;
 
 void restore_log_body(BYTE* body, size_t count);
 // The same with a chosen method; FALSE (nothing restored) when this processor lacks it.
-enum RestoreMethod { kRestoreBytewise, kRestoreSse2, kRestoreAvx2 };
+enum RestoreMethod { kRestoreBytewise, kRestoreSse2, kRestoreAvx2, kRestoreGfni };
 BOOL restore_log_body_using(RestoreMethod method, BYTE* body, size_t count);
 // Restores as much of a body as its type says (the fixed count or the whole
 // body, never more than the body holds); returns the bytes restored.

@@ -2,7 +2,8 @@
 // multiple of 7, else by 5 (right 3) when bit 1 of i is clear, else by 4
 // (right 4). The pattern repeats every 28 bytes, so a vector of 16 bytes meets
 // the same rotations again every 112 bytes: seven vectors of masks say which
-// rotation each lane takes.
+// rotation each lane takes. With GFNI one affine bit-matrix product rotates all
+// 64 bytes of a vector by one amount, so three masked products restore them.
 #include "reports/log_format.h"
 
 #include <cstring>
@@ -105,6 +106,59 @@ bool cpu_has_avx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
+
+constexpr size_t kGfniPeriod = 448;  // a multiple of 28 and 64
+constexpr size_t kGfniVectors = kGfniPeriod / 64;
+
+// The bit matrix that rotates a byte left by n: row 7-i picks the input bit
+// that lands on output bit i.
+constexpr uint64_t rotation_matrix(int n) {
+  uint64_t m = 0;
+  for (int i = 0; i < 8; ++i) m |= uint64_t{1} << ((i - n + 8) % 8) << (8 * (7 - i));
+  return m;
+}
+
+struct GfniMasks {
+  uint64_t by2[kGfniVectors];
+  uint64_t by5[kGfniVectors];
+};
+
+constexpr GfniMasks make_gfni_masks() {
+  GfniMasks m = {};
+  for (size_t i = 0; i < kGfniPeriod; ++i) {
+    BYTE shift = restore_shift(i % kLogScramblePeriod);
+    if (shift == 2) m.by2[i / 64] |= uint64_t{1} << (i % 64);
+    if (shift == 5) m.by5[i / 64] |= uint64_t{1} << (i % 64);
+  }
+  return m;
+}
+
+constexpr GfniMasks kGfniMasks = make_gfni_masks();
+
+// Every byte is rotated by 4, then the lanes of 5 and of 2 again from the
+// input; a masked load and store take the last, partial vector.
+__attribute__((target("avx512f,avx512bw,gfni"))) size_t restore_gfni(BYTE* body, size_t count) {
+  const __m512i by2 = _mm512_set1_epi64(static_cast<long long>(rotation_matrix(2)));
+  const __m512i by5 = _mm512_set1_epi64(static_cast<long long>(rotation_matrix(5)));
+  const __m512i by4 = _mm512_set1_epi64(static_cast<long long>(rotation_matrix(4)));
+  size_t vector = 0;
+  for (size_t at = 0; at < count; at += 64, vector = vector + 1 == kGfniVectors ? 0 : vector + 1) {
+    bool whole = count - at >= 64;
+    __mmask64 held = whole ? ~__mmask64{0} : (__mmask64{1} << (count - at)) - 1;
+    __m512i x = whole ? _mm512_loadu_si512(body + at) : _mm512_maskz_loadu_epi8(held, body + at);
+    __m512i r = _mm512_gf2p8affine_epi64_epi8(x, by4, 0);
+    r = _mm512_mask_gf2p8affine_epi64_epi8(r, kGfniMasks.by5[vector], x, by5, 0);
+    r = _mm512_mask_gf2p8affine_epi64_epi8(r, kGfniMasks.by2[vector], x, by2, 0);
+    if (whole) _mm512_storeu_si512(body + at, r);
+    else _mm512_mask_storeu_epi8(body + at, held, r);
+  }
+  return count;
+}
+
+bool cpu_has_gfni() {
+  static const bool has = __builtin_cpu_supports("gfni") && __builtin_cpu_supports("avx512bw");
+  return has;
+}
 #endif
 
 }  // namespace
@@ -129,6 +183,14 @@ BOOL restore_log_body_using(RestoreMethod method, BYTE* body, size_t count) {
 #else
       return FALSE;
 #endif
+    case kRestoreGfni:
+#if defined(QVMR_HAVE_AVX2_PATH)
+      if (!cpu_has_gfni()) return FALSE;
+      restore_gfni(body, count);
+      return TRUE;
+#else
+      return FALSE;
+#endif
   }
   if (method != kRestoreBytewise && done < count) {
     // The tail through one more vector pass over a copy: done is a whole number of super-periods.
@@ -149,6 +211,7 @@ BOOL restore_log_body_using(RestoreMethod method, BYTE* body, size_t count) {
 }
 
 void restore_log_body(BYTE* body, size_t count) {
-  if (!restore_log_body_using(kRestoreAvx2, body, count) && !restore_log_body_using(kRestoreSse2, body, count))
+  if (!restore_log_body_using(kRestoreGfni, body, count) && !restore_log_body_using(kRestoreAvx2, body, count) &&
+      !restore_log_body_using(kRestoreSse2, body, count))
     restore_log_body_using(kRestoreBytewise, body, count);
 }

@@ -229,7 +229,7 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
   EXPECT_EQ(known, (std::vector<BYTE>{0x04, 0x01, 0x21, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x21, 0xBA}));
 
   // The writer's scrambling and the library's restoring are inverse at every length and phase.
-  for (size_t length : {size_t(1), size_t(27), size_t(28), size_t(29), size_t(224), size_t(1000), size_t(5581)}) {
+  for (size_t length : {size_t(1), size_t(27), size_t(28), size_t(29), size_t(224), size_t(448), size_t(1000), size_t(5581)}) {
     std::vector<uint8_t> original(length);
     for (size_t i = 0; i < length; ++i) original[i] = static_cast<uint8_t>(i * 37 + length);
     std::vector<uint8_t> bytes = original;
@@ -240,7 +240,7 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
     restore_log_body(bytes.data(), bytes.size());
     EXPECT_EQ(bytes, original) << length;
     // Every vector form gives the bytewise answer, whatever the length's phase.
-    for (RestoreMethod method : {kRestoreSse2, kRestoreAvx2}) {
+    for (RestoreMethod method : {kRestoreSse2, kRestoreAvx2, kRestoreGfni}) {
       std::vector<uint8_t> vectored = original;
       support::scramble_log_body(vectored.data(), vectored.size());
       if (restore_log_body_using(method, vectored.data(), vectored.size())) {
