@@ -562,8 +562,13 @@ bool hold_bytes(LogSplitter* s, uint64_t position, size_t need, size_t* have) {
     DWORD want = static_cast<DWORD>(room < left ? room : left);
     DWORD got = 0;
     if (!s->read(s->context, at, s->buffer + s->held, want, &got)) {
-      s->read_error = GetLastError();
-      return false;
+      // The read ahead may have met a bad stretch beyond the bytes asked for:
+      // read just those before giving up, so every readable record comes back.
+      uint64_t needed = position + need - at;
+      if (needed >= want || !s->read(s->context, at, s->buffer + s->held, static_cast<DWORD>(needed), &got)) {
+        s->read_error = GetLastError();
+        return false;
+      }
     }
     if (got == 0 || got > want) {
       s->end = at;  // the data ends before the range does
@@ -585,15 +590,23 @@ LogSplitEvent finish(LogSplitter* s, LogSplitItem* item, LogSplitEnd reason, uin
 }
 
 // Scans from `from` for the next valid type code, window by window; *found is
-// where it starts, or the end of the range when there is none.
+// where it starts, or the end of the range when there is none. FALSE when a
+// window cannot be read.
 bool find_next_record(LogSplitter* s, uint64_t from, uint64_t* found) {
-  uint64_t window = from;
-  for (;;) {
-    if (window >= s->end) break;
-    uint64_t left = s->end - window;
-    size_t want = left < kLogWindowBytes ? static_cast<size_t>(left) : kLogWindowBytes;
-    size_t have;
-    if (!hold_bytes(s, window, want, &have)) return false;
+  for (uint64_t window = from;; window += kLogWindowBytes - kLogWindowOverlap) {
+    size_t have = 0;
+    if (window < s->end) {
+      uint64_t left = s->end - window;
+      size_t want = left < kLogWindowBytes ? static_cast<size_t>(left) : kLogWindowBytes;
+      if (!hold_bytes(s, window, want, &have)) {
+        s->scan_read_result = FALSE;
+        s->scan_bytes_read = 0;
+        return false;
+      }
+    }
+    s->scan_read_result = TRUE;  // a window at the end reads zero bytes
+    s->scan_bytes_read = static_cast<uint32_t>(have);
+    if (have == 0) break;
     const BYTE* bytes = s->buffer + (window - s->held_start);
     for (size_t offset = 0; offset + kLogWindowTail <= have; ++offset) {
       if (!is_type_top_byte(bytes[offset + 3])) continue;
@@ -603,7 +616,6 @@ bool find_next_record(LogSplitter* s, uint64_t from, uint64_t* found) {
       }
     }
     if (have < kLogWindowBytes) break;
-    window += kLogWindowBytes - kLogWindowOverlap;
   }
   *found = s->end;
   return true;
@@ -651,8 +663,9 @@ LogSplitEvent next_log_split(LogSplitter* s, LogSplitItem* item) {
 
   if (!is_log_record_type(header.type)) {
     // A damaged stretch: the scan for the next valid type code starts just after the bad header.
+    // A window that cannot be read fails the scan as one without a record does.
     uint64_t found;
-    if (!find_next_record(s, p + kLogHeaderBytes, &found)) return finish(s, item, kLogEndReadFailed, p);
+    if (!find_next_record(s, p + kLogHeaderBytes, &found)) found = s->end;
     item->event = kLogSplitDamage;
     item->position = p;
     item->skipped = found - p;

@@ -593,7 +593,8 @@ enum LogSplitEnd : uint32_t {
   kLogEndInsideHeader = 2,      // fewer than 8 bytes left
   kLogEndCutRecord = 3,         // the last record is cut short
   kLogEndOverlongLength = 4,    // a body length of 180000 or more
-  kLogEndNoRecordFound = 5,     // damage that runs to the end (reported as damage first)
+  kLogEndNoRecordFound = 5,     // damage that runs to the end, or a scan window that cannot be read
+                                //   (reported as damage first)
   kLogEndReadFailed = 6,        // the read function failed (read_error holds its code)
 };
 
@@ -607,6 +608,8 @@ struct LogSplitter {
   uint64_t held_start;       // the buffer holds [held_start, held_start + held)
   size_t held;
   uint32_t last_valid_type;  // for diagnostics
+  BOOL scan_read_result;     // the last scan window's read: TRUE, or FALSE when it failed
+  uint32_t scan_bytes_read;  // and the bytes it read
   LogSplitEnd end_reason;    // kLogEndNone while records may follow
   DWORD read_error;
   uint64_t records;

@@ -48,7 +48,10 @@ struct Reading {
   GpoValueEntry value_entry;
 };
 
-void show_diagnostic(const char* text, const char* caption) { show_message(nullptr, text, caption, MB_OK); }
+// A message box in interactive use, a line in the host's run log when it runs unattended.
+void show_diagnostic(const char* text, const char* caption) {
+  show_unattended_message(nullptr, text, caption, MB_OK);
+}
 
 void update_progress(const Reading& r, uint64_t position) {
   if (r.request->progress == nullptr) return;
@@ -288,9 +291,10 @@ void read_records(Reading& r, LogSplitter* splitter) {
       if (splitter->end_reason == kLogEndNoRecordFound) {
         char text[256];
         std::snprintf(text, sizeof text,
-                      "ReadFile[%d] WWA6[%lld] EOFf6[%lld] BR[%d]\n\noriginalRT[%X] lastValidRecord RT[%X]", 0,
-                      static_cast<long long>(item.position + kLogHeaderBytes),
-                      static_cast<long long>(r.file_size), 0, item.type, r.last_valid_type);
+                      "ReadFile[%d] WWA6[%lld] EOFf6[%lld] BR[%d]\n\noriginalRT[%X] lastValidRecord RT[%X]",
+                      splitter->scan_read_result, static_cast<long long>(item.position + kLogHeaderBytes),
+                      static_cast<long long>(r.file_size), static_cast<int>(splitter->scan_bytes_read), item.type,
+                      r.last_valid_type);
         show_diagnostic(text, "READ FAILED! (Unable to find next record)");
         show_diagnostic(r.request->path, "READ FAILED HERE");
         return;

@@ -156,7 +156,7 @@ void path_text(const FileRowItem* i, char* out, size_t size) {
   size_t n = std::strlen(out);
   if (i->share && i->share[0] == '<') {
     append_text(out, size, "\\");
-  } else if (!i->folder) {
+  } else if (!i->folder || n == 0) {  // an empty folder path always gets the name
     if (n == 0 || out[n - 1] != '\\') append_text(out, size, "\\");
   } else {
     return;

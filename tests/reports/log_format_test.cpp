@@ -593,6 +593,22 @@ BOOL read_trickle(void* context, uint64_t position, BYTE* out, DWORD count, DWOR
   return read_log_memory_at(&t->memory, position, out, count < 997 ? count : 997, got);
 }
 
+// Bytes in memory where any read that covers one bad byte fails as a whole.
+struct BadByte {
+  LogMemory memory;
+  uint64_t bad;
+};
+
+BOOL read_failing_over(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
+  BadByte* b = static_cast<BadByte*>(context);
+  if (position <= b->bad && b->bad < position + count) {
+    *got = 0;
+    SetLastError(ERROR_BAD_NETPATH);
+    return FALSE;
+  }
+  return read_log_memory_at(&b->memory, position, out, count, got);
+}
+
 TEST(LogSplitting, ShortReadsAndReadFailures) {
   Written w;
   for (uint32_t i = 0; i < 30; ++i) w.record(kLogRecordTypes[i].code, i);
@@ -605,19 +621,35 @@ TEST(LogSplitting, ShortReadsAndReadFailures) {
   // A range larger than the data: the end comes where the data ends.
   expect_events(split_with(read_trickle, &t, 0, bytes.size() + 5000), w.starts, {{garbage_at, 4000}}, kLogEndClean);
 
-  // A failing read ends the split with the error; the records before it come back.
-  t.fail_at = w.starts[20] + 30;
+  // A failing read ends the split with the error; every record before it comes back,
+  // however far the reads run ahead: a body that cannot be read ends with its type,
+  // a header that cannot be read without one.
   std::vector<BYTE> buffer(kLogSplitBufferBytes);
   LogSplitter splitter;
-  ASSERT_TRUE(begin_log_split(&splitter, read_trickle, &t, buffer.data(), buffer.size(), 0, bytes.size()));
   LogSplitItem item;
-  size_t records = 0;
-  while (next_log_split(&splitter, &item) == kLogSplitRecord) ++records;
-  EXPECT_GE(records, 1u);
-  EXPECT_LE(records, 20u);
-  EXPECT_EQ(item.end_reason, kLogEndReadFailed);
-  EXPECT_EQ(splitter.read_error, static_cast<DWORD>(ERROR_BAD_NETPATH));
-  EXPECT_EQ(next_log_split(&splitter, &item), kLogSplitEnd);  // and stays ended
+  for (auto [bad_byte, type] : {std::pair{w.starts[20] + 30, kLogRecordTypes[20].code},
+                                std::pair{w.starts[20] + 3, 0u}}) {
+    BadByte b = {{bytes.data(), bytes.size()}, bad_byte};
+    ASSERT_TRUE(begin_log_split(&splitter, read_failing_over, &b, buffer.data(), buffer.size(), 0, bytes.size()));
+    size_t records = 0;
+    while (next_log_split(&splitter, &item) == kLogSplitRecord) ++records;
+    EXPECT_EQ(records, 20u);
+    EXPECT_EQ(item.end_reason, kLogEndReadFailed);
+    EXPECT_EQ(item.type, type);
+    EXPECT_EQ(splitter.read_error, static_cast<DWORD>(ERROR_BAD_NETPATH));
+    EXPECT_EQ(next_log_split(&splitter, &item), kLogSplitEnd);  // and stays ended
+  }
+
+  // A scan window that cannot be read fails the scan as one without a record:
+  // the damage runs to the end, and the scan's read says it failed.
+  BadByte b = {{bytes.data(), bytes.size()}, garbage_at + 2000};
+  ASSERT_TRUE(begin_log_split(&splitter, read_failing_over, &b, buffer.data(), buffer.size(), 0, bytes.size()));
+  while (next_log_split(&splitter, &item) == kLogSplitRecord) {
+  }
+  EXPECT_EQ(item.event, kLogSplitDamage);
+  EXPECT_EQ(item.position, garbage_at);
+  EXPECT_EQ(splitter.end_reason, kLogEndNoRecordFound);
+  EXPECT_FALSE(splitter.scan_read_result);
 
   // A buffer that is too small is refused.
   EXPECT_FALSE(begin_log_split(&splitter, read_trickle, &t, buffer.data(), kLogSplitBufferBytes - 1, 0, 10));

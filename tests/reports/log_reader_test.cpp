@@ -18,6 +18,7 @@
 #include "reports/log_reader.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/logwriter.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -256,6 +257,9 @@ TEST_F(LogReader, FileActionTableAndColumnRules) {
   f.folder_path[0] = '\0';
   std::strcpy(f.share, "DATA");
   EXPECT_EQ(column(0x60420F0A), "\\a.txt");
+  f.folder = 1;
+  EXPECT_EQ(column(0x60420F0A), "\\a.txt");  // so is a folder's, when its path is empty
+  f.folder = 0;
   f.access_mask = 0x120089;
   EXPECT_EQ(column(0x60420F10), "Read,ReadEA,Read Attributes,Read[dacl],SynchronizeAccess[dacl],");
   f.folder = 1;
@@ -486,8 +490,23 @@ TEST_F(LogReader, DamageLosesNothingAroundItAndInventsNothing) {
   std::string path = save(tail, "tail.vnx");
   got = read(path);
   EXPECT_EQ(got.size(), 1u);
+  // The scan's one window read the 292 bytes after the bad header.
+  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "ReadFile[1] WWA6["));
+  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "BR[292]"));
   EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "lastValidRecord RT[FACC0011]"));
   EXPECT_TRUE(journal_has("READ FAILED HERE", path));
+
+  // Running unattended, the same diagnostics are lines of the host's run log.
+  release_rows(list_);
+  ui::clear_journal();
+  std::string log_path = folder_ + "/run.log";
+  host::unattended_log_file() = CreateFileA(log_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  read(path);
+  CloseHandle(host::unattended_log_file());
+  host::unattended_log_file() = nullptr;
+  EXPECT_TRUE(ui::journal().empty());
+  EXPECT_EQ(support::read_whole_file(log_path).find("\r\nReadFile[1] WWA6["), 0u);
+  EXPECT_NE(support::read_whole_file(log_path).find("\r\n" + path + "\r\n"), std::string::npos);
 
   // A header with no body behind it.
   release_rows(list_);
