@@ -81,6 +81,10 @@ DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, ui
 // Reads one value by control identifier; a missing value leaves *value at 0.
 // path (4097 bytes) receives BaselinePath.
 DWORD GetProfileItem(const char* server, const char* profile, uint32_t identifier, DWORD* value, char* path);
+// Copies the policy definition files of the server's SYSVOL tree into "sysvol.vornix.baseline"
+// below the share path baseline_path on the same server, after erasing the files of the last copy.
+// Progress goes to the host's status line. 0 or the Windows error (reported to the user).
+DWORD CreateGpoBaseline(const char* server, const char* baseline_path);
 
 // Pattern alerting: the 100-byte record with its defaults and limits applied.
 constexpr size_t kPatternBytes = 100;

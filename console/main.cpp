@@ -22,6 +22,7 @@
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
 #include "tests/support/demo_activity.h"
+#include "tests/support/demo_sysvol.h"
 #include "tests/support/fake_agents.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
@@ -61,6 +62,10 @@ void print_usage() {
       "  profile enable|disable|delete NAME --server NAME [--world DIR]\n"
       "               set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
       "               VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT)\n"
+      "  gpo-baseline --server NAME --path SHARE_PATH [--world DIR]\n"
+      "               copy the group policy definition files of the server's SYSVOL\n"
+      "               into SHARE_PATH\\sysvol.vornix.baseline on that server (the demo\n"
+      "               network's SRV01 is a domain controller), with the status reports\n"
       "  enterprise-status --server NAME [--world DIR]\n"
       "               ask the enterprise host NAME for its status over TCP port 4060\n"
       "  servers-known --host NAME [--world DIR]\n"
@@ -148,6 +153,8 @@ void make_demo_world(const std::string& folder) {
   for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
+  // SRV01 is the domain controller: its SYSVOL holds the domain's group policies.
+  support::add_demo_sysvol(world, "SRV01");
 }
 
 std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
@@ -360,6 +367,26 @@ int run_profile(std::vector<std::string> args) {
   print_journal();
   release_registry_connections();
   return status;
+}
+
+// A group policy baseline copy, in-process; prints the host's status lines as they came.
+int run_gpo_baseline(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  std::string server = take_option(args, "--server");
+  std::string path = take_option(args, "--path");
+  if (server.empty() || path.empty() || !args.empty())
+    return fail("gpo-baseline takes --server NAME and --path SHARE_PATH (and --world DIR)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  host::clear_service_calls();
+  DWORD rc = CreateGpoBaseline(server.c_str(), path.c_str());
+  const std::string status = "host_show_status_line ";
+  for (const std::string& call : host::service_calls()) {
+    size_t text = call.find(" text=");
+    if (call.rfind(status, 0) == 0 && text != std::string::npos) std::printf("  %s\n", call.c_str() + text + 6);
+  }
+  print_journal();
+  release_registry_connections();
+  return rc ? fail(server + ": no baseline was made (Windows error " + std::to_string(rc) + ")") : 0;
 }
 
 // ---- TCP requests ------------------------------------------------------------
@@ -606,6 +633,7 @@ int main(int argc, char** argv) {
   if (command == "alert-agents") return run_alert_agents(args);
   if (command == "profiles") return run_profiles(args);
   if (command == "profile") return run_profile(args);
+  if (command == "gpo-baseline") return run_gpo_baseline(args);
   if (command == "view-log") return run_view_log(args);
   if (command == "logs") return run_logs(args);
   if (command == "delete-log-folders") return run_delete_log_folders(args);

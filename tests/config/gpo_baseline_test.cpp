@@ -1,0 +1,202 @@
+// The group policy baseline copy of a server's SYSVOL tree, run on the
+// library's code linked into the test.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/whole_file.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTitle[] = "UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVER";
+const char kDestination[] = "\\\\SRV01\\C$\\Baselines\\sysvol.vornix.baseline";
+const char kSource[] = "\\\\SRV01\\C$\\Windows\\SYSVOL\\sysvol";
+
+std::string netlogon(const std::string& values) {
+  return "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Netlogon\\Parameters]\r\n" + values + "\r\n";
+}
+
+void write_file(const std::string& path, const std::string& contents) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+// Every file below a folder as "relative/path=contents", sorted.
+std::vector<std::string> files_below(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      out.push_back(fs::relative(entry.path(), folder).generic_string() + "=" +
+                    support::read_whole_file(entry.path().string()));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class GpoBaseline : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_registry_text("SRV01", "HKLM", netlogon("\"Sysvol\"=\"C:\\\\Windows\\\\SYSVOL\\\\sysvol\"\r\n"));
+    std::string sysvol = share("SRV01") + "/Windows/SYSVOL/sysvol";
+    write_file(sysvol + "/registry.pol", "PReg-10byt");
+    write_file(sysvol + "/x.txt", "notes");
+    write_file(sysvol + "/Policies/GptTmpl.inf", "[Unicode]-twenty-byt");
+    write_file(sysvol + "/Policies/Prefs/Drives.XML", "<Drives>thirty-bytes!</Drives>");
+    write_file(sysvol + "/DfsrPrivate/state.ini", "[replication]");
+  }
+
+  void start() {
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.quiet_mode = 0;
+    host::clear_service_calls();
+  }
+
+  void TearDown() override { release_registry_connections(); }
+
+  std::string share(const std::string& machine) { return world_.machine_dir(machine) + "/shares/C$"; }
+
+  // The texts of the status lines shown since the last call.
+  std::vector<std::string> status_texts() {
+    std::vector<std::string> out;
+    const std::string prefix = "host_show_status_line line=25 colour=000000 text=";
+    for (const std::string& call : host::service_calls())
+      if (call.rfind("host_show_status_line", 0) == 0)
+        out.push_back(call.rfind(prefix, 0) == 0 ? call.substr(prefix.size()) : call);
+    host::clear_service_calls();
+    return out;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+};
+
+TEST_F(GpoBaseline, CopiesDefinitionFilesAndErasesTheLastCopyFirst) {
+  start();
+  const std::string d = kDestination;
+  const std::string s = kSource;
+  ASSERT_EQ(CreateGpoBaseline("SRV01", "C$\\Baselines"), 0u);
+  EXPECT_TRUE(ui::journal().empty());
+  std::vector<std::string> lines = status_texts();
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
+            (std::vector<std::string>{"Path Created/Exists: " + d, "Erasing all on destination path: " + d,
+                                      "no folders/files found"}));
+  EXPECT_EQ(lines.back(), "Baseline Created:Copied 2 folders, 3 files copied, byte count = [60]");
+  // The walk follows each folder's own order: its lines are compared sorted.
+  std::vector<std::string> walk(lines.begin() + 3, lines.end() - 1);
+  std::sort(walk.begin(), walk.end());
+  EXPECT_EQ(walk, (std::vector<std::string>{
+                      "Copying GPO Definition File for baseline: " + s + "\\Policies\\GptTmpl.inf",
+                      "Copying GPO Definition File for baseline: " + s + "\\Policies\\Prefs\\Drives.XML",
+                      "Copying GPO Definition File for baseline: " + s + "\\registry.pol",
+                      "Created Baseline Folder: " + d + "\\Policies",
+                      "Created Baseline Folder: " + d + "\\Policies\\Prefs",
+                      "Skipping non-GPO Definition File: " + s + "\\x.txt"}));
+  const std::string baseline = share("SRV01") + "/Baselines/sysvol.vornix.baseline";
+  EXPECT_EQ(files_below(baseline), (std::vector<std::string>{
+                                       "Policies/GptTmpl.inf=[Unicode]-twenty-byt",
+                                       "Policies/Prefs/Drives.XML=<Drives>thirty-bytes!</Drives>",
+                                       "registry.pol=PReg-10byt"}));
+  EXPECT_FALSE(fs::exists(baseline + "/DfsrPrivate"));
+
+  // A second run: a file of an older copy goes, a read-only copy is replaced by the new source.
+  write_file(baseline + "/Policies/old.inf", "7 bytes");
+  ASSERT_TRUE(SetFileAttributesA((d + "\\registry.pol").c_str(), FILE_ATTRIBUTE_READONLY));
+  write_file(share("SRV01") + "/Windows/SYSVOL/sysvol/registry.pol", "PReg-changed-16b");
+  ASSERT_EQ(CreateGpoBaseline("SRV01", "C$\\Baselines"), 0u);
+  EXPECT_TRUE(ui::journal().empty());
+  lines = status_texts();
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[2], "Removed 2 folders, 4 files copied, byte count = [67]");
+  EXPECT_EQ(lines.back(), "Baseline Created:Copied 2 folders, 3 files copied, byte count = [66]");
+  EXPECT_EQ(files_below(baseline), (std::vector<std::string>{
+                                       "Policies/GptTmpl.inf=[Unicode]-twenty-byt",
+                                       "Policies/Prefs/Drives.XML=<Drives>thirty-bytes!</Drives>",
+                                       "registry.pol=PReg-changed-16b"}));
+}
+
+TEST_F(GpoBaseline, AnEmptySysvolOfTheConsoleMachineGivesAnEmptyBaseline) {
+  const std::string console = world_.console();
+  world_.add_registry_text(console, "HKLM", netlogon("\"Sysvol\"=\"C:\\\\SYSVOL\"\r\n"));
+  fs::create_directories(share(console) + "/SYSVOL/DfsrPrivate");
+  write_file(share(console) + "/SYSVOL/notes.txt", "not a definition");
+  start();
+  ASSERT_EQ(CreateGpoBaseline("LOCAL_MACHINE", "C$"), 0u);
+  const std::string unc = "\\\\" + console + "\\C$";
+  EXPECT_EQ(status_texts(), (std::vector<std::string>{
+                                "Path Created/Exists: " + unc + "\\sysvol.vornix.baseline",
+                                "Erasing all on destination path: " + unc + "\\sysvol.vornix.baseline",
+                                "no folders/files found",
+                                "Skipping non-GPO Definition File: " + unc + "\\SYSVOL\\notes.txt",
+                                "no folders/files found to copy, baseline empty"}));
+  EXPECT_TRUE(fs::is_empty(share(console) + "/sysvol.vornix.baseline"));
+}
+
+TEST_F(GpoBaseline, FailuresAreShownAndNothingIsWritten) {
+  world_.add_machine("NONETLOGON", "127.0.0.3");
+  world_.add_machine("NOVALUE01", "127.0.0.4");
+  world_.add_registry_text("NOVALUE01", "HKLM", netlogon("\"Scripts\"=\"C:\\\\Scripts\"\r\n"));
+  world_.add_machine("UNC01", "127.0.0.5");
+  world_.add_registry_text("UNC01", "HKLM", netlogon("\"Sysvol\"=\"\\\\\\\\DC1\\\\SYSVOL\"\r\n"));
+  world_.add_machine("NUMBER01", "127.0.0.6");
+  world_.add_registry_text("NUMBER01", "HKLM", netlogon("\"Sysvol\"=dword:00000001\r\n"));
+  world_.add_machine("NODRIVE01", "127.0.0.7");
+  world_.add_registry_text("NODRIVE01", "HKLM", netlogon("\"Sysvol\"=\"D:\\\\SYSVOL\\\\sysvol\"\r\n"));
+  world_.add_machine("DOWN01", "127.0.0.8");
+  world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+  start();
+  const std::string long_path = "C$\\" + std::string(240, 'b');
+  struct Case {
+    const char* server;
+    std::string baseline_path;
+    DWORD error;
+    std::string text;
+  } cases[] = {
+      {"NONETLOGON", "C$\\Baselines", ERROR_FILE_NOT_FOUND,
+       "Error 2 opening server's Netlogon Key, unable to continue."},
+      {"NOVALUE01", "C$\\Baselines", ERROR_FILE_NOT_FOUND,
+       "Error 2 obtaining Server SYSVOL Path Location, unable to continue."},
+      {"UNC01", "C$\\Baselines", ERROR_INVALID_DATA,
+       "Unknown Path for SYSVOL, unable to continue, error P83 [\\\\DC1\\SYSVOL]"},
+      {"NUMBER01", "C$\\Baselines", ERROR_INVALID_DATATYPE,
+       "Error 1804 obtaining Server SYSVOL Path Location, unable to continue."},
+      {"NODRIVE01", "C$\\Baselines", ERROR_BAD_NET_NAME,
+       "Error 67 determining file attributes for path:\n\n\\\\NODRIVE01\\D$\\SYSVOL\\sysvol"},
+      {"DOWN01", "C$\\Baselines", ERROR_BAD_NETPATH,
+       "Unable to connect to Registry - machine DOWN01 not found on network"},
+      {"SRV01", "", ERROR_INVALID_PARAMETER, "Error, Destination Path Missing"},
+      {"SRV01", long_path, ERROR_FILENAME_EXCED_RANGE,
+       "Error 206 determining file attributes for path:\n\n\\\\SRV01\\" + long_path +
+           "\\sysvol.vornix.baseline"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.server);
+    EXPECT_EQ(CreateGpoBaseline(c.server, c.baseline_path.c_str()), c.error);
+    EXPECT_EQ(support::journal_lines(" | ", true), (std::vector<std::string>{std::string(kTitle) + " | " + c.text}));
+    EXPECT_TRUE(status_texts().empty());
+    std::vector<std::string> written;
+    for (const auto& entry : fs::directory_iterator(share(c.server)))
+      written.push_back(entry.path().filename().string());
+    EXPECT_EQ(written, std::string(c.server) == "SRV01" ? std::vector<std::string>{"Windows"}
+                                                        : std::vector<std::string>{});
+  }
+}
+
+}  // namespace
