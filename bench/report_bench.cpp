@@ -109,8 +109,7 @@ void start_library(host::ServiceTable& table) {
   layout.companion_item = 200;
   g_button = host::add_control(g_screen, 1900, "Button", "Run Quick Report Now", layout);
   for (int id : kQuickListControls) host::add_control(g_screen, id, WC_LISTVIEWA, "", host::ControlSpec{});
-  host::add_control(g_screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
-  host::add_control(g_screen, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  host::add_progress_bars(g_screen, 1910, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
 }
 
 void plain_read(benchmark::State& state) {

@@ -40,6 +40,7 @@ constexpr uint16_t kServerScreenKey = 2;
 constexpr uint16_t kReportScreenKey = 3;
 constexpr int kServerListItem = 200;
 constexpr int kQuickButtonItem = 1900;
+constexpr int kQuickProgressItem = 1910;
 constexpr uint32_t kReportViewEvent = 0x60240001;
 constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
 constexpr DWORD kLongestWindowDays = 36500;
@@ -332,7 +333,7 @@ int quick_report(std::vector<std::string> args) {
     return fail("the quick report settings could not be saved in the console's registry");
   }
 
-  // The quick report screen: the button, its four lists, two progress bars and the status text.
+  // The quick report screen: the button, its four lists, the control with the two progress bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
   host::ControlSpec button_spec;
   button_spec.control_id = kQuickReportButton;
@@ -348,18 +349,16 @@ int quick_report(std::vector<std::string> args) {
     lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
     host::send_list_event(l.library, lists[i]);  // the library puts the view's columns in
   }
-  HWND files_bar = host::add_control(screen, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
-  HWND file_bar = host::add_control(screen, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+  host::ProgressBars bars =
+      host::add_progress_bars(screen, kQuickProgressItem, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
   HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
-  ShowWindow(files_bar, SW_HIDE);
-  ShowWindow(file_bar, SW_HIDE);
   g_logon_list = lists[kQuickListLogon];
   g_screen_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(files_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+      SetWindowLongPtrA(bars.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(file_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+      SetWindowLongPtrA(bars.second, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
   std::printf("Quick report of %s", server.c_str());
   if (!hours.empty()) std::printf(", last %u hour%s", count, count == 1 ? "" : "s");

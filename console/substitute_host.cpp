@@ -451,6 +451,17 @@ HWND add_control(HWND screen, int dialog_item, const char* class_name, const cha
   return control;
 }
 
+ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id, const char* first_name,
+                               const char* second_name) {
+  ProgressBars bars;
+  bars.control = add_control(screen, dialog_item, "Static", "", ControlSpec{control_id, kDescriptorKind3});
+  bars.first = CreateWindowExA(0, PROGRESS_CLASSA, first_name, WS_CHILD, 0, 0, 100, 8, bars.control, nullptr,
+                               nullptr, nullptr);
+  bars.second = CreateWindowExA(0, PROGRESS_CLASSA, second_name, WS_CHILD, 0, 10, 100, 8, bars.control,
+                                nullptr, nullptr, nullptr);
+  return bars;
+}
+
 void add_page(uint32_t page_identifier, const char* title) {
   std::lock_guard<std::mutex> guard(g_lock);
   // DLGTEMPLATE without controls: the header, no menu, no class, the caption.

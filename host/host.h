@@ -73,6 +73,9 @@ extern LibraryState g_library;
 
 // Start-up and time.
 void refresh_time_zone();
+// A file time (UTC) converted to local time with the offset of the last
+// refresh, as seconds since 1970; 0 for times before 1970.
+uint32_t local_file_time_seconds(const FILETIME& time);
 int call_get_computer_name_ex(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size);
 
 // Memory from the memory pair.

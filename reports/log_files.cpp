@@ -15,16 +15,8 @@ namespace {
 
 constexpr size_t kArchiveBlockBytes = 64 * 1024;
 constexpr uint64_t kMegabyte = 1048576;
-constexpr uint64_t kFileTimeEpoch = 116444736000000000ull;
 constexpr size_t kMessageBytes = 1400;
 constexpr char kSiblingLogShareValue[] = "LogSharePath";
-
-uint32_t seconds_since_1970(const FILETIME& time) {
-  uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  if (ticks <= kFileTimeEpoch) return 0;
-  uint64_t seconds = (ticks - kFileTimeEpoch) / 10000000ull;
-  return seconds > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(seconds);
-}
 
 // The date part of an agent's file name: after the last underscore, up to ".vnx".
 void log_name_date(const char* name, const LogFileName& parsed, char* out, size_t size) {
@@ -115,7 +107,7 @@ BOOL insert_log_row(const LogListTarget* target, const char* folder, const WIN32
   set_owned_block(context, kLogRowPathSlot, path);
 
   uint64_t size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-  store_le32(context + kLogRowWriteTimeOffset, seconds_since_1970(entry.ftLastWriteTime));
+  store_le32(context + kLogRowWriteTimeOffset, local_file_time_seconds(entry.ftLastWriteTime));
   store_le32(context + kLogRowSizeMbOffset, size >= kMegabyte ? static_cast<uint32_t>(size / kMegabyte) : 0);
   LogFileName parsed;
   parse_log_file_name(name, &parsed);
@@ -146,16 +138,11 @@ int selected_rows(HWND list, int* rows, int most) {
 
 const BYTE* row_context(HWND list, int row) { return reinterpret_cast<const BYTE*>(list_row_param(list, row)); }
 
-DWORD delete_log_file(const char* path) {
-  return retry_sharing_violation([&] { return DeleteFileA(path) ? 0 : GetLastError(); });
-}
+DWORD delete_log_file(const char* path) { return DeleteFileA(path) ? 0 : GetLastError(); }
 
-HANDLE open_with_retries(const char* path, DWORD access, DWORD share, DWORD* error) {
-  HANDLE file = INVALID_HANDLE_VALUE;
-  *error = retry_sharing_violation([&] {
-    file = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-  });
+HANDLE open_existing(const char* path, DWORD access, DWORD share, DWORD* error) {
+  HANDLE file = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   return file;
 }
 
@@ -169,9 +156,9 @@ void cut_back(HANDLE destination, LARGE_INTEGER length) {
 DWORD append_log_file(HWND owner, const char* source, const char* destination, BOOL* reported) {
   DWORD error = 0;
   // Writers are kept out while the bytes are copied, so none can be added and lost.
-  HANDLE in = open_with_retries(source, GENERIC_READ, FILE_SHARE_READ, &error);
+  HANDLE in = open_existing(source, GENERIC_READ, FILE_SHARE_READ, &error);
   if (in == INVALID_HANDLE_VALUE) return error;
-  HANDLE out = open_with_retries(destination, GENERIC_WRITE, 0, &error);
+  HANDLE out = open_existing(destination, GENERIC_WRITE, 0, &error);
   if (out == INVALID_HANDLE_VALUE) {
     CloseHandle(in);
     return error;
@@ -285,12 +272,12 @@ DWORD list_log_folder(const LogListTarget* target, const char* folder, BOOL sibl
   char pattern[kLogFolderBytes + 8];
   if (listed) *listed = 0;
   std::snprintf(pattern, sizeof pattern, "%s%s", folder, sibling ? "*.csv" : kLogFilePattern);
+  refresh_time_zone();  // rows hold local last-write times
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA(pattern, &entry);
   if (search == INVALID_HANDLE_VALUE) {
+    // Also a folder without a matching file: the enumeration cannot start (2).
     DWORD error = GetLastError();
-    // An empty folder has nothing to list; that is no failure.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return 0;
     show_enumeration_failure(error, folder);
     return error;
   }
@@ -363,9 +350,7 @@ DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* r
   if (equal_ignoring_case(destination, source)) return 0;
   if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES)
     return append_log_file(owner, source, destination, reported);
-  return retry_sharing_violation([&] {
-    return MoveFileExA(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : GetLastError();
-  });
+  return MoveFileExA(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : GetLastError();
 }
 
 DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, LogFileCommandKind kind) {

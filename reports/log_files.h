@@ -13,7 +13,7 @@
 // 1024-byte block in owned slot 1; the server name lies where report rows keep it.
 constexpr int kLogRowPathSlot = kOwnedBlock1;
 constexpr size_t kLogRowPathBytes = 1024;
-constexpr size_t kLogRowWriteTimeOffset = 100;    // u32: last-write time, seconds since 1970
+constexpr size_t kLogRowWriteTimeOffset = 100;    // u32: local last-write time, seconds since 1970
 constexpr size_t kLogRowSizeMbOffset = 104;       // u32: whole megabytes, 0 below 1 MB
 constexpr size_t kLogRowNominalTimeOffset = 108;  // u32: nominal time, 1 when the name gives none
 constexpr size_t kLogRowPrefixOffset = 384;       // text: profile prefix
@@ -58,8 +58,8 @@ DWORD read_log_folders(const char* server, const char* error_title, char* curren
 // Moves a log file into a folder: nothing when it is already there, appended
 // in 64 KB blocks to a file of the same name that exists there (the source is
 // deleted only when every byte arrived; otherwise the destination is cut back),
-// else moved. Steps blocked by another process are retried. 0 or the Windows
-// error; *reported is set when the failure was already shown.
+// else moved. Each step is tried once. 0 or the Windows error; *reported is
+// set when the failure was already shown.
 DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported);
 
 enum LogFileCommandKind : int {

@@ -121,7 +121,7 @@ DWORD reset_and_delete_files(TreeRun* run, const char* folder, const char* separ
     if (is_dot_entry(entry.cFileName)) continue;
     bool is_folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     DWORD error = child_path(path, folder, separator, entry.cFileName) ? 0 : ERROR_FILENAME_EXCED_RANGE;
-    if (error == 0) error = retry_sharing_violation([&] { return set_attributes(path, FILE_ATTRIBUTE_NORMAL); });
+    if (error == 0) error = set_attributes(path, FILE_ATTRIBUTE_NORMAL);
     if (error != 0) {
       ++failures;
       const char* shown = error == ERROR_FILENAME_EXCED_RANGE ? entry.cFileName : path;
@@ -137,7 +137,7 @@ DWORD reset_and_delete_files(TreeRun* run, const char* folder, const char* separ
       continue;
     }
     if (is_folder) continue;
-    error = retry_sharing_violation([&] { return delete_file(path); });
+    error = delete_file(path);
     if (error != 0) {
       std::snprintf(text, sizeof text, "Unexpected Error [%x] on DELETE FILE\n\n[%s]", static_cast<unsigned>(error), path);
       report_failure(*run, kDeleteAction, text);

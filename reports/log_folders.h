@@ -8,21 +8,6 @@
 
 #include "host/win32.h"
 
-// A step blocked by a sharing violation is tried again this often, this far apart.
-constexpr int kSharingRetries = 15;
-constexpr DWORD kSharingRetryMs = 2000;
-
-// Runs a step (0 or a Windows error) and repeats it while another process holds the file.
-template <typename Step>
-DWORD retry_sharing_violation(Step step) {
-  DWORD error = step();
-  for (int i = 0; error == ERROR_SHARING_VIOLATION && i < kSharingRetries; ++i) {
-    Sleep(kSharingRetryMs);
-    error = step();
-  }
-  return error;
-}
-
 constexpr size_t kFolderPathBytes = 1024;
 constexpr DWORD kStatusLine = 25;
 constexpr int kStepImage = 255;  // host image of a progress row of the deletion

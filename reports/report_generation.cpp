@@ -70,12 +70,6 @@ uint32_t current_time() {
   return file_time_seconds(now);
 }
 
-// The last-write time in local time, as seconds since 1970.
-uint32_t local_write_time(const WIN32_FIND_DATAA& found) {
-  uint32_t utc = file_time_seconds(found.ftLastWriteTime);
-  return utc == 0 ? 0 : static_cast<uint32_t>(static_cast<int64_t>(utc) - g_library.utc_offset);
-}
-
 const char* found_name(const WIN32_FIND_DATAA& found) {
   return found.cFileName[0] ? found.cFileName : found.cAlternateFileName;
 }
@@ -115,6 +109,13 @@ BOOL selected_server(HWND list, char* name, size_t size, BYTE** record) {
 bool is_list_view(HWND window) {
   char name[32] = {};
   return window && GetClassNameA(window, name, sizeof name) > 0 && std::strcmp(name, "SysListView32") == 0;
+}
+
+// A progress bar inside the screen's progress bar control, by its window text; null when there is none.
+HWND find_progress_bar(HWND screen, const char* name) {
+  int item = find_control_item(screen, kModuleNumber, kQuickProgressControl);
+  HWND holder = item ? GetDlgItem(screen, item) : nullptr;
+  return holder ? FindWindowExA(holder, nullptr, PROGRESS_CLASSA, name) : nullptr;
 }
 
 void show_bars(int command) {
@@ -223,7 +224,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     LogFileName parsed;
     BOOL named = parse_log_file_name(name, &parsed);
     uint32_t nominal = parsed.has_nominal_time ? parsed.nominal_time : 0;
-    uint32_t written = local_write_time(found);
+    uint32_t written = local_file_time_seconds(found.ftLastWriteTime);
     bool included = (parsed.has_nominal_time && start < nominal && nominal <= end) ||
                     (start < written && written <= end);
     if (!included) continue;
@@ -386,8 +387,8 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
   g_quick_run.worker = nullptr;
   g_quick_run.screen = screen;
   g_quick_run.button = button;
-  g_quick_run.files_bar = GetDlgItem(screen, kQuickFilesBarItem);
-  g_quick_run.file_bar = GetDlgItem(screen, kQuickFileBarItem);
+  g_quick_run.files_bar = find_progress_bar(screen, kQuickFilesBarName);
+  g_quick_run.file_bar = find_progress_bar(screen, kQuickFileBarName);
   g_quick_run.status = GetDlgItem(screen, kQuickStatusItem);
   for (int i = 0; i < kQuickListCount; ++i) {
     HWND list = GetDlgItem(screen, kQuickListControls[i]);

@@ -16,11 +16,12 @@ constexpr uint32_t kQuickReportList = 0x60440D1D;
 constexpr size_t kReportFilePathBytes = 1024;
 
 // The quick-report screen (the button's screen): its four lists are
-// kQuickListControls (log_reader.h); these are its two progress bars and its
-// status text.
-constexpr int kQuickFilesBarItem = 1911;  // files done of the file list
-constexpr int kQuickFileBarItem = 1912;   // bytes done of the current file
-constexpr int kQuickStatusItem = 1913;    // the file being read, then how the run ended
+// kQuickListControls (log_reader.h); its control kQuickProgressControl holds
+// the two progress bars, found by their window texts; then its status text.
+constexpr uint32_t kQuickProgressControl = 0x60420D20;
+constexpr char kQuickFilesBarName[] = "BAR1";  // files done of the file list
+constexpr char kQuickFileBarName[] = "BAR2";   // bytes done of the current file
+constexpr int kQuickStatusItem = 1913;         // the file being read, then how the run ended
 
 // Largest file whose size still fits a progress bar's range; larger ones run 0..1000.
 constexpr uint64_t kProgressDirectRangeLimit = 2147483647;

@@ -408,6 +408,7 @@ BOOL WINAPI DestroyWindow(HWND window);
 BOOL WINAPI IsWindow(HWND window);
 HWND WINAPI GetParent(HWND window);
 HWND WINAPI GetDlgItem(HWND dialog, int item);
+HWND WINAPI FindWindowExA(HWND parent, HWND child_after, LPCSTR class_name, LPCSTR text);
 int WINAPI GetDlgCtrlID(HWND window);
 HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
 int WINAPI GetClassNameA(HWND window, LPSTR buffer, int size);

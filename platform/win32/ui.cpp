@@ -562,6 +562,38 @@ HWND WINAPI GetDlgItem(HWND dialog, int item) {
   return nullptr;
 }
 
+HWND WINAPI FindWindowExA(HWND parent, HWND child_after, LPCSTR class_name, LPCSTR text) {
+  if (parent == nullptr || (class_name != nullptr && IS_INTRESOURCE(class_name))) {
+    platform::unsupported("FindWindowExA", parent == nullptr ? "top-level windows" : "class atoms");
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return nullptr;
+  }
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(parent);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  // The children after child_after (all of them without one), in creation order;
+  // class and text compare without regard to case, a null one matches any.
+  auto at = w->children.begin();
+  if (child_after != nullptr) {
+    at = std::find(w->children.begin(), w->children.end(), child_after);
+    if (at == w->children.end()) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return nullptr;
+    }
+    ++at;
+  }
+  for (; at != w->children.end(); ++at) {
+    Window* child = find_window(*at);
+    if (class_name != nullptr && !platform::equal_ignoring_case(child->class_name, class_name)) continue;
+    if (text != nullptr && !platform::equal_ignoring_case(child->text, text)) continue;
+    return *at;
+  }
+  return nullptr;
+}
+
 int WINAPI GetDlgCtrlID(HWND window) {
   Window* w = find_window(window);
   return w ? w->id : 0;

@@ -209,6 +209,19 @@ TEST_F(Ui, TabOrderSkipsNonStopsAndWrapsAndDlgItemLookup) {
   SetLastError(0);
   EXPECT_EQ(GetDlgItem(screen, 999), nullptr);
   EXPECT_EQ(GetLastError(), 1421u);
+
+  // Children by class and text, in creation order after the given child, ignoring case; null matches any.
+  HWND holder = make("Static", screen, 9, WS_CHILD | WS_VISIBLE);
+  HWND first = CreateWindowExA(0, PROGRESS_CLASSA, "BAR1", WS_CHILD, 0, 0, 10, 10, holder, nullptr, nullptr, nullptr);
+  HWND second = CreateWindowExA(0, PROGRESS_CLASSA, "BAR2", WS_CHILD, 0, 0, 10, 10, holder, nullptr, nullptr, nullptr);
+  HWND label2 = CreateWindowExA(0, "Static", "BAR2", WS_CHILD, 0, 0, 10, 10, holder, nullptr, nullptr, nullptr);
+  EXPECT_EQ(FindWindowExA(holder, nullptr, "MSCTLS_PROGRESS32", "bar2"), second);
+  EXPECT_EQ(FindWindowExA(holder, nullptr, nullptr, "BAR2"), second);
+  EXPECT_EQ(FindWindowExA(holder, second, nullptr, "BAR2"), label2);
+  EXPECT_EQ(FindWindowExA(holder, nullptr, PROGRESS_CLASSA, nullptr), first);
+  EXPECT_EQ(FindWindowExA(holder, first, PROGRESS_CLASSA, nullptr), second);
+  EXPECT_EQ(FindWindowExA(holder, second, PROGRESS_CLASSA, nullptr), nullptr);
+  EXPECT_EQ(FindWindowExA(screen, nullptr, PROGRESS_CLASSA, "BAR1"), nullptr);  // not a grandchild
 }
 
 TEST_F(Ui, ButtonClickTellsParentUnlessDisabled) {

@@ -3,6 +3,7 @@
 // ReportPath names: listing, delete / archive / restore of selected rows with
 // files held open by another process, and the removal of log folder trees.
 #include <gtest/gtest.h>
+#include <utime.h>
 
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "reports/log_reader.h"
 #include "reports/results_window.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/time_zone.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/modules.h"
@@ -118,6 +120,14 @@ class LogFileLists : public ::testing::Test {
 };
 
 TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
+  // Last-write times in UTC; rows hold them in local time, here two hours east of UTC.
+  constexpr uint32_t kWritten = 1796335200;  // 2026-12-03 22:00 UTC
+  for (const auto& [name, written] : {std::pair<std::string, uint32_t>{kName, kWritten},
+                                      {"vnxlogon_SRV01f_December012026.vnx", kWritten + 600}}) {
+    struct utimbuf when = {static_cast<time_t>(written), static_cast<time_t>(written)};
+    ASSERT_EQ(utime((share_ + "/vnxlogs/" + name).c_str(), &when), 0);
+  }
+  support::TimeZone east("UTC-2");
   EXPECT_EQ(list(kListCurrentLogs), 2u);
   EXPECT_EQ(last_error_, 0u);
   for (const support::ListRow& row : support::list_rows(list_)) {
@@ -133,14 +143,19 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
     LogFileName parsed;
     ASSERT_TRUE(parse_log_file_name(path.c_str(), &parsed));
     EXPECT_EQ(load_le32(c + kLogRowNominalTimeOffset), parsed.nominal_time);
-    EXPECT_GT(load_le32(c + kLogRowWriteTimeOffset), 1700000000u);
+    EXPECT_EQ(load_le32(c + kLogRowWriteTimeOffset), kWritten + (big ? 600u : 0u) + 7200u) << path;
   }
   EXPECT_EQ(calls("host_insert_item text=vnx"), 2);
   EXPECT_TRUE(texts().empty());
 
-  // An empty archive folder lists nothing; a missing one says so.
+  // An archive folder without log files cannot be enumerated (2): it says so and lists nothing; a missing one says so.
+  clear_rows();
   EXPECT_EQ(list(kListArchivedLogs), 0u);
-  EXPECT_TRUE(texts().empty());
+  EXPECT_EQ(last_error_, 2u);
+  EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 0);
+  EXPECT_EQ(texts(), std::vector<std::string>{std::string("VORNIX message from QVMR0007.DLL|Error 2 occurred accessing ") +
+                                              kArchive + "\\"});
+  ui::clear_journal();
   fs::remove_all(share_ + "/vnxlogs/archived_logs");
   EXPECT_EQ(list(kListArchivedLogs), 0u);
   EXPECT_NE(last_error_, 0u);
@@ -158,7 +173,7 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
                          "VORNIX message from QVMR0007.DLL|Access Denied (insufficient permissions) to access path "
                          "\\\\LOCKED01\\VnxLogs$\\vnxlogs\\",
                          "VORNIX message from QVMR0007.DLL|Error 53 occurred accessing \\\\DOWN01\\VnxLogs$\\vnxlogs\\"}));
-  EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 0);
 }
 
 TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreMovesBack) {
@@ -175,13 +190,13 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
   EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
 
-  // Held open by the agent: every retry, then the message; neither file changes.
+  // Held open by the agent: the message at once, no waiting; neither file changes.
   HANDLE held = hold_open(std::string(kLogs) + "\\" + kName);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ui::clear_journal();
   DWORD before = GetTickCount();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
-  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  EXPECT_EQ(GetTickCount() - before, 0u);
   EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] archiving selected log file");
   EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
   EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/" + kName), new_part);
@@ -221,7 +236,7 @@ TEST_F(LogFileLists, ArchiveWithAutomaticArchivingCreatesItsFolderAndReportsAnUn
   EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
 }
 
-TEST_F(LogFileLists, DeleteRetriesAFileHeldOpenThenReportsItAndDeletesItOnceReleased) {
+TEST_F(LogFileLists, DeleteReportsAFileHeldOpenAtOnceAndDeletesItOnceReleased) {
   list(kListCurrentLogs);
   select(kName);
   select("December012026.vnx");
@@ -229,7 +244,7 @@ TEST_F(LogFileLists, DeleteRetriesAFileHeldOpenThenReportsItAndDeletesItOnceRele
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   DWORD before = GetTickCount();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kDeleteLogFiles), 1u);
-  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  EXPECT_EQ(GetTickCount() - before, 0u);
   EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] deleting selected log file");
   EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
   EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx"));
@@ -301,7 +316,7 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   DWORD before = GetTickCount();
   DWORD total = DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 0);
-  EXPECT_EQ(GetTickCount() - before, static_cast<DWORD>(kSharingRetries) * kSharingRetryMs);
+  EXPECT_EQ(GetTickCount() - before, 0u);  // reported at once
   // Q4 keeps its file and is not searched further; 2026, archived_logs and vnxlogs stay (each 145: not empty).
   EXPECT_EQ(total, 1u + 3u * ERROR_DIR_NOT_EMPTY);
   EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/level.vnx"));

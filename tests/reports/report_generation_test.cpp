@@ -101,7 +101,12 @@ class ReportGeneration : public ::testing::Test {
                                 host::ControlSpec{kQuickReportButton, kDescriptorPushButton, 2, 200});
     for (int i = 0; i < kQuickListCount; ++i)
       lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
-    files_bar_ = host::add_control(screen_, kQuickFilesBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
+    // A decoy with a bar's name outside the bar control, created first.
+    host::add_control(screen_, 1911, PROGRESS_CLASSA, kQuickFilesBarName, host::ControlSpec{});
+    host::ProgressBars bars =
+        host::add_progress_bars(screen_, 1910, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
+    files_bar_ = bars.first;
+    file_bar_ = bars.second;
     status_ = host::add_control(screen_, kQuickStatusItem, "Static", "", host::ControlSpec{});
     report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
     ui::clear_journal();
@@ -186,7 +191,8 @@ class ReportGeneration : public ::testing::Test {
   support::WorldBuilder world_;
   host::ServiceTable table_{};
   std::string folder_;
-  HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, report_ = nullptr;
+  HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, file_bar_ = nullptr;
+  HWND report_ = nullptr;
   HWND status_ = nullptr;
   HWND lists_[kQuickListCount] = {};
 };
@@ -198,15 +204,20 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   write_log(dated("AtEnd", 5), {end - 5, end, end + 1, start});   // nominal time = end: read, rows filtered
   write_log(dated("SameA", 4), {start + 100});
   write_log(dated("SameB", 4), {start + 200});
-  write_log("undated.vnx", {start + 300}, start + 1);             // no date; written inside the window
-  write_log("undated-old.vnx", {start + 400});                    // no date; written long before
-  write_log(dated("Later", 6), {start + 500}, end + 1);           // both times after the window
+  std::string undated = write_log("undated.vnx", {start + 300}, start + 1);  // no date; written inside the window
+  write_log("undated-old.vnx", {start + 400});                                 // no date; written long before
+  write_log(dated("Later", 6), {start + 500}, end + 1);                        // both times after the window
   std::string reading;
+  auto visible = [](HWND bar) { return (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) != 0; };
+  bool bars_shown = false;
   g_on_row = [&](int n) {
-    if (n == 1) reading = status();
+    if (n != 1) return;
+    reading = status();
+    bars_shown = visible(files_bar_) && visible(file_bar_);
   };
   run_quick();
   EXPECT_EQ(reading, "Reading file 1 of 4: " + dated("AtEnd", 5));
+  EXPECT_TRUE(bars_shown);
   EXPECT_EQ(status(), "Quick Report complete: 5 rows");
 
   // Equal nominal times keep the folder's enumeration order.
@@ -226,8 +237,11 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   EXPECT_EQ(times(lists_[kQuickListFileSystem]),
             (std::vector<uint32_t>{end - 5, end, same_a, same_b, start + 300}));
   EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
+  // BAR1 counts the files, BAR2 the bytes of the last one read; both hidden at the end.
   EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
-  EXPECT_EQ(GetWindowLongA(files_bar_, GWL_STYLE) & WS_VISIBLE, 0);  // hidden at the end
+  EXPECT_EQ(static_cast<uint64_t>(SendMessageA(file_bar_, PBM_GETPOS, 0, 0)), std::filesystem::file_size(undated));
+  EXPECT_FALSE(visible(files_bar_));
+  EXPECT_FALSE(visible(file_bar_));
   EXPECT_FALSE(journal_has("QUICK REPORT STATUS", ""));              // a run that ends normally says nothing
 }
 
@@ -503,10 +517,9 @@ TEST_F(ReportGeneration, FileBarRunsOverBytesOrOverThousandthsForHugeFiles) {
   ASSERT_TRUE(log.save(huge));
   std::filesystem::resize_file(huge, 0x100000005ull);
   set_written(huge, kOld);
-  HWND file_bar = host::add_control(screen_, kQuickFileBarItem, PROGRESS_CLASSA, "", host::ControlSpec{});
   g_ranges.clear();
   g_positions.clear();
-  g_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(file_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_bar)));
+  g_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(file_bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_bar)));
   run_quick();
   EXPECT_EQ(times(lists_[kQuickListFileSystem]), (std::vector<uint32_t>{kDec3 + 3, kDec3 + 1, kDec3 + 2}));
   EXPECT_EQ(g_ranges, (std::vector<LPARAM>{1000, static_cast<LPARAM>(std::filesystem::file_size(small))}));
