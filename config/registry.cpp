@@ -87,12 +87,13 @@ void write_report_values(HKEY product, const char* report_path, const char* depa
   if (has_text(report_path)) set_text(product, "ReportPath", report_path);
 }
 
-// Creates the missing standard subkeys, pausing between the remote creations.
-void complete_product_subkeys(HKEY product, REGSAM access) {
+// Creates the missing standard subkeys, pausing between the remote creations:
+// before the first only when the product key was there, before each when it is new.
+void complete_product_subkeys(HKEY product, REGSAM access, bool new_key) {
   bool first = true;
   for (const char* name : kProductSubkeys) {
     if (key_exists(product, name, access)) continue;
-    if (first) Sleep(200);
+    if (first || new_key) Sleep(200);
     first = false;
     HKEY sub;
     if (create_key(product, name, access, &sub) == ERROR_SUCCESS) RegCloseKey(sub);
@@ -337,13 +338,13 @@ DWORD EstablishServerKey(HKEY key, const char* server, const char* report_path,
   HKEY product;
   if (RegOpenKeyExA(key, kProductKey, 0, access, &product) == ERROR_SUCCESS) {
     write_report_values(product, report_path, departments_report_to, enterprise_hosts_report_to);
-    complete_product_subkeys(product, access);
+    complete_product_subkeys(product, access, false);
     RegCloseKey(product);
     return 0;
   }
   LONG rc = create_vendor_key(key, "VORNIX", access, &product);
   if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
-  complete_product_subkeys(product, access);
+  complete_product_subkeys(product, access, true);
   DWORD now = seconds_since_1970();
   set_number(product, "LastUpdateDate", now);
   DWORD size = 0;
@@ -500,7 +501,7 @@ DWORD RemoveProductKey(const char* server, DWORD report_to_host) {
     std::snprintf(text, sizeof text, "Error[%d][%d] opening %s key (may already be removed)",
                   static_cast<int>(GetLastError()), static_cast<int>(opened),
                   g_library.sibling_mode ? "QVAWKQ" : "VORNIX");
-    report_failure(report_to_host, "Open Registry Key", text, nullptr);
+    report_status("Open Registry Key", text, true);  // to the host whoever asked
     return static_cast<DWORD>(opened);
   }
   RegCloseKey(product);
