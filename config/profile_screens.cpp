@@ -46,24 +46,48 @@ INT_PTR CALLBACK add_profile_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       SetWindowTextA(dialog, title);
     }
     HWND types = GetDlgItem(dialog, IDC_PROFILE_TYPES);
+    // Each type's icon, named by its keyword, from the shared image list (the list view only borrows it).
+    if (g_library.image_list_ready)
+      SendMessageA(types, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_library.image_list));
     const ProfileType* chosen = profile_type_by_code(state->type);
     if (chosen == nullptr) chosen = &kProfileTypes[0];
     for (int i = 0; i < 5; ++i) {
       char text[100];
       std::snprintf(text, sizeof text, "%s\t%s", kProfileTypes[i].keyword, kProfileTypes[i].label);
       LVITEMA item = {};
-      item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+      item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE | LVIF_IMAGE;
       item.iItem = i;
       item.pszText = text;
+      item.iImage = g_library.base_image_index + kProfileTypes[i].icon;
       item.lParam = static_cast<LPARAM>(kProfileTypes[i].code);
       item.state = item.stateMask = &kProfileTypes[i] == chosen ? LVIS_SELECTED : 0;
       SendMessageA(types, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
     SetDlgItemTextA(dialog, IDC_PROFILE_DESCRIPTION, chosen->description);
     state->type = chosen->code;
+    // OK waits for a name.
+    SendMessageA(GetDlgItem(dialog, IDC_PROFILE_NAME), EM_LIMITTEXT, kProfileNameChars, 0);
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     return TRUE;
   }
-  if (message != WM_COMMAND || state == nullptr) return FALSE;
+  if (state == nullptr) return FALSE;
+  if (message == WM_NOTIFY) {
+    // The description follows the selected type.
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(lparam);
+    if (change->hdr.idFrom != IDC_PROFILE_TYPES || change->hdr.code != LVN_ITEMCHANGED ||
+        (change->uNewState & LVIS_SELECTED) == 0 || (change->uOldState & LVIS_SELECTED) != 0)
+      return FALSE;
+    if (const ProfileType* chosen = profile_type_by_code(static_cast<DWORD>(change->lParam)))
+      SetDlgItemTextA(dialog, IDC_PROFILE_DESCRIPTION, chosen->description);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wparam) == IDC_PROFILE_NAME && HIWORD(wparam) == EN_CHANGE) {
+    char typed[2] = {};
+    GetDlgItemTextA(dialog, IDC_PROFILE_NAME, typed, sizeof typed);
+    EnableWindow(GetDlgItem(dialog, IDOK), typed[0] != '\0');
+    return TRUE;
+  }
   if (LOWORD(wparam) == IDCANCEL) {
     EndDialog(dialog, IDCANCEL);
     return TRUE;

@@ -382,6 +382,11 @@ DWORD ListProfiles(const char* server, HWND list, BYTE* event_record) {
     row.alert_count = p.alert_count;
     row.excluded = p.excluded;
     row.pattern_on = p.pattern_on;
+    row.pattern_mask = p.pattern_mask;
+    row.pattern_count = p.pattern_count;
+    row.pattern_first = p.pattern_first;
+    row.pattern_second = p.pattern_second;
+    row.pattern_mode = p.pattern_mode;
     row.create_date = p.create_date;
     copy_text(row.created_by, sizeof row.created_by, p.created_by);
     copy_text(row.server, sizeof row.server, server);
@@ -577,22 +582,39 @@ void FileEntryText(DWORD flags, const char* path, const char* file, char* out, s
 
 namespace {
 
-// An entry in a row record: flags, then path and file part, each terminated.
-constexpr size_t kFileRowTextBytes = kRowDataLimit - kRowDataOffset - 4;
+constexpr size_t kFileEntryPathOffset = 24;
+constexpr size_t kFileEntryFileOffset = 24 + kFileEntryPathBytes;
 
-bool file_row(const BYTE* record, DWORD* flags, const char** path, const char** file) {
-  if (record == nullptr || item_word(record, kItemWordModule) != kModuleNumber) return false;
-  *flags = read_u32(record + kRowDataOffset);
-  *path = reinterpret_cast<const char*>(record + kRowDataOffset + 4);
-  *file = *path + strnlen(*path, kFileRowTextBytes - 1) + 1;
+BYTE* file_row_entry(const BYTE* record) {
+  if (record == nullptr || item_word(record, kItemWordModule) != kModuleNumber) return nullptr;
+  return static_cast<BYTE*>(owned_block(record, kFileRowEntrySlot));
+}
+
+// The entry's fields, each terminated (a stored field may fill all 512 bytes).
+struct FileEntryFields {
+  DWORD flags;
+  char path[kFileEntryPathBytes + 1];
+  char file[kFileEntryPathBytes + 1];
+};
+
+void read_entry_fields(const BYTE* entry, FileEntryFields* fields) {
+  fields->flags = read_u32(entry);
+  std::memcpy(fields->path, entry + kFileEntryPathOffset, kFileEntryPathBytes);
+  fields->path[kFileEntryPathBytes] = '\0';
+  std::memcpy(fields->file, entry + kFileEntryFileOffset, kFileEntryPathBytes);
+  fields->file[kFileEntryPathBytes] = '\0';
+}
+
+bool file_row(const BYTE* record, FileEntryFields* fields) {
+  const BYTE* entry = file_row_entry(record);
+  if (entry == nullptr) return false;
+  read_entry_fields(entry, fields);
   return true;
 }
 
+// A typed entry must fit the record's fields.
 bool file_entry_fits(const char* path, const char* file) {
-  size_t path_length = std::strlen(path), file_length = std::strlen(file);
-  if (path_length < kFileEntryPathBytes && file_length < kFileEntryPathBytes &&
-      path_length + file_length + 2 <= kFileRowTextBytes)
-    return true;
+  if (std::strlen(path) < kFileEntryPathBytes && std::strlen(file) < kFileEntryPathBytes) return true;
   show_message(nullptr, "The Share Path and File Name are too long to track, please shorten them.",
                "ERROR ADDING NEW ENTRY *", MB_ICONERROR);
   return false;
@@ -604,23 +626,41 @@ int listed_entry(HWND list, DWORD flags, const char* path, const char* file, int
   for (int row = 0;; ++row) {
     const BYTE* record = nullptr;
     if (!read_list_row(list, row, text, sizeof text, &record)) return -1;
-    DWORD f;
-    const char *p, *n;
-    if (row != except && file_row(record, &f, &p, &n) && f == flags && equal_ignoring_case(p, path) &&
-        equal_ignoring_case(n, file))
+    FileEntryFields listed;
+    if (row != except && file_row(record, &listed) && listed.flags == flags && equal_ignoring_case(listed.path, path) &&
+        equal_ignoring_case(listed.file, file))
       return row;
   }
 }
 
-void fill_file_row(BYTE* record, DWORD flags, const char* path, const char* file) {
-  std::memset(record + kRowDataOffset, 0, kRowDataLimit - kRowDataOffset);
-  write_u32(record + kRowDataOffset, flags);
-  size_t path_length = std::strlen(path);
-  std::memcpy(record + kRowDataOffset + 4, path, path_length + 1);
-  std::memcpy(record + kRowDataOffset + 4 + path_length + 1, file, std::strlen(file) + 1);
+// Flags and both fields of an entry; the reserved bytes are left as they are.
+void write_entry_fields(BYTE* entry, DWORD flags, const char* path, const char* file) {
+  write_u32(entry, flags);
+  std::memset(entry + kFileEntryPathOffset, 0, 2 * kFileEntryPathBytes);
+  copy_text(reinterpret_cast<char*>(entry + kFileEntryPathOffset), kFileEntryPathBytes, path);
+  copy_text(reinterpret_cast<char*>(entry + kFileEntryFileOffset), kFileEntryPathBytes, file);
 }
 
 int file_entry_icon(DWORD flags) { return (flags & kFileEntryNotTracked) ? 3 : 1; }
+
+// Adds a row that owns a copy of the 1048-byte entry. 0 when no memory is left.
+DWORD insert_file_row(HWND list, const BYTE* entry, BYTE* event_record) {
+  auto* owned = static_cast<BYTE*>(allocate_block(GMEM_FIXED, kFileEntryBytes));
+  if (owned == nullptr) {
+    show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    return 0;
+  }
+  std::memcpy(owned, entry, kFileEntryBytes);
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  set_owned_block(record, kFileRowEntrySlot, owned);
+  FileEntryFields fields;
+  read_entry_fields(owned, &fields);
+  char text[512];
+  FileEntryText(fields.flags, fields.path, fields.file, text, sizeof text);
+  insert_list_row(list, text, file_entry_icon(fields.flags), record);
+  return 1;
+}
 
 }  // namespace
 
@@ -628,13 +668,9 @@ DWORD AddFileTrackingEntry(HWND list, DWORD flags, const char* path, const char*
   if (!path) path = "";
   if (!file) file = "";
   if (!file_entry_fits(path, file) || listed_entry(list, flags, path, file, -1) >= 0) return 0;
-  BYTE record[kListItemBytes];
-  start_row_record(record, list, event_record);
-  fill_file_row(record, flags, path, file);
-  char text[512];
-  FileEntryText(flags, path, file, text, sizeof text);
-  insert_list_row(list, text, file_entry_icon(flags), record);
-  return 1;
+  BYTE entry[kFileEntryBytes] = {};
+  write_entry_fields(entry, flags, path, file);
+  return insert_file_row(list, entry, event_record);
 }
 
 DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path, const char* file) {
@@ -642,18 +678,16 @@ DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path,
   if (!file) file = "";
   char text[512];
   const BYTE* record = nullptr;
-  DWORD old_flags;
-  const char *old_path, *old_file;
-  if (!read_list_row(list, row, text, sizeof text, &record) || !file_row(record, &old_flags, &old_path, &old_file))
-    return 0;
-  if (!file_entry_fits(path, file)) return 0;
+  if (!read_list_row(list, row, text, sizeof text, &record)) return 0;
+  // The host keeps the row's record and its entry block; the entry is rewritten in it.
+  BYTE* entry = file_row_entry(record);
+  if (entry == nullptr || !file_entry_fits(path, file)) return 0;
   if (listed_entry(list, flags, path, file, row) >= 0) {
     show_message(nullptr, "The same file tracking entry is already in the list.", "DUPLICATE ENTRY",
                  MB_ICONEXCLAMATION);
     return 0;
   }
-  // The host keeps the row's record; the entry is rewritten in it.
-  fill_file_row(const_cast<BYTE*>(record), flags, path, file);
+  write_entry_fields(entry, flags, path, file);
   FileEntryText(flags, path, file, text, sizeof text);
   LVITEMA item = {};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -671,12 +705,9 @@ DWORD ListFileTrackingEntries(const char* server, const char* profile, HWND list
   if (RegQueryValueExA(key, "Paths", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size >= kFileEntryBytes) {
     auto* data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, size));
     if (data && RegQueryValueExA(key, "Paths", nullptr, nullptr, data, &size) == ERROR_SUCCESS) {
-      for (DWORD at = 0; at + kFileEntryBytes <= size; at += kFileEntryBytes) {
-        char path[kFileEntryPathBytes], file[kFileEntryPathBytes];
-        copy_text(path, sizeof path, reinterpret_cast<const char*>(data + at + 24));
-        copy_text(file, sizeof file, reinterpret_cast<const char*>(data + at + 536));
-        listed += AddFileTrackingEntry(list, read_u32(data + at), path, file, event_record);
-      }
+      // Every stored record is listed as it is, duplicates included: the checks are for typed entries.
+      for (DWORD at = 0; at + kFileEntryBytes <= size; at += kFileEntryBytes)
+        listed += insert_file_row(list, data + at, event_record);
     }
     free_block(data);
   }
@@ -697,13 +728,10 @@ DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile
   DWORD entries = 0;
   for (int row = 0; row < rows; ++row) {
     const BYTE* record = nullptr;
-    DWORD flags;
-    const char *path, *file;
-    if (!read_list_row(list, row, text, sizeof text, &record) || !file_row(record, &flags, &path, &file)) continue;
-    BYTE* entry = data + entries * kFileEntryBytes;
-    write_u32(entry, flags);
-    copy_text(reinterpret_cast<char*>(entry + 24), kFileEntryPathBytes, path);
-    copy_text(reinterpret_cast<char*>(entry + 536), kFileEntryPathBytes, file);
+    if (!read_list_row(list, row, text, sizeof text, &record)) continue;
+    const BYTE* entry = file_row_entry(record);
+    if (entry == nullptr) continue;
+    std::memcpy(data + entries * kFileEntryBytes, entry, kFileEntryBytes);
     ++entries;
   }
   HKEY key;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/list_item.h"
 #include "host/win32.h"
 
 constexpr DWORD kProfileLogon = 256;         // VNX_LOGIN_TRACK
@@ -97,6 +98,9 @@ constexpr size_t kFileEntryBytes = 1048;
 constexpr size_t kFileEntryPathBytes = 512;
 constexpr DWORD kFileEntryExtensionOnly = 0x80;
 constexpr DWORD kFileEntryNotTracked = 0x40;  // an excluded entry; listed with the not-tracked icon
+// A row of the entries' list owns its entry: the whole 1048-byte record in this slot, so that a
+// listed entry goes back into Paths exactly as it was read.
+constexpr int kFileRowEntrySlot = kOwnedBlock1;
 // The checks before an entry is taken: 1 to take it (file may become "."), 0 to go back to the dialog.
 int CheckFileTrackingEntry(HWND owner, DWORD flags, const char* path, char* file, size_t file_size);
 // "path\file (extension only)" as the list shows it.
@@ -114,6 +118,7 @@ constexpr bool is_profile_list(uint32_t id) { return id == 0x6024000A || id == 0
 // What ListProfiles keeps of a profile in its row's list item record, from kRowDataOffset.
 struct ProfileRow {
   DWORD type, disabled, alert_count, excluded, pattern_on, create_date;
+  DWORD pattern_mask, pattern_count, pattern_first, pattern_second, pattern_mode;  // as ReadProfiles reads them
   char created_by[260];
   char server[kServerNameBytes];
   char name[kProfileNameBytes];

@@ -170,7 +170,7 @@ INT_PTR CALLBACK host_page_proc(HWND page, UINT message, WPARAM wparam, LPARAM) 
     log_call(std::string("page opened ") + title);
     return TRUE;
   }
-  if (message == WM_COMMAND) {
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
     EndDialog(page, LOWORD(wparam));
     return TRUE;
   }

@@ -35,6 +35,7 @@ typedef struct tagNMHDR {
 
 // List view
 #define LVM_FIRST 0x1000
+#define LVM_SETIMAGELIST (LVM_FIRST + 3)
 #define LVM_GETITEMCOUNT (LVM_FIRST + 4)
 #define LVM_GETITEMA (LVM_FIRST + 5)
 #define LVM_SETITEMA (LVM_FIRST + 6)
@@ -53,6 +54,8 @@ typedef struct tagNMHDR {
 #define LVM_GETHEADER (LVM_FIRST + 31)
 #define LVM_SORTITEMS (LVM_FIRST + 48)
 #define LVS_REPORT 0x0001
+#define LVS_SHAREIMAGELISTS 0x0040
+#define LVSIL_SMALL 1
 // Sorting: negative, zero or positive for the item data of two rows and the caller's value.
 typedef int(CALLBACK* PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);
 

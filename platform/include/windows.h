@@ -312,6 +312,8 @@ typedef struct tagDRAWITEMSTRUCT {
 #define ES_MULTILINE 0x0004L
 #define ES_AUTOHSCROLL 0x0080L
 #define ES_READONLY 0x0800L
+#define EN_CHANGE 0x0300
+#define EM_LIMITTEXT 0x00C5
 
 #define GWL_WNDPROC (-4)
 #define GWL_ID (-12)

@@ -104,7 +104,7 @@ const Symbols& style_symbols() {
       {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
       {"ES_READONLY", ES_READONLY}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
       {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", 0x0001},
-      {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", 0x0004}};
+      {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", 0x0004}, {"LVS_SHAREIMAGELISTS", LVS_SHAREIMAGELISTS}};
   return symbols;
 }
 
@@ -330,6 +330,50 @@ std::string shown_texts(HWND dialog) {
   return texts;
 }
 
+// The rows of the dialog's list views as shown: the text, and the icon's name in brackets.
+std::vector<std::string> shown_rows(HWND dialog) {
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  std::vector<std::string> rows;
+  for (HWND child : platform::find_window(dialog)->children) {
+    platform::Window* c = platform::find_window(child);
+    if (c->class_name != "SysListView32") continue;
+    for (const platform::ListRow& row : c->rows) {
+      std::string shown = row.texts.empty() ? std::string() : row.texts[0];
+      std::string icon = platform::image_name(c->small_images, row.image);
+      rows.push_back(icon.empty() ? shown : shown + " [" + icon + "]");
+    }
+  }
+  return rows;
+}
+
+// The scripted user types the answer's texts: into an edit no more than its text limit; into
+// a list view, selecting the first row whose text begins with what was typed.
+void act_on(HWND dialog, const ui::Answer& answer) {
+  for (const auto& [item, text] : answer.edits) {
+    HWND control = GetDlgItem(dialog, item);
+    size_t limit = 0;
+    int row = -1;
+    bool list = false;
+    {
+      std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+      platform::Window* c = platform::find_window(control);
+      if (c && c->class_name == "Edit") limit = c->text_limit;
+      if (c && c->class_name == "SysListView32") {
+        list = true;
+        for (size_t i = 0; i < c->rows.size() && row < 0; ++i) {
+          const std::string shown = c->rows[i].texts.empty() ? std::string() : c->rows[i].texts[0];
+          if (strncasecmp(shown.c_str(), text.c_str(), text.size()) == 0) row = static_cast<int>(i);
+        }
+      }
+    }
+    if (list) {
+      if (row >= 0) ui::click_row(control, row);
+      continue;
+    }
+    SetDlgItemTextA(dialog, item, (limit && text.size() > limit ? text.substr(0, limit) : text).c_str());
+  }
+}
+
 // The button the scripted user presses: the answer's, else the default push button, else OK.
 int button_to_press(HWND dialog, const ui::Answer* answer) {
   if (answer && answer->button) return answer->button;
@@ -389,12 +433,12 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     if (!recorded) {
       entry.title = caption;
       entry.text = texts;
+      entry.rows = shown_rows(dialog);
       recorded = true;
     }
     ui::Answer answer;
     bool scripted = take_answer(template_name, caption, texts, &answer);
-    if (scripted)
-      for (const auto& [item, text] : answer.edits) SetDlgItemTextA(dialog, item, text.c_str());
+    if (scripted) act_on(dialog, answer);
     int id = button_to_press(dialog, scripted ? &answer : nullptr);
     HWND button = GetDlgItem(dialog, id);
     if (button) SendMessageA(button, BM_CLICK, 0, 0);
@@ -412,6 +456,7 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     GetWindowTextA(dialog, caption, sizeof caption);
     entry.title = caption;
     entry.text = shown_texts(dialog);
+    entry.rows = shown_rows(dialog);
   }
   entry.result = result;
   record(entry);
@@ -472,7 +517,7 @@ bool answer_modeless_dialogs() {
     GetWindowTextA(dialog, caption, sizeof caption);
     ui::Answer answer;
     if (!take_answer(name, caption, shown_texts(dialog), &answer, false)) continue;
-    for (const auto& [item, text] : answer.edits) SetDlgItemTextA(dialog, item, text.c_str());
+    act_on(dialog, answer);
     int id = button_to_press(dialog, &answer);
     HWND button = GetDlgItem(dialog, id);
     if (button) SendMessageA(button, BM_CLICK, 0, 0);
@@ -611,6 +656,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
   GetWindowTextA(dialog, caption, sizeof caption);
   entry.title = caption;
   entry.text = shown_texts(dialog);
+  entry.rows = shown_rows(dialog);
   entry.owner = owner;
   entry.thread = GetCurrentThreadId();
   record(entry);

@@ -11,6 +11,7 @@
 
 #include "win32/kernel_objects.h"
 #include "win32/modules.h"
+#include "win32/ui_internal.h"
 
 namespace {
 
@@ -34,6 +35,18 @@ ImageState& images() {
 }
 
 }  // namespace
+
+namespace platform {
+
+std::string image_name(HIMAGELIST handle, int index) {
+  ImageState& s = images();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto* list = reinterpret_cast<ImageList*>(handle);
+  if (!s.lists.count(list) || index < 0 || index >= static_cast<int>(list->images.size())) return "";
+  return list->images[static_cast<size_t>(index)]->name;
+}
+
+}  // namespace platform
 
 extern "C" {
 

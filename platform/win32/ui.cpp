@@ -166,6 +166,15 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       rows.swap(sorted);
       return TRUE;
     }
+    case LVM_SETIMAGELIST: {
+      if (wparam != LVSIL_SMALL) {
+        platform::unsupported("LVM_SETIMAGELIST", "image lists other than LVSIL_SMALL");
+        return 0;
+      }
+      HIMAGELIST previous = w->small_images;
+      w->small_images = reinterpret_cast<HIMAGELIST>(lparam);
+      return reinterpret_cast<LRESULT>(previous);
+    }
     case LVM_INSERTITEMA: {
       auto* item = reinterpret_cast<LVITEMA*>(lparam);
       if (!item || item->iSubItem != 0) return -1;
@@ -433,6 +442,34 @@ LRESULT button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return 0;
 }
 
+// An edit keeps the limit for typed text; a single-line edit tells its parent when
+// its text is set (a multiline one does not for WM_SETTEXT).
+LRESULT edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  HWND parent = nullptr;
+  int id = 0;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(hwnd);
+    if (!w) return 0;
+    switch (message) {
+      case EM_LIMITTEXT:
+        w->text_limit = static_cast<size_t>(wparam);
+        return 0;
+      case WM_SETTEXT:
+        DefWindowProcA(hwnd, message, wparam, lparam);
+        if ((w->style & ES_MULTILINE) == 0) {
+          parent = w->parent;
+          id = w->id;
+        }
+        break;
+      default:
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+  }
+  if (parent) SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
+  return TRUE;
+}
+
 }  // namespace
 
 std::recursive_mutex& ui_lock() {
@@ -450,6 +487,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "SysListView32") return list_view_proc;
   if (class_name == "SysTreeView32") return tree_view_proc;
   if (class_name == "Button") return button_proc;
+  if (class_name == "Edit") return edit_proc;
   if (class_name == "msctls_progress32") return progress_proc;
   if (class_name == WC_HEADERA) return header_proc;
   return DefWindowProcA;

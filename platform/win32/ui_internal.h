@@ -46,6 +46,8 @@ struct Window {
   std::vector<HWND> children;
   // Button
   int check = 0;
+  // Edit: most characters the user can type (EM_LIMITTEXT); 0 = no limit
+  size_t text_limit = 0;
   // Dialog
   std::string template_name;
   bool ended = false;
@@ -56,6 +58,7 @@ struct Window {
   std::vector<std::string> columns;
   std::vector<int> column_widths;  // beside columns, one per column
   std::vector<ListRow> rows;
+  HIMAGELIST small_images = nullptr;  // LVM_SETIMAGELIST, LVSIL_SMALL
   // Tree view
   std::map<HTREEITEM, TreeNode> nodes;
   std::vector<HTREEITEM> roots;
@@ -65,6 +68,9 @@ struct Window {
 std::recursive_mutex& ui_lock();
 // The window behind a handle, or null when the handle is not a live window.
 Window* find_window(HWND handle);
+
+// The resource name of the icon at index of an image list; empty when there is none.
+std::string image_name(HIMAGELIST list, int index);
 
 // The built-in window procedure of a class name; DefWindowProcA for others.
 WNDPROC class_proc(const std::string& class_name);

@@ -24,6 +24,7 @@ struct JournalEntry {
   std::string template_name;  // dialog template ("SHORT_MSG"); empty for message boxes
   std::string title;          // caption
   std::string text;           // message box text; for dialogs the texts of its static controls, one per line
+  std::vector<std::string> rows;  // dialogs: the rows of its list views, "text [icon name]" with an icon
   UINT flags = 0;             // MessageBoxA flags
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
@@ -38,7 +39,9 @@ struct Answer {
   std::string match;        // template name, caption or a piece of the text; empty matches anything
   int button = 0;           // result or dialog item to press; 0 = use button_text or the default
   std::string button_text;  // caption of the button to press ("Save", "Discard")
-  std::vector<std::pair<int, std::string>> edits;  // dialog item, text typed before pressing
+  // Dialog item, text typed before pressing, in order. As at a keyboard, an edit takes no more than
+  // its EM_LIMITTEXT and a list view selects the first row whose text begins with what was typed.
+  std::vector<std::pair<int, std::string>> edits;
 };
 
 void script(Answer answer);

@@ -37,8 +37,18 @@ class ProfileScreens : public support::LibraryTest {
     list_ = add_list(0x60240001, 100);
   }
 
+  // The host hands the file tracking rows' records back to the library, which frees the entry each owns.
+  void TearDown() override {
+    auto alloc = reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
+    auto release = reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
+    for (HWND list : file_entry_lists_) support::release_list_rows(list, false, alloc, release);
+    support::LibraryTest::TearDown();
+  }
+
   HWND add_list(uint32_t id, int item) {
-    return host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+    HWND list = host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+    if (id == 0x60240042) file_entry_lists_.push_back(list);
+    return list;
   }
 
   DWORD press(uint32_t id, int companion_item = 100, int second_item = 0, HWND on = nullptr) {
@@ -82,7 +92,8 @@ class ProfileScreens : public support::LibraryTest {
   // The entry flags that a file tracking row's record carries.
   DWORD flags(HWND list, int row) {
     DWORD value = 0;
-    std::memcpy(&value, support::list_rows(list).at(static_cast<size_t>(row)).record + kRowDataOffset, 4);
+    const BYTE* record = support::list_rows(list).at(static_cast<size_t>(row)).record;
+    std::memcpy(&value, owned_block(record, kFileRowEntrySlot), 4);
     return value;
   }
 
@@ -92,6 +103,7 @@ class ProfileScreens : public support::LibraryTest {
 
   HWND screen_ = nullptr;
   HWND list_ = nullptr;
+  std::vector<HWND> file_entry_lists_;
 };
 
 TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRevised) {
@@ -114,6 +126,28 @@ TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRev
   ui::script({"ADD_PROFILE", IDCANCEL, "", {{1103, "Other"}}});
   EXPECT_EQ(press(0x60210027), 1u);
   EXPECT_EQ(product_value("\\Profiles\\Other", "ProfileType"), "<no key>");
+}
+
+TEST_F(ProfileScreens, TheCreationDialogDescribesTheSelectedTypeAndWaitsForAName) {
+  host::insert_list_images(library_);
+  // OK does nothing while the name is empty, also after a name was typed and wiped.
+  ui::script({"ADD_PROFILE", IDOK, "", {{1101, "VNX_AD_EVENT"}, {1103, "x"}, {1103, ""}}});
+  // Answered only once the description is the directory type's; the name stops at 127 characters.
+  ui::script({"track Active Directory changes", IDOK, "", {{1103, std::string(140, 'n')}}});
+  EXPECT_EQ(press(0x60210027), 1u);
+  EXPECT_EQ(ui::script_left(), 0u);
+  std::vector<ui::JournalEntry> shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u) << "no message about the name";
+  EXPECT_EQ(shown[0].result, IDOK);
+  EXPECT_NE(shown[0].text.find("every file activity"), std::string::npos) << "first shown: the first type's";
+  EXPECT_EQ(shown[0].rows, (std::vector<std::string>{
+                               "VNX_FS_TRACK\tFile System Activity [vnx_fs_track]",
+                               "VNX_LOGIN_TRACK\tLogon / Logoff Activity [vnx_login_track]",
+                               "VNX_FAILED_LOGIN\tFailed Logon Activity [vnx_failed_login]",
+                               "VNX_AD_EVENT\tActive Directory Activity [VNX_AD_EVENT]",
+                               "VNX_GPO_EVENT\tGPO Change Activity [VNX_GPO_EVENT]"}));
+  const std::string name = "\\Profiles\\" + std::string(kProfileNameChars, 'n');
+  EXPECT_EQ(product_value(name.c_str(), "ProfileType"), std::string("\x30\x01\0\0", 4));
 }
 
 TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {

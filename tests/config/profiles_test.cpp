@@ -47,11 +47,15 @@ class Profiles : public ::testing::Test {
     g_library.base_image_index = 0;
     screen_ = host::create_screen(30, "Profile");
   }
-  void TearDown() override { release_registry_connections(); }
+  void TearDown() override {
+    for (HWND l : lists_) support::release_list_rows(l, true);
+    release_registry_connections();
+  }
 
   HWND list(uint32_t id) {
-    return host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "",
-                             host::ControlSpec{id, kDescriptorListView});
+    lists_.push_back(host::add_control(screen_, 2000 + static_cast<int>(id & 0xFF), WC_LISTVIEWA, "",
+                                       host::ControlSpec{id, kDescriptorListView}));
+    return lists_.back();
   }
 
   std::vector<std::string> rows(HWND l) { return support::list_column(l); }
@@ -106,6 +110,7 @@ class Profiles : public ::testing::Test {
   support::WorldBuilder world_;
   host::ServiceTable table_{};
   HWND screen_ = nullptr;
+  std::vector<HWND> lists_;
 };
 
 TEST_F(Profiles, EachTypeIsCreatedWithExactlyItsCreationValues) {
@@ -508,6 +513,89 @@ TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRe
   EXPECT_EQ(RegQueryValueExA(key, "Paths", nullptr, &type, data.data(), &size), ERROR_SUCCESS);
   EXPECT_EQ(size, 0u);
   RegCloseKey(key);
+}
+
+TEST_F(Profiles, ListedFileEntriesGoBackIntoPathsByteForByte) {
+  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
+  // A path of 511 characters with a 300-character file part, then two identical records.
+  std::vector<BYTE> stored(3 * kFileEntryBytes, 0);
+  auto put = [&](size_t n, BYTE flags, const std::string& path, const std::string& file) {
+    stored[n * kFileEntryBytes] = flags;
+    std::memcpy(&stored[n * kFileEntryBytes + 24], path.data(), path.size());
+    std::memcpy(&stored[n * kFileEntryBytes + 536], file.data(), file.size());
+  };
+  put(0, 0x10, std::string(kFileEntryPathBytes - 1, 'p'), std::string(300, 'f'));
+  put(1, 0x20, "DATA\\", "doc");
+  put(2, 0x20, "DATA\\", "doc");
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Files").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, stored.data(), static_cast<DWORD>(stored.size())),
+            ERROR_SUCCESS);
+
+  HWND entries = list(0x60240042);
+  EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", entries, nullptr), 3u);
+  EXPECT_TRUE(shown().empty()) << "listing shows no message";
+  ASSERT_EQ(rows(entries).size(), 3u);
+  EXPECT_EQ(rows(entries)[2], "DATA\\doc");
+  ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
+  std::vector<BYTE> saved(4 * kFileEntryBytes);
+  DWORD size = static_cast<DWORD>(saved.size());
+  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, nullptr, saved.data(), &size), ERROR_SUCCESS);
+  saved.resize(size);
+  EXPECT_EQ(saved, stored);
+
+  // A typed entry of the same lengths is taken; a changed row keeps only its new fields.
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x20, std::string(kFileEntryPathBytes - 1, 'q').c_str(),
+                                 std::string(kFileEntryPathBytes - 1, 'g').c_str(), nullptr), 1u);
+  EXPECT_EQ(ChangeFileTrackingEntry(entries, 0, 0x10, "P", "F"), 1u);
+  ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
+  saved.assign(5 * kFileEntryBytes, 0xEE);
+  size = static_cast<DWORD>(saved.size());
+  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, nullptr, saved.data(), &size), ERROR_SUCCESS);
+  ASSERT_EQ(size, 4 * kFileEntryBytes);
+  std::vector<BYTE> changed(kFileEntryBytes, 0);
+  changed[0] = 0x10;
+  changed[24] = 'P';
+  changed[536] = 'F';
+  EXPECT_EQ(std::vector<BYTE>(saved.begin(), saved.begin() + kFileEntryBytes), changed);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&saved[3 * kFileEntryBytes + 536])),
+            std::string(kFileEntryPathBytes - 1, 'g'));
+  RegCloseKey(key);
+}
+
+TEST_F(Profiles, ProfileRowsCarryThePatternSettingsAsRead) {
+  ASSERT_EQ(create("Shares", kProfileFileSystem), 1u);
+  ASSERT_EQ(create("Plain", kProfileLogon), 1u);
+  // Stored out of range: the count is taken as 500000, intervals 0 and 75 as 1 and 60.
+  BYTE pattern[kPatternBytes] = {};
+  auto put = [&](size_t at, DWORD v) {
+    for (int b = 0; b < 4; ++b) pattern[at + b] = static_cast<BYTE>(v >> (8 * b));
+  };
+  put(20, 5);
+  put(40, 900000);
+  put(44, 0);
+  put(48, 75);
+  put(52, 64);
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Shares").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, pattern, sizeof pattern), ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  HWND profiles = list(0x6024000A);
+  ASSERT_EQ(ListProfiles("SRV01", profiles, nullptr), 2u);
+  for (const support::ListRow& r : support::list_rows(profiles)) {
+    ProfileRow row;
+    std::memcpy(&row, r.record + kRowDataOffset, sizeof row);
+    DWORD expected[6] = {0, 0, 0, 0, 0, 0};
+    if (r.text == "Shares") {
+      expected[0] = 1, expected[1] = 5, expected[2] = 500000, expected[3] = 1, expected[4] = 60, expected[5] = 64;
+    }
+    DWORD got[6] = {row.pattern_on, row.pattern_mask, row.pattern_count, row.pattern_first, row.pattern_second,
+                    row.pattern_mode};
+    EXPECT_EQ(std::vector<DWORD>(got, got + 6), std::vector<DWORD>(expected, expected + 6)) << r.text;
+  }
 }
 
 TEST_F(Profiles, PairedMovesKeepRowOrderAndDataAndDropTextsTheTargetHas) {

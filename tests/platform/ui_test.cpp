@@ -256,19 +256,30 @@ const char kScript[] =
     "    PUSHBUTTON      \"&Skip\",IDC_SKIP,145,60,50,14\r\n"
     "END\r\n"
     "\r\n"
+    "PICK_NAME DIALOGEX 0, 0, 200, 120\r\n"
+    "CAPTION \"Pick a type\"\r\n"
+    "BEGIN\r\n"
+    "    CONTROL         \"\",IDC_TYPES,\"SysListView32\",WS_BORDER,7,7,180,40\r\n"
+    "    EDITTEXT        IDC_NOTES,7,50,180,30,ES_MULTILINE\r\n"
+    "    EDITTEXT        IDC_HOST,7,85,180,14,ES_AUTOHSCROLL\r\n"
+    "    DEFPUSHBUTTON   \"OK\",IDOK,90,100,50,14\r\n"
+    "END\r\n"
+    "\r\n"
     "STUBBORN DIALOGEX 0, 0, 100, 40\r\n"
     "CAPTION \"Never closes\"\r\n"
     "BEGIN\r\n"
     "    DEFPUSHBUTTON   \"OK\",IDOK,7,7,50,14\r\n"
     "END\r\n";
-const char kHeader[] = "#define IDC_HOST 1001\r\n#define IDC_SKIP 1002\r\n#define IDC_PORT_LABEL 1003\r\n";
+const char kHeader[] =
+    "#define IDC_HOST 1001\r\n#define IDC_SKIP 1002\r\n#define IDC_PORT_LABEL 1003\r\n#define IDC_NOTES 1004\r\n"
+    "#define IDC_TYPES 1005\r\n";
 
 std::string typed;
 int presses = 0;
 
 INT_PTR CALLBACK add_host_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) return SetDlgItemTextA(dialog, 1003, reinterpret_cast<const char*>(lparam));
-  if (message != WM_COMMAND) return FALSE;
+  if (message != WM_COMMAND || HIWORD(wparam) != BN_CLICKED) return FALSE;
   ++presses;
   char text[64];
   GetDlgItemTextA(dialog, 1001, text, sizeof text);
@@ -320,6 +331,47 @@ TEST_F(Ui, DialogsFromTheResourceScriptAnswerByScriptOrDefault) {
   ASSERT_EQ(journal.size(), 3u);
   EXPECT_EQ(journal[2].template_name, "STUBBORN");
   EXPECT_EQ(journal[2].result, -1);
+  qvmr_unregister_module(module);
+}
+
+// What the PICK_NAME dialog was told, in order.
+std::vector<std::string> told;
+
+INT_PTR CALLBACK pick_name_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    add_row(GetDlgItem(dialog, 1005), 0, "VNX_FS_TRACK\tFiles", 272);
+    add_row(GetDlgItem(dialog, 1005), 1, "VNX_AD_EVENT\tDirectory", 304);
+    SendMessageA(GetDlgItem(dialog, 1001), EM_LIMITTEXT, 5, 0);
+    SetDlgItemTextA(dialog, 1004, "notes");
+    SetDlgItemTextA(dialog, 1001, "set by the program");
+    return TRUE;
+  }
+  if (message == WM_NOTIFY) {
+    auto* nm = reinterpret_cast<NMLISTVIEW*>(lparam);
+    if (nm->hdr.code == LVN_ITEMCHANGED && (nm->uNewState & LVIS_SELECTED))
+      told.push_back("selected " + std::to_string(nm->iItem) + " " + std::to_string(nm->lParam));
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  char text[64];
+  GetDlgItemTextA(dialog, LOWORD(wparam), text, sizeof text);
+  if (HIWORD(wparam) == EN_CHANGE) told.push_back("changed " + std::to_string(LOWORD(wparam)) + " " + text);
+  if (HIWORD(wparam) == BN_CLICKED) {
+    GetDlgItemTextA(dialog, 1001, text, sizeof text);
+    told.push_back(std::string("OK with ") + text);
+    EndDialog(dialog, IDOK);
+  }
+  return TRUE;
+}
+
+TEST_F(Ui, TypingIsLimitedAndTellsTheDialogAndSelectsListRowsByTheirText) {
+  HINSTANCE module = qvmr_register_module("QVMR0007.DLL", kScript, kHeader);
+  told.clear();
+  // The multiline edit says nothing when its text is set; the program's text is not limited.
+  ui::script({"PICK_NAME", IDOK, "", {{1005, "vnx_ad"}, {1005, "VNX_NONE"}, {1001, "SRV0200"}}});
+  EXPECT_EQ(DialogBoxParamA(module, "PICK_NAME", nullptr, pick_name_proc, 0), IDOK);
+  EXPECT_EQ(told, (std::vector<std::string>{"changed 1001 set by the program", "selected 1 304", "changed 1001 SRV02",
+                                            "OK with SRV02"}));
   qvmr_unregister_module(module);
 }
 
