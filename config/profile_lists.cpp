@@ -318,11 +318,25 @@ DWORD ListKerberosCodes(HWND list, const BYTE* event_record) {
   return listed;
 }
 
+namespace {
+
+// The key that holds KErrors: the profile's, or the product key for an empty profile name.
+DWORD open_kerberos_owner(const char* server, const char* profile, REGSAM rights, HKEY* key) {
+  HKEY root;
+  DWORD rc = ConnectServerRegistry(server, &root, "UNABLE TO UPDATE KERBEROS FAILURE CODES TO TRACKS", 0);
+  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  LONG opened = open_profile_key(root, profile, rights, key);
+  if (opened != ERROR_SUCCESS)
+    show_error(nullptr, "UNABLE TO KERBEROS FAILURE CODES", "Error %d opening registry key on server %s.", opened,
+               server);
+  return static_cast<DWORD>(opened);
+}
+
+}  // namespace
+
 DWORD ListTrackedKerberosCodes(const char* server, const char* profile, HWND list, const BYTE* event_record) {
   HKEY key;
-  if (open_list_owner(server, profile, KEY_READ, "UNABLE TO UPDATE KERBEROS FAILURE CODES TO TRACKS",
-                      "Error %d opening registry key %s on server %s.", &key) != 0)
-    return 0;
+  if (open_kerberos_owner(server, profile, KEY_READ, &key) != 0) return 0;
   BYTE codes[kKerberosCodeLimit] = {};
   DWORD size = sizeof codes, listed = 0;
   if (RegQueryValueExA(key, "KErrors", nullptr, nullptr, codes, &size) == ERROR_SUCCESS) {
@@ -345,17 +359,9 @@ DWORD SaveKerberosCodes(HWND list, const char* server, const char* profile) {
     long code = std::strtol(text, nullptr, 10);
     if (code >= 1 && code < kKerberosCodeLimit) codes[code] = 1;
   }
-  const char* title = "UNABLE TO UPDATE KERBEROS FAILURE CODES TO TRACKS";
-  HKEY root;
-  DWORD rc = ConnectServerRegistry(server, &root, title, 0);
-  if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
   HKEY key;
-  LONG opened = open_profile_key(root, profile, KEY_ALL_ACCESS, &key);
-  if (opened != ERROR_SUCCESS) {
-    show_error(nullptr, "UNABLE TO KERBEROS FAILURE CODES", "Error %d opening registry key on server %s.", opened,
-               server);
-    return static_cast<DWORD>(opened);
-  }
+  DWORD rc = open_kerberos_owner(server, profile, KEY_ALL_ACCESS, &key);
+  if (rc != 0) return rc;
   LONG written;
   if (rows == 0) {
     written = RegDeleteValueA(key, "KErrors");
@@ -445,7 +451,9 @@ DWORD add_name(const NameList& kind, HWND list, const char* name, DWORD marker, 
 
 DWORD update_name(const NameList& kind, const char* name, const char* server, const char* profile, DWORD operation,
                   DWORD marker) {
-  if (operation != kListClearAll && !check_name(kind, nullptr, name)) return ERROR_INVALID_NAME;
+  // Only a name being added is checked: one being removed may be anything that was stored.
+  if (operation != kListClearAll && operation != kListRemove && !check_name(kind, nullptr, name))
+    return ERROR_INVALID_NAME;
   HKEY owner;
   DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title, kind.open_format, &owner, kind.open_title);
   if (rc != 0) return rc;
@@ -480,11 +488,11 @@ DWORD update_name(const NameList& kind, const char* name, const char* server, co
 }
 
 DWORD save_names(const NameList& kind, HWND list, const char* server, const char* profile, DWORD merge) {
-  // Every row is checked before anything is written.
+  // Rows were checked when they were typed in, or were listed from what is stored: they are
+  // written as they are, once each.
   int rows = 0;
   char text[kRowTextBytes512], other[kRowTextBytes512];
   for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
-    if (!check_name(kind, nullptr, text)) return ERROR_INVALID_NAME;
     for (int earlier = 0; earlier < rows; ++earlier) {
       const BYTE* r = nullptr;
       if (read_list_row(list, earlier, other, sizeof other, &r) && equal_ignoring_case(other, text)) {
@@ -661,8 +669,9 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
     }
   }
   HKEY key;
+  // Only a failed connection is shown; other failures are returned.
   DWORD rc = open_list_owner(server, profile, query_or_set == kAlertAccountsSet ? KEY_ALL_ACCESS : KEY_READ, title,
-                             "Error %d opening %s on server %s.", &key);
+                             nullptr, &key);
   if (rc != 0) return rc;
   LONG result = ERROR_SUCCESS;
   if (query_or_set != kAlertAccountsSet) {
@@ -689,11 +698,7 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
         if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
       }
     }
-    if (result != ERROR_SUCCESS) {
-      restore_snapshot(key, before);
-      show_error(nullptr, title, "Error %d updating %s on server %s.", result, profile && *profile ? profile : "VORNIX",
-                 server);
-    }
+    if (result != ERROR_SUCCESS) restore_snapshot(key, before);
     free_snapshot(&before);
   }
   RegCloseKey(key);
@@ -1110,7 +1115,9 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
   if (result != ERROR_SUCCESS) {
     if (key == nullptr) create_subkey(owner, "Excluded", &key);
     if (key) restore_snapshot(key, before);
-    show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
+    // The removal's failure belongs to the window in front, the others to the library.
+    bool removal = std::strncmp(failed_text, "EX:", 3) == 0;
+    show_message(removal ? GetForegroundWindow() : nullptr, failed_text, failed_title, MB_ICONERROR);
   }
   if (key) RegCloseKey(key);
   free_snapshot(&before);

@@ -290,13 +290,30 @@ struct FormLists {
   bool server_form;
 };
 
+// A control of the server screens makes the form it is on the server's.
+bool is_server_screen_control(uint32_t id) { return control_family(id) == 6 && control_screen_group(id) == 3; }
+
+bool note_server_control(HWND control, void* context) {
+  const uintptr_t* d = control_descriptor_of(control);
+  if (d == nullptr || descriptor_module(d) != kModuleNumber || !is_server_screen_control(descriptor_identifier(d)))
+    return true;
+  *static_cast<bool*>(context) = true;
+  return false;
+}
+
+// Whether a list lies on the server's form, whose lists hold the server-wide entries.
+bool on_server_form(HWND list) {
+  bool server_form = false;
+  if (HWND screen = GetParent(list)) walk_screen_controls(screen, note_server_control, &server_form);
+  return server_form;
+}
+
 bool note_form_control(HWND control, void* context) {
   auto* form = static_cast<FormLists*>(context);
   const uintptr_t* d = control_descriptor_of(control);
   if (d == nullptr || descriptor_module(d) != kModuleNumber) return true;
   uint32_t id = descriptor_identifier(d);
-  // A control of the server screens makes the form the server's.
-  if (control_family(id) == 6 && control_screen_group(id) == 3) form->server_form = true;
+  if (is_server_screen_control(id)) form->server_form = true;
   uint32_t kind = descriptor_kind(d);
   if (kind != kDescriptorList && kind != kDescriptorKind4 && kind != kDescriptorListView) return true;
   for (const FormListSaver& saver : kFormListSavers) {
@@ -410,8 +427,12 @@ DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
     case 0x602400F5: ListTrackedKerberosCodes(server, profile, control, record); return 1;
     case 0x6024002B: ListIpRanges(server, profile, control, record); return 1;
     case 0x6024002C: ListAlertEmails(server, profile, control, record); return 1;
-    case 0x603400AC: ListAlertEmails(server, "", control, record); return 1;
-    case 0x602400F0: ListLogonNames(server, profile, control, record); return 1;
+    // The server's form shows what the apply saves onto its product key.
+    case 0x603400AC: ListAlertEmails(current_server().name, "", control, record); return 1;
+    case 0x602400F0:
+      if (on_server_form(control)) ListLogonNames(current_server().name, "", control, record);
+      else ListLogonNames(server, profile, control, record);
+      return 1;
     case 0x60240097: ListExcluded(server, profile, control, record); return 1;
     default: return kResultNotHandled;
   }

@@ -603,6 +603,7 @@ void WINAPI SetFileApisToANSI(void);
 BOOL WINAPI AreFileApisANSI(void);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
+HWND WINAPI GetForegroundWindow(void);
 #ifdef __cplusplus
 }
 #endif

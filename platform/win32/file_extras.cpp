@@ -1,4 +1,4 @@
-// File end, the code page of file names, and the keyboard focus.
+// File end, the code page of file names, the keyboard focus and the foreground window.
 #include <windows.h>
 
 #include <unistd.h>
@@ -50,6 +50,13 @@ HWND WINAPI SetFocus(HWND window) {
 HWND WINAPI GetFocus(void) {
   HWND window = g_focus.load();
   return IsWindow(window) ? window : nullptr;
+}
+
+// The window the user works in: the top-level window that holds the focus.
+HWND WINAPI GetForegroundWindow(void) {
+  HWND window = GetFocus();
+  for (HWND parent; window != nullptr && (parent = GetParent(window)) != nullptr;) window = parent;
+  return window;
 }
 
 }  // extern "C"

@@ -454,6 +454,21 @@ TEST_F(ProfileScreens, AnApplySavesTheFormsListsOntoTheProfileItShowsOrTheServer
   EXPECT_EQ(product_value("\\AlertEmails", "all@brightmere.com").size(), 4u);
   EXPECT_EQ(product_value("\\LogonNamesToTrack", "alice").size(), 4u);
   EXPECT_EQ(product_value("\\Profiles\\Shares\\AlertEmails", "all@brightmere.com"), "<none>");
+
+  // Listed again with the profile still selected, the server's form shows the server-wide
+  // entries, not the profile's, so an apply keeps them.
+  ASSERT_EQ(UpdateLogonName("bob", world_.console().c_str(), "Shares", 1, 0), 0u);
+  HWND again = host::create_screen(33, "Server");
+  HWND emails_again =
+      host::add_control(again, 122, WC_LISTVIEWA, "", host::ControlSpec{0x603400AC, kDescriptorListView});
+  HWND names_again = host::add_control(again, 123, WC_LISTVIEWA, "", host::ControlSpec{0x602400F0, kDescriptorListView});
+  ASSERT_EQ(host::send_list_event(library_, emails_again), 1u);
+  ASSERT_EQ(host::send_list_event(library_, names_again), 1u);
+  EXPECT_EQ(rows(emails_again), std::vector<std::string>{"all@brightmere.com"});
+  EXPECT_EQ(rows(names_again), std::vector<std::string>{"alice"});
+  EXPECT_EQ(press(0x60A12002, 122, 0, again), 1u);
+  EXPECT_EQ(product_value("\\LogonNamesToTrack", "alice").size(), 4u);
+  EXPECT_EQ(product_value("\\LogonNamesToTrack", "bob"), "<none>");
 }
 
 TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyStored) {

@@ -291,6 +291,13 @@ TEST_F(Profiles, KerberosCodesStoreOneToSeventyNineAndAnEmptyListRemovesTheValue
   ASSERT_EQ(SaveKerberosCodes(empty, "SRV01", "Failed"), 0u);
   EXPECT_EQ(RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
+
+  // Listing and saving a profile that is not there say so alike.
+  shown();
+  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Gone", back, nullptr), 0u);
+  EXPECT_EQ(SaveKerberosCodes(empty, "SRV01", "Gone"), 2u);
+  const std::string gone = "UNABLE TO KERBEROS FAILURE CODES | Error 2 opening registry key on server SRV01.";
+  EXPECT_EQ(shown(), (std::vector<std::string>{gone, gone}));
 }
 
 TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
@@ -315,15 +322,25 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
     EXPECT_EQ(AddAlertEmail(second, bad, nullptr), 0u) << bad;
   EXPECT_EQ(AddAlertEmail(second, "D@Brightmere.com", nullptr), 0u);
   EXPECT_EQ(shown().size(), 8u);
-  BYTE record[kListItemBytes];
-  start_row_record(record, second, nullptr);
-  insert_list_row(second, "broken@", 0, record);
-  EXPECT_NE(SaveAlertEmails(second, "SRV01", "Logons", 0), 0u);
-  EXPECT_EQ(shown(), (std::vector<std::string>{"INVALID EMAIL ADDRESS | \"broken@\" is not a valid e-mail address "
-                                               "(expected name@domain.com)."}));
+  shown();
+
+  // What is stored is listed, saved back and removed as it is, though it could not be typed in.
+  HKEY root, key;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, (profile_path("Logons") + "\\AlertEmails").c_str(), 0, KEY_ALL_ACCESS, &key), 0);
+  DWORD when = 5;
+  RegSetValueExA(key, "ops@mailhost", 0, REG_DWORD, reinterpret_cast<BYTE*>(&when), 4);
+  RegCloseKey(key);
   HWND again = list(0x6024002F);
   ListAlertEmails("SRV01", "Logons", again, nullptr);
-  EXPECT_EQ(rows(again), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
+  ASSERT_EQ(SaveAlertEmails(again, "SRV01", "Logons", 1), 0u);
+  EXPECT_EQ(rows(again), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com", "ops@mailhost"}));
+  EXPECT_EQ(UpdateAlertEmail("ops@mailhost", "SRV01", "Logons", kListRemove), 0u);
+  EXPECT_EQ(UpdateAlertEmail("x@nodot", "SRV01", "Logons", 1), static_cast<DWORD>(ERROR_INVALID_NAME));
+  EXPECT_EQ(shown().size(), 1u);
+  HWND last = list(0x60240030);
+  ListAlertEmails("SRV01", "Logons", last, nullptr);
+  EXPECT_EQ(rows(last), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
 
   // Server-wide logon names with the marker: the time loses its top four bits.
   HWND names = list(0x602400F0);
