@@ -255,8 +255,11 @@ bool read_first_byte(HKEY key, const char* name, BYTE* first) {
   return true;
 }
 
+// Waits 1.5 seconds before greeting, in short steps: detach does not wait for
+// this thread beyond its one-second pause, by the end of which the thread has
+// seen the shutdown flag and left the library.
 DWORD WINAPI show_welcome(LPVOID) {
-  Sleep(1500);
+  for (int waited = 0; waited < 1500 && !g_library.shutdown; waited += 100) Sleep(100);
   if (!g_library.shutdown)
     show_greeting(reinterpret_cast<HWND>(g_host_services[kHostMainWindow]),
                   "On the following screen you will select the Windows Server to install VORNIX.",
@@ -549,7 +552,6 @@ DWORD ReadScoutServerStatus(const char* server, DWORD* time, BYTE* statistics,
 
 void release_registry_connections() {
   if (g_registry.welcome_thread) {
-    WaitForSingleObject(g_registry.welcome_thread, 5000);
     CloseHandle(g_registry.welcome_thread);
     g_registry.welcome_thread = nullptr;
   }

@@ -78,6 +78,6 @@ DWORD RemoveProductKey(const char* server, DWORD report_to_host);
 DWORD ReadScoutServerStatus(const char* server, DWORD* time, BYTE* statistics,
                             ScoutServerStatus* status);
 
-// Waits for the welcome greeting, closes the cached connections and frees
+// Closes the welcome thread's handle and the cached connections and frees
 // the cache (process detach).
 void release_registry_connections();

@@ -58,6 +58,7 @@ struct LibraryState {
 
   // Drawing resources, created on first use and deleted at detach.
   HBRUSH title_band_brush;
+  HBRUSH white_brush;
   HFONT big_bold_font;
   HFONT heading_bold_font;
   HFONT medium_font;
@@ -98,9 +99,11 @@ struct MessageDialog {
   volatile BYTE done;      // background prompt: 1 once the dialog has closed
   volatile DWORD chosen;   // background prompt: 1 or 2, the button pressed
   COLORREF text_colour;
+  COLORREF title_colour;
   DWORD text_length;
   DWORD control_characters;  // characters below 0x20 in the text
   HBRUSH title_brush;
+  HBRUSH body_brush;  // behind the text and the rest of the dialog
   HFONT title_font;
   HFONT text_font;
   char title[200];
@@ -122,6 +125,9 @@ void open_host_page(HWND owner, uint32_t page_identifier);
 // Styled-dialog mode: switched on by the first owner-drawn button the host asks for.
 void enter_styled_dialog_mode();
 void release_drawing_resources();
+// Draws an owner-drawn push button: its face filled with the brush, the caption
+// centred on it in the colour.
+void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption);
 
 // Controls of a screen.
 HWND companion_window(const uintptr_t* descriptor);

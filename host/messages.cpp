@@ -11,6 +11,8 @@
 namespace {
 
 constexpr COLORREF kTitleBandColour = 0xB67231;
+constexpr COLORREF kTextColour = 0xB67231;
+constexpr COLORREF kGreetingTitleColour = 0xF3AB00;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr DWORD kTallDialogControlCharacters = 5;
 
@@ -30,6 +32,7 @@ void write_log_line(HANDLE file, const char* text) {
 
 void create_drawing_resources() {
   if (g_library.title_band_brush == nullptr) g_library.title_band_brush = CreateSolidBrush(kTitleBandColour);
+  if (g_library.white_brush == nullptr) g_library.white_brush = CreateSolidBrush(kWhite);
   auto font = [](int height, int weight) {
     return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                        2 /* PROOF_QUALITY */, 0, "Calibri");
@@ -45,18 +48,34 @@ void delete_object(Handle* object) {
   *object = nullptr;
 }
 
-// Fills a message dialog's block with its title, text, colours and fonts.
-void fill_block(MessageDialog* d, const char* text, const char* title, COLORREF text_colour) {
+// Fills a message dialog's block with its title, text, colours and fonts. The
+// greeting stands on the title band throughout: its title in the big bold
+// font, its text in white with the heading bold font. The other dialogs put a
+// white title on the band over a white body with the text in the band's colour.
+void fill_block(MessageDialog* d, const char* text, const char* title, bool greeting) {
   create_drawing_resources();
   copy_text(d->title, sizeof d->title, title);
   copy_text(d->text, sizeof d->text, text);
-  d->text_colour = text_colour;
+  d->text_colour = greeting ? kWhite : kTextColour;
+  d->title_colour = greeting ? kGreetingTitleColour : kWhite;
   d->text_length = static_cast<DWORD>(std::strlen(d->text));
   for (const char* p = d->text; *p; ++p)
     if (static_cast<unsigned char>(*p) < 0x20) ++d->control_characters;
   d->title_brush = g_library.title_band_brush;
-  d->title_font = g_library.heading_bold_font;
-  d->text_font = g_library.medium_font;
+  d->body_brush = greeting ? g_library.title_band_brush : g_library.white_brush;
+  d->title_font = greeting ? g_library.big_bold_font : g_library.heading_bold_font;
+  d->text_font = greeting ? g_library.heading_bold_font : g_library.medium_font;
+}
+
+// The colours of the title and the text: a brush for the background and the
+// text colour on the device context (a null brush leaves the defaults).
+INT_PTR colour_static(const MessageDialog* d, HDC dc, HWND control) {
+  bool title = GetDlgCtrlID(control) == IDC_MESSAGE_TITLE;
+  HBRUSH brush = title ? d->title_brush : d->body_brush;
+  if (brush == nullptr) return FALSE;
+  SetTextColor(dc, title ? d->title_colour : d->text_colour);
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<INT_PTR>(brush);
 }
 
 INT_PTR CALLBACK message_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -73,10 +92,17 @@ INT_PTR CALLBACK message_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
       if (d->title_font) SendMessageA(GetDlgItem(dialog, IDC_MESSAGE_TITLE), WM_SETFONT, reinterpret_cast<WPARAM>(d->title_font), TRUE);
       if (d->text_font) SendMessageA(GetDlgItem(dialog, IDC_MESSAGE_TEXT), WM_SETFONT, reinterpret_cast<WPARAM>(d->text_font), TRUE);
       return TRUE;
+    case WM_CTLCOLORDLG:
+      return d ? reinterpret_cast<INT_PTR>(d->body_brush) : FALSE;
     case WM_CTLCOLORSTATIC:
-      if (d && GetDlgCtrlID(reinterpret_cast<HWND>(lparam)) == IDC_MESSAGE_TITLE)
-        return reinterpret_cast<INT_PTR>(d->title_brush);
-      return FALSE;
+      return d ? colour_static(d, reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)) : FALSE;
+    case WM_DRAWITEM: {
+      // Only the greeting's OK button is owner-drawn: white on the title band.
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (d == nullptr || item->CtlID != IDOK) return FALSE;
+      draw_button_face(item, d->title_brush, kWhite, "OK");
+      return TRUE;
+    }
     case WM_COMMAND: {
       int id = LOWORD(wparam);
       if (id == IDOK || id == IDCANCEL || id == IDC_PROMPT_FIRST || id == IDC_PROMPT_SECOND) {
@@ -100,9 +126,9 @@ INT_PTR run_message_dialog(const char* template_name, HWND owner, MessageDialogB
 
 // The short message dialog, or its taller variant for texts of several lines.
 int show_styled(HWND owner, const char* text, const char* title, const char* template_name,
-                COLORREF colour) {
+                bool greeting = false) {
   MessageDialogBlock block = {};
-  fill_block(&block.dialog, text, title, colour);
+  fill_block(&block.dialog, text, title, greeting);
   if (std::strcmp(template_name, "SHORT_MSG") == 0 && block.dialog.control_characters >= kTallDialogControlCharacters)
     template_name = "SHORT_MSG_TALL";
   return static_cast<int>(run_message_dialog(template_name, owner, &block));
@@ -124,26 +150,26 @@ const char* library_title() {
 
 void show_message(HWND owner, const char* text, const char* title, UINT flags) {
   if (g_library.quiet_mode) return;
-  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "ERROR", "SHORT_MSG", kTitleBandColour);
+  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "ERROR", "SHORT_MSG");
   else MessageBoxA(owner, text, title ? title : library_title(), flags);
 }
 
 void show_status(HWND owner, const char* text, const char* title, UINT flags) {
   if (g_library.quiet_mode) return;
-  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "STATUS", "SHORT_MSG", kTitleBandColour);
+  if (g_library.styled_dialog_mode) show_styled(owner, text, title ? title : "STATUS", "SHORT_MSG");
   else MessageBoxA(owner, text, title ? title : library_title(), flags);
 }
 
 int show_greeting(HWND owner, const char* text, const char* title, UINT flags) {
   if (!g_library.styled_dialog_mode) return MessageBoxA(owner, text, title ? title : library_title(), flags);
-  int result = show_styled(owner, text, title ? title : "HELLO", "HELLO_PREP", kWhite);
+  int result = show_styled(owner, text, title ? title : "HELLO", "HELLO_PREP", true);
   if (result == 1 && g_library.add_server_button != nullptr)
     open_host_page(owner, descriptor_half(g_library.add_server_button, kDescHalfPageIdentifier));
   return result;
 }
 
 int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags) {
-  if (g_library.styled_dialog_mode) return show_styled(owner, text, title, "OKCANCEL_MSG_BOX", kTitleBandColour);
+  if (g_library.styled_dialog_mode) return show_styled(owner, text, title, "OKCANCEL_MSG_BOX");
   return MessageBoxA(owner, text, title, flags);
 }
 
@@ -171,7 +197,7 @@ void start_background_prompt(MessageDialogBlock* block) {
   MessageDialog& d = block->dialog;
   d.done = 0;
   d.chosen = 0;
-  if (g_library.styled_dialog_mode) fill_block(&d, d.text, d.title, kTitleBandColour);
+  if (g_library.styled_dialog_mode) fill_block(&d, d.text, d.title, false);
   HANDLE thread = CreateThread(nullptr, 0, run_background_prompt, block, 0, nullptr);
   if (thread == nullptr) {
     // Without a thread the prompt cannot be shown: the changes stay unsaved.
@@ -189,6 +215,7 @@ void enter_styled_dialog_mode() {
 
 void release_drawing_resources() {
   delete_object(&g_library.title_band_brush);
+  delete_object(&g_library.white_brush);
   delete_object(&g_library.big_bold_font);
   delete_object(&g_library.heading_bold_font);
   delete_object(&g_library.medium_font);

@@ -158,12 +158,9 @@ void end_results(HWND dialog) {
 BOOL draw_button(const DRAWITEMSTRUCT* item) {
   if (item->CtlID != IDOK && item->CtlID != static_cast<UINT>(kResultsSaveButton)) return FALSE;
   if (g_button_brush == nullptr) g_button_brush = CreateSolidBrush(kButtonFace);
-  RECT area = item->rcItem;
-  FillRect(item->hDC, &area, g_button_brush);
-  SetBkMode(item->hDC, TRANSPARENT);
   bool grey = item->CtlID == static_cast<UINT>(kResultsSaveButton) && (item->itemState & kDrawDisabled);
-  SetTextColor(item->hDC, grey ? kDisabledButtonText : kButtonText);
-  DrawTextA(item->hDC, item->CtlID == IDOK ? "OK" : "Save", -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  draw_button_face(item, g_button_brush, grey ? kDisabledButtonText : kButtonText,
+                   item->CtlID == IDOK ? "OK" : "Save");
   return TRUE;
 }
 

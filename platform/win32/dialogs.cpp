@@ -412,6 +412,42 @@ HWND create_dialog(const std::string& template_name, const DialogTemplate& tmpl,
   return dialog;
 }
 
+// Paints the dialog once, as the screen does when it is shown: each static
+// control with a text asks the dialog for its colours (WM_CTLCOLORSTATIC) and
+// draws the text in its font; each owner-drawn button asks the dialog to draw
+// it (WM_DRAWITEM). Returns what was drawn, on recording device contexts.
+std::vector<QvmrDrawnText> paint_dialog(HWND dialog) {
+  struct Control { HWND window; int id; bool text_shown; bool owner_drawn; std::string text; HFONT font; };
+  std::vector<Control> controls;
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    for (HWND child : platform::find_window(dialog)->children) {
+      platform::Window* c = platform::find_window(child);
+      controls.push_back({child, c->id, c->class_name == "Static" && !c->text.empty(),
+                          c->class_name == "Button" && (c->style & BS_TYPEMASK) == BS_OWNERDRAW, c->text, c->font});
+    }
+  }
+  std::vector<QvmrDrawnText> drawn;
+  for (const Control& c : controls) {
+    HDC dc = qvmr_paint_create_dc();
+    RECT area = {0, 0, 0, 0};
+    if (c.text_shown) {
+      if (c.font) SelectObject(dc, c.font);
+      SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c.window));
+      DrawTextA(dc, c.text.c_str(), -1, &area, 0);
+    } else if (c.owner_drawn) {
+      DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(c.id), 0, ODA_DRAWENTIRE, 0, c.window, dc, area, 0};
+      SendMessageA(dialog, WM_DRAWITEM, static_cast<WPARAM>(c.id), reinterpret_cast<LPARAM>(&item));
+    }
+    for (int i = 0; i < qvmr_paint_drawn_texts(dc); ++i) {
+      QvmrDrawnText text;
+      if (qvmr_paint_drawn_text(dc, i, &text)) drawn.push_back(text);
+    }
+    qvmr_paint_delete_dc(dc);
+  }
+  return drawn;
+}
+
 INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, HWND owner,
                   DLGPROC proc, LPARAM param) {
   HWND dialog = create_dialog(template_name, tmpl, proc, param);
@@ -425,6 +461,7 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
   entry.template_name = template_name;
   entry.owner = owner;
   entry.thread = GetCurrentThreadId();
+  entry.drawn = paint_dialog(dialog);
   bool recorded = false;
   for (int presses = 0; !ended() && presses < 20; ++presses) {
     char caption[512];

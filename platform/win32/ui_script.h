@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "win32/paint_test_api.h"
+
 namespace ui {
 
 struct JournalEntry {
@@ -29,6 +31,9 @@ struct JournalEntry {
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
   DWORD thread = 0;           // GetCurrentThreadId of the caller
+  // Modal dialogs: the texts drawn when the dialog was first painted (its
+  // static controls' texts, what its owner-drawn buttons drew), control by control.
+  std::vector<QvmrDrawnText> drawn;
 };
 
 std::vector<JournalEntry> journal();

@@ -55,7 +55,10 @@ TEST_F(KnownServers, ServerListsShowTheKnownServersWithTheirAddresses) {
 }
 
 TEST_F(KnownServers, WithoutServersTheListsSayNoneFoundAndTheWizardGreets) {
+  world_.use_real_clock();  // the greeting's thread ends within the unload's real one-second pause
+  world_.open();
   start();
+  ImageList_Destroy(host::insert_list_images(library_));  // list events need not wait for the host's images
   EXPECT_EQ(listed(0x602400A1), (Rows{{"LOCAL_MACHINE", 0}}));
   EXPECT_EQ(listed(0x60F40001), (Rows{{"<none found>", 0}}));
   EXPECT_EQ(listed(0x602400C1), Rows{});

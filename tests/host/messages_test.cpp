@@ -2,6 +2,9 @@
 // dialogs that the first owner-drawn button switches on.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
@@ -68,6 +71,48 @@ TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
 
   host::unload_library(&library_);
   EXPECT_EQ(qvmr_gdi_live_objects(), objects) << "detach deletes every brush and font";
+}
+
+TEST_F(Messages, StyledDialogsColourTheirTextsAndTheGreetingDrawsItsOwnOk) {
+  world_.use_real_clock();  // the greeting's thread ends within the unload's real one-second pause
+  world_.open();
+  start();
+  ImageList_Destroy(host::insert_list_images(library_));  // list events need not wait for the host's images
+  draw(push_button(0x60410D1D), 0x60410D1D);
+  auto shown = mismatch_message();
+  ASSERT_EQ(shown.size(), 1u);
+  const std::vector<QvmrDrawnText> message = shown[0].drawn;
+  ASSERT_EQ(message.size(), 2u) << "the title and the text; no owner-drawn button";
+  EXPECT_STREQ(message[0].text, "VORNIX message from QVMR0007.DLL");
+  EXPECT_EQ(message[0].colour, 0xFFFFFFu) << "white on the title band";
+  EXPECT_NE(std::string(message[1].text).find("VERSION MISMATCH"), std::string::npos);
+  EXPECT_EQ(message[1].colour, 0xB67231u);
+  const HGDIOBJ heading_bold = message[0].font;
+  ASSERT_NE(heading_bold, nullptr);
+  ASSERT_NE(message[1].font, nullptr);
+  EXPECT_NE(message[1].font, heading_bold);
+
+  // An install wizard's server list with no servers greets after 1.5 seconds.
+  ui::clear_journal();
+  HWND servers = host::add_control(screen_, 900, WC_LISTVIEWA, "", host::ControlSpec{0x602400C1, kDescriptorListView});
+  host::send_list_event(library_, servers, 0x602400C1);
+  for (int i = 0; i < 300 && ui::journal().empty(); ++i) Sleep(10);
+  shown = ui::journal();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].template_name, "HELLO_PREP");
+  EXPECT_EQ(shown[0].result, 1);
+  const std::vector<QvmrDrawnText> greeting = shown[0].drawn;
+  ASSERT_EQ(greeting.size(), 3u);
+  EXPECT_STREQ(greeting[0].text, "Welcome to VORNIX");
+  EXPECT_EQ(greeting[0].colour, 0xF3AB00u);
+  EXPECT_NE(greeting[0].font, nullptr);
+  EXPECT_NE(greeting[0].font, heading_bold) << "the big bold font";
+  EXPECT_NE(greeting[0].font, message[1].font);
+  EXPECT_EQ(std::string(greeting[1].text).rfind("On the following screen you will select", 0), 0u);
+  EXPECT_EQ(greeting[1].colour, 0xFFFFFFu);
+  EXPECT_EQ(greeting[1].font, heading_bold);
+  EXPECT_STREQ(greeting[2].text, "OK") << "drawn by the library, not by the button";
+  EXPECT_EQ(greeting[2].colour, 0xFFFFFFu);
 }
 
 TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {

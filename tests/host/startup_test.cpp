@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/control_descriptor.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
@@ -116,11 +117,20 @@ TEST_F(LibraryTest, StartUpTakesTheHostsMemoryPairWhenLentAndGlobalAllocOtherwis
   GlobalFree(const_cast<BYTE*>(record));
 }
 
-TEST_F(LibraryTest, UnloadingPausesASecondAndAReloadStartsUninitialised) {
+TEST_F(LibraryTest, UnloadingPausesASecondEndsTheWaitingGreetingAndAReloadStartsUninitialised) {
+  world_.use_real_clock();  // the greeting's thread and the unload's pause wait in real time
+  world_.open();
   start();
+  ImageList_Destroy(host::insert_list_images(library_));  // list events need not wait for the host's images
+  // An install wizard's server list with no servers starts the greeting's 1.5-second wait.
+  HWND servers = host::add_control(host::create_screen(40, "Servers"), 900, WC_LISTVIEWA, "",
+                                   host::ControlSpec{0x602400C1, kDescriptorListView});
+  host::send_list_event(library_, servers, 0x602400C1);
   DWORD before = GetTickCount();
   host::unload_library(&library_);
   EXPECT_GE(GetTickCount() - before, 1000u);
+  Sleep(1000);  // past the greeting's time: the unloaded library must neither run nor show it
+  EXPECT_TRUE(ui::journal().empty());
   load();
   EXPECT_EQ(library_.entry_point_text_services(nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, 0, 0,
                                                0, 0x3333EEEE, 7),
