@@ -444,11 +444,11 @@ DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key) {
     }
     RegCloseKey(known);
   }
-  if (request == kKnownServerList) {
+  if (request == kCustomReportServerList) {
     add_row(list, window_key, kLocalMachineName, 0, 1);
     ++listed;
   }
-  if (listed == 0 && request == kInstallServerList) start_welcome();
+  if (listed == 0 && request == kConsoleServerList) start_welcome();
   else if (listed == 0) add_row(list, window_key, kNoneFoundName, 0, 1);
   return listed;
 }

@@ -33,7 +33,7 @@ struct RegistryState {
   RegistryConnection* connections;  // oldest first; appended at the tail
   char last_failed_server[260];     // so a server that stays down is reported once
   DWORD remote_view;                // 0 or KEY_WOW64_64KEY, set by the last connection made
-  HANDLE welcome_thread;            // greets the user of an install wizard with no servers
+  HANDLE welcome_thread;            // greets the user of a console with no servers
 };
 
 extern RegistryState g_registry;

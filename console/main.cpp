@@ -26,6 +26,7 @@
 #include "tests/support/fake_agents.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
+#include "host/control_id.h"
 #include "host/host.h"
 #include "host/list_item.h"
 #include "tests/support/world_builder.h"
@@ -224,7 +225,8 @@ std::string windows_error(const std::string& server, DWORD code) {
   return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
 }
 
-// The known servers, as the library lists them into the main server list.
+// The known servers, as the library lists them for custom reports: every known
+// server, then LOCAL_MACHINE for this computer.
 int run_servers(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
   if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
@@ -237,7 +239,7 @@ int run_servers(std::vector<std::string> args) {
       reinterpret_cast<DWORD(WINAPI*)(HIMAGELIST)>(function)(ImageList_Create(16, 16, 0, 0, 130));
   HWND screen = host::create_screen(kServerScreenKey, "Servers");
   host::ControlSpec layout;
-  layout.control_id = 0x602400A1;
+  layout.control_id = kCustomReportServerList;
   layout.kind = kDescriptorListView;
   HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", layout);
   host::send_list_event(library, list);

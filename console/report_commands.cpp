@@ -310,7 +310,7 @@ int quick_report(std::vector<std::string> args) {
   // The server screen: the known servers, one of them selected.
   HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
   host::ControlSpec server_spec;
-  server_spec.control_id = kKnownServerList;
+  server_spec.control_id = kConsoleServerList;
   server_spec.kind = kDescriptorListView;
   HWND servers = host::add_control(servers_screen, kServerListItem, WC_LISTVIEWA, "", server_spec);
   host::send_list_event(l.library, servers);

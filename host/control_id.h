@@ -28,9 +28,11 @@ constexpr uint32_t kFirstNavigationNode = 0x30247001;
 constexpr uint32_t kLastNavigationNode = 0x3024700B;
 
 // Lists with a library-wide meaning.
-constexpr uint32_t kKnownServerList = 0x602400A1;  // the main server list of the server screens
+// The console's server list, the main server list: its selected row is the current server.
+constexpr uint32_t kConsoleServerList = 0x602400C1;
+// The known servers offered to custom reports, with a row for the console itself.
+constexpr uint32_t kCustomReportServerList = 0x602400A1;
 constexpr uint32_t kSiblingServerList = 0x60F40001;
-constexpr uint32_t kInstallServerList = 0x602400C1;  // the servers of this console (install wizard)
 constexpr uint32_t kQuietModeSwitch = 0x60F4005D;
 
 // The Save button of the server configuration screens.

@@ -169,8 +169,8 @@ DWORD enter_sibling_mode(const ListEvent& e) {
   return list_known_servers(e);
 }
 
-// The known-server list of the server screens is the main server list: its
-// selection is the current server, guarded against unsaved changes.
+// The console's server list is the main server list: its selection is the
+// current server, guarded against unsaved changes.
 DWORD note_main_server_list(const ListEvent& e) {
   watch_main_server_list(e.control);
   return list_known_servers(e);
@@ -202,9 +202,9 @@ struct ListRoute {
 
 constexpr ListRoute kListRoutes[] = {
     {kFirstNavigationNode, kLastNavigationNode, insert_navigation_node},
-    {kKnownServerList, kKnownServerList, note_main_server_list},
+    {kConsoleServerList, kConsoleServerList, note_main_server_list},
+    {kCustomReportServerList, kCustomReportServerList, list_known_servers},
     {kSiblingServerList, kSiblingServerList, enter_sibling_mode},
-    {kInstallServerList, kInstallServerList, list_known_servers},
     {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
     {0x60440800, 0x60440800, view_log_file_data},
     {0x60F40050, 0x60F40050, view_log_file_data},

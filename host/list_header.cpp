@@ -15,7 +15,8 @@ constexpr COLORREF kPlainTitleColour = 0xB67231;
 constexpr int kTitleIndentX = 6;
 constexpr int kTitleIndentY = 2;
 
-// The list views whose procedure the library holds, so detach can give them back.
+// The live list views whose procedure the library holds, so detach can give
+// them back. A list leaves the table when it is destroyed.
 struct StyledList {
   HWND list;
   WNDPROC previous;
@@ -54,11 +55,20 @@ void redraw_column_title(const NMCUSTOMDRAW& draw) {
 }
 
 LRESULT CALLBACK styled_list_proc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
-  const uintptr_t* descriptor = control_descriptor_of(list);
+  uintptr_t* descriptor = control_descriptor_of(list);
   auto previous = descriptor ? reinterpret_cast<WNDPROC>(descriptor[kDescWordPreviousProc]) : nullptr;
   if (previous == nullptr) {
     StyledList* styled = find_styled_list(list);
     previous = styled ? styled->previous : nullptr;
+  }
+  // The list's last message: its own procedure goes back and its place in the table is freed.
+  if (message == WM_NCDESTROY) {
+    if (StyledList* styled = find_styled_list(list)) {
+      if (GetWindowLongPtrA(list, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(styled_list_proc))
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(styled->previous));
+      if (descriptor) descriptor[kDescWordPreviousProc] = 0;
+      *styled = {};
+    }
   }
   const auto* header = reinterpret_cast<const NMHDR*>(lparam);
   if (message == WM_NOTIFY && header != nullptr && header->code == NM_CUSTOMDRAW &&
@@ -82,13 +92,16 @@ void style_list_control(HWND control, uintptr_t* descriptor) {
   uint32_t kind = descriptor_kind(descriptor);
   if (kind == kDescriptorListView) {
     if (descriptor[kDescWordPreviousProc] != 0) return;
+    // With every place taken by a live list, this one keeps its own procedure (plain
+    // column titles) but still gets the font; a later event of it tries again.
     StyledList* free_slot = find_styled_list(nullptr);
-    if (free_slot == nullptr) return;  // a list the library could not give back is left alone
-    auto previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(styled_list_proc)));
-    if (previous == nullptr) return;
-    descriptor[kDescWordPreviousProc] = reinterpret_cast<uintptr_t>(previous);
-    *free_slot = {control, previous};
+    auto previous = free_slot ? reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                                    control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(styled_list_proc)))
+                              : nullptr;
+    if (previous != nullptr) {
+      descriptor[kDescWordPreviousProc] = reinterpret_cast<uintptr_t>(previous);
+      *free_slot = {control, previous};
+    }
   } else if (kind != kDescriptorList) {
     return;
   }

@@ -563,14 +563,24 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
   return handle;
 }
 
+// The window hears WM_DESTROY, its children are destroyed, and WM_NCDESTROY is
+// the last message it gets, as on Windows.
 BOOL WINAPI DestroyWindow(HWND window) {
-  std::lock_guard<std::recursive_mutex> guard(ui_lock());
-  Window* w = find_window(window);
-  if (!w) {
+  if (!find_window(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  for (HWND child : std::vector<HWND>(w->children)) DestroyWindow(child);
+  SendMessageA(window, WM_DESTROY, 0, 0);
+  std::vector<HWND> children;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    if (Window* w = find_window(window)) children = w->children;
+  }
+  for (HWND child : children) DestroyWindow(child);
+  SendMessageA(window, WM_NCDESTROY, 0, 0);
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) return TRUE;  // a procedure destroyed it while it was being destroyed
   if (Window* parent = find_window(w->parent)) {
     auto& siblings = parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());

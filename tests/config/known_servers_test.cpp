@@ -46,15 +46,15 @@ TEST_F(KnownServers, ServerListsShowTheKnownServersWithTheirAddresses) {
   world_.open();
   start();
   const Rows known = {{"SRV01", address(127, 0, 0, 2)}, {"ODD01", 0}, {"SHORT01", 0}, {"TEXT01", 0}};
-  Rows main_list = known;
-  main_list.emplace_back("LOCAL_MACHINE", 0);
-  EXPECT_EQ(listed(0x602400A1), main_list);
+  Rows with_this_computer = known;
+  with_this_computer.emplace_back("LOCAL_MACHINE", 0);
+  EXPECT_EQ(listed(0x602400A1), with_this_computer);
   EXPECT_EQ(listed(0x602400C1), known);
   EXPECT_EQ(listed(0x60F40001), (Rows{{"KQ01", address(10, 0, 0, 7)}}));
   EXPECT_TRUE(ui::journal().empty());
 }
 
-TEST_F(KnownServers, WithoutServersTheListsSayNoneFoundAndTheWizardGreets) {
+TEST_F(KnownServers, WithoutServersTheListsSayNoneFoundAndTheConsolesListGreets) {
   world_.use_real_clock();  // the greeting's thread ends within the unload's real one-second pause
   world_.open();
   start();

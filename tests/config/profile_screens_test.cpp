@@ -169,8 +169,7 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
   // selected server), and a row of DOWN01, which cannot be reached.
   HWND profiles = add_list(0x6024000A, 105);
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
-  HWND servers = support::add_server_list(screen_, {{"SRV01", nullptr}});
-  host::send_list_event(library_, servers);
+  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", nullptr}});
   select_only(servers, "SRV01");
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
   select_only(servers, "");
@@ -476,8 +475,7 @@ TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyS
   world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
   world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
   world_.open();
-  HWND servers = support::add_server_list(screen_, {{"SRV01", nullptr}});
-  host::send_list_event(library_, servers);
+  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", nullptr}});
   select_only(servers, "SRV01");
   HWND profiles = add_list(0x6024000A, 105);
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);

@@ -1,4 +1,4 @@
-// The unsaved-changes guard of the main server list.
+// The unsaved-changes guard of the main server list, the console's server list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,14 +31,13 @@ class Guard : public support::LibraryTest {
     g_commands.clear();
     screen_ = host::create_screen(kScreenKey, "Server configuration");
     SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(screen_proc));
-    list_ = support::add_server_list(screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+    start();
+    list_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
     save_ =
         host::add_control(screen_, kSaveItem, "Button", "Save", host::ControlSpec{0x603100D5, kDescriptorPushButton});
     edit_ = host::add_control(screen_, 1200, "Edit", "logs", host::ControlSpec{0x603800C9, kDescriptorEditField});
     check_ = host::add_control(screen_, 1201, "Button", "", host::ControlSpec{0x603800CC, kDescriptorCheckBox});
 
-    start();
-    host::send_list_event(library_, list_, 0x602400A1);
     ASSERT_TRUE(ui::click_row(list_, 0));
     ui::clear_journal();
     g_screen_messages.clear();
@@ -91,6 +90,26 @@ TEST_F(Guard, WithoutUnsavedChangesNothingIsAskedAndTheScreenStillHearsOfTheChan
   EXPECT_TRUE(ui::journal().empty());
   EXPECT_EQ(std::count(g_screen_messages.begin(), g_screen_messages.end(), static_cast<UINT>(WM_NOTIFY)), 4);
   expect_counters_refreshed();
+}
+
+TEST_F(Guard, TheCustomReportServerListNeitherTakesOverNorIsGuarded) {
+  static uint8_t unsaved[kListItemBytes];
+  set_item_word(unsaved, kItemWordUnsavedMark, kUnsavedChanges);
+  HWND reports_screen = host::create_screen(kScreenKey + 1, "Custom reports");
+  HWND reports = host::add_control(reports_screen, 1001, WC_LISTVIEWA, "",
+                                   host::ControlSpec{0x602400A1, kDescriptorListView});
+  support::insert_list_rows(reports, {{"SRV01", unsaved}, {"SRV02", nullptr}});
+  EXPECT_EQ(host::send_list_event(library_, reports, 0x602400A1), 4061u);
+  ASSERT_TRUE(ui::click_row(reports, 0));
+  ASSERT_TRUE(ui::click_row(reports, 1));
+  EXPECT_TRUE(ui::journal().empty()) << "leaving a custom report row asks nothing";
+
+  // The console's server list is still the one whose selection is guarded.
+  mark_unsaved();
+  ui::script({"_A_MSG_BOX", 0, "Discard", {}});
+  ASSERT_TRUE(ui::click_row(list_, 1));
+  EXPECT_EQ(ui::journal().size(), 1u);
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
 }
 
 TEST_F(Guard, UnloadingGivesTheScreenItsProcedureBack) {

@@ -92,7 +92,7 @@ TEST_F(Messages, StyledDialogsColourTheirTextsAndTheGreetingDrawsItsOwnOk) {
   ASSERT_NE(message[1].font, nullptr);
   EXPECT_NE(message[1].font, heading_bold);
 
-  // An install wizard's server list with no servers greets after 1.5 seconds.
+  // The console's server list with no known servers greets after 1.5 seconds.
   ui::clear_journal();
   HWND servers = host::add_control(screen_, 900, WC_LISTVIEWA, "", host::ControlSpec{0x602400C1, kDescriptorListView});
   host::send_list_event(library_, servers, 0x602400C1);
@@ -124,8 +124,7 @@ TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
   EXPECT_NE(SendMessageA(edit, WM_GETFONT, 0, 0), 0);
 
   static uint8_t record[kListItemBytes];
-  HWND servers = support::add_server_list(screen_, {{"SRV01", record}});
-  host::send_list_event(library_, servers, 0x602400A1);
+  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", record}});
   ASSERT_TRUE(ui::click_row(servers, 0));
 
   HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
@@ -140,7 +139,7 @@ TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
   EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 1);
 }
 
-TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDetach) {
+TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDestroyedOrDetach) {
   start();
   HWND view = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60240FF0, kDescriptorListView});
   HWND tree = host::add_control(screen_, 1003, WC_TREEVIEWA, "", host::ControlSpec{0x60240FF1, kDescriptorList});
@@ -167,7 +166,37 @@ TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDetach) {
   EXPECT_EQ(SendMessageA(tree, WM_GETFONT, 0, 0), medium_font);
   EXPECT_EQ(host::descriptor_of(tree)[kDescWordPreviousProc], 0u) << "kind 1 gets the font only";
 
-  // The list's own messages pass through the library's procedure.
+  // Screens rebuilt again and again: a destroyed list gives its place back.
+  auto styled_list = [&](int item) {
+    HWND list = host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{0x60240FF2, kDescriptorListView});
+    host::send_list_event(library_, list, 0x60240FF2);
+    return list;
+  };
+  for (int i = 0; i < 100; ++i) {
+    HWND gone = styled_list(1100);
+    ASSERT_NE(host::descriptor_of(gone)[kDescWordPreviousProc], 0u) << "list " << i;
+    ASSERT_TRUE(DestroyWindow(gone));
+  }
+  // 64 live lists fill the table: one more keeps its own procedure but gets the font,
+  // and is styled by its next event once a place is free.
+  std::vector<HWND> live;
+  for (int i = 0; i < 63; ++i) live.push_back(styled_list(1100 + i));
+  EXPECT_NE(host::descriptor_of(live.back())[kDescWordPreviousProc], 0u);
+  HWND waiting = styled_list(1200);
+  EXPECT_EQ(GetWindowLongPtrA(waiting, GWLP_WNDPROC), own_proc);
+  EXPECT_EQ(host::descriptor_of(waiting)[kDescWordPreviousProc], 0u);
+  EXPECT_EQ(SendMessageA(waiting, WM_GETFONT, 0, 0), medium_font);
+  for (HWND list : live) ASSERT_TRUE(DestroyWindow(list));
+  host::send_list_event(library_, waiting, 0x60240FF2);
+  EXPECT_EQ(GetWindowLongPtrA(waiting, GWLP_WNDPROC), styled_proc);
+  EXPECT_EQ(host::descriptor_of(waiting)[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc));
+
+  // The list's own messages pass through the library's procedure, also on a list
+  // made after more lists than the table holds have come and gone.
+  HWND first_view = view;
+  view = styled_list(1300);
+  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), styled_proc);
+  EXPECT_EQ(SendMessageA(view, WM_GETFONT, 0, 0), medium_font);
   const char* titles[] = {"Server", "BlkDel count", "kerberos tickets", "DENYOPEN events", "denyopen BLKCRE"};
   const COLORREF colours[] = {0xB67231, 0x0000FF, 0x0000FF, 0x0080FF, 0x0000FF};
   for (int i = 0; i < 5; ++i) {
@@ -201,10 +230,12 @@ TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDetach) {
   }
   qvmr_paint_delete_dc(dc);
 
-  // Unloading the library gives the list its own procedure back.
+  // Unloading the library gives the live lists their own procedure back.
   host::unload_library(&library_);
-  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), own_proc);
-  EXPECT_EQ(descriptor[kDescWordPreviousProc], 0u);
+  for (HWND list : {first_view, view, waiting}) {
+    EXPECT_EQ(GetWindowLongPtrA(list, GWLP_WNDPROC), own_proc);
+    EXPECT_EQ(host::descriptor_of(list)[kDescWordPreviousProc], 0u);
+  }
   EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
 }
 
@@ -212,8 +243,7 @@ TEST_F(Messages, SiblingModeRetitlesTheLibrarysMessages) {
   start();
   static uint8_t record[kListItemBytes];
   set_item_word(record, kItemWordUnsavedMark, kUnsavedChanges);
-  HWND servers = support::add_server_list(screen_, {{"SRV01", record}, {"SRV02", nullptr}});
-  host::send_list_event(library_, servers, 0x602400A1);
+  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", record}, {"SRV02", nullptr}});
   ASSERT_TRUE(ui::click_row(servers, 0));
   host::send_list_event(library_, servers, 0x60F40001);
   ui::clear_journal();

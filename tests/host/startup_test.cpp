@@ -122,7 +122,7 @@ TEST_F(LibraryTest, UnloadingPausesASecondEndsTheWaitingGreetingAndAReloadStarts
   world_.open();
   start();
   ImageList_Destroy(host::insert_list_images(library_));  // list events need not wait for the host's images
-  // An install wizard's server list with no servers starts the greeting's 1.5-second wait.
+  // The console's server list with no known servers starts the greeting's 1.5-second wait.
   HWND servers = host::add_control(host::create_screen(40, "Servers"), 900, WC_LISTVIEWA, "",
                                    host::ControlSpec{0x602400C1, kDescriptorListView});
   host::send_list_event(library_, servers, 0x602400C1);

@@ -28,11 +28,10 @@ class EnterpriseButtons : public support::LibraryTest {
     LibraryTest::SetUp();
     screen_ = host::create_screen(kScreenKey, "Enterprise hosts");
     std::memset(records_, 0, sizeof records_);
-    list_ = support::add_server_list(screen_, {{"EHOST", records_[0]}, {"SRV02", records_[1]}});
+    start();
+    list_ = support::add_server_list(library_, screen_, {{"EHOST", records_[0]}, {"SRV02", records_[1]}});
     tree_ = host::add_control(screen_, kTreeItem, WC_TREEVIEWA, "", host::ControlSpec{0x602400A2, kDescriptorListView});
     name_ = host::add_control(screen_, 1600, "Edit", "", host::ControlSpec{kEnterpriseHostNameField, kDescriptorEditField});
-    start();
-    host::send_list_event(library_, list_, 0x602400A1);
   }
 
   // Presses a button whose companion is the control at this dialog item of the screen.

@@ -32,11 +32,10 @@ class RequestsThroughExports : public support::LibraryTest {
     LibraryTest::SetUp();
     screen_ = host::create_screen(kScreenKey, "Enterprise hosts");
     std::memset(records_, 0, sizeof records_);
-    list_ = support::add_server_list(screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+    start();
+    list_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
     status_ = host::add_control(screen_, kStatusItem, "Static", "before",
                                 host::ControlSpec{kRequestStatusField, kDescriptorKind3});
-    start();
-    host::send_list_event(library_, list_, 0x602400A1);
   }
 
   // Into the host's buffer, as for a list cell.

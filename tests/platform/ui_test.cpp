@@ -224,6 +224,34 @@ TEST_F(Ui, TabOrderSkipsNonStopsAndWrapsAndDlgItemLookup) {
   EXPECT_EQ(FindWindowExA(screen, nullptr, PROGRESS_CLASSA, "BAR1"), nullptr);  // not a grandchild
 }
 
+// Which window heard which destruction message, in order.
+std::vector<std::pair<HWND, UINT>> destroyed;
+
+LRESULT CALLBACK destruction_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DESTROY || message == WM_NCDESTROY) {
+    EXPECT_TRUE(IsWindow(hwnd)) << "still a window while it hears of its end";
+    destroyed.emplace_back(hwnd, message);
+  }
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+TEST_F(Ui, DestroyingAWindowTellsItBeforeAndAfterItsChildren) {
+  destroyed.clear();
+  HWND screen = make_screen();
+  HWND list = make(WC_LISTVIEWA, screen, 1, WS_CHILD);
+  HWND inner = make("Edit", list, 2, WS_CHILD);
+  for (HWND w : {list, inner}) SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&destruction_proc));
+  ASSERT_TRUE(DestroyWindow(list));
+  EXPECT_EQ(destroyed, (std::vector<std::pair<HWND, UINT>>{
+                           {list, WM_DESTROY}, {inner, WM_DESTROY}, {inner, WM_NCDESTROY}, {list, WM_NCDESTROY}}));
+  EXPECT_FALSE(IsWindow(list));
+  EXPECT_FALSE(IsWindow(inner));
+  EXPECT_EQ(GetDlgItem(screen, 1), nullptr);
+  SetLastError(0);
+  EXPECT_FALSE(DestroyWindow(list));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
 TEST_F(Ui, ButtonClickTellsParentUnlessDisabled) {
   HWND screen = make_screen();
   HWND save = make("button", screen, 42, WS_CHILD | WS_VISIBLE, "Save");

@@ -82,10 +82,38 @@ inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
   }
 }
 
-// The host's main server list (dialog item 1001) on a screen, holding these rows.
-inline HWND add_server_list(HWND screen, std::initializer_list<NamedRow> rows) {
-  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{0x602400A1, kDescriptorListView});
-  insert_list_rows(list, rows);
+// The console's server list, the main server list (dialog item 1001), on a
+// screen of a started library. The servers become known servers of the console
+// (an address already stored is kept), the library lists them through the list's
+// event, and the host keeps each named row's record behind the row of its server.
+inline HWND add_server_list(const host::Library& library, HWND screen, std::initializer_list<NamedRow> rows) {
+  HKEY known;
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &known, nullptr),
+            ERROR_SUCCESS);
+  const BYTE no_address[4] = {};
+  for (const NamedRow& r : rows)
+    if (RegQueryValueExA(known, r.text, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      RegSetValueExA(known, r.text, 0, REG_BINARY, no_address, sizeof no_address);
+  RegCloseKey(known);
+  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{0x602400C1, kDescriptorListView});
+  EXPECT_EQ(host::send_list_event(library, list, 0x602400C1), 4061u);
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char text[260] = {};
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT;
+    row.iItem = i;
+    row.pszText = text;
+    row.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    for (const NamedRow& r : rows) {
+      if (std::strcmp(text, r.text) != 0) continue;
+      row.mask = LVIF_PARAM;
+      row.lParam = reinterpret_cast<LPARAM>(r.record);
+      SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    }
+  }
   return list;
 }
 
