@@ -98,18 +98,13 @@ inline HWND add_server_list(const host::Library& library, HWND screen, std::init
   RegCloseKey(known);
   HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{0x602400C1, kDescriptorListView});
   EXPECT_EQ(host::send_list_event(library, list, 0x602400C1), 4061u);
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    char text[260] = {};
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT;
-    row.iItem = i;
-    row.pszText = text;
-    row.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  std::vector<ListRow> listed = list_rows(list);
+  for (size_t i = 0; i < listed.size(); ++i) {
     for (const NamedRow& r : rows) {
-      if (std::strcmp(text, r.text) != 0) continue;
+      if (listed[i].text != r.text) continue;
+      LVITEMA row = {};
       row.mask = LVIF_PARAM;
+      row.iItem = static_cast<int>(i);
       row.lParam = reinterpret_cast<LPARAM>(r.record);
       SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
     }
