@@ -167,11 +167,12 @@ void start_row_record(BYTE* record, HWND list, const BYTE* event_record) {
   set_item_word(record, kItemWordDialogItem, list ? static_cast<uint32_t>(GetDlgCtrlID(list)) : 0);
 }
 
-void insert_list_row(HWND list, const char* text, int icon, const BYTE* record) {
+bool insert_list_row(HWND list, const char* text, int icon, const BYTE* record) {
   auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
-  if (insert == nullptr) return;
+  if (insert == nullptr) return false;
   insert(list, TVI_ROOT, TVI_LAST, text, g_library.base_image_index + icon, 1, 0, control_descriptor_of(list),
          const_cast<BYTE*>(record), 0);
+  return true;
 }
 
 bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** record) {

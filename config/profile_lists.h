@@ -20,7 +20,8 @@ constexpr size_t kRowDataLimit = kOwnedSlotsOffset;
 // Starts a row record from the list event's record, or from the list's own descriptor.
 void start_row_record(BYTE* record, HWND list, const BYTE* event_record);
 // Adds a row through host_insert_item; icon counts from the base image index.
-void insert_list_row(HWND list, const char* text, int icon, const BYTE* record);
+// false when the host offers no such service.
+bool insert_list_row(HWND list, const char* text, int icon, const BYTE* record);
 // Row n of a host list through host_get_list_row: its text and record (null when
 // it has none); false past the last row.
 bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** record);

@@ -643,7 +643,8 @@ void write_entry_fields(BYTE* entry, DWORD flags, const char* path, const char* 
 
 int file_entry_icon(DWORD flags) { return (flags & kFileEntryNotTracked) ? 3 : 1; }
 
-// Adds a row that owns a copy of the 1048-byte entry. 0 when no memory is left.
+// Adds a row that owns a copy of the 1048-byte entry. 0 when no memory is left or no
+// host list takes the row.
 DWORD insert_file_row(HWND list, const BYTE* entry, BYTE* event_record) {
   auto* owned = static_cast<BYTE*>(allocate_block(GMEM_FIXED, kFileEntryBytes));
   if (owned == nullptr) {
@@ -658,8 +659,9 @@ DWORD insert_file_row(HWND list, const BYTE* entry, BYTE* event_record) {
   read_entry_fields(owned, &fields);
   char text[512];
   FileEntryText(fields.flags, fields.path, fields.file, text, sizeof text);
-  insert_list_row(list, text, file_entry_icon(fields.flags), record);
-  return 1;
+  if (insert_list_row(list, text, file_entry_icon(fields.flags), record)) return 1;
+  free_block(owned);  // no host list took the row
+  return 0;
 }
 
 }  // namespace

@@ -53,7 +53,12 @@ typedef struct tagNMHDR {
 #define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
 #define LVM_GETHEADER (LVM_FIRST + 31)
 #define LVM_SORTITEMS (LVM_FIRST + 48)
+#define LVS_ICON 0x0000
 #define LVS_REPORT 0x0001
+#define LVS_SMALLICON 0x0002
+#define LVS_LIST 0x0003
+#define LVS_TYPEMASK 0x0003
+#define LVS_SINGLESEL 0x0004
 #define LVS_SHAREIMAGELISTS 0x0040
 #define LVSIL_SMALL 1
 // Sorting: negative, zero or positive for the item data of two rows and the caller's value.

@@ -103,8 +103,8 @@ const Symbols& style_symbols() {
       {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"ES_LEFT", ES_LEFT},
       {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
       {"ES_READONLY", ES_READONLY}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
-      {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", 0x0001},
-      {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", 0x0004}, {"LVS_SHAREIMAGELISTS", LVS_SHAREIMAGELISTS}};
+      {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", LVS_REPORT}, {"LVS_LIST", LVS_LIST},
+      {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", LVS_SINGLESEL}, {"LVS_SHAREIMAGELISTS", LVS_SHAREIMAGELISTS}};
   return symbols;
 }
 
@@ -330,7 +330,8 @@ std::string shown_texts(HWND dialog) {
   return texts;
 }
 
-// The rows of the dialog's list views as shown: the text, and the icon's name in brackets.
+// The rows of the dialog's list views as shown: the text, and the icon's name in brackets
+// when the view draws small icons (an icon view draws from a normal-size list, not kept here).
 std::vector<std::string> shown_rows(HWND dialog) {
   std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
   std::vector<std::string> rows;
@@ -339,7 +340,8 @@ std::vector<std::string> shown_rows(HWND dialog) {
     if (c->class_name != "SysListView32") continue;
     for (const platform::ListRow& row : c->rows) {
       std::string shown = row.texts.empty() ? std::string() : row.texts[0];
-      std::string icon = platform::image_name(c->small_images, row.image);
+      bool small_view = (c->style & LVS_TYPEMASK) != LVS_ICON;
+      std::string icon = small_view ? platform::image_name(c->small_images, row.image) : std::string();
       rows.push_back(icon.empty() ? shown : shown + " [" + icon + "]");
     }
   }

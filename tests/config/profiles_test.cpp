@@ -579,6 +579,13 @@ TEST_F(Profiles, ListedFileEntriesGoBackIntoPathsByteForByte) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&saved[3 * kFileEntryBytes + 536])),
             std::string(kFileEntryPathBytes - 1, 'g'));
   RegCloseKey(key);
+
+  // Without a host list to take it, no entry is added (and its block is not kept).
+  uintptr_t insert = g_host_services[kHostInsertItem];
+  g_host_services[kHostInsertItem] = 0;
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x20, "NEW", "*.txt", nullptr), 0u);
+  g_host_services[kHostInsertItem] = insert;
+  EXPECT_EQ(rows(entries).size(), 4u);
 }
 
 TEST_F(Profiles, ProfileRowsCarryThePatternSettingsAsRead) {
