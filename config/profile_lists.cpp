@@ -660,12 +660,12 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
       if (std::strlen(text) > kAlertAccountsBytes) {
         show_message(nullptr, "The list of accounts is longer than 6000 characters; nothing was saved.", title,
                      MB_ICONEXCLAMATION);
-        return ERROR_INVALID_PARAMETER;
+        return kAlertAccountsRefused;
       }
       if (std::strpbrk(text, "*?")) {
         show_message(nullptr, "Do not use wildcards (* or ?) in the list of accounts; nothing was saved.", title,
                      MB_ICONEXCLAMATION);
-        return ERROR_INVALID_PARAMETER;
+        return kAlertAccountsRefused;
       }
     }
   }
@@ -732,9 +732,9 @@ INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, L
   if (LOWORD(wparam) != IDOK) return FALSE;
   GetDlgItemTextA(dialog, IDC_ALERT_NOT_ACCOUNTS, d->not_accounts, sizeof d->not_accounts);
   GetDlgItemTextA(dialog, IDC_ALERT_OK_ACCOUNTS, d->ok_accounts, sizeof d->ok_accounts);
-  // A refused text keeps the dialog open for the user to revise.
-  if (SetEmailAlertAccounts(kAlertAccountsSet, d->server, d->profile, d->not_accounts, d->ok_accounts) == 0)
-    EndDialog(dialog, IDOK);
+  // A refused text keeps the dialog open for the user to revise; any other failure ends it.
+  DWORD saved = SetEmailAlertAccounts(kAlertAccountsSet, d->server, d->profile, d->not_accounts, d->ok_accounts);
+  if (saved != kAlertAccountsRefused) EndDialog(dialog, saved == 0 ? IDOK : IDCANCEL);
   return TRUE;
 }
 

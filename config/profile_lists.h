@@ -63,10 +63,14 @@ DWORD logon_row_marker(const BYTE* record);
 constexpr DWORD kAlertAccountsQuery = 0;
 constexpr DWORD kAlertAccountsSet = 1;
 constexpr size_t kAlertAccountsBytes = 6000;
+// A text refused before anything is written (too long, or with wildcards): the user may revise it.
+constexpr DWORD kAlertAccountsRefused = ERROR_INVALID_PARAMETER;
 // Query fills both buffers (kAlertAccountsBytes + 1 each); set writes or deletes both.
+// 0, kAlertAccountsRefused, or the Windows error (only a failed connection is shown).
 DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* profile, char* not_accounts,
                             char* ok_accounts);
-// The EMAIL_ALERTS_POPTS dialog: shows both filters and saves them on OK. IDOK or IDCANCEL.
+// The EMAIL_ALERTS_POPTS dialog: shows both filters and saves them on OK. IDOK, or IDCANCEL
+// when cancelled or when the save failed.
 INT_PTR EditEmailAlertAccounts(HWND owner, const char* server, const char* profile);
 
 // ---- IPv4 ranges (IP_Ranges) ----------------------------------------------------
