@@ -17,10 +17,6 @@ constexpr char kBaselineTitle[] = "UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVE
 constexpr char kNetlogonKey[] = "SYSTEM\\CurrentControlSet\\Services\\Netlogon\\Parameters";
 constexpr char kBaselineFolder[] = "\\sysvol.vornix.baseline";
 constexpr char kAttributesFailure[] = "Error %d determining file attributes for path:\n\n%s";
-constexpr DWORD kStatusLine = 25;
-constexpr COLORREF kStatusText = 0x000000;
-constexpr COLORREF kStatusFailure = 0x0000FF;
-constexpr COLORREF kStatusBackground = 0xFFFFFF;
 
 // Names of the files that define a group policy; any other file is left out.
 const char* const kDefinitionFiles[] = {"registry.pol", "fdeploy", ".inf", ".ini",
@@ -36,16 +32,6 @@ struct BaselineWalk {
   DWORD files;
   long long bytes;
 };
-
-// One line of the host's status area: "heading: detail", or the heading alone.
-void report_status(const char* heading, const char* detail, bool failure = false) {
-  auto show = host_service<HostShowStatusLineFn>(kHostShowStatusLine);
-  if (show == nullptr) return;
-  char line[2 * MAX_PATH];
-  if (detail) std::snprintf(line, sizeof line, "%s: %s", heading, detail);
-  else copy_text(line, sizeof line, heading);
-  show(nullptr, 0, kStatusLine, line, failure ? kStatusFailure : kStatusText, kStatusBackground);
-}
 
 void show_failure(const char* format, DWORD code, const char* path) {
   char text[3 * MAX_PATH + 100];
@@ -71,8 +57,6 @@ bool append_component(char* path, const char* name) {
   std::memcpy(path + used + 1, name, length + 1);
   return true;
 }
-
-bool is_dot_entry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
 bool is_definition_file(const char* name) {
   for (const char* piece : kDefinitionFiles)

@@ -21,18 +21,11 @@ constexpr DWORD kAllowListLimit = 54027;  // a list this long is left alone
 constexpr DWORD kProductNameBytes = 228;
 constexpr char kInitialTitle[] = "UNABLE TO INITIALLY ESTABLISH SERVER REG KEY";
 constexpr char kProductSubkeys[3][12] = {"Profiles", "Reports", "Enterprise"};
+constexpr DWORD kStatusLine = 25;
 constexpr COLORREF kStatusText = 0x000000;
 constexpr COLORREF kStatusFailure = 0x0000FF;
 constexpr COLORREF kStatusBackground = 0xFFFFFF;
 
-// One line of the host's status area: "heading: text".
-void report_status(const char* heading, const char* text, bool failure) {
-  auto show = host_service<HostShowStatusLineFn>(kHostShowStatusLine);
-  if (show == nullptr) return;
-  char line[700];
-  std::snprintf(line, sizeof line, "%s: %s", heading, text);
-  show(nullptr, 0, 25, line, failure ? kStatusFailure : kStatusText, kStatusBackground);
-}
 
 // A failure goes to the host's status line when reporting, else to a message box.
 void report_failure(DWORD report_to_host, const char* heading, const char* text, const char* title) {
@@ -255,9 +248,9 @@ bool read_first_byte(HKEY key, const char* name, BYTE* first) {
   return true;
 }
 
-// Waits 1.5 seconds before greeting, in short steps: detach does not wait for
-// this thread beyond its one-second pause, by the end of which the thread has
-// seen the shutdown flag and left the library.
+// Waits 1.5 seconds before greeting, in short steps that end at the shutdown
+// flag: detach does not wait for this thread beyond its one-second pause, which
+// outlasts a step. A greeting already on screen stays until it is answered.
 DWORD WINAPI show_welcome(LPVOID) {
   for (int waited = 0; waited < 1500 && !g_library.shutdown; waited += 100) Sleep(100);
   if (!g_library.shutdown)
@@ -276,6 +269,15 @@ void start_welcome() {
 }
 
 }  // namespace
+
+void report_status(const char* heading, const char* text, bool failure) {
+  auto show = host_service<HostShowStatusLineFn>(kHostShowStatusLine);
+  if (show == nullptr) return;
+  char line[700];
+  if (text) std::snprintf(line, sizeof line, "%s: %s", heading, text);
+  else copy_text(line, sizeof line, heading);
+  show(nullptr, 0, kStatusLine, line, failure ? kStatusFailure : kStatusText, kStatusBackground);
+}
 
 REGSAM remote_access(REGSAM rights) { return rights | g_registry.remote_view; }
 REGSAM local_access(REGSAM rights) { return rights | g_library.registry_view; }

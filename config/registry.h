@@ -55,6 +55,10 @@ REGSAM local_access(REGSAM rights);
 // error. "LOCAL_MACHINE" is this computer; a name containing "none found"
 // gives a null handle and 0. With report_to_host set, progress and failures go
 // to the host's status line instead of message boxes.
+// One line of the host's status area (line 25): "heading: text", or the heading
+// alone when text is null; a failure in red.
+void report_status(const char* heading, const char* text, bool failure = false);
+
 DWORD ConnectServerRegistry(const char* server, HKEY* key, const char* error_title,
                             DWORD report_to_host);
 // Creates or completes the product key (the sibling key in sibling mode).

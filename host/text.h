@@ -37,3 +37,6 @@ inline bool contains_ignoring_case(const char* text, const char* piece) {
     if (*p == '\0') return false;
   }
 }
+
+// The "." and ".." entries that a folder enumeration lists besides its own.
+inline bool is_dot_entry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }

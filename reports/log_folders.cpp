@@ -97,8 +97,6 @@ BOOL find_next(HANDLE search, WIN32_FIND_DATAA* data) {
   return found;
 }
 
-bool is_dot_entry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
-
 // folder + separator + name; false when it does not fit.
 bool child_path(char* out, const char* folder, const char* separator, const char* name) {
   int n = std::snprintf(out, kFolderPathBytes, "%s%s%s", folder, separator, name);
