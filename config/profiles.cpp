@@ -168,13 +168,6 @@ const ProfileType* profile_type_by_keyword(const char* keyword) {
   return nullptr;
 }
 
-DWORD current_seconds() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return static_cast<DWORD>((ticks - 116444736000000000ULL) / 10000000ULL);
-}
-
 void profile_key_path(const char* profile, char* out, size_t size) {
   if (profile == nullptr || profile[0] == '\0') copy_text(out, size, kProductKey);
   else std::snprintf(out, size, "%s\\%s", kProfilesKey, profile);

@@ -32,8 +32,6 @@ extern const ProfileType kProfileTypes[5];
 const ProfileType* profile_type_by_code(DWORD code);
 const ProfileType* profile_type_by_keyword(const char* keyword);
 
-// Seconds since 1970 by the system clock.
-DWORD current_seconds();
 // "SOFTWARE\...\VORNIX\Profiles\<profile>", or the product key for an empty name.
 void profile_key_path(const char* profile, char* out, size_t size);
 // Opens the profile's key (the product key for an empty name); never creates it.

@@ -33,13 +33,6 @@ void report_failure(DWORD report_to_host, const char* heading, const char* text,
   else show_message(nullptr, text, title, MB_ICONERROR);
 }
 
-DWORD seconds_since_1970() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return static_cast<DWORD>((ticks - 116444736000000000ULL) / 10000000ULL);
-}
-
 bool key_exists(HKEY parent, const char* name, REGSAM access) {
   HKEY key;
   if (RegOpenKeyExA(parent, name, 0, access, &key) != ERROR_SUCCESS) return false;
@@ -350,7 +343,7 @@ DWORD EstablishServerKey(HKEY key, const char* server, const char* report_path,
   LONG rc = create_vendor_key(key, "VORNIX", access, &product);
   if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
   complete_product_subkeys(product, access, true);
-  DWORD now = seconds_since_1970();
+  DWORD now = current_seconds();
   set_number(product, "LastUpdateDate", now);
   DWORD size = 0;
   if (RegQueryValueExA(product, "OriginalInstallDate", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)

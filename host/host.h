@@ -74,9 +74,12 @@ extern LibraryState g_library;
 
 // Start-up and time.
 void refresh_time_zone();
-// A file time (UTC) converted to local time with the offset of the last
-// refresh, as seconds since 1970; 0 for times before 1970.
+// A file time (UTC) as seconds since 1970, and the same converted to local time
+// with the offset of the last refresh; 0 for times before 1970.
+uint32_t file_time_seconds(const FILETIME& time);
 uint32_t local_file_time_seconds(const FILETIME& time);
+// The current time (UTC) as seconds since 1970.
+uint32_t current_seconds();
 int call_get_computer_name_ex(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size);
 
 // Memory from the memory pair.

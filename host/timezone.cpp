@@ -1,6 +1,6 @@
 // The time-zone refresh: the local UTC offset and daylight flags that report
 // times are shown with. Run before list and text events are handled. File
-// times are turned into local seconds since 1970 with that offset.
+// times are turned into seconds since 1970, UTC or local with that offset.
 #include <ctime>
 
 #include "host/host.h"
@@ -9,21 +9,29 @@ namespace {
 
 constexpr uint64_t kFileTimeTo1970 = 116444736000000000ull;
 
-time_t current_unix_time() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return static_cast<time_t>((ticks - kFileTimeTo1970) / 10000000ull);
+int64_t unix_seconds(const FILETIME& time) {
+  uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return ticks <= kFileTimeTo1970 ? 0 : static_cast<int64_t>((ticks - kFileTimeTo1970) / 10000000ull);
+}
+
+uint32_t clamp_seconds(int64_t seconds) {
+  if (seconds < 0) return 0;
+  return seconds > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(seconds);
 }
 
 }  // namespace
 
+uint32_t file_time_seconds(const FILETIME& time) { return clamp_seconds(unix_seconds(time)); }
+
 uint32_t local_file_time_seconds(const FILETIME& time) {
-  uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  if (ticks <= kFileTimeTo1970) return 0;
-  int64_t local = static_cast<int64_t>((ticks - kFileTimeTo1970) / 10000000ull) - g_library.utc_offset;
-  if (local < 0) return 0;
-  return local > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(local);
+  int64_t seconds = unix_seconds(time);
+  return seconds == 0 ? 0 : clamp_seconds(seconds - g_library.utc_offset);
+}
+
+uint32_t current_seconds() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return file_time_seconds(now);
 }
 
 void refresh_time_zone() {
@@ -34,7 +42,7 @@ void refresh_time_zone() {
     g_library.daylight = 0;
     offset = (tz.Bias + tz.StandardBias) * 60;
   } else {
-    time_t now = current_unix_time();
+    time_t now = current_seconds();
     const struct tm* local = std::localtime(&now);
     if (local != nullptr && local->tm_isdst == 0) {
       // Windows says daylight time, the run-time says not: use the standard

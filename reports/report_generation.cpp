@@ -25,14 +25,8 @@ constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNI
 constexpr uint32_t kSecondsPerDay = 86400;
 constexpr uint32_t kScheduledMaximum = 2048000;
 constexpr uint32_t kNoMaximum = 0xFFFFFFFF;
-constexpr uint64_t kFileTimeTo1970 = 116444736000000000ull;
 
 HWND g_custom_progress;  // the open PWLOG window
-
-uint32_t file_time_seconds(const FILETIME& t) {
-  uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  return ticks <= kFileTimeTo1970 ? 0 : static_cast<uint32_t>((ticks - kFileTimeTo1970) / 10000000ull);
-}
 
 uint32_t clamp_add(uint32_t a, uint32_t b) { return a > 0xFFFFFFFFu - b ? 0xFFFFFFFFu : a + b; }
 uint32_t clamp_sub(uint32_t a, uint64_t b) { return a < b ? 0 : static_cast<uint32_t>(a - b); }
@@ -62,12 +56,6 @@ DWORD read_setting(HKEY key, const char* name, DWORD fallback) {
       type != REG_DWORD)
     return fallback;
   return value;
-}
-
-uint32_t current_time() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return file_time_seconds(now);
 }
 
 const char* found_name(const WIN32_FIND_DATAA& found) {
@@ -371,7 +359,7 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
 
   g_quick_report.state = kQuickReportPreparing;
   g_quick_report.row_count = 0;
-  read_quick_report_settings(current_time(), &g_quick_report.window_start, &g_quick_report.window_end,
+  read_quick_report_settings(current_seconds(), &g_quick_report.window_start, &g_quick_report.window_end,
                              &g_quick_report.maximum_rows);
   g_report_run.stopped = 0;
   g_quick_report.status_text[0] = '\0';
