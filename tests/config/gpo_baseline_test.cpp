@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kTitle[] = "UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVER";
-const char kDestination[] = "\\\\SRV01\\C$\\Baselines\\sysvol.vornix.baseline";
-const char kSource[] = "\\\\SRV01\\C$\\Windows\\SYSVOL\\sysvol";
+const std::string kDestination = "\\\\SRV01\\C$\\Baselines\\sysvol.vornix.baseline";
+const std::string kSource = "\\\\SRV01\\C$\\Windows\\SYSVOL\\sysvol";
 
 std::string netlogon(const std::string& values) {
   return "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Netlogon\\Parameters]\r\n" + values + "\r\n";
@@ -89,26 +89,24 @@ class GpoBaseline : public ::testing::Test {
 
 TEST_F(GpoBaseline, CopiesDefinitionFilesAndErasesTheLastCopyFirst) {
   start();
-  const std::string d = kDestination;
-  const std::string s = kSource;
   ASSERT_EQ(CreateGpoBaseline("SRV01", "C$\\Baselines"), 0u);
   EXPECT_TRUE(ui::journal().empty());
   std::vector<std::string> lines = status_texts();
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
-            (std::vector<std::string>{"Path Created/Exists: " + d, "Erasing all on destination path: " + d,
-                                      "no folders/files found"}));
+            (std::vector<std::string>{"Path Created/Exists: " + kDestination,
+                                      "Erasing all on destination path: " + kDestination, "no folders/files found"}));
   EXPECT_EQ(lines.back(), "Baseline Created:Copied 2 folders, 3 files copied, byte count = [60]");
   // The walk follows each folder's own order: its lines are compared sorted.
   std::vector<std::string> walk(lines.begin() + 3, lines.end() - 1);
   std::sort(walk.begin(), walk.end());
   EXPECT_EQ(walk, (std::vector<std::string>{
-                      "Copying GPO Definition File for baseline: " + s + "\\Policies\\GptTmpl.inf",
-                      "Copying GPO Definition File for baseline: " + s + "\\Policies\\Prefs\\Drives.XML",
-                      "Copying GPO Definition File for baseline: " + s + "\\registry.pol",
-                      "Created Baseline Folder: " + d + "\\Policies",
-                      "Created Baseline Folder: " + d + "\\Policies\\Prefs",
-                      "Skipping non-GPO Definition File: " + s + "\\x.txt"}));
+                      "Copying GPO Definition File for baseline: " + kSource + "\\Policies\\GptTmpl.inf",
+                      "Copying GPO Definition File for baseline: " + kSource + "\\Policies\\Prefs\\Drives.XML",
+                      "Copying GPO Definition File for baseline: " + kSource + "\\registry.pol",
+                      "Created Baseline Folder: " + kDestination + "\\Policies",
+                      "Created Baseline Folder: " + kDestination + "\\Policies\\Prefs",
+                      "Skipping non-GPO Definition File: " + kSource + "\\x.txt"}));
   const std::string baseline = share("SRV01") + "/Baselines/sysvol.vornix.baseline";
   EXPECT_EQ(files_below(baseline), (std::vector<std::string>{
                                        "Policies/GptTmpl.inf=[Unicode]-twenty-byt",
@@ -118,7 +116,7 @@ TEST_F(GpoBaseline, CopiesDefinitionFilesAndErasesTheLastCopyFirst) {
 
   // A second run: a file of an older copy goes, a read-only copy is replaced by the new source.
   write_file(baseline + "/Policies/old.inf", "7 bytes");
-  ASSERT_TRUE(SetFileAttributesA((d + "\\registry.pol").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesA((kDestination + "\\registry.pol").c_str(), FILE_ATTRIBUTE_READONLY));
   write_file(share("SRV01") + "/Windows/SYSVOL/sysvol/registry.pol", "PReg-changed-16b");
   ASSERT_EQ(CreateGpoBaseline("SRV01", "C$\\Baselines"), 0u);
   EXPECT_TRUE(ui::journal().empty());

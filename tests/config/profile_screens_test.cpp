@@ -45,8 +45,9 @@ class ProfileScreens : public support::LibraryTest {
     support::LibraryTest::TearDown();
   }
 
-  HWND add_list(uint32_t id, int item) {
-    HWND list = host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+  HWND add_list(uint32_t id, int item, HWND on = nullptr) {
+    HWND list =
+        host::add_control(on ? on : screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
     if (id == 0x60240042) file_entry_lists_.push_back(list);
     return list;
   }
@@ -92,8 +93,7 @@ class ProfileScreens : public support::LibraryTest {
   // The entry flags that a file tracking row's record carries.
   DWORD flags(HWND list, int row) {
     DWORD value = 0;
-    const BYTE* record = support::list_rows(list).at(static_cast<size_t>(row)).record;
-    std::memcpy(&value, owned_block(record, kFileRowEntrySlot), 4);
+    std::memcpy(&value, owned_block(support::list_rows(list).at(size_t(row)).record, kFileRowEntrySlot), 4);
     return value;
   }
 
@@ -106,7 +106,8 @@ class ProfileScreens : public support::LibraryTest {
   std::vector<HWND> file_entry_lists_;
 };
 
-TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRevised) {
+TEST_F(ProfileScreens, TheCreationDialogNamesTheServerDescribesTheTypeAndRefusesABadNameUntilRevised) {
+  host::insert_list_images(library_);
   ui::script({"ADD_PROFILE", IDOK, "", {{1103, "bad\\name"}}});
   ui::script({"ADD_PROFILE", IDOK, "", {{1103, ".Night Logons"}}});
   EXPECT_EQ(press(0x602100CC), 1u);
@@ -126,17 +127,16 @@ TEST_F(ProfileScreens, TheCreationDialogNamesTheServerAndRefusesABadNameUntilRev
   ui::script({"ADD_PROFILE", IDCANCEL, "", {{1103, "Other"}}});
   EXPECT_EQ(press(0x60210027), 1u);
   EXPECT_EQ(product_value("\\Profiles\\Other", "ProfileType"), "<no key>");
-}
 
-TEST_F(ProfileScreens, TheCreationDialogDescribesTheSelectedTypeAndWaitsForAName) {
-  host::insert_list_images(library_);
-  // OK does nothing while the name is empty, also after a name was typed and wiped.
+  // The dialog describes the selected type; OK does nothing while the name is empty, also after a
+  // name was typed and wiped.
+  ui::clear_journal();
   ui::script({"ADD_PROFILE", IDOK, "", {{1101, "VNX_AD_EVENT"}, {1103, "x"}, {1103, ""}}});
   // Answered only once the description is the directory type's; the name stops at 127 characters.
   ui::script({"track Active Directory changes", IDOK, "", {{1103, std::string(140, 'n')}}});
   EXPECT_EQ(press(0x60210027), 1u);
   EXPECT_EQ(ui::script_left(), 0u);
-  std::vector<ui::JournalEntry> shown = ui::journal();
+  shown = ui::journal();
   ASSERT_EQ(shown.size(), 1u) << "no message about the name";
   EXPECT_EQ(shown[0].result, IDOK);
   EXPECT_NE(shown[0].text.find("every file activity"), std::string::npos) << "first shown: the first type's";
@@ -206,11 +206,7 @@ TEST_F(ProfileScreens, DeletingActsOnTheServerThatEachSelectedRowNames) {
   EXPECT_NE(product_value("\\Profiles\\Shared", "ProfileType"), "<no key>");
   EXPECT_EQ(product_value("\\Profiles\\Shared", "ProfileType", "\\\\SRV01"), "<no key>");
   EXPECT_NE(product_value("\\Profiles\\Remote", "ProfileType", "\\\\SRV01"), "<no key>");
-  std::vector<std::string> left = rows(profiles);
-  EXPECT_EQ(left.size(), 3u);
-  EXPECT_EQ(std::count(left.begin(), left.end(), "Shared"), 1);
-  EXPECT_EQ(std::count(left.begin(), left.end(), "Remote"), 1);
-  EXPECT_EQ(left.back(), "Lost");
+  EXPECT_EQ(rows(profiles), (std::vector<std::string>{"Shared", "Remote", "Lost"}));
 }
 
 TEST_F(ProfileScreens, ServerWideFiltersIpRangesAndPairedMoves) {
@@ -332,10 +328,8 @@ TEST_F(ProfileScreens, FileTrackingEntriesAreCheckedInOrderThenAddedOrChangedInP
   EXPECT_TRUE(said().empty());
   EXPECT_EQ(rows(entries), (std::vector<std::string>{"PUBLIC\\(all *.*)", "DATA\\Finance\\*.mp3", "DATA\\(all *.*)",
                                                      "DATA\\*.tmp (extension only)"}));
-  EXPECT_EQ(flags(entries, 2), 0x80000010u);
-  EXPECT_EQ(icon(entries, 2), 1);
-  EXPECT_EQ(flags(entries, 3), 0x800000D0u);
-  EXPECT_EQ(icon(entries, 3), 3);
+  EXPECT_EQ((std::vector<DWORD>{flags(entries, 2), flags(entries, 3)}), (std::vector<DWORD>{0x80000010u, 0x800000D0u}));
+  EXPECT_EQ((std::vector<int>{icon(entries, 2), icon(entries, 3)}), (std::vector<int>{1, 3}));
   // Both pass the checks of every entry: actions first (0x40 is none), then the empty path.
   SendMessageA(write_action, BM_SETCHECK, BST_UNCHECKED, 0);
   SendMessageA(top_action, BM_SETCHECK, BST_UNCHECKED, 0);
@@ -445,10 +439,8 @@ TEST_F(ProfileScreens, AnApplySavesTheFormsListsOntoTheProfileItShowsOrTheServer
 
   // The server's form saves onto the product key, even with a profile selected.
   HWND form = host::create_screen(32, "Server");
-  HWND emails = host::add_control(form, 120, WC_LISTVIEWA, "", host::ControlSpec{0x603400AC, kDescriptorListView});
-  HWND names = host::add_control(form, 121, WC_LISTVIEWA, "", host::ControlSpec{0x602400F0, kDescriptorListView});
-  support::insert_list_rows(emails, {{"all@brightmere.com", nullptr}});
-  support::insert_list_rows(names, {{"alice", nullptr}});
+  support::insert_list_rows(add_list(0x603400AC, 120, form), {{"all@brightmere.com", nullptr}});
+  support::insert_list_rows(add_list(0x602400F0, 121, form), {{"alice", nullptr}});
   EXPECT_EQ(press(0x60A12002, 120, 0, form), 1u);
   EXPECT_EQ(product_value("\\AlertEmails", "all@brightmere.com").size(), 4u);
   EXPECT_EQ(product_value("\\LogonNamesToTrack", "alice").size(), 4u);
@@ -458,9 +450,7 @@ TEST_F(ProfileScreens, AnApplySavesTheFormsListsOntoTheProfileItShowsOrTheServer
   // entries, not the profile's, so an apply keeps them.
   ASSERT_EQ(UpdateLogonName("bob", world_.console().c_str(), "Shares", 1, 0), 0u);
   HWND again = host::create_screen(33, "Server");
-  HWND emails_again =
-      host::add_control(again, 122, WC_LISTVIEWA, "", host::ControlSpec{0x603400AC, kDescriptorListView});
-  HWND names_again = host::add_control(again, 123, WC_LISTVIEWA, "", host::ControlSpec{0x602400F0, kDescriptorListView});
+  HWND emails_again = add_list(0x603400AC, 122, again), names_again = add_list(0x602400F0, 123, again);
   ASSERT_EQ(host::send_list_event(library_, emails_again), 1u);
   ASSERT_EQ(host::send_list_event(library_, names_again), 1u);
   EXPECT_EQ(rows(emails_again), std::vector<std::string>{"all@brightmere.com"});

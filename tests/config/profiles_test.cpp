@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/registry_dump.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -67,39 +69,50 @@ class Profiles : public ::testing::Test {
     HKEY root;
     EXPECT_EQ(ConnectServerRegistry(server, &root, "T", 0), 0u);
     std::vector<std::string> out;
-    dump(root, path, "", out);
+    support::dump_registry(root, path, "", out, true);
     return out;
   }
 
-  void dump(HKEY parent, const std::string& path, const std::string& shown_as, std::vector<std::string>& out) {
-    HKEY key;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    out.push_back("[" + shown_as + "]");
-    for (DWORD i = 0;; ++i) {
-      char name[300];
-      BYTE data[200];
-      DWORD name_size = sizeof name, type = 0, size = sizeof data;
-      if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-      std::string text = std::string(name) + "=" + std::to_string(type) + ":";
-      if (type == REG_DWORD) {
-        DWORD n;
-        std::memcpy(&n, data, 4);
-        text += std::to_string(n);
-      } else {
-        for (DWORD b = 0; b < size; ++b) text += data[b] >= 0x20 && data[b] < 0x7F ? static_cast<char>(data[b]) : '|';
-      }
-      out.push_back(text);
-    }
-    for (DWORD i = 0;; ++i) {
-      char name[300];
-      DWORD size = sizeof name;
-      if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      dump(key, name, shown_as + "\\" + name, out);
-    }
-    RegCloseKey(key);
+  std::string profile_path(const std::string& name) { return std::string(kProductKey) + "\\Profiles\\" + name; }
+
+  // A key of SRV01 opened for writing; null when it is not there.
+  HKEY open(const std::string& path) {
+    HKEY root, key = nullptr;
+    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    EXPECT_EQ(RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS) << path;
+    return key;
   }
 
-  std::string profile_path(const std::string& name) { return std::string(kProductKey) + "\\Profiles\\" + name; }
+  // File tracking records as stored: flags, path at 24 and file part at 536, zeros elsewhere.
+  struct Entry {
+    DWORD flags;
+    std::string path, file;
+  };
+  static std::vector<BYTE> records(std::initializer_list<Entry> entries) {
+    std::vector<BYTE> out;
+    for (const Entry& e : entries) {
+      out.resize(out.size() + kFileEntryBytes, 0);
+      BYTE* at = &out[out.size() - kFileEntryBytes];
+      std::memcpy(at, &e.flags, 4);
+      std::memcpy(at + 24, e.path.data(), e.path.size());
+      std::memcpy(at + 536, e.file.data(), e.file.size());
+    }
+    return out;
+  }
+
+  // A binary value's bytes; the value must be there.
+  static std::vector<BYTE> binary(HKEY key, const char* name) {
+    std::vector<BYTE> data(8 * kFileEntryBytes);
+    DWORD size = static_cast<DWORD>(data.size()), type = 0;
+    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS) << name;
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY)) << name;
+    data.resize(size);
+    return data;
+  }
+
+  static bool has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
 
   DWORD create(const char* name, DWORD type, const char* server = "SRV01") {
     DWORD created = 0;
@@ -126,9 +139,7 @@ TEST_F(Profiles, EachTypeIsCreatedWithExactlyItsCreationValues) {
                                                                   creator}));
   }
   // Establishment completed the product key; nothing was said to the user.
-  std::vector<std::string> product = tree(kProductKey);
-  EXPECT_NE(std::find(product.begin(), product.end(), "[\\Reports]"), product.end());
-  EXPECT_NE(std::find(product.begin(), product.end(), "[\\Enterprise]"), product.end());
+  EXPECT_TRUE(has(tree(kProductKey), "[\\Reports]") && has(tree(kProductKey), "[\\Enterprise]"));
   EXPECT_TRUE(shown().empty());
 
   ProfileSummary read[10];
@@ -153,8 +164,8 @@ TEST_F(Profiles, NamesFollowTheDialogRulesAndBadNamesWriteNothing) {
   ASSERT_EQ(create(longest.c_str(), kProfileDirectory), 1u);
   EXPECT_TRUE(shown().empty());
   std::vector<std::string> before = tree(kProductKey);
-  EXPECT_NE(std::find(before.begin(), before.end(), "[\\Profiles\\" + all + "]"), before.end());
-  EXPECT_NE(std::find(before.begin(), before.end(), "[\\Profiles\\Leading]"), before.end());
+  EXPECT_TRUE(has(before, "[\\Profiles\\" + all + "]"));
+  EXPECT_TRUE(has(before, "[\\Profiles\\Leading]"));
 
   EXPECT_EQ(create("A\\B", kProfileLogon), 0u);
   EXPECT_EQ(create("A/B", kProfileLogon), 0u);
@@ -180,8 +191,7 @@ TEST_F(Profiles, EnableDisableAndDeleteRoundTrip) {
   EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u)
       << "enabling an enabled profile";
   ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 1), 0u);
-  std::vector<std::string> values = tree(profile_path("Logons"));
-  EXPECT_NE(std::find(values.begin(), values.end(), "Disabled=1:0"), values.end());
+  EXPECT_TRUE(has(tree(profile_path("Logons")), "Disabled=1:0"));
   EXPECT_EQ(support::list_rows(profiles).at(0).image, 83) << "the disabled logon icon";
   ProfileSummary p;
   DWORD count = 0;
@@ -189,8 +199,7 @@ TEST_F(Profiles, EnableDisableAndDeleteRoundTrip) {
   EXPECT_EQ(p.disabled, 1u);
 
   ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u);
-  values = tree(profile_path("Logons"));
-  EXPECT_EQ(std::find(values.begin(), values.end(), "Disabled=1:0"), values.end());
+  EXPECT_FALSE(has(tree(profile_path("Logons")), "Disabled=1:0"));
 
   // A profile with lists below it goes whole.
   HWND emails = list(0x6024002C);
@@ -232,23 +241,23 @@ TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
   BuildPatternRecord(7, 0, 0, 0, 32, pattern);
   ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
 
-  DWORD value = 5;
   char path[4097];
-  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x6028003D, &value, path), 0u);
-  EXPECT_EQ(value, 1u);
-  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x602800F8, &value, path), 0u);
-  EXPECT_EQ(value, 0u) << "IncludeLocalLogons 0 is deleted";
-  EXPECT_EQ(GetProfileItem("SRV01", "GPO", 0x602800E8, &value, path), 0u);
+  auto item = [&](DWORD code) {
+    DWORD value = 5;
+    EXPECT_EQ(GetProfileItem("SRV01", "GPO", code, &value, path), 0u);
+    return value;
+  };
+  EXPECT_EQ(item(0x6028003D), 1u);
+  EXPECT_EQ(item(0x602800F8), 0u) << "IncludeLocalLogons 0 is deleted";
+  item(0x602800E8);
   EXPECT_STREQ(path, "GPOBase");
   ProfileSummary p;
   DWORD count = 0;
   ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
-  EXPECT_EQ(p.baseline_flags, 0x80000000u);
-  EXPECT_EQ(p.alert_count, 1u);
-  EXPECT_EQ(p.pattern_on, 1u);
-  EXPECT_EQ(p.pattern_count, 10u) << "0 becomes 10";
-  EXPECT_EQ(p.pattern_first, 1u);
-  EXPECT_EQ(p.pattern_second, 10u);
+  // Alerts, then the pattern: on, a count of 0 becomes 10, intervals 1 and 10.
+  EXPECT_EQ((std::vector<DWORD>{p.baseline_flags, p.alert_count, p.pattern_on, p.pattern_count, p.pattern_first,
+                                p.pattern_second}),
+            (std::vector<DWORD>{0x80000000u, 1, 1, 10, 1, 10}));
   BuildPatternRecord(1, 900000, 61, 99, 16, pattern);
   EXPECT_EQ(pattern[40] | pattern[41] << 8 | pattern[42] << 16, 500000);
   EXPECT_EQ(pattern[44], 60);
@@ -271,25 +280,17 @@ TEST_F(Profiles, KerberosCodesStoreOneToSeventyNineAndAnEmptyListRemovesTheValue
     insert_list_row(tracked, text, 0, record);
   }
   ASSERT_EQ(SaveKerberosCodes(tracked, "SRV01", "Failed"), 0u);
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Failed").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
-  BYTE codes[100] = {};
-  DWORD size = sizeof codes, type = 0;
-  ASSERT_EQ(RegQueryValueExA(key, "KErrors", nullptr, &type, codes, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-  ASSERT_EQ(size, 80u);
-  std::vector<int> set;
-  for (int i = 0; i < 80; ++i)
-    if (codes[i]) set.push_back(i);
-  EXPECT_EQ(set, (std::vector<int>{6, 24}));
+  HKEY key = open(profile_path("Failed"));
+  std::vector<BYTE> expected(80, 0);
+  expected[6] = expected[24] = 1;
+  EXPECT_EQ(binary(key, "KErrors"), expected);
   HWND back = list(0x602400F6);
   EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 2u);
   EXPECT_EQ(rows(back), (std::vector<std::string>{"006:[Bad Account Name:Client not found in Kerberos database]",
                                                   "024:[Bad Password:Password is incorrect]"}));
   HWND empty = list(0x602400F7);
   ASSERT_EQ(SaveKerberosCodes(empty, "SRV01", "Failed"), 0u);
-  EXPECT_EQ(RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
 
   // Listing and saving a profile that is not there say so alike.
@@ -322,12 +323,9 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
     EXPECT_EQ(AddAlertEmail(second, bad, nullptr), 0u) << bad;
   EXPECT_EQ(AddAlertEmail(second, "D@Brightmere.com", nullptr), 0u);
   EXPECT_EQ(shown().size(), 8u);
-  shown();
 
   // What is stored is listed, saved back and removed as it is, though it could not be typed in.
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, (profile_path("Logons") + "\\AlertEmails").c_str(), 0, KEY_ALL_ACCESS, &key), 0);
+  HKEY key = open(profile_path("Logons") + "\\AlertEmails");
   DWORD when = 5;
   RegSetValueExA(key, "ops@mailhost", 0, REG_DWORD, reinterpret_cast<BYTE*>(&when), 4);
   RegCloseKey(key);
@@ -348,9 +346,8 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
   ASSERT_EQ(AddLogonName(names, "bob", 0, nullptr), 1u);
   EXPECT_EQ(AddLogonName(names, std::string(257, 'x').c_str(), 0, nullptr), 0u);
   ASSERT_EQ(SaveLogonNames(names, "SRV01", "", 0), 0u);
-  std::vector<std::string> stored = tree(std::string(kProductKey) + "\\LogonNamesToTrack");
-  EXPECT_EQ(stored, (std::vector<std::string>{"[]", "BRIGHTMERE\\alice=4:" + std::to_string(1796551200u & 0x0FFFFFFF),
-                                              "bob=4:1796551200"}));
+  EXPECT_EQ(tree(std::string(kProductKey) + "\\LogonNamesToTrack"),
+            (std::vector<std::string>{"[]", "BRIGHTMERE\\alice=4:185938464", "bob=4:1796551200"}));
   HWND marked = list(0x602400F1);
   ASSERT_EQ(ListLogonNames("SRV01", "", marked, nullptr), 2u);
   EXPECT_EQ(logon_row_marker(support::list_rows(marked).at(0).record), 1u);
@@ -420,7 +417,7 @@ TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
             (std::vector<std::string>{"[]", "c0a80007c0a80007=3:|||||||||"}));
 }
 
-TEST_F(Profiles, ExcludedAccountsAreStoredAsSidsAndShownAsResolved) {
+TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
   HWND excluded = list(0x60240097);
   ASSERT_EQ(AddExcludedAccount(excluded, "SRV01", "BRIGHTMERE\\alice", 7, nullptr), 1u);
@@ -434,9 +431,7 @@ TEST_F(Profiles, ExcludedAccountsAreStoredAsSidsAndShownAsResolved) {
   EXPECT_EQ(tree(profile_path("Files") + "\\Excluded"), (std::vector<std::string>{"[]", std::string(kSid) + "=4:7"}));
 
   // A SID the server cannot resolve is shown as its text.
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, (profile_path("Files") + "\\Excluded").c_str(), 0, KEY_ALL_ACCESS, &key), 0);
+  HKEY key = open(profile_path("Files") + "\\Excluded");
   DWORD word = 0;
   RegSetValueExA(key, kLostSid, 0, REG_DWORD, reinterpret_cast<BYTE*>(&word), 4);
   RegCloseKey(key);
@@ -454,15 +449,12 @@ TEST_F(Profiles, ExcludedAccountsAreStoredAsSidsAndShownAsResolved) {
   EXPECT_STREQ(back, "S-1-5-32-544");
   LocalFree(back);
   LocalFree(sid);
-}
 
-TEST_F(Profiles, AlertAccountFiltersAreStoredWithoutTerminatorAndRefuseWildcards) {
-  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
+  // Alert account filters are stored without terminator and refuse wildcards.
   char no[kAlertAccountsBytes + 1] = "svc_;backup", ok[kAlertAccountsBytes + 1] = "admin";
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok), 0u);
   std::vector<std::string> values = tree(profile_path("Files"));
-  EXPECT_NE(std::find(values.begin(), values.end(), "EmailAlertsNotAccounts=1:svc_;backup"), values.end());
-  EXPECT_NE(std::find(values.begin(), values.end(), "EmailAlertsOKAccounts=1:admin"), values.end());
+  EXPECT_TRUE(has(values, "EmailAlertsNotAccounts=1:svc_;backup") && has(values, "EmailAlertsOKAccounts=1:admin"));
   char wild[] = "adm*";
   EXPECT_NE(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, wild), 0u);
   EXPECT_EQ(shown().size(), 1u);
@@ -474,8 +466,7 @@ TEST_F(Profiles, AlertAccountFiltersAreStoredWithoutTerminatorAndRefuseWildcards
   EXPECT_STREQ(ok, "admin");
   char empty[1] = "";
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, ok), 0u);
-  values = tree(profile_path("Files"));
-  EXPECT_EQ(std::find(values.begin(), values.end(), "EmailAlertsNotAccounts=1:svc_;backup"), values.end())
+  EXPECT_FALSE(has(tree(profile_path("Files")), "EmailAlertsNotAccounts=1:svc_;backup"))
       << "an empty filter is deleted";
 }
 
@@ -494,30 +485,13 @@ TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRe
   EXPECT_EQ(rows(entries)[1], "\\(any path)\\(all *.*) (extension only)");
   ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
 
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Files").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-  std::vector<BYTE> data(5 * kFileEntryBytes);
-  DWORD size = static_cast<DWORD>(data.size()), type = 0;
-  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, &type, data.data(), &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-  ASSERT_EQ(size, 4 * kFileEntryBytes);
-  auto flags_at = [&](size_t n) {
-    const BYTE* p = &data[n * kFileEntryBytes];
-    return static_cast<DWORD>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24);
-  };
-  auto text_at = [&](size_t n, size_t offset) { return std::string(reinterpret_cast<char*>(&data[n * kFileEntryBytes + offset])); };
-  EXPECT_EQ(flags_at(0), 0x80000090u);
-  EXPECT_EQ(text_at(0, 24), "DATA\\Finance\\");
-  EXPECT_EQ(text_at(0, 536), "mp3");
-  EXPECT_EQ(flags_at(1), 0xC0u);
-  EXPECT_EQ(text_at(2, 24), longest);
-  EXPECT_EQ(flags_at(3), 0x10u);
-  EXPECT_EQ(text_at(3, 536), "mp3");
-  for (size_t n = 0; n < 4; ++n)
-    EXPECT_EQ(std::count(&data[n * kFileEntryBytes + 4], &data[n * kFileEntryBytes + 24], 0), 20) << "reserved";
+  HKEY key = open(profile_path("Files"));
+  std::vector<BYTE> data = binary(key, "Paths");
+  EXPECT_EQ(data, records({{0x80000090, "DATA\\Finance\\", "mp3"}, {0xC0, "", ""}, {0x10, longest, "x"},
+                           {0x10, "DATA\\Finance\\", "mp3"}}));
 
   // A cut record at the end is not listed; an empty list writes an empty value.
+  data.resize(5 * kFileEntryBytes);
   data[4 * kFileEntryBytes] = 0x10;
   ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, data.data(), 4 * kFileEntryBytes + 600), ERROR_SUCCESS);
   HWND read = list(0x60240043);
@@ -526,27 +500,16 @@ TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRe
   EXPECT_EQ(support::list_rows(read).at(1).image, 3) << "bit 0x40";
   HWND empty = list(0x60240044);
   ASSERT_EQ(SaveFileTrackingEntries(empty, "SRV01", "Files"), 0u);
-  size = static_cast<DWORD>(data.size());
-  EXPECT_EQ(RegQueryValueExA(key, "Paths", nullptr, &type, data.data(), &size), ERROR_SUCCESS);
-  EXPECT_EQ(size, 0u);
+  EXPECT_TRUE(binary(key, "Paths").empty());
   RegCloseKey(key);
 }
 
 TEST_F(Profiles, ListedFileEntriesGoBackIntoPathsByteForByte) {
   ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
   // A path of 511 characters with a 300-character file part, then two identical records.
-  std::vector<BYTE> stored(3 * kFileEntryBytes, 0);
-  auto put = [&](size_t n, BYTE flags, const std::string& path, const std::string& file) {
-    stored[n * kFileEntryBytes] = flags;
-    std::memcpy(&stored[n * kFileEntryBytes + 24], path.data(), path.size());
-    std::memcpy(&stored[n * kFileEntryBytes + 536], file.data(), file.size());
-  };
-  put(0, 0x10, std::string(kFileEntryPathBytes - 1, 'p'), std::string(300, 'f'));
-  put(1, 0x20, "DATA\\", "doc");
-  put(2, 0x20, "DATA\\", "doc");
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Files").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  const std::vector<BYTE> stored = records({{0x10, std::string(kFileEntryPathBytes - 1, 'p'), std::string(300, 'f')},
+                                            {0x20, "DATA\\", "doc"}, {0x20, "DATA\\", "doc"}});
+  HKEY key = open(profile_path("Files"));
   ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, stored.data(), static_cast<DWORD>(stored.size())),
             ERROR_SUCCESS);
 
@@ -556,26 +519,16 @@ TEST_F(Profiles, ListedFileEntriesGoBackIntoPathsByteForByte) {
   ASSERT_EQ(rows(entries).size(), 3u);
   EXPECT_EQ(rows(entries)[2], "DATA\\doc");
   ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
-  std::vector<BYTE> saved(4 * kFileEntryBytes);
-  DWORD size = static_cast<DWORD>(saved.size());
-  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, nullptr, saved.data(), &size), ERROR_SUCCESS);
-  saved.resize(size);
-  EXPECT_EQ(saved, stored);
+  EXPECT_EQ(binary(key, "Paths"), stored);
 
   // A typed entry of the same lengths is taken; a changed row keeps only its new fields.
   EXPECT_EQ(AddFileTrackingEntry(entries, 0x20, std::string(kFileEntryPathBytes - 1, 'q').c_str(),
                                  std::string(kFileEntryPathBytes - 1, 'g').c_str(), nullptr), 1u);
   EXPECT_EQ(ChangeFileTrackingEntry(entries, 0, 0x10, "P", "F"), 1u);
   ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
-  saved.assign(5 * kFileEntryBytes, 0xEE);
-  size = static_cast<DWORD>(saved.size());
-  ASSERT_EQ(RegQueryValueExA(key, "Paths", nullptr, nullptr, saved.data(), &size), ERROR_SUCCESS);
-  ASSERT_EQ(size, 4 * kFileEntryBytes);
-  std::vector<BYTE> changed(kFileEntryBytes, 0);
-  changed[0] = 0x10;
-  changed[24] = 'P';
-  changed[536] = 'F';
-  EXPECT_EQ(std::vector<BYTE>(saved.begin(), saved.begin() + kFileEntryBytes), changed);
+  std::vector<BYTE> saved = binary(key, "Paths");
+  ASSERT_EQ(saved.size(), 4 * kFileEntryBytes);
+  EXPECT_EQ(std::vector<BYTE>(saved.begin(), saved.begin() + kFileEntryBytes), records({{0x10, "P", "F"}}));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&saved[3 * kFileEntryBytes + 536])),
             std::string(kFileEntryPathBytes - 1, 'g'));
   RegCloseKey(key);
@@ -601,9 +554,7 @@ TEST_F(Profiles, ProfileRowsCarryThePatternSettingsAsRead) {
   put(44, 0);
   put(48, 75);
   put(52, 64);
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, profile_path("Shares").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  HKEY key = open(profile_path("Shares"));
   ASSERT_EQ(RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, pattern, sizeof pattern), ERROR_SUCCESS);
   RegCloseKey(key);
 
@@ -612,13 +563,11 @@ TEST_F(Profiles, ProfileRowsCarryThePatternSettingsAsRead) {
   for (const support::ListRow& r : support::list_rows(profiles)) {
     ProfileRow row;
     std::memcpy(&row, r.record + kRowDataOffset, sizeof row);
-    DWORD expected[6] = {0, 0, 0, 0, 0, 0};
-    if (r.text == "Shares") {
-      expected[0] = 1, expected[1] = 5, expected[2] = 500000, expected[3] = 1, expected[4] = 60, expected[5] = 64;
-    }
-    DWORD got[6] = {row.pattern_on, row.pattern_mask, row.pattern_count, row.pattern_first, row.pattern_second,
-                    row.pattern_mode};
-    EXPECT_EQ(std::vector<DWORD>(got, got + 6), std::vector<DWORD>(expected, expected + 6)) << r.text;
+    std::vector<DWORD> expected(6, 0);
+    if (r.text == "Shares") expected = {1, 5, 500000, 1, 60, 64};
+    EXPECT_EQ((std::vector<DWORD>{row.pattern_on, row.pattern_mask, row.pattern_count, row.pattern_first,
+                                  row.pattern_second, row.pattern_mode}),
+              expected) << r.text;
   }
 }
 

@@ -2,6 +2,7 @@
 // status, run on the library's code linked into the test.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/registry_dump.h"
 #include "tests/support/world_builder.h"
 #include "win32/registry_test_api.h"
 #include "win32/ui_script.h"
@@ -57,38 +59,9 @@ class ServerRegistry : public ::testing::Test {
   host::ServiceTable table_{};
 };
 
-// Every key below `path` with its values, one line each: "key" or "key:name=type:data".
-void dump(HKEY parent, const std::string& path, const std::string& shown_as, std::vector<std::string>& out) {
-  HKEY key;
-  if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  out.push_back(shown_as);
-  for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD name_size = sizeof name, type = 0, size = 600;
-    BYTE data[600];
-    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    std::string text = shown_as + ":" + name + "=" + std::to_string(type) + ":";
-    if (type == REG_DWORD) {
-      DWORD n;
-      std::memcpy(&n, data, 4);
-      text += std::to_string(n);
-    } else {
-      for (DWORD b = 0; b < size; ++b) text += data[b] ? static_cast<char>(data[b]) : '|';
-    }
-    out.push_back(text);
-  }
-  for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    dump(key, name, shown_as + "\\" + name, out);
-  }
-  RegCloseKey(key);
-}
-
 std::vector<std::string> product_tree(HKEY server) {
   std::vector<std::string> out;
-  dump(server, kVendorKey, "B", out);
+  support::dump_registry(server, kVendorKey, "B", out, false);
   return out;
 }
 
@@ -231,14 +204,13 @@ TEST_F(ServerRegistry, EstablishingAnExistingKeyOnlyAddsWhatIsMissing) {
   g_library.sibling_mode = 1;
   ASSERT_EQ(EstablishServerKey(server, "SRV01", "G:\\Kq", "DEPT", "ENT"), 0u);
   std::vector<std::string> sibling;
-  dump(server, kSiblingKey, "Q", sibling);
+  support::dump_registry(server, kSiblingKey, "Q", sibling, false);
   EXPECT_EQ(sibling, (std::vector<std::string>{"Q", "Q:ReportPath=1:G:\\Kq|"}));
 }
 
 TEST_F(ServerRegistry, TheAllowListIsExtendedOnlyWhenItLacksTheProductEntry) {
   world_.add_machine("SRV02", "127.0.0.3");
   world_.add_machine("SRV03", "127.0.0.4");
-  world_.open();
   auto list_of = [](const std::vector<std::string>& entries) {
     std::u16string list;
     for (const std::string& e : entries) list += std::u16string(e.begin(), e.end()) + u'\0';
@@ -246,16 +218,14 @@ TEST_F(ServerRegistry, TheAllowListIsExtendedOnlyWhenItLacksTheProductEntry) {
   };
   const WCHAR machine[] = {'M', 'a', 'c', 'h', 'i', 'n', 'e', 0};
   auto set_list = [&](const char* server, const std::u16string& list) {
-    HKEY root, paths;
-    ASSERT_EQ(RegConnectRegistryA(server, HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
-    ASSERT_EQ(RegCreateKeyExA(root, "SYSTEM\\CurrentControlSet\\Control\\SecurePipeServers\\winreg\\AllowedPaths",
-                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &paths, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(paths, machine, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.data()),
-                             static_cast<DWORD>(list.size() * 2)),
-              ERROR_SUCCESS);
-    RegCloseKey(paths);
-    RegCloseKey(root);
+    std::string text = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\SecurePipeServers\\winreg\\"
+                       "AllowedPaths]\r\n\"Machine\"=hex(7):";
+    char byte[8];
+    for (char16_t c : list) {
+      std::snprintf(byte, sizeof byte, "%02x,%02x,", c & 0xFF, c >> 8);
+      text += byte;
+    }
+    world_.add_registry_text(server, "HKLM", text.substr(0, text.size() - 1) + "\r\n\r\n");
   };
   auto get_list = [&](HKEY root) {
     HKEY paths;
@@ -339,8 +309,7 @@ TEST_F(ServerRegistry, ScoutStatusIsReadWithinItsBoundsAndMissingGives255) {
   ScoutServerStatus status;
   ASSERT_EQ(ReadScoutServerStatus("SRV01", &time, statistics, &status), 0u);
   EXPECT_EQ(time, 0x6aac4100u);
-  EXPECT_EQ(statistics[0] + statistics[1] + statistics[2], 6);
-  EXPECT_EQ(statistics[3], 0);
+  EXPECT_EQ(std::vector<BYTE>(statistics, statistics + 4), (std::vector<BYTE>{1, 2, 3, 0}));
   EXPECT_EQ(statistics[kScoutStatisticsBytes], 0xEE) << "never written past the block";
   EXPECT_STREQ(status.department, "Sales");
   EXPECT_EQ(status.transfer_server_set, 1u);

@@ -17,9 +17,9 @@ using support::run_program;
 
 long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
-TEST(Console, DemoPrintsTheNavigationTreeOfTheLibrary) {
+TEST(Console, DemoPrintsTheNavigationTreeAndMistakesGetOneLineAndAFailingExitCode) {
   support::WorldBuilder scratch;  // a temporary folder for the demo network
-  std::string folder = scratch.folder() + "/demo";
+  const std::string folder = scratch.folder() + "/demo";
   Outcome demo = run_program(VORNIX_CONSOLE_PATH, "demo '" + folder + "'");
   ASSERT_EQ(demo.exit_code, 0) << demo.output;
   for (const char* label : {"VORNIX for Windows", "Quick Start", "<<Server Groups>>", "Profiles", "Reports",
@@ -27,15 +27,13 @@ TEST(Console, DemoPrintsTheNavigationTreeOfTheLibrary) {
                             "<<List Configuration Details>>", "<<List Servers in Group>>"})
     EXPECT_NE(demo.output.find(label), std::string::npos) << label;
   EXPECT_TRUE(fs::exists(folder + "/world.ini"));
-}
 
-TEST(Console, MistakesGetOneLineAndAFailingExitCode) {
+  // Mistakes get one line and a failing exit code.
   Outcome unknown = run_program(VORNIX_CONSOLE_PATH, "frobnicate");
   EXPECT_NE(unknown.exit_code, 0);
   EXPECT_EQ(lines(unknown.output), 1) << unknown.output;
   EXPECT_NE(unknown.output.find("frobnicate"), std::string::npos);
 
-  support::WorldBuilder scratch;
   std::string not_a_world = scratch.folder() + "/machines";  // exists, holds no world.ini
   Outcome bad_world = run_program(VORNIX_CONSOLE_PATH, "demo '" + not_a_world + "'");
   EXPECT_NE(bad_world.exit_code, 0);

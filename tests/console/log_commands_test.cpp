@@ -28,17 +28,19 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
   for (const auto& entry : fs::directory_iterator(logs))
     if (entry.path().extension() == ".vnx") ++count, name = entry.path().filename().string();
 
-  support::ProgramRun listed = console("logs list --server SRV01" + on);
-  EXPECT_EQ(listed.exit_code, 0) << listed.output;
-  EXPECT_NE(listed.output.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find(name), std::string::npos);
-
-  support::ProgramRun archived = console("logs archive '" + name + "' --server SRV01" + on);
-  EXPECT_EQ(archived.exit_code, 0) << archived.output;
+  // A command that must succeed; its output.
+  auto ok = [&](const std::string& arguments) {
+    support::ProgramRun r = console(arguments + on);
+    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
+    return r.output;
+  };
+  std::string listed = ok("logs list --server SRV01");
+  EXPECT_NE(listed.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed;
+  EXPECT_NE(listed.find(name), std::string::npos);
+  ok("logs archive '" + name + "' --server SRV01");
   EXPECT_TRUE(fs::exists(logs + "/archived_logs/" + name));
   EXPECT_FALSE(fs::exists(logs + "/" + name));
-  support::ProgramRun restored = console("logs restore '" + name + "' --server SRV01" + on);
-  EXPECT_EQ(restored.exit_code, 0) << restored.output;
+  ok("logs restore '" + name + "' --server SRV01");
   EXPECT_TRUE(fs::exists(logs + "/" + name));
 
   // Nothing that could be done: one line and a failing exit code each.
@@ -50,13 +52,9 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
   }
   EXPECT_NE(console("logs list --server NOSUCH" + on).output.find("(Windows error "), std::string::npos);
 
-  support::ProgramRun deleted = console("logs delete '" + name + "' --server SRV01" + on);
-  EXPECT_EQ(deleted.exit_code, 0) << deleted.output;
+  ok("logs delete '" + name + "' --server SRV01");
   EXPECT_FALSE(fs::exists(logs + "/" + name));
-
-  support::ProgramRun removed = console("delete-log-folders --server SRV01" + on);
-  EXPECT_EQ(removed.exit_code, 0) << removed.output;
-  EXPECT_NE(removed.output.find("vnxlogs: removed"), std::string::npos) << removed.output;
+  EXPECT_NE(ok("delete-log-folders --server SRV01").find("vnxlogs: removed"), std::string::npos);
   EXPECT_FALSE(fs::exists(logs));
   EXPECT_TRUE(fs::exists(world + "/machines/SRV02/shares/VNXLOGS$/vnxlogs"));
 }

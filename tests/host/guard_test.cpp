@@ -73,18 +73,6 @@ TEST_F(Guard, UnsavedChangesAreSavedWhenTheUserChoosesSave) {
   EXPECT_EQ(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
 }
 
-TEST_F(Guard, DiscardClearsTheMarkAndRepaintsSave) {
-  mark_unsaved();
-  ui::script({"_A_MSG_BOX", 0, "Discard", {}});
-  int repaints = ui::invalidate_count(save_);
-  ASSERT_TRUE(ui::click_row(list_, 1));
-  EXPECT_EQ(ui::journal().size(), 1u);
-  EXPECT_TRUE(g_commands.empty());
-  EXPECT_EQ(ui::invalidate_count(save_), repaints + 1);
-  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
-  expect_counters_refreshed();
-}
-
 TEST_F(Guard, WithoutUnsavedChangesNothingIsAskedAndTheScreenStillHearsOfTheChange) {
   ASSERT_TRUE(ui::click_row(list_, 1));
   EXPECT_TRUE(ui::journal().empty());
@@ -92,7 +80,7 @@ TEST_F(Guard, WithoutUnsavedChangesNothingIsAskedAndTheScreenStillHearsOfTheChan
   expect_counters_refreshed();
 }
 
-TEST_F(Guard, TheCustomReportServerListNeitherTakesOverNorIsGuarded) {
+TEST_F(Guard, TheCustomReportListIsNotGuardedDiscardClearsTheMarkAndUnloadingUnhooks) {
   static uint8_t unsaved[kListItemBytes];
   set_item_word(unsaved, kItemWordUnsavedMark, kUnsavedChanges);
   HWND reports_screen = host::create_screen(kScreenKey + 1, "Custom reports");
@@ -104,18 +92,22 @@ TEST_F(Guard, TheCustomReportServerListNeitherTakesOverNorIsGuarded) {
   ASSERT_TRUE(ui::click_row(reports, 1));
   EXPECT_TRUE(ui::journal().empty()) << "leaving a custom report row asks nothing";
 
-  // The console's server list is still the one whose selection is guarded.
+  // The console's server list is still the one guarded; Discard clears the mark and repaints Save.
   mark_unsaved();
   ui::script({"_A_MSG_BOX", 0, "Discard", {}});
+  int repaints = ui::invalidate_count(save_);
   ASSERT_TRUE(ui::click_row(list_, 1));
   EXPECT_EQ(ui::journal().size(), 1u);
+  EXPECT_TRUE(g_commands.empty());
+  EXPECT_EQ(ui::invalidate_count(save_), repaints + 1);
   EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
-}
+  expect_counters_refreshed();
 
-TEST_F(Guard, UnloadingGivesTheScreenItsProcedureBack) {
+  // Unloading gives the screen its procedure back.
   host::unload_library(&library_);
-  mark_unsaved();
-  ASSERT_TRUE(ui::click_row(list_, 1));
+  ui::clear_journal();
+  set_item_word(records_[1], kItemWordUnsavedMark, kUnsavedChanges);
+  ASSERT_TRUE(ui::click_row(list_, 0));
   EXPECT_TRUE(ui::journal().empty());
   EXPECT_EQ(GetWindowLongPtrA(screen_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(screen_proc));
 }

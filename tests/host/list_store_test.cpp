@@ -41,9 +41,10 @@ class ListStore : public support::LibraryTest {
   }
   void* block(size_t bytes = 16) { return GlobalAlloc(GMEM_ZEROINIT, bytes); }
   bool marked(const uint8_t* r) { return item_word(r, kItemWordDuplicateMark) == kDuplicateMark; }
-
+  // Frees the host saw since the last call.
   size_t frees() {
     const std::vector<std::string> calls = host::service_calls();
+    host::clear_service_calls();
     return static_cast<size_t>(std::count(calls.begin(), calls.end(), "memory free"));
   }
 
@@ -56,7 +57,6 @@ class ListStore : public support::LibraryTest {
   }
 
   uint8_t* row_record(HWND list, int row) { return support::list_rows(list).at(row).record; }
-
   int rows(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
   DWORD_PTR (*alloc_)() = nullptr;
@@ -94,17 +94,17 @@ TEST_F(ListStore, DetachedCopiesShareNothingAndEveryBlockIsFreedOnce) {
   EXPECT_NE(text, owned_block(source, kOwnedRowText));
   EXPECT_STREQ(text, "");
 
-  host::clear_service_calls();
+  frees();
   EXPECT_EQ(drop(source), 0u);
   // record, row text, value, further block, last feature, two nodes, their two own blocks
   EXPECT_EQ(frees(), 9u);
-  host::clear_service_calls();
   EXPECT_EQ(drop(detached), 0u);
   EXPECT_EQ(frees(), 2u);
   EXPECT_EQ(delete_(0, 0, nullptr), 0u);
 }
 
-TEST_F(ListStore, ComparisonSeesOnlyTheKeyArea) {
+// Comparison sees only the key area; first fields mark duplicates ignoring case.
+TEST_F(ListStore, ComparisonAndDuplicateMarks) {
   uint8_t* a = record();
   uint8_t* b = record();
   a[10] = 1;  // header bytes are ignored
@@ -113,11 +113,7 @@ TEST_F(ListStore, ComparisonSeesOnlyTheKeyArea) {
   b[kListItemHeaderBytes + 5] = 9;
   EXPECT_EQ(static_cast<int>(compare_(0, 0, a, b)), -1);
   EXPECT_EQ(compare_(0, 0, b, a), 1u);
-}
 
-TEST_F(ListStore, FirstFieldsMarkDuplicatesIgnoringCase) {
-  uint8_t* a = record();
-  uint8_t* b = record();
   mark_(0, 0, "alpha2", "alpha", a, b);
   EXPECT_FALSE(marked(a) || marked(b));
   mark_(0, 0, "alpha,1", "ALPHA,2", a, nullptr);

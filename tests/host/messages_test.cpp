@@ -46,7 +46,7 @@ class Messages : public support::LibraryTest {
   HWND screen_ = nullptr;
 };
 
-TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
+TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogsAndMediumFont) {
   start();
   // Drawing a follower, or a button outside the list of switches, leaves the plain boxes on.
   HWND follower = push_button(0x60310096);
@@ -68,6 +68,28 @@ TEST_F(Messages, TheFirstDrawnStyledButtonSwitchesToTheLibrarysDialogs) {
   EXPECT_EQ(styled[0].title, "VORNIX message from QVMR0007.DLL");
   EXPECT_NE(styled[0].text.find("UNABLE TO LOAD DLL\n\nVERSION MISMATCH WITH RARODO BASE"), std::string::npos);
   EXPECT_GT(qvmr_gdi_live_objects(), objects) << "the dialogs' brush and fonts";
+
+  // Styled screens: edit fields get the medium font; servers that cannot be read add no node.
+  HWND edit = host::add_control(screen_, 700, "Edit", "", host::ControlSpec{0x60380116, kDescriptorEditField});
+  library_.entry_point_text_services(screen_, host::descriptor_of(edit), 0, 0, 0, 0, nullptr, nullptr,
+                                     0, 0, 0, 0x60380116, 7);
+  EXPECT_NE(SendMessageA(edit, WM_GETFONT, 0, 0), 0);
+  static uint8_t record[kListItemBytes];
+  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", record}});
+  ASSERT_TRUE(ui::click_row(servers, 0));
+  HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
+  auto root_event = [&] {
+    return host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT));
+  };
+  set_item_word(record, kItemWordAgentState, kAgentPermissionError);
+  EXPECT_EQ(root_event(), 1u);
+  set_item_word(record, kItemWordAgentState, kAgentRunning);
+  record[kItemByteReachability] = kUnreachable;
+  EXPECT_EQ(root_event(), 1u);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+  record[kItemByteReachability] = 0;
+  EXPECT_EQ(root_event(), 4061u);
+  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 1);
 
   host::unload_library(&library_);
   EXPECT_EQ(qvmr_gdi_live_objects(), objects) << "detach deletes every brush and font";
@@ -115,51 +137,27 @@ TEST_F(Messages, StyledDialogsColourTheirTextsAndTheGreetingDrawsItsOwnOk) {
   EXPECT_EQ(greeting[2].colour, 0xFFFFFFu);
 }
 
-TEST_F(Messages, StyledScreensGetTheMediumFontAndSkipServersThatCannotBeRead) {
-  start();
-  draw(push_button(0x60410D1D), 0x60410D1D);
-  HWND edit = host::add_control(screen_, 700, "Edit", "", host::ControlSpec{0x60380116, kDescriptorEditField});
-  library_.entry_point_text_services(screen_, host::descriptor_of(edit), 0, 0, 0, 0, nullptr, nullptr,
-                                     0, 0, 0, 0x60380116, 7);
-  EXPECT_NE(SendMessageA(edit, WM_GETFONT, 0, 0), 0);
-
-  static uint8_t record[kListItemBytes];
-  HWND servers = support::add_server_list(library_, screen_, {{"SRV01", record}});
-  ASSERT_TRUE(ui::click_row(servers, 0));
-
-  HWND tree = host::add_control(screen_, 800, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
-  set_item_word(record, kItemWordAgentState, kAgentPermissionError);
-  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 1u);
-  set_item_word(record, kItemWordAgentState, kAgentRunning);
-  record[kItemByteReachability] = kUnreachable;
-  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 1u);
-  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
-  record[kItemByteReachability] = 0;
-  EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
-  EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 1);
-}
-
 TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDestroyedOrDetach) {
   start();
   HWND view = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60240FF0, kDescriptorListView});
   HWND tree = host::add_control(screen_, 1003, WC_TREEVIEWA, "", host::ControlSpec{0x60240FF1, kDescriptorList});
   const LONG_PTR own_proc = GetWindowLongPtrA(view, GWLP_WNDPROC);
-  uintptr_t* descriptor = host::descriptor_of(view);
+  auto expect_proc = [&](HWND list, LONG_PTR proc, LONG_PTR previous) {
+    EXPECT_EQ(GetWindowLongPtrA(list, GWLP_WNDPROC), proc);
+    EXPECT_EQ(host::descriptor_of(list)[kDescWordPreviousProc], static_cast<uintptr_t>(previous));
+  };
 
   host::send_list_event(library_, view, 0x60240FF0);
   host::send_list_event(library_, tree, 0x60240FF1);
-  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), own_proc) << "plain screens are left alone";
-  EXPECT_EQ(descriptor[kDescWordPreviousProc], 0u);
+  expect_proc(view, own_proc, 0);  // plain screens are left alone
   EXPECT_EQ(SendMessageA(tree, WM_GETFONT, 0, 0), 0);
 
   draw(push_button(0x60410D1D), 0x60410D1D);
   host::send_list_event(library_, view, 0x60240FF0);
   const LONG_PTR styled_proc = GetWindowLongPtrA(view, GWLP_WNDPROC);
   EXPECT_NE(styled_proc, own_proc);
-  EXPECT_EQ(descriptor[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc));
   host::send_list_event(library_, view, 0x60240FF0);
-  EXPECT_EQ(GetWindowLongPtrA(view, GWLP_WNDPROC), styled_proc);
-  EXPECT_EQ(descriptor[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc)) << "subclassed once";
+  expect_proc(view, styled_proc, own_proc);  // subclassed once
   const LRESULT medium_font = SendMessageA(view, WM_GETFONT, 0, 0);
   EXPECT_NE(medium_font, 0);
   host::send_list_event(library_, tree, 0x60240FF1);
@@ -183,13 +181,11 @@ TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDestroyedOrDetach) {
   for (int i = 0; i < 63; ++i) live.push_back(styled_list(1100 + i));
   EXPECT_NE(host::descriptor_of(live.back())[kDescWordPreviousProc], 0u);
   HWND waiting = styled_list(1200);
-  EXPECT_EQ(GetWindowLongPtrA(waiting, GWLP_WNDPROC), own_proc);
-  EXPECT_EQ(host::descriptor_of(waiting)[kDescWordPreviousProc], 0u);
+  expect_proc(waiting, own_proc, 0);
   EXPECT_EQ(SendMessageA(waiting, WM_GETFONT, 0, 0), medium_font);
   for (HWND list : live) ASSERT_TRUE(DestroyWindow(list));
   host::send_list_event(library_, waiting, 0x60240FF2);
-  EXPECT_EQ(GetWindowLongPtrA(waiting, GWLP_WNDPROC), styled_proc);
-  EXPECT_EQ(host::descriptor_of(waiting)[kDescWordPreviousProc], static_cast<uintptr_t>(own_proc));
+  expect_proc(waiting, styled_proc, own_proc);
 
   // The list's own messages pass through the library's procedure, also on a list
   // made after more lists than the table holds have come and gone.
@@ -205,7 +201,6 @@ TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDestroyedOrDetach) {
   }
   auto header = reinterpret_cast<HWND>(SendMessageA(view, LVM_GETHEADER, 0, 0));
   ASSERT_NE(header, nullptr);
-  EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
 
   HDC dc = qvmr_paint_create_dc();
   auto custom_draw = [&](HWND from, DWORD stage, int column) {
@@ -232,10 +227,7 @@ TEST_F(Messages, StyledListViewsColourTheirColumnTitlesUntilDestroyedOrDetach) {
 
   // Unloading the library gives the live lists their own procedure back.
   host::unload_library(&library_);
-  for (HWND list : {first_view, view, waiting}) {
-    EXPECT_EQ(GetWindowLongPtrA(list, GWLP_WNDPROC), own_proc);
-    EXPECT_EQ(host::descriptor_of(list)[kDescWordPreviousProc], 0u);
-  }
+  for (HWND list : {first_view, view, waiting}) expect_proc(list, own_proc, 0);
   EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
 }
 

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/world_builder.h"
 
@@ -99,22 +101,22 @@ TEST_F(Files, EnumerationMatchesLongAndShortNamesAndSkipsNothing) {
   EXPECT_EQ(names, (std::set<std::string>{"vnxfs_SRV01f_November302026.vnx", "vnxlogon_SRV01f_December012026.vnx"}));
   EXPECT_EQ(alternates, (std::set<std::string>{"VNXFS_~1.VNX", "VNXLOG~1.VNX"}));
 
+  // Everything, "." and ".." first, folders marked here with a slash.
+  std::vector<std::string> all;
   search = FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*", &data);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_STREQ(data.cFileName, ".");
-  ASSERT_TRUE(FindNextFileA(search, &data));
-  EXPECT_STREQ(data.cFileName, "..");
-  bool saw_folder = false;
-  while (FindNextFileA(search, &data))
-    if (std::string(data.cFileName) == "archived_logs") saw_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  do all.push_back(data.cFileName + std::string(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "/" : ""));
+  while (FindNextFileA(search, &data) && all.size() < 10);
   FindClose(search);
-  EXPECT_TRUE(saw_folder);
+  std::sort(all.begin() + std::min<size_t>(all.size(), 2), all.end());
+  EXPECT_EQ(all, (std::vector<std::string>{"./", "../", "archived_logs/", "notes.txt",
+                                           "vnxfs_SRV01f_November302026.vnx", "vnxlogon_SRV01f_December012026.vnx"}));
 
   EXPECT_EQ(error_of(FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.none", &data) != INVALID_HANDLE_VALUE),
             ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(Files, AttributesGuardFilesAndFoldersUntilReset) {
+TEST_F(Files, AttributesGuardUntilResetAndCopiesAndMovesRespectExistingTargets) {
   const char* folder = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\archived_logs";
   std::string file = std::string(folder) + "\\old.vnx";
   HANDLE created = open(file.c_str(), GENERIC_WRITE, 0, CREATE_NEW);
@@ -133,9 +135,8 @@ TEST_F(Files, AttributesGuardFilesAndFoldersUntilReset) {
   EXPECT_EQ(GetFileAttributesA(folder), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(CreateDirectoryA(folder, nullptr));
   EXPECT_EQ(error_of(CreateDirectoryA(folder, nullptr)), ERROR_ALREADY_EXISTS);
-}
 
-TEST_F(Files, CopiesAndMovesRespectExistingTargets) {
+  // Copies and moves respect existing targets.
   const char* a = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\vnxfs_SRV01f_November302026.vnx";
   const char* b = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\vnxlogon_SRV01f_December012026.vnx";
   const char* copy = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\archived_logs\\copy.vnx";

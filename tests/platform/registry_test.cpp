@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -189,10 +191,9 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
 
   // A save leaves the hive and nothing of its own beside it.
   ASSERT_EQ(set_a(key, "Mode", REG_SZ, "audit", 6), ERROR_SUCCESS);
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"HKLM.reg", "HKLM.reg.99999.tmp"}));
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"HKLM.reg", "HKLM.reg.99999.tmp"}));
   const std::string before = support::read_whole_file(dir + "HKLM.reg");
   EXPECT_NE(before.find("\"Mode\"=\"audit\""), std::string::npos);
 
@@ -218,7 +219,7 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   RegCloseKey(srv);
 }
 
-TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
+TEST(Registry, ValueSizesCountTerminatorsAndKeysIgnoreCaseAndRefuseToDieWithChildren) {
   support::WorldBuilder w;
   w.open();
   HKEY key = create(HKEY_CURRENT_USER, "Software\\Vornix");
@@ -228,8 +229,7 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   DWORD type = 0, size = 0;
   char text[16] = {};
   EXPECT_EQ(RegQueryValueExA(key, "name", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(size, 4u);
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(std::make_pair(size, type), std::make_pair(4u, DWORD{REG_SZ}));
   size = 3;
   EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 4u);
@@ -257,13 +257,11 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   EXPECT_EQ(RegDeleteValueA(key, "Missing"), ERROR_FILE_NOT_FOUND);
 
   // Enumeration reports A sizes too, in the order the values were made.
-  char name[16];
+  char name[32];
   DWORD name_size = sizeof name;
   size = 0;
   EXPECT_EQ(RegEnumValueA(key, 1, name, &name_size, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_STREQ(name, "List");
-  EXPECT_EQ(name_size, 4u);
-  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(std::make_tuple(std::string(name), name_size, size), std::make_tuple(std::string("List"), 4u, 6u));
   name_size = 4;
   EXPECT_EQ(RegEnumValueA(key, 1, name, &name_size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
   name_size = sizeof name;
@@ -272,20 +270,15 @@ TEST(Registry, ValueSizesCountTerminatorsAndReportMoreData) {
   ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longest_name,
                              &largest, nullptr, nullptr),
             ERROR_SUCCESS);
-  EXPECT_EQ(values, 3u);
-  EXPECT_EQ(longest_name, 5u);
-  EXPECT_EQ(largest, static_cast<DWORD>(sizeof price));
+  EXPECT_EQ(std::make_tuple(values, longest_name, largest), std::make_tuple(3u, 5u, DWORD{sizeof price}));
   RegCloseKey(key);
-}
 
-TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
-  support::WorldBuilder w;
-  w.open();
+  // Keys ignore case, keep their spelling and refuse to die with children.
   HKEY agents = create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Agents");
   RegCloseKey(create(HKEY_LOCAL_MACHINE, "software\\VORNIX\\Zeta"));
   RegCloseKey(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\alpha"));
   DWORD disposition = 0;
-  HKEY again = nullptr;
+  HKEY again = nullptr, sub = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\vornix\\AGENTS\\", 0, nullptr, 0,
                             KEY_READ | KEY_WOW64_64KEY, nullptr, &again, &disposition),
             ERROR_SUCCESS);
@@ -293,8 +286,7 @@ TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
 
   HKEY vornix = open_key(HKEY_LOCAL_MACHINE, "software\\VORNIX", KEY_READ | KEY_WOW64_32KEY);
   std::vector<std::string> names;
-  char name[32];
-  DWORD size = sizeof name;
+  size = sizeof name;
   DWORD rc;
   for (DWORD i = 0; (rc = RegEnumKeyExA(vornix, i, name, &size, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
        ++i, size = sizeof name) {
@@ -307,7 +299,6 @@ TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
 
   // The read-only handle may look but not change.
   EXPECT_EQ(set_a(vornix, "x", REG_SZ, "", 1), ERROR_ACCESS_DENIED);
-  HKEY sub = nullptr;
   EXPECT_EQ(RegCreateKeyExA(vornix, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", 0, KEY_READ, &sub), ERROR_BAD_PATHNAME);
 
@@ -331,17 +322,15 @@ TEST(Registry, KeysIgnoreCaseKeepTheirSpellingAndRefuseToDieWithChildren) {
 TEST(Registry, ConnectsFailAsConfiguredAndAreCounted) {
   support::WorldBuilder w;
   w.add_machine("SRV01", "127.0.0.2", "Windows Server 2016 Standard");
-  w.add_machine("DOWN01", "127.0.0.3");
-  w.set_machine_setting("DOWN01", "machine", "reachable", "no");
-  w.add_machine("LOCKED01", "127.0.0.4");
-  w.set_machine_setting("LOCKED01", "machine", "access", "none");
-  w.add_machine("READER01", "127.0.0.5");
-  w.set_machine_setting("READER01", "machine", "access", "read");
-  w.add_machine("FLAKY01", "127.0.0.6");
-  w.set_machine_setting("FLAKY01", "faults", "registry_connect", "1722");
+  auto machine = [&](const char* name, const char* ip, const char* section, const char* key, const char* value) {
+    w.add_machine(name, ip), w.set_machine_setting(name, section, key, value);
+  };
+  machine("DOWN01", "127.0.0.3", "machine", "reachable", "no");
+  machine("LOCKED01", "127.0.0.4", "machine", "access", "none");
+  machine("READER01", "127.0.0.5", "machine", "access", "read");
+  machine("FLAKY01", "127.0.0.6", "faults", "registry_connect", "1722");
   w.set_machine_setting("FLAKY01", "faults", "registry_connect_failures", "2");
-  w.add_machine("BROKEN01", "127.0.0.7");
-  w.set_machine_setting("BROKEN01", "faults", "registry_connect", "1726");
+  machine("BROKEN01", "127.0.0.7", "faults", "registry_connect", "1726");
   w.open();
 
   HKEY key = nullptr;
@@ -373,12 +362,10 @@ TEST(Registry, ConnectsFailAsConfiguredAndAreCounted) {
   RegCloseKey(key);
   RegCloseKey(connect_to("", HKEY_CURRENT_USER));
 
-  EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 3);
-  EXPECT_EQ(qvmr_registry_connect_count("\\\\broken01"), 3);
-  EXPECT_EQ(qvmr_registry_connect_count("SRV01"), 2);  // by name for HKCU, by address
-  EXPECT_EQ(qvmr_registry_connect_count("NOSUCH"), 1);
-  EXPECT_EQ(qvmr_registry_connect_count(nullptr), 2);
-  EXPECT_EQ(qvmr_registry_connect_count("CONSOLE01"), 2);
+  // SRV01: by name for HKCU, by address.
+  const std::pair<const char*, int> counts[] = {{"FLAKY01", 3}, {"\\\\broken01", 3}, {"SRV01", 2},
+                                                {"NOSUCH", 1},  {nullptr, 2},          {"CONSOLE01", 2}};
+  for (const auto& [machine, count] : counts) EXPECT_EQ(qvmr_registry_connect_count(machine), count) << machine;
   qvmr_registry_reset_counts();
   EXPECT_EQ(qvmr_registry_connect_count("FLAKY01"), 0);
   // Used-up failures stay used up until the world is reopened.
@@ -392,27 +379,25 @@ TEST(Registry, ConcurrentWritersAllLand) {
   support::WorldBuilder w;
   w.add_machine("SRV01", "127.0.0.2");
   w.open();
-  constexpr int kThreads = 4, kValues = 50;
+  constexpr DWORD kThreads = 4, kValues = 50;
+  auto load_key = [](DWORD t) { return "SOFTWARE\\Load\\T" + std::to_string(t); };
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([t] {
-      HKEY root = connect_to("\\\\SRV01");
-      HKEY key = create(root, ("SOFTWARE\\Load\\T" + std::to_string(t)).c_str());
+  for (DWORD t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, load_key] {
+      HKEY root = connect_to("\\\\SRV01"), key = create(root, load_key(t).c_str());
       for (DWORD i = 0; i < kValues; ++i)
         ASSERT_EQ(set_a(key, ("v" + std::to_string(i)).c_str(), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
-      RegCloseKey(key);
-      RegCloseKey(root);
+      RegCloseKey(key), RegCloseKey(root);
     });
   }
   for (auto& thread : threads) thread.join();
-  w.open();
+  w.open();  // from the saved file
   HKEY root = connect_to("\\\\SRV01");
-  for (int t = 0; t < kThreads; ++t) {
-    HKEY key = open_key(root, ("SOFTWARE\\Load\\T" + std::to_string(t)).c_str());
-    EXPECT_EQ(value_count(key), static_cast<DWORD>(kValues));
+  for (DWORD t = 0; t < kThreads; ++t) {
+    HKEY key = open_key(root, load_key(t).c_str());
+    EXPECT_EQ(value_count(key), kValues) << t;
     RegCloseKey(key);
   }
-  RegCloseKey(root);
 }
 
 }  // namespace

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "config/registry.h"
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/text.h"
+#include "reports/log_files.h"
 #include "reports/log_reader.h"
 #include "tests/support/demo_activity.h"
 #include "tests/support/list_rows.h"
@@ -55,6 +57,7 @@ class DemoActivity : public ::testing::Test {
     release_rows(list_);
     for (HWND l : g_quick_report.lists)
       if (l) release_rows(l);
+    release_registry_connections();
   }
 
   HWND make_list(int id) {
@@ -67,18 +70,8 @@ class DemoActivity : public ::testing::Test {
 
   // The log folder as the library forms it from the server's ReportPath.
   std::string log_folder() {
-    HKEY machine = nullptr, key = nullptr;
-    EXPECT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &machine), ERROR_SUCCESS);
-    EXPECT_EQ(RegOpenKeyExA(machine, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX", 0, KEY_READ, &key),
-              ERROR_SUCCESS);
-    char share[kReportPathBytes] = {};
-    DWORD size = sizeof share, type = 0;
-    EXPECT_EQ(RegQueryValueExA(key, "ReportPath", nullptr, &type, reinterpret_cast<BYTE*>(share), &size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    RegCloseKey(machine);
-    char folder[kLogFolderBytes];
-    EXPECT_TRUE(format_current_log_folder(folder, sizeof folder, "SRV01", share));
+    char folder[kLogFolderBytes] = {};
+    EXPECT_EQ(read_log_folders("SRV01", "UNABLE TO GET REPORT SHARE", folder, nullptr, sizeof folder), 0u);
     return folder;
   }
 

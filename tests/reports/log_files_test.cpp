@@ -59,9 +59,9 @@ class LogFileLists : public ::testing::Test {
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
                              "\"ReportPath\"=\"VnxLogs$\"\r\n\r\n");
     share_ = world_.machine_dir("SRV01") + "/shares/VnxLogs$";
-    fs::create_directories(share_ + "/vnxlogs/archived_logs");
+    fs::create_directories(logs("archived_logs"));
     fs::create_directories(world_.machine_dir("SRV01") + "/shares/C$/Windows");
-    write(share_ + "/vnxlogs/" + kName, bytes(150000, 1));
+    write(logs(kName), bytes(150000, 1));
     write(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx", bytes(2 * 1048576 + 5, 2));
     write(share_ + "/vnxlogs/notes.txt", "not a log");
     world_.open();
@@ -84,6 +84,8 @@ class LogFileLists : public ::testing::Test {
   // The host hands every row's record back to the library, which frees the path block.
   void clear_rows() { support::release_list_rows(list_); }
 
+  // A path in the log folder as the test process sees it.
+  std::string logs(const std::string& rest = "") const { return share_ + "/vnxlogs/" + rest; }
   static void write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
   DWORD list(LogListing which) {
     LogListTarget target = {list_, nullptr, nullptr, 0, 0};
@@ -156,7 +158,7 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
   EXPECT_EQ(texts(), std::vector<std::string>{std::string("VORNIX message from QVMR0007.DLL|Error 2 occurred accessing ") +
                                               kArchive + "\\"});
   ui::clear_journal();
-  fs::remove_all(share_ + "/vnxlogs/archived_logs");
+  fs::remove_all(logs("archived_logs"));
   EXPECT_EQ(list(kListArchivedLogs), 0u);
   EXPECT_NE(last_error_, 0u);
   EXPECT_EQ(texts(),
@@ -176,10 +178,10 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
   EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 0);
 }
 
-TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreMovesBack) {
+TEST_F(LogFileLists, ArchiveAppendsWithoutLosingAByteRestoreMovesBackAndAutoArchiveReportsItsFolder) {
   std::string old_part = bytes(100000, 3);  // crosses the 64 KB blocks at other offsets than the source
-  write(share_ + "/vnxlogs/archived_logs/" + kName, old_part);
-  std::string new_part = support::read_whole_file(share_ + "/vnxlogs/" + kName);
+  write(logs("archived_logs/") + kName, old_part);
+  std::string new_part = support::read_whole_file(logs(kName));
   list(kListCurrentLogs);
 
   // Cancel leaves everything alone; so does a command without a selected row.
@@ -188,7 +190,7 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   select(kName);
   ui::script({"ARCHIVE REPORT LOG(S)?", IDCANCEL, "", {}});
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
-  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
+  EXPECT_EQ(support::read_whole_file(logs("archived_logs/") + kName), old_part);
 
   // Held open by the agent: the message at once, no waiting; neither file changes.
   HANDLE held = hold_open(std::string(kLogs) + "\\" + kName);
@@ -198,14 +200,14 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
   EXPECT_EQ(GetTickCount() - before, 0u);
   EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] archiving selected log file");
-  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part);
-  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/" + kName), new_part);
+  EXPECT_EQ(support::read_whole_file(logs("archived_logs/") + kName), old_part);
+  EXPECT_EQ(support::read_whole_file(logs(kName)), new_part);
   CloseHandle(held);
 
   host::clear_service_calls();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 1u);
-  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/archived_logs/" + kName), old_part + new_part);
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_EQ(support::read_whole_file(logs("archived_logs/") + kName), old_part + new_part);
+  EXPECT_FALSE(fs::exists(logs(kName)));
   EXPECT_EQ(calls("host_get_list_row row="), 1);
 
   // Restore moves it back into the log folder; a second restore finds it gone (2) and says nothing.
@@ -215,15 +217,17 @@ TEST_F(LogFileLists, ArchiveAppendsToAnExistingFileWithoutLosingAByteAndRestoreM
   select(kName);
   ui::clear_journal();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
-  EXPECT_EQ(support::read_whole_file(share_ + "/vnxlogs/" + kName), old_part + new_part);
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/archived_logs/" + kName));
+  EXPECT_EQ(support::read_whole_file(logs(kName)), old_part + new_part);
+  EXPECT_FALSE(fs::exists(logs("archived_logs/") + kName));
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
   std::vector<std::string> shown = texts();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], "RESTORE REPORT LOG(S)?|Please click OK to confirm restoration of selected Archived Report Log Files");
-}
 
-TEST_F(LogFileLists, ArchiveWithAutomaticArchivingCreatesItsFolderAndReportsAnUnreachableOne) {
+  // With automatic archiving the archive folder is created, and an unreachable one is reported.
+  clear_rows();
+  ui::clear_journal();
+  release_registry_connections();  // the registry is read again once the world is reopened
   world_.add_registry_text("SRV01", "HKLM",
                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
                            "\"AutoArchiveLogFiles\"=dword:00000001\r\n\"AutoArchivePath\"=\"\\\\\\\\DOWN01\\\\Old\"\r\n\r\n");
@@ -233,7 +237,7 @@ TEST_F(LogFileLists, ArchiveWithAutomaticArchivingCreatesItsFolderAndReportsAnUn
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 0u);
   ASSERT_FALSE(texts().empty());
   EXPECT_EQ(texts().back(), "Error creating archive folder, destination unreachable.|\\\\DOWN01\\Old\\vnx_archived_logs");
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_TRUE(fs::exists(logs(kName)));
 }
 
 TEST_F(LogFileLists, DeleteReportsAFileHeldOpenAtOnceAndDeletesItOnceReleased) {
@@ -246,16 +250,16 @@ TEST_F(LogFileLists, DeleteReportsAFileHeldOpenAtOnceAndDeletesItOnceReleased) {
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kDeleteLogFiles), 1u);
   EXPECT_EQ(GetTickCount() - before, 0u);
   EXPECT_EQ(texts().back(), "VORNIX message from QVMR0007.DLL|Error [32] deleting selected log file");
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/" + kName));
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx"));
+  EXPECT_TRUE(fs::exists(logs(kName)));
+  EXPECT_FALSE(fs::exists(logs("vnxlogon_SRV01f_December012026.vnx")));
   // Two rows selected: the progress text goes to status line 25.
   EXPECT_EQ(calls("host_show_status_line line=25 colour=000000 text=Deleting selected Report Log Files"), 1);
   CloseHandle(held);
   ui::clear_journal();
   EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kDeleteLogFiles), 2u);
   EXPECT_EQ(texts().size(), 1u) << "only the question";
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
+  EXPECT_FALSE(fs::exists(logs(kName)));
+  EXPECT_TRUE(fs::exists(logs("notes.txt")));
 }
 
 class LogFolderDeletion : public LogFileLists {
@@ -289,7 +293,7 @@ TEST_F(LogFolderDeletion, DeepTreeWithProtectedFilesGoesBottomUpAndOutsidePathsA
   }
   EXPECT_EQ(texts().size(), 7u);
   EXPECT_EQ(support::read_whole_file(world_.machine_dir("SRV01") + "/shares/C$/Windows/keep.txt"), "system file");
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
+  EXPECT_TRUE(fs::exists(logs("notes.txt")));
 
   ui::clear_journal();
   host::clear_service_calls();
@@ -319,9 +323,9 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
   EXPECT_EQ(GetTickCount() - before, 0u);  // reported at once
   // Q4 keeps its file and is not searched further; 2026, archived_logs and vnxlogs stay (each 145: not empty).
   EXPECT_EQ(total, 1u + 3u * ERROR_DIR_NOT_EMPTY);
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/level.vnx"));
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/DEEP/level.vnx"));
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/" + kName));
+  EXPECT_TRUE(fs::exists(logs("archived_logs/2026/Q4/level.vnx")));
+  EXPECT_TRUE(fs::exists(logs("archived_logs/2026/Q4/DEEP/level.vnx")));
+  EXPECT_FALSE(fs::exists(logs(kName)));
   std::vector<std::string> shown = texts();
   ASSERT_GE(shown.size(), 2u);
   // Subfolders are reached by their short names.
@@ -338,7 +342,7 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
   host::unattended_log_file() = log;
   unattended_state_ = kUnattendedAbort;
   EXPECT_NE(DeleteFolderTree(nullptr, screen_, kLogs, "SRV01", 0), 0u);
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/archived_logs/2026/Q4/level.vnx"));
+  EXPECT_TRUE(fs::exists(logs("archived_logs/2026/Q4/level.vnx")));
   char caption[64] = {};
   GetWindowTextA(reinterpret_cast<HWND>(table_[kHostMainWindow]), caption, sizeof caption);
   EXPECT_STREQ(caption, "Aborting...");
@@ -363,14 +367,14 @@ TEST_F(LogFolderDeletion, FilesHeldOpenKeepTheirFoldersAndUnreachableFoldersAreR
 }
 
 TEST_F(LogFolderDeletion, StepsGoToTheResultsWindowAndAnEmptyFolderTakesThreeReports) {
-  fs::create_directories(share_ + "/vnxlogs/archived_logs/EMPTY");
+  fs::create_directories(logs("archived_logs/EMPTY"));
   g_results.step = 0;
   g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   HWND window = open_results_window("Removal of SRV01");
   ASSERT_NE(window, nullptr);
   std::string empty = std::string(kArchive) + "\\EMPTY";
   EXPECT_EQ(DeleteFolderTree(nullptr, screen_, empty.c_str(), "SRV01", 1), 0u);
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/archived_logs/EMPTY"));
+  EXPECT_FALSE(fs::exists(logs("archived_logs/EMPTY")));
   std::string read_only = std::string(kLogs) + "\\vnxlogon_SRV01f_December012026.vnx";
   ASSERT_TRUE(SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
   HANDLE held[] = {hold_open(std::string(kLogs) + "\\notes.txt"), hold_open(std::string(kLogs) + "\\" + kName)};
@@ -398,8 +402,8 @@ TEST_F(LogFolderDeletion, StepsGoToTheResultsWindowAndAnEmptyFolderTakesThreeRep
                           "SRV01|" + reset + "|Unable to set the file [" + kLogs +
                               "\\notes.txt] to normal access.  The file may be in use."}));
   EXPECT_EQ(rows[6], "0007: SRV01|Deletion Summary|There were 2 files that could not be set to normal access.");
-  EXPECT_TRUE(fs::exists(share_ + "/vnxlogs/notes.txt"));
-  EXPECT_FALSE(fs::exists(share_ + "/vnxlogs/vnxlogon_SRV01f_December012026.vnx"));
+  EXPECT_TRUE(fs::exists(logs("notes.txt")));
+  EXPECT_FALSE(fs::exists(logs("vnxlogon_SRV01f_December012026.vnx")));
 }
 
 }  // namespace

@@ -17,9 +17,6 @@
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Helpers.
-
 struct Event {
   LogSplitEvent event;
   uint64_t position;
@@ -111,7 +108,6 @@ int64_t utc_seconds(int year, int month, int day, int hour) {
 
 using support::TimeZone;
 
-// ---------------------------------------------------------------------------
 // Folders and names.
 
 TEST(LogFolders, CurrentAndArchiveForms) {
@@ -172,8 +168,6 @@ TEST(LogFileNames, ServerByLengthLetterAndNominalTime) {
     EXPECT_EQ(name.has_nominal_time, 1u);
     EXPECT_EQ(name.nominal_time, c.nominal_time);
   }
-  // The writer makes names of the same form.
-  EXPECT_EQ(support::log_file_name("gpo", "DC-07", 2019, 10, 31), "gpo_DC-07f_October312019.vnx");
 
   const char* const unknown[] = {
       "_FS1d_May012016.vnx",        // 19 characters
@@ -207,19 +201,14 @@ TEST(LogFileNames, ServerByLengthLetterAndNominalTime) {
 
 TEST(LogFileNames, NominalTimeFollowsTheTimeZone) {
   LogFileName name;
-  {
-    TimeZone zone("UTC");
+  // 22:00 local time: 22:00 UTC in UTC, 13:00 UTC the same day in Tokyo.
+  for (auto [zone, hour] : {std::pair{"UTC", 22}, std::pair{"Asia/Tokyo", 13}}) {
+    TimeZone scoped(zone);
     ASSERT_TRUE(parse_log_file_name("x_FS1d_March072016.vnx", &name));
-    EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 7, 22));
-  }
-  {
-    TimeZone zone("Asia/Tokyo");  // 22:00 JST is 13:00 UTC the same day
-    ASSERT_TRUE(parse_log_file_name("x_FS1d_March072016.vnx", &name));
-    EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 7, 13));
+    EXPECT_EQ(name.nominal_time, utc_seconds(2016, 3, 7, hour)) << zone;
   }
 }
 
-// ---------------------------------------------------------------------------
 // Restoring bodies.
 
 TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
@@ -265,7 +254,6 @@ TEST(LogBodies, RestoringUndoesTheAgentsRotation) {
   EXPECT_EQ(restore_log_record_body(0x12345678, gpo.data(), gpo.size()), 0u);
 }
 
-// ---------------------------------------------------------------------------
 // Type codes and decoding.
 
 TEST(LogRecords, TypeTableAndInvalidNeighbours) {
@@ -419,7 +407,6 @@ TEST(LogRecords, ShortBodiesAndEntryWalksStayInsideTheBody) {
   EXPECT_FALSE(read_gpo_value_entry(values.data(), values.size(), &at, &value));
 }
 
-// ---------------------------------------------------------------------------
 // Splitting and resynchronisation.
 
 struct Written {
@@ -473,9 +460,16 @@ TEST(LogSplitting, MixedFamiliesBeyondOneBuffer) {
   EXPECT_EQ(none[0].end_reason, kLogEndClean);
 }
 
-TEST(LogSplitting, GarbageRunsOfAHeaderOrMoreAreSkipped) {
-  for (size_t length : {size_t(8), size_t(9), size_t(11), size_t(12), size_t(100), size_t(5000),
-                        size_t(200000)}) {
+TEST(LogSplitting, GarbageRunsAreSkippedAndShortOnesCostTheNextRecord) {
+  // The scan starts just after the bad 8-byte header and reads windows of
+  // 170000 bytes overlapping by 100; a type code needs 11 bytes to its window's end.
+  // Besides short and long runs, garbage lengths that put the next record's type code
+  // just inside, across and just beyond the first window's edge, and several windows long.
+  const size_t edge = kLogWindowBytes + kLogHeaderBytes;  // from the garbage start to the first window's end
+  const size_t tail = kLogWindowTail, overlap = kLogWindowOverlap, window = kLogWindowBytes;
+  for (size_t length : {size_t(8), size_t(9), size_t(11), size_t(12), size_t(100), size_t(5000), size_t(200000),
+                        edge - tail - 1, edge - tail, edge - tail + 1, edge - 4, edge - 2, edge - 1, edge, edge + 1,
+                        edge + overlap, 2 * (window - overlap) + 3, 3 * window + 17}) {
     SCOPED_TRACE(length);
     Written w;
     size_t garbage_at = w.log.add_garbage(length, 1);  // the file may start with garbage
@@ -486,10 +480,8 @@ TEST(LogSplitting, GarbageRunsOfAHeaderOrMoreAreSkipped) {
     w.record(0xFACC0011, 4);
     expect_split(w, {{garbage_at, length}, {middle_at, length}}, kLogEndClean);
   }
-}
-
-TEST(LogSplitting, GarbageShorterThanAHeaderCostsTheRecordThatFollows) {
-  // The scan starts after the bad header's 8 bytes, past the start of the record behind it.
+  // Garbage shorter than a header costs the record that follows:
+  // the scan starts after the bad header's 8 bytes, past the start of the record behind it.
   for (size_t length = 1; length < kLogHeaderBytes; ++length) {
     SCOPED_TRACE(length);
     Written w;
@@ -558,55 +550,21 @@ TEST(LogSplitting, EndsOfFileAndDamageAtTheEnd) {
   }
 }
 
-TEST(LogSplitting, ResynchronisingAcrossWindowEdges) {
-  // The scan starts just after the bad 8-byte header and reads windows of
-  // 170000 bytes overlapping by 100; a type code needs 11 bytes to its window's end.
-  // Garbage lengths that put the next record's type code just inside, across
-  // and just beyond the first window's edge, and several windows long.
-  const size_t edge = kLogWindowBytes + kLogHeaderBytes;  // from the garbage start to the first window's end
-  const size_t tail = kLogWindowTail, overlap = kLogWindowOverlap, window = kLogWindowBytes;
-  for (size_t length : {edge - tail - 1, edge - tail, edge - tail + 1, edge - 4, edge - 2, edge - 1, edge,
-                        edge + 1, edge + overlap, 2 * (window - overlap) + 3, 3 * window + 17}) {
-    SCOPED_TRACE(length);
-    Written w;
-    w.record(0xFF330001, 1);
-    size_t garbage_at = w.log.add_garbage(length, static_cast<uint32_t>(length));
-    w.record(0xE8002000, 2);
-    w.record(0x81000054, 3);
-    expect_split(w, {{garbage_at, length}}, kLogEndClean);
-  }
-}
-
-// Reads at most 997 bytes a call, and fails at a given position.
-struct Trickle {
+// Bytes in memory read at most `most` bytes a call, where any read that covers the bad byte fails as a whole.
+struct ShakyReads {
   LogMemory memory;
-  uint64_t fail_at;
+  uint64_t bad = UINT64_MAX;
+  DWORD most = 0xFFFFFFFF;
 };
 
-BOOL read_trickle(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
-  Trickle* t = static_cast<Trickle*>(context);
-  if (position >= t->fail_at) {
+BOOL read_shaky(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
+  ShakyReads* r = static_cast<ShakyReads*>(context);
+  if (position <= r->bad && r->bad < position + count) {
     *got = 0;
     SetLastError(ERROR_BAD_NETPATH);
     return FALSE;
   }
-  return read_log_memory_at(&t->memory, position, out, count < 997 ? count : 997, got);
-}
-
-// Bytes in memory where any read that covers one bad byte fails as a whole.
-struct BadByte {
-  LogMemory memory;
-  uint64_t bad;
-};
-
-BOOL read_failing_over(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
-  BadByte* b = static_cast<BadByte*>(context);
-  if (position <= b->bad && b->bad < position + count) {
-    *got = 0;
-    SetLastError(ERROR_BAD_NETPATH);
-    return FALSE;
-  }
-  return read_log_memory_at(&b->memory, position, out, count, got);
+  return read_log_memory_at(&r->memory, position, out, count < r->most ? count : r->most, got);
 }
 
 TEST(LogSplitting, ShortReadsAndReadFailures) {
@@ -616,10 +574,10 @@ TEST(LogSplitting, ShortReadsAndReadFailures) {
   w.record(0xE4082000, 99);
   const std::vector<uint8_t>& bytes = w.log.bytes();
 
-  Trickle t = {{bytes.data(), bytes.size()}, UINT64_MAX};
-  expect_events(split_with(read_trickle, &t, 0, bytes.size()), w.starts, {{garbage_at, 4000}}, kLogEndClean);
+  ShakyReads t = {{bytes.data(), bytes.size()}, UINT64_MAX, 997};
+  expect_events(split_with(read_shaky, &t, 0, bytes.size()), w.starts, {{garbage_at, 4000}}, kLogEndClean);
   // A range larger than the data: the end comes where the data ends.
-  expect_events(split_with(read_trickle, &t, 0, bytes.size() + 5000), w.starts, {{garbage_at, 4000}}, kLogEndClean);
+  expect_events(split_with(read_shaky, &t, 0, bytes.size() + 5000), w.starts, {{garbage_at, 4000}}, kLogEndClean);
 
   // A failing read ends the split with the error; every record before it comes back,
   // however far the reads run ahead: a body that cannot be read ends with its type,
@@ -629,8 +587,8 @@ TEST(LogSplitting, ShortReadsAndReadFailures) {
   LogSplitItem item;
   for (auto [bad_byte, type] : {std::pair{w.starts[20] + 30, kLogRecordTypes[20].code},
                                 std::pair{w.starts[20] + 3, 0u}}) {
-    BadByte b = {{bytes.data(), bytes.size()}, bad_byte};
-    ASSERT_TRUE(begin_log_split(&splitter, read_failing_over, &b, buffer.data(), buffer.size(), 0, bytes.size()));
+    ShakyReads b = {{bytes.data(), bytes.size()}, bad_byte};
+    ASSERT_TRUE(begin_log_split(&splitter, read_shaky, &b, buffer.data(), buffer.size(), 0, bytes.size()));
     size_t records = 0;
     while (next_log_split(&splitter, &item) == kLogSplitRecord) ++records;
     EXPECT_EQ(records, 20u);
@@ -642,8 +600,8 @@ TEST(LogSplitting, ShortReadsAndReadFailures) {
 
   // A scan window that cannot be read fails the scan as one without a record:
   // the damage runs to the end, and the scan's read says it failed.
-  BadByte b = {{bytes.data(), bytes.size()}, garbage_at + 2000};
-  ASSERT_TRUE(begin_log_split(&splitter, read_failing_over, &b, buffer.data(), buffer.size(), 0, bytes.size()));
+  ShakyReads b = {{bytes.data(), bytes.size()}, garbage_at + 2000};
+  ASSERT_TRUE(begin_log_split(&splitter, read_shaky, &b, buffer.data(), buffer.size(), 0, bytes.size()));
   while (next_log_split(&splitter, &item) == kLogSplitRecord) {
   }
   EXPECT_EQ(item.event, kLogSplitDamage);
@@ -652,7 +610,7 @@ TEST(LogSplitting, ShortReadsAndReadFailures) {
   EXPECT_FALSE(splitter.scan_read_result);
 
   // A buffer that is too small is refused.
-  EXPECT_FALSE(begin_log_split(&splitter, read_trickle, &t, buffer.data(), kLogSplitBufferBytes - 1, 0, 10));
+  EXPECT_FALSE(begin_log_split(&splitter, read_shaky, &t, buffer.data(), kLogSplitBufferBytes - 1, 0, 10));
 }
 
 class LogFiles : public testing::Test {

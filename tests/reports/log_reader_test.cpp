@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/substitute_host.h"
@@ -90,6 +92,10 @@ class LogReader : public ::testing::Test {
     EXPECT_EQ(value, -3);
     return text;
   }
+  // Several cells of one row, each failure naming its column.
+  void expect_cells(const Row& row, std::initializer_list<std::pair<uint32_t, std::string>> cells) {
+    for (const auto& [column, want] : cells) EXPECT_EQ(cell(row, column), want) << std::hex << column;
+  }
 
   support::WorldBuilder world_;
   host::ServiceTable table_{};
@@ -144,24 +150,13 @@ TEST_F(LogReader, FileRecordsRoundTripIntoEveryColumn) {
   const Row& r = got[0];
   EXPECT_EQ(row_u32(r.record, kRowTypeOffset), 0xFF330001u);
   EXPECT_EQ(row_u32(r.record, kRowActionOffset), 0x80000000u);
-  EXPECT_EQ(cell(r, 0x60420801), "FS1");
-  EXPECT_EQ(cell(r, 0x60420802), plain.profile);
-  EXPECT_EQ(cell(r, 0x60420804), plain.workstation);
-  EXPECT_EQ(cell(r, 0x6042080C), plain.workstation);
-  EXPECT_EQ(cell(r, 0x60420805), dotted(plain.ipv4));  // 0xFF330001 ignores the address text
-  EXPECT_EQ(cell(r, 0x6042080D), "");
-  EXPECT_EQ(cell(r, 0x60420807), plain.account);
-  EXPECT_EQ(cell(r, 0x60420808), plain.account_fqdn);
-  EXPECT_EQ(cell(r, 0x60420809), plain.sid);
-  EXPECT_EQ(cell(r, 0x6042080B), "TRUE");
-  EXPECT_EQ(cell(r, 0x60420F14), plain.share);
-  EXPECT_EQ(cell(r, 0x60420F0B), plain.folder ? "TRUE" : "FALSE");
-  EXPECT_EQ(cell(r, 0x60420F0C), plain.blocked ? "TRUE" : "FALSE");
-  EXPECT_EQ(cell(r, 0x60420F0D), plain.new_name);  // renames keep the new name
-  EXPECT_EQ(cell(r, 0x60420F0E), "");              // not an ACL action
-  EXPECT_EQ(cell(r, 0x60420F16), "");
-  EXPECT_EQ(cell(r, 0x60420D01), "<unknown>");     // no such field in a file record
-  EXPECT_EQ(cell(r, 0x60420E01), "<unknown>");
+  // 0xFF330001 ignores the address text; renames keep the new name; not an ACL action; D01, E01: no such field.
+  expect_cells(r, {{0x60420801, "FS1"}, {0x60420802, plain.profile}, {0x60420804, plain.workstation},
+                   {0x6042080C, plain.workstation}, {0x60420805, dotted(plain.ipv4)}, {0x6042080D, ""},
+                   {0x60420807, plain.account}, {0x60420808, plain.account_fqdn}, {0x60420809, plain.sid},
+                   {0x6042080B, "TRUE"}, {0x60420F14, plain.share}, {0x60420F0B, "FALSE"}, {0x60420F0C, "FALSE"},
+                   {0x60420F0D, plain.new_name}, {0x60420F0E, ""}, {0x60420F16, ""}, {0x60420D01, "<unknown>"},
+                   {0x60420E01, "<unknown>"}});
   // The time column also gives the row its sort key.
   char want[32];
   time_t t = plain.event_time;
@@ -169,21 +164,14 @@ TEST_F(LogReader, FileRecordsRoundTripIntoEveryColumn) {
   EXPECT_EQ(cell(r, 0x60420803), want);
   EXPECT_EQ(row_u32(r.record, kRowTimeSortKeyOffset), plain.event_time);
 
-  EXPECT_EQ(cell(got[1], 0x60420805), wts.wts_address);
-  EXPECT_EQ(cell(got[1], 0x6042080D), wts.wts_address);
-  EXPECT_EQ(cell(got[1], 0x60420F0D), "");  // creates drop the new name
-  EXPECT_EQ(cell(got[1], 0x60420F0A), wts.folder_path);
-
-  const Row& a = got[2];
-  EXPECT_EQ(cell(a, 0x60420F0D), "");
-  EXPECT_EQ(cell(a, 0x60420F0F), acl.new_name);
-  EXPECT_EQ(cell(a, 0x60420F0E), acl.trustee_sid);
-  EXPECT_EQ(cell(a, 0x60420F15), std::string(acl.trustee_domain) + "\\" + acl.trustee_name);
-  EXPECT_EQ(cell(a, 0x60420F10), "Full Control,[AllAccess to dacl],");
-  EXPECT_EQ(cell(a, 0x60420F12), "This folder, subfolders and files");
-  EXPECT_EQ(cell(a, 0x60420F16), "DENY");
-  EXPECT_EQ(cell(got[3], 0x60420F10), "Change");
-  EXPECT_EQ(cell(got[3], 0x60420F15), share_acl.trustee_name);
+  // Creates drop the new name.
+  expect_cells(got[1], {{0x60420805, wts.wts_address}, {0x6042080D, wts.wts_address}, {0x60420F0D, ""},
+                        {0x60420F0A, wts.folder_path}});
+  expect_cells(got[2], {{0x60420F0D, ""}, {0x60420F0F, acl.new_name}, {0x60420F0E, acl.trustee_sid},
+                   {0x60420F15, std::string(acl.trustee_domain) + "\\" + acl.trustee_name},
+                   {0x60420F10, "Full Control,[AllAccess to dacl],"},
+                   {0x60420F12, "This folder, subfolders and files"}, {0x60420F16, "DENY"}});
+  expect_cells(got[3], {{0x60420F10, "Change"}, {0x60420F15, share_acl.trustee_name}});
 }
 
 TEST_F(LogReader, FileActionTableAndColumnRules) {
@@ -333,45 +321,24 @@ TEST_F(LogReader, LogonRecordsAndTheirColumns) {
   EXPECT_EQ(got[1].image, 151);
   EXPECT_EQ(got[3].image, 36);
 
-  const Row& r = got[0];
-  EXPECT_EQ(cell(r, 0x60420E01), "Local Logoff");
-  EXPECT_EQ(cell(r, 0x60420E02), "90,061 seconds");
-  EXPECT_EQ(cell(r, 0x60420E09), "90061");
-  EXPECT_EQ(cell(r, 0x60420E0A), "1 day, 1 hour, 1 minute, 1 second");
-  EXPECT_EQ(cell(r, 0x6042080B), "TRUE");
-  EXPECT_EQ(cell(r, 0x60420805), dotted(local.ipv4));
-  EXPECT_EQ(cell(r, 0x60420804), local.workstation);
-  EXPECT_EQ(cell(r, 0x6042080C), local.station);
-  EXPECT_EQ(cell(r, 0x60420811), local.session);
-  EXPECT_EQ(cell(r, 0x6042080D), local.wts_address);
-  EXPECT_EQ(cell(r, 0x60420E08), local.logon_domain);
-  EXPECT_EQ(cell(r, 0x60420E07), local.workstation);
-  EXPECT_EQ(cell(r, 0x60420807), local.account);
-  EXPECT_EQ(cell(r, 0x60420809), local.sid);
-  EXPECT_EQ(cell(r, 0x60420F0A), "<unknown>");
-
-  const Row& k = got[1];
-  EXPECT_EQ(cell(k, 0x60420E03), "[Bad Password:Password is incorrect]");
-  EXPECT_EQ(cell(k, 0x60420E02), "");  // not a logoff
-  EXPECT_EQ(cell(k, 0x6042080B), "FALSE");
-  char network[32];  // network records keep the first number in the top byte
-  std::snprintf(network, sizeof network, "%d.%d.%d.%d", kerberos.ipv4[3], kerberos.ipv4[2], kerberos.ipv4[1],
-                kerberos.ipv4[0]);
-  EXPECT_EQ(cell(k, 0x60420805), network);
-  EXPECT_EQ(cell(k, 0x60420E01), "Kerberos Failed Logon");
-
-  const Row& f = got[2];
-  EXPECT_EQ(cell(f, 0x60420E03), "[Wrong Password]");
+  expect_cells(got[0], {{0x60420E01, "Local Logoff"}, {0x60420E02, "90,061 seconds"}, {0x60420E09, "90061"},
+                        {0x60420E0A, "1 day, 1 hour, 1 minute, 1 second"}, {0x6042080B, "TRUE"},
+                        {0x60420805, dotted(local.ipv4)}, {0x60420804, local.workstation}, {0x6042080C, local.station},
+                        {0x60420811, local.session}, {0x6042080D, local.wts_address},
+                        {0x60420E08, local.logon_domain}, {0x60420E07, local.workstation},
+                        {0x60420807, local.account}, {0x60420809, local.sid}, {0x60420F0A, "<unknown>"}});
+  // Not a logoff: no duration; network records keep the first address number in the top byte.
+  const BYTE* v4 = kerberos.ipv4;
+  const BYTE reversed[4] = {v4[3], v4[2], v4[1], v4[0]};
+  expect_cells(got[1], {{0x60420E03, "[Bad Password:Password is incorrect]"}, {0x60420E02, ""},
+                        {0x6042080B, "FALSE"}, {0x60420805, dotted(reversed)}, {0x60420E01, "Kerberos Failed Logon"}});
   char st[64];
-  std::snprintf(st, sizeof st, "%d/%d/%d %d:%02d:%02d", failed.logon_time.wMonth, failed.logon_time.wDay,
-                failed.logon_time.wYear, failed.logon_time.wHour, failed.logon_time.wMinute,
-                failed.logon_time.wSecond);
-  EXPECT_EQ(cell(f, 0x60420803), st);
-  EXPECT_EQ(cell(f, 0x60420E05), st);
-
-  EXPECT_EQ(cell(got[3], 0x60420804), odd.station);  // a workstation starting with '<' gives way
-  EXPECT_EQ(cell(got[3], 0x60420E03), "[UNKNOWN FAILURE CODE 153 | 99]");
-  EXPECT_EQ(cell(got[3], 0x60420E01), "?unknown?[82000001,40] {99}Log");
+  const SYSTEMTIME& lt = failed.logon_time;
+  std::snprintf(st, sizeof st, "%d/%d/%d %d:%02d:%02d", lt.wMonth, lt.wDay, lt.wYear, lt.wHour, lt.wMinute, lt.wSecond);
+  expect_cells(got[2], {{0x60420E03, "[Wrong Password]"}, {0x60420803, st}, {0x60420E05, st}});
+  // A workstation starting with '<' gives way.
+  expect_cells(got[3], {{0x60420804, odd.station}, {0x60420E03, "[UNKNOWN FAILURE CODE 153 | 99]"},
+                        {0x60420E01, "?unknown?[82000001,40] {99}Log"}});
 }
 
 TEST_F(LogReader, DirectoryAndGpoFamiliesWithTheirEntries) {
@@ -411,47 +378,33 @@ TEST_F(LogReader, DirectoryAndGpoFamiliesWithTheirEntries) {
   EXPECT_EQ(got[0].image, kBase + 71);
   EXPECT_EQ(cell(got[0], 0x60420D08),
             "Added [Account is Disabled]Removed [Password NEVER expires]");
-  EXPECT_EQ(cell(got[0], 0x60420D03), "userAccountControl");
-  EXPECT_EQ(cell(got[0], 0x60420D04), dir.new_value);
-  EXPECT_EQ(cell(got[0], 0x60420D05), dir.old_value);
-  EXPECT_EQ(cell(got[0], 0x60420D02), dir.object_class);
-  EXPECT_EQ(cell(got[0], 0x60420D01), dir.object_dn);
-  EXPECT_EQ(cell(got[0], 0x60420D09), dir.extra_text);
-  EXPECT_EQ(cell(got[0], 0x60420D06), dir.values[1] ? "TRUE" : "FALSE");
-  EXPECT_EQ(cell(got[0], 0x60420807), dir.requester_sam);
-  EXPECT_EQ(cell(got[0], 0x60420808), dir.requester_fqdn);
-  EXPECT_EQ(cell(got[0], 0x60420804), dir.workstation);
-  EXPECT_EQ(cell(got[0], 0x60420809), "<unknown>");
+  expect_cells(got[0], {{0x60420D03, "userAccountControl"}, {0x60420D04, dir.new_value}, {0x60420D05, dir.old_value},
+                   {0x60420D02, dir.object_class}, {0x60420D01, dir.object_dn}, {0x60420D09, dir.extra_text},
+                   {0x60420D06, dir.values[1] ? "TRUE" : "FALSE"}, {0x60420807, dir.requester_sam},
+                   {0x60420808, dir.requester_fqdn}, {0x60420804, dir.workstation}, {0x60420809, "<unknown>"}});
   EXPECT_EQ(cell(got[1], 0x60420D04), moved.new_location);  // moves show where the object went
   EXPECT_EQ(got[2].image, kBase + 93);
-  EXPECT_EQ(cell(got[2], 0x60420D04), gdir.new_location);
-  EXPECT_EQ(cell(got[2], 0x60420D05), gdir.old_value);
-  EXPECT_EQ(cell(got[2], 0x60420900), gdir.head.gpo_text1);
+  expect_cells(got[2], {{0x60420D04, gdir.new_location}, {0x60420D05, gdir.old_value},
+                   {0x60420900, gdir.head.gpo_text1}});
 
   // Each entry's row shows its own entry.
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(cell(got[3 + i], 0x6042090A), changes[i].text1);
-    EXPECT_EQ(cell(got[3 + i], 0x6042090F), changes[i].text4);
-    EXPECT_EQ(cell(got[3 + i], 0x60420906), change.text_b);
-    EXPECT_EQ(cell(got[3 + i], 0x60420F14), change.share);
-    EXPECT_EQ(cell(got[3 + i], 0x60420902), change.head.core ? "CORE" : "NON-CORE");
-  }
+  for (int i = 0; i < 3; ++i)
+    expect_cells(got[3 + i], {{0x6042090A, changes[i].text1}, {0x6042090F, changes[i].text4},
+                     {0x60420906, change.text_b}, {0x60420F14, change.share},
+                     {0x60420902, change.head.core ? "CORE" : "NON-CORE"}});
   EXPECT_EQ(cell(got[3], 0x60420907), std::string("Registry Values Section: ADD ITEM ") + changes[0].text1 + " " +
                                           changes[0].text2 + " " + changes[0].text3 + " " + changes[0].text4);
   EXPECT_EQ(cell(got[3], 0x60420909), "ADD ITEM");
   EXPECT_EQ(cell(got[3], 0x6042090C), "REG_DWORD");
-  EXPECT_EQ(cell(got[4], 0x60420908), "?777? section Section:");
-  EXPECT_EQ(cell(got[4], 0x60420909), "REMOVE ITEM");
-  EXPECT_EQ(cell(got[4], 0x6042090C), "?12 registry type?");
+  expect_cells(got[4], {{0x60420908, "?777? section Section:"}, {0x60420909, "REMOVE ITEM"},
+                   {0x6042090C, "?12 registry type?"}});
   EXPECT_EQ(cell(got[0], 0x60420907), "");  // only change entries have a summary
 
   const int images[] = {kBase + 111, kBase + 107, kBase + 103, kBase + 97};
   const char* kinds[] = {"ITEM REMOVED", "ITEM CHANGED", "ITEM ADDED", "ITEM ADDED"};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(got[6 + i].image, images[i]);
-    EXPECT_EQ(cell(got[6 + i], 0x60420909), kinds[i]);
-    EXPECT_EQ(cell(got[6 + i], 0x6042090F), entries[i].text);
-    EXPECT_EQ(cell(got[6 + i], 0x60420D04), "<unknown>");
+    expect_cells(got[6 + i], {{0x60420909, kinds[i]}, {0x6042090F, entries[i].text}, {0x60420D04, "<unknown>"}});
   }
 }
 
@@ -491,9 +444,8 @@ TEST_F(LogReader, DamageLosesNothingAroundItAndInventsNothing) {
   got = read(path);
   EXPECT_EQ(got.size(), 1u);
   // The scan's one window read the 292 bytes after the bad header.
-  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "ReadFile[1] WWA6["));
-  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "BR[292]"));
-  EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", "lastValidRecord RT[FACC0011]"));
+  for (const char* part : {"ReadFile[1] WWA6[", "BR[292]", "lastValidRecord RT[FACC0011]"})
+    EXPECT_TRUE(journal_has("READ FAILED! (Unable to find next record)", part)) << part;
   EXPECT_TRUE(journal_has("READ FAILED HERE", path));
 
   // Running unattended, the same diagnostics are lines of the host's run log.
