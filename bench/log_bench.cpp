@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/ratio_reporter.h"
+#include "bench/unavoidable_work.h"
 #include "host/host.h"
 #include "host/host_services.h"
 #include "host/win32.h"
@@ -237,74 +238,6 @@ MemoryFigures measure_memory() {
   return m;
 }
 
-// ---- The work no decode can avoid -----------------------------------------------
-
-// Every row keeps an item and one block per non-empty text from the memory
-// pair, and every byte of the file is read. One recorded decode pass gives the
-// exact sequence of blocks; replaying it beside a plain read of the files
-// times that floor, so the decode can be judged against what it must do.
-struct BlockEvent {
-  uint32_t size_or_block;  // an allocation's size, or the index of the block freed
-  uint32_t kind;           // 0 allocate, 1 allocate zeroed, 2 free
-};
-std::vector<std::vector<BlockEvent>> g_block_events;  // per corpus file
-std::unordered_map<void*, uint32_t> g_block_index;  // live block to its allocation's number
-uint32_t g_blocks_allocated = 0;
-std::vector<BlockEvent>* g_recording = nullptr;
-
-HGLOBAL WINAPI recording_alloc(UINT flags, SIZE_T bytes) {
-  HGLOBAL handle = GlobalAlloc(flags, bytes);
-  g_block_index[handle] = g_blocks_allocated++;
-  g_recording->push_back({static_cast<uint32_t>(bytes), (flags & GMEM_ZEROINIT) ? 1u : 0u});
-  return handle;
-}
-
-HGLOBAL WINAPI recording_free(HGLOBAL block) {
-  auto it = g_block_index.find(block);
-  if (it != g_block_index.end()) {
-    g_recording->push_back({it->second, 2});
-    g_block_index.erase(it);
-  }
-  return GlobalFree(block);
-}
-
-void record_block_events() {
-  prepare_reader();
-  g_library.allocate = recording_alloc;
-  g_library.free_block = recording_free;
-  for (const std::string& path : g_corpus.files) {
-    g_block_events.emplace_back();
-    g_recording = &g_block_events.back();
-    g_block_index.clear();
-    g_blocks_allocated = 0;
-    read_into_rows(path);
-  }
-  g_library.allocate = nullptr;
-  g_library.free_block = nullptr;
-}
-
-void read_and_allocate(benchmark::State& state) {
-  std::vector<char> buffer(1 << 20);
-  size_t most_blocks = 0;
-  for (const auto& events : g_block_events) most_blocks = std::max(most_blocks, events.size());
-  std::vector<HGLOBAL> blocks(most_blocks);
-  for (auto _ : state) {
-    for (size_t f = 0; f < g_corpus.files.size(); ++f) {
-      std::FILE* file = std::fopen(g_corpus.files[f].c_str(), "rb");
-      std::setvbuf(file, nullptr, _IONBF, 0);
-      while (std::fread(buffer.data(), 1, buffer.size(), file) > 0) benchmark::ClobberMemory();
-      std::fclose(file);
-      size_t next = 0;
-      for (const BlockEvent& e : g_block_events[f]) {
-        if (e.kind == 2) GlobalFree(blocks[e.size_or_block]);
-        else blocks[next++] = GlobalAlloc(e.kind ? GMEM_ZEROINIT : 0, e.size_or_block);
-      }
-      benchmark::ClobberMemory();
-    }
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g_corpus.bytes));
-}
-
 std::vector<uint8_t>& scramble_source() {
   static std::vector<uint8_t> bytes = [] {
     std::vector<uint8_t> b(kScrambleBytes);
@@ -355,8 +288,9 @@ int main(int argc, char** argv) {
               static_cast<double>(g_corpus.bytes) / (1 << 20));
   benchmark::RegisterBenchmark("plain_read", plain_read)->Unit(benchmark::kMillisecond)->MinTime(2);
   benchmark::RegisterBenchmark("decode_into_rows", decode_into_rows)->Unit(benchmark::kMillisecond)->MinTime(2);
-  record_block_events();
-  benchmark::RegisterBenchmark("read_and_allocate", read_and_allocate)->Unit(benchmark::kMillisecond)->MinTime(2);
+  prepare_reader();
+  unavoidable_work::record(g_corpus.files, read_into_rows);
+  benchmark::RegisterBenchmark("read_and_allocate", unavoidable_work::read_and_allocate)->Unit(benchmark::kMillisecond)->MinTime(2);
   benchmark::RegisterBenchmark("memcpy", copy_bytes)->Unit(benchmark::kMillisecond)->MinTime(1);
   benchmark::RegisterBenchmark("unscramble_bytewise", unscramble_bytes, kRestoreBytewise)->Unit(benchmark::kMillisecond)->MinTime(1);
   benchmark::RegisterBenchmark("unscramble_sse2", unscramble_bytes, kRestoreSse2)->Unit(benchmark::kMillisecond)->MinTime(1);
