@@ -52,16 +52,20 @@ TEST_F(InProcess, UnattendedAndDebugMessagesGoToTheHostsLogFileInsteadOfTheScree
   EXPECT_EQ(show_unattended_message(nullptr, "not shown", "E-MAIL", MB_OK), 1);
   show_debug_value(5);
   show_message(nullptr, "not shown", nullptr, MB_OK);
+  show_status(nullptr, "not shown", nullptr, MB_OK);
   EXPECT_TRUE(ui::journal().empty());
 
   g_library.quiet_mode = 0;
   ui::script({"", IDCANCEL, "", {}});
   EXPECT_EQ(show_unattended_message(nullptr, "Continue?", "QUESTION", MB_OKCANCEL), IDCANCEL);
   show_debug_value(255);
+  show_status(nullptr, "Profile saved", nullptr, MB_OK);
   auto shown = ui::journal();
-  ASSERT_EQ(shown.size(), 2u);
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[1].title, "DEBUG VALUE");
   EXPECT_EQ(shown[1].text, "[255] hex=[ff]");
+  EXPECT_EQ(shown[2].title, "VORNIX message from QVMR0007.DLL");
+  EXPECT_EQ(shown[2].text, "Profile saved");
 }
 
 TEST_F(InProcess, TheUtcOffsetFollowsDaylightTime) {
