@@ -232,6 +232,7 @@ TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
   ASSERT_EQ(SetProfileAlerts("SRV01", "GPO", 1, 0), 0u);
   ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 1), 0u);
   ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 0), 0u);
+  ASSERT_EQ(SetFilterByKerberosErrors("SRV01", "GPO", 1), 0u);
   ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602800DD, 1, nullptr), 0u);
   ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602100E5, 0x80000000u, nullptr), 0u);
   ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602800E8, 0, "GPOBase"), 0u);
@@ -249,6 +250,7 @@ TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
   };
   EXPECT_EQ(item(0x6028003D), 1u);
   EXPECT_EQ(item(0x602800F8), 0u) << "IncludeLocalLogons 0 is deleted";
+  EXPECT_EQ(item(0x602800F4), 1u);
   item(0x602800E8);
   EXPECT_STREQ(path, "GPOBase");
   ProfileSummary p;
