@@ -360,15 +360,15 @@ int quick_report(std::vector<std::string> args) {
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(bars.second, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
+  g_interrupted = 0;
+  auto previous = std::signal(SIGINT, on_interrupt);
   std::printf("Quick report of %s", server.c_str());
   if (!hours.empty()) std::printf(", last %u hour%s", count, count == 1 ? "" : "s");
   else if (from) std::printf(", %s to %s", from_text.c_str(), to_text.c_str());
   else std::printf(", last %u day%s", count, count == 1 ? "" : "s");
   if (maximum) std::printf(", at most %u rows", maximum);
   std::printf(" (Ctrl-C stops it)\n");
-
-  g_interrupted = 0;
-  auto previous = std::signal(SIGINT, on_interrupt);
+  std::fflush(stdout);  // also through a pipe: from here on Ctrl-C stops the run
   // Started through the button's list twin, so that the library tells the screen when the run has ended.
   host::send_list_event(l.library, lists[kQuickListLogon], kQuickReportList);
   // A run that starts sets the file-count bar's range before the call returns.
@@ -452,6 +452,8 @@ int custom_report(std::vector<std::string> args) {
   // Ctrl-C presses the progress window's stop button.
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);
+  std::printf("Custom report of %s (Ctrl-C stops it)\n", server.c_str());
+  std::fflush(stdout);  // also through a pipe: from here on Ctrl-C stops the run
   std::atomic<bool> done{false};
   std::thread watcher([&] {
     while (!done) {
@@ -474,7 +476,7 @@ int custom_report(std::vector<std::string> args) {
   watcher.join();
   std::signal(SIGINT, previous);
   std::string last_message = print_journal();
-  std::printf("Custom report of %s: %u file%s read\n", server.c_str(), files, files == 1 ? "" : "s");
+  std::printf("  %u file%s read\n", files, files == 1 ? "" : "s");
 
   // One CSV per family; rows without a record (errors, stops) go with the family read before them.
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));

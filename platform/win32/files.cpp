@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -249,6 +250,18 @@ bool fill_find_data(const std::string& folder, const char* name, WIN32_FIND_DATA
   return true;
 }
 
+// machine.ini [machine] read_delay_ms = N: the machine sits behind a slow
+// link, and every read of a file on its shares waits N real milliseconds.
+DWORD read_delay_of(const char* windows_path) {
+  std::string path = windows_path;
+  if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') return 0;
+  std::vector<std::string> parts = split_components(path);
+  const world::Machine* machine = parts.empty() ? nullptr : world::find_machine(parts[0]);
+  return machine ? static_cast<DWORD>(std::strtoul(machine->setting("machine", "read_delay_ms", "0").c_str(),
+                                                      nullptr, 10))
+                 : 0;
+}
+
 }  // namespace
 
 namespace platform {
@@ -340,6 +353,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   object->path = canonical(path);
   object->access = access;
   object->share = share;
+  object->read_delay_ms = read_delay_of(name);
   return platform::register_object(object);
 }
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "win32/kernel_objects.h"
 #include "win32/modules.h"
@@ -346,6 +347,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read, LPOVER
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (object->read_delay_ms) std::this_thread::sleep_for(std::chrono::milliseconds(object->read_delay_ms));
   ssize_t n = ::read(object->fd, data, bytes);
   if (n < 0) {
     SetLastError(ERROR_ACCESS_DENIED);

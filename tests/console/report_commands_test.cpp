@@ -100,6 +100,42 @@ TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
   EXPECT_FALSE(fs::exists(out_ + "/c-filesystem.csv"));
 }
 
+// Ctrl-C stops a report as its stop command does, and the rows read until then
+// are written with the stop row after them. SRV01 sits behind a slow link (each
+// read of a log file waits 60 ms), so reading its files takes over a second and
+// the interrupt, a quarter of a second in, lands in the middle of it.
+TEST_F(ReportCommands, CtrlCStopsAReportAndKeepsTheRowsReadSoFar) {
+  world_.set_machine_setting("SRV01", "machine", "read_delay_ms", "60");
+  auto interrupted = [&](const std::string& arguments) {
+    return support::run_program_interrupted(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'",
+                                            "(Ctrl-C stops it)\n", 250);
+  };
+  auto occurrences = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+
+  Outcome r = interrupted("quick-report --server SRV01 --days 4 --csv '" + out_ + "/q.csv'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(r.output.find("stopping..."), std::string::npos) << r.output;
+  const std::string cancelled = "_USER REQUESTED REPORT GENERATION CANCELLED";
+  EXPECT_NE(r.output.find("QUICK REPORT STATUS: " + cancelled), std::string::npos) << r.output;
+  std::string text;
+  size_t rows = all_rows("q", &text);
+  EXPECT_EQ(occurrences(text, cancelled), 1u) << text;
+  EXPECT_GT(rows, 1u) << "rows read before the stop";
+  EXPECT_LT(rows, activity_.rows());
+
+  r = interrupted("custom-report --server SRV01 --profile '*' --csv '" + out_ + "/c.csv'");
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  text.clear();
+  rows = all_rows("c", &text);
+  EXPECT_EQ(occurrences(text, "USER REQUESTED REPORT GENERATION TO BE STOPPED"), 1u) << r.output;
+  EXPECT_GT(rows, 1u);
+  EXPECT_LT(rows, activity_.rows());
+}
+
 TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
   for (const char* args : {"quick-report --server SRV01 --days 0", "quick-report --server SRV01 --days 2 --hours 3",
                            "quick-report --server SRV01 --from 2026-12-05",

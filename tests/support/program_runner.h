@@ -13,4 +13,9 @@ struct ProgramRun {
 // output, or goes to `error_file` when one is named.
 ProgramRun run_program(const std::string& program, const std::string& arguments, const std::string& error_file = "");
 
+// As run_program, with standard error joined, and the user presses Ctrl-C
+// (SIGINT to the program) `delay_ms` after the output first shows `cue`.
+ProgramRun run_program_interrupted(const std::string& program, const std::string& arguments, const std::string& cue,
+                                   int delay_ms);
+
 }  // namespace support
