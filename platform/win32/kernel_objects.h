@@ -20,7 +20,7 @@ struct KernelObject {
   std::string path;        // the file's path on this machine, for sharing checks
   DWORD access = 0;        // GENERIC_READ / GENERIC_WRITE / DELETE it was opened with
   DWORD share = 0;         // FILE_SHARE_* it allows others
-  DWORD read_delay_ms = 0;     // a file on a machine behind a slow link: each read waits this long
+  DWORD read_delay_ms = 0;  // a file on a machine behind a slow link: each read waits this long
 };
 
 HANDLE register_object(std::shared_ptr<KernelObject> object);

@@ -27,6 +27,8 @@ ProgramRun run_program(const std::string& program, const std::string& arguments,
 ProgramRun run_program_interrupted(const std::string& program, const std::string& arguments, const std::string& cue,
                                    int delay_ms) {
   ProgramRun run;
+  // Made before the fork: the child only calls what is safe between fork and exec.
+  const std::string command = "exec '" + program + "' " + arguments;  // the shell becomes the program
   int out[2];
   if (pipe(out) != 0) return run;
   pid_t child = fork();
@@ -35,7 +37,6 @@ ProgramRun run_program_interrupted(const std::string& program, const std::string
     dup2(out[1], STDERR_FILENO);
     close(out[0]);
     close(out[1]);
-    std::string command = "exec '" + program + "' " + arguments;  // the shell becomes the program
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
