@@ -5,7 +5,6 @@
 // a test can act while rows arrive (stop, delete or grow a file).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 #include <cstdio>
@@ -134,6 +133,13 @@ class ReportGeneration : public ::testing::Test {
     for (const ListRow& row : list_rows(list)) out.push_back(event_time(row.record));
     return out;
   }
+  std::vector<uint32_t> fs_times() { return times(lists_[kQuickListFileSystem]); }
+  // from + 1, ..., from + n
+  static std::vector<uint32_t> series(uint32_t from, uint32_t n) {
+    std::vector<uint32_t> out;
+    for (uint32_t i = 1; i <= n; ++i) out.push_back(from + i);
+    return out;
+  }
 
   // A file-system log whose records carry these event times; last-write time outside every window.
   std::string write_log(const std::string& name, const std::vector<uint32_t>& event_times, uint32_t written = kOld) {
@@ -175,10 +181,12 @@ class ReportGeneration : public ::testing::Test {
     RegCloseKey(key);
   }
 
+  DWORD press() { return entry_point_button_services(screen_, 0, host::descriptor_of(button_)); }
+
   // Presses the quick-report button for a server and waits for the worker.
   void run_quick(int server_row = 0) {
     ui::click_row(servers_, server_row);
-    EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
+    EXPECT_EQ(press(), 1u);
     if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
     EXPECT_EQ(g_quick_report.state, kQuickReportIdle);
   }
@@ -220,60 +228,23 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   EXPECT_EQ(reading, "Reading file 1 of 4: " + dated("AtEnd", 5));
   EXPECT_TRUE(bars_shown);
   EXPECT_EQ(status(), "Quick Report complete: 5 rows");
+  EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
 
-  // Equal nominal times keep the folder's enumeration order.
-  std::vector<std::string> same;
+  // Rows: start < t <= end, newest file first, equal nominal times in the folder's enumeration order.
+  std::vector<uint32_t> want = {end - 5, end};
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\Same*.vnx", &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  do same.push_back(found.cFileName); while (FindNextFileA(search, &found));
+  do want.push_back(found.cFileName[4] == 'A' ? start + 100 : start + 200); while (FindNextFileA(search, &found));
   FindClose(search);
-  ASSERT_EQ(same.size(), 2u);
-  std::vector<std::string> order;
-  for (QuickReportFile* f = g_quick_run.files; f; f = f->next) order.push_back(std::strrchr(f->path, '\\') + 1);
-  EXPECT_EQ(order, (std::vector<std::string>{dated("AtEnd", 5), same[0], same[1], "undated.vnx"}));
-  uint32_t same_a = same[0].rfind("SameA", 0) == 0 ? start + 100 : start + 200;
-  uint32_t same_b = same_a == start + 100 ? start + 200 : start + 100;
-  // Rows: start < t <= end, in file order; nothing lost, nothing twice.
-  EXPECT_EQ(times(lists_[kQuickListFileSystem]),
-            (std::vector<uint32_t>{end - 5, end, same_a, same_b, start + 300}));
-  EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
+  want.push_back(start + 300);
+  EXPECT_EQ(fs_times(), want);
   // BAR1 counts the files, BAR2 the bytes of the last one read; both hidden at the end.
   EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
   EXPECT_EQ(static_cast<uint64_t>(SendMessageA(file_bar_, PBM_GETPOS, 0, 0)), std::filesystem::file_size(undated));
   EXPECT_FALSE(visible(files_bar_));
   EXPECT_FALSE(visible(file_bar_));
   EXPECT_FALSE(journal_has("QUICK REPORT STATUS", ""));              // a run that ends normally says nothing
-}
-
-TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndSaysSo) {
-  set_window(kDec3, kDec3 + 2 * kDay);
-  std::vector<uint32_t> first, second;
-  for (uint32_t i = 1; i <= 30; ++i) first.push_back(kDec3 + kDay + i);
-  for (uint32_t i = 1; i <= 5; ++i) second.push_back(kDec3 + 100 + i);
-  write_log(dated("Newer", 5), first);
-  write_log(dated("Older", 4), second);
-  // The user presses the button again after the 10th row and answers OK.
-  g_on_row = [&](int n) {
-    if (n != 10) return;
-    ui::script({"Confirm Report Cancellation", IDOK, "", {}});
-    entry_point_button_services(screen_, 0, host::descriptor_of(button_));
-  };
-  run_quick();
-  std::vector<ListRow> got = list_rows(lists_[kQuickListFileSystem]);
-  ASSERT_EQ(got.size(), 11u);
-  for (size_t i = 0; i < 10; ++i) EXPECT_EQ(event_time(got[i].record), first[i]);
-  EXPECT_EQ(got.back().text, kQuickCancelled);
-  EXPECT_TRUE(journal_has("QUICK REPORT STATUS", kQuickCancelled));
-  EXPECT_EQ(status(), kQuickCancelled);
-  EXPECT_EQ(g_report_run.stopped, 1u);
-  // A press while the state is 86 does nothing; once idle a new run starts.
-  g_on_row = nullptr;
-  g_quick_report.state = kQuickReportStop;
-  ui::clear_journal();
-  EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
-  EXPECT_TRUE(ui::journal().empty());
-  g_quick_report.state = kQuickReportIdle;
 }
 
 // What the quick-report screen receives as WM_COMMAND, and the run's state then.
@@ -289,9 +260,10 @@ LRESULT CALLBACK watch_screen(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcA(g_screen_proc, w, m, wp, lp);
 }
 
-TEST_F(ReportGeneration, QuickReportStartedFromTheListTellsItsScreenOnceAtTheEnd) {
+TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndTellsTheScreenThatStartedItOnce) {
   set_window(kDec3, kDec3 + 2 * kDay);
-  write_log(dated("FS1", 4), {kDec3 + 1, kDec3 + 2});
+  write_log(dated("Newer", 5), series(kDec3 + kDay, 30));
+  write_log(dated("Older", 4), series(kDec3 + 100, 5));
   constexpr int kScreenId = 4100;
   SetWindowLongPtrA(screen_, GWLP_ID, kScreenId);
   g_commands.clear();
@@ -299,69 +271,77 @@ TEST_F(ReportGeneration, QuickReportStartedFromTheListTellsItsScreenOnceAtTheEnd
       SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_screen)));
   HWND starter = host::add_control(screen_, 1920, WC_LISTVIEWA, "",
                                    host::ControlSpec{kQuickReportList, kDescriptorListView, 2, 200});
+  // Started from the list; the user presses the button after the 10th row and answers OK.
+  g_on_row = [&](int n) {
+    if (n != 10) return;
+    ui::script({"Confirm Report Cancellation", IDOK, "", {}});
+    press();
+  };
   ui::click_row(servers_, 0);
   EXPECT_EQ(entry_point_list_services(starter, 0, 0, kQuickReportList, 0, 0, host::descriptor_of(starter), 0, 0, 0,
                                       0, 0, 0, 0),
             1u);
   if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
-  EXPECT_EQ(list_rows(lists_[kQuickListFileSystem]).size(), 2u);
+  std::vector<uint32_t> want = series(kDec3 + kDay, 10);
+  want.push_back(0);  // the row that says so
+  EXPECT_EQ(fs_times(), want);
+  EXPECT_EQ(list_rows(lists_[kQuickListFileSystem]).back().text, kQuickCancelled);
+  EXPECT_TRUE(journal_has("QUICK REPORT STATUS", kQuickCancelled));
+  EXPECT_EQ(status(), kQuickCancelled);
+  EXPECT_EQ(g_report_run.stopped, 1u);
+  // The screen hears of the end once, from the logon list, once the run is idle.
   ASSERT_EQ(g_commands.size(), 1u);
   EXPECT_EQ(g_commands[0].wparam, static_cast<WPARAM>(MAKEWPARAM(kScreenId, BN_CLICKED)));
   EXPECT_EQ(g_commands[0].lparam, reinterpret_cast<LPARAM>(lists_[kQuickListLogon]));
-  EXPECT_EQ(g_commands[0].state, kQuickReportIdle);  // after the run
-  EXPECT_EQ(status(), "Quick Report complete: 2 rows");
+  EXPECT_EQ(g_commands[0].state, kQuickReportIdle);
 
-  // The button leaves the host untold, also after a run that the list started.
+  // A press while the run is stopping does nothing.
+  g_on_row = nullptr;
+  g_quick_report.state = kQuickReportStop;
+  ui::clear_journal();
+  EXPECT_EQ(press(), 1u);
+  EXPECT_TRUE(ui::journal().empty());
+  g_quick_report.state = kQuickReportIdle;
+
+  // The button leaves the screen untold, also after a run that the list started.
   release(lists_[kQuickListFileSystem]);
   run_quick();
-  EXPECT_EQ(list_rows(lists_[kQuickListFileSystem]).size(), 2u);  // it ran
+  EXPECT_EQ(status(), "Quick Report complete: 35 rows");
   EXPECT_EQ(g_commands.size(), 1u);
   SetWindowLongPtrA(screen_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_screen_proc));
   release(starter);
 }
 
 TEST_F(ReportGeneration, CustomReportStoppedMidFileByItsProgressWindow) {
-  std::vector<uint32_t> many;
-  for (uint32_t i = 1; i <= 20; ++i) many.push_back(kDec3 + i);
-  write_log(dated("FS1", 3), many);
-  write_log(dated("FS2", 3), many);
+  write_log(dated("FS1", 3), series(kDec3, 20));
+  write_log(dated("FS2", 3), series(kDec3, 20));
   g_on_row = [&](int n) {
     if (n == 7) SendMessageA(custom_report_progress_window(), WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
   };
   const char* patterns[] = {"fs*"};
   CustomReportRequest request = {"SRV01", patterns, 1, FALSE, nullptr, report_, 0, nullptr, {}};
   EXPECT_EQ(GenerateCustomReport(&request), 1u);  // the second file is not read
-  std::vector<ListRow> got = list_rows(report_);
-  ASSERT_EQ(got.size(), 8u);
-  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(event_time(got[i].record), many[i]);
-  EXPECT_EQ(got.back().text, "USER REQUESTED REPORT GENERATION TO BE STOPPED");
+  std::vector<uint32_t> want = series(kDec3, 7);
+  want.push_back(0);
+  EXPECT_EQ(times(report_), want);
+  EXPECT_EQ(list_rows(report_).back().text, "USER REQUESTED REPORT GENERATION TO BE STOPPED");
   EXPECT_EQ(custom_report_progress_window(), nullptr);  // closed at the end
 }
 
 TEST_F(ReportGeneration, MaximumAppliesWhenTheCountExceedsIt) {
   set_window(kDec3, kDec3 + 2 * kDay, 5);
-  write_log(dated("Five", 5), {kDec3 + 1, kDec3 + 2, kDec3 + 3, kDec3 + 4, kDec3 + 5});
-  run_quick();
-  EXPECT_EQ(list_rows(lists_[kQuickListFileSystem]).size(), 5u);  // exactly the maximum: no limit row
-  release(lists_[kQuickListFileSystem]);
-
-  write_log(dated("Six", 4), {kDec3 + 11, kDec3 + 12, kDec3 + 13, kDec3 + 14, kDec3 + 15, kDec3 + 16});
+  std::string five = write_log(dated("Five", 5), series(kDec3, 5));
+  std::string six = write_log(dated("Six", 4), series(kDec3 + 10, 6));
   run_quick();
   std::vector<ListRow> got = list_rows(lists_[kQuickListFileSystem]);
-  ASSERT_EQ(got.size(), 7u);  // 5 + the sixth (count 6 > 5) + the limit row
+  ASSERT_EQ(got.size(), 7u);  // the first file's 5 (count = maximum), the sixth (count 6 > 5), the limit row
   EXPECT_EQ(event_time(got[5].record), kDec3 + 11);
   EXPECT_EQ(got.back().text, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
-  EXPECT_TRUE(journal_has("QUICK REPORT STATUS", "_MAXIMUM RECORD COUNT [5] REACHED"));
 
-  // Full reports: the same rule, the files after the limit are not read.
-  std::string five = folder_ + "/" + dated("Five", 5), six = folder_ + "/" + dated("Six", 4);
+  // Hand-picked files: the same rule, and the files after the limit are not read.
   g_report_run.maximum_records = 5;
   const char* one[] = {five.c_str(), six.c_str()};
   EXPECT_EQ(ReadPickedLogFiles(report_, 0, one, 2, nullptr), 2u);
-  got = list_rows(report_);
-  ASSERT_EQ(got.size(), 7u);
-  EXPECT_EQ(got.back().text, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
-  release(report_);
   const char* reversed[] = {six.c_str(), five.c_str()};
   EXPECT_EQ(ReadPickedLogFiles(report_, 0, reversed, 2, nullptr), 1u);
 
@@ -427,7 +407,6 @@ TEST_F(ReportGeneration, BadServersAndFoldersGetTheirMessages) {
   set_window(kDec3 + 3 * kDay, kDec3 + 4 * kDay);  // an empty window
   run_quick();
   EXPECT_TRUE(journal_has("Nothing to report", "No Activity found in Log Files during the selected Date Range"));
-  for (HWND list : lists_) EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
 
   ui::clear_journal();  // nothing selected
   LVITEMA none = {};
@@ -456,8 +435,7 @@ TEST_F(ReportGeneration, FilesThatVanishOrGrowDuringTheRun) {
     grow(growing, kDec3 + 402);  // not opened yet: read whole
   };
   run_quick();
-  EXPECT_EQ(times(lists_[kQuickListFileSystem]),
-            (std::vector<uint32_t>{kDec3 + 601, kDec3 + 602, kDec3 + 401, kDec3 + 402}));
+  EXPECT_EQ(fs_times(), (std::vector<uint32_t>{kDec3 + 601, kDec3 + 602, kDec3 + 401, kDec3 + 402}));
   EXPECT_TRUE(journal_has("ERROR 23", "Error [2] opening file"));
 }
 
@@ -518,7 +496,7 @@ TEST_F(ReportGeneration, FileBarRunsOverBytesOrOverThousandthsForHugeFiles) {
   g_positions.clear();
   g_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(file_bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watch_bar)));
   run_quick();
-  EXPECT_EQ(times(lists_[kQuickListFileSystem]), (std::vector<uint32_t>{kDec3 + 3, kDec3 + 1, kDec3 + 2}));
+  EXPECT_EQ(fs_times(), (std::vector<uint32_t>{kDec3 + 3, kDec3 + 1, kDec3 + 2}));
   EXPECT_EQ(g_ranges, (std::vector<LPARAM>{1000, static_cast<LPARAM>(std::filesystem::file_size(small))}));
   ASSERT_FALSE(g_positions.empty());
   EXPECT_EQ(g_positions.back(), std::filesystem::file_size(small));
@@ -526,16 +504,15 @@ TEST_F(ReportGeneration, FileBarRunsOverBytesOrOverThousandthsForHugeFiles) {
   std::filesystem::remove(huge);
 }
 
-TEST_F(ReportGeneration, ScheduledWindowAndSettings) {
-  uint32_t start, end, maximum;
-  scheduled_quick_report_window(1000000, 2, 5, &start, &end, &maximum);
-  EXPECT_EQ(start, 1000000u - 2 * kDay);
-  EXPECT_EQ(end, 1000000u + kDay);
-  EXPECT_EQ(maximum, 2048000u);
-  scheduled_quick_report_window(1000000, 0, 5, &start, &end, &maximum);
-  EXPECT_EQ(start, 1000000u - 5 * 3600);
-  scheduled_quick_report_window(100, 3, 0, &start, &end, &maximum);
-  EXPECT_EQ(start, 0u);  // not before 1970
+TEST(ScheduledQuickReport, DaysBeforeHoursUntilTomorrowNeverBefore1970) {
+  auto window = [](uint32_t now, DWORD days, DWORD hours) {
+    std::vector<uint32_t> w(3);
+    scheduled_quick_report_window(now, days, hours, &w[0], &w[1], &w[2]);
+    return w;
+  };
+  EXPECT_EQ(window(1000000, 2, 5), (std::vector<uint32_t>{1000000 - 2 * kDay, 1000000 + kDay, 2048000}));
+  EXPECT_EQ(window(1000000, 0, 5)[0], 1000000u - 5 * 3600);
+  EXPECT_EQ(window(100, 3, 0)[0], 0u);
 }
 
 }  // namespace

@@ -51,10 +51,10 @@ class ReportViews : public ::testing::Test {
     qvmr_unregister_module(g_library.instance);
   }
 
-  // Waits (real time) for something the dialog thread does.
+  // Waits (real time, up to 20 s on a busy machine) for something the dialog thread does.
   template <typename Done>
   bool eventually(Done done) {
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 2000; ++i) {
       if (done()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -115,12 +115,14 @@ TEST_F(ReportViews, ViewsAreBuiltOnceThroughTheListEventWithTheirSortKeys) {
   // The four quick-report lists, by dialog item number; directory and GPO share their columns.
   const ReportView* fs = report_view_of_list(kFileSystemView);
   const ReportView* logon = report_view_of_list(kLogonView);
-  ASSERT_TRUE(fs && logon && report_view_of_list(kDirectoryView) && report_view_of_list(kGpoView));
+  const ReportView* directory = report_view_of_list(kDirectoryView);
+  ASSERT_TRUE(fs && logon && directory && report_view_of_list(kGpoView));
+  EXPECT_EQ(report_view_of_list(kGpoView)->columns, directory->columns);
   EXPECT_EQ(logon->count, 19u);
   EXPECT_EQ(report_view_of_list(1903), nullptr);
   EXPECT_EQ(report_view_of_family(kLogFamilyGpoDirectoryValue), report_view_of_list(kGpoView));
   EXPECT_EQ(report_view_of_family(kLogFamilyFile), fs);
-  for (const ReportView* v : {fs, logon, report_view_of_list(kDirectoryView)}) {
+  for (const ReportView* v : {fs, logon, directory}) {
     EXPECT_STREQ(v->columns[0].title, "Activity Type");
     for (size_t c = 1; c < v->count; ++c)
       EXPECT_TRUE(v->columns[c].id >= kFirstReportColumn && v->columns[c].id <= kLastReportColumn) << v->columns[c].title;
@@ -159,12 +161,12 @@ TEST_F(ReportViews, ViewsAreBuiltOnceThroughTheListEventWithTheirSortKeys) {
   EXPECT_EQ(c.cx, fs->columns[7].width);
   EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, fs->count, reinterpret_cast<LPARAM>(&c))) << "built twice";
 
+  // Day, second of the day (hex), arrival: equal times keep their arrival order, later times sort after.
   std::vector<std::string> keys;
   for (const support::ListRow& row : support::list_rows(list))
     keys.push_back(reinterpret_cast<const char*>(row.record) + kRowSortKeyOffset);
-  EXPECT_EQ(keys[1], "00016868000012C000000001");  // day, second of the day (hex), arrival
-  EXPECT_LT(keys[0], keys[2]) << "equal times keep their arrival order";
-  EXPECT_LT(keys[2], keys[1]) << "later times sort after";
+  EXPECT_EQ(keys, (std::vector<std::string>{"0001686600012F2000000000", "00016868000012C000000001",
+                                            "0001686600012F2000000002"}));
   BYTE no_time[kRowContextBytes] = {};
   char key[kRowSortKeyBytes];
   report_sort_key(no_time, 5, key, sizeof key);
@@ -179,13 +181,11 @@ TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
   GetWindowTextA(window, caption, sizeof caption);
   EXPECT_STREQ(caption, "VORNIX Agent Update Results");
   HWND list = GetDlgItem(window, kResultsListItem);
+  std::vector<int> widths;
   LVCOLUMNA c = {};
-  c.mask = LVCF_WIDTH;
-  const int widths[] = {115, 316, 370};
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&c)));
-    EXPECT_EQ(c.cx, widths[i]);
-  }
+  for (c.mask = LVCF_WIDTH; SendMessageA(list, LVM_GETCOLUMNA, widths.size(), reinterpret_cast<LPARAM>(&c));)
+    widths.push_back(c.cx);
+  EXPECT_EQ(widths, (std::vector<int>{115, 316, 370}));
 
   // Rows come from the operation's thread while the window runs on its own.
   std::thread operation([&] {
@@ -206,10 +206,9 @@ TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
   EXPECT_EQ(support::list_column(list, 0), (std::vector<std::string>{"0003: srv03", "0002: SRV02", "0001: SRV01"}));
   click_header(window, 1);
   EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"copy a, b", "Connect", "Bravo"}));
-  std::vector<support::ListRow> sorted = support::list_rows(list);
-  ASSERT_EQ(sorted.size(), 3u);
-  for (int row = 0; row < 3; ++row)
-    EXPECT_EQ(reinterpret_cast<LPARAM>(sorted[row].record), row) << "item data follows the new positions";
+  std::vector<BYTE*> item_data;  // follows the new positions
+  for (const support::ListRow& row : support::list_rows(list)) item_data.push_back(row.record);
+  EXPECT_EQ(item_data, (std::vector<BYTE*>{nullptr, reinterpret_cast<BYTE*>(1), reinterpret_cast<BYTE*>(2)}));
 
   // Saved without an extension: ".CSV" is added; the hidden fourth cell is not written.
   std::string name = folder_ + "/steps";
@@ -239,47 +238,19 @@ TEST_F(ReportViews, ResultsWindowNumbersStepsSortsAndSavesItsRows) {
   EXPECT_TRUE(eventually([&] { return g_results.window == nullptr; }));
 }
 
-TEST_F(ReportViews, ReopeningResetsAndNumberingCanBeSwitchedOff) {
-  HWND first = open_results_window("Agent update of SRV01");
-  ASSERT_NE(first, nullptr);
-  char caption[128] = {};
-  GetWindowTextA(first, caption, sizeof caption);
-  EXPECT_STREQ(caption, "Agent update of SRV01");
-  add_results_row(first, kStepSuccess, "SRV01", "Start", "OK", nullptr);
-
-  g_results.step = kStepNumberingOff;
-  HWND second = open_results_window(nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_FALSE(IsWindow(first));
-  EXPECT_TRUE(support::journal_has("VORNIX HOST", "Report View was Open, now resetting"));
-  add_results_row(second, kStepSuccess, "SRV02", "Start", "OK", nullptr);
-  EXPECT_EQ(support::list_column(GetDlgItem(second, kResultsListItem), 0), std::vector<std::string>{"SRV02"});
-
-  // A row for a window that is gone is refused with its message.
-  close_results_window();
-  EXPECT_FALSE(add_results_row(second, kStepSuccess, "SRV02", "Stop", "OK", nullptr));
-  EXPECT_TRUE(support::journal_has("VORNIX ACTIONS", "Error X78 on Insert!"));
-
-  // Another view selector is not one the dialog shows.
-  ui::clear_journal();
-  EXPECT_EQ(open_results_window(nullptr, 2), nullptr);
-  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unhandled Report View Selected!"));
-  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unknown error occurred in SRV, Option 1"));
-}
-
-TEST_F(ReportViews, StepStatusGoesToTheResultsWindowOrToTheServerRow) {
+TEST_F(ReportViews, StepStatusGoesToTheWindowOrTheServerRowAndReopeningReplacesTheWindow) {
   HWND screen = CreateWindowExA(0, "VornixScreen", "Servers", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
   HWND servers = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 800, 600, screen, nullptr, nullptr, nullptr);
   support::insert_list_rows(servers, {{"SRV01", nullptr}});
-
-  HWND window = open_results_window("VORNIX Add New Server Results");
-  ASSERT_NE(window, nullptr);
+  HWND first = open_results_window("VORNIX Add New Server Results");
+  ASSERT_NE(first, nullptr);
+  char caption[128] = {};
+  GetWindowTextA(first, caption, sizeof caption);
+  EXPECT_STREQ(caption, "VORNIX Add New Server Results");
   set_step_server("SRV01");
-  report_step_status(servers, 0, "Copying agent files");
-  report_step_status(servers, 0, "Copy of vnxw.sys failed");
-  report_step_status(servers, 0, "UNABLE to start service");
-  report_step_status(servers, 0, "Registry Error 5");
-  HWND list = GetDlgItem(window, kResultsListItem);
+  for (const char* status : {"Copying agent files", "Copy of vnxw.sys failed", "UNABLE to start service", "Registry Error 5"})
+    report_step_status(servers, 0, status);
+  HWND list = GetDlgItem(first, kResultsListItem);
   std::vector<int> images;
   for (const support::ListRow& row : support::list_rows(list)) images.push_back(row.image);
   EXPECT_EQ(images, (std::vector<int>{kStepProgress, kStepError, kStepError, kStepError}));
@@ -288,9 +259,27 @@ TEST_F(ReportViews, StepStatusGoesToTheResultsWindowOrToTheServerRow) {
   EXPECT_EQ(support::list_column(servers, 2), std::vector<std::string>{""})
       << "nothing on the server row while the window is open";
 
+  // Opened again, without numbering: the open one goes, and says so.
+  g_results.step = kStepNumberingOff;
+  HWND second = open_results_window(nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(support::journal_has("VORNIX HOST", "Report View was Open, now resetting"));
+  add_results_row(second, kStepSuccess, "SRV02", "Start", "OK", nullptr);
+  EXPECT_EQ(support::list_column(GetDlgItem(second, kResultsListItem), 0), std::vector<std::string>{"SRV02"});
+
+  // Closed: the status goes to the server row, and a row for the window is refused with its message.
   close_results_window();
   report_step_status(servers, 0, "Agent started");
   EXPECT_EQ(support::list_column(servers, 2), std::vector<std::string>{"Agent started"});
+  EXPECT_FALSE(add_results_row(second, kStepSuccess, "SRV02", "Stop", "OK", nullptr));
+  EXPECT_TRUE(support::journal_has("VORNIX ACTIONS", "Error X78 on Insert!"));
+
+  // Another view selector is not one the dialog shows.
+  ui::clear_journal();
+  EXPECT_EQ(open_results_window(nullptr, 2), nullptr);
+  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unhandled Report View Selected!"));
+  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "Unknown error occurred in SRV, Option 1"));
 }
 
 }  // namespace
