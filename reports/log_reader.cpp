@@ -11,6 +11,10 @@
 QuickReportState g_quick_report;
 ReportRunState g_report_run;
 
+bool in_quick_report_window(uint32_t t) {
+  return g_quick_report.window_start < t && t <= g_quick_report.window_end;
+}
+
 namespace {
 
 constexpr char kStopRequestedText[] = "USER REQUESTED REPORT GENERATION TO BE STOPPED";
@@ -141,7 +145,7 @@ ReadEnd add_quick_row(Reading& r, LogFamily family, void* item) {
     return ReadEnd::kStop;
   }
   uint32_t t = item ? row_item_event_time(family, item) : 0;
-  if (item == nullptr || !(g_quick_report.window_start < t && t <= g_quick_report.window_end)) {
+  if (item == nullptr || !in_quick_report_window(t)) {
     free_report_row_item(family, item);
     return ReadEnd::kGoOn;
   }
@@ -189,8 +193,7 @@ uint32_t record_event_time(const DecodedLogRecord& d) {
 // A quick report drops every row of a record outside its window, so such a
 // record gets no activity text and no items; a stop still ends the run at it.
 bool outside_quick_window(const Reading& r, uint32_t t) {
-  return r.quick && g_quick_report.state != kQuickReportStop &&
-         !(g_quick_report.window_start < t && t <= g_quick_report.window_end);
+  return r.quick && g_quick_report.state != kQuickReportStop && !in_quick_report_window(t);
 }
 
 // Restores, decodes and inserts the row or rows of one record.

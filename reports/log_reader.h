@@ -193,6 +193,9 @@ struct QuickReportState {
 };
 extern QuickReportState g_quick_report;
 
+// The quick report's window: start exclusive, end inclusive.
+bool in_quick_report_window(uint32_t t);
+
 struct ReportRunState {
   uint32_t record_count;    // full and custom reports
   uint32_t maximum_records; // 0: no maximum

@@ -205,7 +205,6 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     *failed = TRUE;
     return 0;
   }
-  const uint32_t start = g_quick_report.window_start, end = g_quick_report.window_end;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const char* name = found_name(found);
@@ -213,8 +212,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     BOOL named = parse_log_file_name(name, &parsed);
     uint32_t nominal = parsed.has_nominal_time ? parsed.nominal_time : 0;
     uint32_t written = local_file_time_seconds(found.ftLastWriteTime);
-    bool included = (parsed.has_nominal_time && start < nominal && nominal <= end) ||
-                    (start < written && written <= end);
+    bool included = (parsed.has_nominal_time && in_quick_report_window(nominal)) || in_quick_report_window(written);
     if (!included) continue;
     auto* entry = static_cast<QuickReportFile*>(allocate_block(GMEM_ZEROINIT, sizeof(QuickReportFile)));
     char* path = entry ? static_cast<char*>(allocate_block(GMEM_ZEROINIT, kReportFilePathBytes)) : nullptr;
