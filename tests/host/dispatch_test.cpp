@@ -1,10 +1,12 @@
 // Routing of button, list and text events, and the shared buttons and nodes.
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <string>
+#include <vector>
 
 #include "host/control_descriptor.h"
 #include "host/host_services.h"
+#include "net/enterprise_screens.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 
@@ -58,7 +60,6 @@ TEST_F(Dispatch, SelectAllNeedsASelectedCompanionRowAndRefreshPassesTheCompanion
 TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) {
   start();
   EXPECT_EQ(press(button(0x30110EE6, 6)), 4061u);
-  EXPECT_EQ(library_.entry_point_button_services(screen_, 0, nullptr), 4061u);
   uintptr_t unknown_kind[kDescriptorWords] = {0x30110EE6, 5};
   EXPECT_EQ(library_.entry_point_button_services(screen_, 0, unknown_kind), 4061u);
   EXPECT_EQ(press(button(0x6011200B)), 4061u);
@@ -81,11 +82,15 @@ TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   start();
   HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
   EXPECT_EQ(host::send_list_event(library_, tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT)), 4061u);
-  auto top = support::tree_rows(tree);
-  ASSERT_EQ(top.size(), 1u);
-  EXPECT_EQ(top[0].text, "VORNIX for Windows");
-  EXPECT_EQ(top[0].image, 22);
-  const HTREEITEM root = top[0].item;
+  // Each row as "text image".
+  auto rows = [&](HTREEITEM parent) {
+    std::vector<std::string> out;
+    for (const support::TreeRow& row : support::tree_rows(tree, parent))
+      out.push_back(row.text + " " + std::to_string(row.image));
+    return out;
+  };
+  EXPECT_EQ(rows(nullptr), std::vector<std::string>{"VORNIX for Windows 22"});
+  const HTREEITEM root = support::tree_rows(tree).at(0).item;
   const struct { DWORD id; const char* label; int image; } nodes[] = {
       {0x30247002, "Quick Start", 61}, {0x30247003, "<<Server Groups>>", 65},
       {0x30247004, "Profiles", 38}, {0x30247005, "Reports", 29},
@@ -96,13 +101,9 @@ TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   for (const auto& node : nodes)
     EXPECT_EQ(host::send_list_event(library_, tree, node.id, reinterpret_cast<uintptr_t>(root)), 4061u) << node.label;
   // Each node goes in first, so they stand in the reverse order of their events.
-  auto children = support::tree_rows(tree, root);
-  ASSERT_EQ(children.size(), std::size(nodes));
-  for (size_t i = 0; i < children.size(); ++i) {
-    const auto& node = nodes[children.size() - 1 - i];
-    EXPECT_EQ(children[i].text, node.label);
-    EXPECT_EQ(children[i].image, node.image) << node.label;
-  }
+  std::vector<std::string> reversed;
+  for (const auto& node : nodes) reversed.insert(reversed.begin(), node.label + (" " + std::to_string(node.image)));
+  EXPECT_EQ(rows(root), reversed);
   EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 11);
 }
 
@@ -119,14 +120,16 @@ TEST_F(Dispatch, NullHostServicesAreNeverCalled) {
   EXPECT_TRUE(host::service_calls().empty());
 }
 
-TEST_F(Dispatch, QuietModeSilencesMessagesAndSiblingModeThemesLists) {
+TEST_F(Dispatch, QuietModeSilencesMessagesAndSiblingModeThemesListsAndRetitlesMessages) {
   start();
   EXPECT_EQ(host::send_list_event(library_, list_, 0x60F40001), 4061u);
-  EXPECT_EQ(ui::window_theme(list_), "explorer");
-  EXPECT_EQ(ui::window_theme(screen_), "explorer");
   HWND second = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60240002, kDescriptorListView});
   host::send_list_event(library_, second, 0x60240002);
-  EXPECT_EQ(ui::window_theme(second), "explorer");
+  for (HWND themed : {list_, screen_, second}) EXPECT_EQ(ui::window_theme(themed), "explorer");
+  // Sibling mode also retitles the library's messages.
+  EXPECT_EQ(press(button(kScanEnterpriseHostButton)), 0u);
+  EXPECT_EQ(support::journal_lines(" | ", true),
+            std::vector<std::string>{"QVAWKQ message from QVMR0007.DLL | To continue, please select a server."});
 
   EXPECT_EQ(host::send_list_event(library_, list_, 0x60F4005D), 1u);
   ui::clear_journal();

@@ -64,8 +64,8 @@ TEST_F(Guard, UnsavedChangesAreSavedWhenTheUserChoosesSave) {
   auto shown = ui::journal();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].template_name, "_A_MSG_BOX");
-  EXPECT_NE(shown[0].text.find("Changes for current server have not yet been saved."), std::string::npos);
-  EXPECT_NE(shown[0].text.find("To continue, please click Save or Discard"), std::string::npos);
+  EXPECT_NE(shown[0].text.find("Changes for current server have not yet been saved.\nTo continue, please click Save or "
+                               "Discard"), std::string::npos);
   EXPECT_NE(shown[0].thread, GetCurrentThreadId()) << "the prompt runs on a thread of its own";
   EXPECT_EQ(g_commands, std::vector<int>{kSaveItem});
   EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);

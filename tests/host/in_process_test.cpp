@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <tuple>
 
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
@@ -60,27 +62,23 @@ TEST_F(InProcess, UnattendedAndDebugMessagesGoToTheHostsLogFileInsteadOfTheScree
   EXPECT_EQ(show_unattended_message(nullptr, "Continue?", "QUESTION", MB_OKCANCEL), IDCANCEL);
   show_debug_value(255);
   show_status(nullptr, "Profile saved", nullptr, MB_OK);
-  auto shown = ui::journal();
-  ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[1].title, "DEBUG VALUE");
-  EXPECT_EQ(shown[1].text, "[255] hex=[ff]");
-  EXPECT_EQ(shown[2].title, "VORNIX message from QVMR0007.DLL");
-  EXPECT_EQ(shown[2].text, "Profile saved");
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{"QUESTION | Continue?", "DEBUG VALUE | [255] hex=[ff]",
+                                                                 "VORNIX message from QVMR0007.DLL | Profile saved"}));
 }
 
 TEST_F(InProcess, TheUtcOffsetFollowsDaylightTime) {
   setenv("TZ", "America/New_York", 1);
   tzset();
   world::clock_set_virtual(1783339200ull * 1000);  // 2026-07-06, daylight time
-  refresh_time_zone();
-  EXPECT_EQ(g_library.utc_offset, 4 * 3600);
-  EXPECT_EQ(g_library.daylight, 1u);
-  EXPECT_EQ(g_library.daylight_bias_seconds, -3600);
+  // Offset, daylight flag and bias, and the first offset seen, which is kept.
+  auto zone = [] {
+    refresh_time_zone();
+    return std::make_tuple(g_library.utc_offset, g_library.daylight, g_library.daylight_bias_seconds,
+                           g_library.first_utc_offset);
+  };
+  EXPECT_EQ(zone(), std::make_tuple(4 * 3600, 1u, -3600, 4 * 3600));
   world::clock_set_virtual(1796551200ull * 1000);  // 2026-12-06, standard time
-  refresh_time_zone();
-  EXPECT_EQ(g_library.utc_offset, 5 * 3600);
-  EXPECT_EQ(g_library.daylight, 0u);
-  EXPECT_EQ(g_library.first_utc_offset, 4 * 3600) << "the first offset is kept";
+  EXPECT_EQ(zone(), std::make_tuple(5 * 3600, 0u, -3600, 4 * 3600));
 
   setenv("TZ", "Asia/Kolkata", 1);  // no daylight time at all
   tzset();
@@ -93,17 +91,13 @@ TEST_F(InProcess, AMissingGetComputerNameExWIsReportedAndAnswers255) {
   WCHAR name[64];
   DWORD size = 64;
   EXPECT_EQ(call_get_computer_name_ex(ComputerNameDnsFullyQualified, name, &size), 255);
-  auto shown = ui::journal();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "SCP Error 0xA");
-  EXPECT_EQ(shown[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(support::journal_lines(), std::vector<std::string>{"VORNIX message from QVMR0007.DLL | SCP Error 0xA"});
+  EXPECT_EQ(ui::journal().at(0).flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
 
   ASSERT_EQ(establish_tables(6, table_.data()), 1u);
   size = 64;
   EXPECT_NE(call_get_computer_name_ex(ComputerNameDnsFullyQualified, name, &size), 255);
-  std::string text;
-  for (DWORD i = 0; i < size; ++i) text += static_cast<char>(name[i]);
-  EXPECT_EQ(text, "CONSOLE01.BRIGHTMERE");
+  EXPECT_EQ(std::u16string(name, size), u"CONSOLE01.BRIGHTMERE");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "host/host_services.h"
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
 
 namespace {
 
@@ -57,18 +58,16 @@ const CheckingExport kCheckingExports[] = {
     {"treeview_right_click_action", 7, 4061}, {"drag_drop_action", 9, 4061},
     {"entry_point_wm_draw_item", 5, 4061}};
 
-// The introduction needs no start-up and never changes.
+// The introduction, abort_searches and QVA_is_valid_to_add need no start-up and never change.
 TEST_F(LibraryTest, ExportsAnswer4078UntilAStartUpIsAcceptedAnd4061AfterForEventsNoFeatureClaims) {
-  auto introduction = [&] {
+  auto unchanging = [&] {
     std::vector<DWORD> id(4);
     EXPECT_EQ(library_.introduction_in(&id[0], &id[1], &id[2], &id[3]), 1u);
     EXPECT_EQ(id, (std::vector<DWORD>{0xA3310000u, 27033u, 51454345u, 7u}));
+    EXPECT_EQ(call_with_zeros(host::export_address(library_, "abort_searches"), 0), 0u);
+    EXPECT_EQ(call_with_zeros(host::export_address(library_, "QVA_is_valid_to_add"), 0), 1u);
   };
-  introduction();
-  auto* abort_searches = reinterpret_cast<DWORD (*)()>(host::export_address(library_, "abort_searches"));
-  auto* valid_to_add = reinterpret_cast<DWORD (*)()>(host::export_address(library_, "QVA_is_valid_to_add"));
-  EXPECT_EQ(abort_searches(), 0u);
-  EXPECT_EQ(valid_to_add(), 1u);
+  unchanging();
 
   // A wrong version or no table is refused without calling the host.
   table_ = host::make_service_table();
@@ -76,14 +75,10 @@ TEST_F(LibraryTest, ExportsAnswer4078UntilAStartUpIsAcceptedAnd4061AfterForEvent
   EXPECT_EQ(library_.establish_tables(6, nullptr), 0u);
   EXPECT_TRUE(host::service_calls().empty());
 
-  auto shown = ui::journal();
-  ASSERT_EQ(shown.size(), 2u);
-  for (const ui::JournalEntry& box : shown) {
-    EXPECT_EQ(box.kind, "message box");
-    EXPECT_EQ(box.text, "UNABLE TO LOAD DLL\n\nVERSION MISMATCH WITH RARODO BASE");
-    EXPECT_EQ(box.title, "VORNIX message from QVMR0007.DLL");
-    EXPECT_EQ(box.flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
-  }
+  const std::string box = "VORNIX message from QVMR0007.DLL | UNABLE TO LOAD DLL\n\nVERSION MISMATCH WITH RARODO BASE";
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{box, box}));
+  for (const ui::JournalEntry& e : ui::journal())
+    EXPECT_EQ(e.kind + " " + std::to_string(e.flags & MB_ICONMASK), "message box " + std::to_string(MB_ICONERROR));
   for (const auto& e : kCheckingExports)
     EXPECT_EQ(call_with_zeros(host::export_address(library_, e.name), e.arity), 4078u) << e.name;
 
@@ -93,9 +88,7 @@ TEST_F(LibraryTest, ExportsAnswer4078UntilAStartUpIsAcceptedAnd4061AfterForEvent
     EXPECT_EQ(call_with_zeros(host::export_address(library_, e.name), e.arity), static_cast<DWORD_PTR>(e.started))
         << e.name;
   }
-  EXPECT_EQ(abort_searches(), 0u);
-  EXPECT_EQ(valid_to_add(), 1u);
-  introduction();
+  unchanging();
 }
 
 TEST_F(LibraryTest, StartUpTakesTheHostsMemoryPairWhenLentAndGlobalAllocOtherwise) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/control_descriptor.h"
@@ -58,9 +59,7 @@ TEST_F(EnterpriseButtons, HostsAreAddedScannedRemovedAndAskedForTheirServers) {
   support::AgentScript script;
   script.gather.host_name = "EHOST";
   script.gather.members = {"SRV05", "SRV06"};
-  script.known.resize(2);
-  script.known[0].name = "SRV05";
-  script.known[1].name = "SRV06";
+  for (const char* name : {"SRV05", "SRV06"}) script.known.emplace_back().name = name;
   support::FakeAgent agent(support::process_loopback(5), script);
   ASSERT_TRUE(agent.listening()) << agent.error();
 
@@ -83,12 +82,12 @@ TEST_F(EnterpriseButtons, HostsAreAddedScannedRemovedAndAskedForTheirServers) {
   EXPECT_EQ(support::tree_rows(tree_).size(), 1u);
   GlobalFree(owned_block(hosts[0].record, kOwnedBlock1));
 
-  ui::script({"Remove Enterprise Host", IDCANCEL, "", {}});
-  EXPECT_EQ(press(kRemoveEnterpriseHostButton, kTreeItem), 0u);
-  EXPECT_EQ(support::tree_rows(tree_).size(), 1u);
-  ui::script({"Remove Enterprise Host", IDOK, "", {}});
-  EXPECT_EQ(press(kRemoveEnterpriseHostButton, kTreeItem), 1u);
-  EXPECT_TRUE(support::tree_rows(tree_).empty());
+  // Remove asks first: Cancel keeps the host, OK removes it.
+  for (const auto& [answer, result, left] : {std::make_tuple(IDCANCEL, 0u, 1u), std::make_tuple(IDOK, 1u, 0u)}) {
+    ui::script({"Remove Enterprise Host", answer, "", {}});
+    EXPECT_EQ(press(kRemoveEnterpriseHostButton, kTreeItem), result);
+    EXPECT_EQ(support::tree_rows(tree_).size(), left) << answer;
+  }
 
   // The servers the host knows follow the rows the list had.
   ASSERT_TRUE(ui::click_row(list_, 0));

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -43,7 +42,7 @@ class Files : public ::testing::Test {
   support::WorldBuilder world_;
 };
 
-TEST_F(Files, SharePathsReachTheMachinesFoldersAsWindowsNamesThem) {
+TEST_F(Files, SharePathsEnumerationAndShareModesAsWindowsHasThem) {
   HANDLE file = open("\\\\srv01\\VNXLOGS$\\VnxLogs\\VNXFS_SRV01F_NOVEMBER302026.VNX", GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
   char text[8] = {};
@@ -53,13 +52,10 @@ TEST_F(Files, SharePathsReachTheMachinesFoldersAsWindowsNamesThem) {
   CloseHandle(file);
 
   struct { const char* path; long error; } failures[] = {
-      {"\\\\NOSUCH\\C$\\x", ERROR_BAD_NETPATH},
-      {"\\\\DOWN01\\C$\\x", ERROR_BAD_NETPATH},
-      {"\\\\LOCKED01\\C$\\x", ERROR_ACCESS_DENIED},
-      {"\\\\SRV01\\NOSHARE\\x", ERROR_BAD_NET_NAME},
+      {"\\\\NOSUCH\\C$\\x", ERROR_BAD_NETPATH}, {"\\\\DOWN01\\C$\\x", ERROR_BAD_NETPATH},
+      {"\\\\LOCKED01\\C$\\x", ERROR_ACCESS_DENIED}, {"\\\\SRV01\\NOSHARE\\x", ERROR_BAD_NET_NAME},
       {"\\\\SRV01\\C$\\missing.txt", ERROR_FILE_NOT_FOUND},
-      {"\\\\SRV01\\C$\\no\\such\\folder.txt", ERROR_PATH_NOT_FOUND},
-  };
+      {"\\\\SRV01\\C$\\no\\such\\folder.txt", ERROR_PATH_NOT_FOUND}};
   for (const auto& f : failures)
     EXPECT_EQ(error_of(open(f.path, GENERIC_READ, FILE_SHARE_READ) != INVALID_HANDLE_VALUE), f.error) << f.path;
 
@@ -68,9 +64,34 @@ TEST_F(Files, SharePathsReachTheMachinesFoldersAsWindowsNamesThem) {
   ASSERT_NE(created, INVALID_HANDLE_VALUE);
   CloseHandle(created);
   EXPECT_TRUE(std::filesystem::exists(world_.machine_dir("CONSOLE01") + "/shares/C$/report.csv"));
-}
 
-TEST_F(Files, OpenFilesRefuseWhatTheirShareModeDoesNotAllow) {
+  // Enumeration matches long and short names and skips nothing: "." and ".." first, then
+  // the rest (sorted here), folders marked with a slash, other than normal attributes with '!'.
+  auto found = [](const char* pattern, bool short_names = false) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return std::vector<std::string>{"error " + std::to_string(GetLastError())};
+    std::vector<std::string> out;
+    do {
+      const DWORD attributes = data.dwFileAttributes;
+      out.push_back(data.cFileName + std::string(attributes & FILE_ATTRIBUTE_DIRECTORY ? "/"
+                                                 : attributes == FILE_ATTRIBUTE_NORMAL ? "" : "!") +
+                    (short_names ? std::string(" ") + data.cAlternateFileName : ""));
+    } while (FindNextFileA(search, &data) && out.size() < 10);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    FindClose(search);
+    std::sort(out.begin() + (out.size() > 1 && out[0] == "./" && out[1] == "../" ? 2 : 0), out.end());
+    return out;
+  };
+  const std::vector<std::string> logs = {"vnxfs_SRV01f_November302026.vnx VNXFS_~1.VNX",
+                                         "vnxlogon_SRV01f_December012026.vnx VNXLOG~1.VNX"};
+  EXPECT_EQ(found("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.vnx", true), logs);
+  EXPECT_EQ(found("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*"),
+            (std::vector<std::string>{"./", "../", "archived_logs/", "notes.txt", "vnxfs_SRV01f_November302026.vnx",
+                                      "vnxlogon_SRV01f_December012026.vnx"}));
+  EXPECT_EQ(found("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.none"), std::vector<std::string>{"error 2"});
+
+  // Open files refuse what their share mode does not allow.
   const char* path = "\\\\SRV01\\VNXLOGS$\\vnxlogs\\notes.txt";
   HANDLE writer = open(path, GENERIC_WRITE, FILE_SHARE_READ);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
@@ -84,36 +105,6 @@ TEST_F(Files, OpenFilesRefuseWhatTheirShareModeDoesNotAllow) {
   CloseHandle(writer);
   EXPECT_TRUE(DeleteFileA(path));
   EXPECT_EQ(error_of(DeleteFileA(path)), ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(Files, EnumerationMatchesLongAndShortNamesAndSkipsNothing) {
-  std::set<std::string> names, alternates;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.vnx", &data);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  do {
-    names.insert(data.cFileName);
-    alternates.insert(data.cAlternateFileName);
-    EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-  } while (FindNextFileA(search, &data));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
-  FindClose(search);
-  EXPECT_EQ(names, (std::set<std::string>{"vnxfs_SRV01f_November302026.vnx", "vnxlogon_SRV01f_December012026.vnx"}));
-  EXPECT_EQ(alternates, (std::set<std::string>{"VNXFS_~1.VNX", "VNXLOG~1.VNX"}));
-
-  // Everything, "." and ".." first, folders marked here with a slash.
-  std::vector<std::string> all;
-  search = FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*", &data);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  do all.push_back(data.cFileName + std::string(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "/" : ""));
-  while (FindNextFileA(search, &data) && all.size() < 10);
-  FindClose(search);
-  std::sort(all.begin() + std::min<size_t>(all.size(), 2), all.end());
-  EXPECT_EQ(all, (std::vector<std::string>{"./", "../", "archived_logs/", "notes.txt",
-                                           "vnxfs_SRV01f_November302026.vnx", "vnxlogon_SRV01f_December012026.vnx"}));
-
-  EXPECT_EQ(error_of(FindFirstFileA("\\\\SRV01\\VNXLOGS$\\vnxlogs\\*.none", &data) != INVALID_HANDLE_VALUE),
-            ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Files, AttributesGuardUntilResetAndCopiesAndMovesRespectExistingTargets) {

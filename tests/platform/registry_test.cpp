@@ -72,28 +72,24 @@ DWORD value_count(HKEY key) {
   return count;
 }
 
-// The stored bytes of a value, as the W function returns them.
-std::vector<BYTE> query_w(HKEY key, const char16_t* name, DWORD* type) {
+// The stored bytes of a value, as the A or the W function returns them: size first, then data.
+template <typename Char>
+std::vector<BYTE> query(LONG (*fn)(HKEY, const Char*, DWORD*, DWORD*, BYTE*, DWORD*), HKEY key, const Char* name,
+                        DWORD* type) {
   DWORD size = 0;
-  EXPECT_EQ(RegQueryValueExW(key, name, nullptr, type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(fn(key, name, nullptr, type, nullptr, &size), ERROR_SUCCESS);
   std::vector<BYTE> data(size);
-  EXPECT_EQ(RegQueryValueExW(key, name, nullptr, type, data.data(), &size), ERROR_SUCCESS);
+  EXPECT_EQ(fn(key, name, nullptr, type, data.data(), &size), ERROR_SUCCESS);
   return data;
 }
+std::vector<BYTE> query_w(HKEY key, const char16_t* name, DWORD* type) { return query(RegQueryValueExW, key, name, type); }
+std::vector<BYTE> query_a(HKEY key, const char* name, DWORD* type) { return query(RegQueryValueExA, key, name, type); }
 
-std::vector<BYTE> query_a(HKEY key, const char* name, DWORD* type) {
-  DWORD size = 0;
-  EXPECT_EQ(RegQueryValueExA(key, name, nullptr, type, nullptr, &size), ERROR_SUCCESS) << name;
-  std::vector<BYTE> data(size);
-  EXPECT_EQ(RegQueryValueExA(key, name, nullptr, type, data.data(), &size), ERROR_SUCCESS);
-  return data;
-}
-
-// A machine's product name, as its CurrentVersion key holds it.
-std::string product(HKEY root) {
+// A machine's product name, or another text its CurrentVersion key holds.
+std::string product(HKEY root, const char* value = "ProductName") {
   HKEY version = open_key(root, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
   DWORD type = 0;
-  std::vector<BYTE> name = query_a(version, "ProductName", &type);
+  std::vector<BYTE> name = query_a(version, value, &type);
   RegCloseKey(version);
   return std::string(name.begin(), std::find(name.begin(), name.end(), '\0'));
 }
@@ -109,26 +105,16 @@ TEST(Registry, HiveFileRoundTripKeepsEveryTypeAndAwkwardName) {
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<BYTE>(0x5A + i * 7);
   const uint64_t qword = 0x0102030405060708ULL;
   std::vector<Stored> values = {
-      {"", REG_SZ, wsz(u"default")},
-      {"back\\slash \"quoted\" a=b \xE9t\xE9", REG_SZ, wsz(u"C:\\Temp\\\"x\" \u00E9")},
-      {"Expand", REG_EXPAND_SZ, wsz(u"%SystemRoot%\\Logs")},
-      {"Multi", REG_MULTI_SZ, wsz(u"one\0two\0")},
-      {"Dword", REG_DWORD, dword_bytes(0xDEADBEEF)},
-      {"Qword", REG_QWORD, bytes(&qword, 8)},
-      {"Binary", REG_BINARY, binary},
-      {"None", REG_NONE, {}},
-      {"Wide", REG_SZ, wsz(wide_text)},
-      {"Unterminated", REG_SZ, bytes(u"ab", 4)},
-      {"Two lines", REG_SZ, wsz(u"a\r\nb")},
-      {"Short dword", REG_DWORD, {1, 2, 3}},
-      {"Odd type", 0x2A, {9, 8}},
-  };
+      {"", REG_SZ, wsz(u"default")}, {"back\\slash \"quoted\" a=b \xE9t\xE9", REG_SZ, wsz(u"C:\\Temp\\\"x\" \u00E9")},
+      {"Expand", REG_EXPAND_SZ, wsz(u"%SystemRoot%\\Logs")}, {"Multi", REG_MULTI_SZ, wsz(u"one\0two\0")},
+      {"Dword", REG_DWORD, dword_bytes(0xDEADBEEF)}, {"Qword", REG_QWORD, bytes(&qword, 8)},
+      {"Binary", REG_BINARY, binary}, {"None", REG_NONE, {}}, {"Wide", REG_SZ, wsz(wide_text)},
+      {"Unterminated", REG_SZ, bytes(u"ab", 4)}, {"Two lines", REG_SZ, wsz(u"a\r\nb")},
+      {"Short dword", REG_DWORD, {1, 2, 3}}, {"Odd type", 0x2A, {9, 8}}};
   HKEY key = create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Odd]Key [1]");
-  for (const Stored& v : values) {
-    ASSERT_EQ(RegSetValueExW(key, to_u16(v.name).c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())),
-              ERROR_SUCCESS)
+  for (const Stored& v : values)
+    ASSERT_EQ(RegSetValueExW(key, to_u16(v.name).c_str(), 0, v.type, v.data.data(), DWORD(v.data.size())), ERROR_SUCCESS)
         << v.name;
-  }
   RegCloseKey(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vornix\\Empty"));
   RegCloseKey(key);
   const std::string saved = support::read_whole_file(hive);
@@ -184,10 +170,8 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   // The repeated section is merged; its later value wins.
   EXPECT_EQ(query_a(key, "Port", &type), dword_bytes(80));
   // The written section adds to the machine's own CurrentVersion key.
-  HKEY version = open_key(srv, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
-  EXPECT_EQ(query_a(version, "ProductName", &type), bytes("Windows Server 2012 R2 Standard", 32));
-  EXPECT_EQ(query_a(version, "CSDVersion", &type), bytes("Service Pack 1", 15));
-  RegCloseKey(version);
+  EXPECT_EQ(product(srv), "Windows Server 2012 R2 Standard");
+  EXPECT_EQ(product(srv, "CSDVersion"), "Service Pack 1");
 
   // A save leaves the hive and nothing of its own beside it.
   ASSERT_EQ(set_a(key, "Mode", REG_SZ, "audit", 6), ERROR_SUCCESS);
@@ -212,11 +196,7 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   EXPECT_EQ(RegQueryValueExA(key, "Port", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(srv), ERROR_SUCCESS);
-  srv = connect_to("SRV01");
-  key = open_key(srv, "SOFTWARE\\Vornix");
-  EXPECT_EQ(query_a(key, "Port", &type), dword_bytes(0x51));
-  RegCloseKey(key);
-  RegCloseKey(srv);
+  EXPECT_EQ(query_a(open_key(connect_to("SRV01"), "SOFTWARE\\Vornix"), "Port", &type), dword_bytes(0x51));
 }
 
 TEST(Registry, ValueSizesCountTerminatorsAndKeysIgnoreCaseAndRefuseToDieWithChildren) {
@@ -226,14 +206,12 @@ TEST(Registry, ValueSizesCountTerminatorsAndKeysIgnoreCaseAndRefuseToDieWithChil
   ASSERT_EQ(set_a(key, "Name", REG_SZ, "abc", 4), ERROR_SUCCESS);
   ASSERT_EQ(set_a(key, "List", REG_MULTI_SZ, "a\0bc\0", 6), ERROR_SUCCESS);
 
-  DWORD type = 0, size = 0;
+  DWORD type = 0, size = 3;
   char text[16] = {};
-  EXPECT_EQ(RegQueryValueExA(key, "name", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(std::make_pair(size, type), std::make_pair(4u, DWORD{REG_SZ}));
-  size = 3;
   EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, 4u);
-  EXPECT_EQ(query_a(key, "Name", &type), bytes("abc", 4));
+  EXPECT_EQ(query_a(key, "name", &type), bytes("abc", 4));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(text), nullptr),
             ERROR_INVALID_PARAMETER);
 
@@ -286,12 +264,10 @@ TEST(Registry, ValueSizesCountTerminatorsAndKeysIgnoreCaseAndRefuseToDieWithChil
 
   HKEY vornix = open_key(HKEY_LOCAL_MACHINE, "software\\VORNIX", KEY_READ | KEY_WOW64_32KEY);
   std::vector<std::string> names;
-  size = sizeof name;
   DWORD rc;
-  for (DWORD i = 0; (rc = RegEnumKeyExA(vornix, i, name, &size, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
-       ++i, size = sizeof name) {
+  for (DWORD i = 0; size = sizeof name, (rc = RegEnumKeyExA(vornix, i, name, &size, nullptr, nullptr, nullptr,
+                                                          nullptr)) == ERROR_SUCCESS; ++i)
     names.push_back(name);
-  }
   EXPECT_EQ(rc, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
   EXPECT_EQ(names, (std::vector<std::string>{"Agents", "Zeta", "alpha"}));
   size = 6;  // "Agents" needs room for its terminator
@@ -379,25 +355,19 @@ TEST(Registry, ConcurrentWritersAllLand) {
   support::WorldBuilder w;
   w.add_machine("SRV01", "127.0.0.2");
   w.open();
-  constexpr DWORD kThreads = 4, kValues = 50;
   auto load_key = [](DWORD t) { return "SOFTWARE\\Load\\T" + std::to_string(t); };
   std::vector<std::thread> threads;
-  for (DWORD t = 0; t < kThreads; ++t) {
+  for (DWORD t = 0; t < 4; ++t) {
     threads.emplace_back([t, load_key] {
       HKEY root = connect_to("\\\\SRV01"), key = create(root, load_key(t).c_str());
-      for (DWORD i = 0; i < kValues; ++i)
-        ASSERT_EQ(set_a(key, ("v" + std::to_string(i)).c_str(), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
+      for (DWORD i = 0; i < 50; ++i) set_a(key, ("v" + std::to_string(i)).c_str(), REG_DWORD, &i, sizeof i);
       RegCloseKey(key), RegCloseKey(root);
     });
   }
   for (auto& thread : threads) thread.join();
   w.open();  // from the saved file
   HKEY root = connect_to("\\\\SRV01");
-  for (DWORD t = 0; t < kThreads; ++t) {
-    HKEY key = open_key(root, load_key(t).c_str());
-    EXPECT_EQ(value_count(key), kValues) << t;
-    RegCloseKey(key);
-  }
+  for (DWORD t = 0; t < 4; ++t) EXPECT_EQ(value_count(open_key(root, load_key(t).c_str())), 50u) << t;
 }
 
 }  // namespace
