@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/profile_lists.h"
@@ -126,108 +127,103 @@ class Profiles : public ::testing::Test {
   std::vector<HWND> lists_;
 };
 
-TEST_F(Profiles, EachTypeIsCreatedWithExactlyItsCreationValues) {
-  const DWORD now = 1796551200;
+TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
   std::snprintf(g_library.console_user, sizeof g_library.console_user, "auditor");
+  const std::string now = "=4:1796551200";
   const std::string creator = std::string("CreatedBy=1:auditor on ") + g_library.computer_name + "||";
   for (const ProfileType& type : kProfileTypes) {
-    std::string name = std::string("P ") + type.keyword;
-    ASSERT_EQ(create(name.c_str(), type.code), 1u) << type.keyword;
-    EXPECT_EQ(tree(profile_path(name)), (std::vector<std::string>{"[]", "LastUpdateDate=4:" + std::to_string(now),
-                                                                  "CreateDate=4:" + std::to_string(now),
-                                                                  "ProfileType=4:" + std::to_string(type.code),
-                                                                  creator}));
+    ASSERT_EQ(create(type.keyword, type.code), 1u) << type.keyword;
+    EXPECT_EQ(tree(profile_path(type.keyword)),
+              (std::vector<std::string>{"[]", "LastUpdateDate" + now, "CreateDate" + now,
+                                        "ProfileType=4:" + std::to_string(type.code), creator}));
   }
   // Establishment completed the product key; nothing was said to the user.
   EXPECT_TRUE(has(tree(kProductKey), "[\\Reports]") && has(tree(kProductKey), "[\\Enterprise]"));
   EXPECT_TRUE(shown().empty());
-
-  ProfileSummary read[10];
+  ProfileSummary read[6];
   DWORD count = 0;
-  ASSERT_EQ(ReadProfiles("SRV01", read, 10, &count), 0u);
+  ASSERT_EQ(ReadProfiles("SRV01", read, 6, &count), 0u);
   ASSERT_EQ(count, 5u);
   for (DWORD i = 0; i < count; ++i) {
-    EXPECT_EQ(std::string("P ") + profile_type_by_code(read[i].type)->keyword, read[i].name);
-    EXPECT_EQ(read[i].create_date, now);
-    EXPECT_EQ(read[i].disabled, 0u);
+    EXPECT_STREQ(read[i].name, kProfileTypes[i].keyword);
+    EXPECT_EQ((std::vector<DWORD>{read[i].type, read[i].create_date, read[i].disabled}),
+              (std::vector<DWORD>{kProfileTypes[i].code, 1796551200, 0}));
   }
-}
 
-TEST_F(Profiles, NamesFollowTheDialogRulesAndBadNamesWriteNothing) {
-  // Every printable character the dialog takes except dots and slashes, 127 of them at most.
-  std::string all;
-  for (int c = 0x20; c < 0x7F; ++c)
-    if (c != '.' && c != '/' && c != '\\') all += static_cast<char>(c);
-  ASSERT_EQ(create(all.c_str(), kProfileLogon), 1u);
-  ASSERT_EQ(create("..Leading", kProfileFileSystem), 1u);
-  std::string longest(kProfileNameChars, 'n');
-  ASSERT_EQ(create(longest.c_str(), kProfileDirectory), 1u);
-  EXPECT_TRUE(shown().empty());
-  std::vector<std::string> before = tree(kProductKey);
-  EXPECT_TRUE(has(before, "[\\Profiles\\" + all + "]"));
-  EXPECT_TRUE(has(before, "[\\Profiles\\Leading]"));
-
-  EXPECT_EQ(create("A\\B", kProfileLogon), 0u);
-  EXPECT_EQ(create("A/B", kProfileLogon), 0u);
-  EXPECT_EQ(create("in.ner", kProfileLogon), 0u);
-  EXPECT_EQ(create((longest + "n").c_str(), kProfileLogon), 0u);
-  EXPECT_EQ(create("", kProfileLogon), 0u);
-  EXPECT_EQ(create("Odd", 999), 0u);
-  std::vector<std::string> said = shown();
-  ASSERT_EQ(said.size(), 6u);
-  EXPECT_EQ(said[0], "Profile Naming Warning | Profile Name cannot contain a slash, please revise.");
-  EXPECT_EQ(said[1], said[0]);
-  EXPECT_EQ(said[2], "Profile Naming Warning | Profile Name name may not contain a \"dot\" or a slash");
-  EXPECT_EQ(said[3], "Profile Naming Warning | Profile Name is longer than 127 characters, please revise.");
-  EXPECT_EQ(tree(kProductKey), before);
-}
-
-TEST_F(Profiles, EnableDisableAndDeleteRoundTrip) {
-  ASSERT_EQ(create("Logons", kProfileLogon), 1u);
+  // Each row has its type's icon, and the disabled one while the profile is disabled.
   HWND profiles = list(0x60240001);
-  EXPECT_EQ(ListProfiles("SRV01", profiles, nullptr), 1u);
-  EXPECT_EQ(support::list_rows(profiles).at(0).image, 2) << "the logon icon";
-
-  EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u)
+  ASSERT_EQ(ListProfiles("SRV01", profiles, nullptr), 5u);
+  auto icons = [&] {
+    std::vector<int> out;
+    for (const support::ListRow& r : support::list_rows(profiles)) out.push_back(r.image);
+    return out;
+  };
+  EXPECT_EQ(icons(), (std::vector<int>{1, 2, 0, 49, 89}));
+  EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u)
       << "enabling an enabled profile";
-  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 1), 0u);
-  EXPECT_TRUE(has(tree(profile_path("Logons")), "Disabled=1:0"));
-  EXPECT_EQ(support::list_rows(profiles).at(0).image, 83) << "the disabled logon icon";
-  ProfileSummary p;
-  DWORD count = 0;
-  ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
-  EXPECT_EQ(p.disabled, 1u);
-
-  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 0, kProfileLogon, "SRV01", "Logons", 0), 0u);
-  EXPECT_FALSE(has(tree(profile_path("Logons")), "Disabled=1:0"));
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 1), 0u);
+  EXPECT_TRUE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
+  EXPECT_EQ(icons(), (std::vector<int>{1, 83, 0, 49, 89}));
+  ASSERT_EQ(ReadProfiles("SRV01", read, 6, &count), 0u);
+  EXPECT_EQ(read[1].disabled, 1u);
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u);
+  EXPECT_FALSE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
+  EXPECT_EQ(icons()[1], 2);
 
   // A profile with lists below it goes whole.
   HWND emails = list(0x6024002C);
   ASSERT_EQ(AddAlertEmail(emails, "ops@brightmere.com", nullptr), 1u);
-  ASSERT_EQ(SaveAlertEmails(emails, "SRV01", "Logons", 0), 0u);
-  EXPECT_EQ(DeleteProfile(nullptr, "Logons", "SRV01"), 1u);
-  EXPECT_TRUE(tree(profile_path("Logons")).empty());
-  EXPECT_EQ(DeleteProfile(nullptr, "Logons", "SRV01"), 0u);
-  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON DELETE PROFILE | Error 2 deleting Logons on SRV01"}));
+  ASSERT_EQ(SaveAlertEmails(emails, "SRV01", "VNX_LOGIN_TRACK", 0), 0u);
+  EXPECT_EQ(DeleteProfile(nullptr, "VNX_LOGIN_TRACK", "SRV01"), 1u);
+  EXPECT_TRUE(tree(profile_path("VNX_LOGIN_TRACK")).empty());
+  EXPECT_EQ(DeleteProfile(nullptr, "VNX_LOGIN_TRACK", "SRV01"), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON DELETE PROFILE | Error 2 deleting VNX_LOGIN_TRACK on SRV01"}));
 }
 
-TEST_F(Profiles, UnreachableServerAndServerWithoutProductKeyWriteNothing) {
-  EXPECT_EQ(create("Logons", kProfileLogon, "DOWN01"), 0u);
-  EXPECT_EQ(create("Logons", kProfileLogon, "BARE01"), 0u);
+TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
+  // Every printable character the dialog takes except dots and slashes; leading dots go; 127 at most.
+  std::string all;
+  for (int c = 0x20; c < 0x7F; ++c)
+    if (c != '.' && c != '/' && c != '\\') all += static_cast<char>(c);
+  const std::string longest(kProfileNameChars, 'n');
+  for (const std::string& name : {all, std::string("..Leading"), longest})
+    ASSERT_EQ(create(name.c_str(), kProfileLogon), 1u) << name;
+  EXPECT_TRUE(shown().empty());
+  const std::vector<std::string> before = tree(kProductKey);
+  EXPECT_TRUE(has(before, "[\\Profiles\\" + all + "]") && has(before, "[\\Profiles\\Leading]"));
+
+  const std::string naming = "Profile Naming Warning | Profile Name ";
+  const std::string refused =
+      ">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED SERVER | ";
+  // Name, type, server, what the user is told.
+  const std::vector<std::tuple<std::string, DWORD, const char*, std::string>> cases = {
+      {"A\\B", kProfileLogon, "SRV01", naming + "cannot contain a slash, please revise."},
+      {"A/B", kProfileLogon, "SRV01", naming + "cannot contain a slash, please revise."},
+      {"in.ner", kProfileLogon, "SRV01", naming + "name may not contain a \"dot\" or a slash"},
+      {longest + "n", kProfileLogon, "SRV01", naming + "is longer than 127 characters, please revise."},
+      {"..", kProfileLogon, "SRV01", "Profile Naming Warning | Please enter a name for the new Profile."},
+      {"Tab\tbed", kProfileLogon, "SRV01", naming + "cannot contain control characters, please revise."},
+      {"Odd", 999, "SRV01", "ERROR ON CREATE PROFILE | Unknown Profile Type 999"},
+      {"Logons", kProfileLogon, "DOWN01",
+       refused + "Unable to connect to Registry - machine DOWN01 not found on network"},
+      {"Logons", kProfileLogon, "BARE01", refused + "Error 2 opening VORNIX Profiles Key on server BARE01."},
+  };
+  for (const auto& [name, type, server, said] : cases) {
+    EXPECT_EQ(create(name.c_str(), type, server), 0u) << name;
+    EXPECT_EQ(shown(), std::vector<std::string>{said}) << name;
+  }
+  EXPECT_EQ(tree(kProductKey), before);
+
+  // A list saved onto a server without the product key is refused too.
   HWND emails = list(0x6024002C);
   ASSERT_EQ(AddAlertEmail(emails, "ops@brightmere.com", nullptr), 1u);
   EXPECT_NE(SaveAlertEmails(emails, "BARE01", "", 0), 0u);
-  const std::string refused =
-      ">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED SERVER | ";
-  EXPECT_EQ(shown(), (std::vector<std::string>{
-                         refused + "Unable to connect to Registry - machine DOWN01 not found on network",
-                         refused + "Error 2 opening VORNIX Profiles Key on server BARE01.",
-                         "UNABLE TO UPDATE EMAIL ADDRRESS | [M]Error 2 opening SOFTWARE\\Brightmere Software, "
-                         "Inc.\\VORNIX Key on server BARE01."}));
+  EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO UPDATE EMAIL ADDRRESS | [M]Error 2 opening SOFTWARE\\"
+                                               "Brightmere Software, Inc.\\VORNIX Key on server BARE01."}));
   EXPECT_TRUE(tree(kVendorKey, "BARE01").empty());
 }
 
-TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
+TEST_F(Profiles, SingleValuesAndThePatternRecordKeepTheirTypesDefaultsAndLimits) {
   ASSERT_EQ(create("GPO", kProfileGroupPolicy), 1u);
   ASSERT_EQ(SetProfileAlerts("SRV01", "GPO", 1, 0), 0u);
   ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 1), 0u);
@@ -238,21 +234,24 @@ TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
   ASSERT_EQ(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x602800E8, 0, "GPOBase"), 0u);
   EXPECT_NE(SetGpoProfileItem(nullptr, "SRV01", "GPO", 0x60280001, 1, nullptr), 0u);
   EXPECT_EQ(shown(), (std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Unknown CODE 60280001 - GPO set"}));
-  BYTE pattern[kPatternBytes];
-  BuildPatternRecord(7, 0, 0, 0, 32, pattern);
-  ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
-
+  // After the creation values; IncludeLocalLogons 0 is deleted.
+  const std::vector<std::string> values = tree(profile_path("GPO"));
+  EXPECT_EQ(std::vector<std::string>(values.begin() + 5, values.end()),
+            (std::vector<std::string>{"CentralAlert=4:1", "ConsoleAlert=4:0", "FilterByKerberosErrors=4:1",
+                                      "TrackGPCreate=4:1", "BaselineFlags=4:2147483648", "BaselinePath=1:GPOBase|"}));
   char path[4097];
   auto item = [&](DWORD code) {
     DWORD value = 5;
     EXPECT_EQ(GetProfileItem("SRV01", "GPO", code, &value, path), 0u);
     return value;
   };
-  EXPECT_EQ(item(0x6028003D), 1u);
-  EXPECT_EQ(item(0x602800F8), 0u) << "IncludeLocalLogons 0 is deleted";
-  EXPECT_EQ(item(0x602800F4), 1u);
+  EXPECT_EQ((std::vector<DWORD>{item(0x6028003D), item(0x602800F8), item(0x602800F4)}), (std::vector<DWORD>{1, 0, 1}));
   item(0x602800E8);
   EXPECT_STREQ(path, "GPOBase");
+
+  BYTE pattern[kPatternBytes];
+  BuildPatternRecord(7, 0, 0, 0, 32, pattern);
+  ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
   ProfileSummary p;
   DWORD count = 0;
   ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
@@ -260,50 +259,94 @@ TEST_F(Profiles, SingleValuesKeepTheirTypesDefaultsAndLimits) {
   EXPECT_EQ((std::vector<DWORD>{p.baseline_flags, p.alert_count, p.pattern_on, p.pattern_count, p.pattern_first,
                                 p.pattern_second}),
             (std::vector<DWORD>{0x80000000u, 1, 1, 10, 1, 10}));
-  BuildPatternRecord(1, 900000, 61, 99, 16, pattern);
-  EXPECT_EQ(pattern[40] | pattern[41] << 8 | pattern[42] << 16, 500000);
-  EXPECT_EQ(pattern[44], 60);
-  EXPECT_EQ(pattern[48], 60);
+  // Built over the limits: mask 3 bits, count 500000, intervals 60.
+  BuildPatternRecord(13, 900000, 61, 99, 16, pattern);
+  EXPECT_EQ(std::vector<BYTE>(pattern + 40, pattern + 52),
+            (std::vector<BYTE>{0x20, 0xA1, 7, 0, 60, 0, 0, 0, 60, 0, 0, 0}));
+  // Stored out of range (count 1024288, intervals 0 and 75): the list row carries 500000, 1 and 60.
+  pattern[42] = 0x0F;
+  pattern[44] = 0;
+  pattern[48] = 75;
+  ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
+  HWND profiles = list(0x6024000A);
+  ASSERT_EQ(ListProfiles("SRV01", profiles, nullptr), 1u);
+  ProfileRow row;
+  std::memcpy(&row, support::list_rows(profiles).at(0).record + kRowDataOffset, sizeof row);
+  EXPECT_EQ((std::vector<DWORD>{row.pattern_on, row.pattern_mask, row.pattern_count, row.pattern_first,
+                                row.pattern_second, row.pattern_mode}),
+            (std::vector<DWORD>{1, 5, 500000, 1, 60, 16}));
   ASSERT_EQ(SetPatternTracking("SRV01", "GPO", nullptr), 0u);
   ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
   EXPECT_EQ(p.pattern_on, 0u);
 }
 
-TEST_F(Profiles, KerberosCodesStoreOneToSeventyNineAndAnEmptyListRemovesTheValue) {
+TEST_F(Profiles, KerberosCodesMoveBetweenPairedListsAndOneToSeventyNineAreStored) {
   ASSERT_EQ(create("Failed", kProfileFailedLogon), 1u);
-  HWND all = list(0x602400F4);
-  EXPECT_EQ(ListKerberosCodes(all, nullptr), 63u);
+  HWND all = list(0x602400F4), tracked = list(0x602400F5);
+  ASSERT_EQ(ListKerberosCodes(all, nullptr), 63u);
   EXPECT_EQ(rows(all)[0], "001:[Client's entry in database expired]");
   EXPECT_EQ(rows(all).back(), "076:[KDC names do not match]");
-  HWND tracked = list(0x602400F5);
-  for (const char* text : {"006:x", "024:x", "080:out of range", "000:none"}) {
+  auto select = [&](HWND l, const std::string& prefix) {
+    std::vector<std::string> texts = rows(l);
+    for (size_t r = 0; r < texts.size(); ++r)
+      if (texts[r].rfind(prefix, 0) == 0) support::set_row_selected(l, r);
+  };
+  auto add_row = [](HWND l, const std::string& text) {
     BYTE record[kListItemBytes];
-    start_row_record(record, tracked, nullptr);
-    insert_list_row(tracked, text, 0, record);
-  }
+    start_row_record(record, l, nullptr);
+    insert_list_row(l, text.c_str(), 115, record);
+  };
+  ASSERT_EQ(MovePairedRows(all, tracked), 0u) << "nothing selected";
+  select(all, "037:");
+  ASSERT_EQ(MovePairedRows(all, tracked), 1u);
+  // Rows keep their order; a text the target has already is counted but not doubled.
+  select(all, "006:");
+  select(all, "024:");
+  select(tracked, "037:");
+  add_row(all, rows(tracked)[0]);
+  select(all, "037:");
+  ASSERT_EQ(MovePairedRows(all, tracked), 3u);
+  const std::string skew = "037:[Clock skew too great]", password = "024:[Bad Password:Password is incorrect]",
+                    name = "006:[Bad Account Name:Client not found in Kerberos database]";
+  EXPECT_EQ(rows(tracked), (std::vector<std::string>{skew, name, password}));
+  EXPECT_EQ(rows(all).size(), 60u);
+  EXPECT_EQ(item_word(support::list_rows(tracked).at(2).record, kItemWordControlId), 0x602400F5u)
+      << "the row now belongs to the target";
+
+  // Codes out of range are not stored; the stored ones are listed back in code order.
+  add_row(tracked, "080:out of range");
+  add_row(tracked, "000:none");
   ASSERT_EQ(SaveKerberosCodes(tracked, "SRV01", "Failed"), 0u);
   HKEY key = open(profile_path("Failed"));
   std::vector<BYTE> expected(80, 0);
-  expected[6] = expected[24] = 1;
+  expected[6] = expected[24] = expected[37] = 1;
   EXPECT_EQ(binary(key, "KErrors"), expected);
   HWND back = list(0x602400F6);
-  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 2u);
-  EXPECT_EQ(rows(back), (std::vector<std::string>{"006:[Bad Account Name:Client not found in Kerberos database]",
-                                                  "024:[Bad Password:Password is incorrect]"}));
+  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 3u);
+  EXPECT_EQ(rows(back), (std::vector<std::string>{name, password, skew}));
+
+  // Moving back: the rows return to the end of the first list, in their order.
+  select(tracked, "037:");
+  select(tracked, "024:");
+  ASSERT_EQ(MovePairedRows(tracked, all), 2u);
+  EXPECT_EQ(rows(tracked), (std::vector<std::string>{name, "080:out of range", "000:none"}));
+  std::vector<std::string> first = rows(all);
+  ASSERT_EQ(first.size(), 62u);
+  EXPECT_EQ((std::vector<std::string>{first[60], first[61]}), (std::vector<std::string>{skew, password}));
+
+  // An empty list removes the value; listing and saving a profile that is not there say so alike.
   HWND empty = list(0x602400F7);
   ASSERT_EQ(SaveKerberosCodes(empty, "SRV01", "Failed"), 0u);
   EXPECT_EQ(RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
-
-  // Listing and saving a profile that is not there say so alike.
-  shown();
+  EXPECT_TRUE(shown().empty());
   EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Gone", back, nullptr), 0u);
   EXPECT_EQ(SaveKerberosCodes(empty, "SRV01", "Gone"), 2u);
   const std::string gone = "UNABLE TO KERBEROS FAILURE CODES | Error 2 opening registry key on server SRV01.";
   EXPECT_EQ(shown(), (std::vector<std::string>{gone, gone}));
 }
 
-TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
+TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceRefuseBadEntriesAndArePutBackOnAFailure) {
   ASSERT_EQ(create("Logons", kProfileLogon), 1u);
   HWND first = list(0x6024002C);
   for (const char* a : {"a@brightmere.com", "b@brightmere.com", "c@brightmere.com"})
@@ -318,29 +361,39 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
   HWND read = list(0x6024002E);
   EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 2u);
   EXPECT_EQ(rows(read), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
-  EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 0u) << "listed names are not listed twice";
 
-  // Malformed and duplicate addresses are refused; the stored set stays.
+  // Malformed and duplicate addresses are refused.
   for (const char* bad : {"no-at-sign", "two@@x.com", "x@nodot", "x@.com", "sp ace@x.com", "x@y.com;z@y.com", ""})
     EXPECT_EQ(AddAlertEmail(second, bad, nullptr), 0u) << bad;
   EXPECT_EQ(AddAlertEmail(second, "D@Brightmere.com", nullptr), 0u);
   EXPECT_EQ(shown().size(), 8u);
 
-  // What is stored is listed, saved back and removed as it is, though it could not be typed in.
-  HKEY key = open(profile_path("Logons") + "\\AlertEmails");
+  // What is stored is listed (rows listed already are not listed twice), saved back and removed as
+  // it is, though it could not be typed in.
+  const std::string stored = profile_path("Logons") + "\\AlertEmails";
+  HKEY key = open(stored);
   DWORD when = 5;
   RegSetValueExA(key, "ops@mailhost", 0, REG_DWORD, reinterpret_cast<BYTE*>(&when), 4);
   RegCloseKey(key);
-  HWND again = list(0x6024002F);
-  ListAlertEmails("SRV01", "Logons", again, nullptr);
-  ASSERT_EQ(SaveAlertEmails(again, "SRV01", "Logons", 1), 0u);
-  EXPECT_EQ(rows(again), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com", "ops@mailhost"}));
+  EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 1u);
+  ASSERT_EQ(SaveAlertEmails(read, "SRV01", "Logons", 1), 0u);
   EXPECT_EQ(UpdateAlertEmail("ops@mailhost", "SRV01", "Logons", kListRemove), 0u);
   EXPECT_EQ(UpdateAlertEmail("x@nodot", "SRV01", "Logons", 1), static_cast<DWORD>(ERROR_INVALID_NAME));
   EXPECT_EQ(shown().size(), 1u);
-  HWND last = list(0x60240030);
-  ListAlertEmails("SRV01", "Logons", last, nullptr);
-  EXPECT_EQ(rows(last), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
+  const std::vector<std::string> before = tree(stored);
+  EXPECT_EQ(before, (std::vector<std::string>{"[]", "b@brightmere.com=4:1796551200", "d@brightmere.com=4:1796551200"}));
+
+  // A write failing part-way puts the stored list back: here the second write of the next save.
+  release_registry_connections();
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
+  world_.open();
+  HWND next = list(0x60240031);
+  for (const char* a : {"x@brightmere.com", "y@brightmere.com", "z@brightmere.com"})
+    ASSERT_EQ(AddAlertEmail(next, a, nullptr), 1u);
+  EXPECT_EQ(SaveAlertEmails(next, "SRV01", "Logons", 0), 5u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON EMAIL ADDRESS UPDATE | Error 5 adding y@brightmere.com"}));
+  EXPECT_EQ(tree(stored), before);
 
   // Server-wide logon names with the marker: the time loses its top four bits.
   HWND names = list(0x602400F0);
@@ -357,25 +410,6 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceAndRefuseBadEntries) {
   ASSERT_EQ(UpdateLogonName("bob", "SRV01", "", kListRemove, 0), 0u);
   ASSERT_EQ(UpdateLogonName("", "SRV01", "", kListClearAll, 0), 0u);
   EXPECT_TRUE(tree(std::string(kProductKey) + "\\LogonNamesToTrack").empty());
-}
-
-TEST_F(Profiles, AWriteFailingPartWayPutsTheStoredListBack) {
-  ASSERT_EQ(create("Logons", kProfileLogon), 1u);  // four value writes
-  HWND first = list(0x6024002C);
-  ASSERT_EQ(AddAlertEmail(first, "keep@brightmere.com", nullptr), 1u);
-  ASSERT_EQ(SaveAlertEmails(first, "SRV01", "Logons", 0), 0u);  // the fifth
-  std::vector<std::string> before = tree(profile_path("Logons"));
-  // The second write of the next save fails once with access denied.
-  release_registry_connections();
-  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
-  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
-  world_.open();
-  HWND next = list(0x6024002D);
-  for (const char* a : {"x@brightmere.com", "y@brightmere.com", "z@brightmere.com"})
-    ASSERT_EQ(AddAlertEmail(next, a, nullptr), 1u);
-  EXPECT_EQ(SaveAlertEmails(next, "SRV01", "Logons", 0), 5u);
-  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON EMAIL ADDRESS UPDATE | Error 5 adding y@brightmere.com"}));
-  EXPECT_EQ(tree(profile_path("Logons")), before);
 }
 
 TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
@@ -409,9 +443,7 @@ TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
   HWND read = list(0x6024002A);
   EXPECT_EQ(ListIpRanges("SRV01", "Logons", read, nullptr), 2u);
   EXPECT_EQ(rows(read), (std::vector<std::string>{"10.1.2.3 through 10.1.2.200", "192.168.0.7 through 192.168.0.7"}));
-  const BYTE* record = support::list_rows(read).at(1).record;
-  EXPECT_EQ(record[kRowDataOffset + 4 + 8], 2) << "the later range's flag";
-  EXPECT_EQ(record[kRowDataOffset + 4], 7) << "the start address, little-endian";
+  EXPECT_EQ(support::list_rows(read).at(1).record[kRowDataOffset + 4 + 8], 2) << "the later range's flag";
 
   SendMessageA(read, LVM_DELETEITEM, 0, 0);
   ASSERT_EQ(SaveIpRanges(read, "SRV01", "Logons"), 0u);
@@ -443,177 +475,87 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   EXPECT_TRUE(shown().empty());
 
   PSID sid = nullptr;
+  char* back = nullptr;
   EXPECT_FALSE(ConvertStringSidToSidA("S-1-5-x", &sid));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_SID));
-  ASSERT_TRUE(ConvertStringSidToSidA("s-1-5-32-544", &sid));
-  char* back = nullptr;
-  ASSERT_TRUE(ConvertSidToStringSidA(sid, &back));
+  ASSERT_TRUE(ConvertStringSidToSidA("s-1-5-32-544", &sid) && ConvertSidToStringSidA(sid, &back));
   EXPECT_STREQ(back, "S-1-5-32-544");
   LocalFree(back);
   LocalFree(sid);
 
-  // Alert account filters are stored without terminator and refuse wildcards.
-  char no[kAlertAccountsBytes + 1] = "svc_;backup", ok[kAlertAccountsBytes + 1] = "admin";
+  // Alert account filters: stored without terminator, wildcards refused, both read back; an empty one goes.
+  char no[kAlertAccountsBytes + 1] = "svc_;backup", ok[kAlertAccountsBytes + 1] = "admin", wild[] = "adm*";
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok), 0u);
-  std::vector<std::string> values = tree(profile_path("Files"));
-  EXPECT_TRUE(has(values, "EmailAlertsNotAccounts=1:svc_;backup") && has(values, "EmailAlertsOKAccounts=1:admin"));
-  char wild[] = "adm*";
   EXPECT_NE(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, wild), 0u);
-  EXPECT_EQ(shown().size(), 1u);
-  EXPECT_EQ(tree(profile_path("Files")), values);
-  std::memset(no, 0, sizeof no);
-  std::memset(ok, 0, sizeof ok);
-  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", no, ok), 0u);
-  EXPECT_STREQ(no, "svc_;backup");
-  EXPECT_STREQ(ok, "admin");
+  EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE | Do not "
+                                               "use wildcards (* or ?) in the list of accounts; nothing was saved."}));
+  const std::vector<std::string> values = tree(profile_path("Files"));
+  EXPECT_TRUE(has(values, "EmailAlertsNotAccounts=1:svc_;backup") && has(values, "EmailAlertsOKAccounts=1:admin"));
+  char got_no[kAlertAccountsBytes + 1] = {}, got_ok[kAlertAccountsBytes + 1] = {};
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", got_no, got_ok), 0u);
+  EXPECT_EQ(std::string(got_no) + " " + got_ok, "svc_;backup admin");
   char empty[1] = "";
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, ok), 0u);
-  EXPECT_FALSE(has(tree(profile_path("Files")), "EmailAlertsNotAccounts=1:svc_;backup"))
-      << "an empty filter is deleted";
+  for (const std::string& line : tree(profile_path("Files"))) EXPECT_NE(line.rfind("EmailAlertsNotAccounts", 0), 0u);
 }
 
-TEST_F(Profiles, FileTrackingEntriesAreSavedWholeInListOrderAndReadBackByWholeRecords) {
+TEST_F(Profiles, FileTrackingEntriesAreCheckedSavedWholeAndListedBackAsStored) {
   ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
   HWND entries = list(0x60240042);
+  const std::string longest(kFileEntryPathBytes - 1, 'p'), longest_file(kFileEntryPathBytes - 1, 'f');
   ASSERT_EQ(AddFileTrackingEntry(entries, 0x80000090, "DATA\\Finance\\", "mp3", nullptr), 1u);
   ASSERT_EQ(AddFileTrackingEntry(entries, 0xC0, "", "", nullptr), 1u);
-  std::string longest(kFileEntryPathBytes - 1, 'p');
-  ASSERT_EQ(AddFileTrackingEntry(entries, 0x10, longest.c_str(), "x", nullptr), 1u);
+  ASSERT_EQ(AddFileTrackingEntry(entries, 0x10, longest.c_str(), longest_file.c_str(), nullptr), 1u);
+  // Refused: a path longer than its field, the same entry in other case; taken: other flags.
   EXPECT_EQ(AddFileTrackingEntry(entries, 0x10, (longest + "p").c_str(), "x", nullptr), 0u);
-  EXPECT_EQ(shown().size(), 1u) << "a path longer than its field is refused";
   EXPECT_EQ(AddFileTrackingEntry(entries, 0x80000090, "data\\finance\\", "MP3", nullptr), 0u);
-  EXPECT_EQ(AddFileTrackingEntry(entries, 0x10, "DATA\\Finance\\", "mp3", nullptr), 1u) << "other flags";
+  EXPECT_EQ(AddFileTrackingEntry(entries, 0x10, "DATA\\Finance\\", "mp3", nullptr), 1u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ADDING NEW ENTRY * | The Share Path and File Name are too long "
+                                               "to track, please shorten them."}));
   EXPECT_EQ(rows(entries)[0], "DATA\\Finance\\mp3 (extension only)");
   EXPECT_EQ(rows(entries)[1], "\\(any path)\\(all *.*) (extension only)");
   ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
-
   HKEY key = open(profile_path("Files"));
-  std::vector<BYTE> data = binary(key, "Paths");
-  EXPECT_EQ(data, records({{0x80000090, "DATA\\Finance\\", "mp3"}, {0xC0, "", ""}, {0x10, longest, "x"},
-                           {0x10, "DATA\\Finance\\", "mp3"}}));
+  std::vector<BYTE> stored = records({{0x80000090, "DATA\\Finance\\", "mp3"}, {0xC0, "", ""},
+                                      {0x10, longest, longest_file}, {0x10, "DATA\\Finance\\", "mp3"}});
+  EXPECT_EQ(binary(key, "Paths"), stored);
 
-  // A cut record at the end is not listed; an empty list writes an empty value.
-  data.resize(5 * kFileEntryBytes);
-  data[4 * kFileEntryBytes] = 0x10;
-  ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, data.data(), 4 * kFileEntryBytes + 600), ERROR_SUCCESS);
+  // Stored records are listed as they are, a repeated one too, but not a cut one at the end;
+  // the listed rows go back into Paths byte for byte, reserved bytes included.
+  const std::vector<BYTE> repeated(stored.begin(), stored.begin() + kFileEntryBytes);
+  stored.insert(stored.end(), repeated.begin(), repeated.end());
+  stored[8] = 0x5A;  // a reserved byte
+  std::vector<BYTE> with_cut = stored;
+  with_cut.resize(stored.size() + 600, 0x10);
+  ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, with_cut.data(), static_cast<DWORD>(with_cut.size())),
+            ERROR_SUCCESS);
   HWND read = list(0x60240043);
-  EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", read, nullptr), 4u);
-  EXPECT_EQ(rows(read), rows(entries));
+  EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", read, nullptr), 5u);
+  EXPECT_TRUE(shown().empty());
+  std::vector<std::string> texts = rows(entries);
+  texts.push_back(texts[0]);
+  EXPECT_EQ(rows(read), texts);
   EXPECT_EQ(support::list_rows(read).at(1).image, 3) << "bit 0x40";
+  ASSERT_EQ(SaveFileTrackingEntries(read, "SRV01", "Files"), 0u);
+  EXPECT_EQ(binary(key, "Paths"), stored);
+
+  // A changed row keeps its place and only its new fields.
+  EXPECT_EQ(ChangeFileTrackingEntry(read, 2, 0x20, "P", "F"), 1u);
+  ASSERT_EQ(SaveFileTrackingEntries(read, "SRV01", "Files"), 0u);
+  const std::vector<BYTE> changed = records({{0x20, "P", "F"}});
+  std::copy(changed.begin(), changed.end(), stored.begin() + 2 * kFileEntryBytes);
+  EXPECT_EQ(binary(key, "Paths"), stored);
+
+  // An empty list writes an empty value; without a host list to take it, no entry is added.
   HWND empty = list(0x60240044);
   ASSERT_EQ(SaveFileTrackingEntries(empty, "SRV01", "Files"), 0u);
   EXPECT_TRUE(binary(key, "Paths").empty());
   RegCloseKey(key);
-}
-
-TEST_F(Profiles, ListedFileEntriesGoBackIntoPathsByteForByte) {
-  ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
-  // A path of 511 characters with a 300-character file part, then two identical records.
-  const std::vector<BYTE> stored = records({{0x10, std::string(kFileEntryPathBytes - 1, 'p'), std::string(300, 'f')},
-                                            {0x20, "DATA\\", "doc"}, {0x20, "DATA\\", "doc"}});
-  HKEY key = open(profile_path("Files"));
-  ASSERT_EQ(RegSetValueExA(key, "Paths", 0, REG_BINARY, stored.data(), static_cast<DWORD>(stored.size())),
-            ERROR_SUCCESS);
-
-  HWND entries = list(0x60240042);
-  EXPECT_EQ(ListFileTrackingEntries("SRV01", "Files", entries, nullptr), 3u);
-  EXPECT_TRUE(shown().empty()) << "listing shows no message";
-  ASSERT_EQ(rows(entries).size(), 3u);
-  EXPECT_EQ(rows(entries)[2], "DATA\\doc");
-  ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
-  EXPECT_EQ(binary(key, "Paths"), stored);
-
-  // A typed entry of the same lengths is taken; a changed row keeps only its new fields.
-  EXPECT_EQ(AddFileTrackingEntry(entries, 0x20, std::string(kFileEntryPathBytes - 1, 'q').c_str(),
-                                 std::string(kFileEntryPathBytes - 1, 'g').c_str(), nullptr), 1u);
-  EXPECT_EQ(ChangeFileTrackingEntry(entries, 0, 0x10, "P", "F"), 1u);
-  ASSERT_EQ(SaveFileTrackingEntries(entries, "SRV01", "Files"), 0u);
-  std::vector<BYTE> saved = binary(key, "Paths");
-  ASSERT_EQ(saved.size(), 4 * kFileEntryBytes);
-  EXPECT_EQ(std::vector<BYTE>(saved.begin(), saved.begin() + kFileEntryBytes), records({{0x10, "P", "F"}}));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(&saved[3 * kFileEntryBytes + 536])),
-            std::string(kFileEntryPathBytes - 1, 'g'));
-  RegCloseKey(key);
-
-  // Without a host list to take it, no entry is added (and its block is not kept).
   uintptr_t insert = g_host_services[kHostInsertItem];
   g_host_services[kHostInsertItem] = 0;
-  EXPECT_EQ(AddFileTrackingEntry(entries, 0x20, "NEW", "*.txt", nullptr), 0u);
+  EXPECT_EQ(AddFileTrackingEntry(empty, 0x20, "NEW", "*.txt", nullptr), 0u);
   g_host_services[kHostInsertItem] = insert;
-  EXPECT_EQ(rows(entries).size(), 4u);
-}
-
-TEST_F(Profiles, ProfileRowsCarryThePatternSettingsAsRead) {
-  ASSERT_EQ(create("Shares", kProfileFileSystem), 1u);
-  ASSERT_EQ(create("Plain", kProfileLogon), 1u);
-  // Stored out of range: the count is taken as 500000, intervals 0 and 75 as 1 and 60.
-  BYTE pattern[kPatternBytes] = {};
-  auto put = [&](size_t at, DWORD v) {
-    for (int b = 0; b < 4; ++b) pattern[at + b] = static_cast<BYTE>(v >> (8 * b));
-  };
-  put(20, 5);
-  put(40, 900000);
-  put(44, 0);
-  put(48, 75);
-  put(52, 64);
-  HKEY key = open(profile_path("Shares"));
-  ASSERT_EQ(RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, pattern, sizeof pattern), ERROR_SUCCESS);
-  RegCloseKey(key);
-
-  HWND profiles = list(0x6024000A);
-  ASSERT_EQ(ListProfiles("SRV01", profiles, nullptr), 2u);
-  for (const support::ListRow& r : support::list_rows(profiles)) {
-    ProfileRow row;
-    std::memcpy(&row, r.record + kRowDataOffset, sizeof row);
-    std::vector<DWORD> expected(6, 0);
-    if (r.text == "Shares") expected = {1, 5, 500000, 1, 60, 64};
-    EXPECT_EQ((std::vector<DWORD>{row.pattern_on, row.pattern_mask, row.pattern_count, row.pattern_first,
-                                  row.pattern_second, row.pattern_mode}),
-              expected) << r.text;
-  }
-}
-
-TEST_F(Profiles, PairedMovesKeepRowOrderAndDataAndDropTextsTheTargetHas) {
-  ASSERT_EQ(create("Failed", kProfileFailedLogon), 1u);
-  HWND all = list(0x602400F4);
-  HWND tracked = list(0x602400F5);
-  ASSERT_EQ(ListKerberosCodes(all, nullptr), 63u);
-  ASSERT_EQ(MovePairedRows(all, tracked), 0u) << "nothing selected";
-  auto select = [&](HWND l, const std::string& prefix) {
-    std::vector<std::string> texts = rows(l);
-    for (size_t r = 0; r < texts.size(); ++r)
-      if (texts[r].rfind(prefix, 0) == 0) support::set_row_selected(l, r);
-  };
-  select(all, "037:");
-  ASSERT_EQ(MovePairedRows(all, tracked), 1u);
-  select(all, "006:");
-  select(all, "024:");
-  select(tracked, "037:");
-  BYTE copy[kListItemBytes];
-  start_row_record(copy, all, nullptr);
-  insert_list_row(all, rows(tracked)[0].c_str(), 115, copy);  // the same text on both sides
-  select(all, "037:");
-  ASSERT_EQ(MovePairedRows(all, tracked), 3u);
-  EXPECT_EQ(rows(tracked), (std::vector<std::string>{"037:[Clock skew too great]",
-                                                     "006:[Bad Account Name:Client not found in Kerberos database]",
-                                                     "024:[Bad Password:Password is incorrect]"}));
-  EXPECT_EQ(rows(all).size(), 60u);
-  EXPECT_EQ(item_word(support::list_rows(tracked).at(2).record, kItemWordControlId), 0x602400F5u)
-      << "the row now belongs to the target";
-  ASSERT_EQ(SaveKerberosCodes(tracked, "SRV01", "Failed"), 0u);
-  HWND back = list(0x602400F6);
-  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", back, nullptr), 3u);
-  EXPECT_EQ(rows(back)[0].substr(0, 4), "006:");
-
-  // Moving back: the rows return to the end of the first list, in their order.
-  select(tracked, "037:");
-  select(tracked, "024:");
-  ASSERT_EQ(MovePairedRows(tracked, all), 2u);
-  EXPECT_EQ(rows(tracked), (std::vector<std::string>{"006:[Bad Account Name:Client not found in Kerberos database]"}));
-  std::vector<std::string> first = rows(all);
-  ASSERT_EQ(first.size(), 62u);
-  EXPECT_EQ(first[60].substr(0, 4), "037:");
-  EXPECT_EQ(first[61].substr(0, 4), "024:");
+  EXPECT_TRUE(rows(empty).empty());
 }
 
 }  // namespace
