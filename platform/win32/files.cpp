@@ -250,23 +250,11 @@ bool fill_find_data(const std::string& folder, const char* name, WIN32_FIND_DATA
   return true;
 }
 
-// machine.ini [machine] read_delay_ms = N: the machine sits behind a slow
-// link, and every read of a file on its shares waits N real milliseconds.
-DWORD read_delay_of(const char* windows_path) {
-  std::string path = windows_path;
-  if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') return 0;
-  std::vector<std::string> parts = split_components(path);
-  const world::Machine* machine = parts.empty() ? nullptr : world::find_machine(parts[0]);
-  return machine ? static_cast<DWORD>(std::strtoul(machine->setting("machine", "read_delay_ms", "0").c_str(),
-                                                      nullptr, 10))
-                 : 0;
-}
-
 }  // namespace
 
 namespace platform {
 
-DWORD map_path(const char* windows_path, std::string* local_path) {
+DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms) {
   std::string path = windows_path ? windows_path : "";
   std::vector<std::string> parts = split_components(path);
   std::string base;
@@ -280,6 +268,10 @@ DWORD map_path(const char* windows_path, std::string* local_path) {
     std::string share_state = machine->setting("shares", parts[1], "");
     if (share_state == "none") return ERROR_ACCESS_DENIED;
     if (share_state == "offline") return ERROR_BAD_NETPATH;
+    if (read_delay_ms) {
+      std::string delay = machine->setting("machine", "read_delay_ms", "0");
+      *read_delay_ms = static_cast<DWORD>(std::strtoul(delay.c_str(), nullptr, 10));
+    }
     std::string shares = world::machine_path(*machine, "shares");
     base = join_component(shares, parts[1]);
     struct stat st;
@@ -308,11 +300,12 @@ extern "C" {
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE) {
   std::string path;
+  DWORD read_delay_ms = 0;
   if (name == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  if (DWORD error = platform::map_path(name, &path)) {
+  if (DWORD error = platform::map_path(name, &path, &read_delay_ms)) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
@@ -353,7 +346,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   object->path = canonical(path);
   object->access = access;
   object->share = share;
-  object->read_delay_ms = read_delay_of(name);
+  object->read_delay_ms = read_delay_ms;
   return platform::register_object(object);
 }
 

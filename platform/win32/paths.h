@@ -11,7 +11,10 @@ namespace platform {
 // Maps a Windows path to a path here. Components that exist are found
 // ignoring case, as Windows does. Returns 0 or the Windows error of the
 // network step that failed: 53 no such machine or not on the network, 5 no
-// access, 67 no such share.
-DWORD map_path(const char* windows_path, std::string* local_path);
+// access, 67 no such share. For a path on another machine's share,
+// *read_delay_ms (when asked for) receives that machine's machine.ini
+// [machine] read_delay_ms: it sits behind a slow link, and every read of a
+// file there waits that many real milliseconds.
+DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms = nullptr);
 
 }  // namespace platform
