@@ -19,12 +19,14 @@
 namespace host {
 namespace {
 
+// The host's state is never destroyed: a program may return from main while
+// a library thread still calls the host, and the library's detach runs last.
 std::mutex g_lock;
-std::vector<std::string> g_calls;
-std::map<uint16_t, HWND> g_screens;
-std::deque<std::array<uintptr_t, kDescriptorWords>> g_descriptors;
-std::deque<std::array<uint8_t, kListItemBytes>> g_item_records;  // item data of inserted rows
-std::map<HWND, std::vector<ValueRow>> g_value_rows;  // rows added through host_add_value_row
+auto& g_calls = *new std::vector<std::string>;
+auto& g_screens = *new std::map<uint16_t, HWND>;
+auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
+auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
+auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
 HWND g_main_window = nullptr;
 const char kProgramPath[] = "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE";
@@ -184,7 +186,7 @@ struct PageTable {
   DWORD count = 0;
   uintptr_t block[9] = {};
 };
-PageTable g_pages;
+PageTable& g_pages = *new PageTable;
 
 DWORD WINAPI host_request(DWORD magic, DWORD, uintptr_t** out, DWORD, DWORD code, DWORD flag) {
   log_call("host_request code=" + std::to_string(code) + " flag=" + std::to_string(flag));
@@ -312,7 +314,7 @@ std::vector<ValueRow> value_rows(HWND window) {
 }
 
 const std::vector<std::string>& export_names() {
-  static const std::vector<std::string> names = {
+  static const auto& names = *new std::vector<std::string>{
       "introduction_in", "establish_tables", "entry_point_button_services",
       "entry_point_list_services", "entry_point_text_services", "entry_point_edit_services",
       "change_edit_text_to_dropdown", "change_edit_text_to_datetime", "apply_rules_for_edit_text",

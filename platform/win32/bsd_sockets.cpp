@@ -27,8 +27,8 @@ namespace {
 // Simulated ICMP sockets: our end of a datagram socket pair, and the peer
 // into which the echo replies are written.
 std::mutex g_lock;
-std::map<int, int> g_simulated_icmp;
-std::map<int, bool> g_sockets;  // every socket this layer opened
+std::map<int, int>& g_simulated_icmp = *new std::map<int, int>;
+std::map<int, bool>& g_sockets = *new std::map<int, bool>;  // every socket this layer opened
 
 int windows_error(int code) {
   switch (code) {

@@ -30,7 +30,7 @@ struct ScriptState {
 };
 
 ScriptState& script_state() {
-  static ScriptState state;
+  static ScriptState& state = *new ScriptState;
   return state;
 }
 
@@ -92,7 +92,7 @@ struct DialogTemplate {
 using Symbols = std::map<std::string, long>;
 
 const Symbols& style_symbols() {
-  static const Symbols symbols = {
+  static const Symbols& symbols = *new Symbols{
       {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD}, {"WS_VISIBLE", WS_VISIBLE},
       {"WS_DISABLED", WS_DISABLED}, {"WS_CAPTION", WS_CAPTION}, {"WS_BORDER", WS_BORDER},
       {"WS_SYSMENU", WS_SYSMENU}, {"WS_GROUP", WS_GROUP}, {"WS_TABSTOP", WS_TABSTOP},
@@ -282,7 +282,7 @@ ModuleResources parse_script(const std::string& script, const Symbols& ids) {
 // The parsed resources of a registered module, parsed once per module.
 const ModuleResources* module_resources(HINSTANCE instance) {
   static std::mutex lock;
-  static std::map<HINSTANCE, std::pair<const std::string*, ModuleResources>> cache;
+  static auto& cache = *new std::map<HINSTANCE, std::pair<const std::string*, ModuleResources>>;
   const std::string* script = platform::module_resource_script(instance);
   const std::string* header = platform::module_resource_header(instance);
   if (script == nullptr) return nullptr;
@@ -518,7 +518,7 @@ std::vector<BoxButton> box_buttons(UINT type) {
 
 // Modeless dialogs: the windows CreateDialogParamA made, live or not.
 std::mutex g_modeless_lock;
-std::vector<HWND> g_modeless;
+std::vector<HWND>& g_modeless = *new std::vector<HWND>;
 
 }  // namespace
 

@@ -103,7 +103,7 @@ struct AttributeStore {
 };
 
 AttributeStore& attribute_store() {
-  static AttributeStore store;
+  static AttributeStore& store = *new AttributeStore;
   return store;
 }
 
@@ -228,7 +228,7 @@ struct SearchTable {
 };
 
 SearchTable& searches() {
-  static SearchTable table;
+  static SearchTable& table = *new SearchTable;
   return table;
 }
 

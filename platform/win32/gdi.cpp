@@ -21,7 +21,7 @@ std::mutex& gdi_lock() {
 }
 
 std::set<GdiObject*>& live_objects() {
-  static std::set<GdiObject*> objects;
+  static auto& objects = *new std::set<GdiObject*>;
   return objects;
 }
 

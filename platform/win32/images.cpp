@@ -30,7 +30,7 @@ struct ImageState {
 };
 
 ImageState& images() {
-  static ImageState state;
+  static ImageState& state = *new ImageState;
   return state;
 }
 

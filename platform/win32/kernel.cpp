@@ -91,7 +91,7 @@ std::mutex& object_table_lock() {
 }
 
 std::map<HANDLE, std::shared_ptr<KernelObject>>& object_table() {
-  static std::map<HANDLE, std::shared_ptr<KernelObject>> table;
+  static auto& table = *new std::map<HANDLE, std::shared_ptr<KernelObject>>;
   return table;
 }
 

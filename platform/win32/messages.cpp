@@ -20,7 +20,7 @@ struct Queues {
 };
 
 Queues& queues() {
-  static Queues q;
+  static Queues& q = *new Queues;
   return q;
 }
 

@@ -48,7 +48,7 @@ FARPROC as_farproc(Fn fn) {
 }
 
 ModuleState& modules() {
-  static ModuleState state;
+  static ModuleState& state = *new ModuleState;
   static std::once_flag filled;
   std::call_once(filled, [] {
     state.system["advapi32"] = {"advapi32", {{"RegDeleteKeyExA", as_farproc(&RegDeleteKeyExA)}}};

@@ -26,7 +26,7 @@ std::mutex& paint_lock() {
 }
 
 std::map<HDC, RecordingDc>& recording_dcs() {
-  static std::map<HDC, RecordingDc> dcs;
+  static auto& dcs = *new std::map<HDC, RecordingDc>;
   return dcs;
 }
 

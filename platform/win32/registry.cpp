@@ -59,7 +59,7 @@ struct State {
 };
 
 State& state() {
-  static State instance;
+  static State& instance = *new State;
   return instance;
 }
 

@@ -25,7 +25,7 @@ struct WindowTable {
 };
 
 WindowTable& windows() {
-  static WindowTable table;
+  static WindowTable& table = *new WindowTable;
   return table;
 }
 

@@ -39,7 +39,7 @@ struct WorldState {
 };
 
 WorldState& state() {
-  static WorldState instance;
+  static WorldState& instance = *new WorldState;
   return instance;
 }
 
