@@ -2,12 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/registry.h"
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/subsystems.h"
 #include "host/text.h"
-#include "reports/report_generation.h"
 
 LibraryState g_library;
 uintptr_t g_host_services[kHostTableSlots];
@@ -118,10 +117,9 @@ void detach() {
     CoUninitialize();
     g_library.com_initialised = 0;
   }
-  release_registry_connections();
+  release_subsystems();  // the registry connection cache first, then the report lists
   release_main_server_list();
   release_styled_lists();
-  release_quick_report();
   release_drawing_resources();
 }
 

@@ -154,6 +154,9 @@ struct CurrentServer {
 };
 CurrentServer current_server();
 
+// Sibling mode: the library title names QVAWKQ, and list controls take the explorer theme.
+void switch_on_sibling_mode(HWND control);
+
 // The unsaved-changes guard of the main server list.
 void watch_main_server_list(HWND list);
 void release_main_server_list();

@@ -6,8 +6,8 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
+#include "host/subsystems.h"
 #include "host/text.h"
-#include "reports/report_items.h"
 
 namespace {
 
@@ -100,11 +100,8 @@ QVMR_EXPORT DWORD WINAPI delete_list_item(uintptr_t, uintptr_t, void* item) {
   for (int slot = 0; slot < static_cast<int>(kOwnedSlots); ++slot)
     if (is_plain_block(slot)) free_block(owned_block(record, slot));
   free_chain(record);
-  // The seven report row items, with their texts; the eighth structure is one block.
-  for (uint32_t f = kLogFamilyFile; f <= kLogFamilyGpoDirectoryValue; ++f) {
-    LogFamily family = static_cast<LogFamily>(f);
-    free_report_row_item(family, owned_block(record, row_item_slot(family)));
-  }
+  // The feature structures go through their subsystems' free routines; the eighth is one block so far.
+  free_subsystem_row_structures(record);
   free_block(owned_block(record, kOwnedLastFeature));
   std::memset(record, 0, 4);
   free_block(record);

@@ -505,12 +505,13 @@ int RequestSiblingHostStatusSecond(const char* host, BYTE* record, WORD port) {
   return run_request(t, port);
 }
 
-void RequestStatusText(uint32_t field, const BYTE* record, char* out, size_t size) {
+bool RequestStatusText(uint32_t field, const BYTE* record, char* out, size_t size) {
   DWORD status = record ? item_word(record, kItemWordRequestStatus) : 0;
   if (status == 0) {
     copy_text(out, size, "<Use 'Get' Button to retrieve>");
   } else if (field == kRequestValueField) {
     std::snprintf(out, size, "%u", static_cast<unsigned>(item_word(record, kItemWordReportedState)));
+    return true;
   } else if (status == kRequestAnswered) {
     copy_text(out, size, "YES");
   } else if (status == kRequestConnectFailed) {
@@ -522,6 +523,7 @@ void RequestStatusText(uint32_t field, const BYTE* record, char* out, size_t siz
   } else {
     std::snprintf(out, size, "Error [%x] occurred in response", static_cast<unsigned>(status));
   }
+  return false;
 }
 
 // ---- Names and addresses ------------------------------------------------------------------

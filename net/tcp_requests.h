@@ -142,8 +142,9 @@ uint32_t InterpretAlertAgentReply(const BYTE* reply, size_t length, bool sibling
 // The number of rows found or inserted (the host and its members).
 uint32_t InterpretGatherReply(const BYTE* reply, size_t length, HWND tree);
 
-// The text of display field 0x6022007D (or 0x6022007E) for a server status record.
-void RequestStatusText(uint32_t field, const BYTE* record, char* out, size_t size);
+// The text of display field 0x6022007D (or 0x6022007E) for a server status record;
+// true when the text is a number.
+bool RequestStatusText(uint32_t field, const BYTE* record, char* out, size_t size);
 
 // Leading backslashes off; an IPv4 literal kept (keep_ip_literals) or replaced by
 // its reverse look-up name; any other dotted name cut to its first label.

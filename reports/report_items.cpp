@@ -360,6 +360,13 @@ void free_report_row_item(LogFamily family, void* item) {
   free_block(item);
 }
 
+void free_report_row_items(BYTE* record) {
+  for (uint32_t f = kLogFamilyFile; f <= kLogFamilyGpoDirectoryValue; ++f) {
+    LogFamily family = static_cast<LogFamily>(f);
+    free_report_row_item(family, owned_block(record, row_item_slot(family)));
+  }
+}
+
 uint32_t row_item_event_time(LogFamily family, const void* item) {
   switch (family) {
     case kLogFamilyFile: return static_cast<const FileRowItem*>(item)->event_time;

@@ -221,6 +221,8 @@ LogonRowItem* make_logon_row_item(const LogonLogRecord& r);
 
 // Frees an item of the family with all its texts (null is fine).
 void free_report_row_item(LogFamily family, void* item);
+// The seven report row items a list item record owns, in their slots.
+void free_report_row_items(BYTE* record);
 // The event time of any item (the logon record's time at 212).
 uint32_t row_item_event_time(LogFamily family, const void* item);
 

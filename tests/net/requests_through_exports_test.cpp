@@ -70,6 +70,9 @@ TEST_F(RequestsThroughExports, BothFieldsFollowTheSelectedServerRow) {
 
   ASSERT_TRUE(ui::click_row(list_, 1));
   EXPECT_EQ(field_text(kRequestStatusField) + " " + field_text(kRequestValueField), "YES 66");
+  // The value is a number: the host groups its digits.
+  set_status(1, kRequestAnswered, 4294967295u);
+  EXPECT_EQ(field_text(kRequestValueField), "4,294,967,295");
 
   // An unexpected reply, a status the table does not name, then a record with no request made yet.
   set_status(1, kRequestUnexpectedReply, 3);

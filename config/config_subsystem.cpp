@@ -1,0 +1,75 @@
+// The configuration screens' routes: the profile screens and the lists of a
+// profile form, and the server lists filled with the console's known servers.
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/subsystems.h"
+
+namespace {
+
+DWORD profile_screen_button(const ButtonEvent& e) {
+  return ProfileScreenButton(e.screen, e.descriptor, e.companion, e.selected_row);
+}
+
+DWORD profile_screen_list(const ListEvent& e) { return ProfileScreenList(e.control, e.id, e.record); }
+
+// Server lists are filled with the known servers; the host then goes on with its default.
+DWORD list_known_servers(const ListEvent& e) {
+  DWORD key = e.descriptor ? descriptor_half(e.descriptor, kDescHalfListCompanionKey) : 0;
+  ListKnownServers(e.id, e.control, key);
+  return kResultNotHandled;
+}
+
+// The first event of the sibling product's server list switches sibling mode on.
+DWORD sibling_server_list(const ListEvent& e) {
+  switch_on_sibling_mode(e.control);
+  return list_known_servers(e);
+}
+
+// The console's server list is the main server list: its selection is the
+// current server, guarded against unsaved changes.
+DWORD main_server_list(const ListEvent& e) {
+  watch_main_server_list(e.control);
+  return list_known_servers(e);
+}
+
+constexpr ButtonRoute kButtons[] = {
+    // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
+    {0x60210027, 0x6021002A, profile_screen_button},
+    {0x60210037, 0x60210038, profile_screen_button},
+    {0x6021003A, 0x6021003B, profile_screen_button},
+    {0x6021003E, 0x6021003E, profile_screen_button},
+    {0x60210105, 0x6021010E, profile_screen_button},
+    {0x602100CC, 0x602100CD, profile_screen_button},
+    {0x602100CF, 0x602100CF, profile_screen_button},
+    // File tracking entries (add, change, add a share, add an excluded file) and the two option groups.
+    {0x60210052, 0x60210052, profile_screen_button},
+    {0x602100B1, 0x602100B1, profile_screen_button},
+    {0x60212078, 0x60212079, profile_screen_button},
+    {0x602100B6, 0x602100B6, profile_screen_button},
+    {0x602100B8, 0x602100B8, profile_screen_button},
+    // The shared apply button of the property forms: saves the form's lists.
+    {0x60A12002, 0x60A12002, profile_screen_button},
+};
+
+constexpr ListRoute kLists[] = {
+    {kConsoleServerList, kConsoleServerList, main_server_list},
+    {kCustomReportServerList, kCustomReportServerList, list_known_servers},
+    {kSiblingServerList, kSiblingServerList, sibling_server_list},
+    // The profile lists, and the lists of a profile form.
+    {0x6024000A, 0x6024000A, profile_screen_list},
+    {0x602400CB, 0x602400CB, profile_screen_list},
+    {0x6024002B, 0x6024002C, profile_screen_list},
+    {0x60240042, 0x60240042, profile_screen_list},
+    {0x60240097, 0x60240097, profile_screen_list},
+    {0x602400F0, 0x602400F0, profile_screen_list},
+    {0x602400F5, 0x602400F5, profile_screen_list},
+    {0x603400AC, 0x603400AC, profile_screen_list},
+};
+
+}  // namespace
+
+// At detach the registry connection cache closes its keys.
+extern const Subsystem kConfigSubsystem = {"config", route_table(kButtons), route_table(kLists), {},
+                                          release_registry_connections, nullptr};

@@ -1,0 +1,68 @@
+// The host boundary's own routes: the two shared buttons, the navigation tree
+// nodes and the quiet-mode switch.
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/subsystems.h"
+
+namespace {
+
+DWORD select_all_rows(const ButtonEvent& e) {
+  if (e.selected_row > 0) {
+    LVITEMA state = {};
+    state.state = LVIS_SELECTED;
+    state.stateMask = 0xF;
+    SendMessageA(e.companion, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  }
+  return 1;
+}
+
+DWORD refresh_companion(const ButtonEvent& e) {
+  if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(e.companion, 0, 0);
+  return 1;
+}
+
+struct NavigationNode {
+  const char* label;
+  int image;
+};
+
+constexpr NavigationNode kNavigationNodes[] = {
+    {"VORNIX for Windows", 22},  {"Quick Start", 61},
+    {"<<Server Groups>>", 65},   {"Profiles", 38},
+    {"Reports", 29},             {"Configuration", 71},
+    {"Servers", 58},             {"<<List Profiles>>", 65},
+    {"<<List Reports>>", 65},    {"<<List Configuration Details>>", 65},
+    {"<<List Servers in Group>>", 65},
+};
+static_assert(sizeof kNavigationNodes / sizeof kNavigationNodes[0] ==
+                  kLastNavigationNode - kFirstNavigationNode + 1,
+              "one label per navigation node");
+
+// Inserts the node as the first child of the parent item that the host passes,
+// then lets the host go on with its own default.
+DWORD insert_navigation_node(const ListEvent& e) {
+  const NavigationNode& node = kNavigationNodes[e.id - kFirstNavigationNode];
+  if (auto insert = host_service<HostInsertItemFn>(kHostInsertItem))
+    insert(e.control, reinterpret_cast<HTREEITEM>(e.args[10]), TVI_FIRST, node.label, node.image, 1,
+           e.args[12], e.descriptor, e.record, e.args[14]);
+  return kResultNotHandled;
+}
+
+DWORD switch_on_quiet_mode(const ListEvent&) {
+  g_library.quiet_mode = 1;
+  return 1;
+}
+
+constexpr ButtonRoute kButtons[] = {
+    {kSelectAllRowsButton, kSelectAllRowsButton, select_all_rows},
+    {kRefreshCompanionButton, kRefreshCompanionButton, refresh_companion},
+};
+
+constexpr ListRoute kLists[] = {
+    {kFirstNavigationNode, kLastNavigationNode, insert_navigation_node},
+    {kQuietModeSwitch, kQuietModeSwitch, switch_on_quiet_mode},
+};
+
+}  // namespace
+
+extern const Subsystem kHostSubsystem = {"host", route_table(kButtons), route_table(kLists), {}, nullptr, nullptr};

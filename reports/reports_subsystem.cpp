@@ -1,0 +1,64 @@
+// The report screens' routes: the quick report, the log file lists and their
+// commands, the report views and the texts of their columns.
+#include "host/host.h"
+#include "host/subsystems.h"
+#include "reports/log_files.h"
+#include "reports/log_reader.h"
+#include "reports/report_generation.h"
+#include "reports/report_views.h"
+
+namespace {
+
+static_assert(kColumnTextBytes <= kTextResultBytes, "a column text fits the host's text buffer");
+
+// The quick report: runs on the selected server, or offers to stop the running one.
+DWORD quick_report_button(const ButtonEvent& e) { return QuickReportButton(e.screen, e.descriptor, e.companion); }
+
+// Delete, archive or restore the files of the rows selected in the companion log file list.
+DWORD log_file_button(const ButtonEvent& e) {
+  uint32_t id = descriptor_identifier(e.descriptor);
+  LogFileCommandKind kind = id == 0x6041000A ? kDeleteLogFiles : id == 0x6041000B ? kArchiveLogFiles : kRestoreLogFiles;
+  HWND button = GetDlgItem(e.screen, descriptor_half(e.descriptor, kDescHalfDialogItem));
+  LogFileCommand(e.screen, button, e.companion, current_server().name, kind);
+  return 1;
+}
+
+// Report views: columns and sort keys, then the host fills and sorts the list.
+DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.control); }
+
+// View Log File Data: the selected log files read into the companion report list.
+DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
+
+// The quick report started from a list of its screen: the screen is told when the run ends.
+DWORD quick_report_list(const ListEvent& e) { return QuickReportListEvent(e.control, e.descriptor); }
+
+// Report columns: the host passes the row's list item record (its row context) as the third argument.
+DWORD report_column(const TextEvent& e, TextResult* result) {
+  return report_column_text(reinterpret_cast<BYTE*>(e.args[3]), e.id, result->text, sizeof result->text);
+}
+
+constexpr ButtonRoute kButtons[] = {
+    {0x6041000A, 0x6041000B, log_file_button},
+    {0x60410934, 0x60410934, log_file_button},
+    {kQuickReportButton, kQuickReportButton, quick_report_button},
+};
+
+constexpr ListRoute kLists[] = {
+    {0x60440800, 0x60440800, view_log_file_data},
+    {0x60F40050, 0x60F40050, view_log_file_data},
+    {kQuickReportList, kQuickReportList, quick_report_list},
+    {0x60240001, 0x60240001, report_view_list},
+    {0x6034010F, 0x6034010F, report_view_list},
+};
+
+constexpr TextRoute kTexts[] = {
+    {0x60420801, 0x60420811, report_column}, {0x60420900, 0x60420915, report_column},
+    {0x60420D01, 0x60420D09, report_column}, {0x60420E01, 0x60420E0A, report_column},
+    {0x60420F0A, 0x60420F16, report_column},
+};
+
+}  // namespace
+
+// At detach the quick report's file list goes; a row's record owns its report row item.
+extern const Subsystem kReportsSubsystem = {"reports",           route_table(kButtons), route_table(kLists),
+                                            route_table(kTexts), release_quick_report,  free_report_row_items};
