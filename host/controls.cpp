@@ -1,5 +1,8 @@
 // Finding controls on the host's screens: companions, selected rows, the
 // control lookup walk and the current server.
+#include <algorithm>
+#include <initializer_list>
+
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/text.h"
@@ -70,17 +73,48 @@ BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param) {
   return found;
 }
 
-int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
+namespace {
+
+// The dialog item number of the first control of the screen with this module and
+// identifier whose descriptor kind is one of kinds; 0 when none.
+int find_item_of_kinds(HWND screen, uint32_t module, uint32_t control_id, std::initializer_list<uint32_t> kinds) {
   int found = 0;
   walk_controls(screen, [&](HWND control) {
     const uintptr_t* d = control_descriptor_of(control);
-    if (d != nullptr && descriptor_module(d) == module && descriptor_identifier(d) == control_id) {
-      found = GetDlgCtrlID(control);
-      return false;
-    }
-    return true;
+    if (d == nullptr || std::find(kinds.begin(), kinds.end(), descriptor_kind(d)) == kinds.end() ||
+        descriptor_module(d) != module || descriptor_identifier(d) != control_id)
+      return true;
+    found = GetDlgCtrlID(control);
+    return false;
   });
   return found;
+}
+
+}  // namespace
+
+int find_button_item(HWND screen, uint32_t module, uint32_t control_id) {
+  return find_item_of_kinds(screen, module, control_id, {kDescriptorPushButton, kDescriptorCheckBox});
+}
+
+int find_control_item(HWND screen, uint32_t module, uint32_t control_id) {
+  return find_item_of_kinds(screen, module, control_id,
+                            {kDescriptorList, kDescriptorPushButton, kDescriptorKind3, kDescriptorKind4,
+                             kDescriptorEditField, kDescriptorListView, kDescriptorCheckBox});
+}
+
+int find_list_item(HWND screen, uint32_t module, uint32_t control_id,
+                   bool (*visit_row)(int row, const char* text, BYTE* record, void* context), void* context) {
+  int item = find_item_of_kinds(screen, module, control_id, {kDescriptorList, kDescriptorKind4, kDescriptorListView});
+  auto get_row = host_service<HostGetListRowFn>(kHostGetListRow);
+  if (item == 0 || get_row == nullptr) return item;
+  HWND list = GetDlgItem(screen, item);
+  for (int row = 0;; ++row) {
+    uintptr_t param = 0, image = 0, state = 0;
+    char text[kHostRowTextBytes + 1] = {};
+    if (!get_row(list, row, &param, &image, &state, text, 0, 0, -1)) break;
+    if (!visit_row(row, text, reinterpret_cast<BYTE*>(param), context)) break;
+  }
+  return item;
 }
 
 void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context) {

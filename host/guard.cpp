@@ -10,7 +10,7 @@
 namespace {
 
 HWND save_button(HWND screen) {
-  int item = find_control_item(screen, kModuleNumber, kSaveServerConfigurationButton);
+  int item = find_button_item(screen, kModuleNumber, kSaveServerConfigurationButton);
   return item ? GetDlgItem(screen, item) : nullptr;
 }
 

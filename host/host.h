@@ -95,6 +95,8 @@ void show_status(HWND owner, const char* text, const char* title, UINT flags);
 int show_greeting(HWND owner, const char* text, const char* title, UINT flags);
 int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags);
 int show_unattended_message(HWND owner, const char* text, const char* title, UINT flags);
+// The same for wide text, converted to the ANSI code page first.
+int show_unattended_message_wide(HWND owner, const WCHAR* text, const char* title, UINT flags);
 void show_debug_value(int value);
 
 // The parameter block of the library's message dialogs (4504 bytes, zeroed).
@@ -140,8 +142,15 @@ LPARAM list_row_param(HWND list, int row);
 // A list view row's text (at most size - 1 characters) and item data; FALSE
 // (and *param 0) when the list has no such row.
 BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param);
-// The dialog item number of the control with this module and identifier (0 when none).
+// Control lookup: the dialog item number of the control with this module and
+// identifier (0 when none), among the buttons and check boxes (kinds 2 and 9),
+// among every control of kinds 1, 2, 3, 4, 6, 7 and 9, or among the lists
+// (kinds 1, 4 and 7), whose rows are then read through host_get_list_row and
+// given to visit_row in order until it returns false or the rows end.
+int find_button_item(HWND screen, uint32_t module, uint32_t control_id);
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
+int find_list_item(HWND screen, uint32_t module, uint32_t control_id,
+                   bool (*visit_row)(int row, const char* text, BYTE* record, void* context), void* context);
 // Visits the controls of a screen once each in tab order (the control lookup walk) until visit returns false.
 void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context);
 // Sets the change counters of every edit field and check box of a screen to the refresh value.

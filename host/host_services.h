@@ -58,6 +58,8 @@ constexpr HostEntry kHostInsertReportRow = kHostInsertItem;
 typedef uintptr_t(WINAPI* HostInsertReportRowFn)(HWND window, uintptr_t parent, uintptr_t position,
                                                  const char* text, int image, int one, uintptr_t pass_1,
                                                  uintptr_t pass_2, void* row_context, DWORD* flag);
+// The host copies at most this much of a row's text into the caller's buffer.
+constexpr size_t kHostRowTextBytes = 512;
 typedef DWORD(WINAPI* HostGetListRowFn)(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
                                         char* text, DWORD zero, DWORD flags, int minus_one);
 typedef DWORD(WINAPI* HostGetFieldFn)(HWND screen, DWORD module, DWORD control_id, char* buffer, DWORD size,

@@ -415,7 +415,7 @@ DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
 
 DWORD QuickReportListEvent(HWND list, const uintptr_t* descriptor) {
   HWND screen = GetParent(list);
-  int button_item = find_control_item(screen, kModuleNumber, kQuickReportButton);
+  int button_item = find_button_item(screen, kModuleNumber, kQuickReportButton);
   return start_quick_report(screen, button_item ? GetDlgItem(screen, button_item) : nullptr,
                             companion_window(descriptor), TRUE);
 }

@@ -370,6 +370,10 @@ void WINAPI SetLastError(DWORD code);
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
+// Wide text to the ANSI code page (Windows-1252): unmappable characters become the default character.
+#define CP_ACP 0
+int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_count, LPSTR out, int out_size,
+                               LPCSTR default_char, BOOL* used_default);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION info);
 void WINAPI GetSystemTime(LPSYSTEMTIME time);

@@ -8,8 +8,10 @@
 #include <tuple>
 
 #include "console/substitute_host.h"
+#include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/list_item.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
@@ -45,9 +47,15 @@ TEST_F(InProcess, UnattendedAndDebugMessagesGoToTheHostsLogFileInsteadOfTheScree
   ASSERT_NE(host::unattended_log_file(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(show_unattended_message(nullptr, "Report mailed to 2 recipients", "E-MAIL", MB_OK), 0);
   show_debug_value(-2);
+  // Wide text in the ANSI code page: a character it lacks becomes "?"; a text longer than the buffer is cut.
+  EXPECT_EQ(show_unattended_message_wide(nullptr, u"\u00DCber caf\u00E9 \u2014 \u20AC5 \u2713", "LDAP", MB_OK), 0);
+  const std::u16string long_text(5000, u'x');
+  EXPECT_EQ(show_unattended_message_wide(nullptr, long_text.c_str(), "LDAP", MB_OK), 0);
   CloseHandle(host::unattended_log_file());
   host::unattended_log_file() = nullptr;
-  EXPECT_EQ(support::read_whole_file(log_path), "\r\nReport mailed to 2 recipients\r\n\r\n[-2] hex=[fffffffe]\r\n");
+  EXPECT_EQ(support::read_whole_file(log_path), "\r\nReport mailed to 2 recipients\r\n\r\n[-2] hex=[fffffffe]\r\n"
+                                                "\r\n\xDC" "ber caf\xE9 \x97 \x80" "5 ?\r\n\r\n" +
+                                                    std::string(3999, 'x') + "\r\n");
   EXPECT_TRUE(ui::journal().empty());
 
   g_library.quiet_mode = 1;
@@ -98,6 +106,49 @@ TEST_F(InProcess, AMissingGetComputerNameExWIsReportedAndAnswers255) {
   size = 64;
   EXPECT_NE(call_get_computer_name_ex(ComputerNameDnsFullyQualified, name, &size), 255);
   EXPECT_EQ(std::u16string(name, size), u"CONSOLE01.BRIGHTMERE");
+}
+
+// The three lookups walk the same screen: each takes the first control of its kinds with the module and
+// identifier; the list lookup then hands the found list's rows to its visitor until the visitor stops.
+TEST_F(InProcess, ControlLookupsTakeTheFirstControlOfTheirKindsAndTheListLookupReadsItsRows) {
+  constexpr uint32_t kShared = 0x60220010, kList = 0x60240042, kBox = 0x602800F8;
+  HWND screen = host::create_screen(31, "Lookups");
+  host::add_control(screen, 10, "Static", "", host::ControlSpec{kShared, kDescriptorKind3});
+  host::add_control(screen, 11, "Button", "", host::ControlSpec{kShared, kDescriptorPushButton});
+  HWND list = host::add_control(screen, 12, WC_LISTVIEWA, "", host::ControlSpec{kList, kDescriptorListView});
+  BYTE first[kListItemBytes] = {}, second[kListItemBytes] = {};
+  support::insert_list_rows(list, {{"SRV01", first}, {"SRV02", second}});
+  host::add_control(screen, 13, "Button", "", host::ControlSpec{kBox, kDescriptorCheckBox, 0, 0, 6});
+  host::add_control(screen, 14, "Button", "", host::ControlSpec{kBox, kDescriptorCheckBox});
+
+  EXPECT_EQ(find_button_item(screen, 7, kShared), 11);
+  EXPECT_EQ(find_control_item(screen, 7, kShared), 10);
+  EXPECT_EQ(find_button_item(screen, 7, kBox), 14);  // the box of module 6 is not this library's
+  EXPECT_EQ(find_button_item(screen, 6, kBox), 13);
+  EXPECT_EQ(find_button_item(screen, 7, kList), 0);
+  EXPECT_EQ(find_control_item(screen, 7, kList), 12);
+
+  struct Visit {
+    std::vector<std::string> rows;
+    std::vector<BYTE*> records;
+    size_t stop_after;
+  };
+  auto visit = [](int row, const char* text, BYTE* record, void* context) {
+    auto* v = static_cast<Visit*>(context);
+    v->rows.push_back(std::to_string(row) + ":" + text);
+    v->records.push_back(record);
+    return v->rows.size() < v->stop_after;
+  };
+  Visit all{{}, {}, 10};
+  EXPECT_EQ(find_list_item(screen, 7, kList, visit, &all), 12);
+  EXPECT_EQ(all.rows, (std::vector<std::string>{"0:SRV01", "1:SRV02"}));
+  EXPECT_EQ(all.records, (std::vector<BYTE*>{first, second}));
+  Visit one{{}, {}, 1};
+  EXPECT_EQ(find_list_item(screen, 7, kList, visit, &one), 12);
+  EXPECT_EQ(one.rows, std::vector<std::string>{"0:SRV01"});
+  Visit none{{}, {}, 10};
+  EXPECT_EQ(find_list_item(screen, 7, kShared, visit, &none), 0);
+  EXPECT_TRUE(none.rows.empty());
 }
 
 }  // namespace
