@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,10 @@ bool take_answer(const std::string& template_name, const std::string& title, con
   return false;
 }
 
+std::atomic<ui::JournalListener> g_journal_listener{nullptr};
+
 void record(ui::JournalEntry entry) {
+  if (ui::JournalListener listener = g_journal_listener) listener(entry);
   ScriptState& s = script_state();
   std::lock_guard<std::mutex> guard(s.lock);
   s.journal.push_back(std::move(entry));
@@ -587,6 +591,8 @@ void clear_journal() {
   std::lock_guard<std::mutex> guard(s.lock);
   s.journal.clear();
 }
+
+void set_journal_listener(JournalListener listener) { g_journal_listener = listener; }
 
 void script(Answer answer) {
   ScriptState& s = script_state();

@@ -38,6 +38,10 @@ struct JournalEntry {
 
 std::vector<JournalEntry> journal();
 void clear_journal();
+// Called with every journal entry as it is kept, on the thread that showed it
+// (null: none). The console prints what is shown as it happens.
+using JournalListener = void (*)(const JournalEntry& entry);
+void set_journal_listener(JournalListener listener);
 
 // An answer the scripted user gives once, to the first box or dialog it matches.
 struct Answer {
