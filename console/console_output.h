@@ -1,14 +1,29 @@
-// How the console talks to its user: one-line errors and what the library showed.
+// How the console talks to its user: one-line errors, what the library shows
+// as it shows it, and the progress of long work.
 #pragma once
 #include <string>
 
 namespace console {
 
+// Standard output goes out line by line, so that it keeps its place among the
+// error lines; each message box and dialog the library shows from now on is
+// printed as it is shown, one line each ("  [message box] TITLE: TEXT").
+// Modeless windows (progress windows) are not messages and are left out.
+void begin_output();
+
 // Prints "vornix-console: MESSAGE" on standard error; returns the exit code 1.
 int fail(const std::string& message);
-// Prints each message box and dialog the library showed, one line each, and
-// forgets them; returns the last one as "title: text" (empty when none).
-// Modeless windows (progress windows) are not messages and are left out.
-std::string print_journal();
+
+// The last message box or dialog shown, as "title: text"; empty when none
+// was shown since forget_last_message.
+std::string last_message();
+void forget_last_message();
+
+// Progress of long work on standard error: on a terminal one line rewritten in
+// place; elsewhere only the final line.
+void show_progress(const std::string& text);
+void end_progress(const std::string& text);
+// A line about the long work (on standard error, below the progress line).
+void progress_note(const std::string& text);
 
 }  // namespace console

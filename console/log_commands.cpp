@@ -89,7 +89,6 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   LogListTarget target = {list, nullptr, nullptr, 0, 0};
   DWORD listed = 0;
   DWORD error = ListLogFiles(&target, server.c_str(), archived ? kListArchivedLogs : kListCurrentLogs, &listed);
-  print_journal();
   if (error != 0) {
     release_rows(list);
     return fail(server + ": the " + (archived ? "archived" : "current") + " log files cannot be listed " +
@@ -123,7 +122,6 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   }
   LogFileCommandKind kind = action == "delete" ? kDeleteLogFiles : action == "archive" ? kArchiveLogFiles : kRestoreLogFiles;
   DWORD handled = LogFileCommand(screen, nullptr, list, server.c_str(), kind);
-  print_journal();
   const char* done = kind == kDeleteLogFiles ? "deleted" : kind == kArchiveLogFiles ? "archived" : "restored";
   std::printf("%s: %u of %d log file(s) %s\n", server.c_str(), static_cast<unsigned>(handled), selected, done);
   if (handled < static_cast<DWORD>(selected))
@@ -164,7 +162,6 @@ int delete_log_folders(const std::vector<std::string>& given, const std::string&
   if (folders.empty()) {
     char current[kLogFolderBytes] = "", archive[kLogFolderBytes] = "";
     DWORD error = read_log_folders(server.c_str(), "UNABLE TO CONTINUE", current, archive, sizeof current);
-    print_journal();
     if (error != 0 && error != ERROR_FILE_NOT_FOUND)
       return fail(server + ": its log folders cannot be read from its registry " + windows_error(error));
     std::string staging = staging_folder(server);
@@ -189,7 +186,6 @@ int delete_log_folders(const std::vector<std::string>& given, const std::string&
       continue;
     }
     DWORD problems = DeleteFolderTree(nullptr, owner, folder.c_str(), server.c_str(), 0);
-    print_journal();
     if (problems == 0) {
       std::printf("%s: removed\n", folder.c_str());
     } else if (error != 0) {

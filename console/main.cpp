@@ -100,7 +100,6 @@ void print_usage() {
 }
 
 using console::fail;
-using console::print_journal;
 
 bool start_library(host::Library* library, host::ServiceTable* table) {
   std::string error;
@@ -112,7 +111,6 @@ bool start_library(host::Library* library, host::ServiceTable* table) {
   library->introduction_in(&id[0], &id[1], &id[2], &id[3]);
   *table = host::make_service_table();
   if (library->establish_tables(6, table->data()) != 1) {
-    print_journal();
     fail("the library refused the host services table");
     host::unload_library(library);
     return false;
@@ -259,7 +257,6 @@ int run_servers(std::vector<std::string> args) {
       address = rows[static_cast<size_t>(row)].value ? dotted(rows[static_cast<size_t>(row)].value) : "no address";
     std::printf("  %-24s %s\n", text, address.c_str());
   }
-  print_journal();
   host::unload_library(&library);
   return 0;
 }
@@ -284,7 +281,6 @@ int run_add_server(std::vector<std::string> args) {
     if (rc != 0) status = fail(windows_error(name, rc) + "; its product key could not be made");
     else std::printf("%s: product key %s is in place\n", name.c_str(), kProductKey);
   }
-  print_journal();
   release_registry_connections();
   return status;
 }
@@ -300,8 +296,15 @@ std::string take_option(std::vector<std::string>& args, const std::string& name)
   return "";
 }
 
-bool start_in_process() {
+// The host's status line, printed as the library shows it, among its messages.
+DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
+  std::printf("  %s\n", text ? text : "");
+  return 1;
+}
+
+bool start_in_process(bool show_status_lines = false) {
   host::ServiceTable table = host::make_service_table();
+  if (show_status_lines) table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
   return establish_tables(6, table.data()) == 1;
 }
 
@@ -330,7 +333,6 @@ int run_profiles(std::vector<std::string> args) {
                     static_cast<unsigned>(p.pattern_mode));
     }
   }
-  print_journal();
   release_registry_connections();
   return status;
 }
@@ -366,27 +368,19 @@ int run_profile(std::vector<std::string> args) {
   } else {
     status = fail("unknown profile action '" + action + "' (create, enable, disable or delete)");
   }
-  print_journal();
   release_registry_connections();
   return status;
 }
 
-// A group policy baseline copy, in-process; prints the host's status lines as they came.
+// A group policy baseline copy, in-process, with the host's status lines.
 int run_gpo_baseline(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
   std::string server = take_option(args, "--server");
   std::string path = take_option(args, "--path");
   if (server.empty() || path.empty() || !args.empty())
     return fail("gpo-baseline takes --server NAME and --path SHARE_PATH (and --world DIR)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  host::clear_service_calls();
+  if (!start_in_process(true)) return fail("the library refused the host services table");
   DWORD rc = CreateGpoBaseline(server.c_str(), path.c_str());
-  const std::string status = "host_show_status_line ";
-  for (const std::string& call : host::service_calls()) {
-    size_t text = call.find(" text=");
-    if (call.rfind(status, 0) == 0 && text != std::string::npos) std::printf("  %s\n", call.c_str() + text + 6);
-  }
-  print_journal();
   release_registry_connections();
   return rc ? fail(server + ": no baseline was made (Windows error " + std::to_string(rc) + ")") : 0;
 }
@@ -448,7 +442,6 @@ int run_request_command(std::vector<std::string> args, const char* flag, const c
   BYTE record[kListItemBytes] = {};
   int result = request(name, record);
   DWORD status = item_word(record, kItemWordRequestStatus);
-  print_journal();
   hosts.clear();
   release_registry_connections();
   std::string failure = request_failure(name, result, status);
@@ -573,7 +566,6 @@ int run_demo(const std::vector<std::string>& args) {
   build_navigation_tree(library, tree);
   std::printf("Navigation tree:\n");
   print_tree(tree, first_child(tree, nullptr), 0);
-  print_journal();
   host::unload_library(&library);
   return 0;
 }
@@ -620,6 +612,7 @@ int run_delete_log_folders(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  console::begin_output();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     print_usage();

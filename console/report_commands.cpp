@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -142,11 +141,11 @@ LRESULT CALLBACK screen_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 void print_progress(bool final_line) {
-  static const bool terminal = isatty(fileno(stdout)) != 0;
-  if (!terminal && !final_line) return;
-  std::printf("\r  files %u of %u, %s bytes read%s", g_progress.files_done.load(), g_progress.files_total.load(),
-              grouped(g_progress.completed_bytes + g_progress.current_bytes).c_str(), final_line ? "\n" : "   ");
-  std::fflush(stdout);
+  char line[120];
+  std::snprintf(line, sizeof line, "  files %u of %u, %s bytes read", g_progress.files_done.load(),
+                g_progress.files_total.load(), grouped(g_progress.completed_bytes + g_progress.current_bytes).c_str());
+  if (final_line) end_progress(line);
+  else show_progress(line);
 }
 
 bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, uint32_t to, DWORD maximum) {
@@ -193,7 +192,6 @@ bool start(Library* l) {
   l->library.introduction_in(&id[0], &id[1], &id[2], &id[3]);
   l->table = host::make_service_table();
   if (l->library.establish_tables(6, l->table.data()) != 1) {
-    print_journal();
     fail("the library refused the host services table");
     host::unload_library(&l->library);
     return false;
@@ -306,7 +304,7 @@ int quick_report(std::vector<std::string> args) {
 
   Library l;
   if (!start(&l)) return 1;
-  ui::clear_journal();
+  forget_last_message();
   // The server screen: the known servers, one of them selected.
   HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
   host::ControlSpec server_spec;
@@ -383,14 +381,14 @@ int quick_report(std::vector<std::string> args) {
       ui::script(answer);
       l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
       stop_sent = true;
-      std::printf("\n  stopping...\n");
+      progress_note("  stopping...");
     }
     print_progress(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   std::signal(SIGINT, previous);
   if (ran) print_progress(true);
-  std::string last_message = print_journal();
+  std::string last_message = console::last_message();
   char ended[kQuickStatusBytes] = {};
   GetWindowTextA(status_text, ended, sizeof ended);
   if (ran && last_message.find(ended) == std::string::npos) std::printf("  %s\n", ended);
@@ -441,7 +439,7 @@ int custom_report(std::vector<std::string> args) {
   if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
   if (g_library.instance == nullptr)
     g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  ui::clear_journal();
+  forget_last_message();
   g_library.quiet_mode = 0;
   g_report_run.time_format = 0;
   HWND screen = host::create_screen(kReportScreenKey, "Custom Report");
@@ -455,6 +453,7 @@ int custom_report(std::vector<std::string> args) {
   std::printf("Custom report of %s (Ctrl-C stops it)\n", server.c_str());
   std::fflush(stdout);  // also through a pipe: from here on Ctrl-C stops the run
   std::atomic<bool> done{false};
+  // The progress line repeats the progress window's file and bytes remaining.
   std::thread watcher([&] {
     while (!done) {
       HWND window = custom_report_progress_window();
@@ -462,6 +461,10 @@ int custom_report(std::vector<std::string> args) {
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
         g_interrupted = 0;
       }
+      char file[MAX_PATH] = "", remaining[100] = "";
+      if (window && GetDlgItemTextA(window, IDC_PWLOG_FILE, file, sizeof file) &&
+          GetDlgItemTextA(window, IDC_PWLOG_REMAINING, remaining, sizeof remaining))
+        show_progress(std::string("  ") + file + ", " + remaining);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   });
@@ -475,8 +478,8 @@ int custom_report(std::vector<std::string> args) {
   done = true;
   watcher.join();
   std::signal(SIGINT, previous);
-  std::string last_message = print_journal();
-  std::printf("  %u file%s read\n", files, files == 1 ? "" : "s");
+  std::string last_message = console::last_message();
+  end_progress("  " + std::to_string(files) + (files == 1 ? " file" : " files") + " read");
 
   // One CSV per family; rows without a record (errors, stops) go with the family read before them.
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));

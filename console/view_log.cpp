@@ -1,5 +1,7 @@
 #include "console/view_log.h"
 
+#include "console/console_output.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,9 +46,7 @@ std::string windows_error_text(DWORD code) {
   }
 }
 
-void file_error(const std::string& path, const std::string& what) {
-  std::fprintf(stderr, "vornix-console: %s: %s\n", path.c_str(), what.c_str());
-}
+void file_error(const std::string& path, const std::string& what) { fail(path + ": " + what); }
 
 // Walks the file's records once: is it a log file, can it be read, how much is damaged.
 bool check_log_file(const std::string& path) {

@@ -47,4 +47,61 @@ TEST(Console, DemoPrintsTheNavigationTreeAndMistakesGetOneLineAndAFailingExitCod
   EXPECT_EQ(lines(no_library.output), 2) << "the network line, then the one error line";
 }
 
+// Commands on one demo network, made once for the tests below.
+class ConsoleOnDemo : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new support::WorldBuilder;
+    Outcome demo = run_program(VORNIX_CONSOLE_PATH, "demo '" + world() + "'");
+    ASSERT_EQ(demo.exit_code, 0) << demo.output;
+  }
+  static void TearDownTestSuite() {
+    delete scratch_;
+    scratch_ = nullptr;
+  }
+  static std::string world() { return scratch_->folder() + "/demo"; }
+  // The arguments with this world's folder put in for WORLD.
+  static std::string on_world(std::string arguments) {
+    for (size_t at = arguments.find("WORLD"); at != std::string::npos; at = arguments.find("WORLD"))
+      arguments.replace(at, 5, "'" + world() + "'");
+    return arguments;
+  }
+  static Outcome console(const std::string& arguments) { return run_program(VORNIX_CONSOLE_PATH, on_world(arguments)); }
+
+  static support::WorldBuilder* scratch_;
+};
+support::WorldBuilder* ConsoleOnDemo::scratch_ = nullptr;
+
+// What the library showed comes out where it happened: before the summary
+// that follows it and before the console's error line.
+TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {
+  struct Case {
+    const char* arguments;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"enterprise-status --server NOSUCH --world WORLD",
+       "  [message box] VORNIX message from QVMR0007.DLL: Unable to connect to [NOSUCH], please verify the "
+       "name/address.  If the value provided is a valid Windows server name, you may need to use that server's IPv4 "
+       "address instead to connect.\n"
+       "Enterprise host NOSUCH: NOT FOUND - unable to determine server's IP address\n"
+       "  reported state: 0\n"
+       "vornix-console: NOSUCH: no computer of that name on the network\n"},
+      {"gpo-baseline --server SRV02 --path 'C$\\base' --world WORLD",
+       "  [message box] UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVER: Error 2 opening server's Netlogon Key, unable "
+       "to continue.\n"
+       "vornix-console: SRV02: no baseline was made (Windows error 2)\n"},
+      {"quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --world WORLD",
+       "Quick report of SRV01, 2020-01-01 to 2020-01-02 (Ctrl-C stops it)\n"
+       "  [message box] Nothing to report: No Activity found in Log Files during the selected Date Range\n"
+       "vornix-console: SRV01: nothing reported (Nothing to report: No Activity found in Log Files during the "
+       "selected Date Range)\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = console(c.arguments);
+    EXPECT_EQ(r.exit_code, 1) << c.arguments;
+    EXPECT_EQ(r.output, c.output) << c.arguments;
+  }
+}
+
 }  // namespace

@@ -45,9 +45,9 @@ class ReportCommands : public ::testing::Test {
     fs::create_directories(out_);
   }
 
-  // A console command on this world.
-  Outcome run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'");
+  // A console command on this world; standard error joins the output unless it goes to error_file.
+  Outcome run(const std::string& arguments, const std::string& error_file = "") {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'", error_file);
   }
 
   size_t all_rows(const std::string& stem, std::string* joined = nullptr) {
@@ -67,14 +67,19 @@ class ReportCommands : public ::testing::Test {
 };
 
 TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
-  Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv'");
+  const std::string errors = world_.folder() + "/stderr.txt";
+  Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv'", errors);
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ASSERT_GT(activity_.rows(), 0u);
   EXPECT_EQ(all_rows("q"), activity_.rows()) << r.output;
   const std::string files = std::to_string(activity_.files.size());
-  for (const std::string& piece : {"files " + files + " of " + files, out_ + "/q-logon.csv",
-                                   "Quick Report complete: " + std::to_string(activity_.rows()) + " rows"})
+  for (const std::string& piece :
+       {out_ + "/q-logon.csv", "Quick Report complete: " + std::to_string(activity_.rows()) + " rows"})
     EXPECT_NE(r.output.find(piece), std::string::npos) << piece << "\n" << r.output;
+  // The progress line goes to standard error, away from the report's own lines.
+  const std::string progress = "files " + files + " of " + files;
+  EXPECT_NE(support::read_whole_file(errors).find(progress), std::string::npos);
+  EXPECT_EQ(r.output.find(progress), std::string::npos) << r.output;
 
   // With a maximum of 10 the report stops after the record that passes it (a
   // policy record may give several rows) and its last row says so.
