@@ -8,12 +8,13 @@
 #include <ctime>
 
 #include "config/registry.h"
+#include "console/command_line.h"
+#include "console/console_output.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
 #include "reports/log_files.h"
 #include "reports/log_folders.h"
-#include "console/console_output.h"
 #include "reports/log_reader.h"
 #include "win32/ui_script.h"
 
@@ -69,17 +70,12 @@ void print_rows(HWND list) {
 }  // namespace
 
 int logs_command(std::vector<std::string> args, const std::string& server) {
+  bool archived = take_flag(args, "--archived");
   std::string action = args.empty() ? "" : args[0];
   if (action != "list" && action != "delete" && action != "archive" && action != "restore")
     return fail("logs takes list, delete, archive or restore");
   args.erase(args.begin());
-  bool archived = action == "restore";
-  for (size_t i = 0; i < args.size(); ++i)
-    if (args[i] == "--archived") {
-      archived = true;
-      args.erase(args.begin() + static_cast<long>(i));
-      break;
-    }
+  archived = archived || action == "restore";
   if (action == "list" && !args.empty()) return fail("logs list takes no file names");
   if (action != "list" && args.empty()) return fail("logs " + action + " takes one or more log file names");
   if (action == "archive" && archived) return fail("archived log files are restored, not archived again");

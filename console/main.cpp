@@ -16,6 +16,7 @@
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "console/report_commands.h"
+#include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
@@ -42,64 +43,8 @@ constexpr int kNavigationTreeItem = 100;
 constexpr uint16_t kServerScreenKey = 2;
 constexpr int kServerListItem = 200;
 
-void print_usage() {
-  std::printf(
-      "usage: vornix-console COMMAND [ARGUMENTS]\n"
-      "\n"
-      "commands:\n"
-      "  demo [DIR]   make a demo network (a console machine and two audited servers)\n"
-      "               in DIR (a temporary folder when omitted), start the library on it\n"
-      "               and print the navigation tree that the library builds\n"
-      "  servers [--world DIR]\n"
-      "               list the servers this console knows, with their addresses\n"
-      "  add-server NAME [--world DIR]\n"
-      "               look NAME up on the network, add it to the known servers and\n"
-      "               make sure its product key is in place\n"
-      "               (without --world: $QVMR7_WORLD, else the demo network in\n"
-      "               the temporary folder's vornix-demo, made when missing)\n"
-      "  profiles --server NAME [--world DIR]\n"
-      "               list the server's tracking profiles with type, state and settings\n"
-      "  profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
-      "  profile enable|disable|delete NAME --server NAME [--world DIR]\n"
-      "               set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
-      "               VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT)\n"
-      "  gpo-baseline --server NAME --path SHARE_PATH [--world DIR]\n"
-      "               copy the group policy definition files of the server's SYSVOL\n"
-      "               into SHARE_PATH\\sysvol.vornix.baseline on that server (the demo\n"
-      "               network's SRV01 is a domain controller), with the status reports\n"
-      "  enterprise-status --server NAME [--world DIR]\n"
-      "               ask the enterprise host NAME for its status over TCP port 4060\n"
-      "  servers-known --host NAME [--world DIR]\n"
-      "               list the servers that the enterprise host NAME reports\n"
-      "  alert-agents --server NAME [--world DIR]\n"
-      "               list the Active Alert agents of the server NAME\n"
-      "               (the demo network's SRV01 runs an enterprise host while these run)\n"
-      "  view-log [--csv OUT] FILE... [--world DIR]\n"
-      "               decode activity log files (*.vnx, all of one family) into the\n"
-      "               columns of that family's quick-report view: a table here, or\n"
-      "               comma-delimited text with a header line in OUT\n"
-      "  quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
-      "               [--max N] [--csv OUT] [--world DIR]\n"
-      "               read the server's activity logs of that window (dates as\n"
-      "               YYYY-MM-DD, local time; the last day when none is given) into\n"
-      "               the four quick-report lists and write each list that has rows\n"
-      "               to OUT with its family before the ending (OUT-logon.csv, ...);\n"
-      "               Ctrl-C stops the report and keeps the rows read so far\n"
-      "  custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]\n"
-      "               read the log files whose profile name matches a pattern\n"
-      "               (* and ? wildcards, case ignored), written the same way\n"
-      "  logs list [--archived] --server NAME [--world DIR]\n"
-      "  logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]\n"
-      "               list the server's current (or archived) activity log files, or\n"
-      "               delete, archive or restore the named ones\n"
-      "  delete-log-folders --server NAME [--folder PATH]... [--world DIR]\n"
-      "               empty and remove the server's log folders (its log share's\n"
-      "               vnxlogs, its archive folder, its agent's staging folder), or\n"
-      "               the log folders given\n"
-      "  --help       show this text\n");
-}
-
 using console::fail;
+using console::take_option;
 
 bool start_library(host::Library* library, host::ServiceTable* table) {
   std::string error;
@@ -162,19 +107,13 @@ std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-
 // else $QVMR7_WORLD, else the demo folder (made when missing). False with a
 // one-line error when the folder is no world.
 bool open_world(std::vector<std::string>& args) {
-  std::string folder;
-  bool named = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != "--world") continue;
-    if (i + 1 == args.size()) {
-      fail("--world needs a folder");
-      return false;
-    }
-    folder = args[i + 1];
-    named = true;
-    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-    break;
+  bool missing = false;
+  std::string folder = take_option(args, "--world", &missing);
+  if (missing) {
+    fail("--world needs a folder");
+    return false;
   }
+  bool named = !folder.empty();
   if (!named) {
     const char* variable = std::getenv("QVMR7_WORLD");
     if (variable && *variable) folder = variable;
@@ -285,17 +224,6 @@ int run_add_server(std::vector<std::string> args) {
   return status;
 }
 
-// Takes "--NAME VALUE" out of the arguments; empty when absent.
-std::string take_option(std::vector<std::string>& args, const std::string& name) {
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != name) continue;
-    std::string value = args[i + 1];
-    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-    return value;
-  }
-  return "";
-}
-
 // The host's status line, printed as the library shows it, among its messages.
 DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
   std::printf("  %s\n", text ? text : "");
@@ -311,8 +239,9 @@ bool start_in_process(bool show_status_lines = false) {
 // A server's tracking profiles, read by the library's code in-process.
 int run_profiles(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
-  std::string server = take_option(args, "--server");
-  if (server.empty() || !args.empty()) return fail("profiles takes --server NAME (and --world DIR)");
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty() || !args.empty()) return fail("profiles takes --server NAME (and --world DIR)");
   if (!start_in_process()) return fail("the library refused the host services table");
   static ProfileSummary profiles[500];
   DWORD count = 0;
@@ -339,9 +268,10 @@ int run_profiles(std::vector<std::string> args) {
 
 int run_profile(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
-  std::string server = take_option(args, "--server");
-  std::string type_name = take_option(args, "--type");
-  if (args.size() != 2 || server.empty())
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  std::string type_name = take_option(args, "--type", &missing);
+  if (missing || args.size() != 2 || server.empty())
     return fail("profile takes create|enable|disable|delete, a profile name and --server NAME");
   const std::string& action = args[0];
   const std::string& name = args[1];
@@ -375,9 +305,10 @@ int run_profile(std::vector<std::string> args) {
 // A group policy baseline copy, in-process, with the host's status lines.
 int run_gpo_baseline(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
-  std::string server = take_option(args, "--server");
-  std::string path = take_option(args, "--path");
-  if (server.empty() || path.empty() || !args.empty())
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  std::string path = take_option(args, "--path", &missing);
+  if (missing || server.empty() || path.empty() || !args.empty())
     return fail("gpo-baseline takes --server NAME and --path SHARE_PATH (and --world DIR)");
   if (!start_in_process(true)) return fail("the library refused the host services table");
   DWORD rc = CreateGpoBaseline(server.c_str(), path.c_str());
@@ -434,8 +365,9 @@ std::string request_failure(const std::string& server, int result, DWORD status)
 template <typename Request>
 int run_request_command(std::vector<std::string> args, const char* flag, const char* command, Request request) {
   if (!open_world(args)) return 1;
-  std::string name = take_option(args, flag);
-  if (name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
+  bool missing = false;
+  std::string name = take_option(args, flag, &missing);
+  if (missing || name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
   host::ServiceTable table = host::make_service_table();
   if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
   auto hosts = start_enterprise_hosts();
@@ -538,9 +470,14 @@ void build_navigation_tree(const host::Library& library, HWND tree) {
   node_event(0x3024700A, configuration);
 }
 
-int run_demo(const std::vector<std::string>& args) {
+// The demo network in DIR, given as the one argument or as --world DIR.
+int run_demo(std::vector<std::string> args) {
+  bool missing = false;
+  std::string folder = take_option(args, "--world", &missing);
+  if (!folder.empty()) args.insert(args.begin(), folder);
+  if (missing || args.size() > 1) return fail("demo takes at most one folder, as DIR or as --world DIR");
   bool temporary = args.empty();
-  std::string folder = temporary ? default_demo_folder() : args[0];
+  folder = temporary ? default_demo_folder() : args[0];
   std::error_code ec;
   if (temporary) fs::remove_all(folder, ec);
   if (!fs::exists(folder + "/world.ini", ec)) {
@@ -572,8 +509,9 @@ int run_demo(const std::vector<std::string>& args) {
 
 // Hand-picked log files decoded by the library's reader, in-process.
 int run_view_log(std::vector<std::string> args) {
-  if (!args.empty() && args.back() == "--csv") return fail("--csv needs a file name");
-  std::string csv = take_option(args, "--csv");
+  bool missing = false;
+  std::string csv = take_option(args, "--csv", &missing);
+  if (missing) return fail("--csv needs a file name");
   if (!open_world(args)) return 1;
   if (args.empty()) return fail("view-log takes one or more log files (and --csv OUT)");
   if (!start_in_process()) return fail("the library refused the host services table");
@@ -585,8 +523,9 @@ int run_view_log(std::vector<std::string> args) {
 // A server's log file lists, and delete, archive or restore of named files, in-process.
 int run_logs(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
-  std::string server = take_option(args, "--server");
-  if (server.empty() || args.empty())
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty() || args.empty())
     return fail("logs takes list|delete|archive|restore, --server NAME and, but for list, log file names");
   if (!start_in_process()) return fail("the library refused the host services table");
   int status = console::logs_command(args, server);
@@ -597,11 +536,10 @@ int run_logs(std::vector<std::string> args) {
 // Empties and removes a server's log folders (or the --folder paths given), in-process.
 int run_delete_log_folders(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
-  std::string server = take_option(args, "--server");
-  std::vector<std::string> folders;
-  for (std::string folder = take_option(args, "--folder"); !folder.empty(); folder = take_option(args, "--folder"))
-    folders.push_back(folder);
-  if (server.empty() || !args.empty())
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  std::vector<std::string> folders = console::take_options(args, "--folder", &missing);
+  if (missing || server.empty() || !args.empty())
     return fail("delete-log-folders takes --server NAME and optionally --folder PATH (repeatable)");
   if (!start_in_process()) return fail("the library refused the host services table");
   int status = console::delete_log_folders(folders, server);
@@ -609,32 +547,138 @@ int run_delete_log_folders(std::vector<std::string> args) {
   return status;
 }
 
+// ---- Commands and their help ------------------------------------------------
+
+struct Command {
+  const char* name;
+  // One line per form of the command; a line that does not start with the
+  // command's name continues the one before it.
+  const char* usage;
+  const char* about;
+  int (*run)(std::vector<std::string> args);
+};
+
+int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
+int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
+
+const Command kCommands[] = {
+    {"demo", "demo [DIR]",
+     "make a demo network (a console machine and two audited servers) in DIR\n"
+     "(also given as --world DIR; a temporary folder when omitted), start the\n"
+     "library on it and print the navigation tree that the library builds",
+     run_demo},
+    {"servers", "servers [--world DIR]", "list the servers this console knows, with their addresses", run_servers},
+    {"add-server", "add-server NAME [--world DIR]",
+     "look NAME up on the network, add it to the known servers and make sure its\n"
+     "product key is in place",
+     run_add_server},
+    {"profiles", "profiles --server NAME [--world DIR]",
+     "list the server's tracking profiles with type, state and settings", run_profiles},
+    {"profile",
+     "profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
+     "profile enable|disable|delete NAME --server NAME [--world DIR]",
+     "set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
+     "VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT)",
+     run_profile},
+    {"gpo-baseline", "gpo-baseline --server NAME --path SHARE_PATH [--world DIR]",
+     "copy the group policy definition files of the server's SYSVOL into\n"
+     "SHARE_PATH\\sysvol.vornix.baseline on that server (the demo network's SRV01\n"
+     "is a domain controller), with the status reports",
+     run_gpo_baseline},
+    {"enterprise-status", "enterprise-status --server NAME [--world DIR]",
+     "ask the enterprise host NAME for its status over TCP port 4060", run_enterprise_status},
+    {"servers-known", "servers-known --host NAME [--world DIR]",
+     "list the servers that the enterprise host NAME reports", run_servers_known},
+    {"alert-agents", "alert-agents --server NAME [--world DIR]",
+     "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
+     "runs an enterprise host while these run)",
+     run_alert_agents},
+    {"view-log", "view-log [--csv OUT] FILE... [--world DIR]",
+     "decode activity log files (*.vnx, all of one family) into the columns of\n"
+     "that family's quick-report view: a table here, or comma-delimited text with\n"
+     "a header line in OUT",
+     run_view_log},
+    {"quick-report",
+     "quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+     "  [--max N] [--csv OUT] [--world DIR]",
+     "read the server's activity logs of that window (dates as YYYY-MM-DD, local\n"
+     "time; the last day when none is given) into the four quick-report lists and\n"
+     "write each list that has rows to OUT with its family before the ending\n"
+     "(OUT-logon.csv, ...); Ctrl-C stops the report and keeps the rows read so far",
+     run_quick_report},
+    {"custom-report", "custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]",
+     "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
+     "case ignored), written the same way as by quick-report",
+     run_custom_report},
+    {"logs",
+     "logs list [--archived] --server NAME [--world DIR]\n"
+     "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
+     "list the server's current (or archived) activity log files, or delete,\n"
+     "archive or restore the named ones",
+     run_logs},
+    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
+     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
+     "archive folder, its agent's staging folder), or the log folders given",
+     run_delete_log_folders},
+};
+
+std::vector<std::string> lines_of(const char* text) {
+  std::vector<std::string> lines;
+  for (const char* start = text;;) {
+    const char* end = std::strchr(start, '\n');
+    lines.emplace_back(start, end ? end : start + std::strlen(start));
+    if (!end) return lines;
+    start = end + 1;
+  }
+}
+
+void print_usage() {
+  std::printf(
+      "usage: vornix-console COMMAND [ARGUMENTS]\n"
+      "       vornix-console COMMAND --help\n"
+      "\n"
+      "Options go before or after the command, in any order, as --name VALUE or\n"
+      "--name=VALUE. Without --world DIR a command works on $QVMR7_WORLD, else on\n"
+      "the demo network in the temporary folder's vornix-demo, made when missing.\n"
+      "\n"
+      "commands:\n");
+  for (const Command& command : kCommands) {
+    for (const std::string& line : lines_of(command.usage))
+      std::printf("  %s%s\n", line.rfind(command.name, 0) == 0 ? "" : "    ", line.c_str());
+    for (const std::string& line : lines_of(command.about)) std::printf("      %s\n", line.c_str());
+  }
+  std::printf("  --help\n      show this text\n");
+}
+
+void print_command_help(const Command& command) {
+  bool first = true;
+  for (const std::string& line : lines_of(command.usage)) {
+    bool form = line.rfind(command.name, 0) == 0;
+    std::printf("%s%s\n", !form ? "                       " : first ? "usage: vornix-console " : "       vornix-console ",
+                line.c_str());
+    first = false;
+  }
+  std::printf("\n");
+  for (const std::string& line : lines_of(command.about)) std::printf("%s\n", line.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   console::begin_output();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+  console::CommandLine line = console::parse_command_line(argc, argv);
+  if (line.command.empty() && (line.help || line.args.empty())) {
     print_usage();
-    return args.empty() ? 2 : 0;
+    return line.help ? 0 : 2;
   }
-  std::string command = args[0];
-  args.erase(args.begin());
-  if (command == "demo") return run_demo(args);
-  if (command == "servers") return run_servers(args);
-  if (command == "add-server") return run_add_server(args);
-  if (command == "enterprise-status") return run_enterprise_status(args);
-  if (command == "servers-known") return run_servers_known(args);
-  if (command == "alert-agents") return run_alert_agents(args);
-  if (command == "profiles") return run_profiles(args);
-  if (command == "profile") return run_profile(args);
-  if (command == "gpo-baseline") return run_gpo_baseline(args);
-  if (command == "view-log") return run_view_log(args);
-  if (command == "logs") return run_logs(args);
-  if (command == "delete-log-folders") return run_delete_log_folders(args);
-  if (command == "quick-report" || command == "custom-report") {
-    if (!open_world(args)) return 1;
-    return command == "quick-report" ? console::quick_report(args) : console::custom_report(args);
+  if (line.command.empty()) return fail("no command given (try vornix-console --help)");
+  for (const Command& command : kCommands) {
+    if (line.command != command.name) continue;
+    if (line.help) {
+      print_command_help(command);
+      return 0;
+    }
+    return command.run(line.args);
   }
-  return fail("unknown command '" + command + "' (try vornix-console --help)");
+  return fail("unknown command '" + line.command + "' (try vornix-console --help)");
 }

@@ -1,5 +1,6 @@
 #include "console/report_commands.h"
 
+#include "console/command_line.h"
 #include "console/console_output.h"
 
 #include <windows.h>
@@ -46,21 +47,6 @@ constexpr DWORD kLongestWindowDays = 36500;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void on_interrupt(int) { g_interrupted = 1; }
-
-std::string take(std::vector<std::string>& args, const std::string& name, bool* missing_value) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != name) continue;
-    if (i + 1 == args.size()) {
-      *missing_value = true;
-      args.erase(args.begin() + static_cast<long>(i));
-      return "";
-    }
-    std::string value = args[i + 1];
-    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-    return value;
-  }
-  return "";
-}
 
 bool parse_count(const std::string& text, DWORD limit, DWORD* out) {
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -276,13 +262,13 @@ std::string family_csv_path(const std::string& out, const std::string& family) {
 
 int quick_report(std::vector<std::string> args) {
   bool missing = false;
-  std::string server = take(args, "--server", &missing);
-  std::string hours = take(args, "--hours", &missing);
-  std::string days = take(args, "--days", &missing);
-  std::string from_text = take(args, "--from", &missing);
-  std::string to_text = take(args, "--to", &missing);
-  std::string max_text = take(args, "--max", &missing);
-  std::string csv = take(args, "--csv", &missing);
+  std::string server = take_option(args, "--server", &missing);
+  std::string hours = take_option(args, "--hours", &missing);
+  std::string days = take_option(args, "--days", &missing);
+  std::string from_text = take_option(args, "--from", &missing);
+  std::string to_text = take_option(args, "--to", &missing);
+  std::string max_text = take_option(args, "--max", &missing);
+  std::string csv = take_option(args, "--csv", &missing);
   const char* usage = "quick-report takes --server NAME [--hours N | --days N | --from YYYY-MM-DD --to YYYY-MM-DD] "
                       "[--max N] [--csv OUT]";
   if (missing || !args.empty() || server.empty()) return fail(usage);
@@ -423,14 +409,9 @@ int quick_report(std::vector<std::string> args) {
 
 int custom_report(std::vector<std::string> args) {
   bool missing = false;
-  std::string server = take(args, "--server", &missing);
-  std::string csv = take(args, "--csv", &missing);
-  std::vector<std::string> patterns;
-  for (;;) {
-    std::string pattern = take(args, "--profile", &missing);
-    if (pattern.empty()) break;
-    patterns.push_back(pattern);
-  }
+  std::string server = take_option(args, "--server", &missing);
+  std::string csv = take_option(args, "--csv", &missing);
+  std::vector<std::string> patterns = take_options(args, "--profile", &missing);
   if (missing || !args.empty() || server.empty() || patterns.empty())
     return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
 

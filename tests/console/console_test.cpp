@@ -3,9 +3,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/program_runner.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
@@ -16,6 +20,13 @@ using Outcome = support::ProgramRun;
 using support::run_program;
 
 long lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
 
 TEST(Console, DemoPrintsTheNavigationTreeAndMistakesGetOneLineAndAFailingExitCode) {
   support::WorldBuilder scratch;  // a temporary folder for the demo network
@@ -60,6 +71,9 @@ class ConsoleOnDemo : public ::testing::Test {
     scratch_ = nullptr;
   }
   static std::string world() { return scratch_->folder() + "/demo"; }
+  static std::string logs_of(const std::string& server) {
+    return world() + "/machines/" + server + "/shares/VNXLOGS$/vnxlogs";
+  }
   // The arguments with this world's folder put in for WORLD.
   static std::string on_world(std::string arguments) {
     for (size_t at = arguments.find("WORLD"); at != std::string::npos; at = arguments.find("WORLD"))
@@ -71,6 +85,79 @@ class ConsoleOnDemo : public ::testing::Test {
   static support::WorldBuilder* scratch_;
 };
 support::WorldBuilder* ConsoleOnDemo::scratch_ = nullptr;
+
+// Options stand before or after the command word, in any order, also as --name=value.
+TEST_F(ConsoleOnDemo, OptionsGoBeforeOrAfterTheCommandInAnyOrder) {
+  // The shell expands the pattern after the quoted folder.
+  const std::string files = "'" + logs_of("SRV02") + "'/Logons_*.vnx";
+  const std::string csv = world() + "/logons.csv";
+  struct Case {
+    const char* usual;
+    std::vector<const char*> reordered;
+  };
+  const Case cases[] = {
+      {"servers --world WORLD", {"--world=WORLD servers"}},
+      {"profiles --server SRV01 --world WORLD", {"--server SRV01 --world WORLD profiles", "--world=WORLD profiles --server=SRV01"}},
+      {"logs list --server SRV02 --world WORLD",
+       {"logs --server SRV02 list --world WORLD", "--server SRV02 --world WORLD logs list"}},
+      {"quick-report --server SRV02 --hours 2 --world WORLD", {"--hours 2 --world WORLD quick-report --server SRV02"}},
+      {"demo WORLD", {"--world WORLD demo"}},
+      {"view-log --csv CSV FILES --world WORLD", {"--csv=CSV --world WORLD view-log FILES"}},
+  };
+  auto with_files = [&](std::string arguments) {
+    arguments.replace(arguments.find("FILES"), 5, files);
+    return arguments.replace(arguments.find("CSV"), 3, "'" + csv + "'");
+  };
+  for (const Case& c : cases) {
+    const bool view_log = std::string(c.usual).find("FILES") != std::string::npos;
+    Outcome usual = console(view_log ? with_files(c.usual) : c.usual);
+    EXPECT_EQ(usual.exit_code, 0) << c.usual << "\n" << usual.output;
+    for (const char* reordered : c.reordered) {
+      Outcome r = console(view_log ? with_files(reordered) : reordered);
+      EXPECT_EQ(r.exit_code, usual.exit_code) << reordered;
+      EXPECT_EQ(r.output, usual.output) << reordered;
+    }
+  }
+}
+
+// Every command the general help lists has a help of its own, which does
+// nothing but show it: no world is opened, nothing is changed or removed.
+TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
+  Outcome general = console("--help");
+  ASSERT_EQ(general.exit_code, 0);
+  std::vector<std::string> commands;
+  bool listed = false;
+  for (const std::string& line : split_lines(general.output)) {
+    if (line == "commands:") listed = true;
+    // "  NAME ARGUMENTS": a command's first usage line.
+    else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0 && std::isalpha(static_cast<unsigned char>(line[2]))) {
+      std::string name = line.substr(2, line.find(' ', 2) - 2);
+      if (commands.empty() || commands.back() != name) commands.push_back(name);
+    }
+  }
+  EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
+                                                "enterprise-status", "servers-known", "alert-agents", "view-log",
+                                                "quick-report", "custom-report", "logs", "delete-log-folders"}));
+
+  auto snapshot = [] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(world()))
+      if (entry.is_regular_file()) files[entry.path().string()] = support::read_whole_file(entry.path().string());
+    return files;
+  };
+  const auto before = snapshot();
+  for (const std::string& command : commands) {
+    // With arguments that would otherwise act, and the help flag last.
+    for (const std::string& arguments :
+         {command + " --help", "--world WORLD " + command + " SRV03 --server SRV01 --folder C:\\\\x -h"}) {
+      Outcome help = console(arguments);
+      EXPECT_EQ(help.exit_code, 0) << arguments << "\n" << help.output;
+      EXPECT_EQ(help.output.rfind("usage: vornix-console " + command + " ", 0), 0u) << help.output;
+      EXPECT_EQ(help.output.find("vornix-console: "), std::string::npos) << help.output;
+    }
+  }
+  EXPECT_TRUE(snapshot() == before) << "a help changed the world";
+}
 
 // What the library showed comes out where it happened: before the summary
 // that follows it and before the console's error line.

@@ -1,0 +1,27 @@
+// vornix-console's command line: options before or after the command word,
+// in any order, as "--name value" or "--name=value".
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace console {
+
+struct CommandLine {
+  std::string command;             // the first word that is neither an option nor an option's value
+  bool help = false;               // --help or -h anywhere
+  std::vector<std::string> args;   // everything else, in the order given
+};
+
+CommandLine parse_command_line(int argc, const char* const* argv);
+
+// Takes "NAME VALUE" out of args wherever it stands; empty when absent. A NAME
+// with no value after it (the last word, or another option) is taken out and
+// sets *missing_value.
+std::string take_option(std::vector<std::string>& args, std::string_view name, bool* missing_value);
+// Every value of a repeatable option, in order.
+std::vector<std::string> take_options(std::vector<std::string>& args, std::string_view name, bool* missing_value);
+// Takes a flag (an option without a value) out of args; true when it was there.
+bool take_flag(std::vector<std::string>& args, std::string_view name);
+
+}  // namespace console
