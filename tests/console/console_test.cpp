@@ -159,6 +159,27 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   EXPECT_TRUE(snapshot() == before) << "a help changed the world";
 }
 
+// Every name that servers lists is taken by the quick report, which picks its
+// server from the known ones: the console's own name too once it is known.
+TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
+  ASSERT_EQ(console("add-server CONSOLE01 --world WORLD").exit_code, 0);
+  Outcome servers = console("servers --world WORLD");
+  ASSERT_EQ(servers.exit_code, 0) << servers.output;
+  std::vector<std::string> names;
+  bool listed = false;
+  for (const std::string& line : split_lines(servers.output)) {
+    if (listed) names.push_back(line.substr(2, line.find(' ', 2) - 2));
+    listed = listed || line == "Known servers of CONSOLE01:";
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"SRV01", "SRV02", "CONSOLE01"})) << servers.output;
+  for (const std::string& name : names) {
+    Outcome r = console("quick-report --hours 1 --server " + name + " --world WORLD");
+    EXPECT_EQ(r.output.find("not a known server"), std::string::npos) << name << "\n" << r.output;
+    // The console itself has no log folder: its report finds nothing, and says so.
+    EXPECT_EQ(r.exit_code, name == "CONSOLE01" ? 1 : 0) << name << "\n" << r.output;
+  }
+}
+
 // What the library showed comes out where it happened: before the summary
 // that follows it and before the console's error line.
 TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {
