@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "win32/ui_script.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 std::mutex g_lock;
 std::string g_last_message;
+bool g_holding = false;
+std::vector<std::string> g_held;  // message lines held back
 std::atomic<bool> g_progress_shown{false};  // a progress line without its end is on the terminal
 
 // Ends an unfinished progress line so that the next line starts on its own.
@@ -28,6 +31,10 @@ void print_entry(const ui::JournalEntry& entry) {
   std::lock_guard<std::mutex> guard(g_lock);
   g_last_message = entry.title + ": " + text;
   std::string line = "  [" + entry.kind + "] " + g_last_message + "\n";
+  if (g_holding) {
+    g_held.push_back(line);
+    return;
+  }
   end_progress_line();
   std::fputs(line.c_str(), stdout);
 }
@@ -37,6 +44,19 @@ void print_entry(const ui::JournalEntry& entry) {
 void begin_output() {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   ui::set_journal_listener(&print_entry);
+}
+
+void hold_messages() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_holding = true;
+}
+
+void release_messages(bool print) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (print)
+    for (const std::string& line : g_held) std::fputs(line.c_str(), stdout);
+  g_held.clear();
+  g_holding = false;
 }
 
 int fail(const std::string& message) {

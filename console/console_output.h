@@ -11,6 +11,12 @@ namespace console {
 // Modeless windows (progress windows) are not messages and are left out.
 void begin_output();
 
+// Holds back the messages shown from here on, until release_messages prints
+// them (print) or forgets them: for steps whose outcome decides whether their
+// messages mean anything.
+void hold_messages();
+void release_messages(bool print);
+
 // Prints "vornix-console: MESSAGE" on standard error; returns the exit code 1.
 int fail(const std::string& message);
 

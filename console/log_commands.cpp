@@ -73,7 +73,7 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   bool archived = take_flag(args, "--archived");
   std::string action = args.empty() ? "" : args[0];
   if (action != "list" && action != "delete" && action != "archive" && action != "restore")
-    return fail("logs takes list, delete, archive or restore");
+    return fail("logs takes an action: list, delete, archive or restore");
   args.erase(args.begin());
   archived = archived || action == "restore";
   if (action == "list" && !args.empty()) return fail("logs list takes no file names");
@@ -84,7 +84,13 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
   HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 700, 500, screen, nullptr, nullptr, nullptr);
   LogListTarget target = {list, nullptr, nullptr, 0, 0};
   DWORD listed = 0;
+  hold_messages();
   DWORD error = ListLogFiles(&target, server.c_str(), archived ? kListArchivedLogs : kListCurrentLogs, &listed);
+  // No file in the folder (2), or no archive folder made yet (3): nothing to list, and the library's
+  // message about it is no failure.
+  bool nothing_yet = error == ERROR_FILE_NOT_FOUND || (archived && error == ERROR_PATH_NOT_FOUND);
+  release_messages(!nothing_yet);
+  if (nothing_yet) error = 0;
   if (error != 0) {
     release_rows(list);
     return fail(server + ": the " + (archived ? "archived" : "current") + " log files cannot be listed " +

@@ -516,7 +516,8 @@ int run_logs(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   if (missing || server.empty() || args.empty())
-    return fail("logs takes list|delete|archive|restore, --server NAME and, but for list, log file names");
+    return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
+                "restore also take the names of the log files");
   if (!start_in_process()) return fail("the library refused the host services table");
   int status = console::logs_command(args, server);
   release_registry_connections();

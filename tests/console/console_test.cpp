@@ -98,8 +98,8 @@ TEST_F(ConsoleOnDemo, OptionsGoBeforeOrAfterTheCommandInAnyOrder) {
   const Case cases[] = {
       {"servers --world WORLD", {"--world=WORLD servers"}},
       {"profiles --server SRV01 --world WORLD", {"--server SRV01 --world WORLD profiles", "--world=WORLD profiles --server=SRV01"}},
-      {"logs list --server SRV02 --world WORLD",
-       {"logs --server SRV02 list --world WORLD", "--server SRV02 --world WORLD logs list"}},
+      {"logs list --archived --server SRV02 --world WORLD",
+       {"logs --archived --server SRV02 list --world WORLD", "--server SRV02 --world WORLD logs --archived list"}},
       {"quick-report --server SRV02 --hours 2 --world WORLD", {"--hours 2 --world WORLD quick-report --server SRV02"}},
       {"demo WORLD", {"--world WORLD demo"}},
       {"view-log --csv CSV FILES --world WORLD", {"--csv=CSV --world WORLD view-log FILES"}},

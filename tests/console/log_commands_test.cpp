@@ -37,11 +37,16 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
   std::string listed = ok("logs list --server SRV01");
   EXPECT_NE(listed.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed;
   EXPECT_NE(listed.find(name), std::string::npos);
+
+  // No archive folder yet, and later an empty one: nothing to list, which is no failure.
+  const std::string no_archived = "Archived log files of SRV01: 0\n  (none)\n";
+  EXPECT_EQ(ok("logs list --archived --server SRV01"), no_archived);
   ok("logs archive '" + name + "' --server SRV01");
   EXPECT_TRUE(fs::exists(logs + "/archived_logs/" + name));
   EXPECT_FALSE(fs::exists(logs + "/" + name));
   ok("logs restore '" + name + "' --server SRV01");
   EXPECT_TRUE(fs::exists(logs + "/" + name));
+  EXPECT_EQ(ok("logs list --archived --server SRV01"), no_archived);
 
   // Nothing that could be done: one line and a failing exit code each.
   for (const char* arguments : {"logs delete nosuch.vnx --server SRV01", "logs list --server NOSUCH",
