@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
@@ -75,6 +76,14 @@ std::string last_message() {
 void forget_last_message() {
   std::lock_guard<std::mutex> guard(g_lock);
   g_last_message.clear();
+}
+
+std::string view_time_text(uint32_t local_seconds) {
+  time_t seconds = static_cast<time_t>(local_seconds);
+  struct tm broken;
+  char text[40] = "<undefined>";
+  if (local_seconds != 0 && gmtime_r(&seconds, &broken)) std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", &broken);
+  return text;
 }
 
 void show_progress(const std::string& text) {

@@ -1,6 +1,7 @@
 // How the console talks to its user: one-line errors, what the library shows
 // as it shows it, and the progress of long work.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace console {
@@ -24,6 +25,11 @@ int fail(const std::string& message);
 // was shown since forget_last_message.
 std::string last_message();
 void forget_last_message();
+
+// A local time held as seconds since 1970 (as log file listings hold their
+// last-write times), in the one form the console shows dates in: the form of
+// the report views' Date/Time column, "Sun Dec  6 10:00:00 2026".
+std::string view_time_text(uint32_t local_seconds);
 
 // Progress of long work on standard error: on a terminal one line rewritten in
 // place; elsewhere only the final line.

@@ -56,12 +56,9 @@ void print_rows(HWND list) {
     const char* path = log_row_path(c);
     if (path == nullptr) continue;
     uint32_t size = load_le32(c + kLogRowSizeMbOffset);
-    time_t written = static_cast<time_t>(load_le32(c + kLogRowWriteTimeOffset));
-    char when[32] = "";
-    struct tm local;
-    if (localtime_r(&written, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
+    std::string when = view_time_text(load_le32(c + kLogRowWriteTimeOffset));
     std::string size_text = size ? std::to_string(size) + " MB" : "Less than 1MB";
-    std::printf("  %-48s %-14s %s  profile %s, server %s\n", file_name(path).c_str(), size_text.c_str(), when,
+    std::printf("  %-48s %-14s %s  profile %s, server %s\n", file_name(path).c_str(), size_text.c_str(), when.c_str(),
                 reinterpret_cast<const char*>(c + kLogRowPrefixOffset), row_server_name(c));
   }
   if (row_count(list) == 0) std::printf("  (none)\n");

@@ -631,6 +631,8 @@ void print_usage() {
       "Options go before or after the command, in any order, as --name VALUE or\n"
       "--name=VALUE. Without --world DIR a command works on $QVMR7_WORLD, else on\n"
       "the demo network in the temporary folder's vornix-demo, made when missing.\n"
+      "Dates and times are shown in local time, as the report views show them:\n"
+      "Sun Dec  6 10:00:00 2026.\n"
       "\n"
       "commands:\n");
   for (const Command& command : kCommands) {

@@ -422,7 +422,11 @@ int custom_report(std::vector<std::string> args) {
     g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   forget_last_message();
   g_library.quiet_mode = 0;
+  // Times as the quick report shows them: local, in the C library's fixed form. The cells are read
+  // here, not through the text export, so the time-zone refresh that the export makes is made here.
   g_report_run.time_format = 0;
+  g_report_run.show_utc = 0;
+  refresh_time_zone();
   HWND screen = host::create_screen(kReportScreenKey, "Custom Report");
   HWND list = host::add_control(screen, 1, WC_LISTVIEWA, "", host::ControlSpec{});
   std::vector<const char*> pattern_texts;

@@ -25,7 +25,7 @@ namespace console {
 namespace {
 
 constexpr size_t kTableCellChars = 40;  // wider cells are cut in the terminal table
-constexpr uint32_t kTimeFormatDateAndTime = 3;
+constexpr uint32_t kViewTimeFormat = 0;  // the C library's fixed form, as the quick report's views show times
 
 struct Row {
   std::vector<std::string> cells;
@@ -190,13 +190,13 @@ void print_table(const ReportView& view, const std::vector<Row>& rows) {
 }  // namespace
 
 int view_log(const std::vector<std::string>& files, const std::string& csv_path) {
-  // Report times in local time with date and time; no message boxes, the
-  // console reports problems itself.
+  // Report times in local time, in the form the quick report shows them; no
+  // message boxes, the console reports problems itself.
   g_library.quiet_mode = 1;
   g_library.search_cancel = 0;
   g_report_run.maximum_records = 0;
   g_report_run.record_count = 0;
-  g_report_run.time_format = kTimeFormatDateAndTime;
+  g_report_run.time_format = kViewTimeFormat;
   g_report_run.show_utc = 0;
   refresh_time_zone();
 

@@ -1,11 +1,13 @@
 // The console's log file commands on a demo network: list, archive, restore
 // and delete named files, remove log folders, and refuse what cannot be done.
 #include <gtest/gtest.h>
+#include <utime.h>
 
 #include <filesystem>
 #include <string>
 
 #include "tests/support/program_runner.h"
+#include "tests/support/time_zone.h"
 #include "tests/support/world_builder.h"
 
 namespace fs = std::filesystem;
@@ -34,8 +36,13 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
     EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
     return r.output;
   };
+  // Last written 2026-12-06 10:00 UTC, listed in local time nine hours ahead, as the report views show times.
+  support::TimeZone tokyo("JST-9");
+  const utimbuf written = {1796551200, 1796551200};
+  ASSERT_EQ(utime((logs + "/" + name).c_str(), &written), 0);
   std::string listed = ok("logs list --server SRV01");
   EXPECT_NE(listed.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed;
+  EXPECT_NE(listed.find("  Sun Dec  6 19:00:00 2026  profile "), std::string::npos) << listed;
   EXPECT_NE(listed.find(name), std::string::npos);
 
   // No archive folder yet, and later an empty one: nothing to list, which is no failure.

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/demo_activity.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/time_zone.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 
@@ -138,6 +140,40 @@ TEST_F(ReportCommands, CtrlCStopsAReportAndKeepsTheRowsReadSoFar) {
   EXPECT_EQ(occurrences(text, "USER REQUESTED REPORT GENERATION TO BE STOPPED"), 1u) << r.output;
   EXPECT_GT(rows, 1u);
   EXPECT_LT(rows, activity_.rows());
+}
+
+// The data lines of a CSV file, sorted: the rows whatever order they were read in.
+std::vector<std::string> sorted_rows(const std::string& path) {
+  std::string text = support::read_whole_file(path);
+  std::vector<std::string> rows;
+  for (size_t at = text.find("\r\n"); at != std::string::npos && at + 2 < text.size();) {
+    size_t end = text.find("\r\n", at + 2);
+    rows.push_back(text.substr(at + 2, end - at - 2));
+    at = end;
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// The same log files give the same cells, dates and times included, whichever
+// command reads them: a quick report, a custom report or view-log. Local time
+// is nine hours ahead of UTC here, so a time shown in UTC, or shifted twice,
+// also differs.
+TEST_F(ReportCommands, QuickReportCustomReportAndViewLogShowTheSameCells) {
+  support::TimeZone tokyo("JST-9");
+  std::string logon_files;
+  for (const support::DemoLogFile& f : activity_.files)
+    if (f.profile == support::DemoProfile::Logons || f.profile == support::DemoProfile::FailedLogons)
+      logon_files += " '" + f.path + "'";
+  ASSERT_EQ(run("quick-report --server SRV01 --days 4 --csv '" + out_ + "/q.csv'").exit_code, 0);
+  ASSERT_EQ(run("custom-report --server SRV01 --profile '*Logons' --csv '" + out_ + "/c.csv'").exit_code, 0);
+  Outcome view = run("view-log --csv '" + out_ + "/v.csv'" + logon_files);
+  ASSERT_EQ(view.exit_code, 0) << view.output;
+
+  std::vector<std::string> quick = sorted_rows(out_ + "/q-logon.csv");
+  ASSERT_FALSE(quick.empty());
+  EXPECT_EQ(sorted_rows(out_ + "/c-logon.csv"), quick);
+  EXPECT_EQ(sorted_rows(out_ + "/v.csv"), quick);
 }
 
 TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
