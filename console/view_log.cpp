@@ -76,7 +76,7 @@ bool check_log_file(const std::string& path) {
     file_error(path, "cannot be read (Windows error " + std::to_string(splitter.read_error) + ")");
     return false;
   }
-  if (splitter.records == 0 && size > 0) {
+  if (splitter.records == 0) {
     file_error(path, "not an activity log file (no record in its " + std::to_string(size) + " bytes)");
     return false;
   }

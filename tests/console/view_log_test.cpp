@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -120,13 +121,23 @@ TEST_F(ViewLog, ShowsALogonTableWithoutCsvAndOneLineForEachFileThatCannotBeShown
   std::string missing = path("nothere_FS1d_March072016.vnx");
   std::string text_file = path("notes.vnx");
   std::ofstream(text_file) << "this is not an activity log, just a note left in the folder\n";
+  std::string empty_file = path("empty.vnx");
+  std::ofstream{empty_file};
   std::string csv = path("rows.csv");
-  Outcome r = run("--csv '" + csv + "' '" + good + "' '" + missing + "' '" + text_file + "' '" + other_family + "'");
+  Outcome r = run("--csv '" + csv + "' '" + good + "' '" + missing + "' '" + text_file + "' '" + empty_file + "' '" +
+                  other_family + "'");
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(count(r.err, "\n"), 3u) << r.err;
-  for (const std::string& line :
-       {missing + ": no such file", text_file + ": not an activity log file", other_family + ": holds logon records"})
+  EXPECT_EQ(count(r.err, "\n"), 4u) << r.err;
+  for (const std::string& line : {missing + ": no such file", text_file + ": not an activity log file",
+                                  empty_file + ": not an activity log file", other_family + ": holds logon records"})
     EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+  // Alone, an empty file fails as any other file without records does.
+  for (const std::string& file : {text_file, empty_file}) {
+    Outcome alone = run("'" + file + "'");
+    EXPECT_EQ(alone.exit_code, 1) << file;
+    EXPECT_EQ(alone.err, "vornix-console: " + file + ": not an activity log file (no record in its " +
+                             std::to_string(std::filesystem::file_size(file)) + " bytes)\n");
+  }
   // The rows of the good file are still written, nothing of the others.
   EXPECT_EQ(count(support::read_whole_file(csv), "\r\n"), 2u);
 
