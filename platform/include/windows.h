@@ -549,6 +549,8 @@ BOOL WINAPI LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD name_
                               LPDWORD domain_size, PSID_NAME_USE use);
 BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD sid_size,
                                LPSTR domain, LPDWORD domain_size, PSID_NAME_USE use);
+// The world's console user; *size counts the terminator on success.
+BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size);
 #ifdef __cplusplus
 }
 #endif

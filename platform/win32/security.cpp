@@ -1,4 +1,4 @@
-// advapi32 security: binary SIDs and their text form, and account look-ups
+// advapi32 security: binary SIDs and their text form, the console user's name, and account look-ups
 // on a machine of the world from its users.ini:
 //
 //   ; one section per account, named by the account's string SID
@@ -251,6 +251,15 @@ BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD 
     return TRUE;
   }
   return fail(ERROR_NONE_MAPPED);
+}
+
+BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size) {
+  if (size == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  std::string user = world::console_user();
+  if (user.empty()) return fail(ERROR_NONE_MAPPED);
+  if (!copy_name(user, buffer, size)) return fail(ERROR_INSUFFICIENT_BUFFER);
+  ++*size;  // unlike the look-ups, the count includes the terminator
+  return TRUE;
 }
 
 }  // extern "C"

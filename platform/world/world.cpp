@@ -10,6 +10,9 @@
 #include <mutex>
 #include <thread>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "win32/registry_hook.h"
 
 namespace fs = std::filesystem;
@@ -174,6 +177,11 @@ static std::string world_setting(const char* key, const char* fallback) {
 std::string console_machine() { return world_setting("local", "LOCALHOST"); }
 
 std::string domain() { return world_setting("domain", ""); }
+
+std::string console_user() {
+  const passwd* account = getpwuid(geteuid());
+  return world_setting("user", account && account->pw_name ? account->pw_name : "");
+}
 
 const Machine* find_machine(std::string_view name) {
   if (!ensure_open()) return nullptr;

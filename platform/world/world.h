@@ -43,6 +43,9 @@ std::string folder();
 // The machine that runs the console ("local" in world.ini).
 std::string console_machine();
 std::string domain();
+// The account the console runs under (world.ini: user = NAME); without one,
+// the login name of the process, so an ordinary shell still has a user.
+std::string console_user();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);

@@ -54,6 +54,7 @@ void WorldBuilder::write_world_ini() {
   ini["world"]["domain"] = domain_;
   ini["world"]["clock"] = virtual_clock_ ? "virtual" : "real";
   ini["world"]["start"] = std::to_string(clock_start_);
+  if (!user_.empty()) ini["world"]["user"] = user_;
   world::write_ini(folder_ + "/world.ini", ini);
 }
 
@@ -90,6 +91,11 @@ void WorldBuilder::add_registry_text(const std::string& name, const std::string&
 void WorldBuilder::set_clock_start(uint64_t unix_seconds) {
   clock_start_ = unix_seconds;
   virtual_clock_ = true;
+  write_world_ini();
+}
+
+void WorldBuilder::set_console_user(const std::string& user) {
+  user_ = user;
   write_world_ini();
 }
 

@@ -30,6 +30,8 @@ class WorldBuilder {
   void add_registry_text(const std::string& name, const std::string& hive, const std::string& text);
   // The clock of the world: virtual, starting at this time (seconds since 1970 UTC).
   void set_clock_start(uint64_t unix_seconds);
+  // The account the console runs under (GetUserNameA); without one, the process's login name.
+  void set_console_user(const std::string& user);
   void use_real_clock();
 
   // Opens the world in the Win32 layer (closing any other one).
@@ -44,6 +46,7 @@ class WorldBuilder {
   std::string folder_;
   std::string console_;
   std::string domain_;
+  std::string user_;
   uint64_t clock_start_ = 1796551200;  // 2026-12-06 10:00:00 UTC
   bool virtual_clock_ = true;
   bool keep_ = false;
