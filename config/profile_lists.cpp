@@ -47,80 +47,6 @@ void show_refusal(HWND owner, const char* title, const char* format, const char*
   show_message(owner, text, title, MB_ICONEXCLAMATION);
 }
 
-// ---- Keeping a key's values for a failure part-way ----------------------------
-
-// Every value of a key, one after another: name length, name, type, size, data.
-struct Snapshot {
-  BYTE* data;
-  DWORD used;
-};
-
-bool take_snapshot(HKEY key, Snapshot* s) {
-  s->data = nullptr;
-  s->used = 0;
-  DWORD count = 0, longest_name = 0, longest_data = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest_name,
-                       &longest_data, nullptr, nullptr) != ERROR_SUCCESS)
-    return false;
-  size_t entry_most = 12 + longest_name + 1 + longest_data;
-  s->data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, count * entry_most + 1));
-  auto* name = static_cast<char*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_name + 1));
-  auto* value = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_data + 1));
-  bool ok = s->data && name && value;
-  for (DWORD index = 0; ok && index < count; ++index) {
-    DWORD name_size = longest_name + 1, type = 0, size = longest_data;
-    if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, value, &size) != ERROR_SUCCESS) {
-      ok = false;
-      break;
-    }
-    BYTE* at = s->data + s->used;
-    write_u32(at, name_size);
-    std::memcpy(at + 4, name, name_size + 1);
-    write_u32(at + 5 + name_size, type);
-    write_u32(at + 9 + name_size, size);
-    std::memcpy(at + 13 + name_size, value, size);
-    s->used += 13 + name_size + size;
-  }
-  free_block(name);
-  free_block(value);
-  if (!ok) {
-    free_block(s->data);
-    s->data = nullptr;
-    s->used = 0;
-  }
-  return ok;
-}
-
-LONG delete_all_values(HKEY key) {
-  for (;;) {
-    char name[16384];
-    DWORD size = sizeof name;
-    LONG rc = RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
-    if (rc != ERROR_SUCCESS) return rc;
-    rc = RegDeleteValueA(key, name);
-    if (rc != ERROR_SUCCESS) return rc;
-  }
-}
-
-// Puts the key's values back as they were when the snapshot was taken.
-void restore_snapshot(HKEY key, const Snapshot& s) {
-  delete_all_values(key);
-  for (DWORD at = 0; at < s.used;) {
-    DWORD name_size = read_u32(s.data + at);
-    const char* name = reinterpret_cast<const char*>(s.data + at + 4);
-    DWORD type = read_u32(s.data + at + 5 + name_size);
-    DWORD size = read_u32(s.data + at + 9 + name_size);
-    RegSetValueExA(key, name, 0, type, s.data + at + 13 + name_size, size);
-    at += 13 + name_size + size;
-  }
-}
-
-void free_snapshot(Snapshot* s) {
-  free_block(s->data);
-  s->data = nullptr;
-}
-
 // Connects and opens the profile key (the product key for no profile).
 DWORD open_list_owner(const char* server, const char* profile, REGSAM rights, const char* title,
                       const char* open_format, HKEY* key, const char* open_title = nullptr) {
@@ -514,8 +440,8 @@ DWORD save_names(const NameList& kind, HWND list, const char* server, const char
     RegCloseKey(owner);
     return static_cast<DWORD>(result);
   }
-  Snapshot before;
-  if (!take_snapshot(key, &before)) {
+  KeptValues before;
+  if (!keep_values(key, &before)) {
     show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
     RegCloseKey(key);
     RegCloseKey(owner);
@@ -561,10 +487,10 @@ DWORD save_names(const NameList& kind, HWND list, const char* server, const char
     index = 0;
   }
   if (result != ERROR_SUCCESS) {
-    restore_snapshot(key, before);
+    put_back_values(key, before);
     show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
   }
-  free_snapshot(&before);
+  release_kept_values(&before);
   RegCloseKey(key);
   RegCloseKey(owner);
   return static_cast<DWORD>(result);
@@ -684,8 +610,8 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
       texts[i][size < kAlertAccountsBytes ? size : kAlertAccountsBytes] = '\0';
     }
   } else {
-    Snapshot before;
-    if (!take_snapshot(key, &before)) {
+    KeptValues before;
+    if (!keep_values(key, &before)) {
       RegCloseKey(key);
       return ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -699,8 +625,8 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
         if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
       }
     }
-    if (result != ERROR_SUCCESS) restore_snapshot(key, before);
-    free_snapshot(&before);
+    if (result != ERROR_SUCCESS) put_back_values(key, before);
+    release_kept_values(&before);
   }
   RegCloseKey(key);
   return static_cast<DWORD>(result);
@@ -906,8 +832,8 @@ DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
     show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", result, "IP_Ranges");
     return static_cast<DWORD>(result);
   }
-  Snapshot before;
-  if (!take_snapshot(key, &before)) {
+  KeptValues before;
+  if (!keep_values(key, &before)) {
     RegCloseKey(key);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
@@ -955,10 +881,10 @@ DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
     }
   }
   if (result != ERROR_SUCCESS) {
-    restore_snapshot(key, before);
+    put_back_values(key, before);
     show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
   }
-  free_snapshot(&before);
+  release_kept_values(&before);
   RegCloseKey(key);
   return static_cast<DWORD>(result);
 }
@@ -1073,10 +999,10 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
     return static_cast<DWORD>(result);
   }
   // The stored accounts are kept aside, the key is made anew, and put back on a failure.
-  Snapshot before = {nullptr, 0};
+  KeptValues before = {nullptr, 0};
   HKEY old;
   if (RegOpenKeyExA(owner, "Excluded", 0, remote_access(KEY_READ), &old) == ERROR_SUCCESS) {
-    bool kept = take_snapshot(old, &before);
+    bool kept = keep_values(old, &before);
     RegCloseKey(old);
     if (!kept) {
       RegCloseKey(owner);
@@ -1115,13 +1041,13 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
   }
   if (result != ERROR_SUCCESS) {
     if (key == nullptr) create_subkey(owner, "Excluded", &key);
-    if (key) restore_snapshot(key, before);
+    if (key) put_back_values(key, before);
     // The removal's failure belongs to the window in front, the others to the library.
     bool removal = std::strncmp(failed_text, "EX:", 3) == 0;
     show_message(removal ? GetForegroundWindow() : nullptr, failed_text, failed_title, MB_ICONERROR);
   }
   if (key) RegCloseKey(key);
-  free_snapshot(&before);
+  release_kept_values(&before);
   RegCloseKey(owner);
   return static_cast<DWORD>(result);
 }

@@ -60,21 +60,26 @@ void show_error(HWND owner, const char* title, const char* format, DWORD code, c
   show_message(owner, text, title, MB_ICONERROR);
 }
 
-// Connects and opens the profile's key, reporting a connection failure under title.
-DWORD open_for(const char* server, const char* profile, REGSAM rights, const char* title, HKEY* key) {
+// Connects and opens the profile's key. A failed connection is shown under title; a failed open only
+// with show_open (most single-value operations show the connection failure alone and return the rest).
+DWORD open_for(const char* server, const char* profile, REGSAM rights, const char* title, HKEY* key,
+               bool show_open) {
   *key = nullptr;
   HKEY root;
   DWORD rc = ConnectServerRegistry(server, &root, title, 0);
   if (rc != 0) return rc;
   if (root == nullptr) return ERROR_BAD_NETPATH;
   LONG opened = open_profile_key(root, profile, rights, key);
-  if (opened != ERROR_SUCCESS) {
+  if (opened != ERROR_SUCCESS && show_open) {
     char path[400];
     profile_key_path(profile, path, sizeof path);
     show_error(nullptr, title, "Error [%d] occurred while opening\n\n%s\n\non Server %s.", opened, path, server);
   }
   return static_cast<DWORD>(opened);
 }
+
+constexpr bool kShowOpenFailure = true;
+constexpr bool kConnectionFailureOnly = false;
 
 struct GpoItem {
   uint32_t identifier;
@@ -115,6 +120,16 @@ void write_u32(BYTE* p, uint32_t v) {
 DWORD clamp(DWORD value, DWORD zero_becomes, DWORD most) {
   if (value == 0) return zero_becomes;
   return value > most ? most : value;
+}
+
+// The creator: "user on computer" with the account the console runs under (else the user recorded at
+// start-up), or "<unknown>" when neither is known.
+void profile_creator(char* out, size_t size) {
+  char user[257] = {};  // an account name and its terminator
+  DWORD length = sizeof user;
+  if (!GetUserNameA(user, &length)) copy_text(user, sizeof user, g_library.console_user);
+  if (user[0]) std::snprintf(out, size, "%.200s on %.90s", user, g_library.computer_name);
+  else copy_text(out, size, "<unknown>");
 }
 
 static_assert(kRowDataOffset + sizeof(ProfileRow) <= kRowDataLimit, "profile row fits the key area");
@@ -231,12 +246,10 @@ DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD 
   HKEY profiles;
   LONG opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
   if (opened != ERROR_SUCCESS) {
-    show_error(window, kCreateTitle, "Error %d opening VORNIX Profiles Key on server %s.", opened, server);
-    return static_cast<DWORD>(opened);
+    // A server without Profiles (or without the product key) has its key established first.
+    EstablishServerKey(root, server, "", "", "");
+    opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
   }
-  RegCloseKey(profiles);
-  EstablishServerKey(root, server, "", "", "");
-  opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
   if (opened != ERROR_SUCCESS) {
     show_error(window, kCreateTitle, "Error %d opening VORNIX Profiles Key on server %s.", opened, server);
     return static_cast<DWORD>(opened);
@@ -250,19 +263,25 @@ DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD 
     show_error(window, "ERROR ON CREATE PROFILE", "Error %d creating %s", made, name);
     return static_cast<DWORD>(made);
   }
-  // The creator: "user on computer"; the text is written with one extra zero byte.
+  // An existing profile keeps its values aside: a re-creation that fails part-way puts them back.
+  KeptValues before = {nullptr, 0};
+  if (disposition != REG_CREATED_NEW_KEY && !keep_values(key, &before)) {
+    RegCloseKey(key);
+    show_message(window, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
   char creator[300] = {};
-  if (g_library.console_user[0])
-    std::snprintf(creator, sizeof creator - 1, "%.200s on %.90s", g_library.console_user, g_library.computer_name);
-  else
-    copy_text(creator, sizeof creator - 1, "<unknown>");
+  profile_creator(creator, sizeof creator - 1);
   DWORD now = current_seconds();
   LONG written = set_number(key, "LastUpdateDate", now);
   if (written == ERROR_SUCCESS) written = set_number(key, "CreateDate", now);
   if (written == ERROR_SUCCESS) written = set_number(key, "ProfileType", type);
+  // The text is written with one extra zero byte.
   if (written == ERROR_SUCCESS)
     written = RegSetValueExA(key, "CreatedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(creator),
                              static_cast<DWORD>(std::strlen(creator) + 2));
+  if (written != ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY) put_back_values(key, before);
+  release_kept_values(&before);
   RegCloseKey(key);
   if (written != ERROR_SUCCESS) {
     // A new profile that could not be completed is taken away again.
@@ -308,12 +327,9 @@ DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWOR
   DWORD rc = ConnectServerRegistry(server, &root, "UNABLE TO GET PROFILES", 0);
   if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
   HKEY profiles;
+  // Only a failed connection is shown: a server without profiles lists none.
   LONG opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_READ), &profiles);
-  if (opened != ERROR_SUCCESS) {
-    show_error(nullptr, "UNABLE TO GET PROFILES", "Error %d opening VORNIX Profiles Key on server %s.", opened,
-               server);
-    return static_cast<DWORD>(opened);
-  }
+  if (opened != ERROR_SUCCESS) return static_cast<DWORD>(opened);
   for (DWORD index = 0; *count < capacity; ++index) {
     ProfileSummary& p = out[*count];
     std::memset(&p, 0, sizeof p);
@@ -329,7 +345,7 @@ DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWOR
     read_number(key, "ConsoleAlert", &p.console_alert);
     read_number(key, "CentralAlert", &p.central_alert);
     p.has_alert_email = subkey_has_values(key, "AlertEmails");
-    p.alert_count = (p.central_alert ? 1 : 0) + (p.console_alert ? 1 : 0) + p.has_alert_email;
+    p.alert_count = p.central_alert + p.console_alert + p.has_alert_email;
     BYTE pattern[kPatternBytes] = {};
     DWORD pattern_size = sizeof pattern;
     if (RegQueryValueExA(key, "PatternTracking", nullptr, nullptr, pattern, &pattern_size) == ERROR_SUCCESS &&
@@ -403,18 +419,16 @@ bool profile_row_server(const BYTE* record, char* server, size_t size) {
   return true;
 }
 
-DWORD SetProfileEnabled(HWND window, HWND list, int row, DWORD type, const char* server, const char* profile,
+// Enabling, disabling and the single values show a failed connection only; any other failure is returned.
+DWORD SetProfileEnabled(HWND, HWND list, int row, DWORD type, const char* server, const char* profile,
                         DWORD disable) {
   HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, "UNABLE TO ENABLE/DISABLE PROFILE", &key);
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, "UNABLE TO ENABLE/DISABLE PROFILE", &key, kConnectionFailureOnly);
   if (rc != 0) return rc;
   LONG written = disable ? RegSetValueExA(key, "Disabled", 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 1)
                          : delete_value(key, "Disabled");
   RegCloseKey(key);
-  if (written != ERROR_SUCCESS) {
-    show_error(window, "UNABLE TO ENABLE/DISABLE PROFILE", "Error %d updating %s on %s", written, profile, server);
-    return static_cast<DWORD>(written);
-  }
+  if (written != ERROR_SUCCESS) return static_cast<DWORD>(written);
   const ProfileType* kind = profile_type_by_code(type);
   if (list && kind && row >= 0) {
     LVITEMA item = {};
@@ -431,7 +445,7 @@ namespace {
 DWORD write_numbers(const char* server, const char* profile, const char* title, const char* first, DWORD a,
                     const char* second, DWORD b) {
   HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key, kConnectionFailureOnly);
   if (rc != 0) return rc;
   // The first value is put back when the second cannot be written.
   DWORD old = 0;
@@ -445,7 +459,17 @@ DWORD write_numbers(const char* server, const char* profile, const char* title, 
     }
   }
   RegCloseKey(key);
-  if (written != ERROR_SUCCESS) show_error(nullptr, title, "Error %d updating %s on server %s.", written, profile, server);
+  return static_cast<DWORD>(written);
+}
+
+// Writes one value (set) or deletes it (!set).
+DWORD write_or_delete(const char* server, const char* profile, const char* title, const char* name, bool set,
+                      DWORD type, const BYTE* data, DWORD size) {
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key, kConnectionFailureOnly);
+  if (rc != 0) return rc;
+  LONG written = set ? RegSetValueExA(key, name, 0, type, data, size) : delete_value(key, name);
+  RegCloseKey(key);
   return static_cast<DWORD>(written);
 }
 
@@ -460,14 +484,8 @@ DWORD SetFilterByKerberosErrors(const char* server, const char* profile, DWORD v
 }
 
 DWORD SetIncludeLocalLogons(const char* server, const char* profile, DWORD value) {
-  const char* title = "UNABLE TO SET PROFILE LOCAL LOGON TRACKING OPTION";
-  if (value) return write_numbers(server, profile, title, "IncludeLocalLogons", value, nullptr, 0);
-  HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
-  if (rc != 0) return rc;
-  LONG deleted = delete_value(key, "IncludeLocalLogons");
-  RegCloseKey(key);
-  return static_cast<DWORD>(deleted);
+  return write_or_delete(server, profile, "UNABLE TO SET PROFILE LOCAL LOGON TRACKING OPTION", "IncludeLocalLogons",
+                         value != 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, uint32_t identifier, DWORD value,
@@ -481,22 +499,16 @@ DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, ui
     return ERROR_INVALID_PARAMETER;
   }
   if (name) return write_numbers(server, profile, title, name, value, nullptr, 0);
-  HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
-  if (rc != 0) return rc;
-  LONG written = path && path[0] ? RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                                                  static_cast<DWORD>(strnlen(path, 4095) + 1))
-                                 : delete_value(key, "BaselinePath");
-  RegCloseKey(key);
-  if (written != ERROR_SUCCESS) show_error(window, title, "Error %d updating %s on server %s.", written, profile, server);
-  return static_cast<DWORD>(written);
+  bool given = path && path[0];
+  return write_or_delete(server, profile, title, "BaselinePath", given, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                         given ? static_cast<DWORD>(strnlen(path, 4095) + 1) : 0);
 }
 
 DWORD GetProfileItem(const char* server, const char* profile, uint32_t identifier, DWORD* value, char* path) {
   if (value) *value = 0;
   if (path) path[0] = '\0';
   HKEY key;
-  DWORD rc = open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key);
+  DWORD rc = open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key, kConnectionFailureOnly);
   if (rc != 0) return rc;
   if (identifier == kBaselinePathItem) {
     if (path) {
@@ -522,15 +534,8 @@ void BuildPatternRecord(DWORD mask, DWORD count, DWORD first, DWORD second, DWOR
 }
 
 DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* record) {
-  const char* title = "UNABLE TO SET PROFILE PATTERN ALERT DETAILS";
-  HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
-  if (rc != 0) return rc;
-  LONG written = record ? RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, record, kPatternBytes)
-                        : delete_value(key, "PatternTracking");
-  RegCloseKey(key);
-  if (written != ERROR_SUCCESS) show_error(nullptr, title, "Error %d updating %s on server %s.", written, profile, server);
-  return static_cast<DWORD>(written);
+  return write_or_delete(server, profile, "UNABLE TO SET PROFILE PATTERN ALERT DETAILS", "PatternTracking",
+                         record != nullptr, REG_BINARY, record, kPatternBytes);
 }
 
 // ---- File tracking entries -----------------------------------------------------
@@ -695,7 +700,7 @@ DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path,
 
 DWORD ListFileTrackingEntries(const char* server, const char* profile, HWND list, BYTE* event_record) {
   HKEY key;
-  if (open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key) != 0) return 0;
+  if (open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key, kShowOpenFailure) != 0) return 0;
   DWORD size = 0, listed = 0;
   if (RegQueryValueExA(key, "Paths", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size >= kFileEntryBytes) {
     auto* data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, size));
@@ -730,7 +735,7 @@ DWORD SaveFileTrackingEntries(HWND list, const char* server, const char* profile
     ++entries;
   }
   HKEY key;
-  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key);
+  DWORD rc = open_for(server, profile, KEY_ALL_ACCESS, title, &key, kShowOpenFailure);
   if (rc == 0) {
     // One write: the stored entries are replaced whole or not at all.
     LONG written = RegSetValueExA(key, "Paths", 0, REG_BINARY, data, entries * kFileEntryBytes);

@@ -560,3 +560,68 @@ void release_registry_connections() {
   }
   g_registry.last_failed_server[0] = '\0';
 }
+
+// ---- Values kept for a failure part-way -------------------------------------------
+
+bool keep_values(HKEY key, KeptValues* kept) {
+  kept->data = nullptr;
+  kept->used = 0;
+  DWORD count = 0, longest_name = 0, longest_data = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest_name,
+                       &longest_data, nullptr, nullptr) != ERROR_SUCCESS)
+    return false;
+  const size_t entry_most = 13 + longest_name + longest_data;
+  kept->data = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, count * entry_most + 1));
+  auto* name = static_cast<char*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_name + 1));
+  auto* value = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, longest_data + 1));
+  bool ok = kept->data && name && value;
+  for (DWORD index = 0; ok && index < count; ++index) {
+    DWORD name_size = longest_name + 1, type = 0, size = longest_data;
+    if (RegEnumValueA(key, index, name, &name_size, nullptr, &type, value, &size) != ERROR_SUCCESS) {
+      ok = false;
+      break;
+    }
+    BYTE* at = kept->data + kept->used;
+    std::memcpy(at, &name_size, 4);
+    std::memcpy(at + 4, name, name_size + 1);
+    std::memcpy(at + 5 + name_size, &type, 4);
+    std::memcpy(at + 9 + name_size, &size, 4);
+    std::memcpy(at + 13 + name_size, value, size);
+    kept->used += 13 + name_size + size;
+  }
+  free_block(name);
+  free_block(value);
+  if (!ok) release_kept_values(kept);
+  return ok;
+}
+
+LONG delete_all_values(HKEY key) {
+  for (;;) {
+    char name[16384];
+    DWORD size = sizeof name;
+    LONG rc = RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegDeleteValueA(key, name);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+}
+
+void put_back_values(HKEY key, const KeptValues& kept) {
+  delete_all_values(key);
+  for (DWORD at = 0; at < kept.used;) {
+    DWORD name_size, type, size;
+    std::memcpy(&name_size, kept.data + at, 4);
+    const char* name = reinterpret_cast<const char*>(kept.data + at + 4);
+    std::memcpy(&type, kept.data + at + 5 + name_size, 4);
+    std::memcpy(&size, kept.data + at + 9 + name_size, 4);
+    RegSetValueExA(key, name, 0, type, kept.data + at + 13 + name_size, size);
+    at += 13 + name_size + size;
+  }
+}
+
+void release_kept_values(KeptValues* kept) {
+  free_block(kept->data);
+  kept->data = nullptr;
+  kept->used = 0;
+}

@@ -75,6 +75,20 @@ DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key);
 DWORD DeleteKeyTree(HKEY parent, const char* name, const char* server, DWORD report_to_host);
 // Deletes a key that has no subkeys: plainly, then in the 32-bit and the 64-bit view.
 LONG DeleteRegistryKey(HKEY parent, const char* name);
+// The values of a key kept aside, so that an operation failing part-way can put them back:
+// one after another, name length, name and terminator, type, size, data.
+struct KeptValues {
+  BYTE* data;  // from the memory pair
+  DWORD used;
+};
+// false when the values could not be read or no memory was left (nothing is kept then).
+bool keep_values(HKEY key, KeptValues* kept);
+// Deletes every value of the key and writes the kept ones again.
+void put_back_values(HKEY key, const KeptValues& kept);
+void release_kept_values(KeptValues* kept);
+// Deletes every value of a key. ERROR_SUCCESS or the first failure.
+LONG delete_all_values(HKEY key);
+
 // Deletes every subkey of the product key (the sibling key in sibling mode).
 DWORD RemoveProductKey(const char* server, DWORD report_to_host);
 // 0, or kScoutStatusMissing when the scout agent keeps nothing for the server.

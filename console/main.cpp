@@ -272,11 +272,14 @@ int run_profile(std::vector<std::string> args) {
     if (type == nullptr) {
       status = fail("--type must be one of VNX_LOGIN_TRACK, VNX_FS_TRACK, VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT");
     } else {
-      DWORD created = 0;
-      DWORD rc = CreateProfile(nullptr, server.c_str(), name.c_str(), type->code, &created);
+      // The name as it is stored (leading dots go), so that the echo names the profile that was made.
+      char stored[kProfileNameBytes] = {};
+      DWORD created = 0, rc = ERROR_INVALID_NAME;
+      if (CheckProfileName(nullptr, name.c_str(), stored, sizeof stored))
+        rc = CreateProfile(nullptr, server.c_str(), stored, type->code, &created);
       if (!created && rc == ERROR_INVALID_NAME) status = fail("profile name '" + name + "' refused; nothing was created");
-      else if (!created) status = fail(windows_error(server, rc) + "; profile " + name + " was not created");
-      else std::printf("%s: profile %s (%s) created\n", server.c_str(), name.c_str(), type->keyword);
+      else if (!created) status = fail(windows_error(server, rc) + "; profile " + stored + " was not created");
+      else std::printf("%s: profile %s (%s) created\n", server.c_str(), stored, type->keyword);
     }
   } else if (action == "enable" || action == "disable") {
     DWORD rc = SetProfileEnabled(nullptr, nullptr, -1, 0, server.c_str(), name.c_str(), action == "disable");

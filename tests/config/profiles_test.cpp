@@ -4,8 +4,12 @@
 
 #include <sddl.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -39,6 +43,11 @@ class Profiles : public ::testing::Test {
     world_.add_machine("BARE01", "127.0.0.3");  // no product key
     world_.add_machine("DOWN01", "127.0.0.4");
     world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+    world_.add_machine("PART01", "127.0.0.5");  // a product key without Profiles
+    world_.add_registry_text("PART01", "HKLM", std::string(kProduct) + "]\r\n\"ReportPath\"=\"D:\\\\Logs\"\r\n\r\n");
+    world_.add_machine("READ01", "127.0.0.6");  // no product key, and the user may only read
+    world_.set_machine_setting("READ01", "machine", "access", "read");
+    world_.set_console_user("auditor");
     std::FILE* users = std::fopen((world_.machine_dir("SRV01") + "/users.ini").c_str(), "w");
     std::fprintf(users, "[%s]\nname = alice\ndomain = BRIGHTMERE\ntype = user\n", kSid);
     std::fclose(users);
@@ -75,6 +84,15 @@ class Profiles : public ::testing::Test {
   }
 
   std::string profile_path(const std::string& name) { return std::string(kProductKey) + "\\Profiles\\" + name; }
+
+  // The value write number `number` on the server fails once with `code` (none for an empty code),
+  // from the next connection on.
+  void fail_write(const char* server, const char* code, int number) {
+    release_registry_connections();
+    world_.set_machine_setting(server, "faults", "registry_write", code);
+    world_.set_machine_setting(server, "faults", "registry_write_number", std::to_string(number));
+    world_.open();
+  }
 
   // A key of SRV01 opened for writing; null when it is not there.
   HKEY open(const std::string& path) {
@@ -128,17 +146,14 @@ class Profiles : public ::testing::Test {
 };
 
 TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
-  std::snprintf(g_library.console_user, sizeof g_library.console_user, "auditor");
   const std::string now = "=4:1796551200";
-  const std::string creator = std::string("CreatedBy=1:auditor on ") + g_library.computer_name + "||";
+  const std::string creator = "CreatedBy=1:auditor on CONSOLE01||";
   for (const ProfileType& type : kProfileTypes) {
     ASSERT_EQ(create(type.keyword, type.code), 1u) << type.keyword;
     EXPECT_EQ(tree(profile_path(type.keyword)),
               (std::vector<std::string>{"[]", "LastUpdateDate" + now, "CreateDate" + now,
                                         "ProfileType=4:" + std::to_string(type.code), creator}));
   }
-  // Establishment completed the product key; nothing was said to the user.
-  EXPECT_TRUE(has(tree(kProductKey), "[\\Reports]") && has(tree(kProductKey), "[\\Enterprise]"));
   EXPECT_TRUE(shown().empty());
   ProfileSummary read[6];
   DWORD count = 0;
@@ -180,6 +195,111 @@ TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
   EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON DELETE PROFILE | Error 2 deleting VNX_LOGIN_TRACK on SRV01"}));
 }
 
+TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeepsEveryValue) {
+  // A bare server and a product key without Profiles both get the key tree, then the profile.
+  ASSERT_EQ(create("Logons", kProfileLogon, "BARE01"), 1u);
+  ASSERT_EQ(create("Logons", kProfileLogon, "PART01"), 1u);
+  EXPECT_TRUE(shown().empty());
+  // The pauses of the establishment move the clock on.
+  auto logons = [](const std::string& at) {
+    return std::vector<std::string>{"[\\Profiles\\Logons]", "LastUpdateDate=4:" + at, "CreateDate=4:" + at,
+                                    "ProfileType=4:256", "CreatedBy=1:auditor on CONSOLE01||"};
+  };
+  auto tree_of = [](std::vector<std::string> top, const std::vector<std::string>& profile) {
+    top.push_back("[\\Profiles]");
+    top.insert(top.end(), profile.begin(), profile.end());
+    top.insert(top.end(), {"[\\Reports]", "[\\Enterprise]"});
+    return top;
+  };
+  EXPECT_EQ(tree(kProductKey, "BARE01"),
+            tree_of({"[]", "LastUpdateDate=4:1796551201", "OriginalInstallDate=4:1796551201"}, logons("1796551201")));
+  EXPECT_EQ(tree(kProductKey, "PART01"), tree_of({"[]", "ReportPath=1:D:\\Logs|"}, logons("1796551202")));
+
+  // An existing profile re-created: a write failing part-way leaves every value as it was.
+  ASSERT_EQ(create("Old", kProfileFailedLogon), 1u);
+  HKEY key = open(profile_path("Old"));
+  const char creator[] = "someone on OLDCONSOLE";
+  RegSetValueExA(key, "CreatedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(creator), sizeof creator);
+  RegSetValueExA(key, "Disabled", 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 1);
+  RegCloseKey(key);
+  const std::vector<std::string> before = tree(profile_path("Old"));
+  for (int failing : {1, 3, 4}) {
+    fail_write("SRV01", "5", failing);
+    EXPECT_EQ(create("Old", kProfileLogon), 0u) << failing;
+    EXPECT_EQ(shown(), std::vector<std::string>{"ERROR ON CREATE PROFILE | Error 5 creating Old"}) << failing;
+    EXPECT_EQ(tree(profile_path("Old")), before) << failing;
+  }
+  // A new profile that fails part-way is taken away; a re-creation that succeeds keeps the other values.
+  fail_write("SRV01", "5", 2);
+  EXPECT_EQ(create("Fresh", kProfileLogon), 0u);
+  EXPECT_EQ(shown(), std::vector<std::string>{"ERROR ON CREATE PROFILE | Error 5 creating Fresh"});
+  EXPECT_TRUE(tree(profile_path("Fresh")).empty());
+  ASSERT_EQ(create("Old", kProfileLogon), 1u);
+  EXPECT_EQ(tree(profile_path("Old")),
+            (std::vector<std::string>{"[]", "LastUpdateDate=4:1796551200", "CreateDate=4:1796551200", "ProfileType=4:256",
+                                      "CreatedBy=1:auditor on CONSOLE01||", "Disabled=1:0"}));
+
+  // The creator is the account the console runs under, as GetUserNameA gives it; from an ordinary
+  // shell (no world user) that is the login account, never "<unknown>".
+  char user[16];
+  DWORD size = 3;
+  EXPECT_FALSE(GetUserNameA(user, &size));
+  EXPECT_EQ((std::vector<DWORD>{GetLastError(), size}), (std::vector<DWORD>{ERROR_INSUFFICIENT_BUFFER, 8}));
+  ASSERT_TRUE(GetUserNameA(user, &size));
+  EXPECT_EQ(std::string(user) + " " + std::to_string(size), "auditor 8");
+  world_.set_console_user("");
+  fail_write("SRV01", "", 0);  // and no more failures
+  const passwd* login = getpwuid(geteuid());
+  ASSERT_NE(login, nullptr);
+  ASSERT_EQ(create("Shell", kProfileLogon), 1u);
+  EXPECT_TRUE(has(tree(profile_path("Shell")), std::string("CreatedBy=1:") + login->pw_name + " on CONSOLE01||"));
+}
+
+TEST_F(Profiles, SingleValueOperationsShowAFailedConnectionOnlyAndReturnEveryOtherFailure) {
+  ASSERT_EQ(create("GPO", kProfileGroupPolicy), 1u);
+  BYTE pattern[kPatternBytes];
+  BuildPatternRecord(1, 0, 0, 0, 16, pattern);
+  DWORD value = 0, count = 0;
+  char path[4097];
+  ProfileSummary summary;
+  struct Operation {
+    const char* title;
+    bool writes;
+    std::function<DWORD(const char* server)> run;
+  };
+  const std::vector<Operation> operations = {
+      {"UNABLE TO SET PROFILE ITEM DETAILS", true, [](const char* s) { return SetProfileAlerts(s, "GPO", 1, 1); }},
+      {"UNABLE TO SET PROFILE ITEM DETAILS", true, [](const char* s) { return SetFilterByKerberosErrors(s, "GPO", 1); }},
+      {"UNABLE TO SET PROFILE PATTERN ALERT DETAILS", true,
+       [&](const char* s) { return SetPatternTracking(s, "GPO", pattern); }},
+      {"UNABLE TO SET PROFILE LOCAL LOGON TRACKING OPTION", true,
+       [](const char* s) { return SetIncludeLocalLogons(s, "GPO", 1); }},
+      {"UNABLE TO SET GPO PROFILE ITEM DETAILS", true,
+       [](const char* s) { return SetGpoProfileItem(nullptr, s, "GPO", 0x602800DD, 1, nullptr); }},
+      {"UNABLE TO SET GPO PROFILE ITEM DETAILS", true,
+       [](const char* s) { return SetGpoProfileItem(nullptr, s, "GPO", 0x602800E8, 0, "Base"); }},
+      {"UNABLE TO ENABLE/DISABLE PROFILE", true,
+       [](const char* s) { return SetProfileEnabled(nullptr, nullptr, -1, kProfileGroupPolicy, s, "GPO", 1); }},
+      {"UNABLE TO GET PROFILE ITEM DETAILS", false,
+       [&](const char* s) { return GetProfileItem(s, "GPO", 0x6028003D, &value, path); }},
+      {"UNABLE TO GET PROFILES", false, [&](const char* s) { return ReadProfiles(s, &summary, 1, &count); }},
+  };
+  const std::vector<std::string> before = tree(profile_path("GPO"));
+  for (const Operation& op : operations) {
+    g_registry.last_failed_server[0] = '\0';
+    EXPECT_EQ(op.run("DOWN01"), 53u) << op.title;
+    EXPECT_EQ(shown(), std::vector<std::string>{std::string(op.title) +
+                                                " | Unable to connect to Registry - machine DOWN01 not found on network"});
+    EXPECT_EQ(op.run("BARE01"), 2u) << op.title << ": no key to open";
+    if (op.writes) {
+      fail_write("SRV01", "5", 1);
+      EXPECT_EQ(op.run("SRV01"), 5u) << op.title;
+    }
+    EXPECT_TRUE(shown().empty()) << op.title;
+  }
+  EXPECT_EQ(tree(profile_path("GPO")), before);
+}
+
 TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
   // Every printable character the dialog takes except dots and slashes; leading dots go; 127 at most.
   std::string all;
@@ -206,7 +326,7 @@ TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
       {"Odd", 999, "SRV01", "ERROR ON CREATE PROFILE | Unknown Profile Type 999"},
       {"Logons", kProfileLogon, "DOWN01",
        refused + "Unable to connect to Registry - machine DOWN01 not found on network"},
-      {"Logons", kProfileLogon, "BARE01", refused + "Error 2 opening VORNIX Profiles Key on server BARE01."},
+      {"Logons", kProfileLogon, "READ01", refused + "Error 2 opening VORNIX Profiles Key on server READ01."},
   };
   for (const auto& [name, type, server, said] : cases) {
     EXPECT_EQ(create(name.c_str(), type, server), 0u) << name;
@@ -217,15 +337,15 @@ TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
   // A list saved onto a server without the product key is refused too.
   HWND emails = list(0x6024002C);
   ASSERT_EQ(AddAlertEmail(emails, "ops@brightmere.com", nullptr), 1u);
-  EXPECT_NE(SaveAlertEmails(emails, "BARE01", "", 0), 0u);
+  EXPECT_NE(SaveAlertEmails(emails, "READ01", "", 0), 0u);
   EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO UPDATE EMAIL ADDRRESS | [M]Error 2 opening SOFTWARE\\"
-                                               "Brightmere Software, Inc.\\VORNIX Key on server BARE01."}));
-  EXPECT_TRUE(tree(kVendorKey, "BARE01").empty());
+                                               "Brightmere Software, Inc.\\VORNIX Key on server READ01."}));
+  EXPECT_TRUE(tree(kVendorKey, "READ01").empty());
 }
 
 TEST_F(Profiles, SingleValuesAndThePatternRecordKeepTheirTypesDefaultsAndLimits) {
   ASSERT_EQ(create("GPO", kProfileGroupPolicy), 1u);
-  ASSERT_EQ(SetProfileAlerts("SRV01", "GPO", 1, 0), 0u);
+  ASSERT_EQ(SetProfileAlerts("SRV01", "GPO", 2, 1), 0u);
   ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 1), 0u);
   ASSERT_EQ(SetIncludeLocalLogons("SRV01", "GPO", 0), 0u);
   ASSERT_EQ(SetFilterByKerberosErrors("SRV01", "GPO", 1), 0u);
@@ -237,7 +357,7 @@ TEST_F(Profiles, SingleValuesAndThePatternRecordKeepTheirTypesDefaultsAndLimits)
   // After the creation values; IncludeLocalLogons 0 is deleted.
   const std::vector<std::string> values = tree(profile_path("GPO"));
   EXPECT_EQ(std::vector<std::string>(values.begin() + 5, values.end()),
-            (std::vector<std::string>{"CentralAlert=4:1", "ConsoleAlert=4:0", "FilterByKerberosErrors=4:1",
+            (std::vector<std::string>{"CentralAlert=4:2", "ConsoleAlert=4:1", "FilterByKerberosErrors=4:1",
                                       "TrackGPCreate=4:1", "BaselineFlags=4:2147483648", "BaselinePath=1:GPOBase|"}));
   char path[4097];
   auto item = [&](DWORD code) {
@@ -245,20 +365,22 @@ TEST_F(Profiles, SingleValuesAndThePatternRecordKeepTheirTypesDefaultsAndLimits)
     EXPECT_EQ(GetProfileItem("SRV01", "GPO", code, &value, path), 0u);
     return value;
   };
-  EXPECT_EQ((std::vector<DWORD>{item(0x6028003D), item(0x602800F8), item(0x602800F4)}), (std::vector<DWORD>{1, 0, 1}));
+  EXPECT_EQ((std::vector<DWORD>{item(0x6028003D), item(0x602800F8), item(0x602800F4)}), (std::vector<DWORD>{2, 0, 1}));
   item(0x602800E8);
   EXPECT_STREQ(path, "GPOBase");
 
   BYTE pattern[kPatternBytes];
   BuildPatternRecord(7, 0, 0, 0, 32, pattern);
   ASSERT_EQ(SetPatternTracking("SRV01", "GPO", pattern), 0u);
+  ASSERT_EQ(UpdateAlertEmail("ops@brightmere.com", "SRV01", "GPO", kListWrite), 0u);
   ProfileSummary p;
   DWORD count = 0;
   ASSERT_EQ(ReadProfiles("SRV01", &p, 1, &count), 0u);
-  // Alerts, then the pattern: on, a count of 0 becomes 10, intervals 1 and 10.
+  // The alert count adds the two alert values and 1 for an alert e-mail; then the pattern: on, a count
+  // of 0 becomes 10, intervals 1 and 10.
   EXPECT_EQ((std::vector<DWORD>{p.baseline_flags, p.alert_count, p.pattern_on, p.pattern_count, p.pattern_first,
                                 p.pattern_second}),
-            (std::vector<DWORD>{0x80000000u, 1, 1, 10, 1, 10}));
+            (std::vector<DWORD>{0x80000000u, 4, 1, 10, 1, 10}));
   // Built over the limits: mask 3 bits, count 500000, intervals 60.
   BuildPatternRecord(13, 900000, 61, 99, 16, pattern);
   EXPECT_EQ(std::vector<BYTE>(pattern + 40, pattern + 52),
