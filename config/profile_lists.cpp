@@ -24,7 +24,6 @@ constexpr int kIconKerberos = 115;
 constexpr int kIconIpRange = 7;
 constexpr DWORD kMarkerMask = 0x0FFFFFFF;
 constexpr size_t kRowTextBytes512 = 512;
-constexpr DWORD kErrorAlreadyExists = 183;
 
 uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 void write_u32(BYTE* p, uint32_t v) {
@@ -68,6 +67,33 @@ LONG create_subkey(HKEY parent, const char* name, HKEY* key) {
   DWORD disposition = 0;
   return RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, remote_access(KEY_ALL_ACCESS), nullptr,
                          key, &disposition);
+}
+
+// Keeps the values of owner\name aside (none when the key is not there). false when no memory was left.
+bool keep_subkey_values(HKEY owner, const char* name, KeptValues* kept) {
+  *kept = {nullptr, 0};
+  HKEY key;
+  if (RegOpenKeyExA(owner, name, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) return true;
+  bool ok = keep_values(key, kept);
+  RegCloseKey(key);
+  return ok;
+}
+
+// Deletes owner\name with everything below it; a key that is not there is gone already.
+LONG delete_subkey(HKEY owner, const char* name, const char* server) {
+  HKEY key;
+  LONG rc = RegOpenKeyExA(owner, name, 0, remote_access(KEY_READ), &key);
+  if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (rc == ERROR_SUCCESS) RegCloseKey(key);
+  DeleteKeyTree(owner, name, server, 0);
+  rc = DeleteRegistryKey(owner, name);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+// After a failure part-way: owner\name holds the kept values again (the key is made when it went).
+void put_back_subkey(HKEY owner, const char* name, HKEY* key, const KeptValues& kept) {
+  if (*key == nullptr && create_subkey(owner, name, key) != ERROR_SUCCESS) *key = nullptr;
+  if (*key) put_back_values(*key, kept);
 }
 
 bool row_text_listed(HWND list, const char* text) {
@@ -219,9 +245,11 @@ constexpr KerberosCode kKerberosCodes[] = {
     {76, "[KDC names do not match]"},
 };
 
+// A code without a text shows its number alone ("007:").
 void add_kerberos_row(HWND list, int code, const BYTE* event_record) {
+  const char* meaning = kerberos_code_text(code);
   char text[120];
-  std::snprintf(text, sizeof text, "%03d:%s", code, kerberos_code_text(code));
+  std::snprintf(text, sizeof text, "%03d:%s", code, meaning ? meaning : "");
   BYTE record[kListItemBytes];
   start_row_record(record, list, event_record);
   insert_list_row(list, text, kIconKerberos, record);
@@ -264,14 +292,18 @@ DWORD open_kerberos_owner(const char* server, const char* profile, REGSAM rights
 DWORD ListTrackedKerberosCodes(const char* server, const char* profile, HWND list, const BYTE* event_record) {
   HKEY key;
   if (open_kerberos_owner(server, profile, KEY_READ, &key) != 0) return 0;
-  BYTE codes[kKerberosCodeLimit] = {};
-  DWORD size = sizeof codes, listed = 0;
-  if (RegQueryValueExA(key, "KErrors", nullptr, nullptr, codes, &size) == ERROR_SUCCESS) {
-    for (DWORD code = 1; code < size && code < kKerberosCodeLimit; ++code) {
-      if (codes[code] == 0 || kerberos_code_text(static_cast<int>(code)) == nullptr) continue;
-      add_kerberos_row(list, static_cast<int>(code), event_record);
-      ++listed;
+  DWORD size = 0, listed = 0;
+  // Every stored byte after the unused first one that is not zero is a tracked code, with a text or not.
+  if (RegQueryValueExA(key, "KErrors", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size > 1) {
+    auto* codes = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, size));
+    if (codes && RegQueryValueExA(key, "KErrors", nullptr, nullptr, codes, &size) == ERROR_SUCCESS) {
+      for (DWORD code = 1; code < size; ++code) {
+        if (codes[code] == 0) continue;
+        add_kerberos_row(list, static_cast<int>(code), event_record);
+        ++listed;
+      }
     }
+    free_block(codes);
   }
   RegCloseKey(key);
   return listed;
@@ -311,23 +343,51 @@ struct NameList {
   const char* title;             // connection failure
   const char* open_title;
   const char* open_format;       // "[M]Error %d opening %s Key on server %s."
+  const char* subkey_format;     // "[M]Error %d opening AlertEmails Key on server %s."
   const char* clear_title;
   const char* remove_title;
   const char* add_title;
   bool logon;
+  // What a typed name is refused for: nothing typed, too long, a control character.
+  const char* check_title;
+  const char* empty_text;
+  const char* long_format;
+  size_t longest;
+  const char* control_text;
 };
 
-constexpr NameList kLogonNames = {"LogonNamesToTrack", "UNABLE TO UPDATE LOGON NAMES TO TRACK FROM PROFILE",
-                                  "UNABLE TO UPDATE LOGON NAMES TO TRACK", "[LO]Error %d opening %s Key on server %s.",
-                                  "ERROR ON CLEARING LOGON NAMES TO TRACK", "ERROR ON LOGON NAMES TO TRACK REMOVAL",
-                                  "ERROR ON LOGON NAMES TO TRACK UPDATE", true};
-constexpr NameList kAlertEmails = {"AlertEmails", "UNABLE TO UPDATE EMAIL ADDRESS FROM PROFILE",
-                                   "UNABLE TO UPDATE EMAIL ADDRRESS", "[M]Error %d opening %s Key on server %s.",
-                                   "ERROR ON CLEARING EMAIL ADDRESSES", "ERROR ON EMAIL ADDRESS REMOVAL",
-                                   "ERROR ON EMAIL ADDRESS UPDATE", false};
+constexpr NameList kLogonNames = {
+    "LogonNamesToTrack", "UNABLE TO UPDATE LOGON NAMES TO TRACK FROM PROFILE", "UNABLE TO UPDATE LOGON NAMES TO TRACK",
+    "[LO]Error %d opening %s Key on server %s.", "[LO]Error %d opening LogonNamesToTrack Key on server %s.",
+    "ERROR ON CLEARING LOGON NAMES TO TRACK", "ERROR ON LOGON NAMES TO TRACK REMOVAL",
+    "ERROR ON LOGON NAMES TO TRACK UPDATE", true, "INVALID LOGON NAME", "Please enter a logon name.",
+    "The logon name %.40s... is longer than 256 characters.", kLogonNameChars,
+    "A logon name cannot contain control characters."};
+constexpr NameList kAlertEmails = {
+    "AlertEmails", "UNABLE TO UPDATE EMAIL ADDRESS FROM PROFILE", "UNABLE TO UPDATE EMAIL ADDRRESS",
+    "[M]Error %d opening %s Key on server %s.", "[M]Error %d opening AlertEmails Key on server %s.",
+    "ERROR ON CLEARING EMAIL ADDRESSES", "ERROR ON EMAIL ADDRESS REMOVAL", "ERROR ON EMAIL ADDRESS UPDATE", false,
+    "INVALID EMAIL ADDRESS", "Please enter an e-mail address.",
+    "The e-mail address %.40s... is longer than 254 characters.", kEmailChars,
+    "An e-mail address cannot contain control characters."};
 
+// Only what keeps the value name and the row buffers sound is refused; any other text is taken as typed.
 bool check_name(const NameList& kind, HWND owner, const char* name) {
-  return kind.logon ? CheckLogonName(owner, name) : CheckEmailAddress(owner, name);
+  if (name == nullptr || name[0] == '\0') {
+    show_message(owner, kind.empty_text, kind.check_title, MB_ICONEXCLAMATION);
+    return false;
+  }
+  if (std::strlen(name) > kind.longest) {
+    show_refusal(owner, kind.check_title, kind.long_format, name);
+    return false;
+  }
+  for (const char* p = name; *p; ++p) {
+    if (static_cast<unsigned char>(*p) < 0x20) {
+      show_message(owner, kind.control_text, kind.check_title, MB_ICONEXCLAMATION);
+      return false;
+    }
+  }
+  return true;
 }
 
 DWORD list_names(const NameList& kind, const char* server, const char* profile, HWND list, const BYTE* event_record) {
@@ -386,17 +446,13 @@ DWORD update_name(const NameList& kind, const char* name, const char* server, co
   if (rc != 0) return rc;
   LONG result = ERROR_SUCCESS;
   if (operation == kListClearAll) {
-    DeleteKeyTree(owner, kind.subkey, server, 0);
-    result = DeleteRegistryKey(owner, kind.subkey);
-    if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
+    result = delete_subkey(owner, kind.subkey, server);
     if (result != ERROR_SUCCESS) show_error(nullptr, kind.clear_title, "Error %d completely removing %s", result, kind.subkey);
   } else {
     HKEY key;
     result = create_subkey(owner, kind.subkey, &key);
     if (result != ERROR_SUCCESS) {
-      show_error(nullptr, kind.open_title, kind.logon ? "[LO]Error %d opening LogonNamesToTrack Key on server %s."
-                                                      : "[M]Error %d opening AlertEmails Key on server %s.",
-                 result, server);
+      show_error(nullptr, kind.open_title, kind.subkey_format, result, server);
     } else if (operation == kListRemove) {
       result = RegDeleteValueA(key, name);
       if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
@@ -415,52 +471,41 @@ DWORD update_name(const NameList& kind, const char* name, const char* server, co
 }
 
 DWORD save_names(const NameList& kind, HWND list, const char* server, const char* profile, DWORD merge) {
-  // Rows were checked when they were typed in, or were listed from what is stored: they are
-  // written as they are, once each.
-  int rows = 0;
-  char text[kRowTextBytes512], other[kRowTextBytes512];
-  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
-    for (int earlier = 0; earlier < rows; ++earlier) {
-      const BYTE* r = nullptr;
-      if (read_list_row(list, earlier, other, sizeof other, &r) && equal_ignoring_case(other, text)) {
-        show_refusal(nullptr, "DUPLICATE ENTRY", "%s appears more than once in the list; nothing was saved.", text);
-        return kErrorAlreadyExists;
-      }
-    }
-  }
   HKEY owner;
   DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title, kind.open_format, &owner, kind.open_title);
   if (rc != 0) return rc;
-  HKEY key;
-  LONG result = create_subkey(owner, kind.subkey, &key);
-  if (result != ERROR_SUCCESS) {
-    show_error(nullptr, kind.open_title, kind.logon ? "[LO]Error %d opening LogonNamesToTrack Key on server %s."
-                                                    : "[M]Error %d opening AlertEmails Key on server %s.",
-               result, server);
-    RegCloseKey(owner);
-    return static_cast<DWORD>(result);
-  }
   KeptValues before;
-  if (!keep_values(key, &before)) {
+  if (!keep_subkey_values(owner, kind.subkey, &before)) {
     show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
-    RegCloseKey(key);
     RegCloseKey(owner);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   char failed_title[100] = {}, failed_text[700] = {};
-  // Without merge the stored set is cleared first; its values stay in the snapshot.
+  LONG result = ERROR_SUCCESS;
+  // Without merge the whole subkey goes first; its values stay kept for a failure.
   if (!merge) {
-    result = delete_all_values(key);
+    result = delete_subkey(owner, kind.subkey, server);
     if (result != ERROR_SUCCESS) {
       copy_text(failed_title, sizeof failed_title, kind.clear_title);
       std::snprintf(failed_text, sizeof failed_text, "Error %d completely removing %s", static_cast<int>(result),
                     kind.subkey);
     }
   }
+  HKEY key = nullptr;
+  if (result == ERROR_SUCCESS) {
+    result = create_subkey(owner, kind.subkey, &key);
+    if (result != ERROR_SUCCESS) {
+      key = nullptr;
+      copy_text(failed_title, sizeof failed_title, kind.open_title);
+      std::snprintf(failed_text, sizeof failed_text, kind.subkey_format, static_cast<int>(result), server);
+    }
+  }
+  // Rows were checked when they were typed in, or were listed from what is stored: each is written as it
+  // is, so a name listed twice is written twice into its one value.
   DWORD now = current_seconds();
-  for (int row = 0; result == ERROR_SUCCESS && row < rows; ++row) {
-    const BYTE* record = nullptr;
-    if (!read_list_row(list, row, text, sizeof text, &record)) break;
+  char text[kRowTextBytes512];
+  const BYTE* record = nullptr;
+  for (int row = 0; result == ERROR_SUCCESS && read_list_row(list, row, text, sizeof text, &record); ++row) {
     DWORD stamp = now;
     if (kind.logon && own_record(record) && read_u32(record + kRowDataOffset)) stamp &= kMarkerMask;
     result = RegSetValueExA(key, text, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stamp), sizeof stamp);
@@ -487,64 +532,19 @@ DWORD save_names(const NameList& kind, HWND list, const char* server, const char
     index = 0;
   }
   if (result != ERROR_SUCCESS) {
-    put_back_values(key, before);
+    put_back_subkey(owner, kind.subkey, &key, before);
     show_message(nullptr, failed_text, failed_title, MB_ICONERROR);
   }
   release_kept_values(&before);
-  RegCloseKey(key);
+  if (key) RegCloseKey(key);
   RegCloseKey(owner);
   return static_cast<DWORD>(result);
 }
 
 }  // namespace
 
-bool CheckLogonName(HWND owner, const char* name) {
-  const char* title = "INVALID LOGON NAME";
-  if (name == nullptr || name[0] == '\0') {
-    show_message(owner, "Please enter a logon name.", title, MB_ICONEXCLAMATION);
-    return false;
-  }
-  if (std::strlen(name) > kLogonNameChars) {
-    show_refusal(owner, title, "The logon name %.40s... is longer than 256 characters.", name);
-    return false;
-  }
-  for (const char* p = name; *p; ++p) {
-    if (static_cast<unsigned char>(*p) < 0x20) {
-      show_message(owner, "A logon name cannot contain control characters.", title, MB_ICONEXCLAMATION);
-      return false;
-    }
-  }
-  return true;
-}
-
-bool CheckEmailAddress(HWND owner, const char* address) {
-  const char* title = "INVALID EMAIL ADDRESS";
-  const char* format = "\"%.300s\" is not a valid e-mail address (expected name@domain.com).";
-  if (address == nullptr || address[0] == '\0') {
-    show_message(owner, "Please enter an e-mail address.", title, MB_ICONEXCLAMATION);
-    return false;
-  }
-  size_t length = std::strlen(address);
-  if (length > kEmailChars) {
-    show_refusal(owner, title, "The e-mail address %.40s... is longer than 254 characters.", address);
-    return false;
-  }
-  const char* at = std::strchr(address, '@');
-  bool ok = at != nullptr && at != address && std::strchr(at + 1, '@') == nullptr;
-  for (const char* p = address; ok && *p; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (c <= 0x20 || c >= 0x7F || std::strchr("\"(),:;<>[\\]", c)) ok = false;
-  }
-  if (ok) {
-    const char* domain = at + 1;
-    size_t domain_length = std::strlen(domain);
-    const char* dot = std::strchr(domain, '.');
-    ok = domain_length > 0 && dot != nullptr && domain[0] != '.' && domain[domain_length - 1] != '.' &&
-         std::strstr(domain, "..") == nullptr && address[0] != '.' && at[-1] != '.';
-  }
-  if (!ok) show_refusal(owner, title, format, address);
-  return ok;
-}
+bool CheckLogonName(HWND owner, const char* name) { return check_name(kLogonNames, owner, name); }
+bool CheckEmailAddress(HWND owner, const char* address) { return check_name(kAlertEmails, owner, address); }
 
 DWORD logon_row_marker(const BYTE* record) { return own_record(record) ? read_u32(record + kRowDataOffset) : 0; }
 
@@ -581,15 +581,11 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
   static const char* const kNames[2] = {"EmailAlertsNotAccounts", "EmailAlertsOKAccounts"};
   char* texts[2] = {not_accounts, ok_accounts};
   if (query_or_set == kAlertAccountsSet) {
+    // Any text is stored as it is; only one longer than the read-back buffer is refused.
     for (char* text : texts) {
       if (text == nullptr) continue;
       if (std::strlen(text) > kAlertAccountsBytes) {
         show_message(nullptr, "The list of accounts is longer than 6000 characters; nothing was saved.", title,
-                     MB_ICONEXCLAMATION);
-        return kAlertAccountsRefused;
-      }
-      if (std::strpbrk(text, "*?")) {
-        show_message(nullptr, "Do not use wildcards (* or ?) in the list of accounts; nothing was saved.", title,
                      MB_ICONEXCLAMATION);
         return kAlertAccountsRefused;
       }
@@ -637,8 +633,9 @@ namespace {
 struct AlertAccountsDialog {
   const char* server;
   const char* profile;
-  char not_accounts[kAlertAccountsBytes + 1];
-  char ok_accounts[kAlertAccountsBytes + 1];
+  // One byte past the limit, so that a longer text is read far enough to be refused, not cut.
+  char not_accounts[kAlertAccountsBytes + 2];
+  char ok_accounts[kAlertAccountsBytes + 2];
 };
 
 INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -735,20 +732,13 @@ bool CheckIpRange(HWND owner, const char* const fields[8], IpRange* range) {
   static const char* const kOrdinal[4] = {"first", "second", "third", "fourth"};
   std::memset(range, 0, sizeof *range);
   for (int i = 0; i < 8; ++i) {
-    const char* text = fields[i] ? fields[i] : "";
-    while (*text == ' ') ++text;
-    // The leading digits as a decimal number; a sign or no digit at all is refused.
-    unsigned long value = 0;
-    bool digits = false;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-      digits = true;
-      value = value * 10 + static_cast<unsigned long>(*p - '0');
-      if (value > 100000) break;
-    }
-    unsigned long most = i % 4 == 0 ? 239 : 255;
-    if (!digits || value > most) {
+    // A decimal number from the leading digits (after blanks and a sign); no digits read as 0.
+    // A negative number is refused like one above the limit.
+    long value = std::strtol(fields[i] ? fields[i] : "", nullptr, 10);
+    long most = i % 4 == 0 ? 239 : 255;
+    if (value < 0 || value > most) {
       char message[120];
-      std::snprintf(message, sizeof message, "The %s \"%s\" octet must start with a number between 0 and %lu",
+      std::snprintf(message, sizeof message, "The %s \"%s\" octet must start with a number between 0 and %ld",
                     kOrdinal[i % 4], i < 4 ? "from" : "to", most);
       show_message(owner, message, "EDIT IP ADDRESS", MB_ICONEXCLAMATION);
       return false;
@@ -999,20 +989,14 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
     return static_cast<DWORD>(result);
   }
   // The stored accounts are kept aside, the key is made anew, and put back on a failure.
-  KeptValues before = {nullptr, 0};
-  HKEY old;
-  if (RegOpenKeyExA(owner, "Excluded", 0, remote_access(KEY_READ), &old) == ERROR_SUCCESS) {
-    bool kept = keep_values(old, &before);
-    RegCloseKey(old);
-    if (!kept) {
-      RegCloseKey(owner);
-      return ERROR_NOT_ENOUGH_MEMORY;
-    }
+  KeptValues before;
+  if (!keep_subkey_values(owner, "Excluded", &before)) {
+    RegCloseKey(owner);
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
   char failed_title[80] = {}, failed_text[400] = {};
-  if (before.data) DeleteKeyTree(owner, "Excluded", server, 0);
-  result = DeleteRegistryKey(owner, "Excluded");
-  if (result == ERROR_FILE_NOT_FOUND || result == 1745) result = ERROR_SUCCESS;
+  result = delete_subkey(owner, "Excluded", server);
+  if (result == 1745) result = ERROR_SUCCESS;
   if (result != ERROR_SUCCESS) {
     copy_text(failed_title, sizeof failed_title, "ERROR ON DELETING EXCLUDED KEY FOR PROFILE");
     std::snprintf(failed_text, sizeof failed_text, "EX:Error %d removing %.100s=%s", static_cast<int>(result),
@@ -1022,6 +1006,7 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
   if (result == ERROR_SUCCESS) {
     result = create_subkey(owner, "Excluded", &key);
     if (result != ERROR_SUCCESS) {
+      key = nullptr;
       copy_text(failed_title, sizeof failed_title, "ERROR UPDATING PROFILE");
       std::snprintf(failed_text, sizeof failed_text, "Error %d creating %s", static_cast<int>(result), "Excluded");
     }
@@ -1040,8 +1025,7 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
     }
   }
   if (result != ERROR_SUCCESS) {
-    if (key == nullptr) create_subkey(owner, "Excluded", &key);
-    if (key) put_back_values(key, before);
+    put_back_subkey(owner, "Excluded", &key, before);
     // The removal's failure belongs to the window in front, the others to the library.
     bool removal = std::strncmp(failed_text, "EX:", 3) == 0;
     show_message(removal ? GetForegroundWindow() : nullptr, failed_text, failed_title, MB_ICONERROR);

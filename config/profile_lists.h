@@ -3,9 +3,10 @@
 // alert e-mail addresses and their account filters, IPv4 ranges and excluded
 // accounts. Each list is edited in a host list control and saved whole.
 //
-// Saving checks every row first and writes nothing when one is refused. The
-// values of the key being changed are kept before the first write; when a
-// write fails part-way they are put back, so a list is never left half-saved.
+// Rows are written as they are listed; only a row that is not a range at all
+// stops an IP range save before anything is written. The values of the key
+// being changed are kept before the first write; when a write fails part-way
+// they are put back, so a list is never left half-saved.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +45,8 @@ constexpr DWORD kListRemove = 0;
 constexpr DWORD kListWrite = 1;
 constexpr size_t kLogonNameChars = 256;
 constexpr size_t kEmailChars = 254;
-// Empty, too long, a control character: false after telling the user.
+// Only what a value name and a row cannot hold is refused (nothing typed, too long,
+// a control character): false after telling the user.
 bool CheckLogonName(HWND owner, const char* name);
 bool CheckEmailAddress(HWND owner, const char* address);
 DWORD ListLogonNames(const char* server, const char* profile, HWND list, const BYTE* event_record);
@@ -63,7 +65,7 @@ DWORD logon_row_marker(const BYTE* record);
 constexpr DWORD kAlertAccountsQuery = 0;
 constexpr DWORD kAlertAccountsSet = 1;
 constexpr size_t kAlertAccountsBytes = 6000;
-// A text refused before anything is written (too long, or with wildcards): the user may revise it.
+// A text refused before anything is written (longer than the limit): the user may revise it.
 constexpr DWORD kAlertAccountsRefused = ERROR_INVALID_PARAMETER;
 // Query fills both buffers (kAlertAccountsBytes + 1 each); set writes or deletes both.
 // 0, kAlertAccountsRefused, or the Windows error (only a failed connection is shown).

@@ -349,13 +349,16 @@ TEST_F(ProfileScreens, FormsListFilterAndSaveOntoTheSelectedProfileOrTheServersP
   select_only(profiles, "Shares");
   EXPECT_EQ(host::send_list_event(library_, entries), 1u);
   EXPECT_EQ(rows(entries), (std::vector<std::string>{"DATA\\*.doc"}));
-  // A refused filter keeps the dialog open for the user to revise.
-  ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1111, "svc_;backup"}, {1112, "adm?"}}});
-  ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1112, "admin"}}});
+  // A filter longer than the limit keeps the dialog open for the user to revise; any shorter text is taken.
+  const std::string overlong(kAlertAccountsBytes + 1, 'a');
+  ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1111, "svc_;backup"}, {1112, overlong.c_str()}}});
+  ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1112, "adm*"}}});
   EXPECT_EQ(press(0x6021003E), 1u);
   EXPECT_EQ(ui::script_left(), 0u);
+  EXPECT_TRUE(support::journal_has("UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE",
+                                   "The list of accounts is longer than 6000 characters; nothing was saved."));
   EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsNotAccounts"), "svc_;backup");
-  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsOKAccounts"), "admin");
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsOKAccounts"), "adm*");
   EXPECT_EQ(product_value("", "EmailAlertsNotAccounts"), "<none>");
 
   // The server's form saves onto the product key, even with a profile selected.

@@ -456,6 +456,19 @@ TEST_F(Profiles, KerberosCodesMoveBetweenPairedListsAndOneToSeventyNineAreStored
   ASSERT_EQ(first.size(), 62u);
   EXPECT_EQ((std::vector<std::string>{first[60], first[61]}), (std::vector<std::string>{skew, password}));
 
+  // Every stored byte that is not zero is a tracked code, one without a text too; saved back as ones.
+  std::vector<BYTE> odd(80, 0);
+  odd[7] = 2;
+  odd[24] = 1;
+  odd[79] = 0xFF;
+  ASSERT_EQ(RegSetValueExA(key, "KErrors", 0, REG_BINARY, odd.data(), 80), ERROR_SUCCESS);
+  HWND stored = list(0x602400F8);
+  EXPECT_EQ(ListTrackedKerberosCodes("SRV01", "Failed", stored, nullptr), 3u);
+  EXPECT_EQ(rows(stored), (std::vector<std::string>{"007:", password, "079:"}));
+  ASSERT_EQ(SaveKerberosCodes(stored, "SRV01", "Failed"), 0u);
+  odd[7] = odd[79] = 1;
+  EXPECT_EQ(binary(key, "KErrors"), odd);
+
   // An empty list removes the value; listing and saving a profile that is not there say so alike.
   HWND empty = list(0x602400F7);
   ASSERT_EQ(SaveKerberosCodes(empty, "SRV01", "Failed"), 0u);
@@ -468,48 +481,55 @@ TEST_F(Profiles, KerberosCodesMoveBetweenPairedListsAndOneToSeventyNineAreStored
   EXPECT_EQ(shown(), (std::vector<std::string>{gone, gone}));
 }
 
-TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceRefuseBadEntriesAndArePutBackOnAFailure) {
+TEST_F(Profiles, AlertEmailsAndLogonNamesAreStoredAsTypedMergedOrReplacedAndPutBackOnAFailure) {
   ASSERT_EQ(create("Logons", kProfileLogon), 1u);
+  const std::string stored = profile_path("Logons") + "\\AlertEmails";
+  const std::string at = "=4:1796551200";
+  // Any text is taken as an address; refused are only what a value name and a row cannot hold, and a repeat.
   HWND first = list(0x6024002C);
-  for (const char* a : {"a@brightmere.com", "b@brightmere.com", "c@brightmere.com"})
-    ASSERT_EQ(AddAlertEmail(first, a, nullptr), 1u);
+  const std::string longest(kEmailChars, 'e');
+  for (const std::string& a : {std::string("a@brightmere.com"), std::string("ops@mailhost"), std::string("no-at-sign"),
+                               std::string("x@y.com;z@y.com"), longest})
+    ASSERT_EQ(AddAlertEmail(first, a.c_str(), nullptr), 1u) << a;
+  for (const std::string& bad : {std::string(), longest + "e", std::string("tab\tbed@x.com"), std::string("A@Brightmere.com")})
+    EXPECT_EQ(AddAlertEmail(first, bad.c_str(), nullptr), 0u) << bad;
+  EXPECT_EQ(shown(), (std::vector<std::string>{
+                         "INVALID EMAIL ADDRESS | Please enter an e-mail address.",
+                         "INVALID EMAIL ADDRESS | The e-mail address " + longest.substr(0, 40) +
+                             "... is longer than 254 characters.",
+                         "INVALID EMAIL ADDRESS | An e-mail address cannot contain control characters.",
+                         "DUPLICATE ENTRY | A@Brightmere.com is already in the list."}));
+  // A row that the host lists twice is written twice, into one value.
+  support::insert_list_rows(first, {{"ops@mailhost", nullptr}});
   ASSERT_EQ(SaveAlertEmails(first, "SRV01", "Logons", 0), 0u);
+  EXPECT_TRUE(shown().empty());
+  EXPECT_EQ(tree(stored), (std::vector<std::string>{"[]", "a@brightmere.com" + at, "ops@mailhost" + at, "no-at-sign" + at,
+                                                    "x@y.com;z@y.com" + at, longest + at}));
 
-  // Merge keeps b, adds d and still removes a and c.
+  // Merging keeps the key and ends with the listed names; saving without merge makes the key anew,
+  // so a key below it goes too and the names follow the list's order.
+  HKEY below = nullptr;
+  HKEY key = open(stored);
+  ASSERT_EQ(RegCreateKeyExA(key, "Below", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below, nullptr), ERROR_SUCCESS);
+  RegCloseKey(below);
+  RegCloseKey(key);
   HWND second = list(0x6024002D);
   ASSERT_EQ(AddAlertEmail(second, "b@brightmere.com", nullptr), 1u);
-  ASSERT_EQ(AddAlertEmail(second, "d@brightmere.com", nullptr), 1u);
+  ASSERT_EQ(AddAlertEmail(second, "a@brightmere.com", nullptr), 1u);
   ASSERT_EQ(SaveAlertEmails(second, "SRV01", "Logons", 1), 0u);
+  EXPECT_EQ(tree(stored), (std::vector<std::string>{"[]", "a@brightmere.com" + at, "b@brightmere.com" + at, "[\\Below]"}));
+  ASSERT_EQ(SaveAlertEmails(second, "SRV01", "Logons", 0), 0u);
+  const std::vector<std::string> before = {"[]", "b@brightmere.com" + at, "a@brightmere.com" + at};
+  EXPECT_EQ(tree(stored), before);
+  // Listing adds only the names that the list lacks.
   HWND read = list(0x6024002E);
-  EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 2u);
-  EXPECT_EQ(rows(read), (std::vector<std::string>{"b@brightmere.com", "d@brightmere.com"}));
-
-  // Malformed and duplicate addresses are refused.
-  for (const char* bad : {"no-at-sign", "two@@x.com", "x@nodot", "x@.com", "sp ace@x.com", "x@y.com;z@y.com", ""})
-    EXPECT_EQ(AddAlertEmail(second, bad, nullptr), 0u) << bad;
-  EXPECT_EQ(AddAlertEmail(second, "D@Brightmere.com", nullptr), 0u);
-  EXPECT_EQ(shown().size(), 8u);
-
-  // What is stored is listed (rows listed already are not listed twice), saved back and removed as
-  // it is, though it could not be typed in.
-  const std::string stored = profile_path("Logons") + "\\AlertEmails";
-  HKEY key = open(stored);
-  DWORD when = 5;
-  RegSetValueExA(key, "ops@mailhost", 0, REG_DWORD, reinterpret_cast<BYTE*>(&when), 4);
-  RegCloseKey(key);
+  ASSERT_EQ(AddAlertEmail(read, "a@brightmere.com", nullptr), 1u);
   EXPECT_EQ(ListAlertEmails("SRV01", "Logons", read, nullptr), 1u);
-  ASSERT_EQ(SaveAlertEmails(read, "SRV01", "Logons", 1), 0u);
-  EXPECT_EQ(UpdateAlertEmail("ops@mailhost", "SRV01", "Logons", kListRemove), 0u);
-  EXPECT_EQ(UpdateAlertEmail("x@nodot", "SRV01", "Logons", 1), static_cast<DWORD>(ERROR_INVALID_NAME));
-  EXPECT_EQ(shown().size(), 1u);
-  const std::vector<std::string> before = tree(stored);
-  EXPECT_EQ(before, (std::vector<std::string>{"[]", "b@brightmere.com=4:1796551200", "d@brightmere.com=4:1796551200"}));
+  EXPECT_EQ(rows(read), (std::vector<std::string>{"a@brightmere.com", "b@brightmere.com"}));
+  EXPECT_TRUE(shown().empty());
 
   // A write failing part-way puts the stored list back: here the second write of the next save.
-  release_registry_connections();
-  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
-  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
-  world_.open();
+  fail_write("SRV01", "5", 2);
   HWND next = list(0x60240031);
   for (const char* a : {"x@brightmere.com", "y@brightmere.com", "z@brightmere.com"})
     ASSERT_EQ(AddAlertEmail(next, a, nullptr), 1u);
@@ -522,6 +542,8 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceRefuseBadEntriesAndArePut
   ASSERT_EQ(AddLogonName(names, "BRIGHTMERE\\alice", 1, nullptr), 1u);
   ASSERT_EQ(AddLogonName(names, "bob", 0, nullptr), 1u);
   EXPECT_EQ(AddLogonName(names, std::string(257, 'x').c_str(), 0, nullptr), 0u);
+  EXPECT_EQ(shown(), std::vector<std::string>{"INVALID LOGON NAME | The logon name " + std::string(40, 'x') +
+                                              "... is longer than 256 characters."});
   ASSERT_EQ(SaveLogonNames(names, "SRV01", "", 0), 0u);
   EXPECT_EQ(tree(std::string(kProductKey) + "\\LogonNamesToTrack"),
             (std::vector<std::string>{"[]", "BRIGHTMERE\\alice=4:185938464", "bob=4:1796551200"}));
@@ -530,8 +552,14 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesMergeOrReplaceRefuseBadEntriesAndArePut
   EXPECT_EQ(logon_row_marker(support::list_rows(marked).at(0).record), 1u);
   EXPECT_EQ(logon_row_marker(support::list_rows(marked).at(1).record), 0u);
   ASSERT_EQ(UpdateLogonName("bob", "SRV01", "", kListRemove, 0), 0u);
+  // Clearing deletes the subkey; a list without one is clear already and nothing is said.
   ASSERT_EQ(UpdateLogonName("", "SRV01", "", kListClearAll, 0), 0u);
   EXPECT_TRUE(tree(std::string(kProductKey) + "\\LogonNamesToTrack").empty());
+  EXPECT_EQ(UpdateLogonName("", "SRV01", "", kListClearAll, 0), 0u);
+  EXPECT_EQ(UpdateAlertEmail("", "SRV01", "Logons", kListClearAll), 0u);
+  EXPECT_EQ(UpdateAlertEmail("", "SRV01", "Logons", kListClearAll), 0u);
+  EXPECT_TRUE(tree(stored).empty());
+  EXPECT_TRUE(shown().empty());
 }
 
 TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
@@ -543,15 +571,21 @@ TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
   EXPECT_FALSE(check({"240", "0", "0", "0", "240", "0", "0", "1"}, &bad));
   EXPECT_FALSE(check({"10", "256", "0", "0", "10", "0", "0", "1"}, &bad));
   EXPECT_FALSE(check({"10", "0", "0", "-1", "10", "0", "0", "1"}, &bad));
-  EXPECT_FALSE(check({"10", "0", "0", "0", "10", "0", "x", "1"}, &bad));
   EXPECT_FALSE(check({"10", "0", "0", "9", "10", "0", "0", "1"}, &bad));
   EXPECT_EQ(shown(), (std::vector<std::string>{
                          "EDIT IP ADDRESS | The first \"from\" octet must start with a number between 0 and 239",
                          "EDIT IP ADDRESS | The second \"from\" octet must start with a number between 0 and 255",
                          "EDIT IP ADDRESS | The fourth \"from\" octet must start with a number between 0 and 255",
-                         "EDIT IP ADDRESS | The third \"to\" octet must start with a number between 0 and 255",
                          "INVALID IP ADDRESS RANGE | The \"From\" IP Address must be a \"smaller\" Address than the "
                          "\"To\" IP Address."}));
+
+  // An octet is the number its leading digits make (after blanks and a sign); no digits at all read as 0.
+  IpRange loose;
+  ASSERT_TRUE(check({"", "1x", " 2", "+3", "10", "x", "-0", "4.5"}, &loose));
+  char text[80];
+  ip_range_text(loose, text, sizeof text);
+  EXPECT_STREQ(text, "0.1.2.3 through 10.0.0.4");
+  EXPECT_TRUE(shown().empty());
 
   HWND ranges = list(0x6024002B);
   AddIpRange(ranges, range, nullptr);
@@ -605,20 +639,28 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   LocalFree(back);
   LocalFree(sid);
 
-  // Alert account filters: stored without terminator, wildcards refused, both read back; an empty one goes.
-  char no[kAlertAccountsBytes + 1] = "svc_;backup", ok[kAlertAccountsBytes + 1] = "admin", wild[] = "adm*";
+  // Alert account filters: any text up to 6000 bytes, stored without terminator and read back whole; a
+  // longer one is refused and changes nothing; an empty one goes.
+  char no[kAlertAccountsBytes + 2] = "svc_*;back?up", ok[kAlertAccountsBytes + 2] = {}, admin[] = "admin";
+  std::memset(ok, 'a', kAlertAccountsBytes);
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok), 0u);
-  EXPECT_NE(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, wild), 0u);
-  EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE | Do not "
-                                               "use wildcards (* or ?) in the list of accounts; nothing was saved."}));
-  const std::vector<std::string> values = tree(profile_path("Files"));
-  EXPECT_TRUE(has(values, "EmailAlertsNotAccounts=1:svc_;backup") && has(values, "EmailAlertsOKAccounts=1:admin"));
   char got_no[kAlertAccountsBytes + 1] = {}, got_ok[kAlertAccountsBytes + 1] = {};
-  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", got_no, got_ok), 0u);
-  EXPECT_EQ(std::string(got_no) + " " + got_ok, "svc_;backup admin");
+  auto read_back = [&] {
+    EXPECT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", got_no, got_ok), 0u);
+    return std::make_pair(std::string(got_no), std::string(got_ok));
+  };
+  EXPECT_EQ(read_back(), std::make_pair(std::string(no), std::string(ok)));
+  ok[kAlertAccountsBytes] = 'a';
+  EXPECT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", admin, ok), kAlertAccountsRefused);
+  EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE | The "
+                                               "list of accounts is longer than 6000 characters; nothing was saved."}));
+  EXPECT_EQ(read_back().first, no);
   char empty[1] = "";
-  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, ok), 0u);
-  for (const std::string& line : tree(profile_path("Files"))) EXPECT_NE(line.rfind("EmailAlertsNotAccounts", 0), 0u);
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, admin), 0u);
+  const std::vector<std::string> values = tree(profile_path("Files"));
+  EXPECT_EQ(std::vector<std::string>(values.begin() + 5, values.end()),
+            (std::vector<std::string>{"EmailAlertsOKAccounts=1:admin", "[\\Excluded]", std::string(kSid) + "=4:7",
+                                      std::string(kLostSid) + "=4:0"}));
 }
 
 TEST_F(Profiles, FileTrackingEntriesAreCheckedSavedWholeAndListedBackAsStored) {
