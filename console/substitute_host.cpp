@@ -29,7 +29,7 @@ auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  //
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
 HWND g_main_window = nullptr;
-const char kProgramPath[] = "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE";
+char g_program_path[MAX_PATH];  // the console program, as the simulated network has it
 
 void log_call(const std::string& line) {
   std::lock_guard<std::mutex> guard(g_lock);
@@ -403,7 +403,8 @@ ServiceTable make_service_table() {
     g_main_window = CreateWindowExA(0, "VornixConsole", "VORNIX for Windows", WS_OVERLAPPED, 0, 0, 800,
                                     600, nullptr, nullptr, nullptr, nullptr);
   t[kHostMainWindow] = reinterpret_cast<uintptr_t>(g_main_window);
-  t[kHostProgramPath] = reinterpret_cast<uintptr_t>(kProgramPath);
+  GetModuleFileNameA(nullptr, g_program_path, sizeof g_program_path);
+  t[kHostProgramPath] = reinterpret_cast<uintptr_t>(g_program_path);
   return t;
 }
 

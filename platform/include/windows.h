@@ -375,6 +375,30 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_count, LPSTR out, int out_size,
                                LPCSTR default_char, BOOL* used_default);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+
+// Processes: a program of the simulated network is recorded with its command line, not run here.
+#define CREATE_NEW_CONSOLE 0x00000010
+#define CREATE_DEFAULT_ERROR_MODE 0x04000000
+#define STARTF_USESHOWWINDOW 0x00000001
+typedef struct _STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved, lpDesktop, lpTitle;
+  DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+  WORD wShowWindow, cbReserved2;
+  BYTE* lpReserved2;
+  HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess, hThread;
+  DWORD dwProcessId, dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
+                           LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles, DWORD creation_flags,
+                           LPVOID environment, LPCSTR current_directory, LPSTARTUPINFOA startup_info,
+                           LPPROCESS_INFORMATION process_information);
+#define STILL_ACTIVE 259
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION info);
 void WINAPI GetSystemTime(LPSYSTEMTIME time);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);

@@ -169,7 +169,12 @@ BOOL WINAPI GetComputerNameExW(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWO
   return TRUE;
 }
 
+// With a world open, the console runs in its program's folder on the console machine.
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  if (world::ensure_open()) {
+    std::string program = world::console_program();
+    return copy_out(program.substr(0, program.rfind('\\')).c_str(), buffer, size);
+  }
   char path[4096];
   if (getcwd(path, sizeof path) == nullptr) {
     SetLastError(ERROR_PATH_NOT_FOUND);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "win32/kernel_objects.h"
+#include "world/world.h"
 
 extern "C" {
 LONG WINAPI RegDeleteKeyExA(HKEY key, LPCSTR sub_key, REGSAM access, DWORD reserved);
@@ -75,6 +76,20 @@ const std::string* module_resource_header(HINSTANCE instance) {
   std::lock_guard<std::mutex> guard(m.lock);
   auto it = m.loaded.find(instance);
   return it == m.loaded.end() ? nullptr : &it->second.resource_header;
+}
+
+std::string module_path(HMODULE module) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  auto loaded = m.loaded.find(module);
+  if (loaded != m.loaded.end()) {
+    std::string program = world::console_program();
+    return program.substr(0, program.rfind('\\') + 1) + loaded->second.file_name;
+  }
+  for (const auto& [key, system] : m.system)
+    if (reinterpret_cast<HMODULE>(const_cast<SystemModule*>(&system)) == module)
+      return "C:\\Windows\\system32\\" + key + ".dll";
+  return "";
 }
 
 }  // namespace platform

@@ -22,4 +22,7 @@ const std::string* module_resource_script(HINSTANCE instance);
 const std::string* module_resource_header(HINSTANCE instance);
 // True when the module's resource script names an icon of that name.
 bool module_has_icon(HINSTANCE instance, const char* name);
+// A module's Windows path: a registered library beside the console program, a
+// system library in the system folder; empty for a handle that is no module.
+std::string module_path(HMODULE module);
 }  // namespace platform

@@ -183,6 +183,10 @@ std::string console_user() {
   return world_setting("user", account && account->pw_name ? account->pw_name : "");
 }
 
+std::string console_program() {
+  return world_setting("program", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE");
+}
+
 const Machine* find_machine(std::string_view name) {
   if (!ensure_open()) return nullptr;
   WorldState& w = state();

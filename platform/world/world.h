@@ -46,6 +46,9 @@ std::string domain();
 // The account the console runs under (world.ini: user = NAME); without one,
 // the login name of the process, so an ordinary shell still has a user.
 std::string console_user();
+// The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
+// its folder is the console's current directory and holds the library and its companion programs.
+std::string console_program();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
