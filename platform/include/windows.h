@@ -306,6 +306,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
 #define BS_AUTOCHECKBOX 0x00000003L
+#define BS_AUTORADIOBUTTON 0x00000009L
 #define BS_OWNERDRAW 0x0000000BL
 #define BS_TYPEMASK 0x0000000FL
 #define SS_LEFT 0x00000000L
@@ -580,6 +581,7 @@ BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size);
 #endif
 
 #include "winreg.h"
+#include "winsvc.h"
 
 // Files and folders
 #define ERROR_NO_MORE_FILES 18L

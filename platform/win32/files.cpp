@@ -20,6 +20,7 @@
 
 #include "win32/kernel_objects.h"
 #include "win32/paths.h"
+#include "win32/services.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;
@@ -157,6 +158,8 @@ FILETIME to_file_time(const struct timespec& t) {
 
 // Whether an open of `path` with this access and share mode conflicts with the handles already open.
 bool sharing_conflict(const std::string& path, DWORD access, DWORD share) {
+  // A running service holds its program open for reading only.
+  if ((access & (GENERIC_WRITE | DELETE)) && platform::held_as_service_image(path)) return true;
   std::lock_guard<std::mutex> guard(platform::object_table_lock());
   for (const auto& [handle, object] : platform::object_table()) {
     if (object->kind != platform::KernelObject::File || object->path != path) continue;

@@ -15,6 +15,7 @@
 #include "win32/kernel_objects.h"
 #include "win32/modules.h"
 #include "win32/paths.h"
+#include "win32/services.h"
 #include "world/world.h"
 
 namespace {
@@ -25,8 +26,15 @@ struct ProcessTable {
   std::map<std::string, platform::ProgramHook> hooks;  // by lower-case file name
 };
 
+// The world's own programs: what they do when started, unless a test replaces it.
+const std::map<std::string, platform::ProgramHook>& builtin_programs() {
+  static const auto& programs = *new std::map<std::string, platform::ProgramHook>{
+      {"vnxscout.exe", platform::scout_program}};
+  return programs;
+}
+
 ProcessTable& processes() {
-  static ProcessTable& table = *new ProcessTable;
+  static ProcessTable& table = *new ProcessTable{{}, {}, builtin_programs()};
   return table;
 }
 
@@ -97,6 +105,8 @@ void clear_started_processes() {
 
 void set_program_hook(const char* file_name, ProgramHook hook) {
   std::lock_guard<std::mutex> guard(processes().lock);
+  auto builtin = builtin_programs().find(lower(file_name));
+  if (!hook && builtin != builtin_programs().end()) hook = builtin->second;
   if (hook) processes().hooks[lower(file_name)] = hook;
   else processes().hooks.erase(lower(file_name));
 }

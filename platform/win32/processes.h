@@ -20,7 +20,8 @@ struct StartedProcess {
 std::vector<StartedProcess> started_processes();
 void clear_started_processes();
 
-// What a world program does when it is started (a null hook removes it): its exit code.
+// What a world program does when it is started: its exit code. A null hook gives
+// the program back its own behaviour (the scout agent's, see services.h), or none.
 using ProgramHook = DWORD (*)(const StartedProcess& started);
 void set_program_hook(const char* file_name, ProgramHook hook);
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "win32/registry_hook.h"
+#include "win32/registry_machine.h"
 #include "win32/registry_store.h"
 #include "win32/registry_test_api.h"
 #include "world/world.h"
@@ -358,6 +359,67 @@ void registry_forget_all() {
   s.last_access.clear();
   s.write_faults.clear();
   s.writes.clear();
+}
+
+// Removes a key and its subtree, deepest first, so that open handles see ERROR_KEY_DELETED.
+static void remove_tree(Key* key) {
+  while (!key->children.empty()) remove_tree(key->children.back().get());
+  key->parent->remove_child(key);
+}
+
+void registry_write_machine_key(const world::Machine& machine, const std::string& path,
+                                const std::vector<MachineValue>& values) {
+  Target target{hive_file(machine, false), "HKEY_LOCAL_MACHINE"};
+  std::vector<std::string_view> parts;
+  if (split_path(path.c_str(), parts) != ERROR_SUCCESS) return;
+  State& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::shared_ptr<Hive> hive = hive_for(s, target);
+  if (hive->refused) return;
+  uint64_t now = world::clock_now_ms();
+  Key* key = hive->root.get();
+  for (std::string_view part : parts) key = key->add_child(part, now);
+  for (const MachineValue& v : values) {
+    std::vector<uint8_t> bytes;
+    if (is_string_type(v.type)) {
+      std::string text = v.text + '\0';
+      bytes = widen(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    } else {
+      bytes.resize(4);
+      std::memcpy(bytes.data(), &v.number, 4);
+    }
+    key->set_value(v.name, v.type, std::move(bytes));
+  }
+  key->last_write_ms = now;
+  save_hive(*hive);
+}
+
+void registry_delete_machine_key(const world::Machine& machine, const std::string& path) {
+  Target target{hive_file(machine, false), "HKEY_LOCAL_MACHINE"};
+  State& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::shared_ptr<Hive> hive = hive_for(s, target);
+  Key* key = nullptr;
+  if (hive->refused || walk(hive->root.get(), path.c_str(), &key) != ERROR_SUCCESS || key->parent == nullptr) return;
+  Key* parent = key->parent;
+  remove_tree(key);
+  parent->last_write_ms = world::clock_now_ms();
+  save_hive(*hive);
+}
+
+std::string registry_machine_text(const world::Machine& machine, const std::string& path, const std::string& name,
+                                  const std::string& fallback) {
+  Target target{hive_file(machine, false), "HKEY_LOCAL_MACHINE"};
+  State& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::shared_ptr<Hive> hive = hive_for(s, target);
+  Key* key = nullptr;
+  if (hive->refused || walk(hive->root.get(), path.c_str(), &key) != ERROR_SUCCESS) return fallback;
+  const Value* v = key->value(name);
+  if (v == nullptr || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return fallback;
+  std::vector<uint8_t> bytes = as_ansi(*v);
+  std::string text(bytes.begin(), bytes.end());
+  return text.substr(0, text.find('\0'));
 }
 
 }  // namespace win32

@@ -433,6 +433,17 @@ LRESULT button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         if (!w->enabled) return 0;
         parent = w->parent;
         id = w->id;
+        // Automatic check boxes turn over; an automatic radio button is set and clears its siblings.
+        if ((w->style & BS_TYPEMASK) == BS_AUTOCHECKBOX) w->check = w->check ? BST_UNCHECKED : BST_CHECKED;
+        if ((w->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {
+          if (Window* group = find_window(parent)) {
+            for (HWND sibling : group->children) {
+              Window* other = find_window(sibling);
+              if (other && (other->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON) other->check = BST_UNCHECKED;
+            }
+          }
+          w->check = BST_CHECKED;
+        }
         break;
       default:
         return DefWindowProcA(hwnd, message, wparam, lparam);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "win32/registry_hook.h"
+#include "win32/services.h"
 
 namespace fs = std::filesystem;
 
@@ -107,6 +108,7 @@ std::string Machine::setting(std::string_view section, std::string_view key,
 static void forget(WorldState& w) {
   w.open = false;
   win32::registry_forget_all();
+  win32::services_forget_all();
   w.machines.clear();
   w.ini.clear();
   w.folder.clear();

@@ -210,6 +210,21 @@ TEST_F(Ui, TabOrderDlgItemAndChildLookupAndButtonClicks) {
   EnableWindow(born_off, TRUE);
   SendMessageA(born_off, BM_CLICK, 0, 0);
   EXPECT_EQ(clicks, (std::vector<std::pair<int, HWND>>{{IDOK, ok}, {6, born_off}}));
+
+  // Automatic check boxes turn over; an automatic radio button clears the others of its parent.
+  HWND box = make("Button", holder, 20, WS_CHILD | BS_AUTOCHECKBOX);
+  HWND radios[3];
+  for (int i = 0; i < 3; ++i) radios[i] = make("Button", holder, 21 + i, WS_CHILD | BS_AUTORADIOBUTTON);
+  auto checks = [&] {
+    std::vector<LRESULT> out;
+    for (HWND b : {box, radios[0], radios[1], radios[2]}) out.push_back(SendMessageA(b, BM_GETCHECK, 0, 0));
+    return out;
+  };
+  SendMessageA(radios[0], BM_SETCHECK, BST_CHECKED, 0);
+  for (HWND b : {box, radios[2]}) SendMessageA(b, BM_CLICK, 0, 0);
+  EXPECT_EQ(checks(), (std::vector<LRESULT>{1, 0, 0, 1}));
+  for (HWND b : {box, radios[2], radios[1]}) SendMessageA(b, BM_CLICK, 0, 0);
+  EXPECT_EQ(checks(), (std::vector<LRESULT>{0, 0, 1, 0}));
 }
 
 // Which window heard which destruction message, in order.

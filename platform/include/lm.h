@@ -1,0 +1,56 @@
+// LAN Manager network functions (netapi32) of the Win32 subset: user
+// enumeration over a machine's users.ini. Values match the real headers.
+#pragma once
+
+#include "windows.h"
+
+typedef DWORD NET_API_STATUS;
+#define NET_API_FUNCTION WINAPI
+#define NERR_Success 0
+#define MAX_PREFERRED_LENGTH ((DWORD)-1)
+#define ERROR_INVALID_LEVEL 124L
+
+#define FILTER_TEMP_DUPLICATE_ACCOUNT 0x0001
+#define FILTER_NORMAL_ACCOUNT 0x0002
+#define FILTER_INTERDOMAIN_TRUST_ACCOUNT 0x0008
+#define FILTER_WORKSTATION_TRUST_ACCOUNT 0x0010
+#define FILTER_SERVER_TRUST_ACCOUNT 0x0020
+
+#define USER_PRIV_GUEST 0
+#define USER_PRIV_USER 1
+#define USER_PRIV_ADMIN 2
+
+#define UF_SCRIPT 0x0001
+#define UF_ACCOUNTDISABLE 0x0002
+#define UF_TEMP_DUPLICATE_ACCOUNT 0x0100
+#define UF_NORMAL_ACCOUNT 0x0200
+#define UF_INTERDOMAIN_TRUST_ACCOUNT 0x0800
+#define UF_WORKSTATION_TRUST_ACCOUNT 0x1000
+#define UF_SERVER_TRUST_ACCOUNT 0x2000
+
+typedef struct _USER_INFO_0 {
+  LPWSTR usri0_name;
+} USER_INFO_0, *PUSER_INFO_0, *LPUSER_INFO_0;
+
+typedef struct _USER_INFO_1 {
+  LPWSTR usri1_name;
+  LPWSTR usri1_password;
+  DWORD usri1_password_age;
+  DWORD usri1_priv;
+  LPWSTR usri1_home_dir;
+  LPWSTR usri1_comment;
+  DWORD usri1_flags;
+  LPWSTR usri1_script_path;
+} USER_INFO_1, *PUSER_INFO_1, *LPUSER_INFO_1;
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+// server: null or "" for this computer, else "\\NAME" of a machine of the world. Levels 0 and 1.
+NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD filter, LPBYTE* buffer,
+                                            DWORD preferred_length, LPDWORD entries_read, LPDWORD total_entries,
+                                            LPDWORD resume_handle);
+NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID buffer);
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,192 @@
+// netapi32 user enumeration over a world machine's users.ini: one [section]
+// per account (its name as spelled in `name`, else the section name), with
+// privilege (guest, user, admin), comment, disabled = yes, and kind (normal,
+// temp, interdomain, workstation, server). A machine without users.ini has
+// the two accounts every Windows installation starts with. machine.ini
+// [faults] netuserenum = CODE makes every call fail with that code.
+#include <lm.h>
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "world/world.h"
+
+namespace {
+
+struct Account {
+  std::string name, comment;
+  DWORD privilege = USER_PRIV_USER;
+  DWORD flags = UF_SCRIPT | UF_NORMAL_ACCOUNT;
+};
+
+struct KindFlag {
+  const char* kind;
+  DWORD filter;
+  DWORD flag;
+};
+constexpr KindFlag kKinds[] = {
+    {"normal", FILTER_NORMAL_ACCOUNT, UF_NORMAL_ACCOUNT},
+    {"temp", FILTER_TEMP_DUPLICATE_ACCOUNT, UF_TEMP_DUPLICATE_ACCOUNT},
+    {"interdomain", FILTER_INTERDOMAIN_TRUST_ACCOUNT, UF_INTERDOMAIN_TRUST_ACCOUNT},
+    {"workstation", FILTER_WORKSTATION_TRUST_ACCOUNT, UF_WORKSTATION_TRUST_ACCOUNT},
+    {"server", FILTER_SERVER_TRUST_ACCOUNT, UF_SERVER_TRUST_ACCOUNT},
+};
+constexpr DWORD kKnownFilters = 0x3B;
+
+struct Buffers {
+  std::mutex lock;
+  std::set<void*> given;  // blocks handed out and not yet freed
+};
+
+Buffers& buffers() {
+  static Buffers& instance = *new Buffers;
+  return instance;
+}
+
+std::string value(const world::IniSection& section, const char* key) {
+  auto it = section.find(key);
+  return it == section.end() ? "" : it->second;
+}
+
+std::vector<Account> accounts_of(const world::Machine& machine) {
+  std::vector<Account> out;
+  world::IniFile ini = world::read_ini(world::machine_path(machine, "users.ini"));
+  if (ini.empty()) {
+    out.push_back({"Administrator", "Built-in account for administering the computer/domain", USER_PRIV_ADMIN,
+                   UF_SCRIPT | UF_NORMAL_ACCOUNT});
+    out.push_back({"Guest", "Built-in account for guest access to the computer/domain", USER_PRIV_GUEST,
+                   UF_SCRIPT | UF_NORMAL_ACCOUNT | UF_ACCOUNTDISABLE});
+    return out;
+  }
+  for (const auto& [key, section] : ini) {
+    if (key.empty()) continue;
+    Account a;
+    a.name = value(section, "name").empty() ? key : value(section, "name");
+    a.comment = value(section, "comment");
+    std::string privilege = value(section, "privilege");
+    a.privilege = privilege == "admin" ? USER_PRIV_ADMIN : privilege == "guest" ? USER_PRIV_GUEST : USER_PRIV_USER;
+    std::string kind = value(section, "kind").empty() ? "normal" : value(section, "kind");
+    a.flags = UF_SCRIPT;
+    for (const KindFlag& k : kKinds)
+      if (kind == k.kind) a.flags |= k.flag;
+    if (strcasecmp(value(section, "disabled").c_str(), "yes") == 0) a.flags |= UF_ACCOUNTDISABLE;
+    out.push_back(a);
+  }
+  return out;
+}
+
+bool passes(const Account& a, DWORD filter) {
+  if (filter == 0) return true;
+  for (const KindFlag& k : kKinds)
+    if ((filter & k.filter) && (a.flags & k.flag)) return true;
+  return false;
+}
+
+size_t wide_bytes(const std::string& text) { return (text.size() + 1) * sizeof(WCHAR); }
+
+// Bytes an entry takes in the buffer: its record and its strings.
+size_t entry_bytes(const Account& a, DWORD level) {
+  return level == 0 ? sizeof(USER_INFO_0) + wide_bytes(a.name)
+                    : sizeof(USER_INFO_1) + wide_bytes(a.name) + wide_bytes(a.comment) + 2 * wide_bytes("");
+}
+
+// Copies text as UTF-16 into the string area and returns where it went.
+LPWSTR put_wide(BYTE*& strings, const std::string& text) {
+  auto* out = reinterpret_cast<WCHAR*>(strings);
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
+  out[text.size()] = 0;
+  strings += wide_bytes(text);
+  return out;
+}
+
+}  // namespace
+
+extern "C" {
+
+NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD filter, LPBYTE* buffer,
+                                            DWORD preferred_length, LPDWORD entries_read, LPDWORD total_entries,
+                                            LPDWORD resume_handle) {
+  if (buffer == nullptr || entries_read == nullptr || total_entries == nullptr) return ERROR_INVALID_PARAMETER;
+  *buffer = nullptr;
+  *entries_read = *total_entries = 0;
+  if (level > 1) {
+    std::fprintf(stderr, "qvmr7 netapi: NetUserEnum: level %u not supported\n", static_cast<unsigned>(level));
+    return ERROR_INVALID_LEVEL;
+  }
+  if (filter & ~kKnownFilters) {
+    std::fprintf(stderr, "qvmr7 netapi: NetUserEnum: filter 0x%x not supported\n", static_cast<unsigned>(filter));
+    return ERROR_INVALID_PARAMETER;
+  }
+  std::string name;
+  for (const WCHAR* c = server; c && *c; ++c) name += static_cast<char>(*c < 0x100 ? *c : '?');
+  while (!name.empty() && name.front() == '\\') name.erase(0, 1);
+  if (name.empty()) name = world::console_machine();
+  const world::Machine* machine = world::find_machine(name);
+  if (machine == nullptr || strcasecmp(machine->setting("machine", "reachable", "yes").c_str(), "no") == 0)
+    return ERROR_BAD_NETPATH;
+  if (strcasecmp(machine->setting("machine", "access", "full").c_str(), "none") == 0) return ERROR_ACCESS_DENIED;
+  std::string fault = machine->setting("faults", "netuserenum");
+  if (!fault.empty()) return static_cast<NET_API_STATUS>(std::strtoul(fault.c_str(), nullptr, 10));
+
+  std::vector<Account> all;
+  for (const Account& a : accounts_of(*machine))
+    if (passes(a, filter)) all.push_back(a);
+  DWORD first = resume_handle ? *resume_handle : 0;
+  // As many entries as the preferred length holds, and at least one.
+  size_t count = 0, bytes = 0;
+  while (first + count < all.size()) {
+    size_t more = entry_bytes(all[first + count], level);
+    if (count > 0 && preferred_length != MAX_PREFERRED_LENGTH && bytes + more > preferred_length) break;
+    bytes += more;
+    ++count;
+  }
+  *total_entries = static_cast<DWORD>(all.size());
+  if (count == 0) return NERR_Success;
+  BYTE* block = new BYTE[bytes];
+  size_t record = level == 0 ? sizeof(USER_INFO_0) : sizeof(USER_INFO_1);
+  BYTE* strings = block + count * record;
+  for (size_t i = 0; i < count; ++i) {
+    const Account& a = all[first + i];
+    if (level == 0) {
+      reinterpret_cast<USER_INFO_0*>(block)[i].usri0_name = put_wide(strings, a.name);
+      continue;
+    }
+    USER_INFO_1& u = reinterpret_cast<USER_INFO_1*>(block)[i];
+    u.usri1_name = put_wide(strings, a.name);
+    u.usri1_password = nullptr;
+    u.usri1_password_age = 0;
+    u.usri1_priv = a.privilege;
+    u.usri1_home_dir = put_wide(strings, "");
+    u.usri1_comment = put_wide(strings, a.comment);
+    u.usri1_flags = a.flags;
+    u.usri1_script_path = put_wide(strings, "");
+  }
+  {
+    std::lock_guard<std::mutex> guard(buffers().lock);
+    buffers().given.insert(block);
+  }
+  *buffer = block;
+  *entries_read = static_cast<DWORD>(count);
+  bool more = first + count < all.size();
+  if (resume_handle) *resume_handle = more ? static_cast<DWORD>(first + count) : 0;
+  return more ? ERROR_MORE_DATA : NERR_Success;
+}
+
+NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID buffer) {
+  if (buffer == nullptr) return NERR_Success;
+  {
+    std::lock_guard<std::mutex> guard(buffers().lock);
+    if (buffers().given.erase(buffer) == 0) return ERROR_INVALID_PARAMETER;
+  }
+  delete[] static_cast<BYTE*>(buffer);
+  return NERR_Success;
+}
+
+}  // extern "C"
