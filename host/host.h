@@ -94,6 +94,8 @@ void show_message(HWND owner, const char* text, const char* title, UINT flags);
 void show_status(HWND owner, const char* text, const char* title, UINT flags);
 int show_greeting(HWND owner, const char* text, const char* title, UINT flags);
 int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags);
+// A question with two named buttons (the message dialog _A_MSG_BOX): 1 for the first, 2 for the second.
+int ask_with_buttons(HWND owner, const char* text, const char* title, const char* first, const char* second);
 int show_unattended_message(HWND owner, const char* text, const char* title, UINT flags);
 // The same for wide text, converted to the ANSI code page first.
 int show_unattended_message_wide(HWND owner, const WCHAR* text, const char* title, UINT flags);

@@ -74,6 +74,8 @@ typedef void(WINAPI* HostPumpMessagesFn)();
 typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
 typedef DWORD(WINAPI* HostFindItemFn)(HWND window, HTREEITEM parent, const char* text, uintptr_t owner, DWORD zero,
                                       HTREEITEM* item);
+// A small progress window (null when none) that the library titles and closes with WM_CLOSE.
+typedef HWND(WINAPI* HostOpenProgressWindowFn)(HWND screen, DWORD value);
 // Status reports of long or remote operations go to line 25 of the host's
 // status area (progress window 0); headings and texts are the library's.
 typedef DWORD(WINAPI* HostShowStatusLineFn)(HWND progress, DWORD zero, DWORD line, const char* text,

@@ -173,6 +173,14 @@ int ask_confirmation(HWND owner, const char* text, const char* title, UINT flags
   return MessageBoxA(owner, text, title, flags);
 }
 
+int ask_with_buttons(HWND owner, const char* text, const char* title, const char* first, const char* second) {
+  MessageDialogBlock block = {};
+  fill_block(&block.dialog, text, title, false);
+  copy_text(block.dialog.buttons[0], sizeof block.dialog.buttons[0], first);
+  copy_text(block.dialog.buttons[1], sizeof block.dialog.buttons[1], second);
+  return run_message_dialog("_A_MSG_BOX", owner, &block) == IDC_PROMPT_FIRST ? 1 : 2;
+}
+
 int show_unattended_message(HWND owner, const char* text, const char* title, UINT flags) {
   if (HANDLE file = unattended_log_file()) {
     write_log_line(file, text);

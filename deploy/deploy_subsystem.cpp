@@ -1,0 +1,40 @@
+// The deployment screens' routes: installation, update and removal of the
+// server agent, its start and stop, and the local scout agent.
+//
+//   0x60112006  welcome screen: install the agent on the server typed in 0x60180001 (mode 1)
+//   0x60112007  install screen: the same, its empty-server message "Server Name Required"
+//   0x6011200A  install screen: install without starting the agent (mode 2)
+//   0x6011200B  welcome screen picture button: as 0x60112006
+//   0x601200B5  summary: "WILL INSTALL" / "DO NOT INSTALL" from the VNXLWA box 0x601800B3
+//   0x601200B6  summary: "WILL START NOW" / "WILL NOT START" from the box 0x601800B4
+//   0x603100D3  server screen: update the current server's agent (UPDATE_AGENT_NEW)
+//   0x603100D4  server screen: remove the current server's agent (**WARNING**, REMOVE_AGENT_NEW)
+//   0x6021000E  server list: update the selected server's agent
+//   0x60210010  server list: remove the selected server's agent
+//   0x6021001A  server list: start the selected server's agent
+//   0x6021001B  server list: stop the selected server's agent
+//   0x6021001C  install the scout agent on this computer (an installed one: the host's management screen)
+//   0x6021001D  scout management screen: update the scout agent
+#include "deploy/deploy_screens.h"
+#include "host/subsystems.h"
+
+namespace {
+
+constexpr ButtonRoute kButtons[] = {
+    {kWelcomeInstallButton, kInstallScreenButton, DeployInstallButton},
+    {kInstallWithoutStartButton, kWelcomePictureButton, DeployInstallButton},
+    {kUpdateSelectedServerButton, kUpdateSelectedServerButton, DeployUpdateButton},
+    {kRemoveSelectedServerButton, kRemoveSelectedServerButton, DeployRemoveButton},
+    {kStartSelectedAgentButton, kStopSelectedAgentButton, DeployServiceButton},
+    {kInstallScoutButton, kUpdateScoutButton, DeployScoutButton},
+    {kUpdateCurrentServerButton, kUpdateCurrentServerButton, DeployUpdateButton},
+    {kRemoveCurrentServerButton, kRemoveCurrentServerButton, DeployRemoveButton},
+};
+
+constexpr TextRoute kTexts[] = {
+    {kLibrariesSummary, kStartSummary, DeploySummaryText},
+};
+
+}  // namespace
+
+extern const Subsystem kDeploySubsystem = {"deploy", route_table(kButtons), {}, route_table(kTexts), nullptr, nullptr};

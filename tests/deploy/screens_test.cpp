@@ -1,0 +1,159 @@
+// The deployment screens through the button and text entry points: the checks
+// before a new installation, the update and removal dialogs with their
+// two-minute rule and warning, and the installation summary fields.
+#include "tests/deploy/deploy_fixture.h"
+#include "deploy/deploy_screens.h"
+#include "host/control_descriptor.h"
+#include "host/list_item.h"
+#include "resources/resource.h"
+
+namespace deploy_test {
+namespace {
+
+using Rows = std::vector<std::string>;
+constexpr uint16_t kScreenKey = 6;
+constexpr int kListItem = 300;
+
+class Screens : public DeployTest {
+ protected:
+  void SetUp() override {
+    DeployTest::SetUp();
+    support::add_agent_server(world_, "SRV01", "127.0.0.5", "Windows Server 2012 R2 Standard", true);
+    support::add_installed_agent(world_, "SRV01");
+    world_.add_machine("DOWN01", "127.0.0.6");
+    world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
+    start();
+    host::clear_screens();
+    screen_ = host::create_screen(kScreenKey, "Add New Server");
+  }
+
+  HWND field(int item, uint32_t id, const char* text, uint32_t kind = kDescriptorEditField) {
+    return host::add_control(screen_, item, kind == kDescriptorCheckBox ? "Button" : "Edit", text,
+                             host::ControlSpec{id, kind});
+  }
+
+  // Presses a button of the screen whose companion is the server list.
+  DWORD press(uint32_t id) {
+    HWND button = host::add_control(screen_, 400 + next_++, "Button", "", {id, kDescriptorPushButton, kScreenKey, kListItem});
+    return entry_point_button_services(screen_, 0, host::descriptor_of(button));
+  }
+
+  // Message boxes and dialogs shown, "title | text", then forgotten.
+  static Rows shown() {
+    Rows out;
+    for (const ui::JournalEntry& e : ui::journal())
+      if (e.kind != "modeless dialog") out.push_back(e.title + " | " + e.text);
+    ui::clear_journal();
+    return out;
+  }
+
+  static std::string caption(HWND window) {
+    char text[128] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+  }
+
+  HWND screen_ = nullptr;
+  int next_ = 0;
+};
+
+TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
+  HWND server = field(101, kServerNameField, "");
+  field(102, kReportPathField, "VNXLOGS$");
+  HWND libraries = field(103, kLibrariesBox, "", kDescriptorCheckBox);
+  EXPECT_EQ(press(kWelcomeInstallButton), 0u);
+  EXPECT_EQ(press(kInstallScreenButton), 0u);
+  EXPECT_EQ(shown(), (Rows{"VORNIX Error Message | Server to Install is undefined, unable to continue installation.",
+                           "Server Name Required | To continue, please enter a Windows Server for VORNIX Installation."}));
+
+  // The name is normalised in its field; a server with the agent, and one that cannot be reached, go no further.
+  SetWindowTextA(server, "\\\\srv01.brightmere.local");
+  EXPECT_EQ(press(kWelcomeInstallButton), 1u);
+  EXPECT_EQ(caption(server), "srv01");
+  set_service("SRV01", "vornixwservice", "state", "stopped");
+  EXPECT_EQ(press(kWelcomePictureButton), 1u);
+  SetWindowTextA(server, "DOWN01");
+  EXPECT_EQ(press(kWelcomeInstallButton), 1u);
+  const std::string cannot = "Unable to continue | ";
+  EXPECT_EQ(shown(), (Rows{cannot + "It appears that the VORNIX Service is already installed on server srv01.  The "
+                                    "VORNIX Service is currently running.",
+                           cannot + "It appears that the VORNIX Service is already installed on server srv01.  The "
+                                    "VORNIX Service is NOT currently running.",
+                           cannot + "Either server DOWN01 is unreachable or it appears your current logon credentials "
+                                    "are insufficient to install the VORNIX Service."}));
+  EXPECT_EQ(g_results.window, nullptr);
+
+  // A new server, without the libraries (the box is clear) and without starting the agent.
+  SetWindowTextA(server, "SRV64");
+  EXPECT_EQ(press(kInstallWithoutStartButton), 1u);
+  EXPECT_EQ(caption(g_results.window), "VORNIX Add New Server Results");
+  EXPECT_EQ(rows().back(), "SRV64 | Installation Complete | <done> (1)");
+  EXPECT_EQ(services("SRV64")[1], "VORNIXWService 16 2 %SystemRoot%\\sysWOW64\\vornixw.exe 1");
+  const Rows copied = files("SRV64");
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), "SysWOW64/vnxlwa32.NEW"), 0);
+  EXPECT_EQ(registry("SRV64", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX")[3], "VORNIX:ReportPath=1:VNXLOGS$|");
+
+  // The summary fields read the screen's boxes.
+  auto summary = [&](uint32_t id) {
+    char text[64] = {};
+    LONG value = 0;
+    EXPECT_EQ(entry_point_text_services(screen_, nullptr, 0, 0, 0, 1, text, &value, 0, 0, 0, id, 7), 0u);
+    return std::string(text);
+  };
+  HWND start_now = field(104, kStartNowBox, "", kDescriptorCheckBox);
+  EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "DO NOT INSTALL/WILL NOT START");
+  for (HWND box : {libraries, start_now}) SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "WILL INSTALL/WILL START NOW");
+}
+
+TEST_F(Screens, UpdateAndRemovalAskFirstAndRefuseAnAgentStartedUnderTwoMinutesAgo) {
+  HWND list = host::add_control(screen_, kListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  BYTE record[kListItemBytes] = {};
+  set_item_word(record, kItemWordAgentStartTime, current_seconds() - 60);
+  support::insert_list_rows(list, {{"SRV01", record}});
+  support::set_row_selected(list, 0);
+  EXPECT_EQ(press(kUpdateSelectedServerButton), 0u);
+  EXPECT_EQ(press(kRemoveSelectedServerButton), 0u);
+  EXPECT_EQ(press(kStopSelectedAgentButton), 0u);
+  const std::string recently = "Server Agent on SRV01 last started less than 2 minutes ago.\n\nUnable to stop/";
+  EXPECT_EQ(shown(), (Rows{"UPDATE AGENT ERROR | " + recently + "update - please retry after 2 minutes.",
+                           "REMOVE AGENT ERROR | " + recently + "remove - please retry after 2 minutes.",
+                           "VORNIX message from QVMR0007.DLL | Unable to Stop VORNIX Server Agent - it has been less "
+                           "than 2 minutes since it was last started.\n\nRetry after 2 minutes has elapsed."}));
+  EXPECT_EQ(services("SRV01")[1].back(), '4') << "still running";
+
+  // Two minutes on: the update dialog's third choice leaves the running agent alone.
+  set_item_word(record, kItemWordAgentStartTime, current_seconds() - 121);
+  ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_SKIP, "", {}});
+  ui::script({"UPDATE_AGENT_NEW", IDOK, "", {}});
+  EXPECT_EQ(press(kUpdateSelectedServerButton), 1u);
+  EXPECT_EQ(caption(g_results.window), "VORNIX Agent Update Results");
+  EXPECT_EQ(rows()[3], "SRV01 | processing... | VORNIXWService is running - do not update (5)");
+
+  // The removal: cancelled at the warning, then done with the registry option only.
+  ui::script({"**WARNING**", 0, "Cancel", {}});
+  EXPECT_EQ(press(kRemoveSelectedServerButton), 1u);
+  ui::script({"**WARNING**", 0, "Continue", {}});
+  ui::script({"REMOVE_AGENT_NEW", IDC_REMOVE_REGISTRY_KEYS, "", {}});
+  ui::script({"REMOVE_AGENT_NEW", IDOK, "", {}});
+  ui::clear_journal();
+  EXPECT_EQ(press(kRemoveSelectedServerButton), 1u);
+  Rows dialogs = shown();
+  ASSERT_EQ(dialogs.size(), 3u);
+  EXPECT_EQ(dialogs[0], "**WARNING** | **WARNING**\nYou are about to remove the VORNIX Server Agent from SRV01.\n\nTo re-install the "
+                        "agent, use Update instead of removing it: uninstalling does not repair a configuration "
+                        "problem.\n\nFor assistance, contact Brightmere Software, Inc. at support@brightmere.com.");
+  EXPECT_EQ(dialogs[1].substr(0, dialogs[1].find('\n')), "Remove VORNIX Agent from selected server | Step 1: Stop the Agent");
+  EXPECT_EQ(caption(g_results.window), "VORNIX Agent Removal Results");
+  EXPECT_EQ(rows()[7], "SRV01 | About Removal of Agent | Final Removal will occur after next reboot, agent files removed (5)");
+  EXPECT_EQ(registry("SRV01", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX").size(), 3u) << "no subkeys left";
+
+  // Several servers: none selected.
+  support::set_row_selected(list, 0, false);
+  ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_MULTIPLE, "", {}});
+  EXPECT_EQ(press(kUpdateSelectedServerButton), 1u);
+  EXPECT_EQ(shown().back(), "No Servers Selected | To continue, please select at least one Server.");
+}
+
+}  // namespace
+}  // namespace deploy_test
