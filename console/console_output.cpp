@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include <commctrl.h>
+
 #include "win32/ui_script.h"
 
 namespace console {
@@ -24,7 +26,44 @@ void end_progress_line() {
   if (g_progress_shown.exchange(false)) std::fputc('\n', stderr);
 }
 
+// The results window's rows, printed as each is completed (its result cell set) and kept.
+WNDPROC g_list_proc;
+std::vector<std::string> g_results_rows;
+
+std::string one_line(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+LRESULT CALLBACK results_list_proc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = CallWindowProcA(g_list_proc, list, message, wparam, lparam);
+  const auto* cell = reinterpret_cast<const LVITEMA*>(lparam);
+  if (message != LVM_SETITEMTEXTA || cell == nullptr || cell->iSubItem != 2) return result;
+  std::string line;
+  for (int column = 0; column < 3; ++column) {
+    char text[1100] = {};
+    LVITEMA read = {};
+    read.iSubItem = column;
+    read.pszText = text;
+    read.cchTextMax = sizeof text;
+    CallWindowProcA(g_list_proc, list, LVM_GETITEMTEXTA, wparam, reinterpret_cast<LPARAM>(&read));
+    line += (column ? " | " : "") + one_line(text);
+  }
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_results_rows.push_back(line);
+  end_progress_line();
+  std::printf("  %s\n", line.c_str());
+  return result;
+}
+
 void print_entry(const ui::JournalEntry& entry) {
+  if (entry.kind == "modeless dialog" && entry.template_name == "ReportAction" && entry.window) {
+    HWND list = GetDlgItem(entry.window, 1001);
+    WNDPROC previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&results_list_proc)));
+    if (previous != &results_list_proc) g_list_proc = previous;
+  }
   if (entry.kind.find("modeless") != std::string::npos) return;
   std::string text = entry.text;
   for (char& c : text)
@@ -45,6 +84,16 @@ void print_entry(const ui::JournalEntry& entry) {
 void begin_output() {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   ui::set_journal_listener(&print_entry);
+}
+
+std::vector<std::string> results_rows() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_results_rows;
+}
+
+void forget_results_rows() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_results_rows.clear();
 }
 
 void hold_messages() {

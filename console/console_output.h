@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace console {
 
@@ -11,6 +12,12 @@ namespace console {
 // printed as it is shown, one line each ("  [message box] TITLE: TEXT").
 // Modeless windows (progress windows) are not messages and are left out.
 void begin_output();
+
+// The rows of the results windows opened since begin_output (or the last
+// forget_results_rows), as printed when each was added:
+// "0001: SRV02 | Connecting to Registry | ...".
+std::vector<std::string> results_rows();
+void forget_results_rows();
 
 // Holds back the messages shown from here on, until release_messages prints
 // them (print) or forgets them: for steps whose outcome decides whether their

@@ -20,8 +20,10 @@
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
+#include "console/deploy_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
+#include "tests/support/agent_world.h"
 #include "tests/support/demo_activity.h"
 #include "tests/support/demo_sysvol.h"
 #include "tests/support/fake_agents.h"
@@ -85,8 +87,11 @@ std::string demo_product_key() {
 void make_demo_world(const std::string& folder) {
   support::WorldBuilder world(folder);
   world.use_real_clock();
-  world.add_machine("SRV01", "127.0.0.2", "Windows Server 2012 R2 Standard");
-  world.add_machine("SRV02", "127.0.0.3", "Windows Server 2008 R2 Enterprise");
+  support::add_agent_server(world, "SRV01", "127.0.0.2", "Windows Server 2012 R2 Standard", true);
+  support::add_agent_server(world, "SRV02", "127.0.0.3", "Windows Server 2008 R2 Enterprise", true);
+  // The product folder holds the agent's file sets; SRV01 runs the agent, SRV02 does not have it yet.
+  support::add_agent_file_sets(world);
+  support::add_installed_agent(world, "SRV01");
   // Both servers are known to the console, with the addresses of their agent port.
   world.add_registry_text(world.console(), "HKCU",
                           "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
@@ -553,6 +558,12 @@ struct Command {
 };
 
 int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
+int run_install_agent(std::vector<std::string> args) { return open_world(args) ? console::install_agent(args) : 1; }
+int run_update_agent(std::vector<std::string> args) { return open_world(args) ? console::update_agent(args) : 1; }
+int run_agent(std::vector<std::string> args) { return open_world(args) ? console::agent_command(args) : 1; }
+int run_remove_agent(std::vector<std::string> args) { return open_world(args) ? console::remove_agent(args) : 1; }
+int run_scout(std::vector<std::string> args) { return open_world(args) ? console::scout_command(args) : 1; }
+int run_services(std::vector<std::string> args) { return open_world(args) ? console::services_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 
 const Command kCommands[] = {
@@ -614,6 +625,32 @@ const Command kCommands[] = {
      "empty and remove the server's log folders (its log share's vnxlogs, its\n"
      "archive folder, its agent's staging folder), or the log folders given",
      run_delete_log_folders},
+    {"install-agent",
+     "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
+     "  [--department HOST] [--enterprise-host HOST] [--world DIR]",
+     "install the server agent on a server that does not have it yet: copy its\n"
+     "files over the administrative share, create its services, make its product\n"
+     "key and start it (not with --no-start; --no-vnxlwa leaves the VNXLWA\n"
+     "libraries out); each step is printed as a row of the results window",
+     run_install_agent},
+    {"update-agent",
+     "update-agent --server NAME... [--no-restart | --skip-if-running] [--no-vnxlwa]\n"
+     "  [--world DIR]",
+     "stop the agent, copy its files again and restart it (not with --no-restart;\n"
+     "--skip-if-running leaves a running agent alone), on each server given",
+     run_update_agent},
+    {"agent", "agent start|stop --server NAME [--world DIR]", "start or stop the agent service of a server", run_agent},
+    {"remove-agent", "remove-agent --server NAME [--logs] [--registry] [--yes] [--world DIR]",
+     "stop the agent, delete its service and files, and with --logs its staged and\n"
+     "shared log files, with --registry its profiles and settings; --yes answers\n"
+     "the warning (without it nothing is removed)",
+     run_remove_agent},
+    {"scout", "scout status|install|update [--world DIR]",
+     "the scout agent on this console's machine: its state, its installation from\n"
+     "VNXSCOUT.EXE beside the console program, or its update",
+     run_scout},
+    {"services", "services --server NAME [--world DIR]",
+     "list the services and drivers of a world machine with their states", run_services},
 };
 
 std::vector<std::string> lines_of(const char* text) {

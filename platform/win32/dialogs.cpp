@@ -704,6 +704,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR template_name, HWND ow
   entry.text = shown_texts(dialog);
   entry.rows = shown_rows(dialog);
   entry.owner = owner;
+  entry.window = dialog;
   entry.thread = GetCurrentThreadId();
   record(entry);
   {

@@ -30,6 +30,7 @@ struct JournalEntry {
   UINT flags = 0;             // MessageBoxA flags
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
+  HWND window = nullptr;      // modeless dialogs: the dialog, which stays open after the entry is kept
   DWORD thread = 0;           // GetCurrentThreadId of the caller
   // Modal dialogs: the texts drawn when the dialog was first painted (its
   // static controls' texts, what its owner-drawn buttons drew), control by control.

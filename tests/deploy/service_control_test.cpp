@@ -81,7 +81,6 @@ TEST_F(ServiceControl, StartAndStopTellWhatTheServiceDidAndRetryAStopOnlyForItsT
 }
 
 TEST_F(ServiceControl, TheScoutInstallsThroughItsOwnProgramAndUpdatesInTheResultsWindow) {
-  std::filesystem::create_directories(world_.machine_dir(world_.console()) + "/shares/C$/Windows/System32/drivers");
   start();
   EXPECT_EQ(ScoutStatus(), kScoutMissing);
   // A scout that never registers its service: fifteen looks, 1555 ms apart.

@@ -46,6 +46,8 @@ void add_agent_file_sets(WorldBuilder& world) {
     for (const std::string& file : agent_file_set(set))
       write_file(product_folder(world) + "/" + set + "/" + file, "stand-in for " + std::string(set) + "\\" + file + "\n");
   write_file(product_folder(world) + "/VNXSCOUT.EXE", "stand-in for the scout agent\n");
+  // Where the scout agent is installed.
+  fs::create_directories(world.machine_dir(world.console()) + "/shares/C$/Windows/System32/drivers");
 }
 
 void add_agent_server(WorldBuilder& world, const std::string& name, const std::string& ipv4, const std::string& product,

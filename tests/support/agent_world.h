@@ -22,7 +22,8 @@ constexpr char kProductFolder[] = "C:\\Program Files\\Brightmere\\VORNIX";
 // The files of a set ("32W", "64W", "AGENT"), in the order the installation copies them.
 const std::vector<std::string>& agent_file_set(const std::string& set);
 
-// The three file sets and VNXSCOUT.EXE in the product folder of the console machine.
+// The three file sets and VNXSCOUT.EXE in the product folder of the console machine, and its
+// system folder for the scout agent.
 void add_agent_file_sets(WorldBuilder& world);
 // A server's SystemRoot (C:\Windows) and the hardware abstraction layer of a 64-bit or a 32-bit PC.
 void add_agent_server(WorldBuilder& world, const std::string& name, const std::string& ipv4, const std::string& product,

@@ -1,0 +1,270 @@
+#include "console/deploy_commands.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/registry.h"
+#include "console/command_line.h"
+#include "console/console_output.h"
+#include "console/substitute_host.h"
+#include "deploy/deploy.h"
+#include "deploy/deploy_screens.h"
+#include "host/control_descriptor.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "reports/results_window.h"
+#include "resources/resource.h"
+#include "win32/modules.h"
+#include "win32/services.h"
+#include "win32/ui_script.h"
+#include "world/world.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace console {
+namespace {
+
+constexpr uint16_t kDeployScreenKey = 7;
+constexpr int kServerListItem = 300;
+constexpr const char* kStateNames[] = {"", "stopped", "starting", "stopping", "running"};
+
+// The host's status line, printed among the library's messages.
+DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
+  std::printf("  %s\n", text ? text : "");
+  return 1;
+}
+
+// The library's code in-process with the host's services and its own dialog templates.
+bool start_library() {
+  static host::ServiceTable table;
+  table = host::make_service_table();
+  table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
+  if (establish_tables(6, table.data()) != 1) return false;
+  if (g_library.instance == nullptr)
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  return true;
+}
+
+void stop_library() {
+  close_results_window();
+  release_registry_connections();
+}
+
+// A deployment screen: the install fields, and a server list whose rows are selected.
+struct Screen {
+  HWND window;
+  HWND list;
+};
+
+Screen make_screen(const std::vector<std::string>& servers) {
+  host::clear_screens();
+  Screen s;
+  s.window = host::create_screen(kDeployScreenKey, "Deployment");
+  s.list = host::add_control(s.window, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  for (size_t i = 0; i < servers.size(); ++i) {
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_STATE;
+    row.iItem = static_cast<int>(i);
+    row.pszText = const_cast<char*>(servers[i].c_str());
+    row.state = row.stateMask = LVIS_SELECTED;
+    SendMessageA(s.list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+  return s;
+}
+
+HWND add_field(const Screen& s, int item, uint32_t id, const std::string& text, uint32_t kind = kDescriptorEditField) {
+  return host::add_control(s.window, item, kind == kDescriptorCheckBox ? "Button" : "Edit", text.c_str(),
+                           host::ControlSpec{id, kind});
+}
+
+// Presses a deployment button whose companion is the server list, as the host sends it.
+void press(const Screen& s, uint32_t id) {
+  HWND button = host::add_control(s.window, 500, "Button", "", {id, kDescriptorPushButton, kDeployScreenKey,
+                                                                static_cast<uint16_t>(kServerListItem)});
+  entry_point_button_services(s.window, 0, host::descriptor_of(button));
+}
+
+bool row_ends(const std::string& row, const std::string& ending) {
+  return row.size() >= ending.size() && row.compare(row.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// The rows of a run whose final rows all say "<done>"; how many did not.
+int failed_runs() {
+  int failed = 0;
+  for (const std::string& row : results_rows())
+    if (row.find("| Installation Complete |") != std::string::npos && !row_ends(row, "| <done>")) ++failed;
+  return failed;
+}
+
+// The agent service's state on a server as the manager answers now; 0 when it cannot be read.
+DWORD agent_state(const std::string& server) {
+  DWORD state = 0;
+  SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
+  if (SC_HANDLE service = manager ? OpenServiceA(manager, "VORNIXWService", SERVICE_QUERY_STATUS) : nullptr) {
+    SERVICE_STATUS status = {};
+    if (QueryServiceStatus(service, &status)) state = status.dwCurrentState;
+    CloseServiceHandle(service);
+  }
+  if (manager) CloseServiceHandle(manager);
+  return state;
+}
+
+bool take_server(std::vector<std::string>& args, std::string* server, const char* usage) {
+  bool missing = false;
+  *server = take_option(args, "--server", &missing);
+  if (missing || server->empty() || !args.empty()) {
+    fail(usage);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int install_agent(std::vector<std::string> args) {
+  bool missing = false;
+  const bool no_start = take_flag(args, "--no-start");
+  const bool no_libraries = take_flag(args, "--no-vnxlwa");
+  const std::string report_path = take_option(args, "--report-path", &missing);
+  const std::string department = take_option(args, "--department", &missing);
+  const std::string enterprise = take_option(args, "--enterprise-host", &missing);
+  std::string server;
+  if (missing || !take_server(args, &server,
+                              "install-agent takes --server NAME and optionally --no-start, --no-vnxlwa, "
+                              "--report-path SHARE, --department HOST, --enterprise-host HOST"))
+    return 1;
+  if (!start_library()) return fail("the library refused the host services table");
+  Screen screen = make_screen({});
+  HWND name = add_field(screen, 101, kServerNameField, server);
+  add_field(screen, 102, kReportPathField, report_path);
+  add_field(screen, 103, kDepartmentsHostField, department);
+  add_field(screen, 104, kEnterpriseHostField, enterprise);
+  HWND libraries = add_field(screen, 105, kLibrariesBox, "", kDescriptorCheckBox);
+  SendMessageA(libraries, BM_SETCHECK, no_libraries ? BST_UNCHECKED : BST_CHECKED, 0);
+  forget_results_rows();
+  press(screen, no_start ? kInstallWithoutStartButton : kWelcomePictureButton);
+  char installed_on[kDeployServerBytes] = {};
+  GetWindowTextA(name, installed_on, sizeof installed_on);
+  stop_library();
+  if (results_rows().empty()) return fail(server + ": the agent was not installed (the message above says why)");
+  if (failed_runs() != 0) return fail(std::string(installed_on) + ": the installation ended with errors");
+  std::printf("%s: the agent is installed%s\n", installed_on, no_start ? "" : " and started");
+  return 0;
+}
+
+int update_agent(std::vector<std::string> args) {
+  bool missing = false;
+  const bool no_restart = take_flag(args, "--no-restart");
+  const bool skip_if_running = take_flag(args, "--skip-if-running");
+  const bool no_libraries = take_flag(args, "--no-vnxlwa");
+  std::vector<std::string> servers = take_options(args, "--server", &missing);
+  if (missing || servers.empty() || !args.empty() || (no_restart && skip_if_running))
+    return fail("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
+                "--skip-if-running, and optionally --no-vnxlwa");
+  if (!start_library()) return fail("the library refused the host services table");
+  Screen screen = make_screen(servers);
+  ui::script({"UPDATE_AGENT_NEW", skip_if_running ? IDC_UPDATE_SKIP : no_restart ? IDC_UPDATE_NO_RESTART
+                                                                                  : IDC_UPDATE_RESTART, "", {}});
+  if (no_libraries) ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_LIBRARIES, "", {}});
+  ui::script({"UPDATE_AGENT_NEW", servers.size() > 1 ? IDC_UPDATE_MULTIPLE : IDOK, "", {}});
+  forget_results_rows();
+  press(screen, kUpdateSelectedServerButton);
+  ui::clear_script();
+  stop_library();
+  int failed = failed_runs();
+  if (results_rows().empty()) return fail("nothing was updated (the message above says why)");
+  if (failed != 0) return fail(std::to_string(failed) + " of " + std::to_string(servers.size()) +
+                               " server(s) not updated; the rows above say why");
+  std::printf("%zu server(s) updated\n", servers.size());
+  return 0;
+}
+
+int agent_command(std::vector<std::string> args) {
+  static const char* usage = "agent takes start or stop and --server NAME";
+  const std::string action = args.empty() ? "" : args.front();
+  if (action != "start" && action != "stop") return fail(usage);
+  args.erase(args.begin());
+  std::string server;
+  if (!take_server(args, &server, usage)) return 1;
+  if (!start_library()) return fail("the library refused the host services table");
+  press(make_screen({server}), action == "start" ? kStartSelectedAgentButton : kStopSelectedAgentButton);
+  stop_library();
+  DWORD state = agent_state(server);
+  bool done = action == "start" ? state == SERVICE_START_PENDING || state == SERVICE_RUNNING : state == SERVICE_STOPPED;
+  if (!done) return fail(server + ": the agent was not " + (action == "start" ? "started" : "stopped"));
+  std::printf("%s: the agent is %s\n", server.c_str(), kStateNames[state]);
+  return 0;
+}
+
+int remove_agent(std::vector<std::string> args) {
+  const bool logs = take_flag(args, "--logs");
+  const bool registry = take_flag(args, "--registry");
+  const bool confirmed = take_flag(args, "--yes");
+  std::string server;
+  if (!take_server(args, &server, "remove-agent takes --server NAME and optionally --logs, --registry and --yes"))
+    return 1;
+  if (!start_library()) return fail("the library refused the host services table");
+  // The warning and the removal dialog, answered as the options say.
+  ui::script({"**WARNING**", 0, confirmed ? "Continue" : "Cancel", {}});
+  if (logs) {
+    ui::script({"REMOVE_AGENT_NEW", IDC_REMOVE_STAGING_LOGS, "", {}});
+    ui::script({"REMOVE_AGENT_NEW", IDC_REMOVE_SHARED_LOGS, "", {}});
+  }
+  if (registry) ui::script({"REMOVE_AGENT_NEW", IDC_REMOVE_REGISTRY_KEYS, "", {}});
+  ui::script({"REMOVE_AGENT_NEW", IDOK, "", {}});
+  forget_results_rows();
+  press(make_screen({server}), kRemoveSelectedServerButton);
+  ui::clear_script();
+  stop_library();
+  if (!confirmed) return fail(server + ": the agent was not removed; confirm with --yes");
+  for (const std::string& row : results_rows()) {
+    if (row.find("| About Removal of Agent |") == std::string::npos) continue;
+    if (row_ends(row, "agent files removed")) {
+      std::printf("%s: the agent is removed\n", server.c_str());
+      return 0;
+    }
+  }
+  return fail(server + ": the agent was not removed; the rows above say why");
+}
+
+int scout_command(std::vector<std::string> args) {
+  const std::string action = args.size() == 1 ? args.front() : "";
+  if (action != "status" && action != "install" && action != "update")
+    return fail("scout takes status, install or update");
+  if (!start_library()) return fail("the library refused the host services table");
+  forget_results_rows();
+  if (action != "status") press(make_screen({}), action == "install" ? kInstallScoutButton : kUpdateScoutButton);
+  stop_library();
+  DWORD status = ScoutStatus();
+  const char* described = status == kScoutActive ? "running" : status == kScoutInstalled ? "installed, not running"
+                                                                                          : "not installed";
+  std::printf("Scout agent (%s) on %s: %s\n", kScoutService, world::console_machine().c_str(), described);
+  if (action == "install" && status != kScoutActive) return fail("the scout agent was not installed and started");
+  if (action == "update" && (results_rows().empty() || !row_ends(results_rows().back(), "| Update Complete")))
+    return fail("the scout agent was not updated; the rows above say why");
+  return 0;
+}
+
+int services_command(std::vector<std::string> args) {
+  std::string server;
+  if (!take_server(args, &server, "services takes --server NAME")) return 1;
+  std::vector<platform::ServiceInfo> services = platform::machine_services(server);
+  SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr)
+    return fail(server + ": its service control manager cannot be reached (Windows error " +
+                std::to_string(GetLastError()) + ")");
+  CloseServiceHandle(manager);
+  std::printf("Services of %s:\n", server.c_str());
+  for (const platform::ServiceInfo& s : services)
+    std::printf("  %-20s %-9s %-14s %s%s\n", s.name.c_str(), kStateNames[s.state],
+                s.type == SERVICE_KERNEL_DRIVER ? "kernel driver" : "own process", s.image.c_str(),
+                s.marked ? " (marked for deletion)" : "");
+  if (services.empty()) std::printf("  (none)\n");
+  return 0;
+}
+
+}  // namespace console
