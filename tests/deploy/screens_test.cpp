@@ -66,21 +66,28 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
   EXPECT_EQ(shown(), (Rows{"VORNIX Error Message | Server to Install is undefined, unable to continue installation.",
                            "Server Name Required | To continue, please enter a Windows Server for VORNIX Installation."}));
 
-  // The name is normalised in its field; a server with the agent, and one that cannot be reached, go no further.
+  // The name is normalised in its field (an address becomes its machine's name); a server with the agent, one
+  // that cannot be reached and one whose agent service cannot be looked at go no further.
   SetWindowTextA(server, "\\\\srv01.brightmere.local");
   EXPECT_EQ(press(kWelcomeInstallButton), 1u);
   EXPECT_EQ(caption(server), "srv01");
   set_service("SRV01", "vornixwservice", "state", "stopped");
+  SetWindowTextA(server, "127.0.0.5");
   EXPECT_EQ(press(kWelcomePictureButton), 1u);
+  EXPECT_EQ(caption(server), "SRV01");
   SetWindowTextA(server, "DOWN01");
   EXPECT_EQ(press(kWelcomeInstallButton), 1u);
+  set_service("SRV01", "vornixwservice", "open_fault", "5");
+  SetWindowTextA(server, "SRV01");
+  EXPECT_EQ(press(kWelcomeInstallButton), 1u);
   const std::string cannot = "Unable to continue | ";
+  const std::string unreachable = " is unreachable or it appears your current logon credentials are insufficient to "
+                                  "install the VORNIX Service.";
   EXPECT_EQ(shown(), (Rows{cannot + "It appears that the VORNIX Service is already installed on server srv01.  The "
                                     "VORNIX Service is currently running.",
-                           cannot + "It appears that the VORNIX Service is already installed on server srv01.  The "
+                           cannot + "It appears that the VORNIX Service is already installed on server SRV01.  The "
                                     "VORNIX Service is NOT currently running.",
-                           cannot + "Either server DOWN01 is unreachable or it appears your current logon credentials "
-                                    "are insufficient to install the VORNIX Service."}));
+                           cannot + "Either server DOWN01" + unreachable, cannot + "Either server SRV01" + unreachable}));
   EXPECT_EQ(g_results.window, nullptr);
 
   // A new server, without the libraries (the box is clear) and without starting the agent.
