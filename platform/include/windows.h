@@ -639,3 +639,36 @@ HWND WINAPI GetForegroundWindow(void);
 #ifdef __cplusplus
 }
 #endif
+
+// COM identifiers (ole32 and the directory interfaces use them).
+typedef ULONG* PULONG;
+typedef struct _GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+} GUID, IID, CLSID;
+#ifdef __cplusplus
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+typedef const CLSID& REFCLSID;
+#endif
+#define E_NOTIMPL ((HRESULT)0x80004001)
+#define E_NOINTERFACE ((HRESULT)0x80004002)
+#define E_POINTER ((HRESULT)0x80004003)
+#define E_FAIL ((HRESULT)0x80004005)
+#define E_ACCESSDENIED ((HRESULT)0x80070005)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
+#define E_INVALIDARG ((HRESULT)0x80070057)
+#define ERROR_LOGON_FAILURE 1326L
+#define ERROR_NO_SUCH_DOMAIN 1355L
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+// ANSI code page (Windows-1252) text to wide text.
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out, int out_size);
+BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME system_time);
+#ifdef __cplusplus
+}
+#endif

@@ -200,6 +200,18 @@ BOOL WINAPI ConvertSidToStringSidA(PSID sid, LPSTR* string_sid) {
   return TRUE;
 }
 
+BOOL WINAPI ConvertSidToStringSidW(PSID sid, LPWSTR* string_sid) {
+  if (string_sid == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  *string_sid = nullptr;
+  if (!valid_sid(static_cast<const BYTE*>(sid))) return fail(ERROR_INVALID_SID);
+  std::string text = sid_text(static_cast<const BYTE*>(sid));
+  auto* block = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, (text.size() + 1) * sizeof(WCHAR)));
+  if (block == nullptr) return FALSE;
+  for (size_t i = 0; i <= text.size(); ++i) block[i] = static_cast<unsigned char>(text[i]);
+  *string_sid = block;
+  return TRUE;
+}
+
 BOOL WINAPI LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain,
                               LPDWORD domain_size, PSID_NAME_USE use) {
   if (name_size == nullptr || domain_size == nullptr || use == nullptr) return fail(ERROR_INVALID_PARAMETER);

@@ -176,6 +176,24 @@ static std::string world_setting(const char* key, const char* fallback) {
 
 std::string console_machine() { return world_setting("local", "LOCALHOST"); }
 
+Directory directory() {
+  Directory d;
+  if (!ensure_open()) return d;
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  auto s = state().ini.find("directory");
+  if (s == state().ini.end()) return d;
+  auto get = [&](const char* key) {
+    auto it = s->second.find(key);
+    return it == s->second.end() ? std::string() : it->second;
+  };
+  d.dns_domain = get("domain");
+  d.controller = get("controller");
+  d.port = std::atoi(get("port").c_str());
+  d.user_dn = get("user");
+  d.password = get("password");
+  return d;
+}
+
 std::string domain() { return world_setting("domain", ""); }
 
 std::string console_user() {

@@ -49,6 +49,18 @@ std::string console_user();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
 // its folder is the console's current directory and holds the library and its companion programs.
 std::string console_program();
+// The world's directory (world.ini [directory]): the domain's DNS name, its
+// domain controller (a machine of the world) and the LDAP port the controller's
+// directory server listens on at the machine's address, and the console user's
+// logon session in it (distinguished name and password). Empty without a domain.
+struct Directory {
+  std::string dns_domain;  // "brightmere.local"
+  std::string controller;  // "SRV01"
+  int port = 0;
+  std::string user_dn;
+  std::string password;
+};
+Directory directory();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
