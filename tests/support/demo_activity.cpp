@@ -399,6 +399,14 @@ DemoDayLog make_demo_day_log(DemoProfile profile, const std::string& server, std
   return out;
 }
 
+std::vector<DemoAccount> demo_accounts() {
+  std::vector<DemoAccount> out;
+  for (const Person& p : kPeople) out.push_back({p.sam, p.name, p.ou});
+  return out;
+}
+
+std::vector<std::string> demo_groups() { return {std::begin(kGroups), std::end(kGroups)}; }
+
 size_t DemoActivity::rows() const {
   size_t n = 0;
   for (const DemoLogFile& f : files) n += f.row_times.size();

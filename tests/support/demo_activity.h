@@ -48,6 +48,16 @@ struct DemoActivity {
   size_t rows() const;
 };
 
+// The accounts and groups the demo activity names (groups lie in OU=Groups),
+// for the demo domain's directory.
+struct DemoAccount {
+  const char* sam;
+  const char* name;  // the entry is CN=<name>,OU=<ou>,DC=brightmere,DC=local
+  const char* ou;
+};
+std::vector<DemoAccount> demo_accounts();
+std::vector<std::string> demo_groups();
+
 // Gives the server a log share with `days` days of activity up to `now`
 // (seconds since 1970; today's events end at now), local dates after the C
 // runtime's time zone, and points its ReportPath value at the share.
