@@ -1,12 +1,13 @@
 // Display texts of directory attribute values, by value type and, for a few
 // attributes, by what the attribute means.
+#include "directory/directory.h"
+
 #include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
-#include "directory/directory.h"
 #include "host/text.h"
 
 namespace {

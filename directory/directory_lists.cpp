@@ -1,14 +1,15 @@
 // The picker's lists filled from the directory: the schema's attribute and
 // class names, one directory search per list (containers, users, contacts,
 // groups, any object, policies) and the domain's group policy objects.
+#include "directory/directory.h"
+
 #include <dsgetdc.h>
-#include <lmapibuf.h>
+#include <lm.h>
 
 #include <cstdio>
 #include <cstring>
 
 #include "directory/ads_calls.h"
-#include "directory/directory.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"

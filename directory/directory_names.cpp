@@ -1,15 +1,16 @@
 // Names, paths and filters of the directory: conversions between 8-bit and
 // wide text, the escaping of values placed in LDAP filters and of DNs placed
 // in ADsPaths, and the domain's distinguished name.
+#include "directory/directory.h"
+
 #include <dsgetdc.h>
-#include <lmapibuf.h>
+#include <lm.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
-#include "directory/directory.h"
 #include "host/text.h"
 
 DirectoryState g_directory;

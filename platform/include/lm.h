@@ -1,0 +1,3 @@
+// The network management functions (netapi32), as far as the library uses them.
+#pragma once
+#include "lmapibuf.h"
