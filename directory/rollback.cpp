@@ -41,14 +41,24 @@ bool rollback_accepts(DWORD type) { return (type >= 1 && type <= 7) || type == 1
 
 void error_box(const char* text) { show_unattended_message(nullptr, text, library_title(), MB_ICONERROR); }
 
-// The directory's extended error after a refused change, unless it is nothing to report.
-void report_extended_error(const char* attribute) {
+// The directory's extended error: its code and text, taken before another call replaces it.
+struct ExtendedError {
   DWORD code = 0;
+  char text[kErrorTextChars + 1] = {};
+};
+ExtendedError take_extended_error() {
+  ExtendedError e;
   WCHAR wide_text[kErrorTextChars + 1] = {};
   WCHAR provider[64] = {};
-  ADsGetLastError(&code, wide_text, kErrorTextChars, provider, 64);
-  char text[kErrorTextChars + 1];
-  from_wide(wide_text, text, sizeof text);
+  ADsGetLastError(&e.code, wide_text, kErrorTextChars, provider, 64);
+  from_wide(wide_text, e.text, sizeof e.text);
+  return e;
+}
+
+// The extended error after a refused change, unless it is nothing to report.
+void report_extended_error(const char* attribute, const ExtendedError& e) {
+  DWORD code = e.code;
+  const char* text = e.text;
   if (attribute && equal_ignoring_case(attribute, "pwdLastSet") && std::strstr(text, "problem 22")) return;
   if (code == 0) return;
   char message[kMessageBytes];
@@ -289,6 +299,7 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
     bool ignored = hr == kNoAttributeOrValue || hr == kUnwillingToPerform ||
                    (hr == kConstraintViolation && equal_ignoring_case(attribute, "lockoutTime"));
     if (FAILED(hr) && !ignored) {
+      ExtendedError error = take_extended_error();
       DWORD values = 0;
       count_values(dn, attribute, "", &values, nullptr);
       if (hr == E_ACCESSDENIED)
@@ -300,7 +311,7 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
         std::snprintf(text, sizeof text, "Error [%x] clearing attribute values for [%s].\n\nDoes it have a value?[%d]",
                       static_cast<unsigned>(hr), attribute, static_cast<int>(values));
       error_box(text);
-      report_extended_error(attribute);
+      report_extended_error(attribute, error);
       // The value cannot be written over values that could not be cleared.
       return kModifyRefused;
     }
@@ -349,7 +360,7 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
   DWORD modified = 0;
   hr = object->SetObjectAttributes(&change, 1, &modified);
   if (FAILED(hr)) {
-    report_extended_error(attribute);
+    report_extended_error(attribute, take_extended_error());
     return kModifyRefused;
   }
   if (modified != 1) {
