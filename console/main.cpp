@@ -18,12 +18,14 @@
 #include "console/report_commands.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "console/directory_commands.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
 #include "tests/support/demo_activity.h"
 #include "tests/support/demo_sysvol.h"
+#include "tests/support/directory_server.h"
 #include "tests/support/fake_agents.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
@@ -97,8 +99,9 @@ void make_demo_world(const std::string& folder) {
   for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
-  // SRV01 is the domain controller: its SYSVOL holds the domain's group policies.
+  // SRV01 is the domain controller: its SYSVOL holds the domain's group policies, its directory the domain.
   support::add_demo_sysvol(world, "SRV01");
+  support::add_demo_directory(world, "SRV01");
 }
 
 std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
@@ -553,6 +556,7 @@ struct Command {
 };
 
 int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
+int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 
 const Command kCommands[] = {
@@ -610,6 +614,23 @@ const Command kCommands[] = {
      "list the server's current (or archived) activity log files, or delete,\n"
      "archive or restore the named ones",
      run_logs},
+    {"ad",
+     "ad dn [TEXT] [--world DIR]\n"
+     "ad schema --selector N [--world DIR]\n"
+     "ad objects --kind users|groups|contacts|containers|any [--base DN] [--world DIR]\n"
+     "ad gpos [--server NAME] [--world DIR]\n"
+     "ad scp list|publish [--setting TEXT] [--forest NAME] [--world DIR]\n"
+     "ad rollback --server NAME [--hours N | --days N] [--row N]... [--answer ok|cancel]\n"
+     "  [--world DIR]",
+     "the directory of the network's domain (the demo network's SRV01 is its\n"
+     "controller, started when not running): the domain's DN; schema names\n"
+     "(N: 1, 44 attributes, 2 classes, 3 paths, 4 single-valued, 41 multi-valued,\n"
+     "42 integers); users, groups, contacts, containers or any object; group\n"
+     "policy objects; the agents' service connection points, and \"VNXLL=TEXT\"\n"
+     "published to them; and the rollback of the directory changes recorded in\n"
+     "the server's activity logs (every one listed, or the rows given), each\n"
+     "confirmation answered as --answer says (ok when not given)",
+     run_directory},
     {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
      "empty and remove the server's log folders (its log share's vnxlogs, its\n"
      "archive folder, its agent's staging folder), or the log folders given",

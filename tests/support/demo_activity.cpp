@@ -223,7 +223,9 @@ void add_directory(LogWriter& log, uint32_t time, Random& random) {
       text(r.object_class, "group");
       std::snprintf(r.object_dn, sizeof r.object_dn, "CN=%s,OU=Groups,%s", random.pick(kGroups), kDnsSuffix);
       text(r.attribute, "member");
-      std::snprintf(r.new_value, sizeof r.new_value, "CN=%s,OU=%s,%s", p.name, p.ou, kDnsSuffix);
+      // The member added is the new value; the member removed is the deleted value.
+      std::snprintf(action == 0x00010400 ? r.new_value : r.old_value, sizeof r.new_value, "CN=%s,OU=%s,%s", p.name,
+                    p.ou, kDnsSuffix);
       break;
     case 0x00000800:
       std::snprintf(r.new_value, sizeof r.new_value, "CN=%s (leaver),OU=%s,%s", p.name, p.ou, kDnsSuffix);
