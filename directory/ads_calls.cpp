@@ -64,6 +64,20 @@ HRESULT open_directory_object(const char* path, REFIID riid, void** object) {
   return ADsOpenObject(wide_path, nullptr, nullptr, flags, riid, object);
 }
 
+HRESULT read_text_property(IADs* object, const char* property, char* out, size_t size) {
+  if (size) out[0] = '\0';
+  WCHAR wide_name[128];
+  to_wide(property, wide_name, 128);
+  BSTR name = SysAllocString(wide_name);
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = object->Get(name, &value);
+  SysFreeString(name);
+  if (SUCCEEDED(hr) && value.vt == VT_BSTR) from_wide(value.bstrVal, out, size);
+  VariantClear(&value);
+  return hr;
+}
+
 HRESULT run_search(IDirectorySearch* search, int scope, int page_size, int cache, const char* filter,
                    const char* const* columns, size_t column_count, SearchRun* run) {
   ADS_SEARCHPREF_INFO preferences[4] = {};

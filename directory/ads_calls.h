@@ -26,6 +26,9 @@ struct Held {
 // names a server or the console is bound to one.
 HRESULT open_directory_object(const char* path, REFIID riid, void** object);
 
+// One text property of an object (IADs::Get) as 8-bit text; empty when it has none.
+HRESULT read_text_property(IADs* object, const char* property, char* out, size_t size);
+
 // An executed search; its handle is closed when it goes.
 struct SearchRun {
   IDirectorySearch* search = nullptr;

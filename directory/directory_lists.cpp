@@ -121,15 +121,8 @@ DWORD FillSchemaList(HWND list, DWORD selector, int image_offset, DWORD) {
     show_message(nullptr, text, "VORNIX Error OC,AD", MB_ICONERROR);
     return 0;
   }
-  WCHAR property[] = {'s', 'c', 'h', 'e', 'm', 'a', 'N', 'a', 'm', 'i', 'n', 'g', 'C', 'o', 'n', 't', 'e', 'x', 't', 0};
-  BSTR name = SysAllocString(property);
-  VARIANT value;
-  VariantInit(&value);
-  hr = root->Get(name, &value);
-  SysFreeString(name);
   char schema[kDirectoryPathBytes] = {};
-  if (SUCCEEDED(hr) && value.vt == VT_BSTR) from_wide(value.bstrVal, schema, sizeof schema);
-  VariantClear(&value);
+  hr = read_text_property(root.p, "schemaNamingContext", schema, sizeof schema);
   char path[kDirectoryPathBytes + 16];
   ldap_path(nullptr, schema, path, sizeof path);
   Held<IDirectorySearch> search;

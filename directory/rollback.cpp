@@ -194,15 +194,8 @@ DWORD LookupAttributeSyntax(const char* server, const char* attribute, DWORD* si
     error_box(text);
     return kSyntaxNotFound;
   }
-  WCHAR property[] = {'s', 'c', 'h', 'e', 'm', 'a', 'N', 'a', 'm', 'i', 'n', 'g', 'C', 'o', 'n', 't', 'e', 'x', 't', 0};
-  BSTR name = SysAllocString(property);
-  VARIANT value;
-  VariantInit(&value);
-  hr = root->Get(name, &value);
-  SysFreeString(name);
   char schema[kDirectoryPathBytes] = {};
-  if (SUCCEEDED(hr) && value.vt == VT_BSTR) from_wide(value.bstrVal, schema, sizeof schema);
-  VariantClear(&value);
+  hr = read_text_property(root.p, "schemaNamingContext", schema, sizeof schema);
   if (schema[0] == '\0') return kSyntaxNotFound;
   ldap_path(server, schema, path, sizeof path);
   Held<IDirectorySearch> search;
