@@ -614,6 +614,10 @@ const Command kCommands[] = {
      "list the server's current (or archived) activity log files, or delete,\n"
      "archive or restore the named ones",
      run_logs},
+    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
+     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
+     "archive folder, its agent's staging folder), or the log folders given",
+     run_delete_log_folders},
     {"ad",
      "ad dn [TEXT] [--world DIR]\n"
      "ad schema --selector N [--world DIR]\n"
@@ -631,10 +635,6 @@ const Command kCommands[] = {
      "the server's activity logs (every one listed, or the rows given), each\n"
      "confirmation answered as --answer says (ok when not given)",
      run_directory},
-    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
-     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
-     "archive folder, its agent's staging folder), or the log folders given",
-     run_delete_log_folders},
 };
 
 std::vector<std::string> lines_of(const char* text) {

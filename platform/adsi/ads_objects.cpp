@@ -559,12 +559,42 @@ class SystemInfo final : public IADsADSystemInfo {
     if (left == 0) delete this;
     return left;
   }
+  // The console user's entry, found by its account name in the domain of the logon session.
   HRESULT WINAPI get_UserName(BSTR* name) override {
     if (name == nullptr) return E_POINTER;
     *name = nullptr;
-    world::Directory directory = world::directory();
-    if (directory.dns_domain.empty() || directory.user_dn.empty()) return static_cast<HRESULT>(0x8007054B);
-    *name = SysAllocString(wide(directory.user_dn).c_str());
+    adsi::Target target;
+    WCHAR root[] = {'L', 'D', 'A', 'P', ':', '/', '/', 'R', 'o', 'o', 't', 'D', 'S', 'E', 0};
+    if (HRESULT hr = adsi::resolve_path(root, &target); FAILED(hr)) return hr;
+    adsi::Connection connection;
+    if (HRESULT hr = adsi::connect(target, &connection); FAILED(hr)) return hr;
+    char context[] = "defaultNamingContext", none[] = "1.1";
+    char* root_attrs[] = {context, nullptr};
+    LDAPMessage* result = nullptr;
+    std::string base;
+    if (ldap_search_ext_s(connection.ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", root_attrs, 0, nullptr, nullptr,
+                          nullptr, LDAP_NO_LIMIT, &result) == LDAP_SUCCESS)
+      if (LDAPMessage* e = ldap_first_entry(connection.ld, result))
+        if (berval** v = ldap_get_values_len(connection.ld, e, context)) {
+          if (v[0]) base.assign(v[0]->bv_val, v[0]->bv_len);
+          ldap_value_free_len(v);
+        }
+    ldap_msgfree(result);
+    std::string filter = "(&(objectCategory=person)(sAMAccountName=" + adsi::escape_filter_value(world::console_user()) + "))";
+    char* attrs[] = {none, nullptr};
+    std::string dn;
+    int rc = ldap_search_ext_s(connection.ld, base.c_str(), LDAP_SCOPE_SUBTREE, filter.c_str(), attrs, 0, nullptr,
+                               nullptr, nullptr, LDAP_NO_LIMIT, &result);
+    if (rc == LDAP_SUCCESS)
+      if (LDAPMessage* e = ldap_first_entry(connection.ld, result)) {
+        char* found = ldap_get_dn(connection.ld, e);
+        if (found) dn = found;
+        ldap_memfree(found);
+      }
+    ldap_msgfree(result);
+    if (rc != LDAP_SUCCESS) return adsi::fail(connection.ld, rc);
+    if (dn.empty()) return static_cast<HRESULT>(0x80070525);  // ERROR_NO_SUCH_USER: not a domain account
+    *name = SysAllocString(wide(dn).c_str());
     return *name ? S_OK : E_OUTOFMEMORY;
   }
 

@@ -1,5 +1,6 @@
 #include "adsi/directory_connection.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +12,12 @@
 namespace adsi {
 namespace {
 
-// The thread's last directory error, as ADsGetLastError reports it.
+// The thread's last directory error, as ADsGetLastError reports it (a plain
+// record: the library's threads may still run after exit-time destructors).
+constexpr size_t kLastErrorChars = 4000;
 struct LastError {
-  DWORD code = 0;
-  std::u16string text;
+  DWORD code;
+  WCHAR text[kLastErrorChars];
 };
 thread_local LastError t_last_error;
 
@@ -246,7 +249,6 @@ HRESULT connect(const Target& target, Connection* connection) {
 
 HRESULT fail(LDAP* ld, int result) {
   LastError& e = t_last_error;
-  e = LastError();
   e.code = 8224;
   HRESULT hresult = E_FAIL;
   for (const ResultCode& r : kResultCodes) {
@@ -260,11 +262,17 @@ HRESULT fail(LDAP* ld, int result) {
   ldap_memfree(diagnostic);
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%08X: ", static_cast<unsigned>(e.code));
-  e.text = wide(prefix + text);
+  std::u16string message = wide(prefix + text);
+  size_t n = std::min(message.size(), kLastErrorChars - 1);
+  std::copy(message.begin(), message.begin() + n, e.text);
+  e.text[n] = 0;
   return hresult;
 }
 
-void clear_last_error() { t_last_error = LastError(); }
+void clear_last_error() {
+  t_last_error.code = 0;
+  t_last_error.text[0] = 0;
+}
 
 ADSTYPE attribute_type(LDAP* ld, const Target& target, const std::string& name) {
   std::string key = target.address + ":" + std::to_string(target.port);
@@ -274,6 +282,20 @@ ADSTYPE attribute_type(LDAP* ld, const Target& target, const std::string& name) 
   if (known == types.end() || known->second.empty()) known = types.insert_or_assign(key, read_schema_types(ld)).first;
   auto it = known->second.find(lower(name));
   return it == known->second.end() ? ADSTYPE_CASE_IGNORE_STRING : it->second;
+}
+
+std::string escape_filter_value(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "\\%02x", static_cast<unsigned char>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 std::string path_dn(const std::string& dn) {
@@ -292,8 +314,11 @@ extern "C" HRESULT WINAPI ADsGetLastError(LPDWORD error, LPWSTR text, DWORD text
   const adsi::LastError& e = adsi::t_last_error;
   if (error) *error = e.code;
   if (text && text_size > 0) {
-    size_t n = std::min<size_t>(e.text.size(), text_size - 1);
-    std::copy(e.text.begin(), e.text.begin() + n, text);
+    size_t n = 0;
+    while (n + 1 < text_size && e.text[n]) {
+      text[n] = e.text[n];
+      ++n;
+    }
     text[n] = 0;
   }
   if (provider && provider_size > 0) {

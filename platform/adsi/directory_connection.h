@@ -49,6 +49,9 @@ void clear_last_error();
 // case-ignore strings.
 ADSTYPE attribute_type(LDAP* ld, const Target& target, const std::string& name);
 
+// A value placed in a filter, escaped as RFC 4515 says.
+std::string escape_filter_value(const std::string& value);
+
 // The text of a DN placed in an ADsPath: "/" escaped as "\/".
 std::string path_dn(const std::string& dn);
 

@@ -152,20 +152,29 @@ TEST_F(TrackingLists, PolicyObjectsToTrackAreStoredByNameAndListedWhileTheDomain
   EXPECT_EQ(profile_values(), expected);
 }
 
-TEST_F(TrackingLists, AProfileIsCreatedByTheConsoleUsersDistinguishedName) {
-  DWORD created = 0;
-  EXPECT_EQ(CreateProfile(nullptr, "SRV03", "Audit", kProfileDirectory, &created), 0u);
-  HKEY root, key;
-  ASSERT_EQ(ConnectServerRegistry("SRV03", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, (std::string(kProductKey) + "\\Profiles\\Audit").c_str(), 0, KEY_READ, &key),
-            ERROR_SUCCESS);
-  char creator[300] = {};
-  DWORD size = sizeof creator;
-  ASSERT_EQ(RegQueryValueExA(key, "CreatedBy", nullptr, nullptr, reinterpret_cast<BYTE*>(creator), &size),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-  EXPECT_STREQ(creator, support::kDirectoryAdmin);
-  EXPECT_EQ(size, std::strlen(support::kDirectoryAdmin) + 2);
+TEST_F(TrackingLists, AProfileIsCreatedByTheConsoleUsersDistinguishedNameWhenTheDomainKnowsTheUser) {
+  auto creator = [&](const char* profile) {
+    DWORD created = 0;
+    EXPECT_EQ(CreateProfile(nullptr, "SRV03", profile, kProfileDirectory, &created), 0u);
+    HKEY root, key;
+    EXPECT_EQ(ConnectServerRegistry("SRV03", &root, "T", 0), 0u);
+    EXPECT_EQ(RegOpenKeyExA(root, (std::string(kProductKey) + "\\Profiles\\" + profile).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    char text[300] = {};
+    DWORD size = sizeof text;
+    EXPECT_EQ(RegQueryValueExA(key, "CreatedBy", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(size, std::strlen(text) + 2);
+    return std::string(text);
+  };
+  // A local account the directory does not have, then the domain's Administrator.
+  world_.set_console_user("auditor");
+  world_.open();
+  EXPECT_EQ(creator("Local"), "auditor on CONSOLE01");
+  release_registry_connections();
+  world_.set_console_user("Administrator");
+  world_.open();
+  EXPECT_EQ(creator("Audit"), "cn=Administrator,cn=Users,dc=brightmere,dc=local");
 }
 
 }  // namespace
