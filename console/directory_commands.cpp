@@ -237,6 +237,8 @@ int run_rollback(std::vector<std::string>& args) {
   HWND list = new_list();
   std::string error;
   if (!read_server_logs(server, list, &error)) return fail(error);
+  // The changes were recorded on that server, a domain controller: the console binds to it.
+  copy_text(g_directory.bound_server, sizeof g_directory.bound_server, server.c_str());
   int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   std::vector<int> changes;
   for (int row = 0; row < rows; ++row)

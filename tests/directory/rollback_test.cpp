@@ -124,6 +124,8 @@ TEST_F(Rollback, AReplacedSingleValueIsTakenAwayAndTheOldOneWrittenBackAfterOneC
 }
 
 TEST_F(Rollback, AMembershipRecordedOnMemberOfIsRolledBackOnTheGroupsMember) {
+  // Bound to the domain controller the change was recorded on.
+  std::snprintf(g_directory.bound_server, sizeof g_directory.bound_server, "SRV01");
   add_change(kAdded, kJane, "memberOf", "CN=HR Staff" + kGroups, "");
   add_change(kRemoved, kJane, "memberOf", "", "CN=Domain Admins" + kGroups);
   answer(IDOK);
