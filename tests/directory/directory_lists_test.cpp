@@ -102,6 +102,17 @@ TEST_F(DirectoryTest, BindFailuresAddTheirRowAndTheDnsBoxOnlyForAnUnknownDomainO
   EXPECT_EQ(support::list_rows(retried)[0].image, kHostErrorImage);
   EXPECT_TRUE(ui::journal().empty());
 
+  // The logon session's password refused: the row with the logon failure, and no configuration box.
+  world_.set_world_setting("directory", "password", "not the password");
+  world_.open();
+  HWND refused = list();
+  FillDirectoryList(refused, kListUsers, ("LDAP://" + directory_->base()).c_str(), directory_kind_filter(kListUsers), 0, 0);
+  EXPECT_EQ(support::list_column(refused),
+            std::vector<std::string>{"LAC:Could not bind to [LDAP://DC=brightmere,DC=local], code [8007052e]"});
+  EXPECT_TRUE(ui::journal().empty());
+  world_.set_world_setting("directory", "password", support::kDirectoryPassword);
+  world_.open();
+
   // The controller does not answer: the configuration box, the row, and the schema list's own box.
   directory_->stop();
   HWND down = list(), schema = list();
