@@ -5,39 +5,52 @@
 #include "host/subsystems.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
                                         &kDirectorySubsystem};
 
+// A kind's routes merged, in static storage: a heap block would outlive the
+// library when the host unloads it. Far more routes than the screens have.
+constexpr size_t kMostRoutes = 1024;
 template <typename Route>
-using Merged = std::vector<const Route*>;
+struct Merged {
+  const Route* routes[kMostRoutes];
+  size_t count;
+  const Route* const* begin() const { return routes; }
+  const Route* const* end() const { return routes + count; }
+};
 
 template <typename Route>
-Merged<Route>* merge(RouteTable<Route> Subsystem::*table) {
-  auto* merged = new Merged<Route>;
+bool merge(RouteTable<Route> Subsystem::*table, Merged<Route>* merged) {
+  merged->count = 0;
   for (const Subsystem* subsystem : kSubsystems) {
     const RouteTable<Route>& t = subsystem->*table;
-    for (size_t i = 0; i < t.count; ++i) merged->push_back(&t.routes[i]);
+    for (size_t i = 0; i < t.count && merged->count < kMostRoutes; ++i) merged->routes[merged->count++] = &t.routes[i];
   }
-  std::stable_sort(merged->begin(), merged->end(),
+  std::stable_sort(merged->routes, merged->routes + merged->count,
                    [](const Route* a, const Route* b) { return a->first < b->first; });
-  return merged;
+  return true;
 }
 
 // Merged on first use and never destroyed, like the tables it points into.
 const Merged<ButtonRoute>& button_routes() {
-  static const Merged<ButtonRoute>& routes = *merge(&Subsystem::buttons);
+  static Merged<ButtonRoute> routes;
+  static const bool merged = merge(&Subsystem::buttons, &routes);
+  (void)merged;
   return routes;
 }
 const Merged<ListRoute>& list_routes() {
-  static const Merged<ListRoute>& routes = *merge(&Subsystem::lists);
+  static Merged<ListRoute> routes;
+  static const bool merged = merge(&Subsystem::lists, &routes);
+  (void)merged;
   return routes;
 }
 const Merged<TextRoute>& text_routes() {
-  static const Merged<TextRoute>& routes = *merge(&Subsystem::texts);
+  static Merged<TextRoute> routes;
+  static const bool merged = merge(&Subsystem::texts, &routes);
+  (void)merged;
   return routes;
 }
 
