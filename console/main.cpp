@@ -15,6 +15,7 @@
 
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "console/chart_commands.h"
 #include "console/report_commands.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
@@ -554,6 +555,13 @@ struct Command {
 
 int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
+int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
+int run_graphical_report(std::vector<std::string> args) {
+  return open_world(args) ? console::graphical_report(args) : 1;
+}
+int run_report_definitions(std::vector<std::string> args) {
+  return open_world(args) ? console::report_definitions(args) : 1;
+}
 
 const Command kCommands[] = {
     {"demo", "demo [DIR]",
@@ -604,6 +612,29 @@ const Command kCommands[] = {
      "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
      "case ignored), written the same way as by quick-report",
      run_custom_report},
+    {"chart",
+     "chart --server NAME [--hours N | --days N | --from DATE --to DATE] [--max N]\n"
+     "  --group G --selection S [--kind K] [--size WxH] [--png OUT] [--counts] [--world DIR]",
+     "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
+     "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
+     "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
+     "count, largest first; --png writes the chart (800x600 unless --size) to OUT",
+     run_chart},
+    {"graphical-report",
+     "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"
+     "  [--size WxH] [--world DIR]",
+     "run the quick report and write the charts, in the order given, into one HTML\n"
+     "graphical report (OUT, .html appended unless it ends so) with the images\n"
+     "embedded; a chart without rows becomes a \"No Data Found\" row",
+     run_graphical_report},
+    {"report-definitions",
+     "report-definitions list [--tiles DIR] [--world DIR]\n"
+     "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"
+     "report-definitions delete NAME [--yes] [--world DIR]",
+     "list the saved report definitions of MERIDAXW_FS_REPORT_DEFINITIONS.INI beside\n"
+     "the console program (--tiles writes each one's tile as a PNG), change one's\n"
+     "report type, or delete one (only with --yes, which answers the question)",
+     run_report_definitions},
     {"logs",
      "logs list [--archived] --server NAME [--world DIR]\n"
      "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",

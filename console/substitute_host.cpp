@@ -12,9 +12,13 @@
 #include <mutex>
 
 #include "host/control_descriptor.h"
+#include "host/exports.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
 #include "reports/csv.h"
+#include "reports/log_reader.h"
+#include "reports/report_items.h"
+#include "reports/report_views.h"
 
 namespace host {
 namespace {
@@ -28,6 +32,8 @@ auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+// The loaded library's text entry point, which the screens ask for report cells.
+decltype(Library::entry_point_text_services) g_text_entry = nullptr;
 HWND g_main_window = nullptr;
 char g_program_path[MAX_PATH];  // the console program, as the simulated network has it
 
@@ -72,7 +78,16 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
     row.pszText = const_cast<char*>(text ? text : "");
     row.iImage = image;
     row.lParam = reinterpret_cast<LPARAM>(copy);
-    return static_cast<uintptr_t>(SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+    auto inserted = SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    // The row's other cells are asked of the screen when they are read.
+    LVCOLUMNA column = {};
+    for (int c = 1; SendMessageA(window, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)); ++c) {
+      LVITEMA cell = {};
+      cell.iSubItem = c;
+      cell.pszText = LPSTR_TEXTCALLBACKA;
+      SendMessageA(window, LVM_SETITEMTEXTA, static_cast<WPARAM>(inserted), reinterpret_cast<LPARAM>(&cell));
+    }
+    return static_cast<uintptr_t>(inserted);
   }
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent ? parent : TVI_ROOT;
@@ -82,6 +97,33 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   insert.item.iImage = insert.item.iSelectedImage = image;
   insert.item.lParam = reinterpret_cast<LPARAM>(copy);
   return static_cast<uintptr_t>(SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+// A report row's cell: the text of the column's identifier in the list's view, from the
+// library; rows without a record item (stops, errors) show nothing there.
+void answer_report_cell(HWND screen, NMLVDISPINFOA* info) {
+  const ReportView* view = report_view_of_list(GetDlgCtrlID(info->hdr.hwndFrom));
+  auto* record = reinterpret_cast<BYTE*>(info->item.lParam);
+  void* item = nullptr;
+  if (!view || !g_text_entry || !record || info->item.iSubItem <= 0 ||
+      static_cast<size_t>(info->item.iSubItem) >= view->count || row_item(record, &item) == kLogFamilyNone)
+    return;
+  char text[kColumnTextBytes] = {};
+  LONG value = 0;
+  g_text_entry(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text, &value, 0, 0, 0,
+               view->columns[info->item.iSubItem].id, 7);
+  if (info->item.pszText && info->item.cchTextMax > 0) {
+    std::strncpy(info->item.pszText, text, static_cast<size_t>(info->item.cchTextMax) - 1);
+    info->item.pszText[info->item.cchTextMax - 1] = '\0';
+  }
+}
+
+LRESULT CALLBACK screen_proc(HWND screen, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lparam)->code == LVN_GETDISPINFOA) {
+    answer_report_cell(screen, reinterpret_cast<NMLVDISPINFOA*>(lparam));
+    return 0;
+  }
+  return DefWindowProcA(screen, message, wparam, lparam);
 }
 
 DWORD WINAPI host_get_list_row(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
@@ -356,7 +398,22 @@ bool load_library(const std::string& path, Library* library, std::string* error)
   library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
   library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
+  g_text_entry = library->entry_point_text_services;
   return true;
+}
+
+Library in_process_library() {
+  Library library;
+  library.introduction_in = &::introduction_in;
+  library.establish_tables = &::establish_tables;
+  library.entry_point_button_services = &::entry_point_button_services;
+  library.entry_point_list_services = &::entry_point_list_services;
+  library.entry_point_text_services = &::entry_point_text_services;
+  library.exports = {{"entry_point_insert_list_images", reinterpret_cast<void*>(&::entry_point_insert_list_images)},
+                     {"alloc_memory_for_list", reinterpret_cast<void*>(&::alloc_memory_for_list)},
+                     {"delete_list_item", reinterpret_cast<void*>(&::delete_list_item)}};
+  g_text_entry = library.entry_point_text_services;
+  return library;
 }
 
 HIMAGELIST insert_list_images(const Library& library) {
@@ -367,6 +424,7 @@ HIMAGELIST insert_list_images(const Library& library) {
 }
 
 void unload_library(Library* library) {
+  if (library->entry_point_text_services == g_text_entry) g_text_entry = nullptr;
   if (library->handle) dlclose(library->handle);
   *library = Library{};
 }
@@ -423,6 +481,7 @@ void clear_service_calls() {
 HWND create_screen(uint16_t key, const char* title) {
   HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED | WS_VISIBLE, 0, 0, 800, 600,
                                 nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc));
   std::lock_guard<std::mutex> guard(g_lock);
   g_screens[key] = screen;
   return screen;

@@ -37,6 +37,9 @@ void* export_address(const Library& library, const std::string& name);
 
 // Loads the library from a path; on failure returns false with a one-line reason.
 bool load_library(const std::string& path, Library* library, std::string* error);
+// The library's code linked into this program, as a loaded library: the console's jobs
+// that read the library's state directly run on it.
+Library in_process_library();
 // Creates the host's shared image list and lets the library fill it, as the
 // host does once after start-up; list events wait for it.
 HIMAGELIST insert_list_images(const Library& library);
@@ -72,7 +75,9 @@ struct ControlSpec {
   uint16_t page = 0;             // 16-bit word 9: the host page a button opens
 };
 
-// Screens: windows registered under a 16-bit window key.
+// Screens: windows registered under a 16-bit window key. The cells of the report rows in
+// their lists are asked of the screen, which asks the library's text entry point for the
+// column's identifier, as the host console's list views do.
 HWND create_screen(uint16_t key, const char* title);
 // Adds a control with its descriptor in the window's user data.
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,

@@ -9,7 +9,8 @@
 
 namespace {
 
-const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem};
+const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
+                                           &kGraphsSubsystem};
 
 template <typename Route>
 using Merged = std::vector<const Route*>;
