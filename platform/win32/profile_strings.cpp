@@ -70,6 +70,7 @@ Line parse_line(const std::string& text, bool in_section) {
 }
 
 struct IniFile {
+  std::string windows_path;
   std::string path;  // on this computer
   bool exists = false;
   std::vector<Line> lines;
@@ -81,6 +82,7 @@ bool load(const char* windows_path, IniFile* ini) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
+  ini->windows_path = windows_path;
   if (DWORD error = platform::map_path(windows_path, &ini->path)) {
     SetLastError(error);
     return false;
@@ -161,6 +163,11 @@ std::vector<std::string> section_names(const IniFile& ini) {
 
 // Writes the lines to a new file beside the old one and puts it in the old one's place.
 BOOL save(const IniFile& ini) {
+  DWORD attributes = GetFileAttributesA(ini.windows_path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   std::string temporary = ini.path + ".writing";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
