@@ -8,6 +8,7 @@
 // the old file.
 #include <windows.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -73,8 +76,25 @@ struct IniFile {
   std::string windows_path;
   std::string path;  // on this computer
   bool exists = false;
-  std::vector<Line> lines;
+  std::shared_ptr<std::vector<Line>> lines = std::make_shared<std::vector<Line>>();
 };
+
+// The last file read, parsed, as Windows keeps it: a definition's numbered keys are read
+// one call each, and each call need not read the file again while it is unchanged.
+struct ParsedFile {
+  std::string path;
+  struct timespec modified = {};
+  off_t size = -1;
+  std::shared_ptr<std::vector<Line>> lines;
+};
+std::mutex& parsed_lock() {
+  static std::mutex& lock = *new std::mutex;
+  return lock;
+}
+ParsedFile& parsed() {
+  static ParsedFile& file = *new ParsedFile;
+  return file;
+}
 
 // Reads the file at a Windows path; false with the Windows error set when the path does not map.
 bool load(const char* windows_path, IniFile* ini) {
@@ -87,39 +107,56 @@ bool load(const char* windows_path, IniFile* ini) {
     SetLastError(error);
     return false;
   }
+  struct stat st;
+  ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   std::ifstream in(ini->path, std::ios::binary);
-  ini->exists = static_cast<bool>(in);
-  if (!ini->exists) {
+  if (!ini->exists || !in) {
+    ini->exists = false;
     SetLastError(ERROR_FILE_NOT_FOUND);
+    return true;
+  }
+  std::lock_guard<std::mutex> guard(parsed_lock());
+  ParsedFile& last = parsed();
+  if (last.path == ini->path && last.size == st.st_size && last.modified.tv_sec == st.st_mtim.tv_sec &&
+      last.modified.tv_nsec == st.st_mtim.tv_nsec) {
+    ini->lines = last.lines;
     return true;
   }
   std::string text;
   bool in_section = false;
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r') text.pop_back();
-    ini->lines.push_back(parse_line(text, in_section));
-    in_section = in_section || ini->lines.back().kind == Line::Section;
+    (*ini->lines).push_back(parse_line(text, in_section));
+    in_section = in_section || (*ini->lines).back().kind == Line::Section;
   }
+  last = {ini->path, st.st_mtim, st.st_size, ini->lines};
   return true;
+}
+
+// A write changes its own copy of the lines, never the ones read before.
+void forget_parsed(IniFile* ini) {
+  ini->lines = std::make_shared<std::vector<Line>>(*ini->lines);
+  std::lock_guard<std::mutex> guard(parsed_lock());
+  parsed() = ParsedFile{};
 }
 
 // The line of the first section of that name; -1 when there is none.
 int find_section(const IniFile& ini, const char* name) {
-  for (size_t i = 0; i < ini.lines.size(); ++i)
-    if (ini.lines[i].kind == Line::Section && same_name(ini.lines[i].name, name)) return static_cast<int>(i);
+  for (size_t i = 0; i < (*ini.lines).size(); ++i)
+    if ((*ini.lines)[i].kind == Line::Section && same_name((*ini.lines)[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 
 // The line just past a section's last line.
 size_t section_end(const IniFile& ini, int section) {
   size_t i = static_cast<size_t>(section) + 1;
-  while (i < ini.lines.size() && ini.lines[i].kind != Line::Section) ++i;
+  while (i < (*ini.lines).size() && (*ini.lines)[i].kind != Line::Section) ++i;
   return i;
 }
 
 int find_key(const IniFile& ini, int section, const char* key) {
-  for (size_t i = static_cast<size_t>(section) + 1; i < section_end(ini, section); ++i)
-    if (ini.lines[i].kind == Line::Key && same_name(ini.lines[i].name, key)) return static_cast<int>(i);
+  for (size_t i = static_cast<size_t>(section) + 1, end = section_end(ini, section); i < end; ++i)
+    if ((*ini.lines)[i].kind == Line::Key && same_name((*ini.lines)[i].name, key)) return static_cast<int>(i);
   return -1;
 }
 
@@ -155,8 +192,8 @@ DWORD copy_value(const std::string& value, LPSTR buffer, DWORD size) {
 
 std::vector<std::string> section_names(const IniFile& ini) {
   std::vector<std::string> names;
-  for (const Line& line : ini.lines)
-    if (line.kind == Line::Section && find_section(ini, line.name.c_str()) == &line - ini.lines.data())
+  for (const Line& line : (*ini.lines))
+    if (line.kind == Line::Section && find_section(ini, line.name.c_str()) == &line - (*ini.lines).data())
       names.push_back(line.name);
   return names;
 }
@@ -175,7 +212,7 @@ BOOL save(const IniFile& ini) {
       SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
       return FALSE;
     }
-    for (const Line& line : ini.lines) out << line.text << "\r\n";
+    for (const Line& line : (*ini.lines)) out << line.text << "\r\n";
     out.flush();
     if (!out) {
       std::remove(temporary.c_str());
@@ -209,13 +246,14 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
   int at = loaded ? find_section(ini, section) : -1;
   if (key == nullptr) {
     std::vector<std::string> keys;
-    for (size_t i = at < 0 ? ini.lines.size() : static_cast<size_t>(at) + 1; at >= 0 && i < section_end(ini, at); ++i)
-      if (ini.lines[i].kind == Line::Key && find_key(ini, at, ini.lines[i].name.c_str()) == static_cast<int>(i))
-        keys.push_back(ini.lines[i].name);
+    size_t end = at < 0 ? 0 : section_end(ini, at);
+    for (size_t i = at < 0 ? 0 : static_cast<size_t>(at) + 1; i < end; ++i)
+      if ((*ini.lines)[i].kind == Line::Key && find_key(ini, at, (*ini.lines)[i].name.c_str()) == static_cast<int>(i))
+        keys.push_back((*ini.lines)[i].name);
     return copy_names(keys, buffer, size);
   }
   int line = at < 0 ? -1 : find_key(ini, at, key);
-  if (line >= 0) return copy_value(ini.lines[static_cast<size_t>(line)].value, buffer, size);
+  if (line >= 0) return copy_value((*ini.lines)[static_cast<size_t>(line)].value, buffer, size);
   // The default loses its trailing blanks, as Windows cuts them.
   std::string text = fallback ? fallback : "";
   text.erase(text.find_last_not_of(' ') + 1);
@@ -230,32 +268,33 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
   }
   IniFile ini;
   if (!load(file, &ini)) return FALSE;
+  forget_parsed(&ini);
   int at = find_section(ini, section);
   if (key == nullptr) {
     // Every section of that name goes, lines and all, so that none of them is read again.
     if (at < 0) return TRUE;
     while ((at = find_section(ini, section)) >= 0)
-      ini.lines.erase(ini.lines.begin() + at, ini.lines.begin() + static_cast<long>(section_end(ini, at)));
+      (*ini.lines).erase((*ini.lines).begin() + at, (*ini.lines).begin() + static_cast<long>(section_end(ini, at)));
     return save(ini);
   }
   int line = at < 0 ? -1 : find_key(ini, at, key);
   if (value == nullptr) {
     if (line < 0) return TRUE;
-    ini.lines.erase(ini.lines.begin() + line);
+    (*ini.lines).erase((*ini.lines).begin() + line);
     return save(ini);
   }
   std::string text = trim(key) + "=" + value;
   if (line >= 0) {
-    ini.lines[static_cast<size_t>(line)] = parse_line(text, true);
+    (*ini.lines)[static_cast<size_t>(line)] = parse_line(text, true);
   } else if (at >= 0) {
     // After the section's last line that is not blank.
     size_t end = section_end(ini, at);
-    while (end > static_cast<size_t>(at) + 1 && trim(ini.lines[end - 1].text).empty()) --end;
-    ini.lines.insert(ini.lines.begin() + static_cast<long>(end), parse_line(text, true));
+    while (end > static_cast<size_t>(at) + 1 && trim((*ini.lines)[end - 1].text).empty()) --end;
+    (*ini.lines).insert((*ini.lines).begin() + static_cast<long>(end), parse_line(text, true));
   } else {
-    if (!ini.lines.empty() && !trim(ini.lines.back().text).empty()) ini.lines.push_back(parse_line("", true));
-    ini.lines.push_back(parse_line("[" + trim(section) + "]", false));
-    ini.lines.push_back(parse_line(text, true));
+    if (!(*ini.lines).empty() && !trim((*ini.lines).back().text).empty()) (*ini.lines).push_back(parse_line("", true));
+    (*ini.lines).push_back(parse_line("[" + trim(section) + "]", false));
+    (*ini.lines).push_back(parse_line(text, true));
   }
   return save(ini);
 }
