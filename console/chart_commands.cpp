@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <string>
 
 #include "console/substitute_host.h"
 #include "graphs/charts.h"
@@ -121,12 +122,18 @@ bool start_report(Library* l, std::vector<std::string>& args, const std::string&
   return run_quick_report(*l, server, window, run);
 }
 
+// One label a line: line breaks and tabs in a label are shown as \r, \n and \t.
 void print_counts() {
   size_t labels = 0;
   const CountEntry* entries = sorted_chart_counts(&labels);
   std::printf("  %zu label%s counted, %zu drawn\n", labels, labels == 1 ? "" : "s",
               labels > kChartTopEntries ? kChartTopEntries : labels);
-  for (size_t i = 0; i < labels; ++i) std::printf("%8d  %s\n", entries[i].count, entries[i].label);
+  for (size_t i = 0; i < labels; ++i) {
+    std::string label;
+    for (const char* c = entries[i].label; *c; ++c)
+      label += *c == '\r' ? "\\r" : *c == '\n' ? "\\n" : *c == '\t' ? "\\t" : std::string(1, *c);
+    std::printf("%8d  %s\n", entries[i].count, label.c_str());
+  }
 }
 
 }  // namespace
