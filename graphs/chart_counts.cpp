@@ -123,10 +123,22 @@ int32_t g_hash[kHashSlots];           // entry + 1; 0 for an empty slot
 bool g_table_full_shown;              // "Exceed LTable 128" is shown once per session
 std::vector<uint32_t> g_order;        // entries by count, largest first
 
+// Lower case as the C locale has it (the library never sets another), without a call per character.
+inline unsigned char lower_ascii(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+}
+
 uint32_t label_hash(const char* label) {
   uint32_t h = 2166136261u;
-  for (const char* p = label; *p; ++p) h = (h ^ static_cast<uint32_t>(std::tolower(static_cast<unsigned char>(*p)))) * 16777619u;
+  for (const char* p = label; *p; ++p) h = (h ^ lower_ascii(*p)) * 16777619u;
   return h;
+}
+
+bool same_label(const char* a, const char* b) {
+  for (; *a && lower_ascii(*a) == lower_ascii(*b); ++a, ++b) {
+  }
+  return lower_ascii(*a) == lower_ascii(*b);
 }
 
 // Adds one to the label's count; false when the table is full.
@@ -136,7 +148,7 @@ bool count_label(char* label) {
   uint32_t slot = label_hash(label) & (kHashSlots - 1);
   for (; g_hash[slot] != 0; slot = (slot + 1) & (kHashSlots - 1)) {
     CountEntry& e = g_counts[g_hash[slot] - 1];
-    if (equal_ignoring_case(e.label, label)) {
+    if (same_label(e.label, label)) {
       ++e.count;
       return true;
     }
@@ -216,8 +228,10 @@ void read_cell(HWND list, int row, int column, char* out, size_t size) {
 // Rows that are no event: empty cells, cells starting with a blank or control character,
 // and the stop rows of a report ("_USER REQUESTED ...", "_MAXIMUM RECORD COUNT ...").
 bool skipped(const char* key) {
-  return key[0] == '\0' || static_cast<unsigned char>(key[0]) < '!' || contains_ignoring_case(key, "_user") ||
-         contains_ignoring_case(key, "_MAXIMUM RECORD COUNT");
+  if (key[0] == '\0' || static_cast<unsigned char>(key[0]) < '!') return true;
+  // Both stop words start with "_": most cells have none and need no search.
+  return std::strchr(key, '_') != nullptr &&
+         (contains_ignoring_case(key, "_user") || contains_ignoring_case(key, "_MAXIMUM RECORD COUNT"));
 }
 
 const char* after_last_separator(const char* text) {
