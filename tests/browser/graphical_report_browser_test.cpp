@@ -38,12 +38,7 @@ document.getElementById('report').onload = function () {
 
 TEST(GraphicalReportInChromium, TitleEveryImageDecodedAndTheChartWithoutData) {
   support::WorldBuilder world;
-  world.add_machine("SRV01", "127.0.0.2");
-  world.add_registry_text(world.console(), "HKCU",
-                          "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
-                          "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
-  world.set_clock_start(kNow);
-  support::add_demo_activity(world, "SRV01", kNow);
+  support::add_known_demo_server(world, kNow);
   std::string out = world.folder() + "/out";
   fs::create_directories(out);
   support::ProgramRun report = support::run_program(

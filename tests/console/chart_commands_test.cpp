@@ -92,12 +92,7 @@ Counts count_csv(const Table& csv, const std::string& keyword, bool tail, const 
 class ChartCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    world_.add_machine("SRV01", "127.0.0.2");
-    world_.add_registry_text(world_.console(), "HKCU",
-                             "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
-                             "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
-    world_.set_clock_start(kNow);
-    support::add_demo_activity(world_, "SRV01", kNow);
+    support::add_known_demo_server(world_, kNow);
     out_ = world_.folder() + "/out";
     fs::create_directories(out_);
   }

@@ -17,25 +17,15 @@
 #include "host/text.h"
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/world_builder.h"
-#include "win32/modules.h"
-#include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace support {
 
 class ChartTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::reset();
-    host::clear_screens();
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.quiet_mode = 0;
+    start_in_process(world_, &table_);
     screen_ = host::create_screen(3, "Quick Report");
     for (int i = 0; i < kQuickListCount; ++i) {
       g_quick_report.lists[i] = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 100, 100, screen_,
@@ -48,7 +38,7 @@ class ChartTest : public ::testing::Test {
     g_report_run.stopped = 0;
   }
 
-  void TearDown() override { qvmr_unregister_module(g_library.instance); }
+  void TearDown() override { end_in_process(); }
 
   HWND list(QuickReportList which) { return g_quick_report.lists[which]; }
 

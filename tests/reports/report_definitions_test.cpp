@@ -16,15 +16,13 @@
 #include "host/host.h"
 #include "reports/report_definitions.h"
 #include "resources/resource.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/gdi_test_api.h"
 #include "win32/modules.h"
 #include "win32/paths.h"
 #include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -63,13 +61,7 @@ uint32_t pixel(const std::string& png, int x, int y) {
 class ReportDefinitions : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::reset();
-    host::clear_screens();
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.quiet_mode = 0;
+    support::start_in_process(world_, &table_);
     for (const char* folder : {"C:\\Program Files", "C:\\Program Files\\Brightmere", "C:\\Program Files\\Brightmere\\VORNIX"})
       CreateDirectoryA(folder, nullptr);
     char windows_path[MAX_PATH];
@@ -88,7 +80,7 @@ class ReportDefinitions : public ::testing::Test {
     SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
     library_ = host::in_process_library();
   }
-  void TearDown() override { qvmr_unregister_module(g_library.instance); }
+  void TearDown() override { support::end_in_process(); }
 
   struct Row {
     std::string name, type, output, emails;

@@ -444,4 +444,13 @@ DemoActivity add_demo_activity(WorldBuilder& world, const std::string& server, u
   return activity;
 }
 
+DemoActivity add_known_demo_server(WorldBuilder& world, uint64_t now) {
+  world.add_machine("SRV01", "127.0.0.2");
+  world.add_registry_text(world.console(), "HKCU",
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                          "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
+  world.set_clock_start(now);
+  return add_demo_activity(world, "SRV01", now);
+}
+
 }  // namespace support
