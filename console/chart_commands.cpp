@@ -19,6 +19,7 @@
 #include "graphs/charts.h"
 #include "host/control_descriptor.h"
 #include "host/host.h"
+#include "host/subsystems.h"
 #include "host/text.h"
 #include "reports/log_reader.h"
 #include "reports/report_definitions.h"
@@ -32,14 +33,14 @@ namespace {
 constexpr uint16_t kAnalysisScreenKey = 4;
 constexpr uint16_t kDefinitionsScreenKey = 5;
 constexpr int kGraphTreeItem = 2001, kKindsItem = 2002, kGraphAreaItem = 2003, kChartTreeItem = 2004;
-constexpr int kAddChartItem = 2005, kSaveReportItem = 2006;
+constexpr int kAddChartItem = 2005, kSaveReportItem = 2006, kRemoveChartItem = 2007;
 constexpr int kDefinitionsItem = 2101, kDeleteDefinitionItem = 2102;
 constexpr uint32_t kGraphTree = 0x60440916, kKindChooser = 0x60440917, kGraphArea = 0x60410918;
-constexpr uint32_t kAddChart = 0x60410919, kSaveReport = 0x6041091B;
+constexpr uint32_t kAddChart = 0x60410919, kRemoveChart = 0x6041091A, kSaveReport = 0x6041091B;
 
 // The graphical analysis screen: graph tree, chart-kind chooser, graph area and the report's chart tree.
 struct AnalysisScreen {
-  HWND screen, graph_tree, kinds, graph_area, chart_tree, add_button, save_button;
+  HWND screen, graph_tree, kinds, graph_area, chart_tree, add_button, remove_button, save_button;
 };
 
 HWND add(HWND screen, int item, const char* class_name, uint32_t id, uint32_t kind, int companion = 0,
@@ -61,6 +62,8 @@ AnalysisScreen make_analysis_screen(const Library& l, int width, int height) {
   MoveWindow(a.graph_area, 0, 0, width, height, FALSE);
   a.chart_tree = add(a.screen, kChartTreeItem, WC_TREEVIEWA, 0, kDescriptorList);
   a.add_button = add(a.screen, kAddChartItem, "Button", kAddChart, kDescriptorPushButton, kChartTreeItem, kAnalysisScreenKey);
+  a.remove_button = add(a.screen, kRemoveChartItem, "Button", kRemoveChart, kDescriptorPushButton, kChartTreeItem,
+                        kAnalysisScreenKey);
   a.save_button = add(a.screen, kSaveReportItem, "Button", kSaveReport, kDescriptorPushButton, kChartTreeItem, kAnalysisScreenKey);
   host::send_list_event(l.library, a.kinds);  // the library names the kinds
   return a;
@@ -184,6 +187,7 @@ int chart(std::vector<std::string> args) {
     release_chart_cache(&view);
   }
   for (HWND list : run.lists) release_rows(l, list);
+  release_subsystems();  // the chart shown, as at the library's detach
   return status;
 }
 
@@ -233,6 +237,11 @@ int graphical_report(std::vector<std::string> args) {
   int status = saved == 1 && std::filesystem::is_regular_file(written, ec)
                    ? 0 : fail(written + ": the graphical report was not written");
   if (status == 0) std::printf("  graphical report of %zu chart%s written to %s\n", picks.size(), picks.size() == 1 ? "" : "s", written.c_str());
+  // The charts leave the report's tree one by one, as the user removes them.
+  while (auto chart = reinterpret_cast<HTREEITEM>(SendMessageA(a.chart_tree, TVM_GETNEXTITEM, TVGN_ROOT, 0))) {
+    SendMessageA(a.chart_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chart));
+    l.library.entry_point_button_services(a.screen, 0, host::descriptor_of(a.remove_button));
+  }
   for (HWND list : run.lists) release_rows(l, list);
   return status;
 }
@@ -261,6 +270,11 @@ int report_definitions(std::vector<std::string> args) {
   host::send_list_event(l.library, list);
   int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   auto record_of = [&](int row) { return reinterpret_cast<const BYTE*>(list_row_param(list, row)); };
+  struct Release {  // the rows go back to the library however the command ends
+    const Library& l;
+    HWND list;
+    ~Release() { release_rows(l, list); }
+  } release{l, list};
   if (action == "list") {
     std::printf("Report definitions in %s: %d\n", file, rows);
     auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
@@ -307,7 +321,11 @@ int report_definitions(std::vector<std::string> args) {
   ui::script(confirm);
   l.library.entry_point_button_services(screen, 0, host::descriptor_of(remove));
   ui::clear_script();
-  if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == rows) return fail(args[1] + " was not deleted" + (yes ? "" : " (--yes confirms it)"));
+  // Listed again, as the host refreshes the list after a deletion.
+  release_rows(l, list);
+  host::send_list_event(l.library, list);
+  if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == rows)
+    return fail(args[1] + " was not deleted" + (yes ? "" : " (--yes confirms it)"));
   std::printf("%s: deleted from %s\n", args[1].c_str(), file);
   return 0;
 }

@@ -288,7 +288,10 @@ DWORD DeleteDefinitionButton(HWND screen, HWND list) {
   BYTE* record = selected_definition(list, &row);
   const char* name = record ? definition_row_name(record) : nullptr;
   if (name == nullptr) return 1;
-  if (DeleteReportDefinition(screen, name)) SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  // The host owns the rows: it lists the definitions again, its records going back through delete_list_item.
+  if (DeleteReportDefinition(screen, name))
+    if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl))
+      refresh(list, static_cast<DWORD>(GetDlgCtrlID(list)), 0);
   return 1;
 }
 

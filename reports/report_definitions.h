@@ -73,7 +73,8 @@ BOOL DeleteReportDefinition(HWND owner, const char* name);
 // The definitions list's event: the list of a report view gets its columns, any other list
 // the report definitions.
 DWORD ReportDefinitionsListEvent(HWND list, const BYTE* row_template);
-// The delete button: the selected definition of the companion list, and its row.
+// The delete button: the selected definition of the companion list; the host is then asked
+// to refresh the list.
 DWORD DeleteDefinitionButton(HWND screen, HWND list);
 // Process detach: the tiles' fonts.
 void release_definition_tiles();

@@ -17,6 +17,7 @@
 #include "reports/report_definitions.h"
 #include "resources/resource.h"
 #include "tests/support/in_process_library.h"
+#include "tests/support/list_rows.h"
 #include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 #include "win32/gdi_test_api.h"
@@ -80,7 +81,11 @@ class ReportDefinitions : public ::testing::Test {
     SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
     library_ = host::in_process_library();
   }
-  void TearDown() override { support::end_in_process(); }
+  void TearDown() override {
+    support::release_list_rows(list_);
+    ImageList_Destroy(images_);
+    support::end_in_process();
+  }
 
   struct Row {
     std::string name, type, output, emails;
@@ -157,7 +162,7 @@ TEST_F(ReportDefinitions, EachSectionBecomesARowWithItsTileInItsTypeColours) {
   EXPECT_EQ(d.ad_attributes, 1500u);
 
   std::remove(file_.c_str());
-  SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+  support::release_list_rows(list_);
   EXPECT_EQ(host::send_list_event(library_, list_), 1u);
   EXPECT_TRUE(rows().empty());
   EXPECT_TRUE(ui::journal().empty());
@@ -207,6 +212,11 @@ TEST_F(ReportDefinitions, DeletionAsksFirstAndRemovesTheWholeSectionAndItsRow) {
   size_t from = expected.find("[Access Audit]");
   expected.erase(from, expected.find("[Vertical Slice]") - from);
   EXPECT_EQ(support::read_whole_file(file_), expected);
+  // The host lists the definitions again.
+  std::vector<std::string> calls = host::service_calls();
+  EXPECT_EQ(calls.back(), "host_refresh_control item=3000");
+  support::release_list_rows(list_);
+  host::send_list_event(library_, list_);
   std::vector<std::string> names;
   for (const Row& r : rows()) names.push_back(r.name);
   EXPECT_EQ(names, (std::vector<std::string>{"Empty", "Vertical Slice"}));
