@@ -5,6 +5,7 @@
 #include "host/subsystems.h"
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -27,19 +28,35 @@ Merged<Route>* merge(RouteTable<Route> Subsystem::*table) {
   return merged;
 }
 
-// Merged on first use and never destroyed, like the tables it points into.
-const Merged<ButtonRoute>& button_routes() {
-  static const Merged<ButtonRoute>& routes = *merge(&Subsystem::buttons);
-  return routes;
+// Merged on first use and let go at detach: an unloaded library leaves nothing behind.
+struct MergedRoutes {
+  Merged<ButtonRoute>* buttons;
+  Merged<ListRoute>* lists;
+  Merged<TextRoute>* texts;
+};
+std::mutex g_merged_lock;
+MergedRoutes* g_merged = nullptr;
+
+const MergedRoutes& merged() {
+  std::lock_guard<std::mutex> guard(g_merged_lock);
+  if (g_merged == nullptr)
+    g_merged = new MergedRoutes{merge(&Subsystem::buttons), merge(&Subsystem::lists), merge(&Subsystem::texts)};
+  return *g_merged;
 }
-const Merged<ListRoute>& list_routes() {
-  static const Merged<ListRoute>& routes = *merge(&Subsystem::lists);
-  return routes;
+
+void release_merged_routes() {
+  std::lock_guard<std::mutex> guard(g_merged_lock);
+  if (g_merged == nullptr) return;
+  delete g_merged->buttons;
+  delete g_merged->lists;
+  delete g_merged->texts;
+  delete g_merged;
+  g_merged = nullptr;
 }
-const Merged<TextRoute>& text_routes() {
-  static const Merged<TextRoute>& routes = *merge(&Subsystem::texts);
-  return routes;
-}
+
+const Merged<ButtonRoute>& button_routes() { return *merged().buttons; }
+const Merged<ListRoute>& list_routes() { return *merged().lists; }
+const Merged<TextRoute>& text_routes() { return *merged().texts; }
 
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
@@ -69,6 +86,7 @@ SubsystemList all_subsystems() { return {kSubsystems, sizeof kSubsystems / sizeo
 void release_subsystems() {
   for (const Subsystem* subsystem : kSubsystems)
     if (subsystem->release_at_detach) subsystem->release_at_detach();
+  release_merged_routes();
 }
 
 void free_subsystem_row_structures(BYTE* record) {

@@ -97,13 +97,13 @@ class ChartCommands : public ::testing::Test {
     fs::create_directories(out_);
   }
 
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'");
+  support::ProgramRun run(const std::string& arguments, const std::string& error_file = "") {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'", error_file);
   }
 
   // The "count  label" lines of chart --counts.
   Counts chart_counts(const std::string& chart) {
-    support::ProgramRun r = run("chart --server SRV01 --days 4 --counts " + chart);
+    support::ProgramRun r = run("chart --server SRV01 --days 4 --counts " + chart, out_ + "/errors.txt");
     EXPECT_EQ(r.exit_code, 0) << r.output;
     Counts counts;
     std::istringstream lines(r.output);
