@@ -220,6 +220,18 @@ struct LogReadRequest {
 
 void read_activity_log(const LogReadRequest* request);
 
+// The bytes of one log as the reader walks them: the opened file through
+// read_log_file_at, or bytes in memory through read_log_memory_at.
+struct LogSource {
+  LogReadFn read;
+  void* context;
+  uint64_t size;
+  HANDLE file;  // closed by the reader as soon as it stops; INVALID_HANDLE_VALUE for memory
+};
+// What read_activity_log does once the file is open, into a record buffer of
+// kLogSplitBufferBytes that the caller keeps for the log.
+void read_log_source(const LogReadRequest* request, const LogSource* source, BYTE* buffer);
+
 // ---------------------------------------------------------------------------
 // Column texts.
 
