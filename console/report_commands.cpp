@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <thread>
 
 #include "console/substitute_host.h"
@@ -317,7 +318,7 @@ int quick_report(std::vector<std::string> args) {
     return fail("the quick report settings could not be saved in the console's registry");
   }
 
-  // The quick report screen: the button, its four lists, the control with the two progress bars and the status text.
+  // The quick report screen: the button, its four lists, the control with the four progress bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
   host::ControlSpec button_spec;
   button_spec.control_id = kQuickReportButton;
@@ -333,16 +334,16 @@ int quick_report(std::vector<std::string> args) {
     lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
     host::send_list_event(l.library, lists[i]);  // the library puts the view's columns in
   }
-  host::ProgressBars bars =
-      host::add_progress_bars(screen, kQuickProgressItem, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
+  host::ProgressBars bars = host::add_progress_bars(
+      screen, kQuickProgressItem, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
   HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
   g_logon_list = lists[kQuickListLogon];
   g_screen_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFilesBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.second, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFileBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);

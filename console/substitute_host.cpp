@@ -454,14 +454,16 @@ HWND add_control(HWND screen, int dialog_item, const char* class_name, const cha
   return control;
 }
 
-ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id, const char* first_name,
-                               const char* second_name) {
+ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id,
+                               const std::vector<const char*>& names) {
   ProgressBars bars;
   bars.control = add_control(screen, dialog_item, "Static", "", ControlSpec{control_id, kDescriptorKind3});
-  bars.first = CreateWindowExA(0, PROGRESS_CLASSA, first_name, WS_CHILD, 0, 0, 100, 8, bars.control, nullptr,
-                               nullptr, nullptr);
-  bars.second = CreateWindowExA(0, PROGRESS_CLASSA, second_name, WS_CHILD, 0, 10, 100, 8, bars.control,
-                                nullptr, nullptr, nullptr);
+  int top = 0;
+  for (const char* name : names) {
+    bars.bars.push_back(CreateWindowExA(0, PROGRESS_CLASSA, name, WS_CHILD, 0, top, 100, 8, bars.control, nullptr,
+                                        nullptr, nullptr));
+    top += 10;
+  }
   return bars;
 }
 

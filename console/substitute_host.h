@@ -79,14 +79,13 @@ HWND add_control(HWND screen, int dialog_item, const char* class_name, const cha
                  const ControlSpec& layout);
 uintptr_t* descriptor_of(HWND control);
 // A display field (descriptor kind 3) with the control identifier, and inside
-// it two hidden progress bars whose window texts are their names.
+// it a hidden progress bar per name, whose window text is that name.
 struct ProgressBars {
   HWND control;
-  HWND first;
-  HWND second;
+  std::vector<HWND> bars;  // in the order of the names
 };
-ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id, const char* first_name,
-                               const char* second_name);
+ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id,
+                               const std::vector<const char*>& names);
 // Adds a page to the host's page table, opened by the library through host_request.
 void add_page(uint32_t page_identifier, const char* title);
 // Drops every screen and descriptor (the windows themselves go with ui::reset).
