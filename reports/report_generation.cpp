@@ -547,7 +547,7 @@ bool report_run_ended() {
          (g_report_run.maximum_records != 0 && g_report_run.record_count > g_report_run.maximum_records);
 }
 
-// Reads one file in report mode with the reporting server of its name.
+// Reads one file in report mode: the row template with the reporting server, when one is given, put in.
 void read_report_file(HWND target, uintptr_t parent, const char* path, const char* server, const BYTE* context,
                       const uintptr_t* pass_through) {
   BYTE row_context[kRowContextBytes] = {};
@@ -622,9 +622,7 @@ DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths
   g_report_run.progress_scale = 0;
   DWORD read = 0;
   for (DWORD i = 0; i < count && !report_run_ended(); ++i) {
-    LogFileName parsed;
-    BOOL named = parse_log_file_name(paths[i], &parsed);
-    read_report_file(target, parent, paths[i], named ? parsed.server : nullptr, context_template, nullptr);
+    read_report_file(target, parent, paths[i], nullptr, context_template, nullptr);
     ++read;
   }
   return read;
@@ -647,8 +645,14 @@ DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
     show_message(nullptr, "No report list to show the Log File Data in.", "View Log File Data", MB_OK | MB_ICONERROR);
     return 1;
   }
+  // The list entry point's record of this event, as it hands it to its handlers: module, the list's identifier
+  // and dialog item; the rows take it as their template.
+  BYTE row_template[kRowContextBytes] = {};
+  set_item_word(row_template, kItemWordModule, kModuleNumber);
+  set_item_word(row_template, kItemWordControlId, descriptor ? descriptor_identifier(descriptor) : 0);
+  set_item_word(row_template, kItemWordDialogItem, static_cast<uint32_t>(GetDlgCtrlID(files_list)));
   g_library.search_cancel = 0;
   g_report_run.maximum_records = 0;
-  ReadPickedLogFiles(target, 0, paths, count, nullptr);
+  ReadPickedLogFiles(target, 0, paths, count, row_template);
   return 1;
 }

@@ -136,12 +136,14 @@ HWND custom_report_progress_window();
 
 // ---- Hand-picked files ---------------------------------------------------------
 
-// Reads the files in the order given, each in report mode into the target list;
-// stops at the stop request or the record maximum. The number read.
+// Reads the files in the order given, each in report mode into the target list
+// with the row template as it is (its reporting server name included); stops
+// at the stop request or the record maximum. The number read.
 DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths, DWORD count,
                          const BYTE* context_template);
 
 // "View Log File Data" (list events 0x60440800 and 0x60F40050): the rows
 // selected in the log file list, read in list order into the report list that
-// the event's descriptor names as companion, with no record maximum. 1.
+// the event's descriptor names as companion, with no record maximum; every row
+// carries the list event's record as its template. 1.
 DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor);

@@ -479,7 +479,20 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   }
   send_event();
   EXPECT_EQ(times(report_), expected);
-  for (const ListRow& row : list_rows(report_)) EXPECT_EQ(std::string(row_server_name(row.record)), "SRV01");
+  // Every row carries the list event's record unchanged (no reporting server of the file's name put in),
+  // beside what the reader fills: the record's type and action codes and the row item.
+  std::vector<BYTE> event_record(kRowContextBytes);
+  set_item_word(event_record.data(), kItemWordModule, 7);
+  set_item_word(event_record.data(), kItemWordControlId, 0x60440800);
+  set_item_word(event_record.data(), kItemWordDialogItem, 50);
+  for (const ListRow& row : list_rows(report_)) {
+    EXPECT_EQ(row_u32(row.record, kRowTypeOffset), 0xFF330001u);
+    std::vector<BYTE> passed(row.record, row.record + kRowContextBytes);
+    set_row_u32(passed.data(), kRowTypeOffset, 0);
+    set_row_u32(passed.data(), kRowActionOffset, 0);
+    set_row_item(passed.data(), kLogFamilyNone, nullptr);
+    EXPECT_EQ(passed, event_record);
+  }
   release(files);
 }
 
