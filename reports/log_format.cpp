@@ -1,6 +1,7 @@
 // Activity log files: folders, names, record splitting, body restoring and decoding.
 #include "reports/log_format.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -179,9 +180,12 @@ namespace {
 
 // Top bytes of the valid codes, so that scanning a damaged stretch rejects
 // almost every position with one table look-up.
-bool is_type_top_byte(BYTE top) {
-  return top == 0xFF || top == 0xE4 || top == 0xFA || top == 0xE8 || top == 0x81 || top == 0x82;
-}
+constexpr std::array<bool, 256> kTypeTopBytes = [] {
+  std::array<bool, 256> table{};
+  for (BYTE top : {0xFF, 0xE4, 0xFA, 0xE8, 0x81, 0x82}) table[top] = true;
+  return table;
+}();
+bool is_type_top_byte(BYTE top) { return kTypeTopBytes[top]; }
 
 }  // namespace
 
