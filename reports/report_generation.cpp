@@ -628,7 +628,7 @@ DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths
   return read;
 }
 
-DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
+DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor, const BYTE* event_record) {
   constexpr DWORD kMostFiles = 4096;
   static const char* paths[kMostFiles];  // UI thread only
   DWORD count = 0;
@@ -645,14 +645,8 @@ DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
     show_message(nullptr, "No report list to show the Log File Data in.", "View Log File Data", MB_OK | MB_ICONERROR);
     return 1;
   }
-  // The list entry point's record of this event, as it hands it to its handlers: module, the list's identifier
-  // and dialog item; the rows take it as their template.
-  BYTE row_template[kRowContextBytes] = {};
-  set_item_word(row_template, kItemWordModule, kModuleNumber);
-  set_item_word(row_template, kItemWordControlId, descriptor ? descriptor_identifier(descriptor) : 0);
-  set_item_word(row_template, kItemWordDialogItem, static_cast<uint32_t>(GetDlgCtrlID(files_list)));
   g_library.search_cancel = 0;
   g_report_run.maximum_records = 0;
-  ReadPickedLogFiles(target, 0, paths, count, row_template);
+  ReadPickedLogFiles(target, 0, paths, count, event_record);
   return 1;
 }

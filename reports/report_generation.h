@@ -146,4 +146,4 @@ DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths
 // selected in the log file list, read in list order into the report list that
 // the event's descriptor names as companion, with no record maximum; every row
 // carries the list event's record as its template. 1.
-DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor);
+DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor, const BYTE* event_record);
