@@ -208,6 +208,11 @@ std::vector<const Machine*> machines() {
   return out;
 }
 
+std::string machine_domain(const Machine& machine) {
+  std::string own = machine.setting("machine", "domain");
+  return own.empty() ? domain() : own;
+}
+
 std::string machine_path(const Machine& machine, std::string_view relative) {
   return machine.dir + "/" + std::string(relative);
 }

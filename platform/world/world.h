@@ -53,6 +53,8 @@ std::string console_program();
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
 std::vector<const Machine*> machines();
+// The domain (LAN group) a machine belongs to: its machine.ini [machine] domain, else the world's.
+std::string machine_domain(const Machine& machine);
 
 // Paths of a machine's files.
 std::string machine_path(const Machine& machine, std::string_view relative);
