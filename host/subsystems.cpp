@@ -8,7 +8,8 @@
 
 namespace {
 
-const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem};
+const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
+                                        &kSqlSubsystem};
 
 // Room for every route of one kind; the merge stops short of overrunning it, and a
 // route left out would fail the subsystems test, which looks every route up.
