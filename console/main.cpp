@@ -20,11 +20,13 @@
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
+#include "console/sql_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
 #include "tests/support/demo_activity.h"
 #include "tests/support/demo_sysvol.h"
 #include "tests/support/fake_agents.h"
+#include "tests/support/sql_server.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -99,6 +101,11 @@ void make_demo_world(const std::string& folder) {
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
   // SRV01 is the domain controller: its SYSVOL holds the domain's group policies.
   support::add_demo_sysvol(world, "SRV01");
+  // SQL01 runs the SQL Server that SRV01's settings name for the record transfer.
+  support::add_sql_server(world, "SQL01", "127.0.0.4");
+  world.add_registry_text("SRV01", "HKLM",
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                          "\"SQLServerForTransfer\"=\"SQL01\"\r\n\r\n");
 }
 
 std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
@@ -541,6 +548,25 @@ int run_delete_log_folders(std::vector<std::string> args) {
   return status;
 }
 
+// The SQL setup of one or more servers, in-process, with the results rows.
+int run_sql_setup(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  std::string sql_server = take_option(args, "--sql-server", &missing);
+  if (missing || servers.empty() || !args.empty())
+    return fail("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
+  return console::sql_setup(servers, sql_server);
+}
+
+int run_sql_sizes(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::string sql_server = take_option(args, "--sql-server", &missing);
+  if (missing || sql_server.empty() || !args.empty()) return fail("sql-sizes takes --sql-server NAME");
+  return console::sql_sizes(sql_server);
+}
+
 // ---- Commands and their help ------------------------------------------------
 
 struct Command {
@@ -614,6 +640,17 @@ const Command kCommands[] = {
      "empty and remove the server's log folders (its log share's vnxlogs, its\n"
      "archive folder, its agent's staging folder), or the log folders given",
      run_delete_log_folders},
+    {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
+     "prepare the central SQL Server database for the servers' record transfer:\n"
+     "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"
+     "and the five activity tables, on the SQL Server given or else the one the\n"
+     "(first) server's settings name (the demo network's SRV01 names SQL01);\n"
+     "prints each step and exits non-zero when a step failed",
+     run_sql_setup},
+    {"sql-sizes", "sql-sizes --sql-server NAME [--world DIR]",
+     "list the tables of the SQL Server's VORNIX_for_Windows database with their\n"
+     "row counts and data sizes",
+     run_sql_sizes},
 };
 
 std::vector<std::string> lines_of(const char* text) {
