@@ -1,6 +1,8 @@
 // The SQL setup as the console's screens start it: for the current server
 // after its checks, or for several servers at once; with each server's
 // domain and the SQL options in its registry.
+#include "host/win32.h"
+
 #include <lm.h>
 
 #include <cstdio>
