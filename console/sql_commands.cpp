@@ -95,13 +95,15 @@ int sql_sizes(const std::string& sql_server) {
     LPARAM param = 0;
     read_list_row(list, row, label, sizeof label, &param);
     const auto* r = reinterpret_cast<const BYTE*>(param);
-    const char* rows = r ? reinterpret_cast<const char*>(r + kItemSqlRows) : "";
-    const char* data = r ? reinterpret_cast<const char*>(r + kItemSqlData) : "";
-    // A step that failed comes as a row too, with its outcome where the row count goes and no data size.
-    bool table = data[0] != '\0';
-    listed = listed || table;
-    if (table) std::printf("  %-42s rows %-12s data %s\n", label, rows, data);
-    else std::printf("  %s: %s\n", label, rows);
+    if (r == nullptr) continue;
+    const char* outcome = reinterpret_cast<const char*>(r + kItemSqlOutcome);
+    if (outcome[0] != '\0') {  // a step that failed
+      std::printf("  %s: %s\n", label, outcome);
+      continue;
+    }
+    listed = true;
+    std::printf("  %-42s rows %-12s data %s\n", label, reinterpret_cast<const char*>(r + kItemSqlRows),
+                reinterpret_cast<const char*>(r + kItemSqlData));
   }
   if (!listed) return fail("no table sizes were listed for " + sql_server);
   return 0;

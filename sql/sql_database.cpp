@@ -496,19 +496,20 @@ DWORD AddAgentSqlLogin(const char* sql_server, const char* domain, const char* s
 
 namespace {
 
-// A row of the sizes list: the label, then the row count and data size texts in its record.
-void insert_size_row(HWND list, BYTE* record, const char* label, const char* rows, const char* data) {
-  std::memset(record + kItemSqlRows, 0, kItemSqlRowsBytes);
-  std::memset(record + kItemSqlData, 0, kItemSqlDataBytes);
+// A row of the sizes list: the label, then the row count and data size texts
+// in its record, or the outcome of a step that failed.
+void insert_size_row(HWND list, BYTE* record, const char* label, const char* rows, const char* data,
+                     const char* outcome = "") {
   copy_text(reinterpret_cast<char*>(record + kItemSqlRows), kItemSqlRowsBytes, rows);
   copy_text(reinterpret_cast<char*>(record + kItemSqlData), kItemSqlDataBytes, data);
+  copy_text(reinterpret_cast<char*>(record + kItemSqlOutcome), kItemSqlOutcomeBytes, outcome);
   if (auto insert = host_service<HostInsertItemFn>(kHostInsertItem))
     insert(list, nullptr, TVI_LAST, label, kTableSizeImage, 1, 0, nullptr, record, 0);
 }
 
 }  // namespace
 
-// The sizes list takes the failure rows too (label: the step, rows text: the
+// The sizes list takes the failure rows too (label: the step, with its
 // outcome): it is the one window this call reports into. Of the five
 // sp_spaceused statements, a failure of the first or the fourth ends the
 // listing and is shown; a failure of the others leaves that table out.
@@ -516,16 +517,16 @@ DWORD ReportSqlTableSizes(const char* sql_server, HWND list, HWND owner, BYTE* r
   Link link;
   switch (allocate(&link)) {
     case Allocation::kNoEnvironment:
-      insert_size_row(list, record, "Error, unable to AllocEnv", "FAIL", "");
+      insert_size_row(list, record, "Error, unable to AllocEnv", "", "", "FAIL");
       return 1;
     case Allocation::kNoConnection:
-      insert_size_row(list, record, "Error, unable to AllocDBC", "FAIL", "");
+      insert_size_row(list, record, "Error, unable to AllocDBC", "", "", "FAIL");
       return 1;
     case Allocation::kAllocated: break;
   }
   bool refused = false;
   if (failed(connect(&link, sql_server, &refused))) {
-    insert_size_row(list, record, "Error Connecting to SQL Server", kUnableToContinue, "");
+    insert_size_row(list, record, "Error Connecting to SQL Server", "", "", kUnableToContinue);
     return 0;
   }
   StatementHandle statement(link.dbc);

@@ -27,6 +27,9 @@ constexpr size_t kItemSqlRows = 112;
 constexpr size_t kItemSqlRowsBytes = 11;
 constexpr size_t kItemSqlData = 124;
 constexpr size_t kItemSqlDataBytes = 18;
+// A step of the listing that failed: its outcome ("FAIL", "Unable to continue"); empty on table rows.
+constexpr size_t kItemSqlOutcome = 144;
+constexpr size_t kItemSqlOutcomeBytes = 64;
 
 // A native error value that no diagnostic carries: nothing accepted, nothing preset.
 constexpr SQLINTEGER kNoNativeError = -1;
@@ -46,7 +49,8 @@ DWORD SetupSqlDatabase(const char* sql_server, const char* domain, const char* s
 // Adds only the agent server's login and role (the second and later servers).
 DWORD AddAgentSqlLogin(const char* sql_server, const char* domain, const char* server);
 // Adds one row per table to the list: the table name, with its row count and
-// data size in the row's record (kItemSqlRows, kItemSqlData).
+// data size in the row's record (kItemSqlRows, kItemSqlData); a failed
+// allocation or connection is a row of its own (kItemSqlOutcome).
 DWORD ReportSqlTableSizes(const char* sql_server, HWND list, HWND owner, BYTE* record);
 // Reads diagnostic record 1 of the handle. A native error equal to the accepted
 // one or to the one preset in *native is stored and passes silently; any other

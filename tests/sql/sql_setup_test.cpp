@@ -375,4 +375,146 @@ TEST_F(SqlSetup, EachFailureStopsWhereItShould) {
   }
 }
 
+// A name built to close its quotes and add statements stays one name: the
+// server receives the statements it was meant to, and grants nothing else.
+TEST_F(SqlSetup, NamesAreQuotedNotTrusted) {
+  const std::string bracket = "SRV09$] FROM WINDOWS; CREATE LOGIN [BRIGHTMERE\\mallory] FROM WINDOWS; --";
+  const std::string quote = "SRV08', 'sysadmin'; EXEC sp_addsrvrolemember 'BRIGHTMERE\\mallory', 'sysadmin'; --";
+  support::SqlServerState given;
+  given.databases.push_back("VORNIX_for_Windows");
+  given.logins = {{"BRIGHTMERE\\mallory", {}}, {"BRIGHTMERE\\" + quote + "$", {}}};
+  support::write_sql_state(world_.machine_dir("SQL01"), given);
+  start();
+  open_window();
+  EXPECT_EQ(AddAgentSqlLogin("SQL01", "BRIGHTMERE", bracket.c_str()), 0u);
+  EXPECT_EQ(AddAgentSqlLogin("SQL01", "BRIGHTMERE", quote.c_str()), 0u);
+  const std::string doubled = "SRV09$]] FROM WINDOWS; CREATE LOGIN [BRIGHTMERE\\mallory]] FROM WINDOWS; --";
+  const std::string quoted = "SRV08'', ''sysadmin''; EXEC sp_addsrvrolemember ''BRIGHTMERE\\mallory'', ''sysadmin''; --";
+  EXPECT_EQ(statements(), (std::vector<std::string>{login("BRIGHTMERE\\" + doubled + "$"), login("BRIGHTMERE\\" + quote + "$"),
+                                                    role("BRIGHTMERE\\" + quoted + "$")}));
+  // The first is no Windows account; the second exists and alone gets the role.
+  EXPECT_EQ(rows()[2], bracket + " | Error, VORNIX Server [BRIGHTMERE\\" + bracket +
+                           "$] is UNKNOWN to SQL Server Host, if different domains check 'Domain Trust' | FAIL");
+  support::SqlServerState after = state();
+  ASSERT_EQ(after.logins.size(), 2u);
+  EXPECT_EQ(after.logins[0].roles, std::vector<std::string>{});
+  EXPECT_EQ(after.logins[1].roles, std::vector<std::string>{"sysadmin"});
+  EXPECT_EQ(boxes(), std::vector<std::string>{});
+
+  // A SQL Server name that would add attributes to the connection string is refused; nothing is sent.
+  ui::clear_journal();
+  const size_t sent = statements().size();
+  EXPECT_EQ(SetupSqlDatabase("SQL01;Database=master", "BRIGHTMERE", "SRV01"), 0u);
+  EXPECT_EQ(statements().size(), sent);
+  EXPECT_EQ(boxes(), std::vector<std::string>{"UNABLE TO CONTINUE | The SQL Server name [SQL01;Database=master] holds "
+                                              "';', '{' or '}', or is too long, and cannot be put into a connection "
+                                              "string.\n\nNothing was sent to it."});
+  EXPECT_EQ(rows().back(), "SRV01 | Error Connecting to SQL Server | Unable to continue");
+  EXPECT_EQ(g_sql.error_count, 1);
+}
+
+// Each table's rows and data size as sp_spaceused gives them, cut to the bound
+// widths; a missing table is left out, except the first and the fourth, whose
+// failure ends the listing with a box.
+TEST_F(SqlSetup, TableSizesAreListedAsTheServerGivesThem) {
+  support::SqlServerState given;
+  given.databases.push_back("VORNIX_for_Windows");
+  given.tables = {{"VORNIX_for_Windows", "File_System_Profiles", 1234, 5678},
+                  {"VORNIX_for_Windows", "Active_Directory_Profiles", 12345678901234ull, 123456789012345ull},
+                  {"VORNIX_for_Windows", "GPO_File_System_Profiles", 0, 0}};
+  support::write_sql_state(world_.machine_dir("SQL01"), given);
+  start();
+  HWND screen = CreateWindowExA(0, "VornixScreen", "SQL", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  HWND list = CreateWindowExA(0, "SysListView32", "", WS_CHILD, 0, 0, 100, 100, screen, nullptr, nullptr, nullptr);
+  auto listed = [&] {
+    std::vector<std::string> out;
+    for (const support::ListRow& r : support::list_rows(list))
+      out.push_back(r.text + " | " + reinterpret_cast<const char*>(r.record + kItemSqlRows) + " | " +
+                    reinterpret_cast<const char*>(r.record + kItemSqlData));
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    return out;
+  };
+  BYTE record[kListItemBytes] = {};
+  EXPECT_EQ(ReportSqlTableSizes("SQL01", list, screen, record), 0u);
+  // rows is char(20), blank-padded, so it is always cut to 10 characters; data to 17.
+  EXPECT_EQ(listed(), (std::vector<std::string>{"File_System_Profiles | 1234       | 5678 KB",
+                                                "Active_Directory_Profiles | 1234567890 | 123456789012345 K",
+                                                "GPO_File_System_Profiles | 0          | 0 KB"}));
+  EXPECT_EQ(boxes(), std::vector<std::string>{});
+  std::vector<std::string> sent = statements();
+  EXPECT_EQ(sent, (std::vector<std::string>{kUse, "EXEC sp_spaceused 'File_System_Profiles';",
+                                            "EXEC sp_spaceused 'Logon_Logoff_and_Failed_Logon_Profiles';",
+                                            "EXEC sp_spaceused 'Active_Directory_Profiles';",
+                                            "EXEC sp_spaceused 'GPO_File_System_Profiles';",
+                                            "EXEC sp_spaceused 'GPO_Active_Directory_Profiles';"}));
+
+  // Without the fourth table the listing ends there, with its error shown.
+  given.tables.pop_back();
+  support::write_sql_state(world_.machine_dir("SQL01"), given);
+  EXPECT_EQ(ReportSqlTableSizes("SQL01", list, screen, record), 0u);
+  EXPECT_EQ(listed().size(), 2u);
+  EXPECT_EQ(boxes(), std::vector<std::string>{
+                         "VORNIX message from QVMR0007.DLL | SQL Driver Operation failed [-1][ffffffff]\n native "
+                         "Err[15009] State[37000]\nMsg[[Microsoft][ODBC SQL Server Driver][SQL Server]The object "
+                         "'GPO_File_System_Profiles' does not exist in database 'VORNIX_for_Windows' or is invalid for "
+                         "this operation.]\n\nCommand Attempted [EXEC sp_spaceused 'GPO_File_System_Profiles';]"});
+
+  // A SQL Server that does not answer gives its row, silently.
+  ui::clear_journal();
+  EXPECT_EQ(ReportSqlTableSizes("NOSUCH", list, screen, record), 0u);
+  std::vector<support::ListRow> failure = support::list_rows(list);
+  ASSERT_EQ(failure.size(), 1u);
+  EXPECT_EQ(failure[0].text, "Error Connecting to SQL Server");
+  EXPECT_STREQ(reinterpret_cast<const char*>(failure[0].record + kItemSqlOutcome), "Unable to continue");
+  EXPECT_EQ(boxes(), std::vector<std::string>{});
+}
+
+// The checks before the setup of one server, each with its box and no results window.
+TEST_F(SqlSetup, ChecksBeforeTheSetupOfOneServer) {
+  world_.add_machine("SRV03", "127.0.0.4");
+  world_.add_registry_text("SRV03", "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                           "\"SQLServerForTransfer\"=\"<server offline, cannot retrieve>\"\r\n\r\n");
+  world_.set_machine_setting("SRV01", "faults", "workstation_info", "5");
+  start();
+  BYTE offline[kListItemBytes] = {}, refused[kListItemBytes] = {};
+  offline[kItemByteReachability] = kUnreachable;
+  set_item_word(refused, kItemWordAgentState, kAgentPermissionError);
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV01", offline), 0u);
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV01", refused), 0u);
+  g_library.styled_dialog_mode = 1;
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV01", refused), 0u);
+  g_library.styled_dialog_mode = 0;
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV02", nullptr), 0u);  // names no SQL Server
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV03", nullptr), 0u);  // holds the placeholder
+  EXPECT_EQ(SetupSqlForServer(nullptr, "SRV01", nullptr), 0u);  // its domain cannot be read
+  const char* one[] = {"SRV01"};
+  EXPECT_EQ(SetupSqlForServers(nullptr, "SQL01", one, 1), 0u);
+  const std::string refusal = "Unable to connect to Server SRV01 to perform SQL setup.  Perhaps your current logon "
+                              "credentials to that server lack sufficient permissions to connect to its Registry.";
+  std::vector<std::string> shown;
+  for (const ui::JournalEntry& e : ui::journal()) shown.push_back(e.title + " | " + e.text);
+  EXPECT_EQ(shown, (std::vector<std::string>{
+                       "SERVER OFFLINE | Server SRV01 is currently offline, unable to perform SQL setup.",
+                       "SERVER OFFLINE | " + refusal, "ACCESS DENIED TO SERVER | ACCESS DENIED TO SERVER\n" + refusal,
+                       "UNABLE TO CONTINUE | No SQL Server Name defined, unable to continue.",
+                       "UNABLE TO CONTINUE | No SQL Server Name defined, unable to continue.",
+                       "UNABLE TO CONTINUE | Unable to get domain for server [SRV01], unable to continue.",
+                       "UNABLE TO CONTINUE | Unable to get domain for server, unable to continue"}));
+  EXPECT_EQ(g_results.window, nullptr);
+  EXPECT_EQ(statements(), std::vector<std::string>{});
+
+  // Among several servers, one whose domain cannot be read is skipped; the next gets the full preparation.
+  ui::clear_journal();
+  const char* two[] = {"SRV01", "SRV02"};
+  EXPECT_EQ(SetupSqlForServers(nullptr, "SQL01", two, 2), 1u);
+  std::vector<std::string> all = rows();
+  EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + 3),
+            (std::vector<std::string>{"SRV01 | Unable to process server | Unable to determine domain for server SRV01",
+                                      "SRV02 | Domain Found, processing server... | BRIGHTMERE",
+                                      "SRV02 | Connecting to SQL Server | ..."}));
+  EXPECT_EQ(all.back(), "SRV02 | Server processed | OK");
+  EXPECT_EQ(state().tables.size(), 5u);
+}
+
 }  // namespace
