@@ -517,4 +517,34 @@ TEST_F(SqlSetup, ChecksBeforeTheSetupOfOneServer) {
   EXPECT_EQ(state().tables.size(), 5u);
 }
 
+// The buttons as the host presses them: the setup of the companion list's selected servers with the screen's
+// SQL Server field, and the two jobs of the current server (here the console itself, which names no SQL Server).
+TEST_F(SqlSetup, TheButtonsReachTheirJobs) {
+  start();
+  HWND screen = host::create_screen(61, "SQL");
+  HWND servers = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{});
+  support::insert_list_rows(servers, {{"SRV01", nullptr}, {"SRV02", nullptr}, {"SRV03", nullptr}});
+  LVITEMA selected = {};
+  selected.stateMask = LVIS_SELECTED;
+  selected.state = LVIS_SELECTED;
+  for (WPARAM row : {0, 1}) SendMessageA(servers, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&selected));
+  host::add_control(screen, 1002, "Edit", "SQL01", host::ControlSpec{0x603800DA, kDescriptorEditField});
+  auto press = [&](uint32_t id, int item) {
+    HWND button = host::add_control(screen, item, "Button", "", host::ControlSpec{id, kDescriptorPushButton, 61, 1001});
+    return entry_point_button_services(screen, 0, host::descriptor_of(button));
+  };
+  EXPECT_EQ(press(0x603100DC, 1100), 1u);
+  EXPECT_EQ(state().tables.size(), 5u);
+  const std::string made = support::sql_state_text(state());
+  for (const char* login : {"login\tBRIGHTMERE\\SRV01$\tsysadmin", "login\tBRIGHTMERE\\SRV02$\tsysadmin"})
+    EXPECT_NE(made.find(login), std::string::npos) << login;
+  EXPECT_EQ(made.find("SRV03"), std::string::npos);
+  close_results_window();
+  ui::clear_journal();
+  EXPECT_EQ(press(0x603100E2, 1101), 0u);
+  EXPECT_EQ(press(0x603140D0, 1102), 0u);
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"UNABLE TO CONTINUE | No SQL Server Name defined, unable to continue.",
+                                               "UNABLE TO CONTINUE | No SQL Server Name defined, unable to continue."}));
+}
+
 }  // namespace
