@@ -61,14 +61,7 @@ class ReportViews : public ::testing::Test {
     return false;
   }
 
-  void click_header(HWND dialog, int sub_item) {
-    NMLISTVIEW click = {};
-    click.hdr.hwndFrom = GetDlgItem(dialog, kResultsListItem);
-    click.hdr.idFrom = kResultsListItem;
-    click.hdr.code = LVN_COLUMNCLICK;
-    click.iSubItem = sub_item;
-    SendMessageA(dialog, WM_NOTIFY, kResultsListItem, reinterpret_cast<LPARAM>(&click));
-  }
+  void click_header(HWND dialog, int sub_item) { support::click_column_header(dialog, kResultsListItem, sub_item); }
 
   // The scripted user presses Save and types the name into the save-file dialog.
   void save_as(const std::string& name) {
