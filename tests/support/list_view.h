@@ -58,6 +58,18 @@ inline std::vector<TreeRow> tree_rows(HWND tree, HTREEITEM parent = nullptr) {
   return out;
 }
 
+// Appends untitled columns, as many as asked: a row keeps a cell only in a column that exists.
+inline void add_columns(HWND list, int count) {
+  for (int c = 0; c < count; ++c) {
+    char title[] = "";
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 80;
+    column.pszText = title;
+    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+  }
+}
+
 struct NamedRow {
   const char* text;
   void* record;  // the row's parameter; may be null
