@@ -1,8 +1,10 @@
 #include "console/substitute_host.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
-#include <strings.h>
-#include <unistd.h>
+
+#include <filesystem>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "host/control_descriptor.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
+#include "host/text.h"
 #include "reports/csv.h"
 
 namespace host {
@@ -152,7 +155,7 @@ DWORD WINAPI host_find_item(HWND tree, HTREEITEM parent, const char* text, uintp
     tv.pszText = label;
     tv.cchTextMax = sizeof label;
     SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    if (text && strcasecmp(label, text) == 0) {
+    if (text && equal_ignoring_case(label, text)) {
       if (found) *found = item;
       return 1;
     }
@@ -333,16 +336,67 @@ void* export_address(const Library& library, const std::string& name) {
   return nullptr;
 }
 
+namespace {
+
+// Loading by the host's own system: dlopen of libqvmr7.so here, LoadLibraryA of QVMR0007.DLL on Windows.
+#if defined(_WIN32)
+void* open_module(const std::string& path, std::string* error) {
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr)
+    *error = "cannot load the library " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(module);
+}
+void* module_symbol(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+void close_module(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+std::string program_path() {
+  char path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+constexpr char kLibraryFile[] = "QVMR0007.DLL";
+#else
+void* open_module(const std::string& path, std::string* error) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) *error = std::string("cannot load the library: ") + dlerror();
+  return module;
+}
+void* module_symbol(void* module, const char* name) { return dlsym(module, name); }
+void close_module(void* module) { dlclose(module); }
+std::string program_path() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+constexpr char kLibraryFile[] = "libqvmr7.so";
+#endif
+
+// The window classes of the host's main window and screens: Windows needs them registered, the Linux layer
+// takes any class name.
+void register_window_classes() {
+#if defined(_WIN32)
+  static bool registered = false;
+  if (registered) return;
+  for (const char* name : {"VornixConsole", "VornixScreen"}) {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = name;
+    RegisterClassA(&window_class);
+  }
+  registered = true;
+#endif
+}
+
+}  // namespace
+
 bool load_library(const std::string& path, Library* library, std::string* error) {
   *library = Library{};
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    *error = std::string("cannot load the library: ") + dlerror();
-    return false;
-  }
+  void* handle = open_module(path, error);
+  if (!handle) return false;
   library->handle = handle;
   for (const std::string& name : export_names()) {
-    void* symbol = dlsym(handle, name.c_str());
+    void* symbol = module_symbol(handle, name.c_str());
     if (!symbol) {
       *error = "the library has no export " + name;
       unload_library(library);
@@ -350,7 +404,7 @@ bool load_library(const std::string& path, Library* library, std::string* error)
     }
     library->exports.emplace_back(name, symbol);
   }
-  auto get = [&](const char* name) { return dlsym(handle, name); };
+  auto get = [&](const char* name) { return export_address(*library, name); };
   library->introduction_in = reinterpret_cast<decltype(library->introduction_in)>(get("introduction_in"));
   library->establish_tables = reinterpret_cast<decltype(library->establish_tables)>(get("establish_tables"));
   library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
@@ -367,20 +421,18 @@ HIMAGELIST insert_list_images(const Library& library) {
 }
 
 void unload_library(Library* library) {
-  if (library->handle) dlclose(library->handle);
+  if (library->handle) close_module(library->handle);
   *library = Library{};
 }
 
 std::string library_beside_program() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "libqvmr7.so";
-  path[n] = '\0';
-  std::string dir(path);
-  return dir.substr(0, dir.rfind('/') + 1) + "libqvmr7.so";
+  std::string program = program_path();
+  size_t slash = program.find_last_of("\\/");
+  return (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) + kLibraryFile;
 }
 
 ServiceTable make_service_table() {
+  register_window_classes();
   ServiceTable t{};
   auto slot = [&](HostEntry entry, auto fn) { t[entry] = reinterpret_cast<uintptr_t>(fn); };
   slot(kHostInsertItem, &host_insert_item);
@@ -421,7 +473,8 @@ void clear_service_calls() {
 }
 
 HWND create_screen(uint16_t key, const char* title) {
-  HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED | WS_VISIBLE, 0, 0, 800, 600,
+  register_window_classes();
+  HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED, 0, 0, 800, 600,
                                 nullptr, nullptr, nullptr, nullptr);
   std::lock_guard<std::mutex> guard(g_lock);
   g_screens[key] = screen;

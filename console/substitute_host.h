@@ -1,15 +1,16 @@
 // The substitute host console: loads the library, completes the handshake,
 // offers the host services table and keeps the screens whose controls carry
 // the library's control descriptors. The console program and the tests both
-// drive the library through it.
+// drive the library through it; the Windows test host (wintest/) offers the
+// same services to QVMR0007.DLL.
 #pragma once
-#include <windows.h>
-#include <commctrl.h>
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "host/win32.h"
 
 namespace host {
 
@@ -42,7 +43,7 @@ bool load_library(const std::string& path, Library* library, std::string* error)
 HIMAGELIST insert_list_images(const Library& library);
 // Unloads it (its process-detach clean-up runs).
 void unload_library(Library* library);
-// The path of libqvmr7.so beside the running program.
+// The path of the library beside the running program: libqvmr7.so, on Windows QVMR0007.DLL.
 std::string library_beside_program();
 
 // The host services table that the host hands to establish_tables.
