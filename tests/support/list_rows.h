@@ -48,24 +48,12 @@ inline HWND add_server_list(const host::Library& library, HWND screen, std::init
   return list;
 }
 
-using AllocRecordFn = DWORD_PTR(WINAPI*)();
-using DeleteRecordFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, void*);
-
-// The host passes each row's record to delete_list_item in a block of the memory pair: through
-// the linked library's exports, or through those of a loaded copy (host::export_address).
-// A row without a record is a failure unless the caller's list may hold such rows.
+// return_row_records through the linked library's exports, or through those of a loaded copy
+// (host::export_address). A row without a record is a failure unless the caller's list may hold such rows.
 inline void release_list_rows(HWND list, bool rows_without_record_allowed = false,
                               AllocRecordFn alloc = alloc_memory_for_list, DeleteRecordFn release = delete_list_item) {
-  for (const ListRow& row : list_rows(list)) {
-    if (row.record == nullptr) {
-      if (!rows_without_record_allowed) ADD_FAILURE() << "a row without a record: " << row.text;
-      continue;
-    }
-    auto* record = reinterpret_cast<BYTE*>(alloc());
-    std::memcpy(record, row.record, kListItemBytes);
-    release(0, 0, record);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  for (const std::string& text : return_row_records(list, alloc, release))
+    if (!rows_without_record_allowed) ADD_FAILURE() << "a row without a record: " << text;
 }
 
 inline bool journal_has(const std::string& title, const std::string& text = "") {

@@ -2,10 +2,12 @@
 // plain Win32, shared by the Linux tests and the Windows test host.
 #pragma once
 
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "host/list_item.h"
 #include "host/win32.h"
 
 namespace support {
@@ -103,6 +105,26 @@ inline void click_column_header(HWND parent, int list_item, int column) {
   click.hdr.code = LVN_COLUMNCLICK;
   click.iSubItem = column;
   SendMessageA(parent, WM_NOTIFY, static_cast<WPARAM>(list_item), reinterpret_cast<LPARAM>(&click));
+}
+
+using AllocRecordFn = DWORD_PTR(WINAPI*)();
+using DeleteRecordFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, void*);
+
+// Empties a list the library filled, as the host does: each row's record goes back to the library
+// (delete_list_item) in a block of the memory pair. The texts of the rows that had no record.
+inline std::vector<std::string> return_row_records(HWND list, AllocRecordFn alloc, DeleteRecordFn release) {
+  std::vector<std::string> without_record;
+  for (const ListRow& row : list_rows(list)) {
+    if (row.record == nullptr) {
+      without_record.push_back(row.text);
+      continue;
+    }
+    auto* record = reinterpret_cast<BYTE*>(alloc());
+    std::memcpy(record, row.record, kListItemBytes);
+    release(0, 0, record);
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  return without_record;
 }
 
 // One column's text, row by row.
