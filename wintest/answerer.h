@@ -8,12 +8,12 @@
 // button pressed when it first comes up. Answers act from a timer on the
 // window's own thread, once its modal loop runs.
 #pragma once
-#include <windows.h>
-
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "host/win32.h"
 
 namespace wintest {
 
