@@ -209,10 +209,11 @@ TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeeps
     return std::vector<std::string>{"[\\Profiles\\Logons]", "LastUpdateDate=4:" + at, "CreateDate=4:" + at,
                                     "ProfileType=4:256", "CreatedBy=1:auditor on CONSOLE01||"};
   };
+  // Subkeys come in the registry's order, by name.
   auto tree_of = [](std::vector<std::string> top, const std::vector<std::string>& profile) {
-    top.push_back("[\\Profiles]");
+    top.insert(top.end(), {"[\\Enterprise]", "[\\Profiles]"});
     top.insert(top.end(), profile.begin(), profile.end());
-    top.insert(top.end(), {"[\\Reports]", "[\\Enterprise]"});
+    top.push_back("[\\Reports]");
     return top;
   };
   EXPECT_EQ(tree(kProductKey, "BARE01"),
