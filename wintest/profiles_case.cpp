@@ -68,19 +68,15 @@ DWORD stored_number(const std::string& profile, const char* name) {
   return value;
 }
 
-std::string environment(const char* name) {
-  char value[512] = {};
-  GetEnvironmentVariableA(name, value, sizeof value);
-  return value;
-}
-
-// The creator the profiles name: the console user (domain, backslash, user) on this computer.
+// The creator the profiles name: the account the console runs under on this computer.
 std::string creator() {
-  std::string domain = environment("USERDOMAIN");
+  char user[257] = {};
+  DWORD user_size = sizeof user;
+  GetUserNameA(user, &user_size);
   char computer[100] = {};
   DWORD size = sizeof computer;
   GetComputerNameA(computer, &size);
-  return (domain.empty() ? "" : domain + "\\") + environment("USERNAME") + " on " + computer;
+  return std::string(user) + " on " + computer;
 }
 
 std::string local_computer() {
