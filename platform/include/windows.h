@@ -378,6 +378,9 @@ int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wi
 int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out, int out_size);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+// Temporary files: the console user's temporary folder on the console machine.
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR name);
 
 // Processes: a program of the simulated network is recorded with its command line, not run here.
 #define CREATE_NEW_CONSOLE 0x00000010

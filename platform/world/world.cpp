@@ -187,6 +187,10 @@ std::string console_program() {
   return world_setting("program", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE");
 }
 
+std::string console_temp_folder() {
+  return world_setting("temp", ("C:\\Users\\" + console_user() + "\\AppData\\Local\\Temp").c_str());
+}
+
 const Machine* find_machine(std::string_view name) {
   if (!ensure_open()) return nullptr;
   WorldState& w = state();

@@ -49,6 +49,9 @@ std::string console_user();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
 // its folder is the console's current directory and holds the library and its companion programs.
 std::string console_program();
+// The console user's temporary folder on the console machine, without a final backslash
+// (world.ini: temp = C:\...); by default the user's profile's AppData\Local\Temp.
+std::string console_temp_folder();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
