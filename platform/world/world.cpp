@@ -183,6 +183,8 @@ std::string console_user() {
   return world_setting("user", account && account->pw_name ? account->pw_name : "");
 }
 
+std::string console_user_dn() { return world_setting("user_dn", ""); }
+
 std::string console_program() {
   return world_setting("program", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE");
 }

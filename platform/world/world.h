@@ -46,6 +46,8 @@ std::string domain();
 // The account the console runs under (world.ini: user = NAME); without one,
 // the login name of the process, so an ordinary shell still has a user.
 std::string console_user();
+// The console user's directory name (world.ini: user_dn = CN=...); empty when the world names none.
+std::string console_user_dn();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
 // its folder is the console's current directory and holds the library and its companion programs.
 std::string console_program();
