@@ -31,6 +31,8 @@ auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+// The button entry point of the library loaded last: a click on one of its buttons reaches it.
+DWORD(WINAPI* g_button_services)(HWND, DWORD, uintptr_t*) = nullptr;
 HWND g_main_window = nullptr;
 char g_program_path[MAX_PATH];  // the console program, as the simulated network has it
 
@@ -308,6 +310,20 @@ void WINAPI host_load_file_into(HANDLE file, HWND list) {
   if (DWORD error = csv_finish(&writer)) log_call("host_load_file_into error=" + std::to_string(error));
 }
 
+// A screen's procedure: the library's push buttons send their clicks to the button entry point,
+// with the button's descriptor, as the host console's screens do.
+LRESULT CALLBACK host_screen_proc(HWND screen, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED && lparam != 0 && g_button_services != nullptr) {
+    uintptr_t* d = descriptor_of(reinterpret_cast<HWND>(lparam));
+    if (d != nullptr && descriptor_kind(d) == kDescriptorPushButton) {
+      log_call("button click id=" + std::to_string(descriptor_identifier(d)));
+      g_button_services(screen, 0, d);
+      return 0;
+    }
+  }
+  return DefWindowProcA(screen, message, wparam, lparam);
+}
+
 }  // namespace
 
 std::vector<ValueRow> value_rows(HWND window) {
@@ -410,6 +426,7 @@ bool load_library(const std::string& path, Library* library, std::string* error)
   library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
   library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
+  g_button_services = library->entry_point_button_services;
   return true;
 }
 
@@ -421,6 +438,7 @@ HIMAGELIST insert_list_images(const Library& library) {
 }
 
 void unload_library(Library* library) {
+  if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
   if (library->handle) close_module(library->handle);
   *library = Library{};
 }
@@ -476,6 +494,7 @@ HWND create_screen(uint16_t key, const char* title) {
   register_window_classes();
   HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED, 0, 0, 800, 600,
                                 nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(host_screen_proc));
   std::lock_guard<std::mutex> guard(g_lock);
   g_screens[key] = screen;
   return screen;

@@ -73,7 +73,8 @@ struct ControlSpec {
   uint16_t page = 0;             // 16-bit word 9: the host page a button opens
 };
 
-// Screens: windows registered under a 16-bit window key.
+// Screens: windows registered under a 16-bit window key. A click on one of the library's push
+// buttons on a screen reaches the button entry point of the library loaded last.
 HWND create_screen(uint16_t key, const char* title);
 // Adds a control with its descriptor in the window's user data.
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
