@@ -328,6 +328,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define DWLP_MSGRESULT 0
 
 #define SW_HIDE 0
+#define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 
 // Message boxes and dialog results
