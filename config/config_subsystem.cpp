@@ -2,6 +2,7 @@
 // profile form, and the server lists filled with the console's known servers.
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "config/schedules.h"
 #include "config/server_settings.h"
 #include "host/control_id.h"
 #include "host/host.h"
@@ -29,6 +30,12 @@ DWORD sibling_server_list(const ListEvent& e) {
   note_sibling_server_list(e.control);
   return list_known_servers(e);
 }
+
+DWORD schedule_screen_button(const ButtonEvent& e) {
+  return ScheduleScreenButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
+}
+
+DWORD schedule_screen_list(const ListEvent& e) { return ScheduleScreenList(e.control, e.id, e.record); }
 
 DWORD server_settings_button(const ButtonEvent& e) {
   return ServerSettingsButton(e.screen, descriptor_identifier(e.descriptor));
@@ -63,6 +70,11 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
+    {0x60410012, 0x60410012, schedule_screen_button},
+    {0x60410018, 0x60410018, schedule_screen_button},
+    {0x60410021, 0x60410021, schedule_screen_button},
+    {0x60410023, 0x60410023, schedule_screen_button},
 };
 
 constexpr ListRoute kLists[] = {
@@ -78,6 +90,10 @@ constexpr ListRoute kLists[] = {
     {0x602400F0, 0x602400F0, profile_screen_list},
     {0x602400F5, 0x602400F5, profile_screen_list},
     {0x603400AC, 0x603400AC, profile_screen_list},
+    // The saved custom reports, and the day and time lists of a schedule's run times.
+    {0x60440010, 0x60440010, schedule_screen_list},
+    {0x60440020, 0x60440020, schedule_screen_list},
+    {0x60440022, 0x60440022, schedule_screen_list},
 };
 
 }  // namespace

@@ -195,6 +195,16 @@ bool run_time_row(const BYTE* record, uint32_t* word) {
   return true;
 }
 
+DWORD AddRunTimeRow(HWND list, uint32_t word) {
+  char text[80];
+  RunTimeText(word, text, sizeof text);
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, nullptr);
+  write_u32(record + kRowDataOffset, kRunTimeRowMark);
+  write_u32(record + kRowDataOffset + 4, word);
+  return insert_list_row(list, text, kIconRunTime, record) ? 1 : 0;
+}
+
 DWORD ListSchedules(const char* server, HWND list, ReportListKind kind) {
   ListingOf of = listing_of(kind);
   HKEY machine, parent;
@@ -262,13 +272,7 @@ DWORD ListScheduleDetails(const char* server, const char* schedule, DWORD part, 
   BYTE record[kListItemBytes];
   if (part == kScheduleRunTimes) {
     for (DWORD at = 0; data != nullptr && at + 4 <= size; at += 4) {
-      char text[80];
-      uint32_t word = read_u32(data + at);
-      RunTimeText(word, text, sizeof text);
-      start_row_record(record, list, nullptr);
-      write_u32(record + kRowDataOffset, kRunTimeRowMark);
-      write_u32(record + kRowDataOffset + 4, word);
-      if (insert_list_row(list, text, kIconRunTime, record)) ++listed;
+      listed += AddRunTimeRow(list, read_u32(data + at));
     }
   } else {
     for_each_name(data, size, [&](const char* name) {

@@ -70,6 +70,8 @@ constexpr DWORD kScheduleEmails = 4;
 DWORD ListScheduleDetails(const char* server, const char* schedule, DWORD part, HWND list, bool graphical);
 // The run-time word a part-1 row keeps; false for another row.
 bool run_time_row(const BYTE* record, uint32_t* word);
+// Adds a run-time row (its text, the word kept in its record); 1 when added.
+DWORD AddRunTimeRow(HWND list, uint32_t word);
 
 // LastXDays, LastXHours, CentralEmail, and the Emails and GReports names, each in a
 // kScheduleSlotBytes slot of the caller's arrays (at most the capacities given).
@@ -157,3 +159,10 @@ constexpr DWORD kDesignerStarted = 999;
 DWORD EditCustomReport(HWND window, const char* server, const char* report, char* definition_file);
 DWORD NewCustomReport(HWND window, char* definition_file);
 DWORD StartReportDesigner(const char* file);
+
+// The report screens' controls: the day (0x60440020) and time (0x60440022) lists of a schedule's
+// run times and the saved custom reports list (0x60440010); the buttons that add (0x60410021) or
+// remove (0x60410023) run-time rows of their companion list, and that start the designer on a new
+// report (0x60410012) or on the companion's selected saved report (0x60410018).
+DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion);
+DWORD ScheduleScreenList(HWND control, uint32_t id, const BYTE* event_record);
