@@ -93,6 +93,17 @@ bool subkey_is(HKEY parent, const char* name, ReportListKind kind) {
   return wanted;
 }
 
+// Each subkey name of a key, in registry order, until visit returns false.
+template <typename Visit>
+void for_each_subkey(HKEY parent, Visit visit) {
+  for (DWORD index = 0;; ++index) {
+    char name[kScheduleNameBytes];
+    DWORD size = sizeof name;
+    LONG rc = RegEnumKeyExA(parent, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS || (rc == ERROR_SUCCESS && !visit(name))) return;
+  }
+}
+
 void start_schedule_record(BYTE* record, HWND list, const char* server, const char* name, HKEY key) {
   start_row_record(record, list, nullptr);
   write_u32(record + kRowDataOffset, kScheduleRowMark);
@@ -212,14 +223,10 @@ DWORD ListSchedules(const char* server, HWND list, ReportListKind kind) {
   if (open_key(machine, of.parent, KEY_READ, &parent) != ERROR_SUCCESS) return 0;
   bool schedules = kind == ReportListKind::kSchedules || kind == ReportListKind::kGraphicalSchedules;
   DWORD listed = 0;
-  for (DWORD index = 0;; ++index) {
-    char name[kScheduleNameBytes];
-    DWORD size = sizeof name;
-    LONG rc = RegEnumKeyExA(parent, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
-    if (rc != ERROR_SUCCESS || !subkey_is(parent, name, kind)) continue;
+  for_each_subkey(parent, [&](const char* name) {
     HKEY key = nullptr;
-    if (schedules && open_key(parent, name, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    if (!subkey_is(parent, name, kind) || (schedules && open_key(parent, name, KEY_READ, &key) != ERROR_SUCCESS))
+      return true;
     BYTE record[kListItemBytes];
     start_schedule_record(record, list, server, name, key);
     int icon = !schedules ? (kind == ReportListKind::kSavedGraphs ? kIconSavedGraph : kIconSavedReport)
@@ -228,7 +235,8 @@ DWORD ListSchedules(const char* server, HWND list, ReportListKind kind) {
     if (key) RegCloseKey(key);
     if (insert_list_row(list, name, icon, record)) ++listed;
     else free_block(owned_block(record, kScheduleRowErrorSlot));
-  }
+    return true;
+  });
   RegCloseKey(parent);
   return listed;
 }
@@ -675,13 +683,9 @@ DWORD DeleteGraphicalReport(const char* name, const char* server) { return delet
 
 DWORD ReplaceReportInSchedules(HKEY reports, const char* old_name, const char* new_name, DWORD remove) {
   DWORD changed = 0;
-  for (DWORD index = 0;; ++index) {
-    char name[kScheduleNameBytes];
-    DWORD size = sizeof name;
-    LONG rc = RegEnumKeyExA(reports, index, name, &size, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
+  for_each_subkey(reports, [&](const char* name) {
     HKEY key;
-    if (rc != ERROR_SUCCESS || open_key(reports, name, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) continue;
+    if (open_key(reports, name, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return true;
     const char* value = has_value(key, "CReports") ? "CReports" : "GReports";
     DWORD bytes = 0;
     LONG read = 0;
@@ -705,6 +709,7 @@ DWORD ReplaceReportInSchedules(HKEY reports, const char* old_name, const char* n
     }
     free_block(data);
     RegCloseKey(key);
-  }
+    return true;
+  });
   return changed;
 }
