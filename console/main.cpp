@@ -671,6 +671,10 @@ const Command kCommands[] = {
      "list the server's current (or archived) activity log files, or delete,\n"
      "archive or restore the named ones",
      run_logs},
+    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
+     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
+     "archive folder, its agent's staging folder), or the log folders given",
+     run_delete_log_folders},
     {"settings", "settings --server NAME [--world DIR]",
      "every configuration value of the server as the configuration screens show\n"
      "it, with its identifier, then its lists (and the same for QVAWKQ when the\n"
@@ -704,10 +708,6 @@ const Command kCommands[] = {
      "console machine and start VNXWCCR.EXE on it; prints the file's path and the\n"
      "command line started",
      run_saved_report},
-    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
-     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
-     "archive folder, its agent's staging folder), or the log folders given",
-     run_delete_log_folders},
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"
