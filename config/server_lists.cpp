@@ -174,6 +174,107 @@ DWORD SaveGroups(HWND list, const char* server, DWORD which) {
   return save_names(which == kSaveExcludedGroups ? kExcludedGroups : kAllowedGroups, list, server);
 }
 
+// ---- Departments and enterprise hosts of every known server ---------------------------------
+
+namespace {
+
+constexpr DWORD kMostKnownServers = 500;
+constexpr uint32_t kDepartmentHostRowMark = 0x54534F48;  // "HOST"
+constexpr char kEnterpriseScanKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\ENTSCAN";
+
+// A text value of the server's product key; empty when missing.
+void read_product_text(HKEY product, const char* name, char* out, DWORD size) {
+  out[0] = '\0';
+  DWORD read = size - 1;
+  if (RegQueryValueExA(product, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &read) != ERROR_SUCCESS) read = 0;
+  out[read] = '\0';
+}
+
+// Adds a row for the name unless one is listed; the record keeps the hosting server when given.
+DWORD add_scanned(HWND list, const char* name, int icon, const char* host_server, const char* report_path) {
+  if (name[0] == '\0' || list_has(list, name)) return 0;
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, nullptr);
+  if (host_server != nullptr) {
+    DepartmentHostRow row = {};
+    copy_text(row.server, sizeof row.server, host_server);
+    copy_text(row.report_path, sizeof row.report_path, report_path);
+    std::memcpy(record + kRowDataOffset, &kDepartmentHostRowMark, 4);
+    std::memcpy(record + kRowDataOffset + 4, &row, sizeof row);
+  }
+  return insert_list_row(list, name, icon, record) ? 1 : 0;
+}
+
+// Asks every known server that can be reached; visit gets its open product key.
+template <typename Visit>
+void for_each_known_product_key(const char* title, Visit visit) {
+  static char names[kMostKnownServers][kCachedServerNameBytes];
+  DWORD count = KnownServerNames(names, kMostKnownServers);
+  for (DWORD i = 0; i < count; ++i) {
+    HKEY machine, product;
+    if (connect_server(names[i], title, &machine) != 0 || open_root(machine, kProductRoot, KEY_READ, &product) != 0)
+      continue;
+    visit(names[i], product);
+    RegCloseKey(product);
+  }
+}
+
+}  // namespace
+
+static_assert(kRowDataOffset + 4 + sizeof(DepartmentHostRow) <= kRowDataLimit, "a department row fits the record");
+
+bool department_host_row(const BYTE* record, DepartmentHostRow* row) {
+  uint32_t mark = 0;
+  if (record == nullptr) return false;
+  std::memcpy(&mark, record + kRowDataOffset, 4);
+  if (mark != kDepartmentHostRowMark) return false;
+  std::memcpy(row, record + kRowDataOffset + 4, sizeof *row);
+  return true;
+}
+
+DWORD ScanDepartments(HWND list) {
+  DWORD added = 0;
+  for_each_known_product_key("UNABLE TO CHECK FOR DEPARTMENTS", [&](const char* server, HKEY product) {
+    char hosted[kSettingTextBytes], report_path[260];
+    read_product_text(product, "DepartmentHosted", hosted, sizeof hosted);
+    read_product_text(product, "ReportPath", report_path, sizeof report_path);
+    added += add_scanned(list, hosted, kIconDepartment, server, report_path);
+    DWORD size = 0;
+    LONG rc = 0;
+    BYTE* data = read_value_block(product, "DepartmentsReportTo", &size, nullptr, &rc);
+    for_each_name(data, size, [&](const char* name) {
+      added += add_scanned(list, name, kIconDepartment, nullptr, nullptr);
+      return true;
+    });
+    free_block(data);
+  });
+  return added;
+}
+
+DWORD ScanEnterpriseHosts(HWND list) {
+  HKEY found = nullptr;
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kEnterpriseScanKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      local_access(KEY_ALL_ACCESS), nullptr, &found, &disposition) != ERROR_SUCCESS)
+    found = nullptr;
+  DWORD added = 0;
+  for_each_known_product_key("UNABLE TO CHECK FOR ENTERPRISE HOSTS", [&](const char*, HKEY product) {
+    DWORD size = 0;
+    LONG rc = 0;
+    BYTE* data = read_value_block(product, "EnterpriseHostsReportTo", &size, nullptr, &rc);
+    for_each_name(data, size, [&](const char* name) {
+      added += add_scanned(list, name, kIconEnterpriseHost, nullptr, nullptr);
+      const BYTE none[4] = {};
+      if (found != nullptr && RegQueryValueExA(found, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        RegSetValueExA(found, name, 0, REG_BINARY, none, sizeof none);
+      return true;
+    });
+    free_block(data);
+  });
+  if (found != nullptr) RegCloseKey(found);
+  return added;
+}
+
 // ---- Department membership ----------------------------------------------------------
 
 namespace {

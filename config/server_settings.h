@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "config/registry.h"
 #include "host/win32.h"
 
 constexpr DWORD kProductRoot = 1;
@@ -101,6 +102,20 @@ DWORD ListReportTo(HWND list, const char* server, uint32_t request);
 DWORD SaveReportTo(HWND list, const char* server, DWORD which);
 DWORD ListGroups(HWND list, const char* server, uint32_t request);
 DWORD SaveGroups(HWND list, const char* server, DWORD which);
+
+// Every known server is asked for the departments it hosts or reports to (a hosted one's row keeps
+// the server and its ReportPath), or for the enterprise hosts it reports to (each new one is also
+// kept in the console's ENTSCAN); one row per name. A server that cannot be reached is skipped
+// after its connection message. The number of rows added.
+DWORD ScanDepartments(HWND list);
+DWORD ScanEnterpriseHosts(HWND list);
+
+// What the row of a hosted department keeps, from the row data offset.
+struct DepartmentHostRow {
+  char server[kCachedServerNameBytes];
+  char report_path[260];
+};
+bool department_host_row(const BYTE* record, DepartmentHostRow* row);
 
 constexpr DWORD kDepartmentRemove = 1;
 constexpr DWORD kDepartmentReportTo = 2;

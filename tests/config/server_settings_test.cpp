@@ -396,6 +396,38 @@ TEST_F(ServerSettings, DepartmentMembershipKeepsOneEntryPerDepartmentAndWritesIt
   EXPECT_EQ(shown(), std::vector<std::string>{"Unable to set department value | Error 2 opening VORNIX key on server BARE01"});
 }
 
+TEST_F(ServerSettings, ScansAskEveryKnownServerAndListEachNameOnce) {
+  HKEY known;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &known, nullptr),
+            ERROR_SUCCESS);
+  const BYTE address[4] = {};
+  for (const char* server : {"DOWN01", "SRV01", "BARE01"}) RegSetValueExA(known, server, 0, REG_BINARY, address, 4);
+  RegCloseKey(known);
+  ASSERT_EQ(set(0x603800C8, 0, "Finance"), 0u);
+  ASSERT_EQ(SaveReportTo(list_of(0x603400AB, {"Audit", "finance"}), "SRV01", kSaveDepartments), 0u);
+  ASSERT_EQ(SaveReportTo(list_of(0x603400AA, {"ENT01"}), "SRV01", 0), 0u);
+
+  HWND departments = list(0x602400A4), hosts = list(0x602400A5);
+  EXPECT_EQ(ScanDepartments(departments), 2u);
+  EXPECT_EQ(support::list_column(departments), (std::vector<std::string>{"Finance", "Audit"}));
+  DepartmentHostRow host;
+  ASSERT_TRUE(department_host_row(support::list_rows(departments)[0].record, &host));
+  EXPECT_EQ(std::string(host.server) + " " + host.report_path, "SRV01 VnxLogs$");
+  EXPECT_FALSE(department_host_row(support::list_rows(departments)[1].record, &host));
+  EXPECT_EQ(ScanEnterpriseHosts(hosts), 1u);
+  EXPECT_EQ(support::list_column(hosts), std::vector<std::string>{"ENT01"});
+  HKEY found;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\ENTSCAN", 0, KEY_READ, &found),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExA(found, "ENT01", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  RegCloseKey(found);
+  EXPECT_EQ(shown(), std::vector<std::string>{
+                         "UNABLE TO CHECK FOR DEPARTMENTS | Unable to connect to Registry - machine DOWN01 not found on "
+                         "network"})
+      << "a server that stays down is told once";
+}
+
 TEST_F(ServerSettings, SiblingListsTheGridAndLocalLogonContainersRoundTrip) {
   ASSERT_EQ(set(0x60F80023, 0, "QvLogs"), 0u);
   // Allowed versions: 32-bit numbers in list order; an empty list deletes the value.
