@@ -569,6 +569,8 @@ int run_sql_sizes(std::vector<std::string> args) {
   std::string sql_server = take_option(args, "--sql-server", &missing);
   if (missing || sql_server.empty() || !args.empty()) return fail("sql-sizes takes --sql-server NAME");
   return console::sql_sizes(sql_server);
+}
+
 // A command on one server's configuration, run by the library's code in-process.
 int run_on_server(std::vector<std::string> args, const char* command,
                   int (*job)(std::vector<std::string> args, const std::string& server)) {

@@ -221,7 +221,8 @@ TEST_F(Schedules, ASavedScheduleIsListedReplacedWithItsRunHistoryRenamedAndRefus
                                       "NO Destination Emails configured, aborting", "SRV01"}));
   HWND reports = list();
   EXPECT_EQ(ListSchedules("SRV01", reports, ReportListKind::kSavedReports), 2u);
-  EXPECT_EQ(support::list_column(reports), (std::vector<std::string>{"Weekly", "Daily"}));
+  // The registry lists subkeys by name.
+  EXPECT_EQ(support::list_column(reports), (std::vector<std::string>{"Daily", "Weekly"}));
   HWND times = list(), names = list();
   EXPECT_EQ(ListScheduleDetails("SRV01", "Mornings", kScheduleRunTimes, times, false), 1u);
   EXPECT_EQ(ListScheduleDetails("SRV01", "Mornings", kScheduleReports, names, false), 1u);
