@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <thread>
 
 #include "console/substitute_host.h"
@@ -294,7 +295,7 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
   if (!write_quick_settings(w.hours, w.count, w.from, w.to, w.maximum))
     return fail("the quick report settings could not be saved in the console's registry"), false;
 
-  // The quick report screen: the button, its four lists, the control with the two progress bars and the status text.
+  // The quick report screen: the button, its four lists, the control with the four progress bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
   host::ControlSpec button_spec;
   button_spec.control_id = kQuickReportButton;
@@ -310,8 +311,8 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
     host::send_list_event(l.library, out->lists[i]);  // the library puts the view's columns in
   }
   out->screen = screen;
-  host::ProgressBars bars =
-      host::add_progress_bars(screen, kQuickProgressItem, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
+  host::ProgressBars bars = host::add_progress_bars(
+      screen, kQuickProgressItem, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
   HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
   g_run_ended = false;
   g_progress.files_total = 0;
@@ -322,9 +323,9 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
   g_screen_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFilesBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.second, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFileBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);

@@ -5,64 +5,56 @@
 #include "host/subsystems.h"
 
 #include <algorithm>
-#include <mutex>
-#include <vector>
 
 namespace {
 
 const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
-                                           &kGraphsSubsystem};
+                                        &kSqlSubsystem,  &kGraphsSubsystem};
+
+// Room for every route of one kind; the merge stops short of overrunning it, and a
+// route left out would fail the subsystems test, which looks every route up.
+constexpr size_t kMostRoutesOfAKind = 1024;
+
+// A plain record in static storage: nothing to free when the library is unloaded.
+template <typename Route>
+struct Merged {
+  const Route* routes[kMostRoutesOfAKind];
+  size_t count;
+};
 
 template <typename Route>
-using Merged = std::vector<const Route*>;
-
-template <typename Route>
-Merged<Route>* merge(RouteTable<Route> Subsystem::*table) {
-  auto* merged = new Merged<Route>;
+Merged<Route> merge(RouteTable<Route> Subsystem::*table) {
+  Merged<Route> merged = {};
   for (const Subsystem* subsystem : kSubsystems) {
     const RouteTable<Route>& t = subsystem->*table;
-    for (size_t i = 0; i < t.count; ++i) merged->push_back(&t.routes[i]);
+    for (size_t i = 0; i < t.count && merged.count < kMostRoutesOfAKind; ++i)
+      merged.routes[merged.count++] = &t.routes[i];
   }
-  std::stable_sort(merged->begin(), merged->end(),
+  std::stable_sort(merged.routes, merged.routes + merged.count,
                    [](const Route* a, const Route* b) { return a->first < b->first; });
   return merged;
 }
 
-// Merged on first use and let go at detach: an unloaded library leaves nothing behind.
-struct MergedRoutes {
-  Merged<ButtonRoute>* buttons;
-  Merged<ListRoute>* lists;
-  Merged<TextRoute>* texts;
-};
-std::mutex g_merged_lock;
-MergedRoutes* g_merged = nullptr;
-
-const MergedRoutes& merged() {
-  std::lock_guard<std::mutex> guard(g_merged_lock);
-  if (g_merged == nullptr)
-    g_merged = new MergedRoutes{merge(&Subsystem::buttons), merge(&Subsystem::lists), merge(&Subsystem::texts)};
-  return *g_merged;
+// Merged on first use.
+const Merged<ButtonRoute>& button_routes() {
+  static const Merged<ButtonRoute> routes = merge(&Subsystem::buttons);
+  return routes;
 }
-
-void release_merged_routes() {
-  std::lock_guard<std::mutex> guard(g_merged_lock);
-  if (g_merged == nullptr) return;
-  delete g_merged->buttons;
-  delete g_merged->lists;
-  delete g_merged->texts;
-  delete g_merged;
-  g_merged = nullptr;
+const Merged<ListRoute>& list_routes() {
+  static const Merged<ListRoute> routes = merge(&Subsystem::lists);
+  return routes;
 }
-
-const Merged<ButtonRoute>& button_routes() { return *merged().buttons; }
-const Merged<ListRoute>& list_routes() { return *merged().lists; }
-const Merged<TextRoute>& text_routes() { return *merged().texts; }
+const Merged<TextRoute>& text_routes() {
+  static const Merged<TextRoute> routes = merge(&Subsystem::texts);
+  return routes;
+}
 
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
-  auto after = std::upper_bound(routes.begin(), routes.end(), id,
-                                [](uint32_t value, const Route* r) { return value < r->first; });
-  if (after == routes.begin()) return nullptr;
+  const Route* const* end = routes.routes + routes.count;
+  const Route* const* after = std::upper_bound(routes.routes, end, id,
+                                               [](uint32_t value, const Route* r) { return value < r->first; });
+  if (after == routes.routes) return nullptr;
   const Route* r = *(after - 1);
   return id <= r->last ? r : nullptr;
 }
@@ -71,7 +63,8 @@ template <typename Route>
 uint32_t first_overlap(const Merged<Route>& routes) {
   bool any = false;
   uint32_t highest_last = 0;
-  for (const Route* r : routes) {
+  for (size_t i = 0; i < routes.count; ++i) {
+    const Route* r = routes.routes[i];
     if (any && r->first <= highest_last) return r->first;
     highest_last = any ? std::max(highest_last, r->last) : r->last;
     any = true;
@@ -86,7 +79,6 @@ SubsystemList all_subsystems() { return {kSubsystems, sizeof kSubsystems / sizeo
 void release_subsystems() {
   for (const Subsystem* subsystem : kSubsystems)
     if (subsystem->release_at_detach) subsystem->release_at_detach();
-  release_merged_routes();
 }
 
 void free_subsystem_row_structures(BYTE* record) {

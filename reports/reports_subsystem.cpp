@@ -30,8 +30,9 @@ DWORD log_file_button(const ButtonEvent& e) {
 // Report views: columns and sort keys, then the host fills and sorts the list.
 DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.control); }
 
-// View Log File Data: the selected log files read into the companion report list.
-DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
+// View Log File Data: the selected log files read into the companion report list, each row made from the
+// event's record.
+DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor, e.record); }
 
 // The quick report started from a list of its screen: the screen is told when the run ends.
 DWORD quick_report_list(const ListEvent& e) { return QuickReportListEvent(e.control, e.descriptor); }
@@ -66,11 +67,15 @@ constexpr ListRoute kLists[] = {
     {kReportDefinitionsList, kReportDefinitionsList, report_definitions_list},
 };
 
+// The runs of column identifiers the report views bind.
 constexpr TextRoute kTexts[] = {
-    {0x60420801, 0x60420811, report_column}, {0x60420900, 0x60420915, report_column},
-    {0x60420D01, 0x60420D09, report_column}, {0x60420E01, 0x60420E0A, report_column},
-    {0x60420F0A, 0x60420F16, report_column},
+    {kReportColumnRuns[0].first, kReportColumnRuns[0].last, report_column},
+    {kReportColumnRuns[1].first, kReportColumnRuns[1].last, report_column},
+    {kReportColumnRuns[2].first, kReportColumnRuns[2].last, report_column},
+    {kReportColumnRuns[3].first, kReportColumnRuns[3].last, report_column},
+    {kReportColumnRuns[4].first, kReportColumnRuns[4].last, report_column},
 };
+static_assert(sizeof kReportColumnRuns / sizeof kReportColumnRuns[0] == 5, "one route per run of columns");
 
 }  // namespace
 

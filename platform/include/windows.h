@@ -106,6 +106,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_INVALID_LEVEL 124L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ENVVAR_NOT_FOUND 203L
@@ -327,6 +328,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define DWLP_MSGRESULT 0
 
 #define SW_HIDE 0
+#define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 
 // Message boxes and dialog results
@@ -374,10 +376,12 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 #define CP_ACP 0
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_count, LPSTR out, int out_size,
                                LPCSTR default_char, BOOL* used_default);
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out, int out_size);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
-// The console user's temporary folder on the console machine, with its final backslash.
+// Temporary files: the console user's temporary folder on the console machine.
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR name);
 DWORD WINAPI GetCurrentProcessId(void);
 // INI files (the private-profile functions), with Windows' rules: names without case,
 // values trimmed and unquoted, the first of duplicate names found, a null key deleting a section.

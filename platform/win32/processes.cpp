@@ -185,15 +185,4 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 
 DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
 
-// The console user's temporary folder, made on the console machine when it is not there yet.
-DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) {
-  std::string folder = "C:\\Users\\" + world::console_user() + "\\AppData\\Local\\Temp\\";
-  std::string local;
-  std::error_code ec;
-  if (platform::map_path(folder.c_str(), &local) == 0) std::filesystem::create_directories(local, ec);
-  if (buffer == nullptr || folder.size() + 1 > size) return static_cast<DWORD>(folder.size() + 1);
-  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  return static_cast<DWORD>(folder.size());
-}
-
 }  // extern "C"

@@ -258,6 +258,8 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       auto* item = reinterpret_cast<LVITEMA*>(lparam);
       int index = message == LVM_SETITEMA ? (item ? item->iItem : -1) : static_cast<int>(wparam);
       if (!item || !valid(index) || item->iSubItem < 0) return FALSE;
+      // As comctl32: a row has a cell only in a column that exists (the first always).
+      if (item->iSubItem > 0 && static_cast<size_t>(item->iSubItem) >= w->columns.size()) return FALSE;
       ListRow& row = rows[static_cast<size_t>(index)];
       if (message == LVM_SETITEMTEXTA || (item->mask & LVIF_TEXT)) set_cell(row, static_cast<size_t>(item->iSubItem), item->pszText);
       if (message == LVM_SETITEMA && (item->mask & LVIF_PARAM)) row.param = item->lParam;

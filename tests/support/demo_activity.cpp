@@ -225,8 +225,8 @@ void add_directory(LogWriter& log, uint32_t time, Random& random) {
       text(r.attribute, "member");
       std::snprintf(r.new_value, sizeof r.new_value, "CN=%s,OU=%s,%s", p.name, p.ou, kDnsSuffix);
       break;
-    case 0x00000800:
-      std::snprintf(r.new_value, sizeof r.new_value, "CN=%s (leaver),OU=%s,%s", p.name, p.ou, kDnsSuffix);
+    case 0x00000800:  // a rename carries the new name where a move carries the new place
+      std::snprintf(r.new_location, sizeof r.new_location, "CN=%s (leaver),OU=%s,%s", p.name, p.ou, kDnsSuffix);
       break;
     case 0x00001000:
       std::snprintf(r.new_value, sizeof r.new_value, "OU=Former Staff,%s", kDnsSuffix);
