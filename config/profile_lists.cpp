@@ -787,9 +787,14 @@ DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYT
   if (open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO GET IP RANGE DETAILS",
                       "Error %d opening %s on server %s.", &owner) != 0)
     return 0;
+  DWORD listed = ListIpRangesOf(owner, list, event_record);
+  RegCloseKey(owner);
+  return listed;
+}
+
+DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record) {
   HKEY key;
   LONG rc = create_subkey(owner, "IP_Ranges", &key);
-  RegCloseKey(owner);
   if (rc != ERROR_SUCCESS) {
     show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", rc, "IP_Ranges");
     return 0;
@@ -808,23 +813,35 @@ DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYT
   return listed;
 }
 
-DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
-  const char* title = "UNABLE TO SET IP RANGES";
-  int rows = 0;
+bool CheckIpRangeRows(HWND list, int* rows) {
+  *rows = 0;
   char text[kRowTextBytes512];
-  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+  for (const BYTE* record = nullptr; read_list_row(list, *rows, text, sizeof text, &record); ++*rows) {
     IpRange r;
     if (!row_range(text, record, &r)) {
       show_refusal(nullptr, "EDIT IP ADDRESS", "\"%.200s\" is not an IP address range; nothing was saved.", text);
-      return ERROR_INVALID_PARAMETER;
+      return false;
     }
   }
+  return true;
+}
+
+DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
+  int rows = 0;
+  if (!CheckIpRangeRows(list, &rows)) return ERROR_INVALID_PARAMETER;
   HKEY owner;
-  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, title, "Error %d opening %s on server %s.", &owner);
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO SET IP RANGES",
+                             "Error %d opening %s on server %s.", &owner);
   if (rc != 0) return rc;
+  rc = SaveIpRangesOf(owner, list, rows, "ERROR ON IP RANGES REMOVAL");
+  RegCloseKey(owner);
+  return rc;
+}
+
+DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title) {
+  char text[kRowTextBytes512];
   HKEY key;
   LONG result = create_subkey(owner, "IP_Ranges", &key);
-  RegCloseKey(owner);
   if (result != ERROR_SUCCESS) {
     show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", result, "IP_Ranges");
     return static_cast<DWORD>(result);
@@ -857,7 +874,7 @@ DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
     }
     result = RegDeleteValueA(key, name);
     if (result != ERROR_SUCCESS) {
-      copy_text(failed_title, sizeof failed_title, "ERROR ON IP RANGES REMOVAL");
+      copy_text(failed_title, sizeof failed_title, removal_title);
       std::snprintf(failed_text, sizeof failed_text, "*2*Error %d removing %.200s", static_cast<int>(result), name);
     }
     index = 0;

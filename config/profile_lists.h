@@ -89,6 +89,12 @@ void ip_range_text(const IpRange& range, char* out, size_t size);
 DWORD AddIpRange(HWND list, const IpRange& range, const BYTE* event_record);
 DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYTE* event_record);
 DWORD SaveIpRanges(HWND list, const char* server, const char* profile);
+// The same on the IP_Ranges subkey of a key the caller opened (a profile's, or the sibling key).
+// A save first checks that every row is a range (false after telling the user), then writes
+// with the removal failure titled as given.
+DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record);
+bool CheckIpRangeRows(HWND list, int* rows);
+DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title);
 
 // ---- Excluded accounts (Excluded) ------------------------------------------------
 constexpr size_t kSidTextBytes = 200;

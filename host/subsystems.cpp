@@ -9,56 +9,52 @@
 namespace {
 
 const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
-                                        &kDirectorySubsystem};
+                                        &kSqlSubsystem,  &kGraphsSubsystem, &kDirectorySubsystem};
 
-// A kind's routes merged, in static storage: a heap block would outlive the
-// library when the host unloads it. Far more routes than the screens have.
-constexpr size_t kMostRoutes = 1024;
+// Room for every route of one kind; the merge stops short of overrunning it, and a
+// route left out would fail the subsystems test, which looks every route up.
+constexpr size_t kMostRoutesOfAKind = 1024;
+
+// A plain record in static storage: nothing to free when the library is unloaded.
 template <typename Route>
 struct Merged {
-  const Route* routes[kMostRoutes];
+  const Route* routes[kMostRoutesOfAKind];
   size_t count;
-  const Route* const* begin() const { return routes; }
-  const Route* const* end() const { return routes + count; }
 };
 
 template <typename Route>
-bool merge(RouteTable<Route> Subsystem::*table, Merged<Route>* merged) {
-  merged->count = 0;
+Merged<Route> merge(RouteTable<Route> Subsystem::*table) {
+  Merged<Route> merged = {};
   for (const Subsystem* subsystem : kSubsystems) {
     const RouteTable<Route>& t = subsystem->*table;
-    for (size_t i = 0; i < t.count && merged->count < kMostRoutes; ++i) merged->routes[merged->count++] = &t.routes[i];
+    for (size_t i = 0; i < t.count && merged.count < kMostRoutesOfAKind; ++i)
+      merged.routes[merged.count++] = &t.routes[i];
   }
-  std::stable_sort(merged->routes, merged->routes + merged->count,
+  std::stable_sort(merged.routes, merged.routes + merged.count,
                    [](const Route* a, const Route* b) { return a->first < b->first; });
-  return true;
+  return merged;
 }
 
-// Merged on first use and never destroyed, like the tables it points into.
+// Merged on first use.
 const Merged<ButtonRoute>& button_routes() {
-  static Merged<ButtonRoute> routes;
-  static const bool merged = merge(&Subsystem::buttons, &routes);
-  (void)merged;
+  static const Merged<ButtonRoute> routes = merge(&Subsystem::buttons);
   return routes;
 }
 const Merged<ListRoute>& list_routes() {
-  static Merged<ListRoute> routes;
-  static const bool merged = merge(&Subsystem::lists, &routes);
-  (void)merged;
+  static const Merged<ListRoute> routes = merge(&Subsystem::lists);
   return routes;
 }
 const Merged<TextRoute>& text_routes() {
-  static Merged<TextRoute> routes;
-  static const bool merged = merge(&Subsystem::texts, &routes);
-  (void)merged;
+  static const Merged<TextRoute> routes = merge(&Subsystem::texts);
   return routes;
 }
 
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
-  auto after = std::upper_bound(routes.begin(), routes.end(), id,
-                                [](uint32_t value, const Route* r) { return value < r->first; });
-  if (after == routes.begin()) return nullptr;
+  const Route* const* end = routes.routes + routes.count;
+  const Route* const* after = std::upper_bound(routes.routes, end, id,
+                                               [](uint32_t value, const Route* r) { return value < r->first; });
+  if (after == routes.routes) return nullptr;
   const Route* r = *(after - 1);
   return id <= r->last ? r : nullptr;
 }
@@ -67,7 +63,8 @@ template <typename Route>
 uint32_t first_overlap(const Merged<Route>& routes) {
   bool any = false;
   uint32_t highest_last = 0;
-  for (const Route* r : routes) {
+  for (size_t i = 0; i < routes.count; ++i) {
+    const Route* r = routes.routes[i];
     if (any && r->first <= highest_last) return r->first;
     highest_last = any ? std::max(highest_last, r->last) : r->last;
     any = true;

@@ -23,3 +23,6 @@
 #define IDC_PROFILE_NAME 1103
 #define IDC_ALERT_NOT_ACCOUNTS 1111
 #define IDC_ALERT_OK_ACCOUNTS 1112
+
+// The report type of a report definition.
+#define IDC_REPORT_TYPES 1301

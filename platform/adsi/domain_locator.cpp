@@ -107,9 +107,4 @@ DWORD WINAPI DsEnumerateDomainTrustsA(LPSTR server, ULONG, PDS_DOMAIN_TRUSTSA* d
   return ERROR_SUCCESS;
 }
 
-NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {
-  std::free(buffer);
-  return ERROR_SUCCESS;
-}
-
 }  // extern "C"

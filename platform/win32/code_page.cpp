@@ -1,5 +1,5 @@
-// Wide text to and from the ANSI code page, Windows-1252, as on a Western
-// European or American system.
+// Wide text to and from the ANSI code page, Windows-1252, as on a Western European or
+// American system.
 #include <windows.h>
 
 #include <cstring>
@@ -76,17 +76,17 @@ extern "C" int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR te
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  int length = count;
-  if (length < 0) length = static_cast<int>(std::strlen(text)) + 1;  // the terminator is converted too
-  if (out_size > 0 && length > out_size) {
+  if (count < 0) count = static_cast<int>(std::strlen(text)) + 1;  // the terminator is converted too
+  if (out_size > 0 && count > out_size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  for (int i = 0; i < length && out_size > 0; ++i) {
+  for (int i = 0; out_size > 0 && i < count; ++i) {
     auto byte = static_cast<unsigned char>(text[i]);
+    // Bytes 0x80 to 0x9F the code page leaves undefined keep their own value, as Windows does.
     char16_t c = byte;
-    if (byte >= 0x80 && byte < 0xA0) c = kHighControls[byte - 0x80] ? kHighControls[byte - 0x80] : byte;
+    if (byte >= 0x80 && byte < 0xA0 && kHighControls[byte - 0x80] != 0) c = kHighControls[byte - 0x80];
     out[i] = c;
   }
-  return length;
+  return count;
 }

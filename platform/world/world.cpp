@@ -201,8 +201,14 @@ std::string console_user() {
   return world_setting("user", account && account->pw_name ? account->pw_name : "");
 }
 
+std::string console_user_dn() { return world_setting("user_dn", ""); }
+
 std::string console_program() {
   return world_setting("program", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE");
+}
+
+std::string console_temp_folder() {
+  return world_setting("temp", ("C:\\Users\\" + console_user() + "\\AppData\\Local\\Temp").c_str());
 }
 
 const Machine* find_machine(std::string_view name) {
@@ -224,6 +230,11 @@ std::vector<const Machine*> machines() {
   std::lock_guard<std::recursive_mutex> guard(state().lock);
   for (const auto& [k, machine] : state().machines) out.push_back(&machine);
   return out;
+}
+
+std::string machine_domain(const Machine& machine) {
+  std::string own = machine.setting("machine", "domain");
+  return own.empty() ? domain() : own;
 }
 
 std::string machine_path(const Machine& machine, std::string_view relative) {

@@ -137,7 +137,10 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   }
   EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
                                                 "enterprise-status", "servers-known", "alert-agents", "view-log",
-                                                "quick-report", "custom-report", "logs", "delete-log-folders", "ad"}));
+                                                "quick-report", "custom-report", "chart", "graphical-report",
+                                                "report-definitions", "logs", "delete-log-folders",
+                                                "settings", "setting", "schedules", "schedule", "saved-reports",
+                                                "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
 
   auto snapshot = [] {
     std::map<std::string, std::string> files;

@@ -64,4 +64,7 @@ std::vector<std::string> demo_groups();
 DemoActivity add_demo_activity(WorldBuilder& world, const std::string& server, uint64_t now,
                                int days = kDemoActivityDays);
 
+// SRV01 (127.0.0.2), a server the console knows, with the demo activity up to now on the world's clock.
+DemoActivity add_known_demo_server(WorldBuilder& world, uint64_t now);
+
 }  // namespace support
