@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -111,7 +112,7 @@ void start_library(host::ServiceTable& table) {
   layout.companion_item = 200;
   g_button = host::add_control(g_screen, 1900, "Button", "Run Quick Report Now", layout);
   for (int id : kQuickListControls) host::add_control(g_screen, id, WC_LISTVIEWA, "", host::ControlSpec{});
-  host::add_progress_bars(g_screen, 1910, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
+  host::add_progress_bars(g_screen, 1910, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
 }
 
 void plain_read(benchmark::State& state) {

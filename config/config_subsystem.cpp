@@ -2,6 +2,8 @@
 // profile form, and the server lists filled with the console's known servers.
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "config/schedules.h"
+#include "config/server_settings.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/subsystems.h"
@@ -21,10 +23,22 @@ DWORD list_known_servers(const ListEvent& e) {
   return kResultNotHandled;
 }
 
-// The first event of the sibling product's server list switches sibling mode on.
+// The first event of the sibling product's server list switches sibling mode on; its selected
+// row is the sibling server of the sibling product's forms.
 DWORD sibling_server_list(const ListEvent& e) {
   switch_on_sibling_mode(e.control);
+  note_sibling_server_list(e.control);
   return list_known_servers(e);
+}
+
+DWORD schedule_screen_button(const ButtonEvent& e) {
+  return ScheduleScreenButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
+}
+
+DWORD schedule_screen_list(const ListEvent& e) { return ScheduleScreenList(e.control, e.id, e.record); }
+
+DWORD server_settings_button(const ButtonEvent& e) {
+  return ServerSettingsButton(e.screen, descriptor_identifier(e.descriptor));
 }
 
 // The console's server list is the main server list: its selection is the
@@ -51,6 +65,16 @@ constexpr ButtonRoute kButtons[] = {
     {0x602100B8, 0x602100B8, profile_screen_button},
     // The shared apply button of the property forms: saves the form's lists.
     {0x60A12002, 0x60A12002, profile_screen_button},
+    // The server configuration forms: Save (0x603100D5, 0x60312100, 0x60F12021) writes the form to
+    // the server, Get (0x60312101, 0x60F12022) reads it back; the 0x60F1 pair serves the sibling product.
+    {0x603100D5, 0x603100D5, server_settings_button},
+    {0x60312100, 0x60312101, server_settings_button},
+    {0x60F12021, 0x60F12022, server_settings_button},
+    // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
+    {0x60410012, 0x60410012, schedule_screen_button},
+    {0x60410018, 0x60410018, schedule_screen_button},
+    {0x60410021, 0x60410021, schedule_screen_button},
+    {0x60410023, 0x60410023, schedule_screen_button},
 };
 
 constexpr ListRoute kLists[] = {
@@ -63,9 +87,17 @@ constexpr ListRoute kLists[] = {
     {0x6024002B, 0x6024002C, profile_screen_list},
     {0x60240042, 0x60240042, profile_screen_list},
     {0x60240097, 0x60240097, profile_screen_list},
+    {0x602400A3, 0x602400A3, profile_screen_list},
+    {0x602400A6, 0x602400A6, profile_screen_list},
+    {0x602400AA, 0x602400AA, profile_screen_list},
+    {0x602400DA, 0x602400DA, profile_screen_list},
     {0x602400F0, 0x602400F0, profile_screen_list},
     {0x602400F5, 0x602400F5, profile_screen_list},
     {0x603400AC, 0x603400AC, profile_screen_list},
+    // The saved custom reports, and the day and time lists of a schedule's run times.
+    {0x60440010, 0x60440010, schedule_screen_list},
+    {0x60440020, 0x60440020, schedule_screen_list},
+    {0x60440022, 0x60440022, schedule_screen_list},
 };
 
 }  // namespace

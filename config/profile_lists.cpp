@@ -9,6 +9,7 @@
 
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "directory/directory.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/text.h"
@@ -38,6 +39,12 @@ void show_error(HWND owner, const char* title, const char* format, long code, co
   char text[700];
   std::snprintf(text, sizeof text, format, static_cast<int>(code), a, b);
   show_message(owner, text, title, MB_ICONERROR);
+}
+
+void show_refusal2(const char* title, const char* format, const char* a, const char* b) {
+  char text[700];
+  std::snprintf(text, sizeof text, format, a, b);
+  show_message(nullptr, text, title, MB_ICONERROR);
 }
 
 void show_refusal(HWND owner, const char* title, const char* format, const char* a) {
@@ -780,9 +787,14 @@ DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYT
   if (open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO GET IP RANGE DETAILS",
                       "Error %d opening %s on server %s.", &owner) != 0)
     return 0;
+  DWORD listed = ListIpRangesOf(owner, list, event_record);
+  RegCloseKey(owner);
+  return listed;
+}
+
+DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record) {
   HKEY key;
   LONG rc = create_subkey(owner, "IP_Ranges", &key);
-  RegCloseKey(owner);
   if (rc != ERROR_SUCCESS) {
     show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", rc, "IP_Ranges");
     return 0;
@@ -801,23 +813,35 @@ DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYT
   return listed;
 }
 
-DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
-  const char* title = "UNABLE TO SET IP RANGES";
-  int rows = 0;
+bool CheckIpRangeRows(HWND list, int* rows) {
+  *rows = 0;
   char text[kRowTextBytes512];
-  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+  for (const BYTE* record = nullptr; read_list_row(list, *rows, text, sizeof text, &record); ++*rows) {
     IpRange r;
     if (!row_range(text, record, &r)) {
       show_refusal(nullptr, "EDIT IP ADDRESS", "\"%.200s\" is not an IP address range; nothing was saved.", text);
-      return ERROR_INVALID_PARAMETER;
+      return false;
     }
   }
+  return true;
+}
+
+DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
+  int rows = 0;
+  if (!CheckIpRangeRows(list, &rows)) return ERROR_INVALID_PARAMETER;
   HKEY owner;
-  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, title, "Error %d opening %s on server %s.", &owner);
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO SET IP RANGES",
+                             "Error %d opening %s on server %s.", &owner);
   if (rc != 0) return rc;
+  rc = SaveIpRangesOf(owner, list, rows, "ERROR ON IP RANGES REMOVAL");
+  RegCloseKey(owner);
+  return rc;
+}
+
+DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title) {
+  char text[kRowTextBytes512];
   HKEY key;
   LONG result = create_subkey(owner, "IP_Ranges", &key);
-  RegCloseKey(owner);
   if (result != ERROR_SUCCESS) {
     show_error(nullptr, "ERROR ON IP RANGES KEY", "Error %d creating %s", result, "IP_Ranges");
     return static_cast<DWORD>(result);
@@ -850,7 +874,7 @@ DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
     }
     result = RegDeleteValueA(key, name);
     if (result != ERROR_SUCCESS) {
-      copy_text(failed_title, sizeof failed_title, "ERROR ON IP RANGES REMOVAL");
+      copy_text(failed_title, sizeof failed_title, removal_title);
       std::snprintf(failed_text, sizeof failed_text, "*2*Error %d removing %.200s", static_cast<int>(result), name);
     }
     index = 0;
@@ -1032,6 +1056,261 @@ DWORD SaveExcluded(HWND list, const char* server, const char* profile) {
   }
   if (key) RegCloseKey(key);
   release_kept_values(&before);
+  RegCloseKey(owner);
+  return static_cast<DWORD>(result);
+}
+
+// ---- Directory tracking lists and group policy objects ------------------------------
+
+namespace {
+
+constexpr size_t kTrackingLimit = 62500;
+// The attribute list is built in a buffer of its own; it holds this much less 1500 bytes.
+constexpr size_t kAttributeBufferBytes = kTrackingLimit + 1500;
+constexpr size_t kTrackingEntryChars = 1024;
+// The vendor's support address that the overflow warnings name.
+constexpr const char* kSupportAddress = "support@brightmere-software.com";
+constexpr const char* kBusyAttributes[] = {"dnsRecord", "dsCorePropagationData", "lastLogon",
+                                           "logonCount", "uSNChanged", "whenChanged"};
+
+struct TrackingList {
+  const char* value;
+  int icon;
+  const char* title;        // connection and open failures
+  const char* write_title;
+  const char* denied_format;
+  const char* error_format;
+  const char* overflow_code;
+  bool attributes;
+};
+
+constexpr TrackingList kTrackingLists[] = {
+    {"ObjTrack", 64, "UNABLE TO UPDATE ACTIVE DIRECTORY OBJECTS TO TRACK ENTRIES", "ERROR SETTING OBJECTS TO TRACK *",
+     "Access Denied while updating %s on server %s.  Please verify your account has sufficient permissions to update "
+     "the registry on this server.",
+     "Error [%d] occurred while updating %s on server %s.", "C29", false},
+    {"ObjClassTrack", 65, "UNABLE TO UPDATE ACTIVE DIRECTORY OBJECT CLASSES TO TRACK ENTRIES",
+     "ERROR SETTING OBJECT CLASSES TO TRACK *",
+     "Access Denied while updating %s on server %s.  Please verify your account has sufficient permissions to update "
+     "the registry on this server.",
+     "Error [%d] occurred while updating %s on server %s.", "C31", false},
+    {"AttrTrack", 66, "UNABLE TO UPDATE ACTIVE DIRECTORY ATTRIBUTES TO TRACK ENTRIES", "ERROR SETTING ATTRIBUTES TO TRACK *",
+     "Access Denied while updating Profile %s on server %s.  Please verify your account has sufficient permissions "
+     "to update the registry on this server.",
+     "Error [%d] occurred while updating Profile %s on server %s.", "C32.1", true},
+};
+
+void warn_overflow(const char* start, const char* code) {
+  char text[300];
+  std::snprintf(text, sizeof text, "%s - Please report code %s to %s.", start, code, kSupportAddress);
+  show_message(nullptr, text, library_title(), MB_ICONWARNING);
+}
+
+// A row's entry text and option word: what a directory row stands for, else its text and stored word.
+void tracking_entry(const char* text, const BYTE* record, char* out, size_t size, DWORD* option) {
+  *option = 0;
+  copy_text(out, size, text);
+  if (const DirectoryRowEntry* entry = row_directory_entry(record)) {
+    copy_text(out, size, entry->path[0] ? entry->path : text);
+    *option = entry->option;
+  } else if (own_record(record)) {
+    *option = read_u32(record + kRowDataOffset);
+  }
+}
+
+// Appends "text%08X" and its terminator; false (nothing appended) when it would pass the limit.
+bool append_tracking_entry(char* buffer, size_t* used, size_t limit, const char* text, DWORD option, bool attributes) {
+  char entry[kTrackingEntryChars + 16];
+  // An excluded attribute is written with the exclude bit alone.
+  if (attributes && (option & kAttributeExclude)) option = kAttributeExclude;
+  int length = std::snprintf(entry, sizeof entry, "%s%08X", text, static_cast<unsigned>(option));
+  if (length < 0 || *used + static_cast<size_t>(length) + 2 > limit) return false;
+  std::memcpy(buffer + *used, entry, static_cast<size_t>(length) + 1);
+  *used += static_cast<size_t>(length) + 1;
+  return true;
+}
+
+DWORD save_tracking(const TrackingList& kind, HWND list, const char* server, const char* profile) {
+  size_t capacity = kind.attributes ? kAttributeBufferBytes : kTrackingLimit;
+  size_t limit = kind.attributes ? kAttributeBufferBytes - 1500 : kTrackingLimit;
+  auto* buffer = static_cast<char*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, capacity));
+  if (buffer == nullptr) {
+    if (kind.attributes)
+      warn_overflow("Unable to alloc memory to save all attributes to track selected", "C32.4");
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  size_t used = 0;
+  int rows = 0;
+  char text[kRowTextBytes512];
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
+    char entry[kTrackingEntryChars];
+    DWORD option = 0;
+    tracking_entry(text, record, entry, sizeof entry, &option);
+    if (!append_tracking_entry(buffer, &used, limit, entry, option, kind.attributes)) {
+      warn_overflow(kind.attributes    ? "Unable to save all attributes to track selected"
+                    : kind.icon == 65 ? "Unable to save all object classes to track selected"
+                                      : "Unable to save all objects to track selected",
+                    kind.overflow_code);
+      break;
+    }
+  }
+  if (kind.attributes && rows == 0 &&
+      ask_confirmation(nullptr,
+                       "Because no specific attributes have been selected to track, *all* attributes will be "
+                       "tracked.\n\nWould you like to exclude the following common \"busy\" attributes:\n\n"
+                       "dnsRecord\ndsCorePropagationData\nlastLogon\nlogonCount\nuSNChanged\nwhenChanged\n\nAfter "
+                       "adding these attributes you can edit each as required.",
+                       "Automatically exclude tracking of busy attributes?", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+    for (const char* name : kBusyAttributes) append_tracking_entry(buffer, &used, limit, name, kAttributeExclude, true);
+  }
+  HKEY key;
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, kind.title,
+                             "Error [%d] occurred while opening\n\n%s\n\non Server %s.", &key);
+  if (rc != 0) {
+    free_block(buffer);
+    return rc;
+  }
+  LONG written;
+  if (used == 0) {
+    written = RegDeleteValueA(key, kind.value);
+    if (written == ERROR_FILE_NOT_FOUND) written = ERROR_SUCCESS;
+  } else {
+    buffer[used] = '\0';  // the extra terminator
+    written = RegSetValueExA(key, kind.value, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(buffer),
+                             static_cast<DWORD>(used + 1));
+  }
+  RegCloseKey(key);
+  free_block(buffer);
+  if (written != ERROR_SUCCESS) {
+    const char* named = kind.attributes ? profile : kind.value;
+    if (written == ERROR_ACCESS_DENIED) show_refusal2(kind.write_title, kind.denied_format, named, server);
+    else show_error(nullptr, kind.write_title, kind.error_format, written, named, server);
+  }
+  return static_cast<DWORD>(written);
+}
+
+// Lists one multi-string: each entry's text with the option word that ends it.
+DWORD list_tracking(const TrackingList& kind, HKEY key, HWND list) {
+  if (list == nullptr) return 0;
+  DWORD size = 0, type = 0;
+  if (RegQueryValueExA(key, kind.value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return 0;
+  auto* data = static_cast<char*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, size + 2));
+  DWORD listed = 0;
+  if (data && RegQueryValueExA(key, kind.value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS) {
+    for (const char* entry = data; entry < data + size && *entry; entry += std::strlen(entry) + 1) {
+      size_t length = std::strlen(entry);
+      if (length < 8) continue;  // not an entry this console wrote
+      char text[kTrackingEntryChars];
+      copy_text(text, sizeof text, entry);
+      text[length - 8 < sizeof text ? length - 8 : sizeof text - 1] = '\0';
+      DWORD option = static_cast<DWORD>(std::strtoul(entry + length - 8, nullptr, 16));
+      BYTE record[kListItemBytes];
+      start_row_record(record, list, nullptr);
+      write_u32(record + kRowDataOffset, option);
+      insert_list_row(list, text, kind.icon, record);
+      ++listed;
+    }
+  }
+  free_block(data);
+  return listed;
+}
+
+}  // namespace
+
+DWORD SaveObjTrack(HWND list, const char* server, const char* profile) {
+  return save_tracking(kTrackingLists[0], list, server, profile);
+}
+DWORD SaveObjClassTrack(HWND list, const char* server, const char* profile) {
+  return save_tracking(kTrackingLists[1], list, server, profile);
+}
+DWORD SaveAttrTrack(HWND list, const char* server, const char* profile) {
+  return save_tracking(kTrackingLists[2], list, server, profile);
+}
+
+DWORD tracking_row_option(const BYTE* record) { return own_record(record) ? read_u32(record + kRowDataOffset) : 0; }
+
+DWORD GetDirectoryTrackingDetails(const char* server, const char* profile, HWND objects, HWND classes,
+                                  HWND attributes) {
+  HKEY key;
+  if (open_list_owner(server, profile, KEY_READ, kTrackingLists[0].title,
+                      "Error [%d] occurred while opening\n\n%s\n\non Server %s.", &key) != 0)
+    return 0;
+  DWORD listed = list_tracking(kTrackingLists[0], key, objects) + list_tracking(kTrackingLists[1], key, classes) +
+                 list_tracking(kTrackingLists[2], key, attributes);
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD ListGposTracked(const char* server, const char* profile, HWND list) {
+  HKEY owner;
+  if (open_list_owner(server, profile, KEY_READ, "UNABLE TO UPDATE GROUP POLICY OBJECTS TO TRACK ENTRIES",
+                      "Error [%d] occurred while opening\n\n%s\n\non Server %s.", &owner) != 0)
+    return 0;
+  HKEY key;
+  LONG rc = RegOpenKeyExA(owner, "GPOsTracked", 0, remote_access(KEY_READ), &key);
+  RegCloseKey(owner);
+  if (rc != ERROR_SUCCESS) {
+    if (rc != ERROR_FILE_NOT_FOUND)
+      show_error(nullptr, "ERROR OPENING GPOSTRACKED", "Error %d opening %s for Profile %s", rc, "GPOsTracked", profile);
+    return 0;
+  }
+  DWORD listed = 0;
+  for (DWORD index = 0;; ++index) {
+    char name[kRowTextBytes512], path[kDirectoryPathBytes] = {};
+    DWORD name_size = sizeof name, size = sizeof path - 1, type = 0;
+    LONG e = RegEnumValueA(key, index, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS || type != REG_SZ) continue;
+    // Only a policy object that the domain still has is listed.
+    if (!GpoPathExists(path)) continue;
+    BYTE record[kListItemBytes];
+    if (!start_directory_row(record, list, kListGpos, 0, path)) continue;
+    insert_directory_row(list, name, g_library.base_image_index + kIconGpo, record);
+    ++listed;
+  }
+  RegCloseKey(key);
+  return listed;
+}
+
+DWORD SaveGposTracked(HWND list, const char* server, const char* profile) {
+  HKEY owner;
+  DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO UPDATE GROUP POLICY OBJECTS TO TRACK ENTRIES",
+                             "Error [%d] occurred while opening\n\n%s\n\non Server %s.", &owner);
+  if (rc != 0) return rc;
+  HKEY key = nullptr;
+  KeptValues before = {nullptr, 0};
+  LONG result = create_subkey(owner, "GPOsTracked", &key);
+  if (result != ERROR_SUCCESS) {
+    show_error(nullptr, "UNABLE TO UPDATE GROUP POLICY OBJECTS TO TRACK", "Error %d opening GPOsTracked Key on server %s.",
+               result, server);
+    RegCloseKey(owner);
+    return static_cast<DWORD>(result);
+  }
+  if (!keep_values(key, &before)) {
+    RegCloseKey(key);
+    RegCloseKey(owner);
+    show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  // Every stored value goes, then one value per row: its text names the path of the policy object.
+  for (;;) {
+    char name[kRowTextBytes512];
+    DWORD name_size = sizeof name;
+    if (RegEnumValueA(key, 0, name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegDeleteValueA(key, name) != ERROR_SUCCESS) break;
+  }
+  char text[kRowTextBytes512];
+  const BYTE* record = nullptr;
+  for (int row = 0; result == ERROR_SUCCESS && read_list_row(list, row, text, sizeof text, &record); ++row) {
+    const DirectoryRowEntry* entry = row_directory_entry(record);
+    const char* path = entry && entry->path[0] ? entry->path : text;
+    result = RegSetValueExA(key, text, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                            static_cast<DWORD>(std::strlen(path) + 1));
+    if (result != ERROR_SUCCESS) show_error(nullptr, "ERROR ON GROUP POLICY OBJECT REG UPDATE", "Error %d adding %s", result, text);
+  }
+  if (result != ERROR_SUCCESS) put_back_values(key, before);
+  release_kept_values(&before);
+  RegCloseKey(key);
   RegCloseKey(owner);
   return static_cast<DWORD>(result);
 }

@@ -89,6 +89,12 @@ void ip_range_text(const IpRange& range, char* out, size_t size);
 DWORD AddIpRange(HWND list, const IpRange& range, const BYTE* event_record);
 DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYTE* event_record);
 DWORD SaveIpRanges(HWND list, const char* server, const char* profile);
+// The same on the IP_Ranges subkey of a key the caller opened (a profile's, or the sibling key).
+// A save first checks that every row is a range (false after telling the user), then writes
+// with the removal failure titled as given.
+DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record);
+bool CheckIpRangeRows(HWND list, int* rows);
+DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title);
 
 // ---- Excluded accounts (Excluded) ------------------------------------------------
 constexpr size_t kSidTextBytes = 200;
@@ -96,3 +102,21 @@ DWORD ListExcluded(const char* server, const char* profile, HWND list, const BYT
 // Looks the account up on the server and adds its row; 0 when refused.
 DWORD AddExcludedAccount(HWND list, const char* server, const char* account, DWORD word, const BYTE* event_record);
 DWORD SaveExcluded(HWND list, const char* server, const char* profile);
+
+// ---- Directory objects, classes and attributes to track; group policy objects ----------
+// Each entry of ObjTrack, ObjClassTrack and AttrTrack is its text followed by
+// its option word as "%08X": a directory row's DN or name and its option, or
+// a row's text and the word its record keeps.
+constexpr DWORD kAttributeExclude = 0x40000;
+DWORD SaveObjTrack(HWND list, const char* server, const char* profile);
+DWORD SaveObjClassTrack(HWND list, const char* server, const char* profile);
+DWORD SaveAttrTrack(HWND list, const char* server, const char* profile);
+// Lists the three values' entries into the lists given (null: not listed); the number listed.
+DWORD GetDirectoryTrackingDetails(const char* server, const char* profile, HWND objects, HWND classes,
+                                  HWND attributes);
+// The option word a listed tracking row keeps.
+DWORD tracking_row_option(const BYTE* record);
+// GPOsTracked: value name the row's text, data the policy object's path; only the
+// policy objects the domain still has are listed.
+DWORD ListGposTracked(const char* server, const char* profile, HWND list);
+DWORD SaveGposTracked(HWND list, const char* server, const char* profile);

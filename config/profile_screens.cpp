@@ -271,14 +271,15 @@ struct FormListSaver {
   DWORD (*save)(HWND list, const char* server, const char* profile);
 };
 
-// The lists an apply saves, by host identifier. The directory lists (0x602400A3, 0x602400A6, 0x602400AA,
-// 0x602400DA) and the report-to lists (0x60340092, 0x60340093) are not saved here: their save operations
-// come with the directory and server configuration features.
+// The lists an apply saves, by host identifier. The report-to lists (0x60340092, 0x60340093) are not
+// saved here: their save operation comes with the server configuration feature.
 constexpr FormListSaver kFormListSavers[] = {
     {0x60240042, SaveFileTrackingEntries}, {0x602400F5, SaveKerberosCodes},
     {0x6024002B, SaveIpRanges},            {0x6024002C, save_alert_emails_merged},
     {0x603400AC, save_alert_emails_merged}, {0x602400F0, save_logon_names_merged},
-    {0x60240097, SaveExcluded},
+    {0x60240097, SaveExcluded},            {0x602400A3, SaveObjTrack},
+    {0x602400A6, SaveObjClassTrack},       {0x602400AA, SaveAttrTrack},
+    {0x602400DA, SaveGposTracked},
 };
 constexpr size_t kFormListSaverCount = sizeof kFormListSavers / sizeof kFormListSavers[0];
 
@@ -434,6 +435,10 @@ DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
       else ListLogonNames(server, profile, control, record);
       return 1;
     case 0x60240097: ListExcluded(server, profile, control, record); return 1;
+    case 0x602400A3: GetDirectoryTrackingDetails(server, profile, control, nullptr, nullptr); return 1;
+    case 0x602400A6: GetDirectoryTrackingDetails(server, profile, nullptr, control, nullptr); return 1;
+    case 0x602400AA: GetDirectoryTrackingDetails(server, profile, nullptr, nullptr, control); return 1;
+    case 0x602400DA: ListGposTracked(server, profile, control); return 1;
     default: return kResultNotHandled;
   }
 }

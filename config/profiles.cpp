@@ -7,6 +7,7 @@
 
 #include "config/profile_lists.h"
 #include "config/registry.h"
+#include "directory/directory.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/list_item.h"
@@ -125,6 +126,17 @@ DWORD clamp(DWORD value, DWORD zero_becomes, DWORD most) {
 // The creator: "user on computer" with the account the console runs under (else the user recorded at
 // start-up), or "<unknown>" when neither is known.
 void profile_creator(char* out, size_t size) {
+  // The console user's distinguished name, as the directory-information object knows it.
+  IADsADSystemInfo* info = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ADSystemInfo, nullptr, CLSCTX_INPROC_SERVER, IID_IADsADSystemInfo,
+                                 reinterpret_cast<void**>(&info)))) {
+    BSTR name = nullptr;
+    HRESULT hr = info->get_UserName(&name);
+    info->Release();
+    if (SUCCEEDED(hr) && name != nullptr) from_wide(name, out, size);
+    SysFreeString(name);
+    if (SUCCEEDED(hr) && out[0]) return;
+  }
   char user[257] = {};  // an account name and its terminator
   DWORD length = sizeof user;
   if (!GetUserNameA(user, &length)) copy_text(user, sizeof user, g_library.console_user);

@@ -405,6 +405,24 @@ DWORD UpdateKnownServer(const char* server, DWORD operation, BYTE* address) {
   return static_cast<DWORD>(rc);
 }
 
+DWORD KnownServerNames(char (*names)[kCachedServerNameBytes], DWORD capacity) {
+  char path[200];
+  known_servers_path(g_library.sibling_mode != 0, path, sizeof path);
+  HKEY known;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, g_library.sibling_mode ? KEY_ALL_ACCESS : local_access(KEY_READ),
+                    &known) != ERROR_SUCCESS)
+    return 0;
+  DWORD count = 0;
+  for (DWORD index = 0; count < capacity; ++index) {
+    DWORD size = kCachedServerNameBytes;
+    LONG rc = RegEnumValueA(known, index, names[count], &size, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_SUCCESS && names[count][0] != '\0') ++count;
+  }
+  RegCloseKey(known);
+  return count;
+}
+
 DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key) {
   auto add_row = host_service<HostAddValueRowFn>(kHostAddValueRow);
   if (add_row == nullptr) return 0;

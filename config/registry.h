@@ -69,6 +69,8 @@ DWORD EstablishSiblingKey(HKEY key, const char* server, const char* report_path)
 // Adds (operation 1, by a host-name look-up), stores (18, the 4 bytes given)
 // or deletes the server's entry in MY_SERVERS. 0 or the Windows error.
 DWORD UpdateKnownServer(const char* server, DWORD operation, BYTE* address);
+// The names of the known servers (of the sibling product in sibling mode), at most capacity; the number given.
+DWORD KnownServerNames(char (*names)[kCachedServerNameBytes], DWORD capacity);
 // Hands each known server to the host's list as one value row; the number listed.
 DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key);
 // Deletes every subkey below parent\name, deepest first; the key itself stays.

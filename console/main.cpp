@@ -15,18 +15,25 @@
 
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "console/chart_commands.h"
 #include "console/report_commands.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "console/directory_commands.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/deploy_commands.h"
+#include "console/sql_commands.h"
+#include "console/settings_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
 #include "tests/support/agent_world.h"
 #include "tests/support/demo_activity.h"
+#include "tests/support/demo_reports.h"
 #include "tests/support/demo_sysvol.h"
+#include "tests/support/directory_server.h"
 #include "tests/support/fake_agents.h"
+#include "tests/support/sql_server.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -102,8 +109,16 @@ void make_demo_world(const std::string& folder) {
   for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
-  // SRV01 is the domain controller: its SYSVOL holds the domain's group policies.
+  // SRV01 is the domain controller: its SYSVOL holds the domain's group policies, its directory the domain.
   support::add_demo_sysvol(world, "SRV01");
+  support::add_demo_directory(world, "SRV01");
+  // SQL01 runs the SQL Server that SRV01's settings name for the record transfer.
+  support::add_sql_server(world, "SQL01", "127.0.0.4");
+  world.add_registry_text("SRV01", "HKLM",
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                          "\"SQLServerForTransfer\"=\"SQL01\"\r\n\r\n");
+  // SRV01 has settings off their defaults, saved reports and schedules, one run a day ago.
+  support::add_demo_configuration(world, "SRV01", static_cast<uint64_t>(std::time(nullptr)) - 86400);
 }
 
 std::string default_demo_folder() { return (fs::temp_directory_path() / "vornix-demo").string(); }
@@ -546,6 +561,58 @@ int run_delete_log_folders(std::vector<std::string> args) {
   return status;
 }
 
+// The SQL setup of one or more servers, in-process, with the results rows.
+int run_sql_setup(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  std::string sql_server = take_option(args, "--sql-server", &missing);
+  if (missing || servers.empty() || !args.empty())
+    return fail("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
+  return console::sql_setup(servers, sql_server);
+}
+
+int run_sql_sizes(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::string sql_server = take_option(args, "--sql-server", &missing);
+  if (missing || sql_server.empty() || !args.empty()) return fail("sql-sizes takes --sql-server NAME");
+  return console::sql_sizes(sql_server);
+}
+
+// A command on one server's configuration, run by the library's code in-process.
+int run_on_server(std::vector<std::string> args, const char* command,
+                  int (*job)(std::vector<std::string> args, const std::string& server)) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty())
+    return fail(std::string(command) + " takes --server NAME (vornix-console " + command + " --help)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = job(std::move(args), server);
+  release_registry_connections();
+  return status;
+}
+
+int run_settings(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "settings", [](std::vector<std::string> rest, const std::string& server) {
+    return rest.empty() ? console::settings_command(server) : fail("settings takes only --server NAME");
+  });
+}
+int run_setting(std::vector<std::string> args) { return run_on_server(std::move(args), "setting", console::setting_command); }
+int run_schedules(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "schedules", console::schedules_command);
+}
+int run_schedule(std::vector<std::string> args) { return run_on_server(std::move(args), "schedule", console::schedule_command); }
+int run_saved_reports(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "saved-reports", [](std::vector<std::string> rest, const std::string& server) {
+    return rest.empty() ? console::saved_reports_command(server) : fail("saved-reports takes only --server NAME");
+  });
+}
+int run_saved_report(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
+}
+
 // ---- Commands and their help ------------------------------------------------
 
 struct Command {
@@ -564,7 +631,15 @@ int run_agent(std::vector<std::string> args) { return open_world(args) ? console
 int run_remove_agent(std::vector<std::string> args) { return open_world(args) ? console::remove_agent(args) : 1; }
 int run_scout(std::vector<std::string> args) { return open_world(args) ? console::scout_command(args) : 1; }
 int run_services(std::vector<std::string> args) { return open_world(args) ? console::services_command(args) : 1; }
+int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
+int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
+int run_graphical_report(std::vector<std::string> args) {
+  return open_world(args) ? console::graphical_report(args) : 1;
+}
+int run_report_definitions(std::vector<std::string> args) {
+  return open_world(args) ? console::report_definitions(args) : 1;
+}
 
 const Command kCommands[] = {
     {"demo", "demo [DIR]",
@@ -615,6 +690,29 @@ const Command kCommands[] = {
      "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
      "case ignored), written the same way as by quick-report",
      run_custom_report},
+    {"chart",
+     "chart --server NAME [--hours N | --days N | --from DATE --to DATE] [--max N]\n"
+     "  --group G --selection S [--kind K] [--size WxH] [--png OUT] [--counts] [--world DIR]",
+     "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
+     "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
+     "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
+     "count, largest first; --png writes the chart (800x600 unless --size) to OUT",
+     run_chart},
+    {"graphical-report",
+     "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"
+     "  [--size WxH] [--world DIR]",
+     "run the quick report and write the charts, in the order given, into one HTML\n"
+     "graphical report (OUT, .html appended unless it ends so) with the images\n"
+     "embedded; a chart without rows becomes a \"No Data Found\" row",
+     run_graphical_report},
+    {"report-definitions",
+     "report-definitions list [--tiles DIR] [--world DIR]\n"
+     "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"
+     "report-definitions delete NAME [--yes] [--world DIR]",
+     "list the saved report definitions of MERIDAXW_FS_REPORT_DEFINITIONS.INI beside\n"
+     "the console program (--tiles writes each one's tile as a PNG), change one's\n"
+     "report type, or delete one (only with --yes, which answers the question)",
+     run_report_definitions},
     {"logs",
      "logs list [--archived] --server NAME [--world DIR]\n"
      "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
@@ -651,6 +749,67 @@ const Command kCommands[] = {
      run_scout},
     {"services", "services --server NAME [--world DIR]",
      "list the services and drivers of a world machine with their states", run_services},
+    {"settings", "settings --server NAME [--world DIR]",
+     "every configuration value of the server as the configuration screens show\n"
+     "it, with its identifier, then its lists (and the same for QVAWKQ when the\n"
+     "server has its key)",
+     run_settings},
+    {"setting",
+     "setting get NAME|0xID --server NAME [--world DIR]\n"
+     "setting set NAME|0xID VALUE --server NAME [--world DIR]",
+     "read or write one configuration value, named as the registry spells it\n"
+     "(LogTransferFrequency) or by its identifier (0x603800CB); a number is\n"
+     "clamped as the configuration screens clamp it, and what is read back after\n"
+     "a set is printed",
+     run_setting},
+    {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
+     "list the server's scheduled activity profiles (or the graphical ones) with\n"
+     "their state, last run, run times and reports",
+     run_schedules},
+    {"schedule",
+     "schedule save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled]\n"
+     "  [--replace] --server NAME [--world DIR]\n"
+     "schedule delete NAME --server NAME [--world DIR]\n"
+     "schedule rename OLD NEW [--replace] --server NAME [--world DIR]",
+     "create, replace, delete or rename a scheduled activity profile; DAY is\n"
+     "Everyday, Sundays to Saturdays, or 1st to 31st of the month; a schedule of\n"
+     "the name is replaced only with --replace, and keeps its run history",
+     run_schedule},
+    {"saved-reports", "saved-reports --server NAME [--world DIR]",
+     "list the server's saved custom reports and graphical report definitions", run_saved_reports},
+    {"run-saved-report", "run-saved-report REPORT --server NAME [--world DIR]",
+     "write the saved custom report's definition to a temporary file on the\n"
+     "console machine and start VNXWCCR.EXE on it; prints the file's path and the\n"
+     "command line started",
+     run_saved_report},
+    {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
+     "prepare the central SQL Server database for the servers' record transfer:\n"
+     "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"
+     "and the five activity tables, on the SQL Server given or else the one the\n"
+     "(first) server's settings name (the demo network's SRV01 names SQL01);\n"
+     "prints each step and exits non-zero when a step failed",
+     run_sql_setup},
+    {"sql-sizes", "sql-sizes --sql-server NAME [--world DIR]",
+     "list the tables of the SQL Server's VORNIX_for_Windows database with their\n"
+     "row counts and data sizes",
+     run_sql_sizes},
+    {"ad",
+     "ad dn [TEXT] [--world DIR]\n"
+     "ad schema --selector N [--world DIR]\n"
+     "ad objects --kind users|groups|contacts|containers|any [--base DN] [--world DIR]\n"
+     "ad gpos [--server NAME] [--world DIR]\n"
+     "ad scp list|publish [--setting TEXT] [--forest NAME] [--world DIR]\n"
+     "ad rollback --server NAME [--hours N | --days N] [--row N]... [--answer ok|cancel]\n"
+     "  [--world DIR]",
+     "the directory of the network's domain (the demo network's SRV01 is its\n"
+     "controller, started when not running): the domain's DN; schema names\n"
+     "(N: 1, 44 attributes, 2 classes, 3 paths, 4 single-valued, 41 multi-valued,\n"
+     "42 integers); users, groups, contacts, containers or any object; group\n"
+     "policy objects; the agents' service connection points, and \"VNXLL=TEXT\"\n"
+     "published to them; and the rollback of the directory changes recorded in\n"
+     "the server's activity logs (every one listed, or the rows given), each\n"
+     "confirmation answered as --answer says (ok when not given)",
+     run_directory},
 };
 
 std::vector<std::string> lines_of(const char* text) {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <thread>
 
 #include "console/substitute_host.h"
@@ -159,36 +160,6 @@ bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, 
   return true;
 }
 
-struct Library {
-  host::Library library;
-  host::ServiceTable table;
-  DWORD(WINAPI* text)(HWND, uintptr_t*, uintptr_t, uintptr_t, uintptr_t, DWORD, char*, LONG*, uintptr_t, uintptr_t,
-                      uintptr_t, DWORD, DWORD) = nullptr;
-  DWORD_PTR(WINAPI* alloc_record)() = nullptr;
-  DWORD(WINAPI* delete_record)(uintptr_t, uintptr_t, void*) = nullptr;
-};
-
-bool start(Library* l) {
-  std::string error;
-  if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
-    fail(error);
-    return false;
-  }
-  DWORD id[4];
-  l->library.introduction_in(&id[0], &id[1], &id[2], &id[3]);
-  l->table = host::make_service_table();
-  if (l->library.establish_tables(6, l->table.data()) != 1) {
-    fail("the library refused the host services table");
-    host::unload_library(&l->library);
-    return false;
-  }
-  host::insert_list_images(l->library);
-  l->text = l->library.entry_point_text_services;
-  l->alloc_record = reinterpret_cast<decltype(l->alloc_record)>(host::export_address(l->library, "alloc_memory_for_list"));
-  l->delete_record = reinterpret_cast<decltype(l->delete_record)>(host::export_address(l->library, "delete_list_item"));
-  return true;
-}
-
 // Rows that announce a stop or a failure carry no record item: their other cells stay empty.
 bool has_item(BYTE* record) {
   void* item = nullptr;
@@ -239,19 +210,33 @@ bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view
   return error == 0;
 }
 
-void release_rows(const Library& l, HWND list) {
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    LPARAM record = list_row_param(list, row);
-    if (record == 0) continue;
-    auto* copy = reinterpret_cast<void*>(l.alloc_record());
-    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
-    l.delete_record(0, 0, copy);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-}
-
 }  // namespace
+
+bool start(Library* l, bool in_process) {
+  std::string error;
+  if (in_process) {
+    // The library's code linked in: its state can be read directly, and its resources are its own.
+    l->library = host::in_process_library();
+    if (g_library.instance == nullptr)
+      g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  } else if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
+    fail(error);
+    return false;
+  }
+  DWORD id[4];
+  l->library.introduction_in(&id[0], &id[1], &id[2], &id[3]);
+  l->table = host::make_service_table();
+  if (l->library.establish_tables(6, l->table.data()) != 1) {
+    fail("the library refused the host services table");
+    host::unload_library(&l->library);
+    return false;
+  }
+  host::insert_list_images(l->library);
+  l->text = l->library.entry_point_text_services;
+  l->alloc_record = reinterpret_cast<decltype(l->alloc_record)>(host::export_address(l->library, "alloc_memory_for_list"));
+  l->delete_record = reinterpret_cast<decltype(l->delete_record)>(host::export_address(l->library, "delete_list_item"));
+  return true;
+}
 
 std::string family_csv_path(const std::string& out, const std::string& family) {
   size_t slash = out.find_last_of('/');
@@ -260,36 +245,34 @@ std::string family_csv_path(const std::string& out, const std::string& family) {
   return has_ending ? out.substr(0, dot) + "-" + family + out.substr(dot) : out + "-" + family + ".csv";
 }
 
-int quick_report(std::vector<std::string> args) {
+bool take_window_options(std::vector<std::string>& args, WindowOptions* w, std::string* error) {
   bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  std::string hours = take_option(args, "--hours", &missing);
+  w->hours = take_option(args, "--hours", &missing);
   std::string days = take_option(args, "--days", &missing);
-  std::string from_text = take_option(args, "--from", &missing);
-  std::string to_text = take_option(args, "--to", &missing);
+  w->from_text = take_option(args, "--from", &missing);
+  w->to_text = take_option(args, "--to", &missing);
   std::string max_text = take_option(args, "--max", &missing);
-  std::string csv = take_option(args, "--csv", &missing);
-  const char* usage = "quick-report takes --server NAME [--hours N | --days N | --from YYYY-MM-DD --to YYYY-MM-DD] "
-                      "[--max N] [--csv OUT]";
-  if (missing || !args.empty() || server.empty()) return fail(usage);
-  int windows = !hours.empty() + !days.empty() + (!from_text.empty() || !to_text.empty());
-  if (windows > 1) return fail("give one window: --hours, --days or --from with --to");
-  DWORD count = 1, maximum = 0;
-  uint32_t from = 0, to = 0;
-  if (!hours.empty() && !parse_count(hours, kLongestWindowDays * 24, &count))
-    return fail("--hours needs a whole number of hours from 1 to " + std::to_string(kLongestWindowDays * 24));
-  if (!days.empty() && !parse_count(days, kLongestWindowDays, &count))
-    return fail("--days needs a whole number of days from 1 to " + std::to_string(kLongestWindowDays));
-  if (!from_text.empty() || !to_text.empty()) {
-    if (!parse_date(from_text, false, &from) || !parse_date(to_text, true, &to))
-      return fail("--from and --to need dates as YYYY-MM-DD (local time), both of them");
-    if (to < from) return fail("--to " + to_text + " lies before --from " + from_text + "; nothing to report");
+  *error = "";
+  if (missing) return *error = "--hours, --days, --from, --to and --max each need a value", false;
+  int windows = !w->hours.empty() + !days.empty() + (!w->from_text.empty() || !w->to_text.empty());
+  if (windows > 1) return *error = "give one window: --hours, --days or --from with --to", false;
+  if (!w->hours.empty() && !parse_count(w->hours, kLongestWindowDays * 24, &w->count))
+    return *error = "--hours needs a whole number of hours from 1 to " + std::to_string(kLongestWindowDays * 24), false;
+  if (!days.empty() && !parse_count(days, kLongestWindowDays, &w->count))
+    return *error = "--days needs a whole number of days from 1 to " + std::to_string(kLongestWindowDays), false;
+  if (!w->from_text.empty() || !w->to_text.empty()) {
+    if (!parse_date(w->from_text, false, &w->from) || !parse_date(w->to_text, true, &w->to))
+      return *error = "--from and --to need dates as YYYY-MM-DD (local time), both of them", false;
+    if (w->to < w->from) return *error = "--to " + w->to_text + " lies before --from " + w->from_text + "; nothing to report", false;
   }
-  if (!max_text.empty() && !parse_count(max_text, 0x7FFFFFFF, &maximum))
-    return fail("--max needs a whole number of rows from 1 up");
+  if (!max_text.empty() && !parse_count(max_text, 0x7FFFFFFF, &w->maximum))
+    return *error = "--max needs a whole number of rows from 1 up", false;
+  return true;
+}
 
-  Library l;
-  if (!start(&l)) return 1;
+static_assert(sizeof QuickReportScreen::lists / sizeof(HWND) == kQuickListCount, "one list per family");
+
+bool run_quick_report(Library& l, const std::string& server, const WindowOptions& w, QuickReportScreen* out) {
   forget_last_message();
   // The server screen: the known servers, one of them selected.
   HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
@@ -307,17 +290,12 @@ int quick_report(std::vector<std::string> args) {
     SendMessageA(servers, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     if (equal_ignoring_case(text, server.c_str())) row = i;
   }
-  if (row < 0) {
-    host::unload_library(&l.library);
-    return fail(server + " is not a known server of this console (vornix-console servers lists them)");
-  }
+  if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
   ui::click_row(servers, row);
-  if (!write_quick_settings(hours, count, from, to, maximum)) {
-    host::unload_library(&l.library);
-    return fail("the quick report settings could not be saved in the console's registry");
-  }
+  if (!write_quick_settings(w.hours, w.count, w.from, w.to, w.maximum))
+    return fail("the quick report settings could not be saved in the console's registry"), false;
 
-  // The quick report screen: the button, its four lists, the control with the two progress bars and the status text.
+  // The quick report screen: the button, its four lists, the control with the four progress bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
   host::ControlSpec button_spec;
   button_spec.control_id = kQuickReportButton;
@@ -325,36 +303,41 @@ int quick_report(std::vector<std::string> args) {
   button_spec.companion_key = kServerScreenKey;
   button_spec.companion_item = kServerListItem;
   HWND button = host::add_control(screen, kQuickButtonItem, "Button", "Run Quick Report Now", button_spec);
-  HWND lists[kQuickListCount];
   for (int i = 0; i < kQuickListCount; ++i) {
     host::ControlSpec layout;
     layout.control_id = kReportViewEvent;
     layout.kind = kDescriptorListView;
-    lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
-    host::send_list_event(l.library, lists[i]);  // the library puts the view's columns in
+    out->lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
+    host::send_list_event(l.library, out->lists[i]);  // the library puts the view's columns in
   }
-  host::ProgressBars bars =
-      host::add_progress_bars(screen, kQuickProgressItem, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
+  out->screen = screen;
+  host::ProgressBars bars = host::add_progress_bars(
+      screen, kQuickProgressItem, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
   HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
-  g_logon_list = lists[kQuickListLogon];
+  g_run_ended = false;
+  g_progress.files_total = 0;
+  g_progress.files_done = 0;
+  g_progress.completed_bytes = 0;
+  g_progress.current_bytes = 0;
+  g_logon_list = out->lists[kQuickListLogon];
   g_screen_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFilesBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.second, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kQuickFileBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);
   std::printf("Quick report of %s", server.c_str());
-  if (!hours.empty()) std::printf(", last %u hour%s", count, count == 1 ? "" : "s");
-  else if (from) std::printf(", %s to %s", from_text.c_str(), to_text.c_str());
-  else std::printf(", last %u day%s", count, count == 1 ? "" : "s");
-  if (maximum) std::printf(", at most %u rows", maximum);
+  if (!w.hours.empty()) std::printf(", last %u hour%s", w.count, w.count == 1 ? "" : "s");
+  else if (w.from) std::printf(", %s to %s", w.from_text.c_str(), w.to_text.c_str());
+  else std::printf(", last %u day%s", w.count, w.count == 1 ? "" : "s");
+  if (w.maximum) std::printf(", at most %u rows", w.maximum);
   std::printf(" (Ctrl-C stops it)\n");
   std::fflush(stdout);  // also through a pipe: from here on Ctrl-C stops the run
   // Started through the button's list twin, so that the library tells the screen when the run has ended.
-  host::send_list_event(l.library, lists[kQuickListLogon], kQuickReportList);
+  host::send_list_event(l.library, out->lists[kQuickListLogon], kQuickReportList);
   // A run that starts sets the file-count bar's range before the call returns.
   bool ran = g_progress.files_total != 0;
   bool stop_sent = false;
@@ -374,16 +357,49 @@ int quick_report(std::vector<std::string> args) {
   }
   std::signal(SIGINT, previous);
   if (ran) print_progress(true);
-  std::string last_message = console::last_message();
+  out->last_message = console::last_message();
   char ended[kQuickStatusBytes] = {};
   GetWindowTextA(status_text, ended, sizeof ended);
-  if (ran && last_message.find(ended) == std::string::npos) std::printf("  %s\n", ended);
+  if (ran && out->last_message.find(ended) == std::string::npos) std::printf("  %s\n", ended);
+  return true;
+}
 
+void release_rows(const Library& l, HWND list) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    LPARAM record = list_row_param(list, row);
+    if (record == 0) continue;
+    auto* copy = reinterpret_cast<void*>(l.alloc_record());
+    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
+    l.delete_record(0, 0, copy);
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+int quick_report(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  std::string csv = take_option(args, "--csv", &missing);
+  const char* usage = "quick-report takes --server NAME [--hours N | --days N | --from YYYY-MM-DD --to YYYY-MM-DD] "
+                      "[--max N] [--csv OUT]";
+  WindowOptions window;
+  std::string error;
+  bool window_given = take_window_options(args, &window, &error);
+  if (missing || !args.empty() || server.empty()) return fail(usage);
+  if (!window_given) return fail(error);
+
+  Library l;
+  if (!start(&l, false)) return 1;
+  QuickReportScreen run;
+  if (!run_quick_report(l, server, window, &run)) {
+    host::unload_library(&l.library);
+    return 1;
+  }
   int status = 0;
   size_t total_rows = 0;
   for (int i = 0; i < kQuickListCount; ++i) {
     const ReportView* view = report_view_of_list(kQuickListControls[i]);
-    int n = static_cast<int>(SendMessageA(lists[i], LVM_GETITEMCOUNT, 0, 0));
+    int n = static_cast<int>(SendMessageA(run.lists[i], LVM_GETITEMCOUNT, 0, 0));
     if (n == 0 || view == nullptr) continue;
     total_rows += static_cast<size_t>(n);
     if (csv.empty()) {
@@ -391,15 +407,15 @@ int quick_report(std::vector<std::string> args) {
     } else {
       std::string path = family_csv_path(csv, family_tag(*view));
       size_t written = 0;
-      if (write_list(l, screen, lists[i], *view, path, &written))
+      if (write_list(l, run.screen, run.lists[i], *view, path, &written))
         std::printf("  %s: %zu row%s written to %s\n", view->name, written, written == 1 ? "" : "s", path.c_str());
       else
         status = 1;
     }
-    release_rows(l, lists[i]);
+    release_rows(l, run.lists[i]);
   }
   if (total_rows == 0) {
-    status = fail(server + ": nothing reported" + (last_message.empty() ? "" : " (" + last_message + ")"));
+    status = fail(server + ": nothing reported" + (run.last_message.empty() ? "" : " (" + run.last_message + ")"));
   } else if (csv.empty()) {
     std::printf("  (--csv OUT writes the rows, one file per list)\n");
   }

@@ -1,8 +1,10 @@
 #include "console/substitute_host.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
-#include <strings.h>
-#include <unistd.h>
+
+#include <filesystem>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +14,14 @@
 #include <mutex>
 
 #include "host/control_descriptor.h"
+#include "host/exports.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
+#include "host/text.h"
 #include "reports/csv.h"
+#include "reports/log_reader.h"
+#include "reports/report_items.h"
+#include "reports/report_views.h"
 
 namespace host {
 namespace {
@@ -28,6 +35,10 @@ auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+// The loaded library's text entry point, which the screens ask for report cells.
+decltype(Library::entry_point_text_services) g_text_entry = nullptr;
+// The button entry point of the library loaded last: a click on one of its buttons reaches it.
+DWORD(WINAPI* g_button_services)(HWND, DWORD, uintptr_t*) = nullptr;
 HWND g_main_window = nullptr;
 char g_program_path[MAX_PATH];  // the console program, as the simulated network has it
 
@@ -72,7 +83,16 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
     row.pszText = const_cast<char*>(text ? text : "");
     row.iImage = image;
     row.lParam = reinterpret_cast<LPARAM>(copy);
-    return static_cast<uintptr_t>(SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+    auto inserted = SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    // The row's other cells are asked of the screen when they are read.
+    LVCOLUMNA column = {};
+    for (int c = 1; SendMessageA(window, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)); ++c) {
+      LVITEMA cell = {};
+      cell.iSubItem = c;
+      cell.pszText = LPSTR_TEXTCALLBACKA;
+      SendMessageA(window, LVM_SETITEMTEXTA, static_cast<WPARAM>(inserted), reinterpret_cast<LPARAM>(&cell));
+    }
+    return static_cast<uintptr_t>(inserted);
   }
   TVINSERTSTRUCTA insert = {};
   insert.hParent = parent ? parent : TVI_ROOT;
@@ -82,6 +102,25 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   insert.item.iImage = insert.item.iSelectedImage = image;
   insert.item.lParam = reinterpret_cast<LPARAM>(copy);
   return static_cast<uintptr_t>(SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+// A report row's cell: the text of the column's identifier in the list's view, from the
+// library; rows without a record item (stops, errors) show nothing there.
+void answer_report_cell(HWND screen, NMLVDISPINFOA* info) {
+  const ReportView* view = report_view_of_list(GetDlgCtrlID(info->hdr.hwndFrom));
+  auto* record = reinterpret_cast<BYTE*>(info->item.lParam);
+  void* item = nullptr;
+  if (!view || !g_text_entry || !record || info->item.iSubItem <= 0 ||
+      static_cast<size_t>(info->item.iSubItem) >= view->count || row_item(record, &item) == kLogFamilyNone)
+    return;
+  char text[kColumnTextBytes] = {};
+  LONG value = 0;
+  g_text_entry(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text, &value, 0, 0, 0,
+               view->columns[info->item.iSubItem].id, 7);
+  if (info->item.pszText && info->item.cchTextMax > 0) {
+    std::strncpy(info->item.pszText, text, static_cast<size_t>(info->item.cchTextMax) - 1);
+    info->item.pszText[info->item.cchTextMax - 1] = '\0';
+  }
 }
 
 DWORD WINAPI host_get_list_row(HWND list, int row, uintptr_t* param, uintptr_t* image, uintptr_t* state,
@@ -152,7 +191,7 @@ DWORD WINAPI host_find_item(HWND tree, HTREEITEM parent, const char* text, uintp
     tv.pszText = label;
     tv.cchTextMax = sizeof label;
     SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    if (text && strcasecmp(label, text) == 0) {
+    if (text && equal_ignoring_case(label, text)) {
       if (found) *found = item;
       return 1;
     }
@@ -305,6 +344,25 @@ void WINAPI host_load_file_into(HANDLE file, HWND list) {
   if (DWORD error = csv_finish(&writer)) log_call("host_load_file_into error=" + std::to_string(error));
 }
 
+// A screen's procedure: the library's push buttons send their clicks to the button entry point,
+// with the button's descriptor, as the host console's screens do.
+// A screen asks the library for the cells of report rows and passes clicks on its buttons on.
+LRESULT CALLBACK host_screen_proc(HWND screen, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lparam)->code == LVN_GETDISPINFOA) {
+    answer_report_cell(screen, reinterpret_cast<NMLVDISPINFOA*>(lparam));
+    return 0;
+  }
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED && lparam != 0 && g_button_services != nullptr) {
+    uintptr_t* d = descriptor_of(reinterpret_cast<HWND>(lparam));
+    if (d != nullptr && descriptor_kind(d) == kDescriptorPushButton) {
+      log_call("button click id=" + std::to_string(descriptor_identifier(d)));
+      g_button_services(screen, 0, d);
+      return 0;
+    }
+  }
+  return DefWindowProcA(screen, message, wparam, lparam);
+}
+
 }  // namespace
 
 std::vector<ValueRow> value_rows(HWND window) {
@@ -333,16 +391,67 @@ void* export_address(const Library& library, const std::string& name) {
   return nullptr;
 }
 
+namespace {
+
+// Loading by the host's own system: dlopen of libqvmr7.so here, LoadLibraryA of QVMR0007.DLL on Windows.
+#if defined(_WIN32)
+void* open_module(const std::string& path, std::string* error) {
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr)
+    *error = "cannot load the library " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+  return reinterpret_cast<void*>(module);
+}
+void* module_symbol(void* module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+void close_module(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+std::string program_path() {
+  char path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+constexpr char kLibraryFile[] = "QVMR0007.DLL";
+#else
+void* open_module(const std::string& path, std::string* error) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) *error = std::string("cannot load the library: ") + dlerror();
+  return module;
+}
+void* module_symbol(void* module, const char* name) { return dlsym(module, name); }
+void close_module(void* module) { dlclose(module); }
+std::string program_path() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+constexpr char kLibraryFile[] = "libqvmr7.so";
+#endif
+
+// The window classes of the host's main window and screens: Windows needs them registered, the Linux layer
+// takes any class name.
+void register_window_classes() {
+#if defined(_WIN32)
+  static bool registered = false;
+  if (registered) return;
+  for (const char* name : {"VornixConsole", "VornixScreen"}) {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = name;
+    RegisterClassA(&window_class);
+  }
+  registered = true;
+#endif
+}
+
+}  // namespace
+
 bool load_library(const std::string& path, Library* library, std::string* error) {
   *library = Library{};
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    *error = std::string("cannot load the library: ") + dlerror();
-    return false;
-  }
+  void* handle = open_module(path, error);
+  if (!handle) return false;
   library->handle = handle;
   for (const std::string& name : export_names()) {
-    void* symbol = dlsym(handle, name.c_str());
+    void* symbol = module_symbol(handle, name.c_str());
     if (!symbol) {
       *error = "the library has no export " + name;
       unload_library(library);
@@ -350,13 +459,29 @@ bool load_library(const std::string& path, Library* library, std::string* error)
     }
     library->exports.emplace_back(name, symbol);
   }
-  auto get = [&](const char* name) { return dlsym(handle, name); };
+  auto get = [&](const char* name) { return export_address(*library, name); };
   library->introduction_in = reinterpret_cast<decltype(library->introduction_in)>(get("introduction_in"));
   library->establish_tables = reinterpret_cast<decltype(library->establish_tables)>(get("establish_tables"));
   library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
   library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
+  g_text_entry = library->entry_point_text_services;
+  g_button_services = library->entry_point_button_services;
   return true;
+}
+
+Library in_process_library() {
+  Library library;
+  library.introduction_in = &::introduction_in;
+  library.establish_tables = &::establish_tables;
+  library.entry_point_button_services = &::entry_point_button_services;
+  library.entry_point_list_services = &::entry_point_list_services;
+  library.entry_point_text_services = &::entry_point_text_services;
+  library.exports = {{"entry_point_insert_list_images", reinterpret_cast<void*>(&::entry_point_insert_list_images)},
+                     {"alloc_memory_for_list", reinterpret_cast<void*>(&::alloc_memory_for_list)},
+                     {"delete_list_item", reinterpret_cast<void*>(&::delete_list_item)}};
+  g_text_entry = library.entry_point_text_services;
+  return library;
 }
 
 HIMAGELIST insert_list_images(const Library& library) {
@@ -367,20 +492,20 @@ HIMAGELIST insert_list_images(const Library& library) {
 }
 
 void unload_library(Library* library) {
-  if (library->handle) dlclose(library->handle);
+  if (library->entry_point_text_services == g_text_entry) g_text_entry = nullptr;
+  if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
+  if (library->handle) close_module(library->handle);
   *library = Library{};
 }
 
 std::string library_beside_program() {
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "libqvmr7.so";
-  path[n] = '\0';
-  std::string dir(path);
-  return dir.substr(0, dir.rfind('/') + 1) + "libqvmr7.so";
+  std::string program = program_path();
+  size_t slash = program.find_last_of("\\/");
+  return (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) + kLibraryFile;
 }
 
 ServiceTable make_service_table() {
+  register_window_classes();
   ServiceTable t{};
   auto slot = [&](HostEntry entry, auto fn) { t[entry] = reinterpret_cast<uintptr_t>(fn); };
   slot(kHostInsertItem, &host_insert_item);
@@ -421,8 +546,10 @@ void clear_service_calls() {
 }
 
 HWND create_screen(uint16_t key, const char* title) {
-  HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED | WS_VISIBLE, 0, 0, 800, 600,
+  register_window_classes();
+  HWND screen = CreateWindowExA(0, "VornixScreen", title, WS_OVERLAPPED, 0, 0, 800, 600,
                                 nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(host_screen_proc));
   std::lock_guard<std::mutex> guard(g_lock);
   g_screens[key] = screen;
   return screen;
@@ -454,14 +581,16 @@ HWND add_control(HWND screen, int dialog_item, const char* class_name, const cha
   return control;
 }
 
-ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id, const char* first_name,
-                               const char* second_name) {
+ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id,
+                               const std::vector<const char*>& names) {
   ProgressBars bars;
   bars.control = add_control(screen, dialog_item, "Static", "", ControlSpec{control_id, kDescriptorKind3});
-  bars.first = CreateWindowExA(0, PROGRESS_CLASSA, first_name, WS_CHILD, 0, 0, 100, 8, bars.control, nullptr,
-                               nullptr, nullptr);
-  bars.second = CreateWindowExA(0, PROGRESS_CLASSA, second_name, WS_CHILD, 0, 10, 100, 8, bars.control,
-                                nullptr, nullptr, nullptr);
+  int top = 0;
+  for (const char* name : names) {
+    bars.bars.push_back(CreateWindowExA(0, PROGRESS_CLASSA, name, WS_CHILD, 0, top, 100, 8, bars.control, nullptr,
+                                        nullptr, nullptr));
+    top += 10;
+  }
   return bars;
 }
 

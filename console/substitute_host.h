@@ -1,15 +1,16 @@
 // The substitute host console: loads the library, completes the handshake,
 // offers the host services table and keeps the screens whose controls carry
 // the library's control descriptors. The console program and the tests both
-// drive the library through it.
+// drive the library through it; the Windows test host (wintest/) offers the
+// same services to QVMR0007.DLL.
 #pragma once
-#include <windows.h>
-#include <commctrl.h>
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "host/win32.h"
 
 namespace host {
 
@@ -37,12 +38,15 @@ void* export_address(const Library& library, const std::string& name);
 
 // Loads the library from a path; on failure returns false with a one-line reason.
 bool load_library(const std::string& path, Library* library, std::string* error);
+// The library's code linked into this program, as a loaded library: the console's jobs
+// that read the library's state directly run on it.
+Library in_process_library();
 // Creates the host's shared image list and lets the library fill it, as the
 // host does once after start-up; list events wait for it.
 HIMAGELIST insert_list_images(const Library& library);
 // Unloads it (its process-detach clean-up runs).
 void unload_library(Library* library);
-// The path of libqvmr7.so beside the running program.
+// The path of the library beside the running program: libqvmr7.so, on Windows QVMR0007.DLL.
 std::string library_beside_program();
 
 // The host services table that the host hands to establish_tables.
@@ -72,21 +76,23 @@ struct ControlSpec {
   uint16_t page = 0;             // 16-bit word 9: the host page a button opens
 };
 
-// Screens: windows registered under a 16-bit window key.
+// Screens: windows registered under a 16-bit window key. The cells of the report rows in
+// their lists are asked of the screen, which asks the library's text entry point for the
+// column's identifier, as the host console's list views do; a click on one of the library's
+// push buttons on a screen reaches the button entry point of the library loaded last.
 HWND create_screen(uint16_t key, const char* title);
 // Adds a control with its descriptor in the window's user data.
 HWND add_control(HWND screen, int dialog_item, const char* class_name, const char* text,
                  const ControlSpec& layout);
 uintptr_t* descriptor_of(HWND control);
 // A display field (descriptor kind 3) with the control identifier, and inside
-// it two hidden progress bars whose window texts are their names.
+// it a hidden progress bar per name, whose window text is that name.
 struct ProgressBars {
   HWND control;
-  HWND first;
-  HWND second;
+  std::vector<HWND> bars;  // in the order of the names
 };
-ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id, const char* first_name,
-                               const char* second_name);
+ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id,
+                               const std::vector<const char*>& names);
 // Adds a page to the host's page table, opened by the library through host_request.
 void add_page(uint32_t page_identifier, const char* title);
 // Drops every screen and descriptor (the windows themselves go with ui::reset).

@@ -1,13 +1,10 @@
-// Reads arbitrary bytes as an activity log file through the log reader, in
-// report mode and in quick-report mode, into report row items that a
-// stand-in host frees as each row arrives (a leak is a finding).
-#include <unistd.h>
-
+// Reads arbitrary bytes as an activity log through the log reader, from
+// memory, in report mode and in quick-report mode, into report row items that
+// a stand-in host frees as each row arrives (a leak is a finding).
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "host/host_services.h"
@@ -15,7 +12,6 @@
 
 namespace {
 
-std::string g_path;
 BYTE g_context[kRowContextBytes];
 HWND const kReportList = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x101));
 
@@ -30,32 +26,26 @@ uintptr_t WINAPI insert_row(HWND window, uintptr_t, uintptr_t, const char* text,
   return 1;
 }
 
-bool write_input(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(g_path.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && ok;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The record buffer that a file read allocates per file, kept from one input to the next.
+  static std::vector<BYTE> buffer(kLogSplitBufferBytes);
   static bool ready = false;
   if (!ready) {
     g_library.quiet_mode = 1;
     g_host_services[kHostInsertReportRow] = reinterpret_cast<uintptr_t>(&insert_row);
-    const char* shm = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    g_path = std::string(shm) + "/log_decode_fuzz." + std::to_string(getpid()) + ".vnx";
     set_row_server_name(g_context, "FS1");
     ready = true;
   }
-  if (!write_input(data, size)) std::abort();
+  LogMemory memory = {data, size};
+  LogSource source = {read_log_memory_at, &memory, size, INVALID_HANDLE_VALUE};
 
   // Report mode; every fifth input under a small maximum record count.
   g_report_run = ReportRunState{};
   g_report_run.maximum_records = size % 5 == 0 ? 3 : 0;
-  LogReadRequest report = {kReportList, 77, g_path.c_str(), g_context, {5, 6}, nullptr};
-  read_activity_log(&report);
+  LogReadRequest report = {kReportList, 77, "fuzz.vnx", g_context, {5, 6}, nullptr};
+  read_log_source(&report, &source, buffer.data());
 
   // Quick-report mode over a window chosen by the input's size.
   std::memset(&g_quick_report, 0, sizeof g_quick_report);
@@ -65,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_quick_report.maximum_rows = size % 7 == 0 ? 2 : 100000;
   for (int i = 0; i < kQuickListCount; ++i)
     g_quick_report.lists[i] = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x200 + i));
-  LogReadRequest quick = {nullptr, 0, g_path.c_str(), nullptr, {7, 8}, nullptr};
-  read_activity_log(&quick);
+  LogReadRequest quick = {nullptr, 0, "fuzz.vnx", nullptr, {7, 8}, nullptr};
+  read_log_source(&quick, &source, buffer.data());
   return 0;
 }

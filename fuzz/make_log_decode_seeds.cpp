@@ -1,7 +1,9 @@
 // Writes the seed corpus of the log decoding and column text targets into a
-// folder: a file per family holding every type code of it, records with
-// every action code the reader names, a day of each demo profile, and files
-// with each kind of damage. Each file stays below the fuzzers' input limit.
+// folder: a file per record, for every type code, every action code the reader
+// names and every logon event, entries of every GPO section, a few events of
+// each demo profile, and files with each kind of damage. Seeds are kept small
+// (a record or a few), so that the fuzzers' inputs start small and each run
+// is quick.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,7 +14,7 @@
 
 namespace {
 
-constexpr size_t kMaxSeedBytes = 250000;
+constexpr size_t kMaxSeedBytes = 32768;  // a seed above this is reported as large
 
 }  // namespace
 
@@ -31,17 +33,17 @@ int main(int argc, char** argv) {
     }
   };
 
-  // Every type code, a file per family.
-  for (uint32_t family = kLogFamilyFile; family <= kLogFamilyGpoDirectoryValue; ++family) {
+  char name[64];
+  // Every type code.
+  for (const LogRecordType& type : kLogRecordTypes) {
     support::LogWriter log;
-    for (const LogRecordType& type : kLogRecordTypes)
-      if (type.family == family) log.append(support::sample_encoded_record(type.code, type.code & 0xFFF));
-    save(log, "family_" + std::to_string(family));
+    log.append(support::sample_encoded_record(type.code, type.code & 0xFFF));
+    std::snprintf(name, sizeof name, "type_%08X", type.code);
+    save(log, name);
   }
 
   // File records with every action, on files and on folders, blocked or not.
   for (int variant = 0; variant < 4; ++variant) {
-    support::LogWriter log;
     uint32_t seed = 1;
     for (const FileActionEntry& action : kFileActions) {
       FileLogRecord r = support::sample_file_record(variant & 1 ? 0xFF330002 : 0xFF330001, seed++);
@@ -50,14 +52,15 @@ int main(int argc, char** argv) {
       r.blocked = variant >> 1;
       r.ace_type = static_cast<BYTE>(seed % 2 ? 0x33 : seed % 5);
       if (action.code == kActionDenyOpen) r.access_mask = 0xC0000022;
+      support::LogWriter log;
       log.add(r);
+      std::snprintf(name, sizeof name, "file_action_%08X_%d", action.code, variant);
+      save(log, name);
     }
-    save(log, "file_actions_" + std::to_string(variant));
   }
 
   // Logon events, with failure codes that the failure column names and some it does not.
   {
-    support::LogWriter log;
     const uint32_t codes[] = {0, 0xC000006A, 0xC0000234, 0x18, 0x25, 0x12345678};
     uint32_t seed = 1;
     for (const LogonEventEntry& event : kLogonEvents) {
@@ -66,14 +69,15 @@ int main(int argc, char** argv) {
       if (event.event == 0x81000033) r.total_seconds = codes[(seed + 1) % 6];
       if (seed % 4 == 0) r.event_time = 0;  // time from the logon SYSTEMTIME instead
       ++seed;
+      support::LogWriter log;
       log.add(r);
+      std::snprintf(name, sizeof name, "logon_%08X", event.event);
+      save(log, name);
     }
-    save(log, "logon_events");
   }
 
   // Directory actions, with the attributes that get a comment.
   {
-    support::LogWriter log;
     const char* attributes[][3] = {{"userAccountControl", "66050", "512"},
                                    {"lastLogon", "134100000000000000", "0"},
                                    {"member", "CN=Jane Smith,OU=Finance,DC=brightmere,DC=local", ""}};
@@ -87,29 +91,33 @@ int main(int argc, char** argv) {
       std::snprintf(r.old_value, sizeof r.old_value, "%s", a[2]);
       if (seed % 2) r.requester_sam[0] = '\0';
       ++seed;
+      support::LogWriter log;
       log.add(r);
+      std::snprintf(name, sizeof name, "directory_action_%08X", action.code);
+      save(log, name);
     }
-    save(log, "directory_actions");
   }
 
   // GPO value entries of every section and change entries of every section code.
   {
-    support::LogWriter log;
-    log.add(support::sample_gpo_directory_value_record(0xE8004000, 1), support::sample_value_entries(10, 1));
-    log.add(support::sample_gpo_file_change_record(0xE4082000, 2), support::sample_change_entries(12, 2));
-    save(log, "gpo_entries");
+    support::LogWriter values;
+    values.add(support::sample_gpo_directory_value_record(0xE8004000, 1), support::sample_value_entries(10, 1));
+    save(values, "gpo_value_entries");
+    support::LogWriter changes;
+    changes.add(support::sample_gpo_file_change_record(0xE4082000, 2), support::sample_change_entries(12, 2));
+    save(changes, "gpo_change_entries");
   }
 
-  // A day of each demo profile.
+  // A few events of each demo profile.
   std::vector<uint32_t> times;
-  for (uint32_t i = 0; i < 12; ++i) times.push_back(1796515200u + i * 3001u);
+  for (uint32_t i = 0; i < 4; ++i) times.push_back(1796515200u + i * 3001u);
   uint32_t seed = 7;
   for (support::DemoProfile profile : support::kDemoProfiles) {
     support::DemoDayLog day = support::make_demo_day_log(profile, "SRV01", times, seed++);
-    std::string name = std::string("demo_") + support::demo_profile_name(profile);
-    for (char& c : name)
+    std::string demo = std::string("demo_") + support::demo_profile_name(profile);
+    for (char& c : demo)
       if (c == ' ') c = '_';
-    save(day.log, name);
+    save(day.log, demo);
   }
 
   // Damage.

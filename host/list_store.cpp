@@ -100,9 +100,8 @@ QVMR_EXPORT DWORD WINAPI delete_list_item(uintptr_t, uintptr_t, void* item) {
   for (int slot = 0; slot < static_cast<int>(kOwnedSlots); ++slot)
     if (is_plain_block(slot)) free_block(owned_block(record, slot));
   free_chain(record);
-  // The feature structures go through their subsystems' free routines; the eighth is one block so far.
+  // The eight feature structures go through their subsystems' free routines.
   free_subsystem_row_structures(record);
-  free_block(owned_block(record, kOwnedLastFeature));
   std::memset(record, 0, 4);
   free_block(record);
   return 0;

@@ -5,47 +5,57 @@
 #include "host/subsystems.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
-                                            &kDeploySubsystem};
+                                        &kSqlSubsystem,  &kGraphsSubsystem, &kDirectorySubsystem,
+                                        &kDeploySubsystem};
+
+// Room for every route of one kind; the merge stops short of overrunning it, and a
+// route left out would fail the subsystems test, which looks every route up.
+constexpr size_t kMostRoutesOfAKind = 1024;
+
+// A plain record in static storage: nothing to free when the library is unloaded.
+template <typename Route>
+struct Merged {
+  const Route* routes[kMostRoutesOfAKind];
+  size_t count;
+};
 
 template <typename Route>
-using Merged = std::vector<const Route*>;
-
-template <typename Route>
-Merged<Route>* merge(RouteTable<Route> Subsystem::*table) {
-  auto* merged = new Merged<Route>;
+Merged<Route> merge(RouteTable<Route> Subsystem::*table) {
+  Merged<Route> merged = {};
   for (const Subsystem* subsystem : kSubsystems) {
     const RouteTable<Route>& t = subsystem->*table;
-    for (size_t i = 0; i < t.count; ++i) merged->push_back(&t.routes[i]);
+    for (size_t i = 0; i < t.count && merged.count < kMostRoutesOfAKind; ++i)
+      merged.routes[merged.count++] = &t.routes[i];
   }
-  std::stable_sort(merged->begin(), merged->end(),
+  std::stable_sort(merged.routes, merged.routes + merged.count,
                    [](const Route* a, const Route* b) { return a->first < b->first; });
   return merged;
 }
 
-// Merged on first use and never destroyed, like the tables it points into.
+// Merged on first use.
 const Merged<ButtonRoute>& button_routes() {
-  static const Merged<ButtonRoute>& routes = *merge(&Subsystem::buttons);
+  static const Merged<ButtonRoute> routes = merge(&Subsystem::buttons);
   return routes;
 }
 const Merged<ListRoute>& list_routes() {
-  static const Merged<ListRoute>& routes = *merge(&Subsystem::lists);
+  static const Merged<ListRoute> routes = merge(&Subsystem::lists);
   return routes;
 }
 const Merged<TextRoute>& text_routes() {
-  static const Merged<TextRoute>& routes = *merge(&Subsystem::texts);
+  static const Merged<TextRoute> routes = merge(&Subsystem::texts);
   return routes;
 }
 
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
-  auto after = std::upper_bound(routes.begin(), routes.end(), id,
-                                [](uint32_t value, const Route* r) { return value < r->first; });
-  if (after == routes.begin()) return nullptr;
+  const Route* const* end = routes.routes + routes.count;
+  const Route* const* after = std::upper_bound(routes.routes, end, id,
+                                               [](uint32_t value, const Route* r) { return value < r->first; });
+  if (after == routes.routes) return nullptr;
   const Route* r = *(after - 1);
   return id <= r->last ? r : nullptr;
 }
@@ -54,7 +64,8 @@ template <typename Route>
 uint32_t first_overlap(const Merged<Route>& routes) {
   bool any = false;
   uint32_t highest_last = 0;
-  for (const Route* r : routes) {
+  for (size_t i = 0; i < routes.count; ++i) {
+    const Route* r = routes.routes[i];
     if (any && r->first <= highest_last) return r->first;
     highest_last = any ? std::max(highest_last, r->last) : r->last;
     any = true;

@@ -91,6 +91,9 @@ extern const Subsystem kHostSubsystem;     // host/host_subsystem.cpp
 extern const Subsystem kConfigSubsystem;   // config/config_subsystem.cpp
 extern const Subsystem kReportsSubsystem;  // reports/reports_subsystem.cpp
 extern const Subsystem kNetSubsystem;      // net/net_subsystem.cpp
+extern const Subsystem kSqlSubsystem;      // sql/sql_subsystem.cpp
+extern const Subsystem kGraphsSubsystem;   // graphs/graphs_subsystem.cpp
+extern const Subsystem kDirectorySubsystem;  // directory/directory_subsystem.cpp
 extern const Subsystem kDeploySubsystem;   // deploy/deploy_subsystem.cpp
 
 // Every subsystem, in the order above: the order of their releases at detach.

@@ -1,6 +1,7 @@
 // Activity log files: folders, names, record splitting, body restoring and decoding.
 #include "reports/log_format.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -179,9 +180,12 @@ namespace {
 
 // Top bytes of the valid codes, so that scanning a damaged stretch rejects
 // almost every position with one table look-up.
-bool is_type_top_byte(BYTE top) {
-  return top == 0xFF || top == 0xE4 || top == 0xFA || top == 0xE8 || top == 0x81 || top == 0x82;
-}
+constexpr std::array<bool, 256> kTypeTopBytes = [] {
+  std::array<bool, 256> table{};
+  for (BYTE top : {0xFF, 0xE4, 0xFA, 0xE8, 0x81, 0x82}) table[top] = true;
+  return table;
+}();
+bool is_type_top_byte(BYTE top) { return kTypeTopBytes[top]; }
 
 }  // namespace
 
@@ -561,15 +565,19 @@ bool hold_bytes(LogSplitter* s, uint64_t position, size_t need, size_t* have) {
     uint64_t left = s->end - at;
     DWORD want = static_cast<DWORD>(room < left ? room : left);
     DWORD got = 0;
-    if (!s->read(s->context, at, s->buffer + s->held, want, &got)) {
+    s->read_result = s->read(s->context, at, s->buffer + s->held, want, &got);
+    if (!s->read_result) {
       // The read ahead may have met a bad stretch beyond the bytes asked for:
       // read just those before giving up, so every readable record comes back.
       uint64_t needed = position + need - at;
-      if (needed >= want || !s->read(s->context, at, s->buffer + s->held, static_cast<DWORD>(needed), &got)) {
+      if (needed < want) s->read_result = s->read(s->context, at, s->buffer + s->held, static_cast<DWORD>(needed), &got);
+      if (!s->read_result) {
         s->read_error = GetLastError();
+        s->bytes_read = got;
         return false;
       }
     }
+    s->bytes_read = got;
     if (got == 0 || got > want) {
       s->end = at;  // the data ends before the range does
       break;
@@ -600,7 +608,7 @@ bool find_next_record(LogSplitter* s, uint64_t from, uint64_t* found) {
       size_t want = left < kLogWindowBytes ? static_cast<size_t>(left) : kLogWindowBytes;
       if (!hold_bytes(s, window, want, &have)) {
         s->scan_read_result = FALSE;
-        s->scan_bytes_read = 0;
+        s->scan_bytes_read = s->bytes_read;
         return false;
       }
     }
@@ -706,14 +714,15 @@ BOOL read_log_file_at(void* file_handle, uint64_t position, BYTE* out, DWORD cou
   distance.QuadPart = static_cast<LONGLONG>(position);
   if (!SetFilePointerEx(static_cast<HANDLE>(file_handle), distance, nullptr, FILE_BEGIN)) return FALSE;
   DWORD total = 0;
+  BOOL ok = TRUE;
   while (total < count) {
     DWORD read = 0;
-    if (!ReadFile(static_cast<HANDLE>(file_handle), out + total, count - total, &read, nullptr)) return FALSE;
-    if (read == 0) break;
+    ok = ReadFile(static_cast<HANDLE>(file_handle), out + total, count - total, &read, nullptr);
+    if (!ok || read == 0) break;
     total += read;
   }
-  *got = total;
-  return TRUE;
+  *got = total;  // also what a failed read delivered before it failed
+  return ok;
 }
 
 BOOL log_file_size(HANDLE file, uint64_t* size) {

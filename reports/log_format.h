@@ -570,7 +570,8 @@ BOOL read_gpo_value_entry(const BYTE* body, size_t body_length, size_t* record_o
 // record cut short, or at a body length of 180000 or more.
 
 // Reads up to `count` bytes at `position`; *got is 0 at the end of the data.
-// FALSE on a read failure, with the Win32 error code set.
+// FALSE on a read failure, with the Win32 error code set and *got the bytes
+// delivered before it.
 typedef BOOL (*LogReadFn)(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got);
 
 constexpr uint32_t kLogWindowBytes = 170000;
@@ -610,6 +611,8 @@ struct LogSplitter {
   uint32_t last_valid_type;  // for diagnostics
   BOOL scan_read_result;     // the last scan window's read: TRUE, or FALSE when it failed
   uint32_t scan_bytes_read;  // and the bytes it read
+  BOOL read_result;          // the last call of the read function: its result
+  DWORD bytes_read;          // and the bytes it delivered
   LogSplitEnd end_reason;    // kLogEndNone while records may follow
   DWORD read_error;
   uint64_t records;

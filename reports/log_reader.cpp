@@ -42,7 +42,6 @@ struct Reading {
   uint64_t file_size;
   uint64_t position;
   uint32_t last_valid_type;
-  BYTE* buffer;
   RowActivity activity;
   uint32_t type;    // of the record being decoded
   uint32_t action;
@@ -272,15 +271,18 @@ ReadEnd decode_and_insert(Reading& r, uint32_t type, BYTE* body, uint32_t body_l
   return end;
 }
 
-void report_open_failure(Reading& r, DWORD error) {
+void report_open_failure(const LogReadRequest* request, DWORD error) {
   char text[64];
   std::snprintf(text, sizeof text, kOpenErrorText, static_cast<int>(error));
-  if (r.quick) {
+  if (request->target == nullptr) {
     show_message(nullptr, text, "ERROR 23", MB_OK | MB_ICONERROR);
     return;
   }
   show_diagnostic(text, "Error 23");
-  insert_report_text_row(r, text);
+  BYTE context[kRowContextBytes] = {};
+  if (request->context_template != nullptr) std::memcpy(context, request->context_template, kRowContextBytes);
+  set_row_item(context, kLogFamilyNone, nullptr);
+  insert_row(request->target, request->parent, text, kErrorRowIcon, request->pass_through, context);
 }
 
 // The split loop over one open file.
@@ -309,9 +311,9 @@ void read_records(Reading& r, LogSplitter* splitter) {
         show_diagnostic("READ ZERO BYTES!", "READ ZERO BYTES!");
       } else if (item.end_reason == kLogEndReadFailed && item.type != 0) {
         char text[160];
-        std::snprintf(text, sizeof text, "ReadFile[%d] WWA[%lld] EOFf[%lld] BR[%d]", 0,
+        std::snprintf(text, sizeof text, "ReadFile[%d] WWA[%lld] EOFf[%lld] BR[%d]", splitter->read_result,
                       static_cast<long long>(item.position + kLogHeaderBytes),
-                      static_cast<long long>(r.file_size), 0);
+                      static_cast<long long>(r.file_size), static_cast<int>(splitter->bytes_read));
         show_diagnostic(text, "[6]READ FAILED!");
       }
       return;
@@ -441,39 +443,49 @@ void logon_activity(const LogonLogRecord& r, RowActivity* out) {
   out->icon = kUnknownActionIcon;
 }
 
-void read_activity_log(const LogReadRequest* request) {
-  // The reading state and the record buffer live for the one file.
+void read_log_source(const LogReadRequest* request, const LogSource* source, BYTE* buffer) {
+  // The reading state lives for the one log.
   auto* reading = static_cast<Reading*>(allocate_block(GMEM_ZEROINIT, sizeof(Reading)));
   if (reading == nullptr) {
     show_message(nullptr, "Out of memory reading log file", request->path, MB_OK | MB_ICONERROR);
+    if (source->file != INVALID_HANDLE_VALUE) CloseHandle(source->file);
     return;
   }
   Reading& r = *reading;
   r.request = request;
   r.quick = request->target == nullptr;
-  r.file = CreateFileA(request->path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_RANDOM_ACCESS, nullptr);
-  if (!r.quick && request->context_template != nullptr)
-    std::memcpy(r.context, request->context_template, kRowContextBytes);
-  if (r.file == INVALID_HANDLE_VALUE) {
-    report_open_failure(r, GetLastError());
-    free_block(reading);
-    return;
-  }
+  r.file = source->file;
+  r.file_size = source->size;
   if (r.quick) {
     for (BYTE* context : g_quick_report.contexts) set_row_server_name(context, g_quick_report.server_name);
+  } else if (request->context_template != nullptr) {
+    std::memcpy(r.context, request->context_template, kRowContextBytes);
   }
-  if (!log_file_size(r.file, &r.file_size)) {
-    close_file(r);
-    free_block(reading);
-    return;
-  }
-  r.buffer = static_cast<BYTE*>(allocate_block(0, kLogSplitBufferBytes));
   LogSplitter splitter;
-  if (r.buffer != nullptr &&
-      begin_log_split(&splitter, read_log_file_at, r.file, r.buffer, kLogSplitBufferBytes, 0, r.file_size))
+  if (begin_log_split(&splitter, source->read, source->context, buffer, kLogSplitBufferBytes, 0, r.file_size))
     read_records(r, &splitter);
   close_file(r);
-  free_block(r.buffer);
   free_block(reading);
+}
+
+void read_activity_log(const LogReadRequest* request) {
+  HANDLE file = CreateFileA(request->path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    report_open_failure(request, GetLastError());
+    return;
+  }
+  // The record buffer lives for the one file.
+  LogSource source = {read_log_file_at, file, 0, file};
+  BYTE* buffer = nullptr;
+  if (log_file_size(file, &source.size)) {
+    buffer = static_cast<BYTE*>(allocate_block(0, kLogSplitBufferBytes));
+    if (buffer == nullptr) show_message(nullptr, "Out of memory reading log file", request->path, MB_OK | MB_ICONERROR);
+  }
+  if (buffer == nullptr) {
+    CloseHandle(file);
+    return;
+  }
+  read_log_source(request, &source, buffer);  // closes the file
+  free_block(buffer);
 }

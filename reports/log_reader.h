@@ -220,12 +220,32 @@ struct LogReadRequest {
 
 void read_activity_log(const LogReadRequest* request);
 
+// The bytes of one log as the reader walks them: the opened file through
+// read_log_file_at, or bytes in memory through read_log_memory_at.
+struct LogSource {
+  LogReadFn read;
+  void* context;
+  uint64_t size;
+  HANDLE file;  // closed by the reader as soon as it stops; INVALID_HANDLE_VALUE for memory
+};
+// What read_activity_log does once the file is open, into a record buffer of
+// kLogSplitBufferBytes that the caller keeps for the log.
+void read_log_source(const LogReadRequest* request, const LogSource* source, BYTE* buffer);
+
 // ---------------------------------------------------------------------------
 // Column texts.
 
 constexpr size_t kColumnTextBytes = 2048;
 constexpr uint32_t kFirstReportColumn = 0x60420801;
 constexpr uint32_t kLastReportColumn = 0x60420F16;
+// The runs of that range that name report columns: the text entry point
+// routes these identifiers to report_column_text.
+struct ReportColumnRun {
+  uint32_t first, last;
+};
+constexpr ReportColumnRun kReportColumnRuns[] = {{0x60420801, 0x60420811}, {0x60420900, 0x60420915},
+                                                 {0x60420D01, 0x60420D09}, {0x60420E01, 0x60420E0A},
+                                                 {0x60420F0A, 0x60420F16}};
 
 // The text of one column of a report row. 4061 and nothing written when there
 // is no row context; otherwise 0 and the text (the time sort key is written

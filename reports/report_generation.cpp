@@ -107,12 +107,12 @@ HWND find_progress_bar(HWND screen, const char* name) {
 }
 
 void show_bars(int command) {
-  if (g_quick_run.files_bar) ShowWindow(g_quick_run.files_bar, command);
-  if (g_quick_run.file_bar) ShowWindow(g_quick_run.file_bar, command);
+  for (HWND bar : g_quick_run.bars)
+    if (bar) ShowWindow(bar, command);
 }
 
 void set_file_bar(uint64_t size) {
-  HWND bar = g_quick_run.file_bar;
+  HWND bar = g_quick_run.bars[kQuickFileBar];
   if (size < kProgressDirectRangeLimit) {
     g_report_run.progress_scale = 0;
     if (bar) SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(size));
@@ -298,9 +298,9 @@ DWORD WINAPI quick_report_worker(LPVOID) {
     copy_text(g_quick_report.server_name, sizeof g_quick_report.server_name, f->server);
     LogReadRequest request = {};
     request.path = f->path;
-    request.progress = g_quick_run.file_bar;
+    request.progress = g_quick_run.bars[kQuickFileBar];
     read_activity_log(&request);
-    if (g_quick_run.files_bar) SendMessageA(g_quick_run.files_bar, PBM_STEPIT, 0, 0);
+    if (HWND files_bar = g_quick_run.bars[kQuickFilesBar]) SendMessageA(files_bar, PBM_STEPIT, 0, 0);
   }
   show_final_status();
   if (g_quick_report.state == kQuickReportStop)
@@ -373,8 +373,7 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
   g_quick_run.worker = nullptr;
   g_quick_run.screen = screen;
   g_quick_run.button = button;
-  g_quick_run.files_bar = find_progress_bar(screen, kQuickFilesBarName);
-  g_quick_run.file_bar = find_progress_bar(screen, kQuickFileBarName);
+  for (int i = 0; i < kQuickBarCount; ++i) g_quick_run.bars[i] = find_progress_bar(screen, kQuickBarNames[i]);
   g_quick_run.status = GetDlgItem(screen, kQuickStatusItem);
   for (int i = 0; i < kQuickListCount; ++i) {
     HWND list = GetDlgItem(screen, kQuickListControls[i]);
@@ -385,10 +384,10 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
   }
   g_quick_report.state = kQuickReportRunning;
   show_bars(SW_SHOW);
-  if (g_quick_run.files_bar) {
-    SendMessageA(g_quick_run.files_bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(g_quick_run.file_count));
-    SendMessageA(g_quick_run.files_bar, PBM_SETSTEP, 1, 0);
-    SendMessageA(g_quick_run.files_bar, PBM_SETPOS, 0, 0);
+  if (HWND files_bar = g_quick_run.bars[kQuickFilesBar]) {
+    SendMessageA(files_bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(g_quick_run.file_count));
+    SendMessageA(files_bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(files_bar, PBM_SETPOS, 0, 0);
   }
   if (g_quick_run.button) InvalidateRect(g_quick_run.button, nullptr, TRUE);
   g_quick_run.notify_host = notify_host;
@@ -548,7 +547,7 @@ bool report_run_ended() {
          (g_report_run.maximum_records != 0 && g_report_run.record_count > g_report_run.maximum_records);
 }
 
-// Reads one file in report mode with the reporting server of its name.
+// Reads one file in report mode: the row template with the reporting server, when one is given, put in.
 void read_report_file(HWND target, uintptr_t parent, const char* path, const char* server, const BYTE* context,
                       const uintptr_t* pass_through) {
   BYTE row_context[kRowContextBytes] = {};
@@ -623,15 +622,13 @@ DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths
   g_report_run.progress_scale = 0;
   DWORD read = 0;
   for (DWORD i = 0; i < count && !report_run_ended(); ++i) {
-    LogFileName parsed;
-    BOOL named = parse_log_file_name(paths[i], &parsed);
-    read_report_file(target, parent, paths[i], named ? parsed.server : nullptr, context_template, nullptr);
+    read_report_file(target, parent, paths[i], nullptr, context_template, nullptr);
     ++read;
   }
   return read;
 }
 
-DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
+DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor, const BYTE* event_record) {
   constexpr DWORD kMostFiles = 4096;
   static const char* paths[kMostFiles];  // UI thread only
   DWORD count = 0;
@@ -650,6 +647,6 @@ DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor) {
   }
   g_library.search_cancel = 0;
   g_report_run.maximum_records = 0;
-  ReadPickedLogFiles(target, 0, paths, count, nullptr);
+  ReadPickedLogFiles(target, 0, paths, count, event_record);
   return 1;
 }

@@ -17,11 +17,15 @@ constexpr size_t kReportFilePathBytes = 1024;
 
 // The quick-report screen (the button's screen): its four lists are
 // kQuickListControls (log_reader.h); its control kQuickProgressControl holds
-// the two progress bars, found by their window texts; then its status text.
+// the progress bars, found by their window texts; then its status text.
 constexpr uint32_t kQuickProgressControl = 0x60420D20;
-constexpr char kQuickFilesBarName[] = "BAR1";  // files done of the file list
-constexpr char kQuickFileBarName[] = "BAR2";   // bytes done of the current file
-constexpr int kQuickStatusItem = 1913;         // the file being read, then how the run ended
+// A run ends by hiding "the four progress bars": read as the bars BAR1 to BAR4
+// of the progress control, all shown when the run starts; it drives BAR1 and BAR2.
+constexpr int kQuickBarCount = 4;
+constexpr const char* kQuickBarNames[kQuickBarCount] = {"BAR1", "BAR2", "BAR3", "BAR4"};
+constexpr int kQuickFilesBar = 0;  // files done of the file list
+constexpr int kQuickFileBar = 1;   // bytes done of the current file
+constexpr int kQuickStatusItem = 1913;  // the file being read, then how the run ended
 
 // Largest file whose size still fits a progress bar's range; larger ones run 0..1000.
 constexpr uint64_t kProgressDirectRangeLimit = 2147483647;
@@ -52,8 +56,7 @@ struct QuickReportRun {
   DWORD file_count;
   HWND screen;
   HWND button;
-  HWND files_bar;
-  HWND file_bar;
+  HWND bars[kQuickBarCount];  // by kQuickBarNames; null where the screen has none
   HWND status;
   HANDLE worker;
   volatile BOOL notify_host;  // the run was started from the list: the host is told when it ends
@@ -133,12 +136,14 @@ HWND custom_report_progress_window();
 
 // ---- Hand-picked files ---------------------------------------------------------
 
-// Reads the files in the order given, each in report mode into the target list;
-// stops at the stop request or the record maximum. The number read.
+// Reads the files in the order given, each in report mode into the target list
+// with the row template as it is (its reporting server name included); stops
+// at the stop request or the record maximum. The number read.
 DWORD ReadPickedLogFiles(HWND target, uintptr_t parent, const char* const* paths, DWORD count,
                          const BYTE* context_template);
 
 // "View Log File Data" (list events 0x60440800 and 0x60F40050): the rows
 // selected in the log file list, read in list order into the report list that
-// the event's descriptor names as companion, with no record maximum. 1.
-DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor);
+// the event's descriptor names as companion, with no record maximum; every row
+// carries the list event's record as its template. 1.
+DWORD ViewLogFileData(HWND files_list, const uintptr_t* descriptor, const BYTE* event_record);

@@ -1,9 +1,13 @@
 // The report screens' routes: the quick report, the log file lists and their
-// commands, the report views and the texts of their columns.
+// commands, the report views and the texts of their columns, and the report
+// definitions. Of the definitions buttons 0x6031010B (run), 0x6031010E and
+// 0x6031410A (open the result), 0x6031010E deletes the selected definition;
+// the others run saved reports and are routed with them.
 #include "host/host.h"
 #include "host/subsystems.h"
 #include "reports/log_files.h"
 #include "reports/log_reader.h"
+#include "reports/report_definitions.h"
 #include "reports/report_generation.h"
 #include "reports/report_views.h"
 
@@ -26,11 +30,22 @@ DWORD log_file_button(const ButtonEvent& e) {
 // Report views: columns and sort keys, then the host fills and sorts the list.
 DWORD report_view_list(const ListEvent& e) { return ReportViewListEvent(e.control); }
 
-// View Log File Data: the selected log files read into the companion report list.
-DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor); }
+// View Log File Data: the selected log files read into the companion report list, each row made from the
+// event's record.
+DWORD view_log_file_data(const ListEvent& e) { return ViewLogFileData(e.control, e.descriptor, e.record); }
 
 // The quick report started from a list of its screen: the screen is told when the run ends.
 DWORD quick_report_list(const ListEvent& e) { return QuickReportListEvent(e.control, e.descriptor); }
+
+// The definitions list: the report definitions as tiles (a report view's list gets its columns).
+DWORD report_definitions_list(const ListEvent& e) { return ReportDefinitionsListEvent(e.control, e.record); }
+
+DWORD delete_definition(const ButtonEvent& e) { return DeleteDefinitionButton(e.screen, e.companion); }
+
+void release_reports() {
+  release_quick_report();
+  release_definition_tiles();
+}
 
 // Report columns: the host passes the row's list item record (its row context) as the third argument.
 DWORD report_column(const TextEvent& e, TextResult* result) {
@@ -38,6 +53,7 @@ DWORD report_column(const TextEvent& e, TextResult* result) {
 }
 
 constexpr ButtonRoute kButtons[] = {
+    {kDeleteDefinitionButton, kDeleteDefinitionButton, delete_definition},
     {0x6041000A, 0x6041000B, log_file_button},
     {0x60410934, 0x60410934, log_file_button},
     {kQuickReportButton, kQuickReportButton, quick_report_button},
@@ -48,17 +64,21 @@ constexpr ListRoute kLists[] = {
     {0x60F40050, 0x60F40050, view_log_file_data},
     {kQuickReportList, kQuickReportList, quick_report_list},
     {0x60240001, 0x60240001, report_view_list},
-    {0x6034010F, 0x6034010F, report_view_list},
+    {kReportDefinitionsList, kReportDefinitionsList, report_definitions_list},
 };
 
+// The runs of column identifiers the report views bind.
 constexpr TextRoute kTexts[] = {
-    {0x60420801, 0x60420811, report_column}, {0x60420900, 0x60420915, report_column},
-    {0x60420D01, 0x60420D09, report_column}, {0x60420E01, 0x60420E0A, report_column},
-    {0x60420F0A, 0x60420F16, report_column},
+    {kReportColumnRuns[0].first, kReportColumnRuns[0].last, report_column},
+    {kReportColumnRuns[1].first, kReportColumnRuns[1].last, report_column},
+    {kReportColumnRuns[2].first, kReportColumnRuns[2].last, report_column},
+    {kReportColumnRuns[3].first, kReportColumnRuns[3].last, report_column},
+    {kReportColumnRuns[4].first, kReportColumnRuns[4].last, report_column},
 };
+static_assert(sizeof kReportColumnRuns / sizeof kReportColumnRuns[0] == 5, "one route per run of columns");
 
 }  // namespace
 
-// At detach the quick report's file list goes; a row's record owns its report row item.
+// At detach the quick report's file list and the tiles' fonts go; a row's record owns its report row item.
 extern const Subsystem kReportsSubsystem = {"reports",           route_table(kButtons), route_table(kLists),
-                                            route_table(kTexts), release_quick_report,  free_report_row_items};
+                                            route_table(kTexts), release_reports,       free_report_row_items};

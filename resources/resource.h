@@ -33,3 +33,5 @@
 #define IDC_REMOVE_STAGING_LOGS 1311
 #define IDC_REMOVE_SHARED_LOGS 1312
 #define IDC_REMOVE_REGISTRY_KEYS 1313
+// The report type of a report definition.
+#define IDC_REPORT_TYPES 1321

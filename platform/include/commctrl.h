@@ -60,7 +60,9 @@ typedef struct tagNMHDR {
 #define LVS_TYPEMASK 0x0003
 #define LVS_SINGLESEL 0x0004
 #define LVS_SHAREIMAGELISTS 0x0040
+#define LVSIL_NORMAL 0
 #define LVSIL_SMALL 1
+#define LVM_GETIMAGELIST (LVM_FIRST + 2)
 // Sorting: negative, zero or positive for the item data of two rows and the caller's value.
 typedef int(CALLBACK* PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);
 
@@ -114,6 +116,13 @@ typedef struct tagNMLISTVIEW {
 #define LVN_ITEMCHANGING (LVN_FIRST - 0)
 #define LVN_ITEMCHANGED (LVN_FIRST - 1)
 #define LVN_COLUMNCLICK (LVN_FIRST - 8)
+// A cell whose text is LPSTR_TEXTCALLBACKA is asked of the list's parent when read.
+#define LPSTR_TEXTCALLBACKA ((LPSTR)(LONG_PTR)-1)
+#define LVN_GETDISPINFOA (LVN_FIRST - 50)
+typedef struct tagLVDISPINFOA {
+  NMHDR hdr;
+  LVITEMA item;
+} NMLVDISPINFOA, *LPNMLVDISPINFOA;
 #define NM_CUSTOMDRAW (0U - 12U)
 
 // Custom draw
@@ -229,6 +238,8 @@ HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT flags, int initial, int 
 BOOL WINAPI ImageList_Destroy(HIMAGELIST list);
 int WINAPI ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
 int WINAPI ImageList_GetImageCount(HIMAGELIST list);
+int WINAPI ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
+BOOL WINAPI ImageList_Replace(HIMAGELIST list, int index, HBITMAP image, HBITMAP mask);
 #ifdef __cplusplus
 }
 #endif

@@ -1,14 +1,14 @@
 // LAN Manager network functions (netapi32) of the Win32 subset: user
-// enumeration over a machine's users.ini. Values match the real headers.
+// enumeration over a machine's users.ini and workstation information. Values
+// match the real headers.
 #pragma once
+#include <windows.h>
 
-#include "windows.h"
+#include "lmapibuf.h"
 
-typedef DWORD NET_API_STATUS;
 #define NET_API_FUNCTION WINAPI
 #define NERR_Success 0
 #define MAX_PREFERRED_LENGTH ((DWORD)-1)
-#define ERROR_INVALID_LEVEL 124L
 
 #define FILTER_TEMP_DUPLICATE_ACCOUNT 0x0001
 #define FILTER_NORMAL_ACCOUNT 0x0002
@@ -28,6 +28,9 @@ typedef DWORD NET_API_STATUS;
 #define UF_WORKSTATION_TRUST_ACCOUNT 0x1000
 #define UF_SERVER_TRUST_ACCOUNT 0x2000
 
+typedef WCHAR* LMSTR;
+#define PLATFORM_ID_NT 500
+
 typedef struct _USER_INFO_0 {
   LPWSTR usri0_name;
 } USER_INFO_0, *PUSER_INFO_0, *LPUSER_INFO_0;
@@ -43,6 +46,14 @@ typedef struct _USER_INFO_1 {
   LPWSTR usri1_script_path;
 } USER_INFO_1, *PUSER_INFO_1, *LPUSER_INFO_1;
 
+typedef struct _WKSTA_INFO_100 {
+  DWORD wki100_platform_id;
+  LMSTR wki100_computername;
+  LMSTR wki100_langroup;
+  DWORD wki100_ver_major;
+  DWORD wki100_ver_minor;
+} WKSTA_INFO_100, *PWKSTA_INFO_100, *LPWKSTA_INFO_100;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -50,7 +61,8 @@ extern "C" {
 NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD filter, LPBYTE* buffer,
                                             DWORD preferred_length, LPDWORD entries_read, LPDWORD total_entries,
                                             LPDWORD resume_handle);
-NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID buffer);
+// Level 100 only: the machine's name and its domain (LAN group). The buffer is freed with NetApiBufferFree.
+NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR server_name, DWORD level, LPBYTE* buffer);
 #ifdef __cplusplus
 }
 #endif

@@ -9,6 +9,7 @@ extern "C" {
 BOOL WINAPI ConvertStringSidToSidA(LPCSTR string_sid, PSID* sid);
 // The text is allocated with LocalAlloc; the caller frees it with LocalFree.
 BOOL WINAPI ConvertSidToStringSidA(PSID sid, LPSTR* string_sid);
+BOOL WINAPI ConvertSidToStringSidW(PSID sid, LPWSTR* string_sid);
 #ifdef __cplusplus
 }
 #endif

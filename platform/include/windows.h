@@ -106,6 +106,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_INVALID_LEVEL 124L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ENVVAR_NOT_FOUND 203L
@@ -376,8 +377,19 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 #define CP_ACP 0
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_count, LPSTR out, int out_size,
                                LPCSTR default_char, BOOL* used_default);
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out, int out_size);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+// Temporary files: the console user's temporary folder on the console machine.
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR name);
+DWORD WINAPI GetCurrentProcessId(void);
+// INI files (the private-profile functions), with Windows' rules: names without case,
+// values trimmed and unquoted, the first of duplicate names found, a null key deleting a section.
+DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file);
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer, DWORD size,
+                                      LPCSTR file);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 
 // Processes: a program of the simulated network is recorded with its command line, not run here.
 #define CREATE_NEW_CONSOLE 0x00000010
@@ -495,17 +507,31 @@ void WINAPI PostQuitMessage(int exit_code);
 BOOL WINAPI TranslateMessage(const MSG* message);
 LRESULT WINAPI DispatchMessageA(const MSG* message);
 BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message);
-// Text on owner-drawn controls.
+// Text on owner-drawn controls and memory device contexts.
 #define TRANSPARENT 1
+#define OPAQUE 2
+#define CLR_INVALID 0xFFFFFFFFu
+#define DT_LEFT 0x00000000
+#define DT_TOP 0x00000000
 #define DT_CENTER 0x00000001
 #define DT_VCENTER 0x00000004
+#define DT_WORDBREAK 0x00000010
 #define DT_SINGLELINE 0x00000020
+#define DT_NOPREFIX 0x00000800
 COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour);
 int WINAPI SetBkMode(HDC dc, int mode);
 int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
+BOOL WINAPI MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+// Memory device contexts and their bitmaps (GetDC(NULL) is the screen's, to make them from).
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+HDC WINAPI CreateCompatibleDC(HDC dc);
+BOOL WINAPI DeleteDC(HDC dc);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
@@ -639,6 +665,39 @@ BOOL WINAPI AreFileApisANSI(void);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
 HWND WINAPI GetForegroundWindow(void);
+#ifdef __cplusplus
+}
+#endif
+
+// COM identifiers (ole32 and the directory interfaces use them).
+typedef ULONG* PULONG;
+typedef struct _GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+} GUID, IID, CLSID;
+#ifdef __cplusplus
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+typedef const CLSID& REFCLSID;
+#endif
+#define E_NOTIMPL ((HRESULT)0x80004001)
+#define E_NOINTERFACE ((HRESULT)0x80004002)
+#define E_POINTER ((HRESULT)0x80004003)
+#define E_FAIL ((HRESULT)0x80004005)
+#define E_ACCESSDENIED ((HRESULT)0x80070005)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000E)
+#define E_INVALIDARG ((HRESULT)0x80070057)
+#define ERROR_LOGON_FAILURE 1326L
+#define ERROR_NO_SUCH_DOMAIN 1355L
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+// ANSI code page (Windows-1252) text to wide text.
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out, int out_size);
+BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME system_time);
 #ifdef __cplusplus
 }
 #endif

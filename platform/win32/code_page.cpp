@@ -1,6 +1,8 @@
-// Wide text to the ANSI code page, Windows-1252, as on a Western European or
+// Wide text to and from the ANSI code page, Windows-1252, as on a Western European or
 // American system.
 #include <windows.h>
+
+#include <cstring>
 
 #include "win32/kernel_objects.h"
 
@@ -59,6 +61,32 @@ extern "C" int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR w
       if (used_default) *used_default = TRUE;
     }
     if (out_size > 0) out[i] = byte;
+  }
+  return count;
+}
+
+extern "C" int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out,
+                                          int out_size) {
+  if (code_page != CP_ACP || flags != 0) {
+    platform::unsupported("MultiByteToWideChar", "a code page other than CP_ACP, or flags");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (text == nullptr || count == 0 || out_size < 0 || (out_size > 0 && out == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (count < 0) count = static_cast<int>(std::strlen(text)) + 1;  // the terminator is converted too
+  if (out_size > 0 && count > out_size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  for (int i = 0; out_size > 0 && i < count; ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    // Bytes 0x80 to 0x9F the code page leaves undefined keep their own value, as Windows does.
+    char16_t c = byte;
+    if (byte >= 0x80 && byte < 0xA0 && kHighControls[byte - 0x80] != 0) c = kHighControls[byte - 0x80];
+    out[i] = c;
   }
   return count;
 }

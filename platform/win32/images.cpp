@@ -1,4 +1,5 @@
-// Icons from a module's resources and the image lists that hold them.
+// Icons from a module's resources, and the image lists that hold them and
+// pictures cut from bitmaps.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "chartdir/memory_dc.h"
+#include "win32/gdi_test_api.h"
 #include "win32/kernel_objects.h"
 #include "win32/modules.h"
 #include "win32/ui_internal.h"
@@ -19,8 +22,15 @@ struct Icon {
   std::string name;
 };
 
+// An image: an icon, or a picture of the list's size cut from a bitmap.
+struct Image {
+  const Icon* icon = nullptr;
+  std::shared_ptr<const platform::Picture> picture;
+};
+
 struct ImageList {
-  std::vector<const Icon*> images;
+  int cx = 0, cy = 0;
+  std::vector<Image> images;
 };
 
 struct ImageState {
@@ -43,7 +53,8 @@ std::string image_name(HIMAGELIST handle, int index) {
   std::lock_guard<std::mutex> guard(s.lock);
   auto* list = reinterpret_cast<ImageList*>(handle);
   if (!s.lists.count(list) || index < 0 || index >= static_cast<int>(list->images.size())) return "";
-  return list->images[static_cast<size_t>(index)]->name;
+  const Icon* icon = list->images[static_cast<size_t>(index)].icon;
+  return icon ? icon->name : "";
 }
 
 }  // namespace platform
@@ -67,10 +78,12 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
   return reinterpret_cast<HICON>(icon.get());
 }
 
-HIMAGELIST WINAPI ImageList_Create(int, int, UINT, int, int) {
+HIMAGELIST WINAPI ImageList_Create(int cx, int cy, UINT, int, int) {
   ImageState& s = images();
   std::lock_guard<std::mutex> guard(s.lock);
   auto list = std::make_unique<ImageList>();
+  list->cx = cx;
+  list->cy = cy;
   ImageList* handle = list.get();
   s.lists[handle] = std::move(list);
   return reinterpret_cast<HIMAGELIST>(handle);
@@ -88,7 +101,8 @@ int WINAPI ImageList_ReplaceIcon(HIMAGELIST handle, int index, HICON icon) {
   std::lock_guard<std::mutex> guard(s.lock);
   auto* list = reinterpret_cast<ImageList*>(handle);
   if (!s.lists.count(list) || icon == nullptr) return -1;
-  auto* image = reinterpret_cast<const Icon*>(icon);
+  Image image;
+  image.icon = reinterpret_cast<const Icon*>(icon);
   if (index == -1) {
     list->images.push_back(image);
     return static_cast<int>(list->images.size() - 1);
@@ -96,6 +110,49 @@ int WINAPI ImageList_ReplaceIcon(HIMAGELIST handle, int index, HICON icon) {
   if (index < 0 || index >= static_cast<int>(list->images.size())) return -1;
   list->images[static_cast<size_t>(index)] = image;
   return index;
+}
+
+// As Windows does, a bitmap wider than the list's images gives one image per image width.
+int WINAPI ImageList_Add(HIMAGELIST handle, HBITMAP bitmap, HBITMAP) {
+  ImageState& s = images();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto* list = reinterpret_cast<ImageList*>(handle);
+  int width = 0, height = 0;
+  if (!s.lists.count(list) || !platform::bitmap_size(bitmap, &width, &height) || list->cx <= 0 || width < list->cx)
+    return -1;
+  int first = static_cast<int>(list->images.size());
+  for (int x = 0; x + list->cx <= width; x += list->cx) {
+    Image image;
+    image.picture = platform::bitmap_part(bitmap, x, list->cx, std::min(height, list->cy));
+    if (!image.picture) return -1;
+    list->images.push_back(image);
+  }
+  return first;
+}
+
+BOOL WINAPI ImageList_Replace(HIMAGELIST handle, int index, HBITMAP bitmap, HBITMAP) {
+  ImageState& s = images();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto* list = reinterpret_cast<ImageList*>(handle);
+  int width = 0, height = 0;
+  if (!s.lists.count(list) || index < 0 || index >= static_cast<int>(list->images.size()) ||
+      !platform::bitmap_size(bitmap, &width, &height))
+    return FALSE;
+  Image image;
+  image.picture = platform::bitmap_part(bitmap, 0, std::min(width, list->cx), std::min(height, list->cy));
+  if (!image.picture) return FALSE;
+  list->images[static_cast<size_t>(index)] = image;
+  return TRUE;
+}
+
+BOOL qvmr_image_list_write_png(HIMAGELIST handle, int index, const char* path) {
+  ImageState& s = images();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto* list = reinterpret_cast<ImageList*>(handle);
+  if (!s.lists.count(list) || index < 0 || index >= static_cast<int>(list->images.size()) || path == nullptr)
+    return FALSE;
+  const auto& picture = list->images[static_cast<size_t>(index)].picture;
+  return picture && platform::write_picture_png(*picture, path);
 }
 
 int WINAPI ImageList_GetImageCount(HIMAGELIST handle) {

@@ -242,6 +242,41 @@ void WINAPI GetSystemTimeAsFileTime(LPFILETIME out) {
   out->dwHighDateTime = static_cast<DWORD>(value >> 32);
 }
 
+// Windows refuses file times with the top bit set (beyond the year 30827).
+BOOL WINAPI FileTimeToSystemTime(const FILETIME* in, LPSYSTEMTIME out) {
+  if (in == nullptr || out == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  uint64_t value = (static_cast<uint64_t>(in->dwHighDateTime) << 32) | in->dwLowDateTime;
+  if (value >= 0x8000000000000000ull) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Days and the time of day from 1601-01-01, then the civil date of those days.
+  uint64_t ms = value / 10000;
+  int64_t days = static_cast<int64_t>(ms / 86400000ull);
+  uint64_t in_day = ms % 86400000ull;
+  int64_t z = days - 134774 + 719468;  // days since 0000-03-01
+  int64_t era = z / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+  out->wYear = static_cast<WORD>(year);
+  out->wMonth = static_cast<WORD>(month);
+  out->wDay = static_cast<WORD>(day);
+  out->wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
+  out->wHour = static_cast<WORD>(in_day / 3600000);
+  out->wMinute = static_cast<WORD>(in_day / 60000 % 60);
+  out->wSecond = static_cast<WORD>(in_day / 1000 % 60);
+  out->wMilliseconds = static_cast<WORD>(in_day % 1000);
+  return TRUE;
+}
+
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(world::clock_ticks_ms()); }
 
 void WINAPI Sleep(DWORD milliseconds) { world::clock_sleep(milliseconds); }

@@ -1,5 +1,7 @@
 #include "win32/modules.h"
 
+#include <chartdir51.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +58,12 @@ ModuleState& modules() {
     state.system["kernel32"] = {"kernel32", {{"GetComputerNameExW", as_farproc(&GetComputerNameExW)}}};
     state.system["uxtheme"] = {"uxtheme", {{"SetWindowTheme", as_farproc(&SetWindowTheme)}}};
     state.system["ntdll"] = {"ntdll", {}};  // only for its message table (FormatMessageA)
+    // The charting library, drawn with cairo and pango (platform/chartdir).
+    SystemModule& charts = state.system["chartdir51"];
+    charts.name = "chartdir51";
+#define CHARTDIR_EXPORT(result, name, parameters) charts.exports[#name] = as_farproc(&name);
+    CHARTDIR_FUNCTIONS(CHARTDIR_EXPORT)
+#undef CHARTDIR_EXPORT
   });
   return state;
 }

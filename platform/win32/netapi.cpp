@@ -1,4 +1,5 @@
-// netapi32 user enumeration over a world machine's users.ini: one [section]
+// netapi32 over the world: workstation information (name and domain) and user
+// enumeration over a machine's users.ini: one [section]
 // per account (its name as spelled in `name`, else the section name), with
 // privilege (guest, user, admin), comment, disabled = yes, and kind (normal,
 // temp, interdomain, workstation, server). A machine without users.ini has
@@ -11,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "win32/kernel_objects.h"
+#include "win32/netapi.h"
 #include "world/world.h"
 
 namespace {
@@ -39,16 +40,6 @@ constexpr KindFlag kKinds[] = {
     {"server", FILTER_SERVER_TRUST_ACCOUNT, UF_SERVER_TRUST_ACCOUNT},
 };
 constexpr DWORD kKnownFilters = 0x3B;
-
-struct Buffers {
-  std::mutex lock;
-  std::set<void*> given;  // blocks handed out and not yet freed
-};
-
-Buffers& buffers() {
-  static Buffers& instance = *new Buffers;
-  return instance;
-}
 
 std::string value(const world::IniSection& section, const char* key) {
   auto it = section.find(key);
@@ -106,7 +97,27 @@ LPWSTR put_wide(BYTE*& strings, const std::string& text) {
   return out;
 }
 
+// A wide name as 8-bit text (names of the world are plain text).
+std::string narrow(const WCHAR* wide) {
+  std::string out;
+  for (; wide != nullptr && *wide != 0; ++wide) out += static_cast<char>(*wide < 0x100 ? *wide : '?');
+  return out;
+}
+
+// Room for the text, terminated, at `at`; returns the next free byte.
+WCHAR* put_wide(WCHAR* at, const std::string& text) {
+  for (char c : text) *at++ = static_cast<unsigned char>(c);
+  *at++ = 0;
+  return at;
+}
+
 }  // namespace
+
+namespace platform {
+
+void* net_api_buffer(size_t bytes) { return std::calloc(1, bytes); }
+
+}  // namespace platform
 
 extern "C" {
 
@@ -149,7 +160,8 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
   }
   *total_entries = static_cast<DWORD>(all.size());
   if (count == 0) return NERR_Success;
-  BYTE* block = new BYTE[bytes];
+  auto* block = static_cast<BYTE*>(platform::net_api_buffer(bytes));
+  if (block == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   size_t record = level == 0 ? sizeof(USER_INFO_0) : sizeof(USER_INFO_1);
   BYTE* strings = block + count * record;
   for (size_t i = 0; i < count; ++i) {
@@ -168,10 +180,6 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
     u.usri1_flags = a.flags;
     u.usri1_script_path = put_wide(strings, "");
   }
-  {
-    std::lock_guard<std::mutex> guard(buffers().lock);
-    buffers().given.insert(block);
-  }
   *buffer = block;
   *entries_read = static_cast<DWORD>(count);
   bool more = first + count < all.size();
@@ -180,13 +188,42 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
 }
 
 NET_API_STATUS NET_API_FUNCTION NetApiBufferFree(LPVOID buffer) {
-  if (buffer == nullptr) return NERR_Success;
-  {
-    std::lock_guard<std::mutex> guard(buffers().lock);
-    if (buffers().given.erase(buffer) == 0) return ERROR_INVALID_PARAMETER;
-  }
-  delete[] static_cast<BYTE*>(buffer);
+  std::free(buffer);
   return NERR_Success;
 }
 
 }  // extern "C"
+
+// [faults] workstation_info = CODE makes the call fail with that code; an
+// unreachable or unknown machine gives 53, no access 5, as from Windows.
+extern "C" NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR server_name, DWORD level, LPBYTE* buffer) {
+  if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
+  *buffer = nullptr;
+  if (level != 100) {
+    platform::unsupported("NetWkstaGetInfo", "a level other than 100");
+    return ERROR_INVALID_LEVEL;
+  }
+  std::string name = narrow(server_name);
+  const world::Machine* found = world::find_machine(name.empty() ? world::console_machine() : name);
+  if (found == nullptr) return ERROR_BAD_NETPATH;
+  world::Machine m = *found;  // the world's records may go when it is reopened
+  std::string reachable = m.setting("machine", "reachable", "yes");
+  if (reachable == "no" || reachable == "false" || reachable == "0") return ERROR_BAD_NETPATH;
+  if (m.setting("machine", "access", "full") == "none") return ERROR_ACCESS_DENIED;
+  std::string fault = m.setting("faults", "workstation_info");
+  if (!fault.empty()) return static_cast<NET_API_STATUS>(std::strtoul(fault.c_str(), nullptr, 10));
+  std::string domain = world::machine_domain(m);
+  size_t bytes = sizeof(WKSTA_INFO_100) + (m.name.size() + domain.size() + 2) * sizeof(WCHAR);
+  auto* info = static_cast<WKSTA_INFO_100*>(std::calloc(1, bytes));
+  if (info == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  auto* text = reinterpret_cast<WCHAR*>(info + 1);
+  info->wki100_platform_id = PLATFORM_ID_NT;
+  info->wki100_computername = text;
+  info->wki100_langroup = put_wide(text, m.name);
+  put_wide(info->wki100_langroup, domain);
+  info->wki100_ver_major = 6;
+  info->wki100_ver_minor = 3;
+  *buffer = reinterpret_cast<LPBYTE>(info);
+  return NERR_Success;
+}
+

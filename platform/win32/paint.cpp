@@ -1,6 +1,7 @@
 // gdi32 and user32 text on owner-drawn and custom-drawn controls. There is no
 // screen: a device context made through the test API records the text drawn
-// on it; other device contexts only have their arguments checked.
+// on it, a memory device context draws in its bitmap (chartdir/memory_dc.h);
+// other device contexts only have their arguments checked.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "chartdir/memory_dc.h"
 #include "win32/paint_test_api.h"
 
 namespace {
@@ -80,6 +82,7 @@ BOOL qvmr_paint_drawn_text(HDC dc, int index, QvmrDrawnText* out) {
 }
 
 COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_set_text_colour(dc, colour);
   std::lock_guard<std::mutex> guard(paint_lock());
   RecordingDc* d = find_dc(dc);
   if (d == nullptr) return 0;
@@ -89,6 +92,7 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
 }
 
 int WINAPI SetBkMode(HDC dc, int mode) {
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_set_background_mode(dc, mode);
   std::lock_guard<std::mutex> guard(paint_lock());
   RecordingDc* d = find_dc(dc);
   if (d == nullptr) return 2;  // OPAQUE before
@@ -98,6 +102,7 @@ int WINAPI SetBkMode(HDC dc, int mode) {
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_select(dc, object);
   std::lock_guard<std::mutex> guard(paint_lock());
   RecordingDc* d = find_dc(dc);
   if (d == nullptr || object == nullptr) return nullptr;
@@ -108,17 +113,22 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   if (text == nullptr || length < 0) return FALSE;
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_text_out(dc, x, y, text, length);
   record(dc, x, y, text, length);
   return TRUE;
 }
 
-int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT) {
+int WINAPI DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
   if (text == nullptr || rect == nullptr) return 0;
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_draw_text(dc, text, length, rect, format);
   if (length < 0) length = static_cast<int>(std::strlen(text));
   record(dc, rect->left, rect->top, text, length);
   return length ? 16 : 0;  // the height of one line
 }
 
-int WINAPI FillRect(HDC, const RECT* rect, HBRUSH brush) { return rect != nullptr && brush != nullptr; }
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  if (platform::is_memory_dc(dc)) return platform::memory_dc_fill(dc, rect, brush);
+  return rect != nullptr && brush != nullptr;
+}
 
 }  // extern "C"

@@ -5,10 +5,12 @@
 #include "win32/processes.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -190,5 +192,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
   std::memcpy(buffer, path.c_str(), path.size() + 1);
   return static_cast<DWORD>(path.size());
 }
+
+DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
 
 }  // extern "C"

@@ -27,6 +27,17 @@ unsigned char fold_byte(unsigned char b) {
   return (b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7) ? b + 0x20 : b;
 }
 
+// Windows keeps a key's subkeys sorted by their names in capitals, and enumerates them in that order.
+unsigned char upper_byte(unsigned char b) {
+  return (b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7) ? b - 0x20 : b;
+}
+
+bool sorts_before(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return upper_byte(static_cast<unsigned char>(x)) < upper_byte(static_cast<unsigned char>(y));
+  });
+}
+
 bool same_name(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -215,7 +226,9 @@ Key* Key::add_child(std::string_view name, uint64_t now_ms, bool* created) {
   key->name = std::string(name);
   key->parent = this;
   key->last_write_ms = now_ms;
-  children.push_back(key);
+  auto place = std::find_if(children.begin(), children.end(),
+                            [&](const std::shared_ptr<Key>& k) { return sorts_before(key->name, k->name); });
+  children.insert(place, key);
   by_name[folded] = key.get();
   last_write_ms = now_ms;
   return key.get();

@@ -31,7 +31,7 @@ struct Key : std::enable_shared_from_this<Key> {
   Key* parent = nullptr;
   bool deleted = false;  // removed from the tree; open handles see ERROR_KEY_DELETED
   uint64_t last_write_ms = 0;
-  std::vector<std::shared_ptr<Key>> children;  // in creation order
+  std::vector<std::shared_ptr<Key>> children;  // by name in capitals, as Windows enumerates them
   std::map<std::string, Key*> by_name;         // folded name -> child
   std::vector<Value> values;                   // in creation order
 
@@ -69,7 +69,8 @@ std::shared_ptr<Key> parse_reg(std::string_view text, const std::string& root_na
                                const std::string& where, uint64_t now_ms,
                                size_t* bad_line = nullptr);
 // REGEDIT5 text of a tree: every key below the root gets a section (the root
-// only when it has values), keys and values in creation order, CRLF lines.
+// only when it has values), keys in enumeration order, values in creation
+// order, CRLF lines.
 std::string render_reg(const Key& root, const std::string& root_name);
 
 // Loads a hive file; a missing file is an empty hive, a malformed or unreadable

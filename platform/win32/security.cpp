@@ -8,6 +8,7 @@
 //   type = user            ; user, group, alias, well-known group, computer
 #include <windows.h>
 #include <sddl.h>
+#include <security.h>
 
 #include <cctype>
 #include <cerrno>
@@ -200,6 +201,18 @@ BOOL WINAPI ConvertSidToStringSidA(PSID sid, LPSTR* string_sid) {
   return TRUE;
 }
 
+BOOL WINAPI ConvertSidToStringSidW(PSID sid, LPWSTR* string_sid) {
+  if (string_sid == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  *string_sid = nullptr;
+  if (!valid_sid(static_cast<const BYTE*>(sid))) return fail(ERROR_INVALID_SID);
+  std::string text = sid_text(static_cast<const BYTE*>(sid));
+  auto* block = static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, (text.size() + 1) * sizeof(WCHAR)));
+  if (block == nullptr) return FALSE;
+  for (size_t i = 0; i <= text.size(); ++i) block[i] = static_cast<unsigned char>(text[i]);
+  *string_sid = block;
+  return TRUE;
+}
+
 BOOL WINAPI LookupAccountSidA(LPCSTR system, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain,
                               LPDWORD domain_size, PSID_NAME_USE use) {
   if (name_size == nullptr || domain_size == nullptr || use == nullptr) return fail(ERROR_INVALID_PARAMETER);
@@ -260,6 +273,33 @@ BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size) {
   if (!copy_name(user, buffer, size)) return fail(ERROR_INSUFFICIENT_BUFFER);
   ++*size;  // unlike the look-ups, the count includes the terminator
   return TRUE;
+}
+
+// The directory name of the console user: world.ini user_dn, else made from the world's domain
+// ("CN=user,CN=Users,DC=label,..."); without a domain the account is local and has none.
+BOOLEAN WINAPI GetUserNameExA(EXTENDED_NAME_FORMAT format, LPSTR buffer, ULONG* size) {
+  if (size == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  std::string user = world::console_user();
+  if (format != NameFullyQualifiedDN) {
+    platform::unsupported("GetUserNameExA", "a name format other than the directory name");
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  std::string name = world::console_user_dn();
+  std::string domain = world::domain();
+  if (name.empty() && !domain.empty()) {
+    name = "CN=" + user + ",CN=Users";
+    for (size_t start = 0;;) {
+      size_t dot = domain.find('.', start);
+      name += ",DC=" + domain.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+      if (dot == std::string::npos) break;
+      start = dot + 1;
+    }
+  }
+  if (user.empty() || name.empty()) return fail(ERROR_NONE_MAPPED);
+  DWORD room = *size;
+  bool fits = copy_name(name, buffer, &room);
+  *size = room;
+  return fits ? TRUE : fail(ERROR_MORE_DATA);
 }
 
 }  // extern "C"

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "win32/kernel_objects.h"
 #include "win32/ui_internal.h"
@@ -102,6 +103,42 @@ bool set_row_state(HWND list, int row, UINT state, UINT mask) {
   return true;
 }
 
+// Sets a cell's text, or marks it to be asked of the parent (LPSTR_TEXTCALLBACKA).
+void set_cell(ListRow& row, size_t column, const char* text) {
+  if (row.texts.size() <= column) row.texts.resize(column + 1);
+  row.asked.resize(row.texts.size());
+  row.asked[column] = text == LPSTR_TEXTCALLBACKA;
+  row.texts[column] = text && text != LPSTR_TEXTCALLBACKA ? text : "";
+}
+
+// A cell marked LPSTR_TEXTCALLBACKA: the list's parent is asked for its text (LVN_GETDISPINFOA),
+// which it copies into the caller's buffer or points at its own. Returns the length copied.
+int ask_parent_for_text(HWND list, int row, int column, LPARAM param, LPSTR buffer, int size) {
+  HWND parent;
+  int id;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(list);
+    if (!w || !w->parent) return copy_text("", buffer, size);
+    parent = w->parent;
+    id = w->id;
+  }
+  if (buffer && size > 0) buffer[0] = '\0';
+  NMLVDISPINFOA info{};
+  info.hdr.hwndFrom = list;
+  info.hdr.idFrom = static_cast<UINT_PTR>(id);
+  info.hdr.code = LVN_GETDISPINFOA;
+  info.item.mask = LVIF_TEXT;
+  info.item.iItem = row;
+  info.item.iSubItem = column;
+  info.item.pszText = buffer;
+  info.item.cchTextMax = size;
+  info.item.lParam = param;
+  SendMessageA(parent, WM_NOTIFY, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&info));
+  if (info.item.pszText != buffer) return copy_text(info.item.pszText ? info.item.pszText : "", buffer, size);
+  return buffer && size > 0 ? static_cast<int>(std::strlen(buffer)) : 0;
+}
+
 LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == LVM_SETITEMSTATE) {
     auto* item = reinterpret_cast<LVITEMA*>(lparam);
@@ -112,6 +149,34 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     bool all = true;
     for (int i = 0; i < count; ++i) all = set_row_state(hwnd, i, item->state, item->stateMask) && all;
     return all;
+  }
+  if (message == LVM_GETITEMA || message == LVM_GETITEMTEXTA) {
+    // A cell asked of the parent is asked without holding the windows' lock.
+    auto* item = reinterpret_cast<LVITEMA*>(lparam);
+    int index = message == LVM_GETITEMA ? (item ? item->iItem : -1) : static_cast<int>(wparam);
+    LPARAM param = 0;
+    bool asked = false;
+    {
+      std::lock_guard<std::recursive_mutex> guard(ui_lock());
+      Window* w = find_window(hwnd);
+      if (w && item && index >= 0 && index < static_cast<int>(w->rows.size()) && item->iSubItem >= 0) {
+        const ListRow& row = w->rows[static_cast<size_t>(index)];
+        size_t column = static_cast<size_t>(item->iSubItem);
+        asked = column < row.asked.size() && row.asked[column] &&
+                (message == LVM_GETITEMTEXTA || (item->mask & LVIF_TEXT));
+        param = row.param;
+      }
+    }
+    if (asked) {
+      int copied = ask_parent_for_text(hwnd, index, item->iSubItem, param, item->pszText, item->cchTextMax);
+      if (message == LVM_GETITEMTEXTA) return copied;
+      LVITEMA rest = *item;
+      rest.mask &= ~static_cast<UINT>(LVIF_TEXT);
+      rest.pszText = nullptr;
+      LRESULT found = list_view_proc(hwnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&rest));
+      item->lParam = rest.lParam, item->iImage = rest.iImage, item->state = rest.state;
+      return found;
+    }
   }
   std::lock_guard<std::recursive_mutex> guard(ui_lock());
   Window* w = find_window(hwnd);
@@ -166,20 +231,21 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       rows.swap(sorted);
       return TRUE;
     }
-    case LVM_SETIMAGELIST: {
-      if (wparam != LVSIL_SMALL) {
-        platform::unsupported("LVM_SETIMAGELIST", "image lists other than LVSIL_SMALL");
+    case LVM_SETIMAGELIST:
+    case LVM_GETIMAGELIST: {
+      if (wparam != LVSIL_SMALL && wparam != LVSIL_NORMAL) {
+        platform::unsupported("LVM_SETIMAGELIST", "state image lists");
         return 0;
       }
-      HIMAGELIST previous = w->small_images;
-      w->small_images = reinterpret_cast<HIMAGELIST>(lparam);
-      return reinterpret_cast<LRESULT>(previous);
+      HIMAGELIST& images = wparam == LVSIL_SMALL ? w->small_images : w->normal_images;
+      if (message == LVM_GETIMAGELIST) return reinterpret_cast<LRESULT>(images);
+      return reinterpret_cast<LRESULT>(std::exchange(images, reinterpret_cast<HIMAGELIST>(lparam)));
     }
     case LVM_INSERTITEMA: {
       auto* item = reinterpret_cast<LVITEMA*>(lparam);
       if (!item || item->iSubItem != 0) return -1;
       ListRow row;
-      row.texts.push_back((item->mask & LVIF_TEXT) && item->pszText ? item->pszText : "");
+      set_cell(row, 0, (item->mask & LVIF_TEXT) ? item->pszText : "");
       if (item->mask & LVIF_PARAM) row.param = item->lParam;
       if (item->mask & LVIF_IMAGE) row.image = item->iImage;
       if (item->mask & LVIF_STATE) row.state = item->state & item->stateMask;
@@ -192,11 +258,10 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       auto* item = reinterpret_cast<LVITEMA*>(lparam);
       int index = message == LVM_SETITEMA ? (item ? item->iItem : -1) : static_cast<int>(wparam);
       if (!item || !valid(index) || item->iSubItem < 0) return FALSE;
+      // As comctl32: a row has a cell only in a column that exists (the first always).
+      if (item->iSubItem > 0 && static_cast<size_t>(item->iSubItem) >= w->columns.size()) return FALSE;
       ListRow& row = rows[static_cast<size_t>(index)];
-      if (message == LVM_SETITEMTEXTA || (item->mask & LVIF_TEXT)) {
-        if (row.texts.size() <= static_cast<size_t>(item->iSubItem)) row.texts.resize(static_cast<size_t>(item->iSubItem) + 1);
-        row.texts[static_cast<size_t>(item->iSubItem)] = item->pszText ? item->pszText : "";
-      }
+      if (message == LVM_SETITEMTEXTA || (item->mask & LVIF_TEXT)) set_cell(row, static_cast<size_t>(item->iSubItem), item->pszText);
       if (message == LVM_SETITEMA && (item->mask & LVIF_PARAM)) row.param = item->lParam;
       if (message == LVM_SETITEMA && (item->mask & LVIF_IMAGE)) row.image = item->iImage;
       return TRUE;
@@ -546,7 +611,7 @@ std::string window_theme(HWND window) {
 extern "C" {
 
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWORD style, int, int,
-                            int, int, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
   if (class_name == nullptr || IS_INTRESOURCE(class_name)) {
     platform::unsupported("CreateWindowExA", "class atoms");
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -561,6 +626,8 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
   w->class_name = platform::canonical_class(class_name);
   w->text = text ? text : "";
   w->style = style;
+  w->width = std::max(0, width);
+  w->height = std::max(0, height);
   w->ex_style = ex_style;
   w->enabled = (style & WS_DISABLED) == 0;
   w->parent = parent;
@@ -837,6 +904,30 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL) {
 }
 
 BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
+
+// Windows have a size and no place: the client area is the whole window.
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w || !rect) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  *rect = {0, 0, w->width, w->height};
+  return TRUE;
+}
+
+BOOL WINAPI MoveWindow(HWND window, int, int, int width, int height, BOOL) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  w->width = std::max(0, width);
+  w->height = std::max(0, height);
+  return TRUE;
+}
 
 BOOL WINAPI EnableWindow(HWND window, BOOL enable) {
   std::lock_guard<std::recursive_mutex> guard(ui_lock());

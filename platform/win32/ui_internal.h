@@ -12,6 +12,7 @@ namespace platform {
 
 struct ListRow {
   std::vector<std::string> texts;  // one per column, column 0 first
+  std::vector<bool> asked;         // beside texts: the cell is LPSTR_TEXTCALLBACKA, asked of the parent
   LPARAM param = 0;
   UINT state = 0;
   int image = 0;
@@ -33,6 +34,7 @@ struct Window {
   std::string text;
   DWORD style = 0;
   DWORD ex_style = 0;
+  int width = 0, height = 0;
   LONG_PTR user_data = 0;
   LONG_PTR dialog_result = 0;  // DWLP_MSGRESULT
   WNDPROC proc = nullptr;
@@ -58,7 +60,8 @@ struct Window {
   std::vector<std::string> columns;
   std::vector<int> column_widths;  // beside columns, one per column
   std::vector<ListRow> rows;
-  HIMAGELIST small_images = nullptr;  // LVM_SETIMAGELIST, LVSIL_SMALL
+  HIMAGELIST small_images = nullptr;   // LVM_SETIMAGELIST, LVSIL_SMALL
+  HIMAGELIST normal_images = nullptr;  // LVSIL_NORMAL
   // Tree view
   std::map<HTREEITEM, TreeNode> nodes;
   std::vector<HTREEITEM> roots;

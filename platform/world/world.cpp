@@ -178,6 +178,24 @@ static std::string world_setting(const char* key, const char* fallback) {
 
 std::string console_machine() { return world_setting("local", "LOCALHOST"); }
 
+Directory directory() {
+  Directory d;
+  if (!ensure_open()) return d;
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  auto s = state().ini.find("directory");
+  if (s == state().ini.end()) return d;
+  auto get = [&](const char* key) {
+    auto it = s->second.find(key);
+    return it == s->second.end() ? std::string() : it->second;
+  };
+  d.dns_domain = get("domain");
+  d.controller = get("controller");
+  d.port = std::atoi(get("port").c_str());
+  d.user_dn = get("user");
+  d.password = get("password");
+  return d;
+}
+
 std::string domain() { return world_setting("domain", ""); }
 
 std::string console_user() {
@@ -185,8 +203,14 @@ std::string console_user() {
   return world_setting("user", account && account->pw_name ? account->pw_name : "");
 }
 
+std::string console_user_dn() { return world_setting("user_dn", ""); }
+
 std::string console_program() {
   return world_setting("program", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIXCON.EXE");
+}
+
+std::string console_temp_folder() {
+  return world_setting("temp", ("C:\\Users\\" + console_user() + "\\AppData\\Local\\Temp").c_str());
 }
 
 const Machine* find_machine(std::string_view name) {
@@ -208,6 +232,11 @@ std::vector<const Machine*> machines() {
   std::lock_guard<std::recursive_mutex> guard(state().lock);
   for (const auto& [k, machine] : state().machines) out.push_back(&machine);
   return out;
+}
+
+std::string machine_domain(const Machine& machine) {
+  std::string own = machine.setting("machine", "domain");
+  return own.empty() ? domain() : own;
 }
 
 std::string machine_path(const Machine& machine, std::string_view relative) {

@@ -46,13 +46,32 @@ std::string domain();
 // The account the console runs under (world.ini: user = NAME); without one,
 // the login name of the process, so an ordinary shell still has a user.
 std::string console_user();
+// The console user's directory name (world.ini: user_dn = CN=...); empty when the world names none.
+std::string console_user_dn();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
 // its folder is the console's current directory and holds the library and its companion programs.
 std::string console_program();
+// The world's directory (world.ini [directory]): the domain's DNS name, its
+// domain controller (a machine of the world) and the LDAP port the controller's
+// directory server listens on at the machine's address, and the console user's
+// logon session in it (distinguished name and password). Empty without a domain.
+struct Directory {
+  std::string dns_domain;  // "brightmere.local"
+  std::string controller;  // "SRV01"
+  int port = 0;
+  std::string user_dn;
+  std::string password;
+};
+Directory directory();
+// The console user's temporary folder on the console machine, without a final backslash
+// (world.ini: temp = C:\...); by default the user's profile's AppData\Local\Temp.
+std::string console_temp_folder();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
 std::vector<const Machine*> machines();
+// The domain (LAN group) a machine belongs to: its machine.ini [machine] domain, else the world's.
+std::string machine_domain(const Machine& machine);
 
 // Paths of a machine's files.
 std::string machine_path(const Machine& machine, std::string_view relative);

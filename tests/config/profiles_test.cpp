@@ -159,11 +159,14 @@ TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
   DWORD count = 0;
   ASSERT_EQ(ReadProfiles("SRV01", read, 6, &count), 0u);
   ASSERT_EQ(count, 5u);
-  for (DWORD i = 0; i < count; ++i) {
-    EXPECT_STREQ(read[i].name, kProfileTypes[i].keyword);
-    EXPECT_EQ((std::vector<DWORD>{read[i].type, read[i].create_date, read[i].disabled}),
-              (std::vector<DWORD>{kProfileTypes[i].code, 1796551200, 0}));
-  }
+  // In registry order: by name.
+  std::vector<std::string> read_back;
+  for (DWORD i = 0; i < count; ++i)
+    read_back.push_back(std::string(read[i].name) + " " + std::to_string(read[i].type) + " " +
+                        std::to_string(read[i].create_date) + " " + std::to_string(read[i].disabled));
+  EXPECT_EQ(read_back, (std::vector<std::string>{"VNX_AD_EVENT 304 1796551200 0", "VNX_FAILED_LOGIN 288 1796551200 0",
+                                                 "VNX_FS_TRACK 272 1796551200 0", "VNX_GPO_EVENT 320 1796551200 0",
+                                                 "VNX_LOGIN_TRACK 256 1796551200 0"}));
 
   // Each row has its type's icon, and the disabled one while the profile is disabled.
   HWND profiles = list(0x60240001);
@@ -173,17 +176,18 @@ TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
     for (const support::ListRow& r : support::list_rows(profiles)) out.push_back(r.image);
     return out;
   };
-  EXPECT_EQ(icons(), (std::vector<int>{1, 2, 0, 49, 89}));
-  EXPECT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u)
+  EXPECT_EQ(icons(), (std::vector<int>{49, 0, 1, 89, 2}));
+  constexpr int kLogonRow = 4;
+  EXPECT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u)
       << "enabling an enabled profile";
-  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 1), 0u);
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 1), 0u);
   EXPECT_TRUE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
-  EXPECT_EQ(icons(), (std::vector<int>{1, 83, 0, 49, 89}));
+  EXPECT_EQ(icons(), (std::vector<int>{49, 0, 1, 89, 83}));
   ASSERT_EQ(ReadProfiles("SRV01", read, 6, &count), 0u);
-  EXPECT_EQ(read[1].disabled, 1u);
-  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, 1, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u);
+  EXPECT_EQ(read[kLogonRow].disabled, 1u);
+  ASSERT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u);
   EXPECT_FALSE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
-  EXPECT_EQ(icons()[1], 2);
+  EXPECT_EQ(icons()[kLogonRow], 2);
 
   // A profile with lists below it goes whole.
   HWND emails = list(0x6024002C);
@@ -205,10 +209,11 @@ TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeeps
     return std::vector<std::string>{"[\\Profiles\\Logons]", "LastUpdateDate=4:" + at, "CreateDate=4:" + at,
                                     "ProfileType=4:256", "CreatedBy=1:auditor on CONSOLE01||"};
   };
+  // Subkeys come in the registry's order, by name.
   auto tree_of = [](std::vector<std::string> top, const std::vector<std::string>& profile) {
-    top.push_back("[\\Profiles]");
+    top.insert(top.end(), {"[\\Enterprise]", "[\\Profiles]"});
     top.insert(top.end(), profile.begin(), profile.end());
-    top.insert(top.end(), {"[\\Reports]", "[\\Enterprise]"});
+    top.push_back("[\\Reports]");
     return top;
   };
   EXPECT_EQ(tree(kProductKey, "BARE01"),

@@ -148,8 +148,8 @@ TEST_F(ServerRegistry, EstablishingBuildsTheWholeTreeOrOnlyAddsWhatIsMissing) {
             (std::vector<std::string>{
                 "B", "B\\VORNIX", "B\\VORNIX:LastUpdateDate" + written, "B\\VORNIX:OriginalInstallDate" + written,
                 "B\\VORNIX:DepartmentsReportTo=7:DEPT01||", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT01||",
-                "B\\VORNIX:ReportPath=1:D:\\Logs|", "B\\VORNIX\\Profiles", "B\\VORNIX\\Reports",
-                "B\\VORNIX\\Enterprise"}));
+                "B\\VORNIX:ReportPath=1:D:\\Logs|", "B\\VORNIX\\Enterprise", "B\\VORNIX\\Profiles",
+                "B\\VORNIX\\Reports"}));
   // A server of the 2000 family is reached without the 64-bit view.
   ASSERT_EQ(EstablishServerKey(connect("OLD2000"), "OLD2000", "", "", ""), 0u);
   EXPECT_EQ(qvmr_registry_last_access("OLD2000"), static_cast<unsigned long>(KEY_ALL_ACCESS));
@@ -166,9 +166,9 @@ TEST_F(ServerRegistry, EstablishingBuildsTheWholeTreeOrOnlyAddsWhatIsMissing) {
   EXPECT_EQ(product_tree(server),
             (std::vector<std::string>{
                 "B", "B\\VORNIX", "B\\VORNIX:OriginalInstallDate=4:1", "B\\VORNIX:LastUpdateDate=4:2",
-                "B\\VORNIX:ReportPath=1:F:\\New|", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT02||", "B\\VORNIX\\Profiles",
-                "B\\VORNIX\\Profiles\\Weekly", "B\\VORNIX\\Profiles\\Weekly:ProfileType=4:272", "B\\VORNIX\\Reports",
-                "B\\VORNIX\\Enterprise"}));
+                "B\\VORNIX:ReportPath=1:F:\\New|", "B\\VORNIX:EnterpriseHostsReportTo=7:ENT02||", "B\\VORNIX\\Enterprise",
+                "B\\VORNIX\\Profiles", "B\\VORNIX\\Profiles\\Weekly", "B\\VORNIX\\Profiles\\Weekly:ProfileType=4:272",
+                "B\\VORNIX\\Reports"}));
 
   // The sibling key holds only its report path.
   g_library.sibling_mode = 1;

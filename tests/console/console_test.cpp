@@ -137,9 +137,11 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   }
   EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
                                                 "enterprise-status", "servers-known", "alert-agents", "view-log",
-                                                "quick-report", "custom-report", "logs", "delete-log-folders",
+                                                "quick-report", "custom-report", "chart", "graphical-report",
+                                                "report-definitions", "logs", "delete-log-folders",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
-                                                "services"}));
+                                                "services", "settings", "setting", "schedules", "schedule",
+                                                "saved-reports", "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
 
   auto snapshot = [] {
     std::map<std::string, std::string> files;

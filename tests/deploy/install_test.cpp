@@ -105,7 +105,7 @@ TEST_F(Install, AFirstInstallationAndTheUpdatesAfterItReportEveryStep) {
             "VORNIXWService:ImagePath=2:%SystemRoot%\\sysWOW64\\vornixw.exe|");
   EXPECT_EQ(registry("SRV64", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX"),
             (Rows{"VORNIX", "VORNIX:LastUpdateDate=4:1796551201", "VORNIX:OriginalInstallDate=4:1796551201",
-                  "VORNIX:ReportPath=1:VNXLOGS$|", "VORNIX\\Profiles", "VORNIX\\Reports", "VORNIX\\Enterprise"}));
+                  "VORNIX:ReportPath=1:VNXLOGS$|", "VORNIX\\Enterprise", "VORNIX\\Profiles", "VORNIX\\Reports"}));
 
   // An update stops the running agent first; the services are there, the copy points them at the new program.
   EXPECT_EQ(run(kModeInstallAndStart, "SRV64"),

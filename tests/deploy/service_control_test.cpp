@@ -74,6 +74,7 @@ TEST_F(ServiceControl, StartAndStopTellWhatTheServiceDidAndRetryAStopOnlyForItsT
   // With a list row to report to, the message is the row's status instead of a box.
   HWND screen = host::create_screen(5, "Servers");
   HWND list = host::add_control(screen, 300, WC_LISTVIEWA, "", host::ControlSpec{});
+  support::add_columns(list, 3);  // the server list's name, address and status
   support::insert_list_rows(list, {{"SRV32", nullptr}});
   StopAgentService(nullptr, "SRV32", list, 0);
   EXPECT_EQ(support::list_column(list, 2), Rows{"VORNIXW Server Agent *not installed*(stop)"});

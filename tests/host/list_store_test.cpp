@@ -48,10 +48,11 @@ class ListStore : public support::LibraryTest {
     return static_cast<size_t>(std::count(calls.begin(), calls.end(), "memory free"));
   }
 
-  // A sorted list view whose rows carry fresh records.
+  // A sorted list view of three columns whose rows carry fresh records.
   HWND sorted_list(std::initializer_list<const char*> texts) {
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 0, 0, host::create_screen(60, "List"),
                                 nullptr, nullptr, nullptr);
+    support::add_columns(list, 3);
     for (const char* text : texts) support::insert_list_rows(list, {{text, record()}});
     return list;
   }

@@ -47,7 +47,9 @@ class Processes : public ::testing::Test {
                         nullptr, &startup, &process))
       return GetLastError();
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), WAIT_OBJECT_0);
-    if (exit_code) EXPECT_TRUE(GetExitCodeProcess(process.hProcess, exit_code));
+    if (exit_code) {
+      EXPECT_TRUE(GetExitCodeProcess(process.hProcess, exit_code));
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;

@@ -83,8 +83,13 @@ TEST_F(Ui, ListViewRowsTextAndSelectionWhichTheParentMayRefuse) {
   EXPECT_EQ(add_row(list, 99, "srv-gamma", 30), 2);  // past the end: appended
   ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
   LVITEMA set{0, 0, 2, 0, 0, const_cast<char*>("running"), 0, 0, 0, 0};  // column 1 stays unset
+  EXPECT_FALSE(SendMessageA(list, LVM_SETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&set))) << "no such column yet";
+  support::add_columns(list, 3);
   EXPECT_TRUE(SendMessageA(list, LVM_SETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&set)));
-  EXPECT_EQ(sub_text(list, 1, 0) + "|" + sub_text(list, 1, 1) + "|" + sub_text(list, 1, 2), "srv-beta||running");
+  set.iSubItem = 3;
+  EXPECT_FALSE(SendMessageA(list, LVM_SETITEMTEXTA, 1, reinterpret_cast<LPARAM>(&set))) << "past the last column";
+  EXPECT_EQ(sub_text(list, 1, 0) + "|" + sub_text(list, 1, 1) + "|" + sub_text(list, 1, 2) + "|" + sub_text(list, 1, 3),
+            "srv-beta||running|");
   char buffer[] = "xxxxxxx";
   LVITEMA get{LVIF_TEXT | LVIF_PARAM, 0, 0, 0, 0, buffer, 4, 0, 0, 0};
   ASSERT_TRUE(SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&get)));

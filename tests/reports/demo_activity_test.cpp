@@ -74,7 +74,7 @@ TEST_F(DemoActivity, EveryDayAndProfileIsAFileInTheLogShareThatDecodesIntoTheRow
   std::map<std::string, std::set<uint32_t>> days_by_profile;
   std::map<std::string, int> last_hour_by_profile;
   std::set<std::string> activities;
-  size_t files = 0, total_rows = 0;
+  size_t files = 0, total_rows = 0, renames = 0;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((std::string(folder) + kLogFilePattern).c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
@@ -99,6 +99,15 @@ TEST_F(DemoActivity, EveryDayAndProfileIsAFileInTheLogShareThatDecodesIntoTheRow
       ASSERT_NE(item, nullptr);
       times.push_back(row_item_event_time(family, item));
       activities.insert(row.text);
+      if (row.text == "AD Rename Object") {
+        // The view's New Value column shows the new name: the object's own name marked as a leaver's.
+        std::string dn = static_cast<const DirectoryRowItem*>(item)->object_dn;
+        size_t comma = dn.find(',');
+        char new_value[kColumnTextBytes] = {};
+        EXPECT_EQ(report_column_text(row.record, 0x60420D04, new_value, sizeof new_value), 0u);
+        EXPECT_EQ(new_value, dn.substr(0, comma) + " (leaver)" + dn.substr(comma));
+        ++renames;
+      }
     }
     EXPECT_EQ(times, file->row_times);
     // Within the file's local day (22:00 is its nominal time) and never after now.
@@ -116,6 +125,7 @@ TEST_F(DemoActivity, EveryDayAndProfileIsAFileInTheLogShareThatDecodesIntoTheRow
   FindClose(search);
   EXPECT_EQ(files, activity.files.size());
   EXPECT_EQ(total_rows, activity.rows());
+  EXPECT_GT(renames, 0u);
   EXPECT_TRUE(ui::journal().empty());  // no damage, nothing to report
 
   // Five profiles, each with a file for each of the last four local dates and

@@ -104,6 +104,21 @@ class LogReader : public ::testing::Test {
   BYTE context_[kRowContextBytes];
 };
 
+// A log in memory whose bytes from `fails_at` on cannot be read, as when the link to the server drops:
+// a read that reaches them delivers the bytes before them and fails.
+struct BrokenLog {
+  LogMemory memory;
+  uint64_t fails_at;
+};
+BOOL read_broken(void* context, uint64_t position, BYTE* out, DWORD count, DWORD* got) {
+  auto* log = static_cast<BrokenLog*>(context);
+  if (position + count <= log->fails_at) return read_log_memory_at(&log->memory, position, out, count, got);
+  DWORD before = position < log->fails_at ? static_cast<DWORD>(log->fails_at - position) : 0;
+  read_log_memory_at(&log->memory, position, out, before, got);
+  SetLastError(ERROR_BAD_NETPATH);
+  return FALSE;
+}
+
 using Texts = std::vector<std::string>;
 using Shown = std::vector<std::pair<std::string, int>>;
 
@@ -413,6 +428,21 @@ TEST_F(LogReader, DamageLosesNothingAroundItAndInventsNothing) {
   std::string run_log = support::read_whole_file(log_path);
   EXPECT_EQ(run_log.find("\r\nReadFile[1] WWA6["), 0u);
   EXPECT_NE(run_log.find("\r\n" + path + "\r\n"), std::string::npos);
+
+  // The link drops inside the second record's body: the first record's row, then the failed read's own
+  // result and the bytes it delivered.
+  support::LogWriter two;
+  two.add(support::sample_file_record(0xFF330001, 10));
+  two.add(support::sample_file_record(0xFF330001, 11));
+  BrokenLog broken = {{two.bytes().data(), two.size()}, 5589 + 100};
+  LogSource source = {read_broken, &broken, two.size(), INVALID_HANDLE_VALUE};
+  std::vector<BYTE> buffer(kLogSplitBufferBytes);
+  LogReadRequest request = {list_, 77, "broken.vnx", context_, {5, 6}, nullptr};
+  release_rows(list_);
+  ui::clear_journal();
+  read_log_source(&request, &source, buffer.data());
+  EXPECT_EQ(texts(rows(list_)), Texts{"Rename File"});
+  EXPECT_TRUE(journal_has("[6]READ FAILED!", "ReadFile[0] WWA[5597] EOFf[11178] BR[92]"));
 
   // A header with no body behind it.
   support::LogWriter bare;

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,11 +103,12 @@ class ReportGeneration : public ::testing::Test {
     for (int i = 0; i < kQuickListCount; ++i)
       lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
     // A decoy with a bar's name outside the bar control, created first.
-    host::add_control(screen_, 1911, PROGRESS_CLASSA, kQuickFilesBarName, host::ControlSpec{});
-    host::ProgressBars bars =
-        host::add_progress_bars(screen_, 1910, kQuickProgressControl, kQuickFilesBarName, kQuickFileBarName);
-    files_bar_ = bars.first;
-    file_bar_ = bars.second;
+    decoy_bar_ = host::add_control(screen_, 1911, PROGRESS_CLASSA, kQuickBarNames[0], host::ControlSpec{});
+    bars_ = host::add_progress_bars(screen_, 1910, kQuickProgressControl,
+                                    {std::begin(kQuickBarNames), std::end(kQuickBarNames)})
+                .bars;
+    files_bar_ = bars_[kQuickFilesBar];
+    file_bar_ = bars_[kQuickFileBar];
     status_ = host::add_control(screen_, kQuickStatusItem, "Static", "", host::ControlSpec{});
     report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
     ui::clear_journal();
@@ -201,6 +203,8 @@ class ReportGeneration : public ::testing::Test {
   host::ServiceTable table_{};
   std::string folder_;
   HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, file_bar_ = nullptr;
+  HWND decoy_bar_ = nullptr;
+  std::vector<HWND> bars_;  // BAR1 to BAR4 inside the progress control
   HWND report_ = nullptr;
   HWND status_ = nullptr;
   HWND lists_[kQuickListCount] = {};
@@ -217,16 +221,20 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   write_log("undated-old.vnx", {start + 400});                                 // no date; written long before
   write_log(dated("Later", 6), {start + 500}, end + 1);                        // both times after the window
   std::string reading;
-  auto visible = [](HWND bar) { return (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) != 0; };
-  bool bars_shown = false;
+  auto visible = [this] {
+    std::vector<bool> out;
+    for (HWND bar : bars_) out.push_back((GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) != 0);
+    return out;
+  };
+  std::vector<bool> shown_while_reading;
   g_on_row = [&](int n) {
     if (n != 1) return;
     reading = status();
-    bars_shown = visible(files_bar_) && visible(file_bar_);
+    shown_while_reading = visible();
   };
   run_quick();
   EXPECT_EQ(reading, "Reading file 1 of 4: " + dated("AtEnd", 5));
-  EXPECT_TRUE(bars_shown);
+  EXPECT_EQ(shown_while_reading, std::vector<bool>(kQuickBarCount, true));
   EXPECT_EQ(status(), "Quick Report complete: 5 rows");
   EXPECT_EQ(std::string(g_quick_run.files->server), "SRV01");
 
@@ -239,11 +247,13 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   FindClose(search);
   want.push_back(start + 300);
   EXPECT_EQ(fs_times(), want);
-  // BAR1 counts the files, BAR2 the bytes of the last one read; both hidden at the end.
+  // BAR1 counts the files, BAR2 the bytes of the last one read; all four hidden at the end. The bar
+  // outside the progress control is not the run's.
   EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
   EXPECT_EQ(static_cast<uint64_t>(SendMessageA(file_bar_, PBM_GETPOS, 0, 0)), std::filesystem::file_size(undated));
-  EXPECT_FALSE(visible(files_bar_));
-  EXPECT_FALSE(visible(file_bar_));
+  EXPECT_EQ(visible(), std::vector<bool>(kQuickBarCount, false));
+  EXPECT_EQ(SendMessageA(decoy_bar_, PBM_GETPOS, 0, 0), 0);
+  EXPECT_NE(GetWindowLongA(decoy_bar_, GWL_STYLE) & WS_VISIBLE, 0);
   EXPECT_FALSE(journal_has("QUICK REPORT STATUS", ""));              // a run that ends normally says nothing
 }
 
@@ -469,7 +479,20 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   }
   send_event();
   EXPECT_EQ(times(report_), expected);
-  for (const ListRow& row : list_rows(report_)) EXPECT_EQ(std::string(row_server_name(row.record)), "SRV01");
+  // Every row carries the list event's record unchanged (no reporting server of the file's name put in),
+  // beside what the reader fills: the record's type and action codes and the row item.
+  std::vector<BYTE> event_record(kRowContextBytes);
+  set_item_word(event_record.data(), kItemWordModule, 7);
+  set_item_word(event_record.data(), kItemWordControlId, 0x60440800);
+  set_item_word(event_record.data(), kItemWordDialogItem, 50);
+  for (const ListRow& row : list_rows(report_)) {
+    EXPECT_EQ(row_u32(row.record, kRowTypeOffset), 0xFF330001u);
+    std::vector<BYTE> passed(row.record, row.record + kRowContextBytes);
+    set_row_u32(passed.data(), kRowTypeOffset, 0);
+    set_row_u32(passed.data(), kRowActionOffset, 0);
+    set_row_item(passed.data(), kLogFamilyNone, nullptr);
+    EXPECT_EQ(passed, event_record);
+  }
   release(files);
 }
 

@@ -223,10 +223,12 @@ void add_directory(LogWriter& log, uint32_t time, Random& random) {
       text(r.object_class, "group");
       std::snprintf(r.object_dn, sizeof r.object_dn, "CN=%s,OU=Groups,%s", random.pick(kGroups), kDnsSuffix);
       text(r.attribute, "member");
-      std::snprintf(r.new_value, sizeof r.new_value, "CN=%s,OU=%s,%s", p.name, p.ou, kDnsSuffix);
+      // The member added is the new value; the member removed is the deleted value.
+      std::snprintf(action == 0x00010400 ? r.new_value : r.old_value, sizeof r.new_value, "CN=%s,OU=%s,%s", p.name,
+                    p.ou, kDnsSuffix);
       break;
-    case 0x00000800:
-      std::snprintf(r.new_value, sizeof r.new_value, "CN=%s (leaver),OU=%s,%s", p.name, p.ou, kDnsSuffix);
+    case 0x00000800:  // a rename carries the new name where a move carries the new place
+      std::snprintf(r.new_location, sizeof r.new_location, "CN=%s (leaver),OU=%s,%s", p.name, p.ou, kDnsSuffix);
       break;
     case 0x00001000:
       std::snprintf(r.new_value, sizeof r.new_value, "OU=Former Staff,%s", kDnsSuffix);
@@ -399,6 +401,14 @@ DemoDayLog make_demo_day_log(DemoProfile profile, const std::string& server, std
   return out;
 }
 
+std::vector<DemoAccount> demo_accounts() {
+  std::vector<DemoAccount> out;
+  for (const Person& p : kPeople) out.push_back({p.sam, p.name, p.ou});
+  return out;
+}
+
+std::vector<std::string> demo_groups() { return {std::begin(kGroups), std::end(kGroups)}; }
+
 size_t DemoActivity::rows() const {
   size_t n = 0;
   for (const DemoLogFile& f : files) n += f.row_times.size();
@@ -442,6 +452,15 @@ DemoActivity add_demo_activity(WorldBuilder& world, const std::string& server, u
     }
   }
   return activity;
+}
+
+DemoActivity add_known_demo_server(WorldBuilder& world, uint64_t now) {
+  world.add_machine("SRV01", "127.0.0.2");
+  world.add_registry_text(world.console(), "HKCU",
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                          "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
+  world.set_clock_start(now);
+  return add_demo_activity(world, "SRV01", now);
 }
 
 }  // namespace support

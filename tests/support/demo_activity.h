@@ -48,10 +48,23 @@ struct DemoActivity {
   size_t rows() const;
 };
 
+// The accounts and groups the demo activity names (groups lie in OU=Groups),
+// for the demo domain's directory.
+struct DemoAccount {
+  const char* sam;
+  const char* name;  // the entry is CN=<name>,OU=<ou>,DC=brightmere,DC=local
+  const char* ou;
+};
+std::vector<DemoAccount> demo_accounts();
+std::vector<std::string> demo_groups();
+
 // Gives the server a log share with `days` days of activity up to `now`
 // (seconds since 1970; today's events end at now), local dates after the C
 // runtime's time zone, and points its ReportPath value at the share.
 DemoActivity add_demo_activity(WorldBuilder& world, const std::string& server, uint64_t now,
                                int days = kDemoActivityDays);
+
+// SRV01 (127.0.0.2), a server the console knows, with the demo activity up to now on the world's clock.
+DemoActivity add_known_demo_server(WorldBuilder& world, uint64_t now);
 
 }  // namespace support

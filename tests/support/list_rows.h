@@ -1,11 +1,11 @@
-// Reading and releasing the rows of a list view the library filled, and looking
-// through the message journal: shared by the tests that drive report screens.
+// The main server list, releasing the rows of a list view the library filled,
+// and looking through the message journal: shared by the tests that drive
+// report screens (reading rows is in list_view.h).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,74 +13,10 @@
 #include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/list_item.h"
+#include "tests/support/list_view.h"
 #include "win32/ui_script.h"
 
 namespace support {
-
-struct ListRow {
-  std::string text;
-  int image;
-  BYTE* record;  // the host's copy of the row context
-};
-
-inline std::vector<ListRow> list_rows(HWND list) {
-  std::vector<ListRow> out;
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    char text[1300] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = i;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
-  }
-  return out;
-}
-
-struct TreeRow {
-  std::string text;
-  int image;
-  BYTE* record;  // the item's parameter
-  HTREEITEM item;
-};
-
-// The children of a tree item (null: the root items), in order.
-inline std::vector<TreeRow> tree_rows(HWND tree, HTREEITEM parent = nullptr) {
-  std::vector<TreeRow> out;
-  auto item = reinterpret_cast<HTREEITEM>(
-      SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, reinterpret_cast<LPARAM>(parent)));
-  for (; item; item = reinterpret_cast<HTREEITEM>(
-                   SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-    char text[260] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
-    out.push_back({text, tv.iImage, reinterpret_cast<BYTE*>(tv.lParam), item});
-  }
-  return out;
-}
-
-struct NamedRow {
-  const char* text;
-  void* record;  // the row's parameter; may be null
-};
-
-// Appends rows to a list view, text and parameter, in order.
-inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
-  for (const NamedRow& r : rows) {
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT | LVIF_PARAM;
-    row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    row.pszText = const_cast<char*>(r.text);
-    row.lParam = reinterpret_cast<LPARAM>(r.record);
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-  }
-}
 
 // The console's server list, the main server list (dialog item 1001), on a
 // screen of a started library. The servers become known servers of the console
@@ -112,48 +48,12 @@ inline HWND add_server_list(const host::Library& library, HWND screen, std::init
   return list;
 }
 
-// Sets or clears one row's selected state, as the user's selection does.
-inline void set_row_selected(HWND list, size_t row, bool selected = true) {
-  LVITEMA state = {};
-  state.stateMask = LVIS_SELECTED;
-  state.state = selected ? LVIS_SELECTED : 0;
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-}
-
-// One column's text, row by row.
-inline std::vector<std::string> list_column(HWND list, int sub_item = 0) {
-  std::vector<std::string> out;
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    char text[1300] = {};
-    LVITEMA item = {};
-    item.iSubItem = sub_item;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    out.push_back(text);
-  }
-  return out;
-}
-
-using AllocRecordFn = DWORD_PTR(WINAPI*)();
-using DeleteRecordFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, void*);
-
-// The host passes each row's record to delete_list_item in a block of the memory pair: through
-// the linked library's exports, or through those of a loaded copy (host::export_address).
-// A row without a record is a failure unless the caller's list may hold such rows.
+// return_row_records through the linked library's exports, or through those of a loaded copy
+// (host::export_address). A row without a record is a failure unless the caller's list may hold such rows.
 inline void release_list_rows(HWND list, bool rows_without_record_allowed = false,
                               AllocRecordFn alloc = alloc_memory_for_list, DeleteRecordFn release = delete_list_item) {
-  for (const ListRow& row : list_rows(list)) {
-    if (row.record == nullptr) {
-      if (!rows_without_record_allowed) ADD_FAILURE() << "a row without a record: " << row.text;
-      continue;
-    }
-    auto* record = reinterpret_cast<BYTE*>(alloc());
-    std::memcpy(record, row.record, kListItemBytes);
-    release(0, 0, record);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  for (const std::string& text : return_row_records(list, alloc, release))
+    if (!rows_without_record_allowed) ADD_FAILURE() << "a row without a record: " << text;
 }
 
 inline bool journal_has(const std::string& title, const std::string& text = "") {

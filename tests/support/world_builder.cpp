@@ -49,7 +49,7 @@ WorldBuilder::~WorldBuilder() {
 }
 
 void WorldBuilder::write_world_ini() {
-  world::IniFile ini;
+  world::IniFile ini = extra_;
   ini["world"]["local"] = console_;
   ini["world"]["domain"] = domain_;
   ini["world"]["clock"] = virtual_clock_ ? "virtual" : "real";
@@ -96,6 +96,11 @@ void WorldBuilder::set_clock_start(uint64_t unix_seconds) {
 
 void WorldBuilder::set_console_user(const std::string& user) {
   user_ = user;
+  write_world_ini();
+}
+
+void WorldBuilder::set_world_setting(const std::string& section, const std::string& key, const std::string& value) {
+  extra_[section][key] = value;
   write_world_ini();
 }
 

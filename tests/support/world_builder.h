@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "world/world.h"
+
 namespace support {
 
 class WorldBuilder {
@@ -33,6 +35,8 @@ class WorldBuilder {
   // The account the console runs under (GetUserNameA); without one, the process's login name.
   void set_console_user(const std::string& user);
   void use_real_clock();
+  // Sets one "key = value" of world.ini outside its [world] section (the [directory] section).
+  void set_world_setting(const std::string& section, const std::string& key, const std::string& value);
 
   // Opens the world in the Win32 layer (closing any other one).
   void open();
@@ -50,6 +54,7 @@ class WorldBuilder {
   uint64_t clock_start_ = 1796551200;  // 2026-12-06 10:00:00 UTC
   bool virtual_clock_ = true;
   bool keep_ = false;
+  world::IniFile extra_;
 };
 
 }  // namespace support

@@ -1,0 +1,130 @@
+// The report screens' schedule and saved-report controls: the day and time
+// lists of a schedule's run times, the run-time rows built from them, the list
+// of saved custom reports, and the designer started on a new or a saved report.
+#include <cstdio>
+#include <cstring>
+
+#include "config/profile_lists.h"
+#include "config/schedules.h"
+#include "host/control_id.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "host/text.h"
+
+namespace {
+
+constexpr uint32_t kDayList = 0x60440020;
+constexpr uint32_t kTimeList = 0x60440022;
+constexpr uint32_t kAddRunTime = 0x60410021;
+constexpr uint32_t kRemoveRunTimes = 0x60410023;
+constexpr uint32_t kNewReport = 0x60410012;
+constexpr uint32_t kEditReport = 0x60410018;
+constexpr uint32_t kChoiceRowMark = 0x43484F49;  // "IOHC": a row of the day or time list
+constexpr int kMinutesApart = 15;                 // the time list's step
+constexpr int kIconChoice = 20;
+
+constexpr const char* kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+void write_u32(BYTE* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
+}
+uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+void add_choice(HWND list, const char* text, uint32_t value, const BYTE* event_record) {
+  BYTE record[kListItemBytes];
+  start_row_record(record, list, event_record);
+  write_u32(record + kRowDataOffset, kChoiceRowMark);
+  write_u32(record + kRowDataOffset + 4, value);
+  insert_list_row(list, text, kIconChoice, record);
+}
+
+// The day list: every day, each weekday, each day of the month; a row keeps its day code.
+void list_days(HWND list, const BYTE* event_record) {
+  add_choice(list, "Everyday", kEveryDay, event_record);
+  for (uint32_t d = 0; d < 7; ++d) add_choice(list, kDayNames[d], kEverySunday + d, event_record);
+  for (uint32_t day = 1; day <= 31; ++day) {
+    char text[40];
+    DayText(day, text, sizeof text);
+    if (char* of = std::strstr(text, " of the current month")) *of = '\0';
+    add_choice(list, text, day, event_record);
+  }
+}
+
+// The time list: "%02d:%02d" every 15 minutes; a row keeps hour << 8 | minute.
+void list_times(HWND list, const BYTE* event_record) {
+  for (int minutes = 0; minutes < 24 * 60; minutes += kMinutesApart) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60, minutes % 60);
+    add_choice(list, text, static_cast<uint32_t>((minutes / 60) << 8 | minutes % 60), event_record);
+  }
+}
+
+// The value kept by the selected row of the screen's list with this identifier; false when none is selected.
+bool chosen_value(HWND screen, uint32_t id, uint32_t* value) {
+  int item = find_control_item(screen, kModuleNumber, id);
+  HWND list = item ? GetDlgItem(screen, item) : nullptr;
+  int row = list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+  const BYTE* record = nullptr;
+  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || record == nullptr ||
+      read_u32(record + kRowDataOffset) != kChoiceRowMark)
+    return false;
+  *value = read_u32(record + kRowDataOffset + 4);
+  return true;
+}
+
+// Adds the chosen day and time as a run-time row of the list, once.
+DWORD add_run_time(HWND screen, HWND list) {
+  uint32_t day = 0, time = 0;
+  if (list == nullptr || !chosen_value(screen, kDayList, &day) || !chosen_value(screen, kTimeList, &time)) {
+    show_message(nullptr, "Please select a day and a time to run.", nullptr, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  uint32_t word = run_time_word(day, time >> 8, time & 0xFF);
+  const BYTE* record = nullptr;
+  for (int row = 0; read_list_row(list, row, nullptr, 0, &record); ++row) {
+    uint32_t listed = 0;
+    if (run_time_row(record, &listed) && listed == word) return 1;
+  }
+  AddRunTimeRow(list, word);
+  return 1;
+}
+
+DWORD remove_run_times(HWND list) {
+  if (list == nullptr) return 0;
+  for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row)
+    if (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)
+      SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  return 1;
+}
+
+// The designer on the selected saved report of the list (on the server its row names).
+DWORD edit_selected_report(HWND screen, HWND list) {
+  int row = list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
+  const BYTE* record = nullptr;
+  ScheduleRow report;
+  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || !schedule_row(record, &report, nullptr)) {
+    show_message(nullptr, "Please select a Custom Report to edit.", nullptr, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  EditCustomReport(screen, report.server, report.name, nullptr);
+  return 1;
+}
+
+}  // namespace
+
+DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion) {
+  switch (id) {
+    case kAddRunTime: return add_run_time(screen, companion);
+    case kRemoveRunTimes: return remove_run_times(companion);
+    case kNewReport: NewCustomReport(screen, nullptr); return 1;
+    case kEditReport: return edit_selected_report(screen, companion);
+    default: return kResultNotHandled;
+  }
+}
+
+DWORD ScheduleScreenList(HWND control, uint32_t id, const BYTE* event_record) {
+  if (id == kDayList) list_days(control, event_record);
+  else if (id == kTimeList) list_times(control, event_record);
+  else ListSchedules(current_server().name, control, ReportListKind::kSavedReports);
+  return 1;
+}

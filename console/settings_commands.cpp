@@ -1,0 +1,413 @@
+#include "console/settings_commands.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "config/profile_lists.h"
+#include "config/registry.h"
+#include "config/schedules.h"
+#include "config/server_settings.h"
+#include "console/command_line.h"
+#include "console/console_output.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "host/text.h"
+#include "win32/paths.h"
+#include "win32/processes.h"
+#include "win32/ui_script.h"
+
+namespace console {
+namespace {
+
+// A list view that the library fills in-process; its rows' records go back to the library with it.
+class ListWindow {
+ public:
+  ListWindow() {
+    screen_ = CreateWindowExA(0, "VornixScreen", "Settings", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 700, 500, screen_, nullptr, nullptr, nullptr);
+  }
+  ~ListWindow() {
+    for (int row = 0; row < count(); ++row) {
+      auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+      if (copy == nullptr || record(row) == nullptr) continue;
+      std::memcpy(copy, record(row), kListItemBytes);
+      delete_list_item(0, 0, copy);
+    }
+    DestroyWindow(screen_);
+  }
+  ListWindow(const ListWindow&) = delete;
+  ListWindow& operator=(const ListWindow&) = delete;
+
+  HWND list() const { return list_; }
+  int count() const { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+  const BYTE* record(int row) const { return reinterpret_cast<const BYTE*>(list_row_param(list_, row)); }
+  std::string text(int row) const {
+    char text[600] = {};
+    LPARAM param;
+    read_list_row(list_, row, text, sizeof text, &param);
+    return text;
+  }
+  // The rows' texts joined, or "(none)".
+  std::string joined(const char* between) const {
+    std::string out;
+    for (int row = 0; row < count(); ++row) out += (row ? between : "") + text(row);
+    return out.empty() ? "(none)" : out;
+  }
+
+ private:
+  HWND screen_ = nullptr;
+  HWND list_ = nullptr;
+};
+
+std::string windows_error(DWORD code) { return "(Windows error " + std::to_string(code) + ")"; }
+
+bool key_exists(const std::string& server, const char* path) {
+  HKEY machine = nullptr, key = nullptr;
+  if (ConnectServerRegistry(server.c_str(), &machine, "UNABLE TO GET SERVER CONFIG DATA", 0) != 0 || machine == nullptr)
+    return false;
+  if (RegOpenKeyExA(machine, path, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// A setting's text as the screens show it; the bytes of the binding warning in hexadecimal.
+std::string shown_text(const ServerSettingInfo& s, const char* text) {
+  if (s.rule == SettingRule::kPassword) return "(never read back)";
+  if (s.rule == SettingRule::kRawBytes) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02x %02x %02x %02x", static_cast<BYTE>(text[0]), static_cast<BYTE>(text[1]),
+                  static_cast<BYTE>(text[2]), static_cast<BYTE>(text[3]));
+    return hex;
+  }
+  return text[0] ? text : "(empty)";
+}
+
+// Reads one setting; false (with the error) when it cannot be read.
+bool read_setting(const std::string& server, const ServerSettingInfo& s, std::string* shown, DWORD* error) {
+  char text[kSettingTextBytes] = {};
+  *error = ServerSetting(s.root, nullptr, server.c_str(), s.id, text, 0, nullptr, nullptr, 0);
+  *shown = shown_text(s, text);
+  return *error == 0;
+}
+
+void print_line(const char* name, const std::string& id, const std::string& text) {
+  std::printf("  %-28s %-11s %s\n", name, id.c_str(), text.c_str());
+}
+
+std::string id_text(uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));
+  return text;
+}
+
+// The permitted hours of each day, as "Mon 08 09 10".
+std::string grid_text(const BYTE grid[kValidHoursGridBytes]) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  std::string out;
+  for (int day = 0; day < 7; ++day) {
+    std::string hours;
+    for (int hour = 0; hour < 24; ++hour) {
+      char h[4];
+      std::snprintf(h, sizeof h, " %02d", hour);
+      if (valid_hour(grid, day, hour)) hours += h;
+    }
+    if (!hours.empty()) out += (out.empty() ? "" : "; ") + std::string(kDays[day]) + hours;
+  }
+  return out.empty() ? "(no hour permitted)" : out;
+}
+
+// Every setting of one key: each value once, under the first identifier that serves it.
+int print_settings(const std::string& server, DWORD root) {
+  int status = 0;
+  ServerSettingTable table = server_settings();
+  for (size_t i = 0; i < table.count; ++i) {
+    const ServerSettingInfo& s = table.settings[i];
+    bool first = true;
+    for (size_t j = 0; j < i && first; ++j)
+      first = !(table.settings[j].root == s.root && std::strcmp(table.settings[j].value, s.value) == 0);
+    if (s.root != root || !first) continue;
+    std::string shown;
+    DWORD error = 0;
+    if (!read_setting(server, s, &shown, &error)) {
+      status = fail(server + ": " + s.value + " cannot be read " + windows_error(error));
+      break;
+    }
+    print_line(s.value, id_text(s.id), shown);
+  }
+  return status;
+}
+
+}  // namespace
+
+int settings_command(const std::string& server) {
+  if (!key_exists(server, kProductKey))
+    return fail(server + ": no product key " + kProductKey + " (is the server known and reachable?)");
+  std::printf("Settings of %s (%s):\n", server.c_str(), kProductKey);
+  if (int status = print_settings(server, kProductRoot)) return status;
+  {
+    ListWindow departments, hosts, containers;
+    ListReportTo(departments.list(), server.c_str(), kReportToDepartmentsList);
+    ListReportTo(hosts.list(), server.c_str(), 0x60340092);
+    ListLocalLogonContainers(containers.list(), server.c_str());
+    print_line("DepartmentsReportTo", "(list)", departments.joined(", "));
+    print_line("EnterpriseHostsReportTo", "(list)", hosts.joined(", "));
+    print_line("LLOUTracked", "(key)", containers.joined(", "));
+  }
+  // Reading the sibling product's settings would make its key; a server without one has none.
+  if (!key_exists(server, kSiblingKey)) {
+    std::printf("QVAWKQ settings of %s: none (no %s)\n", server.c_str(), kSiblingKey);
+    return 0;
+  }
+  std::printf("QVAWKQ settings of %s (%s):\n", server.c_str(), kSiblingKey);
+  if (int status = print_settings(server, kSiblingRoot)) return status;
+  ListWindow allowed, excluded, versions, ranges;
+  ListGroups(allowed.list(), server.c_str(), 0x60F4002B);
+  ListGroups(excluded.list(), server.c_str(), kExcludedGroupsRequest);
+  ListAllowedVersions(versions.list(), server.c_str());
+  ListSiblingIpRanges(ranges.list(), server.c_str());
+  BYTE grid[kValidHoursGridBytes];
+  GetValidHoursGrid(server.c_str(), grid);
+  print_line("CanUseKQGroup", "(list)", allowed.joined(", "));
+  print_line("DisallowModGroup", "(list)", excluded.joined(", "));
+  print_line("AllowedVersions", "(list)", versions.joined(", "));
+  print_line("ValidHoursGrid", "(grid)", grid_text(grid));
+  print_line("IP_Ranges", "(key)", ranges.joined(", "));
+  return 0;
+}
+
+namespace {
+
+// A setting by its identifier ("0x603800CB") or by its value's name.
+const ServerSettingInfo* setting_of(const std::string& name) {
+  if (name.size() > 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
+    char* end = nullptr;
+    unsigned long id = std::strtoul(name.c_str() + 2, &end, 16);
+    return *end == '\0' ? server_setting(static_cast<uint32_t>(id)) : nullptr;
+  }
+  return server_setting_named(name.c_str());
+}
+
+bool is_whole_number(const std::string& text) {
+  size_t at = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (at >= text.size() || text.size() > 11) return false;
+  for (; at < text.size(); ++at)
+    if (!std::isdigit(static_cast<unsigned char>(text[at]))) return false;
+  return true;
+}
+
+}  // namespace
+
+int setting_command(std::vector<std::string> args, const std::string& server) {
+  std::string action = args.empty() ? "" : args[0];
+  if ((action != "get" || args.size() != 2) && (action != "set" || args.size() != 3))
+    return fail("setting takes get NAME, or set NAME VALUE (NAME as the registry spells it, or 0xID)");
+  const ServerSettingInfo* s = setting_of(args[1]);
+  if (s == nullptr) return fail("no setting named " + args[1] + " (settings --server " + server + " lists them)");
+  std::string label = std::string(s->value) + " (" + id_text(s->id) + ")";
+  if (action == "set") {
+    const std::string& value = args[2];
+    if (s->read_only) return fail(label + " is read only; nothing was written");
+    if (is_number_setting(*s) && !is_whole_number(value))
+      return fail(label + " takes a whole number, not '" + value + "'; nothing was written");
+    DWORD error = ServerSetting(s->root, nullptr, server.c_str(), s->id, const_cast<char*>(value.c_str()),
+                                decimal_value(value.c_str()), nullptr, nullptr, 1);
+    if (error != 0) return fail(server + ": " + label + " was not written " + windows_error(error));
+  }
+  std::string shown;
+  DWORD error = 0;
+  if (!read_setting(server, *s, &shown, &error)) return fail(server + ": " + label + " cannot be read " + windows_error(error));
+  std::printf("%s: %s %s %s\n", server.c_str(), label.c_str(), action == "set" ? "now reads" : "reads", shown.c_str());
+  return 0;
+}
+
+// ---- Schedules and saved reports ------------------------------------------------------
+
+namespace {
+
+// A UTC time as the console shows times (local time).
+std::string local_time_text(uint32_t utc_seconds) {
+  time_t t = static_cast<time_t>(utc_seconds);
+  struct tm local {};
+  localtime_r(&t, &local);
+  return view_time_text(static_cast<uint32_t>(utc_seconds + local.tm_gmtoff));
+}
+
+bool is_listed(const ListWindow& rows, const std::string& name) {
+  for (int row = 0; row < rows.count(); ++row)
+    if (equal_ignoring_case(rows.text(row).c_str(), name.c_str())) return true;
+  return false;
+}
+
+// "Mondays 08:05", "Everyday at 6:00", "21st 23:30", "21 23:30": the run-time word; false for anything else.
+bool parse_run_time(const std::string& text, uint32_t* word) {
+  char day_word[40] = {};
+  unsigned hour = 0, minute = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%39s at %u:%u%c", day_word, &hour, &minute, &tail) != 3 &&
+      std::sscanf(text.c_str(), "%39s %u:%u%c", day_word, &hour, &minute, &tail) != 3)
+    return false;
+  if (hour > 23 || minute > 59) return false;
+  uint32_t day = 0;
+  char shown[40];
+  for (uint32_t code = 1; code <= kEveryDay && day == 0; ++code) {
+    if (!DayText(code, shown, sizeof shown)) continue;
+    std::string name = shown;
+    std::string first = name.substr(0, name.find(' '));  // "21st", "Mondays", "Everyday"
+    std::string number = std::to_string(code);
+    if (equal_ignoring_case(day_word, first.c_str()) || (code <= 31 && number == day_word) ||
+        (code >= kEverySunday && code <= kEverySaturday && equal_ignoring_case(day_word, first.substr(0, first.size() - 1).c_str())))
+      day = code;
+  }
+  if (day == 0) return false;
+  *word = run_time_word(day, hour, minute);
+  return true;
+}
+
+struct ScheduleParts {
+  std::vector<uint32_t> times;
+  std::vector<std::string> reports;
+  DWORD disabled = 0;
+};
+
+ScheduleParts read_schedule(const std::string& server, const std::string& name) {
+  ScheduleParts parts;
+  ListWindow times, reports;
+  ListScheduleDetails(server.c_str(), name.c_str(), kScheduleRunTimes, times.list(), false);
+  ListScheduleDetails(server.c_str(), name.c_str(), kScheduleReports, reports.list(), false);
+  for (int row = 0; row < times.count(); ++row) {
+    uint32_t word = 0;
+    if (run_time_row(times.record(row), &word)) parts.times.push_back(word);
+  }
+  for (int row = 0; row < reports.count(); ++row) parts.reports.push_back(reports.text(row));
+  GetScheduleValue(server.c_str(), name.c_str(), "DisableFlag", &parts.disabled, false);
+  return parts;
+}
+
+// Saves a schedule; the question about replacing one of the name is answered as asked.
+bool save_schedule(const std::string& server, const std::string& name, const std::string& previous,
+                   const ScheduleParts& parts, bool replace) {
+  std::vector<const char*> reports;
+  for (const std::string& r : parts.reports) reports.push_back(r.c_str());
+  ScheduleForm form = {name.c_str(), previous.c_str(), parts.disabled, parts.times.data(), parts.times.size(),
+                       reports.data(), reports.size(), nullptr, 0, 0, false, ""};
+  ui::script({"Replace Scheduled Activity Profile?", replace ? IDOK : IDCANCEL, "", {}});
+  DWORD saved = SaveSchedule(nullptr, server.c_str(), form);
+  ui::clear_script();
+  return saved == 1;
+}
+
+}  // namespace
+
+int schedules_command(std::vector<std::string> args, const std::string& server) {
+  bool graphical = take_flag(args, "--graphical");
+  if (!args.empty()) return fail("schedules takes --server NAME and optionally --graphical");
+  ListWindow schedules;
+  hold_messages();
+  ListSchedules(server.c_str(), schedules.list(),
+                graphical ? ReportListKind::kGraphicalSchedules : ReportListKind::kSchedules);
+  release_messages(true);
+  std::printf("Scheduled %sactivity profiles on %s: %d\n", graphical ? "graphical " : "", server.c_str(),
+              schedules.count());
+  for (int row = 0; row < schedules.count(); ++row) {
+    ScheduleRow s;
+    const char* last_error = "";
+    if (!schedule_row(schedules.record(row), &s, &last_error)) continue;
+    std::printf("  %s (%s), last run %s%s%s\n", s.name, s.disabled ? "disabled" : "enabled",
+                s.last_run ? local_time_text(s.last_run).c_str() : "never", last_error[0] ? ", last error: " : "",
+                last_error);
+    ListWindow times, reports, emails;
+    ListScheduleDetails(server.c_str(), s.name, kScheduleRunTimes, times.list(), graphical);
+    ListScheduleDetails(server.c_str(), s.name, kScheduleReports, reports.list(), graphical);
+    std::printf("    runs: %s\n    reports: %s\n", times.joined("; ").c_str(), reports.joined(", ").c_str());
+    if (graphical) {
+      ListScheduleDetails(server.c_str(), s.name, kScheduleEmails, emails.list(), true);
+      std::printf("    e-mails: %s\n", emails.joined(", ").c_str());
+    }
+  }
+  return 0;
+}
+
+int schedule_command(std::vector<std::string> args, const std::string& server) {
+  bool missing = false;
+  std::vector<std::string> at = take_options(args, "--at", &missing);
+  std::vector<std::string> reports = take_options(args, "--report", &missing);
+  bool disabled = take_flag(args, "--disabled");
+  bool replace = take_flag(args, "--replace");
+  std::string action = args.empty() ? "" : args[0];
+  size_t names = action == "rename" ? 3 : 2;
+  if (missing || (action != "save" && action != "delete" && action != "rename") || args.size() != names)
+    return fail("schedule takes save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled] [--replace], "
+                "delete NAME, or rename OLD NEW [--replace]");
+  const std::string& name = args[1];
+  ListWindow schedules;
+  ListSchedules(server.c_str(), schedules.list(), ReportListKind::kSchedules);
+  if (action == "save") {
+    ScheduleParts parts;
+    for (const std::string& text : at) {
+      uint32_t word = 0;
+      if (!parse_run_time(text, &word))
+        return fail("'" + text + "' is no run time (Everyday, Sundays to Saturdays or 1st to 31st, then HH:MM); "
+                    "nothing was saved");
+      parts.times.push_back(word);
+    }
+    parts.reports = reports;
+    parts.disabled = disabled ? 1 : 0;
+    if (!save_schedule(server, name, "", parts, replace))
+      return fail(server + ": schedule " + name + " was not saved" +
+                  (is_listed(schedules, name) && !replace ? " (it exists; --replace replaces it)" : ""));
+    std::printf("%s: schedule %s saved\n", server.c_str(), name.c_str());
+    return 0;
+  }
+  if (!is_listed(schedules, name)) return fail(server + ": no scheduled activity profile " + name);
+  if (action == "delete") {
+    if (!DeleteReport(name.c_str(), server.c_str())) return fail(server + ": schedule " + name + " was not deleted");
+    std::printf("%s: schedule %s deleted\n", server.c_str(), name.c_str());
+    return 0;
+  }
+  const std::string& renamed = args[2];
+  if (!save_schedule(server, renamed, name, read_schedule(server, name), replace))
+    return fail(server + ": schedule " + name + " was not renamed" +
+                (is_listed(schedules, renamed) && !replace ? " (" + renamed + " exists; --replace replaces it)" : ""));
+  std::printf("%s: schedule %s renamed %s\n", server.c_str(), name.c_str(), renamed.c_str());
+  return 0;
+}
+
+int saved_reports_command(const std::string& server) {
+  ListWindow reports, graphs;
+  ListSchedules(server.c_str(), reports.list(), ReportListKind::kSavedReports);
+  ListSchedules(server.c_str(), graphs.list(), ReportListKind::kSavedGraphs);
+  std::printf("Saved custom reports on %s: %d\n", server.c_str(), reports.count());
+  for (int row = 0; row < reports.count(); ++row) std::printf("  %s\n", reports.text(row).c_str());
+  std::printf("Saved graphical report definitions on %s: %d\n", server.c_str(), graphs.count());
+  for (int row = 0; row < graphs.count(); ++row) std::printf("  %s\n", graphs.text(row).c_str());
+  return 0;
+}
+
+int run_saved_report_command(std::vector<std::string> args, const std::string& server) {
+  if (args.size() != 1) return fail("run-saved-report takes --server NAME and the report's name");
+  const std::string& report = args[0];
+  platform::clear_started_processes();
+  char file[MAX_PATH] = {};
+  DWORD step = RunCustomReport(nullptr, server.c_str(), report.c_str(), file);
+  if (file[0]) {
+    std::string local;
+    platform::map_path(file, &local);
+    std::printf("%s: definition of %s written to %s\n  (in the world: %s)\n", server.c_str(), report.c_str(), file,
+                local.c_str());
+  }
+  std::vector<platform::StartedProcess> started = platform::started_processes();
+  if (step != 0 || started.empty())
+    return fail(server + ": " + report + " was not run" +
+                (step ? " (step " + std::to_string(step) + "; the message above says why)" : ""));
+  std::printf("  started: %s\n", started.back().command_line.c_str());
+  return 0;
+}
+
+}  // namespace console

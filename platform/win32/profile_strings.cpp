@@ -1,0 +1,302 @@
+// kernel32's private-profile functions: INI files read and written with
+// Windows' rules. Section and key names are found without regard to case and
+// with the blanks around them ignored; values lose their surrounding blanks
+// and one pair of matching quotes; of sections or keys with the same name the
+// first is the one read and written; a null key deletes the whole section, a
+// null value one key. A write changes only its own line and keeps every other
+// line as it was, and replaces the file whole, so that a failed write leaves
+// the old file.
+#include <windows.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "win32/paths.h"
+
+namespace {
+
+std::string trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool same_name(const std::string& a, const char* b) {
+  std::string other = trim(b);
+  if (a.size() != other.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(other[i]))) return false;
+  return true;
+}
+
+struct Line {
+  std::string text;  // as in the file, without its line end
+  enum Kind { Other, Section, Key } kind = Other;
+  std::string name;  // section or key name, trimmed
+  std::string value;  // a key's value, trimmed and unquoted
+};
+
+// A line "[name]" names a section (a missing "]" ends the name at the line's end); a
+// line "key=value" in a section is a key; blank lines, comments (";") and lines
+// without "=" are kept but mean nothing.
+Line parse_line(const std::string& text, bool in_section) {
+  Line line;
+  line.text = text;
+  std::string t = trim(text);
+  if (!t.empty() && t[0] == '[') {
+    line.kind = Line::Section;
+    size_t close = t.find(']');
+    line.name = trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return line;
+  }
+  size_t equals = t.find('=');
+  if (!in_section || t.empty() || t[0] == ';' || equals == std::string::npos) return line;
+  line.kind = Line::Key;
+  line.name = trim(t.substr(0, equals));
+  line.value = trim(t.substr(equals + 1));
+  if (line.value.size() >= 2 && (line.value[0] == '"' || line.value[0] == '\'') && line.value.back() == line.value[0])
+    line.value = line.value.substr(1, line.value.size() - 2);
+  return line;
+}
+
+struct IniFile {
+  std::string windows_path;
+  std::string path;  // on this computer
+  bool exists = false;
+  std::shared_ptr<std::vector<Line>> lines = std::make_shared<std::vector<Line>>();
+};
+
+// The last file read, parsed, as Windows keeps it: a definition's numbered keys are read
+// one call each, and each call need not read the file again while it is unchanged.
+struct ParsedFile {
+  std::string path;
+  struct timespec modified = {};
+  off_t size = -1;
+  std::shared_ptr<std::vector<Line>> lines;
+};
+std::mutex& parsed_lock() {
+  static std::mutex& lock = *new std::mutex;
+  return lock;
+}
+ParsedFile& parsed() {
+  static ParsedFile& file = *new ParsedFile;
+  return file;
+}
+
+// Reads the file at a Windows path; false with the Windows error set when the path does not map.
+bool load(const char* windows_path, IniFile* ini) {
+  if (windows_path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  ini->windows_path = windows_path;
+  if (DWORD error = platform::map_path(windows_path, &ini->path)) {
+    SetLastError(error);
+    return false;
+  }
+  struct stat st;
+  ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::ifstream in(ini->path, std::ios::binary);
+  if (!ini->exists || !in) {
+    ini->exists = false;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return true;
+  }
+  std::lock_guard<std::mutex> guard(parsed_lock());
+  ParsedFile& last = parsed();
+  if (last.path == ini->path && last.size == st.st_size && last.modified.tv_sec == st.st_mtim.tv_sec &&
+      last.modified.tv_nsec == st.st_mtim.tv_nsec) {
+    ini->lines = last.lines;
+    return true;
+  }
+  std::string text;
+  bool in_section = false;
+  while (std::getline(in, text)) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    (*ini->lines).push_back(parse_line(text, in_section));
+    in_section = in_section || (*ini->lines).back().kind == Line::Section;
+  }
+  last = {ini->path, st.st_mtim, st.st_size, ini->lines};
+  return true;
+}
+
+// A write changes its own copy of the lines, never the ones read before.
+void forget_parsed(IniFile* ini) {
+  ini->lines = std::make_shared<std::vector<Line>>(*ini->lines);
+  std::lock_guard<std::mutex> guard(parsed_lock());
+  parsed() = ParsedFile{};
+}
+
+// The line of the first section of that name; -1 when there is none.
+int find_section(const IniFile& ini, const char* name) {
+  for (size_t i = 0; i < (*ini.lines).size(); ++i)
+    if ((*ini.lines)[i].kind == Line::Section && same_name((*ini.lines)[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+// The line just past a section's last line.
+size_t section_end(const IniFile& ini, int section) {
+  size_t i = static_cast<size_t>(section) + 1;
+  while (i < (*ini.lines).size() && (*ini.lines)[i].kind != Line::Section) ++i;
+  return i;
+}
+
+int find_key(const IniFile& ini, int section, const char* key) {
+  for (size_t i = static_cast<size_t>(section) + 1, end = section_end(ini, section); i < end; ++i)
+    if ((*ini.lines)[i].kind == Line::Key && same_name((*ini.lines)[i].name, key)) return static_cast<int>(i);
+  return -1;
+}
+
+// Copies a list of names, each ended by a NUL, and a final NUL; cut to the buffer as Windows
+// cuts it (the result is then size - 2).
+DWORD copy_names(const std::vector<std::string>& names, LPSTR buffer, DWORD size) {
+  if (buffer == nullptr || size == 0) return 0;
+  if (size == 1) return buffer[0] = '\0', 0;
+  DWORD used = 0;
+  for (const std::string& name : names) {
+    if (used + name.size() + 2 > size) {
+      size_t room = size - used - 2;
+      std::memcpy(buffer + used, name.data(), room);
+      buffer[size - 2] = '\0';
+      buffer[size - 1] = '\0';
+      return size - 2;
+    }
+    std::memcpy(buffer + used, name.c_str(), name.size() + 1);
+    used += static_cast<DWORD>(name.size() + 1);
+  }
+  buffer[used] = '\0';
+  if (used == 0) buffer[1 < size ? 1 : 0] = '\0';
+  return used;
+}
+
+DWORD copy_value(const std::string& value, LPSTR buffer, DWORD size) {
+  if (buffer == nullptr || size == 0) return 0;
+  size_t n = std::min<size_t>(value.size(), size - 1);
+  std::memcpy(buffer, value.data(), n);
+  buffer[n] = '\0';
+  return static_cast<DWORD>(n);
+}
+
+std::vector<std::string> section_names(const IniFile& ini) {
+  std::vector<std::string> names;
+  for (const Line& line : (*ini.lines))
+    if (line.kind == Line::Section && find_section(ini, line.name.c_str()) == &line - (*ini.lines).data())
+      names.push_back(line.name);
+  return names;
+}
+
+// Writes the lines to a new file beside the old one and puts it in the old one's place.
+BOOL save(const IniFile& ini) {
+  DWORD attributes = GetFileAttributesA(ini.windows_path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  std::string temporary = ini.path + ".writing";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    for (const Line& line : (*ini.lines)) out << line.text << "\r\n";
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      SetLastError(ERROR_WRITE_FAULT);
+      return FALSE;
+    }
+  }
+  if (std::rename(temporary.c_str(), ini.path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR file) {
+  IniFile ini;
+  if (!load(file, &ini)) return copy_names({}, buffer, size);
+  return copy_names(section_names(ini), buffer, size);
+}
+
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer, DWORD size,
+                                      LPCSTR file) {
+  IniFile ini;
+  bool loaded = load(file, &ini);
+  if (section == nullptr) return copy_names(loaded ? section_names(ini) : std::vector<std::string>{}, buffer, size);
+  int at = loaded ? find_section(ini, section) : -1;
+  if (key == nullptr) {
+    std::vector<std::string> keys;
+    size_t end = at < 0 ? 0 : section_end(ini, at);
+    for (size_t i = at < 0 ? 0 : static_cast<size_t>(at) + 1; i < end; ++i)
+      if ((*ini.lines)[i].kind == Line::Key && find_key(ini, at, (*ini.lines)[i].name.c_str()) == static_cast<int>(i))
+        keys.push_back((*ini.lines)[i].name);
+    return copy_names(keys, buffer, size);
+  }
+  int line = at < 0 ? -1 : find_key(ini, at, key);
+  if (line >= 0) return copy_value((*ini.lines)[static_cast<size_t>(line)].value, buffer, size);
+  // The default loses its trailing blanks, as Windows cuts them.
+  std::string text = fallback ? fallback : "";
+  text.erase(text.find_last_not_of(' ') + 1);
+  return copy_value(text, buffer, size);
+}
+
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+  if (section == nullptr && key == nullptr && value == nullptr) return TRUE;  // a flush: nothing is cached here
+  if (section == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  IniFile ini;
+  if (!load(file, &ini)) return FALSE;
+  forget_parsed(&ini);
+  int at = find_section(ini, section);
+  if (key == nullptr) {
+    // Every section of that name goes, lines and all, so that none of them is read again.
+    if (at < 0) return TRUE;
+    while ((at = find_section(ini, section)) >= 0)
+      (*ini.lines).erase((*ini.lines).begin() + at, (*ini.lines).begin() + static_cast<long>(section_end(ini, at)));
+    return save(ini);
+  }
+  int line = at < 0 ? -1 : find_key(ini, at, key);
+  if (value == nullptr) {
+    if (line < 0) return TRUE;
+    (*ini.lines).erase((*ini.lines).begin() + line);
+    return save(ini);
+  }
+  std::string text = trim(key) + "=" + value;
+  if (line >= 0) {
+    (*ini.lines)[static_cast<size_t>(line)] = parse_line(text, true);
+  } else if (at >= 0) {
+    // After the section's last line that is not blank.
+    size_t end = section_end(ini, at);
+    while (end > static_cast<size_t>(at) + 1 && trim((*ini.lines)[end - 1].text).empty()) --end;
+    (*ini.lines).insert((*ini.lines).begin() + static_cast<long>(end), parse_line(text, true));
+  } else {
+    if (!(*ini.lines).empty() && !trim((*ini.lines).back().text).empty()) (*ini.lines).push_back(parse_line("", true));
+    (*ini.lines).push_back(parse_line("[" + trim(section) + "]", false));
+    (*ini.lines).push_back(parse_line(text, true));
+  }
+  return save(ini);
+}
+
+}  // extern "C"

@@ -1,0 +1,168 @@
+// The server configuration forms as the host drives them: their Get and Save
+// buttons, and the unsaved-changes guard whose Save reaches the routed button.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/control_descriptor.h"
+#include "host/list_item.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/registry_dump.h"
+
+namespace {
+
+constexpr uint16_t kScreenKey = 30;
+const char kProduct[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+const char kSibling[] = "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ";
+
+class ServerScreens : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"SRV01", "SRV02"}) {
+      world_.add_machine(name, name[4] == '1' ? "127.0.0.2" : "127.0.0.3");
+      world_.add_registry_text(name, "HKLM",
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                               "\"ReportPath\"=\"VnxLogs$\"\r\n\"DepartmentsReportTo\"=hex(7):48,00,52,00,00,00,00,00\r\n\r\n");
+    }
+    LibraryTest::SetUp();
+    screen_ = host::create_screen(kScreenKey, "Server configuration");
+    start();
+    servers_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+    path_ = field(1200, 0x603800C9);
+    frequency_ = field(1201, 0x603800CB);
+    retain_ = host::add_control(screen_, 1202, "Button", "", host::ControlSpec{0x603800CC, kDescriptorCheckBox});
+    departments_ = host::add_control(screen_, 1203, WC_LISTVIEWA, "", host::ControlSpec{0x603400AB, kDescriptorListView});
+    save_ = button(1100, 0x603100D5);
+    get_ = button(1101, 0x60312101);
+    ui::clear_journal();
+  }
+  void TearDown() override {
+    support::release_list_rows(departments_, false, alloc(), release());
+    LibraryTest::TearDown();
+  }
+
+  support::AllocRecordFn alloc() {
+    return reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
+  }
+  support::DeleteRecordFn release() {
+    return reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
+  }
+
+  HWND field(int item, uint32_t id) {
+    return host::add_control(screen_, item, "Edit", "", host::ControlSpec{id, kDescriptorEditField});
+  }
+  HWND button(int item, uint32_t id) {
+    return host::add_control(screen_, item, "Button", "", host::ControlSpec{id, kDescriptorPushButton});
+  }
+
+  static std::string text_of(HWND control) {
+    char text[300] = {};
+    GetWindowTextA(control, text, sizeof text);
+    return text;
+  }
+
+  // The values of a key of a server, "name=type:data".
+  static std::vector<std::string> values(const char* server, const char* path = kProduct) {
+    HKEY root = nullptr;
+    EXPECT_EQ(RegConnectRegistryA((std::string("\\\\") + server).c_str(), HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    std::vector<std::string> out;
+    support::dump_registry(root, path, "", out, true);
+    RegCloseKey(root);
+    return out;
+  }
+
+  uint8_t records_[2][kListItemBytes] = {};
+  HWND screen_ = nullptr, servers_ = nullptr, path_ = nullptr, frequency_ = nullptr, retain_ = nullptr, departments_ = nullptr;
+  HWND save_ = nullptr, get_ = nullptr;
+};
+
+TEST_F(ServerScreens, GetFillsTheFormAndSaveWritesItWholeOrNotAtAll) {
+  ASSERT_TRUE(ui::click_row(servers_, 0));
+  SendMessageA(get_, BM_CLICK, 0, 0);
+  EXPECT_EQ((std::vector<std::string>{text_of(path_), text_of(frequency_)}),
+            (std::vector<std::string>{"VnxLogs$", "15"}));
+  EXPECT_EQ(SendMessageA(retain_, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(support::list_column(departments_), std::vector<std::string>{"HR"});
+  EXPECT_EQ(host::descriptor_of(path_)[kDescWordEditCounter], 101u);
+
+  SetWindowTextA(path_, "Logs2$");
+  SetWindowTextA(frequency_, "5 minutes");
+  SendMessageA(retain_, BM_SETCHECK, BST_CHECKED, 0);
+  set_item_word(records_[0], kItemWordUnsavedMark, kUnsavedChanges);
+  SendMessageA(save_, BM_CLICK, 0, 0);
+  EXPECT_TRUE(ui::journal().empty());
+  const std::vector<std::string> saved = {"[]", "ReportPath=1:Logs2$|", "DepartmentsReportTo=7:HR||",
+                                          "LogTransferFrequency=4:15", "RetainLogFiles=4:1"};
+  EXPECT_EQ(values("SRV01"), saved);
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+  EXPECT_EQ(values("SRV02")[1], "ReportPath=1:VnxLogs$|");
+
+  // A write failing part-way: the server keeps what it had, and the user is told which value failed.
+  SetWindowTextA(path_, "Other$");
+  SetWindowTextA(frequency_, "60");
+  host::unload_library(&library_);
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
+  world_.open();
+  load();
+  start();
+  servers_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+  ASSERT_TRUE(ui::click_row(servers_, 0));
+  ui::clear_journal();
+  SendMessageA(save_, BM_CLICK, 0, 0);
+  EXPECT_EQ(support::journal_lines(), std::vector<std::string>{
+                                          "QVMR0007.DLL | [603800cb]Error 5 occurred setting server configuration "
+                                          "values (SRV01)"});
+  EXPECT_EQ(values("SRV01"), saved);
+}
+
+TEST_F(ServerScreens, TheGuardsSaveSavesTheServerBeingLeftAndSaveNeedsASelectedServer) {
+  SendMessageA(save_, BM_CLICK, 0, 0);
+  EXPECT_EQ(support::journal_lines(),
+            std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Unable to Save, no current server selected!"});
+  ui::clear_journal();
+
+  ASSERT_TRUE(ui::click_row(servers_, 0));
+  SendMessageA(get_, BM_CLICK, 0, 0);
+  SetWindowTextA(frequency_, "45");
+  set_item_word(records_[0], kItemWordUnsavedMark, kUnsavedChanges);
+  ui::script({"_A_MSG_BOX", 0, "Save", {}});
+  ASSERT_TRUE(ui::click_row(servers_, 1));
+  EXPECT_EQ(ui::journal().size(), 1u) << "the prompt only";
+  EXPECT_EQ(values("SRV01")[3], "LogTransferFrequency=4:45");
+  EXPECT_EQ(values("SRV02").size(), 3u) << "the server chosen next is not written";
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+}
+
+TEST_F(ServerScreens, TheSiblingFormWorksOnTheSelectedSiblingServer) {
+  HWND siblings = host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
+  HKEY known;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ\\MY_SERVERS", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &known, nullptr),
+            ERROR_SUCCESS);
+  const BYTE address[4] = {127, 0, 0, 3};
+  RegSetValueExA(known, "SRV02", 0, REG_BINARY, address, sizeof address);
+  RegCloseKey(known);
+  host::send_list_event(library_, siblings);
+  HWND port = field(1301, 0x60F8002F);
+  HWND password = field(1302, 0x60F8003F);
+  HWND save = button(1303, 0x60F12021);
+  SetWindowTextA(port, "1024");
+  SendMessageA(save, BM_CLICK, 0, 0);
+  EXPECT_EQ(support::journal_lines(" | ", true),
+            std::vector<std::string>{"QVAWKQ message from QVMR0007.DLL | Unable to Save, no current server selected!"});
+
+  ASSERT_TRUE(ui::click_row(siblings, 0));
+  SendMessageA(save, BM_CLICK, 0, 0);
+  EXPECT_EQ(support::journal_lines(), std::vector<std::string>{"IP PORT OUT OF RANGE | Minimum Port Value is 49152, "
+                                                               "automatically resetting to be 49152."});
+  // An empty password field leaves the stored password alone.
+  EXPECT_EQ(values("SRV02", kSibling), (std::vector<std::string>{"[]", "IPv4PortKQRequests=4:49152"}));
+  SetWindowTextA(password, "pw");
+  SendMessageA(button(1304, 0x60F12022), BM_CLICK, 0, 0);
+  EXPECT_EQ((std::vector<std::string>{text_of(port), text_of(password)}), (std::vector<std::string>{"49152", ""}));
+}
+
+}  // namespace

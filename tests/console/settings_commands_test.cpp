@@ -1,0 +1,96 @@
+// The console's configuration commands on a demo network: the settings as the
+// screens show them, a clamped value in the registry file, schedules replaced
+// with their run history, and a saved report handed to the runner.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/support/demo_reports.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+class ConsoleSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_ = scratch_.folder() + "/demo";
+    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
+  }
+
+  support::ProgramRun run(const std::string& arguments) {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --server SRV01 --world '" + world_ + "'");
+  }
+  std::string ok(const std::string& arguments) {
+    support::ProgramRun r = run(arguments);
+    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
+    return r.output;
+  }
+  std::string file(const std::string& relative) {
+    std::ifstream in(world_ + "/" + relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+  support::WorldBuilder scratch_;
+  std::string world_;
+};
+
+TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFileHolds) {
+  std::string listed = ok("settings");
+  for (const char* line : {"  LogTransferFrequency         0x6038008E  60\n", "  DepartmentHosted             0x6038008A  Finance\n",
+                           "  AutoArchivePath              0x6038011D  (empty)\n",
+                           "  InvalidNDISBinding           0xFFCC188E  00 00 00 00\n",
+                           "  DepartmentsReportTo          (list)      Audit\n",
+                           "QVAWKQ settings of SRV01: none (no SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ)\n"})
+    EXPECT_TRUE(has(listed, line)) << line << listed;
+
+  const std::string hive = "machines/SRV01/registry/HKLM.reg";
+  EXPECT_EQ(ok("setting set LogTransferFrequency 2000"), "SRV01: LogTransferFrequency (0x6038008E) now reads 1440\n");
+  EXPECT_TRUE(has(file(hive), "\"LogTransferFrequency\"=dword:000005a0")) << file(hive);
+  // Text that is no number is refused before anything is written; so is an unknown name.
+  const std::string before = file(hive);
+  support::ProgramRun refused = run("setting set 0x603800CB 12abc");
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_TRUE(has(refused.output, "LogTransferFrequency (0x603800CB) takes a whole number, not '12abc'; nothing was "
+                                  "written"))
+      << refused.output;
+  EXPECT_EQ(run("setting get NoSuchValue").exit_code, 1);
+  EXPECT_EQ(file(hive), before);
+  // A port below the range: the library's message, then the clamped value read back.
+  EXPECT_EQ(ok("setting set IPv4PortAlertConsoles 1024"),
+            "  [message box] IP PORT OUT OF RANGE: Minimum Port Value is 49152, automatically resetting to be 49152.\n"
+            "SRV01: IPv4PortAlertConsoles (0x60F80031) now reads 49152\n");
+}
+
+TEST_F(ConsoleSettings, SchedulesAreReplacedKeepingTheirRunHistoryAndASavedReportGoesToTheRunner) {
+  std::string listed = ok("schedules");
+  EXPECT_TRUE(has(listed, "Scheduled activity profiles on SRV01: 2\n")) << listed;
+  EXPECT_TRUE(has(listed, "    runs: Everyday at 07:00\n    reports: Weekly file activity, Failed logons by user\n"));
+  EXPECT_TRUE(has(listed, "    runs: 1st of the current month at 23:30\n"));
+
+  // Without --replace an existing schedule stays; with it, the new one keeps the last run.
+  const std::string at = " --at 'Fridays at 17:45' --report 'Failed logons by user'";
+  EXPECT_EQ(run(std::string("schedule save 'Morning summary'") + at).exit_code, 1);
+  ok(std::string("schedule save 'Morning summary' --disabled --replace") + at);
+  listed = ok("schedules");
+  const size_t row = listed.find("  Morning summary (disabled), last run ");
+  ASSERT_NE(row, std::string::npos) << listed;
+  EXPECT_FALSE(has(listed.substr(row, listed.find('\n', row) - row), "never"));
+  EXPECT_TRUE(has(listed, "    runs: Fridays at 17:45\n    reports: Failed logons by user\n")) << listed;
+
+  std::string out = ok(std::string("run-saved-report '") + support::kDemoWeeklyReport + "'");
+  const std::string written = "definition of Weekly file activity written to C:\\Users\\";
+  ASSERT_TRUE(has(out, written)) << out;
+  const size_t path_at = out.find(written) + written.size() - std::string("C:\\Users\\").size();
+  const std::string path = out.substr(path_at, out.find('\n', path_at) - path_at);
+  EXPECT_TRUE(has(out, "  started: C:\\Program Files\\Brightmere\\VORNIX\\VNXWCCR.EXE " + path + "\n")) << out;
+  std::string relative = "machines/CONSOLE01/shares/C$/" + path.substr(3);
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  EXPECT_EQ(file(relative), support::demo_report_definition(support::kDemoWeeklyReport));
+}
+
+}  // namespace

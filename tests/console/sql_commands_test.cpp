@@ -1,0 +1,88 @@
+// The SQL commands as a user runs them on the demo network, and a real
+// driver's connection failure (FreeTDS against a closed port) and a missing
+// driver reaching the error box.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tests/support/program_runner.h"
+#include "tests/support/sql_server.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+using support::run_program;
+
+// The console with its ODBC drivers registered as given.
+support::ProgramRun console(support::OdbcRegistration drivers, const std::string& arguments) {
+  return run_program("/usr/bin/env", "ODBCSYSINI='" + support::odbc_registration_folder(drivers) + "' '" +
+                                         VORNIX_CONSOLE_PATH + "' " + arguments);
+}
+
+// A loopback port that nothing listens on: bound once, then closed.
+int closed_port() {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(s, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+  close(s);
+  return ntohs(address.sin_port);
+}
+
+TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
+  support::WorldBuilder scratch;
+  const std::string world = " --world '" + scratch.folder() + "/demo'";
+  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
+  support::ProgramRun first = console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01" + world);
+  ASSERT_EQ(first.exit_code, 0) << first.output;
+  EXPECT_NE(first.output.find("0021: SRV01  Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
+      << first.output;
+  support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --sql-server SQL01" + world);
+  ASSERT_EQ(sizes.exit_code, 0) << sizes.output;
+  EXPECT_EQ(sizes.output,
+            "Tables of VORNIX_for_Windows on SQL01:\n"
+            "  File_System_Profiles                       rows 0            data 0 KB\n"
+            "  Logon_Logoff_and_Failed_Logon_Profiles     rows 0            data 0 KB\n"
+            "  Active_Directory_Profiles                  rows 0            data 0 KB\n"
+            "  GPO_File_System_Profiles                   rows 0            data 0 KB\n"
+            "  GPO_Active_Directory_Profiles              rows 0            data 0 KB\n");
+  // Both servers at once: SRV01's tables are found, SRV02 gets its login.
+  support::ProgramRun again =
+      console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01 --server SRV02" + world);
+  ASSERT_EQ(again.exit_code, 0) << again.output;
+  EXPECT_EQ(again.output.find("Successfully created"), std::string::npos) << again.output;
+  EXPECT_NE(again.output.find("Table Already Exists:  GPO_File_System_Profiles"), std::string::npos);
+  EXPECT_NE(again.output.find("Successfully added Login for  [BRIGHTMERE\\SRV02$]"), std::string::npos);
+}
+
+TEST(SqlCommands, ARealDriversFailureAndAMissingDriverReachTheErrorBox) {
+  support::WorldBuilder scratch;
+  const std::string world = " --world '" + scratch.folder() + "/demo'";
+  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
+  const std::string server = "127.0.0.1," + std::to_string(closed_port());
+  support::ProgramRun tds =
+      console(support::OdbcRegistration::kFreeTds, "sql-setup --server SRV01 --sql-server " + server + world);
+  EXPECT_NE(tds.exit_code, 0);
+  EXPECT_NE(tds.output.find("  [message box] VORNIX message from QVMR0007.DLL: SQL Driver Operation failed "
+                            "[-1][ffffffff]  native Err[0] State[S1000] Msg[[FreeTDS][SQL Server]Unable to connect "
+                            "to data source]  Command Attempted [DRIVER=SQL Server;Trusted_Connection=Yes;SERVER=" +
+                            server + "]"),
+            std::string::npos)
+      << tds.output;
+  EXPECT_NE(tds.output.find("0004: SRV01  A B O R T I N G"), std::string::npos) << tds.output;
+
+  support::ProgramRun none = console(support::OdbcRegistration::kNone, "sql-setup --server SRV01" + world);
+  EXPECT_NE(none.exit_code, 0);
+  EXPECT_NE(none.output.find("Msg[[unixODBC][Driver Manager]Can't open lib 'SQL Server' : file not found]"),
+            std::string::npos)
+      << none.output;
+  EXPECT_NE(none.output.find("0002: SRV01  Error Connecting to SQL Server"), std::string::npos) << none.output;
+}
+
+}  // namespace

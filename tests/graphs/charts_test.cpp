@@ -1,0 +1,244 @@
+// Chart building on lists the test fills: the labels counted, the rows left
+// out, the charts of several passes, the subtitle, and every chart kind drawn
+// into a PNG or a bitmap, sampled where its sectors and bars lie.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "tests/graphs/chart_fixture.h"
+#include "tests/support/time_zone.h"
+
+namespace {
+
+using Counts = std::map<std::string, int>;
+
+class Charts : public support::ChartTest {};
+
+TEST_F(Charts, LabelsMergeWithoutCaseOrTrailingBlanksAndStopRowsAreNeverCounted) {
+  add_row(kQuickListFileSystem, "Create File", {{"Object", "jsmith"}, {"Path", "C:\\data\\Report.TXT"}});
+  add_row(kQuickListFileSystem, "create file", {{"Object", "JSMITH  "}, {"Path", "\\\\SRV01\\share/dir/report.txt"}});
+  add_row(kQuickListFileSystem, "Delete File", {{"Object", "svc_backup"}, {"Path", "C:\\other.doc"}});
+  add_row(kQuickListFileSystem, "Delete File", {{"Object", "svc_user"}, {"Path", ""}});  // "_user": left out
+  add_row(kQuickListFileSystem, "Write File", {{"Object", " lead"}, {"Path", "\x01hidden"}});  // below "!": left out
+  add_row(kQuickListFileSystem, "_USER REQUESTED REPORT GENERATION CANCELLED");
+  add_row(kQuickListFileSystem, "_MAXIMUM RECORD COUNT [5] REACHED, REPORT STOPPED");
+  // A label is kept to 291 characters: two that differ only after that are one.
+  std::string long_label(400, 'x');
+  add_row(kQuickListFileSystem, "Open File", {{"Object", long_label}});
+  add_row(kQuickListFileSystem, "Open File", {{"Object", long_label.substr(0, 291) + "y"}});
+
+  EXPECT_EQ(counts(1400, 4, kQuickListFileSystem),
+            (Counts{{"jsmith", 2}, {"svc_backup", 1}, {std::string(291, 'x'), 2}}));
+  EXPECT_EQ(counts(1400, 5, kQuickListFileSystem), (Counts{{"Report.TXT", 2}, {"other.doc", 1}}));
+  EXPECT_EQ(counts(1400, 1, kQuickListFileSystem),
+            (Counts{{"Create File", 2}, {"Delete File", 2}, {"Write File", 1}, {"Open File", 2}}));
+}
+
+TEST_F(Charts, LogonAndDirectoryChartsFilterTheirRowsAndBuildTheirLabels) {
+  const char* fail = "Logon Failure Type";
+  add_row(kQuickListLogon, "LOGON FAILED (NTLM)",
+          {{fail, "Bad Password"}, {"IPv4 Address", "10.0.0.5"}, {"Workstation", "WS1"}, {"Object", "ann"},
+           {"Reporting Server", "DC1"}});
+  add_row(kQuickListLogon, "LOGON FAILED (NTLM)",
+          {{fail, "bad password (locked)"}, {"IPv4 Address", "10.0.0.5"}, {"Workstation", "WS1"}, {"Object", "bob"},
+           {"Reporting Server", "DC2"}});
+  add_row(kQuickListLogon, "LOGON FAILED (Kerberos)",
+          {{fail, "Unknown user"}, {"IPv4 Address", "10.0.0.6"}, {"Workstation", "WS2"}, {"Object", "cy"},
+           {"Reporting Server", "DC1"}});
+  add_row(kQuickListLogon, "LOGON (Kerberos)", {{"Object", "ann"}, {"Reporting Server", "DC1"}});
+  add_row(kQuickListLogon, "LOGON FAILED (local)", {{"Object", "ann"}});  // no "logon (": not a logon
+  EXPECT_EQ(counts(1800, 21, kQuickListLogon), (Counts{{"10.0.0.5 [WS1]", 2}}));
+  EXPECT_EQ(counts(1800, 22, kQuickListLogon), (Counts{{"ann", 1}, {"bob", 1}}));
+  EXPECT_EQ(counts(1800, 30, kQuickListLogon), (Counts{{"DC1", 2}, {"DC2", 1}}));
+  EXPECT_EQ(counts(1800, 50, kQuickListLogon), (Counts{{"ann", 1}}));
+
+  auto directory = [&](const char* activity, const char* object_class, const char* attribute, const char* object,
+                       const char* comment) {
+    add_row(kQuickListDirectory, activity,
+            {{"Object Class", object_class}, {"Attribute Changed", attribute}, {"Active Directory Object", object},
+             {"Attribute Comment (further identifies attribute change details)", comment}});
+  };
+  directory("AD Create Object", "Computer", "", "CN=PC1", "");
+  directory("AD Delete Object", "computer", "", "CN=PC2", "");
+  directory("AD Create Object", "user", "", "CN=ann", "");
+  directory("AD Add Attribute Value", "group", "member", "CN=Admins", "");
+  directory("AD Delete Attribute Value", "Group", "Member", "CN=Admins", "");
+  directory("AD Add Attribute Value", "user", "member", "CN=NotAGroup", "");
+  directory("AD Add Attribute Value", "user", "userAccountControl", "CN=ann", "added [account is disabled]");
+  directory("AD Remove Attribute", "user", "useraccountcontrol", "CN=bob", "removed [account is disabled]");
+  directory("AD Remove Attribute", "user", "userAccountControl", "CN=cy", "removed [password never expires]");
+  EXPECT_EQ(counts(2200, 14, kQuickListDirectory),
+            (Counts{{"AD Create Object: Computer", 1}, {"AD Delete Object: computer", 1}}));
+  EXPECT_EQ(counts(2200, 15, kQuickListDirectory), (Counts{{"AD Create Object: user", 1}}));
+  EXPECT_EQ(counts(2200, 17, kQuickListDirectory),
+            (Counts{{"Add Member CN=Admins", 1}, {"Delete All Members CN=Admins", 1}}));
+  EXPECT_EQ(counts(2200, 18, kQuickListDirectory), (Counts{{"Disable Account", 1}, {"Enable Account", 1}}));
+}
+
+TEST_F(Charts, MissingColumnsAndAFullTableAreToldAndCountingStops) {
+  add_row(kQuickListGpo, "GPO Link Options", {{"Reporting Server", "DC1"}});
+  size_t labels = 99;
+  // The GPO view has no heading that names a GPO.
+  EXPECT_FALSE(count_chart_rows(list(kQuickListGpo), 2600, 2, &labels));
+  EXPECT_EQ(labels, 0u);
+  EXPECT_EQ(messages(), std::vector<std::string>{"Unable to Graph: Break - No MC 922 [2]"});
+  EXPECT_FALSE(count_chart_rows(list(kQuickListGpo), 2600, 99, &labels));  // no such chart: nothing said
+
+  ui::clear_journal();
+  for (size_t i = 0; i <= kCountTableEntries; ++i)
+    add_row(kQuickListFileSystem, ("activity " + std::to_string(i)).c_str());
+  EXPECT_TRUE(count_chart_rows(list(kQuickListFileSystem), 1400, 1, &labels));
+  EXPECT_EQ(labels, kCountTableEntries);
+  EXPECT_TRUE(count_chart_rows(list(kQuickListFileSystem), 1400, 1, &labels));
+  EXPECT_EQ(messages(), std::vector<std::string>{"VORNIX message from QVMR0007.DLL: Exceed LTable 128"});
+}
+
+TEST_F(Charts, SubtitleShowsTheRangeTheStopAndTheTopTwentyFiveNote) {
+  support::TimeZone utc("UTC");
+  const uint32_t end = 1796551200;  // Sun Dec 06 2026 10:00 UTC
+  struct Case {
+    uint32_t start;
+    bool stopped, note;
+    const char* subtitle;
+  } cases[] = {
+      {end - 85000, false, false, "Sat Dec 05 2026 through Sun Dec 06 2026"},
+      {end - 84999, false, false, "Last 23 hours ending Sun Dec 06 2026 10:00"},
+      {1073807359, false, false, "All Dates"},
+      {end - 7200, true, true,
+       "Last 2 hours ending Sun Dec 06 2026 10:00 *Report Aborted, partial results* <*color=A0A0A0*>(Showing Top 25 values)"},
+  };
+  for (const Case& c : cases) {
+    char text[300];
+    chart_subtitle(c.start, end, c.stopped, c.note, text, sizeof text);
+    EXPECT_STREQ(text, c.subtitle) << c.start;
+  }
+}
+
+class ChartDrawing : public support::ChartTest {
+ protected:
+  // Three users counted 5, 3 and 1, and a fourth whose name is the legend's own markup.
+  void SetUp() override {
+    ChartTest::SetUp();
+    for (auto [user, n] : {std::pair<const char*, int>{"ann", 5}, {"bob", 3}, {"<*color=00FF00*>{value}WWWW", 1}})
+      for (int i = 0; i < n; ++i) add_row(kQuickListFileSystem, "Open File", {{"Object", user}});
+    view_.group = 1400;
+    view_.selection = 4;
+    ASSERT_TRUE(ensure_chart_cache(&view_));
+  }
+  void TearDown() override {
+    release_chart_cache(&view_);
+    ChartTest::TearDown();
+  }
+
+  ChartView view_ = {};
+  RECT area_ = {0, 0, 640, 480};
+};
+
+constexpr uint32_t kFirst = 0xFF6835, kSecond = 0x0BA0FC, kThird = 0x6DCC14;
+
+TEST_F(ChartDrawing, EveryKindWritesAPngOfTheViewSizeWithTheLargestCountInTheFirstColour) {
+  // The pie's geometry for 640 x 480: half sizes 319 and 239, q = 159: centre (149, 239), radius 129.
+  const double cx = 149, cy = 239, r = 129, middle = (-90 + 360 * 5 / 18.0) * M_PI / 180;
+  for (uint32_t kind = 0; kind < kChartKinds; ++kind) {
+    std::string path = world_.folder() + "/kind" + std::to_string(kind) + ".png";
+    view_.kind = kind;
+    view_.to_file = TRUE;
+    copy_text(view_.image_file, sizeof view_.image_file, path.c_str());
+    ASSERT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u) << kind;
+    support::Png png;
+    ASSERT_TRUE(support::read_png(path, &png)) << kind;
+    EXPECT_EQ(png.width, 640);
+    EXPECT_EQ(png.height, 480);
+    EXPECT_EQ(png.at(2, 470), 0xFFFFFFu) << kind;  // the background
+    int x, y;
+    if (kind < kFirstBarKind) {
+      bool three_d = kind == 0 || kind == 2 || kind == 3, exploded = kind < 2;
+      double along = 0.75 * r + (exploded ? 10 : 0);
+      x = static_cast<int>(cx + along * std::cos(middle));
+      y = static_cast<int>(cy + along * std::sin(middle) * (three_d ? 0.55 : 1.0));
+    } else if (kind == kFirstBarKind) {
+      x = 100, y = 440;  // the first bar spans x 10 to 190, from the plot area's foot upward
+    } else {
+      x = 300, y = 290;  // on its side: y 260 to 321, from x 10 rightward
+    }
+    EXPECT_EQ(support::nearest(png.at(x, y), {kFirst, kSecond, kThird, 0xFFFFFF}), kFirst) << "kind " << kind;
+  }
+}
+
+TEST_F(ChartDrawing, ALabelShowsTheLegendMarkupAsTextNotAsColour) {
+  view_.kind = 1;
+  view_.to_file = TRUE;
+  std::string path = world_.folder() + "/legend.png";
+  copy_text(view_.image_file, sizeof view_.image_file, path.c_str());
+  ASSERT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u);
+  support::Png png;
+  ASSERT_TRUE(support::read_png(path, &png));
+  // The legend lies right of the pie (x from 303); read as markup, the label would draw green text there.
+  int green = 0;
+  for (int y = 48; y < 200; ++y)
+    for (int x = 330; x < 640; ++x) {
+      uint32_t p = png.at(x, y);
+      if ((p >> 8 & 255) > 150 && (p >> 16 & 255) < 100 && (p & 255) < 100) ++green;
+    }
+  EXPECT_EQ(green, 0);
+}
+
+TEST_F(ChartDrawing, TheBitmapInMemoryIsCachedPerKindUntilANewSelection) {
+  view_.kind = 4;
+  ASSERT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u);
+  const BYTE* image = view_.image;
+  ASSERT_NE(image, nullptr);
+  int32_t header_size, width, height;
+  std::memcpy(&header_size, image, 4);
+  std::memcpy(&width, image + 4, 4);
+  std::memcpy(&height, image + 8, 4);
+  EXPECT_EQ(header_size, 40);
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  uint32_t offset;
+  std::memcpy(&offset, image - 14 + 10, 4);
+  EXPECT_EQ(view_.pixels, image - 14 + offset);
+  EXPECT_EQ(view_.cache[0], 4u);
+
+  // Shown again from the cache: the rows added since are not counted.
+  add_row(kQuickListFileSystem, "Open File", {{"Object", "zed"}});
+  ASSERT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u);
+  EXPECT_EQ(view_.image, image);
+  size_t labels = 0;
+  sorted_chart_counts(&labels);
+  EXPECT_EQ(labels, 3u);
+  view_.kind = 5;  // another kind is drawn anew
+  ASSERT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u);
+  sorted_chart_counts(&labels);
+  EXPECT_EQ(labels, 4u);
+
+  release_chart_cache(&view_);
+  EXPECT_EQ(BuildChart(&view_, area_, "File Events per User"), 0u);
+  EXPECT_EQ(messages(), std::vector<std::string>{"VORNIX message from QVMR0007.DLL: Unexpected Error MM71, unable to chart"});
+}
+
+TEST_F(ChartDrawing, AChartingLibraryWithoutAFunctionIsNamedAndNothingIsDrawn) {
+  release_chart_library();
+  qvmr_hide_export("chartdir51.dll", "CXYChart_swapXY");
+  EXPECT_EQ(BuildChart(&view_, area_, "File Events per User"), 0u);
+  qvmr_hide_export(nullptr, nullptr);
+  EXPECT_EQ(messages(), std::vector<std::string>{
+                            "Unable to Graph: The charting library chartdir51.dll has no function CXYChart_swapXY, "
+                            "unable to chart"});
+  EXPECT_EQ(BuildChart(&view_, area_, "File Events per User"), 1u);  // loaded again once it is whole
+}
+
+TEST_F(ChartDrawing, NoRowsDrawNothingAndWriteNoFile) {
+  view_.selection = 8;  // "wts remote add": no row has one
+  view_.to_file = TRUE;
+  std::string path = world_.folder() + "/none.png";
+  copy_text(view_.image_file, sizeof view_.image_file, path.c_str());
+  EXPECT_EQ(BuildChart(&view_, area_, "File Events per Remote IP Address"), 0u);
+  EXPECT_FALSE(std::ifstream(path).good());
+}
+
+}  // namespace

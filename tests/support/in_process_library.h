@@ -1,0 +1,32 @@
+// The library's code linked into the test, started on a fresh world as the
+// host starts it: what a test of a feature's functions needs first.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace support {
+
+// Opens the world, hands the library the host's table and registers its resources;
+// end_in_process lets the resources go.
+inline void start_in_process(WorldBuilder& world, host::ServiceTable* table) {
+  ui::reset();
+  host::clear_screens();
+  world.open();
+  *table = host::make_service_table();
+  ASSERT_EQ(establish_tables(6, table->data()), 1u);
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  g_library.quiet_mode = 0;
+}
+
+inline void end_in_process() { qvmr_unregister_module(g_library.instance); }
+
+}  // namespace support

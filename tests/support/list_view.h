@@ -1,0 +1,146 @@
+// Reading a list view's or tree view's rows, cell by cell, and setting them up:
+// plain Win32, shared by the Linux tests and the Windows test host.
+#pragma once
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "host/list_item.h"
+#include "host/win32.h"
+
+namespace support {
+
+struct ListRow {
+  std::string text;
+  int image;
+  BYTE* record;  // the host's copy of the row context
+};
+
+inline std::vector<ListRow> list_rows(HWND list) {
+  std::vector<ListRow> out;
+  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    char text[1300] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = i;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
+  }
+  return out;
+}
+
+struct TreeRow {
+  std::string text;
+  int image;
+  BYTE* record;  // the item's parameter
+  HTREEITEM item;
+};
+
+// The children of a tree item (null: the root items), in order.
+inline std::vector<TreeRow> tree_rows(HWND tree, HTREEITEM parent = nullptr) {
+  std::vector<TreeRow> out;
+  auto item = reinterpret_cast<HTREEITEM>(
+      SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, reinterpret_cast<LPARAM>(parent)));
+  for (; item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    char text[260] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    out.push_back({text, tv.iImage, reinterpret_cast<BYTE*>(tv.lParam), item});
+  }
+  return out;
+}
+
+// Appends untitled columns, as many as asked: a row keeps a cell only in a column that exists.
+inline void add_columns(HWND list, int count) {
+  for (int c = 0; c < count; ++c) {
+    char title[] = "";
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 80;
+    column.pszText = title;
+    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+struct NamedRow {
+  const char* text;
+  void* record;  // the row's parameter; may be null
+};
+
+// Appends rows to a list view, text and parameter, in order.
+inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
+  for (const NamedRow& r : rows) {
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_PARAM;
+    row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    row.pszText = const_cast<char*>(r.text);
+    row.lParam = reinterpret_cast<LPARAM>(r.record);
+    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+}
+
+// Sets or clears one row's selected state, as the user's selection does.
+inline void set_row_selected(HWND list, size_t row, bool selected = true) {
+  LVITEMA state = {};
+  state.stateMask = LVIS_SELECTED;
+  state.state = selected ? LVIS_SELECTED : 0;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
+
+// A click on a column's header, as the list tells its parent window.
+inline void click_column_header(HWND parent, int list_item, int column) {
+  NMLISTVIEW click = {};
+  click.hdr.hwndFrom = GetDlgItem(parent, list_item);
+  click.hdr.idFrom = static_cast<UINT_PTR>(list_item);
+  click.hdr.code = LVN_COLUMNCLICK;
+  click.iSubItem = column;
+  SendMessageA(parent, WM_NOTIFY, static_cast<WPARAM>(list_item), reinterpret_cast<LPARAM>(&click));
+}
+
+using AllocRecordFn = DWORD_PTR(WINAPI*)();
+using DeleteRecordFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, void*);
+
+// Empties a list the library filled, as the host does: each row's record goes back to the library
+// (delete_list_item) in a block of the memory pair. The texts of the rows that had no record.
+inline std::vector<std::string> return_row_records(HWND list, AllocRecordFn alloc, DeleteRecordFn release) {
+  std::vector<std::string> without_record;
+  for (const ListRow& row : list_rows(list)) {
+    if (row.record == nullptr) {
+      without_record.push_back(row.text);
+      continue;
+    }
+    auto* record = reinterpret_cast<BYTE*>(alloc());
+    std::memcpy(record, row.record, kListItemBytes);
+    release(0, 0, record);
+  }
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  return without_record;
+}
+
+// One column's text, row by row.
+inline std::vector<std::string> list_column(HWND list, int sub_item = 0) {
+  std::vector<std::string> out;
+  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    char text[1300] = {};
+    LVITEMA item = {};
+    item.iSubItem = sub_item;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    out.push_back(text);
+  }
+  return out;
+}
+
+}  // namespace support
