@@ -14,6 +14,9 @@ constexpr DWORD kResultNotHandled = 4061;      // 0xFDD
 constexpr uint32_t kInterfaceVersion = 6;
 constexpr uint32_t kSearchCancelStop = 17;
 
+// The vendor's support address, which messages name when they ask the user to report a problem.
+constexpr char kVendorSupportAddress[] = "support@brightmere.com";
+
 typedef LONG(WINAPI* RegDeleteKeyExAFn)(HKEY, LPCSTR, REGSAM, DWORD);
 typedef BOOL(WINAPI* GetComputerNameExWFn)(COMPUTER_NAME_FORMAT, LPWSTR, LPDWORD);
 typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
