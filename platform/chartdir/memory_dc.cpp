@@ -67,7 +67,12 @@ cairo_t* context_of(MemoryDc* d) {
 
 chartdir::FontFace face_of(HGDIOBJ font, int* pixel_height) {
   platform::FontDescription described;
-  if (!font || !platform::describe_font(font, &described)) described = {16, FW_NORMAL, false, "MS Shell Dlg"};
+  if (!font || !platform::describe_font(font, &described)) {
+    described = {};
+    described.height = 16;
+    described.weight = FW_NORMAL;
+    described.face = "MS Shell Dlg";
+  }
   *pixel_height = described.height ? described.height : 16;
   return chartdir::font_of_face(described.face, described.weight, described.italic);
 }
@@ -202,17 +207,47 @@ bool write_picture_png(const Picture& picture, const std::string& path) {
 
 extern "C" {
 
-// Off-screen drawing only: the one "screen" device context exists to make compatible ones.
+// Off-screen drawing only: the one "screen" device context exists to make compatible ones. A
+// window's device context is a memory one without a bitmap: fonts can be selected and asked
+// about, nothing drawn on it shows, and ReleaseDC deletes it.
 HDC WINAPI GetDC(HWND window) {
   if (window != nullptr) {
-    platform::unsupported("GetDC", "a window's device context");
-    return nullptr;
+    if (!IsWindow(window)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return nullptr;
+    }
+    return CreateCompatibleDC(nullptr);
   }
   static char screen;
   return reinterpret_cast<HDC>(&screen);
 }
 
-int WINAPI ReleaseDC(HWND, HDC) { return 1; }
+int WINAPI ReleaseDC(HWND window, HDC dc) {
+  if (window != nullptr && !DeleteDC(dc)) return 0;
+  return 1;
+}
+
+// The face that the font selected into the device context got from the font mapper.
+int WINAPI GetTextFaceA(HDC dc, int count, LPSTR face) {
+  HGDIOBJ font = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(state().lock);
+    MemoryDc* d = find_dc(dc);
+    if (d == nullptr) {
+      platform::unsupported("GetTextFaceA", "a device context that is not a memory one");
+      return 0;
+    }
+    font = d->font;
+  }
+  platform::FontDescription described;
+  std::string mapped = platform::installed_face(font && platform::describe_font(font, &described) ? described.face
+                                                                                                  : "MS Shell Dlg");
+  if (face == nullptr || count <= 0) return static_cast<int>(mapped.size()) + 1;
+  size_t n = std::min(mapped.size(), static_cast<size_t>(count) - 1);
+  std::memcpy(face, mapped.data(), n);
+  face[n] = '\0';
+  return static_cast<int>(n);
+}
 
 HDC WINAPI CreateCompatibleDC(HDC) {
   auto* d = new MemoryDc;

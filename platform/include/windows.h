@@ -60,6 +60,7 @@ typedef HINSTANCE HMODULE;
 typedef struct HBRUSH__* HBRUSH;
 typedef struct HFONT__* HFONT;
 typedef struct HBITMAP__* HBITMAP;
+typedef struct HPEN__* HPEN;
 typedef struct HICON__* HICON;
 typedef struct HDC__* HDC;
 typedef struct HMENU__* HMENU;
@@ -540,6 +541,8 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                          DWORD out_precision, DWORD clip_precision, DWORD quality,
                          DWORD pitch_and_family, LPCSTR face);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
+HPEN WINAPI CreatePen(int style, int width, COLORREF colour);
+int WINAPI GetTextFaceA(HDC dc, int count, LPSTR face);
 
 #ifdef __cplusplus
 }
@@ -549,6 +552,9 @@ BOOL WINAPI DeleteObject(HGDIOBJ object);
 #define FW_MEDIUM 500
 #define FW_BOLD 700
 #define DEFAULT_CHARSET 1
+#define SYMBOL_CHARSET 2
+#define PROOF_QUALITY 2
+#define PS_INSIDEFRAME 6
 
 typedef enum _COMPUTER_NAME_FORMAT {
   ComputerNameNetBIOS,
