@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "host/control_descriptor.h"
+#include "host/drawing.h"
 #include "host/host_services.h"
 #include "host/win32.h"
 
@@ -59,12 +60,14 @@ struct LibraryState {
   DWORD styled_dialog_mode;
   DWORD sibling_mode;
 
-  // Drawing resources, created on first use and deleted at detach.
+  // Drawing resources, created on first use and deleted at detach; the five
+  // named ones are members of the set that the message dialogs use.
   HBRUSH title_band_brush;
   HBRUSH white_brush;
   HFONT big_bold_font;
   HFONT heading_bold_font;
   HFONT medium_font;
+  DrawingResources drawing;
 
   uintptr_t* add_server_button;  // descriptor of the add-server button, once the host made it
 
@@ -134,7 +137,6 @@ void open_host_page(HWND owner, uint32_t page_identifier);
 
 // Styled-dialog mode: switched on by the first owner-drawn button the host asks for.
 void enter_styled_dialog_mode();
-void release_drawing_resources();
 // Draws an owner-drawn push button: its face filled with the brush, the caption
 // centred on it in the colour.
 void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption);

@@ -41,6 +41,24 @@ constexpr uint32_t kAgentPermissionError = 45;
 constexpr uint32_t kAgentRunning = 66;
 // Server status record: when the agent last started, seconds since 1970 (0 = not known).
 constexpr int kItemWordAgentStartTime = 30;
+// Server status record: when its status was last read, seconds since 1970 (0 = never).
+constexpr int kItemWordRefreshTime = 21;
+// Server status record: the server's IPv4 address, four bytes in network order (0 = not known).
+constexpr size_t kItemIPv4 = 88;
+// Server status record: the agent's status reply, when one came back (kItemStatusReply not 0):
+// agent and driver versions as major, minor and letter number (1 = a), and the driver's flags.
+constexpr size_t kItemStatusReply = 92;
+constexpr size_t kItemAgentVersion = 93;   // 3 bytes
+constexpr size_t kItemDriverVersion = 96;  // 3 bytes
+constexpr size_t kItemDriverFlags = 99;
+static_assert(kItemDriverFlags < 4 * kItemWordUnsavedMark, "the reply before the unsaved mark");
+// Server status record: the server's settings as last read (1 or 0 each).
+constexpr size_t kItemSqlTransferOn = 124;
+constexpr size_t kItemSqlServerNamed = 125;
+constexpr size_t kItemEmailConfigured = 126;
+// Server status record: the department the server hosts, in the record's 512-byte text.
+constexpr size_t kItemDepartment = 212;
+constexpr size_t kItemDepartmentBytes = 512;
 // Server status record: outcome of the last TCP request (0 = none made yet).
 constexpr int kItemWordRequestStatus = 28;
 // Server status record: the state value a host reported in its status reply.
@@ -58,6 +76,9 @@ constexpr size_t kItemEnterpriseHostBytes = 64;
 constexpr size_t kItemKnownText = 212;           // text
 constexpr size_t kItemKnownTextBytes = 512;
 static_assert(kItemKnownText + kItemKnownTextBytes <= kOwnedSlotsOffset, "below the owned slots");
+static_assert(kItemSqlTransferOn >= 4 * (kItemWordAgentStartTime + 1) && kItemEmailConfigured < kItemKnownValue &&
+                  kItemDepartment == kItemKnownText,
+              "a server's status beside what an enterprise host reported, its department in the record's text");
 // Active Alert agent row record: the agent's values.
 constexpr size_t kItemAlertText = 112;
 constexpr size_t kItemAlertTextBytes = 612;

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr COLORREF kTitleBandColour = 0xB67231;
 constexpr COLORREF kTextColour = 0xB67231;
 constexpr COLORREF kGreetingTitleColour = 0xF3AB00;
 constexpr COLORREF kWhite = 0xFFFFFF;
@@ -28,24 +27,6 @@ void write_log_line(HANDLE file, const char* text) {
   WriteFile(file, "\r\n", 2, &written, nullptr);
   WriteFile(file, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
   WriteFile(file, "\r\n", 2, &written, nullptr);
-}
-
-void create_drawing_resources() {
-  if (g_library.title_band_brush == nullptr) g_library.title_band_brush = CreateSolidBrush(kTitleBandColour);
-  if (g_library.white_brush == nullptr) g_library.white_brush = CreateSolidBrush(kWhite);
-  auto font = [](int height, int weight) {
-    return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                       2 /* PROOF_QUALITY */, 0, "Calibri");
-  };
-  if (g_library.big_bold_font == nullptr) g_library.big_bold_font = font(48, FW_BOLD);
-  if (g_library.heading_bold_font == nullptr) g_library.heading_bold_font = font(24, FW_BOLD);
-  if (g_library.medium_font == nullptr) g_library.medium_font = font(16, 450);
-}
-
-template <typename Handle>
-void delete_object(Handle* object) {
-  if (*object != nullptr) DeleteObject(*object);
-  *object = nullptr;
 }
 
 // Fills a message dialog's block with its title, text, colours and fonts. The
@@ -230,10 +211,3 @@ void enter_styled_dialog_mode() {
   create_drawing_resources();
 }
 
-void release_drawing_resources() {
-  delete_object(&g_library.title_band_brush);
-  delete_object(&g_library.white_brush);
-  delete_object(&g_library.big_bold_font);
-  delete_object(&g_library.heading_bold_font);
-  delete_object(&g_library.medium_font);
-}

@@ -1,21 +1,29 @@
 // Requests of the host's owner-draw export: remembering buttons as the host
-// creates them, and the push buttons whose drawing switches the library's
-// message functions to its own styled dialogs.
+// creates them, the striped rows of two report lists, a display field filled
+// from this computer's registry, the push buttons whose drawing switches the
+// library's message functions to its own styled dialogs, and the controls and
+// status lines that the features draw and write (their draw routes).
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/subsystems.h"
 
 namespace {
 
-constexpr uintptr_t kModeServerStatusLine = 0x71717171;
-constexpr uintptr_t kModeListCustomDraw = 0x40404040;
-constexpr uintptr_t kModeDisplayField = 0x51515155;
-constexpr uintptr_t kModeButtonCreated = 0x50505050;
-
 constexpr uint32_t kAddServerButton = 0x603140E2;
+
+// The striped lists and the colour of their odd rows.
+constexpr uint32_t kProfileReportList = 0x60440D1E;
+constexpr uint32_t kServerReportList = 0x602400CB;
+constexpr COLORREF kProfileReportStripe = 0xF0F5FB;
+constexpr COLORREF kServerReportStripe = 0xFEFFF0;
+
+constexpr uint32_t kScanFrequencyField = 0x603800FB;
+constexpr char kScoutServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\VORNIXWScoutAgent";
 
 // Push buttons whose first drawing request turns styled-dialog mode on.
 constexpr uint32_t kStyledButtons[] = {
@@ -45,6 +53,49 @@ void draw_push_button(const DRAWITEMSTRUCT* item, uint32_t id) {
   }
 }
 
+// The data pair: the list's custom-draw record first (a pointer), the answer second.
+DWORD stripe_rows(uint32_t id, uintptr_t data) {
+  if (id != kProfileReportList && id != kServerReportList) return kResultNotHandled;
+  if (data == 0) return 1;
+  auto* pair = reinterpret_cast<uintptr_t*>(data);
+  auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(pair[0]);
+  uintptr_t answer = 0;
+  if (draw != nullptr && draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+    answer = CDRF_NOTIFYITEMDRAW;
+  } else if (draw != nullptr && draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && draw->nmcd.dwItemSpec % 2 == 1) {
+    draw->clrTextBk = id == kProfileReportList ? kProfileReportStripe : kServerReportStripe;
+    answer = CDRF_NEWFONT;
+  }
+  pair[1] = answer;
+  return 1;
+}
+
+// The scout agent's ScanFrequency, shown as a number in its display field.
+DWORD fill_display_field(HWND window) {
+  uintptr_t* descriptor = control_descriptor_of(window);
+  if (descriptor == nullptr || descriptor_identifier(descriptor) != kScanFrequencyField) return 1;
+  HKEY key;
+  DWORD frequency = 0, size = sizeof frequency;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kScoutServiceKey, 0, KEY_READ | g_library.registry_view, &key) ==
+      ERROR_SUCCESS) {
+    if (RegQueryValueExA(key, "ScanFrequency", nullptr, nullptr, reinterpret_cast<BYTE*>(&frequency), &size) !=
+        ERROR_SUCCESS)
+      frequency = 0;
+    RegCloseKey(key);
+  }
+  char shown[16];
+  std::snprintf(shown, sizeof shown, "%u", static_cast<unsigned>(frequency));
+  SetWindowTextA(window, shown);
+  return 1;
+}
+
+DWORD feature_draw(HWND window, uintptr_t mode, uintptr_t data, uint32_t id) {
+  const DrawRoute* route = find_draw_route(id);
+  if (route == nullptr) return kResultNotHandled;
+  create_drawing_resources();
+  return route->handler(DrawEvent{window, mode, data, id});
+}
+
 }  // namespace
 
 void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption) {
@@ -58,20 +109,24 @@ void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_
 QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mode, uintptr_t data,
                                                   uintptr_t, uintptr_t control_id) {
   if (g_library.initialised != 1) return kResultNotInitialised;
+  HWND control = reinterpret_cast<HWND>(window);
+  uint32_t id = static_cast<uint32_t>(control_id);
   switch (mode) {
-    case kModeButtonCreated: {
-      uintptr_t* descriptor = control_descriptor_of(reinterpret_cast<HWND>(window));
+    case kDrawModeButtonCreated: {
+      uintptr_t* descriptor = control_descriptor_of(control);
       if (descriptor != nullptr && descriptor_identifier(descriptor) == kAddServerButton)
         g_library.add_server_button = descriptor;
       return 1;
     }
-    case kModeServerStatusLine:
-    case kModeListCustomDraw:
-    case kModeDisplayField:
-      return kResultNotHandled;
+    case kDrawModeStatusLine:
+      if (id != kConsoleServerList) return kResultNotHandled;
+      return feature_draw(control, mode, data, id);
+    case kDrawModeListCustomDraw:
+      return stripe_rows(id, data);
+    case kDrawModeDisplayField:
+      return fill_display_field(control);
     default:
-      // The drawing itself is the host's until the library draws its controls.
-      draw_push_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), static_cast<uint32_t>(control_id));
-      return kResultNotHandled;
+      draw_push_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
+      return feature_draw(control, mode, data, id);
   }
 }

@@ -49,6 +49,10 @@ const Merged<TextRoute>& text_routes() {
   static const Merged<TextRoute> routes = merge(&Subsystem::texts);
   return routes;
 }
+const Merged<DrawRoute>& draw_routes() {
+  static const Merged<DrawRoute> routes = merge(&Subsystem::draws);
+  return routes;
+}
 
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
@@ -90,9 +94,11 @@ void free_subsystem_row_structures(BYTE* record) {
 const ButtonRoute* find_button_route(uint32_t id) { return find(button_routes(), id); }
 const ListRoute* find_list_route(uint32_t id) { return find(list_routes(), id); }
 const TextRoute* find_text_route(uint32_t id) { return find(text_routes(), id); }
+const DrawRoute* find_draw_route(uint32_t id) { return find(draw_routes(), id); }
 
 uint32_t identifier_claimed_twice() {
   if (uint32_t id = first_overlap(button_routes())) return id;
   if (uint32_t id = first_overlap(list_routes())) return id;
-  return first_overlap(text_routes());
+  if (uint32_t id = first_overlap(text_routes())) return id;
+  return first_overlap(draw_routes());
 }

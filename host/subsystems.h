@@ -53,6 +53,21 @@ struct TextResult {
   bool numeric;  // a number: grouped by host_format_number
 };
 
+// Request modes of the owner-draw export; any other mode draws a control.
+constexpr uintptr_t kDrawModeStatusLine = 0x71717171;
+constexpr uintptr_t kDrawModeListCustomDraw = 0x40404040;
+constexpr uintptr_t kDrawModeDisplayField = 0x51515155;
+constexpr uintptr_t kDrawModeButtonCreated = 0x50505050;
+
+// A drawing request of the owner-draw export that a feature serves: the window,
+// the request mode, its data and the control identifier.
+struct DrawEvent {
+  HWND window;
+  uintptr_t mode;
+  uintptr_t data;
+  uint32_t id;
+};
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -64,6 +79,10 @@ struct ListRoute {
 struct TextRoute {
   uint32_t first, last;
   DWORD (*handler)(const TextEvent&, TextResult*);
+};
+struct DrawRoute {
+  uint32_t first, last;
+  DWORD (*handler)(const DrawEvent&);
 };
 
 template <typename Route>
@@ -84,6 +103,7 @@ struct Subsystem {
   RouteTable<TextRoute> texts;
   void (*release_at_detach)();                // may be null
   void (*free_row_structures)(BYTE* record);  // frees the structures it owns in a list item record; may be null
+  RouteTable<DrawRoute> draws = {};           // controls it draws (and status lines it writes) for the owner-draw export
 };
 
 // Each subsystem's record, defined in its own folder.
@@ -112,6 +132,7 @@ void free_subsystem_row_structures(BYTE* record);
 const ButtonRoute* find_button_route(uint32_t id);
 const ListRoute* find_list_route(uint32_t id);
 const TextRoute* find_text_route(uint32_t id);
+const DrawRoute* find_draw_route(uint32_t id);
 
 // The first identifier that two routes of one kind claim; 0 when there is none.
 uint32_t identifier_claimed_twice();
