@@ -15,7 +15,11 @@
 //   0x6021001B  server list: stop the selected server's agent
 //   0x6021001C  install the scout agent on this computer (an installed one: the host's management screen)
 //   0x6021001D  scout management screen: update the scout agent
+//   0x602220C8, 0x6022210F, 0x603200E1, 0x603200E9, 0x603200F9, 0x60320110  server tiles (drawn)
+//   0x602400C1  console's server list: a server's status line (owner-draw export)
 #include "deploy/deploy_screens.h"
+#include "deploy/server_status.h"
+#include "host/control_id.h"
 #include "host/subsystems.h"
 
 namespace {
@@ -35,6 +39,17 @@ constexpr TextRoute kTexts[] = {
     {kLibrariesSummary, kStartSummary, DeploySummaryText},
 };
 
+constexpr DrawRoute kDraws[] = {
+    {kServerTile, kServerTile, DrawServerTile},
+    {kSecondServerTile, kSecondServerTile, DrawServerTile},
+    {kConsoleServerList, kConsoleServerList, WriteServerStatusLine},
+    {kServerScreenTile, kServerScreenTile, DrawServerTile},
+    {kServerScreenSecondTile, kServerScreenSecondTile, DrawServerTile},
+    {kAgentScreenTile, kAgentScreenTile, DrawServerTile},
+    {kAgentScreenSecondTile, kAgentScreenSecondTile, DrawServerTile},
+};
+
 }  // namespace
 
-extern const Subsystem kDeploySubsystem = {"deploy", route_table(kButtons), {}, route_table(kTexts), nullptr, nullptr};
+extern const Subsystem kDeploySubsystem = {"deploy",  route_table(kButtons), {}, route_table(kTexts), nullptr, nullptr,
+                                           route_table(kDraws)};

@@ -1,0 +1,18 @@
+// The agent status of the servers of the console's server list: the status
+// line written into a file and the server tile.
+#pragma once
+#include "host/subsystems.h"
+
+// The server tiles: of the profile screens (first style) and of the server and agent screens.
+constexpr uint32_t kServerTile = 0x602220C8;
+constexpr uint32_t kSecondServerTile = 0x6022210F;
+constexpr uint32_t kServerScreenTile = 0x603200E1;
+constexpr uint32_t kServerScreenSecondTile = 0x603200E9;
+constexpr uint32_t kAgentScreenTile = 0x603200F9;
+constexpr uint32_t kAgentScreenSecondTile = 0x60320110;
+
+// Writes the status line of the server list row of the request (its data: the
+// file handle, then the row). Nothing is written for a row without a record.
+DWORD WriteServerStatusLine(const DrawEvent& e);
+// Draws the tile of the current server into the request's DRAWITEMSTRUCT.
+DWORD DrawServerTile(const DrawEvent& e);
