@@ -23,6 +23,7 @@
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/deploy_commands.h"
+#include "console/status_commands.h"
 #include "console/sql_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
@@ -631,6 +632,10 @@ int run_agent(std::vector<std::string> args) { return open_world(args) ? console
 int run_remove_agent(std::vector<std::string> args) { return open_world(args) ? console::remove_agent(args) : 1; }
 int run_scout(std::vector<std::string> args) { return open_world(args) ? console::scout_command(args) : 1; }
 int run_services(std::vector<std::string> args) { return open_world(args) ? console::services_command(args) : 1; }
+int run_server_status(std::vector<std::string> args) {
+  return open_world(args) ? console::server_status_command(args) : 1;
+}
+int run_draw(std::vector<std::string> args) { return open_world(args) ? console::draw_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
@@ -749,6 +754,14 @@ const Command kCommands[] = {
      run_scout},
     {"services", "services --server NAME [--world DIR]",
      "list the services and drivers of a world machine with their states", run_services},
+    {"server-status", "server-status [--server NAME]... [--out FILE] [--world DIR]",
+     "one status line per server of the console's server list (or per server\n"
+     "named), its fields quoted and comma-delimited, into FILE or onto the output",
+     run_server_status},
+    {"draw", "draw --control 0xID [--server NAME] --png OUT [--world DIR]",
+     "draw one of the library's owner-drawn controls as the library draws it\n"
+     "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
+     run_draw},
     {"settings", "settings --server NAME [--world DIR]",
      "every configuration value of the server as the configuration screens show\n"
      "it, with its identifier, then its lists (and the same for QVAWKQ when the\n"
