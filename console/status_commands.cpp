@@ -34,11 +34,14 @@ constexpr int kDrawHeight = 200;
 constexpr uintptr_t kDrawModeStatusLine = 0x71717171;
 constexpr uintptr_t kDrawModeControl = 0;
 
-// The library's code in-process on the host's services, as the other jobs run it.
+// The library's code in-process on the host's services, as the other jobs run it; the
+// host's image list in place, which the list events wait for.
 bool start_library() {
   static host::ServiceTable table;
   table = host::make_service_table();
-  return establish_tables(6, table.data()) == 1;
+  if (establish_tables(6, table.data()) != 1) return false;
+  host::insert_list_images(host::in_process_library());
+  return true;
 }
 
 // The console's server list with a fresh record behind each row, as the host keeps them.

@@ -1,0 +1,52 @@
+// The console's server-status and draw commands on the demo network: one
+// comma-delimited line per server, and a server tile written as a PNG file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/program_runner.h"
+#include "tests/support/whole_file.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+support::ProgramRun console(const std::string& arguments) {
+  return support::run_program(VORNIX_CONSOLE_PATH, arguments);
+}
+
+TEST(ConsoleStatus, StatusLinesOfTheDemoServersAndATileAsPicture) {
+  support::WorldBuilder scratch;
+  const std::string world = scratch.folder() + "/demo";
+  ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
+  const std::string on = " --world '" + world + "'";
+
+  // SRV01 runs the agent (its start time comes from the agent's own status, not asked here), SRV02 has none.
+  const std::string lines =
+      "\"IPv4 127.0.0.2\",\"Agent Started Invalid Start Time\",\"SQL NOT Enabled\",\"Email NOT Configured\","
+      "\"Department Hosted (Finance)\",\r\n"
+      "\"IPv4 127.0.0.3\",\"Agent NOT INSTALLED\",\"SQL NOT Enabled\",\"Email NOT Configured\","
+      "\"No Department Hosted\",\r\n";
+  support::ProgramRun all = console("server-status" + on);
+  EXPECT_EQ(all.exit_code, 0) << all.output;
+  EXPECT_EQ(all.output, lines);
+  const std::string out = scratch.folder() + "/status.csv";
+  support::ProgramRun named = console("server-status --server srv02 --out '" + out + "'" + on);
+  EXPECT_EQ(named.output, "1 status line written to " + out + "\n");
+  EXPECT_EQ(support::read_whole_file(out), lines.substr(lines.find("\"IPv4 127.0.0.3")));
+  support::ProgramRun unknown = console("server-status --server SRV09" + on);
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_EQ(unknown.output,
+            "vornix-console: SRV09 is not a known server of this console (vornix-console servers lists them)\n");
+
+  const std::string png = scratch.folder() + "/tile.png";
+  support::ProgramRun tile = console("draw --control 0x602220C8 --server SRV02 --png '" + png + "'" + on);
+  EXPECT_EQ(tile.output, png + " written (360x200)\n");
+  EXPECT_EQ(support::read_whole_file(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  support::ProgramRun undrawn = console("draw --control 0x60240001 --png '" + png + "'" + on);
+  EXPECT_EQ(undrawn.exit_code, 1);
+  EXPECT_EQ(undrawn.output, "vornix-console: the library draws no control 0x60240001 (answer 4061)\n");
+  EXPECT_EQ(console("draw --control 602220C8 --png x.png" + on).output,
+            "vornix-console: --control needs a control identifier in hexadecimal, as 0x602220C8\n");
+}
+
+}  // namespace
