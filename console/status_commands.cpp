@@ -61,13 +61,11 @@ ServerList make_server_list() {
   int rows = static_cast<int>(SendMessageA(s.list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < rows; ++i) {
     char text[260] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = i;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(s.list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    LPARAM none = 0;
+    read_list_row(s.list, i, text, sizeof text, &none);
     s.names.push_back(text);
+    LVITEMA item = {};
+    item.iItem = i;
     item.mask = LVIF_PARAM;
     item.lParam = static_cast<LPARAM>(alloc_memory_for_list());
     SendMessageA(s.list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
@@ -76,13 +74,8 @@ ServerList make_server_list() {
 }
 
 void release_server_list(const ServerList& s) {
-  for (size_t i = 0; i < s.names.size(); ++i) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = static_cast<int>(i);
-    if (SendMessageA(s.list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.lParam != 0)
-      delete_list_item(0, 0, reinterpret_cast<void*>(item.lParam));
-  }
+  for (size_t i = 0; i < s.names.size(); ++i)
+    if (LPARAM record = list_row_param(s.list, static_cast<int>(i))) delete_list_item(0, 0, reinterpret_cast<void*>(record));
 }
 
 int row_of(const ServerList& s, const std::string& name) {

@@ -39,7 +39,11 @@ const char* const kMonthNames[12] = {"January", "February", "March",     "April"
 bool local_calendar(uint32_t seconds, std::tm* out) {
   if (seconds == 0) return false;
   std::time_t local = static_cast<std::time_t>(seconds) - g_library.utc_offset;
-  return gmtime_r(&local, out) != nullptr;
+  // The C runtime's shared result is copied at once: status lines and tiles run on the UI thread only.
+  const std::tm* calendar = std::gmtime(&local);
+  if (calendar == nullptr) return false;
+  *out = *calendar;
+  return true;
 }
 
 // "%s %d, %d " then the clock in the given format; false for a time of 2007 or earlier.
@@ -193,13 +197,9 @@ DWORD status_line(const DrawEvent& e) {
   int row = static_cast<int>(pair[1]);
   SendMessageA(e.window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
   char server[260] = {};
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = server;
-  item.cchTextMax = sizeof server;
-  if (!SendMessageA(e.window, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || item.lParam == 0) return 1;
-  auto* record = reinterpret_cast<BYTE*>(item.lParam);
+  LPARAM param = 0;
+  if (!read_list_row(e.window, row, server, sizeof server, &param) || param == 0) return 1;
+  auto* record = reinterpret_cast<BYTE*>(param);
   refresh_if_never_read(server, record);
   write_status_line(file, record);
   return 1;
