@@ -22,6 +22,10 @@ constexpr uint32_t kServerReportList = 0x602400CB;
 constexpr COLORREF kProfileReportStripe = 0xF0F5FB;
 constexpr COLORREF kServerReportStripe = 0xFEFFF0;
 
+constexpr uint32_t kFirstNavigationButton = 0x602100C4;
+constexpr const char* kNavigationCaptions[] = {"Reports", "Profiles", "Settings", "Help"};
+constexpr COLORREF kDisabledCaption = 0xA0A0A0;
+
 constexpr uint32_t kScanFrequencyField = 0x603800FB;
 constexpr char kScoutServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\VORNIXWScoutAgent";
 
@@ -89,6 +93,22 @@ DWORD fill_display_field(HWND window) {
   return 1;
 }
 
+// The navigation buttons: the caption in white on the title band, on grey while pressed,
+// underlined while focused, greyed while disabled.
+DWORD draw_navigation_button(const DRAWITEMSTRUCT* item, uint32_t id) {
+  if (item == nullptr) return 1;
+  create_drawing_resources();
+  const DrawingResources& r = g_library.drawing;
+  bool pressed = (item->itemState & ODS_SELECTED) != 0;
+  HGDIOBJ previous =
+      SelectObject(item->hDC, r.fonts[item->itemState & ODS_FOCUS ? kFontHeadingBoldUnderlined : kFontHeadingBold]);
+  draw_button_face(item, r.brushes[pressed ? kBrushGrey : kBrushTitleBand],
+                   item->itemState & ODS_DISABLED ? kDisabledCaption : 0xFFFFFF,
+                   kNavigationCaptions[id - kFirstNavigationButton]);
+  if (previous != nullptr) SelectObject(item->hDC, previous);
+  return 1;
+}
+
 DWORD feature_draw(HWND window, uintptr_t mode, uintptr_t data, uint32_t id) {
   const DrawRoute* route = find_draw_route(id);
   if (route == nullptr) return kResultNotHandled;
@@ -126,6 +146,8 @@ QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mo
     case kDrawModeDisplayField:
       return fill_display_field(control);
     default:
+      if (id >= kFirstNavigationButton && id < kFirstNavigationButton + std::size(kNavigationCaptions))
+        return draw_navigation_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
       draw_push_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
       return feature_draw(control, mode, data, id);
   }

@@ -9,10 +9,12 @@
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/exports.h"
+#include "chartdir/memory_dc.h"
 #include "host/host.h"
 #include "tests/support/world_builder.h"
 #include "win32/gdi_objects.h"
 #include "win32/gdi_test_api.h"
+#include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
 
 namespace {
@@ -155,6 +157,54 @@ TEST_F(OwnerDraw, OddRowsOfTheTwoReportListsAreStripedAndTheScoutsFrequencyIsSho
   EXPECT_STREQ(text, "60");
   GetWindowTextA(other, text, sizeof text);
   EXPECT_STREQ(text, "kept");
+}
+
+// A navigation button drawn in a state: its caption, the caption's colour and font, and the
+// colour of the face at its corner.
+struct Drawn {
+  std::string caption;
+  COLORREF colour;
+  HGDIOBJ font;
+  uint32_t corner;  // 0xRRGGBB
+};
+
+Drawn navigation_button(uint32_t id, UINT state) {
+  DRAWITEMSTRUCT item = {};
+  item.itemState = state;
+  item.rcItem = {0, 0, 120, 40};
+  item.hDC = qvmr_paint_create_dc();
+  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
+  QvmrDrawnText text = {};
+  EXPECT_TRUE(qvmr_paint_drawn_text(item.hDC, 0, &text));
+  qvmr_paint_delete_dc(item.hDC);
+  item.hDC = CreateCompatibleDC(GetDC(nullptr));
+  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, 120, 40);
+  HGDIOBJ previous = SelectObject(item.hDC, bitmap);
+  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
+  auto picture = platform::bitmap_part(bitmap, 0, 120, 40);
+  SelectObject(item.hDC, previous);
+  DeleteObject(bitmap);
+  DeleteDC(item.hDC);
+  return {text.text, text.colour, text.font, picture ? picture->pixels[120 + 1] & 0xFFFFFF : 0};
+}
+
+bool operator==(const Drawn& a, const Drawn& b) {
+  return a.caption == b.caption && a.colour == b.colour && a.font == b.font && a.corner == b.corner;
+}
+std::ostream& operator<<(std::ostream& out, const Drawn& d) {
+  return out << "{" << d.caption << ", " << std::hex << d.colour << ", " << d.font << ", " << d.corner << std::dec
+             << "}";
+}
+
+TEST_F(OwnerDraw, NavigationButtonsShowTheirCaptionInTheirState) {
+  start();
+  create_drawing_resources();
+  const HGDIOBJ plain = g_library.drawing.fonts[kFontHeadingBold];
+  const HGDIOBJ underlined = g_library.drawing.fonts[kFontHeadingBoldUnderlined];
+  EXPECT_EQ(navigation_button(0x602100C4, 0), (Drawn{"Reports", 0xFFFFFF, plain, 0x3172B6}));
+  EXPECT_EQ(navigation_button(0x602100C5, ODS_SELECTED), (Drawn{"Profiles", 0xFFFFFF, plain, 0x5A5A5A}));
+  EXPECT_EQ(navigation_button(0x602100C6, ODS_FOCUS), (Drawn{"Settings", 0xFFFFFF, underlined, 0x3172B6}));
+  EXPECT_EQ(navigation_button(0x602100C7, ODS_DISABLED), (Drawn{"Help", 0xA0A0A0, plain, 0x3172B6}));
 }
 
 }  // namespace
