@@ -140,7 +140,8 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "quick-report", "custom-report", "chart", "graphical-report",
                                                 "report-definitions", "logs", "delete-log-folders",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
-                                                "services", "settings", "setting", "schedules", "schedule",
+                                                "services", "server-status", "draw", "settings", "setting",
+                                                "schedules", "schedule",
                                                 "saved-reports", "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
 
   auto snapshot = [] {
