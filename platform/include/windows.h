@@ -424,6 +424,25 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size,
                            LPDWORD thread_id);
 DWORD WINAPI GetCurrentThreadId(void);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+// Critical sections: recursive locks owned by a thread.
+typedef struct _RTL_CRITICAL_SECTION {
+  void* DebugInfo;
+  LONG LockCount;
+  LONG RecursionCount;
+  HANDLE OwningThread;
+  HANDLE LockSemaphore;  // the layer's lock behind the section
+  ULONG_PTR SpinCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+// Named pipes: one request and its reply, as a client of \\SERVER\pipe\NAME.
+#define ERROR_BROKEN_PIPE 109L
+#define ERROR_SEM_TIMEOUT 121L
+#define ERROR_PIPE_BUSY 231L
+BOOL WINAPI CallNamedPipeW(LPCWSTR name, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size, LPDWORD read,
+                           DWORD timeout);
 BOOL WINAPI CloseHandle(HANDLE handle);
 HMODULE WINAPI LoadLibraryA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
@@ -507,6 +526,9 @@ void WINAPI PostQuitMessage(int exit_code);
 BOOL WINAPI TranslateMessage(const MSG* message);
 LRESULT WINAPI DispatchMessageA(const MSG* message);
 BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message);
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove);
 // Text on owner-drawn controls and memory device contexts.
 #define TRANSPARENT 1
 #define OPAQUE 2

@@ -198,6 +198,15 @@ Directory directory() {
 
 std::string domain() { return world_setting("domain", ""); }
 
+uint32_t reverse_lookup_delay_ms() {
+  if (!ensure_open()) return 0;
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  auto s = state().ini.find("names");
+  if (s == state().ini.end()) return 0;
+  auto it = s->second.find("reverse_delay_ms");
+  return it == s->second.end() ? 0 : static_cast<uint32_t>(std::strtoul(it->second.c_str(), nullptr, 10));
+}
+
 std::string console_user() {
   const passwd* account = getpwuid(geteuid());
   return world_setting("user", account && account->pw_name ? account->pw_name : "");

@@ -66,6 +66,10 @@ Directory directory();
 // The console user's temporary folder on the console machine, without a final backslash
 // (world.ini: temp = C:\...); by default the user's profile's AppData\Local\Temp.
 std::string console_temp_folder();
+// How long the world's name service takes to answer a reverse look-up, in real
+// milliseconds (world.ini [names] reverse_delay_ms; 0 by default), as a name
+// server across a network does.
+uint32_t reverse_lookup_delay_ms();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);
