@@ -23,6 +23,7 @@
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/deploy_commands.h"
+#include "console/net_commands.h"
 #include "console/sql_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
@@ -109,6 +110,8 @@ void make_demo_world(const std::string& folder) {
   for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
+  // SRV01's agent answers its statistics pipe while a command runs.
+  world.set_machine_setting("SRV01", "agent", "pipe", "vornixw01");
   // SRV01 is the domain controller: its SYSVOL holds the domain's group policies, its directory the domain.
   support::add_demo_sysvol(world, "SRV01");
   support::add_demo_directory(world, "SRV01");
@@ -631,6 +634,11 @@ int run_agent(std::vector<std::string> args) { return open_world(args) ? console
 int run_remove_agent(std::vector<std::string> args) { return open_world(args) ? console::remove_agent(args) : 1; }
 int run_scout(std::vector<std::string> args) { return open_world(args) ? console::scout_command(args) : 1; }
 int run_services(std::vector<std::string> args) { return open_world(args) ? console::services_command(args) : 1; }
+int run_agent_stats(std::vector<std::string> args) {
+  return open_world(args) ? console::agent_stats_command(args) : 1;
+}
+int run_scan_range(std::vector<std::string> args) { return open_world(args) ? console::scan_range_command(args) : 1; }
+int run_agent_ip(std::vector<std::string> args) { return open_world(args) ? console::agent_ip_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
@@ -673,6 +681,20 @@ const Command kCommands[] = {
      "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
      "runs an enterprise host while these run)",
      run_alert_agents},
+    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--world DIR]",
+     "the statistics of the server's agent: from the local scout agent when it runs\n"
+     "and has them, else over the agent's pipe (the demo network's SRV01 answers it);\n"
+     "--force always asks the pipe, --sibling asks a QVAWKQ server's status ports first",
+     run_agent_stats},
+    {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
+     "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
+     "address): each one found is listed once, gets its QVAWKQ key and joins the\n"
+     "console's QVAWKQ servers",
+     run_scan_range},
+    {"agent-ip", "agent-ip --server NAME [--set A.B.C.D | --reset] [--world DIR]",
+     "show, set or remove the address (UseThisIPv4) through which the console\n"
+     "reaches the server's agent on port 4060",
+     run_agent_ip},
     {"view-log", "view-log [--csv OUT] FILE... [--world DIR]",
      "decode activity log files (*.vnx, all of one family) into the columns of\n"
      "that family's quick-report view: a table here, or comma-delimited text with\n"

@@ -41,6 +41,8 @@ constexpr uint32_t kAgentPermissionError = 45;
 constexpr uint32_t kAgentRunning = 66;
 // Server status record: when the agent last started, seconds since 1970 (0 = not known).
 constexpr int kItemWordAgentStartTime = 30;
+// Server status record: the IPv4 address the console uses for the server's agent (network byte order).
+constexpr size_t kItemIPv4Address = 124;
 // Server status record: outcome of the last TCP request (0 = none made yet).
 constexpr int kItemWordRequestStatus = 28;
 // Server status record: the state value a host reported in its status reply.
