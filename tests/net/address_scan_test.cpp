@@ -31,6 +31,8 @@ class AddressScan : public ::testing::Test {
     // Five machines on 127.X.Y.10 to .14; two of them answer with the name TWIN.
     const char* names[] = {"SCAN1", "SCAN2", "TWIN.brightmere.local", "SCAN3", "TWIN"};
     for (int i = 0; i < 5; ++i) world_.add_machine(names[i], support::process_loopback(10 + i));
+    // A name service across a network: the workers wait side by side, then meet at the lock.
+    world_.set_world_setting("names", "reverse_delay_ms", "100");
     world_.open();
     table_ = host::make_service_table();
     ASSERT_EQ(establish_tables(6, table_.data()), 1u);
