@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -40,15 +41,7 @@ class AddressScan : public ::testing::Test {
     g_library.quiet_mode = 0;
     g_library.search_cancel = 0;
     g_library.sibling_mode = 1;  // the scan belongs to the QVAWKQ screens
-    std::string prefix = support::process_loopback(1);
-    int dots[3], n = 0;
-    for (size_t i = 0; i < prefix.size() && n < 3; ++i) {
-      if (prefix[i] != '.') continue;
-      dots[n++] = static_cast<int>(i);
-    }
-    octets_[0] = std::stoi(prefix.substr(0, dots[0]));
-    octets_[1] = std::stoi(prefix.substr(dots[0] + 1, dots[1] - dots[0] - 1));
-    octets_[2] = std::stoi(prefix.substr(dots[1] + 1, dots[2] - dots[1] - 1));
+    std::sscanf(support::process_loopback(1).c_str(), "%d.%d.%d", &octets_[0], &octets_[1], &octets_[2]);
     dialog_ = CreateWindowExA(0, "Static", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     CreateWindowExA(0, "Static", "", WS_CHILD, 0, 0, 10, 10, dialog_, reinterpret_cast<HMENU>(kScanProgressItem),
                     nullptr, nullptr);
@@ -59,6 +52,7 @@ class AddressScan : public ::testing::Test {
   void TearDown() override {
     release_registry_connections();
     g_library.sibling_mode = 0;
+    g_library.search_cancel = 0;
   }
 
   DWORD scan(int first, int last) { return ScanAddressRange(dialog_, list_, octets_[0], octets_[1], octets_[2], first, last); }
