@@ -1068,8 +1068,6 @@ constexpr size_t kTrackingLimit = 62500;
 // The attribute list is built in a buffer of its own; it holds this much less 1500 bytes.
 constexpr size_t kAttributeBufferBytes = kTrackingLimit + 1500;
 constexpr size_t kTrackingEntryChars = 1024;
-// The vendor's support address that the overflow warnings name.
-constexpr const char* kSupportAddress = "support@brightmere-software.com";
 constexpr const char* kBusyAttributes[] = {"dnsRecord", "dsCorePropagationData", "lastLogon",
                                            "logonCount", "uSNChanged", "whenChanged"};
 
@@ -1102,7 +1100,7 @@ constexpr TrackingList kTrackingLists[] = {
 
 void warn_overflow(const char* start, const char* code) {
   char text[300];
-  std::snprintf(text, sizeof text, "%s - Please report code %s to %s.", start, code, kSupportAddress);
+  std::snprintf(text, sizeof text, "%s - Please report code %s to %s.", start, code, kVendorSupportAddress);
   show_message(nullptr, text, library_title(), MB_ICONWARNING);
 }
 

@@ -45,12 +45,12 @@ struct AnalysisScreen {
 
 HWND add(HWND screen, int item, const char* class_name, uint32_t id, uint32_t kind, int companion = 0,
          uint16_t companion_key = 0) {
-  host::ControlSpec spec;
-  spec.control_id = id;
-  spec.kind = kind;
-  spec.companion_key = companion_key;
-  spec.companion_item = static_cast<uint16_t>(companion);
-  return host::add_control(screen, item, class_name, "", spec);
+  host::ControlSpec layout;
+  layout.control_id = id;
+  layout.kind = kind;
+  layout.companion_key = companion_key;
+  layout.companion_item = static_cast<uint16_t>(companion);
+  return host::add_control(screen, item, class_name, "", layout);
 }
 
 AnalysisScreen make_analysis_screen(const Library& l, int width, int height) {

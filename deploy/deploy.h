@@ -59,7 +59,6 @@ constexpr DWORD kScoutInstalled = 1;
 constexpr DWORD kScoutActive = 0x7001;
 
 constexpr char kScoutService[] = "VORNIXWScoutAgent";
-constexpr char kVendorSupportAddress[] = "support@brightmere.com";
 constexpr uint32_t kAgentRestartSeconds = 120;  // the two-minute rule
 
 constexpr size_t kProductNameBytes = 64000;

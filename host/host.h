@@ -14,6 +14,9 @@ constexpr DWORD kResultNotHandled = 4061;      // 0xFDD
 constexpr uint32_t kInterfaceVersion = 6;
 constexpr uint32_t kSearchCancelStop = 17;
 
+// The vendor's support address, which messages name when they ask the user to report a problem.
+constexpr char kVendorSupportAddress[] = "support@brightmere.com";
+
 typedef LONG(WINAPI* RegDeleteKeyExAFn)(HKEY, LPCSTR, REGSAM, DWORD);
 typedef BOOL(WINAPI* GetComputerNameExWFn)(COMPUTER_NAME_FORMAT, LPWSTR, LPDWORD);
 typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
@@ -153,6 +156,11 @@ int find_button_item(HWND screen, uint32_t module, uint32_t control_id);
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
 int find_list_item(HWND screen, uint32_t module, uint32_t control_id,
                    bool (*visit_row)(int row, const char* text, BYTE* record, void* context), void* context);
+// A text field of the screen (through host_get_field), empty when the host has none; the dialog item that shows
+// it, 0 when the screen has no such field.
+DWORD read_screen_field(HWND screen, uint32_t control_id, char* buffer, DWORD size);
+// A check box or value field of the screen (through host_get_field_value); false, and *value 0, when it has none.
+bool read_screen_value(HWND screen, uint32_t control_id, DWORD* value);
 // Visits the controls of a screen once each in tab order (the control lookup walk) until visit returns false.
 void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context);
 // Sets the change counters of every edit field and check box of a screen to the refresh value.

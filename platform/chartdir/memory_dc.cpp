@@ -66,10 +66,10 @@ cairo_t* context_of(MemoryDc* d) {
 }
 
 chartdir::FontFace face_of(HGDIOBJ font, int* pixel_height) {
-  platform::FontSpec spec;
-  if (!font || !platform::font_spec(font, &spec)) spec = {16, FW_NORMAL, false, "MS Shell Dlg"};
-  *pixel_height = spec.height ? spec.height : 16;
-  return chartdir::font_of_face(spec.face, spec.weight, spec.italic);
+  platform::FontDescription described;
+  if (!font || !platform::describe_font(font, &described)) described = {16, FW_NORMAL, false, "MS Shell Dlg"};
+  *pixel_height = described.height ? described.height : 16;
+  return chartdir::font_of_face(described.face, described.weight, described.italic);
 }
 
 }  // namespace
@@ -110,8 +110,8 @@ HGDIOBJ memory_dc_select(HDC dc, HGDIOBJ object) {
   }
   COLORREF colour;
   if (brush_colour(object, &colour)) return std::exchange(d->brush, object);
-  FontSpec spec;
-  if (font_spec(object, &spec)) return std::exchange(d->font, object);
+  FontDescription described;
+  if (describe_font(object, &described)) return std::exchange(d->font, object);
   return nullptr;
 }
 

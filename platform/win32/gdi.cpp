@@ -14,7 +14,7 @@ namespace {
 struct GdiObject {
   enum Kind { Brush, Font } kind;
   COLORREF colour = 0;
-  platform::FontSpec font;
+  platform::FontDescription font;
 };
 
 std::mutex& gdi_lock() {
@@ -51,11 +51,11 @@ bool brush_colour(HGDIOBJ object, COLORREF* colour) {
   return true;
 }
 
-bool font_spec(HGDIOBJ object, FontSpec* spec) {
+bool describe_font(HGDIOBJ object, FontDescription* description) {
   std::lock_guard<std::mutex> guard(gdi_lock());
   GdiObject* o = find_live(object);
   if (o == nullptr || o->kind != GdiObject::Font) return false;
-  *spec = o->font;
+  *description = o->font;
   return true;
 }
 

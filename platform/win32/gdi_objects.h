@@ -6,7 +6,7 @@
 
 namespace platform {
 
-struct FontSpec {
+struct FontDescription {
   int height = 0;  // pixels; negative (character height) and positive (cell height) alike
   int weight = 0;
   bool italic = false;
@@ -15,6 +15,6 @@ struct FontSpec {
 
 // FALSE when the object is no brush (no font).
 bool brush_colour(HGDIOBJ object, COLORREF* colour);
-bool font_spec(HGDIOBJ object, FontSpec* spec);
+bool describe_font(HGDIOBJ object, FontDescription* description);
 
 }  // namespace platform

@@ -120,7 +120,7 @@ TEST_F(TrackingLists, EntriesPastTheLimitAreDroppedWithAWarning) {
   for (int i = 0; i < 64; ++i) add_row(objects, "entry", 0, "CN=" + std::to_string(100 + i) + long_dn);
   EXPECT_EQ(SaveObjTrack(objects, "SRV03", "Directory"), 0u);
   EXPECT_TRUE(support::journal_has(library_title(), "Unable to save all objects to track selected - Please report code "
-                                                    "C29 to support@brightmere-software.com."));
+                                                    "C29 to support@brightmere.com."));
   HWND back = list(0x602400A3);
   // Entries of 1004 bytes with their terminators: 62 fit below 62500 bytes with the closing terminator.
   EXPECT_EQ(GetDirectoryTrackingDetails("SRV03", "Directory", back, nullptr, nullptr), 62u);
