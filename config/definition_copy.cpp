@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "config/profile_lists.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -224,6 +225,78 @@ DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, 
   if (DeleteRegistryKey(source, old_name) == ERROR_SUCCESS) ReplaceReportInSchedules(source, old_name, new_name, 0);
   RegCloseKey(source);
   return g_definition_copy.errors;
+}
+
+DWORD ExportSelected(HWND list, DWORD kind, const char* current_server) {
+  const bool reports = kind == kImportReports;
+  const char* path = reports ? kReportsKey : kProfilesPath;
+  HKEY console, staging;
+  char tag[16];
+  staging_name(tag, sizeof tag);
+  char text[700];
+  LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            local_access(KEY_ALL_ACCESS), nullptr, &console, nullptr);
+  if (rc != ERROR_SUCCESS) {
+    std::snprintf(text, sizeof text, "Error %d opening TEMP EXPORT KEY on local machine", static_cast<int>(rc));
+    show_message(nullptr, text, "UNABLE TO DELETE TEMP KEY", MB_ICONERROR);
+    return 0;
+  }
+  rc = RegCreateKeyExA(console, tag, 0, nullptr, REG_OPTION_NON_VOLATILE, local_access(KEY_ALL_ACCESS), nullptr,
+                       &staging, nullptr);
+  if (rc != ERROR_SUCCESS) {
+    std::snprintf(text, sizeof text, "Error [%d] creating the export key %s on local machine", static_cast<int>(rc), tag);
+    show_message(nullptr, text, "UNABLE TO LOCAL OPEN DEST FOR EXPORT COPY", MB_ICONERROR);
+    RegCloseKey(console);
+    return 0;
+  }
+  DWORD exported = 0;
+  const int rows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  for (int row = 0; row < rows; ++row) {
+    if ((SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
+    char name[kSubkeyNameChars + 1] = {};
+    const BYTE* record = nullptr;
+    read_list_row(list, row, name, sizeof name, &record);
+    char server[kCachedServerNameBytes];
+    if (reports || !profile_row_server(record, server, sizeof server)) copy_text(server, sizeof server, current_server);
+    HKEY root, parent;
+    if (ConnectServerRegistry(server, &root, reports ? "UNABLE TO EXPORT CUSTOM REPORTS" : "UNABLE TO EXPORT PROFILES",
+                              0) != 0 ||
+        root == nullptr)
+      continue;
+    rc = RegOpenKeyExA(root, path, 0, remote_access(KEY_READ), &parent);
+    if (rc != ERROR_SUCCESS) {
+      std::snprintf(text, sizeof text, "Error %d opening %s on server %.100s.", static_cast<int>(rc), path, server);
+      show_message(nullptr, text, "UNABLE TO OPEN EXISTING EXPORT ITEM", MB_ICONERROR);
+      continue;
+    }
+    // The definition keeps its own server in the file; an import points it at the server it lands on.
+    g_definition_copy.errors = 0;
+    if (CopyKeyTree(parent, name, staging, nullptr, 0, server, server, 1) == 0) ++exported;
+    RegCloseKey(parent);
+  }
+  if (exported) {
+    EnableBackupPrivileges();
+    char program[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, program, sizeof program);
+    char* slash = n > 0 && n < sizeof program ? std::strrchr(program, '\\') : nullptr;
+    if (slash) slash[1] = '\0';
+    else program[0] = '\0';
+    char file[MAX_PATH + 64];
+    std::snprintf(file, sizeof file, "%sVORNIX_%s[%s].exportkey", program, reports ? "REPORTS" : "PROFILES", tag);
+    rc = RegSaveKeyA(staging, file, nullptr);
+    if (rc == ERROR_SUCCESS) {
+      show_message(nullptr, file, "EXPORT FILE", MB_ICONINFORMATION);
+    } else {
+      std::snprintf(text, sizeof text, "Error [%d] occurred while writing the export file\n\n%s", static_cast<int>(rc),
+                    file);
+      show_message(nullptr, text, "EXPORT FILE", MB_ICONERROR);
+      exported = 0;
+    }
+  }
+  RegCloseKey(staging);
+  delete_staging(console, tag);
+  RegCloseKey(console);
+  return exported;
 }
 
 DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const char* file) {

@@ -27,6 +27,11 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
 // Writes the server's name, zero-terminated, 24 bytes after the first 0x02020202 marker of a report
 // definition; nothing past the end of the data. false when there is no marker.
 bool retarget_definition(BYTE* data, DWORD size, const char* server);
+// Exports the selected rows of a profile list (kind kImportProfiles) or saved report list
+// (kImportReports), each from the server its row names (else the current server), into one file
+// "VORNIX_PROFILES[tag].exportkey" or "VORNIX_REPORTS[tag].exportkey" in the host program's folder.
+// The number of definitions exported.
+DWORD ExportSelected(HWND list, DWORD kind, const char* current_server);
 // Enables the backup and then the restore privilege of the console process, warning on failure.
 void EnableBackupPrivileges();
 // Renames Profiles\old, Reports\old or Reports\Graphs\old (by kind) from one server to another;

@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "config/definition_copy.h"
+#include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
 #include "console/substitute_host.h"
+#include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/program_runner.h"
 #include "tests/support/registry_dump.h"
 #include "tests/support/world_builder.h"
 #include "win32/ui_script.h"
@@ -173,16 +177,33 @@ TEST_F(DefinitionCopy, RenameMovesTheReportAndItsSchedulesOrKeepsTheOldOnFailure
 }
 
 TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
-  // The export file as the library writes it: a key with one subkey per profile, saved on the console machine.
-  HKEY root, profiles;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, (std::string(kProductKey) + "\\Profiles").c_str(), 0, KEY_READ, &profiles), 0);
-  EnableBackupPrivileges();
-  const std::string file = "\\\\CONSOLE01\\C$\\VORNIX_PROFILES[6A4F5A10].exportkey";
-  ASSERT_EQ(RegSaveKeyA(profiles, file.c_str(), nullptr), 0);
-  RegCloseKey(profiles);
-
-  const std::vector<std::string> clean = tree("SRV02", std::string(kProductKey) + "\\Profiles");
+  // Both profiles of SRV01 selected in a profile list (its rows name their server, not the current one),
+  // exported into the console program's folder.
+  std::filesystem::create_directories(world_.machine_dir("CONSOLE01") + "/shares/C$/Program Files/Brightmere/VORNIX");
+  HWND screen = host::create_screen(30, "Profile");
+  HWND list = host::add_control(screen, 2001, WC_LISTVIEWA, "", host::ControlSpec{0x6024000A, kDescriptorListView});
+  ASSERT_EQ(ListProfiles("SRV01", list, nullptr), 2u);
+  for (int row : {0, 1}) {
+    LVITEMA item = {};
+    item.stateMask = item.state = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  }
+  ui::clear_journal();
+  EXPECT_EQ(ExportSelected(list, kImportProfiles, "SRV02"), 2u);
+  support::release_list_rows(list, true);
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%08X", 1796551200u);  // the world's clock
+  const std::string file =
+      std::string("C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_PROFILES[") + tag + "].exportkey";
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{"EXPORT FILE | " + file}));
+  EXPECT_EQ(staging_keys(), (std::vector<std::string>{""}));
+  // The file is a registry hive that hivex's own tool reads: one subkey per profile.
+  const std::string local = world_.machine_dir("CONSOLE01") + "/shares/C$/";
+  const std::string exported = local + "Program Files/Brightmere/VORNIX/VORNIX_PROFILES[" + tag + "].exportkey";
+  support::ProgramRun run = support::run_program("hivexregedit", "--export '" + exported + "' '\\'");
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  for (const char* key : {"[\\Logons]", "[\\Payroll]", "[\\Payroll\\Files]", "\"ProfileType\"=dword:00000005"})
+    EXPECT_NE(run.output.find(key), std::string::npos) << key << run.output;
   const std::vector<std::string> staging_before = staging_keys();
   EXPECT_EQ(ImportFile("SRV02", kImportProfiles, 0, file.c_str()), 1u);
   EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"),
@@ -190,8 +211,7 @@ TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   EXPECT_EQ(staging_keys(), staging_before);
 
   // A file cut short or no hive at all: the message, the server and the console key as they were.
-  const std::string local = world_.machine_dir("CONSOLE01") + "/shares/C$/";
-  std::ifstream in(local + "VORNIX_PROFILES[6A4F5A10].exportkey", std::ios::binary);
+  std::ifstream in(exported, std::ios::binary);
   std::string whole((std::istreambuf_iterator<char>(in)), {});
   std::ofstream(local + "cut.exportkey", std::ios::binary) << whole.substr(0, whole.size() / 2);
   ui::clear_journal();
