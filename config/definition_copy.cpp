@@ -48,6 +48,12 @@ void copy_values(HKEY source, HKEY dest, DWORD report_to_host, const char* dest_
     LONG rc = RegEnumValueA(source, index, name, &name_size, nullptr, &type, data, &size);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     char text[300];
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+      // The key can no longer be read: every later index would fail the same way.
+      std::snprintf(text, sizeof text, "value %u [%d]", static_cast<unsigned>(index), static_cast<int>(rc));
+      copy_failure(report_to_host, "Set Value", text);
+      break;
+    }
     if (rc == ERROR_SUCCESS) {
       if (equal_ignoring_case(name, "Definition")) retarget_definition(data, size, dest_server);
       rc = RegSetValueExA(dest, name, 0, type, data, size);

@@ -142,6 +142,23 @@ TEST_F(DefinitionCopy, TreesCopyWholeWithReportsPointedAtTheirNewServer) {
   EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 1), 0u);
   EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), copied);
   EXPECT_EQ(CopyKeyTree(profiles, "Missing", dest, nullptr, 1, "SRV02", "SRV01", 1), 1u);
+
+  // A value over 64000 bytes is not copied and counts; the values after it still are.
+  HKEY big;
+  ASSERT_EQ(RegCreateKeyExA(from, "Big", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &big, nullptr), 0);
+  const std::vector<BYTE> huge(64001, 7);
+  RegSetValueExA(big, "Huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size()));
+  RegSetValueExA(big, "After", 0, REG_BINARY, huge.data(), 64000);
+  RegCloseKey(big);
+  g_definition_copy.errors = 0;
+  EXPECT_EQ(CopyKeyTree(from, "Big", to, nullptr, 0, "SRV02", "SRV01", 0), 1u);
+  HKEY copied_big;
+  ASSERT_EQ(RegOpenKeyExA(to, "Big", 0, KEY_READ, &copied_big), 0);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExA(copied_big, "Huge", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(copied_big, "After", nullptr, nullptr, nullptr, &size), 0);
+  EXPECT_EQ(size, 64000u);
+  RegCloseKey(copied_big);
   for (HKEY k : {from, to, profiles, dest}) RegCloseKey(k);
 }
 
