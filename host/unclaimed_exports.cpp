@@ -11,12 +11,6 @@ DWORD unclaimed() {
 
 }  // namespace
 
-QVMR_EXPORT DWORD WINAPI entry_point_edit_services(const char*, HWND, uintptr_t*, const char*, void*,
-                                                   uintptr_t, uintptr_t, uintptr_t, uintptr_t, HWND,
-                                                   uintptr_t, uintptr_t, DWORD) {
-  return unclaimed();
-}
-
 QVMR_EXPORT DWORD WINAPI treeview_right_click_popupmenu(uintptr_t, uintptr_t, uintptr_t, uintptr_t,
                                                         uintptr_t, uintptr_t, uintptr_t, uintptr_t,
                                                         uintptr_t, uintptr_t, uintptr_t, uintptr_t,
