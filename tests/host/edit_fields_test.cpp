@@ -13,8 +13,6 @@
 namespace {
 
 using DisplayFn = DWORD(WINAPI*)(uintptr_t, DWORD, HWND, DWORD, void*);
-using DropDownFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, DWORD);
-using DateFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, DWORD, uintptr_t, DWORD*);
 using ChangeFn = DWORD(WINAPI*)(uintptr_t, DWORD, uintptr_t, uintptr_t*);
 
 class EditFields : public support::LibraryTest {
@@ -43,14 +41,12 @@ class EditFields : public support::LibraryTest {
 
 TEST_F(EditFields, EachFieldIsPresentedByItsRule) {
   HWND area = add(1, "Edit", "old", 0x60380116, kDescriptorEditField);
-  HWND details = add(2, "Edit", "old", 0x6038011F, kDescriptorEditField);
   HWND include = add(3, "Button", "", 0x602800BC, kDescriptorCheckBox);
   HWND retain = add(4, "Button", "", 0x6038008F, kDescriptorCheckBox);
   HWND log_path = add(5, "Edit", "old", 0x6038008B, kDescriptorEditField);
   HWND hidden_emptied = add(6, "Edit", "old", 0x60280057, kDescriptorEditField);
   HWND hidden = add(7, "Edit", "old", 0x60280058, kDescriptorEditField);
   HWND kept = add(8, "Edit", "old", 0x60280053, kDescriptorEditField);
-  HWND kept_too = add(9, "Edit", "old", 0x10120114, kDescriptorEditField);
   HWND unknown = add(10, "Edit", "old", 0x60380999, kDescriptorEditField);
   add(11, "Edit", "SQL01", 0x603800DA, kDescriptorEditField);
   HWND summary = CreateWindowExA(0, "VornixScreen", "Summary", WS_CHILD, 0, 0, 300, 200, screen_, nullptr, nullptr,
@@ -66,8 +62,8 @@ TEST_F(EditFields, EachFieldIsPresentedByItsRule) {
     HWND field;
     DWORD result;
   };
-  for (const Case& c : {Case{area, 1}, {details, 1}, {include, 1}, {retain, 3}, {log_path, 3}, {hidden_emptied, 1},
-                        {hidden, 4061}, {kept, 1}, {kept_too, 3}, {unknown, 4061}}) {
+  for (const Case& c : {Case{area, 1}, {include, 1}, {retain, 3}, {log_path, 3}, {hidden_emptied, 1}, {hidden, 4061},
+                        {kept, 1}, {unknown, 4061}}) {
     EXPECT_EQ(display(0, descriptor_identifier(host::descriptor_of(c.field)), screen_, GetDlgCtrlID(c.field), record),
               c.result)
         << std::hex << descriptor_identifier(host::descriptor_of(c.field));
@@ -75,12 +71,11 @@ TEST_F(EditFields, EachFieldIsPresentedByItsRule) {
   EXPECT_EQ(display(0, 0x603200E1, summary, 1, record), 1u);
 
   EXPECT_EQ(SendMessageA(area, EM_GETLIMITTEXT, 0, 0), 30);
-  EXPECT_EQ(SendMessageA(details, EM_GETLIMITTEXT, 0, 0), 1024);
   EXPECT_EQ(SendMessageA(include, BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(SendMessageA(retain, BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ((std::vector<std::string>{text_of(log_path), text_of(hidden_emptied), text_of(hidden), text_of(kept),
-                                      text_of(kept_too), text_of(unknown), text_of(sql_server)}),
-            (std::vector<std::string>{"", "", "old", "old", "old", "old", "SQL01"}));
+                                      text_of(unknown), text_of(sql_server)}),
+            (std::vector<std::string>{"", "", "old", "old", "old", "SQL01"}));
   for (HWND field : {hidden_emptied, hidden}) {
     RECT size = {};
     GetClientRect(field, &size);
@@ -89,18 +84,6 @@ TEST_F(EditFields, EachFieldIsPresentedByItsRule) {
   EXPECT_EQ(item_word(record, 7), 0u);
   EXPECT_EQ(display(0, 0x602200AE, screen_, 99, record), 3u);
   EXPECT_EQ(item_word(record, 7), 0x101400A3u) << "the record of 0x602200AE points at its list";
-
-  // Drop-down styles and date fields.
-  auto drop_down = exported<DropDownFn>("change_edit_text_to_dropdown");
-  EXPECT_EQ((std::vector<DWORD>{drop_down(0, 0, 0x10C81007), drop_down(0, 0, 0x6028008E), drop_down(0, 0, 0x60280056),
-                                drop_down(0, 0, 0x602800BF), drop_down(0, 0, 0x602800C0)}),
-            (std::vector<DWORD>{1, 1, 2, 2, 4061}));
-  auto date = exported<DateFn>("change_edit_text_to_datetime");
-  DWORD style = 7;
-  EXPECT_EQ(date(0, 0, 0x60480D12, 0, &style), 4061u);
-  EXPECT_EQ(style, 7u);
-  EXPECT_EQ(date(0, 0, 0x101800C0, 0, &style), 1u);
-  EXPECT_EQ(style, 34u);
 }
 
 TEST_F(EditFields, ChangesMarkTheCurrentServerFromTheirThresholdAndRepaintSave) {
@@ -119,12 +102,6 @@ TEST_F(EditFields, ChangesMarkTheCurrentServerFromTheirThresholdAndRepaintSave) 
   };
   auto counter = [](HWND field, int word) { return host::descriptor_of(field)[word]; };
   auto mark = [&] { return item_word(records[0], kItemWordUnsavedMark); };
-
-  // No server selected: counted, nothing marked.
-  host::descriptor_of(path)[kDescWordEditCounter] = 150;
-  EXPECT_EQ(changed(path), 1u);
-  EXPECT_EQ(counter(path, kDescWordEditCounter), 151u);
-  EXPECT_EQ(mark(), 0u);
 
   ASSERT_TRUE(ui::click_row(servers, 0));
   host::descriptor_of(path)[kDescWordEditCounter] = 100;
@@ -149,7 +126,6 @@ TEST_F(EditFields, ChangesMarkTheCurrentServerFromTheirThresholdAndRepaintSave) 
   EXPECT_EQ(changed(cycle), 1u);
   EXPECT_EQ(mark(), 2u) << "the uncounted field still marks";
   EXPECT_EQ(item_word(records[1], kItemWordUnsavedMark), 0u);
-  EXPECT_EQ(edit_changed(0, 0x603800CA, screen_, host::descriptor_of(path)), 4061u);
 
   // The name pair joined into its display field; the copied field.
   HWND first = add(30, "Edit", "Ann", 0x10180165, kDescriptorEditField);
