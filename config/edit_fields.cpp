@@ -65,7 +65,8 @@ DWORD write_setting(DWORD root, const char* server, uint32_t id, const char* tex
   return ServerSetting(root, nullptr, server, id, value, decimal_value(value), owner, nullptr, 1);
 }
 
-// Every server selected in the main server list, in row order, as the host lists them.
+// The server selection: the servers selected in the main server list, in row order, read when
+// the field is applied.
 template <typename Visit>
 bool for_each_selected_server(Visit visit) {
   HWND list = IsWindow(g_library.main_server_list) ? g_library.main_server_list : nullptr;

@@ -146,14 +146,14 @@ const PresentationRule* presentation_rule(uint32_t id) {
   return nullptr;
 }
 
-// The shared field whose presence marks a shared screen, and the record word that
-// 0x602200AE's screen gets pointed at its companion list.
+// The shared field whose presence marks a shared screen; the field whose record
+// gets the shared list's identifier in its word 7.
 constexpr uint32_t kSharedScreenField = 0x10120180;
 constexpr size_t kSharedScreenFieldBytes = 600;
-constexpr uint32_t kCompanionListField = 0x602200AE;
-constexpr int kItemWordCompanionList = 7;
-constexpr uint32_t kCompanionList = 0x101400A3;
-// The SQL Server of the server's settings, shown read-only on its summary screen.
+constexpr uint32_t kSharedListField = 0x602200AE;
+constexpr int kItemWordSharedList = 7;
+constexpr uint32_t kSharedList = 0x101400A3;
+// The SQL Server field of the parent screen, whose text 0x603200E1 shows.
 constexpr uint32_t kSqlServerField = 0x603800DA;
 constexpr size_t kSqlServerFieldBytes = 600;
 
@@ -270,8 +270,8 @@ QVMR_EXPORT DWORD WINAPI check_if_text_to_be_displayed(uintptr_t, DWORD control_
   if (g_library.initialised != 1) return kResultNotInitialised;
   char shared[kSharedScreenFieldBytes];
   if (read_field(screen, kSharedScreenField, shared, sizeof shared)) g_library.shared_screen = 1;
-  if (control_id == kCompanionListField && record != nullptr)
-    set_item_word(static_cast<uint8_t*>(record), kItemWordCompanionList, kCompanionList);
+  if (control_id == kSharedListField && record != nullptr)
+    set_item_word(static_cast<uint8_t*>(record), kItemWordSharedList, kSharedList);
   const PresentationRule* rule = presentation_rule(control_id);
   if (rule == nullptr) return kResultNotHandled;
   present(screen, GetDlgItem(screen, static_cast<int>(dialog_item)), rule->action);

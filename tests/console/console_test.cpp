@@ -140,7 +140,7 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "quick-report", "custom-report", "chart", "graphical-report",
                                                 "report-definitions", "logs", "delete-log-folders",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
-                                                "services", "settings", "setting", "schedules", "schedule",
+                                                "services", "settings", "setting", "set", "schedules", "schedule",
                                                 "saved-reports", "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
 
   auto snapshot = [] {

@@ -83,7 +83,7 @@ TEST_F(EditFields, EachFieldIsPresentedByItsRule) {
   }
   EXPECT_EQ(item_word(record, 7), 0u);
   EXPECT_EQ(display(0, 0x602200AE, screen_, 99, record), 3u);
-  EXPECT_EQ(item_word(record, 7), 0x101400A3u) << "the record of 0x602200AE points at its list";
+  EXPECT_EQ(item_word(record, 7), 0x101400A3u) << "the record of 0x602200AE names the shared list";
 }
 
 TEST_F(EditFields, ChangesMarkTheCurrentServerFromTheirThresholdAndRepaintSave) {
