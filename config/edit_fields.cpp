@@ -97,11 +97,8 @@ DWORD apply_to_selection(const char* text, HWND screen, HWND focus_back, uint32_
 // The auto-archive path must be a network path: the field's own text is tested, and emptied when refused.
 bool archive_path_refused(HWND screen, HWND focus_back) {
   char path[kArchivePathBytes] = {};
-  DWORD item = 0;
-  auto get_field = host_service<HostGetFieldFn>(kHostGetField);
-  if (get_field == nullptr || !get_field(screen, kModuleNumber, kArchivePath, path, sizeof path, 0, 0, 0, &item, 0))
-    return false;
-  path[sizeof path - 1] = '\0';
+  DWORD item = read_screen_field(screen, kArchivePath, path, sizeof path);
+  if (item == 0) return false;
   if (path[0] == '\0' || (path[0] == '\\' && path[1] == '\\')) return false;
   char text[sizeof kArchivePathText + kArchivePathBytes];
   std::snprintf(text, sizeof text, kArchivePathText, path);

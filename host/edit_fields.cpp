@@ -157,17 +157,6 @@ constexpr uint32_t kSharedList = 0x101400A3;
 constexpr uint32_t kSqlServerField = 0x603800DA;
 constexpr size_t kSqlServerFieldBytes = 600;
 
-// A field's text through the host; false when the screen has no such field.
-bool read_field(HWND screen, uint32_t id, char* text, DWORD size, DWORD* dialog_item = nullptr) {
-  auto get_field = host_service<HostGetFieldFn>(kHostGetField);
-  if (get_field == nullptr) return false;
-  text[0] = '\0';
-  DWORD item = 0;
-  bool found = get_field(screen, kModuleNumber, id, text, size, 0, 0, 0, &item, 0) != 0;
-  text[size - 1] = '\0';
-  if (dialog_item) *dialog_item = item;
-  return found;
-}
 
 void empty_field(HWND field, bool styled_font) {
   if (styled_font && g_library.styled_dialog_mode && g_library.medium_font)
@@ -191,7 +180,7 @@ void present(HWND screen, HWND field, Presentation action) {
     case P::kHide: MoveWindow(field, 0, 0, 0, 0, TRUE); break;
     case P::kShowSqlServer: {
       char text[kSqlServerFieldBytes];
-      read_field(GetParent(screen), kSqlServerField, text, sizeof text);
+      read_screen_field(GetParent(screen), kSqlServerField, text, sizeof text);
       SetWindowTextA(field, text);
       break;
     }
@@ -240,8 +229,8 @@ void mark_unsaved(HWND screen, const uintptr_t* descriptor, int counter_word, ui
 // The field of another identifier on the screen; null when the screen lacks it.
 HWND other_field(HWND screen, uint32_t id) {
   char unused[2];
-  DWORD item = 0;
-  return read_field(screen, id, unused, sizeof unused, &item) ? GetDlgItem(screen, static_cast<int>(item)) : nullptr;
+  DWORD item = read_screen_field(screen, id, unused, sizeof unused);
+  return item ? GetDlgItem(screen, static_cast<int>(item)) : nullptr;
 }
 
 }  // namespace
@@ -269,7 +258,7 @@ QVMR_EXPORT DWORD WINAPI check_if_text_to_be_displayed(uintptr_t, DWORD control_
                                                        void* record) {
   if (g_library.initialised != 1) return kResultNotInitialised;
   char shared[kSharedScreenFieldBytes];
-  if (read_field(screen, kSharedScreenField, shared, sizeof shared)) g_library.shared_screen = 1;
+  if (read_screen_field(screen, kSharedScreenField, shared, sizeof shared) != 0) g_library.shared_screen = 1;
   if (control_id == kSharedListField && record != nullptr)
     set_item_word(static_cast<uint8_t*>(record), kItemWordSharedList, kSharedList);
   const PresentationRule* rule = presentation_rule(control_id);
@@ -287,8 +276,8 @@ QVMR_EXPORT DWORD WINAPI QVA_process_changes_for_edit_text(uintptr_t, DWORD cont
     HWND joined = other_field(screen, kJoinedNameField);
     if (joined == nullptr) return 1;
     char first[kFirstNameBytes], second[kSecondNameBytes], text[kFirstNameBytes + kSecondNameBytes + 1];
-    read_field(screen, kFirstNameField, first, sizeof first);
-    read_field(screen, kSecondNameField, second, sizeof second);
+    read_screen_field(screen, kFirstNameField, first, sizeof first);
+    read_screen_field(screen, kSecondNameField, second, sizeof second);
     std::snprintf(text, sizeof text, "%s %s", first, second);
     SetWindowTextA(joined, text);
     return 1;
@@ -297,7 +286,7 @@ QVMR_EXPORT DWORD WINAPI QVA_process_changes_for_edit_text(uintptr_t, DWORD cont
     HWND copy = other_field(screen, kCopyField);
     if (copy == nullptr) return 1;
     char text[kCopiedBytes];
-    read_field(screen, kCopiedField, text, sizeof text);
+    read_screen_field(screen, kCopiedField, text, sizeof text);
     SetWindowTextA(copy, text);
     return 1;
   }
