@@ -145,3 +145,5 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep);
 // The events of the configuration screens: the Save and Get buttons and the sibling server list.
 DWORD ServerSettingsButton(HWND screen, uint32_t id);
 void note_sibling_server_list(HWND list);
+// The sibling server: the selected row of the sibling product's server list; empty when none.
+void sibling_server(char* name, size_t size);

@@ -122,6 +122,7 @@ DWORD read_screen_field(HWND screen, uint32_t control_id, char* buffer, DWORD si
   DWORD item = 0;
   if (auto get = host_service<HostGetFieldFn>(kHostGetField))
     get(screen, kModuleNumber, control_id, buffer, size, 0, 0, 0, &item, 0);
+  buffer[size - 1] = '\0';
   return item;
 }
 

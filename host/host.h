@@ -58,6 +58,7 @@ struct LibraryState {
   volatile DWORD quiet_mode;
   DWORD styled_dialog_mode;
   DWORD sibling_mode;
+  DWORD shared_screen;  // a screen built so far showed the shared field 0x10120180
 
   // Drawing resources, created on first use and deleted at detach.
   HBRUSH title_band_brush;

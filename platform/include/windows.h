@@ -318,6 +318,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define ES_READONLY 0x0800L
 #define EN_CHANGE 0x0300
 #define EM_LIMITTEXT 0x00C5
+#define EM_GETLIMITTEXT 0x00D5
 
 #define GWL_WNDPROC (-4)
 #define GWL_ID (-12)
