@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -616,6 +617,27 @@ int run_saved_report(std::vector<std::string> args) {
   return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
 }
 
+// A field applied to one or several servers as the host's edit applies it, in-process.
+int run_set(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  // An empty --value is a value (it empties the field), so its presence is looked for first.
+  bool has_value = std::any_of(args.begin(), args.end(),
+                               [](const std::string& a) { return a == "--value" || a.rfind("--value=", 0) == 0; });
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  std::string field = take_option(args, "--field", &missing);
+  std::string value = take_option(args, "--value", &missing);
+  char* end = nullptr;
+  unsigned long id = std::strtoul(field.c_str(), &end, 16);
+  if (missing || servers.empty() || !has_value || field.rfind("0x", 0) != 0 || *end != '\0' || id == 0 ||
+      id > 0xFFFFFFFFul || !args.empty())
+    return fail("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::set_field_command(servers, static_cast<uint32_t>(id), value);
+  release_registry_connections();
+  return status;
+}
+
 // ---- Commands and their help ------------------------------------------------
 
 struct Command {
@@ -784,6 +806,13 @@ const Command kCommands[] = {
      "clamped as the configuration screens clamp it, and what is read back after\n"
      "a set is printed",
      run_setting},
+    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]",
+     "apply the value to a field as the console does when the user leaves it: a\n"
+     "server setting goes to the servers selected (0x6038008A to 0x603800B5) or\n"
+     "to the first server named (0x603800C8 to 0x6038011D, 0x60480007 to\n"
+     "0x60480009); prints the result (0 applied, 1 accepted without writing or\n"
+     "refused), any message shown and what each server then holds",
+     run_set},
     {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
      "list the server's scheduled activity profiles (or the graphical ones) with\n"
      "their state, last run, run times and reports",

@@ -46,6 +46,9 @@ std::string domain();
 // The account the console runs under (world.ini: user = NAME); without one,
 // the login name of the process, so an ordinary shell still has a user.
 std::string console_user();
+// Whether the console user holds the privilege ("SeBackupPrivilege"): world.ini privileges = a comma
+// list of the privileges held; every privilege when the world names none.
+bool console_holds_privilege(std::string_view privilege);
 // The console user's directory name (world.ini: user_dn = CN=...); empty when the world names none.
 std::string console_user_dn();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
