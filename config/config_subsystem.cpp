@@ -72,6 +72,7 @@ constexpr ButtonRoute kButtons[] = {
     {0x60F12021, 0x60F12022, server_settings_button},
     // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
     {0x60410012, 0x60410012, schedule_screen_button},
+    {0x60410015, 0x60410015, schedule_screen_button},
     {0x60410018, 0x60410018, schedule_screen_button},
     {0x60410021, 0x60410021, schedule_screen_button},
     {0x60410023, 0x60410023, schedule_screen_button},

@@ -108,20 +108,10 @@ void refresh(HWND list) {
   if (auto refresh_control = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh_control(list, 0, 0);
 }
 
-void get_field(HWND screen, uint32_t id, char* buffer, DWORD size) {
-  buffer[0] = '\0';
-  DWORD item = 0;
-  if (auto get = host_service<HostGetFieldFn>(kHostGetField)) get(screen, kModuleNumber, id, buffer, size, 0, 0, 0, &item, 0);
-}
-
 DWORD field_value(HWND screen, uint32_t id) {
   DWORD value = 0;
-  if (auto get = host_service<HostGetFieldValueFn>(kHostGetFieldValue)) get(screen, kModuleNumber, id, &value);
+  read_screen_value(screen, id, &value);
   return value;
-}
-
-int selected_row(HWND list) {
-  return list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
 }
 
 // ---- The file tracking entry dialog ----------------------------------------------
@@ -152,15 +142,15 @@ void read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
   *flags = 0;
   for (const FlagBox& box : kFileEntryFlagBoxes)
     if (field_value(screen, box.id)) *flags |= box.bit;
-  get_field(screen, kFileEntryPathField, path, kFieldBytes);
-  get_field(screen, kFileEntryFileField, file, kFieldBytes);
+  read_screen_field(screen, kFileEntryPathField, path, kFieldBytes);
+  read_screen_field(screen, kFileEntryFileField, file, kFieldBytes);
 }
 
 // Add, change, add a share (every file of the share path: the file part and the
 // extension-only choice are not taken) or add an excluded file (the entry is
 // marked not tracked). Every entry passes the checks first.
 DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
-  int row = selected_row(list);
+  int row = selected_row_number(list) - 1;
   if (id == kChangeFileEntry && row < 0) {
     show_message(nullptr, "Please select the file tracking entry to change.", nullptr, MB_ICONEXCLAMATION);
     return 0;
@@ -230,7 +220,7 @@ DWORD add_ip_range(HWND screen, HWND list) {
   char octets[8][50];
   const char* fields[8];
   for (int i = 0; i < 8; ++i) {
-    get_field(screen, kIpOctetFields + static_cast<uint32_t>(i), octets[i], sizeof octets[i]);
+    read_screen_field(screen, kIpOctetFields + static_cast<uint32_t>(i), octets[i], sizeof octets[i]);
     fields[i] = octets[i];
   }
   IpRange range;
@@ -354,7 +344,7 @@ INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD
 CurrentProfile current_profile() {
   CurrentProfile profile = {};
   HWND list = IsWindow(g_profile_list) ? g_profile_list : nullptr;
-  int row = selected_row(list);
+  int row = selected_row_number(list) - 1;
   LPARAM record = 0;
   if (row >= 0) {
     if (!read_list_row(list, row, profile.name, sizeof profile.name, &record)) profile.name[0] = '\0';
@@ -387,7 +377,7 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
       return remove_selected_rows(companion, nullptr, nullptr);
     case 0x6021003A: {
       char address[300];
-      get_field(screen, kAlertEmailField, address, sizeof address);
+      read_screen_field(screen, kAlertEmailField, address, sizeof address);
       return AddAlertEmail(companion, address, nullptr);
     }
     case 0x6021003B:

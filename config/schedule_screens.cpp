@@ -3,6 +3,7 @@
 // of saved custom reports, and the designer started on a new or a saved report.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "config/profile_lists.h"
 #include "config/schedules.h"
@@ -19,6 +20,15 @@ constexpr uint32_t kAddRunTime = 0x60410021;
 constexpr uint32_t kRemoveRunTimes = 0x60410023;
 constexpr uint32_t kNewReport = 0x60410012;
 constexpr uint32_t kEditReport = 0x60410018;
+constexpr uint32_t kSaveSchedule = 0x60410015;
+// The schedule screen: its name, the name of the schedule it was opened on (empty for a new one), its
+// disable check box, its run-time rows and the saved custom reports whose selected rows the schedule runs.
+constexpr uint32_t kScheduleNameField = 0x6048032C;
+constexpr uint32_t kEditedScheduleField = 0x60480332;
+constexpr uint32_t kDisableScheduleBox = 0x60410016;  // chosen: the screen's check box beside its Save button
+constexpr uint32_t kRunTimeList = 0x60440024;           // chosen: the list the add and remove buttons fill
+constexpr uint32_t kSavedReportList = 0x60440010;
+constexpr DWORD kScheduleFieldBytes = 4001;  // 4000 characters and the terminator
 constexpr uint32_t kChoiceRowMark = 0x43484F49;  // "IOHC": a row of the day or time list
 constexpr int kMinutesApart = 15;                 // the time list's step
 constexpr int kIconChoice = 20;
@@ -110,6 +120,49 @@ DWORD edit_selected_report(HWND screen, HWND list) {
   return 1;
 }
 
+HWND screen_list(HWND screen, uint32_t id) {
+  int item = find_control_item(screen, kModuleNumber, id);
+  return item ? GetDlgItem(screen, item) : nullptr;
+}
+
+// Saves the schedule the screen shows on the current server: every run-time row, the selected saved reports.
+DWORD save_schedule_screen(HWND screen) {
+  char name[kScheduleFieldBytes], previous[kScheduleFieldBytes];
+  read_screen_field(screen, kScheduleNameField, name, sizeof name);
+  read_screen_field(screen, kEditedScheduleField, previous, sizeof previous);
+  DWORD disabled = 0;
+  read_screen_value(screen, kDisableScheduleBox, &disabled);
+
+  std::vector<uint32_t> run_times;
+  const BYTE* record = nullptr;
+  HWND times = screen_list(screen, kRunTimeList);
+  for (int row = 0; times != nullptr && read_list_row(times, row, nullptr, 0, &record); ++row) {
+    uint32_t word = 0;
+    if (run_time_row(record, &word)) run_times.push_back(word);
+  }
+  std::vector<ScheduleRow> chosen;
+  HWND reports = screen_list(screen, kSavedReportList);
+  for (int row = -1; reports != nullptr;) {
+    row = static_cast<int>(SendMessageA(reports, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+    if (row < 0) break;
+    ScheduleRow report;
+    if (read_list_row(reports, row, nullptr, 0, &record) && schedule_row(record, &report, nullptr))
+      chosen.push_back(report);
+  }
+  std::vector<const char*> report_names;
+  for (const ScheduleRow& report : chosen) report_names.push_back(report.name);
+
+  ScheduleForm form = {};
+  form.name = name;
+  form.previous = previous;
+  form.disabled = disabled ? 1 : 0;
+  form.run_times = run_times.data();
+  form.run_time_count = run_times.size();
+  form.reports = report_names.data();
+  form.report_count = report_names.size();
+  return SaveSchedule(screen, current_server().name, form);
+}
+
 }  // namespace
 
 DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion) {
@@ -118,6 +171,7 @@ DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion) {
     case kRemoveRunTimes: return remove_run_times(companion);
     case kNewReport: NewCustomReport(screen, nullptr); return 1;
     case kEditReport: return edit_selected_report(screen, companion);
+    case kSaveSchedule: return save_schedule_screen(screen);
     default: return kResultNotHandled;
   }
 }

@@ -109,7 +109,8 @@ HWND save_button(HWND screen, uint32_t id) {
   return item ? GetDlgItem(screen, item) : nullptr;
 }
 
-// The sibling server: the selected row of the sibling product's server list; empty when none.
+}  // namespace
+
 void sibling_server(char* name, size_t size) {
   name[0] = '\0';
   HWND list = IsWindow(g_sibling_server_list) ? g_sibling_server_list : nullptr;
@@ -117,8 +118,6 @@ void sibling_server(char* name, size_t size) {
   LPARAM param;
   if (row >= 0) read_list_row(list, row, name, static_cast<int>(size), &param);
 }
-
-}  // namespace
 
 DWORD FillServerSettingsForm(HWND screen, const char* server, DWORD root, const BYTE* server_record) {
   FormWalk walk = {nullptr, server, root, server_record, 0};

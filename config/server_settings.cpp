@@ -314,6 +314,8 @@ DWORD ServerSetting(DWORD root, HKEY server_key, const char* server, uint32_t id
 
 // ---- The password block -------------------------------------------------------------
 
+BYTE password_filler() { return next_filler(); }
+
 BYTE password_byte(BYTE c) { return static_cast<BYTE>(((c << 3) | (c >> 5)) ^ 0x5A); }
 
 BYTE password_char(BYTE stored) {

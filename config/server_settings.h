@@ -78,6 +78,8 @@ bool BuildPasswordBlock(const char* password, BYTE block[kPasswordBlockBytes]);
 // The transform the agent undoes, and its inverse.
 BYTE password_byte(BYTE c);
 BYTE password_char(BYTE stored);
+// The next filler byte of the password blocks: a different run for every block.
+BYTE password_filler();
 // Where the first character lies in a block with this first byte.
 size_t password_start(BYTE first);
 
@@ -143,3 +145,5 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep);
 // The events of the configuration screens: the Save and Get buttons and the sibling server list.
 DWORD ServerSettingsButton(HWND screen, uint32_t id);
 void note_sibling_server_list(HWND list);
+// The sibling server: the selected row of the sibling product's server list; empty when none.
+void sibling_server(char* name, size_t size);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include "console/log_commands.h"
 #include "console/deploy_commands.h"
 #include "console/status_commands.h"
+#include "console/net_commands.h"
 #include "console/sql_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
@@ -110,6 +112,8 @@ void make_demo_world(const std::string& folder) {
   for (const char* server : {"SRV01", "SRV02"}) support::add_demo_activity(world, server, std::time(nullptr));
   // SRV01 is an enterprise host: the console runs it while a request command runs.
   world.set_machine_setting("SRV01", "agent", "enterprise", "yes");
+  // SRV01's agent answers its statistics pipe while a command runs.
+  world.set_machine_setting("SRV01", "agent", "pipe", "vornixw01");
   // SRV01 is the domain controller: its SYSVOL holds the domain's group policies, its directory the domain.
   support::add_demo_sysvol(world, "SRV01");
   support::add_demo_directory(world, "SRV01");
@@ -614,6 +618,27 @@ int run_saved_report(std::vector<std::string> args) {
   return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
 }
 
+// A field applied to one or several servers as the host's edit applies it, in-process.
+int run_set(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  // An empty --value is a value (it empties the field), so its presence is looked for first.
+  bool has_value = std::any_of(args.begin(), args.end(),
+                               [](const std::string& a) { return a == "--value" || a.rfind("--value=", 0) == 0; });
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  std::string field = take_option(args, "--field", &missing);
+  std::string value = take_option(args, "--value", &missing);
+  char* end = nullptr;
+  unsigned long id = std::strtoul(field.c_str(), &end, 16);
+  if (missing || servers.empty() || !has_value || field.rfind("0x", 0) != 0 || *end != '\0' || id == 0 ||
+      id > 0xFFFFFFFFul || !args.empty())
+    return fail("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::set_field_command(servers, static_cast<uint32_t>(id), value);
+  release_registry_connections();
+  return status;
+}
+
 // ---- Commands and their help ------------------------------------------------
 
 struct Command {
@@ -636,6 +661,11 @@ int run_server_status(std::vector<std::string> args) {
   return open_world(args) ? console::server_status_command(args) : 1;
 }
 int run_draw(std::vector<std::string> args) { return open_world(args) ? console::draw_command(args) : 1; }
+int run_agent_stats(std::vector<std::string> args) {
+  return open_world(args) ? console::agent_stats_command(args) : 1;
+}
+int run_scan_range(std::vector<std::string> args) { return open_world(args) ? console::scan_range_command(args) : 1; }
+int run_agent_ip(std::vector<std::string> args) { return open_world(args) ? console::agent_ip_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
@@ -678,6 +708,20 @@ const Command kCommands[] = {
      "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
      "runs an enterprise host while these run)",
      run_alert_agents},
+    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--world DIR]",
+     "the statistics of the server's agent: from the local scout agent when it runs\n"
+     "and has them, else over the agent's pipe (the demo network's SRV01 answers it);\n"
+     "--force always asks the pipe, --sibling asks a QVAWKQ server's status ports first",
+     run_agent_stats},
+    {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
+     "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
+     "address): each one found is listed once, gets its QVAWKQ key and joins the\n"
+     "console's QVAWKQ servers",
+     run_scan_range},
+    {"agent-ip", "agent-ip --server NAME [--set A.B.C.D | --reset] [--world DIR]",
+     "show, set or remove the address (UseThisIPv4) through which the console\n"
+     "reaches the server's agent on port 4060",
+     run_agent_ip},
     {"view-log", "view-log [--csv OUT] FILE... [--world DIR]",
      "decode activity log files (*.vnx, all of one family) into the columns of\n"
      "that family's quick-report view: a table here, or comma-delimited text with\n"
@@ -775,6 +819,13 @@ const Command kCommands[] = {
      "clamped as the configuration screens clamp it, and what is read back after\n"
      "a set is printed",
      run_setting},
+    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]",
+     "apply the value to a field as the console does when the user leaves it: a\n"
+     "server setting goes to the servers selected (0x6038008A to 0x603800B5) or\n"
+     "to the first server named (0x603800C8 to 0x6038011D, 0x60480007 to\n"
+     "0x60480009); prints the result (0 applied, 1 accepted without writing or\n"
+     "refused), any message shown and what each server then holds",
+     run_set},
     {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
      "list the server's scheduled activity profiles (or the graphical ones) with\n"
      "their state, last run, run times and reports",

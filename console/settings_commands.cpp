@@ -15,6 +15,8 @@
 #include "config/server_settings.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "console/substitute_host.h"
+#include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
@@ -65,6 +67,19 @@ class ListWindow {
   HWND screen_ = nullptr;
   HWND list_ = nullptr;
 };
+
+constexpr uint16_t kSetFieldScreenKey = 30;
+
+// The row of a list view whose text is the name, ignoring case; -1 when none.
+int find_row(HWND list, const std::string& name) {
+  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    char text[sizeof CurrentServer::name] = {};
+    LPARAM param;
+    if (read_list_row(list, row, text, sizeof text, &param) && equal_ignoring_case(text, name.c_str())) return row;
+  }
+  return -1;
+}
 
 std::string windows_error(DWORD code) { return "(Windows error " + std::to_string(code) + ")"; }
 
@@ -408,6 +423,50 @@ int run_saved_report_command(std::vector<std::string> args, const std::string& s
                 (step ? " (step " + std::to_string(step) + "; the message above says why)" : ""));
   std::printf("  started: %s\n", started.back().command_line.c_str());
   return 0;
+}
+
+
+int set_field_command(const std::vector<std::string>& servers, uint32_t field, const std::string& value) {
+  // The console's server list with the named servers selected, and the field, as the host's screen has them.
+  HWND screen = host::create_screen(kSetFieldScreenKey, "Server configuration");
+  HWND list = host::add_control(screen, 1001, WC_LISTVIEWA, "",
+                                host::ControlSpec{kConsoleServerList, kDescriptorListView});
+  host::send_list_event(host::in_process_library(), list, kConsoleServerList);
+  for (const std::string& server : servers) {
+    int row = find_row(list, server);
+    if (row < 0) {
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+      item.pszText = const_cast<char*>(server.c_str());
+      row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    }
+    LVITEMA state = {};
+    state.state = state.stateMask = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  }
+  HWND edit = host::add_control(screen, 1200, "Edit", value.c_str(), host::ControlSpec{field, kDescriptorEditField});
+  BYTE record[kListItemBytes] = {};
+  size_t shown = ui::journal().size();
+  DWORD result = entry_point_edit_services(value.c_str(), screen, host::descriptor_of(edit), servers[0].c_str(), record,
+                                           0, 0, 0, 0, screen, 0, 0, field);
+  bool refused = result == 1 && ui::journal().size() > shown;
+  const char* meaning = result == 0                   ? "applied"
+                        : refused                     ? "refused"
+                        : result == 1                 ? "accepted without being written"
+                        : result == kResultNotHandled ? "not a field the library applies"
+                                                      : "not handled";
+  std::printf("%s: result %u (%s)\n", id_text(field).c_str(), static_cast<unsigned>(result), meaning);
+  // What each server now holds.
+  const ServerSettingInfo* s = result == 0 ? server_setting(field) : nullptr;
+  for (size_t i = 0; s != nullptr && i < servers.size(); ++i) {
+    std::string text;
+    DWORD error = 0;
+    if (read_setting(servers[i], *s, &text, &error))
+      std::printf("  %s: %s = %s\n", servers[i].c_str(), s->value, text.c_str());
+  }
+  if (result == kResultNotHandled) return fail(id_text(field) + " is not a field whose value the library applies");
+  return refused ? 1 : 0;
 }
 
 }  // namespace console

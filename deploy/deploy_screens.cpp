@@ -42,21 +42,6 @@ Target target_of(const ButtonEvent& e) {
   return t;
 }
 
-// A field of the screen; the dialog item that shows it (0 when the screen has no such field).
-DWORD read_field(HWND screen, uint32_t id, char* buffer, DWORD size) {
-  buffer[0] = '\0';
-  DWORD item = 0;
-  if (auto get = host_service<HostGetFieldFn>(kHostGetField)) get(screen, kModuleNumber, id, buffer, size, 0, 0, 0, &item, 0);
-  return item;
-}
-
-// A check box of the screen: false when the screen has none.
-bool read_box(HWND screen, uint32_t id, DWORD* checked) {
-  *checked = 0;
-  auto get = host_service<HostGetFieldValueFn>(kHostGetFieldValue);
-  return get && get(screen, kModuleNumber, id, checked) != 0;
-}
-
 // The mode without the VNXLWA libraries.
 int without_libraries(int mode) {
   for (const auto& alias : kModeWithoutLibraries)
@@ -204,7 +189,7 @@ DWORD CheckNewInstallation(HWND owner, const char* server) {
 DWORD DeployInstallButton(const ButtonEvent& e) {
   const uint32_t id = descriptor_identifier(e.descriptor);
   char server[kDeployServerBytes];
-  DWORD item = read_field(e.screen, kServerNameField, server, sizeof server);
+  DWORD item = read_screen_field(e.screen, kServerNameField, server, sizeof server);
   if (server[0] == '\0') {
     if (id == kInstallScreenButton || id == kInstallWithoutStartButton)
       show_message(e.screen, "To continue, please enter a Windows Server for VORNIX Installation.",
@@ -218,14 +203,14 @@ DWORD DeployInstallButton(const ButtonEvent& e) {
   if (item) SetDlgItemTextA(e.screen, static_cast<int>(item), server);
   if (CheckNewInstallation(e.screen, server) != kProbeNotInstalled) return 1;
   char report_path[kFieldBytes], departments[kFieldBytes], enterprise[kFieldBytes];
-  read_field(e.screen, kReportPathField, report_path, sizeof report_path);
-  read_field(e.screen, kDepartmentsHostField, departments, sizeof departments);
-  read_field(e.screen, kEnterpriseHostField, enterprise, sizeof enterprise);
+  read_screen_field(e.screen, kReportPathField, report_path, sizeof report_path);
+  read_screen_field(e.screen, kDepartmentsHostField, departments, sizeof departments);
+  read_screen_field(e.screen, kEnterpriseHostField, enterprise, sizeof enterprise);
   if (departments[0]) NormaliseServerName(departments, sizeof departments, 0);
   if (enterprise[0]) NormaliseServerName(enterprise, sizeof enterprise, 0);
   int mode = id == kInstallWithoutStartButton ? kModeInstallNoStart : kModeInstallAndStart;
   DWORD libraries = 0;
-  if (read_box(e.screen, kLibrariesBox, &libraries) && !libraries) mode = without_libraries(mode);
+  if (read_screen_value(e.screen, kLibrariesBox, &libraries) && !libraries) mode = without_libraries(mode);
   if (!open_results(text("%s Add New Server Results", agent_product().product).s)) return 1;
   InstallAgentRun(e.screen, mode, server, report_path, departments, enterprise, id, 1);
   return 1;
@@ -321,10 +306,10 @@ DWORD DeployScoutButton(const ButtonEvent& e) {
 DWORD DeploySummaryText(const TextEvent& e, TextResult* result) {
   DWORD checked = 0;
   if (e.id == kLibrariesSummary) {
-    read_box(e.screen, kLibrariesBox, &checked);
+    read_screen_value(e.screen, kLibrariesBox, &checked);
     copy_text(result->text, sizeof result->text, checked ? "WILL INSTALL" : "DO NOT INSTALL");
   } else {
-    read_box(e.screen, kStartNowBox, &checked);
+    read_screen_value(e.screen, kStartNowBox, &checked);
     copy_text(result->text, sizeof result->text, checked ? "WILL START NOW" : "WILL NOT START");
   }
   return 0;

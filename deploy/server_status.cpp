@@ -127,10 +127,10 @@ void read_settings(const char* server, BYTE* record) {
 void refresh_if_never_read(const char* server, BYTE* record) {
   if (item_word(record, kItemWordRefreshTime) != 0) return;
   ULONG address;
-  std::memcpy(&address, record + kItemIPv4, sizeof address);
+  std::memcpy(&address, record + kItemIPv4Address, sizeof address);
   if (address == 0) {
     address = ResolveIPv4(server);
-    std::memcpy(record + kItemIPv4, &address, sizeof address);
+    std::memcpy(record + kItemIPv4Address, &address, sizeof address);
   }
   if (address == 0 || !ProbeReachable(address)) {
     record[kItemByteReachability] = kUnreachable;
@@ -164,7 +164,7 @@ void versions(const BYTE* record, const char* agent_prefix, bool six_line, char*
 
 void write_status_line(HANDLE file, const BYTE* record) {
   char field[2 * kItemDepartmentBytes];
-  const BYTE* a = record + kItemIPv4;
+  const BYTE* a = record + kItemIPv4Address;
   std::snprintf(field, sizeof field, "IPv4 %d.%d.%d.%d", a[0], a[1], a[2], a[3]);
   write_field(file, field);
   if (agent_state(record) == kAgentPermissionError) {
@@ -226,7 +226,7 @@ void tile_lines(const BYTE* record, bool second_style, TileLines* t) {
   char when[64];
   if (format_time(item_word(record, kItemWordRefreshTime), "%02d:%02d", when, sizeof when))
     add_line(t, false, "%s (Last Tile Refresh)", when);
-  const BYTE* a = record + kItemIPv4;
+  const BYTE* a = record + kItemIPv4Address;
   if (a[0] || a[1] || a[2] || a[3]) add_line(t, false, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
   else add_line(t, true, "ADAPTER BINDING FAILED");
   if (unreachable(record)) {

@@ -7,12 +7,24 @@
 //   bits 19..16  control kind (1 push button, 2 display text, 4 list, 8 edit field)
 //   bits 15..0   control number
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint32_t control_family(uint32_t id) { return id >> 28; }
 constexpr uint32_t control_screen_group(uint32_t id) { return (id >> 20) & 0xF; }
 constexpr uint32_t control_kind(uint32_t id) { return (id >> 16) & 0xF; }
 constexpr uint32_t control_number(uint32_t id) { return id & 0xFFFF; }
+
+// Identifiers first to last inclusive, and whether one of a table's ranges holds an identifier.
+struct IdRange {
+  uint32_t first, last;
+};
+template <size_t N>
+constexpr bool in_ranges(const IdRange (&ranges)[N], uint32_t id) {
+  for (const IdRange& r : ranges)
+    if (id >= r.first && id <= r.last) return true;
+  return false;
+}
 
 // The module number that every event record and control descriptor of this library carries.
 constexpr uint32_t kModuleNumber = 7;

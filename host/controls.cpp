@@ -117,6 +117,21 @@ int find_list_item(HWND screen, uint32_t module, uint32_t control_id,
   return item;
 }
 
+DWORD read_screen_field(HWND screen, uint32_t control_id, char* buffer, DWORD size) {
+  buffer[0] = '\0';
+  DWORD item = 0;
+  if (auto get = host_service<HostGetFieldFn>(kHostGetField))
+    get(screen, kModuleNumber, control_id, buffer, size, 0, 0, 0, &item, 0);
+  buffer[size - 1] = '\0';
+  return item;
+}
+
+bool read_screen_value(HWND screen, uint32_t control_id, DWORD* value) {
+  *value = 0;
+  auto get = host_service<HostGetFieldValueFn>(kHostGetFieldValue);
+  return get && get(screen, kModuleNumber, control_id, value) != 0;
+}
+
 void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context) {
   walk_controls(screen, [&](HWND control) { return visit(control, context); });
 }

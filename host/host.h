@@ -59,6 +59,7 @@ struct LibraryState {
   volatile DWORD quiet_mode;
   DWORD styled_dialog_mode;
   DWORD sibling_mode;
+  DWORD shared_screen;  // a screen built so far showed the shared field 0x10120180
 
   // Drawing resources, created on first use and deleted at detach; the five
   // named ones are members of the set that the message dialogs use.
@@ -158,6 +159,11 @@ int find_button_item(HWND screen, uint32_t module, uint32_t control_id);
 int find_control_item(HWND screen, uint32_t module, uint32_t control_id);
 int find_list_item(HWND screen, uint32_t module, uint32_t control_id,
                    bool (*visit_row)(int row, const char* text, BYTE* record, void* context), void* context);
+// A text field of the screen (through host_get_field), empty when the host has none; the dialog item that shows
+// it, 0 when the screen has no such field.
+DWORD read_screen_field(HWND screen, uint32_t control_id, char* buffer, DWORD size);
+// A check box or value field of the screen (through host_get_field_value); false, and *value 0, when it has none.
+bool read_screen_value(HWND screen, uint32_t control_id, DWORD* value);
 // Visits the controls of a screen once each in tab order (the control lookup walk) until visit returns false.
 void walk_screen_controls(HWND screen, bool (*visit)(HWND control, void* context), void* context);
 // Sets the change counters of every edit field and check box of a screen to the refresh value.

@@ -43,8 +43,9 @@ constexpr uint32_t kAgentRunning = 66;
 constexpr int kItemWordAgentStartTime = 30;
 // Server status record: when its status was last read, seconds since 1970 (0 = never).
 constexpr int kItemWordRefreshTime = 21;
-// Server status record: the server's IPv4 address, four bytes in network order (0 = not known).
-constexpr size_t kItemIPv4 = 88;
+// Server status record: the server's IPv4 address, the one the console uses for its agent, four bytes in
+// network order (0 = not known).
+constexpr size_t kItemIPv4Address = 88;
 // Server status record: the agent's status reply, when one came back (kItemStatusReply not 0):
 // agent and driver versions as major, minor and letter number (1 = a), and the driver's flags.
 constexpr size_t kItemStatusReply = 92;

@@ -108,9 +108,7 @@ DWORD request_result(int result) { return result == kRequestDone ? 1 : 0; }
 // with its members into the tree; an IP address is kept as typed.
 DWORD add_host(HWND screen, HWND companion) {
   char name[kHostFieldBytes] = {};
-  DWORD item = 0;
-  if (auto get = host_service<HostGetFieldFn>(kHostGetField))
-    get(screen, kModuleNumber, kEnterpriseHostNameField, name, sizeof name, 0, 0, 0, &item, 0);
+  read_screen_field(screen, kEnterpriseHostNameField, name, sizeof name);
   NormaliseServerName(name, sizeof name, 1);
   if (name[0] == '\0') {
     show_message(nullptr, "To continue, please enter an Enterprise Host name or IPv4 address.",

@@ -1,7 +1,9 @@
 // The communication screens' routes: enterprise hosts, alert agents of the
-// sibling product's servers, and the request status of the current server.
+// sibling product's servers, and the request status of the current server;
+// at detach, the agents' statistics are freed.
 #include "host/host.h"
 #include "host/subsystems.h"
+#include "net/agent_stats.h"
 #include "net/enterprise_screens.h"
 #include "net/tcp_requests.h"
 
@@ -50,4 +52,4 @@ constexpr TextRoute kTexts[] = {
 }  // namespace
 
 extern const Subsystem kNetSubsystem = {"net", route_table(kButtons), route_table(kLists), route_table(kTexts),
-                                       nullptr, nullptr};
+                                       release_agent_statistics, nullptr};

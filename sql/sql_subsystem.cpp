@@ -31,9 +31,7 @@ DWORD setup_current_server(const ButtonEvent& e) {
 DWORD setup_selected_servers(const ButtonEvent& e) {
   return with_wait_cursor([](const ButtonEvent& event) {
     char sql_server[kSqlSettingBytes] = {};
-    DWORD item = 0;
-    if (auto get = host_service<HostGetFieldFn>(kHostGetField))
-      get(event.screen, kModuleNumber, kSqlServerNameField, sql_server, sizeof sql_server, 0, 0, 0, &item, 0);
+    read_screen_field(event.screen, kSqlServerNameField, sql_server, sizeof sql_server);
     std::vector<std::vector<char>> names;
     for (int row = -1; event.companion != nullptr;) {
       row = static_cast<int>(SendMessageA(event.companion, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));

@@ -60,6 +60,9 @@ typedef struct tagNMHDR {
 #define LVS_TYPEMASK 0x0003
 #define LVS_SINGLESEL 0x0004
 #define LVS_SHAREIMAGELISTS 0x0040
+// Date field styles.
+#define DTS_SHOWNONE 0x0002
+#define DTS_RIGHTALIGN 0x0020
 #define LVSIL_NORMAL 0
 #define LVSIL_SMALL 1
 #define LVM_GETIMAGELIST (LVM_FIRST + 2)

@@ -1,4 +1,4 @@
-// Common dialogs (comdlg32): the save-file dialog.
+// Common dialogs (comdlg32): the save-file and open-file dialogs.
 #pragma once
 #include <windows.h>
 
@@ -32,7 +32,10 @@ typedef struct tagOFNA {
 
 #define OFN_OVERWRITEPROMPT 0x00000002
 #define OFN_HIDEREADONLY 0x00000004
+#define OFN_NOCHANGEDIR 0x00000008
+#define OFN_NOVALIDATE 0x00000100
 #define OFN_PATHMUSTEXIST 0x00000800
+#define OFN_FILEMUSTEXIST 0x00001000
 #define OFN_EXPLORER 0x00080000
 #define FNERR_BUFFERTOOSMALL 0x3003
 #define CDERR_STRUCTSIZE 0x0001
@@ -44,6 +47,8 @@ extern "C" {
 // the filter text): its first edit is the file name typed, button IDCANCEL
 // cancels. Unanswered, the dialog is cancelled: no file is chosen for nobody.
 BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA dialog);
+// The open-file dialog, answered the same way (an answer matching "Open", the title or the filter).
+BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA dialog);
 DWORD WINAPI CommDlgExtendedError(void);
 #ifdef __cplusplus
 }

@@ -322,6 +322,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define ES_READONLY 0x0800L
 #define EN_CHANGE 0x0300
 #define EM_LIMITTEXT 0x00C5
+#define EM_GETLIMITTEXT 0x00D5
 
 #define GWL_WNDPROC (-4)
 #define GWL_ID (-12)
@@ -428,6 +429,25 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size,
                            LPDWORD thread_id);
 DWORD WINAPI GetCurrentThreadId(void);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+// Critical sections: recursive locks owned by a thread.
+typedef struct _RTL_CRITICAL_SECTION {
+  void* DebugInfo;
+  LONG LockCount;
+  LONG RecursionCount;
+  HANDLE OwningThread;
+  HANDLE LockSemaphore;  // the layer's lock behind the section
+  ULONG_PTR SpinCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+// Named pipes: one request and its reply, as a client of \\SERVER\pipe\NAME.
+#define ERROR_BROKEN_PIPE 109L
+#define ERROR_SEM_TIMEOUT 121L
+#define ERROR_PIPE_BUSY 231L
+BOOL WINAPI CallNamedPipeW(LPCWSTR name, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size, LPDWORD read,
+                           DWORD timeout);
 BOOL WINAPI CloseHandle(HANDLE handle);
 HMODULE WINAPI LoadLibraryA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
@@ -511,6 +531,9 @@ void WINAPI PostQuitMessage(int exit_code);
 BOOL WINAPI TranslateMessage(const MSG* message);
 LRESULT WINAPI DispatchMessageA(const MSG* message);
 BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG message);
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove);
 // Text on owner-drawn controls and memory device contexts.
 #define TRANSPARENT 1
 #define OPAQUE 2
@@ -596,6 +619,28 @@ typedef enum _SID_NAME_USE {
 #define LMEM_ZEROINIT 0x0040
 #define LPTR 0x0040
 
+// Access tokens and privileges (advapi32).
+typedef struct _LUID {
+  DWORD LowPart;
+  LONG HighPart;
+} LUID, *PLUID;
+typedef struct _LUID_AND_ATTRIBUTES {
+  LUID Luid;
+  DWORD Attributes;
+} LUID_AND_ATTRIBUTES;
+typedef struct _TOKEN_PRIVILEGES {
+  DWORD PrivilegeCount;
+  LUID_AND_ATTRIBUTES Privileges[1];
+} TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
+#define TOKEN_QUERY 0x0008
+#define TOKEN_ADJUST_PRIVILEGES 0x0020
+#define SE_PRIVILEGE_ENABLED 0x00000002L
+#define SE_BACKUP_NAME "SeBackupPrivilege"
+#define SE_RESTORE_NAME "SeRestorePrivilege"
+#define ERROR_NOT_ALL_ASSIGNED 1300L
+#define ERROR_NO_SUCH_PRIVILEGE 1313L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -612,6 +657,13 @@ BOOL WINAPI LookupAccountNameA(LPCSTR system, LPCSTR account, PSID sid, LPDWORD 
                                LPSTR domain, LPDWORD domain_size, PSID_NAME_USE use);
 // The world's console user; *size counts the terminator on success.
 BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size);
+// The process token: the privileges the console user holds (world.ini [world] privileges, a comma
+// list; every privilege when not given), enabled or not by AdjustTokenPrivileges.
+HANDLE WINAPI GetCurrentProcess(void);
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disable_all, PTOKEN_PRIVILEGES state, DWORD length,
+                                  PTOKEN_PRIVILEGES previous, LPDWORD returned);
 #ifdef __cplusplus
 }
 #endif

@@ -44,6 +44,9 @@
 #define ERROR_KEY_DELETED 1018L
 #endif
 
+// RegRestoreKeyA: replace the key's tree even while handles below it are open.
+#define REG_FORCE_RESTORE 0x00000008L
+
 typedef FILETIME* PFILETIME;
 
 #ifdef __cplusplus
@@ -75,6 +78,11 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR class_name, LPDWORD class_size, LPD
                              LPDWORD values, LPDWORD max_value_name_len, LPDWORD max_value_len,
                              LPDWORD security_descriptor_size, PFILETIME last_write);
 LONG WINAPI RegCloseKey(HKEY key);
+// Registry hive files (platform/hive): the key's tree into a new file (183 when the file exists),
+// and a file's tree over the key's (REG_FORCE_RESTORE). Both need the caller's token to hold and
+// enable the backup or restore privilege (1314 otherwise); a file that is no hive gives 1009.
+LONG WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES security);
+LONG WINAPI RegRestoreKeyA(HKEY key, LPCSTR file, DWORD flags);
 
 #ifdef __cplusplus
 }

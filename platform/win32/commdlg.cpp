@@ -1,4 +1,4 @@
-// comdlg32: the save-file dialog, answered by the scripted user.
+// comdlg32: the save-file and open-file dialogs, answered by the scripted user.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -15,20 +15,18 @@ thread_local DWORD g_extended_error = 0;
 // The filter's first description ("Comma Delimited File"), as the dialog shows it.
 std::string first_filter(const char* filter) { return filter ? filter : ""; }
 
-}  // namespace
-
-extern "C" {
-
-BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA dialog) {
+// Both file dialogs: the scripted user's answer matching the dialog's name, title or filter names the
+// file (its first edit); unanswered or cancelled, no file is chosen.
+BOOL ask_for_file(LPOPENFILENAMEA dialog, const char* kind, const char* name_shown) {
   g_extended_error = 0;
   if (dialog == nullptr || dialog->lStructSize != sizeof(OPENFILENAMEA)) {
     g_extended_error = CDERR_STRUCTSIZE;
     return FALSE;
   }
   ui::JournalEntry entry;
-  entry.kind = "save file dialog";
-  entry.template_name = "Save As";
-  entry.title = dialog->lpstrTitle ? dialog->lpstrTitle : "Save As";
+  entry.kind = kind;
+  entry.template_name = name_shown;
+  entry.title = dialog->lpstrTitle ? dialog->lpstrTitle : name_shown;
   entry.text = first_filter(dialog->lpstrFilter);
   entry.owner = dialog->hwndOwner;
   entry.thread = GetCurrentThreadId();
@@ -55,6 +53,14 @@ BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA dialog) {
   platform::record_shown(entry);
   return chosen ? TRUE : FALSE;
 }
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA dialog) { return ask_for_file(dialog, "save file dialog", "Save As"); }
+
+BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA dialog) { return ask_for_file(dialog, "open file dialog", "Open"); }
 
 DWORD WINAPI CommDlgExtendedError(void) { return g_extended_error; }
 

@@ -308,6 +308,34 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack_size, LPTHREAD_ST
   return platform::register_object(object);
 }
 
+// A critical section is a recursive pthread mutex that the section points to.
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section) {
+  std::memset(section, 0, sizeof *section);
+  auto* lock = new pthread_mutex_t;
+  pthread_mutexattr_t attr;
+  pthread_mutexattr_init(&attr);
+  pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init(lock, &attr);
+  pthread_mutexattr_destroy(&attr);
+  section->LockSemaphore = lock;
+}
+
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section) {
+  pthread_mutex_lock(static_cast<pthread_mutex_t*>(section->LockSemaphore));
+}
+
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section) {
+  pthread_mutex_unlock(static_cast<pthread_mutex_t*>(section->LockSemaphore));
+}
+
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section) {
+  auto* lock = static_cast<pthread_mutex_t*>(section->LockSemaphore);
+  if (lock == nullptr) return;
+  pthread_mutex_destroy(lock);
+  delete lock;
+  section->LockSemaphore = nullptr;
+}
+
 DWORD WINAPI GetCurrentThreadId(void) {
   static std::atomic<DWORD> next_id{1};
   thread_local DWORD id = next_id++;

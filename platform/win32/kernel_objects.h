@@ -1,4 +1,4 @@
-// Kernel objects behind HANDLE values: threads and open files.
+// Kernel objects behind HANDLE values: threads, open files and the process token.
 #pragma once
 #include <windows.h>
 
@@ -11,14 +11,14 @@
 namespace platform {
 
 struct KernelObject {
-  enum Kind { Thread, File } kind = Thread;
+  enum Kind { Thread, File, Token } kind = Thread;
   std::mutex lock;
   std::condition_variable changed;
   bool signalled = false;  // a thread that has ended
   DWORD exit_code = 0;
   int fd = -1;             // an open file
   std::string path;        // the file's path on this machine, for sharing checks
-  DWORD access = 0;        // GENERIC_READ / GENERIC_WRITE / DELETE it was opened with
+  DWORD access = 0;        // GENERIC_READ / GENERIC_WRITE / DELETE it was opened with; a token's TOKEN_* rights
   DWORD share = 0;         // FILE_SHARE_* it allows others
   DWORD read_delay_ms = 0;  // a file on a machine behind a slow link: each read waits this long
 };

@@ -97,6 +97,21 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
   }
 }
 
+// The thread's next queued message without waiting; FALSE when none is queued.
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove) {
+  if (message == nullptr || window != nullptr || first != 0 || last != 0) {
+    platform::unsupported("PeekMessageA", "window or message filters");
+    return FALSE;
+  }
+  Queues& q = queues();
+  std::lock_guard<std::mutex> guard(q.lock);
+  auto& mine = q.by_thread[GetCurrentThreadId()];
+  if (mine.empty()) return FALSE;
+  *message = mine.front();
+  if (remove & PM_REMOVE) mine.pop_front();
+  return TRUE;
+}
+
 BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT WINAPI DispatchMessageA(const MSG* message) {

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "mail/smtp_email.h"
 #include "win32/kernel_objects.h"
 #include "world/world.h"
 
@@ -36,6 +37,7 @@ struct ModuleState {
   std::map<std::string, SystemModule> system;  // by lower-case name
   std::map<HINSTANCE, LoadedModule> loaded;
   std::set<std::string> hidden;  // "module!export"
+  std::set<std::string> hidden_modules;
 };
 
 std::string module_key(const char* name) {
@@ -58,6 +60,8 @@ ModuleState& modules() {
     state.system["kernel32"] = {"kernel32", {{"GetComputerNameExW", as_farproc(&GetComputerNameExW)}}};
     state.system["uxtheme"] = {"uxtheme", {{"SetWindowTheme", as_farproc(&SetWindowTheme)}}};
     state.system["ntdll"] = {"ntdll", {}};  // only for its message table (FormatMessageA)
+    // The mail library, a real SMTP client (platform/mail).
+    state.system["zovuruve"] = {"zovuruve", {{"qvmr_smtp_email", as_farproc(&qvmr_smtp_email)}}};
     // The charting library, drawn with cairo and pango (platform/chartdir).
     SystemModule& charts = state.system["chartdir51"];
     charts.name = "chartdir51";
@@ -132,6 +136,13 @@ void qvmr_hide_export(const char* module, const char* name) {
   m.hidden.insert(module_key(module) + "!" + name);
 }
 
+void qvmr_hide_module(const char* module) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  if (module == nullptr) m.hidden_modules.clear();
+  else m.hidden_modules.insert(module_key(module));
+}
+
 HMODULE WINAPI LoadLibraryA(LPCSTR name) {
   if (name == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -140,7 +151,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
   ModuleState& m = modules();
   std::lock_guard<std::mutex> guard(m.lock);
   auto it = m.system.find(module_key(name));
-  if (it == m.system.end()) {
+  if (it == m.system.end() || m.hidden_modules.count(it->first)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }

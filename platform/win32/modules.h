@@ -14,6 +14,8 @@ void qvmr_unregister_module(HINSTANCE instance);
 // Tests: make GetProcAddress answer "not found" for one export (or all again
 // with a null name).
 void qvmr_hide_export(const char* module, const char* name);
+// Tests: make LoadLibraryA answer "not found" for one system module (or for none again with a null name).
+void qvmr_hide_module(const char* module);
 }
 
 namespace platform {

@@ -23,6 +23,7 @@
 #include "win32/registry_machine.h"
 #include "win32/registry_store.h"
 #include "win32/registry_test_api.h"
+#include "win32/registry_tree.h"
 #include "world/world.h"
 
 using namespace win32::registry;
@@ -405,6 +406,54 @@ void registry_delete_machine_key(const world::Machine& machine, const std::strin
   remove_tree(key);
   parent->last_write_ms = world::clock_now_ms();
   save_hive(*hive);
+}
+
+// The machine of a hive file: machines/<NAME>/registry/<hive>.reg.
+static std::string hive_machine(const Hive& hive) {
+  size_t registry = hive.path.rfind("/registry/");
+  size_t start = registry == std::string::npos ? std::string::npos : hive.path.rfind('/', registry - 1);
+  return start == std::string::npos ? std::string() : hive.path.substr(start + 1, registry - start - 1);
+}
+
+static void read_tree(const Key& key, RegistryTree* tree) {
+  tree->name = key.name;
+  tree->values = key.values;
+  tree->children.resize(key.children.size());
+  for (size_t i = 0; i < key.children.size(); ++i) read_tree(*key.children[i], &tree->children[i]);
+}
+
+static void add_tree(Key* key, const RegistryTree& tree, uint64_t now) {
+  for (const registry::Value& v : tree.values) key->set_value(v.name, v.type, v.data);
+  for (const RegistryTree& child : tree.children) add_tree(key->add_child(child.name, now), child, now);
+  key->last_write_ms = now;
+}
+
+LONG registry_handle_machine(HKEY key, const char* function, std::string* machine) {
+  Access a;
+  LONG rc = acquire(key, function, a);
+  if (rc == ERROR_SUCCESS) *machine = hive_machine(*a.hive);
+  return rc;
+}
+
+LONG registry_read_tree(HKEY key, const char* function, RegistryTree* tree, std::string* machine) {
+  Access a;
+  LONG rc = acquire(key, function, a);
+  if (rc != ERROR_SUCCESS) return rc;
+  if ((a.limit & KEY_READ) != KEY_READ) return ERROR_ACCESS_DENIED;
+  read_tree(*a.key, tree);
+  *machine = hive_machine(*a.hive);
+  return ERROR_SUCCESS;
+}
+
+LONG registry_replace_tree(HKEY key, const char* function, const RegistryTree& tree) {
+  Access a;
+  LONG rc = acquire(key, function, a);
+  if (rc != ERROR_SUCCESS) return rc;
+  if ((a.limit & KEY_WRITE) != KEY_WRITE) return ERROR_ACCESS_DENIED;
+  while (!a.key->children.empty()) remove_tree(a.key->children.back().get());
+  a.key->values.clear();
+  add_tree(a.key, tree, world::clock_now_ms());
+  return save(a);
 }
 
 std::string registry_machine_text(const world::Machine& machine, const std::string& path, const std::string& name,

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <chrono>
 
 #include "world/world.h"
 #include "win32/bsd_sockets.h"
@@ -151,6 +153,8 @@ struct hostent* WINAPI qvmr_ws_gethostbyaddr(const char* address, int length, in
   char text[20];
   const unsigned char* b = reinterpret_cast<const unsigned char*>(address);
   std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+  if (uint32_t delay = world::reverse_lookup_delay_ms())
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   const world::Machine* machine = world::find_machine(text);
   if (machine == nullptr || machine->setting("machine", "ipv4") != text) {
     t_wsa_error = WSAHOST_NOT_FOUND;

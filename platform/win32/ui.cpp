@@ -531,6 +531,8 @@ LRESULT edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       case EM_LIMITTEXT:
         w->text_limit = static_cast<size_t>(wparam);
         return 0;
+      case EM_GETLIMITTEXT:  // 0: no limit set, which Windows reports as 30000 characters
+        return static_cast<LRESULT>(w->text_limit ? w->text_limit : 30000);
       case WM_SETTEXT:
         DefWindowProcA(hwnd, message, wparam, lparam);
         if ((w->style & ES_MULTILINE) == 0) {

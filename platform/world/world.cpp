@@ -13,6 +13,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "win32/privileges.h"
 #include "win32/registry_hook.h"
 #include "win32/services.h"
 
@@ -109,6 +110,7 @@ static void forget(WorldState& w) {
   w.open = false;
   win32::registry_forget_all();
   win32::services_forget_all();
+  win32::privileges_forget_all();
   w.machines.clear();
   w.ini.clear();
   w.folder.clear();
@@ -198,9 +200,34 @@ Directory directory() {
 
 std::string domain() { return world_setting("domain", ""); }
 
+uint32_t reverse_lookup_delay_ms() {
+  if (!ensure_open()) return 0;
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  auto s = state().ini.find("names");
+  if (s == state().ini.end()) return 0;
+  auto it = s->second.find("reverse_delay_ms");
+  return it == s->second.end() ? 0 : static_cast<uint32_t>(std::strtoul(it->second.c_str(), nullptr, 10));
+}
+
 std::string console_user() {
   const passwd* account = getpwuid(geteuid());
   return world_setting("user", account && account->pw_name ? account->pw_name : "");
+}
+
+bool console_holds_privilege(std::string_view privilege) {
+  if (!ensure_open()) return false;
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  auto& main = state().ini["world"];
+  auto it = main.find("privileges");
+  if (it == main.end()) return true;
+  std::string wanted = lower(privilege);
+  for (size_t start = 0; start <= it->second.size();) {
+    size_t comma = it->second.find(',', start);
+    if (comma == std::string::npos) comma = it->second.size();
+    if (lower(trim(std::string_view(it->second).substr(start, comma - start))) == wanted) return true;
+    start = comma + 1;
+  }
+  return false;
 }
 
 std::string console_user_dn() { return world_setting("user_dn", ""); }

@@ -46,6 +46,9 @@ std::string domain();
 // The account the console runs under (world.ini: user = NAME); without one,
 // the login name of the process, so an ordinary shell still has a user.
 std::string console_user();
+// Whether the console user holds the privilege ("SeBackupPrivilege"): world.ini privileges = a comma
+// list of the privileges held; every privilege when the world names none.
+bool console_holds_privilege(std::string_view privilege);
 // The console user's directory name (world.ini: user_dn = CN=...); empty when the world names none.
 std::string console_user_dn();
 // The console program's path on the console machine (world.ini: program = C:\...\VORNIXCON.EXE):
@@ -66,6 +69,10 @@ Directory directory();
 // The console user's temporary folder on the console machine, without a final backslash
 // (world.ini: temp = C:\...); by default the user's profile's AppData\Local\Temp.
 std::string console_temp_folder();
+// How long the world's name service takes to answer a reverse look-up, in real
+// milliseconds (world.ini [names] reverse_delay_ms; 0 by default), as a name
+// server across a network does.
+uint32_t reverse_lookup_delay_ms();
 // Looks a machine up by name, ignoring case and leading backslashes.
 // Also accepts the machine's IPv4 text. Null when the world has no such machine.
 const Machine* find_machine(std::string_view name);

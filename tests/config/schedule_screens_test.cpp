@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "config/registry.h"
 #include "host/control_descriptor.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/registry_dump.h"
 #include "win32/processes.h"
 
 namespace {
@@ -56,6 +58,17 @@ class ScheduleScreens : public support::LibraryTest {
     SendMessageA(button, BM_CLICK, 0, 0);
   }
 
+  HWND field(int item, uint32_t id, const char* text) {
+    return host::add_control(screen_, item, "Edit", text, host::ControlSpec{id, kDescriptorEditField});
+  }
+  std::vector<std::string> saved(const std::string& schedule) {
+    HKEY root;
+    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    std::vector<std::string> out;
+    support::dump_registry(root, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Reports\\" + schedule, "", out, true);
+    return out;
+  }
+
   uint8_t record_[kListItemBytes] = {};
   HWND screen_ = nullptr, servers_ = nullptr;
   std::vector<HWND> lists_;
@@ -98,6 +111,47 @@ TEST_F(ScheduleScreens, RunTimesAreChosenFromTheDayAndTimeListsAndSavedReportsOp
   ASSERT_EQ(started.size(), 1u);
   const std::string prefix = "vnxwdes C:\\Users\\auditor\\AppData\\Local\\Temp\\~CC";
   EXPECT_EQ(started[0].command_line.substr(0, prefix.size()), prefix);
+  EXPECT_TRUE(ui::journal().empty());
+}
+
+// The Save button saves what the screen shows: its name, its check box, every run-time row and the selected
+// saved reports; a schedule opened under another name is renamed; an incomplete screen saves nothing.
+TEST_F(ScheduleScreens, SaveWritesTheScreensScheduleToTheCurrentServer) {
+  HWND days = list(1100, 0x60440020), times = list(1101, 0x60440022);
+  list(1102, 0x60440024);
+  HWND reports = list(1103, 0x60440010);
+  host::send_list_event(library_, days);
+  host::send_list_event(library_, times);
+  host::send_list_event(library_, reports);
+  HWND name = field(1200, 0x6048032C, "Mornings");
+  field(1201, 0x60480332, "");
+  HWND disable = host::add_control(screen_, 1202, "Button", "", host::ControlSpec{0x60410016, kDescriptorCheckBox});
+
+  press(0x60410015, 0);  // no run time and no report yet
+  EXPECT_EQ(support::journal_lines(" | ", true),
+            std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Unable to create scheduled activity profile."
+                                     "\n\nThe following must be defined:\n\n1. Activity Profile Name\n\n2. At least "
+                                     "one scheduled time\n\n3. At least one custom report"});
+  EXPECT_TRUE(saved("Mornings").empty());
+
+  ASSERT_TRUE(ui::click_row(days, 0));
+  ASSERT_TRUE(ui::click_row(times, 33));
+  press(0x60410021, 1102);
+  ASSERT_TRUE(ui::click_row(reports, 0));
+  SendMessageA(disable, BM_SETCHECK, BST_CHECKED, 0);
+  press(0x60410015, 0);
+  // Everyday at 08:15 is the word 0x63000815: bytes 15 08 00 63.
+  EXPECT_EQ(saved("Mornings"), (std::vector<std::string>{"[]", "DisableFlag=4:1", "RunTimes=3:|||c",
+                                                         "CReports=7:Weekly||"}));
+
+  // Opened on "Mornings" and saved as "Evenings": the old name goes.
+  SetWindowTextA(name, "Evenings");
+  SetWindowTextA(GetDlgItem(screen_, 1201), "Mornings");
+  SendMessageA(disable, BM_SETCHECK, BST_UNCHECKED, 0);
+  press(0x60410015, 0);
+  EXPECT_TRUE(saved("Mornings").empty());
+  EXPECT_EQ(saved("Evenings"), (std::vector<std::string>{"[]", "DisableFlag=4:0", "RunTimes=3:|||c",
+                                                         "CReports=7:Weekly||"}));
   EXPECT_TRUE(ui::journal().empty());
 }
 

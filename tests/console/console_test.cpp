@@ -136,18 +136,20 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
     }
   }
   EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
-                                                "enterprise-status", "servers-known", "alert-agents", "view-log",
+                                                "enterprise-status", "servers-known", "alert-agents", "agent-stats",
+                                                "scan-range", "agent-ip", "view-log",
                                                 "quick-report", "custom-report", "chart", "graphical-report",
                                                 "report-definitions", "logs", "delete-log-folders",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
-                                                "services", "server-status", "draw", "settings", "setting",
+                                                "services", "server-status", "draw", "settings", "setting", "set",
                                                 "schedules", "schedule",
                                                 "saved-reports", "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
 
+  // Each file's size and modification time: the directory's database is a sparse file of a gibibyte.
   auto snapshot = [] {
-    std::map<std::string, std::string> files;
+    std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> files;
     for (const auto& entry : fs::recursive_directory_iterator(world()))
-      if (entry.is_regular_file()) files[entry.path().string()] = support::read_whole_file(entry.path().string());
+      if (entry.is_regular_file()) files[entry.path().string()] = {entry.file_size(), entry.last_write_time()};
     return files;
   };
   const auto before = snapshot();
@@ -166,6 +168,33 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
 
 // Every name that servers lists is taken by the quick report, which picks its
 // server from the known ones: the console's own name too once it is known.
+// On a demo network of its own (a scan writes keys): SRV01's statistics over its
+// pipe, and a scan of the demo's addresses that lists each machine once.
+TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachineOnce) {
+  support::WorldBuilder scratch;
+  const std::string demo = scratch.folder() + "/demo";
+  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + demo + "'").exit_code, 0);
+  Outcome stats = run_program(VORNIX_CONSOLE_PATH, "agent-stats --server SRV01 --world '" + demo + "'");
+  EXPECT_EQ(stats.exit_code, 0) << stats.output;
+  EXPECT_EQ(stats.output.rfind("Agent statistics of SRV01 from the agent's pipe (480 bytes)\n", 0), 0u) << stats.output;
+
+  Outcome scan = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
+  EXPECT_EQ(scan.exit_code, 0) << scan.output;
+  std::vector<std::string> lines = split_lines(scan.output);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1", "  SQL01                    127.0.0.4",
+                                             "  SRV01                    127.0.0.2", "  SRV02                    127.0.0.3",
+                                             "10 addresses scanned, 4 servers added"}));
+  for (const char* machine : {"CONSOLE01", "SRV01", "SRV02", "SQL01"})
+    EXPECT_NE(support::read_whole_file(demo + "/machines/" + machine + "/registry/HKLM.reg")
+                  .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]"),
+              std::string::npos)
+        << machine;
+  Outcome backwards = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 9 3 --world '" + demo + "'");
+  EXPECT_EQ(backwards.exit_code, 1);
+  EXPECT_NE(backwards.output.find("Error during scan: The \"search through\" address octet"), std::string::npos);
+}
+
 TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
   ASSERT_EQ(console("add-server CONSOLE01 --world WORLD").exit_code, 0);
   Outcome servers = console("servers --world WORLD");

@@ -93,4 +93,30 @@ TEST_F(ConsoleSettings, SchedulesAreReplacedKeepingTheirRunHistoryAndASavedRepor
   EXPECT_EQ(file(relative), support::demo_report_definition(support::kDemoWeeklyReport));
 }
 
+TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBox) {
+  auto set = [&](const std::string& arguments) {
+    return support::run_program(VORNIX_CONSOLE_PATH, "set " + arguments + " --world '" + world_ + "'");
+  };
+  const std::string hives[] = {"machines/SRV01/registry/HKLM.reg", "machines/SRV02/registry/HKLM.reg"};
+  const std::string before[] = {file(hives[0]), file(hives[1])};
+  support::ProgramRun refused = set("--server SRV01 --server SRV02 --field 0x6038008B --value 'D:\\Logs'");
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.output, "  [message box] Update Log File Path to continue.: The Log File Path must be a share on "
+                            "the selected server. This share will be used to store report-ready log files.\n"
+                            "0x6038008B: result 1 (refused)\n");
+  EXPECT_EQ(file(hives[0]), before[0]);
+  EXPECT_EQ(file(hives[1]), before[1]);
+
+  support::ProgramRun applied = set("--server SRV02 --server SRV01 --field 0x6038008B --value Audit$");
+  EXPECT_EQ(applied.exit_code, 0) << applied.output;
+  EXPECT_EQ(applied.output, "0x6038008B: result 0 (applied)\n  SRV02: ReportPath = Audit$\n  SRV01: ReportPath = Audit$\n");
+  for (const std::string& hive : hives) EXPECT_TRUE(has(file(hive), "\"ReportPath\"=\"Audit$\"")) << file(hive);
+
+  EXPECT_EQ(set("--server SRV01 --field 0x6038011D --value 'C:\\Archive'").exit_code, 1);
+  EXPECT_EQ(set("--server SRV01 --field 0x60180001 --value SRV09").output,
+            "0x60180001: result 1 (accepted without being written)\n");
+  EXPECT_EQ(set("--server SRV01 --field 0x1234 --value x").exit_code, 1);
+  EXPECT_EQ(set("--server SRV01 --field 6038008B --value x").exit_code, 1) << "the field is given as 0xID";
+}
+
 }  // namespace

@@ -41,7 +41,7 @@ Record running_record(const BYTE address[4], uint32_t started) {
   set_item_word(r.data(), kItemWordRefreshTime, kRefreshed);
   set_item_word(r.data(), kItemWordAgentState, kAgentRunning);
   set_item_word(r.data(), kItemWordAgentStartTime, started);
-  std::memcpy(r.data() + kItemIPv4, address, 4);
+  std::memcpy(r.data() + kItemIPv4Address, address, 4);
   return r;
 }
 

@@ -211,6 +211,10 @@ std::vector<uint8_t> FakeAgent::reply_for(const ReceivedRequest& r) {
   size_t cut = 0;  // where CutMidEntry ends the reply
   if (r.code_b == 0x374 || (r.code_a == 0x11AC && r.code_b == 0x873)) {
     reply = status_reply(script_.reported_state, r.code_a == 0x11AC ? 12 : 0);
+    if (r.code_a == 0x11AC && !script_.sibling_statistics.empty()) {
+      reply.resize(100);
+      reply.insert(reply.end(), script_.sibling_statistics.begin(), script_.sibling_statistics.end());
+    }
     cut = reply.size() / 2;
   } else if (r.code_a == 0x8008 && r.code_b == 0x377) {
     std::vector<KnownServerEntry> page = page_of(script_.known, r.known_cursor, script_.page_size);

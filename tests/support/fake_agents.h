@@ -66,6 +66,8 @@ struct AgentScript {
   GatherBlock gather;
   size_t page_size = 55;  // entries per servers-known or alert reply
   Misbehaviour misbehaviour = Misbehaviour::None;
+  // QVAWKQ host status: the agent's statistics from offset 100 of the reply (none when empty).
+  std::vector<uint8_t> sibling_statistics;
 };
 
 // One request as received: the five u32 fields.

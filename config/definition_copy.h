@@ -1,0 +1,45 @@
+// Copying, renaming, importing and restoring definitions (tracking profiles and
+// saved custom reports) between servers: one recursive key copy that also
+// points a copied report definition at its new server.
+#pragma once
+#include <cstdint>
+
+#include "host/win32.h"
+
+// RenameDefinition kinds; any other value renames a profile.
+constexpr DWORD kRenameReport = 0;
+constexpr DWORD kRenameGraphicalSchedule = 33;
+// ImportFile kinds.
+constexpr DWORD kImportProfiles = 1;
+constexpr DWORD kImportReports = 2;
+
+struct DefinitionCopyState {
+  DWORD errors;  // failures of the copy or rename under way
+};
+
+extern DefinitionCopyState g_definition_copy;
+
+// Copies parent\source_name with its values and subkeys to dest_parent\dest_name (the same name
+// when null). Without overwrite an existing destination is left alone. Failures are counted in
+// g_definition_copy.errors and the copy goes on; the count is returned.
+DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent, const char* dest_name,
+                  DWORD report_to_host, const char* dest_server, const char* source_server, DWORD overwrite);
+// Writes the server's name, zero-terminated, 24 bytes after the first 0x02020202 marker of a report
+// definition; nothing past the end of the data. false when there is no marker.
+bool retarget_definition(BYTE* data, DWORD size, const char* server);
+// Exports the selected rows of a profile list (kind kImportProfiles) or saved report list
+// (kImportReports), each from the server its row names (else the current server), into one file
+// "VORNIX_PROFILES[tag].exportkey" or "VORNIX_REPORTS[tag].exportkey" in the host program's folder.
+// The number of definitions exported.
+DWORD ExportSelected(HWND list, DWORD kind, const char* current_server);
+// Enables the backup and then the restore privilege of the console process, warning on failure.
+void EnableBackupPrivileges();
+// Renames Profiles\old, Reports\old or Reports\Graphs\old (by kind) from one server to another;
+// the old key is deleted only when the copy had no failure. The number of failures.
+DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, const char* source_server,
+                       const char* dest_server, DWORD kind);
+// Loads an export file (or one the user picks when file is null) into the server's Profiles or
+// Reports. 1 when items were copied, else 0.
+DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const char* file);
+// Replaces the server's product key by a registry archive, after the user confirms. 1 on success.
+DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file);

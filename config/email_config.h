@@ -1,0 +1,43 @@
+// A server's e-mail settings (SMTP server, port, security, sender and the
+// obscured password block in the product key) and the mail sent through the
+// mail library zovuruve.dll: the test mail and report files.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "host/win32.h"
+
+constexpr size_t kEmailTextBytes = 512;
+constexpr size_t kSmtpPasswordBlockBytes = 512;
+constexpr size_t kRecipientSlotBytes = 256;
+constexpr DWORD kReportMailMostBytes = 30222333;
+
+// Security choices as stored in SMTP Security.
+constexpr DWORD kSmtpNoSecurity = 0;
+constexpr DWORD kSmtpTls = 1;
+constexpr DWORD kSmtpSsl = 2;
+
+struct EmailConfig {
+  char smtp_server[kEmailTextBytes];
+  DWORD port;
+  DWORD security;
+  char sender[kEmailTextBytes];
+  char password[kEmailTextBytes];  // plain while in memory
+};
+
+// The password stored backwards from the last byte, each character (its terminator included)
+// transformed; the bytes below it down to byte 1 are new filler; byte 0 keeps what it held.
+void encode_smtp_password(const char* password, BYTE block[kSmtpPasswordBlockBytes]);
+// The password read from the last byte down to a decoded zero (at most 511 characters).
+void decode_smtp_password(const BYTE block[kSmtpPasswordBlockBytes], char* out, size_t size);
+// Writes the five SMTP values to the server's product key. 0, 3 when the server cannot be
+// reached or 5 when its product key cannot be opened (both shown).
+DWORD store_email_config(const char* server, const EmailConfig& record);
+// Reads the server's SMTP values (the sender from EmailReturnAddressForAlerts when SMTP Send As is
+// missing). 0 or the error, as store_email_config.
+DWORD read_email_config(const char* server, EmailConfig* record);
+// The test mail to one recipient through the mail library; nothing is sent without a recipient.
+void send_test_email(HWND window, const EmailConfig& record, const char* recipient);
+// Mails a report file to every address of the recipient list (slots of kRecipientSlotBytes, ended
+// by an empty one) through the server's settings; failures are not shown.
+void MailReportFile(LONG size, const char* file, const char* server, const char* recipients);

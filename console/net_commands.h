@@ -1,0 +1,15 @@
+// vornix-console agent-stats, scan-range and agent-ip: the agents' statistics
+// over their pipes, the address-range scan for QVAWKQ servers and the agent
+// address override, run by the library's code in-process while the world's
+// agents answer in this process. Each returns the exit code.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace console {
+
+int agent_stats_command(std::vector<std::string> args);
+int scan_range_command(std::vector<std::string> args);
+int agent_ip_command(std::vector<std::string> args);
+
+}  // namespace console

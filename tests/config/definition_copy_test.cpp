@@ -1,0 +1,279 @@
+// Definitions copied, renamed, imported from hive files and restored from the
+// agent's archives, compared as registry dumps of the servers involved.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/definition_copy.h"
+#include "config/profiles.h"
+#include "config/registry.h"
+#include "config/schedules.h"
+#include "console/substitute_host.h"
+#include "host/control_descriptor.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/program_runner.h"
+#include "tests/support/registry_dump.h"
+#include "tests/support/world_builder.h"
+#include "win32/ui_script.h"
+
+namespace {
+
+const std::string kProduct = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+
+// A report definition: 40 bytes with the server marker at 8, so the server field is at 32.
+std::string definition_text() {
+  std::string d(40, '\0');
+  d.replace(8, 4, "\x02\x02\x02\x02");
+  d.replace(32, 5, "SRV01");
+  return d;
+}
+
+std::string hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out += ',';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// 8-bit text as the registry stores strings, UTF-16LE.
+std::string utf16(const std::string& text) {
+  std::string out;
+  for (char c : text) out += std::string{c, '\0'};
+  return out;
+}
+
+class DefinitionCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    // Two profiles, a saved report with a server field, one near the end and one without, and a schedule running it.
+    world_.add_machine("SRV01", "127.0.0.2");
+    world_.add_registry_text(
+        "SRV01", "HKLM",
+        kProduct + "]\r\n\r\n" + kProduct + "\\Profiles]\r\n\r\n" + kProduct +
+            "\\Profiles\\Payroll]\r\n\"ProfileType\"=dword:00000002\r\n\"Disabled\"=dword:00000000\r\n\r\n" +
+            kProduct + "\\Profiles\\Payroll\\Files]\r\n\"Path\"=\"D:\\\\Payroll\"\r\n\r\n" + kProduct +
+            "\\Profiles\\Payroll\\Accounts]\r\n\r\n" + kProduct + "\\Profiles\\Logons]\r\n\"ProfileType\"=dword:00000005\r\n\r\n" +
+            kProduct + "\\Reports]\r\n\r\n" + kProduct + "\\Reports\\Weekly]\r\n\"Definition\"=hex:" +
+            hex(definition_text()) + "\r\n\"Near end\"=hex:01\r\n\r\n" + kProduct +
+            "\\Reports\\Tail]\r\n\"definition\"=hex:" + hex(std::string(20, '\0') + "\x02\x02\x02\x02" + std::string(22, 'x')) +
+            "\r\n\r\n" + kProduct + "\\Reports\\Plain]\r\n\"Definition\"=hex:" + hex(std::string(40, 'p')) + "\r\n\r\n" +
+            kProduct + "\\Reports\\Nightly]\r\n\"DisableFlag\"=dword:00000000\r\n\"CReports\"=hex(7):" +
+            hex(utf16(std::string("Weekly\0Plain\0\0", 14))) + "\r\n\r\n");
+    world_.add_machine("SRV02", "127.0.0.3");
+    world_.add_registry_text("SRV02", "HKLM",
+                             kProduct + "]\r\n\r\n" + kProduct + "\\Profiles]\r\n\r\n" + kProduct + "\\Reports]\r\n\r\n");
+    world_.add_machine("BARE01", "127.0.0.4");  // no product key
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    g_library.sibling_mode = 0;
+    g_library.quiet_mode = 0;
+    HKEY console;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &console, nullptr),
+              0);
+    RegCloseKey(console);
+  }
+  void TearDown() override { release_registry_connections(); }
+
+  std::vector<std::string> tree(const char* server, const std::string& path) {
+    HKEY root;
+    EXPECT_EQ(ConnectServerRegistry(server, &root, "T", 0), 0u);
+    std::vector<std::string> out;
+    support::dump_registry(root, path, "", out, false);
+    return out;
+  }
+  // The product key's Profiles or Reports on a server, opened for writing.
+  HKEY open(const char* server, const char* part) {
+    HKEY root, key = nullptr;
+    EXPECT_EQ(ConnectServerRegistry(server, &root, "T", 0), 0u);
+    EXPECT_EQ(RegOpenKeyExA(root, (std::string(kProductKey) + "\\" + part).c_str(), 0, KEY_ALL_ACCESS, &key), 0);
+    return key;
+  }
+  std::vector<std::string> staging_keys() {
+    std::vector<std::string> out;
+    support::dump_registry(HKEY_CURRENT_USER, kProductKey, "", out, false);
+    return out;
+  }
+
+  support::WorldBuilder world_;
+  host::ServiceTable table_;
+};
+
+TEST_F(DefinitionCopy, TreesCopyWholeWithReportsPointedAtTheirNewServer) {
+  HKEY from = open("SRV01", "Reports"), to = open("SRV02", "Reports");
+  g_definition_copy.errors = 0;
+  for (const char* report : {"Weekly", "Tail", "Plain"}) EXPECT_EQ(CopyKeyTree(from, report, to, nullptr, 0, "SRV02", "SRV01", 0), 0u);
+  std::string weekly = definition_text();
+  weekly.replace(32, 6, std::string("SRV02", 6));
+  // Only the first marker counts; the one 22 bytes from the end gets what fits, and the value keeps its size.
+  EXPECT_EQ(tree("SRV02", std::string(kReportsKey)),
+            (std::vector<std::string>{"", "\\Plain", "\\Plain:Definition=3:" + std::string(40, 'p'), "\\Tail",
+                                      "\\Tail:definition=3:||||||||||||||||||||||||xxxxxxxxxxxxxxxxxxxxSR", "\\Weekly",
+                                      "\\Weekly:Definition=3:||||||||||||||||||||||||||||||||SRV02|||",
+                                      "\\Weekly:Near end=3:|"}));
+
+  // Profiles with their subkeys; without overwrite an existing one is left as it was, uncounted.
+  HKEY profiles = open("SRV01", "Profiles"), dest = open("SRV02", "Profiles");
+  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 0, "SRV02", "SRV01", 0), 0u);
+  std::vector<std::string> copied = tree("SRV02", std::string(kProductKey) + "\\Profiles");
+  EXPECT_EQ(copied, (std::vector<std::string>{"", "\\Payroll", "\\Payroll:ProfileType=4:2", "\\Payroll:Disabled=4:0",
+                                               "\\Payroll\\Accounts", "\\Payroll\\Files",
+                                               "\\Payroll\\Files:Path=1:D:\\Payroll|"}));
+  HKEY payroll;
+  ASSERT_EQ(RegOpenKeyExA(dest, "Payroll", 0, KEY_ALL_ACCESS, &payroll), 0);
+  DWORD changed = 9;
+  RegSetValueExA(payroll, "ProfileType", 0, REG_DWORD, reinterpret_cast<BYTE*>(&changed), sizeof changed);
+  RegCloseKey(payroll);
+  const std::vector<std::string> before = tree("SRV02", std::string(kProductKey) + "\\Profiles");
+  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 0), 0u);
+  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), before);
+  // With overwrite the copy is written over it; a source that is not there counts one failure.
+  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 1), 0u);
+  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), copied);
+  EXPECT_EQ(CopyKeyTree(profiles, "Missing", dest, nullptr, 1, "SRV02", "SRV01", 1), 1u);
+
+  // A value over 64000 bytes is not copied and counts; the values after it still are.
+  HKEY big;
+  ASSERT_EQ(RegCreateKeyExA(from, "Big", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &big, nullptr), 0);
+  const std::vector<BYTE> huge(64001, 7);
+  RegSetValueExA(big, "Huge", 0, REG_BINARY, huge.data(), static_cast<DWORD>(huge.size()));
+  RegSetValueExA(big, "After", 0, REG_BINARY, huge.data(), 64000);
+  RegCloseKey(big);
+  g_definition_copy.errors = 0;
+  EXPECT_EQ(CopyKeyTree(from, "Big", to, nullptr, 0, "SRV02", "SRV01", 0), 1u);
+  HKEY copied_big;
+  ASSERT_EQ(RegOpenKeyExA(to, "Big", 0, KEY_READ, &copied_big), 0);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExA(copied_big, "Huge", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(copied_big, "After", nullptr, nullptr, nullptr, &size), 0);
+  EXPECT_EQ(size, 64000u);
+  RegCloseKey(copied_big);
+  for (HKEY k : {from, to, profiles, dest}) RegCloseKey(k);
+}
+
+TEST_F(DefinitionCopy, RenameMovesTheReportAndItsSchedulesOrKeepsTheOldOnFailure) {
+  EXPECT_EQ(RenameDefinition(nullptr, "Weekly", "Weekly sales", "SRV01", "SRV01", kRenameReport), 0u);
+  std::vector<std::string> reports = tree("SRV01", kReportsKey);
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), "\\Weekly"), 0);
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), "\\Weekly sales"), 1);
+  EXPECT_NE(std::find(reports.begin(), reports.end(),
+                      "\\Nightly:CReports=7:Weekly sales|Plain||"),
+            reports.end());
+
+  // The second value write of the copy fails: the old profile stays and so does the partial new one.
+  release_registry_connections();
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
+  world_.open();
+  ui::clear_journal();
+  EXPECT_EQ(RenameDefinition(nullptr, "Payroll", "Payroll 2027", "SRV01", "SRV01", 1), 1u);
+  std::vector<std::string> shown = support::journal_lines();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), "UNABLE TO RENAME PROFILE | Error during Rename - did not delete original");
+  std::vector<std::string> profiles = tree("SRV01", std::string(kProductKey) + "\\Profiles");
+  EXPECT_EQ(std::count(profiles.begin(), profiles.end(), "\\Payroll"), 1);
+  EXPECT_EQ(std::count(profiles.begin(), profiles.end(), "\\Payroll 2027"), 1);
+
+  // A source server without the product says so and renames nothing.
+  ui::clear_journal();
+  EXPECT_EQ(RenameDefinition(nullptr, "Logons", "Logons", "BARE01", "SRV01", 1), 1u);
+  EXPECT_EQ(support::journal_lines(),
+            (std::vector<std::string>{"UNABLE TO RENAME PROFILE | VORNIX has not yet been installed on server "
+                                      "[BARE01].  VORNIX must be installed prior to copying of profiles."}));
+}
+
+TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
+  // Both profiles of SRV01 selected in a profile list (its rows name their server, not the current one),
+  // exported into the console program's folder.
+  std::filesystem::create_directories(world_.machine_dir("CONSOLE01") + "/shares/C$/Program Files/Brightmere/VORNIX");
+  HWND screen = host::create_screen(30, "Profile");
+  HWND list = host::add_control(screen, 2001, WC_LISTVIEWA, "", host::ControlSpec{0x6024000A, kDescriptorListView});
+  ASSERT_EQ(ListProfiles("SRV01", list, nullptr), 2u);
+  for (int row : {0, 1}) {
+    LVITEMA item = {};
+    item.stateMask = item.state = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  }
+  ui::clear_journal();
+  EXPECT_EQ(ExportSelected(list, kImportProfiles, "SRV02"), 2u);
+  support::release_list_rows(list, true);
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%08X", 1796551200u);  // the world's clock
+  const std::string file =
+      std::string("C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_PROFILES[") + tag + "].exportkey";
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{"EXPORT FILE | " + file}));
+  EXPECT_EQ(staging_keys(), (std::vector<std::string>{""}));
+  // The file is a registry hive that hivex's own tool reads: one subkey per profile.
+  const std::string local = world_.machine_dir("CONSOLE01") + "/shares/C$/";
+  const std::string exported = local + "Program Files/Brightmere/VORNIX/VORNIX_PROFILES[" + tag + "].exportkey";
+  support::ProgramRun run = support::run_program("hivexregedit", "--export '" + exported + "' '\\'");
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  for (const char* key : {"[\\Logons]", "[\\Payroll]", "[\\Payroll\\Files]", "\"ProfileType\"=dword:00000005"})
+    EXPECT_NE(run.output.find(key), std::string::npos) << key << run.output;
+  const std::vector<std::string> staging_before = staging_keys();
+  EXPECT_EQ(ImportFile("SRV02", kImportProfiles, 0, file.c_str()), 1u);
+  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"),
+            tree("SRV01", std::string(kProductKey) + "\\Profiles"));
+  EXPECT_EQ(staging_keys(), staging_before);
+
+  // A file cut short or no hive at all: the message, the server and the console key as they were.
+  std::ifstream in(exported, std::ios::binary);
+  std::string whole((std::istreambuf_iterator<char>(in)), {});
+  std::ofstream(local + "cut.exportkey", std::ios::binary) << whole.substr(0, whole.size() / 2);
+  ui::clear_journal();
+  EXPECT_EQ(ImportFile("SRV02", kImportReports, 0, "C:\\cut.exportkey"), 0u);
+  EXPECT_EQ(support::journal_lines(),
+            (std::vector<std::string>{"REGISTRY KEY IMPORT FAILED! | Error [1009] occurred during registry "
+                                      "import.\n\nImport File:\n\nC:\\cut.exportkey"}));
+  EXPECT_EQ(tree("SRV02", kReportsKey), (std::vector<std::string>{""}));
+  EXPECT_EQ(staging_keys(), staging_before);
+
+  // A server without the product: the open error, and no staging key made.
+  ui::clear_journal();
+  EXPECT_EQ(ImportFile("BARE01", kImportProfiles, 0, file.c_str()), 0u);
+  EXPECT_EQ(support::journal_lines(),
+            (std::vector<std::string>{"UNABLE TO OPEN EXISTING IMPORT KEY | Error 2 opening SOFTWARE\\Brightmere "
+                                      "Software, Inc.\\VORNIX\\Profiles on server BARE01."}));
+  EXPECT_EQ(staging_keys(), staging_before);
+}
+
+TEST_F(DefinitionCopy, ArchiveReplacesTheProductKeyOnlyAfterConfirmation) {
+  // The agent's archive: SRV02's product key, written where the agent keeps it on SRV01.
+  HKEY root, product;
+  ASSERT_EQ(ConnectServerRegistry("SRV02", &root, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(root, kProductKey, 0, KEY_READ, &product), 0);
+  EnableBackupPrivileges();
+  ASSERT_EQ(RegSaveKeyA(product, "\\\\SRV01\\C$\\archive_07_Dec_2026.savekey", nullptr), 0);
+  RegCloseKey(product);
+  const std::vector<std::string> before = tree("SRV01", kProductKey);
+
+  ui::script({"REGISTRY IMPORT CONFIRMATION", IDCANCEL, "", {}});
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 0u);
+  EXPECT_EQ(tree("SRV01", kProductKey), before);
+  ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 1u);
+  EXPECT_EQ(tree("SRV01", kProductKey), tree("SRV02", kProductKey));
+  EXPECT_EQ(support::journal_lines().back(),
+            "REGISTRY IMPORT COMPLETE | SUCCESS: VORNIX Registry Key has been replaced with the contents of the "
+            "archive.");
+
+  ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
+  ui::clear_journal();
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "BARE01", "C:\\archive.savekey"), 0u);
+  EXPECT_EQ(support::journal_lines().back(),
+            "REGISTRY IMPORT ABORTED - ERROR ACCESS SERVER REGISTRY | No VORNIX Key found - unable to import VORNIX "
+            "Registry Archive - VORNIX must already be installed to use this import function.");
+}
+
+}  // namespace
