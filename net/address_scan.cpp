@@ -129,15 +129,17 @@ DWORD ScanAddressRange(HWND dialog, HWND list, int a, int b, int c, int first, i
   char progress[80];
   std::snprintf(progress, sizeof progress, "Scanning %d nodes...", static_cast<int>(threads));
   show_progress(dialog, progress);
-  for (LONG done = done_count(); done < threads; done = done_count()) {
+  // The count shown is the one that ends the wait, so the last text shown says every worker is done.
+  for (LONG done = 0; done < threads;) {
     Sleep(kScanProgressMs);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
+    done = done_count();
     std::snprintf(progress, sizeof progress, "Scanning %d nodes...%d done", static_cast<int>(threads),
-                  static_cast<int>(done_count()));
+                  static_cast<int>(done));
     show_progress(dialog, progress);
   }
   DeleteCriticalSection(&g_scan.lock);
