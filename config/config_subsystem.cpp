@@ -1,5 +1,6 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
+#include "config/definition_menus.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -101,8 +102,19 @@ constexpr ListRoute kLists[] = {
     {0x60440022, 0x60440022, schedule_screen_list},
 };
 
+// Context menus. The report server lists offer an entry that the host carries out itself.
+constexpr MenuRoute kMenus[] = {
+    {0x6024000A, 0x6024000A, FillDefinitionMenu, ActOnDefinitionMenu},
+    {0x60240018, 0x60240018, FillDefinitionMenu, ActOnDefinitionMenu},
+    {0x60240080, 0x60240080, FillDefinitionMenu, ActOnDefinitionMenu},
+    {0x602400A0, 0x602400A1, FillDefinitionMenu, nullptr},
+    {0x602400CB, 0x602400CB, FillDefinitionMenu, ActOnDefinitionMenu},
+    {0x6044001A, 0x6044001B, FillDefinitionMenu, ActOnDefinitionMenu},
+    {0x60440D21, 0x60440D21, FillDefinitionMenu, ActOnDefinitionMenu},
+};
+
 }  // namespace
 
 // At detach the registry connection cache closes its keys.
 extern const Subsystem kConfigSubsystem = {"config", route_table(kButtons), route_table(kLists), {},
-                                          release_registry_connections, nullptr};
+                                          release_registry_connections, nullptr, {}, route_table(kMenus)};

@@ -384,14 +384,14 @@ DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWOR
 }
 
 DWORD ListProfiles(const char* server, HWND list, BYTE* event_record) {
-  constexpr DWORD kMost = 500;
-  auto* profiles = static_cast<ProfileSummary*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, kMost * sizeof(ProfileSummary)));
+  auto* profiles = static_cast<ProfileSummary*>(
+      allocate_block(GMEM_FIXED | GMEM_ZEROINIT, kMostProfilesListed * sizeof(ProfileSummary)));
   if (profiles == nullptr) {
     show_message(nullptr, "Error 00C allocating memory", "QVMR0007.DLL", MB_ICONERROR);
     return 0;
   }
   DWORD count = 0;
-  ReadProfiles(server, profiles, kMost, &count);
+  ReadProfiles(server, profiles, kMostProfilesListed, &count);
   for (DWORD i = 0; i < count; ++i) {
     const ProfileSummary& p = profiles[i];
     const ProfileType* kind = profile_type_by_code(p.type);
@@ -420,13 +420,18 @@ DWORD ListProfiles(const char* server, HWND list, BYTE* event_record) {
   return count;
 }
 
-bool profile_row_server(const BYTE* record, char* server, size_t size) {
+bool profile_row(const BYTE* record, ProfileRow* row) {
   if (record == nullptr || item_word(record, kItemWordModule) != kModuleNumber) return false;
   if (!is_profile_list(item_word(record, kItemWordControlId))) return false;
+  std::memcpy(row, record + kRowDataOffset, sizeof *row);
+  row->server[sizeof row->server - 1] = '\0';
+  row->name[sizeof row->name - 1] = '\0';
+  return row->server[0] != '\0';
+}
+
+bool profile_row_server(const BYTE* record, char* server, size_t size) {
   ProfileRow row;
-  std::memcpy(&row, record + kRowDataOffset, sizeof row);
-  row.server[sizeof row.server - 1] = '\0';
-  if (row.server[0] == '\0') return false;
+  if (!profile_row(record, &row)) return false;
   copy_text(server, size, row.server);
   return true;
 }

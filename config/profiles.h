@@ -48,6 +48,9 @@ DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD 
 DWORD DeleteProfile(HWND window, const char* profile, const char* server);
 
 // What the profile list shows of one profile.
+// The most profiles of one server that a list shows.
+constexpr DWORD kMostProfilesListed = 500;
+
 struct ProfileSummary {
   char name[kProfileNameBytes];
   DWORD type;
@@ -121,7 +124,9 @@ struct ProfileRow {
   char server[kServerNameBytes];
   char name[kProfileNameBytes];
 };
-// The server a profile list row belongs to (ListProfiles keeps it in the row); false for other rows.
+// What a profile list row keeps of its profile (ListProfiles writes it); false for other rows.
+bool profile_row(const BYTE* record, ProfileRow* row);
+// The server a profile list row belongs to; false for other rows.
 bool profile_row_server(const BYTE* record, char* server, size_t size);
 
 // The profile list (0x6024000A or 0x602400CB) that the host last had the library fill.

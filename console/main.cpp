@@ -25,6 +25,7 @@
 #include "console/log_commands.h"
 #include "console/deploy_commands.h"
 #include "console/status_commands.h"
+#include "console/menu_commands.h"
 #include "console/net_commands.h"
 #include "console/sql_commands.h"
 #include "console/settings_commands.h"
@@ -666,6 +667,7 @@ int run_agent_stats(std::vector<std::string> args) {
 }
 int run_scan_range(std::vector<std::string> args) { return open_world(args) ? console::scan_range_command(args) : 1; }
 int run_agent_ip(std::vector<std::string> args) { return open_world(args) ? console::agent_ip_command(args) : 1; }
+int run_menu(std::vector<std::string> args) { return open_world(args) ? console::menu_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
@@ -722,6 +724,11 @@ const Command kCommands[] = {
      "show, set or remove the address (UseThisIPv4) through which the console\n"
      "reaches the server's agent on port 4060",
      run_agent_ip},
+    {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]",
+     "show the context menu of a list (0x602400C1 the console's servers, 0x60240001\n"
+     "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
+     "--choose runs entry N, each --answer typed into the next dialog's field",
+     run_menu},
     {"view-log", "view-log [--csv OUT] FILE... [--world DIR]",
      "decode activity log files (*.vnx, all of one family) into the columns of\n"
      "that family's quick-report view: a table here, or comma-delimited text with\n"

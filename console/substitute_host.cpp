@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "host/control_descriptor.h"
+#include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
@@ -139,6 +140,29 @@ DWORD WINAPI host_get_list_row(HWND list, int row, uintptr_t* param, uintptr_t* 
   if (state) *state = item.state;
   if (text) std::strcpy(text, buffer);
   return 1;
+}
+
+// The selected item of a tree view, or the selected row of a list view: its record and text.
+void WINAPI host_list_lookup(HWND window, uintptr_t, DWORD, uintptr_t* record, char* text) {
+  log_call("host_list_lookup");
+  char buffer[kHostRowTextBytes] = {};
+  uintptr_t found = 0;
+  char class_name[64] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (std::strcmp(class_name, WC_TREEVIEWA) == 0) {
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT | TVIF_PARAM;
+    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(window, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    if (item.hItem && SendMessageA(window, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+      found = static_cast<uintptr_t>(item.lParam);
+  } else {
+    int row = static_cast<int>(SendMessageA(window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (row < 0 || !host_get_list_row(window, row, &found, nullptr, nullptr, buffer, 0, 0, -1)) buffer[0] = '\0';
+  }
+  if (record) *record = found;
+  if (text) std::memcpy(text, buffer, sizeof buffer);
 }
 
 // Finds a control of this library on a screen by its identifier.
@@ -479,7 +503,9 @@ Library in_process_library() {
   library.entry_point_text_services = &::entry_point_text_services;
   library.exports = {{"entry_point_insert_list_images", reinterpret_cast<void*>(&::entry_point_insert_list_images)},
                      {"alloc_memory_for_list", reinterpret_cast<void*>(&::alloc_memory_for_list)},
-                     {"delete_list_item", reinterpret_cast<void*>(&::delete_list_item)}};
+                     {"delete_list_item", reinterpret_cast<void*>(&::delete_list_item)},
+                     {"treeview_right_click_popupmenu", reinterpret_cast<void*>(&::treeview_right_click_popupmenu)},
+                     {"treeview_right_click_action", reinterpret_cast<void*>(&::treeview_right_click_action)}};
   g_text_entry = library.entry_point_text_services;
   return library;
 }
@@ -518,6 +544,7 @@ ServiceTable make_service_table() {
   slot(kHostPumpMessages, &host_pump_messages);
   slot(kHostWindowCommand, &host_window_command);
   slot(kHostScreenWindow, &host_screen_window);
+  slot(kHostListLookup, &host_list_lookup);
   slot(kHostFindItem, &host_find_item);
   slot(kHostFormatNumber, &host_format_number);
   slot(kHostShowStatusLine, &host_show_status_line);
@@ -630,6 +657,28 @@ DWORD send_list_event(const Library& library, HWND control, DWORD control_id, ui
   uintptr_t* d = descriptor_of(control);
   DWORD id = control_id ? control_id : d ? descriptor_identifier(d) : 0;
   return library.entry_point_list_services(control, 0, 0, id, 0, 0, d, 0, 0, parent_item, 0, 0, 0, 0);
+}
+
+DWORD request_menu(const Library& library, HWND list, DWORD control_id, const void* record, DWORD kind,
+                   MenuEntries* entries) {
+  using PopupFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
+                                 uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
+                                 uintptr_t);
+  auto popup = reinterpret_cast<PopupFn>(export_address(library, "treeview_right_click_popupmenu"));
+  for (auto& entry : *entries) entry.fill('\0');
+  if (popup == nullptr) return 4061;  // what a library without menus answers
+  auto buffer = [&](int position) { return reinterpret_cast<uintptr_t>((*entries)[position].data()); };
+  return popup(kModuleNumber, control_id, reinterpret_cast<uintptr_t>(record), buffer(0), buffer(1), buffer(2),
+               buffer(3), buffer(4), buffer(5), buffer(6), buffer(7), buffer(8), 0, reinterpret_cast<uintptr_t>(list),
+               kind);
+}
+
+DWORD choose_menu_entry(const Library& library, DWORD control_id, void* record, int position, HWND owner) {
+  using ActionFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+  auto action = reinterpret_cast<ActionFn>(export_address(library, "treeview_right_click_action"));
+  if (action == nullptr) return 4061;
+  return action(kModuleNumber, control_id, reinterpret_cast<uintptr_t>(record), static_cast<uintptr_t>(position), 0,
+                0, reinterpret_cast<uintptr_t>(owner));
 }
 
 }  // namespace host

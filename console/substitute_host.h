@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/subsystems.h"
 #include "host/win32.h"
 
 namespace host {
@@ -101,6 +102,15 @@ void clear_screens();
 // Calls the list entry point as the host does for an event of a control: with
 // the control's own identifier, or another one (a tree node's), and the parent
 // item of the tree as tenth argument.
+// The host's context menu: nine entry buffers of one fixed size, which the library fills.
+using MenuEntries = std::array<std::array<char, kMenuEntryBytes>, kMenuPositions>;
+// Asks the library for the menu of a list (its identifier; the row's record, null for empty space;
+// the list's descriptor kind): the result, the entries in *entries.
+DWORD request_menu(const Library& library, HWND list, DWORD control_id, const void* record, DWORD kind,
+                   MenuEntries* entries);
+// Reports the entry chosen in the menu shown last: the library's result.
+DWORD choose_menu_entry(const Library& library, DWORD control_id, void* record, int position, HWND owner);
+
 DWORD send_list_event(const Library& library, HWND control, DWORD control_id = 0,
                       uintptr_t parent_item = 0);
 

@@ -100,6 +100,10 @@ DWORD StartAgentService(HKEY registry, SC_HANDLE manager, const char* server, HW
 // then the agent service. Shows why it cannot go on; kProbeNotInstalled when it can.
 DWORD CheckNewInstallation(HWND owner, const char* server);
 
+// Starts the server's agent, or stops it unless it started less than two minutes ago (then says so
+// and returns 0). 1 when the request was made.
+DWORD StartOrStopAgent(HWND owner, const char* server, const BYTE* record, bool start);
+
 // The two-minute rule: true when a server status record says its agent started
 // less than two minutes ago.
 bool agent_started_recently(const BYTE* record);

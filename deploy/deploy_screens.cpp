@@ -268,22 +268,26 @@ DWORD DeployRemoveButton(const ButtonEvent& e) {
   return 1;
 }
 
-DWORD DeployServiceButton(const ButtonEvent& e) {
-  Target t = target_of(e);
-  if (descriptor_identifier(e.descriptor) == kStartSelectedAgentButton) {
-    StartAgentService(nullptr, nullptr, t.name, nullptr, 0);
+DWORD StartOrStopAgent(HWND owner, const char* server, const BYTE* record, bool start) {
+  if (start) {
+    StartAgentService(nullptr, nullptr, server, nullptr, 0);
     return 1;
   }
-  if (agent_started_recently(t.record)) {
-    show_message(e.screen,
+  if (agent_started_recently(record)) {
+    show_message(owner,
                  text("Unable to Stop %s Server Agent - it has been less than 2 minutes since it was last started."
                       "\n\nRetry after 2 minutes has elapsed.",
                       agent_product().product).s,
                  nullptr, MB_ICONERROR);
     return 0;
   }
-  StopAgentService(nullptr, t.name, nullptr, 0);
+  StopAgentService(nullptr, server, nullptr, 0);
   return 1;
+}
+
+DWORD DeployServiceButton(const ButtonEvent& e) {
+  Target t = target_of(e);
+  return StartOrStopAgent(e.screen, t.name, t.record, descriptor_identifier(e.descriptor) == kStartSelectedAgentButton);
 }
 
 DWORD DeployScoutButton(const ButtonEvent& e) {

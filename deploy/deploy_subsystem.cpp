@@ -17,7 +17,9 @@
 //   0x6021001D  scout management screen: update the scout agent
 //   0x602220C8, 0x6022210F, 0x603200E1, 0x603200E9, 0x603200F9, 0x60320110  server tiles (drawn)
 //   0x602400C1  console's server list: a server's status line (owner-draw export)
+//   0x60240001, 0x602400C1, 0x60F40001  context menus of the server lists
 #include "deploy/deploy_screens.h"
+#include "deploy/server_menus.h"
 #include "deploy/server_status.h"
 #include "host/control_id.h"
 #include "host/subsystems.h"
@@ -49,7 +51,13 @@ constexpr DrawRoute kDraws[] = {
     {kAgentScreenSecondTile, kAgentScreenSecondTile, DrawServerTile},
 };
 
+constexpr MenuRoute kMenus[] = {
+    {kMyServerView, kMyServerView, FillServerMenu, ActOnServerMenu},
+    {kConsoleServerList, kConsoleServerList, FillServerMenu, ActOnServerMenu},
+    {kSiblingServerList, kSiblingServerList, FillServerMenu, ActOnServerMenu},
+};
+
 }  // namespace
 
 extern const Subsystem kDeploySubsystem = {"deploy",  route_table(kButtons), {}, route_table(kTexts), nullptr, nullptr,
-                                           route_table(kDraws)};
+                                           route_table(kDraws), route_table(kMenus)};

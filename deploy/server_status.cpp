@@ -285,3 +285,8 @@ DWORD WriteServerStatusLine(const DrawEvent& e) {
 }
 
 DWORD DrawServerTile(const DrawEvent& e) { return e.mode == kDrawModeStatusLine ? kResultNotHandled : server_tile(e); }
+
+void RefreshServerStatus(const char* server, BYTE* record) {
+  set_item_word(record, kItemWordRefreshTime, 0);
+  refresh_if_never_read(server, record);
+}

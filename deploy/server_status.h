@@ -16,3 +16,5 @@ constexpr uint32_t kAgentScreenSecondTile = 0x60320110;
 DWORD WriteServerStatusLine(const DrawEvent& e);
 // Draws the tile of the current server into the request's DRAWITEMSTRUCT.
 DWORD DrawServerTile(const DrawEvent& e);
+// Reads the server's state into its record again: reachability, agent and settings.
+void RefreshServerStatus(const char* server, BYTE* record);

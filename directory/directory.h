@@ -142,3 +142,5 @@ void FormatAdsValue(char* out, size_t size, const char* attribute, DWORD type, c
 // Rolls back the recorded changes of the selected rows of a directory report list.
 // The number of rows whose change was written.
 DWORD RollbackDirectoryChanges(HWND owner, HWND report_list);
+// A report row of a directory change that adds or removes a value: one that can be rolled back.
+bool is_rollback_row(const BYTE* record);

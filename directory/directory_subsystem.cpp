@@ -1,6 +1,7 @@
 // The directory screens' routes: the picker's lists of directory containers
 // and objects, each filled by one directory search of the console's domain.
 #include "directory/directory.h"
+#include "directory/directory_menus.h"
 #include "host/control_descriptor.h"
 #include "host/host.h"
 #include "host/subsystems.h"
@@ -41,8 +42,18 @@ constexpr ListRoute kLists[] = {
     {0x602400FA, 0x602400FA, picker_list},
 };
 
+// Context menus: the lists of directory changes, the group member lists and the erase entry (whose
+// choices the host carries out).
+constexpr MenuRoute kMenus[] = {
+    {0x1014001C, 0x1014001C, FillMemberMenu, nullptr},
+    {0x10140061, 0x10140062, FillMemberMenu, nullptr},
+    {0x10140147, 0x10140147, FillMemberMenu, nullptr},
+    {0x60440800, 0x60440800, FillChangeReportMenu, ActOnChangeReportMenu},
+    {0x60440D1E, 0x60440D1E, FillChangeReportMenu, ActOnChangeReportMenu},
+};
+
 }  // namespace
 
 // A directory row's record owns the entry behind it (the eighth feature structure).
 extern const Subsystem kDirectorySubsystem = {"directory", {}, route_table(kLists), {}, nullptr,
-                                             free_directory_row_entry};
+                                             free_directory_row_entry, {}, route_table(kMenus)};

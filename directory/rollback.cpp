@@ -365,17 +365,22 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
   return kModifyDone;
 }
 
+bool is_rollback_row(const BYTE* record) {
+  void* item = nullptr;
+  if (record == nullptr || row_item(record, &item) != kLogFamilyDirectory || item == nullptr) return false;
+  return (static_cast<const DirectoryRowItem*>(item)->action & (kValueAdded | kValueRemoved)) != 0;
+}
+
 DWORD RollbackDirectoryChanges(HWND owner, HWND report_list) {
   DWORD written = 0;
   for (int row = static_cast<int>(SendMessageA(report_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
        row >= 0;
        row = static_cast<int>(SendMessageA(report_list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) {
     const auto* context = reinterpret_cast<const BYTE*>(list_row_param(report_list, row));
+    if (!is_rollback_row(context)) continue;
     void* item = nullptr;
-    if (context == nullptr || row_item(context, &item) != kLogFamilyDirectory || item == nullptr) continue;
-    const auto* change = static_cast<const DirectoryRowItem*>(item);
-    if (!(change->action & (kValueAdded | kValueRemoved))) continue;
-    if (roll_back_row(owner, *change)) ++written;
+    row_item(context, &item);
+    if (roll_back_row(owner, *static_cast<const DirectoryRowItem*>(item))) ++written;
   }
   return written;
 }

@@ -45,6 +45,7 @@ constexpr uint32_t kConsoleServerList = 0x602400C1;
 // The known servers offered to custom reports, with a row for the console itself.
 constexpr uint32_t kCustomReportServerList = 0x602400A1;
 constexpr uint32_t kSiblingServerList = 0x60F40001;
+constexpr uint32_t kMyServerView = 0x60240001;
 constexpr uint32_t kQuietModeSwitch = 0x60F4005D;
 
 // The Save button of the server configuration screens.

@@ -73,6 +73,19 @@ BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param) {
   return found;
 }
 
+int row_of_record(HWND list, const void* record, char* text, int size) {
+  if (record == nullptr) return -1;
+  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    LPARAM param = 0;
+    if (read_list_row(list, row, text, size, &param) && reinterpret_cast<const void*>(param) == record) return row;
+  }
+  if (size > 0) text[0] = '\0';
+  return -1;
+}
+
+int selected_row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0)); }
+
 namespace {
 
 // The dialog item number of the first control of the screen with this module and

@@ -107,6 +107,9 @@ int show_unattended_message(HWND owner, const char* text, const char* title, UIN
 // The same for wide text, converted to the ANSI code page first.
 int show_unattended_message_wide(HWND owner, const WCHAR* text, const char* title, UINT flags);
 void show_debug_value(int value);
+// A dialog of the library whose one edit field (IDC_TEXT_FIELD) the user fills: true when the user
+// pressed OK with some text, which is then in text (at most size - 1 characters).
+bool ask_text(HWND owner, const char* template_name, char* text, size_t size);
 
 // The parameter block of the library's message dialogs (4504 bytes, zeroed).
 struct MessageDialog {
@@ -150,6 +153,9 @@ LPARAM list_row_param(HWND list, int row);
 // A list view row's text (at most size - 1 characters) and item data; FALSE
 // (and *param 0) when the list has no such row.
 BOOL read_list_row(HWND list, int row, char* text, int size, LPARAM* param);
+// The row of a list view whose item data is this record, and its text; -1 (and empty text) when none.
+int row_of_record(HWND list, const void* record, char* text, int size);
+int selected_row_count(HWND list);
 // Control lookup: the dialog item number of the control with this module and
 // identifier (0 when none), among the buttons and check boxes (kinds 2 and 9),
 // among every control of kinds 1, 2, 3, 4, 6, 7 and 9, or among the lists

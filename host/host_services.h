@@ -71,6 +71,9 @@ typedef DWORD(WINAPI* HostRefreshControlFn)(HWND window, DWORD dialog_item, DWOR
 typedef DWORD(WINAPI* HostRequestFn)(DWORD magic, DWORD zero1, uintptr_t** out_block, DWORD zero2,
                                      DWORD code, DWORD flag);
 typedef void(WINAPI* HostPumpMessagesFn)();
+// Looks up the selected item of a list or tree (value 0, flag 1): its record and its text (kHostRowTextBytes).
+typedef void(WINAPI* HostListLookupFn)(HWND window, uintptr_t value, DWORD flag, uintptr_t* record, char* text);
+typedef void(WINAPI* HostWindowCommandFn)(HWND window, uintptr_t value);
 typedef HWND(WINAPI* HostScreenWindowFn)(DWORD window_key);
 typedef DWORD(WINAPI* HostFindItemFn)(HWND window, HTREEITEM parent, const char* text, uintptr_t owner, DWORD zero,
                                       HTREEITEM* item);

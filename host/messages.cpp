@@ -211,3 +211,44 @@ void enter_styled_dialog_mode() {
   create_drawing_resources();
 }
 
+
+namespace {
+
+struct TextAnswer {
+  char* text;
+  size_t size;
+};
+
+INT_PTR CALLBACK text_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* answer = reinterpret_cast<TextAnswer*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+      answer = reinterpret_cast<TextAnswer*>(lparam);
+      SendMessageA(GetDlgItem(dialog, IDC_TEXT_FIELD), EM_LIMITTEXT, answer->size - 1, 0);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK) {
+        GetDlgItemTextA(dialog, IDC_TEXT_FIELD, answer->text, static_cast<int>(answer->size));
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wparam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool ask_text(HWND owner, const char* template_name, char* text, size_t size) {
+  if (size == 0) return false;
+  text[0] = '\0';
+  TextAnswer answer = {text, size};
+  INT_PTR pressed = DialogBoxParamA(g_library.instance, template_name, owner, text_dialog_proc,
+                                    reinterpret_cast<LPARAM>(&answer));
+  return pressed == IDOK && text[0] != '\0';
+}

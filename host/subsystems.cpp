@@ -54,6 +54,11 @@ const Merged<DrawRoute>& draw_routes() {
   return routes;
 }
 
+const Merged<MenuRoute>& menu_routes() {
+  static const Merged<MenuRoute> routes = merge(&Subsystem::menus);
+  return routes;
+}
+
 template <typename Route>
 const Route* find(const Merged<Route>& routes, uint32_t id) {
   const Route* const* end = routes.routes + routes.count;
@@ -95,10 +100,12 @@ const ButtonRoute* find_button_route(uint32_t id) { return find(button_routes(),
 const ListRoute* find_list_route(uint32_t id) { return find(list_routes(), id); }
 const TextRoute* find_text_route(uint32_t id) { return find(text_routes(), id); }
 const DrawRoute* find_draw_route(uint32_t id) { return find(draw_routes(), id); }
+const MenuRoute* find_menu_route(uint32_t id) { return find(menu_routes(), id); }
 
 uint32_t identifier_claimed_twice() {
   if (uint32_t id = first_overlap(button_routes())) return id;
   if (uint32_t id = first_overlap(list_routes())) return id;
   if (uint32_t id = first_overlap(text_routes())) return id;
-  return first_overlap(draw_routes());
+  if (uint32_t id = first_overlap(draw_routes())) return id;
+  return first_overlap(menu_routes());
 }

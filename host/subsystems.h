@@ -68,6 +68,32 @@ struct DrawEvent {
   uint32_t id;
 };
 
+// A right-click on a list or tree of this library: the list's identifier, the row's record (null when the
+// click hit no row), the list window and its descriptor kind (1 or 7), and the host's nine entry buffers,
+// positions 0 to 8, which a menu fills through set_menu_entry.
+constexpr int kMenuPositions = 9;
+// The library writes at most this much into an entry buffer (the substitute host's buffers hold exactly this).
+constexpr size_t kMenuEntryBytes = 260;
+struct MenuRequest {
+  uint32_t id;
+  const BYTE* record;
+  HWND list;
+  DWORD descriptor_kind;
+  char* entries[kMenuPositions];
+};
+// The entry the user chose: the position of its buffer, the row's record, the window that owns the menu and
+// the list of the menu shown last (the host asks for the menu before it reports the choice).
+struct MenuChoice {
+  uint32_t id;
+  BYTE* record;
+  int position;
+  HWND owner;
+  HWND list;
+  DWORD descriptor_kind;
+};
+// Writes an entry's text (printf-style), cut to the buffer's size; a null buffer is left alone.
+void set_menu_entry(const MenuRequest& request, int position, const char* format, ...);
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -83,6 +109,13 @@ struct TextRoute {
 struct DrawRoute {
   uint32_t first, last;
   DWORD (*handler)(const DrawEvent&);
+};
+
+// A list's context menu: fill writes its entries (0, or 4061 when it has none to offer), act runs one.
+struct MenuRoute {
+  uint32_t first, last;
+  DWORD (*fill)(const MenuRequest&);
+  DWORD (*act)(const MenuChoice&);
 };
 
 template <typename Route>
@@ -104,6 +137,7 @@ struct Subsystem {
   void (*release_at_detach)();                // may be null
   void (*free_row_structures)(BYTE* record);  // frees the structures it owns in a list item record; may be null
   RouteTable<DrawRoute> draws = {};           // controls it draws (and status lines it writes) for the owner-draw export
+  RouteTable<MenuRoute> menus = {};           // the context menus of its lists
 };
 
 // Each subsystem's record, defined in its own folder.
@@ -133,6 +167,7 @@ const ButtonRoute* find_button_route(uint32_t id);
 const ListRoute* find_list_route(uint32_t id);
 const TextRoute* find_text_route(uint32_t id);
 const DrawRoute* find_draw_route(uint32_t id);
+const MenuRoute* find_menu_route(uint32_t id);
 
 // The first identifier that two routes of one kind claim; 0 when there is none.
 uint32_t identifier_claimed_twice();

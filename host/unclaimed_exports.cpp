@@ -11,18 +11,6 @@ DWORD unclaimed() {
 
 }  // namespace
 
-QVMR_EXPORT DWORD WINAPI treeview_right_click_popupmenu(uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                                        uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                                        uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                                        uintptr_t, uintptr_t, uintptr_t) {
-  return unclaimed();
-}
-
-QVMR_EXPORT DWORD WINAPI treeview_right_click_action(uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                                     uintptr_t, uintptr_t, uintptr_t) {
-  return unclaimed();
-}
-
 QVMR_EXPORT DWORD WINAPI drag_drop_action(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
                                           uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
   return unclaimed();

@@ -36,3 +36,6 @@ DWORD ReadAgentAddress(const char* server, char* text, size_t size);
 DWORD SetAgentAddress(const char* server, const char* text, BYTE* record);
 // Deletes UseThisIPv4 and stores the address a host-name look-up gives. 0 or the Windows error.
 DWORD ResetAgentAddress(const char* server);
+// The dialog that sets or resets the server's address override, listing the server's own
+// addresses by network card. 1 when the user pressed OK.
+DWORD ManageAgentAddress(HWND owner, const char* server, BYTE* record);

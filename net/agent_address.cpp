@@ -2,12 +2,14 @@
 // console uses for its agent's port 4060.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "config/registry.h"
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
 #include "net/address_scan.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -96,4 +98,125 @@ DWORD ResetAgentAddress(const char* server) {
     return rc;
   }
   return UpdateKnownServer(server, kKnownServerResolve, nullptr);
+}
+
+namespace {
+
+constexpr char kNetworkCardsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
+constexpr char kInterfacesKey[] = "System\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
+constexpr int kAddressFieldChars = 32;
+
+void add_address_row(HWND list, const char* address, const char* adapter) {
+  LVITEMA row = {};
+  row.mask = LVIF_TEXT;
+  row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  row.pszText = const_cast<char*>(address);
+  row.iItem = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+  row.iSubItem = 1;
+  row.pszText = const_cast<char*>(adapter);
+  SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row.iItem), reinterpret_cast<LPARAM>(&row));
+}
+
+void read_text(HKEY key, const char* name, char* out, DWORD size) {
+  DWORD bytes = size - 1;
+  std::memset(out, 0, size);
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out), &bytes) != ERROR_SUCCESS)
+    out[0] = '\0';
+}
+
+// Every network card of the server: its first address (and a second one, when the card has it),
+// skipping empty and unset ones.
+void list_server_addresses(HKEY machine, HWND list) {
+  HKEY cards, interfaces;
+  if (RegOpenKeyExA(machine, kNetworkCardsKey, 0, remote_access(KEY_READ), &cards) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(machine, kInterfacesKey, 0, remote_access(KEY_READ), &interfaces) != ERROR_SUCCESS) {
+    RegCloseKey(cards);
+    return;
+  }
+  char card_name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD name_size = sizeof card_name;
+    if (RegEnumKeyExA(cards, index, card_name, &name_size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    HKEY card, adapter;
+    if (RegOpenKeyExA(cards, card_name, 0, remote_access(KEY_READ), &card) != ERROR_SUCCESS) continue;
+    char service[256], description[256];
+    read_text(card, "ServiceName", service, sizeof service);
+    read_text(card, "Description", description, sizeof description);
+    RegCloseKey(card);
+    if (service[0] == '\0' ||
+        RegOpenKeyExA(interfaces, service, 0, remote_access(KEY_READ), &adapter) != ERROR_SUCCESS)
+      continue;
+    char addresses[512];
+    read_text(adapter, "IPAddress", addresses, sizeof addresses - 1);  // a multi-string: two zeros end it
+    RegCloseKey(adapter);
+    const char* first = addresses;
+    if (first[0] == '\0' || std::strstr(first, "0.0.0.0") != nullptr) continue;
+    add_address_row(list, first, description);
+    const char* second = first + std::strlen(first) + 1;
+    if (second < addresses + sizeof addresses && second[0] != '\0') add_address_row(list, second, description);
+  }
+  RegCloseKey(interfaces);
+  RegCloseKey(cards);
+}
+
+struct OverrideDialog {
+  const char* server;
+  BYTE* record;
+};
+
+INT_PTR CALLBACK override_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<OverrideDialog*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+      state = reinterpret_cast<OverrideDialog*>(lparam);
+      SendMessageA(dialog, WM_SETICON, ICON_BIG,
+                   reinterpret_cast<LPARAM>(LoadIconA(g_library.instance, "vnx_ent_nic")));
+      SendMessageA(GetDlgItem(dialog, IDC_TEXT_FIELD), EM_LIMITTEXT, kAddressFieldChars, 0);
+      HWND list = GetDlgItem(dialog, IDC_ADDRESS_LIST);
+      for (const char* title : {"IPv4 Address", "Adapter"}) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = 200;
+        column.pszText = const_cast<char*>(title);
+        SendMessageA(list, LVM_INSERTCOLUMNA, title[0] == 'I' ? 0 : 1, reinterpret_cast<LPARAM>(&column));
+      }
+      HKEY machine = nullptr;
+      if (ConnectServerRegistry(state->server, &machine, kAddressSettingTitle, 0) == 0 && machine != nullptr) {
+        char current[64];
+        if (ReadAgentAddress(state->server, current, sizeof current) == 0 && current[0] != '\0')
+          SetDlgItemTextA(dialog, IDC_TEXT_FIELD, current);
+        list_server_addresses(machine, list);
+      }
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDOK: {
+          char text[kAddressFieldChars + 1] = {};
+          GetDlgItemTextA(dialog, IDC_TEXT_FIELD, text, sizeof text);
+          // An empty field changes nothing; a refused address keeps the dialog open.
+          if (text[0] != '\0' && SetAgentAddress(state->server, text, state->record) != 0) return TRUE;
+          EndDialog(dialog, IDOK);
+          return TRUE;
+        }
+        case IDC_ADDRESS_RESET:
+          if (ResetAgentAddress(state->server) == 0) SetDlgItemTextA(dialog, IDC_TEXT_FIELD, "");
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+DWORD ManageAgentAddress(HWND owner, const char* server, BYTE* record) {
+  OverrideDialog state = {server, record};
+  return DialogBoxParamA(g_library.instance, "SETSERVERIPOVERRIDE", owner, override_dialog_proc,
+                         reinterpret_cast<LPARAM>(&state)) == IDOK;
 }

@@ -214,11 +214,12 @@ constexpr CommandTexts kCommandTexts[] = {
      "Archiving selected Report Log Files", "Archiving..."},
     {"Please click OK to confirm restoration of selected Archived Report Log Files", "RESTORE REPORT LOG(S)?",
      "Restoring selected Archived Report Log Files", "Restoring..."},
+    {"Confirm Deletion of selected log file(s)?", "DELETE LOG FILE(S)?", "Deleting selected Log Files", "Deleting..."},
 };
 
 void show_file_failure(HWND owner, LogFileCommandKind kind, DWORD error) {
   char text[200];
-  if (kind == kDeleteLogFiles)
+  if (kind == kDeleteLogFiles || kind == kDeleteListedLogFiles)
     std::snprintf(text, sizeof text, "Error [%u] deleting selected log file", static_cast<unsigned>(error));
   else if (kind == kRestoreLogFiles)
     std::snprintf(text, sizeof text, "Error [%u] restoring selected log file", static_cast<unsigned>(error));
@@ -389,7 +390,7 @@ DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, Lo
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     DWORD error = 0;
     BOOL reported = FALSE;
-    if (kind == kDeleteLogFiles) error = delete_log_file(source);
+    if (kind == kDeleteLogFiles || kind == kDeleteListedLogFiles) error = delete_log_file(source);
     else if (kind == kRestoreLogFiles && folder_error != 0) error = folder_error;
     else error = ArchiveLogFile(screen, source, folder, &reported);
     SetCursor(previous);
@@ -411,4 +412,24 @@ DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, Lo
   InvalidateRect(list, nullptr, TRUE);
   UpdateWindow(list);
   return handled;
+}
+
+BOOL CopyLogRowPath(HWND owner, const BYTE* record) {
+  const char* path = log_row_path(record);
+  if (path == nullptr) return FALSE;
+  size_t bytes = std::strlen(path) + 1;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (block == nullptr) return FALSE;
+  std::memcpy(GlobalLock(block), path, bytes);
+  GlobalUnlock(block);
+  if (!OpenClipboard(owner)) {
+    GlobalFree(block);
+    return FALSE;
+  }
+  EmptyClipboard();
+  // The clipboard owns the block once it takes it.
+  BOOL taken = SetClipboardData(CF_TEXT, block) != nullptr;
+  if (!taken) GlobalFree(block);
+  CloseClipboard();
+  return taken;
 }

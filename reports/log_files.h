@@ -66,8 +66,11 @@ enum LogFileCommandKind : int {
   kDeleteLogFiles = 0,
   kArchiveLogFiles = 1,
   kRestoreLogFiles = 2,
+  kDeleteListedLogFiles = 3,  // deletion from a log file list's context menu
 };
 
 // Delete, archive or restore the files of the rows selected in a log file
 // list, after the user confirms. button may be null. The number of files handled.
 DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, LogFileCommandKind kind);
+// Puts the full path of a log file row on the clipboard as text.
+BOOL CopyLogRowPath(HWND owner, const BYTE* record);

@@ -156,3 +156,51 @@ DWORD ReportViewListEvent(HWND list) {
   if (view != nullptr && build_report_view(list, view)) set_report_sort_keys(list);
   return kResultNotHandled;
 }
+
+namespace {
+
+constexpr SIZE_T kReportViewStack = 3000000;
+constexpr uintptr_t kFillViewCommand = 6000;
+
+// Asks the host to fill the new window (command 6000), then closes the window when the library shuts down.
+DWORD WINAPI fill_and_watch(LPVOID window) {
+  HWND dialog = static_cast<HWND>(window);
+  if (auto command = host_service<HostWindowCommandFn>(kHostWindowCommand)) command(dialog, kFillViewCommand);
+  while (IsWindow(dialog)) {
+    if (g_library.shutdown) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    Sleep(500);
+  }
+  return 0;
+}
+
+INT_PTR CALLBACK report_window_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowTextA(dialog, "VORNIX Quick Report");
+      if (HANDLE watcher = CreateThread(nullptr, 0, fill_and_watch, dialog, 0, nullptr)) CloseHandle(watcher);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, LOWORD(wparam));
+      return TRUE;
+  }
+  return FALSE;
+}
+
+// The window lives on its own thread, with the large stack the host's report rows need.
+DWORD WINAPI report_window_thread(LPVOID) {
+  DialogBoxParamA(g_library.instance, "ReportAction", nullptr, report_window_proc, 0);
+  return 0;
+}
+
+}  // namespace
+
+DWORD ShowReportInNewWindow(HWND owner, HWND list) {
+  if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0) {
+    show_message(owner, "List is empty, unable to show in a new window", nullptr, MB_ICONERROR);
+    return 0;
+  }
+  HANDLE thread = CreateThread(nullptr, kReportViewStack, report_window_thread, nullptr, 0, nullptr);
+  if (thread == nullptr) return 0;
+  CloseHandle(thread);
+  return 1;
+}

@@ -56,3 +56,7 @@ void set_report_sort_keys(HWND list);
 // The list event of a report view: builds the view of the list and its sort
 // keys; the host then goes on with its default (4061).
 DWORD ReportViewListEvent(HWND list);
+
+// Opens the quick report in a window of its own, on its own thread, which the host fills; the window
+// closes itself when the library shuts down. "List is empty, unable to show in a new window" without rows.
+DWORD ShowReportInNewWindow(HWND owner, HWND list);

@@ -52,11 +52,39 @@ DWORD report_column(const TextEvent& e, TextResult* result) {
   return report_column_text(reinterpret_cast<BYTE*>(e.args[3]), e.id, result->text, sizeof result->text);
 }
 
+// Context menus: a definition's report type; a log file row deleted or its path copied.
+DWORD fill_definitions_menu(const MenuRequest& request) {
+  set_menu_entry(request, 0, "Change Report Type");
+  return 0;
+}
+
+DWORD act_on_definitions_menu(const MenuChoice& choice) {
+  return choice.position == 0 && ChangeReportDefinitionType(choice.owner, choice.list);
+}
+
+DWORD fill_log_file_menu(const MenuRequest& request) {
+  if (request.record == nullptr) return 0;
+  set_menu_entry(request, 0, "Delete selected Log File(s)");
+  set_menu_entry(request, 1, "Copy full file path to paste buffer");
+  return 0;
+}
+
+DWORD act_on_log_file_menu(const MenuChoice& choice) {
+  if (choice.position == 0)
+    return LogFileCommand(choice.owner, nullptr, choice.list, current_server().name, kDeleteListedLogFiles) != 0;
+  return choice.position == 1 && CopyLogRowPath(choice.owner, choice.record);
+}
+
 constexpr ButtonRoute kButtons[] = {
     {kDeleteDefinitionButton, kDeleteDefinitionButton, delete_definition},
     {0x6041000A, 0x6041000B, log_file_button},
     {0x60410934, 0x60410934, log_file_button},
     {kQuickReportButton, kQuickReportButton, quick_report_button},
+};
+
+constexpr MenuRoute kMenus[] = {
+    {kReportDefinitionsList, kReportDefinitionsList, fill_definitions_menu, act_on_definitions_menu},
+    {0x60F40049, 0x60F4004A, fill_log_file_menu, act_on_log_file_menu},
 };
 
 constexpr ListRoute kLists[] = {
@@ -81,4 +109,5 @@ static_assert(sizeof kReportColumnRuns / sizeof kReportColumnRuns[0] == 5, "one 
 
 // At detach the quick report's file list and the tiles' fonts go; a row's record owns its report row item.
 extern const Subsystem kReportsSubsystem = {"reports",           route_table(kButtons), route_table(kLists),
-                                            route_table(kTexts), release_reports,       free_report_row_items};
+                                            route_table(kTexts), release_reports,       free_report_row_items,
+                                            {},                  route_table(kMenus)};

@@ -35,3 +35,8 @@
 #define IDC_REMOVE_REGISTRY_KEYS 1313
 // The report type of a report definition.
 #define IDC_REPORT_TYPES 1321
+
+// One-field dialogs (a server name, a profile pattern) and the agent address override.
+#define IDC_TEXT_FIELD 1401
+#define IDC_ADDRESS_LIST 1402
+#define IDC_ADDRESS_RESET 1403

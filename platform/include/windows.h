@@ -129,6 +129,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 
 // Memory
 #define GMEM_FIXED 0x0000
+#define GMEM_MOVEABLE 0x0002
 #define GMEM_ZEROINIT 0x0040
 #define GPTR 0x0040
 
@@ -275,6 +276,8 @@ typedef struct tagDRAWITEMSTRUCT {
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_SETFONT 0x0030
+#define WM_SETICON 0x0080
+#define ICON_BIG 1
 #define WM_GETFONT 0x0031
 #define WM_DRAWITEM 0x002B
 #define WM_NOTIFY 0x004E
@@ -505,6 +508,13 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialo
                                        HWND owner, DLGPROC proc, LPARAM param);
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
+
+#define CF_TEXT 1
+BOOL WINAPI OpenClipboard(HWND owner);
+BOOL WINAPI EmptyClipboard(void);
+// The clipboard takes the block (from GlobalAlloc) and frees it when it is replaced.
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE data);
+BOOL WINAPI CloseClipboard(void);
 // Cursors: the wait cursor around blocking network requests.
 typedef HICON HCURSOR;
 #define IDC_ARROW MAKEINTRESOURCEA(32512)

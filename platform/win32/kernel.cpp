@@ -375,8 +375,9 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
-  if ((flags & ~static_cast<UINT>(GMEM_ZEROINIT)) != 0) {
-    platform::unsupported("GlobalAlloc", "movable blocks");
+  // A movable block never moves here: its handle is its address, as GlobalLock answers.
+  if ((flags & ~static_cast<UINT>(GMEM_ZEROINIT | GMEM_MOVEABLE)) != 0) {
+    platform::unsupported("GlobalAlloc", "discardable or shared blocks");
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }

@@ -4,6 +4,8 @@
 // service, say). GetModuleFileNameA answers paths on the console machine.
 #include "win32/processes.h"
 
+#include <shellapi.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +161,20 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line, LPSECURITY_AT
   information->dwProcessId = next_id += 4;
   information->dwThreadId = next_id += 4;
   return TRUE;
+}
+
+// The shell opens a file by its verb: recorded as a start of the file found, with its parameters.
+HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+  platform::StartedProcess started;
+  started.program = file ? find_program(file) : "";
+  if (started.program.empty()) return reinterpret_cast<HINSTANCE>(SE_ERR_FNF);
+  started.command_line = std::string(file) + (parameters && *parameters ? std::string(" ") + parameters : "");
+  started.show_window = show;
+  started.current_directory = directory ? directory : "";
+  started.verb = verb ? verb : "open";
+  std::lock_guard<std::mutex> guard(processes().lock);
+  processes().started.push_back(started);
+  return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(33));
 }
 
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code) {

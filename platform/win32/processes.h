@@ -14,6 +14,7 @@ struct StartedProcess {
   BOOL inherit_handles = FALSE;
   int show_window = -1;  // the start-up information's show-window value; -1 when it sets none
   std::string current_directory;
+  std::string verb;  // ShellExecuteA's verb; empty for CreateProcessA
 };
 
 // Every start since the last clear, oldest first.

@@ -284,6 +284,8 @@ LRESULT list_view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case LVM_GETITEMSTATE:
       return valid(static_cast<int>(wparam)) ? static_cast<LRESULT>(rows[wparam].state & static_cast<UINT>(lparam)) : 0;
+    case LVM_GETSELECTEDCOUNT:
+      return std::count_if(rows.begin(), rows.end(), [](const auto& row) { return (row.state & LVIS_SELECTED) != 0; });
     case LVM_GETNEXTITEM: {
       int start = static_cast<int>(static_cast<intptr_t>(wparam));
       UINT flags = static_cast<UINT>(lparam);

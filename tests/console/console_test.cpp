@@ -137,7 +137,7 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   }
   EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
                                                 "enterprise-status", "servers-known", "alert-agents", "agent-stats",
-                                                "scan-range", "agent-ip", "view-log",
+                                                "scan-range", "agent-ip", "menu", "view-log",
                                                 "quick-report", "custom-report", "chart", "graphical-report",
                                                 "report-definitions", "logs", "delete-log-folders",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
