@@ -106,11 +106,11 @@ DWORD ActOnDefinitionMenu(const MenuChoice& choice) {
   }
   if (choice.id == kPatternList) {
     if (choice.position == 0) {
-      if (!ask_text(choice.owner, "ADD_PROFILE_PATTERN", text, sizeof text)) return 0;
+      if (ask_text(choice.owner, "ADD_PROFILE_PATTERN", text, sizeof text) != IDOK) return 0;
       add_text_row(choice.list, text);
       return 1;
     }
-    if (choice.position != 1 || !ask_text(choice.owner, "ADD_SERVER", text, kCachedServerNameBytes)) return 0;
+    if (choice.position != 1 || ask_text(choice.owner, "ADD_SERVER", text, kCachedServerNameBytes) != IDOK) return 0;
     // The chosen server's profiles become patterns that match them exactly.
     std::vector<ProfileSummary> profiles(kMostProfilesListed);
     DWORD count = 0;
@@ -119,7 +119,7 @@ DWORD ActOnDefinitionMenu(const MenuChoice& choice) {
     return 1;
   }
   if (choice.id == kCustomReportServers) {
-    if (choice.position != 0 || !ask_text(choice.owner, "ADD_SERVER_CR", text, kCachedServerNameBytes)) return 0;
+    if (choice.position != 0 || ask_text(choice.owner, "ADD_SERVER_CR", text, kCachedServerNameBytes) != IDOK) return 0;
     add_text_row(choice.list, text);
     return 1;
   }

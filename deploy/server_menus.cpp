@@ -17,6 +17,7 @@
 #include "host/list_item.h"
 #include "host/text.h"
 #include "net/address_scan.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -107,7 +108,10 @@ DWORD add_server(const MenuChoice& choice) {
                        : choice.id == kConsoleServerList ? "ADD_SERVER_NEW"
                                                          : "ADD_SERVER";
   char server[kCachedServerNameBytes];
-  if (!ask_text(choice.owner, dialog, server, sizeof server)) return 0;
+  INT_PTR pressed = ask_text(choice.owner, dialog, server, sizeof server);
+  // The sibling product's dialog also offers a scan of an address range for its servers.
+  if (pressed == IDC_SCAN_RANGE) return ScanAddressRangeDialog(choice.owner, choice.list) != 0;
+  if (pressed != IDOK) return 0;
   DWORD rc = UpdateKnownServer(server, kKnownServerResolve, nullptr);
   if (rc == 0) rc = g_library.sibling_mode ? EstablishSiblingKey(nullptr, server, "")
                                            : EstablishServerKey(nullptr, server, "", "", "");
@@ -156,6 +160,16 @@ DWORD write_applets_ini(HWND owner, const char* server, const BYTE* record) {
   return 0;
 }
 
+DWORD run_configuration_script(HWND owner) {
+  auto result = reinterpret_cast<uintptr_t>(ShellExecuteA(owner, "open", "GetVNXConfigPS.bat", nullptr, nullptr,
+                                                          SW_SHOWNORMAL));
+  if (result > 32) return 1;
+  char text[120];
+  std::snprintf(text, sizeof text, "Unable to run GetVNXConfigPS.bat, error %u.", static_cast<unsigned>(result));
+  show_message(owner, text, nullptr, MB_ICONERROR);
+  return 0;
+}
+
 }  // namespace
 
 DWORD ActOnServerMenu(const MenuChoice& choice) {
@@ -182,8 +196,7 @@ DWORD ActOnServerMenu(const MenuChoice& choice) {
     case kConfigurationScriptOrErrorLog:
       // Where the sibling agent keeps an error log is not known to the console: the entry does nothing.
       if (choice.id == kSiblingServerList) return 0;
-      ShellExecuteA(choice.owner, "open", "GetVNXConfigPS.bat", nullptr, nullptr, SW_SHOWNORMAL);
-      return 1;
+      return run_configuration_script(choice.owner);
     case kAgentAddress:
       if (choice.id == kSiblingServerList) return 0;
       return ManageAgentAddress(choice.owner, server, choice.record);

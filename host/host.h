@@ -107,9 +107,10 @@ int show_unattended_message(HWND owner, const char* text, const char* title, UIN
 // The same for wide text, converted to the ANSI code page first.
 int show_unattended_message_wide(HWND owner, const WCHAR* text, const char* title, UINT flags);
 void show_debug_value(int value);
-// A dialog of the library whose one edit field (IDC_TEXT_FIELD) the user fills: true when the user
-// pressed OK with some text, which is then in text (at most size - 1 characters).
-bool ask_text(HWND owner, const char* template_name, char* text, size_t size);
+// A dialog of the library whose one edit field (IDC_TEXT_FIELD) the user fills: IDOK when the user
+// pressed OK with some text, which is then in text (at most size - 1 characters); else the button
+// that ended it (IDCANCEL, or a further button of the dialog).
+INT_PTR ask_text(HWND owner, const char* template_name, char* text, size_t size);
 
 // The parameter block of the library's message dialogs (4504 bytes, zeroed).
 struct MessageDialog {

@@ -233,8 +233,9 @@ INT_PTR CALLBACK text_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         EndDialog(dialog, IDOK);
         return TRUE;
       }
-      if (LOWORD(wparam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
+      // Cancel, or a further button of the dialog, ends it with that button.
+      if (HIWORD(wparam) == BN_CLICKED) {
+        EndDialog(dialog, LOWORD(wparam));
         return TRUE;
       }
       return FALSE;
@@ -244,11 +245,11 @@ INT_PTR CALLBACK text_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-bool ask_text(HWND owner, const char* template_name, char* text, size_t size) {
-  if (size == 0) return false;
+INT_PTR ask_text(HWND owner, const char* template_name, char* text, size_t size) {
+  if (size == 0) return IDCANCEL;
   text[0] = '\0';
   TextAnswer answer = {text, size};
   INT_PTR pressed = DialogBoxParamA(g_library.instance, template_name, owner, text_dialog_proc,
                                     reinterpret_cast<LPARAM>(&answer));
-  return pressed == IDOK && text[0] != '\0';
+  return pressed == IDOK && text[0] == '\0' ? IDCANCEL : pressed;
 }

@@ -4,6 +4,7 @@
 #include "net/address_scan.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/registry.h"
@@ -11,6 +12,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -149,3 +151,48 @@ DWORD ScanAddressRange(HWND dialog, HWND list, int a, int b, int c, int first, i
 }
 
 DWORD ScanAddedCount() { return g_scan.added; }
+
+namespace {
+
+struct ScanDialog {
+  HWND list;
+  DWORD added;
+};
+
+int field_number(HWND dialog, int item) {
+  char text[16] = {};
+  GetDlgItemTextA(dialog, item, text, sizeof text);
+  return std::atoi(text);
+}
+
+INT_PTR CALLBACK scan_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<ScanDialog*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK) {
+        // The port range is shown for the user's reference; the scan asks the name service only.
+        if (ScanAddressRange(dialog, state->list, field_number(dialog, IDC_SCAN_OCTET_A),
+                             field_number(dialog, IDC_SCAN_OCTET_B), field_number(dialog, IDC_SCAN_OCTET_C),
+                             field_number(dialog, IDC_SCAN_FIRST), field_number(dialog, IDC_SCAN_LAST)) != 0)
+          state->added += ScanAddedCount();
+        return TRUE;
+      }
+      if (LOWORD(wparam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+DWORD ScanAddressRangeDialog(HWND owner, HWND list) {
+  ScanDialog state = {list, 0};
+  DialogBoxParamA(g_library.instance, "DKQ_SCAN_IP", owner, scan_dialog_proc, reinterpret_cast<LPARAM>(&state));
+  return state.added;
+}

@@ -12,7 +12,7 @@ constexpr char kInvalidRangeText[] = "Invalid IP Address Range Specified, unable
 constexpr char kReversedRangeText[] =
     "The \"search through\" address octet is smaller than starting address, unable to continue.";
 constexpr int kScanServerImage = 22;
-constexpr int kScanProgressItem = 1010;  // the scan dialog's progress text
+constexpr int kScanProgressItem = 1010;  // the scan dialog's progress text (IDC_SCAN_PROGRESS)
 constexpr DWORD kScanProgressMs = 500;
 
 // Scans a.b.c.first to a.b.c.last: every address whose reverse look-up gives a
@@ -22,6 +22,9 @@ constexpr DWORD kScanProgressMs = 500;
 // workers from adding rows. The number of addresses scanned; 0 when the range
 // was refused (with its message).
 DWORD ScanAddressRange(HWND dialog, HWND list, int a, int b, int c, int first, int last);
+// The dialog DKQ_SCAN_IP: the range typed there is scanned into the list each time the user presses
+// Scan, until Close. The number of servers added.
+DWORD ScanAddressRangeDialog(HWND owner, HWND list);
 // Rows the last scan added.
 DWORD ScanAddedCount();
 

@@ -40,3 +40,14 @@
 #define IDC_TEXT_FIELD 1401
 #define IDC_ADDRESS_LIST 1402
 #define IDC_ADDRESS_RESET 1403
+#define IDC_SCAN_RANGE 1404
+
+// The address-range scan: the three leading octets, the first and last fourth octet, a port range.
+#define IDC_SCAN_OCTET_A 1501
+#define IDC_SCAN_OCTET_B 1502
+#define IDC_SCAN_OCTET_C 1503
+#define IDC_SCAN_FIRST 1504
+#define IDC_SCAN_LAST 1505
+#define IDC_SCAN_PORT_FROM 1506
+#define IDC_SCAN_PORT_TO 1507
+#define IDC_SCAN_PROGRESS 1010

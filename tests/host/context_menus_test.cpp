@@ -231,6 +231,21 @@ TEST_F(ContextMenus, ServerEntriesAddRemoveAndOverrideTheAgentAddress) {
   EXPECT_EQ(dump("", HKEY_CURRENT_USER, kKnownServers).find("SRV07"), std::string::npos);
 }
 
+TEST_F(ContextMenus, TheSiblingProductsAddDialogScansAnAddressRangeForItsServers) {
+  world_.add_machine("SRV07", "127.0.0.7");
+  world_.open();
+  HWND list = add_list(0x60F40001);
+  host::send_list_event(library_, list);  // its first event switches sibling mode on
+  ASSERT_EQ(support::list_column(list), std::vector<std::string>{"<none found>"});
+  ui::script({"ADD_SERVER_QVAWKQ", 1404, "", {}});  // Scan IP Range...
+  ui::script({"DKQ_SCAN_IP", IDOK, "", {{1501, "127"}, {1502, "0"}, {1503, "0"}, {1504, "6"}, {1505, "8"}}});
+  ui::script({"DKQ_SCAN_IP", IDCANCEL, "", {}});
+  menu(list, 0x60F40001, nullptr);
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x60F40001, nullptr, 0, screen_), 1u);
+  EXPECT_EQ(support::list_column(list), std::vector<std::string>{"SRV07"});
+  EXPECT_EQ(ui::script_left(), 0u);
+}
+
 TEST_F(ContextMenus, LogFileEntriesCopyThePathAndDeleteAfterConfirmation) {
   char path[1024] = "C:\\qvawkq_SRV01e_20261201.csv";
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
