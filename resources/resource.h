@@ -35,3 +35,14 @@
 #define IDC_REMOVE_REGISTRY_KEYS 1313
 // The report type of a report definition.
 #define IDC_REPORT_TYPES 1321
+
+// The e-mail dialogs.
+#define IDC_EMAIL_SMTP_SERVER 1401
+#define IDC_EMAIL_PORT 1402
+#define IDC_EMAIL_SEND_AS 1403
+#define IDC_EMAIL_PASSWORD 1404
+#define IDC_EMAIL_NO_SECURITY 1405
+#define IDC_EMAIL_SSL 1406
+#define IDC_EMAIL_TLS 1407
+#define IDC_EMAIL_SEND_TEST 1408
+#define IDC_EMAIL_TEST_RECIPIENT 1411

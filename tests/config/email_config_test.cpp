@@ -12,6 +12,9 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/list_item.h"
+#include "resources/resource.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/mail_server.h"
 #include "tests/support/registry_dump.h"
@@ -33,16 +36,14 @@ class EmailConfigTest : public ::testing::Test {
     world_.add_registry_text("SRV01", "HKLM",
                              kProduct + "]\r\n\"EmailReturnAddressForAlerts\"=\"old@brightmere.local\"\r\n\r\n");
     world_.add_machine("MAILHOST", "127.0.0.9");
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    support::start_in_process(world_, &table_);
     g_library.sibling_mode = 0;
-    g_library.quiet_mode = 0;
   }
   void TearDown() override {
     qvmr_hide_module(nullptr);
     qvmr_hide_export(nullptr, nullptr);
     release_registry_connections();
+    support::end_in_process();
   }
   EmailConfig settings(int port, const char* password = kPassword) {
     EmailConfig c = {};
@@ -52,6 +53,21 @@ class EmailConfigTest : public ::testing::Test {
     std::snprintf(c.sender, sizeof c.sender, "%s", kSender);
     std::snprintf(c.password, sizeof c.password, "%s", password);
     return c;
+  }
+  std::vector<std::string> product() {
+    HKEY root;
+    std::vector<std::string> out;
+    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    support::dump_registry(root, kProductKey, "", out, true);
+    return out;
+  }
+  // The dialog on SRV01: each answer's fields typed (and a security button pressed), then its button.
+  INT_PTR dialog(const std::vector<ui::Answer>& answers) {
+    for (const ui::Answer& a : answers) ui::script(a);
+    ui::script({"EMAIL_02", IDCANCEL, "", {}});  // ends a dialog that a refused save keeps open
+    INT_PTR result = EditEmailConfig(nullptr, "SRV01", 1, item_);
+    ui::clear_script();
+    return result;
   }
   std::vector<BYTE> password_block() {
     HKEY root, product;
@@ -67,6 +83,7 @@ class EmailConfigTest : public ::testing::Test {
 
   support::WorldBuilder world_;
   host::ServiceTable table_;
+  BYTE item_[kListItemBytes] = {};
 };
 
 TEST_F(EmailConfigTest, SettingsStoredReadBackWithThePasswordBackwardsInItsBlock) {
@@ -90,17 +107,14 @@ TEST_F(EmailConfigTest, SettingsStoredReadBackWithThePasswordBackwardsInItsBlock
   EXPECT_EQ(recalled.port, 587u);
   EXPECT_EQ(recalled.security, kSmtpTls);
 
-  // An empty password: byte 511 holds the transformed terminator and it reads back empty.
-  ASSERT_EQ(store_email_config("SRV01", settings(25, "")), 0u);
-  EXPECT_EQ(password_block()[511], password_byte(0));
-  ASSERT_EQ(read_email_config("SRV01", &recalled), 0u);
-  EXPECT_STREQ(recalled.password, "");
-  // The longest password that fits, 510 characters, leaves no filler and still reads back whole.
-  const std::string longest(510, 'k');
-  ASSERT_EQ(store_email_config("SRV01", settings(25, longest.c_str())), 0u);
-  ASSERT_EQ(read_email_config("SRV01", &recalled), 0u);
-  EXPECT_EQ(recalled.password, longest);
-
+  // An empty password keeps only the transformed terminator at byte 511; the longest that fits,
+  // 510 characters, leaves no filler. Both read back whole.
+  for (const std::string& password : {std::string(), std::string(510, 'k')}) {
+    ASSERT_EQ(store_email_config("SRV01", settings(25, password.c_str())), 0u);
+    EXPECT_EQ(password_block()[511 - password.size()], password_byte(0));
+    ASSERT_EQ(read_email_config("SRV01", &recalled), 0u);
+    EXPECT_EQ(recalled.password, password);
+  }
   ui::clear_journal();
   EXPECT_EQ(read_email_config("NOSUCH", &recalled), 3u);
 }
@@ -161,6 +175,74 @@ TEST_F(EmailConfigTest, NothingSentWithoutRecipientLibraryOrSettings) {
   MailReportFile(10, "C:\\weekly.htm", "SRV01", recipient);
   EXPECT_TRUE(support::journal_lines().empty());
   EXPECT_TRUE(server.messages().empty());
+}
+
+TEST_F(EmailConfigTest, DialogRefusesIncompleteFieldsSavesAndRemovesOnlyWhenAsked) {
+  support::MailServer server(world_, "MAILHOST", {kSender, kPassword});
+  world_.open();
+  using Fields = std::vector<std::pair<int, std::string>>;
+  const Fields good = {{IDC_EMAIL_SMTP_SERVER, "MAILHOST"}, {IDC_EMAIL_PORT, "587"},
+                       {IDC_EMAIL_SEND_AS, kSender}, {IDC_EMAIL_PASSWORD, kPassword}};
+  auto with = [&](int item, const char* text) {
+    Fields f = good;
+    for (auto& [id, value] : f)
+      if (id == item) value = text;
+    return f;
+  };
+  const std::vector<std::string> before = product();
+  struct Refused { Fields fields; const char* message; };
+  const Refused refused[] = {
+      {with(IDC_EMAIL_SMTP_SERVER, ""), "No SMTP Server specified, field is required."},
+      {with(IDC_EMAIL_PORT, "0"), "Invalid Port specified, field is required."},
+      {with(IDC_EMAIL_PORT, "25a"), "Invalid Port specified, field is required."},
+      {with(IDC_EMAIL_PORT, "4294967296"), "Invalid Port specified, field is required."},
+      {with(IDC_EMAIL_SEND_AS, ""), "No \"Send As\" value specified, field is required."},
+  };
+  for (const Refused& r : refused) {
+    ui::clear_journal();
+    EXPECT_EQ(dialog({{"EMAIL_02", IDOK, "", r.fields}}), IDCANCEL) << r.message;
+    EXPECT_EQ(support::journal_lines()[0], std::string("Email Configuration Verification Error | ") + r.message);
+    EXPECT_EQ(product(), before) << r.message;
+  }
+  // Send Test Email checks the fields first, and says what the test needs.
+  ui::clear_journal();
+  dialog({{"EMAIL_02", IDC_EMAIL_SEND_TEST, "", with(IDC_EMAIL_SEND_AS, "")}});
+  EXPECT_EQ(support::journal_lines()[1], "UNABLE TO SEND TEST EMAIL | Email test requires the following fields to be "
+                                         "defined:\n\nSMTP Server\n\nPort\n\nSend As");
+
+  // Saved with TLS; the server's e-mail mark is set.
+  EXPECT_EQ(dialog({{"EMAIL_02", IDC_EMAIL_TLS, "", good}, {"EMAIL_02", IDOK, "", {}}}), IDOK);
+  EXPECT_EQ(item_[kItemEmailConfigured], 1);
+  EmailConfig stored;
+  ASSERT_EQ(read_email_config("SRV01", &stored), 0u);
+  EXPECT_EQ((std::vector<std::string>{stored.smtp_server, std::to_string(stored.port), std::to_string(stored.security),
+                                      stored.sender, stored.password}),
+            (std::vector<std::string>{"MAILHOST", "587", "1", kSender, kPassword}));
+
+  // The dialog shows what is stored: a test mail sent from it unchanged carries the stored settings.
+  // Mode 34 stores a record as it is, reads no dialog, and answers 0.
+  EmailConfigRecord record = {};
+  record.settings = settings(server.port());
+  item_[kItemEmailConfigured] = 0;
+  EXPECT_EQ(SaveEmailConfig(nullptr, kEmailSaveUnchanged, &record, "SRV01", item_), 0u);
+  EXPECT_EQ(item_[kItemEmailConfigured], 1);
+  ui::script({"EMAIL_TEST", IDOK, "", {{IDC_EMAIL_TEST_RECIPIENT, "jane@brightmere.local"}}});
+  dialog({{"EMAIL_02", IDC_EMAIL_SEND_TEST, "", {}}});
+  std::vector<support::ReceivedMail> mails = server.messages();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].login, kSender);
+  EXPECT_EQ(mails[0].rcpt_to, "jane@brightmere.local");
+
+  // An empty SMTP server on a configured server offers removal: Cancel keeps all, OK removes the
+  // six values (the older return address with them) and clears the mark.
+  const std::vector<std::string> configured = product();
+  ui::script({"KEEP EMAIL CONFIG?", IDCANCEL, "", {}});
+  EXPECT_EQ(dialog({{"EMAIL_02", IDOK, "", {{IDC_EMAIL_SMTP_SERVER, ""}}}}), IDCANCEL);
+  EXPECT_EQ(product(), configured);
+  ui::script({"KEEP EMAIL CONFIG?", IDOK, "", {}});
+  EXPECT_EQ(dialog({{"EMAIL_02", IDOK, "", {{IDC_EMAIL_SMTP_SERVER, ""}}}}), IDOK);
+  EXPECT_EQ(product(), std::vector<std::string>{"[]"});
+  EXPECT_EQ(item_[kItemEmailConfigured], 0);
 }
 
 }  // namespace
