@@ -2,6 +2,7 @@
 #include "config/email_config.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -24,6 +25,7 @@ constexpr DWORD kBlockSpareBytes = 100;
 constexpr char kMessageTitle[] = "VORNIX message from QVMR0007.DLL";
 constexpr char kReportSubject[] = "VORNIX Graphical Activity Report";
 constexpr char kSaveTitle[] = "UNABLE TO SAVE SERVER EMAIL CONFIG DATA";
+constexpr char kRecallTitle[] = "UNABLE TO RECALL SERVER EMAIL CONFIG DATA";
 
 using SendMailFn = DWORD(WINAPI*)(DWORD, const char*, DWORD, DWORD, const char*, const char*, const char*,
                                   const char*, const char*, const char*);
@@ -143,7 +145,7 @@ DWORD store_email_config(const char* server, const EmailConfig& record) {
 DWORD read_email_config(const char* server, EmailConfig* record) {
   std::memset(record, 0, sizeof *record);
   HKEY product;
-  if (DWORD rc = open_product_key(server, "UNABLE TO RECALL SERVER EMAIL CONFIG DATA", KEY_READ, &product)) return rc;
+  if (DWORD rc = open_product_key(server, kRecallTitle, KEY_READ, &product)) return rc;
   read_text(product, "SMTP Server", record->smtp_server);
   if (!read_text(product, "SMTP Send As", record->sender)) read_text(product, "EmailReturnAddressForAlerts", record->sender);
   BYTE block[kSmtpPasswordBlockBytes] = {};
@@ -387,15 +389,57 @@ DWORD save_to_servers(HWND window, EmailConfigRecord* record) {
   return result;
 }
 
+// The ten alert templates in the dialog's field order (subject and body of AD, FS, GP, LL, LF),
+// fields IDC_TEMPLATE_FIRST onwards.
+constexpr uint32_t kTemplateSettings[] = {0xFFD05551, 0xFFD05552, 0xFFD05561, 0xFFD05562, 0xFFD05571,
+                                          0xFFD05572, 0xFFD05581, 0xFFD05582, 0xFFD05591, 0xFFD05592};
+constexpr size_t kTemplateMostChars = 3430;
+
+INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* server = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    server = reinterpret_cast<const char*>(lparam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    HKEY product = nullptr;
+    open_product_key(server, kRecallTitle, KEY_READ, &product);
+    for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
+      const int field = IDC_TEMPLATE_FIRST + static_cast<int>(i);
+      SendMessageA(GetDlgItem(dialog, field), EM_LIMITTEXT, kTemplateMostChars, 0);
+      char text[kTemplateMostChars + 1] = {};
+      DWORD size = kTemplateMostChars;
+      if (product != nullptr)
+        RegQueryValueExA(product, server_setting(kTemplateSettings[i])->value, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(text), &size);
+      SetDlgItemTextA(dialog, field, text);
+    }
+    if (product != nullptr) RegCloseKey(product);
+    return TRUE;
+  }
+  if (message != WM_COMMAND || server == nullptr) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  // Each field is stored as its template setting; an empty one deletes the value.
+  for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
+    char text[kTemplateMostChars + 1] = {};
+    GetDlgItemTextA(dialog, IDC_TEMPLATE_FIRST + static_cast<int>(i), text, sizeof text);
+    ServerSetting(kProductRoot, nullptr, server, kTemplateSettings[i], text, 0, dialog, nullptr, 1);
+  }
+  EndDialog(dialog, IDOK);
+  return TRUE;
+}
+
 INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* record = reinterpret_cast<EmailConfigRecord*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
   if (message == WM_INITDIALOG) {
     record = reinterpret_cast<EmailConfigRecord*>(lparam);
     SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
-    char first[kEmailServerListBytes];  // the dialog shows the first server's settings
-    copy_text(first, sizeof first, record->servers);
-    if (char* end = std::strchr(first, ';')) *end = '\0';
-    RecallEmailConfig(dialog, record, first);
+    // The dialog shows the first server's settings and templates.
+    copy_text(record->first_server, sizeof record->first_server, record->servers);
+    if (char* end = std::strchr(record->first_server, ';')) *end = '\0';
+    RecallEmailConfig(dialog, record, record->first_server);
     return TRUE;
   }
   if (message != WM_COMMAND || record == nullptr) return FALSE;
@@ -411,19 +455,26 @@ INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPA
       SaveEmailConfig(dialog, kEmailValidate, &checked, nullptr, nullptr);
       const EmailConfig& s = checked.settings;
       if (s.smtp_server[0] != '\0' && s.sender[0] != '\0' && s.port != 0)
-        DialogBoxParamA(g_library.instance, "EMAIL_TEST", dialog, test_email_proc,
-                        reinterpret_cast<LPARAM>(&checked));
+        SendTestEmail(dialog, checked);
       else
         show_message(dialog, "Email test requires the following fields to be defined:\n\nSMTP Server\n\nPort\n\nSend As",
                      "UNABLE TO SEND TEST EMAIL", MB_ICONERROR);
       return TRUE;
     }
+    case IDC_EMAIL_TEMPLATES:
+      EditAlertTemplates(dialog, record->first_server);
+      return TRUE;
     default:
       return FALSE;
   }
 }
 
 }  // namespace
+
+INT_PTR EditAlertTemplates(HWND window, const char* server) {
+  return DialogBoxParamA(g_library.instance, "EMAIL_TEMPLATES", window, alert_templates_proc,
+                         reinterpret_cast<LPARAM>(server));
+}
 
 void SendTestEmail(HWND window, const EmailConfigRecord& record) {
   DialogBoxParamA(g_library.instance, "EMAIL_TEST", window, test_email_proc,

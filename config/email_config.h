@@ -42,6 +42,7 @@ void send_test_email(HWND window, const EmailConfig& record, const char* recipie
 constexpr size_t kEmailServerListBytes = 4096;
 struct EmailConfigRecord {
   char servers[kEmailServerListBytes];  // one server name, or several separated by ";"
+  char first_server[kEmailServerListBytes];  // the one the dialog shows
   DWORD server_count;                   // 1 for a single server
   EmailConfig settings;
   BYTE* server_item;  // the server status record whose e-mail mark follows a save; may be null
@@ -58,6 +59,8 @@ constexpr DWORD kEmailSaveUnchanged = 34;  // the record written as it is, the d
 DWORD SaveEmailConfig(HWND window, DWORD mode, EmailConfigRecord* record, const char* server, BYTE* server_item);
 // Fills the dialog (when given) and the record's settings from the server. 0 or as read_email_config.
 DWORD RecallEmailConfig(HWND window, EmailConfigRecord* record, const char* server);
+// The template dialog: the server's ten alert templates, each stored on OK (an empty one deleted).
+INT_PTR EditAlertTemplates(HWND window, const char* server);
 // The test dialog: asks for the recipient and sends the test mail with the record's settings.
 void SendTestEmail(HWND window, const EmailConfigRecord& record);
 // The "Email Send Configuration" dialog, filled from the first of the servers (";" between names);

@@ -245,4 +245,33 @@ TEST_F(EmailConfigTest, DialogRefusesIncompleteFieldsSavesAndRemovesOnlyWhenAske
   EXPECT_EQ(item_[kItemEmailConfigured], 0);
 }
 
+TEST_F(EmailConfigTest, TemplatesShownFromTheServerAndStoredWholeCutOrDeleted) {
+  ASSERT_EQ(ServerSetting(kProductRoot, nullptr, "SRV01", 0xFFD05571, const_cast<char*>("GPO %g changed"), 0, nullptr,
+                          nullptr, 1), 0u);
+  const std::string longer(4000, 'x');
+  dialog({{"EMAIL_02", IDC_EMAIL_TEMPLATES, "", {}},
+          {"EMAIL_TEMPLATES", IDOK, "", {{IDC_TEMPLATE_AD_SUBJECT, "VORNIX: %S. %p."},
+                                         {IDC_TEMPLATE_FS_BODY, longer},
+                                         {IDC_TEMPLATE_GP_SUBJECT, ""}}}});
+  bool shown = false;
+  for (const ui::JournalEntry& e : ui::journal())
+    if (e.template_name == "EMAIL_TEMPLATES") shown = e.text.find("\nGPO %g changed\n") != std::string::npos;
+  EXPECT_TRUE(shown) << "the stored template is in its field";
+  auto value = [](const char* name) {
+    HKEY root, product;
+    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    EXPECT_EQ(RegOpenKeyExA(root, kProductKey, 0, KEY_READ, &product), 0);
+    std::string text(5000, '\0');
+    DWORD size = static_cast<DWORD>(text.size());
+    LONG rc = RegQueryValueExA(product, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &size);
+    RegCloseKey(product);
+    return rc == ERROR_SUCCESS ? text.substr(0, size) : std::string("(none)");
+  };
+  // Dots and all, with the terminator counted; a field takes at most 3430 characters; empty deletes.
+  EXPECT_EQ(value("EMailAlert_AD_Subject"), std::string("VORNIX: %S. %p.") + '\0');
+  EXPECT_EQ(value("EMailAlert_FS_Body"), std::string(3430, 'x') + '\0');
+  EXPECT_EQ(value("EMailAlert_GP_Subject"), "(none)");
+  EXPECT_EQ(value("EMailAlert_LL_Body"), "(none)");
+}
+
 }  // namespace
