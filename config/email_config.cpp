@@ -12,6 +12,7 @@
 #include "host/host_services.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "reports/results_window.h"
 #include "resources/resource.h"
 
 namespace {
@@ -394,6 +395,7 @@ DWORD save_to_servers(HWND window, EmailConfigRecord* record) {
 constexpr uint32_t kTemplateSettings[] = {0xFFD05551, 0xFFD05552, 0xFFD05561, 0xFFD05562, 0xFFD05571,
                                           0xFFD05572, 0xFFD05581, 0xFFD05582, 0xFFD05591, 0xFFD05592};
 constexpr size_t kTemplateMostChars = 3430;
+constexpr DWORD kKnownServersMost = 500;
 
 INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* server = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
@@ -431,6 +433,71 @@ INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, 
   return TRUE;
 }
 
+// The multi-server dialog: the known servers with their addresses; the settings of the e-mail
+// dialog (its owner) saved to each one chosen, a results row each.
+INT_PTR CALLBACK email_servers_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto settings_dialog = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  HWND list = GetDlgItem(dialog, IDC_EMAIL_SERVERS);
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    const char* headings[] = {"Available Servers", "Server IP Address"};
+    for (int i = 0; i < 2; ++i) {
+      LVCOLUMNA column = {};
+      column.mask = LVCF_TEXT | LVCF_WIDTH;
+      column.cx = 150;
+      column.pszText = const_cast<char*>(headings[i]);
+      SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+    auto* names = static_cast<char(*)[kCachedServerNameBytes]>(
+        allocate_block(GMEM_FIXED | GMEM_ZEROINIT, kKnownServersMost * kCachedServerNameBytes));
+    const DWORD count = names ? KnownServerNames(names, kKnownServersMost) : 0;
+    for (DWORD i = 0; i < count; ++i) {
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(i);
+      item.pszText = names[i];
+      const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      BYTE a[4] = {};
+      char address[16] = "";
+      if (KnownServerAddress(names[i], a)) std::snprintf(address, sizeof address, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+      item.iSubItem = 1;
+      item.pszText = address;
+      if (row < 0 || !SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)))
+        show_message(dialog, "Unusual LV err 07mux", kMessageTitle, MB_ICONERROR);
+    }
+    free_block(names);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0) {
+    show_message(dialog, "To continue, please select at least one Server.", "No Servers Selected", MB_ICONEXCLAMATION);
+    return TRUE;
+  }
+  HWND results = open_results_window("VORNIX Email Configuration Results");
+  if (results == nullptr) {
+    show_message(dialog, "Error starting report view", kMessageTitle, MB_ICONERROR);
+    return TRUE;
+  }
+  EmailConfigRecord checked = {};
+  for (; row >= 0; row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
+    char server[kCachedServerNameBytes] = {};
+    LVITEMA item = {};
+    item.pszText = server;
+    item.cchTextMax = sizeof server;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    add_results_row(results, kStepProgress, server, "Email Configuration", "Updating...", nullptr);
+    SaveEmailConfig(settings_dialog, kEmailValidateSave, &checked, server, nullptr);
+  }
+  EndDialog(dialog, IDOK);
+  return TRUE;
+}
+
 INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* record = reinterpret_cast<EmailConfigRecord*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
   if (message == WM_INITDIALOG) {
@@ -459,6 +526,13 @@ INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPA
       else
         show_message(dialog, "Email test requires the following fields to be defined:\n\nSMTP Server\n\nPort\n\nSend As",
                      "UNABLE TO SEND TEST EMAIL", MB_ICONERROR);
+      return TRUE;
+    }
+    case IDC_EMAIL_MULTIPLE: {
+      EmailConfigRecord checked = *record;
+      if (SaveEmailConfig(dialog, kEmailValidate, &checked, nullptr, nullptr) == 1)
+        DialogBoxParamA(g_library.instance, "EMAIL_SERVERS", dialog, email_servers_proc,
+                        reinterpret_cast<LPARAM>(dialog));
       return TRUE;
     }
     case IDC_EMAIL_TEMPLATES:

@@ -11,6 +11,7 @@
 #include "config/registry.h"
 #include "config/server_settings.h"
 #include "host/list_item.h"
+#include "reports/results_window.h"
 #include "resources/resource.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
@@ -26,15 +27,20 @@ using Fields = std::vector<std::pair<int, std::string>>;
 class EmailConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    world_.add_machine("SRV01", "127.0.0.2");
-    world_.add_registry_text("SRV01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
-                                              "\"EmailReturnAddressForAlerts\"=\"old@brightmere.local\"\r\n\r\n");
+    for (const char* server : {"SRV01", "SRV02"}) {
+      world_.add_machine(server, server[4] == '1' ? "127.0.0.2" : "127.0.0.3");
+      world_.add_registry_text(server, "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                                               "\"EmailReturnAddressForAlerts\"=\"old@brightmere.local\"\r\n\r\n");
+    }
     world_.add_machine("MAILHOST", "127.0.0.9");
+    world_.add_registry_text(world_.console(), "HKCU", "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\"
+                                                    "MY_SERVERS]\r\n\"SRV01\"=hex:7f,00,00,02\r\n\"SRV02\"=hex:7f,00,00,03\r\n\r\n");
     support::start_in_process(world_, &table_);
   }
   void TearDown() override {
     qvmr_hide_module(nullptr);
     qvmr_hide_export(nullptr, nullptr);
+    close_results_window();
     release_registry_connections();
     support::end_in_process();
   }
@@ -44,9 +50,9 @@ class EmailConfigTest : public ::testing::Test {
     std::snprintf(c.password, sizeof c.password, "%s", password);
     return c;
   }
-  static std::vector<std::string> recalled() {
+  static std::vector<std::string> recalled(const char* server = "SRV01") {
     EmailConfig c;
-    EXPECT_EQ(read_email_config("SRV01", &c), 0u);
+    EXPECT_EQ(read_email_config(server, &c), 0u);
     return {c.smtp_server, std::to_string(c.port), std::to_string(c.security), c.sender, c.password};
   }
   // A value of SRV01's product key as stored, "(none)" when missing; the whole key as a dump.
@@ -174,6 +180,16 @@ TEST_F(EmailConfigTest, DialogRefusesIncompleteFieldsSavesAndRemovesOnlyWhenAske
   dialog({{"EMAIL_02", IDC_EMAIL_SEND_TEST, "", with(2, "")}});
   EXPECT_EQ(support::journal_lines()[1], "UNABLE TO SEND TEST EMAIL | Email test requires the following fields to be "
                                          "defined:\n\nSMTP Server\n\nPort\n\nSend As");
+
+  // Applied to the servers chosen (none chosen is refused first), a results row each.
+  ui::clear_journal();
+  dialog({{"EMAIL_02", IDC_EMAIL_MULTIPLE, "", with(1, "2525")},
+          {"EMAIL_SERVERS", IDOK, "", {}},
+          {"EMAIL_SERVERS", IDOK, "", {{IDC_EMAIL_SERVERS, "SRV02"}}}});
+  EXPECT_EQ(support::journal_lines()[0], "No Servers Selected | To continue, please select at least one Server.");
+  EXPECT_EQ(support::list_column(GetDlgItem(g_results.window, kResultsListItem), 2), std::vector<std::string>{"Updating..."});
+  EXPECT_EQ(recalled("SRV02"), (std::vector<std::string>{"MAILHOST", "2525", "0", kSender, kPassword}));
+  EXPECT_EQ(product(), before);
 
   // Saved with TLS; the server's e-mail mark is set.
   EXPECT_EQ(dialog({{"EMAIL_02", IDC_EMAIL_TLS, "", good}, {"EMAIL_02", IDOK, "", {}}}), IDOK);
