@@ -98,7 +98,7 @@ TEST_F(MailLibrary, EachSecurityChoiceSpeaksWhatItsServerExpectsToATrustedServer
     EXPECT_EQ(received(mails[0])[2], kSender);
   }
   // The certificate is checked: a server whose certificate the console does not trust gets nothing.
-  support::MailServer untrusted(w, "MAILHOST", {}, MailSecurity::ImplicitTls);
+  support::MailServer untrusted(w, "MAILHOST", {kSender, kPassword}, MailSecurity::ImplicitTls);
   std::remove((w.machine_dir(w.console()) + "/trusted-roots.pem").c_str());
   w.open();
   EXPECT_NE(send({kSsl}, untrusted.port()), 0u);
