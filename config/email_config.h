@@ -40,10 +40,11 @@ DWORD read_email_config(const char* server, EmailConfig* record);
 void send_test_email(HWND window, const EmailConfig& record, const char* recipient);
 // What the e-mail dialogs share: the servers the settings go to and the settings themselves.
 constexpr size_t kEmailServerListBytes = 4096;
+constexpr size_t kEmailServerNameBytes = 256;
 struct EmailConfigRecord {
-  char servers[kEmailServerListBytes];  // one server name, or several separated by ";"
-  char first_server[kEmailServerListBytes];  // the one the dialog shows
-  DWORD server_count;                   // 1 for a single server
+  char servers[kEmailServerListBytes];        // one server name, or several separated by ";"
+  char first_server[kEmailServerNameBytes];  // the one the dialog shows
+  DWORD server_count;                        // 1 for a single server
   EmailConfig settings;
   BYTE* server_item;  // the server status record whose e-mail mark follows a save; may be null
 };
