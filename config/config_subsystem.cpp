@@ -1,6 +1,7 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
 #include "config/definition_menus.h"
+#include "config/email_config.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -49,6 +50,8 @@ DWORD main_server_list(const ListEvent& e) {
   return list_known_servers(e);
 }
 
+DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
+
 constexpr ButtonRoute kButtons[] = {
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
     {0x60210027, 0x6021002A, profile_screen_button},
@@ -71,6 +74,9 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // The server's e-mail settings.
+    {0x603100B3, 0x603100B3, email_config_button},
+    {0x603100D2, 0x603100D2, email_config_button},
     // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
     {0x60410012, 0x60410012, schedule_screen_button},
     {0x60410015, 0x60410015, schedule_screen_button},

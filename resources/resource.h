@@ -37,10 +37,10 @@
 #define IDC_REPORT_TYPES 1321
 
 // One-field dialogs (a server name, a profile pattern) and the agent address override.
-#define IDC_TEXT_FIELD 1401
-#define IDC_ADDRESS_LIST 1402
-#define IDC_ADDRESS_RESET 1403
-#define IDC_SCAN_RANGE 1404
+#define IDC_TEXT_FIELD 1601
+#define IDC_ADDRESS_LIST 1602
+#define IDC_ADDRESS_RESET 1603
+#define IDC_SCAN_RANGE 1604
 
 // The address-range scan: the three leading octets, the first and last fourth octet, a port range.
 #define IDC_SCAN_OCTET_A 1501
@@ -51,3 +51,29 @@
 #define IDC_SCAN_PORT_FROM 1506
 #define IDC_SCAN_PORT_TO 1507
 #define IDC_SCAN_PROGRESS 1010
+
+// The e-mail dialogs.
+#define IDC_EMAIL_SMTP_SERVER 1401
+#define IDC_EMAIL_PORT 1402
+#define IDC_EMAIL_SEND_AS 1403
+#define IDC_EMAIL_PASSWORD 1404
+#define IDC_EMAIL_NO_SECURITY 1405
+#define IDC_EMAIL_SSL 1406
+#define IDC_EMAIL_TLS 1407
+#define IDC_EMAIL_SEND_TEST 1408
+#define IDC_EMAIL_TEST_RECIPIENT 1411
+#define IDC_EMAIL_TEMPLATES 1409
+// The ten alert template fields, subject and body per kind: AD, FS, GP, LL, LF.
+#define IDC_TEMPLATE_FIRST 1421
+#define IDC_TEMPLATE_AD_SUBJECT 1421
+#define IDC_TEMPLATE_AD_BODY 1422
+#define IDC_TEMPLATE_FS_SUBJECT 1423
+#define IDC_TEMPLATE_FS_BODY 1424
+#define IDC_TEMPLATE_GP_SUBJECT 1425
+#define IDC_TEMPLATE_GP_BODY 1426
+#define IDC_TEMPLATE_LL_SUBJECT 1427
+#define IDC_TEMPLATE_LL_BODY 1428
+#define IDC_TEMPLATE_LF_SUBJECT 1429
+#define IDC_TEMPLATE_LF_BODY 1430
+#define IDC_EMAIL_MULTIPLE 1410
+#define IDC_EMAIL_SERVERS 1412

@@ -210,7 +210,7 @@ TEST_F(ContextMenus, ServerEntriesAddRemoveAndOverrideTheAgentAddress) {
                            "2e,00,30,00,2e,00,30,00,2e,00,38,00,00,00,00,00\n");
   world_.open();
   HWND list = add_list(0x60240001);
-  ui::script({"ADD_SERVER", IDOK, "", {{1401, "SRV07"}}});
+  ui::script({"ADD_SERVER", IDOK, "", {{1601, "SRV07"}}});
   EXPECT_EQ(menu(list, 0x60240001, nullptr).size(), 1u);
   EXPECT_EQ(host::choose_menu_entry(library_, 0x60240001, nullptr, 0, screen_), 1u);
   EXPECT_NE(dump("", HKEY_CURRENT_USER, kKnownServers).find("SRV07"), std::string::npos);
@@ -219,7 +219,7 @@ TEST_F(ContextMenus, ServerEntriesAddRemoveAndOverrideTheAgentAddress) {
   support::insert_list_rows(list, {{"SRV07", records_.emplace_back(kListItemBytes).data()}});
   BYTE* row = records_.back().data();
   menu(list, 0x60240001, row);
-  ui::script({"SETSERVERIPOVERRIDE", IDOK, "", {{1401, "10.0.0.8"}}});
+  ui::script({"SETSERVERIPOVERRIDE", IDOK, "", {{1601, "10.0.0.8"}}});
   EXPECT_EQ(host::choose_menu_entry(library_, 0x60240001, row, 6, screen_), 1u);
   ASSERT_FALSE(ui::journal().empty());
   EXPECT_EQ(ui::journal().back().rows, (std::vector<std::string>{"10.0.0.7", "10.0.0.8"}));
@@ -237,7 +237,7 @@ TEST_F(ContextMenus, TheSiblingProductsAddDialogScansAnAddressRangeForItsServers
   HWND list = add_list(0x60F40001);
   host::send_list_event(library_, list);  // its first event switches sibling mode on
   ASSERT_EQ(support::list_column(list), std::vector<std::string>{"<none found>"});
-  ui::script({"ADD_SERVER_QVAWKQ", 1404, "", {}});  // Scan IP Range...
+  ui::script({"ADD_SERVER_QVAWKQ", 1604, "", {}});  // Scan IP Range...
   ui::script({"DKQ_SCAN_IP", IDOK, "", {{1501, "127"}, {1502, "0"}, {1503, "0"}, {1504, "6"}, {1505, "8"}}});
   ui::script({"DKQ_SCAN_IP", IDCANCEL, "", {}});
   menu(list, 0x60F40001, nullptr);
