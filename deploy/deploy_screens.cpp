@@ -191,7 +191,7 @@ DWORD DeployInstallButton(const ButtonEvent& e) {
   char server[kDeployServerBytes];
   DWORD item = read_screen_field(e.screen, kServerNameField, server, sizeof server);
   if (server[0] == '\0') {
-    if (id == kInstallScreenButton || id == kInstallWithoutStartButton)
+    if (id == kInstallScreenButton || id == kInstallWithoutStartButton || id == kAddNewServerButton)
       show_message(e.screen, "To continue, please enter a Windows Server for VORNIX Installation.",
                    "Server Name Required", MB_ICONINFORMATION);
     else

@@ -10,6 +10,7 @@ constexpr uint32_t kWelcomeInstallButton = 0x60112006;       // empty server: "V
 constexpr uint32_t kInstallScreenButton = 0x60112007;        // empty server: "Server Name Required"
 constexpr uint32_t kInstallWithoutStartButton = 0x6011200A;  // as the one before, mode 2
 constexpr uint32_t kWelcomePictureButton = 0x6011200B;       // as the welcome button
+constexpr uint32_t kAddNewServerButton = 0x601120BA;         // as the install screen's button
 constexpr uint32_t kServerNameField = 0x60180001;
 constexpr uint32_t kReportPathField = 0x60180002;
 constexpr uint32_t kDepartmentsHostField = 0x60180003;

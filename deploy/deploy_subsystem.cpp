@@ -5,6 +5,7 @@
 //   0x60112007  install screen: the same, its empty-server message "Server Name Required"
 //   0x6011200A  install screen: install without starting the agent (mode 2)
 //   0x6011200B  welcome screen picture button: as 0x60112006
+//   0x601120BA  add a new server: as 0x60112007
 //   0x601200B5  summary: "WILL INSTALL" / "DO NOT INSTALL" from the VNXLWA box 0x601800B3
 //   0x601200B6  summary: "WILL START NOW" / "WILL NOT START" from the box 0x601800B4
 //   0x603100D3  server screen: update the current server's agent (UPDATE_AGENT_NEW)
@@ -29,6 +30,7 @@ namespace {
 constexpr ButtonRoute kButtons[] = {
     {kWelcomeInstallButton, kInstallScreenButton, DeployInstallButton},
     {kInstallWithoutStartButton, kWelcomePictureButton, DeployInstallButton},
+    {kAddNewServerButton, kAddNewServerButton, DeployInstallButton},
     {kUpdateSelectedServerButton, kUpdateSelectedServerButton, DeployUpdateButton},
     {kRemoveSelectedServerButton, kRemoveSelectedServerButton, DeployRemoveButton},
     {kStartSelectedAgentButton, kStopSelectedAgentButton, DeployServiceButton},

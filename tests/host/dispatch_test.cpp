@@ -62,7 +62,7 @@ TEST_F(Dispatch, EventsOfOtherModulesUnknownKindsAndUnclaimedIdentifiersGo4061) 
   EXPECT_EQ(press(button(0x30110EE6, 6)), 4061u);
   uintptr_t unknown_kind[kDescriptorWords] = {0x30110EE6, 5};
   EXPECT_EQ(library_.entry_point_button_services(screen_, 0, unknown_kind), 4061u);
-  EXPECT_EQ(press(button(0x601120BA)), 4061u);
+  EXPECT_EQ(press(button(0x601120BB)), 4061u);
   DWORD before = GetTickCount();  // list events wait about five seconds for image lists that never come
   EXPECT_EQ(host::send_list_event(library_, list_, 0x60240999), 4061u);
   EXPECT_EQ(GetTickCount() - before, 101u * 50u);

@@ -62,7 +62,7 @@ TEST(Subsystems, EveryIdentifierIsClaimedOnceAndTheMergedLookupFindsItsRoute) {
   EXPECT_GT(buttons, 0u);
   EXPECT_GT(lists, 0u);
   EXPECT_GT(texts, 0u);
-  for (uint32_t unclaimed : {0u, 0x601120BAu, 0xFFFFFFFFu}) {
+  for (uint32_t unclaimed : {0u, 0x601120BBu, 0xFFFFFFFFu}) {
     EXPECT_EQ(find_button_route(unclaimed), nullptr);
     EXPECT_EQ(find_list_route(unclaimed), nullptr);
     EXPECT_EQ(find_text_route(unclaimed), nullptr);
