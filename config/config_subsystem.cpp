@@ -1,5 +1,6 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
+#include "config/definition_copy.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -104,5 +105,5 @@ constexpr ListRoute kLists[] = {
 }  // namespace
 
 // At detach the registry connection cache closes its keys.
-extern const Subsystem kConfigSubsystem = {"config", route_table(kButtons), route_table(kLists), {},
-                                          release_registry_connections, nullptr};
+extern const Subsystem kConfigSubsystem = {"config",       route_table(kButtons), route_table(kLists), {},
+                                          release_registry_connections, nullptr, {}, DropDefinitionRows};
