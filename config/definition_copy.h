@@ -69,3 +69,10 @@ DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file);
 // Profile or saved report rows dropped on a server list: copied to the servers selected there after
 // the confirmation, every step a row of the results window. 0 once done or refused.
 DWORD DropDefinitionRows(const DropEvent& event);
+// The copy button (0x602100D9): the profile selected in the profile list to the servers selected in the
+// button's companion list, after the confirmation. 1 once done, 0 when refused.
+DWORD CopyProfileButton(HWND screen, HWND servers);
+// The rename buttons: the selected profile (0x60210029, 0x602100CE), saved report (0x60410013) or
+// scheduled graphical activity (0x6041092E, both of the button's companion list) renamed on its server
+// to the name typed in the rename dialog.
+DWORD RenameButton(HWND screen, uint32_t id, HWND companion);

@@ -39,3 +39,5 @@
 #define IDC_COPY_OVERWRITE 1331
 #define IDC_COPY_KEEP 1332
 #define IDC_COPY_DESTINATION 1333
+// The rename dialogs.
+#define IDC_RENAME_NAME 1341

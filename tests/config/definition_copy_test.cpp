@@ -441,6 +441,37 @@ TEST_F(DefinitionDrop, AProfileOnTheConsolesListGoesToTheRowDroppedOnAndAReportI
   support::release_list_rows(reports, true);
 }
 
+TEST_F(DefinitionDrop, TheCopyAndRenameButtonsWorkOnTheRowsSelectedBesideThem) {
+  HWND view = servers(0x60240001, {"SRV01", "*SRV02"});
+  HWND reports = host::add_control(screen_, 2010, WC_LISTVIEWA, "", host::ControlSpec{0x60440010, kDescriptorListView});
+  ASSERT_EQ(ListSchedules("SRV01", reports, ReportListKind::kSavedReports), 3u);  // Plain, Tail, Weekly
+  support::set_row_selected(reports, 2);
+  g_profile_list = profiles_;
+  auto press = [&](uint32_t id, HWND companion) {
+    HWND button = host::add_control(screen_, 2100, "Button", "",
+                                    {id, kDescriptorPushButton, 30, static_cast<uint16_t>(GetDlgCtrlID(companion))});
+    return entry_point_button_services(screen_, 0, host::descriptor_of(button));
+  };
+  confirm("CONFIRM_PROFILE_COPY_NEW", false);
+  EXPECT_EQ(press(0x602100D9, view), 1u);
+  const std::string payroll = std::string(kProductKey) + "\\Profiles\\Payroll";
+  EXPECT_EQ(tree("SRV02", payroll), tree("SRV01", payroll));
+
+  const std::vector<std::string> before = tree("SRV01", std::string(kProductKey) + "\\Profiles");
+  ui::script({"RENAME_PROFILE", IDOK, "", {{IDC_RENAME_NAME, "Payroll 2027"}}});
+  EXPECT_EQ(press(0x602100CE, profiles_), 1u);
+  std::vector<std::string> renamed = before;
+  for (std::string& line : renamed)
+    if (line.rfind("\\Payroll", 0) == 0) line.replace(0, 8, "\\Payroll 2027");
+  EXPECT_EQ(tree("SRV01", std::string(kProductKey) + "\\Profiles"), renamed);
+  ui::script({"RENAME_RPT", IDOK, "", {{IDC_RENAME_NAME, "Weekly sales"}}});
+  EXPECT_EQ(press(0x60410013, reports), 1u);
+  std::vector<std::string> now = tree("SRV01", kReportsKey);
+  EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly sales"), 1);
+  EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly"), 0);
+  support::release_list_rows(reports, true);
+}
+
 TEST_F(DefinitionCopy, ArchivesAreListedWithTheDateTheirNamesCarry) {
   HKEY root, product;
   ASSERT_EQ(ConnectServerRegistry("SRV02", &root, "T", 0), 0u);
