@@ -137,24 +137,8 @@ TEST_F(DefinitionCopy, TreesCopyWholeWithReportsPointedAtTheirNewServer) {
                                       "\\Weekly:Definition=3:||||||||||||||||||||||||||||||||SRV02|||",
                                       "\\Weekly:Near end=3:|"}));
 
-  // Profiles with their subkeys; without overwrite an existing one is left as it was, uncounted.
+  // A source that is not there counts one failure (profiles, their subkeys and overwrite: the drops below).
   HKEY profiles = open("SRV01", "Profiles"), dest = open("SRV02", "Profiles");
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 0, "SRV02", "SRV01", 0), 0u);
-  std::vector<std::string> copied = tree("SRV02", std::string(kProductKey) + "\\Profiles");
-  EXPECT_EQ(copied, (std::vector<std::string>{"", "\\Payroll", "\\Payroll:ProfileType=4:2", "\\Payroll:Disabled=4:0",
-                                               "\\Payroll\\Accounts", "\\Payroll\\Files",
-                                               "\\Payroll\\Files:Path=1:D:\\Payroll|"}));
-  HKEY payroll;
-  ASSERT_EQ(RegOpenKeyExA(dest, "Payroll", 0, KEY_ALL_ACCESS, &payroll), 0);
-  DWORD changed = 9;
-  RegSetValueExA(payroll, "ProfileType", 0, REG_DWORD, reinterpret_cast<BYTE*>(&changed), sizeof changed);
-  RegCloseKey(payroll);
-  const std::vector<std::string> before = tree("SRV02", std::string(kProductKey) + "\\Profiles");
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 0), 0u);
-  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), before);
-  // With overwrite the copy is written over it; a source that is not there counts one failure.
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 1), 0u);
-  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), copied);
   EXPECT_EQ(CopyKeyTree(profiles, "Missing", dest, nullptr, 1, "SRV02", "SRV01", 1), 1u);
 
   // A value over 64000 bytes is not copied and counts; the values after it still are.
@@ -262,29 +246,43 @@ TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   EXPECT_EQ(staging_keys(), staging_before);
 }
 
-TEST_F(DefinitionCopy, ArchiveReplacesTheProductKeyOnlyAfterConfirmation) {
-  // The agent's archive: SRV02's product key, written where the agent keeps it on SRV01.
-  HKEY root, product;
-  ASSERT_EQ(ConnectServerRegistry("SRV02", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, kProductKey, 0, KEY_READ, &product), 0);
+TEST_F(DefinitionCopy, ArchivesAreListedWithTheirDatesAndReplaceTheProductKeyOnlyAfterConfirmation) {
+  // The agent's archive, SRV02's product key, where the agent keeps it on SRV01: below its SystemRoot.
+  HKEY srv01, version, product;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &srv01, "T", 0), 0u);
+  ASSERT_EQ(RegCreateKeyExA(srv01, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &version, nullptr), 0);
+  RegSetValueExA(version, "SystemRoot", 0, REG_SZ, reinterpret_cast<const BYTE*>("D:\\WinNT"), 9);
+  RegCloseKey(version);
+  const std::string folder = world_.machine_dir("SRV01") + "/shares/D$/WinNT/system32/drivers/vornix/";
+  const std::string archive = "\\\\SRV01\\D$\\WinNT\\system32\\drivers\\vornix\\vornix_07_Dec_2026.savekey";
+  std::filesystem::create_directories(folder + "folder.savekey");
+  std::ofstream(folder + "notes.txt") << "x";
+  HKEY srv02;
+  ASSERT_EQ(ConnectServerRegistry("SRV02", &srv02, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(srv02, kProductKey, 0, KEY_READ, &product), 0);
   EnableBackupPrivileges();
-  ASSERT_EQ(RegSaveKeyA(product, "\\\\SRV01\\C$\\archive_07_Dec_2026.savekey", nullptr), 0);
+  ASSERT_EQ(RegSaveKeyA(product, archive.c_str(), nullptr), 0);
   RegCloseKey(product);
-  const std::vector<std::string> before = tree("SRV01", kProductKey);
+  HWND list = host::add_control(host::create_screen(31, "Archives"), 2001, WC_LISTVIEWA, "", host::ControlSpec{});
+  support::add_columns(list, 2);
+  EXPECT_EQ(ListRegistryArchives("SRV01", list), 1u);
+  EXPECT_EQ(support::list_column(list, 0), (std::vector<std::string>{archive}));
+  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"07 Dec 2026"}));
+  EXPECT_EQ(ListRegistryArchives("BARE02", list), 0u);
 
+  const std::vector<std::string> before = tree("SRV01", kProductKey);
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDCANCEL, "", {}});
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 0u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", archive.c_str()), 0u);
   EXPECT_EQ(tree("SRV01", kProductKey), before);
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 1u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", archive.c_str()), 1u);
   EXPECT_EQ(tree("SRV01", kProductKey), tree("SRV02", kProductKey));
   EXPECT_EQ(support::journal_lines().back(),
             "REGISTRY IMPORT COMPLETE | SUCCESS: VORNIX Registry Key has been replaced with the contents of the "
             "archive.");
-
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
-  ui::clear_journal();
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "BARE01", "C:\\archive.savekey"), 0u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "BARE01", archive.c_str()), 0u);
   EXPECT_EQ(support::journal_lines().back(),
             "REGISTRY IMPORT ABORTED - ERROR ACCESS SERVER REGISTRY | No VORNIX Key found - unable to import VORNIX "
             "Registry Archive - VORNIX must already be installed to use this import function.");
@@ -340,8 +338,9 @@ class DefinitionDrop : public DefinitionCopy {
   int lists_ = 0;
 };
 
-TEST_F(DefinitionDrop, ModeOneAcceptsOnlyThisModulesTargetsAndAnEmptySelectionCopiesNothing) {
-  HWND view = servers(0x60240001, {"SRV01", "SRV02"});
+TEST_F(DefinitionDrop, ProfilesGoToEverySelectedServerButTheSourceWithEachStepAResultsRowOnceConfirmed) {
+  // Mode 1 takes only this module's targets; with no destination selected the drop only warns.
+  HWND view = servers(0x60240001, {"SRV01", "SRV02", "BARE01"});
   std::vector<BYTE> ours(kListItemBytes), theirs(kListItemBytes);
   ours[0] = 7;
   theirs[0] = 8;
@@ -360,15 +359,12 @@ TEST_F(DefinitionDrop, ModeOneAcceptsOnlyThisModulesTargetsAndAnEmptySelectionCo
   EXPECT_EQ(support::journal_lines(),
             (std::vector<std::string>{"Copy Profile(s) | To continue, please select at least one destination server."}));
   // Refused at the confirmation: nothing copied and no results window.
-  support::set_row_selected(view, 1);
+  for (int row : {0, 1, 2}) support::set_row_selected(view, row);
   ui::script({"CONFIRM_PROFILE_COPY", IDCANCEL, "", {}});
   EXPECT_EQ(drop(profiles_, view), 0u);
   EXPECT_EQ(g_results.window, nullptr);
   EXPECT_EQ(tree("SRV02", kProductKey), before);
-}
 
-TEST_F(DefinitionDrop, ProfilesGoToEverySelectedServerButTheSourceWithEachStepAResultsRow) {
-  HWND view = servers(0x60240001, {"*SRV01", "*SRV02", "*BARE01"});
   confirm("CONFIRM_PROFILE_COPY", false);
   EXPECT_EQ(drop(profiles_, view), 0u);
   const std::string profiles = std::string(kProductKey) + "\\Profiles\\Payroll";
@@ -390,6 +386,10 @@ TEST_F(DefinitionDrop, ProfilesGoToEverySelectedServerButTheSourceWithEachStepAR
   EXPECT_EQ(drop(profiles_, view), 0u);
   EXPECT_EQ(tree("SRV02", profiles), changed);
   EXPECT_EQ(results()[1], "SRV02 | Profile already exists | Payroll already exists, will not overwrite (67)");
+  EXPECT_EQ(g_definition_copy.errors, 0u);
+  confirm("CONFIRM_PROFILE_COPY", true);
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  EXPECT_EQ(tree("SRV02", profiles), tree("SRV01", profiles));
 
   // The second value write on SRV02 fails: the rows say what was copied, and the rest still is.
   release_registry_connections();
@@ -470,32 +470,6 @@ TEST_F(DefinitionDrop, TheCopyAndRenameButtonsWorkOnTheRowsSelectedBesideThem) {
   EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly sales"), 1);
   EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly"), 0);
   support::release_list_rows(reports, true);
-}
-
-TEST_F(DefinitionCopy, ArchivesAreListedWithTheDateTheirNamesCarry) {
-  HKEY root, product;
-  ASSERT_EQ(ConnectServerRegistry("SRV02", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, kProductKey, 0, KEY_READ, &product), 0);
-  // The folder follows the server's SystemRoot, on its administrative share.
-  HKEY srv01, version;
-  ASSERT_EQ(ConnectServerRegistry("SRV01", &srv01, "T", 0), 0u);
-  ASSERT_EQ(RegCreateKeyExA(srv01, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &version, nullptr), 0);
-  RegSetValueExA(version, "SystemRoot", 0, REG_SZ, reinterpret_cast<const BYTE*>("D:\\WinNT"), 9);
-  RegCloseKey(version);
-  const std::string folder = world_.machine_dir("SRV01") + "/shares/D$/WinNT/system32/drivers/vornix/";
-  std::filesystem::create_directories(folder + "folder.savekey");
-  EnableBackupPrivileges();
-  ASSERT_EQ(RegSaveKeyA(product, "\\\\SRV01\\D$\\WinNT\\system32\\drivers\\vornix\\vornix_07_Dec_2026.savekey", nullptr), 0);
-  std::ofstream(folder + "notes.txt") << "x";
-  RegCloseKey(product);
-  HWND list = host::add_control(host::create_screen(31, "Archives"), 2001, WC_LISTVIEWA, "", host::ControlSpec{});
-  support::add_columns(list, 2);
-  EXPECT_EQ(ListRegistryArchives("SRV01", list), 1u);
-  EXPECT_EQ(support::list_column(list, 0),
-            (std::vector<std::string>{"\\\\SRV01\\D$\\WinNT\\system32\\drivers\\vornix\\vornix_07_Dec_2026.savekey"}));
-  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"07 Dec 2026"}));
-  EXPECT_EQ(ListRegistryArchives("BARE02", list), 0u);
 }
 
 }  // namespace
