@@ -1,11 +1,14 @@
 // Registry keys saved to hive files and restored on the local machine through
 // the real advapi32: a key of the console user's saved with its subkeys, a second
 // save onto the same file refused, the file restored over another key, and the
-// same file imported into the local machine's profiles by the library.
+// same file imported into the local machine's profiles by the library. Wine's
+// RegRestoreKeyA is a stub that restores nothing, and its RegSaveKeyA writes over
+// an existing file: under Wine those checks are reported as skipped.
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -66,6 +69,11 @@ void remove_tree(HKEY root, const std::string& path) {
   RegCloseKey(key);
 }
 
+bool under_wine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 void key_save_case(Session*) {
@@ -83,6 +91,14 @@ void key_save_case(Session*) {
   EnableBackupPrivileges();
   HKEY saved = create(HKEY_CURRENT_USER, kSaved);
   check_equal(0ull, static_cast<unsigned long long>(RegSaveKeyA(saved, file.c_str(), nullptr)), "the key is saved");
+  check(GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES, "the hive file is there");
+  if (under_wine()) {
+    RegCloseKey(saved);
+    std::printf("skip key save: a second save, the restore and the import (Wine's RegRestoreKeyA restores nothing)\n");
+    remove_tree(HKEY_CURRENT_USER, kSaved);
+    DeleteFileA(file.c_str());
+    return;
+  }
   check_equal(static_cast<unsigned long long>(ERROR_ALREADY_EXISTS),
               static_cast<unsigned long long>(RegSaveKeyA(saved, file.c_str(), nullptr)),
               "a second save onto the same file");
