@@ -313,7 +313,8 @@ DWORD copy_to_list(CopySource source, HWND list, int only) {
   if (!open_copy_source(&source)) return 0;
   DWORD copied = 0;
   const int rows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
-  for (int row = only >= 0 ? only : 0; row < (only >= 0 ? std::min(only + 1, rows) : rows); ++row) {
+  const int first = only >= 0 ? only : 0, end = only >= 0 ? std::min(only + 1, rows) : rows;
+  for (int row = first; row < end; ++row) {
     if (only < 0 && (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0)
       continue;
     char server[kCachedServerNameBytes] = {};
