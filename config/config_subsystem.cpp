@@ -1,6 +1,7 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
 #include "config/definition_copy.h"
+#include "config/email_config.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -54,6 +55,7 @@ DWORD copy_profile_button(const ButtonEvent& e) { return CopyProfileButton(e.scr
 DWORD rename_button(const ButtonEvent& e) {
   return RenameButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
 }
+DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
 
 constexpr ButtonRoute kButtons[] = {
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
@@ -84,6 +86,9 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // The server's e-mail settings.
+    {0x603100B3, 0x603100B3, email_config_button},
+    {0x603100D2, 0x603100D2, email_config_button},
     // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
     {0x60410012, 0x60410012, schedule_screen_button},
     {0x60410015, 0x60410015, schedule_screen_button},

@@ -23,6 +23,7 @@
 #include "console/directory_commands.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
+#include "console/mail_commands.h"
 #include "console/deploy_commands.h"
 #include "console/status_commands.h"
 #include "console/net_commands.h"
@@ -123,6 +124,14 @@ void make_demo_world(const std::string& folder) {
   world.add_registry_text("SRV01", "HKLM",
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
                           "\"SQLServerForTransfer\"=\"SQL01\"\r\n\r\n");
+  // MAIL01 takes the servers' mail at port 2525 of its own address while a mail command runs.
+  world.add_machine("MAIL01", "127.0.0.5");
+  world.set_machine_setting("MAIL01", "mail", "port", "2525");
+  for (const char* server : {"SRV01", "SRV02"})
+    world.add_registry_text(server, "HKLM",
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                            "\"SMTP Server\"=\"MAIL01\"\r\n\"SMTP Port\"=dword:000009dd\r\n"
+                            "\"SMTP Security\"=dword:00000000\r\n\"SMTP Send As\"=\"vornix@demo.test\"\r\n\r\n");
   // SRV01 has settings off their defaults, saved reports and schedules, one run a day ago.
   support::add_demo_configuration(world, "SRV01", static_cast<uint64_t>(std::time(nullptr)) - 86400);
 }
@@ -637,6 +646,36 @@ int run_archives(std::vector<std::string> args) {
 }
 int run_restore_archive(std::vector<std::string> args) {
   return run_on_server(std::move(args), "restore-archive", console::restore_archive_command);
+// A server's mail settings, in-process; one or several --server.
+int run_email_config(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  if (missing || servers.empty()) return fail("email-config takes --server NAME (vornix-console email-config --help)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::email_config_command(std::move(args), servers);
+  release_registry_connections();
+  return status;
+}
+// The test mail and report mail, in-process, with the demo's mail server taking mail while they run.
+int run_test_email(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "test-email", [](std::vector<std::string> rest, const std::string& server) {
+    bool missing = false;
+    std::string to = take_option(rest, "--to", &missing);
+    if (missing || to.empty() || !rest.empty()) return fail("test-email takes --server NAME and --to ADDRESS");
+    std::shared_ptr<void> mail = console::start_demo_mail_server();
+    return console::test_email_command(server, to);
+  });
+}
+int run_mail_report(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "mail-report", [](std::vector<std::string> rest, const std::string& server) {
+    bool missing = false;
+    std::vector<std::string> to = console::take_options(rest, "--to", &missing);
+    if (missing || to.empty() || rest.size() != 1)
+      return fail("mail-report takes --server NAME, one FILE and --to ADDRESS (repeatable)");
+    std::shared_ptr<void> mail = console::start_demo_mail_server();
+    return console::mail_report_command(server, rest[0], to);
+  });
 }
 
 // A field applied to one or several servers as the host's edit applies it, in-process.
@@ -895,6 +934,23 @@ const Command kCommands[] = {
      "replace the server's whole product key by the registry archive FILE (a\n"
      "path as the console reaches it); without --yes nothing is replaced",
      run_restore_archive},
+    {"email-config",
+     "email-config --server NAME [--server NAME]... [--smtp HOST] [--port N]\n"
+     "             [--security none|ssl|tls] [--send-as ADDRESS] [--password TEXT]\n"
+     "             [--remove --yes] [--world DIR]",
+     "show the first server's mail settings, or type the options given over them\n"
+     "in the e-mail dialog and save them to every server named (with the dialog's\n"
+     "checks and messages); --remove empties the SMTP server and, with --yes,\n"
+     "removes the settings",
+     run_email_config},
+    {"test-email", "test-email --server NAME --to ADDRESS [--world DIR]",
+     "send the test mail with the server's mail settings from the e-mail dialog;\n"
+     "on the demo network MAIL01 takes it into machines/MAIL01/Maildir",
+     run_test_email},
+    {"mail-report", "mail-report --server NAME FILE --to ADDRESS [--to ADDRESS]... [--world DIR]",
+     "mail a report file (an HTML graphical report) to each address with the\n"
+     "server's mail settings, the file as the body",
+     run_mail_report},
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"

@@ -20,11 +20,12 @@ TEST(ConsoleStatus, StatusLinesOfTheDemoServersAndATileAsPicture) {
   ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
   const std::string on = " --world '" + world + "'";
 
-  // SRV01 runs the agent (its start time comes from the agent's own status, not asked here), SRV02 has none.
+  // SRV01 runs the agent (its start time comes from the agent's own status, not asked here), SRV02 has none;
+  // both send mail through the demo's mail server.
   const std::string lines =
-      "\"IPv4 127.0.0.2\",\"Agent Started Invalid Start Time\",\"SQL NOT Enabled\",\"Email NOT Configured\","
+      "\"IPv4 127.0.0.2\",\"Agent Started Invalid Start Time\",\"SQL NOT Enabled\",\"Email Configured\","
       "\"Department Hosted (Finance)\",\r\n"
-      "\"IPv4 127.0.0.3\",\"Agent NOT INSTALLED\",\"SQL NOT Enabled\",\"Email NOT Configured\","
+      "\"IPv4 127.0.0.3\",\"Agent NOT INSTALLED\",\"SQL NOT Enabled\",\"Email Configured\","
       "\"No Department Hosted\",\r\n";
   support::ProgramRun all = console("server-status" + on);
   EXPECT_EQ(all.exit_code, 0) << all.output;
