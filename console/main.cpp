@@ -646,6 +646,7 @@ int run_archives(std::vector<std::string> args) {
 }
 int run_restore_archive(std::vector<std::string> args) {
   return run_on_server(std::move(args), "restore-archive", console::restore_archive_command);
+}
 // A server's mail settings, in-process; one or several --server.
 int run_email_config(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
