@@ -1,6 +1,7 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
 #include "config/definition_menus.h"
+#include "config/definition_copy.h"
 #include "config/email_config.h"
 #include "config/profiles.h"
 #include "config/registry.h"
@@ -50,17 +51,29 @@ DWORD main_server_list(const ListEvent& e) {
   return list_known_servers(e);
 }
 
+DWORD copy_profile_button(const ButtonEvent& e) { return CopyProfileButton(e.screen, e.companion); }
+
+DWORD rename_button(const ButtonEvent& e) {
+  return RenameButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
+}
 DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
 
 constexpr ButtonRoute kButtons[] = {
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
-    {0x60210027, 0x6021002A, profile_screen_button},
+    {0x60210027, 0x60210028, profile_screen_button},
+    {0x6021002A, 0x6021002A, profile_screen_button},
     {0x60210037, 0x60210038, profile_screen_button},
     {0x6021003A, 0x6021003B, profile_screen_button},
     {0x6021003E, 0x6021003E, profile_screen_button},
     {0x60210105, 0x6021010E, profile_screen_button},
     {0x602100CC, 0x602100CD, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
+    // Copy a profile to the selected servers; rename a profile, a saved report or a scheduled graphical activity.
+    {0x602100D9, 0x602100D9, copy_profile_button},
+    {0x60210029, 0x60210029, rename_button},
+    {0x602100CE, 0x602100CE, rename_button},
+    {0x60410013, 0x60410013, rename_button},
+    {0x6041092E, 0x6041092E, rename_button},
     // File tracking entries (add, change, add a share, add an excluded file) and the two option groups.
     {0x60210052, 0x60210052, profile_screen_button},
     {0x602100B1, 0x602100B1, profile_screen_button},
@@ -122,5 +135,6 @@ constexpr MenuRoute kMenus[] = {
 }  // namespace
 
 // At detach the registry connection cache closes its keys.
-extern const Subsystem kConfigSubsystem = {"config", route_table(kButtons), route_table(kLists), {},
-                                          release_registry_connections, nullptr, {}, route_table(kMenus)};
+extern const Subsystem kConfigSubsystem = {"config",       route_table(kButtons), route_table(kLists), {},
+                                          release_registry_connections, nullptr, {}, DropDefinitionRows,
+                                          route_table(kMenus)};

@@ -29,6 +29,7 @@
 #include "console/menu_commands.h"
 #include "console/net_commands.h"
 #include "console/sql_commands.h"
+#include "console/copy_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
@@ -628,6 +629,25 @@ int run_saved_report(std::vector<std::string> args) {
   return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
 }
 
+// Definitions moved between servers, in-process.
+int run_copy_profile(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_definition_command(std::move(args), false) : 1;
+}
+int run_copy_report(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_definition_command(std::move(args), true) : 1;
+}
+int run_copy_profiles(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_profiles_command(std::move(args)) : 1;
+}
+int run_export(std::vector<std::string> args) { return open_world(args) ? console::export_command(std::move(args)) : 1; }
+int run_rename(std::vector<std::string> args) { return run_on_server(std::move(args), "rename", console::rename_command); }
+int run_import(std::vector<std::string> args) { return run_on_server(std::move(args), "import", console::import_command); }
+int run_archives(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "archives", console::archives_command);
+}
+int run_restore_archive(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "restore-archive", console::restore_archive_command);
+}
 // A server's mail settings, in-process; one or several --server.
 int run_email_config(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
@@ -894,6 +914,34 @@ const Command kCommands[] = {
      "console machine and start VNXWCCR.EXE on it; prints the file's path and the\n"
      "command line started",
      run_saved_report},
+    {"copy-profile", "copy-profile NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
+     "copy a tracking profile to the servers named, each step a results row; a\n"
+     "profile of the name on a destination is kept unless --overwrite",
+     run_copy_profile},
+    {"copy-report", "copy-report NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
+     "copy a saved custom report likewise (LOCAL_MACHINE is the console); the\n"
+     "copy's definition names the server it lands on",
+     run_copy_report},
+    {"copy-profiles", "copy-profiles --from NAME --profile NAME... --to NAME... [--overwrite] [--world DIR]",
+     "drag the profiles onto the servers selected in My Server View, as the\n"
+     "host drops them, with the confirmation answered as --overwrite says",
+     run_copy_profiles},
+    {"rename", "rename profile|report|schedule OLD NEW --server NAME [--world DIR]",
+     "rename a tracking profile, a saved custom report (also in the schedules\n"
+     "that run it) or a scheduled graphical activity on the server",
+     run_rename},
+    {"export", "export --out FILE [--reports] SERVER:NAME... [--world DIR]",
+     "export profiles (or one server's saved custom reports) into one registry\n"
+     "hive file, copied to FILE",
+     run_export},
+    {"import", "import FILE [--reports] --server NAME [--world DIR]",
+     "load an export file's profiles (or custom reports) onto the server", run_import},
+    {"archives", "archives --server NAME [--world DIR]",
+     "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
+    {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
+     "replace the server's whole product key by the registry archive FILE (a\n"
+     "path as the console reaches it); without --yes nothing is replaced",
+     run_restore_archive},
     {"email-config",
      "email-config --server NAME [--server NAME]... [--smtp HOST] [--port N]\n"
      "             [--security none|ssl|tls] [--send-as ADDRESS] [--password TEXT]\n"

@@ -62,4 +62,4 @@ constexpr MenuRoute kMenus[] = {
 }  // namespace
 
 extern const Subsystem kDeploySubsystem = {"deploy",  route_table(kButtons), {}, route_table(kTexts), nullptr, nullptr,
-                                           route_table(kDraws), route_table(kMenus)};
+                                           route_table(kDraws), nullptr, route_table(kMenus)};

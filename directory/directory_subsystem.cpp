@@ -56,4 +56,4 @@ constexpr MenuRoute kMenus[] = {
 
 // A directory row's record owns the entry behind it (the eighth feature structure).
 extern const Subsystem kDirectorySubsystem = {"directory", {}, route_table(kLists), {}, nullptr,
-                                             free_directory_row_entry, {}, route_table(kMenus)};
+                                             free_directory_row_entry, {}, nullptr, route_table(kMenus)};

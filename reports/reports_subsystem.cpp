@@ -110,4 +110,5 @@ static_assert(sizeof kReportColumnRuns / sizeof kReportColumnRuns[0] == 5, "one 
 // At detach the quick report's file list and the tiles' fonts go; a row's record owns its report row item.
 extern const Subsystem kReportsSubsystem = {"reports",           route_table(kButtons), route_table(kLists),
                                             route_table(kTexts), release_reports,       free_report_row_items,
-                                            {},                  route_table(kMenus)};
+                                            {},                  nullptr,
+                                            route_table(kMenus)};

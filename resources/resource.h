@@ -35,6 +35,12 @@
 #define IDC_REMOVE_REGISTRY_KEYS 1313
 // The report type of a report definition.
 #define IDC_REPORT_TYPES 1321
+// The confirmations of a drag-and-drop copy.
+#define IDC_COPY_OVERWRITE 1331
+#define IDC_COPY_KEEP 1332
+#define IDC_COPY_DESTINATION 1333
+// The rename dialogs.
+#define IDC_RENAME_NAME 1341
 
 // One-field dialogs (a server name, a profile pattern) and the agent address override.
 #define IDC_TEXT_FIELD 1601
