@@ -1,0 +1,49 @@
+// The console's menu command on the demo network: a list's right-click menu as
+// the host shows it, and one entry run with the answer typed into its dialog.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/program_runner.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+support::ProgramRun console(const std::string& arguments) {
+  return support::run_program(VORNIX_CONSOLE_PATH, arguments);
+}
+
+TEST(ConsoleMenu, TheServerListsMenuIsShownAndAnEntryRunsItsDialog) {
+  support::WorldBuilder scratch;
+  const std::string world = scratch.folder() + "/demo";
+  ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
+  const std::string on = " --world '" + world + "'";
+
+  const std::string entries =
+      "0  Add New Server to this Console\n1  Remove Server from this Console\n2  Start VORNIX Server Agent\n"
+      "3  Stop VORNIX Server Agent\n5  Run GetVNXConfigPS.bat\n6  Manage IP Address used by Server Agent\n";
+  support::ProgramRun shown = console("menu --list 0x602400C1 --row SRV01" + on);
+  EXPECT_EQ(shown.exit_code, 0) << shown.output;
+  EXPECT_EQ(shown.output.substr(0, entries.size()), entries);
+  EXPECT_EQ(console("menu --list 0x602400C1" + on).output, "0  Add New Server to this Console\n");
+
+  support::ProgramRun chosen = console("menu --list 0x602400C1 --row SRV01 --choose 6 --answer 127.0.0.9" + on);
+  EXPECT_EQ(chosen.exit_code, 0) << chosen.output;
+  EXPECT_NE(chosen.output.find("chose 6: Manage IP Address used by Server Agent\n"), std::string::npos);
+  EXPECT_EQ(console("agent-ip --server SRV01" + on).output, "SRV01: the agent is reached at 127.0.0.9\n");
+
+  struct Refused {
+    std::string arguments, message;
+  };
+  for (const Refused& r : {Refused{"menu --list 0x602400C1 --row SRV09", "the list has no row SRV09"},
+                           Refused{"menu --list 0x60240002", "the library offers no menu for this list (4061)"},
+                           Refused{"menu --list 0x602400A0 --choose 0", "the host carries out this entry itself"},
+                           Refused{"menu --list 0x602400C1 --choose 4", "the menu has no entry 4"},
+                           Refused{"menu --list 602400C1", "menu takes --list 0xID"}}) {
+    support::ProgramRun run = console(r.arguments + on);
+    EXPECT_EQ(run.exit_code, 1) << r.arguments;
+    EXPECT_NE(run.output.find(r.message), std::string::npos) << r.arguments << ": " << run.output;
+  }
+}
+
+}  // namespace
