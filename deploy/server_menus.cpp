@@ -74,30 +74,6 @@ void offer_scout_entry(const MenuRequest& request) {
   }
 }
 
-}  // namespace
-
-DWORD FillServerMenu(const MenuRequest& request) {
-  const ServerMenuTexts& texts = texts_of(request.id);
-  set_menu_entry(request, kAddServer, "%s", texts.add);
-  if (request.record == nullptr) return 0;
-  set_menu_entry(request, kRemoveServer, "%s", texts.remove);
-  set_menu_entry(request, kStartAgent, "%s", texts.start);
-  set_menu_entry(request, kStopAgent, "%s", texts.stop);
-  if (request.id == kSiblingServerList) {
-    set_menu_entry(request, kRetryOrIniFile, "Write INI File for Applets");
-    set_menu_entry(request, kConfigurationScriptOrErrorLog, "View Error Log");
-    return 0;
-  }
-  if (request.record[kItemByteReachability] == kUnreachable)
-    set_menu_entry(request, kRetryOrIniFile, "Retry connecting to server");
-  set_menu_entry(request, kConfigurationScriptOrErrorLog, "Run GetVNXConfigPS.bat");
-  set_menu_entry(request, kAgentAddress, "Manage IP Address used by Server Agent");
-  if (request.id == kConsoleServerList) offer_scout_entry(request);
-  return 0;
-}
-
-namespace {
-
 void refresh_list(HWND list) {
   if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(list, 0, 0);
 }
@@ -123,7 +99,6 @@ DWORD add_server(const MenuChoice& choice) {
 DWORD retry_server(BYTE* record, const char* server) {
   record[kItemByteReachability] = 0;
   set_item_word(record, kItemWordAgentState, 0);
-  set_item_word(record, kItemWordRefreshTime, 0);
   CurrentServer current = current_server();
   if (current.record != nullptr) set_item_word(current.record, kItemWordUnsavedMark, 0);
   HWND screen = g_library.main_server_screen;
@@ -171,6 +146,26 @@ DWORD run_configuration_script(HWND owner) {
 }
 
 }  // namespace
+
+DWORD FillServerMenu(const MenuRequest& request) {
+  const ServerMenuTexts& texts = texts_of(request.id);
+  set_menu_entry(request, kAddServer, "%s", texts.add);
+  if (request.record == nullptr) return 0;
+  set_menu_entry(request, kRemoveServer, "%s", texts.remove);
+  set_menu_entry(request, kStartAgent, "%s", texts.start);
+  set_menu_entry(request, kStopAgent, "%s", texts.stop);
+  if (request.id == kSiblingServerList) {
+    set_menu_entry(request, kRetryOrIniFile, "Write INI File for Applets");
+    set_menu_entry(request, kConfigurationScriptOrErrorLog, "View Error Log");
+    return 0;
+  }
+  if (request.record[kItemByteReachability] == kUnreachable)
+    set_menu_entry(request, kRetryOrIniFile, "Retry connecting to server");
+  set_menu_entry(request, kConfigurationScriptOrErrorLog, "Run GetVNXConfigPS.bat");
+  set_menu_entry(request, kAgentAddress, "Manage IP Address used by Server Agent");
+  if (request.id == kConsoleServerList) offer_scout_entry(request);
+  return 0;
+}
 
 DWORD ActOnServerMenu(const MenuChoice& choice) {
   if (choice.position == kAddServer) return add_server(choice);

@@ -246,6 +246,38 @@ TEST_F(ContextMenus, TheSiblingProductsAddDialogScansAnAddressRangeForItsServers
   EXPECT_EQ(ui::script_left(), 0u);
 }
 
+TEST_F(ContextMenus, ProfileEntriesDisableAndEnableTheSelectedProfilesOnTheirServerAndExportThem) {
+  const std::string profiles = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles";
+  world_.add_registry_text(world_.console(), "HKLM",
+                           profiles + "]\r\n\r\n" + profiles + "\\Payroll]\r\n\"ProfileType\"=dword:00000002\r\n\r\n" +
+                               profiles + "\\Logons]\r\n\"ProfileType\"=dword:00000005\r\n\r\n");
+  world_.open();
+  // The profile list as the library fills it: the console machine is the current server.
+  HWND list = add_list(0x6024000A);
+  ASSERT_EQ(host::send_list_event(library_, list), 1u);
+  ASSERT_EQ(support::list_column(list), (std::vector<std::string>{"Logons", "Payroll"}));
+  support::set_row_selected(list, 1);
+  BYTE* payroll = record_of(list, 1);
+  const std::string payroll_key = std::string(kProductKey) + "\\Profiles\\Payroll";
+  EXPECT_EQ(menu(list, 0x6024000A, payroll)[3], "3: EXPORT 1 selected Profile to file");
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 0, screen_), 1u);
+  EXPECT_NE(dump("", HKEY_LOCAL_MACHINE, payroll_key.c_str()).find("Disabled=1:0"), std::string::npos);
+  EXPECT_EQ(dump("", HKEY_LOCAL_MACHINE, (std::string(kProductKey) + "\\Profiles\\Logons").c_str()).find("Disabled"),
+            std::string::npos);
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 1, screen_), 1u);
+  EXPECT_EQ(dump("", HKEY_LOCAL_MACHINE, payroll_key.c_str()).find("Disabled"), std::string::npos);
+
+  // Import asks first; cancelled, nothing is read.
+  ui::script({"Confirm IMPORT of PROFILES", IDCANCEL, "", {}});
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 2, screen_), 0u);
+  EXPECT_EQ(ui::script_left(), 0u);
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 3, screen_), 1u);
+  EXPECT_TRUE(support::journal_has("EXPORT FILE", "VORNIX_PROFILES["));
+  support::release_list_rows(list, false,
+                             reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list")),
+                             reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item")));
+}
+
 TEST_F(ContextMenus, LogFileEntriesCopyThePathAndDeleteAfterConfirmation) {
   char path[1024] = "C:\\qvawkq_SRV01e_20261201.csv";
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
