@@ -14,8 +14,12 @@
 #include "tests/support/world_builder.h"
 #include "win32/gdi_objects.h"
 #include "win32/gdi_test_api.h"
+#include "win32/modules.h"
 #include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -205,6 +209,135 @@ TEST_F(OwnerDraw, NavigationButtonsShowTheirCaptionInTheirState) {
   EXPECT_EQ(navigation_button(0x602100C5, ODS_SELECTED), (Drawn{"Profiles", 0xFFFFFF, plain, 0x5A5A5A}));
   EXPECT_EQ(navigation_button(0x602100C6, ODS_FOCUS), (Drawn{"Settings", 0xFFFFFF, underlined, 0x3172B6}));
   EXPECT_EQ(navigation_button(0x602100C7, ODS_DISABLED), (Drawn{"Help", 0xA0A0A0, plain, 0x3172B6}));
+}
+
+// A button of the library's own families drawn on a bitmap: the pixels, then the texts and
+// fonts drawn when the same request goes to a device context that records them.
+struct DrawnButton {
+  std::shared_ptr<const platform::Picture> picture;
+  std::vector<std::string> texts;
+  HGDIOBJ font = nullptr;
+  COLORREF colour = 0;
+  uint32_t at(int x, int y) const { return picture->pixels[y * picture->width + x] & 0xFFFFFF; }
+};
+
+DrawnButton draw_button(HWND window, uint32_t id, UINT state = 0) {
+  DRAWITEMSTRUCT item = {};
+  item.itemState = state;
+  item.hwndItem = window;
+  item.rcItem = {0, 0, 120, 40};
+  item.hDC = CreateCompatibleDC(GetDC(nullptr));
+  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, 120, 40);
+  HGDIOBJ previous = SelectObject(item.hDC, bitmap);
+  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
+  DrawnButton drawn;
+  drawn.picture = platform::bitmap_part(bitmap, 0, 120, 40);
+  SelectObject(item.hDC, previous);
+  DeleteObject(bitmap);
+  DeleteDC(item.hDC);
+  item.hDC = qvmr_paint_create_dc();
+  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
+  QvmrDrawnText text = {};
+  for (int i = 0; qvmr_paint_drawn_text(item.hDC, i, &text); ++i) drawn.texts.push_back(text.text);
+  drawn.font = text.font;
+  drawn.colour = text.colour;
+  qvmr_paint_delete_dc(item.hDC);
+  return drawn;
+}
+
+constexpr uint32_t kWhite = 0xFFFFFF, kBand = 0x3172B6, kGrey = 0x5A5A5A, kHover = 0x378E52;
+constexpr uint32_t kTickGreen = 0x32A03C, kAmber = 0xF0B428;
+
+TEST_F(OwnerDraw, BitmapButtonsCheckBoxesAndRadioButtonsShowTheirState) {
+  start();
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  HWND screen = host::create_screen(6, "Buttons");
+  auto button = [&](int item, uint32_t id, const char* caption) {
+    return host::add_control(screen, item, "Button", caption, host::ControlSpec{id, kDescriptorPushButton});
+  };
+  // The bitmaps sit at the left, 12 pixels down in a 40-pixel control, their magenta left out.
+  HWND box = button(10, 0x602800B0, "Enabled");
+  DrawnButton unchecked = draw_button(box, 0x602800B0);
+  EXPECT_EQ(unchecked.at(8, 23), kWhite) << "no tick";
+  EXPECT_EQ(unchecked.at(2, 12), kWhite) << "the bitmap's corner is transparent";
+  EXPECT_EQ(unchecked.at(3, 13), 0x282828u) << "the box's frame";
+  EXPECT_EQ(unchecked.texts, std::vector<std::string>{"Enabled"});
+  EXPECT_EQ(unchecked.font, g_library.drawing.fonts[kFontNormal]);
+  SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(draw_button(box, 0x602800B0).at(8, 23), kTickGreen);
+
+  HWND radio = button(11, 0x60410D10, "Last 24 hours");
+  DrawnButton off = draw_button(radio, 0x60410D10);
+  EXPECT_EQ(off.at(10, 20), kBand) << "an empty ring on the title band";
+  EXPECT_EQ(off.at(10, 13), kWhite);
+  EXPECT_EQ(off.colour, 0xFFFFFFu);
+  SendMessageA(radio, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(draw_button(radio, 0x60410D10).at(10, 20), kWhite) << "the selected dot";
+
+  // A picture button, centred; pressed it shows its selected bitmap on grey.
+  HWND add = button(12, 0x603140E2, "");
+  DrawnButton plain = draw_button(add, 0x603140E2), pressed = draw_button(add, 0x603140E2, ODS_SELECTED);
+  EXPECT_EQ(plain.at(44, 4), kWhite);
+  EXPECT_EQ(pressed.at(44, 4), kAmber);
+  EXPECT_EQ(pressed.at(1, 1), kGrey);
+  EXPECT_EQ(draw_button(button(13, 0x602100CE, ""), 0x602100CE).at(1, 1), kBand) << "a white glyph on the band";
+
+  // Identifiers of no family stay the host's to draw.
+  DRAWITEMSTRUCT none = {};
+  none.hDC = qvmr_paint_create_dc();
+  for (uint32_t id : {0x60210099u, 0x60240001u, 0x6028006Eu + 0x26})
+    EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&none), 0, id), 4061u) << std::hex << id;
+  qvmr_paint_delete_dc(none.hDC);
+
+  // At detach the bitmaps are deleted with the rest of the set.
+  HBITMAP checked = g_library.drawing.bitmaps[kBitmapChecked];
+  ASSERT_NE(checked, nullptr);
+  release_drawing_resources();
+  EXPECT_EQ(g_library.drawing.bitmaps[kBitmapChecked], nullptr);
+  EXPECT_FALSE(DeleteObject(checked));
+  qvmr_unregister_module(g_library.instance);
+}
+
+TEST_F(OwnerDraw, HoverButtonsRepaintAsTheCursorEntersAndLeavesAndStyledButtonsGetATooltip) {
+  start();
+  HWND screen = host::create_screen(7, "Servers");
+  HWND hover = host::add_control(screen, 10, "Button", "Update Agent",
+                                 host::ControlSpec{0x603100C7, kDescriptorPushButton});
+  HWND still = host::add_control(screen, 11, "Button", "Refresh", host::ControlSpec{0x603100A5, kDescriptorPushButton});
+  for (HWND w : {hover, still})
+    EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(w), 0x50505050, 0, 0, 0), 1u);
+  EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(hover), 0x50505050, 0, 0, 0), 1u) << "subclassed once: twice, the procedure would call itself";
+
+  DrawnButton away = draw_button(hover, 0x603100C7);
+  EXPECT_EQ(away.at(1, 1), kWhite);
+  EXPECT_EQ(away.texts, std::vector<std::string>{"Update Agent"});
+  EXPECT_EQ(away.colour, 0xB67231u);
+  EXPECT_EQ(away.font, g_library.drawing.fonts[kFontHeading]);
+  for (HWND w : {hover, still}) SendMessageA(w, WM_MOUSEMOVE, 0, 0);
+  SendMessageA(hover, WM_MOUSEMOVE, 0, 0);
+  EXPECT_EQ(ui::invalidate_count(hover), 1) << "repainted on entering, not on each move";
+  EXPECT_EQ(ui::invalidate_count(still), 0);
+  DrawnButton under = draw_button(hover, 0x603100C7);
+  EXPECT_EQ(under.at(1, 1), kHover);
+  EXPECT_EQ(under.colour, 0xFFFFFFu);
+  SendMessageA(hover, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(ui::invalidate_count(hover), 2);
+  EXPECT_EQ(draw_button(hover, 0x603100C7).at(1, 1), kWhite);
+  SendMessageA(hover, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Update"));
+  char text[32] = {};
+  GetWindowTextA(hover, text, sizeof text);
+  EXPECT_STREQ(text, "Update") << "the button's own procedure still runs";
+
+  // Drawn twice, the styled button has one tool, showing its caption.
+  ASSERT_NE(g_library.tooltip, nullptr);
+  EXPECT_EQ(SendMessageA(g_library.tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  TTTOOLINFOA tool = {};
+  tool.cbSize = sizeof tool;
+  tool.uId = reinterpret_cast<UINT_PTR>(hover);
+  char shown[80] = {};
+  tool.lpszText = shown;
+  SendMessageA(g_library.tooltip, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(shown, "Update Agent");
 }
 
 }  // namespace
