@@ -152,7 +152,6 @@ QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mo
         return draw_navigation_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
       draw_push_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
       if (find_draw_route(id) != nullptr) return feature_draw(control, mode, data, id);
-      create_drawing_resources();
       return draw_library_control(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
   }
 }

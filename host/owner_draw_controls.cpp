@@ -36,7 +36,8 @@ constexpr uint32_t kRadioButtons[] = {0x60410D0E, 0x60410D10, 0x60410D12};
 constexpr IdRange kOptionButtons[] = {{0x602100CA, 0x602100CA}, {0x603100D2, 0x603100DC}, {0x603100E2, 0x603100E2},
                                       {0x603120D6, 0x603120D6}, {0x603120E5, 0x603120E5}, {0x60314000, 0x60314000},
                                       {0x603140DE, 0x603140DE}, {0x60410D0A, 0x60410D0A}};
-// The text buttons of the server and report screens: group 3 and 4 push buttons that no other family draws.
+// The text buttons: push buttons of the server and report screens (groups 3 and 4) that no
+// other family draws, once the library has made them owner-drawn (its styled buttons).
 constexpr uint32_t kTextButtonMask = 0xF00F0000;
 constexpr uint32_t kTextButtonKind = 0x60010000;
 constexpr uint32_t kFirstTextButtonGroup = 0x00300000;
@@ -123,9 +124,11 @@ DWORD draw_caption_button(const DRAWITEMSTRUCT* item, FontRole font, FontRole fo
   return 1;
 }
 
-bool is_text_button(uint32_t id) {
+bool is_text_button(const DRAWITEMSTRUCT* item, uint32_t id) {
   uint32_t group = id & 0x00F00000;
-  return (id & kTextButtonMask) == kTextButtonKind && group >= kFirstTextButtonGroup && group <= kLastTextButtonGroup;
+  return (id & kTextButtonMask) == kTextButtonKind && group >= kFirstTextButtonGroup &&
+         group <= kLastTextButtonGroup && item != nullptr && item->hwndItem != nullptr &&
+         (GetWindowLongPtrA(item->hwndItem, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
 }
 
 LRESULT CALLBACK hover_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -148,13 +151,16 @@ LRESULT CALLBACK hover_procedure(HWND window, UINT message, WPARAM wparam, LPARA
 }  // namespace
 
 DWORD draw_library_control(const DRAWITEMSTRUCT* item, uint32_t id) {
+  const PictureButton* picture = nullptr;
   for (const PictureButton& button : kPictureButtons)
-    if (button.id == id) return item ? draw_picture_button(item, button) : 1;
+    if (button.id == id) picture = &button;
   bool check_box = in_ranges(kCheckBoxes, id);
   bool radio = std::find(std::begin(kRadioButtons), std::end(kRadioButtons), id) != std::end(kRadioButtons);
   bool option = in_ranges(kOptionButtons, id);
-  if (!check_box && !radio && !option && !is_text_button(id)) return kResultNotHandled;
+  if (!picture && !check_box && !radio && !option && !is_text_button(item, id)) return kResultNotHandled;
   if (item == nullptr) return 1;
+  create_drawing_resources();
+  if (picture) return draw_picture_button(item, *picture);
   // The radio buttons sit on the report screen's band, so their bitmaps are white.
   if (check_box) return draw_marked_label(item, kBitmapChecked, kBitmapUnchecked, false);
   if (radio) return draw_marked_label(item, kBitmapRadioSelected, kBitmapRadioUnselected, true);

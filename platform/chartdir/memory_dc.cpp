@@ -400,21 +400,17 @@ int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out) {
   return sizeof described;
 }
 
-BOOL WINAPI BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y, DWORD rop) {
-  if (rop != SRCCOPY) {
-    platform::unsupported("BitBlt", "a raster operation other than SRCCOPY");
-    return FALSE;
-  }
-  return copy_bits(dc, x, y, width, height, source, source_x, source_y, width, height, nullptr);
-}
-
 BOOL WINAPI StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
                        int source_width, int source_height, DWORD rop) {
   if (rop != SRCCOPY) {
-    platform::unsupported("StretchBlt", "a raster operation other than SRCCOPY");
+    platform::unsupported("BitBlt and StretchBlt", "a raster operation other than SRCCOPY");
     return FALSE;
   }
   return copy_bits(dc, x, y, width, height, source, source_x, source_y, source_width, source_height, nullptr);
+}
+
+BOOL WINAPI BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y, DWORD rop) {
+  return StretchBlt(dc, x, y, width, height, source, source_x, source_y, width, height, rop);
 }
 
 BOOL WINAPI TransparentBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
