@@ -1,5 +1,7 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
+#include "config/definition_copy.h"
+#include "config/email_config.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -48,15 +50,29 @@ DWORD main_server_list(const ListEvent& e) {
   return list_known_servers(e);
 }
 
+DWORD copy_profile_button(const ButtonEvent& e) { return CopyProfileButton(e.screen, e.companion); }
+
+DWORD rename_button(const ButtonEvent& e) {
+  return RenameButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
+}
+DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
+
 constexpr ButtonRoute kButtons[] = {
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
-    {0x60210027, 0x6021002A, profile_screen_button},
+    {0x60210027, 0x60210028, profile_screen_button},
+    {0x6021002A, 0x6021002A, profile_screen_button},
     {0x60210037, 0x60210038, profile_screen_button},
     {0x6021003A, 0x6021003B, profile_screen_button},
     {0x6021003E, 0x6021003E, profile_screen_button},
     {0x60210105, 0x6021010E, profile_screen_button},
     {0x602100CC, 0x602100CD, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
+    // Copy a profile to the selected servers; rename a profile, a saved report or a scheduled graphical activity.
+    {0x602100D9, 0x602100D9, copy_profile_button},
+    {0x60210029, 0x60210029, rename_button},
+    {0x602100CE, 0x602100CE, rename_button},
+    {0x60410013, 0x60410013, rename_button},
+    {0x6041092E, 0x6041092E, rename_button},
     // File tracking entries (add, change, add a share, add an excluded file) and the two option groups.
     {0x60210052, 0x60210052, profile_screen_button},
     {0x602100B1, 0x602100B1, profile_screen_button},
@@ -70,6 +86,9 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // The server's e-mail settings.
+    {0x603100B3, 0x603100B3, email_config_button},
+    {0x603100D2, 0x603100D2, email_config_button},
     // Saved custom reports: a new one or the selected one in the designer; a schedule's run times.
     {0x60410012, 0x60410012, schedule_screen_button},
     {0x60410015, 0x60410015, schedule_screen_button},
@@ -104,5 +123,5 @@ constexpr ListRoute kLists[] = {
 }  // namespace
 
 // At detach the registry connection cache closes its keys.
-extern const Subsystem kConfigSubsystem = {"config", route_table(kButtons), route_table(kLists), {},
-                                          release_registry_connections, nullptr};
+extern const Subsystem kConfigSubsystem = {"config",       route_table(kButtons), route_table(kLists), {},
+                                          release_registry_connections, nullptr, {}, DropDefinitionRows};

@@ -13,7 +13,9 @@
 #include "config/registry.h"
 #include "config/schedules.h"
 #include "host/host.h"
+#include "host/list_item.h"
 #include "host/text.h"
+#include "reports/results_window.h"
 
 DefinitionCopyState g_definition_copy;
 
@@ -29,17 +31,25 @@ constexpr char kMessageTitle[] = "VORNIX message from QVMR0007.DLL";
 constexpr char kImportFailed[] = "Error [%d] occurred during registry import.\n\nImport File:\n\n%s";
 constexpr DWORD kOpenFileOptions = OFN_EXPLORER | OFN_NOVALIDATE | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
 
-// A counted failure: to the host's status line when reporting, else in a message box.
-void copy_failure(DWORD report_to_host, const char* heading, const char* text) {
+// A step reported to the host: a row of the open results window (the server column names the
+// destination), else a line of the host's status area.
+void report_step(const char* server, const char* heading, const char* text, bool failure, int image = kStepProgress) {
+  HWND results = g_results.window;
+  if (results) add_results_row(results, failure ? kStepError : image, server, heading, text, nullptr);
+  else report_status(heading, text, failure);
+}
+
+// A counted failure: reported to the host when asked, else in a message box.
+void copy_failure(DWORD report_to_host, const char* server, const char* heading, const char* text) {
   ++g_definition_copy.errors;
-  if (report_to_host) report_status(heading, text, true);
+  if (report_to_host) report_step(server, heading, text, true);
   else show_message(nullptr, text, kMessageTitle, MB_ICONERROR);
 }
 
 void copy_values(HKEY source, HKEY dest, DWORD report_to_host, const char* dest_server) {
   BYTE* data = static_cast<BYTE*>(allocate_block(GMEM_FIXED, kValueDataBytes));
   if (data == nullptr) {
-    copy_failure(report_to_host, "Set Value", "out of memory copying values");
+    copy_failure(report_to_host, dest_server, "Set Value", "out of memory copying values");
     return;
   }
   for (DWORD index = 0;; ++index) {
@@ -51,7 +61,7 @@ void copy_values(HKEY source, HKEY dest, DWORD report_to_host, const char* dest_
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
       // The key can no longer be read: every later index would fail the same way.
       std::snprintf(text, sizeof text, "value %u [%d]", static_cast<unsigned>(index), static_cast<int>(rc));
-      copy_failure(report_to_host, "Set Value", text);
+      copy_failure(report_to_host, dest_server, "Set Value", text);
       break;
     }
     if (rc == ERROR_SUCCESS) {
@@ -60,10 +70,46 @@ void copy_values(HKEY source, HKEY dest, DWORD report_to_host, const char* dest_
     }
     // A value too long to copy or refused by the destination counts and the copy goes on.
     std::snprintf(text, sizeof text, "%s [%d]", name, static_cast<int>(rc));
-    if (rc != ERROR_SUCCESS) copy_failure(report_to_host, "Set Value", text);
-    else if (report_to_host) report_status("Set Value", name);
+    if (rc != ERROR_SUCCESS) copy_failure(report_to_host, dest_server, "Set Value", text);
+    else if (report_to_host) report_step(dest_server, "Set Value", name, false);
   }
   free_block(data);
+}
+
+// What a copy between servers works on: the parent key and its messages.
+struct CopyKind {
+  const char* path;
+  const char* what;           // in the text of a server without the product
+  const char* source_title;   // connecting to the source server
+  const char* open_title;     // opening the definition on it
+  const char* dest_title;     // connecting to and opening a destination
+  const char* initiating;
+};
+constexpr CopyKind kProfileCopy = {kProfilesPath,
+                                   "profiles",
+                                   "UNABLE TO OPEN EXISTING PROFILE",
+                                   "UNABLE TO OPEN EXISTING PROFILE",
+                                   "UNABLE TO OPEN DEST FOR COPY PROFILE",
+                                   "initiating profile copy..."};
+constexpr CopyKind kReportCopy = {kReportsKey,
+                                  "custom reports",
+                                  "UNABLE TO COPY CUSTOM REPORTS",
+                                  "UNABLE TO OPEN EXISTING CUSTOM REPORT",
+                                  "UNABLE TO OPEN DEST FOR COPY CUSTOM REPORT",
+                                  "initiating custom report copy..."};
+
+// Why a server's product key could not be opened: no access, no product, or another error.
+void describe_open_failure(LONG rc, const char* server, const char* what, char* text, size_t size) {
+  if (rc == ERROR_ACCESS_DENIED)
+    std::snprintf(text, size, "Permission denied opening VORNIX key on server [%.100s]", server);
+  else if (rc == ERROR_FILE_NOT_FOUND)
+    std::snprintf(text, size,
+                  "VORNIX has not yet been installed on server [%.100s].  VORNIX must be installed prior to "
+                  "copying of %s.",
+                  server, what);
+  else
+    std::snprintf(text, size, "Error [%d] occurred when attempting to open VORNIX Registry Key on server [%.100s]",
+                  static_cast<int>(rc), server);
 }
 
 // Opens the parent key of a definition kind on the source server and makes it on the destination,
@@ -85,16 +131,7 @@ LONG open_parents(const char* path, const char* source_server, const char* dest_
   }
   if (rc == ERROR_SUCCESS) return rc;
   char text[400];
-  if (rc == ERROR_ACCESS_DENIED)
-    std::snprintf(text, sizeof text, "Permission denied opening VORNIX key on server [%.100s]", failed_server);
-  else if (rc == ERROR_FILE_NOT_FOUND)
-    std::snprintf(text, sizeof text,
-                  "VORNIX has not yet been installed on server [%.100s].  VORNIX must be installed prior to "
-                  "copying of %s.",
-                  failed_server, what);
-  else
-    std::snprintf(text, sizeof text, "Error [%d] occurred when attempting to open VORNIX Registry Key on server [%.100s]",
-                  static_cast<int>(rc), failed_server);
+  describe_open_failure(rc, failed_server, what, text, sizeof text);
   show_message(nullptr, text, title, MB_ICONERROR);
   if (*source) RegCloseKey(*source);
   *source = nullptr;
@@ -154,7 +191,7 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
   LONG rc = RegOpenKeyExA(source_parent, source_name, 0, remote_access(KEY_READ), &source);
   if (rc != ERROR_SUCCESS) {
     std::snprintf(text, sizeof text, "Error subkey [%.300s] [%d] during rename/copy", source_name, static_cast<int>(rc));
-    copy_failure(report_to_host, "Copy Tree Open", text);
+    copy_failure(report_to_host, dest_server, "Copy Tree Open", text);
     return g_definition_copy.errors;
   }
   HKEY dest;
@@ -162,18 +199,18 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
     RegCloseKey(dest);
     RegCloseKey(source);
     std::snprintf(text, sizeof text, "%.300s already exists, will not overwrite", target);
-    if (report_to_host) report_status("Profile already exists", text, true);
+    if (report_to_host) report_step(dest_server, "Profile already exists", text, true);
     return g_definition_copy.errors;
   }
   rc = RegCreateKeyExA(dest_parent, target, 0, nullptr, REG_OPTION_NON_VOLATILE, remote_access(KEY_ALL_ACCESS), nullptr,
                        &dest, nullptr);
   if (rc != ERROR_SUCCESS) {
     std::snprintf(text, sizeof text, "Error Creating subkey [%.300s] [%d]", target, static_cast<int>(rc));
-    copy_failure(report_to_host, "Copy Tree Create", text);
+    copy_failure(report_to_host, dest_server, "Copy Tree Create", text);
     RegCloseKey(source);
     return g_definition_copy.errors;
   }
-  if (report_to_host) report_status("Create Key", target);
+  if (report_to_host) report_step(dest_server, "Create Key", target, false, kStepCopying);
   copy_values(source, dest, report_to_host, dest_server);
 
   DWORD count = 0;
@@ -181,7 +218,7 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
                         nullptr);
   if (rc != ERROR_SUCCESS) {
     std::snprintf(text, sizeof text, "Error subkey [%.300s] [%d] during rename/copy", source_name, static_cast<int>(rc));
-    copy_failure(report_to_host, "Copy Tree Open", text);
+    copy_failure(report_to_host, dest_server, "Copy Tree Open", text);
   }
   for (DWORD index = count; rc == ERROR_SUCCESS && index-- > 0;) {
     char sub[kSubkeyNameChars + 1] = {};
@@ -190,7 +227,7 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
     if (listed != ERROR_SUCCESS) {
       std::snprintf(text, sizeof text, "Error subkey [%.300s] [%d] during rename/copy", source_name,
                     static_cast<int>(listed));
-      copy_failure(report_to_host, "Copy Tree Open", text);
+      copy_failure(report_to_host, dest_server, "Copy Tree Open", text);
       continue;
     }
     CopyKeyTree(source, sub, dest, nullptr, report_to_host, dest_server, source_server, overwrite);
@@ -198,6 +235,112 @@ DWORD CopyKeyTree(HKEY source_parent, const char* source_name, HKEY dest_parent,
   RegCloseKey(dest);
   RegCloseKey(source);
   return g_definition_copy.errors;
+}
+
+namespace {
+
+// A definition open for copying: its parent key on the source server, and the image of its rows.
+struct CopySource {
+  const CopyKind* kind;
+  const char* name;
+  const char* server;
+  HKEY parent;
+  int image;
+  DWORD report_to_host;
+  DWORD overwrite;
+};
+
+// Opens the definition on its server, reporting a failure. false when it cannot be copied.
+bool open_copy_source(CopySource* source) {
+  const CopyKind& kind = *source->kind;
+  HKEY root, definition;
+  source->parent = nullptr;
+  if (ConnectServerRegistry(source->server, &root, kind.source_title, source->report_to_host) != 0 || root == nullptr)
+    return false;
+  char path[400], text[600];
+  std::snprintf(path, sizeof path, "%s\\%.200s", kind.path, source->name);
+  LONG rc = RegOpenKeyExA(root, path, 0, remote_access(KEY_READ), &definition);
+  if (rc == ERROR_SUCCESS && (rc = RegOpenKeyExA(root, kind.path, 0, remote_access(KEY_READ), &source->parent)) != 0)
+    RegCloseKey(definition);
+  if (rc != ERROR_SUCCESS) {
+    std::snprintf(text, sizeof text, "Error %d opening %s on server %.100s.", static_cast<int>(rc), path, source->server);
+    if (source->report_to_host) report_step(source->server, "processing...", text, true);
+    else show_message(nullptr, text, kind.open_title, MB_ICONERROR);
+    return false;
+  }
+  source->image = kStepCopying;
+  if (&kind == &kProfileCopy) {
+    // The profile's own icon, by its type and state.
+    DWORD type = 0, disabled = 0, size = sizeof type;
+    RegQueryValueExA(definition, "ProfileType", nullptr, nullptr, reinterpret_cast<BYTE*>(&type), &size);
+    size = sizeof disabled;
+    RegQueryValueExA(definition, "Disabled", nullptr, nullptr, reinterpret_cast<BYTE*>(&disabled), &size);
+    if (const ProfileType* t = profile_type_by_code(type))
+      source->image = g_library.base_image_index + (disabled ? t->disabled_icon : t->icon);
+  }
+  RegCloseKey(definition);
+  return true;
+}
+
+// Copies the open definition to one server, unless it is the source. true when a copy was made.
+bool copy_to_server(const CopySource& source, const char* dest_server) {
+  const CopyKind& kind = *source.kind;
+  const char* from = equal_ignoring_case(source.server, kLocalMachineName) ? g_library.computer_name : source.server;
+  const char* to = equal_ignoring_case(dest_server, kLocalMachineName) ? g_library.computer_name : dest_server;
+  if (dest_server[0] == '\0' || equal_ignoring_case(from, to)) return false;
+  HKEY root, dest;
+  if (ConnectServerRegistry(dest_server, &root, kind.dest_title, source.report_to_host) != 0 || root == nullptr)
+    return false;
+  LONG rc = RegOpenKeyExA(root, kind.path, 0, remote_access(KEY_ALL_ACCESS), &dest);
+  if (rc != ERROR_SUCCESS) {
+    char text[400];
+    describe_open_failure(rc, dest_server, kind.what, text, sizeof text);
+    if (source.report_to_host) report_step(dest_server, "open VORNIX registry key", text, true);
+    else show_message(nullptr, text, kind.dest_title, MB_ICONERROR);
+    return false;
+  }
+  g_definition_copy.errors = 0;
+  if (source.report_to_host) report_step(dest_server, kind.initiating, source.name, false, source.image);
+  ++g_definition_copy.copies;
+  CopyKeyTree(source.parent, source.name, dest, nullptr, source.report_to_host, dest_server, source.server,
+              source.overwrite);
+  RegCloseKey(dest);
+  return true;
+}
+
+// Copies the definition to the selected rows of a server list, or to its row `only` when that is 0 or more.
+DWORD copy_to_list(CopySource source, HWND list, int only) {
+  if (!open_copy_source(&source)) return 0;
+  DWORD copied = 0;
+  const int rows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  const int first = only >= 0 ? only : 0, end = only >= 0 ? std::min(only + 1, rows) : rows;
+  for (int row = first; row < end; ++row) {
+    if (only < 0 && (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0)
+      continue;
+    char server[kCachedServerNameBytes] = {};
+    LPARAM record;
+    if (read_list_row(list, row, server, sizeof server, &record) && copy_to_server(source, server)) ++copied;
+  }
+  RegCloseKey(source.parent);
+  return copied;
+}
+
+}  // namespace
+
+DWORD CopyProfileToSelectedServers(HWND, const char* profile, const char* source_server, HWND server_list,
+                                   DWORD report_to_host, DWORD overwrite) {
+  return copy_to_list({&kProfileCopy, profile, source_server, nullptr, 0, report_to_host, overwrite}, server_list, -1);
+}
+
+DWORD CopyProfileToServer(HWND, const char* profile, const char* source_server, HWND server_list, int item,
+                          DWORD report_to_host, DWORD overwrite) {
+  if (item < 0) return 0;
+  return copy_to_list({&kProfileCopy, profile, source_server, nullptr, 0, report_to_host, overwrite}, server_list, item);
+}
+
+DWORD CopyCustomReport(const char* report, const char* source_server, HWND dest_list, DWORD report_to_host,
+                       DWORD overwrite) {
+  return copy_to_list({&kReportCopy, report, source_server, nullptr, 0, report_to_host, overwrite}, dest_list, -1);
 }
 
 void EnableBackupPrivileges() { enable_backup_privileges(true); }
@@ -320,7 +463,7 @@ DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const cha
     if (!GetOpenFileNameA(&dialog)) return 0;
     file = chosen;
   }
-  if (report_to_host) report_status(kind == kImportReports ? "Importing Reports" : "Importing Profiles", file);
+  if (report_to_host) report_step(server, kind == kImportReports ? "Importing Reports" : "Importing Profiles", file, false);
   const char* path = kind == kImportReports ? kReportsKey : kProfilesPath;
   HKEY root, dest;
   if (ConnectServerRegistry(server, &root, "UNABLE TO DEST SERVER FOR IMPORT", report_to_host) != 0 || root == nullptr)
@@ -329,7 +472,7 @@ DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const cha
   LONG rc = RegOpenKeyExA(root, path, 0, remote_access(KEY_ALL_ACCESS), &dest);
   if (rc != ERROR_SUCCESS) {
     std::snprintf(text, sizeof text, "Error %d opening %s on server %.100s.", static_cast<int>(rc), path, server);
-    if (report_to_host) report_status("processing...", text, true);
+    if (report_to_host) report_step(server, "processing...", text, true);
     else show_message(nullptr, text, "UNABLE TO OPEN EXISTING IMPORT KEY", MB_ICONERROR);
     return 0;
   }
@@ -410,4 +553,79 @@ DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file) 
   show_message(window, "SUCCESS: VORNIX Registry Key has been replaced with the contents of the archive.",
                "REGISTRY IMPORT COMPLETE", MB_ICONINFORMATION);
   return 1;
+}
+
+bool registry_archive_folder(const char* server, char* out, size_t size) {
+  HKEY root, version;
+  if (ConnectServerRegistry(server, &root, kMessageTitle, 0) != 0 || root == nullptr) return false;
+  if (RegOpenKeyExA(root, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, remote_access(KEY_READ), &version) !=
+      ERROR_SUCCESS)
+    return false;
+  char system_root[MAX_PATH] = {};
+  DWORD bytes = sizeof system_root - 1;
+  LONG rc = RegQueryValueExA(version, "SystemRoot", nullptr, nullptr, reinterpret_cast<BYTE*>(system_root), &bytes);
+  RegCloseKey(version);
+  if (rc != ERROR_SUCCESS || system_root[0] == '\0') return false;
+  // "C:\Windows" on the server is "C$\Windows" on its administrative share.
+  if (char* colon = std::strchr(system_root, ':')) *colon = '$';
+  const char* name = equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server;
+  std::snprintf(out, size, "\\\\%.100s\\%s\\system32\\drivers\\vornix\\", name, system_root);
+  return true;
+}
+
+namespace {
+
+// The date an archive's name carries: the parts around a month name ("vornix_07_Dec_2026.savekey" gives
+// "07 Dec 2026"); empty when no part is a month.
+void archive_date(const char* file, char* out, size_t size) {
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char name[MAX_PATH];
+  copy_text(name, sizeof name, file);
+  if (char* dot = std::strrchr(name, '.')) *dot = '\0';
+  const char* parts[16] = {};
+  int count = 0;
+  for (char* part = name; part && count < 16; ++count) {
+    parts[count] = part;
+    part = std::strchr(part, '_');
+    if (part) *part++ = '\0';
+  }
+  out[0] = '\0';
+  for (int i = 0; i < count; ++i) {
+    if (std::none_of(std::begin(kMonths), std::end(kMonths), [&](const char* m) { return equal_ignoring_case(parts[i], m); }))
+      continue;
+    std::snprintf(out, size, "%s%s%s %s", i > 0 ? parts[i - 1] : "", i > 0 ? " " : "", parts[i],
+                  i + 1 < count ? parts[i + 1] : "");
+    return;
+  }
+}
+
+}  // namespace
+
+DWORD ListRegistryArchives(const char* server, HWND list) {
+  char folder[MAX_PATH + 120], pattern[MAX_PATH + 140];
+  if (!registry_archive_folder(server, folder, sizeof folder)) return 0;
+  std::snprintf(pattern, sizeof pattern, "%s*.savekey", folder);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  DWORD listed = 0;
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char path[sizeof folder + MAX_PATH], date[80];
+    std::snprintf(path, sizeof path, "%s%s", folder, entry.cFileName);
+    archive_date(entry.cFileName, date, sizeof date);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = path;
+    int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0) continue;
+    item.iSubItem = 1;
+    item.pszText = date;
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    ++listed;
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return listed;
 }

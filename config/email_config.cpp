@@ -2,6 +2,7 @@
 #include "config/email_config.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -9,7 +10,10 @@
 #include "config/server_settings.h"
 #include "host/host.h"
 #include "host/host_services.h"
+#include "host/list_item.h"
 #include "host/text.h"
+#include "reports/results_window.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -21,6 +25,8 @@ constexpr DWORD kReportMailPauseMs = 250;
 constexpr DWORD kBlockSpareBytes = 100;
 constexpr char kMessageTitle[] = "VORNIX message from QVMR0007.DLL";
 constexpr char kReportSubject[] = "VORNIX Graphical Activity Report";
+constexpr char kSaveTitle[] = "UNABLE TO SAVE SERVER EMAIL CONFIG DATA";
+constexpr char kRecallTitle[] = "UNABLE TO RECALL SERVER EMAIL CONFIG DATA";
 
 using SendMailFn = DWORD(WINAPI*)(DWORD, const char*, DWORD, DWORD, const char*, const char*, const char*,
                                   const char*, const char*, const char*);
@@ -94,6 +100,20 @@ char* embed_file(const char* file, DWORD size, char* body, size_t body_size) {
   return block;
 }
 
+// The five SMTP values; the password block's filler complements the block that was there.
+void write_email_values(HKEY product, const EmailConfig& record) {
+  BYTE block[kSmtpPasswordBlockBytes] = {};
+  DWORD size = sizeof block;
+  RegQueryValueExA(product, "SMTP Password", nullptr, nullptr, block, &size);
+  encode_smtp_password(record.password, block);
+  write_text(product, "SMTP Server", record.smtp_server);
+  write_text(product, "SMTP Send As", record.sender);
+  RegSetValueExA(product, "SMTP Password", 0, REG_BINARY, block, sizeof block);
+  RegSetValueExA(product, "SMTP Port", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&record.port), sizeof record.port);
+  RegSetValueExA(product, "SMTP Security", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&record.security),
+                 sizeof record.security);
+}
+
 }  // namespace
 
 void encode_smtp_password(const char* password, BYTE block[kSmtpPasswordBlockBytes]) {
@@ -117,18 +137,8 @@ void decode_smtp_password(const BYTE block[kSmtpPasswordBlockBytes], char* out, 
 
 DWORD store_email_config(const char* server, const EmailConfig& record) {
   HKEY product;
-  if (DWORD rc = open_product_key(server, "UNABLE TO SAVE SERVER EMAIL CONFIG DATA", KEY_ALL_ACCESS, &product))
-    return rc;
-  BYTE block[kSmtpPasswordBlockBytes] = {};
-  DWORD size = sizeof block;
-  RegQueryValueExA(product, "SMTP Password", nullptr, nullptr, block, &size);  // the filler complements what was there
-  encode_smtp_password(record.password, block);
-  write_text(product, "SMTP Server", record.smtp_server);
-  write_text(product, "SMTP Send As", record.sender);
-  RegSetValueExA(product, "SMTP Password", 0, REG_BINARY, block, sizeof block);
-  RegSetValueExA(product, "SMTP Port", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&record.port), sizeof record.port);
-  RegSetValueExA(product, "SMTP Security", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&record.security),
-                 sizeof record.security);
+  if (DWORD rc = open_product_key(server, kSaveTitle, KEY_ALL_ACCESS, &product)) return rc;
+  write_email_values(product, record);
   RegCloseKey(product);
   return 0;
 }
@@ -136,7 +146,7 @@ DWORD store_email_config(const char* server, const EmailConfig& record) {
 DWORD read_email_config(const char* server, EmailConfig* record) {
   std::memset(record, 0, sizeof *record);
   HKEY product;
-  if (DWORD rc = open_product_key(server, "UNABLE TO RECALL SERVER EMAIL CONFIG DATA", KEY_READ, &product)) return rc;
+  if (DWORD rc = open_product_key(server, kRecallTitle, KEY_READ, &product)) return rc;
   read_text(product, "SMTP Server", record->smtp_server);
   if (!read_text(product, "SMTP Send As", record->sender)) read_text(product, "EmailReturnAddressForAlerts", record->sender);
   BYTE block[kSmtpPasswordBlockBytes] = {};
@@ -219,4 +229,350 @@ void MailReportFile(LONG size, const char* file, const char* server, const char*
   free_block(saved_body);
   free_block(body);
   FreeLibrary(library);
+}
+
+// ---- The e-mail dialogs ----------------------------------------------------------------
+
+namespace {
+
+constexpr char kVerificationTitle[] = "Email Configuration Verification Error";
+constexpr size_t kPortFieldBytes = 25;  // at most 24 characters are read
+// The values that make a server's e-mail configuration, all removed together.
+constexpr const char* kEmailValues[] = {"SMTP Server",   "SMTP Send As", "EmailReturnAddressForAlerts",
+                                        "SMTP Password", "SMTP Port",    "SMTP Security"};
+
+struct SecurityButton {
+  int item;
+  DWORD security;
+};
+constexpr SecurityButton kSecurityButtons[] = {
+    {IDC_EMAIL_NO_SECURITY, kSmtpNoSecurity}, {IDC_EMAIL_SSL, kSmtpSsl}, {IDC_EMAIL_TLS, kSmtpTls}};
+
+// A non-zero decimal number of digits only that fits 32 bits; 0 for anything else.
+DWORD port_number(const char* text) {
+  if (text[0] == '\0') return 0;
+  uint64_t value = 0;
+  for (const char* c = text; *c; ++c) {
+    if (*c < '0' || *c > '9') return 0;
+    value = value * 10 + static_cast<uint64_t>(*c - '0');
+    if (value > 0xFFFFFFFFu) return 0;
+  }
+  return static_cast<DWORD>(value);
+}
+
+void refuse(HWND window, const char* text) { show_message(window, text, kVerificationTitle, MB_ICONERROR); }
+
+// The server's e-mail mark follows what was just saved or removed, and the server view shows it.
+void mark_server_item(BYTE* item, bool configured) {
+  if (item != nullptr) item[kItemEmailConfigured] = configured ? 1 : 0;
+  if (IsWindow(g_library.main_server_list)) InvalidateRect(g_library.main_server_list, nullptr, TRUE);
+}
+
+// With an empty SMTP server field in mode 1 on a configured server: removes the six values after the
+// user agrees. True when removed.
+bool remove_email_values(HWND window, HKEY product, BYTE* item) {
+  DWORD size = 0;
+  if (RegQueryValueExA(product, "SMTP Server", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+  if (ask_confirmation(window,
+                       "No SMTP Server specified, would you like to REMOVE the Email Configuration?\n\n"
+                       "Click OK to REMOVE, Click CANCEL to go back and edit.",
+                       "KEEP EMAIL CONFIG?", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+    return false;
+  for (const char* value : kEmailValues) RegDeleteValueA(product, value);
+  mark_server_item(item, false);
+  return true;
+}
+
+// Reads and checks the dialog's fields into the settings; false after telling the user which is wrong.
+// product is the open key (mode 1), null otherwise; *removed is set when the user chose removal.
+bool read_email_fields(HWND window, DWORD mode, HKEY product, BYTE* item, EmailConfig* settings, bool* removed) {
+  GetDlgItemTextA(window, IDC_EMAIL_SMTP_SERVER, settings->smtp_server, sizeof settings->smtp_server);
+  if (settings->smtp_server[0] == '\0') {
+    *removed = mode == kEmailValidateSave && product != nullptr && remove_email_values(window, product, item);
+    if (!*removed) refuse(window, "No SMTP Server specified, field is required.");
+    return false;
+  }
+  char port[kPortFieldBytes] = {};
+  GetDlgItemTextA(window, IDC_EMAIL_PORT, port, sizeof port);
+  settings->port = port_number(port);
+  if (settings->port == 0) {
+    refuse(window, "Invalid Port specified, field is required.");
+    return false;
+  }
+  GetDlgItemTextA(window, IDC_EMAIL_SEND_AS, settings->sender, sizeof settings->sender);
+  if (settings->sender[0] == '\0') {
+    refuse(window, "No \"Send As\" value specified, field is required.");
+    return false;
+  }
+  GetDlgItemTextA(window, IDC_EMAIL_PASSWORD, settings->password, sizeof settings->password);
+  settings->security = kSmtpNoSecurity;
+  for (const SecurityButton& b : kSecurityButtons)
+    if (SendMessageA(GetDlgItem(window, b.item), BM_GETCHECK, 0, 0) == BST_CHECKED) settings->security = b.security;
+  return true;
+}
+
+}  // namespace
+
+DWORD SaveEmailConfig(HWND window, DWORD mode, EmailConfigRecord* record, const char* server, BYTE* server_item) {
+  if (mode == kEmailSaveUnchanged) {
+    if (store_email_config(server, record->settings) == 0) mark_server_item(server_item, true);
+    return 0;
+  }
+  HKEY product = nullptr;
+  if (server != nullptr)
+    if (DWORD rc = open_product_key(server, kSaveTitle, KEY_ALL_ACCESS, &product)) return rc;
+  bool removed = false;
+  bool valid = read_email_fields(window, mode, product, server_item, &record->settings, &removed);
+  if (valid && mode == kEmailValidateSave && product != nullptr) {
+    write_email_values(product, record->settings);
+    mark_server_item(server_item, true);
+  }
+  if (product != nullptr) RegCloseKey(product);
+  // A removal ends the edit as a save does.
+  return valid || removed ? 1 : 0;
+}
+
+DWORD RecallEmailConfig(HWND window, EmailConfigRecord* record, const char* server) {
+  DWORD rc = read_email_config(server, &record->settings);
+  if (rc != 0 || window == nullptr) return rc;
+  const EmailConfig& s = record->settings;
+  SetDlgItemTextA(window, IDC_EMAIL_SMTP_SERVER, s.smtp_server);
+  char port[kPortFieldBytes] = "";
+  if (s.port != 0) std::snprintf(port, sizeof port, "%d", static_cast<int>(s.port));
+  SetDlgItemTextA(window, IDC_EMAIL_PORT, port);
+  SetDlgItemTextA(window, IDC_EMAIL_SEND_AS, s.sender);
+  SetDlgItemTextA(window, IDC_EMAIL_PASSWORD, s.password);
+  // A missing or unknown security value selects the first choice.
+  int chosen = kSecurityButtons[0].item;
+  for (const SecurityButton& b : kSecurityButtons)
+    if (b.security == s.security) chosen = b.item;
+  for (const SecurityButton& b : kSecurityButtons)
+    SendMessageA(GetDlgItem(window, b.item), BM_SETCHECK, b.item == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
+  return 0;
+}
+
+namespace {
+
+INT_PTR CALLBACK test_email_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* record = reinterpret_cast<const EmailConfigRecord*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    return TRUE;
+  }
+  if (message != WM_COMMAND || record == nullptr) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  char recipient[kRecipientSlotBytes] = {};
+  GetDlgItemTextA(dialog, IDC_EMAIL_TEST_RECIPIENT, recipient, sizeof recipient);
+  send_test_email(dialog, record->settings, recipient);
+  if (recipient[0] != '\0') EndDialog(dialog, IDOK);  // without a recipient the dialog stays for one
+  return TRUE;
+}
+
+// Saves to each server of the record's list in turn (at most its count); the last save's result.
+DWORD save_to_servers(HWND window, EmailConfigRecord* record) {
+  if (record->server_count <= 1) return SaveEmailConfig(window, kEmailValidateSave, record, record->servers,
+                                                        record->server_item);
+  char servers[kEmailServerListBytes];
+  copy_text(servers, sizeof servers, record->servers);
+  DWORD result = 0, saved = 0;
+  char* rest = servers;
+  for (char* name = rest; name != nullptr && saved < record->server_count; name = rest, ++saved) {
+    rest = std::strchr(name, ';');
+    if (rest != nullptr) *rest++ = '\0';
+    result = SaveEmailConfig(window, kEmailValidateSave, record, name, nullptr);
+    // Fields refused for one server are refused for the rest: the user edits them once.
+    if (result == 0) break;
+  }
+  return result;
+}
+
+// The ten alert templates in the dialog's field order (subject and body of AD, FS, GP, LL, LF),
+// fields IDC_TEMPLATE_FIRST onwards.
+constexpr uint32_t kTemplateSettings[] = {0xFFD05551, 0xFFD05552, 0xFFD05561, 0xFFD05562, 0xFFD05571,
+                                          0xFFD05572, 0xFFD05581, 0xFFD05582, 0xFFD05591, 0xFFD05592};
+constexpr size_t kTemplateMostChars = 3430;
+constexpr DWORD kKnownServersMost = 500;
+
+INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* server = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    server = reinterpret_cast<const char*>(lparam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    HKEY product = nullptr;
+    open_product_key(server, kRecallTitle, KEY_READ, &product);
+    for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
+      const int field = IDC_TEMPLATE_FIRST + static_cast<int>(i);
+      SendMessageA(GetDlgItem(dialog, field), EM_LIMITTEXT, kTemplateMostChars, 0);
+      char text[kTemplateMostChars + 1] = {};
+      DWORD size = kTemplateMostChars;
+      if (product != nullptr)
+        RegQueryValueExA(product, server_setting(kTemplateSettings[i])->value, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(text), &size);
+      SetDlgItemTextA(dialog, field, text);
+    }
+    if (product != nullptr) RegCloseKey(product);
+    return TRUE;
+  }
+  if (message != WM_COMMAND || server == nullptr) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  // Each field is stored as its template setting; an empty one deletes the value.
+  for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
+    char text[kTemplateMostChars + 1] = {};
+    GetDlgItemTextA(dialog, IDC_TEMPLATE_FIRST + static_cast<int>(i), text, sizeof text);
+    ServerSetting(kProductRoot, nullptr, server, kTemplateSettings[i], text, 0, dialog, nullptr, 1);
+  }
+  EndDialog(dialog, IDOK);
+  return TRUE;
+}
+
+// The multi-server dialog: the known servers with their addresses; the settings of the e-mail
+// dialog (its owner) saved to each one chosen, a results row each.
+INT_PTR CALLBACK email_servers_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto settings_dialog = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  HWND list = GetDlgItem(dialog, IDC_EMAIL_SERVERS);
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    const char* headings[] = {"Available Servers", "Server IP Address"};
+    for (int i = 0; i < 2; ++i) {
+      LVCOLUMNA column = {};
+      column.mask = LVCF_TEXT | LVCF_WIDTH;
+      column.cx = 150;
+      column.pszText = const_cast<char*>(headings[i]);
+      SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+    auto* names = static_cast<char(*)[kCachedServerNameBytes]>(
+        allocate_block(GMEM_FIXED | GMEM_ZEROINIT, kKnownServersMost * kCachedServerNameBytes));
+    const DWORD count = names ? KnownServerNames(names, kKnownServersMost) : 0;
+    for (DWORD i = 0; i < count; ++i) {
+      LVITEMA item = {};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(i);
+      item.pszText = names[i];
+      const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      BYTE a[4] = {};
+      char address[16] = "";
+      if (KnownServerAddress(names[i], a)) std::snprintf(address, sizeof address, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+      item.iSubItem = 1;
+      item.pszText = address;
+      if (row < 0 || !SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)))
+        show_message(dialog, "Unusual LV err 07mux", kMessageTitle, MB_ICONERROR);
+    }
+    free_block(names);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wparam) == IDCANCEL) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  if (LOWORD(wparam) != IDOK) return FALSE;
+  int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  if (row < 0) {
+    show_message(dialog, "To continue, please select at least one Server.", "No Servers Selected", MB_ICONEXCLAMATION);
+    return TRUE;
+  }
+  HWND results = open_results_window("VORNIX Email Configuration Results");
+  if (results == nullptr) {
+    show_message(dialog, "Error starting report view", kMessageTitle, MB_ICONERROR);
+    return TRUE;
+  }
+  EmailConfigRecord checked = {};
+  for (; row >= 0; row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
+    char server[kCachedServerNameBytes] = {};
+    LVITEMA item = {};
+    item.pszText = server;
+    item.cchTextMax = sizeof server;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    add_results_row(results, kStepProgress, server, "Email Configuration", "Updating...", nullptr);
+    SaveEmailConfig(settings_dialog, kEmailValidateSave, &checked, server, nullptr);
+  }
+  EndDialog(dialog, IDOK);
+  return TRUE;
+}
+
+INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* record = reinterpret_cast<EmailConfigRecord*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (message == WM_INITDIALOG) {
+    record = reinterpret_cast<EmailConfigRecord*>(lparam);
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    // The dialog shows the first server's settings and templates.
+    copy_text(record->first_server, sizeof record->first_server, record->servers);
+    if (char* end = std::strchr(record->first_server, ';')) *end = '\0';
+    RecallEmailConfig(dialog, record, record->first_server);
+    return TRUE;
+  }
+  if (message != WM_COMMAND || record == nullptr) return FALSE;
+  switch (LOWORD(wparam)) {
+    case IDCANCEL:
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case IDOK:
+      if (save_to_servers(dialog, record) == 1) EndDialog(dialog, IDOK);
+      return TRUE;
+    case IDC_EMAIL_SEND_TEST: {
+      EmailConfigRecord checked = *record;
+      SaveEmailConfig(dialog, kEmailValidate, &checked, nullptr, nullptr);
+      const EmailConfig& s = checked.settings;
+      if (s.smtp_server[0] != '\0' && s.sender[0] != '\0' && s.port != 0)
+        SendTestEmail(dialog, checked);
+      else
+        show_message(dialog, "Email test requires the following fields to be defined:\n\nSMTP Server\n\nPort\n\nSend As",
+                     "UNABLE TO SEND TEST EMAIL", MB_ICONERROR);
+      return TRUE;
+    }
+    case IDC_EMAIL_MULTIPLE: {
+      EmailConfigRecord checked = *record;
+      if (SaveEmailConfig(dialog, kEmailValidate, &checked, nullptr, nullptr) == 1)
+        DialogBoxParamA(g_library.instance, "EMAIL_SERVERS", dialog, email_servers_proc,
+                        reinterpret_cast<LPARAM>(dialog));
+      return TRUE;
+    }
+    case IDC_EMAIL_TEMPLATES:
+      EditAlertTemplates(dialog, record->first_server);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR EditAlertTemplates(HWND window, const char* server) {
+  return DialogBoxParamA(g_library.instance, "EMAIL_TEMPLATES", window, alert_templates_proc,
+                         reinterpret_cast<LPARAM>(server));
+}
+
+void SendTestEmail(HWND window, const EmailConfigRecord& record) {
+  DialogBoxParamA(g_library.instance, "EMAIL_TEST", window, test_email_proc,
+                  reinterpret_cast<LPARAM>(const_cast<EmailConfigRecord*>(&record)));
+}
+
+INT_PTR EditEmailConfig(HWND owner, const char* servers, DWORD server_count, BYTE* server_item) {
+  auto* record = static_cast<EmailConfigRecord*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, sizeof(EmailConfigRecord)));
+  if (record == nullptr) {
+    show_message(owner, "Error X16 - out of memory (16384), unable to recall email settings", kMessageTitle,
+                 MB_ICONERROR);
+    return IDCANCEL;
+  }
+  copy_text(record->servers, sizeof record->servers, servers);
+  record->server_count = server_count;
+  record->server_item = server_item;
+  INT_PTR result = DialogBoxParamA(g_library.instance, "EMAIL_02", owner, email_config_proc,
+                                   reinterpret_cast<LPARAM>(record));
+  free_block(record);
+  return result;
+}
+
+DWORD EmailConfigButton(HWND screen) {
+  CurrentServer current = current_server();
+  EditEmailConfig(screen, current.name, 1, current.record);
+  return 1;
 }

@@ -423,6 +423,17 @@ DWORD KnownServerNames(char (*names)[kCachedServerNameBytes], DWORD capacity) {
   return count;
 }
 
+bool KnownServerAddress(const char* server, BYTE address[4]) {
+  char path[200];
+  known_servers_path(g_library.sibling_mode != 0, path, sizeof path);
+  HKEY known;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, local_access(KEY_READ), &known) != ERROR_SUCCESS) return false;
+  DWORD type = 0, size = 4;
+  LONG rc = RegQueryValueExA(known, server, nullptr, &type, address, &size);
+  RegCloseKey(known);
+  return rc == ERROR_SUCCESS && type == REG_BINARY && size == 4;
+}
+
 DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key) {
   auto add_row = host_service<HostAddValueRowFn>(kHostAddValueRow);
   if (add_row == nullptr) return 0;

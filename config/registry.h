@@ -71,6 +71,8 @@ DWORD EstablishSiblingKey(HKEY key, const char* server, const char* report_path)
 DWORD UpdateKnownServer(const char* server, DWORD operation, BYTE* address);
 // The names of the known servers (of the sibling product in sibling mode), at most capacity; the number given.
 DWORD KnownServerNames(char (*names)[kCachedServerNameBytes], DWORD capacity);
+// The address kept for a known server, in network order; false when it has none.
+bool KnownServerAddress(const char* server, BYTE address[4]);
 // Hands each known server to the host's list as one value row; the number listed.
 DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key);
 // Deletes every subkey below parent\name, deepest first; the key itself stays.

@@ -23,10 +23,12 @@
 #include "console/directory_commands.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
+#include "console/mail_commands.h"
 #include "console/deploy_commands.h"
 #include "console/status_commands.h"
 #include "console/net_commands.h"
 #include "console/sql_commands.h"
+#include "console/copy_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
@@ -122,6 +124,14 @@ void make_demo_world(const std::string& folder) {
   world.add_registry_text("SRV01", "HKLM",
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
                           "\"SQLServerForTransfer\"=\"SQL01\"\r\n\r\n");
+  // MAIL01 takes the servers' mail at port 2525 of its own address while a mail command runs.
+  world.add_machine("MAIL01", "127.0.0.5");
+  world.set_machine_setting("MAIL01", "mail", "port", "2525");
+  for (const char* server : {"SRV01", "SRV02"})
+    world.add_registry_text(server, "HKLM",
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                            "\"SMTP Server\"=\"MAIL01\"\r\n\"SMTP Port\"=dword:000009dd\r\n"
+                            "\"SMTP Security\"=dword:00000000\r\n\"SMTP Send As\"=\"vornix@demo.test\"\r\n\r\n");
   // SRV01 has settings off their defaults, saved reports and schedules, one run a day ago.
   support::add_demo_configuration(world, "SRV01", static_cast<uint64_t>(std::time(nullptr)) - 86400);
 }
@@ -618,6 +628,57 @@ int run_saved_report(std::vector<std::string> args) {
   return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
 }
 
+// Definitions moved between servers, in-process.
+int run_copy_profile(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_definition_command(std::move(args), false) : 1;
+}
+int run_copy_report(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_definition_command(std::move(args), true) : 1;
+}
+int run_copy_profiles(std::vector<std::string> args) {
+  return open_world(args) ? console::copy_profiles_command(std::move(args)) : 1;
+}
+int run_export(std::vector<std::string> args) { return open_world(args) ? console::export_command(std::move(args)) : 1; }
+int run_rename(std::vector<std::string> args) { return run_on_server(std::move(args), "rename", console::rename_command); }
+int run_import(std::vector<std::string> args) { return run_on_server(std::move(args), "import", console::import_command); }
+int run_archives(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "archives", console::archives_command);
+}
+int run_restore_archive(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "restore-archive", console::restore_archive_command);
+}
+// A server's mail settings, in-process; one or several --server.
+int run_email_config(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  if (missing || servers.empty()) return fail("email-config takes --server NAME (vornix-console email-config --help)");
+  if (!start_in_process()) return fail("the library refused the host services table");
+  int status = console::email_config_command(std::move(args), servers);
+  release_registry_connections();
+  return status;
+}
+// The test mail and report mail, in-process, with the demo's mail server taking mail while they run.
+int run_test_email(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "test-email", [](std::vector<std::string> rest, const std::string& server) {
+    bool missing = false;
+    std::string to = take_option(rest, "--to", &missing);
+    if (missing || to.empty() || !rest.empty()) return fail("test-email takes --server NAME and --to ADDRESS");
+    std::shared_ptr<void> mail = console::start_demo_mail_server();
+    return console::test_email_command(server, to);
+  });
+}
+int run_mail_report(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "mail-report", [](std::vector<std::string> rest, const std::string& server) {
+    bool missing = false;
+    std::vector<std::string> to = console::take_options(rest, "--to", &missing);
+    if (missing || to.empty() || rest.size() != 1)
+      return fail("mail-report takes --server NAME, one FILE and --to ADDRESS (repeatable)");
+    std::shared_ptr<void> mail = console::start_demo_mail_server();
+    return console::mail_report_command(server, rest[0], to);
+  });
+}
+
 // A field applied to one or several servers as the host's edit applies it, in-process.
 int run_set(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
@@ -846,6 +907,51 @@ const Command kCommands[] = {
      "console machine and start VNXWCCR.EXE on it; prints the file's path and the\n"
      "command line started",
      run_saved_report},
+    {"copy-profile", "copy-profile NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
+     "copy a tracking profile to the servers named, each step a results row; a\n"
+     "profile of the name on a destination is kept unless --overwrite",
+     run_copy_profile},
+    {"copy-report", "copy-report NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
+     "copy a saved custom report likewise (LOCAL_MACHINE is the console); the\n"
+     "copy's definition names the server it lands on",
+     run_copy_report},
+    {"copy-profiles", "copy-profiles --from NAME --profile NAME... --to NAME... [--overwrite] [--world DIR]",
+     "drag the profiles onto the servers selected in My Server View, as the\n"
+     "host drops them, with the confirmation answered as --overwrite says",
+     run_copy_profiles},
+    {"rename", "rename profile|report|schedule OLD NEW --server NAME [--world DIR]",
+     "rename a tracking profile, a saved custom report (also in the schedules\n"
+     "that run it) or a scheduled graphical activity on the server",
+     run_rename},
+    {"export", "export --out FILE [--reports] SERVER:NAME... [--world DIR]",
+     "export profiles (or one server's saved custom reports) into one registry\n"
+     "hive file, copied to FILE",
+     run_export},
+    {"import", "import FILE [--reports] --server NAME [--world DIR]",
+     "load an export file's profiles (or custom reports) onto the server", run_import},
+    {"archives", "archives --server NAME [--world DIR]",
+     "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
+    {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
+     "replace the server's whole product key by the registry archive FILE (a\n"
+     "path as the console reaches it); without --yes nothing is replaced",
+     run_restore_archive},
+    {"email-config",
+     "email-config --server NAME [--server NAME]... [--smtp HOST] [--port N]\n"
+     "             [--security none|ssl|tls] [--send-as ADDRESS] [--password TEXT]\n"
+     "             [--remove --yes] [--world DIR]",
+     "show the first server's mail settings, or type the options given over them\n"
+     "in the e-mail dialog and save them to every server named (with the dialog's\n"
+     "checks and messages); --remove empties the SMTP server and, with --yes,\n"
+     "removes the settings",
+     run_email_config},
+    {"test-email", "test-email --server NAME --to ADDRESS [--world DIR]",
+     "send the test mail with the server's mail settings from the e-mail dialog;\n"
+     "on the demo network MAIL01 takes it into machines/MAIL01/Maildir",
+     run_test_email},
+    {"mail-report", "mail-report --server NAME FILE --to ADDRESS [--to ADDRESS]... [--world DIR]",
+     "mail a report file (an HTML graphical report) to each address with the\n"
+     "server's mail settings, the file as the body",
+     run_mail_report},
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"

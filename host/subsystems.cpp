@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "host/host.h"
+
 namespace {
 
 const Subsystem* const kSubsystems[] = {&kHostSubsystem, &kConfigSubsystem, &kReportsSubsystem, &kNetSubsystem,
@@ -89,6 +91,12 @@ void release_subsystems() {
 void free_subsystem_row_structures(BYTE* record) {
   for (const Subsystem* subsystem : kSubsystems)
     if (subsystem->free_row_structures) subsystem->free_row_structures(record);
+}
+
+DWORD drop_rows(const DropEvent& event) {
+  for (const Subsystem* subsystem : kSubsystems)
+    if (subsystem->drop) return subsystem->drop(event);
+  return kResultNotHandled;
 }
 
 const ButtonRoute* find_button_route(uint32_t id) { return find(button_routes(), id); }

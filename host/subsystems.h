@@ -68,6 +68,15 @@ struct DrawEvent {
   uint32_t id;
 };
 
+// Rows of this library dragged from one list and dropped on another (drag_drop_action): the two
+// lists, the record of the row dragged and the index of the destination row dropped on.
+struct DropEvent {
+  HWND source_list;
+  HWND destination_list;
+  BYTE* dragged_record;
+  int destination_row;
+};
+
 struct ButtonRoute {
   uint32_t first, last;
   DWORD (*handler)(const ButtonEvent&);
@@ -104,6 +113,7 @@ struct Subsystem {
   void (*release_at_detach)();                // may be null
   void (*free_row_structures)(BYTE* record);  // frees the structures it owns in a list item record; may be null
   RouteTable<DrawRoute> draws = {};           // controls it draws (and status lines it writes) for the owner-draw export
+  DWORD (*drop)(const DropEvent&) = nullptr;   // copies the rows dropped on a list; may be null
 };
 
 // Each subsystem's record, defined in its own folder.
@@ -127,6 +137,9 @@ SubsystemList all_subsystems();
 void release_subsystems();
 // delete_list_item: each subsystem frees the row structures it owns in the record.
 void free_subsystem_row_structures(BYTE* record);
+
+// Hands a drop to the subsystem that copies dropped rows; 4061 when none does.
+DWORD drop_rows(const DropEvent& event);
 
 // The route that claims an identifier; null when none does.
 const ButtonRoute* find_button_route(uint32_t id);

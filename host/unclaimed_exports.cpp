@@ -22,8 +22,3 @@ QVMR_EXPORT DWORD WINAPI treeview_right_click_action(uintptr_t, uintptr_t, uintp
                                                      uintptr_t, uintptr_t, uintptr_t) {
   return unclaimed();
 }
-
-QVMR_EXPORT DWORD WINAPI drag_drop_action(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                                          uintptr_t, uintptr_t, uintptr_t, uintptr_t) {
-  return unclaimed();
-}

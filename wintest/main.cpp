@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     wintest::profiles_case(&session);
     wintest::picked_logs_case(&session);
     wintest::results_window_case(&session);
+    wintest::key_save_case(&session);
     wintest::detach_case(&session);
   }
   return wintest::finish();

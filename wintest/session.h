@@ -34,6 +34,7 @@ void list_store_case(Session* session);
 void profiles_case(Session* session);
 void picked_logs_case(Session* session);
 void results_window_case(Session* session);
+void key_save_case(Session* session);
 void detach_case(Session* session);
 
 // The child run of the detach case: the library started and used, then left loaded at exit.

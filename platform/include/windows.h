@@ -755,6 +755,7 @@ BOOL WINAPI AreFileApisANSI(void);
 HWND WINAPI SetFocus(HWND window);
 HWND WINAPI GetFocus(void);
 HWND WINAPI GetForegroundWindow(void);
+BOOL WINAPI SetForegroundWindow(HWND window);
 #ifdef __cplusplus
 }
 #endif

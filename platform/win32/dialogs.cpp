@@ -95,6 +95,8 @@ struct DialogTemplate {
 
 using Symbols = std::map<std::string, long>;
 
+constexpr DWORD kPasswordStyle = 0x0020;  // ES_PASSWORD
+
 const Symbols& style_symbols() {
   static const Symbols& symbols = *new Symbols{
       {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD}, {"WS_VISIBLE", WS_VISIBLE},
@@ -106,7 +108,7 @@ const Symbols& style_symbols() {
       {"BS_OWNERDRAW", BS_OWNERDRAW}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
       {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"ES_LEFT", ES_LEFT},
       {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
-      {"ES_READONLY", ES_READONLY}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
+      {"ES_READONLY", ES_READONLY}, {"ES_PASSWORD", kPasswordStyle}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
       {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", LVS_REPORT}, {"LVS_LIST", LVS_LIST},
       {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", LVS_SINGLESEL}, {"LVS_SHAREIMAGELISTS", LVS_SHAREIMAGELISTS}};
   return symbols;
@@ -334,7 +336,8 @@ std::string shown_texts(HWND dialog) {
     platform::Window* c = platform::find_window(child);
     if ((c->class_name == "Static" || c->class_name == "Edit") && !c->text.empty()) {
       if (!texts.empty()) texts += '\n';
-      texts += c->text;
+      // A password edit shows one mark per character.
+      texts += c->class_name == "Edit" && (c->style & kPasswordStyle) ? std::string(c->text.size(), '*') : c->text;
     }
   }
   return texts;

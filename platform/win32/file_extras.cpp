@@ -59,4 +59,11 @@ HWND WINAPI GetForegroundWindow(void) {
   return window;
 }
 
+// Brings a window to the front: it takes the focus, which makes it the foreground window.
+BOOL WINAPI SetForegroundWindow(HWND window) {
+  if (!IsWindow(window)) return FALSE;
+  SetFocus(window);
+  return TRUE;
+}
+
 }  // extern "C"

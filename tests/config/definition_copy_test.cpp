@@ -16,11 +16,19 @@
 #include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/list_item.h"
+#include "reports/results_window.h"
+#include "resources/resource.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/list_view.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/registry_dump.h"
 #include "tests/support/world_builder.h"
+#include "win32/modules.h"
 #include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -83,8 +91,14 @@ class DefinitionCopy : public ::testing::Test {
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &console, nullptr),
               0);
     RegCloseKey(console);
+    // The confirmations and the results window come from the library's dialog templates.
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   }
-  void TearDown() override { release_registry_connections(); }
+  void TearDown() override {
+    close_results_window();
+    release_registry_connections();
+    qvmr_unregister_module(g_library.instance);
+  }
 
   std::vector<std::string> tree(const char* server, const std::string& path) {
     HKEY root;
@@ -123,24 +137,8 @@ TEST_F(DefinitionCopy, TreesCopyWholeWithReportsPointedAtTheirNewServer) {
                                       "\\Weekly:Definition=3:||||||||||||||||||||||||||||||||SRV02|||",
                                       "\\Weekly:Near end=3:|"}));
 
-  // Profiles with their subkeys; without overwrite an existing one is left as it was, uncounted.
+  // A source that is not there counts one failure (profiles, their subkeys and overwrite: the drops below).
   HKEY profiles = open("SRV01", "Profiles"), dest = open("SRV02", "Profiles");
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 0, "SRV02", "SRV01", 0), 0u);
-  std::vector<std::string> copied = tree("SRV02", std::string(kProductKey) + "\\Profiles");
-  EXPECT_EQ(copied, (std::vector<std::string>{"", "\\Payroll", "\\Payroll:ProfileType=4:2", "\\Payroll:Disabled=4:0",
-                                               "\\Payroll\\Accounts", "\\Payroll\\Files",
-                                               "\\Payroll\\Files:Path=1:D:\\Payroll|"}));
-  HKEY payroll;
-  ASSERT_EQ(RegOpenKeyExA(dest, "Payroll", 0, KEY_ALL_ACCESS, &payroll), 0);
-  DWORD changed = 9;
-  RegSetValueExA(payroll, "ProfileType", 0, REG_DWORD, reinterpret_cast<BYTE*>(&changed), sizeof changed);
-  RegCloseKey(payroll);
-  const std::vector<std::string> before = tree("SRV02", std::string(kProductKey) + "\\Profiles");
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 0), 0u);
-  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), before);
-  // With overwrite the copy is written over it; a source that is not there counts one failure.
-  EXPECT_EQ(CopyKeyTree(profiles, "Payroll", dest, nullptr, 1, "SRV02", "SRV01", 1), 0u);
-  EXPECT_EQ(tree("SRV02", std::string(kProductKey) + "\\Profiles"), copied);
   EXPECT_EQ(CopyKeyTree(profiles, "Missing", dest, nullptr, 1, "SRV02", "SRV01", 1), 1u);
 
   // A value over 64000 bytes is not copied and counts; the values after it still are.
@@ -248,32 +246,230 @@ TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   EXPECT_EQ(staging_keys(), staging_before);
 }
 
-TEST_F(DefinitionCopy, ArchiveReplacesTheProductKeyOnlyAfterConfirmation) {
-  // The agent's archive: SRV02's product key, written where the agent keeps it on SRV01.
-  HKEY root, product;
-  ASSERT_EQ(ConnectServerRegistry("SRV02", &root, "T", 0), 0u);
-  ASSERT_EQ(RegOpenKeyExA(root, kProductKey, 0, KEY_READ, &product), 0);
+TEST_F(DefinitionCopy, ArchivesAreListedWithTheirDatesAndReplaceTheProductKeyOnlyAfterConfirmation) {
+  // The agent's archive, SRV02's product key, where the agent keeps it on SRV01: below its SystemRoot.
+  HKEY srv01, version, product;
+  ASSERT_EQ(ConnectServerRegistry("SRV01", &srv01, "T", 0), 0u);
+  ASSERT_EQ(RegCreateKeyExA(srv01, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &version, nullptr), 0);
+  RegSetValueExA(version, "SystemRoot", 0, REG_SZ, reinterpret_cast<const BYTE*>("D:\\WinNT"), 9);
+  RegCloseKey(version);
+  const std::string folder = world_.machine_dir("SRV01") + "/shares/D$/WinNT/system32/drivers/vornix/";
+  const std::string archive = "\\\\SRV01\\D$\\WinNT\\system32\\drivers\\vornix\\vornix_07_Dec_2026.savekey";
+  std::filesystem::create_directories(folder + "folder.savekey");
+  std::ofstream(folder + "notes.txt") << "x";
+  HKEY srv02;
+  ASSERT_EQ(ConnectServerRegistry("SRV02", &srv02, "T", 0), 0u);
+  ASSERT_EQ(RegOpenKeyExA(srv02, kProductKey, 0, KEY_READ, &product), 0);
   EnableBackupPrivileges();
-  ASSERT_EQ(RegSaveKeyA(product, "\\\\SRV01\\C$\\archive_07_Dec_2026.savekey", nullptr), 0);
+  ASSERT_EQ(RegSaveKeyA(product, archive.c_str(), nullptr), 0);
   RegCloseKey(product);
-  const std::vector<std::string> before = tree("SRV01", kProductKey);
+  HWND list = host::add_control(host::create_screen(31, "Archives"), 2001, WC_LISTVIEWA, "", host::ControlSpec{});
+  support::add_columns(list, 2);
+  EXPECT_EQ(ListRegistryArchives("SRV01", list), 1u);
+  EXPECT_EQ(support::list_column(list, 0), (std::vector<std::string>{archive}));
+  EXPECT_EQ(support::list_column(list, 1), (std::vector<std::string>{"07 Dec 2026"}));
+  EXPECT_EQ(ListRegistryArchives("BARE02", list), 0u);
 
+  const std::vector<std::string> before = tree("SRV01", kProductKey);
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDCANCEL, "", {}});
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 0u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", archive.c_str()), 0u);
   EXPECT_EQ(tree("SRV01", kProductKey), before);
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", "C:\\archive_07_Dec_2026.savekey"), 1u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "SRV01", archive.c_str()), 1u);
   EXPECT_EQ(tree("SRV01", kProductKey), tree("SRV02", kProductKey));
   EXPECT_EQ(support::journal_lines().back(),
             "REGISTRY IMPORT COMPLETE | SUCCESS: VORNIX Registry Key has been replaced with the contents of the "
             "archive.");
-
   ui::script({"REGISTRY IMPORT CONFIRMATION", IDOK, "", {}});
-  ui::clear_journal();
-  EXPECT_EQ(RestoreRegistryArchive(nullptr, "BARE01", "C:\\archive.savekey"), 0u);
+  EXPECT_EQ(RestoreRegistryArchive(nullptr, "BARE01", archive.c_str()), 0u);
   EXPECT_EQ(support::journal_lines().back(),
             "REGISTRY IMPORT ABORTED - ERROR ACCESS SERVER REGISTRY | No VORNIX Key found - unable to import VORNIX "
             "Registry Archive - VORNIX must already be installed to use this import function.");
+}
+
+// ---- Drag and drop -------------------------------------------------------------------
+
+// The results window's rows as "server | action | result (image)".
+std::vector<std::string> results() {
+  std::vector<std::string> out;
+  HWND list = GetDlgItem(g_results.window, kResultsListItem);
+  std::vector<support::ListRow> rows = support::list_rows(list);
+  std::vector<std::string> actions = support::list_column(list, 1), texts = support::list_column(list, 2);
+  for (size_t i = 0; i < rows.size(); ++i)
+    out.push_back(rows[i].text.substr(6) + " | " + actions[i] + " | " + texts[i] + " (" + std::to_string(rows[i].image) + ")");
+  return out;
+}
+
+class DefinitionDrop : public DefinitionCopy {
+ protected:
+  void SetUp() override {
+    DefinitionCopy::SetUp();
+    screen_ = host::create_screen(30, "Profiles");
+    profiles_ = host::add_control(screen_, 2001, WC_LISTVIEWA, "", host::ControlSpec{0x6024000A, kDescriptorListView});
+    ASSERT_EQ(ListProfiles("SRV01", profiles_, nullptr), 2u);  // Logons, Payroll
+    support::set_row_selected(profiles_, 1);
+  }
+  void TearDown() override {
+    support::release_list_rows(profiles_, true);
+    DefinitionCopy::TearDown();
+  }
+  // A server list of this identifier with the rows, those marked with '*' selected.
+  HWND servers(uint32_t id, std::initializer_list<const char*> rows) {
+    HWND list = host::add_control(screen_, 2002 + lists_++, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+    support::add_columns(list, 1);
+    for (const char* row : rows) {
+      support::insert_list_rows(list, {{row + (row[0] == '*'), nullptr}});
+      if (row[0] == '*') support::set_row_selected(list, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) - 1);
+    }
+    return list;
+  }
+  DWORD drop(HWND from, HWND to, int mode = 2, int row = 0, uintptr_t target = 0) {
+    auto dragged = static_cast<uintptr_t>(list_row_param(from, selected_row_number(from) - 1));
+    return drag_drop_action(7, reinterpret_cast<uintptr_t>(from), 0, target, mode, reinterpret_cast<uintptr_t>(to), 0,
+                            dragged, row);
+  }
+  void confirm(const char* dialog, bool overwrite) {
+    ui::script({dialog, overwrite ? IDC_COPY_OVERWRITE : IDC_COPY_KEEP, "", {}});
+    ui::script({dialog, IDOK, "", {}});
+  }
+
+  HWND screen_ = nullptr, profiles_ = nullptr;
+  int lists_ = 0;
+};
+
+TEST_F(DefinitionDrop, ProfilesGoToEverySelectedServerButTheSourceWithEachStepAResultsRowOnceConfirmed) {
+  // Mode 1 takes only this module's targets; with no destination selected the drop only warns.
+  HWND view = servers(0x60240001, {"SRV01", "SRV02", "BARE01"});
+  std::vector<BYTE> ours(kListItemBytes), theirs(kListItemBytes);
+  ours[0] = 7;
+  theirs[0] = 8;
+  EXPECT_EQ(drop(profiles_, view, 1, 0, 0), 4061u);
+  EXPECT_EQ(drop(profiles_, view, 1, 0, reinterpret_cast<uintptr_t>(theirs.data())), 4061u);
+  EXPECT_EQ(drop(profiles_, view, 1, 0, reinterpret_cast<uintptr_t>(ours.data())), 0u);
+  EXPECT_EQ(drag_drop_action(6, 0, 0, 0, 1, 0, 0, reinterpret_cast<uintptr_t>(ours.data()), 0), 4061u);
+  EXPECT_EQ(drag_drop_action(7, 0, 0, reinterpret_cast<uintptr_t>(ours.data()), 1, 0, 0, 0, 0), 4061u);
+  // A dragged row of another module is dropped without a word.
+  EXPECT_EQ(drag_drop_action(7, 0, 0, 0, 2, reinterpret_cast<uintptr_t>(view), 0,
+                             reinterpret_cast<uintptr_t>(theirs.data()), 0), 0u);
+
+  const std::vector<std::string> before = tree("SRV02", kProductKey);
+  ui::clear_journal();
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  EXPECT_EQ(support::journal_lines(),
+            (std::vector<std::string>{"Copy Profile(s) | To continue, please select at least one destination server."}));
+  // Refused at the confirmation: nothing copied and no results window.
+  for (int row : {0, 1, 2}) support::set_row_selected(view, row);
+  ui::script({"CONFIRM_PROFILE_COPY", IDCANCEL, "", {}});
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  EXPECT_EQ(g_results.window, nullptr);
+  EXPECT_EQ(tree("SRV02", kProductKey), before);
+
+  confirm("CONFIRM_PROFILE_COPY", false);
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  const std::string profiles = std::string(kProductKey) + "\\Profiles\\Payroll";
+  EXPECT_EQ(tree("SRV02", profiles), tree("SRV01", profiles));
+  EXPECT_EQ(results(),
+            (std::vector<std::string>{
+                "SRV02 | initiating profile copy... | Payroll (246)", "SRV02 | Create Key | Payroll (246)",
+                "SRV02 | Set Value | ProfileType (5)", "SRV02 | Set Value | Disabled (5)", "SRV02 | Create Key | Files (246)",
+                "SRV02 | Set Value | Path (5)", "SRV02 | Create Key | Accounts (246)",
+                "BARE01 | open VORNIX registry key | VORNIX has not yet been installed on server [BARE01].  VORNIX must "
+                "be installed prior to copying of profiles. (67)"}));
+
+  // Dropped again without overwrite onto a changed copy: it stays as it is.
+  HKEY dest = open("SRV02", "Profiles\\Payroll");
+  RegDeleteValueA(dest, "Disabled");
+  RegCloseKey(dest);
+  const std::vector<std::string> changed = tree("SRV02", profiles);
+  confirm("CONFIRM_PROFILE_COPY", false);
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  EXPECT_EQ(tree("SRV02", profiles), changed);
+  EXPECT_EQ(results()[1], "SRV02 | Profile already exists | Payroll already exists, will not overwrite (67)");
+  EXPECT_EQ(g_definition_copy.errors, 0u);
+  confirm("CONFIRM_PROFILE_COPY", true);
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  EXPECT_EQ(tree("SRV02", profiles), tree("SRV01", profiles));
+
+  // The second value write on SRV02 fails: the rows say what was copied, and the rest still is.
+  release_registry_connections();
+  world_.set_machine_setting("SRV02", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV02", "faults", "registry_write_number", "2");
+  world_.open();
+  confirm("CONFIRM_PROFILE_COPY", true);
+  EXPECT_EQ(drop(profiles_, view), 0u);
+  std::vector<std::string> rows = results();
+  ASSERT_GE(rows.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.begin() + 5),
+            (std::vector<std::string>{"SRV02 | Create Key | Payroll (246)", "SRV02 | Set Value | ProfileType (5)",
+                                      "SRV02 | Set Value | Disabled [5] (67)", "SRV02 | Create Key | Files (246)"}));
+
+  // Only the source selected: nothing is copied, and the window says so.
+  HWND only_source = servers(0x60240001, {"*SRV01"});
+  confirm("CONFIRM_PROFILE_COPY", true);
+  EXPECT_EQ(drop(profiles_, only_source), 0u);
+  EXPECT_EQ(results(), (std::vector<std::string>{"*ALL* | copy profiles | DONE: No Profiles were copied (1)"}));
+}
+
+TEST_F(DefinitionDrop, AProfileOnTheConsolesListGoesToTheRowDroppedOnAndAReportIsPointedAtItsNewServer) {
+  HWND console_list = servers(0x602400C1, {"SRV01", "*BARE01", "SRV02"});
+  confirm("CONFIRM_PROFILE_COPY_NEW", false);
+  EXPECT_EQ(drop(profiles_, console_list, 2, 2), 0u);
+  // The confirmation names the server row dropped on.
+  const std::vector<ui::JournalEntry> shown = ui::journal();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front().template_name, "CONFIRM_PROFILE_COPY_NEW");
+  EXPECT_NE(shown.front().text.find("SRV02"), std::string::npos) << shown.front().text;
+  char title[100] = {};
+  GetWindowTextA(g_results.window, title, sizeof title);
+  EXPECT_STREQ(title, "Copy selected VORNIX Profiles results");
+  const std::string payroll = std::string(kProductKey) + "\\Profiles\\Payroll";
+  EXPECT_EQ(tree("SRV02", payroll), tree("SRV01", payroll));
+  EXPECT_EQ(tree("BARE01", kProductKey), (std::vector<std::string>{}));
+
+  HWND reports = host::add_control(screen_, 2010, WC_LISTVIEWA, "", host::ControlSpec{0x60440010, kDescriptorListView});
+  ASSERT_EQ(ListSchedules("SRV01", reports, ReportListKind::kSavedReports), 3u);  // Plain, Tail, Weekly
+  support::set_row_selected(reports, 2);
+  HWND report_servers = servers(0x602400A1, {"*SRV02", "*LOCAL_MACHINE"});
+  confirm("CONFIRM_CCR_COPY", true);
+  EXPECT_EQ(drop(reports, report_servers), 0u);
+  std::string weekly = definition_text();
+  weekly.replace(32, 6, std::string("SRV02", 6));
+  EXPECT_EQ(tree("SRV02", std::string(kReportsKey) + "\\Weekly"),
+            (std::vector<std::string>{"", ":Definition=3:" + std::string("||||||||||||||||||||||||||||||||SRV02|||"),
+                                      ":Near end=3:|"}));
+  support::release_list_rows(reports, true);
+}
+
+TEST_F(DefinitionDrop, TheCopyAndRenameButtonsWorkOnTheRowsSelectedBesideThem) {
+  HWND view = servers(0x60240001, {"SRV01", "*SRV02"});
+  HWND reports = host::add_control(screen_, 2010, WC_LISTVIEWA, "", host::ControlSpec{0x60440010, kDescriptorListView});
+  ASSERT_EQ(ListSchedules("SRV01", reports, ReportListKind::kSavedReports), 3u);  // Plain, Tail, Weekly
+  support::set_row_selected(reports, 2);
+  g_profile_list = profiles_;
+  auto press = [&](uint32_t id, HWND companion) {
+    HWND button = host::add_control(screen_, 2100, "Button", "",
+                                    {id, kDescriptorPushButton, 30, static_cast<uint16_t>(GetDlgCtrlID(companion))});
+    return entry_point_button_services(screen_, 0, host::descriptor_of(button));
+  };
+  confirm("CONFIRM_PROFILE_COPY_NEW", false);
+  EXPECT_EQ(press(0x602100D9, view), 1u);
+  const std::string payroll = std::string(kProductKey) + "\\Profiles\\Payroll";
+  EXPECT_EQ(tree("SRV02", payroll), tree("SRV01", payroll));
+
+  const std::vector<std::string> before = tree("SRV01", std::string(kProductKey) + "\\Profiles");
+  ui::script({"RENAME_PROFILE", IDOK, "", {{IDC_RENAME_NAME, "Payroll 2027"}}});
+  EXPECT_EQ(press(0x602100CE, profiles_), 1u);
+  std::vector<std::string> renamed = before;
+  for (std::string& line : renamed)
+    if (line.rfind("\\Payroll", 0) == 0) line.replace(0, 8, "\\Payroll 2027");
+  EXPECT_EQ(tree("SRV01", std::string(kProductKey) + "\\Profiles"), renamed);
+  ui::script({"RENAME_RPT", IDOK, "", {{IDC_RENAME_NAME, "Weekly sales"}}});
+  EXPECT_EQ(press(0x60410013, reports), 1u);
+  std::vector<std::string> now = tree("SRV01", kReportsKey);
+  EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly sales"), 1);
+  EXPECT_EQ(std::count(now.begin(), now.end(), "\\Weekly"), 0);
+  support::release_list_rows(reports, true);
 }
 
 }  // namespace

@@ -143,7 +143,10 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
                                                 "services", "server-status", "draw", "settings", "setting", "set",
                                                 "schedules", "schedule",
-                                                "saved-reports", "run-saved-report", "sql-setup", "sql-sizes", "ad"}));
+                                                "saved-reports", "run-saved-report", "copy-profile", "copy-report",
+                                                "copy-profiles", "rename", "export", "import", "archives",
+                                                "restore-archive", "email-config", "test-email", "mail-report",
+                                                "sql-setup", "sql-sizes", "ad"}));
 
   // Each file's size and modification time: the directory's database is a sparse file of a gibibyte.
   auto snapshot = [] {
@@ -182,10 +185,11 @@ TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachin
   EXPECT_EQ(scan.exit_code, 0) << scan.output;
   std::vector<std::string> lines = split_lines(scan.output);
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1", "  SQL01                    127.0.0.4",
+  EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1", "  MAIL01                   127.0.0.5",
+                                             "  SQL01                    127.0.0.4",
                                              "  SRV01                    127.0.0.2", "  SRV02                    127.0.0.3",
-                                             "10 addresses scanned, 4 servers added"}));
-  for (const char* machine : {"CONSOLE01", "SRV01", "SRV02", "SQL01"})
+                                             "10 addresses scanned, 5 servers added"}));
+  for (const char* machine : {"CONSOLE01", "SRV01", "SRV02", "SQL01", "MAIL01"})
     EXPECT_NE(support::read_whole_file(demo + "/machines/" + machine + "/registry/HKLM.reg")
                   .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]"),
               std::string::npos)

@@ -24,14 +24,15 @@ TEST(ConsoleStatus, StatusLinesOfTheDemoServersAndATileAsPicture) {
   const std::string on = " --world '" + world + "'";
 
   // SRV01's agent answers its pipe with its start time (a day before now) and versions; SRV02 has none.
+  // Both send mail through the demo's mail server.
   const std::string lines =
-      "\"IPv4 127.0.0.3\",\"Agent NOT INSTALLED\",\"SQL NOT Enabled\",\"Email NOT Configured\","
+      "\"IPv4 127.0.0.3\",\"Agent NOT INSTALLED\",\"SQL NOT Enabled\",\"Email Configured\","
       "\"No Department Hosted\",\r\n";
   support::ProgramRun all = console("server-status" + on);
   EXPECT_EQ(all.exit_code, 0) << all.output;
   EXPECT_TRUE(std::regex_match(all.output.substr(0, all.output.find("\r\n") + 2),
                                std::regex("\"IPv4 127\\.0\\.0\\.2\",\"Agent Started [A-Z][a-z]+ [0-9]+, 20[0-9]{2} [ 12][0-9]:"
-                                          "[0-5][0-9]\",\"Version 7\\.02b \\| 6\\.10c\\.6\",\"SQL NOT Enabled\",\"Email NOT "
+                                          "[0-5][0-9]\",\"Version 7\\.02b \\| 6\\.10c\\.6\",\"SQL NOT Enabled\",\"Email "
                                           "Configured\",\"Department Hosted \\(Finance\\)\",\r\n")))
       << all.output;
   EXPECT_EQ(all.output.substr(all.output.find("\r\n") + 2), lines);

@@ -48,14 +48,25 @@ void make_certificate(WorldBuilder& world, const std::string& machine, const std
 
 }  // namespace
 
-MailServer::MailServer(WorldBuilder& world, const std::string& machine, MailLogin login, MailSecurity security)
-{
+MailServer::MailServer(WorldBuilder& world, const std::string& machine, MailLogin login, MailSecurity security) {
   const std::string address = world::read_ini(world.machine_dir(machine) + "/machine.ini")["machine"]["ipv4"];
-  port_ = free_port(address);
+  const int port = free_port(address);
   // A folder of its own for each server a test starts; the server makes the Maildir in it.
-  folder_ = world.machine_dir(machine) + "/mail-" + std::to_string(port_);
-  fs::create_directories(folder_);
-  if (security != MailSecurity::Plain) make_certificate(world, machine, folder_);
+  const std::string folder = world.machine_dir(machine) + "/mail-" + std::to_string(port);
+  fs::create_directories(folder);
+  if (security != MailSecurity::Plain) make_certificate(world, machine, folder);
+  start(address, port, folder, login, security);
+}
+
+MailServer::MailServer(const std::string& address, int port, const std::string& folder) {
+  fs::create_directories(folder);
+  start(address, port, folder, {}, MailSecurity::Plain);
+}
+
+void MailServer::start(const std::string& address, int port, const std::string& folder, const MailLogin& login,
+                       MailSecurity security) {
+  port_ = port;
+  folder_ = folder;
   std::vector<std::string> args = {kPython, QVMR7_SMTP_SERVER_SCRIPT, address, std::to_string(port_),
                                    folder_ + "/Maildir"};
   if (!login.user.empty()) args.insert(args.end(), {"--login", login.user + ":" + login.password});

@@ -41,6 +41,8 @@ class MailServer {
   // machine's trusted-roots.pem.
   MailServer(WorldBuilder& world, const std::string& machine, MailLogin login = {},
              MailSecurity security = MailSecurity::Plain);
+  // A server without login or TLS at a given address and port, its Maildir in the folder (the demo's).
+  MailServer(const std::string& address, int port, const std::string& folder);
   MailServer(const MailServer&) = delete;
   MailServer& operator=(const MailServer&) = delete;
   ~MailServer();  // stops the server
@@ -50,6 +52,8 @@ class MailServer {
   std::vector<ReceivedMail> messages() const;
 
  private:
+  void start(const std::string& address, int port, const std::string& folder, const MailLogin& login,
+             MailSecurity security);
   std::string folder_;
   int port_ = 0;
   pid_t pid_ = -1;

@@ -1,0 +1,95 @@
+// The console's mail commands on a demo network: settings saved to both servers
+// through the e-mail dialog with its checks, removed only when confirmed, and the
+// test mail and a report delivered to the demo's mail server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/support/program_runner.h"
+#include "tests/support/world_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConsoleMail : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_ = scratch_.folder() + "/demo";
+    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
+  }
+  support::ProgramRun run(const std::string& arguments) {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'");
+  }
+  // The messages the demo's mail server holds, each whole, oldest first.
+  std::vector<std::string> mailbox() {
+    std::vector<fs::path> files;
+    const fs::path folder = world_ + "/machines/MAIL01/Maildir/new";
+    if (fs::exists(folder))
+      for (const auto& f : fs::directory_iterator(folder)) files.push_back(f.path());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+      return fs::last_write_time(a) < fs::last_write_time(b);
+    });
+    std::vector<std::string> mails;
+    for (const fs::path& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      mails.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return mails;
+  }
+  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+
+  support::WorldBuilder scratch_;
+  std::string world_;
+};
+
+TEST_F(ConsoleMail, TestMailAndReportReachTheDemoMailServer) {
+  support::ProgramRun sent = run("test-email --server SRV01 --to x@demo.test");
+  EXPECT_EQ(sent.exit_code, 0) << sent.output;
+  std::ofstream(world_ + "/weekly.htm", std::ios::binary) << "<html>weekly</html>";
+  support::ProgramRun mailed = run("mail-report --server SRV02 '" + world_ + "/weekly.htm' --to a@demo.test "
+                                   "--to b@demo.test");
+  EXPECT_EQ(mailed.exit_code, 0) << mailed.output;
+  std::vector<std::string> mails = mailbox();
+  ASSERT_EQ(mails.size(), 3u);
+  for (const char* line : {"From: vornix@demo.test\n", "X-RcptTo: x@demo.test\n",
+                           "Subject: VORNIX CONSOLE TEST EMAIL MESSAGE\n", "VGVzdCBNZXNzYWdl"})  // "Test Message"
+    EXPECT_TRUE(has(mails[0], line)) << line << mails[0];
+  EXPECT_TRUE(has(mails[1], "X-RcptTo: a@demo.test\n")) << mails[1];
+  EXPECT_TRUE(has(mails[2], "X-RcptTo: b@demo.test\n")) << mails[2];
+  EXPECT_TRUE(has(mails[2], "Subject: VORNIX Graphical Activity Report\n")) << mails[2];
+}
+
+TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhenConfirmed) {
+  const std::string both = "email-config --server SRV01 --server SRV02";
+  const std::string hive = world_ + "/machines/SRV02/registry/HKLM.reg";
+  auto registry = [&] {
+    std::ifstream in(hive, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = registry();
+  support::ProgramRun refused = run(both + " --port 25x");
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_TRUE(has(refused.output, "Invalid Port specified, field is required.")) << refused.output;
+  EXPECT_EQ(registry(), before);
+
+  support::ProgramRun saved = run(both + " --smtp mail.example --security tls --password 'p w'");
+  EXPECT_EQ(saved.exit_code, 0) << saved.output;
+  EXPECT_FALSE(has(saved.output, "p w")) << "the password field hides what it holds\n" << saved.output;
+  for (const char* server : {"SRV01", "SRV02"})
+    EXPECT_EQ(run(std::string("email-config --server ") + server).output,
+              std::string(server) + ": SMTP server mail.example port 2525 security tls send as vornix@demo.test "
+                                    "password set\n");
+
+  EXPECT_EQ(run("email-config --server SRV02 --remove").exit_code, 1);
+  EXPECT_TRUE(has(run("email-config --server SRV02").output, "SMTP server mail.example"));
+  EXPECT_EQ(run("email-config --server SRV02 --remove --yes").exit_code, 0);
+  EXPECT_EQ(run("email-config --server SRV02").output, "SRV02: no mail settings\n");
+}
+
+}  // namespace
