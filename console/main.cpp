@@ -870,7 +870,7 @@ const Command kCommands[] = {
      "one status line per server of the console's server list (or per server\n"
      "named), its fields quoted and comma-delimited, into FILE or onto the output",
      run_server_status},
-    {"draw", "draw --control 0xID [--server NAME] --png OUT [--world DIR]",
+    {"draw", "draw --control 0xID [--server NAME] [--text CAPTION] [--checked] --png OUT [--world DIR]",
      "draw one of the library's owner-drawn controls as the library draws it\n"
      "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
      run_draw},

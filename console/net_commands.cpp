@@ -32,18 +32,6 @@ bool start_library() {
   return establish_tables(6, table.data()) == 1;
 }
 
-// The pipes of the world's agents ([agent] pipe = NAME in machine.ini), served while a command runs.
-std::vector<std::unique_ptr<support::FakePipeAgent>> start_agent_pipes() {
-  std::vector<std::unique_ptr<support::FakePipeAgent>> pipes;
-  support::PipeScript script;
-  script.start_time = static_cast<uint32_t>(std::time(nullptr)) - 86400;
-  for (const world::Machine* m : world::machines()) {
-    std::string pipe = m->setting("agent", "pipe");
-    if (!pipe.empty()) pipes.push_back(std::make_unique<support::FakePipeAgent>(m->name, pipe, script));
-  }
-  return pipes;
-}
-
 std::string utc_text(uint32_t seconds) {
   std::time_t t = seconds;
   char text[40];
@@ -68,6 +56,18 @@ bool parse_number(const std::string& text, int* value) {
 }
 
 }  // namespace
+
+// The pipes of the world's agents ([agent] pipe = NAME in machine.ini), served while a command runs.
+std::vector<std::unique_ptr<support::FakePipeAgent>> start_agent_pipes() {
+  std::vector<std::unique_ptr<support::FakePipeAgent>> pipes;
+  support::PipeScript script;
+  script.start_time = static_cast<uint32_t>(std::time(nullptr)) - 86400;
+  for (const world::Machine* m : world::machines()) {
+    std::string pipe = m->setting("agent", "pipe");
+    if (!pipe.empty()) pipes.push_back(std::make_unique<support::FakePipeAgent>(m->name, pipe, script));
+  }
+  return pipes;
+}
 
 int agent_stats_command(std::vector<std::string> args) {
   bool missing = false;

@@ -14,13 +14,18 @@
 #include "config/registry.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "console/net_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/text.h"
+#include "win32/modules.h"
 #include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
 
 namespace console {
 namespace {
@@ -40,6 +45,9 @@ bool start_library() {
   static host::ServiceTable table;
   table = host::make_service_table();
   if (establish_tables(6, table.data()) != 1) return false;
+  // The library's resources (the bitmaps of the drawn controls), as the loader registers them.
+  if (g_library.instance == nullptr)
+    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   host::insert_list_images(host::in_process_library());
   return true;
 }
@@ -141,7 +149,8 @@ bool parse_identifier(const std::string& text, uint32_t* id) {
 }
 
 // Draws the control into a bitmap as the host's owner-draw message would, then writes the bitmap.
-int draw_control(uint32_t id, const std::string& server, const std::string& png) {
+int draw_control(uint32_t id, const std::string& server, const std::string& caption, bool checked,
+                 const std::string& png) {
   ServerList s = make_server_list();
   if (!server.empty()) {
     int row = row_of(s, server);
@@ -155,7 +164,8 @@ int draw_control(uint32_t id, const std::string& server, const std::string& png)
   host::ControlSpec layout;
   layout.control_id = id;
   layout.kind = kDescriptorPushButton;
-  HWND control = host::add_control(screen, kDrawnControlItem, "Button", "", layout);
+  HWND control = host::add_control(screen, kDrawnControlItem, "Button", caption.c_str(), layout);
+  SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   HDC dc = CreateCompatibleDC(GetDC(nullptr));
   HBITMAP bitmap = CreateCompatibleBitmap(dc, kDrawWidth, kDrawHeight);
   HGDIOBJ previous = SelectObject(dc, bitmap);
@@ -194,7 +204,9 @@ int server_status_command(std::vector<std::string> args) {
   if (missing) return fail("--server and --out each need a value");
   if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
   if (!start_library()) return fail("the library refused the host services table");
+  auto pipes = start_agent_pipes();
   int status = write_status_lines(servers, out);
+  pipes.clear();
   release_registry_connections();
   return status;
 }
@@ -204,13 +216,16 @@ int draw_command(std::vector<std::string> args) {
   std::string control = take_option(args, "--control", &missing);
   std::string server = take_option(args, "--server", &missing);
   std::string png = take_option(args, "--png", &missing);
-  if (missing) return fail("--control, --server and --png each need a value");
-  if (!args.empty()) return fail("draw takes only --control 0xID, --server NAME and --png OUT");
+  std::string caption = take_option(args, "--text", &missing);
+  bool checked = take_flag(args, "--checked");
+  if (missing) return fail("--control, --server, --text and --png each need a value");
+  if (!args.empty())
+    return fail("draw takes only --control 0xID, --server NAME, --text CAPTION, --checked and --png OUT");
   uint32_t id = 0;
   if (!parse_identifier(control, &id)) return fail("--control needs a control identifier in hexadecimal, as 0x602220C8");
   if (png.empty()) return fail("--png OUT names the picture to write");
   if (!start_library()) return fail("the library refused the host services table");
-  return draw_control(id, server, png);
+  return draw_control(id, server, caption, checked, png);
 }
 
 }  // namespace console

@@ -18,6 +18,8 @@
 //   0x6021001D  scout management screen: update the scout agent
 //   0x602220C8, 0x6022210F, 0x603200E1, 0x603200E9, 0x603200F9, 0x60320110  server tiles (drawn)
 //   0x602400C1  console's server list: a server's status line (owner-draw export)
+//   0x6028006F  to 0x60280093: the scout agent's rows (drawn)
+//   0x603800F0  the scout agent's HTML status page options (drawn)
 //   0x60240001, 0x602400C1, 0x60F40001  context menus of the server lists
 #include "deploy/deploy_screens.h"
 #include "deploy/server_menus.h"
@@ -51,6 +53,8 @@ constexpr DrawRoute kDraws[] = {
     {kServerScreenSecondTile, kServerScreenSecondTile, DrawServerTile},
     {kAgentScreenTile, kAgentScreenTile, DrawServerTile},
     {kAgentScreenSecondTile, kAgentScreenSecondTile, DrawServerTile},
+    {kFirstScoutRow, kLastScoutRow, DrawScoutRow},
+    {kHtmlStatusOptions, kHtmlStatusOptions, DrawHtmlStatusOptions},
 };
 
 constexpr MenuRoute kMenus[] = {

@@ -17,6 +17,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
+#include "net/agent_stats.h"
 #include "net/tcp_requests.h"
 
 namespace {
@@ -122,6 +123,17 @@ void read_settings(const char* server, BYTE* record) {
   }
 }
 
+// The agent's status over its named pipe, into the record; an agent that answers runs.
+bool ask_agent_status(const char* server, BYTE* record) {
+  BYTE request[kPipeRequestBytes], reply[kPipeReplyBytes];
+  build_pipe_request(request);
+  if (!RefreshAgentStats(server, record, request, reply)) return false;
+  const AgentStatistics* stats = AgentStatisticsFor(server);
+  if (stats == nullptr || !TakeAgentStatusReply(*stats, record)) return false;
+  set_item_word(record, kItemWordAgentState, kAgentRunning);
+  return true;
+}
+
 // Reads the server's state into a record that was never refreshed. The agent's own
 // status reply comes over its named pipe; without it the service's state stands in.
 void refresh_if_never_read(const char* server, BYTE* record) {
@@ -135,7 +147,8 @@ void refresh_if_never_read(const char* server, BYTE* record) {
   if (address == 0 || !ProbeReachable(address)) {
     record[kItemByteReachability] = kUnreachable;
   } else {
-    if (record[kItemStatusReply] == 0) set_item_word(record, kItemWordAgentState, read_service_state(server));
+    if (!ask_agent_status(server, record) && record[kItemStatusReply] == 0)
+      set_item_word(record, kItemWordAgentState, read_service_state(server));
     read_settings(server, record);
   }
   set_item_word(record, kItemWordRefreshTime, current_seconds());

@@ -18,3 +18,11 @@ DWORD WriteServerStatusLine(const DrawEvent& e);
 DWORD DrawServerTile(const DrawEvent& e);
 // Reads the server's state into its record again: reachability, agent and settings.
 void RefreshServerStatus(const char* server, BYTE* record);
+
+// The scout agent's rows: the "logonuser" bitmap and whether the agent runs on this computer.
+constexpr uint32_t kFirstScoutRow = 0x6028006F;
+constexpr uint32_t kLastScoutRow = 0x60280093;
+DWORD DrawScoutRow(const DrawEvent& e);
+// The scout agent's HTML status page options, each checked or not as its service key says.
+constexpr uint32_t kHtmlStatusOptions = 0x603800F0;
+DWORD DrawHtmlStatusOptions(const DrawEvent& e);

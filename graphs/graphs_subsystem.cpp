@@ -31,6 +31,7 @@ constexpr uint32_t kRemoveChart = 0x6041091A;
 constexpr uint32_t kSaveReport = 0x6041091B;
 constexpr uint32_t kFirstKindButton = 0x6041091C;
 constexpr uint32_t kLastKindButton = kFirstKindButton + kChartKinds - 1;
+constexpr COLORREF kGraphAreaText = 0x5A5A5A;
 
 ChartView g_shown;  // the chart of the report window
 
@@ -102,6 +103,22 @@ DWORD choose_kind(const ListEvent& e) {
 
 DWORD draw_graph_area(const ButtonEvent& e) { return show_chart(e.screen); }
 
+// The graph area's owner drawing: what it says while it shows no chart. A chart shown is
+// left as its image was put there.
+DWORD paint_graph_area(const DrawEvent& e) {
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(e.data);
+  if (item == nullptr) return 1;
+  const char* text = chart_definition_name(g_shown.group, g_shown.selection) == nullptr ? "No Graph Selected"
+                     : g_shown.image == nullptr                                        ? "No values found to graph"
+                                                                                        : nullptr;
+  if (text == nullptr) return 1;
+  const DrawingResources& r = g_library.drawing;
+  HGDIOBJ previous = SelectObject(item->hDC, r.fonts[kFontHeading]);
+  draw_button_face(item, r.brushes[kBrushWhite], kGraphAreaText, text);
+  if (previous != nullptr) SelectObject(item->hDC, previous);
+  return 1;
+}
+
 DWORD show_kind(const ButtonEvent& e) {
   g_shown.kind = descriptor_identifier(e.descriptor) - kFirstKindButton;
   return show_chart(e.screen);
@@ -169,7 +186,9 @@ constexpr ListRoute kLists[] = {
     {kKindChooser, kKindChooser, choose_kind},
 };
 
+constexpr DrawRoute kDraws[] = {{kGraphArea, kGraphArea, paint_graph_area}};
+
 }  // namespace
 
-extern const Subsystem kGraphsSubsystem = {"graphs", route_table(kButtons), route_table(kLists), {}, release_graphs,
-                                           nullptr};
+extern const Subsystem kGraphsSubsystem = {"graphs",       route_table(kButtons), route_table(kLists), {},
+                                           release_graphs, nullptr,               route_table(kDraws)};

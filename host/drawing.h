@@ -51,6 +51,27 @@ enum BrushRole : int {
   kBrushRoleCount,
 };
 
+// The bitmaps of the library's resources, in the order of their names in kBitmapNames.
+enum BitmapRole : int {
+  kBitmapLogonUser,
+  kBitmapRedRed,
+  kBitmapUnchecked,
+  kBitmapChecked,
+  kBitmapRenameWhite,
+  kBitmapCopyProfileWhite,
+  kBitmapDoublePlusWhite,
+  kBitmapServerInstall,
+  kBitmapServersAd,
+  kBitmapClock,
+  kBitmapRadioUnselected,
+  kBitmapRadioSelected,
+  kBitmapServerPlus,
+  kBitmapServerPlusSelect,
+  kBitmapRoleCount,
+};
+// The colour that the bitmaps leave transparent.
+constexpr COLORREF kBitmapTransparent = 0xFF00FF;
+
 constexpr int kPenCount = 3;
 constexpr size_t kFaceBytes = 32;
 
@@ -62,9 +83,24 @@ struct DrawingResources {
   HFONT fonts[kFontRoleCount];
   HBRUSH brushes[kBrushRoleCount];
   HPEN pens[kPenCount];
+  HBITMAP bitmaps[kBitmapRoleCount];  // null for one the resources lack
 };
 
 // Creates the set on first use (choosing the faces); later calls do nothing.
 void create_drawing_resources();
-// Deletes every font, brush and pen of the set that exists and forgets it (process detach).
+// Deletes every font, brush, pen and bitmap of the set that exists and forgets it (process detach).
 void release_drawing_resources();
+// Draws a bitmap of the set with its top left at (x, y), in its own size, its
+// transparent colour left out; returns its width (0 when the set lacks it).
+int draw_bitmap(HDC dc, BitmapRole role, int x, int y);
+// The bitmap's width and height; 0 and 0 when the set lacks it.
+void bitmap_extent(BitmapRole role, int* width, int* height);
+
+// The library's own drawn buttons (picture, check box, radio, option and text buttons);
+// kResultNotHandled for an identifier of none of them.
+DWORD draw_library_control(const DRAWITEMSTRUCT* item, uint32_t id);
+// Gives the button the hover-tracking procedure when it is one of those that repaint as
+// the cursor enters and leaves them.
+void track_hover(HWND button, uint32_t id);
+// Attaches the library's tooltip, showing the button's caption, to a push button once.
+void attach_tooltip(HWND button);

@@ -66,6 +66,10 @@ constexpr COLORREF kBrushColours[kBrushRoleCount] = {0xB67231, 0x5A5A5A, 0xFFFFF
                                                      0x000000, 0x2BDA32, 0x00FF00, 0x528E37, 0x282DC4,
                                                      0x3FA4A9, 0x00FFFF, 0x80FFFF};
 constexpr COLORREF kPenColours[kPenCount] = {0x00FF00, 0xFFFFFF, 0xFFFFFF};
+constexpr const char* kBitmapNames[kBitmapRoleCount] = {
+    "logonuser",  "redred",     "unchecked", "checked", "rename_white",          "copyprofile_white",
+    "doubleplus_white", "server_install", "servers_ad", "clock2", "radioUnselected_white", "radioSelected_white",
+    "serverPlus", "serverPlusSelect"};
 
 HFONT make_font(int height, int weight, const char* face, bool italic = false, bool underline = false,
                 DWORD charset = DEFAULT_CHARSET) {
@@ -142,6 +146,7 @@ void create_drawing_resources() {
   }
   for (int i = 0; i < kBrushRoleCount; ++i) r.brushes[i] = CreateSolidBrush(kBrushColours[i]);
   for (int i = 0; i < kPenCount; ++i) r.pens[i] = CreatePen(PS_INSIDEFRAME, 1, kPenColours[i]);
+  for (int i = 0; i < kBitmapRoleCount; ++i) r.bitmaps[i] = LoadBitmapA(g_library.instance, kBitmapNames[i]);
   g_library.title_band_brush = r.brushes[kBrushTitleBand];
   g_library.white_brush = r.brushes[kBrushWhite];
   g_library.big_bold_font = r.fonts[kFontBigBold];
@@ -154,10 +159,33 @@ void release_drawing_resources() {
   for (HFONT& font : r.fonts) delete_object(&font);
   for (HBRUSH& brush : r.brushes) delete_object(&brush);
   for (HPEN& pen : r.pens) delete_object(&pen);
+  for (HBITMAP& bitmap : r.bitmaps) delete_object(&bitmap);
   r.created = false;
   g_library.title_band_brush = nullptr;
   g_library.white_brush = nullptr;
   g_library.big_bold_font = nullptr;
   g_library.heading_bold_font = nullptr;
   g_library.medium_font = nullptr;
+}
+
+void bitmap_extent(BitmapRole role, int* width, int* height) {
+  BITMAP size = {};
+  HBITMAP bitmap = g_library.drawing.bitmaps[role];
+  bool known = bitmap != nullptr && GetObjectA(bitmap, sizeof size, &size) != 0;
+  *width = known ? size.bmWidth : 0;
+  *height = known ? size.bmHeight : 0;
+}
+
+int draw_bitmap(HDC dc, BitmapRole role, int x, int y) {
+  HBITMAP bitmap = g_library.drawing.bitmaps[role];
+  BITMAP size = {};
+  if (bitmap == nullptr || !GetObjectA(bitmap, sizeof size, &size)) return 0;
+  HDC source = CreateCompatibleDC(dc);
+  if (source == nullptr) return 0;
+  HGDIOBJ previous = SelectObject(source, bitmap);
+  TransparentBlt(dc, x, y, size.bmWidth, size.bmHeight, source, 0, 0, size.bmWidth, size.bmHeight,
+                 kBitmapTransparent);
+  SelectObject(source, previous);
+  DeleteDC(source);
+  return size.bmWidth;
 }

@@ -72,6 +72,15 @@ struct LibraryState {
 
   uintptr_t* add_server_button;  // descriptor of the add-server button, once the host made it
 
+  // The push buttons that repaint as the cursor enters and leaves them, with their
+  // procedures before; the button under the cursor; the tooltip of the styled buttons.
+  struct HoverButton {
+    HWND window;
+    WNDPROC previous;
+  } hover_buttons[32];
+  HWND hovered_button;
+  HWND tooltip;
+
   HWND main_server_list;
   HWND main_server_screen;     // the parent that receives the list's notifications
   WNDPROC main_screen_proc;    // its procedure before the guard took it over

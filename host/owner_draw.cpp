@@ -1,5 +1,5 @@
 // Requests of the host's owner-draw export: remembering buttons as the host
-// creates them, the striped rows of two report lists, a display field filled
+// creates them (and tracking the cursor over some), the striped rows of two report lists, a display field filled
 // from this computer's registry, the push buttons whose drawing switches the
 // library's message functions to its own styled dialogs, and the controls and
 // status lines that the features draw and write (their draw routes).
@@ -54,6 +54,7 @@ void draw_push_button(const DRAWITEMSTRUCT* item, uint32_t id) {
     LONG_PTR style = GetWindowLongPtrA(item->hwndItem, GWL_STYLE);
     if ((style & BS_TYPEMASK) != BS_OWNERDRAW)
       SetWindowLongPtrA(item->hwndItem, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    attach_tooltip(item->hwndItem);
   }
 }
 
@@ -134,8 +135,9 @@ QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mo
   switch (mode) {
     case kDrawModeButtonCreated: {
       uintptr_t* descriptor = control_descriptor_of(control);
-      if (descriptor != nullptr && descriptor_identifier(descriptor) == kAddServerButton)
-        g_library.add_server_button = descriptor;
+      if (descriptor == nullptr) return 1;
+      if (descriptor_identifier(descriptor) == kAddServerButton) g_library.add_server_button = descriptor;
+      track_hover(control, descriptor_identifier(descriptor));
       return 1;
     }
     case kDrawModeStatusLine:
@@ -149,6 +151,7 @@ QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mo
       if (id >= kFirstNavigationButton && id < kFirstNavigationButton + std::size(kNavigationCaptions))
         return draw_navigation_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
       draw_push_button(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
-      return feature_draw(control, mode, data, id);
+      if (find_draw_route(id) != nullptr) return feature_draw(control, mode, data, id);
+      return draw_library_control(reinterpret_cast<const DRAWITEMSTRUCT*>(data), id);
   }
 }

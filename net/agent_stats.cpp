@@ -128,6 +128,16 @@ void release_agent_statistics() {
   }
 }
 
+BOOL TakeAgentStatusReply(const AgentStatistics& stats, BYTE* record) {
+  if (record == nullptr || stats.block_bytes != kAgentStatsKept) return FALSE;
+  set_item_word(record, kItemWordAgentStartTime, le32(stats.block + kStatsStartTimeOffset));
+  record[kItemStatusReply] = 1;
+  std::memcpy(record + kItemAgentVersion, stats.block + kStatsAgentVersionOffset, 3);
+  std::memcpy(record + kItemDriverVersion, stats.block + kStatsDriverVersionOffset, 3);
+  record[kItemDriverFlags] = stats.block[kStatsDriverFlagsOffset];
+  return TRUE;
+}
+
 void build_pipe_request(BYTE request[kPipeRequestBytes]) {
   std::memset(request, 0, kPipeRequestBytes);
   request[0] = kPipeRequestFirst;

@@ -22,6 +22,11 @@ constexpr size_t kSiblingStatsBuffer = 459;
 constexpr size_t kSiblingStatusStats = 100;  // where the block starts in a QVAWKQ status reply
 // u32 of the VORNIXW block: when the agent started; 0 clears the record's start time.
 constexpr size_t kStatsStartTimeOffset = 49;
+// Bytes of the VORNIXW block behind the start time: the agent's version (major, minor,
+// letter number), the driver's version (the same three) and the driver's flags.
+constexpr size_t kStatsAgentVersionOffset = 53;
+constexpr size_t kStatsDriverVersionOffset = 56;
+constexpr size_t kStatsDriverFlagsOffset = 59;
 constexpr DWORD kStatsFromScout = 0x8080;
 constexpr size_t kStatsTextBytes = 512;
 
@@ -42,6 +47,11 @@ struct AgentStatistics {
 const AgentStatistics* AgentStatisticsFor(const char* server);
 // Frees every server's statistics (process detach).
 void release_agent_statistics();
+
+// Copies the agent's status out of its VORNIXW statistics into the server status
+// record: the start time, the agent and driver versions and the driver flags, with
+// the mark that a status reply exists. FALSE, and nothing written, without a block.
+BOOL TakeAgentStatusReply(const AgentStatistics& stats, BYTE* record);
 
 // Builds the 10-byte pipe request.
 void build_pipe_request(BYTE request[kPipeRequestBytes]);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/subsystems.h"
 #include "host/win32.h"
 #include "reports/log_format.h"
 
@@ -64,6 +65,11 @@ struct QuickReportRun {
 extern QuickReportRun g_quick_run;
 
 // ---- Quick report ------------------------------------------------------------
+
+// The quick report's button, captioned by the run's state, and the control that
+// holds its progress bars BAR1 and BAR2 (made on its first drawing).
+DWORD DrawQuickReportButton(const DrawEvent& e);
+DWORD DrawQuickReportProgress(const DrawEvent& e);
 
 // The window (start exclusive, end inclusive) and row maximum remembered under
 // the console's QUICKRPT key: all dates, the last hours or days up to a day

@@ -105,10 +105,14 @@ constexpr TextRoute kTexts[] = {
 };
 static_assert(sizeof kReportColumnRuns / sizeof kReportColumnRuns[0] == 5, "one route per run of columns");
 
+constexpr DrawRoute kDraws[] = {
+    {kQuickReportButton, kQuickReportButton, DrawQuickReportButton},
+    {kQuickProgressControl, kQuickProgressControl, DrawQuickReportProgress},
+};
+
 }  // namespace
 
 // At detach the quick report's file list and the tiles' fonts go; a row's record owns its report row item.
 extern const Subsystem kReportsSubsystem = {"reports",           route_table(kButtons), route_table(kLists),
                                             route_table(kTexts), release_reports,       free_report_row_items,
-                                            {},                  nullptr,
-                                            route_table(kMenus)};
+                                            route_table(kDraws), nullptr,               route_table(kMenus)};

@@ -12,6 +12,7 @@
 #include "chartdir/drawing.h"
 #include "win32/gdi_objects.h"
 #include "win32/kernel_objects.h"
+#include "win32/modules.h"
 
 namespace {
 
@@ -75,6 +76,100 @@ chartdir::FontFace face_of(HGDIOBJ font, int* pixel_height) {
   }
   *pixel_height = described.height ? described.height : 16;
   return chartdir::font_of_face(described.face, described.weight, described.italic);
+}
+
+uint32_t le(const std::string& bytes, size_t at, int width) {
+  uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// An uncompressed 24- or 32-bit BMP file as an opaque surface; null for any other file.
+cairo_surface_t* decode_bmp(const std::string& file) {
+  if (file.size() < 54 || file.compare(0, 2, "BM") != 0 || le(file, 14, 4) < 40) return nullptr;
+  int width = static_cast<int32_t>(le(file, 18, 4));
+  int height = static_cast<int32_t>(le(file, 22, 4));
+  uint32_t bits = le(file, 28, 2), compression = le(file, 30, 4), offset = le(file, 10, 4);
+  bool top_down = height < 0;
+  height = std::abs(height);
+  if (width <= 0 || height == 0 || width > 4096 || height > 4096 || (bits != 24 && bits != 32) || compression != 0)
+    return nullptr;
+  size_t stride = (static_cast<size_t>(width) * bits / 8 + 3) & ~static_cast<size_t>(3);
+  if (offset > file.size() || (file.size() - offset) / stride < static_cast<size_t>(height)) return nullptr;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  int out_stride = cairo_image_surface_get_stride(surface);
+  for (int row = 0; row < height; ++row) {
+    const char* in = file.data() + offset + stride * static_cast<size_t>(top_down ? row : height - 1 - row);
+    auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(row) * out_stride);
+    for (int x = 0; x < width; ++x) {
+      const auto* p = reinterpret_cast<const unsigned char*>(in + static_cast<size_t>(x) * bits / 8);
+      out[x] = 0xFF000000u | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
+    }
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
+HBITMAP add_bitmap(cairo_surface_t* surface) {
+  auto* b = new Bitmap{surface};
+  HBITMAP handle = reinterpret_cast<HBITMAP>(b);
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  state().bitmaps[handle] = b;
+  return handle;
+}
+
+// The surface selected into a memory device context; null for any other device context.
+cairo_surface_t* selected_surface(HDC dc) {
+  MemoryDc* d = find_dc(dc);
+  return d && d->bitmap ? d->bitmap->surface : nullptr;
+}
+
+// Copies a part of the source's bitmap onto the destination's, scaled to the destination's
+// rectangle; with a transparent colour its pixels are left out. A destination that is not a
+// memory device context (one that records texts) takes the copy without showing it.
+BOOL copy_bits(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
+               int source_width, int source_height, const COLORREF* transparent) {
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  cairo_surface_t* from = selected_surface(source);
+  if (from == nullptr || width <= 0 || height <= 0 || source_width <= 0 || source_height <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!find_dc(dc)) return TRUE;
+  cairo_surface_t* to = selected_surface(dc);
+  if (to == nullptr) return TRUE;
+  cairo_surface_t* part = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, source_width, source_height);
+  cairo_t* copy = cairo_create(part);
+  cairo_set_source_surface(copy, from, -source_x, -source_y);
+  cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(copy);
+  cairo_destroy(copy);
+  cairo_surface_flush(part);
+  if (transparent != nullptr) {
+    uint32_t key = (*transparent & 0xFF) << 16 | (*transparent & 0xFF00) | (*transparent >> 16 & 0xFF);
+    unsigned char* data = cairo_image_surface_get_data(part);
+    int stride = cairo_image_surface_get_stride(part);
+    for (int row = 0; row < source_height; ++row) {
+      auto* pixel = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(row) * stride);
+      for (int i = 0; i < source_width; ++i)
+        if ((pixel[i] & 0xFFFFFF) == key) pixel[i] = 0;
+    }
+    cairo_surface_mark_dirty(part);
+  }
+  cairo_t* cr = cairo_create(to);
+  cairo_rectangle(cr, x, y, width, height);
+  cairo_clip(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, static_cast<double>(width) / source_width, static_cast<double>(height) / source_height);
+  cairo_set_source_surface(cr, part, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_set_operator(cr, transparent ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(part);
+  return TRUE;
 }
 
 }  // namespace
@@ -273,11 +368,55 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC, int width, int height) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto* b = new Bitmap{new_surface(width, height)};
-  HBITMAP handle = reinterpret_cast<HBITMAP>(b);
-  std::lock_guard<std::recursive_mutex> guard(state().lock);
-  state().bitmaps[handle] = b;
-  return handle;
+  return add_bitmap(new_surface(width, height));
+}
+
+HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name) {
+  if (name == nullptr || IS_INTRESOURCE(name)) {
+    platform::unsupported("LoadBitmapA", "numbered or system bitmaps");
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  const std::string* file = platform::module_bitmap_file(instance, name);
+  cairo_surface_t* surface = file ? decode_bmp(*file) : nullptr;
+  if (surface == nullptr) {
+    SetLastError(file ? ERROR_INVALID_DATA : ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  return add_bitmap(surface);
+}
+
+// Bitmaps only: the other objects are described through their own calls.
+int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out) {
+  int width = 0, height = 0;
+  if (!platform::bitmap_size(static_cast<HBITMAP>(object), &width, &height)) {
+    platform::unsupported("GetObjectA", "an object that is not a bitmap");
+    return 0;
+  }
+  if (out == nullptr) return sizeof(BITMAP);
+  if (size < static_cast<int>(sizeof(BITMAP))) return 0;
+  BITMAP described = {0, width, height, width * 4, 1, 32, nullptr};
+  std::memcpy(out, &described, sizeof described);
+  return sizeof described;
+}
+
+BOOL WINAPI StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
+                       int source_width, int source_height, DWORD rop) {
+  if (rop != SRCCOPY) {
+    platform::unsupported("BitBlt and StretchBlt", "a raster operation other than SRCCOPY");
+    return FALSE;
+  }
+  return copy_bits(dc, x, y, width, height, source, source_x, source_y, source_width, source_height, nullptr);
+}
+
+BOOL WINAPI BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y, DWORD rop) {
+  return StretchBlt(dc, x, y, width, height, source, source_x, source_y, width, height, rop);
+}
+
+BOOL WINAPI TransparentBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
+                           int source_width, int source_height, UINT transparent) {
+  COLORREF key = transparent;
+  return copy_bits(dc, x, y, width, height, source, source_x, source_y, source_width, source_height, &key);
 }
 
 }  // extern "C"

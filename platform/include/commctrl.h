@@ -27,6 +27,26 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define PBM_SETRANGE32 (WM_USER + 6)
 #define PBM_GETPOS (WM_USER + 8)
 
+// Tooltips
+#define TOOLTIPS_CLASSA "tooltips_class32"
+typedef struct tagTOOLINFOA {
+  UINT cbSize;
+  UINT uFlags;
+  HWND hwnd;
+  UINT_PTR uId;
+  RECT rect;
+  HINSTANCE hinst;
+  LPSTR lpszText;
+  LPARAM lParam;
+  void* lpReserved;
+} TTTOOLINFOA, TOOLINFOA;
+#define TTF_IDISHWND 0x0001
+#define TTF_SUBCLASS 0x0010
+#define TTS_ALWAYSTIP 0x01
+#define TTM_ADDTOOLA (WM_USER + 4)
+#define TTM_GETTEXTA (WM_USER + 11)
+#define TTM_GETTOOLCOUNT (WM_USER + 13)
+
 typedef struct tagNMHDR {
   HWND hwndFrom;
   UINT_PTR idFrom;

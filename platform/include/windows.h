@@ -569,6 +569,35 @@ int WINAPI ReleaseDC(HWND window, HDC dc);
 HDC WINAPI CreateCompatibleDC(HDC dc);
 BOOL WINAPI DeleteDC(HDC dc);
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
+// Bitmaps from a module's resources, and copying between device contexts.
+typedef struct tagBITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+} BITMAP;
+#define SRCCOPY 0x00CC0020
+HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR name);
+int WINAPI GetObjectA(HGDIOBJ object, int size, LPVOID out);
+BOOL WINAPI BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y, DWORD rop);
+BOOL WINAPI StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
+                       int source_width, int source_height, DWORD rop);
+BOOL WINAPI TransparentBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
+                           int source_width, int source_height, UINT transparent);
+// Hover: a window asks to be told when the cursor leaves it.
+typedef struct tagTRACKMOUSEEVENT {
+  DWORD cbSize;
+  DWORD dwFlags;
+  HWND hwndTrack;
+  DWORD dwHoverTime;
+} TRACKMOUSEEVENT;
+#define TME_LEAVE 0x00000002
+#define WM_MOUSEMOVE 0x0200
+#define WM_MOUSELEAVE 0x02A3
+BOOL WINAPI TrackMouseEvent(TRACKMOUSEEVENT* event);
 
 // gdi32
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);

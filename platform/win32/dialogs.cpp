@@ -248,6 +248,7 @@ bool parse_control(const std::vector<std::string>& tokens, const Symbols& ids, C
 struct ModuleResources {
   std::map<std::string, DialogTemplate> dialogs;
   std::set<std::string> icons;
+  std::map<std::string, std::string> bitmaps;  // name to the file's path in the script
 };
 
 ModuleResources parse_script(const std::string& script, const Symbols& ids) {
@@ -267,6 +268,10 @@ ModuleResources parse_script(const std::string& script, const Symbols& ids) {
     }
     if (depth == 0 && tokens.size() >= 3 && tokens[1] == "ICON") {
       resources.icons.insert(tokens[0]);
+      continue;
+    }
+    if (depth == 0 && tokens.size() >= 3 && tokens[1] == "BITMAP") {
+      resources.bitmaps[tokens[0]] = tokens[2].substr(1);  // the token keeps its opening quote
       continue;
     }
     if (depth == 0 && tokens.size() >= 2 && (tokens[1] == "DIALOGEX" || tokens[1] == "DIALOG")) {
@@ -578,6 +583,13 @@ bool answer_modeless_dialogs() {
 bool module_has_icon(HINSTANCE instance, const char* name) {
   const ModuleResources* resources = module_resources(instance);
   return resources != nullptr && resources->icons.count(name) != 0;
+}
+
+const std::string* module_bitmap_file(HINSTANCE instance, const char* name) {
+  const ModuleResources* resources = module_resources(instance);
+  if (resources == nullptr) return nullptr;
+  auto it = resources->bitmaps.find(name);
+  return it == resources->bitmaps.end() ? nullptr : resource_file(it->second);
 }
 
 }  // namespace platform

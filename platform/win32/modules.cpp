@@ -38,6 +38,7 @@ struct ModuleState {
   std::map<HINSTANCE, LoadedModule> loaded;
   std::set<std::string> hidden;  // "module!export"
   std::set<std::string> hidden_modules;
+  std::map<std::string, std::string> resource_files;  // by the path in the resource script
 };
 
 std::string module_key(const char* name) {
@@ -104,9 +105,22 @@ std::string module_path(HMODULE module) {
   return "";
 }
 
+const std::string* resource_file(const std::string& path) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  auto it = m.resource_files.find(path);
+  return it == m.resource_files.end() ? nullptr : &it->second;
+}
+
 }  // namespace platform
 
 extern "C" {
+
+void qvmr_register_resource_file(const char* path, const unsigned char* bytes, size_t size) {
+  ModuleState& m = modules();
+  std::lock_guard<std::mutex> guard(m.lock);
+  m.resource_files[path].assign(reinterpret_cast<const char*>(bytes), size);
+}
 
 HINSTANCE qvmr_register_module(const char* file_name, const char* resource_script,
                                const char* resource_header) {

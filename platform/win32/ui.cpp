@@ -43,7 +43,7 @@ bool equal_ignoring_case(const std::string& a, const char* b) {
 // answers as Windows does whatever case the creator used.
 std::string canonical_class(const char* name) {
   static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32", WC_HEADERA,
-                                      "Button", "Static", "Edit", "ComboBox", "#32770"};
+                                      "Button", "Static", "Edit", "ComboBox", "#32770", TOOLTIPS_CLASSA};
   for (const char* k : known)
     if (equal_ignoring_case(name, k)) return k;
   return name;
@@ -550,6 +550,33 @@ LRESULT edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return TRUE;
 }
 
+// A tooltip keeps its tools' texts; it shows nothing, as there is no screen.
+LRESULT tooltip_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  auto* tool = reinterpret_cast<TTTOOLINFOA*>(lparam);
+  if (!w) return 0;
+  switch (message) {
+    case TTM_ADDTOOLA:
+      if (tool == nullptr || (tool->uFlags & TTF_IDISHWND) == 0) {
+        platform::unsupported("TTM_ADDTOOLA", "a tool that is not a window");
+        return FALSE;
+      }
+      w->tools.emplace_back(tool->uId, tool->lpszText ? tool->lpszText : "");
+      return TRUE;
+    case TTM_GETTOOLCOUNT:
+      return static_cast<LRESULT>(w->tools.size());
+    case TTM_GETTEXTA:  // the caller's buffer holds at least 80 characters, as Windows assumes
+      if (tool == nullptr || tool->lpszText == nullptr) return 0;
+      tool->lpszText[0] = '\0';
+      for (const auto& [id, text] : w->tools)
+        if (id == tool->uId) copy_text(text, tool->lpszText, 80);
+      return 0;
+    default:
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
 }  // namespace
 
 std::recursive_mutex& ui_lock() {
@@ -570,6 +597,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "Edit") return edit_proc;
   if (class_name == "msctls_progress32") return progress_proc;
   if (class_name == WC_HEADERA) return header_proc;
+  if (class_name == TOOLTIPS_CLASSA) return tooltip_proc;
   return DefWindowProcA;
 }
 
@@ -908,6 +936,16 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL) {
 }
 
 BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
+
+// There is no cursor: a test sends WM_MOUSEMOVE and WM_MOUSELEAVE itself, so a request to be
+// told of the leave is only checked.
+BOOL WINAPI TrackMouseEvent(TRACKMOUSEEVENT* event) {
+  if (event == nullptr || event->cbSize != sizeof *event || !IsWindow(event->hwndTrack)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
+}
 
 // Windows have a size and no place: the client area is the whole window.
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {

@@ -54,6 +54,8 @@ struct Window {
   std::string template_name;
   bool ended = false;
   INT_PTR end_result = 0;
+  // Tooltip: each tool's identifier (the control's window) and text
+  std::vector<std::pair<UINT_PTR, std::string>> tools;
   // Progress bar
   int progress_low = 0, progress_high = 100, progress_pos = 0, progress_step = 10;
   // List view

@@ -76,6 +76,12 @@ class ApplyFields : public support::LibraryTest {
   static std::vector<std::vector<std::string>> every_server() {
     return {values("SRV01"), values("SRV02"), values("SRV03")};
   }
+  // SRV01 and SRV03 with these values after the report path, SRV02 offline.
+  static std::vector<std::vector<std::string>> both_with(const std::string& report_path,
+                                                         std::vector<std::string> after = {}) {
+    after.insert(after.begin(), {"[]", "ReportPath=1:" + report_path + "|"});
+    return {after, {"(unreachable)"}, after};
+  }
 
   static constexpr const char* kServers[] = {"SRV01", "SRV02", "SRV03"};
   uint8_t records_[3][kListItemBytes] = {};
@@ -83,22 +89,16 @@ class ApplyFields : public support::LibraryTest {
 };
 
 TEST_F(ApplyFields, ASelectionSettingIsWrittenToEachSelectedServerUnlessItsPathIsRefused) {
-  HWND cycle = field(1, 0x6038008D);
-  HWND log_path = field(2, 0x6038008B);
-  const std::vector<std::string> untouched = {"[]", "ReportPath=1:VnxLogs$|"};
-
+  HWND cycle = field(1, 0x6038008D), log_path = field(2, 0x6038008B);
   select({});
   EXPECT_EQ(leave(cycle, "30"), 0u) << "an empty selection writes nothing";
-  EXPECT_EQ(every_server(), (std::vector<std::vector<std::string>>{untouched, {"(unreachable)"}, untouched}));
+  EXPECT_EQ(every_server(), both_with("VnxLogs$"));
 
   // The offline server between the two others says so and is passed over.
   select({0, 1, 2});
   EXPECT_EQ(leave(cycle, "30"), 0u);
   EXPECT_EQ(ui::journal().size(), 1u);
-  EXPECT_EQ(every_server(), (std::vector<std::vector<std::string>>{
-                                {"[]", "ReportPath=1:VnxLogs$|", "EnterpriseHostRefreshCycle=4:30"},
-                                {"(unreachable)"},
-                                {"[]", "ReportPath=1:VnxLogs$|", "EnterpriseHostRefreshCycle=4:30"}}));
+  EXPECT_EQ(every_server(), both_with("VnxLogs$", {"EnterpriseHostRefreshCycle=4:30"}));
   ui::clear_journal();
 
   // A log file path with a colon stops the walk at its first server: nothing is written anywhere.
@@ -109,21 +109,16 @@ TEST_F(ApplyFields, ASelectionSettingIsWrittenToEachSelectedServerUnlessItsPathI
                                      "selected server. This share will be used to store report-ready log files."});
   EXPECT_EQ(ui::journal()[0].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
   EXPECT_EQ(GetFocus(), focus_);
-  EXPECT_EQ(values("SRV01")[1], "ReportPath=1:VnxLogs$|");
-  EXPECT_EQ(values("SRV03")[1], "ReportPath=1:VnxLogs$|");
+  EXPECT_EQ(every_server(), both_with("VnxLogs$", {"EnterpriseHostRefreshCycle=4:30"}));
   ui::clear_journal();
 
   EXPECT_EQ(leave(log_path, "Audit$"), 0u);
   EXPECT_TRUE(ui::journal().empty());
-  EXPECT_EQ(every_server(), (std::vector<std::vector<std::string>>{
-                                {"[]", "ReportPath=1:Audit$|", "EnterpriseHostRefreshCycle=4:30"},
-                                {"(unreachable)"},
-                                {"[]", "ReportPath=1:Audit$|", "EnterpriseHostRefreshCycle=4:30"}}));
+  EXPECT_EQ(every_server(), both_with("Audit$", {"EnterpriseHostRefreshCycle=4:30"}));
 }
 
 TEST_F(ApplyFields, TheNamedServersPathsFollowTheUncAndColonRules) {
-  HWND archive = field(1, 0x6038011D);
-  HWND log_path = field(2, 0x603800C9);
+  HWND archive = field(1, 0x6038011D), log_path = field(2, 0x603800C9);
   host::descriptor_of(archive)[kDescWordEditCounter] = 130;
 
   EXPECT_EQ(leave(archive, "D:\\Archive"), 1u);
@@ -154,9 +149,8 @@ TEST_F(ApplyFields, TheNamedServersPathsFollowTheUncAndColonRules) {
   EXPECT_EQ(leave(archive, ""), 0u);
   EXPECT_EQ(leave(log_path, "Audit$", "SRV03"), 0u);
   EXPECT_TRUE(ui::journal().empty());
-  EXPECT_EQ(every_server(), (std::vector<std::vector<std::string>>{{"[]", "ReportPath=1:VnxLogs$|"},
-                                                                   {"(unreachable)"},
-                                                                   {"[]", "ReportPath=1:Audit$|"}}));
+  EXPECT_EQ(every_server(), (std::vector<std::vector<std::string>>{
+                                {"[]", "ReportPath=1:VnxLogs$|"}, {"(unreachable)"}, {"[]", "ReportPath=1:Audit$|"}}));
 }
 
 TEST_F(ApplyFields, DepartmentCopySiblingFieldsAndFieldsAcceptedWithoutWriting) {
@@ -190,7 +184,7 @@ TEST_F(ApplyFields, AChangeMarksTheServerUnsavedAndTheGuardsSaveWritesIt) {
   SendMessageA(GetDlgItem(screen_, 3), BM_CLICK, 0, 0);  // Get: the form is loaded, counters at 101
 
   SetWindowTextA(frequency, "45");
-  int repaints = ui::invalidate_count(save);
+  const int repaints = ui::invalidate_count(save);
   EXPECT_EQ(changed(0, 0x603800CB, screen_, host::descriptor_of(frequency)), 1u);
   EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 2u);
   EXPECT_EQ(ui::invalidate_count(save), repaints + 1);

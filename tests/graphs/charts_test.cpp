@@ -9,8 +9,10 @@
 #include <map>
 #include <string>
 
+#include "host/control_descriptor.h"
 #include "tests/graphs/chart_fixture.h"
 #include "tests/support/time_zone.h"
+#include "win32/paint_test_api.h"
 
 namespace {
 
@@ -239,6 +241,38 @@ TEST_F(ChartDrawing, NoRowsDrawNothingAndWriteNoFile) {
   copy_text(view_.image_file, sizeof view_.image_file, path.c_str());
   EXPECT_EQ(BuildChart(&view_, area_, "File Events per Remote IP Address"), 0u);
   EXPECT_FALSE(std::ifstream(path).good());
+}
+
+// The graph area's text as the owner-draw export draws it, on a device context that records it.
+std::string graph_area_text() {
+  DRAWITEMSTRUCT item = {};
+  item.rcItem = {0, 0, 400, 300};
+  item.hDC = qvmr_paint_create_dc();
+  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, 0x60410918), 1u);
+  QvmrDrawnText text = {};
+  qvmr_paint_drawn_text(item.hDC, 0, &text);
+  int count = qvmr_paint_drawn_texts(item.hDC);
+  qvmr_paint_delete_dc(item.hDC);
+  return count == 1 ? text.text : std::to_string(count) + " texts";
+}
+
+TEST_F(Charts, GraphAreaSaysWhenNoChartIsSelectedOrNoValuesWereFound) {
+  EXPECT_EQ(graph_area_text(), "No Graph Selected");
+  // The graph tree's group "File activity" with its chart "All File Activity Events", selected.
+  HWND tree = host::add_control(screen_, 30, WC_TREEVIEWA, "", host::ControlSpec{0x60440916, kDescriptorListView});
+  auto insert = [&](HTREEITEM parent, LPARAM value) {
+    TVINSERTSTRUCTA item = {};
+    item.hParent = parent;
+    item.hInsertAfter = TVI_LAST;
+    item.item.mask = TVIF_TEXT | TVIF_PARAM;
+    item.item.pszText = const_cast<char*>("chart");
+    item.item.lParam = value;
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  };
+  HTREEITEM chart = insert(insert(TVI_ROOT, kFileActivityCharts), 1);
+  SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chart));
+  host::send_list_event(host::in_process_library(), tree);
+  EXPECT_EQ(graph_area_text(), "No values found to graph") << "the quick report's lists are empty";
 }
 
 }  // namespace

@@ -4,18 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/exports.h"
-#include "chartdir/memory_dc.h"
 #include "host/host.h"
+#include "tests/support/drawn_control.h"
 #include "tests/support/world_builder.h"
 #include "win32/gdi_objects.h"
 #include "win32/gdi_test_api.h"
+#include "win32/modules.h"
 #include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -33,16 +38,12 @@ class OwnerDraw : public ::testing::Test {
   // The fonts of the set in role order: height, weight, face, then italic, underlined and symbol charset.
   static std::vector<std::string> fonts() {
     std::vector<std::string> out;
-    for (HFONT font : g_library.drawing.fonts) {
-      platform::FontDescription d;
-      if (!platform::describe_font(font, &d)) {
-        out.push_back("missing");
-        continue;
-      }
-      out.push_back(std::to_string(d.height) + " " + std::to_string(d.weight) + " " + d.face +
-                    (d.italic ? " italic" : "") + (d.underline ? " underlined" : "") +
-                    (d.charset == SYMBOL_CHARSET ? " symbols" : ""));
-    }
+    platform::FontDescription d;
+    for (HFONT font : g_library.drawing.fonts)
+      out.push_back(!platform::describe_font(font, &d) ? "missing"
+                    : std::to_string(d.height) + " " + std::to_string(d.weight) + " " + d.face +
+                          (d.italic ? " italic" : "") + (d.underline ? " underlined" : "") +
+                          (d.charset == SYMBOL_CHARSET ? " symbols" : ""));
     return out;
   }
 
@@ -110,13 +111,8 @@ TEST_F(OwnerDraw, FontsFollowTheFacesTheMachineHas) {
   EXPECT_EQ(fonts_with_faces(others + ", Segoe UI Light"), no_main);
 }
 
-// The answer of one custom-draw stage of a list and the row's text background after it.
-struct Stripe {
-  DWORD result;
-  uintptr_t answer;
-  COLORREF background;
-};
-
+// The result and answer of one custom-draw stage of a list, and the row's text background after it.
+using Stripe = std::tuple<DWORD, uintptr_t, COLORREF>;
 Stripe custom_draw(uint32_t list, DWORD stage, DWORD_PTR row) {
   NMLVCUSTOMDRAW draw = {};
   draw.nmcd.dwDrawStage = stage;
@@ -125,13 +121,6 @@ Stripe custom_draw(uint32_t list, DWORD stage, DWORD_PTR row) {
   uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(&draw), 0x77};
   DWORD result = entry_point_wm_draw_item(0, 0x40404040, reinterpret_cast<uintptr_t>(pair), 0, list);
   return {result, pair[1], draw.clrTextBk};
-}
-
-bool operator==(const Stripe& a, const Stripe& b) {
-  return a.result == b.result && a.answer == b.answer && a.background == b.background;
-}
-std::ostream& operator<<(std::ostream& out, const Stripe& s) {
-  return out << "{" << s.result << ", " << s.answer << ", " << std::hex << s.background << std::dec << "}";
 }
 
 TEST_F(OwnerDraw, OddRowsOfTheTwoReportListsAreStripedAndTheScoutsFrequencyIsShown) {
@@ -159,41 +148,11 @@ TEST_F(OwnerDraw, OddRowsOfTheTwoReportListsAreStripedAndTheScoutsFrequencyIsSho
   EXPECT_STREQ(text, "kept");
 }
 
-// A navigation button drawn in a state: its caption, the caption's colour and font, and the
-// colour of the face at its corner.
-struct Drawn {
-  std::string caption;
-  COLORREF colour;
-  HGDIOBJ font;
-  uint32_t corner;  // 0xRRGGBB
-};
-
+// A navigation button drawn in a state: its caption, the caption's colour and font, and the face's colour.
+using Drawn = std::tuple<std::string, COLORREF, HGDIOBJ, uint32_t>;
 Drawn navigation_button(uint32_t id, UINT state) {
-  DRAWITEMSTRUCT item = {};
-  item.itemState = state;
-  item.rcItem = {0, 0, 120, 40};
-  item.hDC = qvmr_paint_create_dc();
-  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
-  QvmrDrawnText text = {};
-  EXPECT_TRUE(qvmr_paint_drawn_text(item.hDC, 0, &text));
-  qvmr_paint_delete_dc(item.hDC);
-  item.hDC = CreateCompatibleDC(GetDC(nullptr));
-  HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, 120, 40);
-  HGDIOBJ previous = SelectObject(item.hDC, bitmap);
-  EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&item), 0, id), 1u);
-  auto picture = platform::bitmap_part(bitmap, 0, 120, 40);
-  SelectObject(item.hDC, previous);
-  DeleteObject(bitmap);
-  DeleteDC(item.hDC);
-  return {text.text, text.colour, text.font, picture ? picture->pixels[120 + 1] & 0xFFFFFF : 0};
-}
-
-bool operator==(const Drawn& a, const Drawn& b) {
-  return a.caption == b.caption && a.colour == b.colour && a.font == b.font && a.corner == b.corner;
-}
-std::ostream& operator<<(std::ostream& out, const Drawn& d) {
-  return out << "{" << d.caption << ", " << std::hex << d.colour << ", " << d.font << ", " << d.corner << std::dec
-             << "}";
+  support::DrawnControl d = support::draw_control(id, nullptr, state);
+  return {d.texts.empty() ? "" : d.texts[0], d.colour, d.font, d.at(1, 1)};
 }
 
 TEST_F(OwnerDraw, NavigationButtonsShowTheirCaptionInTheirState) {
@@ -205,6 +164,103 @@ TEST_F(OwnerDraw, NavigationButtonsShowTheirCaptionInTheirState) {
   EXPECT_EQ(navigation_button(0x602100C5, ODS_SELECTED), (Drawn{"Profiles", 0xFFFFFF, plain, 0x5A5A5A}));
   EXPECT_EQ(navigation_button(0x602100C6, ODS_FOCUS), (Drawn{"Settings", 0xFFFFFF, underlined, 0x3172B6}));
   EXPECT_EQ(navigation_button(0x602100C7, ODS_DISABLED), (Drawn{"Help", 0xA0A0A0, plain, 0x3172B6}));
+}
+
+using support::draw_control;
+using support::DrawnControl;
+constexpr uint32_t kWhite = 0xFFFFFF, kBand = 0x3172B6, kGrey = 0x5A5A5A, kHover = 0x378E52;
+constexpr uint32_t kTickGreen = 0x32A03C, kAmber = 0xF0B428;
+
+TEST_F(OwnerDraw, BitmapButtonsCheckBoxesAndRadioButtonsShowTheirState) {
+  start();
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  HWND screen = host::create_screen(6, "Buttons");
+  auto button = [&](int item, uint32_t id, const char* caption) {
+    return host::add_control(screen, item, "Button", caption, host::ControlSpec{id, kDescriptorPushButton});
+  };
+  // The bitmaps sit at the left, 12 pixels down in a 40-pixel control, their magenta left out.
+  HWND box = button(10, 0x602800B0, "Enabled");
+  DrawnControl unchecked = draw_control(0x602800B0, box);
+  EXPECT_EQ(unchecked.at(8, 23), kWhite) << "no tick";
+  EXPECT_EQ(unchecked.at(2, 12), kWhite) << "the bitmap's corner is transparent";
+  EXPECT_EQ(unchecked.at(3, 13), 0x282828u) << "the box's frame";
+  EXPECT_EQ(unchecked.texts, std::vector<std::string>{"Enabled"});
+  EXPECT_EQ(unchecked.font, g_library.drawing.fonts[kFontNormal]);
+  SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(draw_control(0x602800B0, box).at(8, 23), kTickGreen);
+
+  HWND radio = button(11, 0x60410D10, "Last 24 hours");
+  DrawnControl off = draw_control(0x60410D10, radio);
+  EXPECT_EQ(off.at(10, 20), kBand) << "an empty ring on the title band";
+  EXPECT_EQ(off.at(10, 13), kWhite);
+  EXPECT_EQ(off.colour, 0xFFFFFFu);
+  SendMessageA(radio, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(draw_control(0x60410D10, radio).at(10, 20), kWhite) << "the selected dot";
+
+  // A picture button, centred; pressed it shows its selected bitmap on grey.
+  HWND add = button(12, 0x603140E2, "");
+  DrawnControl plain = draw_control(0x603140E2, add), pressed = draw_control(0x603140E2, add, ODS_SELECTED);
+  EXPECT_EQ(plain.at(44, 4), kWhite);
+  EXPECT_EQ(pressed.at(44, 4), kAmber);
+  EXPECT_EQ(pressed.at(1, 1), kGrey);
+  EXPECT_EQ(draw_control(0x602100CE, button(13, 0x602100CE, "")).at(1, 1), kBand) << "a white glyph on the band";
+
+  // Identifiers of no family stay the host's to draw.
+  DRAWITEMSTRUCT none = {};
+  none.hDC = qvmr_paint_create_dc();
+  for (uint32_t id : {0x60210099u, 0x60240001u, 0x6028006Eu + 0x26})
+    EXPECT_EQ(entry_point_wm_draw_item(0, 0, reinterpret_cast<uintptr_t>(&none), 0, id), 4061u) << std::hex << id;
+  qvmr_paint_delete_dc(none.hDC);
+
+  // At detach the bitmaps are deleted with the rest of the set.
+  HBITMAP checked = g_library.drawing.bitmaps[kBitmapChecked];
+  ASSERT_NE(checked, nullptr);
+  release_drawing_resources();
+  EXPECT_EQ(g_library.drawing.bitmaps[kBitmapChecked], nullptr);
+  EXPECT_FALSE(DeleteObject(checked));
+  qvmr_unregister_module(g_library.instance);
+}
+
+TEST_F(OwnerDraw, HoverButtonsRepaintAsTheCursorEntersAndLeavesAndStyledButtonsGetATooltip) {
+  start();
+  HWND screen = host::create_screen(7, "Servers");
+  HWND hover = host::add_control(screen, 10, "Button", "Update Agent",
+                                 host::ControlSpec{0x603100C7, kDescriptorPushButton});
+  HWND still = host::add_control(screen, 11, "Button", "Refresh", host::ControlSpec{0x603100A5, kDescriptorPushButton});
+  for (HWND w : {hover, still})
+    EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(w), 0x50505050, 0, 0, 0), 1u);
+  EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(hover), 0x50505050, 0, 0, 0), 1u) << "subclassed once: twice, the procedure would call itself";
+
+  DrawnControl away = draw_control(0x603100C7, hover);
+  EXPECT_EQ(away.at(1, 1), kWhite);
+  EXPECT_EQ(away.texts, std::vector<std::string>{"Update Agent"});
+  EXPECT_EQ(away.colour, 0xB67231u);
+  EXPECT_EQ(away.font, g_library.drawing.fonts[kFontHeading]);
+  for (HWND w : {hover, still}) SendMessageA(w, WM_MOUSEMOVE, 0, 0);
+  SendMessageA(hover, WM_MOUSEMOVE, 0, 0);
+  EXPECT_EQ(ui::invalidate_count(hover), 1) << "repainted on entering, not on each move";
+  EXPECT_EQ(ui::invalidate_count(still), 0);
+  DrawnControl under = draw_control(0x603100C7, hover);
+  EXPECT_EQ(under.at(1, 1), kHover);
+  EXPECT_EQ(under.colour, 0xFFFFFFu);
+  SendMessageA(hover, WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(ui::invalidate_count(hover), 2);
+  EXPECT_EQ(draw_control(0x603100C7, hover).at(1, 1), kWhite);
+  SendMessageA(hover, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Update"));
+  char text[32] = {};
+  GetWindowTextA(hover, text, sizeof text);
+  EXPECT_STREQ(text, "Update") << "the button's own procedure still runs";
+
+  // Drawn twice, the styled button has one tool, showing its caption.
+  ASSERT_NE(g_library.tooltip, nullptr);
+  EXPECT_EQ(SendMessageA(g_library.tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  TTTOOLINFOA tool = {};
+  tool.cbSize = sizeof tool;
+  tool.uId = reinterpret_cast<UINT_PTR>(hover);
+  char shown[80] = {};
+  tool.lpszText = shown;
+  SendMessageA(g_library.tooltip, TTM_GETTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(shown, "Update Agent");
 }
 
 }  // namespace

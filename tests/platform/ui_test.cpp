@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "chartdir/memory_dc.h"
 #include "tests/support/list_rows.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
@@ -400,3 +401,40 @@ TEST_F(Ui, MessageBoxDefaultsScriptedAnswersAndJournal) {
 }
 
 }  // namespace
+
+// Copies between memory device contexts: a plain copy, a stretched one, and one that
+// leaves the transparent colour out; a bitmap the module does not name is not found.
+TEST(Bitmaps, CopiesStretchAndKeyOutTheirTransparentColour) {
+  auto bitmap_dc = [](int width, int height, COLORREF left, COLORREF right, HBITMAP* bitmap) {
+    HDC dc = CreateCompatibleDC(GetDC(nullptr));
+    *bitmap = CreateCompatibleBitmap(dc, width, height);
+    SelectObject(dc, *bitmap);
+    HBRUSH brushes[2] = {CreateSolidBrush(left), CreateSolidBrush(right)};
+    RECT halves[2] = {{0, 0, width / 2, height}, {width / 2, 0, width, height}};
+    for (int i = 0; i < 2; ++i) FillRect(dc, &halves[i], brushes[i]), DeleteObject(brushes[i]);
+    return dc;
+  };
+  HBITMAP from, to;
+  HDC source = bitmap_dc(2, 1, 0xFF00FF, 0x0000FF, &from), target = bitmap_dc(8, 2, 0x00FF00, 0x00FF00, &to);
+  auto row = [&](int y) {
+    auto picture = platform::bitmap_part(to, 0, 8, 2);
+    std::vector<uint32_t> out;
+    for (int x = 0; x < 8; ++x) out.push_back(picture->pixels[y * 8 + x] & 0xFFFFFF);
+    return out;
+  };
+  const uint32_t magenta = 0xFF00FF, red = 0xFF0000, green = 0x00FF00;
+  ASSERT_TRUE(BitBlt(target, 0, 0, 2, 1, source, 0, 0, SRCCOPY));
+  ASSERT_TRUE(StretchBlt(target, 2, 0, 4, 1, source, 0, 0, 2, 1, SRCCOPY));
+  EXPECT_EQ(row(0), (std::vector<uint32_t>{magenta, red, magenta, magenta, red, red, green, green}));
+  ASSERT_TRUE(TransparentBlt(target, 4, 1, 4, 1, source, 0, 0, 2, 1, 0xFF00FF));
+  EXPECT_EQ(row(1), (std::vector<uint32_t>{green, green, green, green, green, green, red, red}));
+  EXPECT_FALSE(BitBlt(target, 0, 0, 2, 1, source, 0, 0, 0x00EE0086)) << "only SRCCOPY";
+  for (HDC dc : {source, target}) DeleteDC(dc);
+  for (HBITMAP b : {from, to}) DeleteObject(b);
+
+  HINSTANCE module = qvmr_register_module("TEST.DLL", "checked BITMAP \"bitmaps/none.bmp\"\n", "");
+  EXPECT_EQ(LoadBitmapA(module, "unchecked"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_EQ(LoadBitmapA(module, "checked"), nullptr) << "named, but no such file was embedded";
+  qvmr_unregister_module(module);
+}

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "win32/pipes.h"
 
@@ -32,6 +34,7 @@ std::vector<uint8_t> pipe_statistics(const PipeScript& script) {
   for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<uint8_t>(i % 251);
   put_u32(out, 0, script.events);
   put_u32(out, kPipeStartTimeOffset, script.start_time);
+  std::copy(std::begin(script.versions), std::end(script.versions), out.begin() + kPipeVersionsOffset);
   return out;
 }
 

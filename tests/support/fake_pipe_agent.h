@@ -29,15 +29,18 @@ enum class PipeMisbehaviour {
 
 constexpr size_t kPipeStatisticsBytes = 580;  // the reply of a well-behaved agent
 constexpr size_t kPipeStartTimeOffset = 49;   // u32: when the agent started, seconds since 1970
+constexpr size_t kPipeVersionsOffset = 53;    // agent version, driver version (3 bytes each), driver flags
 
 struct PipeScript {
   uint32_t start_time = 1796540000;  // 2026-12-06 06:53:20 UTC
   uint32_t events = 1234;            // at offset 0: events recorded since the start
+  // Agent 7.02b, driver 6.10c of the ".6" line (flag bit of value 2).
+  uint8_t versions[7] = {7, 2, 2, 6, 10, 3, 2};
   PipeMisbehaviour misbehaviour = PipeMisbehaviour::None;
 };
 
 // The reply of a well-behaved agent: the events count at 0, the start time at 49,
-// and every other byte its offset modulo 251 so that a shifted copy shows.
+// the versions at 53, and every other byte its offset modulo 251 so that a shifted copy shows.
 std::vector<uint8_t> pipe_statistics(const PipeScript& script);
 
 class FakePipeAgent {
