@@ -186,6 +186,16 @@ DWORD CheckNewInstallation(HWND owner, const char* server) {
   return result;
 }
 
+namespace {
+
+// The installation fields as the user left them, offered again when the screen is next built.
+void remember_install_fields(HWND screen) {
+  for (int i = 0; i < kRememberedInstallFields; ++i)
+    read_screen_field(screen, kFirstRememberedInstallField + i, g_library.remembered_install[i], kRememberedInstallBytes);
+}
+
+}  // namespace
+
 DWORD DeployInstallButton(const ButtonEvent& e) {
   const uint32_t id = descriptor_identifier(e.descriptor);
   char server[kDeployServerBytes];
@@ -208,6 +218,7 @@ DWORD DeployInstallButton(const ButtonEvent& e) {
   read_screen_field(e.screen, kEnterpriseHostField, enterprise, sizeof enterprise);
   if (departments[0]) NormaliseServerName(departments, sizeof departments, 0);
   if (enterprise[0]) NormaliseServerName(enterprise, sizeof enterprise, 0);
+  remember_install_fields(e.screen);
   int mode = id == kInstallWithoutStartButton ? kModeInstallNoStart : kModeInstallAndStart;
   DWORD libraries = 0;
   if (read_screen_value(e.screen, kLibrariesBox, &libraries) && !libraries) mode = without_libraries(mode);

@@ -31,6 +31,7 @@ enum class Presentation : uint8_t {
   kCheck,
   kUncheck,
   kEmptyStyled,  // the medium font in styled-dialog mode, then emptied
+  kRememberedStyled,  // as kEmptyStyled, then the value remembered from the last installation
   kEmpty,
   kHideThenEmptyStyled,
   kHide,
@@ -60,7 +61,8 @@ constexpr PresentationRule kPresentationRules[] = {
     {{0x60380120, 0x60380120}, P::kUncheck, 3},
     {{0x60F80025, 0x60F80026}, P::kUncheck, 3},
     {{0x60120009, 0x60120009}, P::kEmptyStyled, 1},
-    {{0x60180001, 0x60180005}, P::kEmptyStyled, 1},
+    {{0x60180001, 0x60180001}, P::kEmptyStyled, 1},
+    {{0x60180002, 0x60180005}, P::kRememberedStyled, 1},
     {{0x6028005B, 0x6028005B}, P::kEmptyStyled, 1},
     {{0x602800FB, 0x602800FB}, P::kEmptyStyled, 1},
     {{0x60480921, 0x60480921}, P::kEmptyStyled, 1},
@@ -164,13 +166,17 @@ void empty_field(HWND field, bool styled_font) {
   SetWindowTextA(field, "");
 }
 
-void present(HWND screen, HWND field, Presentation action) {
+void present(HWND screen, HWND field, uint32_t id, Presentation action) {
   switch (action) {
     case P::kLimit30: SendMessageA(field, EM_LIMITTEXT, 30, 0); break;
     case P::kLimit1024: SendMessageA(field, EM_LIMITTEXT, 1024, 0); break;
     case P::kCheck: SendMessageA(field, BM_SETCHECK, BST_CHECKED, 0); break;
     case P::kUncheck: SendMessageA(field, BM_SETCHECK, BST_UNCHECKED, 0); break;
     case P::kEmptyStyled: empty_field(field, true); break;
+    case P::kRememberedStyled:
+      empty_field(field, true);
+      SetWindowTextA(field, g_library.remembered_install[id - kFirstRememberedInstallField]);
+      break;
     case P::kEmpty: empty_field(field, false); break;
     // Hidden, then treated as the fields emptied in the medium font (those of 0x60120009).
     case P::kHideThenEmptyStyled:
@@ -263,7 +269,7 @@ QVMR_EXPORT DWORD WINAPI check_if_text_to_be_displayed(uintptr_t, DWORD control_
     set_item_word(static_cast<uint8_t*>(record), kItemWordSharedList, kSharedList);
   const PresentationRule* rule = presentation_rule(control_id);
   if (rule == nullptr) return kResultNotHandled;
-  present(screen, GetDlgItem(screen, static_cast<int>(dialog_item)), rule->action);
+  present(screen, GetDlgItem(screen, static_cast<int>(dialog_item)), control_id, rule->action);
   return rule->result;
 }
 

@@ -22,6 +22,10 @@ typedef LONG(WINAPI* RegDeleteKeyExAFn)(HKEY, LPCSTR, REGSAM, DWORD);
 typedef BOOL(WINAPI* GetComputerNameExWFn)(COMPUTER_NAME_FORMAT, LPWSTR, LPDWORD);
 typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
 
+constexpr uint32_t kFirstRememberedInstallField = 0x60180002;
+constexpr int kRememberedInstallFields = 4;
+constexpr size_t kRememberedInstallBytes = 260;
+
 struct LibraryState {
   volatile DWORD initialised;
   DWORD com_initialised;
@@ -71,6 +75,10 @@ struct LibraryState {
   DrawingResources drawing;
 
   uintptr_t* add_server_button;  // descriptor of the add-server button, once the host made it
+
+  // What the installation screen's fields 0x60180002 to 0x60180005 last held when an installation
+  // started; the fields are prefilled with them when the screen is built again.
+  char remembered_install[kRememberedInstallFields][kRememberedInstallBytes];
 
   // The push buttons that repaint as the cursor enters and leaves them, with their
   // procedures before; the button under the cursor; the tooltip of the styled buttons.

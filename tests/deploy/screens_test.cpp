@@ -100,6 +100,14 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
   EXPECT_EQ(std::count(copied.begin(), copied.end(), "SysWOW64/vnxlwa32.NEW"), 0);
   EXPECT_EQ(registry("SRV64", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX")[3], "VORNIX:ReportPath=1:VNXLOGS$|");
 
+  // Built again, the screen offers the values of that installation: the share, not the server.
+  HWND later = host::create_screen(kScreenKey + 1, "Add New Server");
+  HWND later_server = host::add_control(later, 101, "Edit", "typed", host::ControlSpec{kServerNameField, kDescriptorEditField});
+  HWND later_share = host::add_control(later, 102, "Edit", "typed", host::ControlSpec{kReportPathField, kDescriptorEditField});
+  EXPECT_EQ(check_if_text_to_be_displayed(0, kServerNameField, later, 101, nullptr), 1u);
+  EXPECT_EQ(check_if_text_to_be_displayed(0, kReportPathField, later, 102, nullptr), 1u);
+  EXPECT_EQ(caption(later_server) + "/" + caption(later_share), "/VNXLOGS$");
+
   // The summary fields read the screen's boxes.
   auto summary = [&](uint32_t id) {
     char text[64] = {};

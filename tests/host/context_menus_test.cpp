@@ -251,6 +251,7 @@ TEST_F(ContextMenus, ProfileEntriesDisableAndEnableTheSelectedProfilesOnTheirSer
   world_.add_registry_text(world_.console(), "HKLM",
                            profiles + "]\r\n\r\n" + profiles + "\\Payroll]\r\n\"ProfileType\"=dword:00000002\r\n\r\n" +
                                profiles + "\\Logons]\r\n\"ProfileType\"=dword:00000005\r\n\r\n");
+  support::add_agent_file_sets(world_);  // the console program's folder, where exports are written
   world_.open();
   // The profile list as the library fills it: the console machine is the current server.
   HWND list = add_list(0x6024000A);
@@ -272,7 +273,7 @@ TEST_F(ContextMenus, ProfileEntriesDisableAndEnableTheSelectedProfilesOnTheirSer
   EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 2, screen_), 0u);
   EXPECT_EQ(ui::script_left(), 0u);
   EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 3, screen_), 1u);
-  EXPECT_TRUE(support::journal_has("EXPORT FILE", "VORNIX_PROFILES["));
+  EXPECT_TRUE(support::journal_has("EXPORT FILE", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_PROFILES["));
   support::release_list_rows(list, false,
                              reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list")),
                              reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item")));
