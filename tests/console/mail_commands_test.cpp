@@ -65,6 +65,32 @@ TEST_F(ConsoleMail, TestMailAndReportReachTheDemoMailServer) {
   EXPECT_TRUE(has(mails[2], "Subject: VORNIX Graphical Activity Report\n")) << mails[2];
 }
 
+TEST_F(ConsoleMail, UnattendedRunMailsTheScheduledReportsAndPrintsItsLog) {
+  support::ProgramRun ran = run("unattended-run --server SRV01");
+  ASSERT_EQ(ran.exit_code, 0) << ran.output;
+  // The demo's scheduled graphical activity profile: the week's quick report and its one graphical report.
+  for (const char* line : {").CSV mailed to 1 recipient\n", "SRV01: CCR_Logons by hour(",
+                           ").HTML mailed to 1 recipient\n",
+                           "SRV01: run ended: list store frozen, end of the unattended run sent to the host\n"})
+    EXPECT_TRUE(has(ran.output, line)) << line << ran.output;
+  std::vector<std::string> mails = mailbox();
+  ASSERT_EQ(mails.size(), 2u);
+  for (const std::string& mail : mails)
+    for (const char* line : {"X-RcptTo: audit@demo.test\n", "Subject: VORNIX Graphical Activity Report\n"})
+      EXPECT_TRUE(has(mail, line)) << line << mail;
+  EXPECT_TRUE(has(mails[0], "Content-Type: text/plain")) << mails[0];
+  EXPECT_TRUE(has(mails[1], "Content-Type: text/html")) << mails[1];
+
+  // SRV02 has no scheduled graphical activity profile.
+  ran = run("unattended-run --server SRV02");
+  EXPECT_EQ(ran.exit_code, 0) << ran.output;
+  EXPECT_TRUE(has(ran.output, "SRV02: NO Destination Emails configured, aborting\n")) << ran.output;
+  EXPECT_EQ(mailbox().size(), 2u);
+  ran = run("unattended-run --server NOSUCH");
+  EXPECT_EQ(ran.exit_code, 1) << ran.output;
+  EXPECT_TRUE(has(ran.output, "NOSUCH is not a known server of this console")) << ran.output;
+}
+
 TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhenConfirmed) {
   const std::string both = "email-config --server SRV01 --server SRV02";
   const std::string hive = world_ + "/machines/SRV02/registry/HKLM.reg";
