@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,6 +95,12 @@ class UnattendedRunTest : public ::testing::Test {
     RegCloseKey(key);
     return rc == 0 ? data.substr(0, size) : "(none)";
   }
+  // Names each with its terminator, one more after the last.
+  static std::string multi(std::initializer_list<const char*> names) {
+    std::string out;
+    for (const char* name : names) out += std::string(name) + '\0';
+    return out + '\0';
+  }
   static std::string dword(DWORD v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); }
 
   // Mail settings pointing at the test's server, an enabled schedule of the last two days with
@@ -102,12 +109,12 @@ class UnattendedRunTest : public ::testing::Test {
     EmailConfig c = {"MAILHOST", static_cast<DWORD>(port), kSmtpNoSecurity, "vornix@brightmere.local", ""};
     ASSERT_EQ(store_email_config("SRV01", c), 0u);
     set_value("Reports\\Graphs\\Disabled", "DisableFlag", REG_DWORD, dword(1));  // before Nightly in name order
-    set_value("Reports\\Graphs\\Disabled", "Emails", REG_MULTI_SZ, std::string("never@brightmere.local\0\0", 24));
+    set_value("Reports\\Graphs\\Disabled", "Emails", REG_MULTI_SZ, multi({"never@brightmere.local"}));
     set_value(kSchedule, "DisableFlag", REG_DWORD, dword(0));
     set_value(kSchedule, "LastXDays", REG_DWORD, dword(2));
     set_value(kSchedule, "Emails", REG_MULTI_SZ, emails);
-    set_value(kSchedule, "GReports", REG_MULTI_SZ, std::string("Users\0\0", 7));
-    const std::string charts("1400,4,0\0" "9,9,9\0" "1400,6,6\0\0", 29);
+    set_value(kSchedule, "GReports", REG_MULTI_SZ, multi({"Users"}));
+    const std::string charts = multi({"1400,4,0", "9,9,9", "1400,6,6"});
     const DWORD dates[3] = {};
     ASSERT_EQ(SaveGraphicalReport("SRV01", "Users", reinterpret_cast<const BYTE*>(charts.data()),
                                   static_cast<DWORD>(charts.size()), dates),
@@ -154,7 +161,7 @@ class UnattendedRunTest : public ::testing::Test {
 TEST_F(UnattendedRunTest, QuickAndGraphicalReportsMailedToEveryAddressThenTheRunEnds) {
   support::MailServer mail(world_, "MAILHOST");
   world_.open();
-  configure(mail.port(), std::string("boss@brightmere.local\0audit@brightmere.local\0\0", 45));
+  configure(mail.port(), multi({"boss@brightmere.local", "audit@brightmere.local"}));
   write_log(4, {kDec3 + kDay + 10, kDec3 + kDay + 20, kDec3 - 5 * kDay});  // the last one before the window
   ui::clear_journal();
   EXPECT_EQ(run(), 1u);
@@ -208,17 +215,17 @@ const std::string kNoDestinations = "NO Destination Emails configured, aborting"
 
 const FailureCase kFailures[] = {
     {"NoMailSettings", [](UnattendedRunTest*, int) {}, "Email not configured for server", nullptr},
-    {"NoAddress", [](UnattendedRunTest* t, int port) { t->configure(port, std::string("\0\0", 2)); },
+    {"NoAddress", [](UnattendedRunTest* t, int port) { t->configure(port, UnattendedRunTest::multi({})); },
      kNoDestinations.c_str(), kNoDestinations.c_str()},
     {"NoEnabledSchedule",
      [](UnattendedRunTest* t, int port) {
-       t->configure(port, std::string("boss@brightmere.local\0\0", 23));
+       t->configure(port, UnattendedRunTest::multi({"boss@brightmere.local"}));
        UnattendedRunTest::set_value(kSchedule, "DisableFlag", REG_DWORD, UnattendedRunTest::dword(1));
      },
      kNoDestinations.c_str(), nullptr},
     {"NoLogInTheLastTwoDays",
      [](UnattendedRunTest* t, int port) {
-       t->configure(port, std::string("boss@brightmere.local\0\0", 23));
+       t->configure(port, UnattendedRunTest::multi({"boss@brightmere.local"}));
        t->write_log(3, {kDec3 + 10});
      },
      "No Activity found in Log Files for last 2 days", nullptr},
