@@ -7,6 +7,7 @@
 #include "config/registry.h"
 #include "config/schedules.h"
 #include "config/server_settings.h"
+#include "config/unattended_run.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/subsystems.h"
@@ -98,6 +99,9 @@ constexpr ButtonRoute kButtons[] = {
     {0x60410023, 0x60410023, schedule_screen_button},
 };
 
+// The unattended run of the current server, on the quick-report lists of the event's screen.
+DWORD unattended_run(const ListEvent& e) { return UnattendedRun(e.control); }
+
 constexpr ListRoute kLists[] = {
     {kConsoleServerList, kConsoleServerList, main_server_list},
     {kCustomReportServerList, kCustomReportServerList, list_known_servers},
@@ -119,6 +123,7 @@ constexpr ListRoute kLists[] = {
     {0x60440010, 0x60440010, schedule_screen_list},
     {0x60440020, 0x60440020, schedule_screen_list},
     {0x60440022, 0x60440022, schedule_screen_list},
+    {kUnattendedRunList, kUnattendedRunList, unattended_run},
 };
 
 // Context menus. The report server lists offer an entry that the host carries out itself.

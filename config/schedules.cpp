@@ -320,6 +320,24 @@ DWORD GetGraphicalScheduleDetails(const char* server, const char* schedule, Grap
   return 0;
 }
 
+bool FirstEnabledGraphicalSchedule(const char* server, char* name, size_t size) {
+  copy_text(name, size, "");
+  HKEY machine, graphs;
+  if (connect(server, "UNABLE TO GET SCHEDULED REPORT DETAILS", &machine) != 0 ||
+      open_key(machine, kGraphsKey, KEY_READ, &graphs) != ERROR_SUCCESS)
+    return false;
+  for_each_subkey(graphs, [&](const char* subkey) {
+    HKEY key;
+    if (open_key(graphs, subkey, KEY_READ, &key) != ERROR_SUCCESS) return true;
+    bool enabled = has_value(key, "DisableFlag") && read_dword(key, "DisableFlag") == 0;
+    RegCloseKey(key);
+    if (enabled) copy_text(name, size, subkey);
+    return !enabled;
+  });
+  RegCloseKey(graphs);
+  return name[0] != '\0';
+}
+
 DWORD GetScheduleValue(const char* server, const char* schedule, const char* value, DWORD* number, bool graphical) {
   *number = 0;
   HKEY key;

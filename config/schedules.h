@@ -83,6 +83,8 @@ struct GraphicalScheduleDetails {
   size_t address_capacity, address_count;
 };
 DWORD GetGraphicalScheduleDetails(const char* server, const char* schedule, GraphicalScheduleDetails* details);
+// The first scheduled graphical activity profile in registry order whose DisableFlag is 0; false when none.
+bool FirstEnabledGraphicalSchedule(const char* server, char* name, size_t size);
 // One REG_DWORD of a schedule (0 when missing); one value of a graphical schedule as given.
 DWORD GetScheduleValue(const char* server, const char* schedule, const char* value, DWORD* number, bool graphical);
 DWORD SetGraphicalScheduleValue(const char* server, const char* schedule, const char* value, const BYTE* data,

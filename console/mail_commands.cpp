@@ -9,6 +9,8 @@
 #include <stdexcept>
 
 #include "config/email_config.h"
+#include "config/unattended_run.h"
+#include "reports/log_reader.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
@@ -35,6 +37,8 @@ constexpr uint16_t kMailScreenKey = 31;
 constexpr int kServerListItem = 200;
 constexpr int kEmailButtonItem = 201;
 constexpr uint32_t kEmailConfigButton = 0x603100B3;
+constexpr uint16_t kUnattendedScreenKey = 32;
+constexpr uint32_t kReportViewList = 0x60240001;  // the library gives a quick-report list its columns
 
 // The e-mail dialogs come from the library's own templates.
 void use_dialog_templates() {
@@ -52,10 +56,9 @@ bool only_dialog(const char* template_name) {
   return shown;
 }
 
-// As the host sends them: the server selected in the console's server list, then the e-mail
-// configuration button pressed. False when the server is not one the console knows.
-bool press_email_button(const std::string& server) {
-  host::Library library = host::in_process_library();
+// A fresh screen whose console server list has the server selected, as the host shows it; null when
+// the server is not one the console knows.
+HWND select_server(const host::Library& library, const std::string& server) {
   host::insert_list_images(library);
   host::clear_screens();
   HWND screen = host::create_screen(kMailScreenKey, "Server Configuration");
@@ -69,7 +72,15 @@ bool press_email_button(const std::string& server) {
     read_list_row(servers, i, text, sizeof text, &param);
     if (equal_ignoring_case(text, server.c_str())) row = i;
   }
-  if (row < 0 || !ui::click_row(servers, row)) return false;
+  return row >= 0 && ui::click_row(servers, row) ? screen : nullptr;
+}
+
+// As the host sends them: the server selected in the console's server list, then the e-mail
+// configuration button pressed. False when the server is not one the console knows.
+bool press_email_button(const std::string& server) {
+  host::Library library = host::in_process_library();
+  HWND screen = select_server(library, server);
+  if (screen == nullptr) return false;
   HWND button = host::add_control(screen, kEmailButtonItem, "Button", "",
                                   host::ControlSpec{kEmailConfigButton, kDescriptorPushButton});
   entry_point_button_services(screen, 0, host::descriptor_of(button));
@@ -179,6 +190,56 @@ int mail_report_command(const std::string& server, const std::string& file, cons
   std::printf("%s: %s (%lld bytes) handed to the mail library for %zu recipient(s)\n", server.c_str(), file.c_str(),
               static_cast<long long>(size.QuadPart), to.size());
   return 0;
+}
+
+int unattended_run_command(const std::string& server) {
+  host::Library library = host::in_process_library();
+  if (select_server(library, server) == nullptr)
+    return fail(server + " is not a known server of this console (vornix-console servers lists them)");
+  // The run's screen: the four quick-report lists with their columns, as the quick report has them.
+  HWND screen = host::create_screen(kUnattendedScreenKey, "Unattended Run");
+  HWND lists[kQuickListCount] = {};
+  for (int i = 0; i < kQuickListCount; ++i) {
+    lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "",
+                                 host::ControlSpec{kReportViewList, kDescriptorListView});
+    host::send_list_event(library, lists[i]);
+  }
+  char folder[MAX_PATH] = {}, log_name[MAX_PATH] = {};
+  GetTempPathA(sizeof folder, folder);
+  if (!GetTempFileNameA(folder, "VUR", 0, log_name)) return fail("no temporary file for the run's log could be made");
+  host::unattended_log_file() = CreateFileA(log_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (host::unattended_log_file() == INVALID_HANDLE_VALUE) {
+    host::unattended_log_file() = nullptr;
+    return fail(std::string(log_name) + ": the run's log file cannot be made (Windows error " +
+                std::to_string(GetLastError()) + ")");
+  }
+  host::clear_service_calls();
+  host::send_list_event(library, lists[kQuickListLogon], kUnattendedRunList);
+  CloseHandle(host::unattended_log_file());
+  host::unattended_log_file() = nullptr;
+  // The log's lines, each written between line breaks.
+  std::string text;
+  if (HANDLE in = CreateFileA(log_name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      in != INVALID_HANDLE_VALUE) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    CloseHandle(in);
+  }
+  DeleteFileA(log_name);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    if (end > at) std::printf("%s: %s\n", server.c_str(), text.substr(at, end - at).c_str());
+    at = end + 2;
+  }
+  const std::vector<std::string> calls = host::service_calls();
+  const bool ended = std::find(calls.begin(), calls.end(), "host_request code=8738 flag=0") != calls.end();
+  std::printf("%s: %s\n", server.c_str(),
+              ended ? "run ended: list store frozen, end of the unattended run sent to the host"
+                    : "the run did not end with its request to the host");
+  return ended ? 0 : 1;
 }
 
 std::shared_ptr<void> start_demo_mail_server() {

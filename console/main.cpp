@@ -680,6 +680,14 @@ int run_mail_report(std::vector<std::string> args) {
   });
 }
 
+int run_unattended(std::vector<std::string> args) {
+  return run_on_server(std::move(args), "unattended-run", [](std::vector<std::string> rest, const std::string& server) {
+    if (!rest.empty()) return fail("unattended-run takes only --server NAME");
+    std::shared_ptr<void> mail = console::start_demo_mail_server();
+    return console::unattended_run_command(server);
+  });
+}
+
 // A field applied to one or several servers as the host's edit applies it, in-process.
 int run_set(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
@@ -959,6 +967,11 @@ const Command kCommands[] = {
      "mail a report file (an HTML graphical report) to each address with the\n"
      "server's mail settings, the file as the body",
      run_mail_report},
+    {"unattended-run", "unattended-run --server NAME [--world DIR]",
+     "the server's unattended run: its first enabled scheduled graphical activity\n"
+     "profile's quick report and graphical reports mailed to the profile's\n"
+     "addresses; prints the lines of the run's log file",
+     run_unattended},
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"

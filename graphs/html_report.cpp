@@ -59,13 +59,6 @@ bool ends_with_ignoring_case(const char* text, const char* ending) {
   return n >= m && equal_ignoring_case(text + n - m, ending);
 }
 
-// The temporary folder with its final backslash.
-void temporary_folder(char* out, size_t size) {
-  DWORD n = GetTempPathA(static_cast<DWORD>(size), out);
-  if (n == 0 || n >= size) copy_text(out, size, "");
-  if (out[0] && out[std::strlen(out) - 1] != '\\') append_text(out, size, "\\");
-}
-
 // The chart's title: its caption cut before the first "(" and the character before it.
 void chart_title(const char* caption, char* out, size_t size) {
   copy_text(out, size, caption);
@@ -121,6 +114,12 @@ HTREEITEM first_chart(HWND chart_tree) {
 }
 
 }  // namespace
+
+void temporary_folder(char* out, size_t size) {
+  DWORD n = GetTempPathA(static_cast<DWORD>(size), out);
+  if (n == 0 || n >= size) copy_text(out, size, "");
+  if (out[0] && out[std::strlen(out) - 1] != '\\') append_text(out, size, "\\");
+}
 
 void html_escape(const char* text, char* out, size_t size) {
   copy_text(out, size, "");

@@ -10,6 +10,9 @@
 constexpr size_t kEmbeddingBufferBytes = 26214390;  // the base64 text of one chart
 constexpr int kBase64LineLength = 72;
 
+// The temporary folder with its final backslash; empty when the system gives none.
+void temporary_folder(char* out, size_t size);
+
 // Text with &, <, > and " written as entities.
 void html_escape(const char* text, char* out, size_t size);
 

@@ -27,6 +27,13 @@ constexpr uint32_t kScheduledMaximum = 2048000;
 constexpr uint32_t kNoMaximum = 0xFFFFFFFF;
 
 HWND g_custom_progress;  // the open PWLOG window
+bool g_unattended_choice;  // the file list of an unattended run: its texts go to the host's log file
+
+// A text of the file list: a box, or a line of the host's log file during an unattended run.
+void quick_message(const char* text, const char* caption, UINT flags) {
+  if (g_unattended_choice) show_unattended_message(nullptr, text, caption, flags);
+  else show_message(nullptr, text, caption, flags);
+}
 
 uint32_t clamp_add(uint32_t a, uint32_t b) { return a > 0xFFFFFFFFu - b ? 0xFFFFFFFFu : a + b; }
 uint32_t clamp_sub(uint32_t a, uint64_t b) { return a < b ? 0 : static_cast<uint32_t>(a - b); }
@@ -182,7 +189,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
   char folder[kLogFolderBytes];
   if (!read_report_path(server, share, sizeof share, kQuickCaption) ||
       !format_current_log_folder(folder, sizeof folder, server, share)) {
-    show_message(nullptr, "Unable to determine ReportPath, unable to generate Quick Report", server,
+    quick_message("Unable to determine ReportPath, unable to generate Quick Report", server,
                  MB_OK | MB_ICONERROR);
     *failed = TRUE;
     return 0;
@@ -201,7 +208,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
       std::snprintf(text, sizeof text, "Access Denied (insufficient permissions) to access path %s", folder);
     else
       std::snprintf(text, sizeof text, "Error %d occurred accessing %s", static_cast<int>(error), folder);
-    show_message(nullptr, text, kQuickCaption, MB_OK | MB_ICONERROR);
+    quick_message(text, kQuickCaption, MB_OK | MB_ICONERROR);
     *failed = TRUE;
     return 0;
   }
@@ -219,7 +226,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     if (path == nullptr) {
       free_block(entry);
       FindClose(search);
-      show_message(nullptr, "ERROR ALLOCATING MEMORY Y75", kQuickCaption, MB_OK | MB_ICONERROR);
+      quick_message("ERROR ALLOCATING MEMORY Y75", kQuickCaption, MB_OK | MB_ICONERROR);
       *failed = TRUE;
       return 0;
     }
@@ -242,8 +249,9 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     g_quick_run.file_count++;
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  if (g_quick_run.file_count == 0)
-    show_message(nullptr, "No Activity found in Log Files during the selected Date Range", "Nothing to report",
+  // An unattended run names its own window when nothing was found.
+  if (g_quick_run.file_count == 0 && !g_unattended_choice)
+    quick_message("No Activity found in Log Files during the selected Date Range", "Nothing to report",
                  MB_OK | MB_ICONINFORMATION);
   return g_quick_run.file_count;
 }
@@ -319,6 +327,20 @@ DWORD WINAPI quick_report_worker(LPVOID) {
 
 namespace {
 
+// The screen's four quick-report lists, emptied, their rows from the server. false when one is missing.
+bool take_screen_lists(HWND screen, const char* server) {
+  bool all = true;
+  for (int i = 0; i < kQuickListCount; ++i) {
+    HWND list = GetDlgItem(screen, kQuickListControls[i]);
+    g_quick_report.lists[i] = list;
+    all = all && list != nullptr;
+    if (list) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    std::memset(g_quick_report.contexts[i], 0, kRowContextBytes);
+    set_row_server_name(g_quick_report.contexts[i], server);
+  }
+  return all;
+}
+
 // The run on the screen's lists, or the offer to stop the running one; the
 // button and the list event differ only in how they find the button and
 // whether the host is told at the end.
@@ -375,13 +397,7 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
   g_quick_run.button = button;
   for (int i = 0; i < kQuickBarCount; ++i) g_quick_run.bars[i] = find_progress_bar(screen, kQuickBarNames[i]);
   g_quick_run.status = GetDlgItem(screen, kQuickStatusItem);
-  for (int i = 0; i < kQuickListCount; ++i) {
-    HWND list = GetDlgItem(screen, kQuickListControls[i]);
-    g_quick_report.lists[i] = list;
-    if (list) SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    std::memset(g_quick_report.contexts[i], 0, kRowContextBytes);
-    set_row_server_name(g_quick_report.contexts[i], server);
-  }
+  take_screen_lists(screen, server);
   g_quick_report.state = kQuickReportRunning;
   show_bars(SW_SHOW);
   if (HWND files_bar = g_quick_run.bars[kQuickFilesBar]) {
@@ -406,6 +422,42 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
 }
 
 }  // namespace
+
+DWORD RunScheduledQuickReport(HWND screen, const char* server, DWORD days, DWORD hours, BOOL* failed) {
+  *failed = TRUE;
+  if (g_quick_report.state != kQuickReportIdle) {
+    show_unattended_message(nullptr, "A Quick Report is running, unable to generate the scheduled report", server,
+                            MB_OK | MB_ICONERROR);
+    return 0;
+  }
+  if (!take_screen_lists(screen, server)) {
+    show_unattended_message(nullptr, kQuickCaption, server, MB_OK | MB_ICONERROR);
+    return 0;
+  }
+  g_quick_report.state = kQuickReportPreparing;
+  g_quick_report.row_count = 0;
+  scheduled_quick_report_window(current_seconds(), days, hours, &g_quick_report.window_start,
+                                &g_quick_report.window_end, &g_quick_report.maximum_rows);
+  g_report_run.stopped = 0;
+  g_quick_report.status_text[0] = '\0';
+  refresh_time_zone();
+  g_unattended_choice = true;
+  DWORD files = ChooseQuickReportFiles(server, failed);
+  g_unattended_choice = false;
+  if (files == 0) {
+    g_quick_report.state = kQuickReportIdle;
+    return 0;
+  }
+  // No screen of progress: the reading runs here, to its end.
+  g_quick_run.screen = screen;
+  g_quick_run.button = nullptr;
+  for (HWND& bar : g_quick_run.bars) bar = nullptr;
+  g_quick_run.status = nullptr;
+  g_quick_run.notify_host = FALSE;
+  g_quick_report.state = kQuickReportRunning;
+  quick_report_worker(nullptr);
+  return g_quick_report.row_count;
+}
 
 DWORD QuickReportButton(HWND screen, uintptr_t* descriptor, HWND companion) {
   int button_item = descriptor ? static_cast<int>(descriptor_half(descriptor, kDescHalfDialogItem)) : 0;

@@ -103,6 +103,12 @@ DWORD QuickReportListEvent(HWND list, const uintptr_t* descriptor);
 // callable on the caller's thread. Ends with the state at 0.
 DWORD WINAPI quick_report_worker(LPVOID);
 
+// A scheduled quick report for an unattended run, on the caller's thread: the server's log files of the
+// last days (when set) or hours read into the four quick-report lists of the screen. Its texts go
+// through the unattended message function. The number of rows; 0 when nothing was read, with
+// *failed set when the report could not be made at all (after saying why).
+DWORD RunScheduledQuickReport(HWND screen, const char* server, DWORD days, DWORD hours, BOOL* failed);
+
 // ---- Custom reports ------------------------------------------------------------
 
 // A profile name pattern: equality ignoring case, else the wildcard match

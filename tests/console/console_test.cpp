@@ -146,6 +146,7 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "saved-reports", "run-saved-report", "copy-profile", "copy-report",
                                                 "copy-profiles", "rename", "export", "import", "archives",
                                                 "restore-archive", "email-config", "test-email", "mail-report",
+                                                "unattended-run",
                                                 "sql-setup", "sql-sizes", "ad"}));
 
   // Each file's size and modification time: the directory's database is a sparse file of a gibibyte.

@@ -1,6 +1,7 @@
 // The console's mail commands on a demo network: settings saved to both servers
 // through the e-mail dialog with its checks, removed only when confirmed, and the
-// test mail and a report delivered to the demo's mail server.
+// test mail, a report and the unattended run's reports delivered to the demo's
+// mail server (one test: the demo's mail server has one address for every world).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,7 +49,7 @@ class ConsoleMail : public ::testing::Test {
   std::string world_;
 };
 
-TEST_F(ConsoleMail, TestMailAndReportReachTheDemoMailServer) {
+TEST_F(ConsoleMail, TestMailReportAndUnattendedRunReachTheDemoMailServer) {
   support::ProgramRun sent = run("test-email --server SRV01 --to x@demo.test");
   EXPECT_EQ(sent.exit_code, 0) << sent.output;
   std::ofstream(world_ + "/weekly.htm", std::ios::binary) << "<html>weekly</html>";
@@ -63,6 +64,32 @@ TEST_F(ConsoleMail, TestMailAndReportReachTheDemoMailServer) {
   EXPECT_TRUE(has(mails[1], "X-RcptTo: a@demo.test\n")) << mails[1];
   EXPECT_TRUE(has(mails[2], "X-RcptTo: b@demo.test\n")) << mails[2];
   EXPECT_TRUE(has(mails[2], "Subject: VORNIX Graphical Activity Report\n")) << mails[2];
+
+  // The unattended run: the demo's scheduled graphical activity profile mailed to the same server.
+  support::ProgramRun ran = run("unattended-run --server SRV01");
+  ASSERT_EQ(ran.exit_code, 0) << ran.output;
+  // The week's quick report and the profile's one graphical report.
+  for (const char* line : {").CSV mailed to 1 recipient\n", "SRV01: CCR_Logons by hour(",
+                           ").HTML mailed to 1 recipient\n",
+                           "SRV01: run ended: list store frozen, end of the unattended run sent to the host\n"})
+    EXPECT_TRUE(has(ran.output, line)) << line << ran.output;
+  mails = mailbox();
+  ASSERT_EQ(mails.size(), 5u);
+  mails.erase(mails.begin(), mails.begin() + 3);
+  for (const std::string& mail : mails)
+    for (const char* line : {"X-RcptTo: audit@demo.test\n", "Subject: VORNIX Graphical Activity Report\n"})
+      EXPECT_TRUE(has(mail, line)) << line << mail;
+  EXPECT_TRUE(has(mails[0], "Content-Type: text/plain")) << mails[0];
+  EXPECT_TRUE(has(mails[1], "Content-Type: text/html")) << mails[1];
+
+  // SRV02 has no scheduled graphical activity profile.
+  ran = run("unattended-run --server SRV02");
+  EXPECT_EQ(ran.exit_code, 0) << ran.output;
+  EXPECT_TRUE(has(ran.output, "SRV02: NO Destination Emails configured, aborting\n")) << ran.output;
+  EXPECT_EQ(mailbox().size(), 5u);
+  ran = run("unattended-run --server NOSUCH");
+  EXPECT_EQ(ran.exit_code, 1) << ran.output;
+  EXPECT_TRUE(has(ran.output, "NOSUCH is not a known server of this console")) << ran.output;
 }
 
 TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhenConfirmed) {

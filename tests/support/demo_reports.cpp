@@ -80,7 +80,15 @@ void add_demo_configuration(WorldBuilder& world, const std::string& server, uint
   text += section("\\Reports\\Graphs", {{"", hex(wide("GraphicalReports"), "hex(1)")},
                                         {"Definition", hex(std::string("default\0", 8))}});
   text += section(std::string("\\Reports\\Graphs\\") + kDemoGraphicalReport,
-                  {{"DatesType", words({1, 7, 0})}, {"Graphs", multi_string({"LOGON", "BAR", "HOUR"})}});
+                  {{"DatesType", words({1, 7, 0})}, {"Graphs", multi_string({"1800,1,6"})}});
+  // Mailed by the unattended run: the last week's quick report and the graphical report above.
+  text += section(std::string("\\Reports\\Graphs\\") + kDemoGraphicalSchedule,
+                  {{"DisableFlag", dword(0)},
+                   {"CentralEmail", dword(0)},
+                   {"LastXDays", dword(7)},
+                   {"RunTimes", words({99u << 24 | 6 << 8 | 0})},
+                   {"Emails", multi_string({"audit@demo.test"})},
+                   {"GReports", multi_string({kDemoGraphicalReport})}});
   text += section(std::string("\\Reports\\") + kDemoDailySchedule,
                   {{"DisableFlag", dword(0)},
                    {"RunTimes", words({99u << 24 | 7 << 8 | 0})},
