@@ -14,6 +14,7 @@
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -28,9 +29,6 @@
 #include "win32/paths.h"
 #include "win32/ui_script.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
 namespace {
 
@@ -38,28 +36,7 @@ constexpr uint16_t kCopyScreenKey = 31;
 constexpr uint32_t kProfileList = 0x6024000A;
 constexpr uint32_t kMyServerView = 0x60240001;
 
-// The library's dialog templates: the confirmations and the results window.
-void load_templates() {
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-}
-
-// The host's status line, where a copy reports a server it could not reach.
-DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
-  std::printf("  %s\n", text ? text : "");
-  return 1;
-}
-
 // The library in-process with the host's services and its dialog templates.
-bool start_library() {
-  static host::ServiceTable table;
-  table = host::make_service_table();
-  table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
-  if (establish_tables(6, table.data()) != 1) return false;
-  load_templates();
-  return true;
-}
-
 int finish(int status) {
   close_results_window();
   release_registry_connections();
@@ -145,7 +122,7 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
   bool overwrite = take_flag(args, "--overwrite");
   if (missing || from.empty() || to.empty() || args.size() != 1)
     return fail(std::string(command) + " takes NAME, --from SERVER, --to SERVER (repeatable) and optionally --overwrite");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   HWND servers = make_list(kMyServerView, 300);
   for (const std::string& server : to) add_selected_row(servers, server);
   if (open_results_window(reports ? "Copy VORNIX Custom Reports results" : "Copy VORNIX Profiles results") == nullptr)
@@ -166,7 +143,7 @@ int copy_profiles_command(std::vector<std::string> args) {
   if (missing || from.empty() || profiles.empty() || !args.empty())
     return fail("copy-profiles takes --from SERVER, --profile NAME (repeatable), --to SERVER (repeatable) and "
                 "optionally --overwrite");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   HWND source = make_list(kProfileList, 301);
   ListProfiles(from.c_str(), source, nullptr);
   std::vector<std::string> unknown = select_rows(source, profiles);
@@ -210,7 +187,7 @@ int export_command(std::vector<std::string> args) {
   bool reports = take_flag(args, "--reports");
   if (missing || out.empty() || args.empty())
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   // Each server's definitions listed into one list, and the named ones selected.
   HWND list = make_list(kProfileList, 303);
   std::string server_of_reports;
@@ -270,7 +247,6 @@ int export_command(std::vector<std::string> args) {
 int import_command(std::vector<std::string> args, const std::string& server) {
   bool reports = take_flag(args, "--reports");
   if (args.size() != 1) return fail("import takes FILE, --server NAME and optionally --reports");
-  load_templates();
   if (open_results_window(reports ? "Import VORNIX Custom Reports results" : "Import VORNIX Profiles results") == nullptr)
     return finish(fail("the results window did not open"));
   DWORD imported = ImportFile(server.c_str(), reports ? kImportReports : kImportProfiles, 1, args[0].c_str());

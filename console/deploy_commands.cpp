@@ -8,6 +8,7 @@
 
 #include "config/registry.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "deploy/deploy.h"
@@ -22,32 +23,12 @@
 #include "win32/ui_script.h"
 #include "world/world.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
 namespace {
 
 constexpr uint16_t kDeployScreenKey = 7;
 constexpr int kServerListItem = 300;
 constexpr const char* kStateNames[] = {"", "stopped", "starting", "stopping", "running"};
-
-// The host's status line, printed among the library's messages.
-DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
-  std::printf("  %s\n", text ? text : "");
-  return 1;
-}
-
-// The library's code in-process with the host's services and its own dialog templates.
-bool start_library() {
-  static host::ServiceTable table;
-  table = host::make_service_table();
-  table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
-  if (establish_tables(6, table.data()) != 1) return false;
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  return true;
-}
 
 void stop_library() {
   close_results_window();
@@ -137,7 +118,7 @@ int install_agent(std::vector<std::string> args) {
                               "install-agent takes --server NAME and optionally --no-start, --no-vnxlwa, "
                               "--report-path SHARE, --department HOST, --enterprise-host HOST"))
     return 1;
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   Screen screen = make_screen({});
   HWND name = add_field(screen, 101, kServerNameField, server);
   add_field(screen, 102, kReportPathField, report_path);
@@ -165,7 +146,7 @@ int update_agent(std::vector<std::string> args) {
   if (missing || servers.empty() || !args.empty() || (no_restart && skip_if_running))
     return fail("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
                 "--skip-if-running, and optionally --no-vnxlwa");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   Screen screen = make_screen(servers);
   ui::script({"UPDATE_AGENT_NEW", skip_if_running ? IDC_UPDATE_SKIP : no_restart ? IDC_UPDATE_NO_RESTART
                                                                                   : IDC_UPDATE_RESTART, "", {}});
@@ -190,7 +171,7 @@ int agent_command(std::vector<std::string> args) {
   args.erase(args.begin());
   std::string server;
   if (!take_server(args, &server, usage)) return 1;
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   press(make_screen({server}), action == "start" ? kStartSelectedAgentButton : kStopSelectedAgentButton);
   stop_library();
   DWORD state = agent_state(server);
@@ -207,7 +188,7 @@ int remove_agent(std::vector<std::string> args) {
   std::string server;
   if (!take_server(args, &server, "remove-agent takes --server NAME and optionally --logs, --registry and --yes"))
     return 1;
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   // The warning and the removal dialog, answered as the options say.
   ui::script({"**WARNING**", 0, confirmed ? "Continue" : "Cancel", {}});
   if (logs) {
@@ -235,7 +216,7 @@ int scout_command(std::vector<std::string> args) {
   const std::string action = args.size() == 1 ? args.front() : "";
   if (action != "status" && action != "install" && action != "update")
     return fail("scout takes status, install or update");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({true})) return fail("the library refused the host services table");
   forget_results_rows();
   if (action != "status") press(make_screen({}), action == "install" ? kInstallScoutButton : kUpdateScoutButton);
   stop_library();

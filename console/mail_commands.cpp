@@ -26,9 +26,6 @@
 #include "win32/ui_script.h"
 #include "world/world.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
 namespace {
 
@@ -39,12 +36,6 @@ constexpr int kEmailButtonItem = 201;
 constexpr uint32_t kEmailConfigButton = 0x603100B3;
 constexpr uint16_t kUnattendedScreenKey = 32;
 constexpr uint32_t kReportViewList = 0x60240001;  // the library gives a quick-report list its columns
-
-// The e-mail dialogs come from the library's own templates.
-void use_dialog_templates() {
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-}
 
 // Whether the dialog was shown and nothing else: no refusal or failure message.
 bool only_dialog(const char* template_name) {
@@ -126,7 +117,6 @@ int email_config_command(std::vector<std::string> args, const std::vector<std::s
   }
   if (!changes && !remove) return show_settings(servers[0]);
 
-  use_dialog_templates();
   // The dialog shows the first server's settings; the user types what was given over them and saves.
   std::vector<std::pair<int, std::string>> typed;
   if (remove) typed.push_back({IDC_EMAIL_SMTP_SERVER, ""});
@@ -153,7 +143,6 @@ int email_config_command(std::vector<std::string> args, const std::vector<std::s
 int test_email_command(const std::string& server, const std::string& to) {
   EmailConfig s;
   if (read_email_config(server.c_str(), &s) != 0) return fail(server + ": its mail settings could not be read");
-  use_dialog_templates();
   ui::clear_journal();
   ui::script({"EMAIL_02", IDC_EMAIL_SEND_TEST, "", {}});
   ui::script({"EMAIL_TEST", IDOK, "", {{IDC_EMAIL_TEST_RECIPIENT, to}}});

@@ -19,6 +19,7 @@
 #include "console/chart_commands.h"
 #include "console/report_commands.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/directory_commands.h"
 #include "console/substitute_host.h"
@@ -250,17 +251,7 @@ int run_add_server(std::vector<std::string> args) {
   return status;
 }
 
-// The host's status line, printed as the library shows it, among its messages.
-DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
-  std::printf("  %s\n", text ? text : "");
-  return 1;
-}
-
-bool start_in_process(bool show_status_lines = false) {
-  host::ServiceTable table = host::make_service_table();
-  if (show_status_lines) table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
-  return establish_tables(6, table.data()) == 1;
-}
+bool start_in_process(bool show_status_lines = false) { return console::start_in_process_library({show_status_lines}); }
 
 // A server's tracking profiles, read by the library's code in-process.
 int run_profiles(std::vector<std::string> args) {

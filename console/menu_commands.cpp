@@ -8,6 +8,7 @@
 
 #include "config/registry.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "deploy/server_status.h"
@@ -21,25 +22,11 @@
 #include "win32/modules.h"
 #include "win32/ui_script.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
 namespace {
 
 constexpr uint16_t kMenuScreenKey = 12;
 constexpr int kMenuListItem = 400;
-
-bool start_library() {
-  static host::ServiceTable table;
-  table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return false;
-  // The menus' dialogs come from the library's own templates.
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  host::insert_list_images(host::in_process_library());
-  return true;
-}
 
 bool parse_identifier(const std::string& text, uint32_t* id) {
   char* end = nullptr;
@@ -103,7 +90,7 @@ int menu_command(std::vector<std::string> args) {
   if (missing || !parse_identifier(list_text, &id) || !args.empty() ||
       (!choose.empty() && (*end != '\0' || position < 0 || position >= kMenuPositions)))
     return fail("menu takes --list 0xID, and may take --row NAME, --choose N (0 to 8) and --answer TEXT");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
   host::clear_screens();
   HWND screen = host::create_screen(kMenuScreenKey, "Menu");
   HWND list = host::add_control(screen, kMenuListItem, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});

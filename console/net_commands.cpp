@@ -11,6 +11,7 @@
 
 #include "config/registry.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/substitute_host.h"
 #include "host/exports.h"
@@ -25,12 +26,6 @@
 
 namespace console {
 namespace {
-
-bool start_library() {
-  static host::ServiceTable table;
-  table = host::make_service_table();
-  return establish_tables(6, table.data()) == 1;
-}
 
 std::string utc_text(uint32_t seconds) {
   std::time_t t = seconds;
@@ -77,7 +72,7 @@ int agent_stats_command(std::vector<std::string> args) {
   if (missing || server.empty() || !args.empty() || (force && sibling))
     return fail("agent-stats takes --server NAME and either --force or --sibling (and --world DIR)");
   begin_output();
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library()) return fail("the library refused the host services table");
   auto pipes = start_agent_pipes();
   BYTE record[kListItemBytes] = {};
   BYTE request[kPipeRequestBytes], reply[kPipeReplyBytes];
@@ -106,7 +101,7 @@ int scan_range_command(std::vector<std::string> args) {
       !parse_number(args[2], &last))
     return fail("scan-range takes A.B.C FIRST LAST (and --world DIR), for example 127.0.0 1 20");
   begin_output();
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library()) return fail("the library refused the host services table");
   HWND screen = host::create_screen(7, "Scan for QVAWKQ Servers in IP Range + Port");
   HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 400, 300, screen, nullptr, nullptr, nullptr);
   support::add_columns(list, 1);
@@ -140,7 +135,7 @@ int agent_ip_command(std::vector<std::string> args) {
   if (missing || server.empty() || !args.empty() || (reset && !address.empty()))
     return fail("agent-ip takes --server NAME and either --set A.B.C.D or --reset (and --world DIR)");
   begin_output();
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library()) return fail("the library refused the host services table");
   DWORD rc = 0;
   if (!address.empty()) rc = SetAgentAddress(server.c_str(), address.c_str(), nullptr);
   if (reset) rc = ResetAgentAddress(server.c_str());

@@ -1,6 +1,7 @@
 #include "console/report_commands.h"
 
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 
 #include <windows.h>
@@ -432,10 +433,7 @@ int custom_report(std::vector<std::string> args) {
     return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
 
   // The custom report is not reached through an export: its code runs in-process.
-  host::ServiceTable table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  if (!start_in_process_library()) return fail("the library refused the host services table");
   forget_last_message();
   g_library.quiet_mode = 0;
   // Times as the quick report shows them: local, in the C library's fixed form. The cells are read

@@ -7,6 +7,7 @@
 
 #include "config/registry.h"
 #include "console/console_output.h"
+#include "console/in_process.h"
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
@@ -16,22 +17,15 @@
 #include "tests/support/sql_server.h"
 #include "win32/modules.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
 namespace {
 
 constexpr uint16_t kSqlScreenKey = 6;
 
+// The demo's SQL Servers answer through the project's driver, unless ODBCSYSINI names other drivers.
 bool start_library() {
-  // The demo's SQL Servers answer through the project's driver, unless ODBCSYSINI names other drivers.
   support::use_project_sql_driver();
-  host::ServiceTable table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return false;
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  return true;
+  return start_in_process_library();
 }
 
 std::string cell(HWND list, int row, int column) {

@@ -13,6 +13,7 @@
 #include "chartdir/memory_dc.h"
 #include "config/registry.h"
 #include "console/command_line.h"
+#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/net_commands.h"
 #include "console/substitute_host.h"
@@ -23,9 +24,6 @@
 #include "host/text.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace console {
 namespace {
@@ -38,19 +36,6 @@ constexpr int kDrawWidth = 360;
 constexpr int kDrawHeight = 200;
 constexpr uintptr_t kDrawModeStatusLine = 0x71717171;
 constexpr uintptr_t kDrawModeControl = 0;
-
-// The library's code in-process on the host's services, as the other jobs run it; the
-// host's image list in place, which the list events wait for.
-bool start_library() {
-  static host::ServiceTable table;
-  table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return false;
-  // The library's resources (the bitmaps of the drawn controls), as the loader registers them.
-  if (g_library.instance == nullptr)
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  host::insert_list_images(host::in_process_library());
-  return true;
-}
 
 // The console's server list with a fresh record behind each row, as the host keeps them.
 struct ServerList {
@@ -203,7 +188,7 @@ int server_status_command(std::vector<std::string> args) {
   std::string out = take_option(args, "--out", &missing);
   if (missing) return fail("--server and --out each need a value");
   if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
   auto pipes = start_agent_pipes();
   int status = write_status_lines(servers, out);
   pipes.clear();
@@ -224,7 +209,7 @@ int draw_command(std::vector<std::string> args) {
   uint32_t id = 0;
   if (!parse_identifier(control, &id)) return fail("--control needs a control identifier in hexadecimal, as 0x602220C8");
   if (png.empty()) return fail("--png OUT names the picture to write");
-  if (!start_library()) return fail("the library refused the host services table");
+  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
   return draw_control(id, server, caption, checked, png);
 }
 
