@@ -588,6 +588,7 @@ uint16_t icmp_checksum(const BYTE* data, size_t length) {
 constexpr size_t kEchoBytes = 40;  // 8-byte header and 32 bytes of 'x'
 constexpr size_t kEchoReplyBytes = 1500;
 constexpr size_t kIpSourceAddress = 12;
+constexpr DWORD kEchoWaitMs = 2500;
 uint16_t g_echo_sequence = 0;
 
 }  // namespace
@@ -616,21 +617,27 @@ int ProbeReachable(ULONG address) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
   sendto(s, reinterpret_cast<const char*>(echo), kEchoBytes, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval timeout = {0, 2500000};
+  // A raw socket receives every echo reply that reaches this computer, other programs' pings among
+  // them: only a reply from the address, to this request, counts.
   int answered = 0;
-  if (select(0, &readable, nullptr, nullptr, &timeout) > 0) {
+  const DWORD started = GetTickCount();
+  for (DWORD waited = 0; !answered && waited < kEchoWaitMs; waited = GetTickCount() - started) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    const DWORD left = kEchoWaitMs - waited;
+    timeval timeout = {static_cast<LONG>(left / 1000), static_cast<LONG>(left % 1000 * 1000)};
+    if (select(0, &readable, nullptr, nullptr, &timeout) <= 0) break;
     BYTE reply[kEchoReplyBytes];
     sockaddr_in from = {};
     int from_length = sizeof from;
     int n = recvfrom(s, reinterpret_cast<char*>(reply), sizeof reply, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
+    if (n < static_cast<int>(kIpSourceAddress + 4)) continue;
     ULONG source = 0;
-    if (n >= static_cast<int>(kIpSourceAddress + 4)) {
-      std::memcpy(&source, reply + kIpSourceAddress, 4);
-      answered = source == address;
-    }
+    std::memcpy(&source, reply + kIpSourceAddress, 4);
+    const size_t header = static_cast<size_t>(reply[0] & 0x0F) * 4;
+    answered = source == address && static_cast<size_t>(n) >= header + 8 && reply[header] == 0 &&
+               std::memcmp(reply + header + 4, echo + 4, 4) == 0;  // its identifier and sequence
   }
   closesocket(s);
   WSACleanup();
