@@ -2,15 +2,16 @@
 // console's own servers (0x602400C1) and the sibling product's servers
 // (0x60F40001). A server row's name is the text of the menu list's row whose
 // item data is the right-clicked record.
-#include <cstdio>
-#include <cstring>
+#include "deploy/server_menus.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "config/registry.h"
 #include "deploy/deploy.h"
-#include "deploy/server_menus.h"
 #include "deploy/server_status.h"
 #include "host/control_id.h"
 #include "host/host.h"
