@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace support {
 namespace {
@@ -117,45 +118,28 @@ std::string process_loopback(int n) {
 
 FakeAgent::FakeAgent(std::string ipv4, AgentScript script, uint16_t port)
     : ipv4_(std::move(ipv4)), script_(std::move(script)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in at = {};
   at.sin_family = AF_INET;
   at.sin_port = htons(port);
   if (inet_pton(AF_INET, ipv4_.c_str(), &at.sin_addr) != 1 ||
-      ::bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(listener_, 4) != 0) {
+      ::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(listener, 4) != 0) {
     error_ = "cannot listen on " + ipv4_ + ":" + std::to_string(port) + ": " + std::strerror(errno);
-    ::close(listener_);
-    listener_ = -1;
+    ::close(listener);
     return;
   }
-  thread_ = std::thread([this] { run(); });
+  listening_ = true;
+  listener_.start(listener, [this](int connection) { serve(connection); });
 }
 
-FakeAgent::~FakeAgent() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) ::close(listener_);
-}
+FakeAgent::~FakeAgent() { listener_.stop(); }
 
 std::vector<ReceivedRequest> FakeAgent::requests() const {
-  for (int i = 0; i < 200 && served_.load() < connections_.load(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  listener_.wait_until_served();
   std::lock_guard<std::mutex> guard(lock_);
   return requests_;
-}
-
-void FakeAgent::run() {
-  while (!stop_) {
-    pollfd p = {listener_, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
-    ++connections_;
-    serve(connection);
-    ++served_;
-  }
 }
 
 // Answers requests on one connection until the console closes it. After each
@@ -164,7 +148,7 @@ void FakeAgent::serve(int connection) {
   bool answered = false;
   uint8_t request[20];
   size_t have = 0;
-  while (!stop_) {
+  while (!listener_.stopping()) {
     pollfd p = {connection, POLLIN, 0};
     if (::poll(&p, 1, 20) <= 0) continue;
     ssize_t n = ::recv(connection, request + have, sizeof request - have, 0);
@@ -202,7 +186,6 @@ void FakeAgent::serve(int connection) {
     }
     ::shutdown(connection, SHUT_WR);
   }
-  ::close(connection);
 }
 
 std::vector<uint8_t> FakeAgent::reply_for(const ReceivedRequest& r) {

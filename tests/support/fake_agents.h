@@ -9,12 +9,12 @@
 //   agent.requests();                                 // what it was asked
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/listener_thread.h"
 
 namespace support {
 
@@ -91,27 +91,23 @@ class FakeAgent {
   ~FakeAgent();  // not copyable: the thread, the lock and the counters are its own
 
   // False (and why) when the address could not be bound.
-  bool listening() const { return listener_ >= 0; }
+  bool listening() const { return listening_; }
   const std::string& error() const { return error_; }
   // Every request so far, once the connections made have been served (waits up to 2 s).
   std::vector<ReceivedRequest> requests() const;
-  int connections() const { return connections_.load(); }
+  int connections() const { return listener_.connections(); }
 
  private:
-  void run();
   void serve(int connection);
   std::vector<uint8_t> reply_for(const ReceivedRequest& request);
 
   std::string ipv4_;
   AgentScript script_;
-  int listener_ = -1;
+  bool listening_ = false;
   std::string error_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> connections_{0};
-  std::atomic<int> served_{0};
   mutable std::mutex lock_;
   std::vector<ReceivedRequest> requests_;
-  std::thread thread_;
+  ListenerThread listener_;  // last: its thread stops before the members it uses go
 };
 
 }  // namespace support

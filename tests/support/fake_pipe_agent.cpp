@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <algorithm>
 #include <filesystem>
@@ -50,43 +49,28 @@ FakePipeAgent::FakePipeAgent(const std::string& machine, const std::string& pipe
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
   std::filesystem::remove(path_, ignored);
   std::memcpy(at.sun_path, path_.c_str(), path_.size() + 1);
-  listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(listener_, 64) != 0) {
+  int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(listener, 64) != 0) {
     error_ = "cannot serve " + path_ + ": " + std::strerror(errno);
-    ::close(listener_);
-    listener_ = -1;
+    ::close(listener);
     return;
   }
-  thread_ = std::thread([this] { run(); });
+  serving_ = true;
+  listener_.start(listener, [this](int connection) { serve(connection); });
 }
 
 FakePipeAgent::~FakePipeAgent() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) {
-    ::close(listener_);
+  listener_.stop();
+  if (serving_) {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
   }
 }
 
 std::vector<std::vector<uint8_t>> FakePipeAgent::requests() const {
-  for (int i = 0; i < 200 && served_.load() < connections_.load(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  listener_.wait_until_served();
   std::lock_guard<std::mutex> guard(lock_);
   return requests_;
-}
-
-void FakePipeAgent::run() {
-  while (!stop_) {
-    if (!readable(listener_, 20)) continue;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
-    ++connections_;
-    serve(connection);
-    ::close(connection);
-    ++served_;
-  }
 }
 
 // One client: the first byte, the request up to the client's end of sending, the reply.
@@ -95,7 +79,7 @@ void FakePipeAgent::serve(int connection) {
   if (::send(connection, &first, 1, MSG_NOSIGNAL) != 1 || first == platform::kPipeBusy) return;
   std::vector<uint8_t> request;
   uint8_t chunk[64];
-  while (!stop_) {
+  while (!listener_.stopping()) {
     if (!readable(connection, 20)) continue;
     ssize_t n = ::recv(connection, chunk, sizeof chunk, 0);
     if (n <= 0) break;
@@ -109,7 +93,7 @@ void FakePipeAgent::serve(int connection) {
   switch (script_.misbehaviour) {
     case PipeMisbehaviour::Silent:
       // Holds the connection until the client gives up and closes it.
-      while (!stop_) {
+      while (!listener_.stopping()) {
         pollfd p = {connection, 0, 0};
         if (::poll(&p, 1, 20) > 0 && (p.revents & (POLLHUP | POLLERR))) break;
       }

@@ -9,12 +9,12 @@
 //   pipe.requests();                                            // the bytes it was sent
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/listener_thread.h"
 
 namespace support {
 
@@ -48,25 +48,21 @@ class FakePipeAgent {
   FakePipeAgent(const std::string& machine, const std::string& pipe, PipeScript script);
   ~FakePipeAgent();  // not copyable: the thread, the lock and the socket are its own
 
-  bool serving() const { return listener_ >= 0; }
+  bool serving() const { return serving_; }
   const std::string& error() const { return error_; }
   // The bytes of each request so far, once the connections made have been served (waits up to 2 s).
   std::vector<std::vector<uint8_t>> requests() const;
 
  private:
-  void run();
   void serve(int connection);
 
   std::string path_;
   PipeScript script_;
-  int listener_ = -1;
+  bool serving_ = false;
   std::string error_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> connections_{0};
-  std::atomic<int> served_{0};
   mutable std::mutex lock_;
   std::vector<std::vector<uint8_t>> requests_;
-  std::thread thread_;
+  ListenerThread listener_;  // last: its thread stops before the members it uses go
 };
 
 }  // namespace support
