@@ -21,6 +21,9 @@ constexpr uint32_t kRemoveRunTimes = 0x60410023;
 constexpr uint32_t kNewReport = 0x60410012;
 constexpr uint32_t kEditReport = 0x60410018;
 constexpr uint32_t kSaveSchedule = 0x60410015;
+// Chosen: the two buttons beside the saved custom reports run the selected report now and delete it.
+constexpr uint32_t kRunReport = 0x60410027;
+constexpr uint32_t kDeleteReport = 0x60410028;
 // The schedule screen: its name, the name of the schedule it was opened on (empty for a new one), its
 // disable check box, its run-time rows and the saved custom reports whose selected rows the schedule runs.
 constexpr uint32_t kScheduleNameField = 0x6048032C;
@@ -107,16 +110,45 @@ DWORD remove_run_times(HWND list) {
   return 1;
 }
 
-// The designer on the selected saved report of the list (on the server its row names).
-DWORD edit_selected_report(HWND screen, HWND list) {
+// The selected saved report of the list; -1 with a message naming what the user wanted to do when none is.
+int selected_report(HWND list, const char* action, ScheduleRow* report) {
   int row = list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
   const BYTE* record = nullptr;
-  ScheduleRow report;
-  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || !schedule_row(record, &report, nullptr)) {
-    show_message(nullptr, "Please select a Custom Report to edit.", nullptr, MB_ICONEXCLAMATION);
-    return 0;
+  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || !schedule_row(record, report, nullptr)) {
+    char message[80];
+    std::snprintf(message, sizeof message, "Please select a Custom Report to %s.", action);
+    show_message(nullptr, message, nullptr, MB_ICONEXCLAMATION);
+    return -1;
   }
+  return row;
+}
+
+// The designer on the selected saved report of the list (on the server its row names).
+DWORD edit_selected_report(HWND screen, HWND list) {
+  ScheduleRow report;
+  if (selected_report(list, "edit", &report) < 0) return 0;
   EditCustomReport(screen, report.server, report.name, nullptr);
+  return 1;
+}
+
+DWORD run_selected_report(HWND screen, HWND list) {
+  ScheduleRow report;
+  if (selected_report(list, "run", &report) < 0) return 0;
+  return RunCustomReport(screen, report.server, report.name, nullptr) == 0 ? 1 : 0;
+}
+
+// Deleting takes the report out of every schedule too, so it asks first (the wording is ours).
+DWORD delete_selected_report(HWND screen, HWND list) {
+  ScheduleRow report;
+  int row = selected_report(list, "delete", &report);
+  if (row < 0) return 0;
+  char question[600];
+  std::snprintf(question, sizeof question, "Click YES to confirm deletion of Custom Report %.255s on %s", report.name,
+                report.server);
+  if (MessageBoxA(screen, question, "DELETE REPORT?", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    return 1;
+  if (!DeleteReport(report.name, report.server)) return 0;
+  SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
   return 1;
 }
 
@@ -172,6 +204,8 @@ DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion) {
     case kNewReport: NewCustomReport(screen, nullptr); return 1;
     case kEditReport: return edit_selected_report(screen, companion);
     case kSaveSchedule: return save_schedule_screen(screen);
+    case kRunReport: return run_selected_report(screen, companion);
+    case kDeleteReport: return delete_selected_report(screen, companion);
     default: return kResultNotHandled;
   }
 }

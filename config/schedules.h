@@ -165,7 +165,7 @@ DWORD StartReportDesigner(const char* file);
 // The report screens' controls: the day (0x60440020) and time (0x60440022) lists of a schedule's
 // run times and the saved custom reports list (0x60440010); the buttons that add (0x60410021) or
 // remove (0x60410023) run-time rows of their companion list, and that start the designer on a new
-// report (0x60410012) or on the companion's selected saved report (0x60410018); the Save button of a
-// schedule screen (0x60410015).
+// report (0x60410012) or on the companion's selected saved report (0x60410018), run it (0x60410027) or
+// delete it after a confirmation (0x60410028); the Save button of a schedule screen (0x60410015).
 DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion);
 DWORD ScheduleScreenList(HWND control, uint32_t id, const BYTE* event_record);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
 #include "host/control_descriptor.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
@@ -63,9 +62,10 @@ class ScheduleScreens : public support::LibraryTest {
   }
   std::vector<std::string> saved(const std::string& schedule) {
     HKEY root;
-    EXPECT_EQ(ConnectServerRegistry("SRV01", &root, "T", 0), 0u);
+    EXPECT_EQ(RegConnectRegistryA("SRV01", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
     std::vector<std::string> out;
     support::dump_registry(root, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Reports\\" + schedule, "", out, true);
+    RegCloseKey(root);
     return out;
   }
 
@@ -153,6 +153,67 @@ TEST_F(ScheduleScreens, SaveWritesTheScreensScheduleToTheCurrentServer) {
   EXPECT_EQ(saved("Evenings"), (std::vector<std::string>{"[]", "DisableFlag=4:0", "RunTimes=3:|||c",
                                                          "CReports=7:Weekly||"}));
   EXPECT_TRUE(ui::journal().empty());
+}
+
+// The buttons beside the saved custom reports run the selected one and delete it, the deletion asked
+// first and taking the report out of the schedules that ran it.
+TEST_F(ScheduleScreens, SelectedSavedReportIsRunAndDeleted) {
+  const std::string folder = world_.machine_dir(world_.console()) + "/shares/C$/Program Files/Brightmere/VORNIX";
+  std::ofstream(folder + "/VNXWCCR.EXE") << "MZ";
+  HKEY root, key;
+  ASSERT_EQ(RegConnectRegistryA("SRV01", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+  const std::string reports_key = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Reports\\";
+  ASSERT_EQ(RegCreateKeyExA(root, (reports_key + "Monthly").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  const std::string definition(600, 'd');
+  RegSetValueExA(key, "Definition", 0, REG_BINARY, reinterpret_cast<const BYTE*>(definition.data()), 600);
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExA(root, (reports_key + "Nightly").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  const char names[] = "Weekly\0Monthly\0";
+  const DWORD disabled = 0;
+  RegSetValueExA(key, "DisableFlag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disabled), sizeof disabled);
+  RegSetValueExA(key, "CReports", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(names), sizeof names);
+  RegCloseKey(key);
+  RegCloseKey(root);
+
+  HWND reports = list(1103, 0x60440010);
+  host::send_list_event(library_, reports);
+  ASSERT_EQ(support::list_column(reports), (std::vector<std::string>{"Monthly", "Weekly"}));
+  press(0x60410027, 1103);
+  press(0x60410028, 1103);
+  ASSERT_TRUE(ui::click_row(reports, 1));
+  press(0x60410027, 1103);  // Weekly's three bytes are no definition to run
+  EXPECT_EQ(support::journal_lines(" | ", true),
+            (std::vector<std::string>{
+                "VORNIX message from QVMR0007.DLL | Please select a Custom Report to run.",
+                "VORNIX message from QVMR0007.DLL | Please select a Custom Report to delete.",
+                "VORNIX message from QVMR0007.DLL | Selected Custom Report has nothing defined, unable to continue."}));
+  EXPECT_TRUE(platform::started_processes().empty());
+
+  ASSERT_TRUE(ui::click_row(reports, 0));
+  press(0x60410027, 1103);
+  std::vector<platform::StartedProcess> started = platform::started_processes();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_NE(started[0].command_line.find("VNXWCCR.EXE C:\\Users\\auditor\\AppData\\Local\\Temp\\~CR"),
+            std::string::npos)
+      << started[0].command_line;
+
+  // Weekly is deleted once confirmed, and goes from the schedule that ran it.
+  ASSERT_TRUE(ui::click_row(reports, 1));
+  ui::clear_journal();
+  ui::script({"DELETE REPORT?", IDNO, "", {}});
+  press(0x60410028, 1103);
+  EXPECT_EQ(saved("Weekly"), (std::vector<std::string>{"[]", "Definition=3:|||"}));
+  ui::script({"DELETE REPORT?", IDYES, "", {}});
+  press(0x60410028, 1103);
+  const std::string question = "DELETE REPORT? | Click YES to confirm deletion of Custom Report Weekly on SRV01";
+  EXPECT_EQ(support::journal_lines(" | ", true), (std::vector<std::string>{question, question}));
+  EXPECT_TRUE(saved("Weekly").empty());
+  EXPECT_EQ(support::list_column(reports), std::vector<std::string>{"Monthly"});
+  EXPECT_EQ(saved("Nightly"), (std::vector<std::string>{"[]", "DisableFlag=4:0", "CReports=7:Monthly||"}));
 }
 
 }  // namespace
