@@ -20,6 +20,8 @@ namespace {
 constexpr uint32_t kAddProfileOnServer = 0x602100CC;
 constexpr uint32_t kIpOctetFields = 0x6028002F;  // 0x6028002F..0x60280036
 constexpr uint32_t kAlertEmailField = 0x6028003A;
+constexpr uint32_t kCreateBaselineButton = 0x602100E9;
+constexpr uint32_t kBaselinePathItem = 0x602800E8;
 
 struct AddProfileState {
   const char* server;
@@ -356,6 +358,32 @@ CurrentProfile current_profile() {
   return profile;
 }
 
+namespace {
+
+// The baseline copy of the selected group policy profile, below the BaselinePath it has saved: the path
+// the agent compares against, not what the form shows unapplied (chosen).
+DWORD create_profile_baseline(const CurrentProfile& profile) {
+  const char* title = "UNABLE TO CREATE GPO BASELINE";
+  if (profile.name[0] == '\0') {
+    show_message(nullptr, "Please select a Group Policy Profile first.", title, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  static char path[4097];
+  path[0] = '\0';
+  DWORD unused = 0;
+  GetProfileItem(profile.server, profile.name, kBaselinePathItem, &unused, path);
+  if (path[0] == '\0') {
+    char message[400];
+    std::snprintf(message, sizeof message, "Profile %.200s has no Baseline Path saved; enter one and apply it first.",
+                  profile.name);
+    show_message(nullptr, message, title, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  return CreateGpoBaseline(profile.server, path) == 0 ? 1 : 0;
+}
+
+}  // namespace
+
 DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int) {
   CurrentServer server = current_server();
   uint32_t id = descriptor_identifier(descriptor);
@@ -390,6 +418,8 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
     }
     case kApplyFormButton:
       return SaveProfileForm(screen, server.name, current_profile());
+    case kCreateBaselineButton:
+      return create_profile_baseline(current_profile());
     case kAddFileEntry:
     case kChangeFileEntry:
     case kAddShare:

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
+#include "tests/support/whole_file.h"
 
 namespace {
 
@@ -404,6 +407,42 @@ TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyS
   EXPECT_EQ(product_value("\\Profiles\\Remote\\AlertEmails", "ops@brightmere.com", "\\\\SRV01").size(), 4u);
   EXPECT_EQ(product_value("\\Profiles\\Remote\\IP_Ranges", "0a0000010a000009", "\\\\SRV01"), "<none>");
   EXPECT_EQ(product_value("\\Profiles\\Remote", "KErrors", "\\\\SRV01"), "<none>");
+}
+
+// The baseline button copies the selected group policy profile's SYSVOL definition files below the
+// BaselinePath the profile has saved; without a profile or a saved path it says what is missing.
+TEST_F(ProfileScreens, TheBaselineButtonCopiesBelowTheSelectedProfilesSavedPath) {
+  const std::string share = world_.machine_dir(world_.console()) + "/shares/C$";
+  std::filesystem::create_directories(share + "/Windows/SYSVOL/sysvol/Policies");
+  std::ofstream(share + "/Windows/SYSVOL/sysvol/Policies/registry.pol") << "PReg";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Netlogon\\Parameters", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Sysvol", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\Windows\\SYSVOL\\sysvol"), 26);
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Policies", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD group_policy = kProfileGroupPolicy;
+  RegSetValueExA(key, "ProfileType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&group_policy), 4);
+
+  HWND profiles = add_list(0x6024000A, 105);
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  EXPECT_EQ(press(0x602100E9), 0u);
+  select_only(profiles, "Policies");
+  EXPECT_EQ(press(0x602100E9), 0u);
+  EXPECT_EQ(said(), (std::vector<std::string>{
+                        "UNABLE TO CREATE GPO BASELINE | Please select a Group Policy Profile first.",
+                        "UNABLE TO CREATE GPO BASELINE | Profile Policies has no Baseline Path saved; enter one and "
+                        "apply it first."}));
+  EXPECT_FALSE(std::filesystem::exists(share + "/Baselines"));
+
+  RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>("C$\\Baselines"), 13);
+  RegCloseKey(key);
+  EXPECT_EQ(press(0x602100E9), 1u);
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(support::read_whole_file(share + "/Baselines/sysvol.vornix.baseline/Policies/registry.pol"), "PReg");
 }
 
 }  // namespace
