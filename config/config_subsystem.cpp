@@ -68,6 +68,7 @@ constexpr ButtonRoute kButtons[] = {
     {0x6021003E, 0x6021003E, profile_screen_button},
     {0x60210105, 0x6021010E, profile_screen_button},
     {0x602100CC, 0x602100CD, profile_screen_button},
+    {0x602100E9, 0x602100E9, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
     // Copy a profile to the selected servers; rename a profile, a saved report or a scheduled graphical activity.
     {0x602100D9, 0x602100D9, copy_profile_button},
@@ -97,6 +98,7 @@ constexpr ButtonRoute kButtons[] = {
     {0x60410018, 0x60410018, schedule_screen_button},
     {0x60410021, 0x60410021, schedule_screen_button},
     {0x60410023, 0x60410023, schedule_screen_button},
+    {0x60410027, 0x60410028, schedule_screen_button},
 };
 
 // The unattended run of the current server, on the quick-report lists of the event's screen.

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "deploy/deploy_steps.h"
+#include "deploy/server_menus.h"
+#include "deploy/server_status.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"
@@ -320,7 +322,11 @@ DWORD DeployScoutButton(const ButtonEvent& e) {
 
 DWORD DeploySummaryText(const TextEvent& e, TextResult* result) {
   DWORD checked = 0;
-  if (e.id == kLibrariesSummary) {
+  if (e.id >= kReportPathSummary) {
+    result->text[0] = '\0';
+    read_screen_field(e.screen, kReportPathField + (e.id - kReportPathSummary), result->text, sizeof result->text);
+    if (result->text[0] == '\0') copy_text(result->text, sizeof result->text, "<not set>");
+  } else if (e.id == kLibrariesSummary) {
     read_screen_value(e.screen, kLibrariesBox, &checked);
     copy_text(result->text, sizeof result->text, checked ? "WILL INSTALL" : "DO NOT INSTALL");
   } else {
@@ -328,4 +334,31 @@ DWORD DeploySummaryText(const TextEvent& e, TextResult* result) {
     copy_text(result->text, sizeof result->text, checked ? "WILL START NOW" : "WILL NOT START");
   }
   return 0;
+}
+
+// Both need a server row with its status record: the INI file names its address.
+DWORD DeployAppletsIniButton(const ButtonEvent& e) {
+  Target t = target_of(e);
+  if (t.record == nullptr) {
+    show_message(e.screen, "To continue, please select a server.", "No Servers Selected", MB_ICONINFORMATION);
+    return 0;
+  }
+  return WriteAppletsIni(e.screen, t.name, t.record);
+}
+
+// Chosen: the version entry shows the agent's version as the server's status line has it.
+DWORD DeployAgentVersionButton(const ButtonEvent& e) {
+  Target t = target_of(e);
+  if (t.record == nullptr) {
+    show_message(e.screen, "To continue, please select a server.", "No Servers Selected", MB_ICONINFORMATION);
+    return 0;
+  }
+  const char* product = agent_product().product;
+  char version[80], message[kDeployServerBytes + 160];
+  if (AgentVersionText(t.name, t.record, version, sizeof version))
+    std::snprintf(message, sizeof message, "%s Server Agent on %s: %s", product, t.name, version);
+  else
+    std::snprintf(message, sizeof message, "The %s Server Agent on %s reported no version.", product, t.name);
+  show_message(e.screen, message, "Server Agent Version", MB_ICONINFORMATION);
+  return 1;
 }

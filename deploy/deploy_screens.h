@@ -19,6 +19,9 @@ constexpr uint32_t kLibrariesBox = 0x601800B3;  // clear: the VNXLWA libraries a
 constexpr uint32_t kStartNowBox = 0x601800B4;
 constexpr uint32_t kLibrariesSummary = 0x601200B5;
 constexpr uint32_t kStartSummary = 0x601200B6;
+// Chosen: the other three summary fields repeat the log share, departments host and enterprise host typed.
+constexpr uint32_t kReportPathSummary = 0x601200B7;
+constexpr uint32_t kEnterpriseHostSummary = 0x601200B9;
 
 // Update and removal of the current server's agent (server screen), and of the
 // selected row of a server list.
@@ -26,6 +29,10 @@ constexpr uint32_t kUpdateCurrentServerButton = 0x603100D3;
 constexpr uint32_t kRemoveCurrentServerButton = 0x603100D4;
 constexpr uint32_t kUpdateSelectedServerButton = 0x6021000E;
 constexpr uint32_t kRemoveSelectedServerButton = 0x60210010;
+// Chosen: the update buttons of the other server screens run the same update as 0x6021000E.
+constexpr uint32_t kFirstOtherUpdateButton = 0x60210020;
+constexpr uint32_t kSecondOtherUpdateButton = 0x60210021;
+constexpr uint32_t kThirdOtherUpdateButton = 0x60210023;
 constexpr uint32_t kStartSelectedAgentButton = 0x6021001A;
 constexpr uint32_t kStopSelectedAgentButton = 0x6021001B;
 // The local scout agent: install it when absent (else the host's management screen), update it.
@@ -38,3 +45,10 @@ DWORD DeployRemoveButton(const ButtonEvent& event);
 DWORD DeployServiceButton(const ButtonEvent& event);
 DWORD DeployScoutButton(const ButtonEvent& event);
 DWORD DeploySummaryText(const TextEvent& event, TextResult* result);
+
+// The sibling product's server screen: the applets' INI file and the agent's version of the
+// companion's selected server or the current one.
+constexpr uint32_t kAppletsIniButton = 0x60F10045;
+constexpr uint32_t kAgentVersionButton = 0x60F10060;
+DWORD DeployAppletsIniButton(const ButtonEvent& event);
+DWORD DeployAgentVersionButton(const ButtonEvent& event);

@@ -112,8 +112,9 @@ DWORD retry_server(BYTE* record, const char* server) {
   return 1;
 }
 
-// The applets' INI file names the sibling product's server and the address the console uses for it.
-DWORD write_applets_ini(HWND owner, const char* server, const BYTE* record) {
+}  // namespace
+
+DWORD WriteAppletsIni(HWND owner, const char* server, const BYTE* record) {
   char file[MAX_PATH] = "QVAWKQ.INI";
   OPENFILENAMEA chooser = {};
   chooser.lStructSize = sizeof chooser;
@@ -135,6 +136,8 @@ DWORD write_applets_ini(HWND owner, const char* server, const BYTE* record) {
   show_message(owner, text, nullptr, MB_ICONERROR);
   return 0;
 }
+
+namespace {
 
 DWORD run_configuration_script(HWND owner) {
   auto result = reinterpret_cast<uintptr_t>(ShellExecuteA(owner, "open", "GetVNXConfigPS.bat", nullptr, nullptr,
@@ -186,7 +189,7 @@ DWORD ActOnServerMenu(const MenuChoice& choice) {
     case kStopAgent:
       return StartOrStopAgent(choice.owner, server, choice.record, choice.position == kStartAgent);
     case kRetryOrIniFile:
-      if (choice.id == kSiblingServerList) return write_applets_ini(choice.owner, server, choice.record);
+      if (choice.id == kSiblingServerList) return WriteAppletsIni(choice.owner, server, choice.record);
       // My Server View offers the same retry as the console's list, under the same text.
       return retry_server(choice.record, server);
     case kConfigurationScriptOrErrorLog:

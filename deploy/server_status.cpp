@@ -299,6 +299,13 @@ DWORD WriteServerStatusLine(const DrawEvent& e) {
 
 DWORD DrawServerTile(const DrawEvent& e) { return e.mode == kDrawModeStatusLine ? kResultNotHandled : server_tile(e); }
 
+bool AgentVersionText(const char* server, BYTE* record, char* out, size_t size) {
+  refresh_if_never_read(server, record);
+  if (record[kItemStatusReply] == 0) return false;
+  versions(record, "Version ", true, out, size);
+  return true;
+}
+
 void RefreshServerStatus(const char* server, BYTE* record) {
   set_item_word(record, kItemWordRefreshTime, 0);
   refresh_if_never_read(server, record);

@@ -16,6 +16,9 @@ constexpr uint32_t kAgentScreenSecondTile = 0x60320110;
 DWORD WriteServerStatusLine(const DrawEvent& e);
 // Draws the tile of the current server into the request's DRAWITEMSTRUCT.
 DWORD DrawServerTile(const DrawEvent& e);
+// The agent and driver versions as the status line shows them ("Version 7.02b | 6.10c"), the
+// record read first when it never was; false when the agent reported no status.
+bool AgentVersionText(const char* server, BYTE* record, char* out, size_t size);
 // Reads the server's state into its record again: reachability, agent and settings.
 void RefreshServerStatus(const char* server, BYTE* record);
 

@@ -2,6 +2,9 @@
 // before a new installation, the update and removal dialogs with their
 // two-minute rule and warning, and the installation summary fields.
 #include "tests/deploy/deploy_fixture.h"
+
+#include <cstring>
+
 #include "deploy/deploy_screens.h"
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
@@ -119,6 +122,10 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
   EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "DO NOT INSTALL/WILL NOT START");
   for (HWND box : {libraries, start_now}) SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
   EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "WILL INSTALL/WILL START NOW");
+  // The other three repeat the share and hosts typed.
+  field(105, kEnterpriseHostField, "HQ01");
+  EXPECT_EQ(summary(kReportPathSummary) + "/" + summary(kReportPathSummary + 1) + "/" + summary(kEnterpriseHostSummary),
+            "VNXLOGS$/<not set>/HQ01");
 }
 
 TEST_F(Screens, UpdateAndRemovalAskFirstAndRefuseAnAgentStartedUnderTwoMinutesAgo) {
@@ -144,6 +151,15 @@ TEST_F(Screens, UpdateAndRemovalAskFirstAndRefuseAnAgentStartedUnderTwoMinutesAg
   EXPECT_EQ(press(kUpdateSelectedServerButton), 1u);
   EXPECT_EQ(caption(g_results.window), "VORNIX Agent Update Results");
   EXPECT_EQ(rows()[3], "SRV01 | processing... | VORNIXWService is running - do not update (5)");
+  // The other server screens' update buttons run the same update.
+  for (uint32_t id : {kFirstOtherUpdateButton, kSecondOtherUpdateButton, kThirdOtherUpdateButton}) {
+    close_results_window();
+    ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_SKIP, "", {}});
+    ui::script({"UPDATE_AGENT_NEW", IDOK, "", {}});
+    EXPECT_EQ(press(id), 1u) << std::hex << id;
+    ASSERT_NE(g_results.window, nullptr) << std::hex << id;
+    EXPECT_EQ(rows()[3], "SRV01 | processing... | VORNIXWService is running - do not update (5)") << std::hex << id;
+  }
 
   // The removal: cancelled at the warning, then done with the registry option only.
   ui::script({"**WARNING**", 0, "Cancel", {}});
@@ -168,6 +184,39 @@ TEST_F(Screens, UpdateAndRemovalAskFirstAndRefuseAnAgentStartedUnderTwoMinutesAg
   ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_MULTIPLE, "", {}});
   EXPECT_EQ(press(kUpdateSelectedServerButton), 1u);
   EXPECT_EQ(shown().back(), "No Servers Selected | To continue, please select at least one Server.");
+}
+
+// The sibling product's server screen: the applets' INI file of the selected server and its agent's version.
+TEST_F(Screens, TheSiblingScreenWritesTheAppletsIniFileAndShowsTheAgentsVersion) {
+  HWND list = host::add_control(screen_, kListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  BYTE record[kListItemBytes] = {};
+  set_item_word(record, kItemWordRefreshTime, current_seconds());  // read already: no probe
+  const BYTE address[] = {10, 0, 0, 5};
+  std::memcpy(record + kItemIPv4Address, address, sizeof address);
+  support::insert_list_rows(list, {{"SRV01", record}});
+  EXPECT_EQ(press(kAppletsIniButton), 0u);
+  EXPECT_EQ(press(kAgentVersionButton), 0u);
+  EXPECT_EQ(shown(), (Rows{"No Servers Selected | To continue, please select a server.",
+                           "No Servers Selected | To continue, please select a server."}));
+
+  support::set_row_selected(list, 0);
+  EXPECT_EQ(press(kAgentVersionButton), 1u);
+  record[kItemStatusReply] = 1;
+  const BYTE versions[] = {7, 2, 2, 6, 10, 3, 2};  // agent 7.02b, driver 6.10c on the ".6" line
+  std::memcpy(record + kItemAgentVersion, versions, sizeof versions);
+  EXPECT_EQ(press(kAgentVersionButton), 1u);
+  EXPECT_EQ(shown(), (Rows{"Server Agent Version | The VORNIX Server Agent on SRV01 reported no version.",
+                           "Server Agent Version | VORNIX Server Agent on SRV01: Version 7.02b | 6.10c.6"}));
+
+  const std::string ini = "C:\\Applets.ini";
+  ui::script({"Save As", IDCANCEL, "", {}});
+  EXPECT_EQ(press(kAppletsIniButton), 0u);
+  ui::script({"Save As", 0, "", {{0, ini}}});
+  EXPECT_EQ(press(kAppletsIniButton), 1u);
+  char server[64] = {}, ipv4[64] = {};
+  GetPrivateProfileStringA("QVAWKQ", "Server", "", server, sizeof server, ini.c_str());
+  GetPrivateProfileStringA("QVAWKQ", "IPv4", "", ipv4, sizeof ipv4, ini.c_str());
+  EXPECT_EQ(std::string(server) + " " + ipv4, "SRV01 10.0.0.5");
 }
 
 }  // namespace
