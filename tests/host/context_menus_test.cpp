@@ -137,6 +137,7 @@ TEST_F(ContextMenus, EachListOffersItsEntriesAndRowEntriesOnlyWithARow) {
 
 TEST_F(ContextMenus, ServerRowsOfferRetryWhenUnreachableAndTheScoutByItsState) {
   world_.add_machine("SRV01", "127.0.0.2");
+  world_.open();
   HWND list = add_list(0x602400C1, {"SRV01"});
   BYTE* row = record_of(list, 0);
   Entries reachable = menu(list, 0x602400C1, row);
@@ -145,6 +146,11 @@ TEST_F(ContextMenus, ServerRowsOfferRetryWhenUnreachableAndTheScoutByItsState) {
                                 "5: Run GetVNXConfigPS.bat", "6: Manage IP Address used by Server Agent"}));
   row[kItemByteReachability] = kUnreachable;
   EXPECT_EQ(menu(list, 0x602400C1, row)[4], "4: Retry connecting to server");
+  // The retry reads the server's state again: it answers now.
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x602400C1, row, 4, screen_), 1u);
+  EXPECT_NE(row[kItemByteReachability], kUnreachable);
+  EXPECT_NE(item_word(row, kItemWordRefreshTime), 0u);
+  EXPECT_EQ(menu(list, 0x602400C1, row).size(), 6u) << "no retry for a server that answers";
 
   // The scout: offered for installation once VNXSCOUT.EXE is beside the console program; installed, for management.
   support::add_agent_file_sets(world_);
