@@ -39,11 +39,11 @@ const std::vector<uint32_t> kLists = with_runs(
 
 // Named in the families but described by no feature of the system: the group policy comparison and the
 // baseline buttons, the agent update buttons beside the described ones, running
-// and opening report definitions, choosing the log share, the INI file and version entry of the sibling product,
+// and opening report definitions, the INI file and version entry of the sibling product,
 // two schedule buttons of one family, the summary fields beyond the two described, and two report options.
 const std::vector<uint32_t> kUndescribed = {
     0x60212041, 0x603120A5, 0x602100E9, 0x60210020, 0x60210021, 0x60210023,
-    0x6031010B, 0x6031410A, 0x6031208C, 0x60F10024, 0x60F10045, 0x60F10060, 0x60410027, 0x60410028, 0x601200B7,
+    0x6031010B, 0x6031410A, 0x60F10045, 0x60F10060, 0x60410027, 0x60410028, 0x601200B7,
     0x601200B8, 0x601200B9, 0x60340111, 0x60340112};
 
 bool undescribed(uint32_t id) { return std::count(kUndescribed.begin(), kUndescribed.end(), id) != 0; }
