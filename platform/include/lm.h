@@ -1,6 +1,6 @@
 // LAN Manager network functions (netapi32) of the Win32 subset: user
-// enumeration over a machine's users.ini and workstation information. Values
-// match the real headers.
+// enumeration over a machine's users.ini, workstation information and the
+// shares of a machine. Values match the real headers.
 #pragma once
 #include <windows.h>
 
