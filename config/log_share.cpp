@@ -24,6 +24,7 @@ constexpr char kSharesTitle[] = "UNABLE TO GET SHARES";
 constexpr size_t kShareNameBytes = 81;  // NNLEN characters and the terminator
 constexpr size_t kRemarkBytes = 257;    // MAXCOMMENTSZ characters and the terminator
 constexpr size_t kWideNameUnits = kCachedServerNameBytes + 3;
+constexpr DWORD kShareKindBits = 0xFF;  // the low byte of a share's type is its kind (disk, printer, IPC)
 
 struct ShareDialog {
   const char* server;
@@ -42,7 +43,7 @@ void narrow(LPCWSTR wide, char* out, size_t size) {
 
 // Only plain disk shares are offered: the administrative ones (C$, ADMIN$) and IPC$ hold no log folder.
 bool offered(const SHARE_INFO_1& share) {
-  return (share.shi1_type & STYPE_MASK) == STYPE_DISKTREE && (share.shi1_type & STYPE_SPECIAL) == 0;
+  return (share.shi1_type & kShareKindBits) == STYPE_DISKTREE && (share.shi1_type & STYPE_SPECIAL) == 0;
 }
 
 void add_column(HWND list, int index, const char* title, int width) {

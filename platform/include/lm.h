@@ -59,7 +59,6 @@ typedef struct _WKSTA_INFO_100 {
 #define STYPE_PRINTQ 1
 #define STYPE_DEVICE 2
 #define STYPE_IPC 3
-#define STYPE_MASK 0x000000FF
 #define STYPE_SPECIAL 0x80000000
 
 typedef struct _SHARE_INFO_1 {
