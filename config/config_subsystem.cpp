@@ -1,8 +1,12 @@
 // The configuration screens' routes: the profile screens and the lists of a
 // profile form, and the server lists filled with the console's known servers.
+//
+//   0x6031208C  server form: choose ReportPath from the current server's disk shares
+//   0x60F10024  sibling server form: choose LogSharePath from the sibling server's disk shares
 #include "config/definition_menus.h"
 #include "config/definition_copy.h"
 #include "config/email_config.h"
+#include "config/log_share.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "config/schedules.h"
@@ -58,6 +62,7 @@ DWORD rename_button(const ButtonEvent& e) {
   return RenameButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
 }
 DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
+DWORD log_share_button(const ButtonEvent& e) { return ChooseLogShare(e.screen, descriptor_identifier(e.descriptor)); }
 
 constexpr ButtonRoute kButtons[] = {
     // Profile screens: add, delete, IP ranges, alert e-mails and filters, paired-list moves.
@@ -89,6 +94,10 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // The share that holds the log files, chosen from the server's disk shares in SELECT_LOG_SHARE: ReportPath
+    // of the current server (0x6031208C) or LogSharePath of the sibling server (0x60F10024), stored as if typed.
+    {kChooseReportPathButton, kChooseReportPathButton, log_share_button},
+    {kChooseLogSharePathButton, kChooseLogSharePathButton, log_share_button},
     // The server's e-mail settings.
     {0x603100B3, 0x603100B3, email_config_button},
     {0x603100D2, 0x603100D2, email_config_button},

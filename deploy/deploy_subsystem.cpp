@@ -25,6 +25,9 @@
 //   0x602400C1  console's server list: a server's status line (owner-draw export)
 //   0x6028006F  to 0x60280093: the scout agent's rows (drawn)
 //   0x603800F0  the scout agent's HTML status page options (drawn)
+//   0x603100FA  scout HTML status pages: choose their folder (HTMLPATH) and engage them (HTMLENGAGE = 1)
+//   0x603100FE  scout HTML status pages: switch HTMLINCPROFILES between 0 and 1
+//   0x603100F1  scout HTML status pages: switch HTMLINCSETTINGS between 0 and 1
 //   0x60240001, 0x602400C1, 0x60F40001  context menus of the server lists
 #include "deploy/deploy_screens.h"
 #include "deploy/server_menus.h"
@@ -48,6 +51,9 @@ constexpr ButtonRoute kButtons[] = {
     {kRemoveCurrentServerButton, kRemoveCurrentServerButton, DeployRemoveButton},
     {kAppletsIniButton, kAppletsIniButton, DeployAppletsIniButton},
     {kAgentVersionButton, kAgentVersionButton, DeployAgentVersionButton},
+    {kHtmlSettingsButton, kHtmlSettingsButton, ScoutHtmlButton},
+    {kHtmlFolderButton, kHtmlFolderButton, ScoutHtmlButton},
+    {kHtmlProfilesButton, kHtmlProfilesButton, ScoutHtmlButton},
 };
 
 constexpr TextRoute kTexts[] = {

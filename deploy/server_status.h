@@ -29,3 +29,8 @@ DWORD DrawScoutRow(const DrawEvent& e);
 // The scout agent's HTML status page options, each checked or not as its service key says.
 constexpr uint32_t kHtmlStatusOptions = 0x603800F0;
 DWORD DrawHtmlStatusOptions(const DrawEvent& e);
+// Its buttons: the pages' folder (which also engages the pages), and the two switches.
+constexpr uint32_t kHtmlFolderButton = 0x603100FA;
+constexpr uint32_t kHtmlProfilesButton = 0x603100FE;
+constexpr uint32_t kHtmlSettingsButton = 0x603100F1;
+DWORD ScoutHtmlButton(const ButtonEvent& e);

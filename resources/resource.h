@@ -83,3 +83,7 @@
 #define IDC_TEMPLATE_LF_BODY 1430
 #define IDC_EMAIL_MULTIPLE 1410
 #define IDC_EMAIL_SERVERS 1412
+
+// The dialog that chooses the share holding the log files.
+#define IDC_SHARE_SERVER 1701
+#define IDC_SHARE_LIST 1702

@@ -1,6 +1,6 @@
 // LAN Manager network functions (netapi32) of the Win32 subset: user
-// enumeration over a machine's users.ini and workstation information. Values
-// match the real headers.
+// enumeration over a machine's users.ini, workstation information and the
+// shares of a machine. Values match the real headers.
 #pragma once
 #include <windows.h>
 
@@ -54,6 +54,19 @@ typedef struct _WKSTA_INFO_100 {
   DWORD wki100_ver_minor;
 } WKSTA_INFO_100, *PWKSTA_INFO_100, *LPWKSTA_INFO_100;
 
+// Shares (lmshare.h): the type's low byte is the kind; admin shares also carry STYPE_SPECIAL.
+#define STYPE_DISKTREE 0
+#define STYPE_PRINTQ 1
+#define STYPE_DEVICE 2
+#define STYPE_IPC 3
+#define STYPE_SPECIAL 0x80000000
+
+typedef struct _SHARE_INFO_1 {
+  LMSTR shi1_netname;
+  DWORD shi1_type;
+  LMSTR shi1_remark;
+} SHARE_INFO_1, *PSHARE_INFO_1, *LPSHARE_INFO_1;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -63,6 +76,10 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
                                             LPDWORD resume_handle);
 // Level 100 only: the machine's name and its domain (LAN group). The buffer is freed with NetApiBufferFree.
 NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR server_name, DWORD level, LPBYTE* buffer);
+// Level 1 only: the folders of the machine's shares/ (C$, ADMIN$ and IPC$ marked STYPE_SPECIAL, IPC$
+// always there), in name order. The buffer is freed with NetApiBufferFree.
+NET_API_STATUS NET_API_FUNCTION NetShareEnum(LMSTR server_name, DWORD level, LPBYTE* buffer, DWORD preferred_length,
+                                             LPDWORD entries_read, LPDWORD total_entries, LPDWORD resume_handle);
 #ifdef __cplusplus
 }
 #endif

@@ -1,4 +1,4 @@
-// netapi32 over the world: workstation information (name and domain) and user
+// netapi32 over the world: workstation information (name and domain), the shares of a machine and user
 // enumeration over a machine's users.ini: one [section]
 // per account (its name as spelled in `name`, else the section name), with
 // privilege (guest, user, admin), comment, disabled = yes, and kind (normal,
@@ -9,9 +9,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -227,3 +230,84 @@ extern "C" NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR server_name, DWORD level,
   return NERR_Success;
 }
 
+
+// The shares of a machine are the folders of its shares/; the console user sees them all, also those
+// machine.ini [shares] marks as without access. IPC$ is always there, as on every Windows machine.
+// [faults] netshareenum = CODE makes every call fail with that code.
+namespace {
+
+struct Share {
+  std::string name, remark;
+  DWORD type;
+};
+
+bool is_drive_share(const std::string& name) {
+  return name.size() == 2 && name[1] == '$' && std::isalpha(static_cast<unsigned char>(name[0]));
+}
+
+std::vector<Share> shares_of(const world::Machine& machine) {
+  std::vector<Share> out;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(world::machine_path(machine, "shares"), ec)) {
+    if (!entry.is_directory(ec)) continue;
+    std::string name = entry.path().filename().string();
+    if (strcasecmp(name.c_str(), "ADMIN$") == 0) out.push_back({name, "Remote Admin", STYPE_DISKTREE | STYPE_SPECIAL});
+    else if (is_drive_share(name)) out.push_back({name, "Default share", STYPE_DISKTREE | STYPE_SPECIAL});
+    else out.push_back({name, "", STYPE_DISKTREE});
+  }
+  out.push_back({"IPC$", "Remote IPC", STYPE_IPC | STYPE_SPECIAL});
+  std::sort(out.begin(), out.end(),
+            [](const Share& a, const Share& b) { return strcasecmp(a.name.c_str(), b.name.c_str()) < 0; });
+  return out;
+}
+
+}  // namespace
+
+extern "C" NET_API_STATUS NET_API_FUNCTION NetShareEnum(LMSTR server_name, DWORD level, LPBYTE* buffer,
+                                                        DWORD preferred_length, LPDWORD entries_read,
+                                                        LPDWORD total_entries, LPDWORD resume_handle) {
+  if (buffer == nullptr || entries_read == nullptr || total_entries == nullptr) return ERROR_INVALID_PARAMETER;
+  *buffer = nullptr;
+  *entries_read = *total_entries = 0;
+  if (level != 1) {
+    platform::unsupported("NetShareEnum", "a level other than 1");
+    return ERROR_INVALID_LEVEL;
+  }
+  std::string name = narrow(server_name);
+  while (!name.empty() && name.front() == '\\') name.erase(0, 1);
+  const world::Machine* found = world::find_machine(name.empty() ? world::console_machine() : name);
+  if (found == nullptr) return ERROR_BAD_NETPATH;
+  world::Machine m = *found;  // the world's records may go when it is reopened
+  if (strcasecmp(m.setting("machine", "reachable", "yes").c_str(), "no") == 0) return ERROR_BAD_NETPATH;
+  if (strcasecmp(m.setting("machine", "access", "full").c_str(), "none") == 0) return ERROR_ACCESS_DENIED;
+  std::string fault = m.setting("faults", "netshareenum");
+  if (!fault.empty()) return static_cast<NET_API_STATUS>(std::strtoul(fault.c_str(), nullptr, 10));
+
+  std::vector<Share> all = shares_of(m);
+  DWORD first = resume_handle ? *resume_handle : 0;
+  // As many entries as the preferred length holds, and at least one.
+  size_t count = 0, bytes = 0;
+  while (first + count < all.size()) {
+    const Share& s = all[first + count];
+    size_t more = sizeof(SHARE_INFO_1) + wide_bytes(s.name) + wide_bytes(s.remark);
+    if (count > 0 && preferred_length != MAX_PREFERRED_LENGTH && bytes + more > preferred_length) break;
+    bytes += more;
+    ++count;
+  }
+  *total_entries = static_cast<DWORD>(all.size());
+  if (count == 0) return NERR_Success;
+  auto* block = static_cast<BYTE*>(platform::net_api_buffer(bytes));
+  if (block == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  BYTE* strings = block + count * sizeof(SHARE_INFO_1);
+  for (size_t i = 0; i < count; ++i) {
+    SHARE_INFO_1& info = reinterpret_cast<SHARE_INFO_1*>(block)[i];
+    info.shi1_netname = put_wide(strings, all[first + i].name);
+    info.shi1_type = all[first + i].type;
+    info.shi1_remark = put_wide(strings, all[first + i].remark);
+  }
+  *buffer = block;
+  *entries_read = static_cast<DWORD>(count);
+  bool more = first + count < all.size();
+  if (resume_handle) *resume_handle = more ? static_cast<DWORD>(first + count) : 0;
+  return more ? ERROR_MORE_DATA : NERR_Success;
+}

@@ -39,10 +39,8 @@ const std::vector<uint32_t> kLists = with_runs(
 
 // Named in the families but left to the host console: the group policy comparison (described nowhere in the
 // system), running and opening a report definition and its name format and output options (the definitions file
-// is the host's but for listing, retyping and deleting). The scout's HTML status pages and the log share choice
-// are still to be given handlers.
-const std::vector<uint32_t> kUndescribed = {0x60212041, 0x603120A5, 0x603100FA, 0x603100FE, 0x603100F1, 0x6031010B,
-                                            0x6031410A, 0x6031208C, 0x60F10024, 0x60340111, 0x60340112};
+// is the host's but for listing, retyping and deleting).
+const std::vector<uint32_t> kUndescribed = {0x60212041, 0x603120A5, 0x6031010B, 0x6031410A, 0x60340111, 0x60340112};
 
 bool undescribed(uint32_t id) { return std::count(kUndescribed.begin(), kUndescribed.end(), id) != 0; }
 
