@@ -20,6 +20,7 @@
 //   0x602400C1  console's server list: a server's status line (owner-draw export)
 //   0x6028006F  to 0x60280093: the scout agent's rows (drawn)
 //   0x603800F0  the scout agent's HTML status page options (drawn)
+//   0x603100D2, 0x603100DB, 0x603100E2  option buttons: e-mail configured, SQL transfer on (drawn)
 //   0x60240001, 0x602400C1, 0x60F40001  context menus of the server lists
 #include "deploy/deploy_screens.h"
 #include "deploy/server_menus.h"
@@ -55,6 +56,9 @@ constexpr DrawRoute kDraws[] = {
     {kAgentScreenSecondTile, kAgentScreenSecondTile, DrawServerTile},
     {kFirstScoutRow, kLastScoutRow, DrawScoutRow},
     {kHtmlStatusOptions, kHtmlStatusOptions, DrawHtmlStatusOptions},
+    {kEmailConfigButton, kEmailConfigButton, DrawServerFeatureButton},
+    {kSqlSetupButton, kSqlSetupButton, DrawServerFeatureButton},
+    {kSqlSetupAfterChecksButton, kSqlSetupAfterChecksButton, DrawServerFeatureButton},
 };
 
 constexpr MenuRoute kMenus[] = {
