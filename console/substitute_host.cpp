@@ -40,6 +40,9 @@ HANDLE g_log_file = nullptr;
 decltype(Library::entry_point_text_services) g_text_entry = nullptr;
 // The button entry point of the library loaded last: a click on one of its buttons reaches it.
 DWORD(WINAPI* g_button_services)(HWND, DWORD, uintptr_t*) = nullptr;
+// The owner-draw export of the library loaded last: a screen's drawn buttons are painted by it.
+using DrawItemExport = DWORD(WINAPI*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+DrawItemExport g_draw_item = nullptr;
 HWND g_main_window = nullptr;
 char g_program_path[MAX_PATH];  // the console program, as the simulated network has it
 
@@ -370,7 +373,8 @@ void WINAPI host_load_file_into(HANDLE file, HWND list) {
 
 // A screen's procedure: the library's push buttons send their clicks to the button entry point,
 // with the button's descriptor, as the host console's screens do.
-// A screen asks the library for the cells of report rows and passes clicks on its buttons on.
+// A screen asks the library for the cells of report rows, passes clicks on its buttons on, and
+// has the owner-draw export paint its drawn buttons.
 LRESULT CALLBACK host_screen_proc(HWND screen, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lparam)->code == LVN_GETDISPINFOA) {
     answer_report_cell(screen, reinterpret_cast<NMLVDISPINFOA*>(lparam));
@@ -383,6 +387,13 @@ LRESULT CALLBACK host_screen_proc(HWND screen, UINT message, WPARAM wparam, LPAR
       g_button_services(screen, 0, d);
       return 0;
     }
+  }
+  if (message == WM_DRAWITEM && lparam != 0 && g_draw_item != nullptr) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+    uintptr_t* d = descriptor_of(item->hwndItem);
+    if (d != nullptr)
+      return g_draw_item(reinterpret_cast<uintptr_t>(item->hwndItem), 0, static_cast<uintptr_t>(lparam), 0,
+                         descriptor_identifier(d)) == 1;
   }
   return DefWindowProcA(screen, message, wparam, lparam);
 }
@@ -491,6 +502,7 @@ bool load_library(const std::string& path, Library* library, std::string* error)
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
   g_text_entry = library->entry_point_text_services;
   g_button_services = library->entry_point_button_services;
+  g_draw_item = reinterpret_cast<DrawItemExport>(get("entry_point_wm_draw_item"));
   return true;
 }
 
@@ -507,6 +519,7 @@ Library in_process_library() {
                      {"treeview_right_click_popupmenu", reinterpret_cast<void*>(&::treeview_right_click_popupmenu)},
                      {"treeview_right_click_action", reinterpret_cast<void*>(&::treeview_right_click_action)}};
   g_text_entry = library.entry_point_text_services;
+  g_draw_item = &::entry_point_wm_draw_item;
   return library;
 }
 
@@ -520,6 +533,8 @@ HIMAGELIST insert_list_images(const Library& library) {
 void unload_library(Library* library) {
   if (library->entry_point_text_services == g_text_entry) g_text_entry = nullptr;
   if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
+  if (g_draw_item == reinterpret_cast<DrawItemExport>(export_address(*library, "entry_point_wm_draw_item")))
+    g_draw_item = nullptr;
   if (library->handle) close_module(library->handle);
   *library = Library{};
 }

@@ -28,6 +28,7 @@
 //   0x603100FA  scout HTML status pages: choose their folder (HTMLPATH) and engage them (HTMLENGAGE = 1)
 //   0x603100FE  scout HTML status pages: switch HTMLINCPROFILES between 0 and 1
 //   0x603100F1  scout HTML status pages: switch HTMLINCSETTINGS between 0 and 1
+//   0x603100D2, 0x603100DB, 0x603100E2  option buttons: e-mail configured, SQL transfer on (drawn)
 //   0x60240001, 0x602400C1, 0x60F40001  context menus of the server lists
 #include "deploy/deploy_screens.h"
 #include "deploy/server_menus.h"
@@ -70,6 +71,9 @@ constexpr DrawRoute kDraws[] = {
     {kAgentScreenSecondTile, kAgentScreenSecondTile, DrawServerTile},
     {kFirstScoutRow, kLastScoutRow, DrawScoutRow},
     {kHtmlStatusOptions, kHtmlStatusOptions, DrawHtmlStatusOptions},
+    {kEmailConfigButton, kEmailConfigButton, DrawServerFeatureButton},
+    {kSqlSetupButton, kSqlSetupButton, DrawServerFeatureButton},
+    {kSqlSetupAfterChecksButton, kSqlSetupAfterChecksButton, DrawServerFeatureButton},
 };
 
 constexpr MenuRoute kMenus[] = {

@@ -306,6 +306,21 @@ bool AgentVersionText(const char* server, BYTE* record, char* out, size_t size) 
   return true;
 }
 
+// Read again at each paint, from the server itself, so a change made elsewhere shows on the
+// next paint; a copy of the row's record is read into, so the list keeps what it showed.
+DWORD DrawServerFeatureButton(const DrawEvent& e) {
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(e.data);
+  if (item == nullptr) return 1;
+  CurrentServer current = current_server();
+  BYTE record[kListItemBytes] = {};
+  if (current.record != nullptr) std::memcpy(record, current.record, sizeof record);
+  record[kItemSqlTransferOn] = record[kItemSqlServerNamed] = record[kItemEmailConfigured] = 0;
+  read_settings(current.name, record);
+  bool enabled = e.id == kEmailConfigButton ? record[kItemEmailConfigured] != 0
+                                            : record[kItemSqlTransferOn] && record[kItemSqlServerNamed];
+  return draw_option_button(item, enabled ? "Enabled" : "NOT Enabled");
+}
+
 void RefreshServerStatus(const char* server, BYTE* record) {
   set_item_word(record, kItemWordRefreshTime, 0);
   refresh_if_never_read(server, record);

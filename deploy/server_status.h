@@ -22,6 +22,15 @@ bool AgentVersionText(const char* server, BYTE* record, char* out, size_t size);
 // Reads the server's state into its record again: reachability, agent and settings.
 void RefreshServerStatus(const char* server, BYTE* record);
 
+// Option buttons that show a feature of the current server under their caption, "Enabled" or
+// "NOT Enabled" as its status line reads it: the SQL setup buttons of the current server show
+// its SQL transfer (switched on and a transfer server named), the e-mail alert button whether
+// e-mail is configured (an SMTP server named).
+constexpr uint32_t kSqlSetupButton = 0x603100DB;
+constexpr uint32_t kSqlSetupAfterChecksButton = 0x603100E2;
+constexpr uint32_t kEmailConfigButton = 0x603100D2;
+DWORD DrawServerFeatureButton(const DrawEvent& e);
+
 // The scout agent's rows: the "logonuser" bitmap and whether the agent runs on this computer.
 constexpr uint32_t kFirstScoutRow = 0x6028006F;
 constexpr uint32_t kLastScoutRow = 0x60280093;

@@ -233,7 +233,10 @@ DWORD BuildChart(ChartView* view, const RECT& area, const char* title) {
                          : view->group == kActiveDirectoryCharts      ? kQuickListDirectory
                                                                       : kQuickListGpo;
   size_t labels = 0;
-  if (!count_chart_rows(g_quick_report.lists[list], view->group, view->selection, &labels) || labels == 0) return 0;
+  BOOL counted = count_chart_rows(g_quick_report.lists[list], view->group, view->selection, &labels,
+                                  view->to_file ? nullptr : view);
+  view->counting = FALSE;
+  if (!counted || labels == 0) return 0;
   if (!load_chart_library()) return 0;
   const CountEntry* entries = sorted_chart_counts(&labels);
   size_t kept = labels > kChartTopEntries ? kChartTopEntries : labels;

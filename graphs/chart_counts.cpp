@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -241,11 +242,33 @@ const char* after_last_separator(const char* text) {
   return tail;
 }
 
+// The share of rows counted, over all passes, as the window that shows it learns it: it is
+// repainted at each whole ten percent reached (0 to 100), so at most 11 times whatever the
+// number of rows, and never once per row.
+struct RowProgress {
+  ChartView* view;  // null: nobody watches
+  int64_t total, done, next;  // rows of all passes; rows counted; the count at which the next ten percent is reached
+};
+
+void show_progress(RowProgress* p) {
+  int percent = p->total > 0 ? static_cast<int>(p->done * 100 / p->total) / 10 * 10 : 0;
+  p->next = p->total > 0 ? (static_cast<int64_t>(percent + 10) * p->total + 99) / 100 : INT64_MAX;
+  p->view->counting = TRUE;
+  p->view->percent = percent;
+  InvalidateRect(p->view->progress_window, nullptr, FALSE);
+  UpdateWindow(p->view->progress_window);
+}
+
+inline void row_counted(RowProgress* p) {
+  if (p->view != nullptr && ++p->done >= p->next) show_progress(p);
+}
+
 // Counts the rows of one pass; false when the table filled up.
-bool count_pass(HWND list, int rows, const ChartDefinition& d, const Columns& c, const Pass& pass) {
+bool count_pass(HWND list, int rows, const ChartDefinition& d, const Columns& c, const Pass& pass,
+                RowProgress* progress) {
   static char key[kKeyCellBytes], cell[kKeyCellBytes], other[kKeyCellBytes];
   char label[kKeyCellBytes * 2 + 8];
-  for (int row = 0; row < rows; ++row) {
+  for (int row = 0; row < rows; row_counted(progress), ++row) {
     read_cell(list, row, c.key, key, sizeof key);
     if (skipped(key) || (pass.contains && !contains_ignoring_case(key, pass.contains))) continue;
     bool wanted = true;
@@ -296,7 +319,7 @@ const char* chart_definition_name(uint32_t group, uint32_t selection) {
   return d ? d->name : nullptr;
 }
 
-BOOL count_chart_rows(HWND list, uint32_t group, uint32_t selection, size_t* labels) {
+BOOL count_chart_rows(HWND list, uint32_t group, uint32_t selection, size_t* labels, ChartView* progress) {
   std::memset(g_counts, 0, sizeof g_counts);
   std::memset(g_hash, 0, sizeof g_hash);
   g_labels = 0;
@@ -312,10 +335,13 @@ BOOL count_chart_rows(HWND list, uint32_t group, uint32_t selection, size_t* lab
     return FALSE;
   }
   int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (const Pass& pass : d->passes) {
-    if (&pass != d->passes && pass.contains == nullptr) break;  // the passes end at the first empty one
-    if (!count_pass(list, rows, *d, columns, pass)) break;
-  }
+  int passes = 1;  // the passes end at the first empty one after the first
+  while (passes < 3 && d->passes[passes].contains != nullptr) ++passes;
+  RowProgress watched = {progress, static_cast<int64_t>(rows) * passes, 0, 0};
+  if (progress != nullptr && progress->progress_window != nullptr) show_progress(&watched);
+  else watched.view = nullptr;
+  for (int pass = 0; pass < passes; ++pass)
+    if (!count_pass(list, rows, *d, columns, d->passes[pass], &watched)) break;
   *labels = g_labels;
   return TRUE;
 }

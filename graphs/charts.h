@@ -29,11 +29,13 @@ constexpr uint32_t kGpoCharts = 2600;
 // The name of a chart definition; null for a group and selection that name none.
 const char* chart_definition_name(uint32_t group, uint32_t selection);
 
+struct ChartView;
 // Counts the rows of a quick-report list for the chart definition into the count
 // table, emptied first. FALSE after "Unable to Graph" when the list has no column
 // the definition needs, or for a group and selection that name no chart; else the
-// number of labels counted in *labels.
-BOOL count_chart_rows(HWND list, uint32_t group, uint32_t selection, size_t* labels);
+// number of labels counted in *labels. With a view to report to, the share of rows
+// counted goes to its progress window as it grows.
+BOOL count_chart_rows(HWND list, uint32_t group, uint32_t selection, size_t* labels, ChartView* progress = nullptr);
 // The counted entries, largest count first (equal counts in any order): the first
 // min(labels, 25) are the ones drawn.
 const CountEntry* sorted_chart_counts(size_t* labels);
@@ -63,6 +65,9 @@ struct ChartView {
   uintptr_t* cache;             // kChartCacheBytes from the host's allocation; null until made
   const BYTE* image;   // the image shown: its bitmap info header, past the file header
   const BYTE* pixels;  // its pixels
+  HWND progress_window;  // repainted while the rows are counted for it; null for none
+  BOOL counting;         // the rows are being counted for the progress window
+  int percent;           // while counting: the share of rows counted, in whole tens of percent
 };
 
 // Makes the view's cache block when it has none; FALSE when it cannot be had.
@@ -72,7 +77,8 @@ void release_chart_cache(ChartView* view);
 
 // Builds the view's chart in a rectangle of that size with the title: shown again
 // from the cache when the kind was drawn before (not when building for a file),
-// else counted and drawn. 1 when a chart was shown or written; 0 when nothing was
+// else counted (the progress shown in the view's progress window, when it has one
+// and is not building for a file) and drawn. 1 when a chart was shown or written; 0 when nothing was
 // drawn (no cache block, no such chart, no key column, no rows, no charting library).
 DWORD BuildChart(ChartView* view, const RECT& area, const char* title);
 

@@ -12,6 +12,7 @@
 //   0x6041091B  button  saves the chart tree (the companion) as an HTML graphical report
 //   0x6041091C  button  to 0x60410923: shows the chart as kind 0 to 7
 #include <cstdio>
+#include <cstring>
 
 #include "graphs/charts.h"
 #include "graphs/html_report.h"
@@ -52,8 +53,9 @@ DWORD show_chart(HWND screen) {
   if (name == nullptr || !ensure_chart_cache(&g_shown)) return 1;
   RECT area = chart_area(screen);
   if (area.right <= 0 || area.bottom <= 0) return 1;
+  g_shown.progress_window = graph_area(screen);
   BuildChart(&g_shown, area, name);
-  if (HWND graph = graph_area(screen)) InvalidateRect(graph, nullptr, TRUE);
+  if (g_shown.progress_window != nullptr) InvalidateRect(g_shown.progress_window, nullptr, TRUE);
   return 1;
 }
 
@@ -103,15 +105,27 @@ DWORD choose_kind(const ListEvent& e) {
 
 DWORD draw_graph_area(const ButtonEvent& e) { return show_chart(e.screen); }
 
-// The graph area's owner drawing: what it says while it shows no chart. A chart shown is
-// left as its image was put there.
+// The graph area's owner drawing: the chart shown, stretched over the whole area, or what the
+// area says while it shows none.
 DWORD paint_graph_area(const DrawEvent& e) {
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(e.data);
   if (item == nullptr) return 1;
-  const char* text = chart_definition_name(g_shown.group, g_shown.selection) == nullptr ? "No Graph Selected"
-                     : g_shown.image == nullptr                                        ? "No values found to graph"
-                                                                                        : nullptr;
-  if (text == nullptr) return 1;
+  char text[64] = {};
+  if (chart_definition_name(g_shown.group, g_shown.selection) == nullptr)
+    copy_text(text, sizeof text, "No Graph Selected");
+  else if (g_shown.counting)
+    std::snprintf(text, sizeof text, "Preparing selected Graph...%d", g_shown.percent);
+  else if (g_shown.image == nullptr)
+    copy_text(text, sizeof text, "No values found to graph");
+  if (text[0] == '\0') {
+    BITMAPINFOHEADER header;  // copied: it lies 14 bytes into the image's block, not aligned
+    std::memcpy(&header, g_shown.image, sizeof header);
+    const RECT& r = item->rcItem;
+    StretchDIBits(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, header.biWidth,
+                  header.biHeight < 0 ? -header.biHeight : header.biHeight, g_shown.pixels,
+                  reinterpret_cast<const BITMAPINFO*>(g_shown.image), DIB_RGB_COLORS, SRCCOPY);
+    return 1;
+  }
   const DrawingResources& r = g_library.drawing;
   HGDIOBJ previous = SelectObject(item->hDC, r.fonts[kFontHeading]);
   draw_button_face(item, r.brushes[kBrushWhite], kGraphAreaText, text);

@@ -99,6 +99,9 @@ void bitmap_extent(BitmapRole role, int* width, int* height);
 // The library's own drawn buttons (picture, check box, radio, option and text buttons);
 // kResultNotHandled for an identifier of none of them.
 DWORD draw_library_control(const DRAWITEMSTRUCT* item, uint32_t id);
+// An option button: its caption, and with a state (a feature's "Enabled" or "NOT Enabled") the
+// state on a second line below the caption.
+DWORD draw_option_button(const DRAWITEMSTRUCT* item, const char* state);
 // Gives the button the hover-tracking procedure when it is one of those that repaint as
 // the cursor enters and leaves them.
 void track_hover(HWND button, uint32_t id);

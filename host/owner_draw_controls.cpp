@@ -111,15 +111,27 @@ DWORD draw_marked_label(const DRAWITEMSTRUCT* item, BitmapRole on, BitmapRole of
 }
 
 // An option or text button: its caption in the given font, white on the band while
-// hovered or pressed, underlined while focused.
-DWORD draw_caption_button(const DRAWITEMSTRUCT* item, FontRole font, FontRole focused_font) {
+// hovered or pressed, underlined while focused; a state, when given, on a second line:
+// the caption centred in the upper half, the state in the lower.
+DWORD draw_caption_button(const DRAWITEMSTRUCT* item, FontRole font, FontRole focused_font,
+                          const char* state = nullptr) {
   const DrawingResources& r = g_library.drawing;
   char caption[kCaptionBytes];
   caption_of(item, caption, sizeof caption);
   bool lit = (item->itemState & ODS_SELECTED) != 0 || is_hovered(item);
   HGDIOBJ previous = SelectObject(item->hDC, r.fonts[item->itemState & ODS_FOCUS ? focused_font : font]);
   COLORREF colour = item->itemState & ODS_DISABLED ? kDisabledColour : lit ? kWhite : kCaptionColour;
-  draw_button_face(item, background(item, false), colour, caption);
+  if (state == nullptr) {
+    draw_button_face(item, background(item, false), colour, caption);
+  } else {
+    RECT upper = item->rcItem, lower = item->rcItem;
+    FillRect(item->hDC, &upper, background(item, false));
+    SetBkMode(item->hDC, TRANSPARENT);
+    SetTextColor(item->hDC, colour);
+    upper.bottom = lower.top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top) / 2;
+    DrawTextA(item->hDC, caption, -1, &upper, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextA(item->hDC, state, -1, &lower, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
   if (previous != nullptr) SelectObject(item->hDC, previous);
   return 1;
 }
@@ -164,8 +176,14 @@ DWORD draw_library_control(const DRAWITEMSTRUCT* item, uint32_t id) {
   // The radio buttons sit on the report screen's band, so their bitmaps are white.
   if (check_box) return draw_marked_label(item, kBitmapChecked, kBitmapUnchecked, false);
   if (radio) return draw_marked_label(item, kBitmapRadioSelected, kBitmapRadioUnselected, true);
-  if (option) return draw_caption_button(item, kFontLabelBold, kFontLabelBoldItalic);
+  if (option) return draw_option_button(item, nullptr);
   return draw_caption_button(item, kFontHeading, kFontHeadingBoldUnderlined);
+}
+
+DWORD draw_option_button(const DRAWITEMSTRUCT* item, const char* state) {
+  if (item == nullptr) return 1;
+  create_drawing_resources();
+  return draw_caption_button(item, kFontLabelBold, kFontLabelBoldItalic, state);
 }
 
 void track_hover(HWND button, uint32_t id) {

@@ -126,6 +126,23 @@ cairo_surface_t* selected_surface(HDC dc) {
   return d && d->bitmap ? d->bitmap->surface : nullptr;
 }
 
+// Paints a whole surface onto another, scaled to the rectangle, pixel for pixel (the stretch
+// mode a screen device context starts with drops rows and columns; it never blends them).
+// Over keeps what lies under the part's transparent pixels; else the part replaces it.
+void paint_scaled(cairo_surface_t* to, cairo_surface_t* part, int x, int y, int width, int height, bool over) {
+  cairo_t* cr = cairo_create(to);
+  cairo_rectangle(cr, x, y, width, height);
+  cairo_clip(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, static_cast<double>(width) / cairo_image_surface_get_width(part),
+              static_cast<double>(height) / cairo_image_surface_get_height(part));
+  cairo_set_source_surface(cr, part, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_set_operator(cr, over ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+}
+
 // Copies a part of the source's bitmap onto the destination's, scaled to the destination's
 // rectangle; with a transparent colour its pixels are left out. A destination that is not a
 // memory device context (one that records texts) takes the copy without showing it.
@@ -158,16 +175,7 @@ BOOL copy_bits(HDC dc, int x, int y, int width, int height, HDC source, int sour
     }
     cairo_surface_mark_dirty(part);
   }
-  cairo_t* cr = cairo_create(to);
-  cairo_rectangle(cr, x, y, width, height);
-  cairo_clip(cr);
-  cairo_translate(cr, x, y);
-  cairo_scale(cr, static_cast<double>(width) / source_width, static_cast<double>(height) / source_height);
-  cairo_set_source_surface(cr, part, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-  cairo_set_operator(cr, transparent ? CAIRO_OPERATOR_OVER : CAIRO_OPERATOR_SOURCE);
-  cairo_paint(cr);
-  cairo_destroy(cr);
+  paint_scaled(to, part, x, y, width, height, transparent != nullptr);
   cairo_surface_destroy(part);
   return TRUE;
 }
@@ -247,6 +255,19 @@ int memory_dc_draw_text(HDC dc, const char* text, int length, const RECT* rect, 
 BOOL memory_dc_text_out(HDC dc, int x, int y, const char* text, int length) {
   RECT area = {x, y, 0x7FFF, 0x7FFF};
   return memory_dc_draw_text(dc, text, length, &area, DT_SINGLELINE) >= 0;
+}
+
+bool memory_dc_draw_picture(HDC dc, int x, int y, int width, int height, const Picture& picture) {
+  std::lock_guard<std::recursive_mutex> guard(state().lock);
+  if (!find_dc(dc)) return false;
+  cairo_surface_t* to = selected_surface(dc);
+  if (to == nullptr) return true;  // a window's device context: nothing drawn on it shows
+  cairo_surface_t* part = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(picture.pixels.data())), CAIRO_FORMAT_ARGB32,
+      picture.width, picture.height, picture.width * 4);
+  paint_scaled(to, part, x, y, width, height, false);
+  cairo_surface_destroy(part);
+  return true;
 }
 
 bool delete_bitmap(HGDIOBJ object) {

@@ -27,6 +27,9 @@ struct Picture {
   int width = 0, height = 0;
   std::vector<uint32_t> pixels;
 };
+// Draws an opaque picture scaled to the rectangle on the device context's bitmap; false when
+// the device context is no memory one.
+bool memory_dc_draw_picture(HDC dc, int x, int y, int width, int height, const Picture& picture);
 // The part of a bitmap at (x, 0) of that width and height; null when the object is no bitmap
 // or the part does not lie inside it.
 std::shared_ptr<const Picture> bitmap_part(HBITMAP bitmap, int x, int width, int height);

@@ -587,6 +587,35 @@ BOOL WINAPI StretchBlt(HDC dc, int x, int y, int width, int height, HDC source, 
                        int source_width, int source_height, DWORD rop);
 BOOL WINAPI TransparentBlt(HDC dc, int x, int y, int width, int height, HDC source, int source_x, int source_y,
                            int source_width, int source_height, UINT transparent);
+// Device-independent bitmaps: rows bottom-up when biHeight > 0, top-down when < 0.
+typedef struct tagBITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+} BITMAPINFOHEADER;
+typedef struct tagRGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+} RGBQUAD;
+typedef struct tagBITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+} BITMAPINFO;
+#define BI_RGB 0L
+#define DIB_RGB_COLORS 0
+#define GDI_ERROR 0xFFFFFFFFL
+int WINAPI StretchDIBits(HDC dc, int x, int y, int width, int height, int source_x, int source_y, int source_width,
+                         int source_height, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 // Hover: a window asks to be told when the cursor leaves it.
 typedef struct tagTRACKMOUSEEVENT {
   DWORD cbSize;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "win32/kernel_objects.h"
+#include "win32/paint_test_api.h"
 #include "win32/ui_internal.h"
 #include "win32/ui_script.h"
 
@@ -613,6 +614,7 @@ void reset() {
   std::lock_guard<std::recursive_mutex> guard(ui_lock());
   platform::windows().live.clear();
   platform::windows().all.clear();
+  platform::release_window_dcs();
   clear_journal();
   clear_script();
 }
@@ -932,10 +934,31 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT*, BOOL) {
   Window* w = find_window(window);
   if (!w) return FALSE;
   ++w->invalidations;
+  w->needs_paint = true;
   return TRUE;
 }
 
-BOOL WINAPI UpdateWindow(HWND window) { return IsWindow(window); }
+// Paints a window that was invalidated since its last paint, at once. An owner-drawn button
+// is painted by its parent (WM_DRAWITEM) on the window's device context, which records it
+// (qvmr_paint_window_dc); other windows paint nothing.
+BOOL WINAPI UpdateWindow(HWND window) {
+  DRAWITEMSTRUCT item = {};
+  HWND parent = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(window);
+    if (!w) return FALSE;
+    if (!w->needs_paint) return TRUE;
+    w->needs_paint = false;
+    if (w->class_name != "Button" || (w->style & BS_TYPEMASK) != BS_OWNERDRAW || !find_window(w->parent)) return TRUE;
+    parent = w->parent;
+    item = {ODT_BUTTON, static_cast<UINT>(w->id), 0, ODA_DRAWENTIRE, w->enabled ? 0u : ODS_DISABLED, window,
+            nullptr, {0, 0, w->width, w->height}, 0};
+  }
+  item.hDC = qvmr_paint_window_dc(window);
+  SendMessageA(parent, WM_DRAWITEM, static_cast<WPARAM>(item.CtlID), reinterpret_cast<LPARAM>(&item));
+  return TRUE;
+}
 
 // There is no cursor: a test sends WM_MOUSEMOVE and WM_MOUSELEAVE itself, so a request to be
 // told of the leave is only checked.

@@ -44,6 +44,7 @@ struct Window {
   DWORD thread = 0;  // the creating thread, whose queue receives posted messages
   bool enabled = true;
   int invalidations = 0;
+  bool needs_paint = false;  // invalidated since its last paint
   std::string theme;
   std::vector<HWND> children;
   // Button
@@ -71,6 +72,8 @@ struct Window {
 };
 
 std::recursive_mutex& ui_lock();
+// Forgets the device contexts that windows were painted on (paint.cpp), with the windows.
+void release_window_dcs();
 // The window behind a handle, or null when the handle is not a live window.
 Window* find_window(HWND handle);
 

@@ -157,4 +157,38 @@ TEST_F(ServerStatus, TilesShowTheSelectedServersStateInEitherStyleAndScoutRowsTh
   EXPECT_EQ(support::draw_control(0x60280070).texts, std::vector<std::string>{"Not Installed"}) << "no scout here";
 }
 
+// The option buttons of a server feature read the current server at each paint: the caption,
+// then "Enabled" or "NOT Enabled" on a second line; the list's record keeps what it had.
+TEST_F(ServerStatus, FeatureButtonsShowTheCurrentServersSqlTransferAndEmailAsTheyAreNow) {
+  Record record(kListItemBytes);
+  HWND screen = host::create_screen(2, "Servers");
+  HWND list = support::add_server_list(host::in_process_library(), screen, {{"SRV04", record.data()}});
+  ui::click_row(list, 0);
+  auto button = [&](int item, uint32_t id, const char* caption) {
+    return host::add_control(screen, item, "Button", caption, host::ControlSpec{id, kDescriptorPushButton});
+  };
+  HWND sql = button(20, 0x603100E2, "SQL Transfer"), mail = button(21, 0x603100D2, "Email Server Config");
+  HWND plain = button(22, 0x602100CA, "Requires Confirmation");
+  using Texts = std::vector<std::string>;
+  auto texts = [](uint32_t id, HWND window) { return support::draw_control(id, window, 0, 200, 48).texts; };
+  // SRV04's transfer is switched on without a transfer server, and it names no SMTP server.
+  EXPECT_EQ(texts(0x603100E2, sql), (Texts{"SQL Transfer", "NOT Enabled"}));
+  EXPECT_EQ(texts(0x603100D2, mail), (Texts{"Email Server Config", "NOT Enabled"}));
+  EXPECT_EQ(texts(0x602100CA, plain), Texts{"Requires Confirmation"}) << "a button of no feature: its caption";
+
+  HKEY hklm, product;
+  ASSERT_EQ(RegConnectRegistryA("\\SRV04", HKEY_LOCAL_MACHINE, &hklm), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(hklm, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX", 0, KEY_ALL_ACCESS, &product), ERROR_SUCCESS);
+  for (auto [name, value] : {std::pair{"SQLServerForTransfer", "SQL01"}, {"SMTP Server", "mail.brightmere.com"}})
+    RegSetValueExA(product, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
+  EXPECT_EQ(texts(0x603100E2, sql), (Texts{"SQL Transfer", "Enabled"}));
+  EXPECT_EQ(texts(0x603100D2, mail), (Texts{"Email Server Config", "Enabled"}));
+  DWORD off = 0;
+  RegSetValueExA(product, "PerformSQLServerTransfer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+  EXPECT_EQ(texts(0x603100E2, sql), (Texts{"SQL Transfer", "NOT Enabled"})) << "switched off again";
+  RegCloseKey(product);
+  RegCloseKey(hklm);
+  EXPECT_EQ(record[kItemSqlTransferOn] + record[kItemSqlServerNamed] + record[kItemEmailConfigured], 0);
+}
+
 }  // namespace

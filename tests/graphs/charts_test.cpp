@@ -11,6 +11,7 @@
 
 #include "host/control_descriptor.h"
 #include "tests/graphs/chart_fixture.h"
+#include "tests/support/drawn_control.h"
 #include "tests/support/time_zone.h"
 #include "win32/paint_test_api.h"
 
@@ -256,10 +257,9 @@ std::string graph_area_text() {
   return count == 1 ? text.text : std::to_string(count) + " texts";
 }
 
-TEST_F(Charts, GraphAreaSaysWhenNoChartIsSelectedOrNoValuesWereFound) {
-  EXPECT_EQ(graph_area_text(), "No Graph Selected");
-  // The graph tree's group "File activity" with its chart "All File Activity Events", selected.
-  HWND tree = host::add_control(screen_, 30, WC_TREEVIEWA, "", host::ControlSpec{0x60440916, kDescriptorListView});
+// Selects a chart in a graph tree of the screen, as the user clicks it.
+void select_in_graph_tree(HWND screen, uint32_t group, uint32_t selection) {
+  HWND tree = host::add_control(screen, 30, WC_TREEVIEWA, "", host::ControlSpec{0x60440916, kDescriptorListView});
   auto insert = [&](HTREEITEM parent, LPARAM value) {
     TVINSERTSTRUCTA item = {};
     item.hParent = parent;
@@ -269,10 +269,53 @@ TEST_F(Charts, GraphAreaSaysWhenNoChartIsSelectedOrNoValuesWereFound) {
     item.item.lParam = value;
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   };
-  HTREEITEM chart = insert(insert(TVI_ROOT, kFileActivityCharts), 1);
+  HTREEITEM chart = insert(insert(TVI_ROOT, group), selection);
   SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chart));
   host::send_list_event(host::in_process_library(), tree);
+}
+
+TEST_F(Charts, GraphAreaSaysWhenNoChartIsSelectedOrNoValuesWereFound) {
+  EXPECT_EQ(graph_area_text(), "No Graph Selected");
+  select_in_graph_tree(screen_, kFileActivityCharts, 1);
   EXPECT_EQ(graph_area_text(), "No values found to graph") << "the quick report's lists are empty";
+}
+
+// The graph area as the screen paints it while a chart of many rows is made for it: the
+// share of rows counted at each whole ten percent, then the chart's own pixels over the area.
+TEST_F(Charts, GraphAreaShowsTheCountingsProgressThenTheChart) {
+  for (int i = 0; i < 1000; ++i) add_row(kQuickListFileSystem, "Open File", {{"Object", i % 4 ? "ann" : "bob"}});
+  HWND graph = host::add_control(screen_, 31, "Button", "", host::ControlSpec{0x60410918, kDescriptorPushButton});
+  MoveWindow(graph, 0, 0, 320, 240, FALSE);
+  support::draw_control(0x60410918, graph, 0, 320, 240);
+  ASSERT_EQ(GetWindowLongPtrA(graph, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << "drawn once, the area is the library's";
+
+  select_in_graph_tree(screen_, kFileActivityCharts, 4);
+  HDC painted = qvmr_paint_window_dc(graph);
+  std::vector<std::string> texts, expected;
+  QvmrDrawnText text = {};
+  for (int i = 0; qvmr_paint_drawn_text(painted, i, &text); ++i) {
+    texts.push_back(text.text);
+    EXPECT_EQ(text.images_before, 0) << text.text;
+  }
+  for (int percent = 0; percent <= 100; percent += 10)
+    expected.push_back("Preparing selected Graph..." + std::to_string(percent));
+  EXPECT_EQ(texts, expected) << "repainted at each whole ten percent, not at each row";
+  UpdateWindow(graph);  // the paint the made chart asked for
+  EXPECT_EQ(qvmr_paint_drawn_images(painted), 1);
+  EXPECT_EQ(qvmr_paint_drawn_texts(painted), 11) << "the chart is drawn instead of a text";
+
+  // On a bitmap twice the chart's size: ann's three quarters of the pie in the first data colour.
+  support::DrawnControl chart = support::draw_control(0x60410918, graph, 0, 640, 480);
+  EXPECT_TRUE(chart.texts.empty());
+  int first = 0, white = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      uint32_t nearest = support::nearest(chart.at(x, y), {kFirst, kSecond, 0xFFFFFF, 0x000000});
+      first += nearest == kFirst;
+      white += nearest == 0xFFFFFF;
+    }
+  EXPECT_GT(first, 4 * 1000) << "a 3D pie of radius 49, stretched twice";
+  EXPECT_GT(white, 640 * 480 / 2) << "the chart's white background";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "chartdir/memory_dc.h"
 #include "tests/support/list_rows.h"
 #include "win32/modules.h"
+#include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
 
 namespace {
@@ -437,4 +438,77 @@ TEST(Bitmaps, CopiesStretchAndKeyOutTheirTransparentColour) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
   EXPECT_EQ(LoadBitmapA(module, "checked"), nullptr) << "named, but no such file was embedded";
   qvmr_unregister_module(module);
+}
+
+// A DIB of 3 x 2 pixels (top row red, green, blue; bottom row white, black, grey) drawn from
+// bottom-up 24-bit rows (padded to 4 bytes) and from top-down 32-bit rows: the same picture,
+// copied, stretched, and in part, the source rectangle counted from the DIB's own origin.
+TEST(Bitmaps, DeviceIndependentBitsDrawInEitherRowOrderAndStretch) {
+  const uint32_t red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF, white = 0xFFFFFF, black = 0, grey = 0x808080;
+  const BYTE bottom_up[24] = {0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0x80, 0x80, 0, 0, 0,
+                              0, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0, 0, 0, 0};
+  const BYTE top_down[24] = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0,
+                             0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0x80, 0x80, 0x80, 0};
+  BITMAPINFO upward = {}, downward = {};
+  upward.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  downward.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  HDC dc = CreateCompatibleDC(GetDC(nullptr));
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, 6, 4);
+  SelectObject(dc, bitmap);
+  auto pixels = [&](int y, int width) {
+    auto picture = platform::bitmap_part(bitmap, 0, 6, 4);
+    std::vector<uint32_t> out;
+    for (int x = 0; x < width; ++x) out.push_back(picture->pixels[y * 6 + x] & 0xFFFFFF);
+    return out;
+  };
+  for (auto [bits, info] : {std::pair{bottom_up, &upward}, {top_down, &downward}}) {
+    const char* order = info == &upward ? "bottom-up" : "top-down";
+    ASSERT_EQ(StretchDIBits(dc, 0, 0, 3, 2, 0, 0, 3, 2, bits, info, DIB_RGB_COLORS, SRCCOPY), 2) << order;
+    EXPECT_EQ(pixels(0, 3), (std::vector<uint32_t>{red, green, blue})) << order;
+    EXPECT_EQ(pixels(1, 3), (std::vector<uint32_t>{white, black, grey})) << order;
+    ASSERT_EQ(StretchDIBits(dc, 0, 0, 6, 4, 0, 0, 3, 2, bits, info, DIB_RGB_COLORS, SRCCOPY), 2) << order;
+    EXPECT_EQ(pixels(1, 6), (std::vector<uint32_t>{red, red, green, green, blue, blue})) << order;
+    EXPECT_EQ(pixels(2, 6), (std::vector<uint32_t>{white, white, black, black, grey, grey})) << order;
+    // Source row 0 is the DIB's first stored row: the bottom one of a bottom-up DIB.
+    ASSERT_EQ(StretchDIBits(dc, 0, 3, 2, 1, 1, 0, 2, 1, bits, info, DIB_RGB_COLORS, SRCCOPY), 1) << order;
+    EXPECT_EQ(pixels(3, 2), info == &upward ? (std::vector<uint32_t>{black, grey}) : (std::vector<uint32_t>{green, blue}))
+        << order;
+  }
+  EXPECT_EQ(StretchDIBits(dc, 0, 0, 3, 2, 1, 0, 3, 2, top_down, &downward, DIB_RGB_COLORS, SRCCOPY), 0)
+      << "a source rectangle outside the image";
+  EXPECT_EQ(StretchDIBits(dc, 0, 0, 3, 2, 0, 0, 3, 2, top_down, &downward, DIB_RGB_COLORS, 0x00EE0086), 0)
+      << "only SRCCOPY";
+  downward.bmiHeader.biBitCount = 16;
+  EXPECT_EQ(StretchDIBits(dc, 0, 0, 3, 2, 0, 0, 3, 2, top_down, &downward, DIB_RGB_COLORS, SRCCOPY), 0);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+
+  HDC recording = qvmr_paint_create_dc();
+  EXPECT_EQ(StretchDIBits(recording, 0, 0, 30, 20, 0, 0, 3, 2, bottom_up, &upward, DIB_RGB_COLORS, SRCCOPY), 2);
+  EXPECT_EQ(qvmr_paint_drawn_images(recording), 1);
+  qvmr_paint_delete_dc(recording);
+}
+
+// An owner-drawn button is painted on UpdateWindow only after it was invalidated: its parent
+// is asked to draw it (WM_DRAWITEM) on the button's own device context, in the button's size.
+TEST_F(Ui, AnInvalidatedOwnerDrawnButtonIsDrawnByItsParentOnUpdate) {
+  static std::vector<std::pair<UINT, RECT>> drawn;  // control and rectangle of each request
+  drawn.clear();
+  HWND screen = make("TestScreen", nullptr, 0, WS_VISIBLE, "Screen");
+  SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m != WM_DRAWITEM) return DefWindowProcA(w, m, wp, lp);
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+    drawn.emplace_back(item->CtlID, item->rcItem);
+    TextOutA(item->hDC, 0, 0, "painted", 7);
+    return TRUE;
+  }));
+  HWND owner_drawn = make("Button", screen, 7, WS_CHILD | BS_OWNERDRAW), plain = make("Button", screen, 8, WS_CHILD);
+  MoveWindow(owner_drawn, 0, 0, 40, 30, FALSE);
+  EXPECT_TRUE(UpdateWindow(owner_drawn));
+  EXPECT_TRUE(drawn.empty()) << "nothing invalid yet";
+  for (HWND w : {owner_drawn, plain}) InvalidateRect(w, nullptr, TRUE), UpdateWindow(w), UpdateWindow(w);
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_EQ(drawn[0].first, 7u);
+  EXPECT_EQ(std::make_pair(drawn[0].second.right, drawn[0].second.bottom), std::make_pair(40, 30));
+  EXPECT_EQ(qvmr_paint_drawn_texts(qvmr_paint_window_dc(owner_drawn)), 1);
 }

@@ -25,6 +25,7 @@ inline void start_in_process(WorldBuilder& world, host::ServiceTable* table) {
   ASSERT_EQ(establish_tables(6, table->data()), 1u);
   g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   g_library.quiet_mode = 0;
+  g_library.styled_dialog_mode = 0;  // as a fresh load: a styled button drawn in a test before turned it on
 }
 
 inline void end_in_process() { qvmr_unregister_module(g_library.instance); }
