@@ -397,6 +397,143 @@ constexpr uint32_t kTemplateSettings[] = {0xFFD05551, 0xFFD05552, 0xFFD05561, 0x
 constexpr size_t kTemplateMostChars = 3430;
 constexpr DWORD kKnownServersMost = 500;
 
+// ---- The token menu of the template fields ----
+//
+// Each template field's right-click menu (the edit's own) gets the tokens to insert: the dialog
+// hooks the menu-popup-start event of the console's thread and, when the menu of a field opens,
+// appends a separator and the token items; the field, subclassed, receives the chosen command,
+// puts the token on the clipboard and pastes it at its caret.
+
+enum TokenGroup { kEveryTemplate, kTimeTokens, kDirectoryBody, kGroupPolicyBody, kNotOffered };
+
+struct TemplateToken {
+  UINT command;
+  TokenGroup group;
+  const char* menu_text;
+  const char* token;
+};
+
+constexpr TemplateToken kTemplateTokens[] = {
+    {37120, kEveryTemplate, "Insert Server Name (%S)", "%S"},
+    {37121, kEveryTemplate, "Insert Profile Name (%p)", "%p"},
+    {37122, kEveryTemplate, "Insert Object Affected (%o)", "%o"},
+    {37123, kEveryTemplate, "Insert Action Type (%a)", "%a"},
+    {37124, kEveryTemplate, "Insert Perpetrator Name (%r)", "%r"},
+    {37125, kEveryTemplate, "Insert Perpetrator IP Address (%i)", "%i"},
+    {37126, kEveryTemplate, "Insert Perpetrator Workstation Name (%w)", "%w"},
+    {37127, kTimeTokens, "Insert Time {ex:Jan 1, 2016 10:58:50} (%T)", "%T"},
+    {37128, kTimeTokens, "Insert Month Name (%M)", "%M"},
+    {37129, kTimeTokens, "Insert Day of Month (%d)", "%d"},
+    {37136, kTimeTokens, "Insert Year (%y)", "%y"},
+    {37137, kTimeTokens, "Insert Hour (24-Hour Format) (%h)", "%h"},
+    {37138, kTimeTokens, "Insert Minute (%m)", "%m"},
+    {37139, kTimeTokens, "Insert Second (%c)", "%c"},
+    {37152, kDirectoryBody, "Insert Object Class (%j)", "%j"},
+    {37153, kDirectoryBody, "Insert Attribute Name (%u)", "%u"},
+    {37156, kDirectoryBody, "Insert Specified Attribute Value (%v:ATTRIBUTENAME)", "%v:PUT_ATTRIBUTE_NAME_HERE"},
+    {37168, kGroupPolicyBody, "Insert GPO Name (%g)", "%g"},
+    {37169, kGroupPolicyBody, "Insert GPO Change Details (%e)", "%e"},
+    {37170, kGroupPolicyBody, "Insert GPO Filename that changed (%f)", "%f"},
+    // Recognised when such a command arrives; no menu offers them.
+    {37154, kNotOffered, nullptr, "%0"},
+    {37155, kNotOffered, nullptr, "%1"},
+};
+
+// The template dialog's hook and its fields' own window procedure (one class, one procedure for all
+// ten). field is the template field whose right-click menu is opening, null at other times.
+struct TemplateMenus {
+  HWINEVENTHOOK hook;
+  WNDPROC edit_proc;
+  HWND field;
+};
+TemplateMenus g_template_menus = {nullptr, nullptr, nullptr};
+
+// The extra group of a field: the directory body's and the group policy body's; none elsewhere.
+TokenGroup extra_group(HWND field) {
+  switch (GetDlgCtrlID(field)) {
+    case IDC_TEMPLATE_AD_BODY: return kDirectoryBody;
+    case IDC_TEMPLATE_GP_BODY: return kGroupPolicyBody;
+    default: return kEveryTemplate;
+  }
+}
+
+// A separator, the tokens of every template, a separator, the time tokens, then (in the directory or
+// group policy body) a separator and that body's own tokens.
+void append_token_items(HMENU menu, TokenGroup extra) {
+  TokenGroup previous = kNotOffered;
+  for (const TemplateToken& t : kTemplateTokens) {
+    if (t.group != kEveryTemplate && t.group != kTimeTokens && t.group != extra) continue;
+    if (t.group != previous) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, t.command, t.menu_text);
+    previous = t.group;
+  }
+}
+
+// The field under the mouse pointer is the one the right-click was in: WM_CONTEXTMENU names it.
+// Only that field's menu gets the items; any other menu that opens meanwhile is left alone.
+void CALLBACK template_menu_opened(HWINEVENTHOOK, DWORD event, HWND popup, LONG, LONG, DWORD, DWORD) {
+  if (event != EVENT_SYSTEM_MENUPOPUPSTART || g_template_menus.field == nullptr) return;
+  auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+  if (menu == nullptr) return;
+  append_token_items(menu, extra_group(g_template_menus.field));
+  g_template_menus.field = nullptr;  // one menu per right-click: a submenu opened from it gets nothing
+}
+
+// The token goes on the clipboard as text and is pasted at the field's caret, over any selection.
+void insert_token(HWND field, const char* token) {
+  const size_t size = std::strlen(token) + 1;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (block == nullptr) return;
+  auto* bytes = static_cast<char*>(GlobalLock(block));
+  if (bytes == nullptr || !OpenClipboard(field)) {
+    GlobalFree(block);
+    return;
+  }
+  std::memcpy(bytes, token, size);
+  GlobalUnlock(block);
+  EmptyClipboard();
+  if (SetClipboardData(CF_TEXT, block) == nullptr) GlobalFree(block);  // the clipboard did not take it
+  CloseClipboard();
+  SendMessageA(field, WM_PASTE, 0, 0);
+}
+
+LRESULT CALLBACK template_field_proc(HWND field, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_CONTEXTMENU) {
+    HWND previous = g_template_menus.field;
+    g_template_menus.field = reinterpret_cast<HWND>(wparam);
+    LRESULT result = CallWindowProcA(g_template_menus.edit_proc, field, message, wparam, lparam);
+    g_template_menus.field = previous;
+    return result;
+  }
+  if (message == WM_COMMAND && lparam == 0)  // a menu's command
+    for (const TemplateToken& t : kTemplateTokens)
+      if (t.command == LOWORD(wparam)) {
+        insert_token(field, t.token);
+        return 0;
+      }
+  return CallWindowProcA(g_template_menus.edit_proc, field, message, wparam, lparam);
+}
+
+// Subclasses the ten fields and hooks the opening of menus on this thread, until the dialog ends.
+void start_template_menus(HWND dialog) {
+  for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
+    HWND field = GetDlgItem(dialog, IDC_TEMPLATE_FIRST + static_cast<int>(i));
+    auto own = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&template_field_proc)));
+    if (own != nullptr && own != &template_field_proc) g_template_menus.edit_proc = own;
+  }
+  g_template_menus.field = nullptr;
+  g_template_menus.hook = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPSTART, nullptr,
+                                          &template_menu_opened, GetCurrentProcessId(), GetCurrentThreadId(),
+                                          WINEVENT_OUTOFCONTEXT);
+}
+
+void end_template_menus() {
+  if (g_template_menus.hook != nullptr) UnhookWinEvent(g_template_menus.hook);
+  g_template_menus.hook = nullptr;
+  g_template_menus.field = nullptr;
+}
+
 INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* server = reinterpret_cast<const char*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
   if (message == WM_INITDIALOG) {
@@ -415,7 +552,12 @@ INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, 
       SetDlgItemTextA(dialog, field, text);
     }
     if (product != nullptr) RegCloseKey(product);
+    start_template_menus(dialog);
     return TRUE;
+  }
+  if (message == WM_DESTROY) {
+    end_template_menus();
+    return FALSE;
   }
   if (message != WM_COMMAND || server == nullptr) return FALSE;
   if (LOWORD(wparam) == IDCANCEL) {

@@ -116,6 +116,9 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_INVALID_MENU_HANDLE 1401L
+#define ERROR_INVALID_HOOK_HANDLE 1404L
+#define ERROR_HOOK_NEEDS_HMOD 1428L
 #define ERROR_INVALID_DATATYPE 1804L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
@@ -321,6 +324,7 @@ typedef struct tagDRAWITEMSTRUCT {
 #define SS_CENTER 0x00000001L
 #define ES_LEFT 0x0000L
 #define ES_MULTILINE 0x0004L
+#define ES_PASSWORD 0x0020L
 #define ES_AUTOHSCROLL 0x0080L
 #define ES_READONLY 0x0800L
 #define EN_CHANGE 0x0300
@@ -515,6 +519,51 @@ BOOL WINAPI EmptyClipboard(void);
 // The clipboard takes the block (from GlobalAlloc) and frees it when it is replaced.
 HANDLE WINAPI SetClipboardData(UINT format, HANDLE data);
 BOOL WINAPI CloseClipboard(void);
+HANDLE WINAPI GetClipboardData(UINT format);
+// Edits: the selection (its start and end as character positions), the clipboard commands and the
+// right-click menu, which is the edit's own (Undo, Cut, Copy, Paste, Delete, Select All).
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_UNDO 0x00C7
+#define WM_CONTEXTMENU 0x007B
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
+#define WM_UNDO 0x0304
+// Popup menus of strings and separators; a shown menu's window ("#32768") answers MN_GETHMENU.
+#define MF_BYCOMMAND 0x00000000L
+#define MF_STRING 0x00000000L
+#define MF_ENABLED 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_POPUP 0x00000010L
+#define MF_BYPOSITION 0x00000400L
+#define MF_SEPARATOR 0x00000800L
+#define MN_GETHMENU 0x01E1
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI DestroyMenu(HMENU menu);
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
+int WINAPI GetMenuItemCount(HMENU menu);
+UINT WINAPI GetMenuItemID(HMENU menu, int position);
+UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags);
+int WINAPI GetMenuStringA(HMENU menu, UINT item, LPSTR text, int size, UINT flags);
+// Accessibility events: hooks called on the hooking thread as an event happens there.
+typedef struct HWINEVENTHOOK__* HWINEVENTHOOK;
+typedef void(CALLBACK* WINEVENTPROC)(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
+                                     DWORD thread, DWORD time);
+#define EVENT_SYSTEM_MENUPOPUPSTART 0x0006
+#define EVENT_SYSTEM_MENUPOPUPEND 0x0007
+#define WINEVENT_OUTOFCONTEXT 0x0000
+#define WINEVENT_SKIPOWNTHREAD 0x0001
+#define WINEVENT_SKIPOWNPROCESS 0x0002
+#define WINEVENT_INCONTEXT 0x0004
+#define OBJID_CLIENT ((LONG)0xFFFFFFFC)
+#define CHILDID_SELF 0
+HWINEVENTHOOK WINAPI SetWinEventHook(DWORD event_min, DWORD event_max, HMODULE module, WINEVENTPROC proc,
+                                     DWORD process, DWORD thread, DWORD flags);
+BOOL WINAPI UnhookWinEvent(HWINEVENTHOOK hook);
+void WINAPI NotifyWinEvent(DWORD event, HWND window, LONG object, LONG child);
 // Cursors: the wait cursor around blocking network requests.
 typedef HICON HCURSOR;
 #define IDC_ARROW MAKEINTRESOURCEA(32512)

@@ -65,6 +65,15 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE data) {
   return data;
 }
 
+HANDLE WINAPI GetClipboardData(UINT format) {
+  std::lock_guard<std::mutex> guard(clipboard().lock);
+  if (!clipboard().open) {
+    SetLastError(1418);  // ERROR_CLIPBOARD_NOT_OPEN
+    return nullptr;
+  }
+  return format == CF_TEXT ? clipboard().text : nullptr;
+}
+
 BOOL WINAPI CloseClipboard(void) {
   std::lock_guard<std::mutex> guard(clipboard().lock);
   if (!clipboard().open) return FALSE;

@@ -95,8 +95,6 @@ struct DialogTemplate {
 
 using Symbols = std::map<std::string, long>;
 
-constexpr DWORD kPasswordStyle = 0x0020;  // ES_PASSWORD
-
 const Symbols& style_symbols() {
   static const Symbols& symbols = *new Symbols{
       {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD}, {"WS_VISIBLE", WS_VISIBLE},
@@ -108,7 +106,7 @@ const Symbols& style_symbols() {
       {"BS_OWNERDRAW", BS_OWNERDRAW}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
       {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"ES_LEFT", ES_LEFT},
       {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
-      {"ES_READONLY", ES_READONLY}, {"ES_PASSWORD", kPasswordStyle}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
+      {"ES_READONLY", ES_READONLY}, {"ES_PASSWORD", ES_PASSWORD}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
       {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", LVS_REPORT}, {"LVS_LIST", LVS_LIST},
       {"LVS_SHOWSELALWAYS", 0x0008}, {"LVS_SINGLESEL", LVS_SINGLESEL}, {"LVS_SHAREIMAGELISTS", LVS_SHAREIMAGELISTS}};
   return symbols;
@@ -337,7 +335,7 @@ std::string shown_texts(HWND dialog) {
     if ((c->class_name == "Static" || c->class_name == "Edit") && !c->text.empty()) {
       if (!texts.empty()) texts += '\n';
       // A password edit shows one mark per character.
-      texts += c->class_name == "Edit" && (c->style & kPasswordStyle) ? std::string(c->text.size(), '*') : c->text;
+      texts += c->class_name == "Edit" && (c->style & ES_PASSWORD) ? std::string(c->text.size(), '*') : c->text;
     }
   }
   return texts;
@@ -362,17 +360,19 @@ std::vector<std::string> shown_rows(HWND dialog) {
 }
 
 // The scripted user types the answer's texts: into an edit no more than its text limit; into
-// a list view, selecting the first row whose text begins with what was typed.
+// a list view, selecting the first row whose text begins with what was typed. Then the user
+// right-clicks and chooses from the menus the answer names.
 void act_on(HWND dialog, const ui::Answer& answer) {
   for (const auto& [item, text] : answer.edits) {
     HWND control = GetDlgItem(dialog, item);
     size_t limit = 0;
     int row = -1;
-    bool list = false;
+    bool list = false, edit = false;
     {
       std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
       platform::Window* c = platform::find_window(control);
-      if (c && c->class_name == "Edit") limit = c->text_limit;
+      edit = c && c->class_name == "Edit";
+      if (edit) limit = c->text_limit;
       if (c && c->class_name == "SysListView32") {
         list = true;
         for (size_t i = 0; i < c->rows.size() && row < 0; ++i) {
@@ -385,7 +385,14 @@ void act_on(HWND dialog, const ui::Answer& answer) {
       if (row >= 0) ui::click_row(control, row);
       continue;
     }
-    SetDlgItemTextA(dialog, item, (limit && text.size() > limit ? text.substr(0, limit) : text).c_str());
+    const std::string typed = limit && text.size() > limit ? text.substr(0, limit) : text;
+    SetDlgItemTextA(dialog, item, typed.c_str());
+    if (edit) SendMessageA(control, EM_SETSEL, typed.size(), static_cast<LPARAM>(typed.size()));  // the caret after it
+  }
+  for (const ui::MenuChoice& choice : answer.menus) {
+    HWND control = GetDlgItem(dialog, choice.item);
+    if (choice.caret >= 0) SendMessageA(control, EM_SETSEL, static_cast<WPARAM>(choice.caret), choice.caret);
+    ui::right_click(control, choice.entry);
   }
 }
 

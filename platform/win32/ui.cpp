@@ -44,7 +44,7 @@ bool equal_ignoring_case(const std::string& a, const char* b) {
 // answers as Windows does whatever case the creator used.
 std::string canonical_class(const char* name) {
   static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32", WC_HEADERA,
-                                      "Button", "Static", "Edit", "ComboBox", "#32770", TOOLTIPS_CLASSA};
+                                      "Button", "Static", "Edit", "ComboBox", "#32770", "#32768", TOOLTIPS_CLASSA};
   for (const char* k : known)
     if (equal_ignoring_case(name, k)) return k;
   return name;
@@ -521,8 +521,86 @@ LRESULT button_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return 0;
 }
 
-// An edit keeps the limit for typed text; a single-line edit tells its parent when
-// its text is set (a multiline one does not for WM_SETTEXT).
+// The selection of an edit after its text changed under it: within the text, start first.
+void clamp_selection(Window* w) {
+  w->selection_end = std::min(w->selection_end, w->text.size());
+  w->selection_start = std::min(w->selection_start, w->selection_end);
+}
+
+// Puts text on the clipboard as CF_TEXT; false when the clipboard is someone else's.
+bool put_on_clipboard(HWND owner, const std::string& text) {
+  if (!OpenClipboard(owner)) return false;
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  bool put = false;
+  if (auto* bytes = static_cast<char*>(GlobalLock(block))) {
+    std::memcpy(bytes, text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    put = SetClipboardData(CF_TEXT, block) != nullptr;
+  }
+  if (!put) GlobalFree(block);
+  CloseClipboard();
+  return put;
+}
+
+// The clipboard's CF_TEXT; empty when there is none or the clipboard is someone else's.
+std::string clipboard_text_of(HWND owner) {
+  std::string text;
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE block = GetClipboardData(CF_TEXT)) {
+    if (const auto* bytes = static_cast<const char*>(GlobalLock(block))) text = bytes;
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return text;
+}
+
+// Replaces an edit's selection with text (as much of it as its limit leaves room for); the caret
+// follows what was put in. False for a read-only edit.
+bool replace_selection(HWND hwnd, std::string text) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  if (!w || (w->style & ES_READONLY)) return false;
+  clamp_selection(w);
+  const size_t kept = w->text.size() - (w->selection_end - w->selection_start);
+  if (w->text_limit) text.resize(std::min(text.size(), w->text_limit > kept ? w->text_limit - kept : 0));
+  w->text.replace(w->selection_start, w->selection_end - w->selection_start, text);
+  w->selection_start = w->selection_end = w->selection_start + text.size();
+  return true;
+}
+
+// The edit's own right-click menu, as Windows has it; the command chosen, 0 for none.
+UINT edit_context_menu(HWND hwnd) {
+  bool selected, everything_selected, read_only, password;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(hwnd);
+    if (!w) return 0;
+    clamp_selection(w);
+    selected = w->selection_end > w->selection_start;
+    everything_selected = w->selection_start == 0 && w->selection_end == w->text.size();
+    read_only = (w->style & ES_READONLY) != 0;
+    password = (w->style & ES_PASSWORD) != 0;
+  }
+  const bool can_paste = !read_only && !clipboard_text_of(hwnd).empty();
+  auto state = [](bool enabled) { return enabled ? MF_STRING : MF_STRING | MF_GRAYED; };
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, state(false), EM_UNDO, "&Undo");  // the edit keeps no undo
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, state(selected && !read_only && !password), WM_CUT, "Cu&t");
+  AppendMenuA(menu, state(selected && !password), WM_COPY, "&Copy");
+  AppendMenuA(menu, state(can_paste), WM_PASTE, "&Paste");
+  AppendMenuA(menu, state(selected && !read_only), WM_CLEAR, "&Delete");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, state(!everything_selected), EM_SETSEL, "Select &All");
+  UINT chosen = track_popup_menu(menu, hwnd);
+  DestroyMenu(menu);
+  return chosen;
+}
+
+// An edit keeps the limit for typed text and its selection; a single-line edit tells its parent
+// when its text is set (a multiline one does not for WM_SETTEXT), and every edit tells it when the
+// user changed the text (paste, cut, delete).
 LRESULT edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   HWND parent = nullptr;
   int id = 0;
@@ -530,25 +608,87 @@ LRESULT edit_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     std::lock_guard<std::recursive_mutex> guard(ui_lock());
     Window* w = find_window(hwnd);
     if (!w) return 0;
+    parent = w->parent;
+    id = w->id;
     switch (message) {
       case EM_LIMITTEXT:
         w->text_limit = static_cast<size_t>(wparam);
         return 0;
       case EM_GETLIMITTEXT:  // 0: no limit set, which Windows reports as 30000 characters
         return static_cast<LRESULT>(w->text_limit ? w->text_limit : 30000);
+      case EM_GETSEL: {
+        clamp_selection(w);
+        if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(w->selection_start);
+        if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(w->selection_end);
+        const bool fits = w->selection_end <= 0xFFFF;
+        return fits ? MAKELPARAM(w->selection_start, w->selection_end) : -1;
+      }
+      case EM_SETSEL: {
+        // -1 as the start removes the selection, leaving the caret at its end; -1 as the end is
+        // the end of the text; either order selects the same characters.
+        const auto start = static_cast<long long>(static_cast<int>(wparam));
+        const auto end = static_cast<long long>(static_cast<int>(lparam));
+        const size_t length = w->text.size();
+        auto position = [length](long long p) { return p < 0 ? length : std::min(static_cast<size_t>(p), length); };
+        if (start == -1) {
+          clamp_selection(w);
+          w->selection_start = w->selection_end;
+          return TRUE;
+        }
+        w->selection_start = std::min(position(start), position(end));
+        w->selection_end = std::max(position(start), position(end));
+        return TRUE;
+      }
       case WM_SETTEXT:
         DefWindowProcA(hwnd, message, wparam, lparam);
-        if ((w->style & ES_MULTILINE) == 0) {
-          parent = w->parent;
-          id = w->id;
-        }
+        w->selection_start = w->selection_end = 0;
+        if (w->style & ES_MULTILINE) return TRUE;
         break;
+      case WM_COPY:
+      case WM_CUT:
+      case WM_CLEAR:
+      case WM_PASTE:
+      case WM_CONTEXTMENU:
+        break;
+      case EM_UNDO:
+      case WM_UNDO:
+        platform::unsupported("edit", "undo");
+        return FALSE;
       default:
         return DefWindowProcA(hwnd, message, wparam, lparam);
     }
   }
+  if (message == WM_SETTEXT) {
+    if (parent) SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
+    return TRUE;
+  }
+  if (message == WM_CONTEXTMENU) {
+    const UINT chosen = edit_context_menu(hwnd);
+    if (chosen == EM_SETSEL) SendMessageA(hwnd, EM_SETSEL, 0, -1);
+    else if (chosen == WM_CUT || chosen == WM_COPY || chosen == WM_PASTE || chosen == WM_CLEAR) SendMessageA(hwnd, chosen, 0, 0);
+    // A command the edit does not know came from an entry that someone else added to its menu: it is
+    // sent to the edit window as WM_COMMAND, so that a procedure subclassing the edit receives it.
+    else if (chosen != 0) SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    return 0;
+  }
+  std::string selected;
+  {
+    std::lock_guard<std::recursive_mutex> guard(ui_lock());
+    Window* w = find_window(hwnd);
+    if (!w) return 0;
+    clamp_selection(w);
+    selected = w->text.substr(w->selection_start, w->selection_end - w->selection_start);
+    // A password edit gives nothing to the clipboard.
+    if ((message == WM_COPY || message == WM_CUT) && (w->style & ES_PASSWORD)) return 0;
+  }
+  if ((message == WM_COPY || message == WM_CUT) && !selected.empty() && !put_on_clipboard(hwnd, selected)) return 0;
+  if (message == WM_COPY) return 0;
+  // Paste puts the clipboard's text in place of the selection; cut and delete remove the selection.
+  const std::string pasted = message == WM_PASTE ? clipboard_text_of(hwnd) : std::string();
+  if (message == WM_PASTE ? pasted.empty() : selected.empty()) return 0;
+  if (!replace_selection(hwnd, pasted)) return 0;
   if (parent) SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
-  return TRUE;
+  return 0;
 }
 
 // A tooltip keeps its tools' texts; it shows nothing, as there is no screen.
@@ -599,6 +739,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "msctls_progress32") return progress_proc;
   if (class_name == WC_HEADERA) return header_proc;
   if (class_name == TOOLTIPS_CLASSA) return tooltip_proc;
+  if (class_name == "#32768") return popup_menu_window_proc();
   return DefWindowProcA;
 }
 

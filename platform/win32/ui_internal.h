@@ -51,6 +51,10 @@ struct Window {
   int check = 0;
   // Edit: most characters the user can type (EM_LIMITTEXT); 0 = no limit
   size_t text_limit = 0;
+  // Edit: the selection, as character positions, start <= end; the caret when they are equal
+  size_t selection_start = 0, selection_end = 0;
+  // A shown popup menu's window ("#32768"): the menu it shows (MN_GETHMENU)
+  HMENU menu = nullptr;
   // Dialog
   std::string template_name;
   bool ended = false;
@@ -82,6 +86,12 @@ std::string image_name(HIMAGELIST list, int index);
 
 // The built-in window procedure of a class name; DefWindowProcA for others.
 WNDPROC class_proc(const std::string& class_name);
+
+// The window procedure of a shown popup menu's window.
+WNDPROC popup_menu_window_proc();
+// Shows a popup menu for its owner, as TrackPopupMenu with TPM_RETURNCMD does: the menu-popup-start
+// event is told, the scripted user chooses, the menu closes. Returns the command chosen, 0 for none.
+UINT track_popup_menu(HMENU menu, HWND owner);
 
 // The scripted user looks at the modeless dialogs of the calling thread while
 // it waits for a message; true when it pressed a button in one of them.

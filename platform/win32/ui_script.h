@@ -44,6 +44,15 @@ void clear_journal();
 using JournalListener = void (*)(const JournalEntry& entry);
 void set_journal_listener(JournalListener listener);
 
+// A right-click on a dialog item and the entry chosen in the menu that opens (compared as shown,
+// without "&" marks, ignoring case). In an edit, a caret other than -1 is where the user clicked
+// into the text first.
+struct MenuChoice {
+  int item = 0;
+  std::string entry;
+  int caret = -1;
+};
+
 // An answer the scripted user gives once, to the first box or dialog it matches.
 struct Answer {
   std::string match;        // template name, caption or a piece of the text; empty matches anything
@@ -52,7 +61,19 @@ struct Answer {
   // Dialog item, text typed before pressing, in order. As at a keyboard, an edit takes no more than
   // its EM_LIMITTEXT and a list view selects the first row whose text begins with what was typed.
   std::vector<std::pair<int, std::string>> edits;
+  // Then, before the button is pressed, right-clicks and menu choices, in order.
+  std::vector<MenuChoice> menus = {};
 };
+
+// A shown menu's journal entry has kind "menu", the menu's entries as rows in order (a separator
+// as kMenuSeparator, a grayed entry with " [grayed]" after its text), the entry chosen as its text
+// and the chosen command as its result (0: none), and the window the menu was for as its owner.
+constexpr char kMenuSeparator[] = "----";
+
+// The user right-clicks a window and chooses the named entry in the menu that opens; an empty name
+// (or one the menu has not, or a grayed one) closes the menu without a choice, as Escape does.
+// Returns the command chosen, 0 for none.
+UINT right_click(HWND window, const std::string& entry);
 
 void script(Answer answer);
 void clear_script();

@@ -17,6 +17,7 @@
 #include "tests/support/list_rows.h"
 #include "tests/support/mail_server.h"
 #include "tests/support/registry_dump.h"
+#include "win32/clipboard.h"
 
 namespace {
 
@@ -233,6 +234,61 @@ TEST_F(EmailConfigTest, TemplatesShownFromTheServerAndStoredWholeCutOrDeleted) {
                                       value("EMailAlert_GP_Subject"), value("EMailAlert_LL_Body")}),
             (std::vector<std::string>{std::string("VORNIX: %S. %p.") + '\0', std::string(3430, 'x') + '\0', "(none)",
                                       "(none)"}));
+}
+
+// The menus shown, as rows after the edit's own eight entries (Undo to Select All).
+std::vector<std::vector<std::string>> token_menus() {
+  std::vector<std::vector<std::string>> out;
+  for (const ui::JournalEntry& e : ui::journal())
+    if (e.kind == "menu") out.emplace_back(e.rows.size() < 8 ? e.rows : std::vector<std::string>(e.rows.begin() + 8, e.rows.end()));
+  return out;
+}
+
+TEST_F(EmailConfigTest, TemplateFieldMenusInsertTokensAtTheCaretUntilTheDialogCloses) {
+  ASSERT_EQ(ServerSetting(kProductRoot, nullptr, "SRV01", 0xFFD05581, const_cast<char*>("Logon on  today"), 0, nullptr,
+                          nullptr, 1), 0u);
+  ui::clear_journal();
+  // The server name between the two spaces of a stored subject; the attribute value after text typed
+  // into the directory body; the GPO name into the empty group policy body; a group policy token is
+  // not offered in a file system subject.
+  dialog({{"EMAIL_02", IDC_EMAIL_TEMPLATES, "", {}},
+          {"EMAIL_TEMPLATES", IDOK, "", {{IDC_TEMPLATE_AD_BODY, "Changed: "}},
+           {{IDC_TEMPLATE_LL_SUBJECT, "Insert Server Name (%S)", 9},
+            {IDC_TEMPLATE_AD_BODY, "Insert Specified Attribute Value (%v:ATTRIBUTENAME)"},
+            {IDC_TEMPLATE_FS_SUBJECT, "Insert GPO Name (%g)"},
+            {IDC_TEMPLATE_GP_BODY, "Insert GPO Name (%g)"}}}});
+  const std::vector<std::string> every = {
+      "----", "Insert Server Name (%S)", "Insert Profile Name (%p)", "Insert Object Affected (%o)",
+      "Insert Action Type (%a)", "Insert Perpetrator Name (%r)", "Insert Perpetrator IP Address (%i)",
+      "Insert Perpetrator Workstation Name (%w)", "----", "Insert Time {ex:Jan 1, 2016 10:58:50} (%T)",
+      "Insert Month Name (%M)", "Insert Day of Month (%d)", "Insert Year (%y)", "Insert Hour (24-Hour Format) (%h)",
+      "Insert Minute (%m)", "Insert Second (%c)"};
+  auto plus = [&](std::vector<std::string> extra) {
+    std::vector<std::string> rows = every;
+    rows.push_back("----");
+    rows.insert(rows.end(), extra.begin(), extra.end());
+    return rows;
+  };
+  EXPECT_EQ(token_menus(), (std::vector<std::vector<std::string>>{
+                               every,
+                               plus({"Insert Object Class (%j)", "Insert Attribute Name (%u)",
+                                     "Insert Specified Attribute Value (%v:ATTRIBUTENAME)"}),
+                               every,
+                               plus({"Insert GPO Name (%g)", "Insert GPO Change Details (%e)",
+                                     "Insert GPO Filename that changed (%f)"})}));
+  EXPECT_EQ((std::vector<std::string>{value("EMailAlert_LL_Subject"), value("EMailAlert_AD_Body"),
+                                      value("EMailAlert_FS_Subject"), value("EMailAlert_GP_Body")}),
+            (std::vector<std::string>{std::string("Logon on %S today") + '\0',
+                                      std::string("Changed: %v:PUT_ATTRIBUTE_NAME_HERE") + '\0', "(none)",
+                                      std::string("%g") + '\0'}));
+  EXPECT_EQ(platform::clipboard_text(), "%g");
+
+  // Closed, the dialog hooks no more: an edit's menu opened afterwards has only its own entries.
+  ui::clear_journal();
+  HWND edit = CreateWindowExA(0, "Edit", "", WS_CHILD, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(ui::right_click(edit, "Insert Server Name (%S)"), 0u);
+  EXPECT_EQ(token_menus(), std::vector<std::vector<std::string>>{{}});
+  DestroyWindow(edit);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -12,6 +13,7 @@
 
 #include "chartdir/memory_dc.h"
 #include "tests/support/list_rows.h"
+#include "win32/clipboard.h"
 #include "win32/modules.h"
 #include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
@@ -512,3 +514,93 @@ TEST_F(Ui, AnInvalidatedOwnerDrawnButtonIsDrawnByItsParentOnUpdate) {
   EXPECT_EQ(std::make_pair(drawn[0].second.right, drawn[0].second.bottom), std::make_pair(40, 30));
   EXPECT_EQ(qvmr_paint_drawn_texts(qvmr_paint_window_dc(owner_drawn)), 1);
 }
+
+namespace {
+
+// A hook that adds "Extra" (command 4242) to every menu that opens, and what an edit's
+// subclass heard of it.
+HMENU g_opened_menu = nullptr;
+std::vector<WPARAM> g_edit_commands;
+WNDPROC g_edit_proc = nullptr;
+
+void CALLBACK add_extra(HWINEVENTHOOK, DWORD event, HWND popup, LONG object, LONG, DWORD, DWORD) {
+  EXPECT_EQ(event, static_cast<DWORD>(EVENT_SYSTEM_MENUPOPUPSTART));
+  EXPECT_EQ(object, OBJID_CLIENT);
+  g_opened_menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+  AppendMenuA(g_opened_menu, MF_STRING, 4242, "E&xtra");
+}
+
+LRESULT CALLBACK edit_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND) g_edit_commands.push_back(wparam);
+  return CallWindowProcA(g_edit_proc, hwnd, message, wparam, lparam);
+}
+
+void put_text_on_clipboard(const std::string& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, block);
+  CloseClipboard();
+}
+
+std::string text_of(HWND window) {
+  char text[64] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+TEST_F(Ui, EditMenuPastesAtTheCaretWithinTheLimitAndHooksAddCommandsTheEditPassesOn) {
+  HWND edit = make("Edit", make_screen(), 7, WS_CHILD, "Hello world");
+  g_edit_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&edit_subclass)));
+  g_edit_commands.clear();
+  put_text_on_clipboard("XY");
+  SendMessageA(edit, EM_SETSEL, 5, 5);
+  // Hooks for another thread, or that skip their own thread, hear nothing.
+  HWINEVENTHOOK other = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPSTART, nullptr, &add_extra,
+                                        GetCurrentProcessId(), GetCurrentThreadId() + 1, WINEVENT_OUTOFCONTEXT);
+  HWINEVENTHOOK skipping = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPEND, nullptr, &add_extra,
+                                           0, 0, WINEVENT_SKIPOWNTHREAD);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_MENUPOPUPSTART, EVENT_SYSTEM_MENUPOPUPSTART, nullptr, &add_extra,
+                                       GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  EXPECT_EQ(SetWinEventHook(1, 1, nullptr, &add_extra, 0, 0, WINEVENT_INCONTEXT), nullptr) << "in context needs a module";
+
+  // The added entry's command reaches the edit's window procedure as WM_COMMAND, and the menu is gone after.
+  EXPECT_EQ(ui::right_click(edit, "Extra"), 4242u);
+  EXPECT_EQ(g_edit_commands, std::vector<WPARAM>{4242});
+  EXPECT_EQ(GetMenuItemCount(g_opened_menu), -1);
+  ASSERT_EQ(ui::journal().size(), 1u);
+  EXPECT_EQ(ui::journal()[0].rows, (std::vector<std::string>{"Undo [grayed]", "----", "Cut [grayed]", "Copy [grayed]",
+                                                             "Paste", "Delete [grayed]", "----", "Select All", "Extra"}));
+  EXPECT_EQ(ui::journal()[0].owner, edit);
+
+  // Paste replaces the selection and leaves the caret after what it put in; the limit cuts it short.
+  SendMessageA(edit, EM_SETSEL, 6, 5);
+  EXPECT_EQ(ui::right_click(edit, "Paste"), static_cast<UINT>(WM_PASTE));
+  DWORD start = 0, end = 0;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(text_of(edit) + " " + std::to_string(start) + "-" + std::to_string(end), "HelloXYworld 7-7");
+  SendMessageA(edit, EM_LIMITTEXT, 13, 0);
+  SendMessageA(edit, WM_PASTE, 0, 0);
+  EXPECT_EQ(text_of(edit), "HelloXYXworld");
+  SendMessageA(edit, WM_PASTE, 0, 0);
+  EXPECT_EQ(text_of(edit), "HelloXYXworld") << "full";
+
+  // A grayed entry cannot be chosen; Select All then Cut moves the whole text to the clipboard.
+  EXPECT_EQ(ui::right_click(edit, "Cut"), 0u);
+  ui::right_click(edit, "Select All");
+  ui::right_click(edit, "Cut");
+  EXPECT_EQ(text_of(edit) + "|" + platform::clipboard_text(), "|HelloXYXworld");
+
+  // Unhooked, a menu has only the edit's own entries.
+  EXPECT_TRUE(UnhookWinEvent(hook));
+  EXPECT_FALSE(UnhookWinEvent(hook));
+  EXPECT_EQ(ui::right_click(edit, "Extra"), 0u);
+  EXPECT_EQ(ui::journal().back().rows.size(), 8u);
+  EXPECT_EQ(g_edit_commands, std::vector<WPARAM>{4242});
+  UnhookWinEvent(other);
+  UnhookWinEvent(skipping);
+}
+
+}  // namespace
