@@ -545,9 +545,6 @@ HMENU WINAPI CreatePopupMenu(void);
 BOOL WINAPI DestroyMenu(HMENU menu);
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text);
 int WINAPI GetMenuItemCount(HMENU menu);
-UINT WINAPI GetMenuItemID(HMENU menu, int position);
-UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags);
-int WINAPI GetMenuStringA(HMENU menu, UINT item, LPSTR text, int size, UINT flags);
 // Accessibility events: hooks called on the hooking thread as an event happens there.
 typedef struct HWINEVENTHOOK__* HWINEVENTHOOK;
 typedef void(CALLBACK* WINEVENTPROC)(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,

@@ -60,14 +60,6 @@ Menu* find_menu(HMENU handle) {
   return state().menus.count(menu) ? menu : nullptr;
 }
 
-// The item a GetMenu* call names: by position (MF_BYPOSITION) or by its command identifier.
-const MenuItem* find_item(const Menu& menu, UINT item, UINT flags) {
-  if (flags & MF_BYPOSITION) return item < menu.items.size() ? &menu.items[item] : nullptr;
-  for (const MenuItem& m : menu.items)
-    if (!(m.flags & MF_SEPARATOR) && m.id == item) return &m;
-  return nullptr;
-}
-
 // A menu text as a person reads it: "&" marks the underlined letter, "&&" is one ampersand.
 std::string shown_text(const std::string& text) {
   std::string out;
@@ -208,33 +200,6 @@ int WINAPI GetMenuItemCount(HMENU handle) {
     return -1;
   }
   return static_cast<int>(menu->items.size());
-}
-
-UINT WINAPI GetMenuItemID(HMENU handle, int position) {
-  std::lock_guard<std::mutex> guard(state().lock);
-  Menu* menu = find_menu(handle);
-  if (menu == nullptr || position < 0 || static_cast<size_t>(position) >= menu->items.size()) return 0xFFFFFFFFu;
-  return static_cast<UINT>(menu->items[static_cast<size_t>(position)].id);
-}
-
-UINT WINAPI GetMenuState(HMENU handle, UINT item, UINT flags) {
-  std::lock_guard<std::mutex> guard(state().lock);
-  Menu* menu = find_menu(handle);
-  const MenuItem* found = menu ? find_item(*menu, item, flags) : nullptr;
-  return found ? found->flags : 0xFFFFFFFFu;
-}
-
-int WINAPI GetMenuStringA(HMENU handle, UINT item, LPSTR text, int size, UINT flags) {
-  std::lock_guard<std::mutex> guard(state().lock);
-  Menu* menu = find_menu(handle);
-  const MenuItem* found = menu ? find_item(*menu, item, flags) : nullptr;
-  if (found == nullptr) return 0;
-  const int length = static_cast<int>(found->text.size());
-  if (text == nullptr || size <= 0) return length;
-  const int n = std::min(length, size - 1);
-  found->text.copy(text, static_cast<size_t>(n));
-  text[n] = '\0';
-  return n;
 }
 
 HWINEVENTHOOK WINAPI SetWinEventHook(DWORD event_min, DWORD event_max, HMODULE module, WINEVENTPROC proc,
