@@ -114,6 +114,22 @@ WCHAR* put_wide(WCHAR* at, const std::string& text) {
   return at;
 }
 
+// One page of an enumeration: as many entries from first as the caller's preferred length holds,
+// and at least one; their bytes in *bytes.
+template <typename Entry, typename BytesOf>
+size_t entries_that_fit(const std::vector<Entry>& all, DWORD first, DWORD preferred_length, BytesOf bytes_of,
+                        size_t* bytes) {
+  size_t count = 0;
+  *bytes = 0;
+  while (first + count < all.size()) {
+    size_t more = bytes_of(all[first + count]);
+    if (count > 0 && preferred_length != MAX_PREFERRED_LENGTH && *bytes + more > preferred_length) break;
+    *bytes += more;
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
 namespace platform {
@@ -153,14 +169,9 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
   for (const Account& a : accounts_of(*machine))
     if (passes(a, filter)) all.push_back(a);
   DWORD first = resume_handle ? *resume_handle : 0;
-  // As many entries as the preferred length holds, and at least one.
-  size_t count = 0, bytes = 0;
-  while (first + count < all.size()) {
-    size_t more = entry_bytes(all[first + count], level);
-    if (count > 0 && preferred_length != MAX_PREFERRED_LENGTH && bytes + more > preferred_length) break;
-    bytes += more;
-    ++count;
-  }
+  size_t bytes = 0;
+  size_t count = entries_that_fit(all, first, preferred_length,
+                                  [level](const Account& a) { return entry_bytes(a, level); }, &bytes);
   *total_entries = static_cast<DWORD>(all.size());
   if (count == 0) return NERR_Success;
   auto* block = static_cast<BYTE*>(platform::net_api_buffer(bytes));
@@ -285,15 +296,10 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetShareEnum(LMSTR server_name, DWORD
 
   std::vector<Share> all = shares_of(m);
   DWORD first = resume_handle ? *resume_handle : 0;
-  // As many entries as the preferred length holds, and at least one.
-  size_t count = 0, bytes = 0;
-  while (first + count < all.size()) {
-    const Share& s = all[first + count];
-    size_t more = sizeof(SHARE_INFO_1) + wide_bytes(s.name) + wide_bytes(s.remark);
-    if (count > 0 && preferred_length != MAX_PREFERRED_LENGTH && bytes + more > preferred_length) break;
-    bytes += more;
-    ++count;
-  }
+  size_t bytes = 0;
+  size_t count = entries_that_fit(
+      all, first, preferred_length,
+      [](const Share& s) { return sizeof(SHARE_INFO_1) + wide_bytes(s.name) + wide_bytes(s.remark); }, &bytes);
   *total_entries = static_cast<DWORD>(all.size());
   if (count == 0) return NERR_Success;
   auto* block = static_cast<BYTE*>(platform::net_api_buffer(bytes));
