@@ -419,7 +419,8 @@ TEST_F(ProfileScreens, TheBaselineButtonCopiesBelowTheSelectedProfilesSavedPath)
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Netlogon\\Parameters", 0,
                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(key, "Sysvol", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\Windows\\SYSVOL\\sysvol"), 26);
+  const char sysvol[] = "C:\\Windows\\SYSVOL\\sysvol";
+  RegSetValueExA(key, "Sysvol", 0, REG_SZ, reinterpret_cast<const BYTE*>(sysvol), sizeof sysvol);
   RegCloseKey(key);
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Policies", 0,
                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -438,7 +439,8 @@ TEST_F(ProfileScreens, TheBaselineButtonCopiesBelowTheSelectedProfilesSavedPath)
                         "apply it first."}));
   EXPECT_FALSE(std::filesystem::exists(share + "/Baselines"));
 
-  RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>("C$\\Baselines"), 13);
+  const char baseline_path[] = "C$\\Baselines";
+  RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(baseline_path), sizeof baseline_path);
   RegCloseKey(key);
   EXPECT_EQ(press(0x602100E9), 1u);
   EXPECT_TRUE(said().empty());
