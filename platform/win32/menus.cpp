@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -50,9 +51,11 @@ MenuState& state() {
   return s;
 }
 
+constexpr size_t kMenuTextBytes = 512;  // the longest entry the scripted user can name, and its terminator
+
 // The entry the scripted user will choose in the next menu this thread shows (empty for none), and
 // the command chosen in the last menu it showed.
-thread_local std::string t_choice;
+thread_local char t_choice[kMenuTextBytes];  // a plain buffer: a thread's string would need a destructor at exit
 thread_local UINT t_chosen = 0;
 
 Menu* find_menu(HMENU handle) {
@@ -98,7 +101,8 @@ UINT track_popup_menu(HMENU menu, HWND owner) {
     find_window(popup)->menu = menu;
   }
   NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, popup, OBJID_CLIENT, CHILDID_SELF);
-  const std::string wanted = std::exchange(t_choice, std::string());
+  const std::string wanted = t_choice;
+  t_choice[0] = '\0';
   ui::JournalEntry entry;
   entry.kind = "menu";
   entry.owner = owner;
@@ -140,11 +144,15 @@ namespace ui {
 
 UINT right_click(HWND window, const std::string& entry) {
   if (!IsWindow(window)) return 0;
-  t_choice = entry;
+  if (entry.size() >= sizeof t_choice) {
+    std::fprintf(stderr, "qvmr7 win32: scripted user: menu entry \"%s\" is longer than any menu text\n", entry.c_str());
+    return 0;
+  }
+  std::memcpy(t_choice, entry.c_str(), entry.size() + 1);
   t_chosen = 0;
   // Windows have no place on a screen here: the click's point is the window's origin.
   SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(0, 0));
-  t_choice.clear();  // a window without a menu leaves the choice unused
+  t_choice[0] = '\0';  // a window without a menu leaves the choice unused
   return std::exchange(t_chosen, 0u);
 }
 
