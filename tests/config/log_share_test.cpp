@@ -96,13 +96,7 @@ TEST_F(LogShare, TheChosenShareIsStoredForEitherProductAndCancelChangesNothing) 
   // The sibling product's share, on the server selected in its list; its key is made when missing.
   HWND siblings =
       host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
-  HKEY known;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ\\MY_SERVERS", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &known, nullptr),
-            ERROR_SUCCESS);
-  const BYTE address[4] = {127, 0, 0, 3};
-  RegSetValueExA(known, "SRV02", 0, REG_BINARY, address, sizeof address);
-  RegCloseKey(known);
+  support::remember_sibling_server("SRV02", {127, 0, 0, 3});
   host::send_list_event(library_, siblings);
   ASSERT_TRUE(ui::click_row(siblings, 0));
   HWND share = host::add_control(screen_, 1301, "Edit", "", host::ControlSpec{0x60F80023, kDescriptorEditField});

@@ -138,13 +138,7 @@ TEST_F(ServerScreens, TheGuardsSaveSavesTheServerBeingLeftAndSaveNeedsASelectedS
 
 TEST_F(ServerScreens, TheSiblingFormWorksOnTheSelectedSiblingServer) {
   HWND siblings = host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
-  HKEY known;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ\\MY_SERVERS", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &known, nullptr),
-            ERROR_SUCCESS);
-  const BYTE address[4] = {127, 0, 0, 3};
-  RegSetValueExA(known, "SRV02", 0, REG_BINARY, address, sizeof address);
-  RegCloseKey(known);
+  support::remember_sibling_server("SRV02", {127, 0, 0, 3});
   host::send_list_event(library_, siblings);
   HWND port = field(1301, 0x60F8002F);
   HWND password = field(1302, 0x60F8003F);

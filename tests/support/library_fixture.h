@@ -12,6 +12,16 @@
 
 namespace support {
 
+// The console user's known servers of the sibling product: one more, at this IPv4 address.
+inline void remember_sibling_server(const char* name, const BYTE (&address)[4]) {
+  HKEY known;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ\\MY_SERVERS", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &known, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(known, name, 0, REG_BINARY, address, sizeof address);
+  RegCloseKey(known);
+}
+
 class LibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
