@@ -164,12 +164,21 @@ DWORD MovePairedRows(HWND from, HWND to) {
     item.mask = LVIF_IMAGE;
     item.iItem = row;
     SendMessageA(from, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    // The row keeps its data (not the blocks the old row owns) and now belongs to the other list.
+    // The row keeps its data and now belongs to the other list; a directory row takes a copy of its
+    // entry (path and option word), never the block the old row owns.
     BYTE copy[kListItemBytes];
-    start_row_record(copy, to, nullptr);
+    const DirectoryRowEntry* entry = own_record(record) ? row_directory_entry(record) : nullptr;
+    if (entry == nullptr) start_row_record(copy, to, nullptr);
+    else if (!start_directory_row(copy, to, entry->kind, entry->option, entry->path)) {
+      LVITEMA keep = {};  // without memory for the copy the row stays where it is
+      keep.stateMask = LVIS_SELECTED;
+      SendMessageA(from, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&keep));
+      continue;
+    }
     if (own_record(record))
       std::memcpy(copy + kListItemHeaderBytes, record + kListItemHeaderBytes, kRowDataLimit - kListItemHeaderBytes);
-    insert_list_row(to, text, item.iImage - g_library.base_image_index, copy);
+    if (!insert_list_row(to, text, item.iImage - g_library.base_image_index, copy) && entry != nullptr)
+      free_directory_row_entry(copy);
   }
   for (int row = rows - 1; row >= 0; --row)
     if (SendMessageA(from, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)

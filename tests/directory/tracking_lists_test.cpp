@@ -94,6 +94,41 @@ TEST_F(TrackingLists, ObjectsClassesAndAttributesRoundTripWithTheirOptionWords) 
   EXPECT_EQ(profile_values()[3], "AttrTrack=7:telephoneNumber00000003|lastLogon00040000||");
 }
 
+TEST_F(TrackingLists, EntriesMovedBetweenThePairedListsKeepTheirPathAndOptionWord) {
+  HWND found = list(0x602400FA), objects = list(0x602400A3), all_policies = list(0x602400DA),
+       policies = list(0x602400DA);
+  FillDirectoryList(found, kListUsersOneLevel, ("LDAP://" + kFinance).c_str(), directory_kind_filter(kListUsersOneLevel),
+                    kIconAdUser, 0);
+  add_row(found, "Sales", 0x20, "OU=Sales," + directory_->base());
+  FillGpoList(all_policies, nullptr);
+  auto select = [](HWND l, const std::string& text) {
+    std::vector<std::string> texts = support::list_column(l);
+    for (size_t r = 0; r < texts.size(); ++r)
+      if (texts[r] == text) support::set_row_selected(l, r);
+  };
+  // Over and back and over again: each move hands the entry on.
+  select(found, "Jane Smith");
+  select(found, "Sales");
+  ASSERT_EQ(MovePairedRows(found, objects), 2u);
+  select(objects, "Jane Smith");
+  ASSERT_EQ(MovePairedRows(objects, found), 1u);
+  select(found, "Jane Smith");
+  ASSERT_EQ(MovePairedRows(found, objects), 1u);
+  select(all_policies, "Workstation Lockdown");
+  ASSERT_EQ(MovePairedRows(all_policies, policies), 1u);
+  EXPECT_EQ(rows_with_paths(objects), (std::vector<std::string>{"Sales -> OU=Sales," + directory_->base(),
+                                                                "Jane Smith -> " + kJane}));
+  EXPECT_EQ(SaveObjTrack(objects, "SRV03", "Directory"), 0u);
+  EXPECT_EQ(SaveGposTracked(policies, "SRV03", "Directory"), 0u);
+  EXPECT_EQ(profile_values(), (std::vector<std::string>{
+                                  "[Directory]",
+                                  "ObjTrack=7:OU=Sales," + directory_->base() + "00000020|" + kJane + "00000000||",
+                                  "[Directory\\GPOsTracked]",
+                                  "Workstation Lockdown=1:\\\\brightmere.local\\SysVol\\brightmere.local\\Policies\\"
+                                  "{9D1E3C55-2F4B-4C1A-8E53-0B7F2C6D4A10}|",
+                              }));
+}
+
 TEST_F(TrackingLists, EmptyListsDeleteTheirValueAndNoAttributesOffersTheBusyOnes) {
   HWND objects = list(0x602400A3), attributes = list(0x602400AA);
   add_row(objects, "Sales", 0, "OU=Sales");
