@@ -262,19 +262,17 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
   bool description = equal_ignoring_case(attribute, "description");
   char path[kDirectoryPathBytes + 16], text[kMessageBytes];
   ldap_path(g_directory.bound_server, dn, path, sizeof path);
-  Held<IDirectoryObject> object;
-  HRESULT hr = open_directory_object(path, IID_IDirectoryObject, object.out());
+  Held<IADs> entry;
+  HRESULT hr = open_directory_object(path, IID_IADs, entry.out());
   if (FAILED(hr)) {
-    DWORD code = 0;
-    WCHAR wide_error[kErrorTextChars + 1] = {};
-    ADsGetLastError(&code, wide_error, kErrorTextChars, nullptr, 0);
-    char error[kErrorTextChars + 1];
-    from_wide(wide_error, error, sizeof error);
-    std::snprintf(text, sizeof text, "Error 2 [%x] getting object:\n\n%s\n\n%s", static_cast<unsigned>(hr), path, error);
+    ExtendedError error = take_extended_error();
+    std::snprintf(text, sizeof text, "Error 2 [%x] getting object:\n\n%s\n\n%s", static_cast<unsigned>(hr), path,
+                  error.text);
     error_box(text);
     return 0;
   }
-  if (object.p == nullptr) {
+  Held<IDirectoryObject> object;
+  if (FAILED(entry->QueryInterface(IID_IDirectoryObject, object.out())) || object.p == nullptr) {
     std::snprintf(text, sizeof text, "Unable to determine Directory Ptr for object [%s]", dn);
     error_box(text);
     return kModifyNoDirectoryInterface;
@@ -305,11 +303,10 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
                       static_cast<unsigned>(hr), attribute, static_cast<int>(values));
       error_box(text);
       report_extended_error(attribute, error);
-      // The value cannot be written over values that could not be cleared.
-      return kModifyRefused;
     }
-    if (mode == 2) return kModifyDone;
   }
+  // Mode 2 only clears, and only what the rule above clears: a multi-valued attribute is left alone.
+  if (mode == 2) return kModifyDone;
   DWORD control = delete_value ? ADS_ATTR_DELETE : (description || single_valued) ? ADS_ATTR_UPDATE : ADS_ATTR_APPEND;
   ADSVALUE ads = {};
   WCHAR wide_value[kDirectoryPathBytes];

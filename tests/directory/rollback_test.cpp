@@ -179,20 +179,58 @@ TEST_F(Rollback, AnAccountThatMayOnlyReadChangesNothingAndIsToldWhy) {
   add_change(kAdded, kJane, "otherTelephone", "555-0101", "");
   add_change(kAdded, kJane, "title", "Analyst", "");
   ASSERT_EQ(directory_->modify("dn: " + kJane + "\nchangetype: modify\nreplace: title\ntitle: Analyst\n-\n"), 0);
+  directory_->forget_log();
   answer(IDOK);
   answer(IDOK);
   RollbackDirectoryChanges(nullptr, report_);
   EXPECT_EQ(directory_->values(kJane, "otherTelephone"), std::vector<std::string>{"555-0101"});
   EXPECT_EQ(directory_->values(kJane, "title"), std::vector<std::string>{"Analyst"});
   std::vector<std::string> lines = shown();
-  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines.size(), 6u);
   std::string error = std::string(library_title()) + " | ";
   EXPECT_EQ(lines[1].rfind(error + "Error [0x2098] on attribute [otherTelephone]\n\nError Text:\n\n00002098: ", 0), 0u)
       << lines[1];
-  // The single-valued title is cleared first: the refusal names the clear and how many values it has.
+  // The single-valued title is cleared first: the refusal names the clear and how many values it has, and the
+  // delete is still tried and refused in its turn.
   EXPECT_EQ(lines[3], error + "Your account has insufficient privileges to clear attribute values for [title].\n\nDoes "
                               "it have a value?[1]");
   EXPECT_EQ(lines[4].rfind(error + "Error [0x2098] on attribute [title]", 0), 0u) << lines[4];
+  EXPECT_EQ(lines[5].rfind(error + "Error [0x2098] on attribute [title]", 0), 0u) << lines[5];
+  std::string jane = "MOD dn=\"cn=Jane Smith,ou=Finance,dc=brightmere,dc=local\" attr=";
+  EXPECT_EQ(directory_->logged_modifications(),
+            (std::vector<std::string>{jane + "otherTelephone", jane + "title", jane + "title"}));
+}
+
+TEST_F(Rollback, ModifyClearsAsItsModeSaysAndWritesAfterARefusedClear) {
+  add_phones(kJane, {"555-0101", "555-0102"});
+  ASSERT_EQ(directory_->modify("dn: " + kJane + "\nchangetype: modify\nreplace: title\ntitle: Analyst\n-\n"), 0);
+  directory_->forget_log();
+  // Mode 2 clears what would be cleared before a write and writes nothing: a single value goes, a
+  // multi-valued attribute is left as it is.
+  EXPECT_EQ(ModifyAttribute(FALSE, kJane.c_str(), "title", "Lead", kSyntaxLookUp, 2, kParseValueText, 0, 0),
+            kModifyDone);
+  EXPECT_EQ(ModifyAttribute(FALSE, kJane.c_str(), "otherTelephone", "555-0103", kSyntaxLookUp, 2, kParseValueText, 0, 0),
+            kModifyDone);
+  EXPECT_TRUE(directory_->values(kJane, "title").empty());
+  EXPECT_EQ(directory_->values(kJane, "otherTelephone"), (std::vector<std::string>{"555-0101", "555-0102"}));
+  EXPECT_EQ(directory_->logged_modifications(),
+            std::vector<std::string>{"MOD dn=\"cn=Jane Smith,ou=Finance,dc=brightmere,dc=local\" attr=title"});
+  EXPECT_TRUE(shown().empty());
+
+  // An account that may add telephone numbers but not remove them: mode 1's clear is refused and
+  // reported, and the number is still appended.
+  world_.set_world_setting("directory", "user", support::kDirectoryReader);
+  world_.open();
+  EXPECT_EQ(ModifyAttribute(FALSE, kJane.c_str(), "otherTelephone", "555-0104", kSyntaxLookUp, 1, kParseValueText, 0, 0),
+            kModifyDone);
+  EXPECT_EQ(directory_->values(kJane, "otherTelephone"),
+            (std::vector<std::string>{"555-0101", "555-0102", "555-0104"}));
+  std::vector<std::string> lines = shown();
+  ASSERT_EQ(lines.size(), 2u);
+  std::string error = std::string(library_title()) + " | ";
+  EXPECT_EQ(lines[0], error + "Your account has insufficient privileges to clear attribute values for "
+                              "[otherTelephone].\n\nDoes it have a value?[2]");
+  EXPECT_EQ(lines[1].rfind(error + "Error [0x2098] on attribute [otherTelephone]", 0), 0u) << lines[1];
 }
 
 TEST_F(Rollback, ModifyRefusesWhatItCannotWrite) {

@@ -294,7 +294,7 @@ std::string domain_ldif(const std::string& controller) {
 }
 
 std::string config_text(const std::string& folder) {
-  const std::string admin = kDirectoryAdmin;
+  const std::string admin = kDirectoryAdmin, reader = kDirectoryReader;
   return "include " + folder + "/ad.schema\n"
          "modulepath /usr/lib/ldap\n"
          "moduleload back_mdb\n"
@@ -319,6 +319,8 @@ std::string config_text(const std::string& folder) {
          "access to dn.base=\"\" by * read\n"
          "access to dn.base=\"cn=Subschema\" by * read\n"
          "access to attrs=userPassword by self write by anonymous auth by * none\n"
+         "access to attrs=otherTelephone by dn.exact=\"" + admin + "\" write by dn.exact=\"" + reader +
+         "\" =rscda by users read by * none\n"
          "access to * by dn.exact=\"" + admin + "\" write by users read by * none\n";
 }
 

@@ -26,7 +26,8 @@ namespace support {
 
 constexpr const char* kDemoDnsDomain = "brightmere.local";
 constexpr const char* kDemoDomainDn = "DC=brightmere,DC=local";
-// The console user's entry and its password (the logon session), and a user who may only read.
+// The console user's entry and its password (the logon session), and a user who may only read
+// (and add telephone numbers to otherTelephone, but never remove one).
 constexpr const char* kDirectoryAdmin = "CN=Administrator,CN=Users,DC=brightmere,DC=local";
 constexpr const char* kDirectoryReader = "CN=Jane Reader,CN=Users,DC=brightmere,DC=local";
 constexpr const char* kDirectoryPassword = "Vornix-2026";
