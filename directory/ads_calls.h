@@ -22,6 +22,15 @@ struct Held {
   void** out() { return reinterpret_cast<void**>(&p); }
 };
 
+// Shows the wait cursor while a directory search runs, and gives the previous one back when it goes.
+struct WaitCursor {
+  HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  WaitCursor() = default;
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+  ~WaitCursor() { SetCursor(previous); }
+};
+
 // Binds a path with secure authentication, and server binding when the path
 // names a server or the console is bound to one.
 HRESULT open_directory_object(const char* path, REFIID riid, void** object);

@@ -113,6 +113,7 @@ DWORD FillSchemaList(HWND list, DWORD selector, int image_offset, DWORD) {
   for (const SchemaSelector& s : kSchemaSelectors)
     if (s.selector == selector) filter = s.filter;
   if (filter == nullptr) return 0;
+  WaitCursor waiting;
   Held<IADs> root;
   HRESULT hr = open_directory_object("LDAP://RootDSE", IID_IADs, root.out());
   char text[kDirectoryPathBytes + 400];
@@ -152,6 +153,7 @@ DWORD FillSchemaList(HWND list, DWORD selector, int image_offset, DWORD) {
 DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char* filter, int image_offset, DWORD) {
   if (g_directory.search_running) return 0;
   OneSearch one;
+  WaitCursor waiting;
   g_library.search_cancel = 0;
   char path[kDirectoryPathBytes + 16];
   copy_text(path, sizeof path, base_path);

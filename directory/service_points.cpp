@@ -61,6 +61,7 @@ void remember_point(const char* dn, DWORD type) {
 }  // namespace
 
 DWORD ListServicePoints(HWND list, const char* forest) {
+  WaitCursor waiting;
   char path[kDirectoryPathBytes + 16];
   std::snprintf(path, sizeof path, "GC://%s", forest ? forest : "");
   Held<IDirectorySearch> search;

@@ -1,6 +1,7 @@
 // The picker's lists filled from a real directory, compared with ldapsearch
 // of the same base and filter, and the searches slapd logged.
 #include <algorithm>
+#include <functional>
 
 #include "tests/directory/directory_fixture.h"
 
@@ -171,6 +172,41 @@ TEST_F(DirectoryTest, OneSearchRunsAtATimeAndTheCancelValueStopsIt) {
   EXPECT_EQ(FillDirectoryList(again, kListUsers, ("LDAP://" + directory_->base()).c_str(),
                               directory_kind_filter(kListUsers), 0, 0),
             11u);
+}
+
+// A list view that notes the cursor shown whenever a row is added.
+std::vector<HCURSOR> g_cursors_seen;
+LRESULT CALLBACK note_cursor(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == LVM_INSERTITEMA) {
+    HCURSOR shown = SetCursor(nullptr);
+    SetCursor(shown);
+    g_cursors_seen.push_back(shown);
+  }
+  return CallWindowProcA(g_list_procedure, window, message, wparam, lparam);
+}
+
+TEST_F(DirectoryTest, TheWaitCursorShowsWhileASearchFillsItsList) {
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW), wait = LoadCursorA(nullptr, IDC_WAIT);
+  SetCursor(arrow);
+  auto watched = [&](const char* what, const std::function<void(HWND)>& fill) {
+    HWND l = list();
+    g_list_procedure =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(l, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(note_cursor)));
+    g_cursors_seen.clear();
+    fill(l);
+    EXPECT_FALSE(g_cursors_seen.empty()) << what;
+    EXPECT_EQ(std::count(g_cursors_seen.begin(), g_cursors_seen.end(), wait),
+              static_cast<std::ptrdiff_t>(g_cursors_seen.size()))
+        << what;
+    HCURSOR after = SetCursor(arrow);
+    EXPECT_EQ(after, arrow) << what << ": the cursor is given back when the search ends";
+  };
+  watched("users", [](HWND l) {
+    FillDirectoryList(l, kListUsers, base_path().c_str(), directory_kind_filter(kListUsers), 0, 0);
+  });
+  watched("classes", [](HWND l) { FillSchemaList(l, 2, 0, 0); });
+  watched("policies", [](HWND l) { FillGpoList(l, "SRV02"); });
+  watched("service points", [](HWND l) { ListServicePoints(l, support::kDemoDnsDomain); });
 }
 
 TEST_F(DirectoryTest, GroupPoliciesAreListedByDisplayNameWithTheirFileSystemPath) {
