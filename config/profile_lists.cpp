@@ -1268,8 +1268,8 @@ DWORD ListGposTracked(const char* server, const char* profile, HWND list) {
     LONG e = RegEnumValueA(key, index, name, &name_size, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
     if (e == ERROR_NO_MORE_ITEMS) break;
     if (e != ERROR_SUCCESS || type != REG_SZ) continue;
-    // Only a policy object that the domain still has is listed.
-    if (!GpoPathExists(path)) continue;
+    // Only a policy object that the server's domain still has is listed.
+    if (!GpoPathExists(equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server, path)) continue;
     BYTE record[kListItemBytes];
     if (!start_directory_row(record, list, kListGpos, 0, path)) continue;
     insert_directory_row(list, name, g_library.base_image_index + kIconGpo, record);

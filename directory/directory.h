@@ -104,8 +104,9 @@ DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char
                         DWORD row_options);
 // The group policy objects of a server's domain (server null or empty: the console's domain).
 DWORD FillGpoList(HWND list, const char* server);
-// Whether a group policy object with this gPCFileSysPath is in the console's domain.
-bool GpoPathExists(const char* file_system_path);
+// Whether a group policy object with this gPCFileSysPath is in the server's domain (server null or
+// empty: the console's domain).
+bool GpoPathExists(const char* server, const char* file_system_path);
 
 // ---- Service connection points ----------------------------------------------------
 

@@ -210,43 +210,54 @@ DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char
   return rows;
 }
 
-DWORD FillGpoList(HWND list, const char* server) {
+namespace {
+
+// Hands visit the path of the policy container of each primary domain of a server ("LDAP://CN=Policies,
+// CN=System,DC=..."; server null or empty: the console's own domain). A server whose domain is not
+// found has none, and nothing is shown: the caller's list stays as it is.
+template <typename Visit>
+void visit_policy_containers(const char* server, Visit visit) {
   char name[300] = {};
   if (server && *server) std::snprintf(name, sizeof name, "\\\\%s", server);
   PDS_DOMAIN_TRUSTSA domains = nullptr;
   ULONG count = 0;
-  DWORD rc = DsEnumerateDomainTrustsA(name[0] ? name : nullptr, DS_DOMAIN_PRIMARY, &domains, &count);
-  if (rc != ERROR_SUCCESS) {
-    char text[400];
-    std::snprintf(text, sizeof text, "Error %u finding the domain of %s", static_cast<unsigned>(rc),
-                  name[0] ? name : "this computer");
-    show_message(nullptr, text, nullptr, MB_ICONERROR);
-    return 0;
-  }
-  DWORD rows = 0;
+  if (DsEnumerateDomainTrustsA(name[0] ? name : nullptr, DS_DOMAIN_PRIMARY, &domains, &count) != ERROR_SUCCESS) return;
   for (ULONG i = 0; i < count; ++i) {
     char slashed[300], dn[kDirectoryPathBytes], policies[kDirectoryPathBytes + 32], path[kDirectoryPathBytes + 64];
     std::snprintf(slashed, sizeof slashed, "//%s", domains[i].DnsDomainName ? domains[i].DnsDomainName : "");
     dns_name_to_dn(slashed, dn, sizeof dn);
     std::snprintf(policies, sizeof policies, "CN=Policies,CN=System,%s", dn);
     ldap_path(nullptr, policies, path, sizeof path);
-    rows += FillDirectoryList(list, kListGpos, path, kGposFilter, kIconGpo, 0);
+    if (!visit(path)) break;
   }
   NetApiBufferFree(domains);
+}
+
+}  // namespace
+
+DWORD FillGpoList(HWND list, const char* server) {
+  DWORD rows = 0;
+  visit_policy_containers(server, [&](const char* path) {
+    rows += FillDirectoryList(list, kListGpos, path, kGposFilter, kIconGpo, 0);
+    return true;
+  });
   return rows;
 }
 
-bool GpoPathExists(const char* file_system_path) {
-  char dn[kDirectoryPathBytes], path[kDirectoryPathBytes + 16];
-  if (!DomainDnFromName("", dn, sizeof dn, nullptr, 0)) return false;
-  ldap_path(nullptr, dn, path, sizeof path);
-  Held<IDirectorySearch> search;
-  if (FAILED(open_directory_object(path, IID_IDirectorySearch, search.out()))) return false;
+bool GpoPathExists(const char* server, const char* file_system_path) {
+  WaitCursor waiting;
   char value[kDirectoryPathBytes * 3], filter[kDirectoryPathBytes * 3 + 64];
   escape_filter_value(file_system_path, value, sizeof value);
   std::snprintf(filter, sizeof filter, "(&(objectClass=groupPolicyContainer)(gPCFileSysPath=%s))", value);
-  static const char* const kColumns[] = {"distinguishedName"};
-  SearchRun run;
-  if (FAILED(run_search(search.p, ADS_SCOPE_SUBTREE, 1000, -1, filter, kColumns, 1, &run))) return false;
-  return search->GetFirstRow(run.handle) == S_OK;
+  bool found = false;
+  visit_policy_containers(server, [&](const char* path) {
+    Held<IDirectorySearch> search;
+    if (FAILED(open_directory_object(path, IID_IDirectorySearch, search.out()))) return true;
+    static const char* const kColumns[] = {"distinguishedName"};
+    SearchRun run;
+    found = SUCCEEDED(run_search(search.p, ADS_SCOPE_ONELEVEL, 1000, -1, filter, kColumns, 1, &run)) &&
+            search->GetFirstRow(run.handle) == S_OK;
+    return !found;
+  });
+  return found;
 }

@@ -1,6 +1,7 @@
 // The domain locator (netapi32) answered from the world's directory: its
 // domain controller, and a server's primary domain. The world's domain is a
-// forest of one domain; every machine of the world belongs to it.
+// forest of one domain; a machine belongs to it unless its machine.ini names
+// another domain or workgroup.
 #include <dsgetdc.h>
 #include <lmapibuf.h>
 
@@ -55,6 +56,12 @@ DWORD check_computer(const std::string& computer) {
   return ERROR_SUCCESS;
 }
 
+// Whether the computer asked (this one when none is named) is a member of the world's domain.
+bool in_world_domain(const std::string& computer) {
+  const world::Machine* m = world::find_machine(computer.empty() ? world::console_machine() : computer);
+  return m == nullptr || adsi::equal_ignoring_case(world::machine_domain(*m), world::domain());
+}
+
 std::string narrow(LPCWSTR text) { return text ? adsi::utf8(text) : ""; }
 
 }  // namespace
@@ -65,6 +72,8 @@ DWORD WINAPI DsGetDcNameA(LPCSTR computer, LPCSTR domain, GUID*, LPCSTR, ULONG, 
   if (info == nullptr) return ERROR_INVALID_PARAMETER;
   *info = nullptr;
   if (DWORD rc = check_computer(computer ? computer : "")) return rc;
+  // Without a domain name the computer's own domain is meant: a computer outside the domain has none.
+  if ((domain == nullptr || *domain == '\0') && !in_world_domain(computer ? computer : "")) return ERROR_NO_SUCH_DOMAIN;
   std::vector<std::string> texts;
   if (DWORD rc = find_controller(domain ? domain : "", &texts)) return rc;
   std::vector<char*> t;
@@ -79,6 +88,7 @@ DWORD WINAPI DsGetDcNameW(LPCWSTR computer, LPCWSTR domain, GUID*, LPCWSTR, ULON
   if (info == nullptr) return ERROR_INVALID_PARAMETER;
   *info = nullptr;
   if (DWORD rc = check_computer(narrow(computer))) return rc;
+  if (narrow(domain).empty() && !in_world_domain(narrow(computer))) return ERROR_NO_SUCH_DOMAIN;
   std::vector<std::string> texts;
   if (DWORD rc = find_controller(narrow(domain), &texts)) return rc;
   std::vector<std::u16string> wide_texts;
@@ -97,7 +107,7 @@ DWORD WINAPI DsEnumerateDomainTrustsA(LPSTR server, ULONG, PDS_DOMAIN_TRUSTSA* d
   *count = 0;
   if (DWORD rc = check_computer(server ? server : "")) return rc;
   world::Directory d = world::directory();
-  if (d.dns_domain.empty()) return ERROR_NO_SUCH_DOMAIN;
+  if (d.dns_domain.empty() || !in_world_domain(server ? server : "")) return ERROR_NO_SUCH_DOMAIN;
   std::vector<char*> t;
   auto* record = new_record<DS_DOMAIN_TRUSTSA>(std::vector<std::string>{world::domain(), d.dns_domain}, &t);
   if (record == nullptr) return ERROR_NOT_ENOUGH_MEMORY;

@@ -185,6 +185,20 @@ TEST_F(TrackingLists, PolicyObjectsToTrackAreStoredByNameAndListedWhileTheDomain
   EXPECT_EQ(SaveGposTracked(back, "SRV03", "Directory"), 0u);
   expected.pop_back();
   EXPECT_EQ(profile_values(), expected);
+
+  // They are looked up in the domain of the profile's server: a console outside the domain lists them
+  // all the same, and a server outside it lists none.
+  release_registry_connections();
+  world_.set_machine_setting("CONSOLE01", "machine", "domain", "WORKGROUP");
+  world_.open();
+  HWND from_outside = list(0x602400DA);
+  EXPECT_EQ(ListGposTracked("SRV03", "Directory", from_outside), 2u);
+  release_registry_connections();
+  world_.set_machine_setting("SRV03", "machine", "domain", "WORKGROUP");
+  world_.open();
+  HWND outside_server = list(0x602400DA);
+  EXPECT_EQ(ListGposTracked("SRV03", "Directory", outside_server), 0u);
+  EXPECT_TRUE(ui::journal().empty());
 }
 
 TEST_F(TrackingLists, AProfileIsCreatedByTheConsoleUsersDistinguishedNameWhenTheDomainKnowsTheUser) {
