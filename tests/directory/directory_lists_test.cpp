@@ -205,7 +205,6 @@ TEST_F(DirectoryTest, TheWaitCursorShowsWhileASearchFillsItsList) {
     FillDirectoryList(l, kListUsers, base_path().c_str(), directory_kind_filter(kListUsers), 0, 0);
   });
   watched("classes", [](HWND l) { FillSchemaList(l, 2, 0, 0); });
-  watched("policies", [](HWND l) { FillGpoList(l, "SRV02"); });
   watched("service points", [](HWND l) { ListServicePoints(l, support::kDemoDnsDomain); });
 }
 

@@ -77,31 +77,23 @@ TEST_F(Adsi, PathsLeadToTheirServerOrSayWhyNot) {
 }
 
 TEST_F(Adsi, TheLocatorAnswersForTheDomainOfTheComputerAsked) {
-  auto primary = [](const char* server) {
-    PDS_DOMAIN_TRUSTSA domains = nullptr;
-    ULONG count = 0;
-    DWORD rc = DsEnumerateDomainTrustsA(const_cast<LPSTR>(server), DS_DOMAIN_PRIMARY, &domains, &count);
-    std::string name = rc == ERROR_SUCCESS && count == 1 ? domains[0].DnsDomainName : "error " + std::to_string(rc);
-    if (domains) NetApiBufferFree(domains);
-    return name;
-  };
-  auto controller = [](const char* domain) {
-    PDOMAIN_CONTROLLER_INFOA info = nullptr;
-    DWORD rc = DsGetDcNameA(nullptr, domain, nullptr, nullptr, 0, &info);
-    std::string name = rc == ERROR_SUCCESS ? info->DomainControllerName : "error " + std::to_string(rc);
-    if (info) NetApiBufferFree(info);
-    return name;
-  };
-  // A console outside the domain has no domain of its own, though the domain is found by name and
-  // its servers name it.
+  // A console outside the domain has no domain of its own, though the domain is found by name; a
+  // server outside it has no primary domain.
   world_.set_machine_setting("CONSOLE01", "machine", "domain", "WORKGROUP");
   world_.set_machine_setting("SRV02", "machine", "domain", "WORKGROUP");
   world_.open();
-  EXPECT_EQ(controller(nullptr), "error 1355");
-  EXPECT_EQ(controller("brightmere.local"), "\\\\SRV01.brightmere.local");
-  EXPECT_EQ(primary(nullptr), "error 1355");
-  EXPECT_EQ(primary("\\\\SRV01"), "brightmere.local");
-  EXPECT_EQ(primary("\\\\SRV02"), "error 1355");
+  PDOMAIN_CONTROLLER_INFOA info = nullptr;
+  EXPECT_EQ(DsGetDcNameA(nullptr, nullptr, nullptr, nullptr, 0, &info), static_cast<DWORD>(ERROR_NO_SUCH_DOMAIN));
+  ASSERT_EQ(DsGetDcNameA(nullptr, "brightmere.local", nullptr, nullptr, 0, &info), static_cast<DWORD>(ERROR_SUCCESS));
+  NetApiBufferFree(info);
+  PDS_DOMAIN_TRUSTSA domains = nullptr;
+  ULONG count = 0;
+  char member[] = "\\\\SRV01", outsider[] = "\\\\SRV02";
+  ASSERT_EQ(DsEnumerateDomainTrustsA(member, DS_DOMAIN_PRIMARY, &domains, &count), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_STREQ(domains[0].DnsDomainName, "brightmere.local");
+  NetApiBufferFree(domains);
+  EXPECT_EQ(DsEnumerateDomainTrustsA(outsider, DS_DOMAIN_PRIMARY, &domains, &count),
+            static_cast<DWORD>(ERROR_NO_SUCH_DOMAIN));
 }
 
 TEST_F(Adsi, ASearchIsFetchedInPagesAndItsValuesAreTypedByTheSchema) {
