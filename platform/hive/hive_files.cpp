@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +31,11 @@ namespace {
 constexpr size_t kBaseBlockBytes = 0x1000;
 constexpr size_t kBinBytes = 0x1000;
 constexpr size_t kHeaderDataSizeOffset = 0x28;
+constexpr size_t kChecksumOffset = 0x1FC;
+constexpr size_t kBinHeaderBytes = 0x20;
+constexpr size_t kValueCellBytes = 4 + 0x14;  // a "vk" cell without its name
+constexpr uint32_t kDataInCell = 0x80000000;   // a value's length bit: up to four bytes kept in the "vk" itself
+constexpr uint32_t kBigDataSegment = 16344;
 constexpr uint64_t kFileTimeEpochOffset = 116444736000000000ull;
 
 struct HiveCloser {
@@ -50,6 +56,87 @@ void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) {
 uint32_t get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 uint64_t file_time_now() { return world::clock_now_ms() * 10000 + kFileTimeEpochOffset; }
+
+// The base block's checksum: the XOR of its first 127 words, never 0 or all ones.
+void seal_base_block(std::vector<uint8_t>& b) {
+  uint32_t checksum = 0;
+  for (size_t at = 0; at < kChecksumOffset; at += 4) checksum ^= get32(&b[at]);
+  if (checksum == 0) checksum = 1;
+  if (checksum == 0xFFFFFFFF) checksum = 0xFFFFFFFE;
+  put32(b, kChecksumOffset, checksum);
+}
+
+uint32_t cell_span(size_t data_bytes) { return static_cast<uint32_t>((4 + data_bytes + 7) & ~size_t{7}); }
+
+// A new allocated cell of `data_bytes` at `*next` of the file, which moves on past it; its offset in the hive.
+uint32_t allocate_cell(std::vector<uint8_t>& b, size_t* next, size_t data_bytes) {
+  const size_t cell = *next;
+  put32(b, cell, static_cast<uint32_t>(-static_cast<int32_t>(cell_span(data_bytes))));
+  *next += cell_span(data_bytes);
+  return static_cast<uint32_t>(cell - kBaseBlockBytes);
+}
+
+// A hive of format 1.4 or later (this one is 1.5) keeps a value longer than one segment as big data: a
+// "db" cell pointing at a list of segment cells of 16,344 bytes each (the last one shorter), and its
+// loader reads such a value's cell as that "db" cell. libhivex writes one cell, so each such value moves
+// here into a bin of its own at the end of the file, and its single cell is freed. False when the file
+// is not a hive.
+bool split_big_values(std::vector<uint8_t>& b) {
+  if (b.size() < kBaseBlockBytes) return false;
+  const size_t end = kBaseBlockBytes + size_t{get32(&b[kHeaderDataSizeOffset])};
+  if (end > b.size()) return false;
+  b.resize(end);
+  std::vector<size_t> big_values;  // the file offsets of their "vk" cells
+  for (size_t bin = kBaseBlockBytes; bin < end;) {
+    if (end - bin < kBinHeaderBytes || std::memcmp(&b[bin], "hbin", 4) != 0) return false;
+    const size_t bin_end = bin + get32(&b[bin + 8]);
+    if (bin_end <= bin + kBinHeaderBytes || bin_end > end) return false;
+    for (size_t cell = bin + kBinHeaderBytes; cell < bin_end;) {
+      const int32_t size = static_cast<int32_t>(get32(&b[cell]));
+      const size_t span = size < 0 ? 0 - static_cast<size_t>(size) : static_cast<size_t>(size);
+      if (span < 8 || span > bin_end - cell) return false;
+      if (size < 0 && span >= kValueCellBytes && std::memcmp(&b[cell + 4], "vk", 2) == 0) {
+        const uint32_t length = get32(&b[cell + 8]);
+        if ((length & kDataInCell) == 0 && length > kBigDataSegment) big_values.push_back(cell);
+      }
+      cell += span;
+    }
+    bin = bin_end;
+  }
+  for (size_t value : big_values) {
+    const uint32_t length = get32(&b[value + 8]);
+    const size_t data = kBaseBlockBytes + size_t{get32(&b[value + 12])};
+    if (data > end - 4) return false;
+    const uint32_t data_size = get32(&b[data]), data_span = 0u - data_size;  // allocated: a negative size
+    if (static_cast<int32_t>(data_size) >= 0 || size_t{4} + length > data_span || data_span > end - data) return false;
+    const uint32_t segments = (length + kBigDataSegment - 1) / kBigDataSegment;
+    size_t used = kBinHeaderBytes + cell_span(8) + cell_span(4 * size_t{segments});
+    for (uint32_t i = 0; i < segments; ++i) used += cell_span(std::min(kBigDataSegment, length - i * kBigDataSegment));
+    const size_t bin = b.size(), bin_size = (used + kBinBytes - 1) / kBinBytes * kBinBytes;
+    b.resize(bin + bin_size, 0);
+    std::memcpy(&b[bin], "hbin", 4);
+    put32(b, bin + 4, static_cast<uint32_t>(bin - kBaseBlockBytes));
+    put32(b, bin + 8, static_cast<uint32_t>(bin_size));
+    size_t next = bin + kBinHeaderBytes;
+    const uint32_t big = allocate_cell(b, &next, 8);
+    const uint32_t list = allocate_cell(b, &next, 4 * size_t{segments});
+    std::memcpy(&b[kBaseBlockBytes + big + 4], "db", 2);
+    put16(b, kBaseBlockBytes + big + 6, static_cast<uint16_t>(segments));
+    put32(b, kBaseBlockBytes + big + 8, list);
+    for (uint32_t i = 0; i < segments; ++i) {
+      const uint32_t bytes = std::min(kBigDataSegment, length - i * kBigDataSegment);
+      const uint32_t segment = allocate_cell(b, &next, bytes);
+      std::memcpy(&b[kBaseBlockBytes + segment + 4], &b[data + 4 + size_t{i} * kBigDataSegment], bytes);
+      put32(b, kBaseBlockBytes + list + 4 + 4 * size_t{i}, segment);
+    }
+    if (next < bin + bin_size) put32(b, next, static_cast<uint32_t>(bin + bin_size - next));  // the rest is free
+    put32(b, data, data_span);  // the single cell, now free
+    put32(b, value + 12, big);
+  }
+  put32(b, kHeaderDataSizeOffset, static_cast<uint32_t>(b.size() - kBaseBlockBytes));
+  seal_base_block(b);
+  return true;
+}
 
 // A hive with nothing but its root key (named `root_name`, ASCII) and the root's security cell:
 // the base block, then one bin holding the root key, the security cell and a free cell.
@@ -75,11 +162,7 @@ std::vector<uint8_t> empty_hive(const std::string& root_name) {
   put32(b, 0x24, root_cell);
   put32(b, kHeaderDataSizeOffset, kBinBytes);
   put32(b, 0x2C, 1);
-  uint32_t checksum = 0;
-  for (size_t at = 0; at < 0x1FC; at += 4) checksum ^= get32(&b[at]);
-  if (checksum == 0) checksum = 1;
-  if (checksum == 0xFFFFFFFF) checksum = 0xFFFFFFFE;
-  put32(b, 0x1FC, checksum);
+  seal_base_block(b);
 
   std::memcpy(&b[bin], "hbin", 4);
   put32(b, bin + 0x04, 0);
@@ -204,18 +287,34 @@ bool folder_exists(const std::string& path) {
   return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+LONG write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) return ERROR_ACCESS_DENIED;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && written ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+// The file libhivex committed, rewritten with its long values as big data.
+LONG with_big_values_split(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return ERROR_WRITE_FAULT;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(in);
+  return split_big_values(bytes) ? write_bytes(path, bytes) : ERROR_WRITE_FAULT;
+}
+
 LONG write_hive(const std::string& target, const win32::RegistryTree& tree) {
   std::string empty = target + ".empty";
-  std::vector<uint8_t> base = empty_hive(tree.name.empty() ? "ROOT" : latin1_to_utf8(tree.name));
-  FILE* out = std::fopen(empty.c_str(), "wb");
-  if (out == nullptr) return ERROR_ACCESS_DENIED;
-  bool written = std::fwrite(base.data(), 1, base.size(), out) == base.size();
-  written = std::fclose(out) == 0 && written;
-  HiveHandle h(written ? hivex_open(empty.c_str(), HIVEX_OPEN_WRITE) : nullptr);
-  LONG rc = ERROR_WRITE_FAULT;
-  if (h && add_to_hive(h.get(), hivex_root(h.get()), tree) && hivex_commit(h.get(), target.c_str(), 0) == 0)
-    rc = ERROR_SUCCESS;
+  LONG rc = write_bytes(empty, empty_hive(tree.name.empty() ? "ROOT" : latin1_to_utf8(tree.name)));
+  HiveHandle h(rc == ERROR_SUCCESS ? hivex_open(empty.c_str(), HIVEX_OPEN_WRITE) : nullptr);
+  if (rc == ERROR_SUCCESS)
+    rc = h && add_to_hive(h.get(), hivex_root(h.get()), tree) && hivex_commit(h.get(), target.c_str(), 0) == 0
+             ? ERROR_SUCCESS
+             : ERROR_WRITE_FAULT;
   h.reset();
+  if (rc == ERROR_SUCCESS) rc = with_big_values_split(target);
   ::unlink(empty.c_str());
   if (rc != ERROR_SUCCESS) ::unlink(target.c_str());
   return rc;

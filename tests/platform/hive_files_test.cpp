@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,6 +40,62 @@ std::vector<std::string> dump(HKEY key) {
   std::vector<std::string> out;
   support::dump_registry(key, "", "", out, false);
   return out;
+}
+
+uint32_t le32(const std::string& b, size_t at) {
+  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+// Each value of a hive file whose data sits in cells: its data, and the sizes of the cells it was read
+// from. A hive of format 1.4 or later keeps data over 16,344 bytes through a "db" cell and its segments.
+struct StoredValue {
+  std::string data;
+  std::vector<uint32_t> cells;
+};
+std::vector<StoredValue> stored_values(const std::string& hive) {
+  const size_t base = 0x1000, end = base + le32(hive, 0x28);
+  const bool big_data = le32(hive, 0x18) >= 4;
+  auto cell = [&](uint32_t offset) {  // the data of the cell at a hive offset, and its size
+    const uint32_t size = 0u - le32(hive, base + offset);
+    EXPECT_LT(int32_t(le32(hive, base + offset)), 0) << "a free cell at " << offset;
+    return std::make_pair(hive.substr(base + offset + 4, size - 4), size);
+  };
+  std::vector<StoredValue> values;
+  for (size_t bin = base; bin < end; bin += le32(hive, bin + 8))
+    for (size_t at = bin + 0x20; at < bin + le32(hive, bin + 8); at += uint32_t(std::abs(int32_t(le32(hive, at))))) {
+      const uint32_t length = le32(hive, at + 8);
+      if (int32_t(le32(hive, at)) > 0 || hive.compare(at + 4, 2, "vk") != 0 || (length & 0x80000000u) != 0) continue;
+      StoredValue v;
+      auto [data, size] = cell(le32(hive, at + 12));
+      if (big_data && length > 16344 && data.compare(0, 2, "db") == 0) {
+        const uint32_t segments = uint8_t(data[2]) | uint8_t(data[3]) << 8;
+        const std::string list = cell(le32(data, 4)).first;
+        for (uint32_t i = 0; i < segments; ++i) {
+          auto [segment, segment_size] = cell(le32(list, 4 * i));
+          v.data += segment.substr(0, std::min<size_t>(16344, length - v.data.size()));
+          v.cells.push_back(segment_size);
+        }
+      } else {
+        v.data = data.substr(0, length);
+        v.cells.push_back(size);
+      }
+      EXPECT_EQ(v.data.size(), length);
+      values.push_back(v);
+    }
+  return values;
+}
+
+// The bytes of a binary value in the text that hivexregedit exports.
+std::string exported_binary(const std::string& text, const std::string& name) {
+  size_t at = text.find("\"" + name + "\"=hex(3):");
+  std::string bytes;
+  if (at == std::string::npos) return bytes;
+  for (at = text.find(':', at) + 1; at < text.size() && text[at] != '\n'; ++at) {
+    if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] == '\n') at += 1;
+    else if (std::isxdigit(uint8_t(text[at])) && at + 1 < text.size() && std::isxdigit(uint8_t(text[at + 1])))
+      bytes += char(std::stoi(text.substr(at, 2), nullptr, 16)), at += 1;
+  }
+  return bytes;
 }
 
 class HiveFiles : public ::testing::Test {
@@ -134,6 +194,46 @@ TEST_F(HiveFiles, NoPrivilegeOrNoWholeHiveRefusesAndLeavesTheKeyUntouched) {
   EXPECT_EQ(RegRestoreKeyA(key, "C:\\whole.hiv", REG_FORCE_RESTORE), ERROR_PRIVILEGE_NOT_HELD);
   EXPECT_EQ(dump(key), before);
   RegCloseKey(key);
+}
+
+// Report definitions reach 64,000 bytes: such a value is kept as the hive's format requires, with a
+// value of exactly one segment still in one cell; hivex's tool and a restore read every byte back.
+TEST_F(HiveFiles, ALongValueIsKeptAsBigDataThatHivexAndARestoreReadWhole) {
+  ASSERT_EQ(enable_backup_privileges(), ERROR_SUCCESS);
+  std::string definition(64000, '\0'), segment(16344, '\0');
+  for (size_t i = 0; i < definition.size(); ++i) definition[i] = char(i * 7 % 251);
+  for (size_t i = 0; i < segment.size(); ++i) segment[i] = char(i % 13 + 'a');
+  HKEY source = key("SRV01", "SOFTWARE\\Vornix\\Reports\\Monthly");
+  for (const auto& [name, data] : {std::pair<const char*, const std::string&>{"Definition", definition}, {"Part", segment}})
+    ASSERT_EQ(RegSetValueExA(source, name, 0, REG_BINARY, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size())),
+              ERROR_SUCCESS);
+  ASSERT_EQ(RegSaveKeyA(source, "C:\\monthly.hiv", nullptr), ERROR_SUCCESS);
+
+  const std::string hive = support::read_whole_file(file("SRV01", "monthly.hiv"));
+  std::vector<StoredValue> values = stored_values(hive);
+  ASSERT_EQ(values.size(), 2u);
+  if (values[0].data.size() != definition.size()) std::swap(values[0], values[1]);
+  EXPECT_TRUE(values[0].data == definition);
+  EXPECT_TRUE(values[1].data == segment);
+  EXPECT_EQ(values[1].cells.size(), 1u);
+  // A Windows loader of this format reads no single cell of more than one segment.
+  for (uint32_t size : values[0].cells) EXPECT_LE(size, 4u + 16344u + 4u);
+  EXPECT_EQ(values[0].cells.size(), 4u);
+
+  support::ProgramRun run = support::run_program("hivexregedit", "--export '" + file("SRV01", "monthly.hiv") + "' '\\'");
+  ASSERT_EQ(run.exit_code, 0) << run.output.substr(0, 500);
+  EXPECT_TRUE(exported_binary(run.output, "Definition") == definition);
+  EXPECT_TRUE(exported_binary(run.output, "Part") == segment);
+
+  HKEY target = key("SRV02", "SOFTWARE\\Vornix\\Reports\\Monthly");
+  ASSERT_EQ(RegRestoreKeyA(target, "\\\\SRV01\\C$\\monthly.hiv", REG_FORCE_RESTORE), ERROR_SUCCESS);
+  std::string restored(70000, '\0');
+  DWORD type = 0, size = DWORD(restored.size());
+  ASSERT_EQ(RegQueryValueExA(target, "Definition", nullptr, &type, reinterpret_cast<BYTE*>(&restored[0]), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, DWORD(REG_BINARY));
+  EXPECT_TRUE(restored.substr(0, size) == definition);
+  for (HKEY k : {source, target}) RegCloseKey(k);
 }
 
 }  // namespace
