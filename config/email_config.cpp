@@ -544,8 +544,9 @@ INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, 
     for (size_t i = 0; i < std::size(kTemplateSettings); ++i) {
       const int field = IDC_TEMPLATE_FIRST + static_cast<int>(i);
       SendMessageA(GetDlgItem(dialog, field), EM_LIMITTEXT, kTemplateMostChars, 0);
-      char text[kTemplateMostChars + 1] = {};
-      DWORD size = kTemplateMostChars;
+      // The stored length counts the terminator; the spare byte ends a text stored without one.
+      char text[kTemplateMostChars + 2] = {};
+      DWORD size = kTemplateMostChars + 1;
       if (product != nullptr)
         RegQueryValueExA(product, server_setting(kTemplateSettings[i])->value, nullptr, nullptr,
                          reinterpret_cast<BYTE*>(text), &size);

@@ -234,6 +234,11 @@ TEST_F(EmailConfigTest, TemplatesShownFromTheServerAndStoredWholeCutOrDeleted) {
                                       value("EMailAlert_GP_Subject"), value("EMailAlert_LL_Body")}),
             (std::vector<std::string>{std::string("VORNIX: %S. %p.") + '\0', std::string(3430, 'x') + '\0', "(none)",
                                       "(none)"}));
+  // A template of the most characters is shown whole, and OK without an edit keeps it.
+  ui::clear_journal();
+  dialog({{"EMAIL_02", IDC_EMAIL_TEMPLATES, "", {}}, {"EMAIL_TEMPLATES", IDOK, "", {}}});
+  EXPECT_NE(ui::journal().at(0).text.find(std::string(3430, 'x')), std::string::npos);
+  EXPECT_EQ(value("EMailAlert_FS_Body"), std::string(3430, 'x') + '\0');
 }
 
 // The menus shown, as rows after the edit's own eight entries (Undo to Select All).
