@@ -384,8 +384,6 @@ DWORD save_to_servers(HWND window, EmailConfigRecord* record) {
     rest = std::strchr(name, ';');
     if (rest != nullptr) *rest++ = '\0';
     result = SaveEmailConfig(window, kEmailValidateSave, record, name, nullptr);
-    // Fields refused for one server are refused for the rest: the user edits them once.
-    if (result == 0) break;
   }
   return result;
 }

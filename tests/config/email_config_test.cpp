@@ -221,6 +221,39 @@ TEST_F(EmailConfigTest, DialogRefusesIncompleteFieldsSavesAndRemovesOnlyWhenAske
   EXPECT_EQ(item_[kItemEmailConfigured], 0);
 }
 
+// A ";" list of servers: each one is saved in turn with what the dialog holds, whatever the one before
+// answered; the dialog closes on the last one's answer.
+TEST_F(EmailConfigTest, AServerListSavesToEachServerInTurn) {
+  world_.open();
+  EmailConfigRecord record = {};
+  record.settings = settings(25);
+  ASSERT_EQ(store_email_config("SRV02", record.settings), 0u);
+  auto save = [&](const Fields& fields, int security = IDC_EMAIL_NO_SECURITY) {
+    ui::script({"EMAIL_02", security, "", fields});
+    ui::script({"EMAIL_02", IDOK, "", {}});
+    ui::script({"EMAIL_02", IDCANCEL, "", {}});
+    INT_PTR result = EditEmailConfig(nullptr, "SRV01;SRV02", 2, nullptr);
+    ui::clear_script();
+    return result;
+  };
+  // An empty SMTP server: refused on SRV01, which has no settings; on SRV02 the removal is offered and taken.
+  ui::clear_journal();
+  ui::script({"KEEP EMAIL CONFIG?", IDOK, "", {}});
+  EXPECT_EQ(save({{IDC_EMAIL_SMTP_SERVER, ""}}), IDOK);
+  const std::vector<std::string> shown = support::journal_lines();
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "Email Configuration Verification Error | No SMTP Server specified, field is required.");
+  EXPECT_EQ(shown[1].rfind("KEEP EMAIL CONFIG? | ", 0), 0u) << shown[1];
+  EXPECT_EQ(recalled("SRV02"), (std::vector<std::string>{"", "0", "0", "", ""}));
+  // Complete fields reach both.
+  EXPECT_EQ(save({{IDC_EMAIL_SMTP_SERVER, "MAILHOST"}, {IDC_EMAIL_PORT, "465"}, {IDC_EMAIL_SEND_AS, kSender},
+                  {IDC_EMAIL_PASSWORD, kPassword}},
+                 IDC_EMAIL_SSL),
+            IDOK);
+  for (const char* server : {"SRV01", "SRV02"})
+    EXPECT_EQ(recalled(server), (std::vector<std::string>{"MAILHOST", "465", "2", kSender, kPassword})) << server;
+}
+
 TEST_F(EmailConfigTest, TemplatesShownFromTheServerAndStoredWholeCutOrDeleted) {
   ASSERT_EQ(ServerSetting(kProductRoot, nullptr, "SRV01", 0xFFD05571, const_cast<char*>("GPO %g changed"), 0, nullptr,
                           nullptr, 1), 0u);
