@@ -539,8 +539,6 @@ DWORD save_schedule(const ScheduleKind& kind, HWND window, const char* server, c
   // An existing subkey of the name: a saved report stops the save; a schedule is replaced, after
   // asking unless the dialog edits this very schedule, keeping its last-run values.
   LastRunValues kept = {};
-  KeptValues old_values = {nullptr, 0};
-  bool replaced = false;
   HKEY old;
   if (open_key(parent, f.name, KEY_READ, &old) == ERROR_SUCCESS) {
     DWORD size = 0;
@@ -549,14 +547,10 @@ DWORD save_schedule(const ScheduleKind& kind, HWND window, const char* server, c
     bool replace = !conflict && (editing_this || ask_confirmation(window, kind.question, kind.question_title,
                                                                   MB_OKCANCEL | MB_ICONQUESTION) == IDOK);
     keep_last_run(old, &kept);
-    replaced = replace && keep_values(old, &old_values);
     RegCloseKey(old);
     if (conflict) show_text(kind.conflict_text, nullptr, MB_ICONERROR);
-    if (replaced && DeleteRegistryKey(parent, f.name) != ERROR_SUCCESS) {
-      release_kept_values(&old_values);
-      replaced = false;
-    }
-    if (!replaced) {
+    bool deleted = replace && DeleteRegistryKey(parent, f.name) == ERROR_SUCCESS;
+    if (!deleted) {
       if (replace) show_text(kind.final_failure, nullptr, MB_ICONERROR);
       RegCloseKey(parent);
       return 0;
@@ -571,17 +565,8 @@ DWORD save_schedule(const ScheduleKind& kind, HWND window, const char* server, c
   } else {
     rc = write_schedule_values(kind, key, f, kept);
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) {
-      DeleteRegistryKey(parent, f.name);
-      show_text(kind.final_failure, nullptr, MB_ICONERROR);
-    }
+    if (rc != ERROR_SUCCESS) show_text(kind.final_failure, nullptr, MB_ICONERROR);
   }
-  // A failure leaves the schedule that was replaced as it was.
-  if (rc != ERROR_SUCCESS && replaced && create_key(parent, f.name, &key) == ERROR_SUCCESS) {
-    put_back_values(key, old_values);
-    RegCloseKey(key);
-  }
-  if (replaced) release_kept_values(&old_values);
   if (rc == ERROR_SUCCESS && has_text(f.previous) && !equal_ignoring_case(f.previous, f.name)) {
     LONG removed = DeleteRegistryKey(parent, f.previous);
     if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND) {

@@ -196,16 +196,6 @@ TEST_F(Schedules, ASavedScheduleIsListedReplacedWithItsRunHistoryRenamedAndRefus
       "LastErr=1:NO Destination Emails configured, aborting|", "CReports=7:Daily||"};
   EXPECT_EQ(tree(path), replaced);
   EXPECT_EQ(shown().size(), 1u);
-  // A write failing part-way leaves the schedule it was to replace as it was.
-  release_registry_connections();
-  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
-  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "3");
-  world_.open();
-  ui::script({"Replace Scheduled Activity Profile?", IDOK, "", {}});
-  EXPECT_EQ(SaveSchedule(nullptr, "SRV01", f.form()), 0u);
-  EXPECT_EQ(shown().back(), "VORNIX message from QVMR0007.DLL | Unable to create / update scheduled activity profile - "
-                            "error S33");
-  EXPECT_EQ(tree(path), replaced);
 
   // Listing: schedules with their state's icon and run history; saved reports apart from them.
   HWND schedules = list();
@@ -246,6 +236,19 @@ TEST_F(Schedules, ASavedScheduleIsListedReplacedWithItsRunHistoryRenamedAndRefus
                          "VORNIX message from QVMR0007.DLL | A Custom Report with the same name exists - unable to "
                          "create / update Scheduled Activity Profile with the same name"});
   EXPECT_EQ(tree(std::string(kReportsKey) + "\\Weekly").size(), 2u);
+
+  // A write failing part-way (here the third value) ends the save with its message and leaves what was
+  // written before it.
+  release_registry_connections();
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "3");
+  world_.open();
+  f.name = f.previous = "Early";
+  EXPECT_EQ(SaveSchedule(nullptr, "SRV01", f.form()), 0u);
+  EXPECT_EQ(shown(), std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Unable to create / update scheduled "
+                                              "activity profile - error S33"});
+  EXPECT_EQ(tree(std::string(kReportsKey) + "\\Early"),
+            (std::vector<std::string>{"[]", "DisableFlag=4:1", "RunTimes=3:" + dumped(hex_words({run_time_word(22, 23, 0)}))}));
 }
 
 TEST_F(Schedules, TheDialogsChecksComeInOrderAndListsAreCutAt3700Bytes) {
