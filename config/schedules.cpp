@@ -176,9 +176,8 @@ bool is_run_time_word(uint32_t word) {
 
 bool RunTimeText(uint32_t word, char* out, size_t size) {
   char day[40];
+  // A day code outside the table has no day text; its row still stands, so that a save keeps the word.
   bool known = DayText(run_time_day(word), day, sizeof day);
-  // A code this console does not know is still shown, so that a save keeps it.
-  if (!known) std::snprintf(day, sizeof day, "Day code %u", static_cast<unsigned>(run_time_day(word)));
   std::snprintf(out, size, "%s at %02u:%02u", day, static_cast<unsigned>(run_time_hour(word)),
                 static_cast<unsigned>(run_time_minute(word)));
   return known;

