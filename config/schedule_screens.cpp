@@ -85,13 +85,10 @@ bool chosen_value(HWND screen, uint32_t id, uint32_t* value) {
   return true;
 }
 
-// Adds the chosen day and time as a run-time row of the list, once.
+// Adds the chosen day and time as a run-time row of the list, once; without both chosen nothing is added.
 DWORD add_run_time(HWND screen, HWND list) {
   uint32_t day = 0, time = 0;
-  if (list == nullptr || !chosen_value(screen, kDayList, &day) || !chosen_value(screen, kTimeList, &time)) {
-    show_message(nullptr, "Please select a day and a time to run.", nullptr, MB_ICONEXCLAMATION);
-    return 0;
-  }
+  if (list == nullptr || !chosen_value(screen, kDayList, &day) || !chosen_value(screen, kTimeList, &time)) return 0;
   uint32_t word = run_time_word(day, time >> 8, time & 0xFF);
   const BYTE* record = nullptr;
   for (int row = 0; read_list_row(list, row, nullptr, 0, &record); ++row) {
@@ -110,44 +107,33 @@ DWORD remove_run_times(HWND list) {
   return 1;
 }
 
-// The selected saved report of the list; -1 with a message naming what the user wanted to do when none is.
-int selected_report(HWND list, const char* action, ScheduleRow* report) {
+// The selected saved report of the list; -1 when none is (the buttons then do nothing).
+int selected_report(HWND list, ScheduleRow* report) {
   int row = list ? static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)) : -1;
   const BYTE* record = nullptr;
-  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || !schedule_row(record, report, nullptr)) {
-    char message[80];
-    std::snprintf(message, sizeof message, "Please select a Custom Report to %s.", action);
-    show_message(nullptr, message, nullptr, MB_ICONEXCLAMATION);
-    return -1;
-  }
+  if (row < 0 || !read_list_row(list, row, nullptr, 0, &record) || !schedule_row(record, report, nullptr)) return -1;
   return row;
 }
 
 // The designer on the selected saved report of the list (on the server its row names).
 DWORD edit_selected_report(HWND screen, HWND list) {
   ScheduleRow report;
-  if (selected_report(list, "edit", &report) < 0) return 0;
+  if (selected_report(list, &report) < 0) return 0;
   EditCustomReport(screen, report.server, report.name, nullptr);
   return 1;
 }
 
 DWORD run_selected_report(HWND screen, HWND list) {
   ScheduleRow report;
-  if (selected_report(list, "run", &report) < 0) return 0;
+  if (selected_report(list, &report) < 0) return 0;
   return RunCustomReport(screen, report.server, report.name, nullptr) == 0 ? 1 : 0;
 }
 
-// Deleting takes the report out of every schedule too, so it asks first (the wording is ours).
-DWORD delete_selected_report(HWND screen, HWND list) {
+// The report goes at once, and out of every schedule that ran it.
+DWORD delete_selected_report(HWND list) {
   ScheduleRow report;
-  int row = selected_report(list, "delete", &report);
-  if (row < 0) return 0;
-  char question[600];
-  std::snprintf(question, sizeof question, "Click YES to confirm deletion of Custom Report %.255s on %s", report.name,
-                report.server);
-  if (MessageBoxA(screen, question, "DELETE REPORT?", MB_YESNO | MB_ICONQUESTION) != IDYES)
-    return 1;
-  if (!DeleteReport(report.name, report.server)) return 0;
+  int row = selected_report(list, &report);
+  if (row < 0 || !DeleteReport(report.name, report.server)) return 0;
   SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
   return 1;
 }
@@ -205,7 +191,7 @@ DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion) {
     case kEditReport: return edit_selected_report(screen, companion);
     case kSaveSchedule: return save_schedule_screen(screen);
     case kRunReport: return run_selected_report(screen, companion);
-    case kDeleteReport: return delete_selected_report(screen, companion);
+    case kDeleteReport: return delete_selected_report(companion);
     default: return kResultNotHandled;
   }
 }
