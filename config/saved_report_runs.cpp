@@ -86,13 +86,6 @@ DWORD start_program(char* line, DWORD flags, WORD show) {
   return 0;
 }
 
-void show_program_missing(const char* program) {
-  char text[sizeof g_library.start_directory + 100];
-  std::snprintf(text, sizeof text, "%s is not found, please place a copy in this folder:\n\n%s", program,
-                g_library.start_directory);
-  show_error(text);
-}
-
 // The host's page table must be the one this library knows.
 bool host_tables_match() {
   auto request = host_service<HostRequestFn>(kHostRequest);
@@ -139,7 +132,10 @@ DWORD StartCustomReportRunner(const char* file) {
   runner_command_line(file, line, sizeof line);
   DWORD rc = start_program(line, CREATE_NEW_CONSOLE, SW_HIDE);
   if (rc == ERROR_FILE_NOT_FOUND) {
-    show_program_missing("VNXWCCR.EXE");
+    char text[sizeof g_library.start_directory + 100];
+    std::snprintf(text, sizeof text, "VNXWCCR.EXE is not found, please place a copy in this folder:\n\n%s",
+                  g_library.start_directory);
+    show_error(text);
   } else if (rc != 0) {
     char text[100];
     std::snprintf(text, sizeof text, "Error %d occurred, unable to run Custom Report", static_cast<int>(rc));
@@ -181,33 +177,20 @@ DWORD RunCustomReport(HWND, const char* server, const char* report, char* defini
 DWORD StartReportDesigner(const char* file) {
   char line[MAX_PATH + 20];
   std::snprintf(line, sizeof line, "vnxwdes %s", file);
-  DWORD rc = start_program(line, CREATE_DEFAULT_ERROR_MODE, SW_SHOWNORMAL);
-  if (rc == 0) return kDesignerStarted;
-  // The designer is found as a bare name; its absence is told as the runner's is.
-  if (rc == ERROR_FILE_NOT_FOUND) {
-    show_program_missing("vnxwdes");
-  } else {
-    char text[100];
-    std::snprintf(text, sizeof text, "Error %d occurred, unable to edit Custom Report", static_cast<int>(rc));
-    show_error(text);
-  }
-  return 0;
+  return start_program(line, CREATE_DEFAULT_ERROR_MODE, SW_SHOWNORMAL) == 0 ? kDesignerStarted : 0;
 }
 
 DWORD EditCustomReport(HWND, const char* server, const char* report, char* definition_file) {
   if (definition_file) definition_file[0] = '\0';
   const char* name = equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server;
   HKEY machine, reports;
-  if (ConnectServerRegistry(name, &machine, "UNABLE TO EDIT CUSTOM REPORT", 0) != 0 || machine == nullptr) return 0;
-  if (RegOpenKeyExA(machine, kReportsKey, 0, remote_access(KEY_READ), &reports) != ERROR_SUCCESS) {
-    char text[300];
-    std::snprintf(text, sizeof text,
-                  "Unable to locate VORNIX Master Registry Key on server %.100s - unable to edit custom report", name);
-    show_error(text);
-    return 0;
-  }
+  // Editing has no error title of its own: a failed connection is told under the library's.
+  if (ConnectServerRegistry(name, &machine, nullptr, 0) != 0 || machine == nullptr) return 0;
+  // A server without Reports lists no saved report to edit: nothing to tell.
+  if (RegOpenKeyExA(machine, kReportsKey, 0, remote_access(KEY_READ), &reports) != ERROR_SUCCESS) return 0;
   BYTE* data;
   DWORD size;
+  // Read as a run reads it, with its texts, but any size will do: the designer completes the definition.
   DWORD step = read_definition(reports, report, 0, &data, &size);
   RegCloseKey(reports);
   if (step != 0) return 0;

@@ -449,10 +449,14 @@ TEST_F(SavedReportRuns, EachStepThatFailsSaysSoAndReturnsItsCode) {
   EXPECT_EQ(console_file(file).size(), 500u);
   EXPECT_EQ(shown(), std::vector<std::string>{title + "VNXWCCR.EXE is not found, please place a copy in this "
                                                       "folder:\n\nC:\\Program Files\\Brightmere\\VORNIX"});
+  // Editing: a designer that does not start gives 0 and nothing more; a report gone since it was listed
+  // is told as a run tells it.
   std::filesystem::remove(program_folder_ + "/vnxwdes.exe");
   EXPECT_EQ(EditCustomReport(nullptr, "SRV01", "Enough", file), 0u);
-  EXPECT_EQ(shown(), std::vector<std::string>{title + "vnxwdes is not found, please place a copy in this "
-                                                      "folder:\n\nC:\\Program Files\\Brightmere\\VORNIX"});
+  EXPECT_EQ(console_file(file).size(), 500u);
+  EXPECT_EQ(EditCustomReport(nullptr, "SRV01", "Nope", nullptr), 0u);
+  EXPECT_EQ(EditCustomReport(nullptr, "BARE01", "Nope", nullptr), 0u);
+  EXPECT_EQ(shown(), std::vector<std::string>{title + "Error 2 opening Nope, unable to continue."});
 }
 
 }  // namespace
