@@ -92,6 +92,7 @@ bool split_big_values(std::vector<uint8_t>& b) {
     const size_t bin_end = bin + get32(&b[bin + 8]);
     if (bin_end <= bin + kBinHeaderBytes || bin_end > end) return false;
     for (size_t cell = bin + kBinHeaderBytes; cell < bin_end;) {
+      if (bin_end - cell < 8) return false;
       const int32_t size = static_cast<int32_t>(get32(&b[cell]));
       const size_t span = size < 0 ? 0 - static_cast<size_t>(size) : static_cast<size_t>(size);
       if (span < 8 || span > bin_end - cell) return false;
