@@ -113,15 +113,17 @@ void describe_open_failure(LONG rc, const char* server, const char* what, char* 
 }
 
 // Opens the parent key of a definition kind on the source server and makes it on the destination,
-// with the messages of a server without the product or without access. 0 or the Windows error.
+// with the messages of a server without the product or without access. *same_registry tells whether
+// both names reached one registry connection. 0 or the Windows error.
 LONG open_parents(const char* path, const char* source_server, const char* dest_server, const char* title,
-                  const char* what, HKEY* source, HKEY* dest) {
+                  const char* what, HKEY* source, HKEY* dest, bool* same_registry) {
   *source = *dest = nullptr;
   HKEY source_root, dest_root;
   if (ConnectServerRegistry(source_server, &source_root, title, 0) != 0 || source_root == nullptr)
     return ERROR_BAD_NETPATH;
   if (ConnectServerRegistry(dest_server, &dest_root, title, 0) != 0 || dest_root == nullptr)
     return ERROR_BAD_NETPATH;
+  *same_registry = source_root == dest_root;
   LONG rc = RegOpenKeyExA(source_root, path, 0, remote_access(KEY_ALL_ACCESS), source);
   const char* failed_server = source_server;
   if (rc == ERROR_SUCCESS) {
@@ -138,8 +140,17 @@ LONG open_parents(const char* path, const char* source_server, const char* dest_
   return rc;
 }
 
-// The staging key's name: the current time in seconds as eight hexadecimal digits.
-void staging_name(char* out, size_t size) { std::snprintf(out, size, "%08X", current_seconds()); }
+// The console key and, below it, a new staging key named by the current time in seconds as eight
+// hexadecimal digits. 0 or the Windows error; *console is open when only the staging key failed.
+LONG create_staging(HKEY* console, HKEY* staging, char (&tag)[16]) {
+  *console = *staging = nullptr;
+  std::snprintf(tag, sizeof tag, "%08X", current_seconds());
+  LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            local_access(KEY_ALL_ACCESS), nullptr, console, nullptr);
+  if (rc != ERROR_SUCCESS) return rc;
+  return RegCreateKeyExA(*console, tag, 0, nullptr, REG_OPTION_NON_VOLATILE, local_access(KEY_ALL_ACCESS), nullptr,
+                         staging, nullptr);
+}
 
 void delete_staging(HKEY console, const char* tag) {
   DeleteKeyTree(console, tag, kLocalMachineName, 0);
@@ -345,6 +356,59 @@ DWORD CopyCustomReport(const char* report, const char* source_server, HWND dest_
 
 void EnableBackupPrivileges() { enable_backup_privileges(true); }
 
+namespace {
+
+// Deletes the old key of a rename: a profile by the profile deletion, a report or graphical schedule
+// by the key deletion, which, once it is gone, also renames it in every schedule's report list.
+void delete_renamed(HWND window, HKEY parent, bool profile, const char* old_name, const char* new_name,
+                    const char* server) {
+  if (profile) {
+    DeleteProfile(window, old_name, server);
+    return;
+  }
+  DeleteKeyTree(parent, old_name, server, 0);
+  if (DeleteRegistryKey(parent, old_name) == ERROR_SUCCESS) ReplaceReportInSchedules(parent, old_name, new_name, 0);
+}
+
+// A new spelling of the same key: the registry takes both names for one key, so a copy would land on
+// the source itself. The key goes through a staging key of the console: copied there under the new
+// name, deleted, and copied back. When the copy back fails the staging key stays and the user is told.
+void rename_spelling(HWND window, HKEY parent, bool profile, const char* old_name, const char* new_name,
+                     const char* server, const char* title) {
+  HKEY console, staging;
+  char tag[16];
+  LONG rc = create_staging(&console, &staging, tag);
+  if (rc != ERROR_SUCCESS) {
+    ++g_definition_copy.errors;
+    show_message(window, "Error during Rename - did not delete original", title, MB_ICONERROR);
+    if (console) RegCloseKey(console);
+    return;
+  }
+  CopyKeyTree(parent, old_name, staging, new_name, 0, server, server, 1);
+  if (g_definition_copy.errors == 0) {
+    // A failed deletion may have taken subkeys: the copy back puts them on the old key again.
+    delete_renamed(window, parent, profile, old_name, new_name, server);
+    CopyKeyTree(staging, new_name, parent, nullptr, 0, server, server, 1);
+    if (g_definition_copy.errors != 0) {
+      // The rename's own texts have none for this: without it the user would not know where the definition is.
+      char text[300];
+      std::snprintf(text, sizeof text, "Error during Rename - a copy of %.100s is kept under HKEY_CURRENT_USER\\%s\\%s",
+                    old_name, kProductKey, tag);
+      show_message(window, text, title, MB_ICONERROR);
+      RegCloseKey(staging);
+      RegCloseKey(console);
+      return;
+    }
+  } else {
+    show_message(window, "Error during Rename - did not delete original", title, MB_ICONERROR);
+  }
+  RegCloseKey(staging);
+  delete_staging(console, tag);
+  RegCloseKey(console);
+}
+
+}  // namespace
+
 DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, const char* source_server,
                        const char* dest_server, DWORD kind) {
   g_definition_copy.errors = 0;
@@ -354,9 +418,18 @@ DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, 
                                                        : "UNABLE TO RENAME REPORT";
   const char* path = kind == kRenameGraphicalSchedule ? kGraphsKey : profile ? kProfilesPath : kReportsKey;
   HKEY source, dest;
-  if (open_parents(path, source_server, dest_server, title, profile ? "profiles" : "custom reports", &source, &dest) !=
-      ERROR_SUCCESS)
+  bool same_registry = false;
+  if (open_parents(path, source_server, dest_server, title, profile ? "profiles" : "custom reports", &source, &dest,
+                   &same_registry) != ERROR_SUCCESS)
     return ++g_definition_copy.errors;
+  if (same_registry && equal_ignoring_case(old_name, new_name)) {
+    RegCloseKey(dest);
+    // The same name is nothing to do; another spelling of it is the same key.
+    if (std::strcmp(old_name, new_name) != 0)
+      rename_spelling(window, source, profile, old_name, new_name, source_server, title);
+    RegCloseKey(source);
+    return g_definition_copy.errors;
+  }
   CopyKeyTree(source, old_name, dest, new_name, 0, dest_server, source_server, 1);
   RegCloseKey(dest);
   if (g_definition_copy.errors != 0) {
@@ -365,13 +438,7 @@ DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, 
     RegCloseKey(source);
     return g_definition_copy.errors;
   }
-  if (profile) {
-    RegCloseKey(source);
-    DeleteProfile(window, old_name, source_server);
-    return g_definition_copy.errors;
-  }
-  DeleteKeyTree(source, old_name, source_server, 0);
-  if (DeleteRegistryKey(source, old_name) == ERROR_SUCCESS) ReplaceReportInSchedules(source, old_name, new_name, 0);
+  delete_renamed(window, source, profile, old_name, new_name, source_server);
   RegCloseKey(source);
   return g_definition_copy.errors;
 }
@@ -381,17 +448,13 @@ DWORD ExportSelected(HWND list, DWORD kind, const char* current_server) {
   const char* path = reports ? kReportsKey : kProfilesPath;
   HKEY console, staging;
   char tag[16];
-  staging_name(tag, sizeof tag);
   char text[700];
-  LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            local_access(KEY_ALL_ACCESS), nullptr, &console, nullptr);
-  if (rc != ERROR_SUCCESS) {
+  LONG rc = create_staging(&console, &staging, tag);
+  if (console == nullptr) {
     std::snprintf(text, sizeof text, "Error %d opening TEMP EXPORT KEY on local machine", static_cast<int>(rc));
     show_message(nullptr, text, "UNABLE TO DELETE TEMP KEY", MB_ICONERROR);
     return 0;
   }
-  rc = RegCreateKeyExA(console, tag, 0, nullptr, REG_OPTION_NON_VOLATILE, local_access(KEY_ALL_ACCESS), nullptr,
-                       &staging, nullptr);
   if (rc != ERROR_SUCCESS) {
     std::snprintf(text, sizeof text, "Error [%d] creating the export key %s on local machine", static_cast<int>(rc), tag);
     show_message(nullptr, text, "UNABLE TO LOCAL OPEN DEST FOR EXPORT COPY", MB_ICONERROR);
@@ -477,16 +540,12 @@ DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const cha
     return 0;
   }
   HKEY console, staging;
-  rc = RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                       local_access(KEY_ALL_ACCESS), nullptr, &console, nullptr);
-  if (rc != ERROR_SUCCESS) {
+  char tag[16];
+  rc = create_staging(&console, &staging, tag);
+  if (console == nullptr) {
     RegCloseKey(dest);
     return 0;
   }
-  char tag[16];
-  staging_name(tag, sizeof tag);
-  rc = RegCreateKeyExA(console, tag, 0, nullptr, REG_OPTION_NON_VOLATILE, local_access(KEY_ALL_ACCESS), nullptr,
-                       &staging, nullptr);
   DWORD copied = 0;
   if (rc == ERROR_SUCCESS) {
     EnableBackupPrivileges();

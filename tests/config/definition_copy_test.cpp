@@ -191,6 +191,50 @@ TEST_F(DefinitionCopy, RenameMovesTheReportAndItsSchedulesOrKeepsTheOldOnFailure
                                       "[BARE01].  VORNIX must be installed prior to copying of profiles."}));
 }
 
+TEST_F(DefinitionCopy, RenameToAnotherSpellingKeepsEverythingUnderTheNewName) {
+  // The registry takes "Payroll" and "PAYROLL" for one key: the profile, its values and subkeys stay.
+  const std::string profiles = std::string(kProductKey) + "\\Profiles";
+  const std::vector<std::string> payroll = tree("SRV01", profiles + "\\Payroll");
+  EXPECT_EQ(RenameDefinition(nullptr, "Payroll", "PAYROLL", "SRV01", "srv01", 1), 0u);
+  std::vector<std::string> listed = tree("SRV01", profiles);
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "\\PAYROLL"), 1);
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "\\Payroll"), 0);
+  EXPECT_EQ(tree("SRV01", profiles + "\\PAYROLL"), payroll);
+  // The same name again is nothing to do.
+  EXPECT_EQ(RenameDefinition(nullptr, "Logons", "Logons", "SRV01", "SRV01", 1), 0u);
+  EXPECT_EQ(tree("SRV01", profiles + "\\Logons"),
+            (std::vector<std::string>{"", ":ProfileType=4:5"}));
+
+  // A saved report keeps its definition and is renamed in the schedule that runs it.
+  const std::vector<std::string> weekly = tree("SRV01", std::string(kReportsKey) + "\\Weekly");
+  EXPECT_EQ(RenameDefinition(nullptr, "Weekly", "weekly", "SRV01", "SRV01", kRenameReport), 0u);
+  std::vector<std::string> reports = tree("SRV01", kReportsKey);
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), "\\weekly"), 1);
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), "\\Weekly"), 0);
+  EXPECT_EQ(tree("SRV01", std::string(kReportsKey) + "\\weekly"), weekly);
+  EXPECT_NE(std::find(reports.begin(), reports.end(), "\\Nightly:CReports=7:weekly|Plain||"), reports.end());
+  EXPECT_EQ(staging_keys(), (std::vector<std::string>{""}));
+
+  // The copy back fails on its first write: the definition is still whole in the console's staging key.
+  release_registry_connections();
+  world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV01", "faults", "registry_write_number", "1");
+  world_.open();
+  ui::clear_journal();
+  EXPECT_NE(RenameDefinition(nullptr, "PAYROLL", "Payroll", "SRV01", "SRV01", 1), 0u);
+  ASSERT_FALSE(support::journal_lines().empty());
+  EXPECT_EQ(support::journal_lines().back().rfind("UNABLE TO RENAME PROFILE | Error during Rename", 0), 0u);
+  std::vector<std::string> kept = staging_keys();
+  ASSERT_GE(kept.size(), 2u);
+  const std::string tag = kept[1].substr(1, 8);
+  HKEY console;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, &console), 0);
+  std::vector<std::string> staged;
+  support::dump_registry(console, tag + "\\Payroll", "", staged, false);
+  RegCloseKey(console);
+  EXPECT_EQ(staged, payroll);
+}
+
 TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   // Both profiles of SRV01 selected in a profile list (its rows name their server, not the current one),
   // exported into the console program's folder.
