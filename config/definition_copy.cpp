@@ -296,8 +296,8 @@ bool open_copy_source(CopySource* source) {
 // Copies the open definition to one server, unless it is the source. true when a copy was made.
 bool copy_to_server(const CopySource& source, const char* dest_server) {
   const CopyKind& kind = *source.kind;
-  const char* from = equal_ignoring_case(source.server, kLocalMachineName) ? g_library.computer_name : source.server;
-  const char* to = equal_ignoring_case(dest_server, kLocalMachineName) ? g_library.computer_name : dest_server;
+  const char* from = server_machine_name(source.server);
+  const char* to = server_machine_name(dest_server);
   if (dest_server[0] == '\0' || equal_ignoring_case(from, to)) return false;
   HKEY root, dest;
   if (ConnectServerRegistry(dest_server, &root, kind.dest_title, source.report_to_host) != 0 || root == nullptr)
@@ -443,6 +443,14 @@ DWORD RenameDefinition(HWND window, const char* old_name, const char* new_name, 
   return g_definition_copy.errors;
 }
 
+bool definition_row_server(const BYTE* record, char* server, size_t size) {
+  ScheduleRow report;
+  if (profile_row_server(record, server, size)) return true;
+  if (!schedule_row(record, &report, nullptr)) return false;
+  copy_text(server, size, report.server);
+  return true;
+}
+
 DWORD ExportSelected(HWND list, DWORD kind, const char* current_server) {
   const bool reports = kind == kImportReports;
   const char* path = reports ? kReportsKey : kProfilesPath;
@@ -469,7 +477,7 @@ DWORD ExportSelected(HWND list, DWORD kind, const char* current_server) {
     const BYTE* record = nullptr;
     read_list_row(list, row, name, sizeof name, &record);
     char server[kCachedServerNameBytes];
-    if (reports || !profile_row_server(record, server, sizeof server)) copy_text(server, sizeof server, current_server);
+    if (!definition_row_server(record, server, sizeof server)) copy_text(server, sizeof server, current_server);
     HKEY root, parent;
     if (ConnectServerRegistry(server, &root, reports ? "UNABLE TO EXPORT CUSTOM REPORTS" : "UNABLE TO EXPORT PROFILES",
                               0) != 0 ||
@@ -483,7 +491,8 @@ DWORD ExportSelected(HWND list, DWORD kind, const char* current_server) {
     }
     // The definition keeps its own server in the file; an import points it at the server it lands on.
     g_definition_copy.errors = 0;
-    if (CopyKeyTree(parent, name, staging, nullptr, 0, server, server, 1) == 0) ++exported;
+    const char* machine = server_machine_name(server);
+    if (CopyKeyTree(parent, name, staging, nullptr, 0, machine, machine, 1) == 0) ++exported;
     RegCloseKey(parent);
   }
   if (exported) {
@@ -627,7 +636,7 @@ bool registry_archive_folder(const char* server, char* out, size_t size) {
   if (rc != ERROR_SUCCESS || system_root[0] == '\0') return false;
   // "C:\Windows" on the server is "C$\Windows" on its administrative share.
   if (char* colon = std::strchr(system_root, ':')) *colon = '$';
-  const char* name = equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server;
+  const char* name = server_machine_name(server);
   std::snprintf(out, size, "\\\\%.100s\\%s\\system32\\drivers\\vornix\\", name, system_root);
   return true;
 }

@@ -44,6 +44,8 @@ DWORD CopyProfileToServer(HWND window, const char* profile, const char* source_s
 // The same for Reports\report; a source of "LOCAL_MACHINE" is this computer.
 DWORD CopyCustomReport(const char* report, const char* source_server, HWND dest_list, DWORD report_to_host,
                        DWORD overwrite);
+// The server a profile row or a saved report row belongs to; false for any other row.
+bool definition_row_server(const BYTE* record, char* server, size_t size);
 // Exports the selected rows of a profile list (kind kImportProfiles) or saved report list
 // (kImportReports), each from the server its row names (else the current server), into one file
 // "VORNIX_PROFILES[tag].exportkey" or "VORNIX_REPORTS[tag].exportkey" in the host program's folder.

@@ -62,10 +62,7 @@ INT_PTR CALLBACK confirm_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 // The server a dragged row belongs to: a profile row's or a saved report row's own, else the current server.
 void row_server(const BYTE* record, char* server, size_t size) {
-  ScheduleRow report;
-  if (profile_row_server(record, server, size)) return;
-  if (schedule_row(record, &report, nullptr)) copy_text(server, size, report.server);
-  else copy_text(server, size, current_server().name);
+  if (!definition_row_server(record, server, size)) copy_text(server, size, current_server().name);
 }
 
 // The selected row of a list, -1 when none; without a selection a copy has no destination and says so.
@@ -201,9 +198,8 @@ DWORD RenameButton(HWND screen, uint32_t id, HWND companion) {
     LPARAM record = 0;
     int row = selected_row_number(companion) - 1;
     if (row >= 0) read_list_row(companion, row, rename.name, sizeof rename.name, &record);
-    ScheduleRow report;
-    if (schedule_row(reinterpret_cast<const BYTE*>(record), &report, nullptr)) copy_text(server, sizeof server, report.server);
-    else copy_text(server, sizeof server, current_server().name);
+    if (!definition_row_server(reinterpret_cast<const BYTE*>(record), server, sizeof server))
+      copy_text(server, sizeof server, current_server().name);
   }
   if (rename.name[0] == '\0') {
     show_message(screen, "To continue, please select the item to rename.", nullptr, MB_ICONEXCLAMATION);

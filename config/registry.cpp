@@ -275,12 +275,16 @@ void report_status(const char* heading, const char* text, bool failure) {
 REGSAM remote_access(REGSAM rights) { return rights | g_registry.remote_view; }
 REGSAM local_access(REGSAM rights) { return rights | g_library.registry_view; }
 
+const char* server_machine_name(const char* server) {
+  return equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server;
+}
+
 DWORD ConnectServerRegistry(const char* server, HKEY* key, const char* error_title,
                             DWORD report_to_host) {
   *key = nullptr;
   if (server == nullptr) server = "";
   if (contains_ignoring_case(server, "none found")) return 0;
-  const char* name = equal_ignoring_case(server, kLocalMachineName) ? g_library.computer_name : server;
+  const char* name = server_machine_name(server);
   if (report_to_host) {
     char text[160];
     std::snprintf(text, sizeof text, "connecting... %.100s", name);

@@ -59,6 +59,9 @@ REGSAM local_access(REGSAM rights);
 // alone when text is null; a failure in red.
 void report_status(const char* heading, const char* text, bool failure = false);
 
+// The computer a server name stands for: this computer's name for "LOCAL_MACHINE", else the name itself.
+const char* server_machine_name(const char* server);
+
 DWORD ConnectServerRegistry(const char* server, HKEY* key, const char* error_title,
                             DWORD report_to_host);
 // Creates or completes the product key (the sibling key in sibling mode).

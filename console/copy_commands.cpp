@@ -13,6 +13,7 @@
 #include "config/definition_copy.h"
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "config/schedules.h"
 #include "console/command_line.h"
 #include "console/in_process.h"
 #include "console/console_output.h"
@@ -34,6 +35,7 @@ namespace {
 
 constexpr uint16_t kCopyScreenKey = 31;
 constexpr uint32_t kProfileList = 0x6024000A;
+constexpr uint32_t kSavedReportList = 0x60440010;
 constexpr uint32_t kMyServerView = 0x60240001;
 
 // The library in-process with the host's services and its dialog templates.
@@ -189,36 +191,29 @@ int export_command(std::vector<std::string> args) {
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
   if (!start_in_process_library({true})) return fail("the library refused the host services table");
   // Each server's definitions listed into one list, and the named ones selected.
-  HWND list = make_list(kProfileList, 303);
-  std::string server_of_reports;
+  HWND list = make_list(reports ? kSavedReportList : kProfileList, 303);
+  const char* what = reports ? " has no saved report " : " has no profile ";
+  // Is this row one of the server's definitions (of this name, when one is given)?
+  auto row_is = [&](int row, const std::string& server, const std::string* name) {
+    char on[kServerNameBytes];
+    return definition_row_server(reinterpret_cast<const BYTE*>(list_row_param(list, row)), on, sizeof on) &&
+           equal_ignoring_case(on, server.c_str()) &&
+           (name == nullptr || equal_ignoring_case(row_text(list, row).c_str(), name->c_str()));
+  };
   for (const std::string& item : args) {
     size_t colon = item.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == item.size())
       return finish(fail("export takes SERVER:NAME, not " + item));
     std::string server = item.substr(0, colon), name = item.substr(colon + 1);
-    if (reports) {
-      // A saved report is exported from the current server, so one export holds one server's reports.
-      if (!server_of_reports.empty() && !equal_ignoring_case(server.c_str(), server_of_reports.c_str()))
-        return finish(fail("export --reports takes the reports of one server"));
-      server_of_reports = server;
-      add_selected_row(list, name);
-      continue;
-    }
     const int before = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     bool listed = false;
-    for (int row = 0; row < before && !listed; ++row) {
-      char on[kServerNameBytes];
-      listed = profile_row_server(reinterpret_cast<const BYTE*>(list_row_param(list, row)), on, sizeof on) &&
-               equal_ignoring_case(on, server.c_str());
-    }
-    if (!listed) ListProfiles(server.c_str(), list, nullptr);
+    for (int row = 0; row < before && !listed; ++row) listed = row_is(row, server, nullptr);
+    if (!listed && reports) ListSchedules(server.c_str(), list, ReportListKind::kSavedReports);
+    else if (!listed) ListProfiles(server.c_str(), list, nullptr);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     bool found = false;
     for (int row = 0; row < rows && !found; ++row) {
-      char on[kServerNameBytes];
-      if (!profile_row_server(reinterpret_cast<const BYTE*>(list_row_param(list, row)), on, sizeof on) ||
-          !equal_ignoring_case(on, server.c_str()) || !equal_ignoring_case(row_text(list, row).c_str(), name.c_str()))
-        continue;
+      if (!row_is(row, server, &name)) continue;
       LVITEMA state = {};
       state.stateMask = state.state = LVIS_SELECTED;
       SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
@@ -226,11 +221,12 @@ int export_command(std::vector<std::string> args) {
     }
     if (!found) {
       release_rows(list);
-      return finish(fail(server + " has no profile " + name));
+      return finish(fail(server + what + name));
     }
   }
   forget_last_message();
-  DWORD exported = ExportSelected(list, reports ? kImportReports : kImportProfiles, server_of_reports.c_str());
+  // Every row names its server: the current server is never asked for.
+  DWORD exported = ExportSelected(list, reports ? kImportReports : kImportProfiles, kLocalMachineName);
   release_rows(list);
   // The library names the file it wrote in its "EXPORT FILE" message.
   std::string shown = last_message(), prefix = "EXPORT FILE: ", local;

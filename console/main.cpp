@@ -930,7 +930,7 @@ const Command kCommands[] = {
      "that run it) or a scheduled graphical activity on the server",
      run_rename},
     {"export", "export --out FILE [--reports] SERVER:NAME... [--world DIR]",
-     "export profiles (or one server's saved custom reports) into one registry\n"
+     "export profiles (or saved custom reports) of one or more servers into one registry\n"
      "hive file, copied to FILE",
      run_export},
     {"import", "import FILE [--reports] --server NAME [--world DIR]",

@@ -290,6 +290,28 @@ TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   EXPECT_EQ(staging_keys(), staging_before);
 }
 
+TEST_F(DefinitionCopy, SavedReportsAreExportedFromTheServerTheirRowsName) {
+  // SRV01's saved reports listed while SRV02 is the current server.
+  std::filesystem::create_directories(world_.machine_dir("CONSOLE01") + "/shares/C$/Program Files/Brightmere/VORNIX");
+  HWND screen = host::create_screen(30, "Reports");
+  HWND list = host::add_control(screen, 2001, WC_LISTVIEWA, "", host::ControlSpec{0x60440010, kDescriptorListView});
+  ASSERT_EQ(ListSchedules("SRV01", list, ReportListKind::kSavedReports), 3u);  // Plain, Tail, Weekly
+  support::set_row_selected(list, 0);
+  support::set_row_selected(list, 2);
+  ui::clear_journal();
+  EXPECT_EQ(ExportSelected(list, kImportReports, "SRV02"), 2u);
+  support::release_list_rows(list, true);
+  char file[200];
+  std::snprintf(file, sizeof file, "C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_REPORTS[%08X].exportkey",
+                1796551200u);
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{std::string("EXPORT FILE | ") + file}));
+  EXPECT_EQ(ImportFile("SRV02", kImportReports, 0, file), 1u);
+  EXPECT_EQ(tree("SRV02", kReportsKey),
+            (std::vector<std::string>{"", "\\Plain", "\\Plain:Definition=3:" + std::string(40, 'p'), "\\Weekly",
+                                      "\\Weekly:Definition=3:||||||||||||||||||||||||||||||||SRV02|||",
+                                      "\\Weekly:Near end=3:|"}));
+}
+
 TEST_F(DefinitionCopy, ArchivesAreListedWithTheirDatesAndReplaceTheProductKeyOnlyAfterConfirmation) {
   // The agent's archive, SRV02's product key, where the agent keeps it on SRV01: below its SystemRoot.
   HKEY srv01, version, product;
