@@ -39,15 +39,11 @@ DWORD connect_server(const char* server, const char* title, HKEY* machine) {
   return rc == 0 && *machine == nullptr ? ERROR_BAD_NETPATH : rc;
 }
 
-LONG open_root(HKEY machine, DWORD root, REGSAM rights, HKEY* key) {
-  return RegOpenKeyExA(machine, root_path(root), 0, remote_access(rights), key);
-}
-
 // Connects and opens the root key; only a failed connection is shown.
 DWORD open_root_key(const char* server, DWORD root, REGSAM rights, const char* title, HKEY* key) {
   HKEY machine;
   DWORD rc = connect_server(server, title, &machine);
-  return rc ? rc : static_cast<DWORD>(open_root(machine, root, rights, key));
+  return rc ? rc : static_cast<DWORD>(open_settings_root(machine, server, root, rights, key));
 }
 
 bool list_has(HWND list, const char* text) {
@@ -114,7 +110,7 @@ constexpr NameList kAllowedGroups = {kSiblingRoot, "CanUseKQGroup", kIconAllowed
 DWORD list_names(const NameList& kind, HWND list, const char* server) {
   HKEY machine, key;
   if (connect_server(server, kind.list_title, &machine) != 0) return 0;
-  LONG rc = open_root(machine, kind.root, KEY_READ, &key);
+  LONG rc = open_settings_root(machine, server, kind.root, KEY_READ, &key);
   if (rc != ERROR_SUCCESS) {
     if (kind.list_open_title) show_error(kind.list_open_title, "Error %d opening %s", rc, root_path(kind.root));
     return 0;
@@ -134,7 +130,7 @@ DWORD save_names(const NameList& kind, HWND list, const char* server) {
   HKEY machine, key = nullptr;
   DWORD rc = connect_server(server, kind.save_title, &machine);
   if (rc == 0) {
-    rc = static_cast<DWORD>(open_root(machine, kind.root, KEY_ALL_ACCESS, &key));
+    rc = static_cast<DWORD>(open_settings_root(machine, server, kind.root, KEY_ALL_ACCESS, &key));
     if (rc != 0) show_error(kind.save_open_title, "Error %d opening registry key on server %s.", static_cast<long>(rc), server);
   }
   if (rc == 0) {
@@ -212,7 +208,8 @@ void for_each_known_product_key(const char* title, Visit visit) {
   DWORD count = KnownServerNames(names, kMostKnownServers);
   for (DWORD i = 0; i < count; ++i) {
     HKEY machine, product;
-    if (connect_server(names[i], title, &machine) != 0 || open_root(machine, kProductRoot, KEY_READ, &product) != 0)
+    if (connect_server(names[i], title, &machine) != 0 ||
+        open_settings_root(machine, names[i], kProductRoot, KEY_READ, &product) != 0)
       continue;
     visit(names[i], product);
     RegCloseKey(product);
@@ -324,7 +321,7 @@ DWORD SetDepartment(const char* server, const char* department, DWORD mode) {
   }
   HKEY machine, product;
   if (DWORD rc = connect_server(server, kDepartmentTitle, &machine)) return rc;
-  LONG result = open_root(machine, kProductRoot, KEY_ALL_ACCESS, &product);
+  LONG result = open_settings_root(machine, server, kProductRoot, KEY_ALL_ACCESS, &product);
   if (result != ERROR_SUCCESS) {
     show_error("Unable to set department value", "Error %d opening VORNIX key on server %s", result, server);
     return static_cast<DWORD>(result);
@@ -380,7 +377,7 @@ constexpr char kIpRangesKeyTitle[] = "ERROR ON IP RANGES KEY";
 DWORD open_sibling_owner(const char* server, const char* title, HKEY* key) {
   HKEY machine;
   if (DWORD rc = connect_server(server, title, &machine)) return rc;
-  LONG rc = open_root(machine, kSiblingRoot, KEY_ALL_ACCESS, key);
+  LONG rc = open_settings_root(machine, server, kSiblingRoot, KEY_ALL_ACCESS, key);
   if (rc != ERROR_SUCCESS) show_error(kIpRangesKeyTitle, "Error %d opening %s", rc, kSiblingKey);
   return static_cast<DWORD>(rc);
 }
@@ -444,7 +441,7 @@ DWORD SaveAllowedVersions(HWND list, const char* server) {
   }
   HKEY machine, key;
   if (DWORD rc = connect_server(server, "UNABLE TO UPDATE ALLOWED VERSIONS", &machine)) return rc;
-  if (LONG rc = open_root(machine, kSiblingRoot, KEY_ALL_ACCESS, &key)) {
+  if (LONG rc = open_settings_root(machine, server, kSiblingRoot, KEY_ALL_ACCESS, &key)) {
     show_error("UNABLE TO UPDATE LIST OF ALLOWED VERSIONS",
                "Error [%d] occurred while opening\n\nQVAWKQ Key\n\non Server %s.", rc, server);
     return static_cast<DWORD>(rc);
@@ -545,7 +542,7 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
   const char* title = "UNABLE TO UPDATE LOCAL LOGON CONFIGURATION";
   HKEY machine, product;
   if (DWORD rc = connect_server(server, title, &machine)) return rc;
-  if (LONG rc = open_root(machine, kProductRoot, KEY_ALL_ACCESS, &product)) {
+  if (LONG rc = open_settings_root(machine, server, kProductRoot, KEY_ALL_ACCESS, &product)) {
     show_error(title, "Error [%d] occurred while opening\n\n%s\n\non Server %s.", rc, kProductKey, server);
     return static_cast<DWORD>(rc);
   }

@@ -135,10 +135,8 @@ DWORD SaveServerSettingsForm(HWND screen, const char* server, DWORD root) {
   if (rc != 0) return rc;
   if (walk.machine == nullptr) return ERROR_BAD_NETPATH;
   // The root key's values are kept first, so that a save failing part-way leaves the server as it was.
-  if (root != kProductRoot) EstablishSiblingKey(walk.machine, server, nullptr);
   HKEY key;
-  LONG opened = RegOpenKeyExA(walk.machine, root == kProductRoot ? kProductKey : kSiblingKey, 0,
-                              remote_access(KEY_ALL_ACCESS), &key);
+  LONG opened = open_settings_root(walk.machine, server, root, KEY_ALL_ACCESS, &key);
   if (opened != ERROR_SUCCESS) {
     char text[200];
     std::snprintf(text, sizeof text, "Error [%d] occurred obtaining root key handle {%d} for Set",

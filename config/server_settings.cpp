@@ -98,15 +98,6 @@ BYTE next_filler() {
 
 bool is_sibling(DWORD root) { return root != kProductRoot; }
 
-// Opens the root key: the product key as it is, the sibling key made when missing.
-LONG open_root(HKEY server_key, const char* server, DWORD root, REGSAM rights, HKEY* key) {
-  if (!is_sibling(root)) return RegOpenKeyExA(server_key, kProductKey, 0, remote_access(rights), key);
-  LONG rc = RegOpenKeyExA(server_key, kSiblingKey, 0, remote_access(KEY_ALL_ACCESS), key);
-  if (rc != ERROR_FILE_NOT_FOUND) return rc;
-  rc = static_cast<LONG>(EstablishSiblingKey(server_key, server, nullptr));
-  return rc ? rc : RegOpenKeyExA(server_key, kSiblingKey, 0, remote_access(KEY_ALL_ACCESS), key);
-}
-
 LONG delete_value(HKEY key, const char* name) {
   LONG rc = RegDeleteValueA(key, name);
   return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
@@ -263,6 +254,14 @@ bool is_number_setting(const ServerSettingInfo& s) {
   }
 }
 
+LONG open_settings_root(HKEY machine, const char* server, DWORD root, REGSAM rights, HKEY* key) {
+  if (!is_sibling(root)) return RegOpenKeyExA(machine, kProductKey, 0, remote_access(rights), key);
+  LONG rc = RegOpenKeyExA(machine, kSiblingKey, 0, remote_access(rights), key);
+  if (rc != ERROR_FILE_NOT_FOUND) return rc;
+  rc = static_cast<LONG>(EstablishSiblingKey(machine, server, nullptr));
+  return rc ? rc : RegOpenKeyExA(machine, kSiblingKey, 0, remote_access(rights), key);
+}
+
 LONG decimal_value(const char* text) { return static_cast<LONG>(std::strtol(text ? text : "", nullptr, 10)); }
 
 DWORD ServerSetting(DWORD root, HKEY server_key, const char* server, uint32_t id, char* text, LONG number,
@@ -296,7 +295,7 @@ DWORD ServerSetting(DWORD root, HKEY server_key, const char* server, uint32_t id
     if (server_key == nullptr) return ERROR_BAD_NETPATH;
   }
   HKEY key;
-  LONG rc = open_root(server_key, server, root, set || s->rule == R::kPort ? KEY_ALL_ACCESS : KEY_READ, &key);
+  LONG rc = open_settings_root(server_key, server, root, set || s->rule == R::kPort ? KEY_ALL_ACCESS : KEY_READ, &key);
   if (rc != ERROR_SUCCESS) {
     if (set) {
       char message[200];

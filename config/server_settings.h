@@ -58,6 +58,10 @@ const ServerSettingInfo* server_setting_named(const char* value_name);
 // Whether the setting holds a number (its text is shown and given as "%d").
 bool is_number_setting(const ServerSettingInfo& setting);
 
+// Opens the root key of the settings on a server's HKEY_LOCAL_MACHINE: the product key (root 1) as it
+// is, never made; the sibling key (any other root), made when missing. 0 or the Windows error.
+LONG open_settings_root(HKEY machine, const char* server, DWORD root, REGSAM rights, HKEY* key);
+
 // A decimal number as an edit field gives it: leading blanks and a sign, then the leading
 // digits; text without digits is 0.
 LONG decimal_value(const char* text);

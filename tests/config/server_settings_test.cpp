@@ -33,6 +33,8 @@ class ServerSettings : public ::testing::Test {
     world_.add_machine("SRV01", "127.0.0.2");
     world_.add_registry_text("SRV01", "HKLM", std::string(kProductSection) + "\"ReportPath\"=\"VnxLogs$\"\r\n\r\n");
     world_.add_machine("BARE01", "127.0.0.3");  // no product key
+    world_.add_machine("READ01", "127.0.0.5");  // no product key, and the console user may only read
+    world_.set_machine_setting("READ01", "machine", "access", "read");
     world_.add_machine("DOWN01", "127.0.0.4");
     world_.set_machine_setting("DOWN01", "machine", "reachable", "no");
     world_.set_console_user("auditor");
@@ -351,18 +353,22 @@ TEST_F(ServerSettings, ReportToListsAndGroupsAreSavedAsMultiStringsAndListedOnce
   EXPECT_EQ(ListGroups(groups, "SRV01", 0x60F40027), 1u);
   EXPECT_EQ(support::list_column(groups), std::vector<std::string>{"Domain Admins"});
 
+  // A server without the sibling key gets it, as every sibling setting does.
+  EXPECT_EQ(SaveGroups(groups, "BARE01", 0), 0u);
+  EXPECT_EQ(values(kSiblingKey, "BARE01"), (std::vector<std::string>{"[]", "CanUseKQGroup=7:Domain Admins||"}));
+
   // Failures: the connection under the operation's title, the key and the write each with their own.
   g_registry.last_failed_server[0] = '\0';
   EXPECT_EQ(SaveReportTo(hosts, "DOWN01", 0), 53u);
-  EXPECT_EQ(SaveGroups(groups, "BARE01", 0), 2u);
-  EXPECT_EQ(ListGroups(groups, "BARE01", 0x60F4002B), 0u);
+  EXPECT_EQ(SaveGroups(groups, "READ01", 0), 5u);
+  EXPECT_EQ(ListGroups(list(0x60F4002B), "READ01", 0x60F4002B), 0u);
   fail_write("SRV01", "5", 1);
   EXPECT_EQ(SaveReportTo(departments, "SRV01", kSaveDepartments), 5u);
   EXPECT_EQ(shown(), (std::vector<std::string>{
                          "UNABLE TO UPDATE ENTERPRISE HOSTS TO REPORT TO | Unable to connect to Registry - machine DOWN01 "
                          "not found on network",
-                         "UNABLE TO UPDATE GROUPS | Error 2 opening registry key on server BARE01.",
-                         "ERROR ON GROUP KEY | Error 2 opening SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ",
+                         "UNABLE TO UPDATE GROUPS | Error 5 opening registry key on server READ01.",
+                         "ERROR ON GROUP KEY | Error 5 opening SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ",
                          "ERROR ON SERVER CONFIGURATION UPDATE | Error 5 adding DepartmentsReportTo"}));
   EXPECT_EQ(value("DepartmentsReportTo"), "DepartmentsReportTo=7:Sales|" + std::string(254, 'd') + "|HR||");
 }
@@ -462,8 +468,12 @@ TEST_F(ServerSettings, SiblingListsTheGridAndLocalLogonContainersRoundTrip) {
   EXPECT_EQ(std::vector<BYTE>(read, read + 21),
             (std::vector<BYTE>{1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80}));
   EXPECT_TRUE(valid_hour(read, 1, 8) && valid_hour(read, 6, 23) && !valid_hour(read, 1, 9));
-  ASSERT_EQ(GetValidHoursGrid("BARE01", read), 2u);
+  // A server without the sibling key: made on the first use, with nothing in it yet.
+  ASSERT_EQ(GetValidHoursGrid("BARE01", read), 0u);
   EXPECT_EQ(std::count(read, read + 21, 0), 21);
+  EXPECT_EQ(ListAllowedVersions(list(0x60F40030), "BARE01"), 0u);
+  EXPECT_EQ(values(kSiblingKey, "BARE01"), (std::vector<std::string>{"[]"}));
+  EXPECT_TRUE(shown().empty());
 
   // IP ranges of the sibling key, as a profile's.
   IpRange range = {{10, 0, 0, 1}, {10, 0, 0, 200}, 0};
