@@ -255,13 +255,10 @@ DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD 
   HKEY root;
   DWORD rc = ConnectServerRegistry(server, &root, kCreateTitle, 0);
   if (rc != 0 || root == nullptr) return rc ? rc : static_cast<DWORD>(ERROR_BAD_NETPATH);
+  // Every creation completes the server's key first, so that Profiles, Reports and Enterprise exist.
+  EstablishServerKey(root, server, "", "", "");
   HKEY profiles;
   LONG opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
-  if (opened != ERROR_SUCCESS) {
-    // A server without Profiles (or without the product key) has its key established first.
-    EstablishServerKey(root, server, "", "", "");
-    opened = RegOpenKeyExA(root, kProfilesKey, 0, remote_access(KEY_ALL_ACCESS), &profiles);
-  }
   if (opened != ERROR_SUCCESS) {
     show_error(window, kCreateTitle, "Error %d opening VORNIX Profiles Key on server %s.", opened, server);
     return static_cast<DWORD>(opened);

@@ -220,8 +220,11 @@ TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeeps
             tree_of({"[]", "LastUpdateDate=4:1796551201", "OriginalInstallDate=4:1796551201"}, logons("1796551201")));
   EXPECT_EQ(tree(kProductKey, "PART01"), tree_of({"[]", "ReportPath=1:D:\\Logs|"}, logons("1796551202")));
 
-  // An existing profile re-created: a write failing part-way leaves every value as it was.
+  // A product key with Profiles alone gets Reports and Enterprise at the next creation.
   ASSERT_EQ(create("Old", kProfileFailedLogon), 1u);
+  const std::vector<std::string> srv01 = tree(kProductKey);
+  EXPECT_TRUE(has(srv01, "[\\Enterprise]") && has(srv01, "[\\Reports]"));
+  // An existing profile re-created: a write failing part-way leaves every value as it was.
   HKEY key = open(profile_path("Old"));
   const char creator[] = "someone on OLDCONSOLE";
   RegSetValueExA(key, "CreatedBy", 0, REG_SZ, reinterpret_cast<const BYTE*>(creator), sizeof creator);
