@@ -481,6 +481,51 @@ DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key) {
   return listed;
 }
 
+namespace {
+
+constexpr char kQuickReportKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
+
+struct QuickReportNumber {
+  const char* value;
+  DWORD QuickReportSettings::*field;
+};
+constexpr QuickReportNumber kQuickReportNumbers[] = {
+    {"LASTXDAYS", &QuickReportSettings::last_days},        {"LASTXRECS", &QuickReportSettings::last_records},
+    {"LASTXHOURS", &QuickReportSettings::last_hours},      {"FROMDATE", &QuickReportSettings::from_date},
+    {"TODATE", &QuickReportSettings::to_date},             {"STOPXRECS", &QuickReportSettings::stop_records},
+    {"TYPE_LL", &QuickReportSettings::type_ll},            {"TYPE_FS", &QuickReportSettings::type_fs},
+    {"TYPE_AD", &QuickReportSettings::type_ad},            {"TYPE_GP", &QuickReportSettings::type_gp},
+    {"_ALLDATES", &QuickReportSettings::all_dates},        {"_LASTXDAYS", &QuickReportSettings::by_last_days},
+    {"_LASTXRECS", &QuickReportSettings::by_last_records}, {"_LASTXHOURS", &QuickReportSettings::by_last_hours},
+    {"_FROMTODATE", &QuickReportSettings::by_from_to_date}, {"_STOPXRECS", &QuickReportSettings::stop_at_records},
+    {"_SEARCH001", &QuickReportSettings::search_on},
+};
+
+LONG delete_if_present(HKEY key, const char* name) {
+  LONG rc = RegDeleteValueA(key, name);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+}  // namespace
+
+DWORD SaveQuickReportSettings(const QuickReportSettings& settings) {
+  HKEY key;
+  LONG rc = create_key(HKEY_CURRENT_USER, kQuickReportKey, local_access(KEY_ALL_ACCESS), &key);
+  if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
+  LONG first = ERROR_SUCCESS;
+  for (const QuickReportNumber& n : kQuickReportNumbers) {
+    DWORD number = settings.*n.field;
+    rc = number ? set_number(key, n.value, number) : delete_if_present(key, n.value);
+    if (first == ERROR_SUCCESS) first = rc;
+  }
+  char search[kQuickSearchBytes];
+  copy_text(search, sizeof search, settings.search);
+  rc = search[0] ? set_text(key, "SEARCH001", search) : delete_if_present(key, "SEARCH001");
+  if (first == ERROR_SUCCESS) first = rc;
+  RegCloseKey(key);
+  return static_cast<DWORD>(first);
+}
+
 LONG DeleteRegistryKey(HKEY parent, const char* name) {
   LONG rc = RegDeleteKeyA(parent, name);
   if (rc != ERROR_SUCCESS && g_library.reg_delete_key_ex) {

@@ -96,6 +96,20 @@ void release_kept_values(KeptValues* kept);
 // Deletes every value of a key. ERROR_SUCCESS or the first failure.
 LONG delete_all_values(HKEY key);
 
+// The quick report dialog's settings, remembered under the console key's QUICKRPT when the dialog
+// is saved: its numbers, its search text, and the states of its check boxes and radio buttons (0
+// unchecked). A number field holding 0 counts as empty: no window or count of the dialog means anything at 0.
+constexpr size_t kQuickSearchBytes = 1024;
+struct QuickReportSettings {
+  DWORD last_days, last_records, last_hours, from_date, to_date, stop_records;
+  char search[kQuickSearchBytes];
+  DWORD type_ll, type_fs, type_ad, type_gp;
+  DWORD all_dates, by_last_days, by_last_records, by_last_hours, by_from_to_date, stop_at_records, search_on;
+};
+// Writes each value (numbers and states as REG_DWORD, the search as REG_SZ) and deletes those of an
+// empty field or an unchecked box. 0 or the first Windows error.
+DWORD SaveQuickReportSettings(const QuickReportSettings& settings);
+
 // Deletes every subkey of the product key (the sibling key in sibling mode).
 DWORD RemoveProductKey(const char* server, DWORD report_to_host);
 // 0, or kScoutStatusMissing when the scout agent keeps nothing for the server.

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <thread>
 
+#include "config/registry.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -44,7 +45,6 @@ constexpr int kServerListItem = 200;
 constexpr int kQuickButtonItem = 1900;
 constexpr int kQuickProgressItem = 1910;
 constexpr uint32_t kReportViewEvent = 0x60240001;
-constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
 constexpr DWORD kLongestWindowDays = 36500;
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -136,29 +136,21 @@ void print_progress(bool final_line) {
   else show_progress(line);
 }
 
+// The quick report dialog of this console is the command's options: saved as the dialog is.
 bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, uint32_t to, DWORD maximum) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kQuickSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  auto set = [&](const char* name, DWORD value) {
-    if (value == 0) RegDeleteValueA(key, name);
-    else RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  };
+  QuickReportSettings settings = {};
   bool by_hours = !hours.empty();
   bool by_dates = from != 0;
-  set("_ALLDATES", 0);
-  set("_LASTXHOURS", by_hours);
-  set("LASTXHOURS", by_hours ? count : 0);
-  set("_LASTXDAYS", !by_hours && !by_dates);
-  set("LASTXDAYS", !by_hours && !by_dates ? count : 0);
-  set("_FROMTODATE", by_dates);
-  set("FROMDATE", from);
-  set("TODATE", to);
-  set("_STOPXRECS", maximum != 0);
-  set("STOPXRECS", maximum);
-  RegCloseKey(key);
-  return true;
+  settings.by_last_hours = by_hours;
+  settings.last_hours = by_hours ? count : 0;
+  settings.by_last_days = !by_hours && !by_dates;
+  settings.last_days = !by_hours && !by_dates ? count : 0;
+  settings.by_from_to_date = by_dates;
+  settings.from_date = from;
+  settings.to_date = to;
+  settings.stop_at_records = maximum != 0;
+  settings.stop_records = maximum;
+  return SaveQuickReportSettings(settings) == 0;
 }
 
 // Rows that announce a stop or a failure carry no record item: their other cells stay empty.

@@ -12,6 +12,7 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "reports/report_generation.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/registry_dump.h"
 #include "tests/support/world_builder.h"
@@ -287,6 +288,39 @@ TEST_F(ServerRegistry, ScoutStatusIsReadWithinItsBoundsAndMissingGives255) {
                                 status.transfer_server_set}),
             (std::vector<DWORD>{0, 0xEE, 1, 0}));
   EXPECT_EQ(ReadScoutServerStatus("SRV03", &time, statistics, &status), kScoutStatusMissing);
+}
+
+TEST_F(ServerRegistry, TheQuickReportDialogIsRememberedAndItsEmptyFieldsLeaveNoValue) {
+  start();
+  auto remembered = [] {
+    std::vector<std::string> out;
+    support::dump_registry(HKEY_CURRENT_USER, std::string(kProductKey) + "\\QUICKRPT", "", out, false);
+    return out;
+  };
+  auto window = [](uint32_t now) {
+    uint32_t start = 0, end = 0, maximum = 0;
+    read_quick_report_settings(now, &start, &end, &maximum);
+    return std::vector<uint32_t>{start, end, maximum};
+  };
+  QuickReportSettings six_hours = {};
+  six_hours.by_last_hours = 1;
+  six_hours.last_hours = 6;
+  six_hours.stop_at_records = 1;
+  six_hours.stop_records = 500;
+  six_hours.type_fs = 1;
+  std::strcpy(six_hours.search, "payroll");
+  ASSERT_EQ(SaveQuickReportSettings(six_hours), 0u);
+  EXPECT_EQ(remembered(), (std::vector<std::string>{"", ":LASTXHOURS=4:6", ":STOPXRECS=4:500", ":TYPE_FS=4:1",
+                                                    ":_LASTXHOURS=4:1", ":_STOPXRECS=4:1", ":SEARCH001=1:payroll|"}));
+  // The next quick report runs over what the dialog was saved with.
+  EXPECT_EQ(window(1800000000), (std::vector<uint32_t>{1800000000 - 6 * 3600, 1800000000 + 86400, 500}));
+
+  // Saved again with all dates and nothing else: the fields now empty leave no value behind.
+  QuickReportSettings all = {};
+  all.all_dates = 1;
+  ASSERT_EQ(SaveQuickReportSettings(all), 0u);
+  EXPECT_EQ(remembered(), (std::vector<std::string>{"", ":_ALLDATES=4:1"}));
+  EXPECT_EQ(window(1800000000), (std::vector<uint32_t>{0, 0xFFFFFFFF, 0xFFFFFFFF}));
 }
 
 }  // namespace
