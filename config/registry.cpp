@@ -481,6 +481,23 @@ DWORD ListKnownServers(uint32_t request, HWND list, DWORD window_key) {
   return listed;
 }
 
+DWORD ReadReportPath(HKEY machine, REGSAM access, char* out, size_t size) {
+  out[0] = '\0';
+  HKEY product;
+  LONG rc = RegOpenKeyExA(machine, kProductKey, 0, access, &product);
+  if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
+  DWORD type = 0, bytes = size - 1 < kReportPathMostBytes ? static_cast<DWORD>(size - 1) : kReportPathMostBytes;
+  rc = RegQueryValueExA(product, "ReportPath", nullptr, &type, reinterpret_cast<BYTE*>(out), &bytes);
+  RegCloseKey(product);
+  // An expandable text is taken as stored: its variables would be the server's, which the console has not.
+  if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    out[bytes] = '\0';
+    if (out[0] != '\0') return 0;
+  }
+  out[0] = '\0';
+  return static_cast<DWORD>(rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc);
+}
+
 namespace {
 
 constexpr char kQuickReportKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";

@@ -96,6 +96,13 @@ void release_kept_values(KeptValues* kept);
 // Deletes every value of a key. ERROR_SUCCESS or the first failure.
 LONG delete_all_values(HKEY key);
 
+// The share that holds a server's log folder: ReportPath of its product key, opened on the server's
+// HKEY_LOCAL_MACHINE with the access given (rights and view flag). A text of at most 255 bytes, its
+// terminator included, in a REG_SZ or REG_EXPAND_SZ value. 0, or the Windows error (ERROR_FILE_NOT_FOUND
+// also for an empty text or a value of another type); out is empty unless 0.
+constexpr DWORD kReportPathMostBytes = 255;
+DWORD ReadReportPath(HKEY machine, REGSAM access, char* out, size_t size);
+
 // The quick report dialog's settings, remembered under the console key's QUICKRPT when the dialog
 // is saved: its numbers, its search text, and the states of its check boxes and radio buttons (0
 // unchecked). A number field holding 0 counts as empty: no window or count of the dialog means anything at 0.

@@ -201,7 +201,7 @@ DWORD add_scanned(HWND list, const char* name, int icon, const char* host_server
   return insert_list_row(list, name, icon, record) ? 1 : 0;
 }
 
-// Asks every known server that can be reached; visit gets its open product key.
+// Asks every known server that can be reached; visit gets its registry and its open product key.
 template <typename Visit>
 void for_each_known_product_key(const char* title, Visit visit) {
   static char names[kMostKnownServers][kCachedServerNameBytes];
@@ -211,7 +211,7 @@ void for_each_known_product_key(const char* title, Visit visit) {
     if (connect_server(names[i], title, &machine) != 0 ||
         open_settings_root(machine, names[i], kProductRoot, KEY_READ, &product) != 0)
       continue;
-    visit(names[i], product);
+    visit(names[i], machine, product);
     RegCloseKey(product);
   }
 }
@@ -231,10 +231,10 @@ bool department_host_row(const BYTE* record, DepartmentHostRow* row) {
 
 DWORD ScanDepartments(HWND list) {
   DWORD added = 0;
-  for_each_known_product_key("UNABLE TO CHECK FOR DEPARTMENTS", [&](const char* server, HKEY product) {
+  for_each_known_product_key("UNABLE TO CHECK FOR DEPARTMENTS", [&](const char* server, HKEY machine, HKEY product) {
     char hosted[kSettingTextBytes], report_path[260];
     read_product_text(product, "DepartmentHosted", hosted, sizeof hosted);
-    read_product_text(product, "ReportPath", report_path, sizeof report_path);
+    ReadReportPath(machine, remote_access(KEY_READ), report_path, sizeof report_path);
     added += add_scanned(list, hosted, kIconDepartment, server, report_path);
     DWORD size = 0;
     LONG rc = 0;
@@ -255,7 +255,7 @@ DWORD ScanEnterpriseHosts(HWND list) {
                       local_access(KEY_ALL_ACCESS), nullptr, &found, &disposition) != ERROR_SUCCESS)
     found = nullptr;
   DWORD added = 0;
-  for_each_known_product_key("UNABLE TO CHECK FOR ENTERPRISE HOSTS", [&](const char*, HKEY product) {
+  for_each_known_product_key("UNABLE TO CHECK FOR ENTERPRISE HOSTS", [&](const char*, HKEY, HKEY product) {
     DWORD size = 0;
     LONG rc = 0;
     BYTE* data = read_value_block(product, "EnterpriseHostsReportTo", &size, nullptr, &rc);

@@ -109,15 +109,17 @@ void find_log_folders(char* staging, char* shared, size_t size) {
             text("%sSystemRoot found [%s] is unworkable, please contact %s for assistance", sibling ? "[U49]" : "[U44]",
                  root, kVendorSupportAddress).s);
   }
-  const REGSAM access = sibling ? KEY_ALL_ACCESS : KEY_ALL_ACCESS | g_deploy.facts.view;
-  if (RegOpenKeyExA(server, sibling ? kSiblingKey : kProductKey, 0, access, &key) != ERROR_SUCCESS) return;
   char path[kPathBytes] = {};
-  DWORD bytes = sizeof path - 1;
-  if (RegQueryValueExA(key, sibling ? "LogSharePath" : "ReportPath", nullptr, nullptr, reinterpret_cast<BYTE*>(path),
-                       &bytes) == ERROR_SUCCESS &&
-      path[0] != '\0')
+  if (!sibling) {
+    ReadReportPath(server, KEY_ALL_ACCESS | g_deploy.facts.view, path, sizeof path);
+  } else if (RegOpenKeyExA(server, kSiblingKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    DWORD bytes = sizeof path - 1;
+    if (RegQueryValueExA(key, "LogSharePath", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &bytes) != ERROR_SUCCESS)
+      path[0] = '\0';
+    RegCloseKey(key);
+  }
+  if (path[0] != '\0')
     std::snprintf(shared, size, "\\\\%s\\%s%s", g_deploy.server, path, sibling ? "\\qvawkq" : "\\vnxlogs");
-  RegCloseKey(key);
 }
 
 // The removal options the user checked, after the agent itself is gone.

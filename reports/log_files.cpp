@@ -72,7 +72,7 @@ DWORD form_log_folders(HKEY server_key, const char* server, char* current, char*
   char auto_path[kAutoArchivePathBytes];
   if (current) current[0] = '\0';
   if (archive) archive[0] = '\0';
-  DWORD error = read_text_value(server_key, kProductKey, "ReportPath", report_path, sizeof report_path);
+  DWORD error = ReadReportPath(server_key, remote_access(KEY_READ), report_path, sizeof report_path);
   DWORD auto_archive = 0;
   read_dword_value(server_key, kProductKey, "AutoArchiveLogFiles", &auto_archive);
   read_text_value(server_key, kProductKey, "AutoArchivePath", auto_path, sizeof auto_path);

@@ -43,18 +43,7 @@ BOOL read_report_path(const char* server, char* out, size_t size, const char* er
   copy_text(out, size, "");
   HKEY machine = nullptr;
   if (ConnectServerRegistry(server, &machine, error_title, 0) != 0 || machine == nullptr) return FALSE;
-  HKEY product = nullptr;
-  if (RegOpenKeyExA(machine, kProductKey, 0, remote_access(KEY_READ), &product) != ERROR_SUCCESS) return FALSE;
-  DWORD type = 0;
-  DWORD bytes = static_cast<DWORD>(size - 1);
-  LONG rc = RegQueryValueExA(product, "ReportPath", nullptr, &type, reinterpret_cast<BYTE*>(out), &bytes);
-  RegCloseKey(product);
-  if (rc != ERROR_SUCCESS || type != REG_SZ) {
-    copy_text(out, size, "");
-    return FALSE;
-  }
-  out[bytes < size ? bytes : size - 1] = '\0';
-  return out[0] != '\0';
+  return ReadReportPath(machine, remote_access(KEY_READ), out, size) == 0;
 }
 
 DWORD read_setting(HKEY key, const char* name, DWORD fallback) {

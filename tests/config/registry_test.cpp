@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "reports/log_files.h"
+#include "reports/log_reader.h"
 #include "reports/report_generation.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/registry_dump.h"
@@ -321,6 +325,57 @@ TEST_F(ServerRegistry, TheQuickReportDialogIsRememberedAndItsEmptyFieldsLeaveNoV
   ASSERT_EQ(SaveQuickReportSettings(all), 0u);
   EXPECT_EQ(remembered(), (std::vector<std::string>{"", ":_ALLDATES=4:1"}));
   EXPECT_EQ(window(1800000000), (std::vector<uint32_t>{0, 0xFFFFFFFF, 0xFFFFFFFF}));
+}
+
+TEST_F(ServerRegistry, ReportPathIsOneTextForEveryReaderWhateverItsTextType) {
+  world_.add_machine("SRV02", "127.0.0.3");
+  std::filesystem::create_directories(world_.machine_dir("SRV01") + "/shares/Logs$/vnxlogs");
+  std::ofstream(world_.machine_dir("SRV01") + "/shares/Logs$/vnxlogs/Logons_SRV01.vnx") << "x";
+  start();
+  HKEY srv01 = connect("SRV01"), srv02 = connect("SRV02"), product;
+  ASSERT_EQ(RegCreateKeyExA(srv01, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &product, nullptr), 0);
+  auto put = [&](DWORD type, const std::string& data) {
+    RegSetValueExA(product, "ReportPath", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size()));
+  };
+  auto read = [&](HKEY machine) {
+    char path[300];
+    std::memset(path, 'x', sizeof path);
+    DWORD rc = ReadReportPath(machine, KEY_READ, path, sizeof path);
+    return std::to_string(rc) + " " + path;
+  };
+  // An expandable text is the same share as a plain one, as stored; no text, or another type, is none.
+  put(REG_EXPAND_SZ, std::string("Logs$", 6));
+  EXPECT_EQ(read(srv01), "0 Logs$");
+  put(REG_SZ, std::string("Logs$", 6));
+  EXPECT_EQ(read(srv01), "0 Logs$");
+  put(REG_SZ, std::string(254, 'L') + '\0');
+  EXPECT_EQ(read(srv01), "0 " + std::string(254, 'L'));
+  put(REG_SZ, std::string(255, 'L') + '\0');
+  EXPECT_EQ(read(srv01), "234 ");
+  put(REG_SZ, std::string(1, '\0'));
+  EXPECT_EQ(read(srv01), "2 ");
+  put(REG_BINARY, std::string("Logs$", 6));
+  EXPECT_EQ(read(srv01), "2 ");
+  EXPECT_EQ(read(srv02), "2 ");
+
+  // The quick report finds the logs of a server whose path is expandable, as the log listings do.
+  g_quick_report.window_start = 0;
+  g_quick_report.window_end = 0xFFFFFFFF;
+  BOOL failed = TRUE;
+  EXPECT_EQ(ChooseQuickReportFiles("SRV01", &failed), 0u);
+  EXPECT_EQ(shown(), (std::vector<std::string>{
+                         "SRV01 | Unable to determine ReportPath, unable to generate Quick Report"}));
+  put(REG_EXPAND_SZ, std::string("Logs$", 6));
+  ui::clear_journal();
+  EXPECT_EQ(ChooseQuickReportFiles("SRV01", &failed), 1u);
+  EXPECT_FALSE(failed);
+  EXPECT_TRUE(shown().empty());
+  char current[300] = {};
+  EXPECT_EQ(read_log_folders("SRV01", "T", current, nullptr, sizeof current), 0u);
+  EXPECT_STREQ(current, "\\\\SRV01\\Logs$\\vnxlogs\\");
+  free_quick_report_files();
+  RegCloseKey(product);
 }
 
 }  // namespace
