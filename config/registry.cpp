@@ -187,27 +187,6 @@ void append_connection(const char* server, HKEY key) {
   *tail = node;
 }
 
-// A server name the cache and the remote registry can take; else the message text.
-bool server_name_usable(const char* name, char* why, size_t why_size) {
-  if (name[0] == '\0') {
-    copy_text(why, why_size, "Unable to connect to Registry - no server name given");
-    return false;
-  }
-  if (std::strchr(name, '\\') != nullptr || std::strchr(name, '/') != nullptr) {
-    std::snprintf(why, why_size, "Unable to connect to Registry - server name %.100s contains a slash",
-                  name);
-    return false;
-  }
-  size_t length = strnlen(name, kCachedServerNameBytes);
-  if (length >= kCachedServerNameBytes) {
-    std::snprintf(why, why_size,
-                  "Unable to connect to Registry - server name %.63s... is longer than %d characters",
-                  name, static_cast<int>(kCachedServerNameBytes - 1));
-    return false;
-  }
-  return true;
-}
-
 // Shows a connection failure unless it is the same server as the last failure.
 void report_connect_failure(const char* server, const char* text, const char* title,
                             DWORD report_to_host) {
@@ -298,11 +277,7 @@ DWORD ConnectServerRegistry(const char* server, HKEY* key, const char* error_tit
   }
 
   char text[300];
-  if (!server_name_usable(name, text, sizeof text)) {
-    report_connect_failure(name, text, error_title, report_to_host);
-    return ERROR_INVALID_NAME;
-  }
-  char unc[kCachedServerNameBytes + 2] = "\\\\";
+  char unc[kServerNameMostBytes + 2] = "\\\\";
   append_text(unc, sizeof unc, name);
   HKEY remote = nullptr;
   LONG rc = RegConnectRegistryA(unc, HKEY_LOCAL_MACHINE, &remote);

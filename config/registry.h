@@ -19,13 +19,16 @@ constexpr DWORD kKnownServerStore = 18;
 constexpr DWORD kKnownServerDelete = 0;
 
 constexpr size_t kCachedServerNameBytes = 64;
+// The longest server name a connection takes: a DNS name of up to 255 characters and its terminator.
+constexpr size_t kServerNameMostBytes = 256;
 constexpr DWORD kScoutStatusMissing = 255;
 constexpr size_t kScoutStatisticsBytes = 490;
 
-// One cached connection; nodes come from the memory pair and live until detach.
+// One cached connection; nodes come from the memory pair and live until detach. The name holds any
+// DNS name, so that a long one is found again rather than connected anew at every call.
 struct RegistryConnection {
   RegistryConnection* next;
-  char server[kCachedServerNameBytes];
+  char server[kServerNameMostBytes];
   HKEY key;
 };
 
