@@ -4,7 +4,6 @@
 // directory's server lists.
 #include "config/definition_menus.h"
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -49,11 +48,9 @@ DWORD set_selected_profiles_enabled(HWND owner, HWND list, DWORD disable) {
 }
 
 DWORD import_after_confirmation(HWND owner, const char* server, DWORD kind, HWND list) {
-  const char* title = kind == kImportProfiles ? "Confirm IMPORT of PROFILES" : "Confirm IMPORT of CUSTOM REPORTS";
-  char text[200];
-  std::snprintf(text, sizeof text, "Import %s from a previously exported file to %s?",
-                kind == kImportProfiles ? "Profiles" : "Custom Reports", server);
-  if (ask_confirmation(owner, text, title, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 0;
+  // The menu's question is the box's text; the box carries the library's own title.
+  const char* text = kind == kImportProfiles ? "Confirm IMPORT of PROFILES" : "Confirm IMPORT of CUSTOM REPORTS";
+  if (ask_confirmation(owner, text, library_title(), MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 0;
   DWORD imported = ImportFile(server, kind, 0, nullptr);
   if (imported && list)
     if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(list, 0, 0);

@@ -276,8 +276,11 @@ TEST_F(ContextMenus, ProfileEntriesDisableAndEnableTheSelectedProfilesOnTheirSer
 
   // Import asks first; cancelled, nothing is read.
   ui::script({"Confirm IMPORT of PROFILES", IDCANCEL, "", {}});
+  ui::clear_journal();
   EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 2, screen_), 0u);
   EXPECT_EQ(ui::script_left(), 0u);
+  EXPECT_EQ(support::journal_lines(),
+            (std::vector<std::string>{"VORNIX message from QVMR0007.DLL | Confirm IMPORT of PROFILES"}));
   EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, payroll, 3, screen_), 1u);
   EXPECT_TRUE(support::journal_has("EXPORT FILE", "C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_PROFILES["));
   support::release_list_rows(list, false,
