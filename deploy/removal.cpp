@@ -36,6 +36,7 @@ constexpr RemovedFile kOptionalFiles[] = {{"vnx_x32a.dll", kProgramFile}, {"vnx_
 constexpr const char* kSiblingFiles[] = {"QVAWKQ.EXE", "qvawkq.dll"};
 
 // Deletes one file; true when it is gone (or was never there) or is a replace-on-restart library.
+// Only a file missing from its folder (2) is absent: a missing folder (3) leaves the files where they are.
 bool delete_agent_file(const char* root, const RemovedFile& file) {
   char path[kPathBytes];
   agent_file_path(file.placement, root, g_deploy.server, file.name, path, sizeof path);
@@ -44,13 +45,12 @@ bool delete_agent_file(const char* root, const RemovedFile& file) {
     DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED && !restart_file)
       step_status(nullptr, 0, text("The file [%s] is in use.  Unable to reset file attributes.", path).s);
-    else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && !restart_file)
+    else if (error != ERROR_FILE_NOT_FOUND && !restart_file)
       step_status(nullptr, 0, text("Error [%d] setting files attributes for [%s].", static_cast<int>(error), path).s);
   }
   if (DeleteFileA(path) || restart_file) return true;
-  // A file whose folder is missing is as absent as one missing from its folder.
   DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+  if (error == ERROR_FILE_NOT_FOUND) return true;
   step_status(nullptr, 0, text("Error [%d] removing file [%s]", static_cast<int>(error), path).s);
   return false;
 }

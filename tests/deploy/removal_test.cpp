@@ -77,11 +77,16 @@ TEST_F(Removal, InstallThenRemoveLeavesTheServerAsBeforeSaveWhatTheRemovalKeeps)
                   "SRV64 | Remove Directory | Unexpected Error [2] on REMOVE DIRECTORY\n\n[" + shared + "] (67)"}));
 }
 
-TEST_F(Removal, AnAgentThatDoesNotStopIsMarkedForDeletionAndKeepsItsFiles) {
+TEST_F(Removal, FilesThatCannotBeDeletedStayAndTheRunEndsWithTheirError) {
   support::add_agent_server(world_, "SRV01", "127.0.0.5", "Windows Server 2012 R2 Standard", true);
   support::add_installed_agent(world_, "SRV01");
   support::add_agent_server(world_, "OFF01", "127.0.0.6", "Windows Server 2012 R2 Standard", true);
   world_.set_machine_setting("OFF01", "faults", "scm_open", "1722");
+  support::add_agent_server(world_, "NT01", "127.0.0.7", "Windows Server 2012 R2 Standard", true);
+  support::add_installed_agent(world_, "NT01");
+  world_.add_registry_text("NT01", "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+                           "\"SystemRoot\"=\"C:\\\\WINNT\"\r\n\r\n");
   start();
   set_service("SRV01", "vornixwservice", "ignores_stop", "yes");
   const std::string program = "\\\\SRV01\\C$\\Windows\\sysWOW64\\VORNIXW.EXE";
@@ -99,6 +104,21 @@ TEST_F(Removal, AnAgentThatDoesNotStopIsMarkedForDeletionAndKeepsItsFiles) {
                                      "VORNIXWService 16 2 %SystemRoot%\\sysWOW64\\vornixw.exe 4 marked"}));
   EXPECT_EQ(files("SRV01").size(), support::agent_file_set("64W").size());
   EXPECT_EQ(registry("SRV01", "SOFTWARE\\Brightmere Software, Inc.\\VORNIX").size(), 3u) << "subkeys removed";
+
+  // A system root whose folder the share does not have: every file stays, and the run says so.
+  const Rows installed = files("NT01");
+  const std::string moved = "\\\\NT01\\C$\\WINNT\\sysWOW64\\VORNIXW.EXE";
+  EXPECT_EQ(run(kModeRemove, "NT01"),
+            (Rows{"NT01 | Connecting to Registry | ... (58)",
+                  "NT01 | Connecting to Service Control Manager | ... (58)",
+                  "NT01 | Stopping VORNIX Server Agent | ... (5)",
+                  "NT01 | processing... | VORNIXW Stopped (5)",
+                  "NT01 | processing... | VORNIXWService set to be deleted (5)",
+                  "NT01 | Deleting VORNIX Server Agent Files | ... (243)",
+                  "NT01 | processing... | Error [3] setting files attributes for [" + moved + "]. (67)",
+                  "NT01 | processing... | Error [3] removing file [" + moved + "] (67)",
+                  "NT01 | About Removal of Agent | [2e][3]Agent Files were NOT removed (5)"}));
+  EXPECT_EQ(files("NT01"), installed);
 
   // Without the service control manager nothing is stopped or deleted.
   EXPECT_EQ(run(kModeRemove, "OFF01"),
@@ -128,8 +148,10 @@ TEST_F(Removal, TheSiblingProductInstallsAndRemovesItsOneService) {
             (Rows{"QVAWKQ", "QVAWKQ:ReportPath=1:QVLOGS|"}));
   EXPECT_EQ(registry("SRV64", "SYSTEM\\CurrentControlSet\\Services\\QVAWKQService").back(),
             "QVAWKQService:Description=1:QVAWKQ agent: guards the accounts and groups of this server|");
-  // A folder already gone counts as its files gone.
-  std::filesystem::remove_all(world_.machine_dir("SRV64") + "/shares/C$/Windows/SysWOW64/drivers");
+  // A folder that is not there is no absent file: the files are not counted as removed.
+  const std::filesystem::path drivers = world_.machine_dir("SRV64") + "/shares/C$/Windows/SysWOW64/drivers";
+  std::filesystem::rename(drivers, drivers.parent_path() / "moved");
+  const std::string program = "\\\\SRV64\\C$\\Windows\\sysWow64\\drivers\\QVAWKQ.EXE";
   EXPECT_EQ(run(kModeRemove, "SRV64"),
             (Rows{"SRV64 | Connecting to Registry | ... (58)",
                   "SRV64 | Connecting to Service Control Manager | ... (58)",
@@ -137,9 +159,11 @@ TEST_F(Removal, TheSiblingProductInstallsAndRemovesItsOneService) {
                   "SRV64 | processing... | QVAWKQ Stopped (5)",
                   "SRV64 | processing... | QVAWKQService set to be deleted (5)",
                   "SRV64 | Deleting QVAWKQ Server Agent Files | ... (243)",
-                  "SRV64 | processing... | QVAWKQ *deleted (5)",
-                  "SRV64 | About Removal of Agent | Final Removal will occur after next reboot, agent files removed (5)"}));
+                  "SRV64 | processing... | Error [3] setting files attributes for [" + program + "]. (67)",
+                  "SRV64 | processing... | Error [3] removing file [" + program + "] (67)",
+                  "SRV64 | About Removal of Agent | [2e][3]Agent Files were NOT removed (5)"}));
   EXPECT_TRUE(services("SRV64").empty());
+  EXPECT_EQ(files("SRV64"), (Rows{"SysWOW64/moved/QVAWKQ.EXE", "SysWOW64/moved/qvawkq.dll"}));
 }
 
 }  // namespace
