@@ -82,6 +82,8 @@ int agent_stats_command(std::vector<std::string> args) {
                        : RefreshAgentStats(server.c_str(), record, request, reply);
   pipes.clear();
   release_registry_connections();
+  const std::string configured = StatsConfiguredText(record);
+  free_block(owned_block(record, kOwnedStatsText));
   const AgentStatistics* s = AgentStatisticsFor(server.c_str());
   if (!kept || s == nullptr) return fail(server + ": no statistics (no agent pipe answered, or access was denied)");
   const char* source = s->source == kStatsFromScout ? "the scout agent" : sibling && s->sibling_answers ? "the QVAWKQ status request" : "the agent's pipe";
@@ -91,7 +93,7 @@ int agent_stats_command(std::vector<std::string> args) {
     uint32_t started = le32(s->block + kStatsStartTimeOffset);
     std::printf("  agent started: %s\n", started ? utc_text(started).c_str() : "(not reported)");
   }
-  if (s->configured_text[0]) std::printf("  %s: %s\n", sibling ? "log share" : "report path", s->configured_text);
+  if (!configured.empty()) std::printf("  %s: %s\n", sibling ? "log share" : "report path", configured.c_str());
   return 0;
 }
 

@@ -149,7 +149,9 @@ void refresh_if_never_read(const char* server, BYTE* record) {
   } else {
     if (!ask_agent_status(server, record) && record[kItemStatusReply] == 0)
       set_item_word(record, kItemWordAgentState, read_service_state(server));
-    read_settings(server, record);
+    // The scout agent read the server's settings with its statistics: they stand as it left them.
+    const AgentStatistics* stats = AgentStatisticsFor(server);
+    if (stats == nullptr || stats->source != kStatsFromScout) read_settings(server, record);
   }
   set_item_word(record, kItemWordRefreshTime, current_seconds());
 }

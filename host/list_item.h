@@ -57,6 +57,8 @@ static_assert(kItemDriverFlags < 4 * kItemWordUnsavedMark, "the reply before the
 constexpr size_t kItemSqlTransferOn = 124;
 constexpr size_t kItemSqlServerNamed = 125;
 constexpr size_t kItemEmailConfigured = 126;
+// Server status record: the network-binding problem code the scout agent reported, 0 when none.
+constexpr size_t kItemNetworkBinding = 127;
 // Server status record: the department the server hosts, in the record's 512-byte text.
 constexpr size_t kItemDepartment = 212;
 constexpr size_t kItemDepartmentBytes = 512;

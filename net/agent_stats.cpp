@@ -78,10 +78,30 @@ void keep_block(AgentStatistics* stats, const BYTE* from, size_t bytes) {
   stats->block_bytes = static_cast<DWORD>(bytes);
 }
 
-void read_configured_text(const char* server, DWORD root, uint32_t field, BYTE* record, AgentStatistics* stats) {
+// Chosen: the value bound to 0x6038008B is ReportPath, so it gets a text of its own and the
+// department the status display shows stays the department.
+void read_configured_text(const char* server, DWORD root, uint32_t field, BYTE* record) {
+  if (record == nullptr) return;
+  auto* kept = static_cast<char*>(owned_block(record, kOwnedStatsText));
+  if (kept == nullptr) {
+    kept = static_cast<char*>(allocate_block(GPTR, kStatsTextBytes));
+    if (kept == nullptr) return;
+    set_owned_block(record, kOwnedStatsText, kept);
+  }
   char text[kSettingTextBytes] = {};
   ServerSetting(root, nullptr, server, field, text, 0, nullptr, record, 0);
-  copy_text(stats->configured_text, sizeof stats->configured_text, text);
+  copy_text(kept, kStatsTextBytes, text);
+}
+
+// What the scout agent left for the server besides its statistics. The record's department
+// text is 512 bytes: a longer name is cut to fit; an empty one means no department is hosted.
+void keep_scout_values(const ScoutServerStatus& scout, BYTE* record) {
+  if (record == nullptr) return;
+  copy_text(reinterpret_cast<char*>(record + kItemDepartment), kItemDepartmentBytes, scout.department);
+  record[kItemSqlServerNamed] = scout.transfer_server_set != 0;
+  record[kItemSqlTransferOn] = scout.transfer_on != 0;
+  record[kItemNetworkBinding] = scout.binding_warning;
+  record[kItemEmailConfigured] = scout.email_configured != 0;
 }
 
 void refresh_row(HWND list, int row, BYTE* record) {
@@ -129,13 +149,19 @@ void release_agent_statistics() {
 }
 
 BOOL TakeAgentStatusReply(const AgentStatistics& stats, BYTE* record) {
-  if (record == nullptr || stats.block_bytes != kAgentStatsKept) return FALSE;
+  const bool agent_block = stats.block_bytes == kAgentStatsKept || stats.block_bytes == kScoutStatisticsBytes;
+  if (record == nullptr || !agent_block) return FALSE;
   set_item_word(record, kItemWordAgentStartTime, le32(stats.block + kStatsStartTimeOffset));
   record[kItemStatusReply] = 1;
   std::memcpy(record + kItemAgentVersion, stats.block + kStatsAgentVersionOffset, 3);
   std::memcpy(record + kItemDriverVersion, stats.block + kStatsDriverVersionOffset, 3);
   record[kItemDriverFlags] = stats.block[kStatsDriverFlagsOffset];
   return TRUE;
+}
+
+const char* StatsConfiguredText(const BYTE* record) {
+  const auto* text = record ? static_cast<const char*>(owned_block(record, kOwnedStatsText)) : nullptr;
+  return text ? text : "";
 }
 
 void build_pipe_request(BYTE request[kPipeRequestBytes]) {
@@ -152,8 +178,11 @@ DWORD RefreshAgentStats(const char* server, BYTE* record, BYTE* request, BYTE* r
   if (ScoutStatus() == kScoutActive) {
     BYTE block[kScoutStatisticsBytes];
     DWORD time = 0;
+    ScoutServerStatus scout;
+    const bool found = ReadScoutServerStatus(server, &time, block, &scout) == 0;
+    if (found) keep_scout_values(scout, record);
     // A STATS_TIME of 0 counts as not read: the scout never stamps statistics with 1970.
-    if (ReadScoutServerStatus(server, &time, block, &stats->scout) == 0 && time != 0) {
+    if (found && time != 0) {
       keep_block(stats, block, kScoutStatisticsBytes);
       stats->time = time;
       take_start_marker(*stats, record);
@@ -182,7 +211,7 @@ DWORD ForceAgentStats(const char* server, HWND list, int row, BYTE* record, BYTE
     take_start_marker(*stats, record);
     kept = 1;
   }
-  read_configured_text(server, kProductRoot, kReportPathField, record, stats);
+  read_configured_text(server, kProductRoot, kReportPathField, record);
   refresh_row(list, row, record);
   return kept;
 }
@@ -209,7 +238,7 @@ DWORD RefreshSiblingStats(const char* server, BYTE* record, HWND list, int row) 
       kept = true;
     }
   }
-  read_configured_text(server, kSiblingRoot, kSiblingLogShareField, record, stats);
+  read_configured_text(server, kSiblingRoot, kSiblingLogShareField, record);
   refresh_row(list, row, record);
   return kept ? 1 : 0;
 }

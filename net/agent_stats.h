@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "config/registry.h"
+#include "host/list_item.h"
 #include "host/win32.h"
 
 // The pipe request: 01 'T' and eight zero bytes.
@@ -29,6 +30,9 @@ constexpr size_t kStatsDriverVersionOffset = 56;
 constexpr size_t kStatsDriverFlagsOffset = 59;
 constexpr DWORD kStatsFromScout = 0x8080;
 constexpr size_t kStatsTextBytes = 512;
+// Server status record: the 512-byte text a refresh reads from the server's settings, ReportPath
+// (VORNIXW) or LogSharePath (QVAWKQ), in a block the record owns.
+constexpr int kOwnedStatsText = kOwnedBlocksFirst;
 
 // One server's statistics.
 struct AgentStatistics {
@@ -39,8 +43,6 @@ struct AgentStatistics {
   DWORD block_bytes;       // 0: no statistics; else kAgentStatsKept or kSiblingStatsKept
   BYTE block[kAgentStatsBuffer];
   DWORD sibling_answers;   // QVAWKQ status requests answered
-  ScoutServerStatus scout;  // what the scout agent left besides the block
-  char configured_text[kStatsTextBytes];  // ReportPath (VORNIXW) or LogSharePath (QVAWKQ)
 };
 
 // The statistics kept for a server; null when none were ever asked for.
@@ -48,17 +50,21 @@ const AgentStatistics* AgentStatisticsFor(const char* server);
 // Frees every server's statistics (process detach).
 void release_agent_statistics();
 
-// Copies the agent's status out of its VORNIXW statistics into the server status
-// record: the start time, the agent and driver versions and the driver flags, with
-// the mark that a status reply exists. FALSE, and nothing written, without a block.
+// Copies the agent's status out of its VORNIXW statistics (the pipe's or the scout
+// agent's) into the server status record: the start time, the agent and driver versions
+// and the driver flags, with the mark that a status reply exists. FALSE, and nothing
+// written, without a block.
 BOOL TakeAgentStatusReply(const AgentStatistics& stats, BYTE* record);
+// The record's configured text; empty when none was read.
+const char* StatsConfiguredText(const BYTE* record);
 
 // Builds the 10-byte pipe request.
 void build_pipe_request(BYTE request[kPipeRequestBytes]);
 
 // The periodic refresh: the scout agent's values when it runs and has them,
 // else the agent's pipe after the access check. record is the server's status
-// record (may be null). 1 when statistics are now kept, else 0.
+// record (may be null); the scout's department, SQL transfer, network-binding
+// and e-mail values go into it. 1 when statistics are now kept, else 0.
 DWORD RefreshAgentStats(const char* server, BYTE* record, BYTE* request, BYTE* reply);
 // The refresh after a user action: always the pipe; then the configured report
 // path and the row refreshed. 1 when statistics are now kept, else 0.

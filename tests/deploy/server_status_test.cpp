@@ -123,6 +123,47 @@ TEST_F(ServerStatus, EachServerStateWritesOneLineOfQuotedFields) {
   EXPECT_EQ(status_lines(list, 3), text.substr(0, text.find("\r\n\"IPv4 127.0.0.5")) + "\r\n");
 }
 
+// With the scout agent running, a server's line comes from what the scout left for it: its
+// statistics block (490 bytes) and its department, SQL transfer and e-mail values; the server's
+// own registry names none of them and its pipe is not asked.
+TEST_F(ServerStatus, AServerTheScoutReportsShowsTheScoutsStatisticsAndValues) {
+  support::add_agent_server(world_, "SRV06", "127.0.0.7", "Windows Server 2012 R2 Standard", true);
+  support::add_installed_agent(world_, "SRV06");
+  support::PipeScript script;
+  script.start_time = k2016Start;
+  std::vector<uint8_t> block = support::pipe_statistics(script);
+  block.resize(490, 0x5A);
+  std::string hex;
+  for (uint8_t b : block) {
+    char two[4];
+    std::snprintf(two, sizeof two, "%02x,", b);
+    hex += two;
+  }
+  hex.pop_back();
+  world_.add_registry_text(world_.console(), "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\" + std::string(kScoutStatusKey) + "\\SRV06]\r\n"
+                           "\"STATS_TIME\"=dword:6b15b000\r\n\"STATS\"=hex:" + hex + "\r\n"
+                           "\"DepartmentHosted\"=\"Finance\"\r\n\"SQLServerForTransfer\"=\"SQL01\"\r\n"
+                           "\"PerformSQLServerTransfer\"=dword:00000001\r\n\"InvalidNDISBinding\"=hex:02\r\n"
+                           "\"EmailConfigured\"=hex:01\r\n\r\n");
+  std::ofstream(world_.machine_dir(world_.console()) + "/services.ini")
+      << "[vornixwscoutagent]\nname = VORNIXWScoutAgent\nimage = C:\\Windows\\vnxscout.exe\nstate = running\n";
+  release_registry_connections();
+  world_.open();
+  table_ = host::make_service_table();
+  ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+  support::FakePipeAgent pipe("SRV06", "vornixw01", support::PipeScript{});
+
+  Record scouted(kListItemBytes);
+  HWND list = support::add_server_list(host::in_process_library(), host::create_screen(2, "Servers"),
+                                       {{"SRV06", scouted.data()}});
+  EXPECT_EQ(status_lines(list, 1),
+            "\"IPv4 127.0.0.7\",\"Agent Started March 5, 2016  8:07\",\"Version 7.02b | 6.10c.6\",\"SQL Enabled\","
+            "\"Email Configured\",\"Department Hosted (Finance)\",\r\n");
+  EXPECT_EQ(scouted[kItemNetworkBinding], 2);
+  EXPECT_TRUE(pipe.requests().empty());
+}
+
 TEST_F(ServerStatus, TilesShowTheSelectedServersStateInEitherStyleAndScoutRowsTheScoutsState) {
   Record offline(kListItemBytes), no_agent(kListItemBytes);
   Record old = running(6, k2007End), recent = running(6, k2016Start, {7, 2, 1, 7, 2, 2, 2});

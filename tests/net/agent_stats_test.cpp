@@ -46,7 +46,10 @@ class AgentStats : public ::testing::Test {
     open_world(kStart);
   }
 
-  void TearDown() override { release_registry_connections(); }
+  void TearDown() override {
+    free_block(owned_block(record_, kOwnedStatsText));
+    release_registry_connections();
+  }
 
   // (Re)opens the world at a clock time, as a change to a machine needs.
   void open_world(uint64_t seconds) {
@@ -139,7 +142,7 @@ TEST_F(AgentStats, ThePipeGivesTheFirst480BytesForEachWayAnAgentAnswers) {
   }
   EXPECT_EQ(s->time, 0u);
   EXPECT_EQ(s->block_bytes, 480u);
-  EXPECT_STREQ(s->configured_text, "D:\\VornixLogs");
+  EXPECT_STREQ(StatsConfiguredText(record_), "D:\\VornixLogs");
 }
 
 TEST_F(AgentStats, TheAccessCheckIsRememberedAndADenialHoldsForFiveMinutes) {
@@ -210,8 +213,8 @@ TEST_F(AgentStats, ARunningScoutsStatisticsComeFirstAndThePipeOnlyWithoutThem) {
   EXPECT_EQ(s->time, 0x6b15b000u);
   EXPECT_EQ(block_of("SRV01"), stats);
   EXPECT_EQ(item_word(record_, kItemWordAgentStartTime), 0u) << "the scout's block has no start time";
-  EXPECT_STREQ(s->scout.department, "Finance");
-  EXPECT_EQ(s->scout.email_configured, 1u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(record_ + kItemDepartment), "Finance");
+  EXPECT_EQ(record_[kItemEmailConfigured], 1u);
   EXPECT_TRUE(srv01.requests().empty());
 
   // A scout key without STATS_TIME: the pipe.
@@ -252,7 +255,7 @@ TEST_F(AgentStats, SiblingStatisticsComeFromTheStatusPortsThenThePipe) {
     EXPECT_EQ(RefreshSiblingStats("SRV03", record_, nullptr, 0), 1u);
     EXPECT_EQ(block_of("SRV03"), Bytes(448, 0x22));
     EXPECT_EQ(AgentStatisticsFor("SRV03")->sibling_answers, 1u);
-    EXPECT_STREQ(AgentStatisticsFor("SRV03")->configured_text, "QLOGS");
+    EXPECT_STREQ(StatsConfiguredText(record_), "QLOGS");
     EXPECT_TRUE(pipe.requests().empty());
     requests_per_status = on_first.requests().size();
     EXPECT_EQ(on_second.requests().size(), requests_per_status);
