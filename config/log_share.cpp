@@ -33,14 +33,6 @@ struct ShareDialog {
   char chosen[kShareNameBytes];
 };
 
-void narrow(LPCWSTR wide, char* out, size_t size) {
-  out[0] = '\0';
-  if (wide == nullptr) return;
-  int written = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
-  if (written <= 0) out[0] = '\0';
-  out[size - 1] = '\0';
-}
-
 // Only plain disk shares are offered: the administrative ones (C$, ADMIN$) and IPC$ hold no log folder.
 bool offered(const SHARE_INFO_1& share) {
   return (share.shi1_type & kShareKindBits) == STYPE_DISKTREE && (share.shi1_type & STYPE_SPECIAL) == 0;
@@ -56,8 +48,8 @@ void add_column(HWND list, int index, const char* title, int width) {
 
 void add_share_row(HWND list, const SHARE_INFO_1& share) {
   char name[kShareNameBytes], remark[kRemarkBytes];
-  narrow(share.shi1_netname, name, sizeof name);
-  narrow(share.shi1_remark, remark, sizeof remark);
+  from_wide(share.shi1_netname, name, sizeof name);
+  from_wide(share.shi1_remark, remark, sizeof remark);
   LVITEMA item = {};
   item.mask = LVIF_TEXT;
   item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -133,7 +125,7 @@ DWORD ChooseLogShare(HWND screen, uint32_t button) {
   if (ConnectServerRegistry(server, &machine, kSharesTitle, 0) != 0 || machine == nullptr) return 0;
 
   WCHAR wide[kWideNameUnits] = {'\\', '\\'};
-  MultiByteToWideChar(CP_ACP, 0, server, -1, wide + 2, static_cast<int>(kWideNameUnits - 3));
+  to_wide(server, wide + 2, kWideNameUnits - 2);
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0;
   NET_API_STATUS status = NetShareEnum(wide, 1, &buffer, MAX_PREFERRED_LENGTH, &read, &total, nullptr);

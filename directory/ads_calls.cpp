@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "directory/directory.h"
+#include "host/host.h"
 #include "host/text.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "host/host.h"
 #include "host/text.h"
 
 namespace {

@@ -52,9 +52,6 @@ void insert_directory_row(HWND list, const char* text, int image, BYTE* record);
 
 // ---- Names, paths and filters ---------------------------------------------------
 
-// Bounded conversions between 8-bit (ANSI code page) and wide text.
-void to_wide(const char* text, WCHAR* out, size_t units);
-void from_wide(const WCHAR* text, char* out, size_t size);
 // A value placed in an LDAP filter, escaped as RFC 4515 says (\2a \28 \29 \5c \00).
 void escape_filter_value(const char* value, char* out, size_t size);
 // Whether a name may be an attribute's LDAP display name (letters, digits, hyphens; a letter first).

@@ -110,6 +110,11 @@ int call_get_computer_name_ex(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWOR
 void* allocate_block(UINT flags, SIZE_T bytes);
 void free_block(void* block);
 
+// Conversions between 8-bit text (the ANSI code page) and wide text, cut to fit the
+// output (`units` wide characters or `size` bytes, the terminator included).
+void to_wide(const char* text, WCHAR* out, size_t units);
+void from_wide(const WCHAR* text, char* out, size_t size);
+
 // Message functions: every report to the user goes through them. A null
 // title means the function's default title. They honour quiet mode, the
 // styled-dialog mode and the host's unattended log file.

@@ -172,11 +172,8 @@ int show_unattended_message(HWND owner, const char* text, const char* title, UIN
 }
 
 int show_unattended_message_wide(HWND owner, const WCHAR* text, const char* title, UINT flags) {
-  // The 8-bit text, cut to the buffer: every character of the code page is one byte.
-  char converted[4000] = {};
-  int length = 0;
-  while (text != nullptr && text[length] != 0 && length < static_cast<int>(sizeof converted) - 1) ++length;
-  if (length > 0) WideCharToMultiByte(CP_ACP, 0, text, length, converted, length, nullptr, nullptr);
+  char converted[4000];
+  from_wide(text, converted, sizeof converted);
   return show_unattended_message(owner, converted, title, flags);
 }
 

@@ -63,9 +63,7 @@ bool call_agent_pipe(const char* server, const char* pipe, const BYTE* request, 
   WCHAR name[kPipeNameUnits];
   char text[kPipeNameUnits];
   std::snprintf(text, sizeof text, "\\\\%s\\pipe\\%s", server, pipe);
-  size_t i = 0;
-  for (; text[i] && i + 1 < kPipeNameUnits; ++i) name[i] = static_cast<unsigned char>(text[i]);
-  name[i] = 0;
+  to_wide(text, name, kPipeNameUnits);
   std::memset(reply, 0, kPipeReplyBytes);
   DWORD read = 0;
   return CallNamedPipeW(name, const_cast<BYTE*>(request), kPipeRequestBytes, reply, kPipeReplyBytes, &read,

@@ -35,8 +35,10 @@ DWORD CheckServerAccess(const char* server) {
       return remembered == kReachable ? 1 : 0;
     }
   }
-  WCHAR name[kWideNameUnits] = {'\\', '\\'};
-  for (size_t i = 0; server[i] && i + 3 < kWideNameUnits; ++i) name[i + 2] = static_cast<unsigned char>(server[i]);
+  char unc[kWideNameUnits];
+  std::snprintf(unc, sizeof unc, "\\\\%s", server);
+  WCHAR name[kWideNameUnits];
+  to_wide(unc, name, kWideNameUnits);
   LPBYTE page = nullptr;
   DWORD read = 0, total = 0, resume = 0;
   NET_API_STATUS status = NetUserEnum(name, 1, kAccountFilter, &page, kPageBytes, &read, &total, &resume);

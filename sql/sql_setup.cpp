@@ -33,17 +33,12 @@ DWORD read_server_domain(const char* server, char* domain, size_t size) {
   char unc[kServerTextBytes];
   std::snprintf(unc, sizeof unc, "\\\\%s", server);
   WCHAR wide[kServerTextBytes];
-  if (MultiByteToWideChar(CP_ACP, 0, unc, -1, wide, static_cast<int>(kServerTextBytes)) == 0) return GetLastError();
+  to_wide(unc, wide, kServerTextBytes);
   LPBYTE buffer = nullptr;
   NET_API_STATUS rc = NetWkstaGetInfo(wide, 100, &buffer);
   if (rc != NERR_Success) return rc;
-  const auto* info = reinterpret_cast<const WKSTA_INFO_100*>(buffer);
-  int converted = info->wki100_langroup == nullptr
-                      ? 0
-                      : WideCharToMultiByte(CP_ACP, 0, info->wki100_langroup, -1, domain, static_cast<int>(size),
-                                            nullptr, nullptr);
+  from_wide(reinterpret_cast<const WKSTA_INFO_100*>(buffer)->wki100_langroup, domain, size);
   NetApiBufferFree(buffer);
-  if (converted == 0) domain[0] = '\0';
   return domain[0] ? 0 : ERROR_INVALID_DATA;
 }
 

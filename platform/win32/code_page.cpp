@@ -1,6 +1,6 @@
 // Wide text to and from the ANSI code page, Windows-1252, as on a Western European or
 // American system.
-#include <windows.h>
+#include "win32/code_page.h"
 
 #include <cstring>
 
@@ -90,3 +90,21 @@ extern "C" int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR te
   }
   return count;
 }
+
+namespace platform {
+
+std::string code_page_text(LPCWSTR wide) {
+  std::string out;
+  for (; wide != nullptr && *wide != 0; ++wide) {
+    char byte;
+    out += to_code_page(*wide, &byte) ? byte : '?';
+  }
+  return out;
+}
+
+void wide_text(const std::string& text, WCHAR* out) {
+  if (!text.empty()) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out, static_cast<int>(text.size()));
+  out[text.size()] = 0;
+}
+
+}  // namespace platform

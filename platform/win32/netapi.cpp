@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/code_page.h"
 #include "win32/kernel_objects.h"
 #include "win32/netapi.h"
 #include "world/world.h"
@@ -94,24 +95,15 @@ size_t entry_bytes(const Account& a, DWORD level) {
 // Copies text as UTF-16 into the string area and returns where it went.
 LPWSTR put_wide(BYTE*& strings, const std::string& text) {
   auto* out = reinterpret_cast<WCHAR*>(strings);
-  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<unsigned char>(text[i]);
-  out[text.size()] = 0;
+  platform::wide_text(text, out);
   strings += wide_bytes(text);
-  return out;
-}
-
-// A wide name as 8-bit text (names of the world are plain text).
-std::string narrow(const WCHAR* wide) {
-  std::string out;
-  for (; wide != nullptr && *wide != 0; ++wide) out += static_cast<char>(*wide < 0x100 ? *wide : '?');
   return out;
 }
 
 // Room for the text, terminated, at `at`; returns the next free byte.
 WCHAR* put_wide(WCHAR* at, const std::string& text) {
-  for (char c : text) *at++ = static_cast<unsigned char>(c);
-  *at++ = 0;
-  return at;
+  platform::wide_text(text, at);
+  return at + text.size() + 1;
 }
 
 // One page of an enumeration: as many entries from first as the caller's preferred length holds,
@@ -154,8 +146,7 @@ NET_API_STATUS NET_API_FUNCTION NetUserEnum(LPCWSTR server, DWORD level, DWORD f
     std::fprintf(stderr, "qvmr7 netapi: NetUserEnum: filter 0x%x not supported\n", static_cast<unsigned>(filter));
     return ERROR_INVALID_PARAMETER;
   }
-  std::string name;
-  for (const WCHAR* c = server; c && *c; ++c) name += static_cast<char>(*c < 0x100 ? *c : '?');
+  std::string name = platform::code_page_text(server);
   while (!name.empty() && name.front() == '\\') name.erase(0, 1);
   if (name.empty()) name = world::console_machine();
   const world::Machine* machine = world::find_machine(name);
@@ -217,7 +208,7 @@ extern "C" NET_API_STATUS WINAPI NetWkstaGetInfo(LMSTR server_name, DWORD level,
     platform::unsupported("NetWkstaGetInfo", "a level other than 100");
     return ERROR_INVALID_LEVEL;
   }
-  std::string name = narrow(server_name);
+  std::string name = platform::code_page_text(server_name);
   const world::Machine* found = world::find_machine(name.empty() ? world::console_machine() : name);
   if (found == nullptr) return ERROR_BAD_NETPATH;
   world::Machine m = *found;  // the world's records may go when it is reopened
@@ -284,7 +275,7 @@ extern "C" NET_API_STATUS NET_API_FUNCTION NetShareEnum(LMSTR server_name, DWORD
     platform::unsupported("NetShareEnum", "a level other than 1");
     return ERROR_INVALID_LEVEL;
   }
-  std::string name = narrow(server_name);
+  std::string name = platform::code_page_text(server_name);
   while (!name.empty() && name.front() == '\\') name.erase(0, 1);
   const world::Machine* found = world::find_machine(name.empty() ? world::console_machine() : name);
   if (found == nullptr) return ERROR_BAD_NETPATH;

@@ -14,6 +14,7 @@
 
 #include <cstring>
 
+#include "win32/code_page.h"
 #include "win32/kernel_objects.h"
 #include "world/world.h"
 
@@ -29,8 +30,7 @@ struct SocketGuard {
 
 // "\\SERVER\pipe\NAME" into server and pipe name; false for any other form.
 bool split_pipe_name(LPCWSTR name, std::string* server, std::string* pipe) {
-  std::string text;
-  for (const WCHAR* c = name; c && *c; ++c) text += static_cast<char>(*c < 0x80 ? *c : '?');
+  std::string text = platform::code_page_text(name);
   if (text.rfind("\\\\", 0) != 0) return false;
   size_t slash = text.find('\\', 2);
   if (slash == std::string::npos || strncasecmp(text.c_str() + slash, "\\pipe\\", 6) != 0) return false;

@@ -145,6 +145,19 @@ TEST_F(AgentStats, ThePipeGivesTheFirst480BytesForEachWayAnAgentAnswers) {
   EXPECT_STREQ(StatsConfiguredText(record_), "D:\\VornixLogs");
 }
 
+// A name with a character of the code page's upper half ("Ž", byte 0x8E) reaches the server's
+// account check and its pipe under that name, as the network functions take it in wide text.
+TEST_F(AgentStats, ANameBeyondAsciiReachesItsAccountCheckAndPipe) {
+  const std::string name = "\x8EILINA01";
+  world_.add_machine(name, support::process_loopback(5));
+  open_world(kStart);
+  FakePipeAgent pipe(name, "vornixw01", PipeScript{});
+  ASSERT_TRUE(pipe.serving()) << pipe.error();
+  EXPECT_EQ(refresh(name.c_str()), 1u);
+  EXPECT_EQ(pipe.requests().size(), 1u);
+  EXPECT_EQ(access_cache(), (std::vector<std::string>{"S_CRED", "S_CRED:" + name + "=3:||||"}));
+}
+
 TEST_F(AgentStats, TheAccessCheckIsRememberedAndADenialHoldsForFiveMinutes) {
   world_.set_machine_setting("SRV02", "machine", "access", "none");
   world_.set_machine_setting("SRV03", "faults", "netuserenum", "234");  // more data waiting: reachable
