@@ -79,7 +79,7 @@ constexpr size_t kItemEnterpriseHostBytes = 64;
 constexpr size_t kItemKnownText = 212;           // text
 constexpr size_t kItemKnownTextBytes = 512;
 static_assert(kItemKnownText + kItemKnownTextBytes <= kOwnedSlotsOffset, "below the owned slots");
-static_assert(kItemSqlTransferOn >= 4 * (kItemWordAgentStartTime + 1) && kItemEmailConfigured < kItemKnownValue &&
+static_assert(kItemSqlTransferOn >= 4 * (kItemWordAgentStartTime + 1) && kItemNetworkBinding < kItemKnownValue &&
                   kItemDepartment == kItemKnownText,
               "a server's status beside what an enterprise host reported, its department in the record's text");
 // Active Alert agent row record: the agent's values.
