@@ -190,10 +190,18 @@ DWORD CheckNewInstallation(HWND owner, const char* server) {
 
 namespace {
 
-// The installation fields as the user left them, offered again when the screen is next built.
+static_assert(kLibrariesBox == kFirstRememberedInstallBox && kStartNowBox == kFirstRememberedInstallBox + 1,
+              "the boxes remembered in their order");
+
+// The installation fields and boxes as the user left them, offered again when the screen is next
+// built; a box the screen does not have counts as clear.
 void remember_install_fields(HWND screen) {
   for (int i = 0; i < kRememberedInstallFields; ++i)
     read_screen_field(screen, kFirstRememberedInstallField + i, g_library.remembered_install[i], kRememberedInstallBytes);
+  for (int i = 0; i < kRememberedInstallBoxes; ++i) {
+    DWORD& checked = g_library.remembered_install_boxes[i];
+    if (!read_screen_value(screen, kFirstRememberedInstallBox + i, &checked)) checked = 0;
+  }
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ enum class Presentation : uint8_t {
   kLimit1024,
   kCheck,
   kUncheck,
+  kUncheckThenRemembered,  // cleared, then checked when the last installation had it checked
   kEmptyStyled,  // the medium font in styled-dialog mode, then emptied
   kRememberedStyled,  // as kEmptyStyled, then the value remembered from the last installation
   kEmpty,
@@ -50,7 +51,7 @@ constexpr PresentationRule kPresentationRules[] = {
     {{0x60380116, 0x60380116}, P::kLimit30, 1},
     {{0x6038011F, 0x6038011F}, P::kLimit1024, 1},
     {{0x602800BC, 0x602800BC}, P::kCheck, 1},
-    {{0x601800B3, 0x601800B4}, P::kUncheck, 3},
+    {{0x601800B3, 0x601800B4}, P::kUncheckThenRemembered, 3},
     {{0x602800B0, 0x602800B1}, P::kUncheck, 3},
     {{0x602800B3, 0x602800B5}, P::kUncheck, 3},
     {{0x602800B7, 0x602800B9}, P::kUncheck, 3},
@@ -172,6 +173,11 @@ void present(HWND screen, HWND field, uint32_t id, Presentation action) {
     case P::kLimit1024: SendMessageA(field, EM_LIMITTEXT, 1024, 0); break;
     case P::kCheck: SendMessageA(field, BM_SETCHECK, BST_CHECKED, 0); break;
     case P::kUncheck: SendMessageA(field, BM_SETCHECK, BST_UNCHECKED, 0); break;
+    case P::kUncheckThenRemembered:
+      SendMessageA(field, BM_SETCHECK, BST_UNCHECKED, 0);
+      if (g_library.remembered_install_boxes[id - kFirstRememberedInstallBox])
+        SendMessageA(field, BM_SETCHECK, BST_CHECKED, 0);
+      break;
     case P::kEmptyStyled: empty_field(field, true); break;
     case P::kRememberedStyled:
       empty_field(field, true);

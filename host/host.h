@@ -25,6 +25,9 @@ typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
 constexpr uint32_t kFirstRememberedInstallField = 0x60180002;
 constexpr int kRememberedInstallFields = 4;
 constexpr size_t kRememberedInstallBytes = 260;
+// The installation screen's boxes: the VNXLWA libraries included, the agent started now.
+constexpr uint32_t kFirstRememberedInstallBox = 0x601800B3;
+constexpr int kRememberedInstallBoxes = 2;
 
 struct LibraryState {
   volatile DWORD initialised;
@@ -79,6 +82,9 @@ struct LibraryState {
   // What the installation screen's fields 0x60180002 to 0x60180005 last held when an installation
   // started; the fields are prefilled with them when the screen is built again.
   char remembered_install[kRememberedInstallFields][kRememberedInstallBytes];
+  // Chosen: its boxes 0x601800B3 and 0x601800B4 as they were when that installation started
+  // (non-zero: checked); they are checked again when the screen is built.
+  DWORD remembered_install_boxes[kRememberedInstallBoxes];
 
   // The push buttons that repaint as the cursor enters and leaves them, with their
   // procedures before; the button under the cursor; the tooltip of the styled buttons.

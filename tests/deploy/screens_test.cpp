@@ -94,6 +94,8 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
   EXPECT_EQ(g_results.window, nullptr);
 
   // A new server, without the libraries (the box is clear) and without starting the agent.
+  HWND start_now = field(104, kStartNowBox, "", kDescriptorCheckBox);
+  SendMessageA(start_now, BM_SETCHECK, BST_CHECKED, 0);
   SetWindowTextA(server, "SRV64");
   EXPECT_EQ(press(kInstallWithoutStartButton), 1u);
   EXPECT_EQ(caption(g_results.window), "VORNIX Add New Server Results");
@@ -110,6 +112,18 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
   EXPECT_EQ(check_if_text_to_be_displayed(0, kServerNameField, later, 101, nullptr), 1u);
   EXPECT_EQ(check_if_text_to_be_displayed(0, kReportPathField, later, 102, nullptr), 1u);
   EXPECT_EQ(caption(later_server) + "/" + caption(later_share), "/VNXLOGS$");
+  // Its boxes as that installation had them: the libraries left out, the start-now box checked.
+  const struct {
+    uint32_t id;
+    LRESULT offered;
+  } boxes[] = {{kLibrariesBox, BST_UNCHECKED}, {kStartNowBox, BST_CHECKED}};
+  for (const auto& box : boxes) {
+    HWND later_box = host::add_control(later, 103, "Button", "", host::ControlSpec{box.id, kDescriptorCheckBox});
+    SendMessageA(later_box, BM_SETCHECK, BST_CHECKED - box.offered, 0);
+    EXPECT_EQ(check_if_text_to_be_displayed(0, box.id, later, 103, nullptr), 3u);
+    EXPECT_EQ(SendMessageA(later_box, BM_GETCHECK, 0, 0), box.offered) << std::hex << box.id;
+    DestroyWindow(later_box);
+  }
 
   // The summary fields read the screen's boxes.
   auto summary = [&](uint32_t id) {
@@ -118,7 +132,7 @@ TEST_F(Screens, TheInstallButtonsCheckTheServerBeforeTheRun) {
     EXPECT_EQ(entry_point_text_services(screen_, nullptr, 0, 0, 0, 1, text, &value, 0, 0, 0, id, 7), 0u);
     return std::string(text);
   };
-  HWND start_now = field(104, kStartNowBox, "", kDescriptorCheckBox);
+  SendMessageA(start_now, BM_SETCHECK, BST_UNCHECKED, 0);
   EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "DO NOT INSTALL/WILL NOT START");
   for (HWND box : {libraries, start_now}) SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
   EXPECT_EQ(summary(kLibrariesSummary) + "/" + summary(kStartSummary), "WILL INSTALL/WILL START NOW");
