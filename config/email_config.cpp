@@ -121,8 +121,10 @@ void encode_smtp_password(const char* password, BYTE block[kSmtpPasswordBlockByt
   for (size_t i = 0; i <= length; ++i)
     block[kSmtpPasswordBlockBytes - 1 - i] =
         password_byte(i < length ? static_cast<BYTE>(password[i]) : static_cast<BYTE>(0));
+  BYTE filler[kSmtpPasswordBlockBytes];
+  password_filler(filler, sizeof filler);
   for (size_t at = kSmtpPasswordBlockBytes - 2 - length; at >= 1; --at)
-    block[at] = static_cast<BYTE>(~block[at] & password_filler());
+    block[at] = static_cast<BYTE>(~block[at] & filler[at]);
 }
 
 void decode_smtp_password(const BYTE block[kSmtpPasswordBlockBytes], char* out, size_t size) {

@@ -2,6 +2,7 @@
 #include "config/server_settings.h"
 
 #define SECURITY_WIN32
+#include <ntsecapi.h>
 #include <security.h>
 
 #include <cstdio>
@@ -81,20 +82,9 @@ constexpr char kOffline[] = "<server offline, cannot retrieve>";
 constexpr char kNoPermission[] = "<permissions error connecting, cannot retrieve>";
 
 struct SettingsState {
-  uint32_t filler;  // the password block's filler generator
+  uint32_t filler;  // the password blocks' filler generator
 };
 SettingsState g_settings;
-
-// Filler bytes: a different run for every block, seeded once from the clock.
-BYTE next_filler() {
-  if (g_settings.filler == 0) g_settings.filler = GetTickCount() | 1;
-  uint32_t x = g_settings.filler;
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  g_settings.filler = x;
-  return static_cast<BYTE>(x >> 24);
-}
 
 bool is_sibling(DWORD root) { return root != kProductRoot; }
 
@@ -313,7 +303,23 @@ DWORD ServerSetting(DWORD root, HKEY server_key, const char* server, uint32_t id
 
 // ---- The password block -------------------------------------------------------------
 
-BYTE password_filler() { return next_filler(); }
+void password_filler(BYTE* bytes, size_t count) {
+  // Seeded from the system's random source, so that a library loaded at the same moment as another
+  // (the clock alone would give both one seed) still writes filler of its own.
+  if (g_settings.filler == 0) {
+    uint32_t seed = 0;
+    if (!RtlGenRandom(&seed, sizeof seed)) seed = GetTickCount() ^ GetCurrentProcessId() << 16;
+    g_settings.filler = seed | 1;
+  }
+  uint32_t x = g_settings.filler;
+  for (size_t i = 0; i < count; ++i) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes[i] = static_cast<BYTE>(x >> 24);
+  }
+  g_settings.filler = x;
+}
 
 BYTE password_byte(BYTE c) { return static_cast<BYTE>(((c << 3) | (c >> 5)) ^ 0x5A); }
 
@@ -327,7 +333,7 @@ size_t password_start(BYTE first) { return first > 128 ? first - 112 : first < 1
 bool BuildPasswordBlock(const char* password, BYTE block[kPasswordBlockBytes]) {
   size_t length = strnlen(password, kPasswordMostChars + 1);
   if (length > kPasswordMostChars) return false;
-  for (size_t i = 0; i < kPasswordBlockBytes; ++i) block[i] = next_filler();
+  password_filler(block, kPasswordBlockBytes);
   size_t start = password_start(block[0]);
   for (size_t i = 0; i <= length; ++i) block[start + 2 * i] = password_byte(static_cast<BYTE>(password[i]));
   return true;

@@ -82,8 +82,9 @@ bool BuildPasswordBlock(const char* password, BYTE block[kPasswordBlockBytes]);
 // The transform the agent undoes, and its inverse.
 BYTE password_byte(BYTE c);
 BYTE password_char(BYTE stored);
-// The next filler byte of the password blocks: a different run for every block.
-BYTE password_filler();
+// Filler for the password blocks: every call gives a new run of bytes, in this load of the
+// library and in any other.
+void password_filler(BYTE* bytes, size_t count);
 // Where the first character lies in a block with this first byte.
 size_t password_start(BYTE first);
 

@@ -16,6 +16,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t ULONG;
 typedef int BOOL;
+typedef unsigned char BOOLEAN;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef unsigned int UINT;
@@ -28,6 +29,7 @@ typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* LPVOID;
+typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
@@ -100,6 +102,7 @@ typedef INT_PTR(WINAPI* FARPROC)();
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_BAD_FORMAT 11L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_BAD_NETPATH 53L
 #define ERROR_BAD_NET_NAME 67L

@@ -1,5 +1,5 @@
-// advapi32 security: binary SIDs and their text form, the console user's name, and account look-ups
-// on a machine of the world from its users.ini:
+// advapi32 security: binary SIDs and their text form, the console user's name, the system's random
+// bytes, and account look-ups on a machine of the world from its users.ini:
 //
 //   ; one section per account, named by the account's string SID
 //   [S-1-5-21-1004336348-1177238915-682003330-1105]
@@ -7,8 +7,10 @@
 //   domain = BRIGHTMERE
 //   type = user            ; user, group, alias, well-known group, computer
 #include <windows.h>
+#include <ntsecapi.h>
 #include <sddl.h>
 #include <security.h>
+#include <sys/random.h>
 
 #include <cctype>
 #include <cerrno>
@@ -300,6 +302,21 @@ BOOLEAN WINAPI GetUserNameExA(EXTENDED_NAME_FORMAT format, LPSTR buffer, ULONG* 
   bool fits = copy_name(name, buffer, &room);
   *size = room;
   return fits ? TRUE : fail(ERROR_MORE_DATA);
+}
+
+// The system's random bytes (the kernel's source); FALSE when it does not give them all.
+BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length) {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  for (ULONG got = 0; got < length;) {
+    ssize_t n = getrandom(bytes + got, length - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::fprintf(stderr, "SystemFunction036: no random bytes from the system (errno %d)\n", errno);
+      return fail(ERROR_GEN_FAILURE);
+    }
+    got += static_cast<ULONG>(n);
+  }
+  return TRUE;
 }
 
 }  // extern "C"

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "config/email_config.h"
+#include "config/server_settings.h"
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
+#include "resources/resource.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/registry_dump.h"
@@ -157,6 +160,85 @@ TEST_F(ServerScreens, TheSiblingFormWorksOnTheSelectedSiblingServer) {
   SetWindowTextA(password, "pw");
   SendMessageA(button(1304, 0x60F12022), BM_CLICK, 0, 0);
   EXPECT_EQ((std::vector<std::string>{text_of(port), text_of(password)}), (std::vector<std::string>{"49152", ""}));
+}
+
+TEST_F(ServerScreens, PasswordBlocksGetNewFillerEvenFromALoadStartedAtTheSameMoment) {
+  const std::string password = "S3cret!";
+  HWND siblings = host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
+  HWND password_field = field(1301, 0x60F8003F);
+  HWND save_sibling = button(1302, 0x60F12021);
+  HWND email = button(1303, 0x603100B3);
+  support::remember_sibling_server("SRV02", {127, 0, 0, 3});
+  {
+    // The sibling key is there before either save, so that neither save waits while it is made.
+    HKEY root = nullptr, key = nullptr;
+    ASSERT_EQ(RegConnectRegistryA("\\\\SRV02", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(root, kSibling, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegCloseKey(root);
+  }
+  // The block of a value, taken away after it is read so that the next save starts from nothing.
+  auto take_block = [](const char* server, const char* path, const char* name) {
+    HKEY root = nullptr, key = nullptr;
+    EXPECT_EQ(RegConnectRegistryA((std::string("\\\\") + server).c_str(), HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    std::vector<BYTE> block(600);
+    DWORD size = static_cast<DWORD>(block.size());
+    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, nullptr, block.data(), &size), ERROR_SUCCESS) << name;
+    block.resize(size);
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+    RegCloseKey(root);
+    return block;
+  };
+  // One load of the library saves the password to both blocks: the sibling form's and the e-mail settings'.
+  auto save_both = [&] {
+    host::send_list_event(library_, siblings);
+    EXPECT_TRUE(ui::click_row(siblings, 0));
+    SetWindowTextA(password_field, password.c_str());
+    SendMessageA(save_sibling, BM_CLICK, 0, 0);
+    EXPECT_TRUE(ui::click_row(servers_, 0));
+    ui::script({"EMAIL_02", IDOK, "", {{IDC_EMAIL_SMTP_SERVER, "MAILHOST"}, {IDC_EMAIL_PORT, "25"},
+                                       {IDC_EMAIL_SEND_AS, "alerts@brightmere.local"}, {IDC_EMAIL_PASSWORD, password}}});
+    ui::script({"EMAIL_02", IDCANCEL, "", {}});
+    SendMessageA(email, BM_CLICK, 0, 0);
+    ui::clear_script();
+    return std::make_pair(take_block("SRV02", kSibling, "ADLogonAcctPwd"), take_block("SRV01", kProduct, "SMTP Password"));
+  };
+  // What the agent reads back from each block.
+  auto sibling_password = [](const std::vector<BYTE>& block) {
+    std::string text;
+    for (size_t at = password_start(block.at(0)); at < block.size() && password_char(block[at]) != 0; at += 2)
+      text += static_cast<char>(password_char(block[at]));
+    return text;
+  };
+  auto smtp_password = [](const std::vector<BYTE>& block) {
+    char text[kSmtpPasswordBlockBytes] = {};
+    decode_smtp_password(block.data(), text, sizeof text);
+    return std::string(text);
+  };
+
+  // Each save from a fresh load of the library on a world opened anew, as a console started twice within
+  // one second: the clock reads the same at both saves.
+  auto fresh_load = [&] {
+    host::unload_library(&library_);
+    world_.open();
+    load();
+    start();
+    servers_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
+  };
+  fresh_load();
+  const auto first = save_both();
+  fresh_load();
+  const auto second = save_both();
+
+  ASSERT_EQ((std::vector<size_t>{first.first.size(), second.first.size(), first.second.size(), second.second.size()}),
+            (std::vector<size_t>{256, 256, 512, 512}));
+  EXPECT_NE(first.first, second.first) << "the sibling block's filler";
+  EXPECT_NE(first.second, second.second) << "the e-mail block's filler";
+  EXPECT_EQ((std::vector<std::string>{sibling_password(first.first), sibling_password(second.first),
+                                      smtp_password(first.second), smtp_password(second.second)}),
+            std::vector<std::string>(4, password));
 }
 
 }  // namespace
