@@ -89,8 +89,8 @@ constexpr ButtonRoute kButtons[] = {
     {0x602100B8, 0x602100B8, profile_screen_button},
     // The shared apply button of the property forms: saves the form's lists.
     {0x60A12002, 0x60A12002, profile_screen_button},
-    // The server configuration forms: Save (0x603100D5, 0x60312100, 0x60F12021) writes the form to
-    // the server, Get (0x60312101, 0x60F12022) reads it back; the 0x60F1 pair serves the sibling product.
+    // The server configuration forms' Save buttons write the form to the server; the 0x60F1 pair
+    // serves the sibling product.
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},

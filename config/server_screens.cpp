@@ -1,8 +1,5 @@
-// The server property forms: filled from a server's registry and saved to it
-// whole, through their Save and Get buttons.
-#include <cstdio>
-#include <cstring>
-
+// The server property forms: filled from a server's registry, and saved to it
+// through their Save buttons.
 #include "config/registry.h"
 #include "config/server_settings.h"
 #include "host/control_id.h"
@@ -15,12 +12,9 @@ namespace {
 // The sibling product's server list, whose selected row is the sibling server.
 HWND g_sibling_server_list;
 
-// The Save and Get buttons: the product's forms (the first three) and the sibling product's.
-constexpr uint32_t kSaveSettings = kSaveServerConfigurationButton;
-constexpr uint32_t kSaveSettingsToo = 0x60312100;
-constexpr uint32_t kGetSettings = 0x60312101;
+// The Save buttons of the sibling product's forms; the others save the product's forms.
 constexpr uint32_t kSaveSiblingSettings = 0x60F12021;
-constexpr uint32_t kGetSiblingSettings = 0x60F12022;
+constexpr uint32_t kSaveSiblingSettingsToo = 0x60F12022;
 
 // The report-to lists of the product's form and the request each is listed with.
 struct ReportToList {
@@ -131,47 +125,28 @@ DWORD FillServerSettingsForm(HWND screen, const char* server, DWORD root, const 
 
 DWORD SaveServerSettingsForm(HWND screen, const char* server, DWORD root) {
   FormWalk walk = {nullptr, server, root, nullptr, 0};
-  DWORD rc = ConnectServerRegistry(server, &walk.machine, "UNABLE TO SET SERVER CONFIG DATA", 0);
+  DWORD rc = ConnectServerRegistry(server, &walk.machine, kServerSettingTitle, 0);
   if (rc != 0) return rc;
   if (walk.machine == nullptr) return ERROR_BAD_NETPATH;
-  // The root key's values are kept first, so that a save failing part-way leaves the server as it was.
-  HKEY key;
-  LONG opened = open_settings_root(walk.machine, server, root, KEY_ALL_ACCESS, &key);
-  if (opened != ERROR_SUCCESS) {
-    char text[200];
-    std::snprintf(text, sizeof text, "Error [%d] occurred obtaining root key handle {%d} for Set",
-                  static_cast<int>(opened), static_cast<int>(root));
-    show_message(nullptr, text, "QVMR0007.DLL", MB_ICONERROR);
-    return static_cast<DWORD>(opened);
-  }
-  KeptValues before;
-  if (!keep_values(key, &before)) {
-    RegCloseKey(key);
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
+  // Each value is written as it comes; the first that fails (and says so) ends the save.
   walk_screen_controls(screen, save_control, &walk);
-  if (walk.rc != 0) put_back_values(key, before);
-  else reset_change_counters(screen);
-  release_kept_values(&before);
-  RegCloseKey(key);
+  if (walk.rc == 0) reset_change_counters(screen);
   return walk.rc;
 }
 
 void note_sibling_server_list(HWND list) { g_sibling_server_list = list; }
 
 DWORD ServerSettingsButton(HWND screen, uint32_t id) {
-  bool sibling = id == kSaveSiblingSettings || id == kGetSiblingSettings;
-  bool save = id == kSaveSettings || id == kSaveSettingsToo || id == kSaveSiblingSettings;
+  bool sibling = id == kSaveSiblingSettings || id == kSaveSiblingSettingsToo;
   CurrentServer current = current_server();
   char name[sizeof current.name];
   if (sibling) sibling_server(name, sizeof name);
   else copy_text(name, sizeof name, current.name);
-  if ((sibling && name[0] == '\0') || (!sibling && save && current.record == nullptr)) {
+  if ((sibling && name[0] == '\0') || (!sibling && current.record == nullptr)) {
     show_message(nullptr, "Unable to Save, no current server selected!", nullptr, MB_ICONERROR);
     return 0;
   }
   DWORD root = sibling ? kSiblingRoot : kProductRoot;
-  if (!save) return FillServerSettingsForm(screen, name, root, sibling ? nullptr : current.record) == 0;
   if (SaveServerSettingsForm(screen, name, root) != 0) return 0;
   if (!sibling) {
     set_item_word(current.record, kItemWordUnsavedMark, 0);

@@ -75,8 +75,6 @@ constexpr ServerSettingInfo kSettings[] = {
 constexpr LONG kCycleLeast = 15, kCycleMost = 1440;
 constexpr LONG kPortLeast = 49152, kPortMost = 65535;
 constexpr LONG kPurgeLeast = 7;
-constexpr char kGetTitle[] = "UNABLE TO GET SERVER CONFIG DATA";
-constexpr char kSetTitle[] = "UNABLE TO SET SERVER CONFIG DATA";  // a failed connection while writing
 constexpr char kFailureTitle[] = "QVMR0007.DLL";
 constexpr char kOffline[] = "<server offline, cannot retrieve>";
 constexpr char kNoPermission[] = "<permissions error connecting, cannot retrieve>";
@@ -280,7 +278,7 @@ DWORD ServerSetting(DWORD root, HKEY server_key, const char* server, uint32_t id
     }
   }
   if (server_key == nullptr) {
-    DWORD rc = ConnectServerRegistry(server, &server_key, set ? kSetTitle : kGetTitle, 0);
+    DWORD rc = ConnectServerRegistry(server, &server_key, kServerSettingTitle, 0);
     if (rc != 0) return rc;
     if (server_key == nullptr) return ERROR_BAD_NETPATH;
   }

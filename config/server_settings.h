@@ -20,6 +20,9 @@ constexpr size_t kPasswordBlockBytes = 256;
 constexpr size_t kPasswordMostChars = 56;
 constexpr size_t kValidHoursGridBytes = 21;  // 7 days of 24 hours, one bit each
 
+// The title of a failed connection while reading or writing a setting.
+constexpr char kServerSettingTitle[] = "UNABLE TO GET SERVER CONFIG DATA";
+
 // What a setting does with a value on writing and on reading.
 enum class SettingRule : uint8_t {
   kText,          // REG_SZ; an empty text deletes the value
@@ -90,8 +93,8 @@ size_t password_start(BYTE first);
 
 // The property forms: every edit field and check box of the screen whose identifier is a
 // setting of the root (and, on the product form, its report-to lists) is read from the server
-// (Fill) or written to it (Save). A save that fails part-way puts the root key's values back.
-// The change counters are refreshed after either. 0 or the Windows error.
+// (Fill) or written to it (Save, which stops at the first value that fails). The change
+// counters are refreshed after a fill and after a whole save. 0 or the Windows error.
 DWORD FillServerSettingsForm(HWND screen, const char* server, DWORD root, const BYTE* server_record);
 DWORD SaveServerSettingsForm(HWND screen, const char* server, DWORD root);
 
@@ -147,7 +150,7 @@ DWORD ListLocalLogonContainers(HWND list, const char* server);
 // Deletes every container; unless keep is 0, then writes one value per row.
 DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep);
 
-// The events of the configuration screens: the Save and Get buttons and the sibling server list.
+// The events of the configuration screens: the Save buttons and the sibling server list.
 DWORD ServerSettingsButton(HWND screen, uint32_t id);
 void note_sibling_server_list(HWND list);
 // The sibling server: the selected row of the sibling product's server list; empty when none.

@@ -1,5 +1,5 @@
-// The server configuration forms as the host drives them: their Get and Save
-// buttons, and the unsaved-changes guard whose Save reaches the routed button.
+// The server configuration forms as the host drives them: their Save buttons,
+// and the unsaved-changes guard whose Save reaches the routed button.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,11 +38,11 @@ class ServerScreens : public support::LibraryTest {
     retain_ = host::add_control(screen_, 1202, "Button", "", host::ControlSpec{0x603800CC, kDescriptorCheckBox});
     departments_ = host::add_control(screen_, 1203, WC_LISTVIEWA, "", host::ControlSpec{0x603400AB, kDescriptorListView});
     save_ = button(1100, 0x603100D5);
-    get_ = button(1101, 0x60312101);
+    save_too_ = button(1101, 0x60312101);
     ui::clear_journal();
   }
   void TearDown() override {
-    support::release_list_rows(departments_, false, alloc(), release());
+    support::release_list_rows(departments_, true, alloc(), release());
     LibraryTest::TearDown();
   }
 
@@ -78,33 +78,33 @@ class ServerScreens : public support::LibraryTest {
 
   uint8_t records_[2][kListItemBytes] = {};
   HWND screen_ = nullptr, servers_ = nullptr, path_ = nullptr, frequency_ = nullptr, retain_ = nullptr, departments_ = nullptr;
-  HWND save_ = nullptr, get_ = nullptr;
+  HWND save_ = nullptr, save_too_ = nullptr;
 };
 
-TEST_F(ServerScreens, GetFillsTheFormAndSaveWritesItWholeOrNotAtAll) {
+TEST_F(ServerScreens, EachSaveButtonWritesWhatTheFormHoldsAndAFailureEndsTheSave) {
   ASSERT_TRUE(ui::click_row(servers_, 0));
-  SendMessageA(get_, BM_CLICK, 0, 0);
-  EXPECT_EQ((std::vector<std::string>{text_of(path_), text_of(frequency_)}),
-            (std::vector<std::string>{"VnxLogs$", "15"}));
-  EXPECT_EQ(SendMessageA(retain_, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  EXPECT_EQ(support::list_column(departments_), std::vector<std::string>{"HR"});
-  EXPECT_EQ(host::descriptor_of(path_)[kDescWordEditCounter], 101u);
-
+  support::insert_list_rows(departments_, {{"HR", nullptr}});
   SetWindowTextA(path_, "Logs2$");
   SetWindowTextA(frequency_, "5 minutes");
   SendMessageA(retain_, BM_SETCHECK, BST_CHECKED, 0);
   set_item_word(records_[0], kItemWordUnsavedMark, kUnsavedChanges);
-  SendMessageA(save_, BM_CLICK, 0, 0);
+  SendMessageA(save_too_, BM_CLICK, 0, 0);
   EXPECT_TRUE(ui::journal().empty());
+  // The form keeps what the user typed; the server holds it.
+  EXPECT_EQ((std::vector<std::string>{text_of(path_), text_of(frequency_)}),
+            (std::vector<std::string>{"Logs2$", "5 minutes"}));
   const std::vector<std::string> saved = {"[]", "ReportPath=1:Logs2$|", "DepartmentsReportTo=7:HR||",
                                           "LogTransferFrequency=4:15", "RetainLogFiles=4:1"};
   EXPECT_EQ(values("SRV01"), saved);
   EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+  EXPECT_EQ(host::descriptor_of(path_)[kDescWordEditCounter], 101u);
   EXPECT_EQ(values("SRV02")[1], "ReportPath=1:VnxLogs$|");
 
-  // A write failing part-way: the server keeps what it had, and the user is told which value failed.
+  // A write failing part-way: the values before it stay written, the ones after it are not tried, and the
+  // user is told which value failed.
   SetWindowTextA(path_, "Other$");
   SetWindowTextA(frequency_, "60");
+  SendMessageA(retain_, BM_SETCHECK, BST_UNCHECKED, 0);
   host::unload_library(&library_);
   world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
   world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
@@ -118,7 +118,8 @@ TEST_F(ServerScreens, GetFillsTheFormAndSaveWritesItWholeOrNotAtAll) {
   EXPECT_EQ(support::journal_lines(), std::vector<std::string>{
                                           "QVMR0007.DLL | [603800cb]Error 5 occurred setting server configuration "
                                           "values (SRV01)"});
-  EXPECT_EQ(values("SRV01"), saved);
+  EXPECT_EQ(values("SRV01"), (std::vector<std::string>{"[]", "ReportPath=1:Other$|", "DepartmentsReportTo=7:HR||",
+                                                       "LogTransferFrequency=4:15", "RetainLogFiles=4:1"}));
 }
 
 TEST_F(ServerScreens, TheGuardsSaveSavesTheServerBeingLeftAndSaveNeedsASelectedServer) {
@@ -128,13 +129,16 @@ TEST_F(ServerScreens, TheGuardsSaveSavesTheServerBeingLeftAndSaveNeedsASelectedS
   ui::clear_journal();
 
   ASSERT_TRUE(ui::click_row(servers_, 0));
-  SendMessageA(get_, BM_CLICK, 0, 0);
+  // The form as it shows SRV01, with one value changed.
+  SetWindowTextA(path_, "VnxLogs$");
+  support::insert_list_rows(departments_, {{"HR", nullptr}});
   SetWindowTextA(frequency_, "45");
   set_item_word(records_[0], kItemWordUnsavedMark, kUnsavedChanges);
   ui::script({"_A_MSG_BOX", 0, "Save", {}});
   ASSERT_TRUE(ui::click_row(servers_, 1));
   EXPECT_EQ(ui::journal().size(), 1u) << "the prompt only";
-  EXPECT_EQ(values("SRV01")[3], "LogTransferFrequency=4:45");
+  EXPECT_EQ(values("SRV01"), (std::vector<std::string>{"[]", "ReportPath=1:VnxLogs$|", "DepartmentsReportTo=7:HR||",
+                                                       "LogTransferFrequency=4:45", "RetainLogFiles=4:0"}));
   EXPECT_EQ(values("SRV02").size(), 3u) << "the server chosen next is not written";
   EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
 }
@@ -157,9 +161,15 @@ TEST_F(ServerScreens, TheSiblingFormWorksOnTheSelectedSiblingServer) {
                                                                "automatically resetting to be 49152."});
   // An empty password field leaves the stored password alone.
   EXPECT_EQ(values("SRV02", kSibling), (std::vector<std::string>{"[]", "IPv4PortKQRequests=4:49152"}));
+  // The second Save button saves too, and the form keeps what it holds.
+  SetWindowTextA(port, "50000");
   SetWindowTextA(password, "pw");
   SendMessageA(button(1304, 0x60F12022), BM_CLICK, 0, 0);
-  EXPECT_EQ((std::vector<std::string>{text_of(port), text_of(password)}), (std::vector<std::string>{"49152", ""}));
+  EXPECT_EQ((std::vector<std::string>{text_of(port), text_of(password)}), (std::vector<std::string>{"50000", "pw"}));
+  const std::vector<std::string> stored = values("SRV02", kSibling);
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored[1], "IPv4PortKQRequests=4:50000");
+  EXPECT_EQ(stored[2].rfind("ADLogonAcctPwd=3:", 0), 0u);
 }
 
 TEST_F(ServerScreens, PasswordBlocksGetNewFillerEvenFromALoadStartedAtTheSameMoment) {
