@@ -1,7 +1,6 @@
 // The list-valued server settings: departments and enterprise hosts reported
 // to, the sibling product's groups, IP ranges and allowed versions, the
 // permitted-hours grid and the containers whose local logons are tracked.
-// Each list is written whole; a write failing part-way puts the old values back.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,13 +142,8 @@ DWORD save_names(const NameList& kind, HWND list, const char* server) {
   return rc;
 }
 
-// A number row: the row's text as a decimal number; false for a text that does not start with a digit.
-bool row_number(const char* text, uint32_t* number) {
-  while (*text == ' ') ++text;
-  if (*text < '0' || *text > '9') return false;
-  *number = static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
-  return true;
-}
+// A version row's number: its text read as a decimal number, as an edit field's is (no digits read 0).
+uint32_t row_number(const char* text) { return static_cast<uint32_t>(std::strtoul(text, nullptr, 10)); }
 
 }  // namespace
 
@@ -315,10 +309,7 @@ LONG edit_departments(HKEY product, const char* department, bool add, bool* chan
 }  // namespace
 
 DWORD SetDepartment(const char* server, const char* department, DWORD mode) {
-  if (department == nullptr || department[0] == '\0') {
-    show_message(nullptr, "Please enter a Department name.", kDepartmentTitle, MB_ICONEXCLAMATION);
-    return ERROR_INVALID_PARAMETER;
-  }
+  if (department == nullptr) department = "";
   HKEY machine, product;
   if (DWORD rc = connect_server(server, kDepartmentTitle, &machine)) return rc;
   LONG result = open_settings_root(machine, server, kProductRoot, KEY_ALL_ACCESS, &product);
@@ -326,11 +317,7 @@ DWORD SetDepartment(const char* server, const char* department, DWORD mode) {
     show_error("Unable to set department value", "Error %d opening VORNIX key on server %s", result, server);
     return static_cast<DWORD>(result);
   }
-  KeptValues before;
-  if (!keep_values(product, &before)) {
-    RegCloseKey(product);
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
+  // The steps run in turn; the first that fails says so and ends the change.
   bool changed = false;
   if (mode == kDepartmentRemove || mode == kDepartmentHost) {
     result = edit_departments(product, department, false, &changed);
@@ -362,8 +349,6 @@ DWORD SetDepartment(const char* server, const char* department, DWORD mode) {
       show_error("ERROR ON DEPARTMENT HOST ADDITION", "RH3:Error %d adding %s=%s", result, "DepartmentsReportTo",
                  department);
   }
-  if (result != ERROR_SUCCESS) put_back_values(product, before);
-  release_kept_values(&before);
   RegCloseKey(product);
   return static_cast<DWORD>(result);
 }
@@ -427,18 +412,10 @@ DWORD ListAllowedVersions(HWND list, const char* server) {
 }
 
 DWORD SaveAllowedVersions(HWND list, const char* server) {
-  // Every row must be a number before anything is written.
   int rows = 0;
   char text[kRowText];
   const BYTE* record = nullptr;
-  for (uint32_t number; read_list_row(list, rows, text, sizeof text, &record); ++rows) {
-    if (!row_number(text, &number)) {
-      char refusal[600];
-      std::snprintf(refusal, sizeof refusal, "\"%.200s\" is not a version number; nothing was saved.", text);
-      show_message(nullptr, refusal, "UNABLE TO UPDATE ALLOWED VERSIONS", MB_ICONEXCLAMATION);
-      return ERROR_INVALID_PARAMETER;
-    }
-  }
+  while (read_list_row(list, rows, text, sizeof text, &record)) ++rows;
   HKEY machine, key;
   if (DWORD rc = connect_server(server, "UNABLE TO UPDATE ALLOWED VERSIONS", &machine)) return rc;
   if (LONG rc = open_settings_root(machine, server, kSiblingRoot, KEY_ALL_ACCESS, &key)) {
@@ -447,26 +424,20 @@ DWORD SaveAllowedVersions(HWND list, const char* server) {
     return static_cast<DWORD>(rc);
   }
   auto* numbers = static_cast<BYTE*>(allocate_block(GMEM_FIXED | GMEM_ZEROINIT, 4 * static_cast<size_t>(rows) + 4));
-  KeptValues before;
-  if (numbers == nullptr || !keep_values(key, &before)) {
-    free_block(numbers);
+  if (numbers == nullptr) {
     RegCloseKey(key);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   for (int row = 0; row < rows && read_list_row(list, row, text, sizeof text, &record); ++row) {
-    uint32_t number = 0;
-    row_number(text, &number);
+    uint32_t number = row_number(text);
     for (int b = 0; b < 4; ++b) numbers[4 * row + b] = static_cast<BYTE>(number >> (8 * b));
   }
   LONG result = RegDeleteValueA(key, "AllowedVersions");
   if (result == ERROR_FILE_NOT_FOUND) result = ERROR_SUCCESS;
   if (result == ERROR_SUCCESS && rows > 0)
     result = RegSetValueExA(key, "AllowedVersions", 0, REG_BINARY, numbers, 4 * static_cast<DWORD>(rows));
-  if (result != ERROR_SUCCESS) {
-    put_back_values(key, before);
+  if (result != ERROR_SUCCESS)
     show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, "AllowedVersions");
-  }
-  release_kept_values(&before);
   free_block(numbers);
   RegCloseKey(key);
   return static_cast<DWORD>(result);
@@ -555,11 +526,6 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
     show_error(title, "Error %d opening LLOUTracked Key on server %s.", result, server);
     return static_cast<DWORD>(result);
   }
-  KeptValues before;
-  if (!keep_values(key, &before)) {
-    RegCloseKey(key);
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
   result = delete_all_values(key);
   char text[kRowText] = {};
   const BYTE* record = nullptr;
@@ -569,11 +535,7 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
     result = RegSetValueExA(key, text, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             static_cast<DWORD>(std::strlen(text) + 1));
   }
-  if (result != ERROR_SUCCESS) {
-    put_back_values(key, before);
-    show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, text);
-  }
-  release_kept_values(&before);
+  if (result != ERROR_SUCCESS) show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, text);
   RegCloseKey(key);
   return static_cast<DWORD>(result);
 }

@@ -12,6 +12,7 @@
 #include "config/registry.h"
 #include "config/server_settings.h"
 #include "console/substitute_host.h"
+#include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
@@ -303,7 +304,8 @@ TEST_F(ServerSettings, OfflineServersFailedConnectionsKeysAndWritesAreReportedAn
   g_registry.last_failed_server[0] = '\0';
   EXPECT_EQ(set(0x603800C9, 0, "x", "DOWN01"), 53u);
   EXPECT_EQ(shown(), std::vector<std::string>{
-                         "UNABLE TO SET SERVER CONFIG DATA | Unable to connect to Registry - machine DOWN01 not found on network"});
+                         "UNABLE TO GET SERVER CONFIG DATA | Unable to connect to Registry - machine DOWN01 not found on network"})
+      << "one title for every connection of a setting";
   // The product key is opened, never made; the sibling key is made when missing.
   EXPECT_EQ(set(0x603800C9, 0, "x", "BARE01"), 2u);
   EXPECT_EQ(shown(), std::vector<std::string>{"QVMR0007.DLL | Error [2] occurred obtaining root key handle {1} for Set"});
@@ -321,6 +323,34 @@ TEST_F(ServerSettings, OfflineServersFailedConnectionsKeysAndWritesAreReportedAn
   EXPECT_EQ(set(0x60380001, 5), 0u);
   EXPECT_EQ(ServerSetting(kProductRoot, nullptr, "SRV01", 0x60F8001D, const_cast<char*>(""), 3, nullptr, nullptr, 1), 0u);
   EXPECT_EQ(values(), before);
+  EXPECT_TRUE(shown().empty());
+}
+
+TEST_F(ServerSettings, AFormIsFilledFromItsServerAndAnOfflineServerShowsWhy) {
+  auto control = [&](int item, const char* kind, uint32_t id, uint32_t descriptor_kind) {
+    return host::add_control(screen_, item, kind, "", host::ControlSpec{id, descriptor_kind});
+  };
+  HWND path = control(1200, "Edit", 0x603800C9, kDescriptorEditField);
+  HWND frequency = control(1201, "Edit", 0x603800CB, kDescriptorEditField);
+  HWND retain = control(1202, "Button", 0x603800CC, kDescriptorCheckBox);
+  HWND departments = list(0x603400AB);
+  auto text = [](HWND field) {
+    char shown_text[100] = {};
+    GetWindowTextA(field, shown_text, sizeof shown_text);
+    return std::string(shown_text);
+  };
+  put_number("RetainLogFiles", 1);
+  ASSERT_EQ(SetDepartment("SRV01", "HR", kDepartmentReportTo), 0u);
+  ASSERT_EQ(FillServerSettingsForm(screen_, "SRV01", kProductRoot, nullptr), 0u);
+  EXPECT_EQ((std::vector<std::string>{text(path), text(frequency)}),
+            (std::vector<std::string>{"VnxLogs$", "15"}));
+  EXPECT_EQ(SendMessageA(retain, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(support::list_column(departments), std::vector<std::string>{"HR"});
+  EXPECT_EQ(host::descriptor_of(path)[kDescWordEditCounter], 101u);
+  BYTE record[kListItemBytes] = {};
+  record[kItemByteReachability] = kUnreachable;
+  ASSERT_EQ(FillServerSettingsForm(screen_, "SRV01", kProductRoot, record), 0u);
+  EXPECT_EQ(text(path), "<server offline, cannot retrieve>");
   EXPECT_TRUE(shown().empty());
 }
 
@@ -391,13 +421,18 @@ TEST_F(ServerSettings, DepartmentMembershipKeepsOneEntryPerDepartmentAndWritesIt
   EXPECT_EQ((std::vector<std::string>{value("DepartmentsReportTo"), value("DepartmentHosted")}),
             (std::vector<std::string>{"DepartmentsReportTo=1:SALES||", ""}));
 
-  // A failure part-way leaves both values as they were.
+  // Any department text is taken, an empty one too.
+  ASSERT_EQ(SetDepartment("SRV01", "", kDepartmentHost), 0u);
+  EXPECT_EQ(value("DepartmentHosted"), "DepartmentHosted=1:|");
+  EXPECT_TRUE(shown().empty());
+
+  // A step that fails says so and ends the change; the steps before it stay done.
   ASSERT_EQ(SetDepartment("SRV01", "Ops", kDepartmentReportTo), 0u);
-  const std::vector<std::string> before = values();
   fail_write("SRV01", "5", 2);
   EXPECT_EQ(SetDepartment("SRV01", "Ops", kDepartmentHost), 5u);
   EXPECT_EQ(shown(), std::vector<std::string>{"ERROR ON DEPARTMENT HOST SET | SH:Error 5 setting DepartmentHosted=Ops"});
-  EXPECT_EQ(values(), before);
+  EXPECT_EQ((std::vector<std::string>{value("DepartmentsReportTo"), value("DepartmentHosted")}),
+            (std::vector<std::string>{"DepartmentsReportTo=1:SALES||", "DepartmentHosted=1:|"}));
   EXPECT_EQ(SetDepartment("BARE01", "Ops", kDepartmentHost), 2u);
   EXPECT_EQ(shown(), std::vector<std::string>{"Unable to set department value | Error 2 opening VORNIX key on server BARE01"});
 }
@@ -443,12 +478,15 @@ TEST_F(ServerSettings, SiblingListsTheGridAndLocalLogonContainersRoundTrip) {
   HWND versions = list(0x60F40030);
   EXPECT_EQ(ListAllowedVersions(versions, "SRV01"), 2u);
   EXPECT_EQ(support::list_column(versions), (std::vector<std::string>{"5", "70000"}));
-  EXPECT_EQ(SaveAllowedVersions(list_of(0x60F40030, {"6", "v7"}), "SRV01"), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(shown(), std::vector<std::string>{
-                         "UNABLE TO UPDATE ALLOWED VERSIONS | \"v7\" is not a version number; nothing was saved."});
+  // A row is read as a field's number is: its leading digits, none reading 0.
+  ASSERT_EQ(SaveAllowedVersions(list_of(0x60F40030, {"6", "v7", "8.1"}), "SRV01"), 0u);
+  EXPECT_EQ(binary(kSiblingKey, "AllowedVersions"), (std::vector<BYTE>{6, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0}));
+  EXPECT_TRUE(shown().empty());
+  // The old list is deleted first: a write that then fails leaves none.
   fail_write("SRV01", "5", 1);
   EXPECT_EQ(SaveAllowedVersions(list_of(0x60F40030, {"6"}), "SRV01"), 5u);
-  EXPECT_EQ(binary(kSiblingKey, "AllowedVersions"), five_and_70000) << "the old list is put back";
+  EXPECT_EQ(shown(), std::vector<std::string>{"ERROR ON LOCAL LOGON CONFIGURATION UPDATE | Error 5 adding AllowedVersions"});
+  EXPECT_EQ(value("AllowedVersions", kSiblingKey), "");
   ASSERT_EQ(SaveAllowedVersions(list(0x60F40030), "SRV01"), 0u);
   EXPECT_EQ(value("AllowedVersions", kSiblingKey), "");
   shown();
@@ -496,8 +534,9 @@ TEST_F(ServerSettings, SiblingListsTheGridAndLocalLogonContainersRoundTrip) {
   fail_write("SRV01", "5", 2);
   EXPECT_EQ(SaveLocalLogonContainers(list_of(0x603400B0, {"OU=A", "OU=B"}), "SRV01", 1), 5u);
   EXPECT_EQ(shown(), std::vector<std::string>{"ERROR ON LOCAL LOGON CONFIGURATION UPDATE | Error 5 adding OU=B"});
-  EXPECT_EQ(support::list_column(containers).size(), 2u);
-  EXPECT_EQ(values((std::string(kProductKey) + "\\LLOUTracked").c_str()).size(), 3u) << "the old containers are back";
+  EXPECT_EQ(values((std::string(kProductKey) + "\\LLOUTracked").c_str()),
+            (std::vector<std::string>{"[]", "OU=A=1:OU=A|"}))
+      << "the containers written before the failure stay";
   ASSERT_EQ(SaveLocalLogonContainers(containers, "SRV01", 0), 0u);
   EXPECT_EQ(values((std::string(kProductKey) + "\\LLOUTracked").c_str()), std::vector<std::string>{"[]"});
 }
