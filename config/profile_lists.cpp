@@ -1154,10 +1154,8 @@ DWORD save_tracking(const TrackingList& kind, HWND list, const char* server, con
     DWORD option = 0;
     tracking_entry(text, record, entry, sizeof entry, &option);
     if (!append_tracking_entry(buffer, &used, limit, entry, option, kind.attributes)) {
-      warn_overflow(kind.attributes    ? "Unable to save all attributes to track selected"
-                    : kind.icon == 65 ? "Unable to save all object classes to track selected"
-                                      : "Unable to save all objects to track selected",
-                    kind.overflow_code);
+      // The three lists share the objects' text; the code tells them apart.
+      warn_overflow("Unable to save all objects to track selected", kind.overflow_code);
       break;
     }
   }

@@ -535,7 +535,8 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
     result = RegSetValueExA(key, text, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             static_cast<DWORD>(std::strlen(text) + 1));
   }
-  if (result != ERROR_SUCCESS) show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, text);
+  if (result != ERROR_SUCCESS)
+    show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, text);
   RegCloseKey(key);
   return static_cast<DWORD>(result);
 }

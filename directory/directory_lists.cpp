@@ -170,7 +170,8 @@ DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char
   }
   char text[kDirectoryPathBytes + 100];
   if (FAILED(hr)) {
-    if (hr == kNoSuchDomain || hr == kServerNotOperational) show_message(nullptr, kDnsProblemText, nullptr, MB_ICONWARNING);
+    if (hr == kNoSuchDomain || hr == kServerNotOperational)
+      show_message(nullptr, kDnsProblemText, library_title(), MB_ICONWARNING);
     std::snprintf(text, sizeof text, "LAC:Could not bind to [%s], code [%x]", path, static_cast<unsigned>(hr));
     add_row(list, text, kHostErrorImage, kind, 0, path);
     return 0;

@@ -4,6 +4,10 @@
 #include <functional>
 
 #include "tests/directory/directory_fixture.h"
+#include "win32/modules.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -140,6 +144,19 @@ TEST_F(DirectoryTest, BindFailuresAddTheirRowAndTheDnsBoxOnlyForAnUnknownDomainO
   EXPECT_EQ(support::list_column(lost),
             std::vector<std::string>{"LAC:Could not bind to [LDAP://DC=brightmere,DC=local], code [8007054b]"});
   EXPECT_TRUE(support::journal_has(library_title(), "Possible Workstation Configuration Problem"));
+  // The library's own message dialogs show the box under the same title.
+  ui::clear_journal();
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  g_library.styled_dialog_mode = 1;
+  FillDirectoryList(list(), kListUsers, ("LDAP://" + directory_->base()).c_str(), directory_kind_filter(kListUsers), 0, 0);
+  g_library.styled_dialog_mode = 0;
+  qvmr_unregister_module(g_library.instance);
+  const std::string title = library_title();
+  EXPECT_EQ(support::journal_lines(" | ", true),
+            std::vector<std::string>{title + " | " + title +
+                                     "\nPossible Workstation Configuration Problem:\n\nPlease confirm the DNS Server "
+                                     "Addresses defined are correct.\n\nIf no DNS server addresses are defined, "
+                                     "interaction with Active Directory will not function."});
 }
 
 // A list view that stops the running search after its second row, and tries to start another.

@@ -150,15 +150,23 @@ TEST_F(TrackingLists, EmptyListsDeleteTheirValueAndNoAttributesOffersTheBusyOnes
 }
 
 TEST_F(TrackingLists, EntriesPastTheLimitAreDroppedWithAWarning) {
-  HWND objects = list(0x602400A3);
+  HWND objects = list(0x602400A3), classes = list(0x602400A6), attributes = list(0x602400AA);
   std::string long_dn(990, 'x');
-  for (int i = 0; i < 64; ++i) add_row(objects, "entry", 0, "CN=" + std::to_string(100 + i) + long_dn);
+  for (HWND l : {objects, classes, attributes})
+    for (int i = 0; i < 64; ++i) add_row(l, "entry", 0, "CN=" + std::to_string(100 + i) + long_dn);
+  ui::clear_journal();
   EXPECT_EQ(SaveObjTrack(objects, "SRV03", "Directory"), 0u);
-  EXPECT_TRUE(support::journal_has(library_title(), "Unable to save all objects to track selected - Please report code "
-                                                    "C29 to support@brightmere.com."));
-  HWND back = list(0x602400A3);
+  EXPECT_EQ(SaveObjClassTrack(classes, "SRV03", "Directory"), 0u);
+  EXPECT_EQ(SaveAttrTrack(attributes, "SRV03", "Directory"), 0u);
+  // One text for the three lists; only the code differs.
+  const std::string warning = std::string(library_title()) + " | Unable to save all objects to track selected - Please "
+                                                             "report code ";
+  EXPECT_EQ(support::journal_lines(), (std::vector<std::string>{warning + "C29 to support@brightmere.com.",
+                                                                warning + "C31 to support@brightmere.com.",
+                                                                warning + "C32.1 to support@brightmere.com."}));
+  HWND back = list(0x602400A3), classes_back = list(0x602400A6), attributes_back = list(0x602400AA);
   // Entries of 1004 bytes with their terminators: 62 fit below 62500 bytes with the closing terminator.
-  EXPECT_EQ(GetDirectoryTrackingDetails("SRV03", "Directory", back, nullptr, nullptr), 62u);
+  EXPECT_EQ(GetDirectoryTrackingDetails("SRV03", "Directory", back, classes_back, attributes_back), 3 * 62u);
 }
 
 TEST_F(TrackingLists, PolicyObjectsToTrackAreStoredByNameAndListedWhileTheDomainHasThem) {
