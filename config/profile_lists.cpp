@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/multi_string.h"
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "directory/directory.h"
@@ -441,10 +442,8 @@ DWORD list_names(const NameList& kind, const char* server, const char* profile, 
 
 DWORD add_name(const NameList& kind, HWND list, const char* name, DWORD marker, const BYTE* event_record) {
   if (!check_name(kind, nullptr, name)) return 0;
-  if (row_text_listed(list, name)) {
-    show_refusal(nullptr, "DUPLICATE ENTRY", "%s is already in the list.", name);
-    return 0;
-  }
+  // A name the list holds already is not added again (listing adds each name once too).
+  if (row_text_listed(list, name)) return 0;
   BYTE record[kListItemBytes];
   start_row_record(record, list, event_record);
   write_u32(record + kRowDataOffset, kind.logon ? marker : 0);
@@ -596,17 +595,6 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
   const char* title = "UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE";
   static const char* const kNames[2] = {"EmailAlertsNotAccounts", "EmailAlertsOKAccounts"};
   char* texts[2] = {not_accounts, ok_accounts};
-  if (query_or_set == kAlertAccountsSet) {
-    // Any text is stored as it is; only one longer than the read-back buffer is refused.
-    for (char* text : texts) {
-      if (text == nullptr) continue;
-      if (std::strlen(text) > kAlertAccountsBytes) {
-        show_message(nullptr, "The list of accounts is longer than 6000 characters; nothing was saved.", title,
-                     MB_ICONEXCLAMATION);
-        return kAlertAccountsRefused;
-      }
-    }
-  }
   HKEY key;
   // Only a failed connection is shown; other failures are returned.
   DWORD rc = open_list_owner(server, profile, query_or_set == kAlertAccountsSet ? KEY_ALL_ACCESS : KEY_READ, title,
@@ -616,10 +604,14 @@ DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* 
   if (query_or_set != kAlertAccountsSet) {
     for (int i = 0; i < 2; ++i) {
       if (texts[i] == nullptr) continue;
-      DWORD size = kAlertAccountsBytes;
-      if (RegQueryValueExA(key, kNames[i], nullptr, nullptr, reinterpret_cast<BYTE*>(texts[i]), &size) != ERROR_SUCCESS)
-        size = 0;
-      texts[i][size < kAlertAccountsBytes ? size : kAlertAccountsBytes] = '\0';
+      // At most the first 6000 bytes of a longer text are read.
+      DWORD size = 0;
+      LONG read = ERROR_SUCCESS;
+      BYTE* stored = read_value_block(key, kNames[i], &size, nullptr, &read);
+      size = size < kAlertAccountsBytes ? size : static_cast<DWORD>(kAlertAccountsBytes);
+      if (stored) std::memcpy(texts[i], stored, size);
+      texts[i][size] = '\0';
+      free_block(stored);
     }
   } else {
     KeptValues before;
@@ -649,9 +641,8 @@ namespace {
 struct AlertAccountsDialog {
   const char* server;
   const char* profile;
-  // One byte past the limit, so that a longer text is read far enough to be refused, not cut.
-  char not_accounts[kAlertAccountsBytes + 2];
-  char ok_accounts[kAlertAccountsBytes + 2];
+  char not_accounts[kAlertAccountsBytes + 1];
+  char ok_accounts[kAlertAccountsBytes + 1];
 };
 
 INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -659,6 +650,9 @@ INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, L
   if (message == WM_INITDIALOG) {
     d = reinterpret_cast<AlertAccountsDialog*>(lparam);
     SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
+    // Each field takes what its text is read back as: 6000 characters.
+    SendMessageA(GetDlgItem(dialog, IDC_ALERT_NOT_ACCOUNTS), EM_LIMITTEXT, kAlertAccountsBytes, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_ALERT_OK_ACCOUNTS), EM_LIMITTEXT, kAlertAccountsBytes, 0);
     SetDlgItemTextA(dialog, IDC_ALERT_NOT_ACCOUNTS, d->not_accounts);
     SetDlgItemTextA(dialog, IDC_ALERT_OK_ACCOUNTS, d->ok_accounts);
     return TRUE;
@@ -671,9 +665,8 @@ INT_PTR CALLBACK alert_accounts_proc(HWND dialog, UINT message, WPARAM wparam, L
   if (LOWORD(wparam) != IDOK) return FALSE;
   GetDlgItemTextA(dialog, IDC_ALERT_NOT_ACCOUNTS, d->not_accounts, sizeof d->not_accounts);
   GetDlgItemTextA(dialog, IDC_ALERT_OK_ACCOUNTS, d->ok_accounts, sizeof d->ok_accounts);
-  // A refused text keeps the dialog open for the user to revise; any other failure ends it.
   DWORD saved = SetEmailAlertAccounts(kAlertAccountsSet, d->server, d->profile, d->not_accounts, d->ok_accounts);
-  if (saved != kAlertAccountsRefused) EndDialog(dialog, saved == 0 ? IDOK : IDCANCEL);
+  EndDialog(dialog, saved == 0 ? IDOK : IDCANCEL);
   return TRUE;
 }
 
@@ -822,33 +815,20 @@ DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record) {
   return listed;
 }
 
-bool CheckIpRangeRows(HWND list, int* rows) {
-  *rows = 0;
-  char text[kRowTextBytes512];
-  for (const BYTE* record = nullptr; read_list_row(list, *rows, text, sizeof text, &record); ++*rows) {
-    IpRange r;
-    if (!row_range(text, record, &r)) {
-      show_refusal(nullptr, "EDIT IP ADDRESS", "\"%.200s\" is not an IP address range; nothing was saved.", text);
-      return false;
-    }
-  }
-  return true;
-}
-
 DWORD SaveIpRanges(HWND list, const char* server, const char* profile) {
-  int rows = 0;
-  if (!CheckIpRangeRows(list, &rows)) return ERROR_INVALID_PARAMETER;
   HKEY owner;
   DWORD rc = open_list_owner(server, profile, KEY_ALL_ACCESS, "UNABLE TO SET IP RANGES",
                              "Error %d opening %s on server %s.", &owner);
   if (rc != 0) return rc;
-  rc = SaveIpRangesOf(owner, list, rows, "ERROR ON IP RANGES REMOVAL");
+  rc = SaveIpRangesOf(owner, list, "ERROR ON IP RANGES REMOVAL");
   RegCloseKey(owner);
   return rc;
 }
 
-DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title) {
+DWORD SaveIpRangesOf(HKEY owner, HWND list, const char* removal_title) {
   char text[kRowTextBytes512];
+  int rows = 0;
+  for (const BYTE* record = nullptr; read_list_row(list, rows, text, sizeof text, &record);) ++rows;
   HKEY key;
   LONG result = create_subkey(owner, "IP_Ranges", &key);
   if (result != ERROR_SUCCESS) {
@@ -888,7 +868,7 @@ DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title)
     }
     index = 0;
   }
-  // One value per row; a later row with the same start and end replaces an earlier one.
+  // One value per row that holds a range; a later row with the same start and end replaces an earlier one.
   for (int row = 0; result == ERROR_SUCCESS && row < rows; ++row) {
     const BYTE* record = nullptr;
     IpRange r;
@@ -999,8 +979,8 @@ DWORD AddExcludedAccount(HWND list, const char* server, const char* account, DWO
     const BYTE* record = nullptr;
     if (!read_list_row(list, row, text, sizeof text, &record)) break;
     const char* listed = row_sid(record);
+    // An account the list holds already is not added again.
     if (listed && equal_ignoring_case(listed, sid_text)) {
-      show_refusal(nullptr, "DUPLICATE ENTRY", "%s is already in the list.", account);
       LocalFree(sid_text);
       return 0;
     }

@@ -65,10 +65,9 @@ DWORD logon_row_marker(const BYTE* record);
 constexpr DWORD kAlertAccountsQuery = 0;
 constexpr DWORD kAlertAccountsSet = 1;
 constexpr size_t kAlertAccountsBytes = 6000;
-// A text refused before anything is written (longer than the limit): the user may revise it.
-constexpr DWORD kAlertAccountsRefused = ERROR_INVALID_PARAMETER;
-// Query fills both buffers (kAlertAccountsBytes + 1 each); set writes or deletes both.
-// 0, kAlertAccountsRefused, or the Windows error (only a failed connection is shown).
+// Query fills both buffers (kAlertAccountsBytes + 1 each) with at most the first 6000 bytes of
+// each text; set writes or deletes both, whatever their length. 0 or the Windows error (only a
+// failed connection is shown).
 DWORD SetEmailAlertAccounts(DWORD query_or_set, const char* server, const char* profile, char* not_accounts,
                             char* ok_accounts);
 // The EMAIL_ALERTS_POPTS dialog: shows both filters and saves them on OK. IDOK, or IDCANCEL
@@ -89,12 +88,10 @@ void ip_range_text(const IpRange& range, char* out, size_t size);
 DWORD AddIpRange(HWND list, const IpRange& range, const BYTE* event_record);
 DWORD ListIpRanges(const char* server, const char* profile, HWND list, const BYTE* event_record);
 DWORD SaveIpRanges(HWND list, const char* server, const char* profile);
-// The same on the IP_Ranges subkey of a key the caller opened (a profile's, or the sibling key).
-// A save first checks that every row is a range (false after telling the user), then writes
-// with the removal failure titled as given.
+// The same on the IP_Ranges subkey of a key the caller opened (a profile's, or the sibling key);
+// a save writes the rows that hold a range, with the removal failure titled as given.
 DWORD ListIpRangesOf(HKEY owner, HWND list, const BYTE* event_record);
-bool CheckIpRangeRows(HWND list, int* rows);
-DWORD SaveIpRangesOf(HKEY owner, HWND list, int rows, const char* removal_title);
+DWORD SaveIpRangesOf(HKEY owner, HWND list, const char* removal_title);
 
 // ---- Excluded accounts (Excluded) ------------------------------------------------
 constexpr size_t kSidTextBytes = 200;

@@ -154,6 +154,7 @@ void read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
 DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
   int row = selected_row_number(list) - 1;
   if (id == kChangeFileEntry && row < 0) {
+    // A Change with no row selected would otherwise do nothing the user could see.
     show_message(nullptr, "Please select the file tracking entry to change.", nullptr, MB_ICONEXCLAMATION);
     return 0;
   }
@@ -199,6 +200,7 @@ DWORD check_option_group(HWND screen, uint32_t button) {
 // server). A server that cannot be reached keeps its rows and says so; the other rows still go.
 DWORD delete_selected_profiles(HWND list, const char* current) {
   if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
+    // A Delete with no row selected would otherwise do nothing the user could see.
     show_message(nullptr, "Please select a Profile to delete.", "UNABLE TO DELETE PROFILE", MB_ICONEXCLAMATION);
     return 0;
   }
@@ -325,10 +327,8 @@ bool note_form_control(HWND control, void* context) {
 DWORD SaveProfileForm(HWND screen, const char* server, const CurrentProfile& shown) {
   FormLists form = {};
   walk_screen_controls(screen, note_form_control, &form);
-  if (!form.server_form && shown.name[0] == '\0') {
-    show_message(nullptr, "Please select a Profile to save.", "UNABLE TO SAVE PROFILE", MB_ICONEXCLAMATION);
-    return 0;
-  }
+  // Without a selected profile the lists go where they were listed from: the product key, as every
+  // list operation does for an empty profile name.
   const char* on_server = form.server_form ? server : shown.server;
   const char* profile = form.server_form ? "" : shown.name;
   // The first list that fails ends the apply, so the user sees one message: that list has put its

@@ -207,50 +207,32 @@ LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key
 }
 
 bool CheckProfileName(HWND owner, const char* typed, char* out, size_t out_size) {
+  // The name field holds 127 characters: a longer name given otherwise is cut there, as the field would.
+  char name[kProfileNameBytes];
+  copy_text(name, sizeof name, typed ? typed : "");
   out[0] = '\0';
-  if (typed == nullptr) typed = "";
-  if (std::strchr(typed, '\\') || std::strchr(typed, '/')) {
+  if (std::strchr(name, '\\') || std::strchr(name, '/')) {
     show_message(owner, "Profile Name cannot contain a slash, please revise.", kNamingTitle, MB_ICONWARNING);
     return false;
   }
-  while (*typed == '.') ++typed;
-  if (std::strchr(typed, '.')) {
+  const char* kept = name;
+  while (*kept == '.') ++kept;
+  if (std::strchr(kept, '.')) {
     show_message(owner, "Profile Name name may not contain a \"dot\" or a slash", kNamingTitle, MB_ICONWARNING);
     return false;
   }
-  size_t length = std::strlen(typed);
-  if (length == 0) {
+  // Only dots were typed: an empty name would be the Profiles key itself, so the user is asked for one.
+  if (kept[0] == '\0') {
     show_message(owner, "Please enter a name for the new Profile.", kNamingTitle, MB_ICONWARNING);
     return false;
   }
-  if (length > kProfileNameChars || length + 1 > out_size) {
-    char text[200];
-    std::snprintf(text, sizeof text, "Profile Name is longer than %d characters, please revise.",
-                  static_cast<int>(kProfileNameChars));
-    show_message(owner, text, kNamingTitle, MB_ICONWARNING);
-    return false;
-  }
-  for (const char* p = typed; *p; ++p) {
-    if (static_cast<unsigned char>(*p) < 0x20) {
-      show_message(owner, "Profile Name cannot contain control characters, please revise.", kNamingTitle,
-                   MB_ICONWARNING);
-      return false;
-    }
-  }
-  copy_text(out, out_size, typed);
+  copy_text(out, out_size, kept);
   return true;
 }
 
 DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD type, DWORD* created) {
   if (created) *created = 0;
-  const ProfileType* kind = profile_type_by_code(type);
   char name[kProfileNameBytes];
-  if (kind == nullptr) {
-    char text[100];
-    std::snprintf(text, sizeof text, "Unknown Profile Type %u", static_cast<unsigned>(type));
-    show_message(window, text, "ERROR ON CREATE PROFILE", MB_ICONERROR);
-    return ERROR_INVALID_PARAMETER;
-  }
   if (!CheckProfileName(window, profile, name, sizeof name)) return ERROR_INVALID_NAME;
   HKEY root;
   DWORD rc = ConnectServerRegistry(server, &root, kCreateTitle, 0);
@@ -303,10 +285,9 @@ DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD 
 }
 
 DWORD DeleteProfile(HWND window, const char* profile, const char* server) {
-  if (profile == nullptr || profile[0] == '\0' || std::strchr(profile, '\\')) {
-    show_message(window, "No Profile selected to delete.", "UNABLE TO DELETE PROFILE", MB_ICONERROR);
-    return 0;
-  }
+  // No name, or one with a backslash, names no single profile: its tree would be the Profiles key or a
+  // key inside a profile, so nothing is deleted.
+  if (profile == nullptr || profile[0] == '\0' || std::strchr(profile, '\\')) return 0;
   HKEY root;
   if (ConnectServerRegistry(server, &root, "UNABLE TO DELETE PROFILE", 0) != 0 || root == nullptr) return 0;
   HKEY profiles;
@@ -696,11 +677,8 @@ DWORD ChangeFileTrackingEntry(HWND list, int row, DWORD flags, const char* path,
   // The host keeps the row's record and its entry block; the entry is rewritten in it.
   BYTE* entry = file_row_entry(record);
   if (entry == nullptr || !file_entry_fits(path, file)) return 0;
-  if (listed_entry(list, flags, path, file, row) >= 0) {
-    show_message(nullptr, "The same file tracking entry is already in the list.", "DUPLICATE ENTRY",
-                 MB_ICONEXCLAMATION);
-    return 0;
-  }
+  // A change into an entry that another row holds is not taken, as such an addition is not.
+  if (listed_entry(list, flags, path, file, row) >= 0) return 0;
   write_entry_fields(entry, flags, path, file);
   FileEntryText(flags, path, file, text, sizeof text);
   LVITEMA item = {};

@@ -37,14 +37,15 @@ void profile_key_path(const char* profile, char* out, size_t size);
 // Opens the profile's key (the product key for an empty name); never creates it.
 LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key);
 
-// The creation dialog's name rules: true with the name (leading dots removed)
-// in out; false after telling the user why.
+// The creation dialog's name rules on a name cut to the field's 127 characters: true with
+// the name (leading dots removed) in out; false after telling the user why.
 bool CheckProfileName(HWND owner, const char* typed, char* out, size_t out_size);
 
 // Creates Profiles\<profile> with its creation values; *created is 1 on success.
 // 0 or the Windows error (reported to the user).
 DWORD CreateProfile(HWND window, const char* server, const char* profile, DWORD type, DWORD* created);
-// 1 when the profile and everything below it is gone.
+// 1 when the profile and everything below it is gone; 0 (nothing deleted) for an empty name
+// or one with a backslash.
 DWORD DeleteProfile(HWND window, const char* profile, const char* server);
 
 // What the profile list shows of one profile.

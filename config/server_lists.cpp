@@ -378,12 +378,10 @@ DWORD ListSiblingIpRanges(HWND list, const char* server) {
 }
 
 DWORD SaveSiblingIpRanges(HWND list, const char* server) {
-  int rows = 0;
-  if (!CheckIpRangeRows(list, &rows)) return ERROR_INVALID_PARAMETER;
   HKEY owner;
   DWORD rc = open_sibling_owner(server, "UNABLE TO SAVE IP RANGES", &owner);
   if (rc != 0) return rc;
-  rc = SaveIpRangesOf(owner, list, rows, "ERROR ON IP RANGE REMOVAL");
+  rc = SaveIpRangesOf(owner, list, "ERROR ON IP RANGE REMOVAL");
   RegCloseKey(owner);
   return rc;
 }

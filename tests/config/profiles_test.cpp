@@ -197,6 +197,12 @@ TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
   EXPECT_TRUE(tree(profile_path("VNX_LOGIN_TRACK")).empty());
   EXPECT_EQ(DeleteProfile(nullptr, "VNX_LOGIN_TRACK", "SRV01"), 0u);
   EXPECT_EQ(shown(), (std::vector<std::string>{"ERROR ON DELETE PROFILE | Error 2 deleting VNX_LOGIN_TRACK on SRV01"}));
+  // No name, or a path inside a profile, names no profile: nothing goes.
+  const std::vector<std::string> before = tree(kProductKey);
+  EXPECT_EQ(DeleteProfile(nullptr, "", "SRV01"), 0u);
+  EXPECT_EQ(DeleteProfile(nullptr, "VNX_FS_TRACK\\AlertEmails", "SRV01"), 0u);
+  EXPECT_EQ(tree(kProductKey), before);
+  EXPECT_TRUE(shown().empty());
 }
 
 TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeepsEveryValue) {
@@ -308,17 +314,22 @@ TEST_F(Profiles, SingleValueOperationsShowAFailedConnectionOnlyAndReturnEveryOth
   EXPECT_EQ(tree(profile_path("GPO")), before);
 }
 
-TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
-  // Every printable character the dialog takes except dots and slashes; leading dots go; 127 at most.
+TEST_F(Profiles, OnlySlashesInnerDotsAndBadServersRefuseANameAndWriteNothing) {
+  // Every character but dots and slashes is taken, control characters too (the world's registry file keeps
+  // no line break in a key name); leading dots go; a name longer than the field's 127 characters is cut
+  // there; any type code is stored as given.
   std::string all;
-  for (int c = 0x20; c < 0x7F; ++c)
-    if (c != '.' && c != '/' && c != '\\') all += static_cast<char>(c);
+  for (int c = 0x01; c < 0x80; ++c)
+    if (c != '.' && c != '/' && c != '\\' && c != '\r' && c != '\n') all += static_cast<char>(c);
   const std::string longest(kProfileNameChars, 'n');
-  for (const std::string& name : {all, std::string("..Leading"), longest})
+  for (const std::string& name : {all, std::string("..Leading"), longest + "cut"})
     ASSERT_EQ(create(name.c_str(), kProfileLogon), 1u) << name;
+  ASSERT_EQ(create("Odd", 999), 1u);
   EXPECT_TRUE(shown().empty());
   const std::vector<std::string> before = tree(kProductKey);
-  EXPECT_TRUE(has(before, "[\\Profiles\\" + all + "]") && has(before, "[\\Profiles\\Leading]"));
+  EXPECT_TRUE(has(before, "[\\Profiles\\" + all + "]") && has(before, "[\\Profiles\\Leading]") &&
+              has(before, "[\\Profiles\\" + longest + "]"));
+  EXPECT_TRUE(has(tree(profile_path("Odd")), "ProfileType=4:999"));
 
   const std::string naming = "Profile Naming Warning | Profile Name ";
   const std::string refused =
@@ -328,10 +339,7 @@ TEST_F(Profiles, BadNamesTypesAndServersAreRefusedAndWriteNothing) {
       {"A\\B", kProfileLogon, "SRV01", naming + "cannot contain a slash, please revise."},
       {"A/B", kProfileLogon, "SRV01", naming + "cannot contain a slash, please revise."},
       {"in.ner", kProfileLogon, "SRV01", naming + "name may not contain a \"dot\" or a slash"},
-      {longest + "n", kProfileLogon, "SRV01", naming + "is longer than 127 characters, please revise."},
       {"..", kProfileLogon, "SRV01", "Profile Naming Warning | Please enter a name for the new Profile."},
-      {"Tab\tbed", kProfileLogon, "SRV01", naming + "cannot contain control characters, please revise."},
-      {"Odd", 999, "SRV01", "ERROR ON CREATE PROFILE | Unknown Profile Type 999"},
       {"Logons", kProfileLogon, "DOWN01",
        refused + "Unable to connect to Registry - machine DOWN01 not found on network"},
       {"Logons", kProfileLogon, "READ01", refused + "Error 2 opening VORNIX Profiles Key on server READ01."},
@@ -501,12 +509,12 @@ TEST_F(Profiles, AlertEmailsAndLogonNamesAreStoredAsTypedMergedOrReplacedAndPutB
     ASSERT_EQ(AddAlertEmail(first, a.c_str(), nullptr), 1u) << a;
   for (const std::string& bad : {std::string(), longest + "e", std::string("tab\tbed@x.com"), std::string("A@Brightmere.com")})
     EXPECT_EQ(AddAlertEmail(first, bad.c_str(), nullptr), 0u) << bad;
+  // An address the list holds already is left out without a word.
   EXPECT_EQ(shown(), (std::vector<std::string>{
                          "INVALID EMAIL ADDRESS | Please enter an e-mail address.",
                          "INVALID EMAIL ADDRESS | The e-mail address " + longest.substr(0, 40) +
                              "... is longer than 254 characters.",
-                         "INVALID EMAIL ADDRESS | An e-mail address cannot contain control characters.",
-                         "DUPLICATE ENTRY | A@Brightmere.com is already in the list."}));
+                         "INVALID EMAIL ADDRESS | An e-mail address cannot contain control characters."}));
   // A row that the host lists twice is written twice, into one value.
   support::insert_list_rows(first, {{"ops@mailhost", nullptr}});
   ASSERT_EQ(SaveAlertEmails(first, "SRV01", "Logons", 0), 0u);
@@ -609,8 +617,11 @@ TEST_F(Profiles, IpRangesAreCheckedAndTwoWithOneStartAndEndShareAValue) {
   EXPECT_EQ(rows(read), (std::vector<std::string>{"10.1.2.3 through 10.1.2.200", "192.168.0.7 through 192.168.0.7"}));
   EXPECT_EQ(support::list_rows(read).at(1).record[kRowDataOffset + 4 + 8], 2) << "the later range's flag";
 
+  // A row that holds no range is left out of the save without a word.
   SendMessageA(read, LVM_DELETEITEM, 0, 0);
+  support::insert_list_rows(read, {{"all of the branch office", nullptr}});
   ASSERT_EQ(SaveIpRanges(read, "SRV01", "Logons"), 0u);
+  EXPECT_TRUE(shown().empty());
   EXPECT_EQ(tree(profile_path("Logons") + "\\IP_Ranges"),
             (std::vector<std::string>{"[]", "c0a80007c0a80007=3:|||||||||"}));
 }
@@ -619,10 +630,9 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   ASSERT_EQ(create("Files", kProfileFileSystem), 1u);
   HWND excluded = list(0x60240097);
   ASSERT_EQ(AddExcludedAccount(excluded, "SRV01", "BRIGHTMERE\\alice", 7, nullptr), 1u);
-  EXPECT_EQ(AddExcludedAccount(excluded, "SRV01", "alice", 7, nullptr), 0u) << "the same account twice";
+  EXPECT_EQ(AddExcludedAccount(excluded, "SRV01", "alice", 7, nullptr), 0u) << "the same account twice, unsaid";
   EXPECT_EQ(AddExcludedAccount(excluded, "SRV01", "nobody", 0, nullptr), 0u);
   EXPECT_EQ(shown(), (std::vector<std::string>{
-                         "DUPLICATE ENTRY | alice is already in the list.",
                          "UNABLE TO UPDATE LIST OF EXCLUDED USERS | Unable to find the account nobody on server "
                          "SRV01, error 1332"}));
   ASSERT_EQ(SaveExcluded(excluded, "SRV01", "Files"), 0u);
@@ -647,22 +657,28 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   LocalFree(back);
   LocalFree(sid);
 
-  // Alert account filters: any text up to 6000 bytes, stored without terminator and read back whole; a
-  // longer one is refused and changes nothing; an empty one goes.
-  char no[kAlertAccountsBytes + 2] = "svc_*;back?up", ok[kAlertAccountsBytes + 2] = {}, admin[] = "admin";
-  std::memset(ok, 'a', kAlertAccountsBytes);
-  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok), 0u);
-  char got_no[kAlertAccountsBytes + 1] = {}, got_ok[kAlertAccountsBytes + 1] = {};
-  auto read_back = [&] {
-    EXPECT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", got_no, got_ok), 0u);
-    return std::make_pair(std::string(got_no), std::string(got_ok));
-  };
-  EXPECT_EQ(read_back(), std::make_pair(std::string(no), std::string(ok)));
-  ok[kAlertAccountsBytes] = 'a';
-  EXPECT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", admin, ok), kAlertAccountsRefused);
-  EXPECT_EQ(shown(), (std::vector<std::string>{"UNABLE TO QUERY/SET EMAIL ALERT OPTIONS FOR SELECTED PROFILE | The "
-                                               "list of accounts is longer than 6000 characters; nothing was saved."}));
-  EXPECT_EQ(read_back().first, no);
+  // Alert account filters: any text, stored without terminator; at most its first 6000 bytes are read
+  // back; an empty one goes.
+  char no[] = "svc_*;back?up", admin[] = "admin";
+  std::string ok(kAlertAccountsBytes + 50, 'a');
+  ok.replace(kAlertAccountsBytes - 1, 2, "yz");
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", no, ok.data()), 0u);
+  EXPECT_TRUE(shown().empty());
+  {
+    HKEY key = open(profile_path("Files"));
+    std::string stored(ok.size() + 10, '\0');
+    DWORD size = static_cast<DWORD>(stored.size());
+    EXPECT_EQ(RegQueryValueExA(key, "EmailAlertsOKAccounts", nullptr, nullptr, reinterpret_cast<BYTE*>(stored.data()),
+                               &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(stored.substr(0, size), ok) << "stored whole";
+  }
+  char got_no[kAlertAccountsBytes + 1], got_ok[kAlertAccountsBytes + 1];
+  std::memset(got_ok, 'x', sizeof got_ok);
+  ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsQuery, "SRV01", "Files", got_no, got_ok), 0u);
+  EXPECT_EQ(std::make_pair(std::string(got_no), std::string(got_ok)),
+            std::make_pair(std::string(no), ok.substr(0, kAlertAccountsBytes)));
   char empty[1] = "";
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, admin), 0u);
   const std::vector<std::string> values = tree(profile_path("Files"));
@@ -711,6 +727,10 @@ TEST_F(Profiles, FileTrackingEntriesAreCheckedSavedWholeAndListedBackAsStored) {
   ASSERT_EQ(SaveFileTrackingEntries(read, "SRV01", "Files"), 0u);
   EXPECT_EQ(binary(key, "Paths"), stored);
 
+  // A change into the entry of another row is not taken, as such an addition is not, and nothing is said.
+  EXPECT_EQ(ChangeFileTrackingEntry(read, 2, 0x10, "data\\finance\\", "MP3"), 0u);
+  EXPECT_TRUE(shown().empty());
+  EXPECT_EQ(rows(read), texts);
   // A changed row keeps its place and only its new fields.
   EXPECT_EQ(ChangeFileTrackingEntry(read, 2, 0x20, "P", "F"), 1u);
   ASSERT_EQ(SaveFileTrackingEntries(read, "SRV01", "Files"), 0u);
