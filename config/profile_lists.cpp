@@ -128,11 +128,8 @@ void start_row_record(BYTE* record, HWND list, const BYTE* event_record) {
 }
 
 bool insert_list_row(HWND list, const char* text, int icon, const BYTE* record) {
-  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
-  if (insert == nullptr) return false;
-  insert(list, TVI_ROOT, TVI_LAST, text, g_library.base_image_index + icon, 1, 0, control_descriptor_of(list),
-         const_cast<BYTE*>(record), 0);
-  return true;
+  return insert_host_item(list, nullptr, RowPosition::Sorted, text, g_library.base_image_index + icon,
+                          const_cast<BYTE*>(record));
 }
 
 bool read_list_row(HWND list, int row, char* text, size_t size, const BYTE** record) {

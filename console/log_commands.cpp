@@ -79,7 +79,7 @@ int logs_command(std::vector<std::string> args, const std::string& server) {
 
   HWND screen = CreateWindowExA(0, "VornixScreen", "Report Log Files", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
   HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 700, 500, screen, nullptr, nullptr, nullptr);
-  LogListTarget target = {list, nullptr, nullptr, 0, 0};
+  LogListTarget target = {list, nullptr};
   DWORD listed = 0;
   hold_messages();
   DWORD error = ListLogFiles(&target, server.c_str(), archived ? kListArchivedLogs : kListCurrentLogs, &listed);

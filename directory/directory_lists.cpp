@@ -88,12 +88,8 @@ void free_directory_row_entry(BYTE* record) {
 }
 
 void insert_directory_row(HWND list, const char* text, int image, BYTE* record) {
-  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
-  if (insert == nullptr) {
+  if (!insert_host_item(list, nullptr, RowPosition::Sorted, text, image, record))
     free_directory_row_entry(record);  // no row takes it
-    return;
-  }
-  insert(list, TVI_ROOT, TVI_LAST, text, image, 1, 0, control_descriptor_of(list), record, 0);
 }
 
 const char* directory_kind_filter(DWORD kind) {

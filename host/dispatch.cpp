@@ -30,7 +30,47 @@ bool is_button_class(HWND control) {
   return GetClassNameA(control, class_name, sizeof class_name) != 0 && equal_ignoring_case(class_name, "button");
 }
 
+// Marks the list event as served by this thread until the call returns; a list event served inside
+// another (the host pumping messages) gives the outer one back afterwards. The thread is set last and
+// cleared first, so that another thread never takes the values half written.
+class ServedListEventGuard {
+ public:
+  ServedListEventGuard(uintptr_t twelfth, uintptr_t* descriptor, uintptr_t fourteenth)
+      : outer_(g_library.served_list_event) {
+    set(GetCurrentThreadId(), twelfth, descriptor, fourteenth);
+  }
+  ~ServedListEventGuard() { set(outer_.thread, outer_.twelfth, outer_.descriptor, outer_.fourteenth); }
+  ServedListEventGuard(const ServedListEventGuard&) = delete;
+  ServedListEventGuard& operator=(const ServedListEventGuard&) = delete;
+
+ private:
+  static void set(DWORD thread, uintptr_t twelfth, uintptr_t* descriptor, uintptr_t fourteenth) {
+    LibraryState::ServedListEvent& served = g_library.served_list_event;
+    served.thread = 0;
+    served.twelfth = twelfth;
+    served.descriptor = descriptor;
+    served.fourteenth = fourteenth;
+    served.thread = thread;
+  }
+  const LibraryState::ServedListEvent outer_;
+};
+
 }  // namespace
+
+bool insert_host_item(HWND window, HTREEITEM parent, RowPosition position, const char* text, int image, void* record,
+                      uintptr_t* item) {
+  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
+  if (insert == nullptr) return false;
+  const LibraryState::ServedListEvent& served = g_library.served_list_event;
+  bool in_event = served.thread != 0 && served.thread == GetCurrentThreadId();
+  uintptr_t inserted =
+      insert(window, parent ? parent : TVI_ROOT, position == RowPosition::First ? TVI_FIRST : TVI_SORT, text, image,
+             1, in_event ? served.twelfth : 0,
+             in_event ? served.descriptor : (window ? control_descriptor_of(window) : nullptr), record,
+             in_event ? served.fourteenth : 0);
+  if (item != nullptr) *item = inserted;
+  return true;
+}
 
 void switch_on_sibling_mode(HWND control) {
   if (g_library.sibling_mode) return;
@@ -55,6 +95,7 @@ QVMR_EXPORT DWORD WINAPI entry_point_list_services(HWND control, uintptr_t a2, u
   wait_for_image_lists();
   refresh_time_zone();
   if (g_library.initialised != 1) return kResultNotInitialised;
+  ServedListEventGuard served(a12, descriptor, a14);
 
   BYTE record[kListItemBytes] = {};
   set_item_word(record, kItemWordModule, kModuleNumber);

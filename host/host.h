@@ -98,6 +98,15 @@ struct LibraryState {
   HWND main_server_list;
   HWND main_server_screen;     // the parent that receives the list's notifications
   WNDPROC main_screen_proc;    // its procedure before the guard took it over
+
+  // The list event being served and the thread serving it (0 when none): rows inserted meanwhile
+  // hand its twelfth and fourteenth arguments and its descriptor back to the host.
+  struct ServedListEvent {
+    volatile DWORD thread;
+    uintptr_t twelfth;
+    uintptr_t* descriptor;
+    uintptr_t fourteenth;
+  } served_list_event;
 };
 
 extern LibraryState g_library;
@@ -173,6 +182,15 @@ void enter_styled_dialog_mode();
 // Draws an owner-drawn push button: its face filled with the brush, the caption
 // centred on it in the colour.
 void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption);
+
+// Where host_insert_item puts a row among its siblings.
+enum class RowPosition { First, Sorted };  // TVI_FIRST, TVI_SORT
+// Adds a row through host_insert_item, under parent (null for the root), with the record as its data.
+// The list event this thread is serving lends its twelfth and fourteenth arguments and its descriptor;
+// outside one they are 0 and the window's own descriptor. false when the host has no such service (the
+// record then stays the caller's); else the host's item in *item when asked.
+bool insert_host_item(HWND window, HTREEITEM parent, RowPosition position, const char* text, int image, void* record,
+                      uintptr_t* item = nullptr);
 
 // Controls of a screen.
 HWND companion_window(const uintptr_t* descriptor);

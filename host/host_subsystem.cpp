@@ -42,9 +42,8 @@ static_assert(sizeof kNavigationNodes / sizeof kNavigationNodes[0] ==
 // then lets the host go on with its own default.
 DWORD insert_navigation_node(const ListEvent& e) {
   const NavigationNode& node = kNavigationNodes[e.id - kFirstNavigationNode];
-  if (auto insert = host_service<HostInsertItemFn>(kHostInsertItem))
-    insert(e.control, reinterpret_cast<HTREEITEM>(e.args[10]), TVI_FIRST, node.label, node.image, 1,
-           e.args[12], e.descriptor, e.record, e.args[14]);
+  insert_host_item(e.control, reinterpret_cast<HTREEITEM>(e.args[10]), RowPosition::First, node.label, node.image,
+                   e.record);
   return kResultNotHandled;
 }
 

@@ -53,9 +53,8 @@ void add_server(const char* name, ULONG address) {
   set_item_word(record, kItemWordModule, kModuleNumber);
   set_item_word(record, kItemWordControlId, kSiblingServerList);
   std::memcpy(record + kItemIPv4Address, &address, 4);
-  if (auto insert = host_service<HostInsertItemFn>(kHostInsertItem))
-    insert(g_scan.list, nullptr, TVI_SORT, name, g_library.base_image_index + kScanServerImage, 1, 0, nullptr,
-           record, 0);
+  insert_host_item(g_scan.list, nullptr, RowPosition::Sorted, name, g_library.base_image_index + kScanServerImage,
+                   record);
   ++g_scan.added;
 }
 

@@ -63,9 +63,9 @@ void set_status_if_unset(BYTE* record, DWORD status) {
 // ---- Host rows ------------------------------------------------------------------
 
 uintptr_t insert_row(HWND list, HTREEITEM parent, const char* label, int image, BYTE* record) {
-  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
-  if (insert == nullptr) return 0;
-  return insert(list, parent, TVI_SORT, label, g_library.base_image_index + image, 1, 0, nullptr, record, 0);
+  uintptr_t item = 0;
+  insert_host_item(list, parent, RowPosition::Sorted, label, g_library.base_image_index + image, record, &item);
+  return item;
 }
 
 void record_changed(HWND list, uintptr_t item, BYTE* record) {

@@ -116,13 +116,11 @@ BOOL insert_log_row(const LogListTarget* target, const char* folder, const WIN32
   log_name_date(name, parsed, reinterpret_cast<char*>(context + kLogRowDateOffset), kLogRowDateBytes);
   set_row_server_name(context, parsed.server);
 
-  auto insert = host_service<HostInsertItemFn>(kHostInsertItem);
-  if (insert == nullptr) {
+  if (!insert_host_item(target->list, nullptr, RowPosition::First, name, resolve_icon(base_icon(kLogRowIcon)),
+                        context)) {
     free_block(path);
     return FALSE;
   }
-  insert(target->list, TVI_ROOT, TVI_FIRST, name, resolve_icon(base_icon(kLogRowIcon)), 1, target->pass_first,
-         target->descriptor, context, target->pass_last);
   return TRUE;
 }
 

@@ -34,13 +34,10 @@ enum LogListing : int {
   kListSiblingLogsKq = 3,  // its qvawkq folder
 };
 
-// Where the rows go and what the host passes along with each insertion.
+// Where the rows go.
 struct LogListTarget {
   HWND list;
   const BYTE* context_template;  // kListItemBytes, or null for an empty one
-  uintptr_t* descriptor;
-  uintptr_t pass_first;          // the list event's twelfth argument
-  uintptr_t pass_last;           // and its fourteenth
 };
 
 // Lists one folder's "*.vnx" (sibling: "*.csv") files, one row each. 0 or

@@ -503,8 +503,7 @@ void insert_size_row(HWND list, BYTE* record, const char* label, const char* row
   copy_text(reinterpret_cast<char*>(record + kItemSqlRows), kItemSqlRowsBytes, rows);
   copy_text(reinterpret_cast<char*>(record + kItemSqlData), kItemSqlDataBytes, data);
   copy_text(reinterpret_cast<char*>(record + kItemSqlOutcome), kItemSqlOutcomeBytes, outcome);
-  if (auto insert = host_service<HostInsertItemFn>(kHostInsertItem))
-    insert(list, nullptr, TVI_LAST, label, kTableSizeImage, 1, 0, nullptr, record, 0);
+  insert_host_item(list, nullptr, RowPosition::Sorted, label, kTableSizeImage, record);
 }
 
 }  // namespace

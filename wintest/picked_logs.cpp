@@ -99,7 +99,7 @@ std::string write_picked_logs_csv(const host::Library& library, const std::strin
                                                    static_cast<uint16_t>(view_list)});
   host::send_list_event(library, report);
 
-  LogListTarget target = {files, nullptr, host::descriptor_of(files), 0, 0};
+  LogListTarget target = {files, nullptr};
   DWORD listed = 0;
   std::string failure;
   if (DWORD error = list_log_folder(&target, folder.c_str(), FALSE, &listed))

@@ -1,6 +1,7 @@
 // Routing of button, list and text events, and the shared buttons and nodes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,63 @@ TEST_F(Dispatch, NavigationNodesAreInsertedFirstUnderTheParentTheHostNames) {
   for (const auto& node : nodes) reversed.insert(reversed.begin(), node.label + (" " + std::to_string(node.image)));
   EXPECT_EQ(rows(root), reversed);
   EXPECT_EQ(SendMessageA(tree, TVM_GETCOUNT, 0, 0), 11);
+}
+
+// host_insert_item as the host receives it: where the row goes, the values passed back to the host, and
+// whether the descriptor is the one named ("own") or none; one text per call.
+std::vector<std::string> g_inserts;
+const uintptr_t* g_named_descriptor;
+HostInsertItemFn g_host_insert;
+uintptr_t WINAPI watch_insert(HWND window, HTREEITEM parent, HTREEITEM position, const char* text, int image, int one,
+                              uintptr_t twelfth, uintptr_t* descriptor, void* record, uintptr_t fourteenth) {
+  char call[96];
+  std::snprintf(call, sizeof call, "%s %#zx %s %#zx",
+                position == TVI_FIRST ? "first" : position == TVI_SORT ? "sort" : "other", static_cast<size_t>(twelfth),
+                descriptor == g_named_descriptor ? "own" : descriptor ? "other" : "none", static_cast<size_t>(fourteenth));
+  g_inserts.push_back(call);
+  return g_host_insert(window, parent, position, text, image, one, twelfth, descriptor, record, fourteenth);
+}
+
+// Rows added while a list event is served carry its twelfth and fourteenth arguments and its descriptor,
+// first or sorted among their siblings; rows added outside a list event carry none of them.
+TEST_F(Dispatch, RowsInsertedForAListEventPassItsValuesBackToTheHost) {
+  table_ = host::make_service_table();
+  g_host_insert = reinterpret_cast<HostInsertItemFn>(table_[kHostInsertItem]);
+  table_[kHostInsertItem] = reinterpret_cast<uintptr_t>(&watch_insert);
+  ASSERT_EQ(library_.establish_tables(6, table_.data()), 1u);
+  g_inserts.clear();
+  auto list_event = [&](HWND control, uint32_t id, uintptr_t tenth, uintptr_t twelfth, uintptr_t fourteenth) {
+    g_named_descriptor = host::descriptor_of(control);
+    return library_.entry_point_list_services(control, 0, 0, id, 0, 0, host::descriptor_of(control), 0, 0, tenth, 0,
+                                              twelfth, 0, fourteenth);
+  };
+
+  // The schedule screen's day and time lists are filled by their events (39 days, 96 times).
+  HWND days = host::add_control(screen_, 4001, WC_LISTVIEWA, "", host::ControlSpec{0x60440020, kDescriptorListView});
+  HWND times = host::add_control(screen_, 4002, WC_LISTVIEWA, "", host::ControlSpec{0x60440022, kDescriptorListView});
+  EXPECT_EQ(list_event(days, 0x60440020, 0, 0x1212, 0x1414), 1u);
+  EXPECT_EQ(g_inserts, std::vector<std::string>(39, "sort 0x1212 own 0x1414"));
+  g_inserts.clear();
+  EXPECT_EQ(list_event(times, 0x60440022, 0, 0x2121, 0x4141), 1u);
+  EXPECT_EQ(g_inserts, std::vector<std::string>(96, "sort 0x2121 own 0x4141"));
+
+  // A navigation node goes first under the parent the host names.
+  HWND tree = host::add_control(screen_, 4000, WC_TREEVIEWA, "", host::ControlSpec{0x30247001, kDescriptorList});
+  g_inserts.clear();
+  EXPECT_EQ(list_event(tree, 0x30247001, reinterpret_cast<uintptr_t>(TVI_ROOT), 0x5151, 0x7171), 4061u);
+  EXPECT_EQ(g_inserts, std::vector<std::string>{"first 0x5151 own 0x7171"});
+
+  // A run time added by a button: no list event, so nothing of the last one; the list's own descriptor.
+  HWND run_times = host::add_control(screen_, 4003, WC_LISTVIEWA, "", host::ControlSpec{0x60440024, kDescriptorListView});
+  ASSERT_TRUE(ui::click_row(days, 0));
+  ASSERT_TRUE(ui::click_row(times, 0));
+  g_inserts.clear();
+  g_named_descriptor = host::descriptor_of(run_times);
+  HWND add = host::add_control(screen_, 4004, "Button", "",
+                               host::ControlSpec{0x60410021, kDescriptorPushButton, kScreenKey, 4003});
+  EXPECT_EQ(press(add), 1u);
+  EXPECT_EQ(g_inserts, std::vector<std::string>{"sort 0 own 0"});
+  for (HWND list : {days, times, run_times}) support::release_list_rows(list);
 }
 
 TEST_F(Dispatch, NullHostServicesAreNeverCalled) {

@@ -88,7 +88,7 @@ class LogFileLists : public ::testing::Test {
   std::string logs(const std::string& rest = "") const { return share_ + "/vnxlogs/" + rest; }
   static void write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
   DWORD list(LogListing which) {
-    LogListTarget target = {list_, nullptr, nullptr, 0, 0};
+    LogListTarget target = {list_, nullptr};
     DWORD listed = 0;
     last_error_ = ListLogFiles(&target, "SRV01", which, &listed);
     return listed;
@@ -163,7 +163,7 @@ TEST_F(LogFileLists, ListingsFillRowContextsAndReportFoldersThatCannotBeRead) {
   ui::clear_journal();
 
   // A log folder without permission (5) has its own message.
-  LogListTarget target = {list_, nullptr, nullptr, 0, 0};
+  LogListTarget target = {list_, nullptr};
   DWORD listed = 9;
   EXPECT_EQ(list_log_folder(&target, "\\\\LOCKED01\\VnxLogs$\\vnxlogs\\", FALSE, &listed), 5u);
   EXPECT_EQ(listed, 0u);

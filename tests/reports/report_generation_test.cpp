@@ -456,7 +456,7 @@ TEST_F(ReportGeneration, ViewLogFileDataReadsTheSelectedFilesInListOrder) {
   // The companion is the report list, item 1 of screen 3.
   HWND files =
       host::add_control(screen_, 50, WC_LISTVIEWA, "", host::ControlSpec{0x60440800, kDescriptorListView, 3, 1});
-  LogListTarget target = {files, nullptr, nullptr, 0, 0};
+  LogListTarget target = {files, nullptr};
   DWORD listed = 0;
   ASSERT_EQ(ListLogFiles(&target, "SRV01", kListCurrentLogs, &listed), 0u);
   ASSERT_EQ(listed, 3u);
