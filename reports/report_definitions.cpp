@@ -189,9 +189,9 @@ DWORD ListReportDefinitions(HWND list, const BYTE* row_template) {
     static ReportDefinition d;
     for (const char* section = names; *section; section += std::strlen(section) + 1) {
       read_report_definition(file, section, &d);
-      // The row's image is the index the image list gave the tile: the section's position
-      // would name another image once the list held images before the tiles.
-      int image = draw_definition_tile(images, d, -1, FALSE);
+      int image = static_cast<int>(listed);  // the section's position: its tile's index
+      // Listed again, a position's tile replaces the one drawn there before: the image list keeps one per section.
+      draw_definition_tile(images, d, image, image < ImageList_GetImageCount(images));
       BYTE record[kListItemBytes] = {};
       if (row_template) std::memcpy(record, row_template, kListItemHeaderBytes);
       size_t name_bytes = std::strlen(section) + 10;

@@ -73,11 +73,7 @@ class ReportDefinitions : public ::testing::Test {
     screen_ = host::create_screen(5, "Report Definitions");
     list_ = host::add_control(screen_, 3000, WC_LISTVIEWA, "", {kReportDefinitionsList, kDescriptorListView});
     button_ = host::add_control(screen_, 3001, "Button", "Delete", {kDeleteDefinitionButton, kDescriptorPushButton, 5, 3000});
-    // The host's image list already holds one image: the tiles come after it.
     images_ = ImageList_Create(kTileWidth, kTileHeight, ILC_COLOR32, 4, 4);
-    HBITMAP first = CreateCompatibleBitmap(GetDC(nullptr), kTileWidth, kTileHeight);
-    ASSERT_EQ(ImageList_Add(images_, first, nullptr), 0);
-    DeleteObject(first);
     SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images_));
     library_ = host::in_process_library();
   }
@@ -132,14 +128,24 @@ class ReportDefinitions : public ::testing::Test {
 constexpr std::pair<uint32_t, uint32_t> kBlue = {0x0072C6, 0x002E4F}, kOrange = {0xFF6600, 0x662900},
                                          kGreen = {0x61B329, 0x274810};
 
-TEST_F(ReportDefinitions, EachSectionBecomesARowWithItsTileInItsTypeColours) {
+TEST_F(ReportDefinitions, EachSectionBecomesARowWithItsTileInItsTypeColoursAtItsPosition) {
   EXPECT_EQ(host::send_list_event(library_, list_), 1u);
-  EXPECT_EQ(rows(), (std::vector<Row>{{"Empty", "*", "*", "", 0, 1},
-                                      {"Access Audit", "AccessEnum", "CSV", "audit@brightmere.example", 132, 2},
-                                      {"Vertical Slice", "vertical", "*", "", 0, 3}}));
-  EXPECT_EQ(tile_colours(1), kBlue);
-  EXPECT_EQ(tile_colours(2), kOrange);
-  EXPECT_EQ(tile_colours(3), kGreen);
+  const std::vector<Row> listed = {{"Empty", "*", "*", "", 0, 0},
+                                   {"Access Audit", "AccessEnum", "CSV", "audit@brightmere.example", 132, 1},
+                                   {"Vertical Slice", "vertical", "*", "", 0, 2}};
+  EXPECT_EQ(rows(), listed);
+  EXPECT_EQ(tile_colours(0), kBlue);
+  EXPECT_EQ(tile_colours(1), kOrange);
+  EXPECT_EQ(tile_colours(2), kGreen);
+
+  // Listed again (the host refreshes the list), each tile is drawn anew in its place: no image is added.
+  for (int again = 0; again < 2; ++again) {
+    support::release_list_rows(list_);
+    EXPECT_EQ(host::send_list_event(library_, list_), 1u);
+  }
+  EXPECT_EQ(rows(), listed);
+  EXPECT_EQ(ImageList_GetImageCount(images_), 3);
+  EXPECT_EQ(tile_colours(1), kOrange);
 
   ReportDefinition d;
   read_report_definition((file_).c_str(), "Empty", &d);  // a path of this computer reads as well
@@ -181,9 +187,9 @@ TEST_F(ReportDefinitions, ChangingTheTypeRewritesOnlyThatLineAndRedrawsTheTileIn
   expected.replace(expected.find("REPORT_TYPE=AccessEnum"), 22, "REPORT_TYPE=VERTICAL");
   EXPECT_EQ(support::read_whole_file(file_), expected);
   EXPECT_EQ(rows()[1].type, "VERTICAL");
-  EXPECT_EQ(rows()[1].image, 2);
-  EXPECT_EQ(ImageList_GetImageCount(images_), 4);
-  EXPECT_EQ(tile_colours(2), kGreen);
+  EXPECT_EQ(rows()[1].image, 1);
+  EXPECT_EQ(ImageList_GetImageCount(images_), 3);
+  EXPECT_EQ(tile_colours(1), kGreen);
   const ui::JournalEntry shown = ui::journal().back();
   EXPECT_EQ(shown.template_name, "CHANGE_REPORT_TYPE");
   EXPECT_EQ(shown.rows, (std::vector<std::string>{"BASIC", "ACCESSENUM", "VERTICAL"}));
