@@ -205,7 +205,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const char* name = found_name(found);
     LogFileName parsed;
-    BOOL named = parse_log_file_name(name, &parsed);
+    parse_log_file_name(name, &parsed);  // a name not of the agent's form reports its server as "<unknown>"
     uint32_t nominal = parsed.has_nominal_time ? parsed.nominal_time : 0;
     uint32_t written = local_file_time_seconds(found.ftLastWriteTime);
     bool included = (parsed.has_nominal_time && in_quick_report_window(nominal)) || in_quick_report_window(written);
@@ -229,7 +229,7 @@ DWORD ChooseQuickReportFiles(const char* server, BOOL* failed) {
     entry->nominal_time = nominal;
     entry->last_write_time = written;
     copy_text(entry->profile, sizeof entry->profile, parsed.prefix);
-    copy_text(entry->server, sizeof entry->server, named ? parsed.server : server);
+    copy_text(entry->server, sizeof entry->server, parsed.server);
     // Before the first entry with a smaller nominal time: equal times keep their order.
     QuickReportFile** at = &g_quick_run.files;
     while (*at != nullptr && (*at)->nominal_time >= nominal) at = &(*at)->next;
@@ -533,7 +533,7 @@ DWORD ChooseCustomReportFiles(const char* server, const char* const* patterns, D
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const char* name = found_name(found);
     LogFileName parsed;
-    BOOL named = parse_log_file_name(name, &parsed);
+    parse_log_file_name(name, &parsed);  // a name not of the agent's form reports its server as "<unknown>"
     bool kept = false;
     for (DWORD i = 0; i < pattern_count && !kept; ++i)
       kept = patterns[i] && patterns[i][0] && profile_pattern_matches(patterns[i], parsed.prefix);
@@ -551,7 +551,7 @@ DWORD ChooseCustomReportFiles(const char* server, const char* const* patterns, D
       continue;
     }
     entry->path = path;
-    copy_text(entry->server, sizeof entry->server, named ? parsed.server : server);
+    copy_text(entry->server, sizeof entry->server, parsed.server);
     entry->nominal_time = parsed.has_nominal_time ? parsed.nominal_time : 0;
     entry->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     *tail = entry;

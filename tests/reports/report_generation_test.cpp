@@ -247,6 +247,12 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
   FindClose(search);
   want.push_back(start + 300);
   EXPECT_EQ(fs_times(), want);
+  // "Reporting Server" is the server the file's name gives; the name without a date gives none.
+  std::vector<std::string> servers;
+  for (const ListRow& row : list_rows(lists_[kQuickListFileSystem])) servers.push_back(row_server_name(row.record));
+  std::vector<std::string> want_servers(5, "SRV01");
+  want_servers.back() = "<unknown>";
+  EXPECT_EQ(servers, want_servers);
   // BAR1 counts the files, BAR2 the bytes of the last one read; all four hidden at the end. The bar
   // outside the progress control is not the run's.
   EXPECT_EQ(SendMessageA(files_bar_, PBM_GETPOS, 0, 0), 4);
@@ -387,6 +393,13 @@ TEST_F(ReportGeneration, ProfilePatterns) {
     EXPECT_EQ(std::string(f->server), "SRV01");
     EXPECT_EQ(std::string(f->path).find("XFS"), std::string::npos);
   }
+  free_custom_report_files(files);
+
+  // A name not of the agent's form has the profile and the server "<unknown>".
+  write_log("odd.vnx", {kDec3});
+  const char* unknown[] = {"<UNKNOWN>"};
+  ASSERT_EQ(ChooseCustomReportFiles("SRV01", unknown, 1, &files, &failed), 1u);
+  EXPECT_EQ(std::string(files->server), "<unknown>");
   free_custom_report_files(files);
 }
 
