@@ -144,6 +144,23 @@ HANDLE open_existing(const char* path, DWORD access, DWORD share, DWORD* error) 
   return file;
 }
 
+// Two paths name one file as Windows tells it: the same text ignoring case, or one file of one volume
+// reached by another spelling (another share, a short name, other separators or server name forms).
+bool same_file(const char* a, const char* b) {
+  if (equal_ignoring_case(a, b)) return true;
+  BY_HANDLE_FILE_INFORMATION first, second;
+  auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION* out) {
+    DWORD error = 0;  // opened for no reading or writing: an agent holding the file does not stop it
+    HANDLE file = open_existing(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &error);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BOOL known = GetFileInformationByHandle(file, out);
+    CloseHandle(file);
+    return known != FALSE;
+  };
+  return identify(a, &first) && identify(b, &second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 // Cuts the destination back to the length it had before the append.
 void cut_back(HANDLE destination, LARGE_INTEGER length) {
   SetFilePointerEx(destination, length, nullptr, FILE_BEGIN);
@@ -346,9 +363,8 @@ DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* r
   char destination[kLogRowPathBytes];
   int n = std::snprintf(destination, sizeof destination, "%s\\%s", folder, name);
   if (n < 0 || static_cast<size_t>(n) >= sizeof destination) return ERROR_FILENAME_EXCED_RANGE;
-  if (equal_ignoring_case(destination, source)) return 0;
   if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES)
-    return append_log_file(owner, source, destination, reported);
+    return same_file(source, destination) ? 0 : append_log_file(owner, source, destination, reported);
   return MoveFileExA(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : GetLastError();
 }
 

@@ -52,11 +52,11 @@ DWORD ListLogFiles(const LogListTarget* target, const char* server, LogListing l
 // a failed connection is shown under error_title.
 DWORD read_log_folders(const char* server, const char* error_title, char* current, char* archive, size_t size);
 
-// Moves a log file into a folder: nothing when it is already there, appended
-// in 64 KB blocks to a file of the same name that exists there (the source is
-// deleted only when every byte arrived; otherwise the destination is cut back),
-// else moved. Each step is tried once. 0 or the Windows error; *reported is
-// set when the failure was already shown.
+// Moves a log file into a folder: nothing when it is already there (under any
+// spelling of its path), appended in 64 KB blocks to a file of the same name
+// that exists there (the source is deleted only when every byte arrived;
+// otherwise the destination is cut back), else moved. Each step is tried once.
+// 0 or the Windows error; *reported is set when the failure was already shown.
 DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported);
 
 enum LogFileCommandKind : int {

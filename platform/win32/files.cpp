@@ -363,6 +363,30 @@ BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPF
   return TRUE;
 }
 
+// The volume serial number and file index name the file: two handles of one file give the same pair,
+// whatever path each was opened by.
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+  auto object = platform::find_object(file);
+  struct stat st;
+  if (!object || object->kind != platform::KernelObject::File || object->fd < 0 || ::fstat(object->fd, &st) != 0)
+    return fail(ERROR_INVALID_HANDLE);
+  if (information == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  std::memset(information, 0, sizeof *information);
+  information->dwFileAttributes = attributes_of(object->path, st);
+  information->ftCreationTime = to_file_time(st.st_ctim);
+  information->ftLastAccessTime = to_file_time(st.st_atim);
+  information->ftLastWriteTime = to_file_time(st.st_mtim);
+  information->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+  uint64_t size = static_cast<uint64_t>(st.st_size);
+  information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(size);
+  information->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  uint64_t index = static_cast<uint64_t>(st.st_ino);
+  information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(index);
+  return TRUE;
+}
+
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
   auto object = platform::find_object(file);
   struct stat st;

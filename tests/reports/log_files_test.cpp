@@ -253,6 +253,27 @@ TEST_F(LogFileLists, DeleteReportsAFileHeldOpenAtOnceAndDeletesItOnceReleased) {
   EXPECT_TRUE(fs::exists(logs("notes.txt")));
 }
 
+// A file listed through another spelling of the archive folder's path (another share of the same folder,
+// short names and other letter case) is already where archiving would put it: nothing is done, nothing said.
+TEST_F(LogFileLists, ArchivingAFileThatIsAlreadyInTheArchiveUnderAnotherSpellingLeavesItAlone) {
+  const std::string archived = logs("archived_logs/") + kName, content = bytes(70000, 4);
+  write(archived, content);
+  fs::create_directory_symlink(share_ + "/vnxlogs", world_.machine_dir("SRV01") + "/shares/LOGS");
+  for (const char* folder : {"\\\\SRV01\\LOGS\\archived_logs\\", "\\\\srv01\\VNXLOGS$\\VNXLOGS\\ARCHIV~1\\"}) {
+    clear_rows();
+    LogListTarget target = {list_, nullptr};
+    DWORD listed = 0;
+    ASSERT_EQ(list_log_folder(&target, folder, FALSE, &listed), 0u);
+    ASSERT_EQ(listed, 1u);
+    select(kName);
+    ui::clear_journal();
+    EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 1u) << folder;
+    EXPECT_EQ(texts(), std::vector<std::string>{"ARCHIVE REPORT LOG(S)?|Please click OK to confirm archival of "
+                                                "selected Report Log Files"});
+    EXPECT_EQ(support::read_whole_file(archived), content);
+  }
+}
+
 class LogFolderDeletion : public LogFileLists {
  protected:
   // vnxlogs/archived_logs/2026/Q4/DEEP with read-only, hidden and system files at every level.
