@@ -161,6 +161,18 @@ bool same_file(const char* a, const char* b) {
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
+// Gives a file the current time as its last-write time.
+DWORD set_written_now(const char* path) {
+  DWORD error = 0;
+  HANDLE file = open_existing(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, &error);
+  if (file == INVALID_HANDLE_VALUE) return error;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  if (!SetFileTime(file, nullptr, nullptr, &now)) error = GetLastError();
+  CloseHandle(file);
+  return error;
+}
+
 // Cuts the destination back to the length it had before the append.
 void cut_back(HANDLE destination, LARGE_INTEGER length) {
   SetFilePointerEx(destination, length, nullptr, FILE_BEGIN);
@@ -338,7 +350,7 @@ DWORD ListLogFiles(const LogListTarget* target, const char* server, LogListing l
   return list_log_folder(target, archive, FALSE, listed);
 }
 
-DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported) {
+DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported, BOOL set_write_time) {
   BOOL ignored = FALSE;
   if (reported == nullptr) reported = &ignored;
   *reported = FALSE;
@@ -365,7 +377,8 @@ DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* r
   if (n < 0 || static_cast<size_t>(n) >= sizeof destination) return ERROR_FILENAME_EXCED_RANGE;
   if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES)
     return same_file(source, destination) ? 0 : append_log_file(owner, source, destination, reported);
-  return MoveFileExA(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : GetLastError();
+  if (!MoveFileExA(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) return GetLastError();
+  return set_write_time ? set_written_now(destination) : 0;
 }
 
 DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, LogFileCommandKind kind) {
@@ -406,7 +419,8 @@ DWORD LogFileCommand(HWND screen, HWND button, HWND list, const char* server, Lo
     BOOL reported = FALSE;
     if (kind == kDeleteLogFiles || kind == kDeleteListedLogFiles) error = delete_log_file(source);
     else if (kind == kRestoreLogFiles && folder_error != 0) error = folder_error;
-    else error = ArchiveLogFile(screen, source, folder, &reported);
+    // Chosen: restoring is what asks for the current last-write time; a log brought back counts as new there.
+    else error = ArchiveLogFile(screen, source, folder, &reported, kind == kRestoreLogFiles);
     SetCursor(previous);
     // A file that no longer exists needs nothing more; its row is updated as if handled.
     bool gone = error == ERROR_FILE_NOT_FOUND && GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES;

@@ -55,9 +55,10 @@ DWORD read_log_folders(const char* server, const char* error_title, char* curren
 // Moves a log file into a folder: nothing when it is already there (under any
 // spelling of its path), appended in 64 KB blocks to a file of the same name
 // that exists there (the source is deleted only when every byte arrived;
-// otherwise the destination is cut back), else moved. Each step is tried once.
-// 0 or the Windows error; *reported is set when the failure was already shown.
-DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported);
+// otherwise the destination is cut back), else moved, and then, when asked,
+// given the current time as its last-write time. Each step is tried once. 0 or
+// the Windows error; *reported is set when the failure was already shown.
+DWORD ArchiveLogFile(HWND owner, const char* source, const char* folder, BOOL* reported, BOOL set_write_time);
 
 enum LogFileCommandKind : int {
   kDeleteLogFiles = 0,

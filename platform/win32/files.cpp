@@ -363,6 +363,35 @@ BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPF
   return TRUE;
 }
 
+// Last-access and last-write times; a null time or one of 0 leaves that time as it is. A creation time
+// (the host file system keeps none) and the value that stops further updates are not supported.
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write) {
+  auto object = platform::find_object(file);
+  if (!object || object->kind != platform::KernelObject::File || object->fd < 0) return fail(ERROR_INVALID_HANDLE);
+  if (!(object->access & (GENERIC_WRITE | FILE_WRITE_ATTRIBUTES))) return fail(ERROR_ACCESS_DENIED);
+  auto given = [](const FILETIME* t) { return t != nullptr && (t->dwLowDateTime != 0 || t->dwHighDateTime != 0); };
+  auto stops_updates = [](const FILETIME* t) {
+    return t != nullptr && t->dwLowDateTime == 0xFFFFFFFFu && t->dwHighDateTime == 0xFFFFFFFFu;
+  };
+  if (given(creation) || stops_updates(access) || stops_updates(write)) {
+    platform::unsupported("SetFileTime", "a creation time, or the value that stops updates");
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  auto to_timespec = [&](const FILETIME* t) {
+    struct timespec out = {0, UTIME_OMIT};
+    if (!given(t)) return out;
+    uint64_t value = (static_cast<uint64_t>(t->dwHighDateTime) << 32 | t->dwLowDateTime);
+    if (value < kFileTimeEpochOffset) value = kFileTimeEpochOffset;  // the host file system starts at 1970
+    value -= kFileTimeEpochOffset;
+    out.tv_sec = static_cast<time_t>(value / 10000000ull);
+    out.tv_nsec = static_cast<long>(value % 10000000ull * 100);
+    return out;
+  };
+  const struct timespec times[2] = {to_timespec(access), to_timespec(write)};
+  if (::futimens(object->fd, times) != 0) return fail(errno_to_error(errno));
+  return TRUE;
+}
+
 // The volume serial number and file index name the file: two handles of one file give the same pair,
 // whatever path each was opened by.
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {

@@ -3,6 +3,7 @@
 // ReportPath names: listing, delete / archive / restore of selected rows with
 // files held open by another process, and the removal of log folder trees.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <utime.h>
 
 #include <cstring>
@@ -272,6 +273,30 @@ TEST_F(LogFileLists, ArchivingAFileThatIsAlreadyInTheArchiveUnderAnotherSpelling
                                                 "selected Report Log Files"});
     EXPECT_EQ(support::read_whole_file(archived), content);
   }
+}
+
+// Archiving moves a file with its last-write time; restoring gives it the current time.
+TEST_F(LogFileLists, RestoredFilesTakeTheCurrentTimeAsTheirLastWriteTime) {
+  constexpr uint32_t kWritten = 1577836800;  // 2020-01-01
+  struct utimbuf when = {static_cast<time_t>(kWritten), static_cast<time_t>(kWritten)};
+  ASSERT_EQ(utime(logs(kName).c_str(), &when), 0);
+  list(kListCurrentLogs);
+  select(kName);
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kArchiveLogFiles), 1u);
+  struct stat st;
+  ASSERT_EQ(stat((logs("archived_logs/") + kName).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, static_cast<time_t>(kWritten));
+
+  clear_rows();
+  ASSERT_EQ(list(kListArchivedLogs), 1u);
+  select(kName);
+  EXPECT_EQ(LogFileCommand(screen_, nullptr, list_, "SRV01", kRestoreLogFiles), 1u);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+  ASSERT_EQ(stat(logs(kName).c_str(), &st), 0);
+  EXPECT_EQ(static_cast<uint64_t>(st.st_mtime), ticks / 10000000 - 11644473600ull);
+  EXPECT_GT(st.st_mtime, static_cast<time_t>(kWritten));
 }
 
 class LogFolderDeletion : public LogFileLists {
