@@ -43,6 +43,7 @@ struct ChartDefinition {
   QuickReportList list;
   const char* key;  // the key column's heading keyword; null for the activity text (the first column)
   bool tail;
+  uint32_t key_field;  // when no heading holds the keyword: the report column whose text the row's record gives
   Label label;
   const char* label_column;
   Equality equal[2];
@@ -51,14 +52,15 @@ struct ChartDefinition {
 };
 
 constexpr Pass kAllRows = {nullptr, nullptr, nullptr};
+constexpr uint32_t kGpoNameColumn = 0x60420900;  // a GPO row's first group-policy text
 
 constexpr ChartDefinition by_column(uint32_t group, uint32_t selection, const char* name, QuickReportList list,
                                     const char* key, bool tail = false) {
-  return {group, selection, name, list, key, tail, Label::Key, nullptr, {}, nullptr, {kAllRows}};
+  return {group, selection, name, list, key, tail, 0, Label::Key, nullptr, {}, nullptr, {kAllRows}};
 }
 
 constexpr ChartDefinition object_events(uint32_t selection, const char* name, const char* object_class) {
-  return {kActiveDirectoryCharts, selection, name, kQuickListDirectory, nullptr, false, Label::KeyAndClass, nullptr,
+  return {kActiveDirectoryCharts, selection, name, kQuickListDirectory, nullptr, false, 0, Label::KeyAndClass, nullptr,
           {{"object class", object_class}}, nullptr,
           {{"AD Create Object", nullptr, nullptr}, {"AD Delete Object", nullptr, nullptr}}};
 }
@@ -75,13 +77,13 @@ constexpr ChartDefinition kDefinitions[] = {
     by_column(1800, 1, "All Server Authentication Events", kQuickListLogon, nullptr),
     by_column(1800, 2, "Logon Failure Types", kQuickListLogon, "logon fail"),
     by_column(1800, 8, "Remote IP Address (Terminal Server)", kQuickListLogon, "wts remote add"),
-    {1800, 21, "Bad Passwords from IP", kQuickListLogon, "logon fail", false, Label::AddressAndWorkstation, nullptr, {},
+    {1800, 21, "Bad Passwords from IP", kQuickListLogon, "logon fail", false, 0, Label::AddressAndWorkstation, nullptr, {},
      nullptr, {{"bad password", nullptr, nullptr}}},
-    {1800, 22, "Bad Passwords by Account", kQuickListLogon, "logon fail", false, Label::Column, "object", {}, nullptr,
+    {1800, 22, "Bad Passwords by Account", kQuickListLogon, "logon fail", false, 0, Label::Column, "object", {}, nullptr,
      {{"bad password", nullptr, nullptr}}},
-    {1800, 30, "Logon Failures per DC", kQuickListLogon, "logon fail", false, Label::Column, "Reporting Server", {},
+    {1800, 30, "Logon Failures per DC", kQuickListLogon, "logon fail", false, 0, Label::Column, "Reporting Server", {},
      nullptr, {kAllRows}},
-    {1800, 50, "Logons per Account", kQuickListLogon, nullptr, false, Label::Column, "object", {}, nullptr,
+    {1800, 50, "Logons per Account", kQuickListLogon, nullptr, false, 0, Label::Column, "object", {}, nullptr,
      {{"logon (", nullptr, nullptr}}},
     by_column(2200, 1, "All Active Directory Events", kQuickListDirectory, nullptr),
     by_column(2200, 2, "Active Directory Events by Object Class", kQuickListDirectory, "object class"),
@@ -90,20 +92,19 @@ constexpr ChartDefinition kDefinitions[] = {
     object_events(14, "Active Directory Create|Delete Computer Object Events", "computer"),
     object_events(15, "Active Directory Create|Delete User Object Events", "user"),
     object_events(16, "Active Directory Create|Delete Group Object Events", "group"),
-    {2200, 17, "Active Directory Group Member Events", kQuickListDirectory, nullptr, false, Label::PrefixAndColumn,
+    {2200, 17, "Active Directory Group Member Events", kQuickListDirectory, nullptr, false, 0, Label::PrefixAndColumn,
      "active directory object", {{"object class", "group"}, {"attribute chang", "member"}}, nullptr,
      {{"AD Add Attribute", "Add Member ", nullptr},
       {"AD Remove Attribute", "Remove Member ", nullptr},
       {"AD Delete Attribute", "Delete All Members ", nullptr}}},
-    {2200, 18, "Active Directory Enable|Disable Account", kQuickListDirectory, nullptr, false, Label::Prefix, nullptr,
+    {2200, 18, "Active Directory Enable|Disable Account", kQuickListDirectory, nullptr, false, 0, Label::Prefix, nullptr,
      {{"attribute chang", "userAccountControl"}}, "attribute comment",
      {{"AD Add Attribute", "Disable Account", "added [account is disabled"},
       {"AD Remove Attribute", "Enable Account", "removed [account is disabled"},
       {"AD Delete Attribute", "Enable Account", "removed [account is disabled"}}},
     by_column(2600, 1, "All GPO Events", kQuickListGpo, nullptr),
-    // The GPO view shares the directory view's headings, none of which names a GPO: this
-    // chart finds its column only in a list whose host adds one.
-    by_column(2600, 2, "Events per GPO", kQuickListGpo, "GPO", true),
+    // Chosen: without a "GPO" heading (the GPO view has none), a row's GPO is its first group-policy text.
+    {2600, 2, "Events per GPO", kQuickListGpo, "GPO", true, kGpoNameColumn, Label::Key, nullptr, {}, nullptr, {kAllRows}},
     by_column(2600, 3, "GPO Events per DC", kQuickListGpo, "Reporting Server", true),
     by_column(2600, 4, "GPO Events per User", kQuickListGpo, "Requested by"),
 };
@@ -166,10 +167,12 @@ bool count_label(char* label) {
   return true;
 }
 
-// The columns a definition reads, by position in the list; -1 for none.
+// The columns a definition reads, by position in the list; -1 for none. A key field instead of a key
+// column: the key is the text of that report column that each row's record gives.
 struct Columns {
   int key = 0, label = -1, second = -1, comment = -1;
   int equal[2] = {-1, -1};
+  uint32_t key_field = 0;
 };
 
 // The first column after the leftmost whose heading contains the keyword; -1 when none.
@@ -199,7 +202,8 @@ std::vector<std::string> column_headings(HWND list) {
 bool find_columns(HWND list, const ChartDefinition& d, Columns* c) {
   std::vector<std::string> headings = column_headings(list);
   c->key = d.key ? column_of(headings, d.key) : 0;
-  bool found = c->key >= 0;
+  if (c->key < 0 && d.key_field != 0) c->key_field = d.key_field;
+  bool found = c->key >= 0 || c->key_field != 0;
   auto need = [&](const char* keyword, int* at) {
     if (keyword == nullptr) return;
     *at = column_of(headings, keyword);
@@ -224,6 +228,14 @@ void read_cell(HWND list, int row, int column, char* out, size_t size) {
   item.cchTextMax = static_cast<int>(size);
   out[0] = '\0';
   SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// A row's text of a report column as its record gives it; empty for a row that holds no event (a stop row).
+void read_record_field(HWND list, int row, uint32_t field, char* out, size_t size) {
+  out[0] = '\0';
+  auto* record = reinterpret_cast<BYTE*>(list_row_param(list, row));
+  void* item = nullptr;
+  if (record != nullptr && row_item(record, &item) != kLogFamilyNone) report_column_text(record, field, out, size);
 }
 
 // Rows that are no event: empty cells, cells starting with a blank or control character,
@@ -269,7 +281,8 @@ bool count_pass(HWND list, int rows, const ChartDefinition& d, const Columns& c,
   static char key[kKeyCellBytes], cell[kKeyCellBytes], other[kKeyCellBytes];
   char label[kKeyCellBytes * 2 + 8];
   for (int row = 0; row < rows; row_counted(progress), ++row) {
-    read_cell(list, row, c.key, key, sizeof key);
+    if (c.key_field != 0) read_record_field(list, row, c.key_field, key, sizeof key);
+    else read_cell(list, row, c.key, key, sizeof key);
     if (skipped(key) || (pass.contains && !contains_ignoring_case(key, pass.contains))) continue;
     bool wanted = true;
     for (int i = 0; i < 2 && wanted; ++i) {

@@ -12,6 +12,8 @@
 #include "host/control_descriptor.h"
 #include "tests/graphs/chart_fixture.h"
 #include "tests/support/drawn_control.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/logwriter.h"
 #include "tests/support/time_zone.h"
 #include "win32/paint_test_api.h"
 
@@ -85,10 +87,10 @@ TEST_F(Charts, LogonAndDirectoryChartsFilterTheirRowsAndBuildTheirLabels) {
 TEST_F(Charts, MissingColumnsAndAFullTableAreToldAndCountingStops) {
   add_row(kQuickListGpo, "GPO Link Options", {{"Reporting Server", "DC1"}});
   size_t labels = 99;
-  // The GPO view has no heading that names a GPO.
-  EXPECT_FALSE(count_chart_rows(list(kQuickListGpo), 2600, 2, &labels));
+  // The GPO view has no "Share Used" heading.
+  EXPECT_FALSE(count_chart_rows(list(kQuickListGpo), 1400, 3, &labels));
   EXPECT_EQ(labels, 0u);
-  EXPECT_EQ(messages(), std::vector<std::string>{"Unable to Graph: Break - No MC 922 [2]"});
+  EXPECT_EQ(messages(), std::vector<std::string>{"Unable to Graph: Break - No MC 922 [3]"});
   EXPECT_FALSE(count_chart_rows(list(kQuickListGpo), 2600, 99, &labels));  // no such chart: nothing said
 
   ui::clear_journal();
@@ -98,6 +100,37 @@ TEST_F(Charts, MissingColumnsAndAFullTableAreToldAndCountingStops) {
   EXPECT_EQ(labels, kCountTableEntries);
   EXPECT_TRUE(count_chart_rows(list(kQuickListFileSystem), 1400, 1, &labels));
   EXPECT_EQ(messages(), std::vector<std::string>{"VORNIX message from QVMR0007.DLL: Exceed LTable 128"});
+}
+
+// The GPO view has no heading that names a GPO: its rows are counted by the GPO their records name.
+TEST_F(Charts, EventsPerGpoCountsTheGpoOfEachRow) {
+  support::LogWriter log;
+  uint32_t seed = 0;
+  for (const char* gpo : {"Default Domain Policy", "Finance Drive Maps", "default domain policy  "}) {
+    GpoDirectoryLogRecord r = support::sample_gpo_directory_record(0xE8001000, ++seed);
+    copy_text(r.head.gpo_text1, sizeof r.head.gpo_text1, gpo);
+    log.add(r);
+  }
+  GpoFileLogRecord file = support::sample_gpo_file_record(0xE4001001, ++seed);
+  copy_text(file.head.gpo_text1, sizeof file.head.gpo_text1, "Sites/Branch\\Lockdown");
+  log.add(file);
+  log.add(support::sample_gpo_directory_record(0xE8001000, ++seed));  // after the limit: not read
+  const std::string path = world_.folder() + "/gpo.vnx";
+  ASSERT_TRUE(log.save(path));
+  // Read as a report of at most 3 rows: the fourth row is followed by the limit row, which holds no event.
+  g_library.search_cancel = 0;
+  g_report_run.record_count = 0;
+  g_report_run.maximum_records = 3;
+  BYTE context[kRowContextBytes] = {};
+  LogReadRequest request = {list(kQuickListGpo), 0, path.c_str(), context, {0, 0}, nullptr};
+  read_activity_log(&request);
+  g_report_run.maximum_records = 0;
+  ASSERT_EQ(SendMessageA(list(kQuickListGpo), LVM_GETITEMCOUNT, 0, 0), 5);
+
+  EXPECT_EQ(counts(2600, 2, kQuickListGpo), (Counts{{"Default Domain Policy", 2}, {"Finance Drive Maps", 1},
+                                                    {"Lockdown", 1}}));
+  EXPECT_TRUE(messages().empty());
+  support::release_list_rows(list(kQuickListGpo), true);
 }
 
 TEST_F(Charts, SubtitleShowsTheRangeTheStopAndTheTopTwentyFiveNote) {
