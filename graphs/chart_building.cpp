@@ -172,6 +172,15 @@ BOOL keep_bitmap(ChartView* view, const char* data, int length) {
   return TRUE;
 }
 
+// Frees the images of every kind; the cache block stays.
+void free_cached_images(ChartView* view) {
+  for (uint32_t kind = 0; kind < kChartKinds; ++kind) {
+    if (image_slot(view, kind) != 0) free_block(reinterpret_cast<BYTE*>(image_slot(view, kind)) - 14);
+    image_slot(view, kind) = pixels_slot(view, kind) = 0;
+  }
+  view->image = view->pixels = nullptr;
+}
+
 }  // namespace
 
 void chart_kind_name(uint32_t kind, char* out, size_t size) {
@@ -207,13 +216,14 @@ BOOL ensure_chart_cache(ChartView* view) {
 
 void release_chart_cache(ChartView* view) {
   if (view->cache != nullptr) {
-    for (uint32_t kind = 0; kind < kChartKinds; ++kind)
-      if (image_slot(view, kind) != 0) free_block(reinterpret_cast<BYTE*>(image_slot(view, kind)) - 14);
+    free_cached_images(view);
     free_block(view->cache);
   }
   view->cache = nullptr;
   view->image = view->pixels = nullptr;
 }
+
+bool chart_images_stale(const ChartView* view) { return view->report_run != g_quick_report.run_number; }
 
 DWORD BuildChart(ChartView* view, const RECT& area, const char* title) {
   if (view->cache == nullptr) {
@@ -221,11 +231,17 @@ DWORD BuildChart(ChartView* view, const RECT& area, const char* title) {
     return 0;
   }
   view->cache[0] = view->kind;
+  // A new quick report's rows: every image made from the rows before is of no use any more.
+  if (chart_images_stale(view)) {
+    free_cached_images(view);
+    view->report_run = g_quick_report.run_number;
+  }
   if (!view->to_file && view->kind < kChartKinds && image_slot(view, view->kind) != 0) {
     view->image = reinterpret_cast<const BYTE*>(image_slot(view, view->kind));
     view->pixels = reinterpret_cast<const BYTE*>(pixels_slot(view, view->kind));
     return 1;
   }
+  view->image = view->pixels = nullptr;  // until this build makes one
   const char* name = chart_definition_name(view->group, view->selection);
   if (name == nullptr || view->kind >= kChartKinds) return 0;
   QuickReportList list = view->group == kFileActivityCharts          ? kQuickListFileSystem

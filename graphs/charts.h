@@ -68,18 +68,23 @@ struct ChartView {
   HWND progress_window;  // repainted while the rows are counted for it; null for none
   BOOL counting;         // the rows are being counted for the progress window
   int percent;           // while counting: the share of rows counted, in whole tens of percent
+  uint32_t report_run;   // the quick report run whose rows the cached images show
 };
 
 // Makes the view's cache block when it has none; FALSE when it cannot be had.
 BOOL ensure_chart_cache(ChartView* view);
 // Frees the cached images and the cache block (a new selection, a closed window).
 void release_chart_cache(ChartView* view);
+// Whether the images the view holds were made from the rows of an earlier quick report run.
+bool chart_images_stale(const ChartView* view);
 
 // Builds the view's chart in a rectangle of that size with the title: shown again
-// from the cache when the kind was drawn before (not when building for a file),
-// else counted (the progress shown in the view's progress window, when it has one
-// and is not building for a file) and drawn. 1 when a chart was shown or written; 0 when nothing was
-// drawn (no cache block, no such chart, no key column, no rows, no charting library).
+// from the cache when the kind was drawn before from the rows of the same quick
+// report run (not when building for a file), else counted (the progress shown in
+// the view's progress window, when it has one and is not building for a file) and
+// drawn. 1 when a chart was shown or written; 0 when nothing was drawn (no cache
+// block, no such chart, no key column, no rows, no charting library), and then the
+// view shows no image.
 DWORD BuildChart(ChartView* view, const RECT& area, const char* title);
 
 // The subtitle below the title: the quick report's time range, " *Report Aborted,

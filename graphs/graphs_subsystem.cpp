@@ -48,14 +48,17 @@ RECT chart_area(HWND screen) {
   return area;
 }
 
-DWORD show_chart(HWND screen) {
+// Builds the chart shown in an area of that size; the progress goes to the window, when one is given.
+void build_shown_chart(const RECT& area, HWND progress_window) {
   const char* name = chart_definition_name(g_shown.group, g_shown.selection);
-  if (name == nullptr || !ensure_chart_cache(&g_shown)) return 1;
-  RECT area = chart_area(screen);
-  if (area.right <= 0 || area.bottom <= 0) return 1;
-  g_shown.progress_window = graph_area(screen);
+  if (name == nullptr || !ensure_chart_cache(&g_shown) || area.right <= 0 || area.bottom <= 0) return;
+  g_shown.progress_window = progress_window;
   BuildChart(&g_shown, area, name);
-  if (g_shown.progress_window != nullptr) InvalidateRect(g_shown.progress_window, nullptr, TRUE);
+}
+
+DWORD show_chart(HWND screen) {
+  build_shown_chart(chart_area(screen), graph_area(screen));
+  if (HWND graph = graph_area(screen)) InvalidateRect(graph, nullptr, TRUE);
   return 1;
 }
 
@@ -111,13 +114,23 @@ DWORD paint_graph_area(const DrawEvent& e) {
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(e.data);
   if (item == nullptr) return 1;
   char text[64] = {};
-  if (chart_definition_name(g_shown.group, g_shown.selection) == nullptr)
+  bool selected = chart_definition_name(g_shown.group, g_shown.selection) != nullptr;
+  // The chart of a quick report before the last is never shown: once that report has ended it is made
+  // again from its rows (without progress: this is the area's own painting); while one runs the area
+  // stays blank, its rows not all in yet.
+  bool stale = selected && !g_shown.counting && g_shown.cache != nullptr && chart_images_stale(&g_shown);
+  if (stale && g_quick_report.state == kQuickReportIdle) {
+    const RECT& r = item->rcItem;
+    build_shown_chart(RECT{0, 0, r.right - r.left, r.bottom - r.top}, nullptr);
+    stale = false;
+  }
+  if (!selected)
     copy_text(text, sizeof text, "No Graph Selected");
   else if (g_shown.counting)
     std::snprintf(text, sizeof text, "Preparing selected Graph...%d", g_shown.percent);
-  else if (g_shown.image == nullptr)
+  else if (g_shown.image == nullptr && !stale)
     copy_text(text, sizeof text, "No values found to graph");
-  if (text[0] == '\0') {
+  if (text[0] == '\0' && !stale) {
     BITMAPINFOHEADER header;  // copied: it lies 14 bytes into the image's block, not aligned
     std::memcpy(&header, g_shown.image, sizeof header);
     const RECT& r = item->rcItem;

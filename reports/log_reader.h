@@ -181,6 +181,7 @@ constexpr size_t kQuickStatusBytes = 2560;  // up to 10 lines
 
 struct QuickReportState {
   volatile uint32_t state;  // idle, preparing, running, stop (86)
+  uint32_t run_number;      // one more for each run that empties the lists: what was drawn before is stale
   uint32_t window_start;    // exclusive
   uint32_t window_end;      // inclusive
   uint32_t maximum_rows;

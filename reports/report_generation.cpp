@@ -318,6 +318,7 @@ namespace {
 
 // The screen's four quick-report lists, emptied, their rows from the server. false when one is missing.
 bool take_screen_lists(HWND screen, const char* server) {
+  ++g_quick_report.run_number;
   bool all = true;
   for (int i = 0; i < kQuickListCount; ++i) {
     HWND list = GetDlgItem(screen, kQuickListControls[i]);

@@ -5,11 +5,14 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 
+#include "config/registry.h"
 #include "host/control_descriptor.h"
+#include "reports/report_generation.h"
 #include "tests/graphs/chart_fixture.h"
 #include "tests/support/drawn_control.h"
 #include "tests/support/list_rows.h"
@@ -349,6 +352,72 @@ TEST_F(Charts, GraphAreaShowsTheCountingsProgressThenTheChart) {
     }
   EXPECT_GT(first, 4 * 1000) << "a 3D pie of radius 49, stretched twice";
   EXPECT_GT(white, 640 * 480 / 2) << "the chart's white background";
+}
+
+// The counts the chart last drawn was made from.
+Counts last_counts() {
+  size_t labels = 0;
+  const CountEntry* entries = sorted_chart_counts(&labels);
+  Counts out;
+  for (size_t i = 0; i < labels; ++i) out[entries[i].label] = entries[i].count;
+  return out;
+}
+
+// Each new quick report is charted from its own rows: the kind pressed again, though drawn before, and the
+// graph area painted without a press.
+TEST_F(Charts, ANewQuickReportIsChartedFromItsOwnRows) {
+  support::TimeZone utc("UTC");
+  constexpr uint32_t kNow = 1796551200;  // Sun Dec 06 2026 10:00 UTC
+  world_.add_machine("SRV01", "127.0.0.2");
+  world_.add_registry_text("SRV01", "HKLM",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                           "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
+  const std::string folder = world_.machine_dir("SRV01") + "/shares/VNXLOGS$/vnxlogs/";
+  std::filesystem::create_directories(folder);
+  world_.set_clock_start(kNow);
+  world_.open();
+  // A scheduled quick report of the last two days over today's log, whose file events name these accounts.
+  auto run_quick_report = [&](std::vector<const char*> accounts) {
+    support::LogWriter log;
+    uint32_t t = kNow - 3600;
+    for (const char* account : accounts) {
+      FileLogRecord r = support::sample_file_record(0xFF330001, t % 1000);
+      r.event_time = ++t;
+      copy_text(r.account, sizeof r.account, account);
+      log.add(r);
+    }
+    ASSERT_TRUE(log.save(folder + support::log_file_name("fs", "SRV01", 2026, 12, 6)));
+    BOOL failed = TRUE;
+    EXPECT_EQ(RunScheduledQuickReport(screen_, "SRV01", 2, 0, &failed), accounts.size());
+    EXPECT_FALSE(failed);
+  };
+  HWND graph = host::add_control(screen_, 31, "Button", "", host::ControlSpec{0x60410918, kDescriptorPushButton});
+  MoveWindow(graph, 0, 0, 320, 240, FALSE);
+  auto show_kind = [&](uint32_t kind) {
+    HWND button = host::add_control(screen_, 40 + static_cast<int>(kind), "Button", "",
+                                    host::ControlSpec{0x6041091C + kind, kDescriptorPushButton});
+    EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button)), 1u);
+  };
+
+  run_quick_report({"ann", "ann", "ann"});
+  select_in_graph_tree(screen_, kFileActivityCharts, 4);
+  show_kind(6);
+  show_kind(0);
+  EXPECT_EQ(last_counts(), (Counts{{"ann", 3}}));
+
+  run_quick_report({"bob", "bob"});
+  show_kind(6);
+  EXPECT_EQ(last_counts(), (Counts{{"bob", 2}})) << "a kind drawn for the report before is drawn again";
+
+  run_quick_report({"cy"});
+  EXPECT_EQ(graph_area_text(), "0 texts") << "the chart, made for the painting";
+  EXPECT_EQ(last_counts(), (Counts{{"cy", 1}}));
+  run_quick_report({});
+  EXPECT_EQ(graph_area_text(), "No values found to graph");
+
+  for (int i = 0; i < kQuickListCount; ++i) support::release_list_rows(list(static_cast<QuickReportList>(i)), true);
+  free_quick_report_files();
+  release_registry_connections();
 }
 
 }  // namespace

@@ -72,9 +72,9 @@ TEST_F(HtmlReport, ThreeChartsTheSecondWithoutRowsGiveImageNoDataAndImage) {
   support::TimeZone utc("UTC");
   captions_ = {"File Events per User (3D Pie)", "File Events per Remote IP Address (Terminal Server) (2D Pie)",
                "File Events per Workstation (Bar Vertical)"};
-  views_ = {{1400, 4, 0, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0},
-            {1400, 8, 1, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0},
-            {1400, 6, 6, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0}};
+  views_ = {{1400, 4, 0, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0, 0},
+            {1400, 8, 1, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0, 0},
+            {1400, 6, 6, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0, 0}};
   fill_tree();
   char path[MAX_PATH];
   ASSERT_TRUE(WriteScheduledGraphicalReport(tree_, "Weekly <Audit> & \"Co\"", "SRV&01", 500, 400, path, sizeof path));
@@ -208,7 +208,7 @@ TEST_F(HtmlReport, Base64FilesFollowTheStandardAlphabetPaddingAndLineLength) {
 
 TEST_F(HtmlReport, TheSaveKeepsAnHtmlEndingOrAddsOneAndAnUnwritableFileWritesNothing) {
   captions_ = {"File Events per User (2D Pie)"};
-  views_ = {{1400, 4, 1, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0}};
+  views_ = {{1400, 4, 1, FALSE, "", nullptr, nullptr, nullptr, nullptr, FALSE, 0, 0}};
   EXPECT_FALSE(SaveGraphicalReport(nullptr, tree_, "SRV01", 300, 200));  // no chart yet
   fill_tree();
   std::string folder = world_.folder();
