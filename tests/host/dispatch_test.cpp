@@ -162,7 +162,10 @@ TEST_F(Dispatch, RowsInsertedForAListEventPassItsValuesBackToTheHost) {
                                host::ControlSpec{0x60410021, kDescriptorPushButton, kScreenKey, 4003});
   EXPECT_EQ(press(add), 1u);
   EXPECT_EQ(g_inserts, std::vector<std::string>{"sort 0 own 0"});
-  for (HWND list : {days, times, run_times}) support::release_list_rows(list);
+  // The loaded library's records go back to it.
+  auto alloc = reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
+  auto release = reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
+  for (HWND list : {days, times, run_times}) support::release_list_rows(list, false, alloc, release);
 }
 
 TEST_F(Dispatch, NullHostServicesAreNeverCalled) {
