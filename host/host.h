@@ -183,7 +183,8 @@ void enter_styled_dialog_mode();
 // centred on it in the colour.
 void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption);
 
-// Where host_insert_item puts a row among its siblings.
+// Where host_insert_item puts a row among its siblings. Chosen: rows go sorted, first only where a row
+// must lead (the navigation nodes, the log file rows).
 enum class RowPosition { First, Sorted };  // TVI_FIRST, TVI_SORT
 // Adds a row through host_insert_item, under parent (null for the root), with the record as its data.
 // The list event this thread is serving lends its twelfth and fourteenth arguments and its descriptor;
