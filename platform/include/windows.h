@@ -283,7 +283,9 @@ typedef struct tagDRAWITEMSTRUCT {
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_SETFONT 0x0030
+#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
+#define ICON_SMALL 0
 #define ICON_BIG 1
 #define WM_GETFONT 0x0031
 #define WM_DRAWITEM 0x002B

@@ -517,6 +517,11 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     entry.text = shown_texts(dialog);
     entry.rows = shown_rows(dialog);
   }
+  entry.rows_at_end = shown_rows(dialog);
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    entry.icons = platform::find_window(dialog)->icon_names;
+  }
   entry.result = result;
   record(entry);
   DestroyWindow(dialog);
@@ -587,9 +592,12 @@ bool answer_modeless_dialogs() {
 }
 
 
-bool module_has_icon(HINSTANCE instance, const char* name) {
+std::string module_icon_name(HINSTANCE instance, const char* name) {
   const ModuleResources* resources = module_resources(instance);
-  return resources != nullptr && resources->icons.count(name) != 0;
+  if (resources == nullptr) return "";
+  for (const std::string& icon : resources->icons)
+    if (strcasecmp(icon.c_str(), name) == 0) return icon;
+  return "";
 }
 
 const std::string* module_bitmap_file(HINSTANCE instance, const char* name) {

@@ -57,6 +57,14 @@ std::string image_name(HIMAGELIST handle, int index) {
   return icon ? icon->name : "";
 }
 
+std::string icon_name(HICON icon) {
+  ImageState& s = images();
+  std::lock_guard<std::mutex> guard(s.lock);
+  for (const auto& [key, loaded] : s.icons)
+    if (reinterpret_cast<HICON>(loaded.get()) == icon) return loaded->name;
+  return "";
+}
+
 }  // namespace platform
 
 extern "C" {
@@ -67,14 +75,15 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  if (!platform::module_has_icon(instance, name)) {
+  std::string spelled = platform::module_icon_name(instance, name);
+  if (spelled.empty()) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
   ImageState& s = images();
   std::lock_guard<std::mutex> guard(s.lock);
-  auto& icon = s.icons[{instance, name}];
-  if (!icon) icon = std::make_unique<Icon>(Icon{name});
+  auto& icon = s.icons[{instance, spelled}];
+  if (!icon) icon = std::make_unique<Icon>(Icon{spelled});
   return reinterpret_cast<HICON>(icon.get());
 }
 

@@ -25,8 +25,9 @@ namespace platform {
 // The resource script and header of a registered module; null when unknown.
 const std::string* module_resource_script(HINSTANCE instance);
 const std::string* module_resource_header(HINSTANCE instance);
-// True when the module's resource script names an icon of that name.
-bool module_has_icon(HINSTANCE instance, const char* name);
+// The name of the module's icon as its resource script spells it, found ignoring case as Windows
+// finds resource names; empty when the script names no such icon.
+std::string module_icon_name(HINSTANCE instance, const char* name);
 // The bytes of the file that the module's resource script names as the bitmap of that
 // name; null when it names none or the file was not registered.
 const std::string* module_bitmap_file(HINSTANCE instance, const char* name);

@@ -995,6 +995,15 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM l
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(w->font);
+    case WM_SETICON: {
+      if (wparam != ICON_SMALL && wparam != ICON_BIG) return 0;
+      HICON previous = w->icons[wparam];
+      w->icons[wparam] = reinterpret_cast<HICON>(lparam);
+      w->icon_names.push_back(platform::icon_name(w->icons[wparam]));
+      return reinterpret_cast<LRESULT>(previous);
+    }
+    case WM_GETICON:
+      return wparam == ICON_SMALL || wparam == ICON_BIG ? reinterpret_cast<LRESULT>(w->icons[wparam]) : 0;
     default:
       return 0;
   }

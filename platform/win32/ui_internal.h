@@ -47,6 +47,9 @@ struct Window {
   bool needs_paint = false;  // invalidated since its last paint
   std::string theme;
   std::vector<HWND> children;
+  // WM_SETICON: the small and the big icon, and the name of every icon set, in order ("" for none)
+  HICON icons[2] = {nullptr, nullptr};
+  std::vector<std::string> icon_names;
   // Button
   int check = 0;
   // Edit: most characters the user can type (EM_LIMITTEXT); 0 = no limit
@@ -83,6 +86,8 @@ Window* find_window(HWND handle);
 
 // The resource name of the icon at index of an image list; empty when there is none.
 std::string image_name(HIMAGELIST list, int index);
+// The resource name of a loaded icon; empty for none.
+std::string icon_name(HICON icon);
 
 // The built-in window procedure of a class name; DefWindowProcA for others.
 WNDPROC class_proc(const std::string& class_name);

@@ -27,6 +27,8 @@ struct JournalEntry {
   std::string title;          // caption
   std::string text;           // message box text; for dialogs the texts of its static controls, one per line
   std::vector<std::string> rows;  // dialogs: the rows of its list views, "text [icon name]" with an icon
+  std::vector<std::string> rows_at_end;  // modal dialogs: the same when it ended (the user may have changed them)
+  std::vector<std::string> icons;        // modal dialogs: the icons set on its window (WM_SETICON), in order
   UINT flags = 0;             // MessageBoxA flags
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
