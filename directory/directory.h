@@ -29,6 +29,8 @@ struct DirectoryState {
   char bound_server[256];         // the server the console binds to; empty: the console's domain
   ServicePoint points[kMaxServicePoints];
   DWORD point_count;
+  HWND picker;              // the open picker dialog, whose icon follows the kind it lists
+  const char* picker_icon;  // the name of the icon it shows; null: none
 };
 extern DirectoryState g_directory;
 
@@ -64,6 +66,8 @@ void dns_name_to_dn(const char* dns_name, char* out, size_t size);
 // text that holds one, else from the DNS name of the console's domain controller.
 // Both outputs may be null. False when the locator does not answer.
 bool DomainDnFromName(const char* text, char* dn, size_t dn_size, WCHAR* wide_dn, size_t wide_units);
+// The DNS name of the console's forest, as its domain controller gives it; false when the locator does not answer.
+bool console_forest_name(char* out, size_t size);
 
 // ---- Lists of the picker ---------------------------------------------------------
 
@@ -105,6 +109,17 @@ DWORD FillGpoList(HWND list, const char* server);
 // empty: the console's domain).
 bool GpoPathExists(const char* server, const char* file_system_path);
 
+// ---- The picker dialog -------------------------------------------------------------
+
+// Option word of an attribute entry excluded from tracking.
+constexpr DWORD kEntryExcluded = 0x40000;
+// Lets the user choose directory entries for a tracking list of a profile form (objects, classes,
+// attributes or group policy objects, by the list's identifier) and adds the chosen ones that the
+// list does not hold yet; the number added.
+DWORD PickTrackingEntries(HWND owner, HWND tracking_list);
+// The picker's window icon follows the kind of directory entries listed into its list.
+void show_picker_kind(HWND list, DWORD kind);
+
 // ---- Service connection points ----------------------------------------------------
 
 // Lists the agents' points of a forest or domain into the list (each found or added
@@ -113,6 +128,9 @@ DWORD ListServicePoints(HWND list, const char* forest);
 // Publishes "VNXLL=<setting>" to every point of the table: removed from types 1 to 3,
 // appended to types 4 and above. The number of points changed.
 DWORD PublishServicePointSetting(const char* setting);
+// Lists the points of the console's forest into the table, then publishes the setting to them;
+// the number of points changed (0 for a console outside a domain).
+DWORD PublishToForestServicePoints(const char* setting);
 
 // ---- Attribute values and rollback --------------------------------------------------
 

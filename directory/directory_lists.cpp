@@ -151,6 +151,7 @@ DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char
   OneSearch one;
   WaitCursor waiting;
   g_library.search_cancel = 0;
+  show_picker_kind(list, kind);
   char path[kDirectoryPathBytes + 16];
   copy_text(path, sizeof path, base_path);
   Held<IDirectorySearch> search;

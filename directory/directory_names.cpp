@@ -87,3 +87,11 @@ bool DomainDnFromName(const char* text, char* dn, size_t dn_size, WCHAR* wide_dn
   if (wide_dn) to_wide(found, wide_dn, wide_units);
   return true;
 }
+
+bool console_forest_name(char* out, size_t size) {
+  PDOMAIN_CONTROLLER_INFOA info = nullptr;
+  if (DsGetDcNameA(nullptr, nullptr, nullptr, nullptr, 0, &info) != ERROR_SUCCESS || info == nullptr) return false;
+  copy_text(out, size, info->DnsForestName ? info->DnsForestName : "");
+  NetApiBufferFree(info);
+  return out[0] != '\0';
+}

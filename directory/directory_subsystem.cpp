@@ -1,5 +1,7 @@
-// The directory screens' routes: the picker's lists of directory containers
-// and objects, each filled by one directory search of the console's domain.
+// The directory screens' routes: the lists of directory containers and
+// objects, each filled by one directory search of the console's domain; the
+// list of the agents' service connection points; and the picker that feeds
+// the tracking lists of a profile form.
 #include "directory/directory.h"
 #include "directory/directory_menus.h"
 #include "host/control_descriptor.h"
@@ -35,11 +37,33 @@ DWORD picker_list(const ListEvent& e) {
   return kResultNotHandled;
 }
 
+// The agents' service connection points of the console's forest.
+DWORD service_point_list(const ListEvent& e) {
+  char forest[256] = {};
+  console_forest_name(forest, sizeof forest);
+  ListServicePoints(e.control, forest);
+  return 1;
+}
+
+// The picker of the tracking list that is the button's companion on the profile form.
+DWORD picker_button(const ButtonEvent& e) {
+  PickTrackingEntries(e.screen, e.companion);
+  return 1;
+}
+
 constexpr ListRoute kLists[] = {
     {0x101400A3, 0x101400A3, picker_list},
     {0x10146002, 0x10146002, picker_list},
     {0x602400AF, 0x602400AF, picker_list},
     {0x602400FA, 0x602400FA, picker_list},
+    // No screen of its own is named for the service point list: it joins the shared directory lists.
+    {0x101400B0, 0x101400B0, service_point_list},
+};
+
+// No caller is named for the picker: one button of the tracking profile screens opens it for the
+// tracking list that is its companion (objects, classes, attributes or group policy objects).
+constexpr ButtonRoute kButtons[] = {
+    {0x602100A3, 0x602100A3, picker_button},
 };
 
 // Context menus: the lists of directory changes, the group member lists and the erase entry (whose
@@ -55,5 +79,5 @@ constexpr MenuRoute kMenus[] = {
 }  // namespace
 
 // A directory row's record owns the entry behind it (the eighth feature structure).
-extern const Subsystem kDirectorySubsystem = {"directory", {}, route_table(kLists), {}, nullptr,
+extern const Subsystem kDirectorySubsystem = {"directory", route_table(kButtons), route_table(kLists), {}, nullptr,
                                              free_directory_row_entry, {}, nullptr, route_table(kMenus)};

@@ -138,3 +138,10 @@ DWORD PublishServicePointSetting(const char* setting) {
   }
   return changed;
 }
+
+DWORD PublishToForestServicePoints(const char* setting) {
+  char forest[256];
+  if (!console_forest_name(forest, sizeof forest)) return 0;  // a console outside a domain has no points to tell
+  ListServicePoints(nullptr, forest);
+  return PublishServicePointSetting(setting);
+}

@@ -87,3 +87,16 @@
 // The dialog that chooses the share holding the log files.
 #define IDC_SHARE_SERVER 1701
 #define IDC_SHARE_LIST 1702
+
+// The directory picker: the search base, the kinds of the object list, the two lists and their buttons.
+#define IDC_PICKER_BASE 2201
+#define IDC_PICKER_CONTAINERS 2202
+#define IDC_PICKER_USERS 2203
+#define IDC_PICKER_CONTACTS 2204
+#define IDC_PICKER_GROUPS 2205
+#define IDC_PICKER_OBJECTS 2206
+#define IDC_PICKER_AVAILABLE 2207
+#define IDC_PICKER_CHOSEN 2208
+#define IDC_PICKER_ADD 2209
+#define IDC_PICKER_REMOVE 2210
+#define IDC_PICKER_EXCLUDE 2211

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the library's 16x16 list icons into resources/icons/, one per name
-in the icon table: a coloured square whose colour and mark follow the name."""
+"""Writes the library's 16x16 icons into resources/icons/, one per name in the
+icon table and one per window icon of the directory picker: a coloured square
+whose colour and mark follow the name."""
 import hashlib
 import struct
 import sys
@@ -31,6 +32,9 @@ VNX_GPO_AD_MODIFY_CSE_ADD VNX_GPO_CREATE_FILE_FOLDER VNX_ENT_NIC KERBEROS_ERROR 
 CHART_SM VNX_PROFILE_MATCH_NOT VNX_TRUE_DELETE_FOLDER VNX_TRUE_DELETE_FILE VNX_OU_LL VNX_LOCK
 VNX_UNLOCK VNX_FAILED_PASSWORD VNX_OK_PASSWORD""".split()
 
+# The directory picker's window icons that the table does not hold (ad_user and ad_contact are AD_USER and AD_CONTACT).
+PICKER_NAMES = ["ad_universalgroup", "ad_search"]
+
 
 def icon(name):
     digest = hashlib.sha1(name.encode()).digest()
@@ -54,7 +58,7 @@ def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else "resources/icons")
     out.mkdir(parents=True, exist_ok=True)
     assert len(NAMES) == 126, len(NAMES)
-    for name in NAMES:
+    for name in NAMES + PICKER_NAMES:
         (out / f"{name}.ico").write_bytes(icon(name))
 
 
