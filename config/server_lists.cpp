@@ -9,6 +9,7 @@
 #include "config/profile_lists.h"
 #include "config/registry.h"
 #include "config/server_settings.h"
+#include "directory/directory.h"
 #include "host/host.h"
 #include "host/text.h"
 
@@ -526,15 +527,20 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
   }
   result = delete_all_values(key);
   char text[kRowText] = {};
+  // The setting published to the agents' service connection points: the saved containers, separated by ";".
+  char setting[1025] = {};
   const BYTE* record = nullptr;
   for (int row = 0; keep != 0 && result == ERROR_SUCCESS && read_list_row(list, row, text, sizeof text, &record);
        ++row) {
     if (text[0] == '\0') continue;
     result = RegSetValueExA(key, text, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             static_cast<DWORD>(std::strlen(text) + 1));
+    if (setting[0]) append_text(setting, sizeof setting, ";");
+    append_text(setting, sizeof setting, text);
   }
   if (result != ERROR_SUCCESS)
     show_error("ERROR ON LOCAL LOGON CONFIGURATION UPDATE", "Error %d adding %s", result, text);
   RegCloseKey(key);
+  if (result == ERROR_SUCCESS) PublishToForestServicePoints(setting);
   return static_cast<DWORD>(result);
 }

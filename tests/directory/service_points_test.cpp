@@ -1,5 +1,6 @@
 // The agents' service connection points listed from the global catalog and
 // a setting published to them, read back with ldapsearch.
+#include "config/server_settings.h"
 #include "tests/directory/directory_fixture.h"
 
 namespace {
@@ -48,6 +49,30 @@ TEST_F(DirectoryTest, APublishedSettingIsAppendedToTypeFourAndRemovedFromTypeTwo
   EXPECT_TRUE(support::journal_has(library_title(), "Error [80070005] changing url on the service connection point\n\n" +
                                                         std::string(g_directory.points[0].dn) + "\n\nSetting: VNXLL=LogonsEvery=45"));
   EXPECT_EQ(directory_->values(kSrv01Point, "url").size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// The containers saved for local logon tracking go out to the forest's points, whose list is read first.
+TEST_F(DirectoryTest, SavedLocalLogonContainersArePublishedToTheForestsPoints) {
+  HKEY machine, product;
+  ASSERT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &machine), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(machine, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &product, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(product);
+  RegCloseKey(machine);
+  const std::string setting = "VNXLL=OU=Sales,DC=brightmere,DC=local;OU=Labs";
+  ASSERT_EQ(directory_->modify("dn: " + kSrv02Point + "\nchangetype: modify\nadd: url\nurl: " + setting + "\n-\n"), 0);
+  HWND containers = list(0x603400B0);
+  support::insert_list_rows(containers, {{"OU=Sales,DC=brightmere,DC=local", nullptr}, {"OU=Labs", nullptr}});
+  ASSERT_EQ(g_directory.point_count, 0u);
+  EXPECT_EQ(SaveLocalLogonContainers(containers, "SRV01", 1), 0u);
+  EXPECT_EQ(directory_->values(kSrv01Point, "url"), (std::vector<std::string>{"VNXLL=LogonsEvery=15", setting}));
+  EXPECT_EQ(directory_->values(kSrv02Point, "url"), std::vector<std::string>{"VNXLL=LogonsEvery=15"});
+  EXPECT_TRUE(ui::journal().empty());
 }
 
 }  // namespace
