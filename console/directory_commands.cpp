@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,17 +15,11 @@
 
 #include "console/command_line.h"
 #include "console/console_output.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
-#include "directory/directory.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "host/text.h"
-#include "reports/log_files.h"
-#include "reports/log_reader.h"
-#include "reports/report_items.h"
+#include "resources/resource.h"
 #include "tests/support/directory_server.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
@@ -29,252 +27,359 @@
 namespace console {
 namespace {
 
-constexpr uint16_t kDirectoryScreenKey = 60;
+// The host's screens: a profile form with its profile list, a tracking list, the picker's button
+// and the apply button; the servers; the shared directory screen with the service point list.
+constexpr uint16_t kServerScreenKey = 2;
+constexpr uint16_t kFormKey = 21;
+constexpr uint16_t kDirectoryScreenKey = 22;
+constexpr int kServerListItem = 200;
+constexpr int kProfileListItem = 105;
+constexpr int kTrackingListItem = 110;
+constexpr uint32_t kProfileList = 0x6024000A;
+constexpr uint32_t kPickerButton = 0x602100A3;
+constexpr uint32_t kApplyButton = 0x60A12002;
+constexpr uint32_t kServicePointList = 0x101400B0;
+constexpr uint32_t kQuickReportResults = 0x60440D1E;
+constexpr int kDirectoryChanges = 2;  // the quick report's list of directory changes
+constexpr char kRollbackEntry[] = "Rollback Active Directory Change";
+
+struct TrackingList {
+  const char* name;
+  uint32_t id;
+};
+constexpr TrackingList kTrackingLists[] = {
+    {"objects", 0x602400A3}, {"classes", 0x602400A6}, {"attributes", 0x602400AA}, {"gpos", 0x602400DA}};
 
 struct Kind {
   const char* name;
-  DWORD kind;
+  int button;
 };
-constexpr Kind kKinds[] = {{"users", kListUsers},      {"groups", kListGroups}, {"contacts", kListContacts},
-                           {"containers", kListContainers}, {"any", kListSearch}};
+constexpr Kind kKinds[] = {{"containers", IDC_PICKER_CONTAINERS}, {"users", IDC_PICKER_USERS},
+                           {"contacts", IDC_PICKER_CONTACTS},     {"groups", IDC_PICKER_GROUPS},
+                           {"any", IDC_PICKER_OBJECTS}};
 
-// The host hands a row's record back to the library in a block of the memory pair.
-void release_record(LPARAM record) {
-  if (record == 0) return;
-  void* copy = reinterpret_cast<void*>(alloc_memory_for_list());
-  std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
-  delete_list_item(0, 0, copy);
+const Kind* kind_named(const std::string& name) {
+  for (const Kind& k : kKinds)
+    if (name == k.name) return &k;
+  return nullptr;
 }
 
-HWND new_list() {
-  static int item = 100;
-  HWND screen = host::create_screen(kDirectoryScreenKey, "Directory");
-  return host::add_control(screen, ++item, WC_LISTVIEWA, "", host::ControlSpec{0x602400FA, kDescriptorListView});
+std::string row_text(HWND list, int row, int column = 0) {
+  char text[1300] = {};
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
 }
 
-// Prints each row as "text  path" and hands the rows back to the library.
-void print_rows(HWND list) {
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < n; ++row) {
-    char text[600] = {};
-    LPARAM record = 0;
-    read_list_row(list, row, text, sizeof text, &record);
-    const DirectoryRowEntry* entry = row_directory_entry(reinterpret_cast<BYTE*>(record));
-    if (entry && entry->path[0] && std::strcmp(entry->path, text) != 0) std::printf("  %-32s %s\n", text, entry->path);
-    else std::printf("  %s\n", text);
-    release_record(record);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void* row_record(HWND list, int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return reinterpret_cast<void*>(item.lParam);
 }
 
-// The library's code in-process and the world's directory answering.
-bool start(const char* command) {
+HWND add_list(HWND screen, int item, uint32_t id) {
+  return host::add_control(screen, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+}
+
+// The row whose text is the name (case ignored), selected as a click selects it; false when there is none.
+bool click_row_named(HWND list, const std::string& name) {
+  for (int row = 0; row < row_count(list); ++row)
+    if (strcasecmp(row_text(list, row).c_str(), name.c_str()) == 0) return ui::click_row(list, row);
+  return false;
+}
+
+// The library loaded beside the console with the host's services, and the world's directory running.
+bool start_directory(Library* l) {
   std::string reason;
   if (!support::start_world_directory(world::folder(), &reason)) {
     fail(reason);
     return false;
   }
-  host::ServiceTable table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) {
-    fail(std::string(command) + ": the library refused the host services table");
-    return false;
+  return start(l, false);
+}
+
+// The console's server list with the server selected, as the user selects it; no name: none selected.
+bool select_server(const Library& l, const std::string& server) {
+  HWND screen = host::create_screen(kServerScreenKey, "Servers");
+  HWND servers = add_list(screen, kServerListItem, kConsoleServerList);
+  host::send_list_event(l.library, servers);
+  if (server.empty() || click_row_named(servers, server)) return true;
+  fail(server + " is not a known server of this console (vornix-console servers lists them)");
+  return false;
+}
+
+// A profile form: its tracking list (listed when a profile is named and selected), the picker's button
+// beside it and the apply button.
+struct Form {
+  HWND screen = nullptr;
+  HWND tracking = nullptr;
+  HWND picker = nullptr;
+  HWND apply = nullptr;
+};
+
+bool open_form(const Library& l, uint32_t tracking_id, const std::string& profile, Form* form) {
+  form->screen = host::create_screen(kFormKey, "Profile");
+  if (!profile.empty()) {
+    HWND profiles = add_list(form->screen, kProfileListItem, kProfileList);
+    host::send_list_event(l.library, profiles);
+    if (!click_row_named(profiles, profile)) {
+      fail("the current server has no profile " + profile + " (vornix-console profiles lists them)");
+      return false;
+    }
   }
+  form->tracking = add_list(form->screen, kTrackingListItem, tracking_id);
+  if (!profile.empty()) host::send_list_event(l.library, form->tracking);
+  auto button = [&](int item, uint32_t id, const char* caption) {
+    return host::add_control(form->screen, item, "Button", caption,
+                             host::ControlSpec{id, kDescriptorPushButton, kFormKey, kTrackingListItem});
+  };
+  form->picker = button(120, kPickerButton, "Choose...");
+  form->apply = button(121, kApplyButton, "Apply");
   return true;
 }
 
-// Rows that an error row stands in for come back as one "LAC:" row: a failure.
-int finish_list(HWND list, const std::string& what) {
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  char first[600] = {};
-  LPARAM record = 0;
-  bool failed = n == 1 && read_list_row(list, 0, first, sizeof first, &record) && std::strncmp(first, "LAC:", 4) == 0;
-  print_rows(list);
+void picker_step(int button, int typed_into = 0, const std::string& text = "") {
+  ui::Answer step{"AD_PICKER", button, "", {}};
+  if (typed_into) step.edits = {{typed_into, text}};
+  ui::script(step);
+}
+
+// Presses the picker's button with the user's steps scripted; what the picker showed.
+bool press_picker(const Library& l, const Form& form, ui::JournalEntry* shown) {
+  ui::clear_journal();
+  l.library.entry_point_button_services(form.screen, 0, host::descriptor_of(form.picker));
+  ui::clear_script();
+  for (const ui::JournalEntry& e : ui::journal()) {
+    if (e.template_name != "AD_PICKER") continue;
+    *shown = e;
+    return true;
+  }
+  fail("the library showed no directory picker");
+  return false;
+}
+
+// A dialog row as shown, without the name of its icon ("Jane Smith [AD_USER]").
+std::string without_icon(std::string row) {
+  size_t icon = row.rfind(" [");
+  if (icon == std::string::npos || row.back() != ']') return row;
+  for (size_t i = icon + 2; i + 1 < row.size(); ++i)
+    if (!std::isalpha(static_cast<unsigned char>(row[i])) && row[i] != '_') return row;
+  return row.erase(icon);
+}
+
+// The picker's rows as it ended; "LAC:" rows say the directory could not be bound.
+int print_picker_rows(const ui::JournalEntry& shown, const std::string& what) {
+  bool failed = false;
+  for (const std::string& shown_row : shown.rows_at_end) {
+    std::string row = without_icon(shown_row);
+    failed |= row.rfind("LAC:", 0) == 0;
+    std::printf("  %s\n", row.c_str());
+  }
   if (failed) return fail(what + ": the directory could not be searched");
-  std::printf("%s: %d\n", what.c_str(), n);
+  std::printf("%s: %zu\n", what.c_str(), shown.rows_at_end.size());
   return 0;
 }
 
-int run_dn(std::vector<std::string>& args) {
-  std::string text = args.empty() ? "" : args[0];
-  if (args.size() > 1) return fail("ad dn takes at most one text");
-  char dn[kDirectoryPathBytes];
-  if (!DomainDnFromName(text.c_str(), dn, sizeof dn, nullptr, 0))
+// The picker opened for a tracking list, listing what the steps choose, then cancelled.
+int list_in_picker(const Library& l, uint32_t tracking_id, const std::string& what) {
+  Form form;
+  if (!open_form(l, tracking_id, "", &form)) return 1;
+  picker_step(IDCANCEL);
+  ui::JournalEntry shown;
+  return press_picker(l, form, &shown) ? print_picker_rows(shown, what) : 1;
+}
+
+int run_dn(Library& l, std::vector<std::string>& args) {
+  if (!args.empty()) return fail("ad dn takes no text");
+  Form form;
+  open_form(l, kTrackingLists[0].id, "", &form);
+  picker_step(IDCANCEL);
+  ui::JournalEntry shown;
+  if (!press_picker(l, form, &shown)) return 1;
+  // The picker's object list starts at the domain: its "Look in" field shows the domain's DN.
+  size_t label = shown.text.find("Look in:\n");
+  std::string dn = label == std::string::npos ? "" : shown.text.substr(label + 9);
+  dn = dn.substr(0, dn.find('\n'));
+  if (dn.rfind("DC=", 0) != 0)
     return fail("no domain controller of the console's domain answered (Windows error " +
                 std::to_string(ERROR_NO_SUCH_DOMAIN) + ")");
-  std::printf("%s\n", dn);
+  std::printf("%s\n", dn.c_str());
   return 0;
 }
 
-int run_schema(std::vector<std::string>& args) {
+int run_schema(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string selector = take_option(args, "--selector", &missing);
-  long value = std::strtol(selector.c_str(), nullptr, 10);
-  if (missing || !args.empty() || selector.empty() ||
-      (value != 1 && value != 2 && value != 3 && value != 4 && value != 41 && value != 42 && value != 44))
-    return fail("ad schema takes --selector 1, 2, 3, 4, 41, 42 or 44");
-  HWND list = new_list();
-  FillSchemaList(list, static_cast<DWORD>(value), kIconTrackAttribute, 0);
-  return finish_list(list, "schema names");
+  if (missing || !args.empty() || (selector != "1" && selector != "2"))
+    return fail("ad schema takes --selector 1 (attributes) or 2 (classes)");
+  return list_in_picker(l, selector == "1" ? kTrackingLists[2].id : kTrackingLists[1].id, "schema names");
 }
 
-int run_objects(std::vector<std::string>& args) {
+int run_objects(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string kind_name = take_option(args, "--kind", &missing);
   std::string base = take_option(args, "--base", &missing);
-  const Kind* kind = nullptr;
-  for (const Kind& k : kKinds)
-    if (kind_name == k.name) kind = &k;
+  const Kind* kind = kind_named(kind_name);
   if (missing || !args.empty() || kind == nullptr)
     return fail("ad objects takes --kind users|groups|contacts|containers|any and optionally --base DN");
-  char dn[kDirectoryPathBytes], path[kDirectoryPathBytes + 16];
-  if (base.empty() && !DomainDnFromName("", dn, sizeof dn, nullptr, 0))
-    return fail("no domain controller of the console's domain answered (Windows error " +
-                std::to_string(ERROR_NO_SUCH_DOMAIN) + ")");
-  ldap_path(nullptr, base.empty() ? dn : base.c_str(), path, sizeof path);
-  HWND list = new_list();
-  FillDirectoryList(list, kind->kind, path, directory_kind_filter(kind->kind), kIconAdUser, 0);
-  return finish_list(list, kind_name);
+  Form form;
+  open_form(l, kTrackingLists[0].id, "", &form);
+  picker_step(kind->button, base.empty() ? 0 : IDC_PICKER_BASE, base);
+  picker_step(IDCANCEL);
+  ui::JournalEntry shown;
+  return press_picker(l, form, &shown) ? print_picker_rows(shown, kind_name) : 1;
 }
 
-int run_gpos(std::vector<std::string>& args) {
+int run_gpos(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   if (missing || !args.empty()) return fail("ad gpos takes optionally --server NAME");
-  HWND list = new_list();
-  FillGpoList(list, server.c_str());
-  return finish_list(list, "group policy objects");
+  if (!select_server(l, server)) return 1;
+  return list_in_picker(l, kTrackingLists[3].id, "group policy objects");
 }
 
-int run_scp(std::vector<std::string>& args) {
-  bool missing = false;
-  std::string forest = take_option(args, "--forest", &missing);
-  std::string setting = take_option(args, "--setting", &missing);
-  std::string action = args.empty() ? "" : args[0];
-  if (missing || args.size() != 1 || (action != "list" && action != "publish") ||
-      (action == "publish") != !setting.empty())
-    return fail("ad scp takes list [--forest NAME], or publish --setting TEXT [--forest NAME]");
-  if (forest.empty()) forest = world::directory().dns_domain;
-  HWND list = new_list();
-  DWORD found = ListServicePoints(list, forest.c_str());
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  char first[600] = {};
-  LPARAM record = 0;
-  bool failed = found == 0 && n == 1 && read_list_row(list, 0, first, sizeof first, &record) &&
-                std::strncmp(first, "LAC:", 4) == 0;
-  print_rows(list);
-  if (failed) return fail("the agents' service connection points could not be searched");
-  for (DWORD i = 0; i < g_directory.point_count; ++i)
-    std::printf("  %s type %u\n", g_directory.points[i].dn, static_cast<unsigned>(g_directory.points[i].type));
-  if (action == "list") {
-    std::printf("service connection points: %u\n", static_cast<unsigned>(found));
-    return 0;
+int run_scp(Library& l, std::vector<std::string>& args) {
+  if (args.size() != 1 || args[0] != "list") return fail("ad scp takes list");
+  HWND screen = host::create_screen(kDirectoryScreenKey, "Directory");
+  HWND points = add_list(screen, 100, kServicePointList);
+  host::send_list_event(l.library, points);
+  int status = 0;
+  for (int row = 0; row < row_count(points); ++row) {
+    std::string text = row_text(points, row);
+    if (text.rfind("LAC:", 0) == 0) status = 1;
+    std::printf("  %s\n", text.c_str());
   }
-  DWORD changed = PublishServicePointSetting(setting.c_str());
-  DWORD with_type = 0;
-  for (DWORD i = 0; i < g_directory.point_count; ++i) with_type += g_directory.points[i].type != 0;
-  std::printf("\"VNXLL=%s\" published to %u of %u points\n", setting.c_str(), static_cast<unsigned>(changed),
-              static_cast<unsigned>(with_type));
-  return changed == with_type ? 0 : 1;
+  if (status != 0) status = fail("the agents' service connection points could not be searched");
+  else std::printf("service connection points: %d\n", row_count(points));
+  release_rows(l, points);
+  return status;
+}
+
+// ---- ad pick ---------------------------------------------------------------------
+
+int run_pick(Library& l, std::vector<std::string>& args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  std::string profile = take_option(args, "--profile", &missing);
+  std::string list_name = take_option(args, "--list", &missing);
+  std::string kind_name = take_option(args, "--kind", &missing);
+  std::string base = take_option(args, "--base", &missing);
+  std::vector<std::string> chosen = take_options(args, "--choose", &missing);
+  bool exclude = take_flag(args, "--exclude");
+  const TrackingList* list = nullptr;
+  for (const TrackingList& t : kTrackingLists)
+    if (list_name == t.name) list = &t;
+  const Kind* kind = kind_named(kind_name);
+  bool objects = list == &kTrackingLists[0];
+  if (missing || !args.empty() || list == nullptr || profile.empty() || chosen.empty() ||
+      (objects != (kind != nullptr)) || (!objects && !base.empty()) || (exclude && list != &kTrackingLists[2]))
+    return fail("ad pick takes --profile NAME --list objects|classes|attributes|gpos --choose TEXT... "
+                "[--server NAME]; objects take --kind KIND [--base DN], attributes may take --exclude");
+  if (!select_server(l, server)) return 1;
+  Form form;
+  if (!open_form(l, list->id, profile, &form)) return 1;
+  int before = row_count(form.tracking);
+  // The user lists the kind, checks the exclude box, picks each entry by typing its start, then presses OK.
+  if (kind) picker_step(kind->button, base.empty() ? 0 : IDC_PICKER_BASE, base);
+  if (exclude) picker_step(IDC_PICKER_EXCLUDE);
+  for (const std::string& text : chosen) picker_step(IDC_PICKER_ADD, IDC_PICKER_AVAILABLE, text);
+  picker_step(IDOK);
+  ui::JournalEntry shown;
+  if (!press_picker(l, form, &shown)) return 1;
+  int status = 0;
+  for (const std::string& text : chosen) {
+    bool listed = false;
+    for (int row = 0; row < row_count(form.tracking) && !listed; ++row)
+      listed = strncasecmp(row_text(form.tracking, row).c_str(), text.c_str(), text.size()) == 0;
+    if (!listed) status = fail(text + ": no entry the picker listed begins with it");
+  }
+  std::printf("%s of %s: %d added\n", list->name, profile.c_str(), row_count(form.tracking) - before);
+  for (int row = 0; row < row_count(form.tracking); ++row) std::printf("  %s\n", row_text(form.tracking, row).c_str());
+  // The form's apply writes the tracking list to the profile.
+  if (l.library.entry_point_button_services(form.screen, 0, host::descriptor_of(form.apply)) == 1)
+    std::printf("saved to the profile %s\n", profile.c_str());
+  else
+    status = fail("the profile was not saved (see the messages above)");
+  release_rows(l, form.tracking);
+  return status;
 }
 
 // ---- ad rollback ---------------------------------------------------------------
 
-// Reads every log file of the server's log folder into the list, as a report does.
-bool read_server_logs(const std::string& server, HWND list, std::string* error) {
-  char current[MAX_PATH] = {};
-  DWORD rc = read_log_folders(server.c_str(), "UNABLE TO LOCATE LOG FILES", current, nullptr, sizeof current);
-  if (rc != 0) {
-    *error = server + ": its log folder could not be found (Windows error " + std::to_string(rc) + ")";
-    return false;
-  }
-  std::vector<std::string> files;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((std::string(current) + "*.vnx").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
-    *error = server + ": no log files in " + current + " (Windows error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  do files.push_back(std::string(current) + found.cFileName);
-  while (FindNextFileA(search, &found));
-  FindClose(search);
-  BYTE context[kRowContextBytes] = {};
-  set_item_word(context, kItemWordModule, kModuleNumber);
-  for (const std::string& path : files) {
-    LogReadRequest request = {};
-    request.target = list;
-    request.path = path.c_str();
-    request.context_template = context;
-    read_activity_log(&request);
-  }
-  return true;
+// The position of the rollback entry in a row's menu; -1 when the menu has none.
+int rollback_position(const Library& l, HWND list, int row) {
+  host::MenuEntries entries;
+  if (host::request_menu(l.library, list, kQuickReportResults, row_record(list, row), kDescriptorListView, &entries) != 0)
+    return -1;
+  for (int i = 0; i < kMenuPositions; ++i)
+    if (std::strcmp(entries[i].data(), kRollbackEntry) == 0) return i;
+  return -1;
 }
 
-// The directory change behind a row, when it records a value added or removed in the window.
-const DirectoryRowItem* rollback_change(HWND list, int row, uint32_t since) {
-  auto* context = reinterpret_cast<const BYTE*>(list_row_param(list, row));
-  void* item = nullptr;
-  if (context == nullptr || row_item(context, &item) != kLogFamilyDirectory || item == nullptr) return nullptr;
-  const auto* change = static_cast<const DirectoryRowItem*>(item);
-  if (!(change->action & 0x30000) || change->event_time < since) return nullptr;
-  return change;
-}
-
-int run_rollback(std::vector<std::string>& args) {
+int run_rollback(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  std::string hours = take_option(args, "--hours", &missing);
-  std::string days = take_option(args, "--days", &missing);
   std::vector<std::string> picked = take_options(args, "--row", &missing);
   std::string answer = take_option(args, "--answer", &missing);
-  if (missing || !args.empty() || server.empty() || (!answer.empty() && answer != "ok" && answer != "cancel") ||
-      (!hours.empty() && !days.empty()))
-    return fail("ad rollback takes --server NAME [--hours N | --days N] [--row N]... [--answer ok|cancel]");
-  long span = !hours.empty() ? std::strtol(hours.c_str(), nullptr, 10) * 3600
-                             : !days.empty() ? std::strtol(days.c_str(), nullptr, 10) * 86400 : 0;
-  if ((!hours.empty() || !days.empty()) && span <= 0) return fail("--hours and --days need a whole number from 1 up");
-  uint32_t since = span > 0 ? current_seconds() - static_cast<uint32_t>(span) : 0;
-
-  HWND list = new_list();
+  WindowOptions window;
   std::string error;
-  if (!read_server_logs(server, list, &error)) return fail(error);
-  // The changes were recorded on that server, a domain controller: the console binds to it.
-  copy_text(g_directory.bound_server, sizeof g_directory.bound_server, server.c_str());
-  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  if (!take_window_options(args, &window, &error)) return fail(error);
+  if (missing || !args.empty() || server.empty() || (!answer.empty() && answer != "ok" && answer != "cancel"))
+    return fail("ad rollback takes --server NAME [--hours N | --days N | --from DATE --to DATE] [--row N]... "
+                "[--answer ok|cancel]");
+  QuickReportScreen run;
+  if (!run_quick_report(l, server, window, &run)) return 1;
+  HWND list = run.lists[kDirectoryChanges];
+  // The rows whose menu offers the rollback, each shown as its cells are.
   std::vector<int> changes;
-  for (int row = 0; row < rows; ++row)
-    if (rollback_change(list, row, since)) changes.push_back(row);
+  for (int row = 0; row < row_count(list); ++row)
+    if (rollback_position(l, list, row) >= 0) changes.push_back(row);
+  int columns = 1;
+  for (LVCOLUMNA column = {}; SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(columns),
+                                           reinterpret_cast<LPARAM>(&column));)
+    ++columns;
   std::printf("Recorded directory changes on %s that can be rolled back: %zu\n", server.c_str(), changes.size());
   for (size_t i = 0; i < changes.size(); ++i) {
-    const DirectoryRowItem* c = rollback_change(list, changes[i], since);
-    std::printf("  %2zu  %s  %s %s  added [%s] removed [%s]\n", i + 1, view_time_text(c->event_time - static_cast<uint32_t>(g_library.utc_offset)).c_str(),
-                c->object_dn ? c->object_dn : "", c->attribute, c->new_value ? c->new_value : "",
-                c->old_value ? c->old_value : "");
+    std::string cells = row_text(list, changes[i]);
+    for (int c = 1; c < columns; ++c) cells += " | " + row_text(list, changes[i], c);
+    std::printf("  %2zu  %s\n", i + 1, cells.c_str());
   }
-  // The rows asked for (all of them without --row) are selected, as the user selects them in the report.
-  std::vector<size_t> chosen;
+  std::vector<int> chosen;
   for (const std::string& p : picked) {
     long n = std::strtol(p.c_str(), nullptr, 10);
-    if (n < 1 || static_cast<size_t>(n) > changes.size())
+    if (n < 1 || static_cast<size_t>(n) > changes.size()) {
+      release_rows(l, list);
       return fail("--row " + p + " is not one of the rows listed (1 to " + std::to_string(changes.size()) + ")");
-    chosen.push_back(static_cast<size_t>(n - 1));
+    }
+    chosen.push_back(changes[static_cast<size_t>(n - 1)]);
   }
-  if (picked.empty())
-    for (size_t i = 0; i < changes.size(); ++i) chosen.push_back(i);
-  for (size_t i : chosen) {
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
-    state.state = LVIS_SELECTED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(changes[i]), reinterpret_cast<LPARAM>(&state));
-    ui::Answer reply;
-    reply.match = "Rollback AD Modification on this object";
-    reply.button = answer == "cancel" ? IDCANCEL : IDOK;
-    ui::script(reply);
+  if (picked.empty()) chosen = changes;
+  int status = 0;
+  if (!chosen.empty()) {
+    // The user selects the rows, right-clicks the first and chooses the rollback; each confirmation is answered.
+    for (int row = 0; row < row_count(list); ++row) {
+      bool selected = std::find(chosen.begin(), chosen.end(), row) != chosen.end();
+      LVITEMA state = {};
+      state.stateMask = LVIS_SELECTED;
+      state.state = selected ? LVIS_SELECTED : 0;
+      SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+      if (selected) ui::script({"Rollback AD Modification on this object", answer == "cancel" ? IDCANCEL : IDOK, "", {}});
+    }
+    int position = rollback_position(l, list, chosen.front());
+    DWORD done = host::choose_menu_entry(l.library, kQuickReportResults, row_record(list, chosen.front()), position,
+                                         run.screen);
+    ui::clear_script();
+    std::printf(done == 1 ? "rolled back\n" : "nothing rolled back\n");
   }
-  DWORD written = RollbackDirectoryChanges(nullptr, list);
-  ui::clear_script();
-  std::printf("rolled back: %u of %zu\n", static_cast<unsigned>(written), chosen.size());
-  for (int row = 0; row < rows; ++row) release_record(list_row_param(list, row));
-  return 0;
+  for (HWND each : run.lists) release_rows(l, each);
+  return status;
 }
 
 }  // namespace
@@ -282,15 +387,19 @@ int run_rollback(std::vector<std::string>& args) {
 int directory_command(std::vector<std::string> args) {
   std::string what = args.empty() ? "" : args[0];
   if (!args.empty()) args.erase(args.begin());
-  using Run = int (*)(std::vector<std::string>&);
-  const std::pair<const char*, Run> commands[] = {{"dn", run_dn},       {"schema", run_schema}, {"objects", run_objects},
-                                                  {"gpos", run_gpos},   {"scp", run_scp},       {"rollback", run_rollback}};
+  using Run = int (*)(Library&, std::vector<std::string>&);
+  const std::pair<const char*, Run> commands[] = {{"dn", run_dn},     {"schema", run_schema}, {"objects", run_objects},
+                                                  {"gpos", run_gpos}, {"scp", run_scp},       {"pick", run_pick},
+                                                  {"rollback", run_rollback}};
   for (const auto& [name, run] : commands) {
     if (what != name) continue;
-    if (!start(("ad " + what).c_str())) return 1;
-    return run(args);
+    Library l;
+    if (!start_directory(&l)) return 1;
+    int status = run(l, args);
+    host::unload_library(&l.library);
+    return status;
   }
-  return fail("ad takes dn, schema, objects, gpos, scp or rollback (vornix-console ad --help)");
+  return fail("ad takes dn, schema, objects, gpos, scp, pick or rollback (vornix-console ad --help)");
 }
 
 }  // namespace console

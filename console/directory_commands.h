@@ -1,13 +1,15 @@
-// vornix-console ad: the directory features on the world's domain, run by the
-// library's code in-process (the world's domain controller's directory is
-// started when it is not running).
+// vornix-console ad: the directory features on the world's domain, driven
+// through the loaded library's exports as the host console drives them (the
+// world's domain controller's directory is started when it is not running).
 //
-//   ad dn [TEXT]                    the domain's distinguished name
-//   ad schema --selector N          the schema's attribute or class names
+//   ad dn                           the domain's DN, as the picker's "Look in" field shows it
+//   ad schema --selector 1|2        the schema's attribute or class names, as the picker lists them
 //   ad objects --kind KIND [--base DN]
 //   ad gpos [--server NAME]         the group policy objects of a server's domain
-//   ad scp list|publish [--setting TEXT] [--forest NAME]
-//   ad rollback --server NAME [--hours N | --days N] [--row N]... [--answer ok|cancel]
+//   ad scp list                     the agents' service connection points
+//   ad pick --profile NAME --list objects|classes|attributes|gpos --choose TEXT... [--server NAME]
+//           [--kind KIND] [--base DN] [--exclude]
+//   ad rollback --server NAME [window options] [--row N]... [--answer ok|cancel]
 #pragma once
 #include <string>
 #include <vector>

@@ -975,21 +975,26 @@ const Command kCommands[] = {
      "row counts and data sizes",
      run_sql_sizes},
     {"ad",
-     "ad dn [TEXT] [--world DIR]\n"
-     "ad schema --selector N [--world DIR]\n"
+     "ad dn [--world DIR]\n"
+     "ad schema --selector 1|2 [--world DIR]\n"
      "ad objects --kind users|groups|contacts|containers|any [--base DN] [--world DIR]\n"
      "ad gpos [--server NAME] [--world DIR]\n"
-     "ad scp list|publish [--setting TEXT] [--forest NAME] [--world DIR]\n"
-     "ad rollback --server NAME [--hours N | --days N] [--row N]... [--answer ok|cancel]\n"
-     "  [--world DIR]",
+     "ad scp list [--world DIR]\n"
+     "ad pick --profile NAME --list objects|classes|attributes|gpos --choose TEXT...\n"
+     "  [--server NAME] [--kind KIND] [--base DN] [--exclude] [--world DIR]\n"
+     "ad rollback --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+     "  [--row N]... [--answer ok|cancel] [--world DIR]",
      "the directory of the network's domain (the demo network's SRV01 is its\n"
-     "controller, started when not running): the domain's DN; schema names\n"
-     "(N: 1, 44 attributes, 2 classes, 3 paths, 4 single-valued, 41 multi-valued,\n"
-     "42 integers); users, groups, contacts, containers or any object; group\n"
-     "policy objects; the agents' service connection points, and \"VNXLL=TEXT\"\n"
-     "published to them; and the rollback of the directory changes recorded in\n"
-     "the server's activity logs (every one listed, or the rows given), each\n"
-     "confirmation answered as --answer says (ok when not given)",
+     "controller, started when not running), as the host console reaches it: the\n"
+     "domain's DN, the schema's attribute (1) or class (2) names, users, groups,\n"
+     "contacts, containers or the objects in a container (--base, default the\n"
+     "domain), and group policy objects, each as the directory picker lists them;\n"
+     "the agents' service connection points; pick: entries chosen in the picker (each\n"
+     "--choose typed into its list) join a profile's tracking list, which the form's\n"
+     "apply saves (attributes with --exclude carry the exclude word); rollback: the\n"
+     "directory changes of the server's quick report (every one that offers it, or\n"
+     "the rows given) rolled back from its menu, each confirmation answered as\n"
+     "--answer says (ok when not given)",
      run_directory},
 };
 

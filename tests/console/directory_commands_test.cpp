@@ -1,6 +1,7 @@
 // vornix-console ad as a user runs it, on a world whose domain controller's
-// directory the test runs: what it lists against ldapsearch, and a recorded
-// change rolled back and read back undone.
+// directory the test runs: what the picker lists against ldapsearch, entries
+// picked into a profile's tracking list and read back from the registry, and
+// a recorded change rolled back from the quick report and read back undone.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "tests/support/directory_server.h"
 #include "tests/support/logwriter.h"
 #include "tests/support/program_runner.h"
+#include "tests/support/whole_file.h"
 #include "tests/support/world_builder.h"
 
 namespace {
@@ -30,6 +32,7 @@ std::string console(const support::WorldBuilder& world, const std::string& argum
 void record_phone_added(support::WorldBuilder& world) {
   DirectoryLogRecord r = support::sample_directory_record(0xFACC0011, 3);
   r.action = 0x00010400;
+  r.event_time = 1796544000;  // two hours before the world's clock: in the quick report's last day
   std::memset(r.values, 0, sizeof r.values);
   std::snprintf(r.object_dn, sizeof r.object_dn, "%s", kJane.c_str());
   std::snprintf(r.attribute, sizeof r.attribute, "otherTelephone");
@@ -42,7 +45,12 @@ void record_phone_added(support::WorldBuilder& world) {
   ASSERT_TRUE(log.save(folder + "/" + support::log_file_name("Directory Changes", "SRV01", 2026, 12, 6)));
   world.add_registry_text("SRV01", "HKLM",
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
-                          "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
+                          "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n"
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Directory Changes]\r\n"
+                          "\"ProfileType\"=dword:00000130\r\n\r\n");
+  world.add_registry_text(world.console(), "HKCU",
+                          "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                          "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
 }
 
 TEST(DirectoryCommands, UsersAreListedAsLdapsearchFindsThemAndARecordedChangeIsRolledBack) {
@@ -56,28 +64,38 @@ TEST(DirectoryCommands, UsersAreListedAsLdapsearchFindsThemAndARecordedChangeIsR
   std::string users = console(world, "ad objects --kind users", &code);
   EXPECT_EQ(code, 0) << users;
   std::string ldif = directory.search(directory.base(), "sub",
-                                      "(&(objectCategory=person)(objectClass=user)(sAMAccountType=805306368))", {"1.1"});
+                                      "(&(objectCategory=person)(objectClass=user)(sAMAccountType=805306368))", {"cn"});
   std::istringstream entries(ldif);
   size_t found = 0;
   for (std::string line; std::getline(entries, line);) {
-    if (line.rfind("dn: ", 0) != 0) continue;
+    if (line.rfind("cn: ", 0) != 0) continue;
     ++found;
-    EXPECT_NE(users.find(" " + line.substr(4) + "\n"), std::string::npos) << line;
+    EXPECT_NE(users.find("\n  " + line.substr(4) + "\n"), std::string::npos) << line;
   }
   EXPECT_NE(users.find("users: " + std::to_string(found) + "\n"), std::string::npos) << users;
+
+  // Jane picked into the profile's objects to track; a name the picker does not list is reported.
+  std::string picked = console(world, "ad pick --server SRV01 --profile 'Directory Changes' --list objects "
+                                      "--kind users --choose 'Jane Smith' --choose Nobody", &code);
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(picked.find("Nobody: no entry the picker listed begins with it"), std::string::npos) << picked;
+  EXPECT_NE(picked.find("objects of Directory Changes: 1 added\n  Jane Smith\nsaved"), std::string::npos) << picked;
+  std::string registry = support::read_whole_file(world.machine_dir("SRV01") + "/registry/HKLM.reg");
+  EXPECT_NE(registry.find("\"ObjTrack\"=hex(7):63,00,6e,00,3d,00,4a,00,61,00,6e,00"), std::string::npos)
+      << "cn=Jane... as the multi-string's first entry";
 
   std::string refused = console(world, "ad rollback --server SRV01 --row 2", &code);
   EXPECT_EQ(code, 1);
   EXPECT_NE(refused.find("--row 2 is not one of the rows listed (1 to 1)"), std::string::npos) << refused;
   std::string cancelled = console(world, "ad rollback --server SRV01 --answer cancel", &code);
   EXPECT_EQ(code, 0);
-  EXPECT_NE(cancelled.find("rolled back: 0 of 1"), std::string::npos) << cancelled;
+  EXPECT_NE(cancelled.find("nothing rolled back"), std::string::npos) << cancelled;
   EXPECT_EQ(directory.values(kJane, "otherTelephone"), std::vector<std::string>{"555-0101"});
   std::string rolled = console(world, "ad rollback --server SRV01 --row 1", &code);
   EXPECT_EQ(code, 0) << rolled;
   EXPECT_NE(rolled.find("[message box] Rollback AD Modification on this object: Please confirm:"), std::string::npos)
       << rolled;
-  EXPECT_NE(rolled.find("rolled back: 1 of 1"), std::string::npos) << rolled;
+  EXPECT_NE(rolled.find("\nrolled back\n"), std::string::npos) << rolled;
   EXPECT_TRUE(directory.values(kJane, "otherTelephone").empty());
 }
 
