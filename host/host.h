@@ -174,8 +174,9 @@ static_assert(sizeof(MessageDialog) <= 4504, "message dialog block");
 // The background prompt: the block's dialog with its two buttons, on a thread of its own.
 void start_background_prompt(MessageDialogBlock* block);
 
-// Opens the host's page with this identifier through its page table.
-void open_host_page(HWND owner, uint32_t page_identifier);
+// Opens the host's page with this identifier through its page table; false when the table
+// the host lends is not a valid one (the caller says so).
+bool open_host_page(HWND owner, uint32_t page_identifier);
 
 // Styled-dialog mode: switched on by the first owner-drawn button the host asks for.
 void enter_styled_dialog_mode();

@@ -144,8 +144,9 @@ void show_status(HWND owner, const char* text, const char* title, UINT flags) {
 int show_greeting(HWND owner, const char* text, const char* title, UINT flags) {
   if (!g_library.styled_dialog_mode) return MessageBoxA(owner, text, title ? title : library_title(), flags);
   int result = show_styled(owner, text, title ? title : "HELLO", "HELLO_PREP", true);
-  if (result == 1 && g_library.add_server_button != nullptr && !g_library.shutdown)
-    open_host_page(owner, descriptor_half(g_library.add_server_button, kDescHalfPageIdentifier));
+  if (result == 1 && g_library.add_server_button != nullptr && !g_library.shutdown &&
+      !open_host_page(owner, descriptor_half(g_library.add_server_button, kDescHalfPageIdentifier)))
+    show_message(owner, "Mismatch in XI table - unable to Open Selected Page", nullptr, MB_ICONERROR);
   return result;
 }
 

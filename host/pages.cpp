@@ -15,24 +15,22 @@ constexpr int kPageTableCount = 8;
 
 }  // namespace
 
-void open_host_page(HWND owner, uint32_t page_identifier) {
+bool open_host_page(HWND owner, uint32_t page_identifier) {
   auto request = host_service<HostRequestFn>(kHostRequest);
-  if (request == nullptr) return;
+  if (request == nullptr) return true;
   uintptr_t* table = nullptr;
   request(kHostRequestMagic, 0, &table, 0, kHostRequestTables, kHostTablesPageTable);
-  if (table == nullptr || table[kPageTableValid] != 1) {
-    show_message(owner, "Mismatch in XI table - unable to Open Selected Page", nullptr, MB_ICONERROR);
-    return;
-  }
+  if (table == nullptr || table[kPageTableValid] != 1) return false;
   auto* entries = reinterpret_cast<uintptr_t*>(table[kPageTableEntries]);
   auto* count = reinterpret_cast<const DWORD*>(table[kPageTableCount]);
   auto procedure = reinterpret_cast<DLGPROC>(table[kPageTableProcedure]);
-  if (entries == nullptr || count == nullptr) return;
+  if (entries == nullptr || count == nullptr) return true;
   for (DWORD i = 0; i < *count; ++i) {
     uintptr_t* entry = entries + i * kPageEntryWords;
     if (static_cast<uint32_t>(entry[kPageWordIdentifier]) != page_identifier) continue;
     DialogBoxIndirectParamA(g_library.instance, reinterpret_cast<const DLGTEMPLATE*>(entry[kPageWordTemplate]),
                             owner, procedure, reinterpret_cast<LPARAM>(entry));
-    return;
+    return true;
   }
+  return true;
 }
