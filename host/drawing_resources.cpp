@@ -1,6 +1,6 @@
 // The drawing resource set: fonts in the faces the machine has, brushes and
-// pens. The main face is tested on a hidden one-pixel button: when the font
-// mapper answers another face, the machine lacks it and a fallback is used.
+// pens, and the drawing of a plain owner-drawn button face. The main face is tested on a hidden
+// one-pixel button: when the font mapper answers another face, the machine lacks it and a fallback is used.
 #include <iterator>
 
 #include "host/host.h"
@@ -188,4 +188,12 @@ int draw_bitmap(HDC dc, BitmapRole role, int x, int y) {
   SelectObject(source, previous);
   DeleteDC(source);
   return size.bmWidth;
+}
+
+void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption) {
+  RECT area = item->rcItem;
+  FillRect(item->hDC, &area, face);
+  SetBkMode(item->hDC, TRANSPARENT);
+  SetTextColor(item->hDC, caption_colour);
+  DrawTextA(item->hDC, caption, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }

@@ -119,14 +119,6 @@ DWORD feature_draw(HWND window, uintptr_t mode, uintptr_t data, uint32_t id) {
 
 }  // namespace
 
-void draw_button_face(const DRAWITEMSTRUCT* item, HBRUSH face, COLORREF caption_colour, const char* caption) {
-  RECT area = item->rcItem;
-  FillRect(item->hDC, &area, face);
-  SetBkMode(item->hDC, TRANSPARENT);
-  SetTextColor(item->hDC, caption_colour);
-  DrawTextA(item->hDC, caption, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-}
-
 QVMR_EXPORT DWORD WINAPI entry_point_wm_draw_item(uintptr_t window, uintptr_t mode, uintptr_t data,
                                                   uintptr_t, uintptr_t control_id) {
   if (g_library.initialised != 1) return kResultNotInitialised;
