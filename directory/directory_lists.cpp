@@ -146,6 +146,24 @@ DWORD FillSchemaList(HWND list, DWORD selector, int image_offset, DWORD) {
   return rows;
 }
 
+void show_picker_kind(HWND list, DWORD kind) {
+  if (list == nullptr || g_directory.picker == nullptr || GetParent(list) != g_directory.picker) return;
+  const char* name = nullptr;
+  switch (kind) {
+    case kListUsersOneLevel:
+    case kListUsers: name = "ad_user"; break;
+    case kListContacts: name = "ad_contact"; break;
+    case kListGroups: name = "ad_universalgroup"; break;
+    case kListSearch:
+    case kListSearchOneLevel: name = "ad_search"; break;
+    default: break;  // kinds without an icon of their own take the last one away
+  }
+  if (name == g_directory.picker_icon) return;
+  g_directory.picker_icon = name;
+  HICON icon = name ? LoadIconA(g_library.instance, name) : nullptr;
+  SendMessageA(g_directory.picker, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+}
+
 DWORD FillDirectoryList(HWND list, DWORD kind, const char* base_path, const char* filter, int image_offset, DWORD) {
   if (g_directory.search_running) return 0;
   OneSearch one;

@@ -203,24 +203,6 @@ INT_PTR CALLBACK picker_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 
 }  // namespace
 
-void show_picker_kind(HWND list, DWORD kind) {
-  if (list == nullptr || g_directory.picker == nullptr || GetParent(list) != g_directory.picker) return;
-  const char* name = nullptr;
-  switch (kind) {
-    case kListUsersOneLevel:
-    case kListUsers: name = "ad_user"; break;
-    case kListContacts: name = "ad_contact"; break;
-    case kListGroups: name = "ad_universalgroup"; break;
-    case kListSearch:
-    case kListSearchOneLevel: name = "ad_search"; break;
-    default: break;  // kinds without an icon of their own take the last one away
-  }
-  if (name == g_directory.picker_icon) return;
-  g_directory.picker_icon = name;
-  HICON icon = name ? LoadIconA(g_library.instance, name) : nullptr;
-  SendMessageA(g_directory.picker, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-}
-
 DWORD PickTrackingEntries(HWND owner, HWND tracking_list) {
   const uintptr_t* d = tracking_list ? control_descriptor_of(tracking_list) : nullptr;
   const PickerMode* mode = nullptr;
