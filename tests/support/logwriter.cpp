@@ -508,7 +508,8 @@ size_t LogWriter::add_partial_header(uint32_t type, size_t keep) {
 bool LogWriter::save(const std::string& path) const {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
+  // An empty file is written by creating it: fwrite takes no null buffer, even for no bytes.
+  bool ok = bytes_.empty() || std::fwrite(bytes_.data(), 1, bytes_.size(), file) == bytes_.size();
   int saved = errno;
   if (std::fclose(file) != 0) ok = false;
   if (!ok && errno == 0) errno = saved;
