@@ -5,7 +5,6 @@
 #include "net/tcp_requests.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "config/registry.h"
@@ -603,7 +602,8 @@ int ProbeReachable(ULONG address) {
   }
   BYTE echo[kEchoBytes] = {};
   echo[0] = 8;  // echo request, code 0
-  uint16_t identifier = static_cast<uint16_t>(std::rand());
+  // The process's own identifier: another program's ping of the same address carries another.
+  uint16_t identifier = static_cast<uint16_t>(GetCurrentProcessId());
   uint16_t sequence = g_echo_sequence++;
   echo[4] = static_cast<BYTE>(identifier >> 8);
   echo[5] = static_cast<BYTE>(identifier);
