@@ -22,7 +22,21 @@ DWORD profile_screen_button(const ButtonEvent& e) {
   return ProfileScreenButton(e.screen, e.descriptor, e.companion, e.selected_row);
 }
 
-DWORD profile_screen_list(const ListEvent& e) { return ProfileScreenList(e.control, e.id, e.record); }
+DWORD profile_screen_list(const ListEvent& e) {
+  return ProfileScreenList(e.control, e.id, e.record, e.companion);
+}
+
+// The display fields of the profile screens describe the selected profile.
+DWORD profile_detail(const TextEvent& e, TextResult* result) {
+  result->numeric = ProfileDetailText(e.id, result->text, sizeof result->text);
+  return 0;
+}
+
+// The report-to lists that a form's apply saves, listed from the current server.
+DWORD report_to_list(const ListEvent& e) {
+  ListReportTo(e.control, current_server().name, e.id);
+  return 1;
+}
 
 // Server lists are filled with the known servers; the host then goes on with its default.
 DWORD list_known_servers(const ListEvent& e) {
@@ -75,6 +89,8 @@ constexpr ButtonRoute kButtons[] = {
     {0x602100CC, 0x602100CD, profile_screen_button},
     {0x602100E9, 0x602100E9, profile_screen_button},
     {0x602100CF, 0x602100CF, profile_screen_button},
+    // Add (even) and remove (odd) pairs of the logon name, alert e-mail and excluded account lists.
+    {0x602100D0, 0x602100D7, profile_screen_button},
     // Copy a profile to the selected servers; rename a profile, a saved report or a scheduled graphical activity.
     {0x602100D9, 0x602100D9, copy_profile_button},
     {0x60210029, 0x60210029, rename_button},
@@ -130,11 +146,16 @@ constexpr ListRoute kLists[] = {
     {0x602400F0, 0x602400F0, profile_screen_list},
     {0x602400F5, 0x602400F5, profile_screen_list},
     {0x603400AC, 0x603400AC, profile_screen_list},
+    {0x60340092, 0x60340093, report_to_list},
     // The saved custom reports, and the day and time lists of a schedule's run times.
     {0x60440010, 0x60440010, schedule_screen_list},
     {0x60440020, 0x60440020, schedule_screen_list},
     {0x60440022, 0x60440022, schedule_screen_list},
     {kUnattendedRunList, kUnattendedRunList, unattended_run},
+};
+
+constexpr TextRoute kTexts[] = {
+    {kProfileDetailFirst, kProfileDetailLast, profile_detail},
 };
 
 // Context menus. The report server lists offer an entry that the host carries out itself.
@@ -151,6 +172,12 @@ constexpr MenuRoute kMenus[] = {
 }  // namespace
 
 // At detach the registry connection cache closes its keys.
-extern const Subsystem kConfigSubsystem = {"config",       route_table(kButtons), route_table(kLists), {},
-                                          release_registry_connections, nullptr, {}, DropDefinitionRows,
+extern const Subsystem kConfigSubsystem = {"config",
+                                          route_table(kButtons),
+                                          route_table(kLists),
+                                          route_table(kTexts),
+                                          release_registry_connections,
+                                          nullptr,
+                                          {},
+                                          DropDefinitionRows,
                                           route_table(kMenus)};

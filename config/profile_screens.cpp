@@ -7,6 +7,7 @@
 #include "config/profile_lists.h"
 #include "config/profiles.h"
 #include "config/registry.h"
+#include "config/server_settings.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"
@@ -136,6 +137,7 @@ constexpr uint32_t kAddFileEntry = 0x60210052;
 constexpr uint32_t kChangeFileEntry = 0x602100B1;
 constexpr DWORD kFieldBytes = 2000;
 
+constexpr uint32_t kFileEntryList = 0x60240042;
 constexpr uint32_t kAddShare = 0x60212078;
 constexpr uint32_t kAddExcludedFile = 0x60212079;
 
@@ -148,10 +150,25 @@ void read_file_entry(HWND screen, DWORD* flags, char* path, char* file) {
   read_screen_field(screen, kFileEntryFileField, file, kFieldBytes);
 }
 
+bool is_list_control(HWND control) {
+  char class_name[32] = {};
+  GetClassNameA(control, class_name, sizeof class_name);
+  return std::strcmp(class_name, WC_LISTVIEWA) == 0;
+}
+
+// The entries' list a button adds to: its companion, or, for the buttons attached to the share path
+// field (whose companion is then that field), the entries' list of the same screen.
+HWND file_entry_list(HWND screen, HWND companion) {
+  if (companion && is_list_control(companion)) return companion;
+  int item = find_control_item(screen, kModuleNumber, kFileEntryList);
+  return item ? GetDlgItem(screen, item) : nullptr;
+}
+
 // Add, change, add a share (every file of the share path: the file part and the
 // extension-only choice are not taken) or add an excluded file (the entry is
 // marked not tracked). Every entry passes the checks first.
-DWORD file_entry_button(HWND screen, HWND list, uint32_t id) {
+DWORD file_entry_button(HWND screen, HWND companion, uint32_t id) {
+  HWND list = file_entry_list(screen, companion);
   int row = selected_row_number(list) - 1;
   if (id == kChangeFileEntry && row < 0) {
     // A Change with no row selected would otherwise do nothing the user could see.
@@ -232,61 +249,11 @@ DWORD add_ip_range(HWND screen, HWND list) {
   return AddIpRange(list, range, nullptr);
 }
 
-DWORD remove_selected_rows(HWND list, const char* question, const char* title) {
-  if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) return 0;
-  if (question && ask_confirmation(nullptr, question, title, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 0;
-  for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row)
-    if (SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)
-      SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-  return 1;
+// A control of the server screens makes the form it is on the server's; the pattern alerting controls,
+// numbered among them, are a profile's.
+bool is_server_screen_control(uint32_t id) {
+  return control_family(id) == 6 && control_screen_group(id) == 3 && !is_profile_pattern_control(id);
 }
-
-// The second list of a paired move: the button's second companion.
-HWND second_companion(const uintptr_t* descriptor) {
-  HWND screen = nullptr;
-  if (auto screen_window = host_service<HostScreenWindowFn>(kHostScreenWindow))
-    screen = screen_window(descriptor_half(descriptor, 12));
-  return screen ? GetDlgItem(screen, descriptor_half(descriptor, 13)) : nullptr;
-}
-
-// ---- The apply action of a property form -----------------------------------------
-
-constexpr uint32_t kApplyFormButton = 0x60A12002;
-
-DWORD save_alert_emails_merged(HWND list, const char* server, const char* profile) {
-  return SaveAlertEmails(list, server, profile, 1);
-}
-DWORD save_logon_names_merged(HWND list, const char* server, const char* profile) {
-  return SaveLogonNames(list, server, profile, 1);
-}
-
-struct FormListSaver {
-  uint32_t id;
-  DWORD (*save)(HWND list, const char* server, const char* profile);
-};
-
-// The lists an apply saves, by host identifier. The report-to lists (0x60340092, 0x60340093) are not
-// saved here: their save operation comes with the server configuration feature.
-constexpr FormListSaver kFormListSavers[] = {
-    {0x60240042, SaveFileTrackingEntries}, {0x602400F5, SaveKerberosCodes},
-    {0x6024002B, SaveIpRanges},            {0x6024002C, save_alert_emails_merged},
-    {0x603400AC, save_alert_emails_merged}, {0x602400F0, save_logon_names_merged},
-    {0x60240097, SaveExcluded},            {0x602400A3, SaveObjTrack},
-    {0x602400A6, SaveObjClassTrack},       {0x602400AA, SaveAttrTrack},
-    {0x602400DA, SaveGposTracked},
-};
-constexpr size_t kFormListSaverCount = sizeof kFormListSavers / sizeof kFormListSavers[0];
-
-// What one walk of a form finds: its lists to save in tab order, and whether it is the server's form.
-struct FormLists {
-  HWND list[kFormListSaverCount];
-  const FormListSaver* saver[kFormListSaverCount];
-  size_t count;
-  bool server_form;
-};
-
-// A control of the server screens makes the form it is on the server's.
-bool is_server_screen_control(uint32_t id) { return control_family(id) == 6 && control_screen_group(id) == 3; }
 
 bool note_server_control(HWND control, void* context) {
   const uintptr_t* d = control_descriptor_of(control);
@@ -302,6 +269,119 @@ bool on_server_form(HWND list) {
   if (HWND screen = GetParent(list)) walk_screen_controls(screen, note_server_control, &server_form);
   return server_form;
 }
+
+// The lists whose typed entries the add buttons take, and whose removed entries leave the stored list at once.
+enum class NamedList { kNone, kLogonNames, kAlertEmails, kExcluded };
+
+NamedList named_list(HWND list) {
+  const uintptr_t* d = list ? control_descriptor_of(list) : nullptr;
+  if (d == nullptr || descriptor_module(d) != kModuleNumber) return NamedList::kNone;
+  switch (descriptor_identifier(d)) {
+    case 0x602400F0: return NamedList::kLogonNames;
+    case 0x6024002C:
+    case 0x603400AC: return NamedList::kAlertEmails;
+    case 0x60240097: return NamedList::kExcluded;
+    default: return NamedList::kNone;
+  }
+}
+
+// Where a form's list is stored: the product key of the current server on the server's form, else the
+// profile the form shows.
+CurrentProfile list_owner(HWND list) {
+  if (!on_server_form(list)) return current_profile();
+  CurrentProfile owner = {};
+  copy_text(owner.server, sizeof owner.server, current_server().name);
+  return owner;
+}
+
+// Removes the selected rows. Logon names and alert e-mail addresses leave the stored list with their
+// rows (the confirmation's wording, "from Profile", says so); other rows go at the next apply.
+DWORD remove_selected_rows(HWND list, const char* question, const char* title) {
+  if (list == nullptr || SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) return 0;
+  if (question && ask_confirmation(nullptr, question, title, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return 0;
+  NamedList kind = named_list(list);
+  CurrentProfile owner = {};
+  if (kind == NamedList::kLogonNames || kind == NamedList::kAlertEmails) owner = list_owner(list);
+  for (int row = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1; row >= 0; --row) {
+    if ((SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) == 0) continue;
+    char name[kLogonNameChars + 2] = {};
+    LPARAM record;
+    read_list_row(list, row, name, sizeof name, &record);
+    DWORD rc = 0;
+    if (kind == NamedList::kLogonNames) rc = UpdateLogonName(name, owner.server, owner.name, kListRemove, 0);
+    else if (kind == NamedList::kAlertEmails) rc = UpdateAlertEmail(name, owner.server, owner.name, kListRemove);
+    // A name still stored keeps its row.
+    if (rc == 0) SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+  }
+  return 1;
+}
+
+// The entry typed into the button's second companion field, added to the companion list as its kind
+// takes it; 4061 for a list without typed entries.
+DWORD add_typed_entry(HWND list, HWND field) {
+  NamedList kind = named_list(list);
+  if (kind == NamedList::kNone) return kResultNotHandled;
+  char typed[kLogonNameChars + 2] = {};
+  if (field) GetWindowTextA(field, typed, sizeof typed);
+  switch (kind) {
+    case NamedList::kLogonNames: return AddLogonName(list, typed, 0, nullptr);
+    case NamedList::kAlertEmails: return AddAlertEmail(list, typed, nullptr);
+    default: return AddExcludedAccount(list, list_owner(list).server, typed, 0, nullptr);
+  }
+}
+
+// The second list of a paired move: the button's second companion.
+HWND second_companion(const uintptr_t* descriptor) {
+  HWND screen = nullptr;
+  if (auto screen_window = host_service<HostScreenWindowFn>(kHostScreenWindow))
+    screen = screen_window(descriptor_half(descriptor, 12));
+  return screen ? GetDlgItem(screen, descriptor_half(descriptor, 13)) : nullptr;
+}
+
+// ---- The apply action of a property form -----------------------------------------
+
+constexpr uint32_t kApplyFormButton = 0x60A12002;
+constexpr uint32_t kFirstAddRemoveButton = 0x602100D0;
+constexpr uint32_t kLastAddRemoveButton = 0x602100D7;
+
+DWORD save_alert_emails_merged(HWND list, const char* server, const char* profile) {
+  return SaveAlertEmails(list, server, profile, 1);
+}
+DWORD save_logon_names_merged(HWND list, const char* server, const char* profile) {
+  return SaveLogonNames(list, server, profile, 1);
+}
+
+struct FormListSaver {
+  uint32_t id;
+  DWORD (*save)(HWND list, const char* server, const char* profile);
+};
+
+// The report-to lists belong to the server (they lie on its form), whatever profile is selected.
+DWORD save_departments(HWND list, const char* server, const char*) {
+  return SaveReportTo(list, server, kSaveDepartments);
+}
+DWORD save_enterprise_hosts(HWND list, const char* server, const char*) { return SaveReportTo(list, server, 0); }
+
+// The lists an apply saves, by host identifier.
+constexpr FormListSaver kFormListSavers[] = {
+    {0x60240042, SaveFileTrackingEntries}, {0x602400F5, SaveKerberosCodes},
+    {0x6024002B, SaveIpRanges},            {0x6024002C, save_alert_emails_merged},
+    {0x603400AC, save_alert_emails_merged}, {0x602400F0, save_logon_names_merged},
+    {0x60240097, SaveExcluded},            {0x602400A3, SaveObjTrack},
+    {0x602400A6, SaveObjClassTrack},       {0x602400AA, SaveAttrTrack},
+    {0x602400DA, SaveGposTracked},         {kReportToDepartmentsList, save_departments},
+    {0x60340092, save_enterprise_hosts},
+};
+constexpr size_t kFormListSaverCount = sizeof kFormListSavers / sizeof kFormListSavers[0];
+
+// What one walk of a form finds: its lists to save in tab order, and whether it is the server's form.
+struct FormLists {
+  HWND list[kFormListSaverCount];
+  const FormListSaver* saver[kFormListSaverCount];
+  size_t count;
+  bool server_form;
+};
+
 
 bool note_form_control(HWND control, void* context) {
   auto* form = static_cast<FormLists*>(context);
@@ -331,11 +411,13 @@ DWORD SaveProfileForm(HWND screen, const char* server, const CurrentProfile& sho
   // list operation does for an empty profile name.
   const char* on_server = form.server_form ? server : shown.server;
   const char* profile = form.server_form ? "" : shown.name;
-  // The first list that fails ends the apply, so the user sees one message: that list has put its
-  // stored values back, and the lists after it keep theirs.
+  // Each list is saved, also after one that failed (that list has said so and put its stored values
+  // back); then the form's single settings.
+  DWORD saved = 1;
   for (size_t i = 0; i < form.count; ++i)
-    if (form.saver[i]->save(form.list[i], on_server, profile) != 0) return 0;
-  return 1;
+    if (form.saver[i]->save(form.list[i], on_server, profile) != 0) saved = 0;
+  if (!SaveProfileFormSettings(screen, shown, form.server_form)) saved = 0;
+  return saved;
 }
 
 INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type) {
@@ -430,11 +512,22 @@ DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND compani
         MovePairedRows(companion, second_companion(descriptor));
         return 1;
       }
+      // The add and remove pairs of the profile screens' name lists: each even button adds the entry typed
+      // into its second companion field to its companion list, each odd one removes the list's selected rows.
+      if (id >= kFirstAddRemoveButton && id <= kLastAddRemoveButton)
+        return (id & 1) == 0 ? add_typed_entry(companion, second_companion(descriptor))
+                             : remove_selected_rows(companion, nullptr, nullptr);
       return check_option_group(screen, id);
   }
 }
 
-DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
+bool selected_profile_row(ProfileRow* row) {
+  HWND list = IsWindow(g_profile_list) ? g_profile_list : nullptr;
+  int selected = selected_row_number(list) - 1;
+  return selected >= 0 && profile_row(reinterpret_cast<const BYTE*>(list_row_param(list, selected)), row);
+}
+
+DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record, HWND companion) {
   if (is_profile_list(id)) {
     g_profile_list = control;
     ListProfiles(current_server().name, control, record);
@@ -443,9 +536,15 @@ DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record) {
   CurrentProfile current = current_profile();
   const char* server = current.server;
   const char* profile = current.name;
+  // A form's lists come with its single settings: each list event shows them as stored.
+  FillProfileFormSettings(GetParent(control), current, on_server_form(control));
   switch (id) {
     case 0x60240042: ListFileTrackingEntries(server, profile, control, record); return 1;
-    case 0x602400F5: ListTrackedKerberosCodes(server, profile, control, record); return 1;
+    case 0x602400F5:
+      ListTrackedKerberosCodes(server, profile, control, record);
+      // The codes to choose from fill the list's companion (the other list of its pair), once.
+      if (companion && SendMessageA(companion, LVM_GETITEMCOUNT, 0, 0) == 0) ListKerberosCodes(companion, nullptr);
+      return 1;
     case 0x6024002B: ListIpRanges(server, profile, control, record); return 1;
     case 0x6024002C: ListAlertEmails(server, profile, control, record); return 1;
     // The server's form shows what the apply saves onto its product key.

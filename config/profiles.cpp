@@ -2,6 +2,7 @@
 // delete, the single values, file tracking entries and pattern alerting.
 #include "config/profiles.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -112,6 +113,13 @@ const char* gpo_value_name(uint32_t identifier, bool reading) {
       if (item.identifier == identifier) return item.value;
   return nullptr;
 }
+}  // namespace
+
+const char* profile_item_value_name(uint32_t identifier) {
+  return identifier == kBaselinePathItem ? "BaselinePath" : gpo_value_name(identifier, true);
+}
+
+namespace {
 
 uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 void write_u32(BYTE* p, uint32_t v) {
@@ -125,6 +133,22 @@ DWORD clamp(DWORD value, DWORD zero_becomes, DWORD most) {
 
 // The creator: "user on computer" with the account the console runs under (else the user recorded at
 // start-up), or "<unknown>" when neither is known.
+// PatternTracking as stored, with the reading limits applied; off when the value is missing or not a record.
+void read_pattern(HKEY key, PatternSettings* out) {
+  *out = {};
+  BYTE pattern[kPatternBytes] = {};
+  DWORD size = sizeof pattern;
+  if (RegQueryValueExA(key, "PatternTracking", nullptr, nullptr, pattern, &size) != ERROR_SUCCESS ||
+      size != kPatternBytes)
+    return;
+  out->on = 1;
+  out->mask = read_u32(pattern + 20);
+  out->count = read_u32(pattern + 40) > 500000 ? 500000 : read_u32(pattern + 40);
+  out->first = clamp(read_u32(pattern + 44), 1, 60);
+  out->second = clamp(read_u32(pattern + 48), 1, 60);
+  out->mode = read_u32(pattern + 52);
+}
+
 void profile_creator(char* out, size_t size) {
   // The console user's distinguished name, as the directory-information object knows it.
   IADsADSystemInfo* info = nullptr;
@@ -336,17 +360,14 @@ DWORD ReadProfiles(const char* server, ProfileSummary* out, DWORD capacity, DWOR
     read_number(key, "CentralAlert", &p.central_alert);
     p.has_alert_email = subkey_has_values(key, "AlertEmails");
     p.alert_count = p.central_alert + p.console_alert + p.has_alert_email;
-    BYTE pattern[kPatternBytes] = {};
-    DWORD pattern_size = sizeof pattern;
-    if (RegQueryValueExA(key, "PatternTracking", nullptr, nullptr, pattern, &pattern_size) == ERROR_SUCCESS &&
-        pattern_size == kPatternBytes) {
-      p.pattern_on = 1;
-      p.pattern_mask = read_u32(pattern + 20);
-      p.pattern_count = read_u32(pattern + 40) > 500000 ? 500000 : read_u32(pattern + 40);
-      p.pattern_first = clamp(read_u32(pattern + 44), 1, 60);
-      p.pattern_second = clamp(read_u32(pattern + 48), 1, 60);
-      p.pattern_mode = read_u32(pattern + 52);
-    }
+    PatternSettings pattern;
+    read_pattern(key, &pattern);
+    p.pattern_on = pattern.on;
+    p.pattern_mask = pattern.mask;
+    p.pattern_count = pattern.count;
+    p.pattern_first = pattern.first;
+    p.pattern_second = pattern.second;
+    p.pattern_mode = pattern.mode;
     char creator[sizeof p.created_by + 2] = {};
     DWORD creator_size = sizeof creator - 1;
     if (RegQueryValueExA(key, "CreatedBy", nullptr, nullptr, reinterpret_cast<BYTE*>(creator), &creator_size) ==
@@ -425,6 +446,13 @@ DWORD SetProfileEnabled(HWND, HWND list, int row, DWORD type, const char* server
   RegCloseKey(key);
   if (written != ERROR_SUCCESS) return static_cast<DWORD>(written);
   const ProfileType* kind = profile_type_by_code(type);
+  // The row's record keeps the new state too, for the fields that describe the selected profile.
+  auto* record = list && row >= 0 ? reinterpret_cast<BYTE*>(list_row_param(list, row)) : nullptr;
+  ProfileRow shown;
+  if (profile_row(record, &shown)) {
+    const DWORD disabled = disable != 0;
+    std::memcpy(record + kRowDataOffset + offsetof(ProfileRow, disabled), &disabled, sizeof disabled);
+  }
   if (list && kind && row >= 0) {
     LVITEMA item = {};
     item.mask = LVIF_IMAGE;
@@ -526,6 +554,16 @@ void BuildPatternRecord(DWORD mask, DWORD count, DWORD first, DWORD second, DWOR
   write_u32(record + 44, clamp(first, 1, 60));
   write_u32(record + 48, clamp(second, 10, 60));
   write_u32(record + 52, mode);
+}
+
+DWORD GetPatternTracking(const char* server, const char* profile, PatternSettings* out) {
+  *out = {};
+  HKEY key;
+  DWORD rc = open_for(server, profile, KEY_READ, "UNABLE TO GET PROFILE ITEM DETAILS", &key, kConnectionFailureOnly);
+  if (rc != 0) return rc;
+  read_pattern(key, out);
+  RegCloseKey(key);
+  return 0;
 }
 
 DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* record) {

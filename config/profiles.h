@@ -84,6 +84,8 @@ DWORD SetGpoProfileItem(HWND window, const char* server, const char* profile, ui
 // Reads one value by control identifier; a missing value leaves *value at 0.
 // path (4097 bytes) receives BaselinePath.
 DWORD GetProfileItem(const char* server, const char* profile, uint32_t identifier, DWORD* value, char* path);
+// The value that GetProfileItem reads for an identifier; null for one it does not know.
+const char* profile_item_value_name(uint32_t identifier);
 // Copies the policy definition files of the server's SYSVOL tree into "sysvol.vornix.baseline"
 // below the share path baseline_path on the same server, after erasing the files of the last copy.
 // Progress goes to the host's status line. 0 or the Windows error (reported to the user).
@@ -94,6 +96,12 @@ constexpr size_t kPatternBytes = 100;
 void BuildPatternRecord(DWORD mask, DWORD count, DWORD first, DWORD second, DWORD mode, BYTE* record);
 // Writes the record, or deletes the value when record is null.
 DWORD SetPatternTracking(const char* server, const char* profile, const BYTE* record);
+// Pattern alerting as stored, with the reading limits applied; all 0 when it is off.
+struct PatternSettings {
+  DWORD on, mask, count, first, second, mode;
+};
+// 0 or the Windows error (only a failed connection is shown).
+DWORD GetPatternTracking(const char* server, const char* profile, PatternSettings* out);
 
 // File tracking entries (Paths): 1048-byte records.
 constexpr size_t kFileEntryBytes = 1048;
@@ -140,15 +148,36 @@ struct CurrentProfile {
 };
 CurrentProfile current_profile();
 
+// The selected row of that list as ListProfiles wrote it; false when none is selected.
+bool selected_profile_row(ProfileRow* row);
+
+// The single settings of a profile form (alerts, Kerberos filter, local logons, group policy items,
+// baseline, pattern alerting): Fill shows the stored values in the form's check boxes and fields;
+// Save writes each one the form has, going on past a failure (said with its value and error), and
+// returns 1 when all were written. Both do nothing on the server's form or with no profile shown.
+void FillProfileFormSettings(HWND screen, const CurrentProfile& shown, bool server_form);
+DWORD SaveProfileFormSettings(HWND screen, const CurrentProfile& shown, bool server_form);
+// The pattern alerting controls, which sit on a profile's form although they are numbered as the
+// server screens' controls.
+bool is_profile_pattern_control(uint32_t id);
+
+// The display fields 0x6022000B to 0x60220012 describe the selected profile: name, type, disabled,
+// alert count, excluded accounts, pattern alerting, creator, creation date. The text (empty with no
+// selection); true when it is a number.
+constexpr uint32_t kProfileDetailFirst = 0x6022000B;
+constexpr uint32_t kProfileDetailLast = 0x60220012;
+bool ProfileDetailText(uint32_t id, char* out, size_t size);
+
 // The creation dialog (ADD_PROFILE) for one server; request 0x602100CC names the
 // server in the title. IDOK once a profile was created.
 INT_PTR AddProfileDialog(HWND owner, const char* server, uint32_t request, DWORD type);
 
 // The apply action of a property form: saves each list of the form, in tab order, onto the profile the
-// form shows, or onto the product key of the current server when the form is the server's. 1 when all
-// were saved; 0 after telling the user (no profile shown, or the first list that failed).
+// form shows, or onto the product key of the current server when the form is the server's (its report-to
+// lists always onto the current server), then the single settings of the profile shown. Every list is
+// saved, also after one that failed; 1 when all were saved, 0 when any failed (each said so).
 DWORD SaveProfileForm(HWND screen, const char* server, const CurrentProfile& shown);
 
 // Events of the profile screens, routed by the dispatching entry points.
 DWORD ProfileScreenButton(HWND screen, const uintptr_t* descriptor, HWND companion, int selected_row);
-DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record);
+DWORD ProfileScreenList(HWND control, uint32_t id, BYTE* record, HWND companion);

@@ -45,6 +45,12 @@ inline uint16_t descriptor_half(const uintptr_t* d, int k) {
   return static_cast<uint16_t>(static_cast<uint32_t>(d[k / 2]) >> (16 * (k % 2)));
 }
 
+inline void set_descriptor_half(uintptr_t* d, int k, uint16_t value) {
+  const uint32_t shift = 16 * (k % 2);
+  const uint32_t word = static_cast<uint32_t>(d[k / 2]);
+  d[k / 2] = (word & ~(0xFFFFu << shift)) | static_cast<uint32_t>(value) << shift;
+}
+
 inline uint32_t descriptor_identifier(const uintptr_t* d) { return descriptor_word(d, kDescWordIdentifier); }
 inline uint32_t descriptor_kind(const uintptr_t* d) { return descriptor_word(d, kDescWordKind); }
 

@@ -47,6 +47,24 @@ HWND companion_window(const uintptr_t* descriptor) {
   return screen ? GetDlgItem(screen, descriptor_half(descriptor, item_half)) : nullptr;
 }
 
+uint16_t screen_key_of(HWND screen) {
+  auto screen_window = host_service<HostScreenWindowFn>(kHostScreenWindow);
+  uint16_t found = 0;
+  if (screen == nullptr || screen_window == nullptr) return 0;
+  walk_controls(screen, [&](HWND control) {
+    const uintptr_t* d = control_descriptor_of(control);
+    if (d == nullptr) return true;
+    uint32_t kind = descriptor_kind(d);
+    int key_half = kind == kDescriptorListView ? kDescHalfListCompanionKey
+                   : kind == kDescriptorPushButton || kind == kDescriptorKind4 ? kDescHalfCompanionKey
+                                                                              : -1;
+    uint16_t key = key_half < 0 ? 0 : descriptor_half(d, key_half);
+    if (key != 0 && screen_window(key) == screen) found = key;
+    return found == 0;
+  });
+  return found;
+}
+
 int selected_row_number(HWND list) {
   char class_name[32] = {};
   if (list == nullptr || GetClassNameA(list, class_name, sizeof class_name) == 0 ||

@@ -4,6 +4,7 @@
 // (Applying a changed field is the configuration screens' work:
 // config/edit_fields.cpp.)
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -161,6 +162,36 @@ constexpr uint32_t kSqlServerField = 0x603800DA;
 constexpr size_t kSqlServerFieldBytes = 600;
 
 
+// The share path field of a file tracking entry and its command buttons (add a share, add an excluded
+// file), which act on its text.
+constexpr uint32_t kSharePathField = 0x6028005B;
+constexpr uint32_t kSharePathButtons[] = {0x60212078, 0x60212079};
+
+// Chosen reading of "attach": the field becomes the companion (16-bit words 7 and 8) of its command
+// buttons on the same screen; without a window key for the screen nothing is attached.
+void attach_command_buttons(HWND screen, DWORD field_item) {
+  uint16_t key = screen_key_of(screen);
+  if (key == 0) return;
+  struct Attach {
+    uint16_t key;
+    uint16_t item;
+  } attach = {key, static_cast<uint16_t>(field_item)};
+  walk_screen_controls(
+      screen,
+      [](HWND control, void* context) {
+        uintptr_t* d = control_descriptor_of(control);
+        if (d == nullptr || descriptor_kind(d) != kDescriptorPushButton || descriptor_module(d) != kModuleNumber ||
+            std::find(std::begin(kSharePathButtons), std::end(kSharePathButtons), descriptor_identifier(d)) ==
+                std::end(kSharePathButtons))
+          return true;
+        const auto* a = static_cast<const Attach*>(context);
+        set_descriptor_half(d, kDescHalfCompanionKey, a->key);
+        set_descriptor_half(d, kDescHalfCompanionItem, a->item);
+        return true;
+      },
+      &attach);
+}
+
 void empty_field(HWND field, bool styled_font) {
   if (styled_font && g_library.styled_dialog_mode && g_library.medium_font)
     SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(g_library.medium_font), TRUE);
@@ -276,6 +307,7 @@ QVMR_EXPORT DWORD WINAPI check_if_text_to_be_displayed(uintptr_t, DWORD control_
   const PresentationRule* rule = presentation_rule(control_id);
   if (rule == nullptr) return kResultNotHandled;
   present(screen, GetDlgItem(screen, static_cast<int>(dialog_item)), control_id, rule->action);
+  if (control_id == kSharePathField) attach_command_buttons(screen, dialog_item);
   return rule->result;
 }
 

@@ -196,6 +196,8 @@ bool insert_host_item(HWND window, HTREEITEM parent, RowPosition position, const
 
 // Controls of a screen.
 HWND companion_window(const uintptr_t* descriptor);
+// The host's window key of a screen, as a companion of one of its controls names it; 0 when none does.
+uint16_t screen_key_of(HWND screen);
 int selected_row_number(HWND list);
 // A list view row's item data (LVIF_PARAM); 0 when the list has no such row.
 LPARAM list_row_param(HWND list, int row);

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr uint16_t kScreenKey = 31;
+constexpr char kAliceSid[] = "S-1-5-21-1004336348-1177238915-682003330-1105";
 
 class ProfileScreens : public support::LibraryTest {
  protected:
@@ -107,6 +108,32 @@ class ProfileScreens : public support::LibraryTest {
   }
 
   std::vector<std::string> said() { return support::journal_lines(" | ", true); }
+
+  // A profile of the console machine with these DWORD values, selected in a profile list of the screen.
+  void select_new_profile(const char* name, DWORD type, std::initializer_list<std::pair<const char*, DWORD>> values) {
+    HKEY key;
+    const std::string path = std::string("SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\") + name;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "ProfileType", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), 4);
+    for (const auto& [value, data] : values)
+      RegSetValueExA(key, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), 4);
+    RegCloseKey(key);
+    HWND profiles = add_list(0x6024000A, 105);
+    ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+    select_only(profiles, name);
+  }
+
+  static std::string dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+  static uint32_t read_u32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+  bool checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  void check(HWND box, bool on) { SendMessageA(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+  std::string text(HWND field) {
+    char buffer[300] = {};
+    GetWindowTextA(field, buffer, sizeof buffer);
+    return buffer;
+  }
 
   HWND screen_ = nullptr;
   HWND list_ = nullptr;
@@ -382,7 +409,7 @@ TEST_F(ProfileScreens, FormsListFilterAndSaveOntoTheSelectedProfileOrTheServersP
   EXPECT_EQ(product_value("\\LogonNamesToTrack", "bob"), "<none>");
 }
 
-TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyStored) {
+TEST_F(ProfileScreens, EveryListOfAFormIsSavedAlsoAfterOneThatFails) {
   // The second value write on SRV01 fails once with access denied.
   world_.set_machine_setting("SRV01", "faults", "registry_write", "5");
   world_.set_machine_setting("SRV01", "faults", "registry_write_number", "2");
@@ -392,16 +419,42 @@ TEST_F(ProfileScreens, AListThatFailsEndsTheApplyAndTheListsAfterItKeepWhatTheyS
   HWND profiles = add_list(0x6024000A, 105);
   ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
   select_only(profiles, "Remote");
-  // Saved in tab order: e-mails, ranges (the failing write), then Kerberos codes.
+  // Saved in tab order: e-mails, ranges (the failing write), Kerberos codes, then the local logons box.
   support::insert_list_rows(add_list(0x6024002C, 111), {{"ops@brightmere.com", nullptr}});
   support::insert_list_rows(add_list(0x6024002B, 112), {{"10.0.0.1 through 10.0.0.9", nullptr}});
   support::insert_list_rows(add_list(0x602400F5, 113), {{"024:[Bad]", nullptr}});
+  SendMessageA(add_field(0x602800F8, 600, kDescriptorCheckBox), BM_SETCHECK, BST_CHECKED, 0);
   said();
   EXPECT_EQ(press(0x60A12002), 0u);
   EXPECT_EQ(said(), (std::vector<std::string>{"ERROR ON IP RANGES KEY | Error 5 creating 0a0000010a000009"}));
   EXPECT_EQ(product_value("\\Profiles\\Remote\\AlertEmails", "ops@brightmere.com", "\\\\SRV01").size(), 4u);
   EXPECT_EQ(product_value("\\Profiles\\Remote\\IP_Ranges", "0a0000010a000009", "\\\\SRV01"), "<none>");
-  EXPECT_EQ(product_value("\\Profiles\\Remote", "KErrors", "\\\\SRV01"), "<none>");
+  std::string kerrors(80, '\0');
+  kerrors[24] = 1;
+  EXPECT_EQ(product_value("\\Profiles\\Remote", "KErrors", "\\\\SRV01"), kerrors);
+  EXPECT_EQ(product_value("\\Profiles\\Remote", "IncludeLocalLogons", "\\\\SRV01"), std::string("\1\0\0\0", 4));
+}
+
+TEST_F(ProfileScreens, TheServersFormListsAndSavesItsReportToLists) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const char departments[] = "Sales\0HR\0";
+  RegSetValueExA(key, "DepartmentsReportTo", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(departments),
+                 sizeof departments);
+  RegCloseKey(key);
+  HWND form = host::create_screen(35, "Server");
+  HWND listed = add_list(0x60340093, 120, form), hosts = add_list(0x60340092, 121, form);
+  ASSERT_EQ(host::send_list_event(library_, listed), 1u);
+  ASSERT_EQ(host::send_list_event(library_, hosts), 1u);
+  EXPECT_EQ(rows(listed), (std::vector<std::string>{"Sales", "HR"}));
+  EXPECT_TRUE(rows(hosts).empty());
+  support::insert_list_rows(listed, {{"Audit", nullptr}});
+  support::insert_list_rows(hosts, {{"ENT01", nullptr}});
+  EXPECT_EQ(press(0x60A12002, 120, 0, form), 1u);
+  EXPECT_EQ(product_value("", "DepartmentsReportTo"), std::string("Sales\0HR\0Audit\0\0", 16));
+  EXPECT_EQ(product_value("", "EnterpriseHostsReportTo"), std::string("ENT01\0\0", 7));
 }
 
 // The baseline button copies the selected group policy profile's SYSVOL definition files below the
@@ -440,6 +493,255 @@ TEST_F(ProfileScreens, TheBaselineButtonCopiesBelowTheSelectedProfilesSavedPath)
   EXPECT_EQ(press(0x602100E9), 1u);
   EXPECT_TRUE(said().empty());
   EXPECT_EQ(support::read_whole_file(share + "/Baselines/sysvol.vornix.baseline/Policies/registry.pol"), "PReg");
+}
+
+// A form shows the selected profile's single settings when its lists are listed, and its apply writes
+// each one it has: alerts, the Kerberos filter, local logons and pattern alerting.
+TEST_F(ProfileScreens, AFormShowsItsProfilesSettingsAndItsApplyWritesEachOne) {
+  BYTE pattern[kPatternBytes];
+  BuildPatternRecord(2, 40, 5, 20, 32, pattern);
+  select_new_profile("Failures", kProfileFailedLogon, {{"ConsoleAlert", 1}, {"FilterByKerberosErrors", 1}});
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Failures", 0,
+                          KEY_ALL_ACCESS, &key),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "PatternTracking", 0, REG_BINARY, pattern, kPatternBytes);
+  RegCloseKey(key);
+  HWND emails = add_list(0x6024002C, 110);
+  auto box = [&](uint32_t id, int item) { return add_field(id, item, kDescriptorCheckBox); };
+  HWND console = box(0x6028002D, 600), central = box(0x6028003D, 601);
+  HWND filter = box(0x602800F4, 602), local = box(0x602800F8, 603);
+  HWND on = box(0x603800FF, 610);
+  auto field = [&](uint32_t id, int item) { return add_field(id, item, kDescriptorEditField); };
+  HWND count = field(0x60380100, 611), first = field(0x60380101, 612), second = field(0x60380105, 613);
+  HWND activity[3], mode[3];
+  for (int i = 0; i < 3; ++i) {
+    activity[i] = box(0x60380102 + static_cast<uint32_t>(i), 620 + i);
+    mode[i] = box(0x60310106 + static_cast<uint32_t>(i), 630 + i);
+  }
+  check(central, true);
+  check(local, true);
+  ASSERT_EQ(host::send_list_event(library_, emails), 1u);
+  EXPECT_TRUE(checked(console) && checked(filter) && checked(on));
+  EXPECT_FALSE(checked(central) || checked(local)) << "as stored: missing values are off";
+  EXPECT_EQ(text(count) + " " + text(first) + " " + text(second), "40 5 20");
+  EXPECT_EQ(std::vector<bool>({checked(activity[0]), checked(activity[1]), checked(activity[2]), checked(mode[0]),
+                               checked(mode[1]), checked(mode[2])}),
+            std::vector<bool>({false, true, false, false, true, false}));
+
+  // Changed and applied: counts of 0 (or none) take their defaults, too large ones their limits. The pattern
+  // controls, numbered as server controls, leave the form a profile's: the address goes to the profile.
+  check(console, false);
+  check(central, true);
+  check(filter, false);
+  check(local, true);
+  SetWindowTextA(count, "0");
+  SetWindowTextA(first, "");
+  SetWindowTextA(second, "75");
+  check(activity[0], true);
+  check(activity[2], true);
+  check(mode[1], false);
+  check(mode[2], true);
+  support::insert_list_rows(emails, {{"ops@brightmere.com", nullptr}});
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_TRUE(said().empty());
+  const char* profile = "\\Profiles\\Failures";
+  EXPECT_EQ(product_value(profile, "CentralAlert"), dword(1));
+  EXPECT_EQ(product_value(profile, "ConsoleAlert"), dword(0));
+  EXPECT_EQ(product_value(profile, "FilterByKerberosErrors"), dword(0));
+  EXPECT_EQ(product_value(profile, "IncludeLocalLogons"), dword(1));
+  BuildPatternRecord(7, 10, 1, 60, 64, pattern);
+  EXPECT_EQ(product_value(profile, "PatternTracking"), std::string(reinterpret_cast<char*>(pattern), kPatternBytes));
+  EXPECT_EQ(read_u32(pattern + 40), 10u);
+  EXPECT_EQ(product_value("\\Profiles\\Failures\\AlertEmails", "ops@brightmere.com").size(), 4u);
+  EXPECT_EQ(product_value("\\AlertEmails", "ops@brightmere.com"), "<no key>");
+
+  // Switched off, local logons and pattern alerting are deleted.
+  check(local, false);
+  check(on, false);
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_EQ(product_value(profile, "IncludeLocalLogons"), "<none>");
+  EXPECT_EQ(product_value(profile, "PatternTracking"), "<none>");
+}
+
+TEST_F(ProfileScreens, AGroupPolicyFormShowsAndWritesItsItemsBaselineFlagsAndPath) {
+  select_new_profile("Policies", kProfileGroupPolicy, {{"TrackGPCreate", 1}, {"BaselineFlags", 0x80000000}});
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Policies", 0,
+                          KEY_ALL_ACCESS, &key),
+            ERROR_SUCCESS);
+  const char stored_path[] = "C$\\Baselines";
+  RegSetValueExA(key, "BaselinePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored_path), sizeof stored_path);
+  RegCloseKey(key);
+  HWND emails = add_list(0x6024002C, 110);
+  auto box = [&](uint32_t id, int item) { return add_field(id, item, kDescriptorCheckBox); };
+  HWND create = box(0x602800DD, 600), remove = box(0x602800DE, 601), ad_only = box(0x602800EE, 602);
+  HWND baseline_on = box(0x602100E5, 603), baseline_off = box(0x602100E6, 604);
+  HWND path = add_field(0x602800E8, 605, kDescriptorEditField);
+  ASSERT_EQ(host::send_list_event(library_, emails), 1u);
+  EXPECT_EQ(std::vector<bool>({checked(create), checked(remove), checked(ad_only), checked(baseline_on),
+                               checked(baseline_off)}),
+            std::vector<bool>({true, false, false, true, false}));
+  EXPECT_EQ(text(path), "C$\\Baselines");
+
+  check(create, false);
+  check(remove, true);
+  check(baseline_on, false);
+  check(baseline_off, true);
+  SetWindowTextA(path, "");
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_TRUE(said().empty());
+  const char* profile = "\\Profiles\\Policies";
+  EXPECT_EQ(product_value(profile, "TrackGPCreate"), dword(0));
+  EXPECT_EQ(product_value(profile, "TrackGPDelete"), dword(1));
+  EXPECT_EQ(product_value(profile, "TrackGPChangeADOnly"), dword(0));
+  EXPECT_EQ(product_value(profile, "BaselineFlags"), dword(0));
+  EXPECT_EQ(product_value(profile, "BaselinePath"), "<none>") << "no path given: deleted";
+
+  // Neither baseline button pressed: the flags stay; a path is stored with its terminator.
+  check(baseline_off, false);
+  SetWindowTextA(path, "D$\\Copies");
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_EQ(product_value(profile, "BaselineFlags"), dword(0));
+  EXPECT_EQ(product_value(profile, "BaselinePath"), std::string("D$\\Copies", 10));
+  check(baseline_on, true);
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_EQ(product_value(profile, "BaselineFlags"), dword(0x80000000));
+}
+
+// The add buttons take the entry typed into their second companion field; the remove buttons take the
+// selected rows away, logon names and alert e-mail addresses from the stored list at once.
+TEST_F(ProfileScreens, NameListsTakeTypedEntriesAndRemovedNamesLeaveTheStoredListAtOnce) {
+  std::FILE* users = std::fopen((world_.machine_dir(world_.console()) + "/users.ini").c_str(), "w");
+  std::fprintf(users, "[%s]\nname = alice\ndomain = BRIGHTMERE\ntype = user\n", kAliceSid);
+  std::fclose(users);
+  select_new_profile("Logons", kProfileLogon, {});
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Logons\\LogonNamesToTrack", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD added = 0x6A000000;
+  RegSetValueExA(key, "bob", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&added), 4);
+  RegCloseKey(key);
+  HWND names = add_list(0x602400F0, 110), excluded = add_list(0x60240097, 111);
+  HWND typed = add_field(0x60280078, 700, kDescriptorEditField);
+  ASSERT_EQ(host::send_list_event(library_, names), 1u);
+  ASSERT_EQ(rows(names), std::vector<std::string>{"bob"});
+
+  SetWindowTextA(typed, "alice");
+  EXPECT_EQ(press(0x602100D0, 110, 700), 1u);
+  SetWindowTextA(typed, "");
+  EXPECT_EQ(press(0x602100D2, 110, 700), 0u);
+  SetWindowTextA(typed, "BRIGHTMERE\\alice");
+  EXPECT_EQ(press(0x602100D4, 111, 700), 1u);
+  EXPECT_EQ(press(0x602100D6, 105, 700), 4061u) << "the profile list takes no typed entries";
+  EXPECT_EQ(said(), std::vector<std::string>{"INVALID LOGON NAME | Please enter a logon name."});
+  EXPECT_EQ(rows(names), (std::vector<std::string>{"bob", "alice"}));
+  EXPECT_EQ(rows(excluded), std::vector<std::string>{"BRIGHTMERE\\alice"});
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\LogonNamesToTrack", "alice"), "<none>") << "stored by the apply";
+
+  select_only(names, "bob");
+  EXPECT_EQ(press(0x602100D1, 110), 1u);
+  EXPECT_EQ(press(0x602100D3, 110), 0u) << "nothing selected";
+  EXPECT_EQ(rows(names), std::vector<std::string>{"alice"});
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\LogonNamesToTrack", "bob"), "<none>");
+
+  EXPECT_EQ(press(0x60A12002), 1u);
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\LogonNamesToTrack", "alice").size(), 4u);
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\Excluded", kAliceSid), dword(0));
+
+  // An alert address removed after the confirmation leaves the profile at once; cancelled, it stays.
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles\\Logons\\AlertEmails", 0, nullptr,
+                            0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "ops@brightmere.com", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&added), 4);
+  RegCloseKey(key);
+  HWND emails = add_list(0x6024002C, 112);
+  ASSERT_EQ(host::send_list_event(library_, emails), 1u);
+  select_only(emails, "ops@brightmere.com");
+  ui::script({"Remove Alert Email Address from Profile", IDCANCEL, "", {}});
+  EXPECT_EQ(press(0x6021003B, 112), 0u);
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\AlertEmails", "ops@brightmere.com").size(), 4u);
+  ui::script({"Remove Alert Email Address from Profile", IDOK, "", {}});
+  EXPECT_EQ(press(0x6021003B, 112), 1u);
+  EXPECT_TRUE(rows(emails).empty());
+  EXPECT_EQ(product_value("\\Profiles\\Logons\\AlertEmails", "ops@brightmere.com"), "<none>");
+}
+
+TEST_F(ProfileScreens, TheKerberosListsCompanionOffersEveryCodeOnceToMoveIn) {
+  select_new_profile("Failures", kProfileFailedLogon, {});
+  HWND offered = add_list(0x602400F6, 111);
+  HWND tracked = host::add_control(screen_, 110, WC_LISTVIEWA, "",
+                                   host::ControlSpec{0x602400F5, kDescriptorListView, kScreenKey, 111});
+  ASSERT_EQ(host::send_list_event(library_, tracked), 1u);
+  ASSERT_EQ(host::send_list_event(library_, tracked), 1u);
+  std::vector<std::string> codes = rows(offered);
+  EXPECT_EQ(codes.size(), 63u) << "each code with a text, once";
+  EXPECT_EQ(codes.front(), "001:[Client's entry in database expired]");
+  EXPECT_EQ(codes.back(), "076:[KDC names do not match]");
+  select_only(offered, "024:[Bad Password:Password is incorrect]");
+  EXPECT_EQ(press(0x6021010D, 111, 110), 1u);
+  EXPECT_EQ(rows(tracked), std::vector<std::string>{"024:[Bad Password:Password is incorrect]"});
+  EXPECT_EQ(press(0x60A12002), 1u);
+  std::string kerrors(80, '\0');
+  kerrors[24] = 1;
+  EXPECT_EQ(product_value("\\Profiles\\Failures", "KErrors"), kerrors);
+}
+
+// The eight display fields of the profile screens describe the profile selected in the profile list.
+TEST_F(ProfileScreens, TheDisplayFieldsDescribeTheSelectedProfile) {
+  auto shown = [&](uint32_t id) {
+    char buffer[2048] = "unchanged";
+    LONG value = 0;
+    EXPECT_EQ(library_.entry_point_text_services(screen_, nullptr, 0, 0, 0, 1, buffer, &value, 0, 0, 0, id, 7), 0u);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(shown(0x6022000B), "") << "no profile selected";
+  select_new_profile("Shares", kProfileFileSystem, {{"ConsoleAlert", 1}, {"CentralAlert", 1}, {"CreateDate", 0}});
+  HWND profiles = add_list(0x6024000A, 106);
+  ASSERT_EQ(host::send_list_event(library_, profiles), 1u);
+  select_only(profiles, "Shares");
+  // Disabled from the list's menu: the state shown follows.
+  host::MenuEntries entries;
+  ASSERT_EQ(host::request_menu(library_, profiles, 0x6024000A, support::list_rows(profiles)[0].record,
+                               kDescriptorListView, &entries),
+            0u);
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x6024000A, support::list_rows(profiles)[0].record, 0, screen_), 1u);
+  std::vector<std::string> texts;
+  for (uint32_t id = 0x6022000B; id <= 0x60220012; ++id) texts.push_back(shown(id));
+  EXPECT_EQ(texts, (std::vector<std::string>{"Shares", "File System Activity", "TRUE", "2", "FALSE", "FALSE",
+                                             "<unknown>", "<invalid date>"}));
+}
+
+// Presenting the share path field makes it the companion of its command buttons, which then add their
+// entry from its text to the entries' list of the screen.
+TEST_F(ProfileScreens, TheSharePathFieldIsAttachedToItsCommandButtons) {
+  using PresentFn = DWORD(WINAPI*)(uintptr_t, DWORD, HWND, DWORD, void*);
+  auto present = reinterpret_cast<PresentFn>(host::export_address(library_, "check_if_text_to_be_displayed"));
+  ASSERT_NE(present, nullptr);
+  HWND entries = add_list(0x60240042, 104);
+  SendMessageA(add_field(0x60280063, 600, kDescriptorCheckBox), BM_SETCHECK, BST_CHECKED, 0);
+  HWND path = add_field(0x6028005B, 700, kDescriptorEditField, "old");
+  add_field(0x602800FB, 701, kDescriptorEditField, "*.doc");
+  auto button = [&](int item, uint32_t id, uint16_t key, uint16_t companion) {
+    return host::add_control(screen_, item, "Button", "", host::ControlSpec{id, kDescriptorPushButton, key, companion});
+  };
+  HWND share = button(800, 0x60212078, kScreenKey, 104), excluded = button(801, 0x60212079, 0, 0);
+  HWND other = button(802, 0x60210052, kScreenKey, 104);
+  EXPECT_EQ(present(0, 0x6028005B, screen_, 700, nullptr), 1u);
+  EXPECT_EQ(text(path), "") << "emptied as before";
+  for (HWND button : {share, excluded}) {
+    EXPECT_EQ(descriptor_half(host::descriptor_of(button), kDescHalfCompanionKey), kScreenKey);
+    EXPECT_EQ(descriptor_half(host::descriptor_of(button), kDescHalfCompanionItem), 700u);
+  }
+  EXPECT_EQ(descriptor_half(host::descriptor_of(other), kDescHalfCompanionItem), 104u);
+  SetWindowTextA(path, "DATA");
+  EXPECT_EQ(library_.entry_point_button_services(screen_, 0, host::descriptor_of(share)), 1u);
+  EXPECT_EQ(library_.entry_point_button_services(screen_, 0, host::descriptor_of(excluded)), 1u);
+  EXPECT_EQ(entry_rows(entries), (std::vector<std::string>{"DATA\\(all *.*) 00000010 1", "DATA\\*.doc 00000050 3"}));
 }
 
 }  // namespace

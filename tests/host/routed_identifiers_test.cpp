@@ -28,8 +28,9 @@ const std::vector<uint32_t> kButtons = with_runs(
      0x603100FA, 0x603100FE, 0x603100F1, 0x6031010B, 0x6031010E, 0x6031410A, 0x6031208C, 0x60F10024, 0x60410D1D,
      0x6041000A, 0x6041000B, 0x60410934, 0x60410012, 0x60410013, 0x60410018, 0x6041092E, 0x60410015, 0x60410021,
      0x60410023, 0x60410027, 0x60410028, 0x60F10045, 0x60F10060, 0x30110EE6, 0x30110EE7},
-    {{0x6021007A, 0x6021007F}, {0x60210105, 0x6021010C}, {0x6021001A, 0x6021001D}, {0x60410918, 0x60410923}});
-const std::vector<uint32_t> kTexts = with_runs({}, {{0x601200B5, 0x601200B9}});
+    {{0x6021007A, 0x6021007F}, {0x60210105, 0x6021010C}, {0x6021001A, 0x6021001D}, {0x60410918, 0x60410923},
+     {0x602100D0, 0x602100D7}});
+const std::vector<uint32_t> kTexts = with_runs({}, {{0x601200B5, 0x601200B9}, {0x6022000B, 0x60220012}});
 // The navigation nodes are routed and then answer 4061 on purpose: the host goes on to insert their children.
 const std::vector<uint32_t> kLists = with_runs(
     {0x60240001, 0x60F40001, 0x602400C1, 0x6034010F, 0x602400AF, 0x602400FA, 0x101400A3, 0x10146002, 0x60340111,
@@ -37,8 +38,9 @@ const std::vector<uint32_t> kLists = with_runs(
      0x60440932, 0x60F4005D},
     {{0x30247001, 0x3024700B}});
 
-// Named in the families but left to the host console: the group policy comparison (described nowhere in the
-// system), running and opening a report definition and its name format and output options (the definitions file
+// Named in the families but left to the host console: the group policy comparison (0x60212041, 0x603120A5: no
+// part of the system says what is compared with the baseline copy, how a difference is shown, or what the
+// baseline flags the agent interprets mean for it, so the library offers none), running and opening a report definition and its name format and output options (the definitions file
 // is the host's but for listing, retyping and deleting).
 const std::vector<uint32_t> kUndescribed = {0x60212041, 0x603120A5, 0x6031010B, 0x6031410A, 0x60340111, 0x60340112};
 
