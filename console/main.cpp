@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "config/profiles.h"
 #include "config/registry.h"
 #include "console/chart_commands.h"
 #include "console/report_commands.h"
@@ -22,6 +21,7 @@
 #include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/directory_commands.h"
+#include "console/profile_commands.h"
 #include "console/substitute_host.h"
 #include "console/log_commands.h"
 #include "console/mail_commands.h"
@@ -252,89 +252,6 @@ int run_add_server(std::vector<std::string> args) {
 }
 
 bool start_in_process(bool show_status_lines = false) { return console::start_in_process_library({show_status_lines}); }
-
-// A server's tracking profiles, read by the library's code in-process.
-int run_profiles(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  if (missing || server.empty() || !args.empty()) return fail("profiles takes --server NAME (and --world DIR)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  static ProfileSummary profiles[500];
-  DWORD count = 0;
-  DWORD rc = ReadProfiles(server.c_str(), profiles, 500, &count);
-  int status = rc ? fail(windows_error(server, rc) + "; its profiles could not be read") : 0;
-  if (rc == 0) {
-    std::printf("Profiles on %s: %u\n", server.c_str(), static_cast<unsigned>(count));
-    for (DWORD i = 0; i < count; ++i) {
-      const ProfileSummary& p = profiles[i];
-      const ProfileType* type = profile_type_by_code(p.type);
-      std::printf("  %-28s %-17s %-8s alerts=%u%s%s%s created by %s\n", p.name, type ? type->keyword : "(unknown)",
-                  p.disabled ? "disabled" : "enabled", static_cast<unsigned>(p.alert_count),
-                  p.console_alert ? " console" : "", p.central_alert ? " central" : "",
-                  p.excluded ? " excluded-accounts" : "", p.created_by[0] ? p.created_by : "<unknown>");
-      if (p.pattern_on)
-        std::printf("  %-28s pattern: %u in %u/%u min, mode %u\n", "", static_cast<unsigned>(p.pattern_count),
-                    static_cast<unsigned>(p.pattern_first), static_cast<unsigned>(p.pattern_second),
-                    static_cast<unsigned>(p.pattern_mode));
-    }
-  }
-  release_registry_connections();
-  return status;
-}
-
-int run_profile(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  std::string type_name = take_option(args, "--type", &missing);
-  if (missing || args.size() != 2 || server.empty())
-    return fail("profile takes create|enable|disable|delete, a profile name and --server NAME");
-  const std::string& action = args[0];
-  const std::string& name = args[1];
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = 0;
-  if (action == "create") {
-    const ProfileType* type = profile_type_by_keyword(type_name.c_str());
-    if (type == nullptr) {
-      status = fail("--type must be one of VNX_LOGIN_TRACK, VNX_FS_TRACK, VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT");
-    } else {
-      // The name as it is stored (leading dots go), so that the echo names the profile that was made.
-      char stored[kProfileNameBytes] = {};
-      DWORD created = 0, rc = ERROR_INVALID_NAME;
-      if (CheckProfileName(nullptr, name.c_str(), stored, sizeof stored))
-        rc = CreateProfile(nullptr, server.c_str(), stored, type->code, &created);
-      if (!created && rc == ERROR_INVALID_NAME) status = fail("profile name '" + name + "' refused; nothing was created");
-      else if (!created) status = fail(windows_error(server, rc) + "; profile " + stored + " was not created");
-      else std::printf("%s: profile %s (%s) created\n", server.c_str(), stored, type->keyword);
-    }
-  } else if (action == "enable" || action == "disable") {
-    DWORD rc = SetProfileEnabled(nullptr, nullptr, -1, 0, server.c_str(), name.c_str(), action == "disable");
-    if (rc) status = fail(windows_error(server, rc) + "; profile " + name + " was not changed");
-    else std::printf("%s: profile %s %sd\n", server.c_str(), name.c_str(), action.c_str());
-  } else if (action == "delete") {
-    if (!DeleteProfile(nullptr, name.c_str(), server.c_str())) status = fail(server + ": profile " + name + " was not deleted");
-    else std::printf("%s: profile %s deleted\n", server.c_str(), name.c_str());
-  } else {
-    status = fail("unknown profile action '" + action + "' (create, enable, disable or delete)");
-  }
-  release_registry_connections();
-  return status;
-}
-
-// A group policy baseline copy, in-process, with the host's status lines.
-int run_gpo_baseline(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  std::string path = take_option(args, "--path", &missing);
-  if (missing || server.empty() || path.empty() || !args.empty())
-    return fail("gpo-baseline takes --server NAME and --path SHARE_PATH (and --world DIR)");
-  if (!start_in_process(true)) return fail("the library refused the host services table");
-  DWORD rc = CreateGpoBaseline(server.c_str(), path.c_str());
-  release_registry_connections();
-  return rc ? fail(server + ": no baseline was made (Windows error " + std::to_string(rc) + ")") : 0;
-}
 
 // ---- TCP requests ------------------------------------------------------------
 
@@ -734,6 +651,17 @@ int run_chart(std::vector<std::string> args) { return open_world(args) ? console
 int run_graphical_report(std::vector<std::string> args) {
   return open_world(args) ? console::graphical_report(args) : 1;
 }
+int run_profiles(std::vector<std::string> args) { return open_world(args) ? console::profiles_command(args) : 1; }
+int run_profile(std::vector<std::string> args) { return open_world(args) ? console::profile_command(args) : 1; }
+int run_profile_settings(std::vector<std::string> args) {
+  return open_world(args) ? console::profile_settings_command(args) : 1;
+}
+int run_profile_list(std::vector<std::string> args) {
+  return open_world(args) ? console::profile_list_command(args) : 1;
+}
+int run_gpo_baseline(std::vector<std::string> args) {
+  return open_world(args) ? console::gpo_baseline_command(args) : 1;
+}
 int run_report_definitions(std::vector<std::string> args) {
   return open_world(args) ? console::report_definitions(args) : 1;
 }
@@ -750,17 +678,40 @@ const Command kCommands[] = {
      "product key is in place",
      run_add_server},
     {"profiles", "profiles --server NAME [--world DIR]",
-     "list the server's tracking profiles with type, state and settings", run_profiles},
+     "list the server's tracking profiles with type, state, alerts and creator, as\n"
+     "the profile screen's fields describe each",
+     run_profiles},
     {"profile",
      "profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
      "profile enable|disable|delete NAME --server NAME [--world DIR]",
      "set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
-     "VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT)",
+     "VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT): the creation dialog, the\n"
+     "profile list's menu, the delete button with its confirmation answered",
      run_profile},
-    {"gpo-baseline", "gpo-baseline --server NAME --path SHARE_PATH [--world DIR]",
+    {"profile-settings",
+     "profile-settings --server NAME --profile NAME [--console-alert on|off]\n"
+     "    [--central-alert on|off] [--kerberos-filter on|off] [--local-logons on|off]\n"
+     "    [--gpo ITEM=on|off]... [--baseline on|off] [--baseline-path PATH | --no-baseline-path]\n"
+     "    [--pattern off|COUNT/FIRST/SECOND] [--pattern-activity 0-7] [--pattern-mode 16|32|64]\n"
+     "    [--world DIR]",
+     "show a profile's single settings as its form shows them; with options, change\n"
+     "them on the form and apply it (ITEM: all-gpos, gplink, create, delete,\n"
+     "version-change-ad, status-change-ad, defs-change-ad, defs-change-sv,\n"
+     "nondefs-change-sv, save-previous-sv-file, change-ad-only, core-change-sv)",
+     run_profile_settings},
+    {"profile-list",
+     "profile-list kerberos|logon-names|excluded|alert-emails --server NAME\n"
+     "    [--profile NAME] [--add TEXT]... [--remove TEXT]... [--available] [--world DIR]",
+     "show a profile's list (logon names and alert e-mails without --profile: the\n"
+     "server-wide ones); --add and --remove change it on the form, which is then\n"
+     "applied (a Kerberos code by its number, an account as DOMAIN\\name);\n"
+     "--available also lists the Kerberos codes to choose from",
+     run_profile_list},
+    {"gpo-baseline", "gpo-baseline --server NAME --profile NAME [--path SHARE_PATH] [--world DIR]",
      "copy the group policy definition files of the server's SYSVOL into\n"
-     "SHARE_PATH\\sysvol.vornix.baseline on that server (the demo network's SRV01\n"
-     "is a domain controller), with the status reports",
+     "SHARE_PATH\\sysvol.vornix.baseline on that server, below the group policy\n"
+     "profile's saved baseline path (--path saves one first); the demo network's\n"
+     "SRV01 is a domain controller with the profile \"Group Policy\"",
      run_gpo_baseline},
     {"enterprise-status", "enterprise-status --server NAME [--world DIR]",
      "ask the enterprise host NAME for its status over TCP port 4060", run_enterprise_status},

@@ -135,7 +135,8 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
       if (commands.empty() || commands.back() != name) commands.push_back(name);
     }
   }
-  EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile", "gpo-baseline",
+  EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile",
+                                                "profile-settings", "profile-list", "gpo-baseline",
                                                 "enterprise-status", "servers-known", "alert-agents", "agent-stats",
                                                 "scan-range", "agent-ip", "menu", "view-log",
                                                 "quick-report", "custom-report", "chart", "graphical-report",
@@ -234,10 +235,10 @@ TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {
        "Enterprise host NOSUCH: NOT FOUND - unable to determine server's IP address\n"
        "  reported state: 0\n"
        "vornix-console: NOSUCH: no computer of that name on the network\n"},
-      {"gpo-baseline --server SRV02 --path 'C$\\base' --world WORLD",
+      {"gpo-baseline --server SRV02 --profile 'Group Policy' --path 'C$\\base' --world WORLD",
        "  [message box] UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVER: Error 2 opening server's Netlogon Key, unable "
        "to continue.\n"
-       "vornix-console: SRV02: no baseline was made (Windows error 2)\n"},
+       "vornix-console: SRV02: no baseline was made (see the messages above)\n"},
       {"quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --world WORLD",
        "Quick report of SRV01, 2020-01-01 to 2020-01-02 (Ctrl-C stops it)\n"
        "  [message box] Nothing to report: No Activity found in Log Files during the selected Date Range\n"
