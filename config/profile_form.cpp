@@ -270,10 +270,12 @@ bool ProfileDetailText(uint32_t id, char* out, size_t size) {
       time_t seconds = static_cast<time_t>(row.create_date);
       const struct tm* local = row.create_date ? std::localtime(&seconds) : nullptr;
       char text[64];
-      if (local == nullptr || std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", local) == 0) {
+      if (local == nullptr || std::strftime(text, sizeof text, "%a %b %d %H:%M:%S %Y", local) == 0) {
         copy_text(out, size, "<invalid date>");
         return false;
       }
+      // The C library's fixed form pads the day with a blank.
+      if (text[8] == '0') text[8] = ' ';
       copy_text(out, size, text);
       return false;
     }
