@@ -103,7 +103,8 @@ constexpr ButtonRoute kButtons[] = {
     {0x60212078, 0x60212079, profile_screen_button},
     {0x602100B6, 0x602100B6, profile_screen_button},
     {0x602100B8, 0x602100B8, profile_screen_button},
-    // The shared apply button of the property forms: saves the form's lists.
+    // The shared apply button of the property forms: saves the form's lists, then the single settings of the
+    // profile shown (chosen: they are written with the form's apply and shown with its lists' events).
     {0x60A12002, 0x60A12002, profile_screen_button},
     // The server configuration forms' Save buttons write the form to the server; the 0x60F1 pair
     // serves the sibling product.
@@ -146,6 +147,7 @@ constexpr ListRoute kLists[] = {
     {0x602400F0, 0x602400F0, profile_screen_list},
     {0x602400F5, 0x602400F5, profile_screen_list},
     {0x603400AC, 0x603400AC, profile_screen_list},
+    // The report-to lists of a server's form, which the apply saves.
     {0x60340092, 0x60340093, report_to_list},
     // The saved custom reports, and the day and time lists of a schedule's run times.
     {0x60440010, 0x60440010, schedule_screen_list},
@@ -155,6 +157,7 @@ constexpr ListRoute kLists[] = {
 };
 
 constexpr TextRoute kTexts[] = {
+    // Chosen: the profile screens' display fields describe the selected profile, as its list row keeps it.
     {kProfileDetailFirst, kProfileDetailLast, profile_detail},
 };
 
