@@ -76,6 +76,8 @@ DWORD rename_button(const ButtonEvent& e) {
   return RenameButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
 }
 DWORD email_config_button(const ButtonEvent& e) { return EmailConfigButton(e.screen); }
+DWORD registry_archive_list(const ListEvent& e) { return RegistryArchiveList(e.control); }
+DWORD restore_archive_button(const ButtonEvent& e) { return RestoreArchiveButton(e.screen, e.companion); }
 DWORD log_share_button(const ButtonEvent& e) { return ChooseLogShare(e.screen, descriptor_identifier(e.descriptor)); }
 
 constexpr ButtonRoute kButtons[] = {
@@ -125,6 +127,13 @@ constexpr ButtonRoute kButtons[] = {
     {0x60410021, 0x60410021, schedule_screen_button},
     {0x60410023, 0x60410023, schedule_screen_button},
     {0x60410027, 0x60410028, schedule_screen_button},
+    // Graphical schedules saved, a chart tree saved as a graphical report definition (or the default one), and
+    // a report definition run as the saved custom report of its name.
+    {0x6041092D, 0x6041092D, schedule_screen_button},
+    {0x60410924, 0x60410925, schedule_screen_button},
+    {0x6031010B, 0x6031010B, schedule_screen_button},
+    // The agent's registry archive selected on the server screen restored over the product key.
+    {0x60310120, 0x60310120, restore_archive_button},
 };
 
 // The unattended run of the current server, on the quick-report lists of the event's screen.
@@ -153,6 +162,14 @@ constexpr ListRoute kLists[] = {
     {0x60440010, 0x60440010, schedule_screen_list},
     {0x60440020, 0x60440020, schedule_screen_list},
     {0x60440022, 0x60440022, schedule_screen_list},
+    // The schedules (opened on their screen when one is selected), saved graphical report definitions, and the
+    // custom report list whose menu imports and exports saved custom reports.
+    {0x60440014, 0x60440014, schedule_screen_list},
+    {0x6044092A, 0x6044092A, schedule_screen_list},
+    {0x6044092E, 0x6044092E, schedule_screen_list},
+    {0x60440D21, 0x60440D21, schedule_screen_list},
+    // The server screen's list of the agent's registry archives.
+    {0x60340120, 0x60340120, registry_archive_list},
     {kUnattendedRunList, kUnattendedRunList, unattended_run},
 };
 

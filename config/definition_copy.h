@@ -68,6 +68,11 @@ bool registry_archive_folder(const char* server, char* out, size_t size);
 DWORD ListRegistryArchives(const char* server, HWND list);
 // Replaces the server's product key by a registry archive, after the user confirms. 1 on success.
 DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file);
+// The server screen's archive list (0x60340120, chosen): the current server's registry archives, listed anew
+// at each event. Its restore button (0x60310120, chosen): the selected archive over the current server's
+// product key, after the confirmation.
+DWORD RegistryArchiveList(HWND list);
+DWORD RestoreArchiveButton(HWND screen, HWND archives);
 // Profile or saved report rows dropped on a server list: copied to the servers selected there after
 // the confirmation, every step a row of the results window. 0 once done or refused.
 DWORD DropDefinitionRows(const DropEvent& event);

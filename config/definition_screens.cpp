@@ -1,7 +1,8 @@
 // Definitions copied and renamed from the host's screens: profile and saved
 // custom report rows dropped on a server list or copied by the copy button,
 // after a confirmation and with every step in the results window, and the
-// rename buttons of profiles, saved reports and scheduled graphical activities.
+// rename buttons of profiles, saved reports and scheduled graphical activities;
+// the agent's registry archives of the current server and their restore.
 #include <cstring>
 #include <initializer_list>
 
@@ -214,4 +215,22 @@ DWORD RenameButton(HWND screen, uint32_t id, HWND companion) {
   RenameDefinition(screen, old_name, rename.name, server, server, kind);
   if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(companion, 0, 0);
   return 1;
+}
+
+DWORD RegistryArchiveList(HWND list) {
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  ListRegistryArchives(current_server().name, list);
+  return 1;
+}
+
+DWORD RestoreArchiveButton(HWND screen, HWND archives) {
+  // A row's text is the archive's full path on the server's administrative share.
+  char path[MAX_PATH + 200] = {};
+  int row = selected_row_number(archives) - 1;
+  LPARAM unused = 0;
+  if (row < 0 || !read_list_row(archives, row, path, sizeof path, &unused) || path[0] == '\0') {
+    show_message(screen, "To continue, please select the item to restore.", nullptr, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  return RestoreRegistryArchive(screen, current_server().name, path);
 }

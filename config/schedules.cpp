@@ -104,10 +104,12 @@ void for_each_subkey(HKEY parent, Visit visit) {
   }
 }
 
-void start_schedule_record(BYTE* record, HWND list, const char* server, const char* name, HKEY key) {
+void start_schedule_record(BYTE* record, HWND list, const char* server, const char* name, HKEY key,
+                           ReportListKind kind) {
   start_row_record(record, list, nullptr);
   write_u32(record + kRowDataOffset, kScheduleRowMark);
   ScheduleRow row = {};
+  row.kind = kind;
   copy_text(row.server, sizeof row.server, server);
   copy_text(row.name, sizeof row.name, name);
   if (key != nullptr) {
@@ -227,7 +229,7 @@ DWORD ListSchedules(const char* server, HWND list, ReportListKind kind) {
     if (!subkey_is(parent, name, kind) || (schedules && open_key(parent, name, KEY_READ, &key) != ERROR_SUCCESS))
       return true;
     BYTE record[kListItemBytes];
-    start_schedule_record(record, list, server, name, key);
+    start_schedule_record(record, list, server, name, key, kind);
     int icon = !schedules ? (kind == ReportListKind::kSavedGraphs ? kIconSavedGraph : kIconSavedReport)
                : read_dword(key, "DisableFlag") ? kIconDisabledSchedule
                                                 : kIconSchedule;

@@ -49,6 +49,7 @@ enum class ReportListKind : uint8_t {
 // What a schedule's row keeps in its list item record, from the row data offset; its LastErr
 // text (up to 1024 bytes) is a block of its own (owned slot 1).
 struct ScheduleRow {
+  ReportListKind kind;     // the listing the row comes from
   DWORD disabled;
   DWORD last_run;          // seconds since 1970; 0 when never run
   BYTE last_run_st[16];    // SYSTEMTIME as stored; zero when missing
@@ -162,10 +163,8 @@ DWORD EditCustomReport(HWND window, const char* server, const char* report, char
 DWORD NewCustomReport(HWND window, char* definition_file);
 DWORD StartReportDesigner(const char* file);
 
-// The report screens' controls: the day (0x60440020) and time (0x60440022) lists of a schedule's
-// run times and the saved custom reports list (0x60440010); the buttons that add (0x60410021) or
-// remove (0x60410023) run-time rows of their companion list, and that start the designer on a new
-// report (0x60410012) or on the companion's selected saved report (0x60410018), run it (0x60410027) or
-// delete it after a confirmation (0x60410028); the Save button of a schedule screen (0x60410015).
+// The report screens' controls (schedule_screens.cpp lists them): the schedule screens of scheduled
+// activity profiles and of scheduled graphical activities, the saved custom reports and saved graphical
+// report definitions, and a chart tree saved as a graphical report definition.
 DWORD ScheduleScreenButton(HWND screen, uint32_t id, HWND companion);
 DWORD ScheduleScreenList(HWND control, uint32_t id, const BYTE* event_record);

@@ -40,9 +40,12 @@ const std::vector<uint32_t> kLists = with_runs(
 
 // Named in the families but left to the host console: the group policy comparison (0x60212041, 0x603120A5: no
 // part of the system says what is compared with the baseline copy, how a difference is shown, or what the
-// baseline flags the agent interprets mean for it, so the library offers none), running and opening a report definition and its name format and output options (the definitions file
-// is the host's but for listing, retyping and deleting).
-const std::vector<uint32_t> kUndescribed = {0x60212041, 0x603120A5, 0x6031010B, 0x6031410A, 0x60340111, 0x60340112};
+// baseline flags the agent interprets mean for it, so the library offers none); opening a definition's result as
+// CSV or HTML (0x6031410A: the custom report runner writes the result wherever it chooses, so the library knows no
+// file to open); a definition's name format and output options (0x60340111 "Display Trustee by displayName",
+// 0x60340112 "Output format: CSV w/Header": the host console writes them into the definitions file and gives them
+// their meaning; the library only lists, retypes and deletes definitions there).
+const std::vector<uint32_t> kUndescribed = {0x60212041, 0x603120A5, 0x6031410A, 0x60340111, 0x60340112};
 
 bool undescribed(uint32_t id) { return std::count(kUndescribed.begin(), kUndescribed.end(), id) != 0; }
 
