@@ -576,10 +576,16 @@ INT_PTR CALLBACK alert_templates_proc(HWND dialog, UINT message, WPARAM wparam, 
   return TRUE;
 }
 
+// What the multi-server dialog saves: the fields of the e-mail dialog, checked into a copy of its record.
+struct ApplyRequest {
+  HWND settings_dialog;
+  const EmailConfigRecord* record;
+};
+
 // The multi-server dialog: the known servers with their addresses; the settings of the e-mail
-// dialog (its owner) saved to each one chosen, a results row each.
+// dialog saved to each one chosen, a results row each.
 INT_PTR CALLBACK email_servers_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto settings_dialog = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  auto* request = reinterpret_cast<const ApplyRequest*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
   HWND list = GetDlgItem(dialog, IDC_EMAIL_SERVERS);
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrA(dialog, GWLP_USERDATA, lparam);
@@ -627,7 +633,8 @@ INT_PTR CALLBACK email_servers_proc(HWND dialog, UINT message, WPARAM wparam, LP
     show_message(dialog, "Error starting report view", kMessageTitle, MB_ICONERROR);
     return TRUE;
   }
-  EmailConfigRecord checked = {};
+  EmailConfigRecord checked = *request->record;
+  checked.server_item = nullptr;
   for (; row >= 0; row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
     char server[kCachedServerNameBytes] = {};
     LVITEMA item = {};
@@ -635,7 +642,7 @@ INT_PTR CALLBACK email_servers_proc(HWND dialog, UINT message, WPARAM wparam, LP
     item.cchTextMax = sizeof server;
     SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     add_results_row(results, kStepProgress, server, "Email Configuration", "Updating...", nullptr);
-    SaveEmailConfig(settings_dialog, kEmailValidateSave, &checked, server, nullptr);
+    SaveEmailConfig(request->settings_dialog, kEmailValidateSave, &checked, server, nullptr);
   }
   EndDialog(dialog, IDOK);
   return TRUE;
@@ -674,8 +681,7 @@ INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPA
     case IDC_EMAIL_MULTIPLE: {
       EmailConfigRecord checked = *record;
       if (SaveEmailConfig(dialog, kEmailValidate, &checked, nullptr, nullptr) == 1)
-        DialogBoxParamA(g_library.instance, "EMAIL_SERVERS", dialog, email_servers_proc,
-                        reinterpret_cast<LPARAM>(dialog));
+        ApplyEmailConfigToServers(dialog, checked);
       return TRUE;
     }
     case IDC_EMAIL_TEMPLATES:
@@ -687,6 +693,12 @@ INT_PTR CALLBACK email_config_proc(HWND dialog, UINT message, WPARAM wparam, LPA
 }
 
 }  // namespace
+
+INT_PTR ApplyEmailConfigToServers(HWND window, const EmailConfigRecord& record) {
+  ApplyRequest request = {window, &record};
+  return DialogBoxParamA(g_library.instance, "EMAIL_SERVERS", window, email_servers_proc,
+                         reinterpret_cast<LPARAM>(&request));
+}
 
 INT_PTR EditAlertTemplates(HWND window, const char* server) {
   return DialogBoxParamA(g_library.instance, "EMAIL_TEMPLATES", window, alert_templates_proc,

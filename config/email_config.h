@@ -62,6 +62,9 @@ DWORD SaveEmailConfig(HWND window, DWORD mode, EmailConfigRecord* record, const 
 DWORD RecallEmailConfig(HWND window, EmailConfigRecord* record, const char* server);
 // The template dialog: the server's ten alert templates, each stored on OK (an empty one deleted).
 INT_PTR EditAlertTemplates(HWND window, const char* server);
+// The multi-server dialog over the e-mail dialog (window): the fields of that dialog saved to each server
+// chosen among the known servers, each a row of the results window.
+INT_PTR ApplyEmailConfigToServers(HWND window, const EmailConfigRecord& record);
 // The test dialog: asks for the recipient and sends the test mail with the record's settings.
 void SendTestEmail(HWND window, const EmailConfigRecord& record);
 // The "Email Send Configuration" dialog, filled from the first of the servers (";" between names);
