@@ -341,6 +341,21 @@ std::string shown_texts(HWND dialog) {
   return texts;
 }
 
+// The dialog's edits and check boxes as shown (the journal's fields).
+std::vector<std::pair<int, std::string>> shown_fields(HWND dialog) {
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  std::vector<std::pair<int, std::string>> fields;
+  for (HWND child : platform::find_window(dialog)->children) {
+    platform::Window* c = platform::find_window(child);
+    DWORD type = c->style & BS_TYPEMASK;
+    if (c->class_name == "Edit")
+      fields.emplace_back(c->id, c->style & ES_PASSWORD ? std::string(c->text.size(), '*') : c->text);
+    else if (c->class_name == "Button" && (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON))
+      fields.emplace_back(c->id, c->check == BST_CHECKED ? "checked" : "unchecked");
+  }
+  return fields;
+}
+
 // The rows of the dialog's list views as shown: the text, and the icon's name in brackets
 // when the view draws small icons (an icon view draws from a normal-size list, not kept here).
 std::vector<std::string> shown_rows(HWND dialog) {
@@ -493,6 +508,7 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
       entry.title = caption;
       entry.text = texts;
       entry.rows = shown_rows(dialog);
+      entry.fields = shown_fields(dialog);
       recorded = true;
     }
     ui::Answer answer;
@@ -516,6 +532,7 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     entry.title = caption;
     entry.text = shown_texts(dialog);
     entry.rows = shown_rows(dialog);
+    entry.fields = shown_fields(dialog);
   }
   entry.rows_at_end = shown_rows(dialog);
   {

@@ -29,6 +29,9 @@ struct JournalEntry {
   std::vector<std::string> rows;  // dialogs: the rows of its list views, "text [icon name]" with an icon
   std::vector<std::string> rows_at_end;  // modal dialogs: the same when it ended (the user may have changed them)
   std::vector<std::string> icons;        // modal dialogs: the icons set on its window (WM_SETICON), in order
+  // Modal dialogs: as first shown, each edit's text (a password edit one mark per character) and each check
+  // box's or radio button's state ("checked" or "unchecked"), by dialog item, in the dialog's order.
+  std::vector<std::pair<int, std::string>> fields;
   UINT flags = 0;             // MessageBoxA flags
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
