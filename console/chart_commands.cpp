@@ -309,7 +309,12 @@ int report_definitions(std::vector<std::string> args) {
     choose.button = IDOK;
     choose.edits = {{IDC_REPORT_TYPES, args[2]}};
     ui::script(choose);
-    BOOL changed = ChangeReportDefinitionType(screen, list);
+    // The definition's menu: "Change Report Type", its dialog answered with the type.
+    host::MenuEntries entries;
+    auto* record = const_cast<BYTE*>(record_of(row));
+    bool offered = host::request_menu(l.library, list, kReportDefinitionsList, record, kDescriptorListView, &entries) == 0 &&
+                   std::strcmp(entries[0].data(), "Change Report Type") == 0;
+    DWORD changed = offered ? host::choose_menu_entry(l.library, kReportDefinitionsList, record, 0, screen) : 0;
     ui::clear_script();
     if (!changed) return fail("the report type of " + args[1] + " was not changed");
     std::printf("%s: report type %s\n", args[1].c_str(), reinterpret_cast<const char*>(record_of(row) + kDefinitionReportTypeOffset));

@@ -1,5 +1,7 @@
 // Definitions copied, renamed, exported, imported and restored from the agent's
-// archives, by the library's code in-process as the host's screens run it.
+// archives, as the host console drives the library: its lists filled by list
+// events, rows selected, buttons pressed, rows dropped, menu entries chosen and
+// every dialog answered by the scripted user.
 #include "console/copy_commands.h"
 
 #include <windows.h>
@@ -7,111 +9,132 @@
 
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <filesystem>
 #include <system_error>
 
-#include "config/definition_copy.h"
-#include "config/profiles.h"
-#include "config/registry.h"
-#include "config/schedules.h"
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
+#include "console/report_commands.h"
+#include "console/screen_controls.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "host/text.h"
-#include "reports/results_window.h"
 #include "resources/resource.h"
-#include "win32/modules.h"
 #include "win32/paths.h"
 #include "win32/ui_script.h"
 
 namespace console {
 namespace {
 
-constexpr uint16_t kCopyScreenKey = 31;
+constexpr uint16_t kCopyScreenKey = 60;
 constexpr uint32_t kProfileList = 0x6024000A;
 constexpr uint32_t kSavedReportList = 0x60440010;
-constexpr uint32_t kMyServerView = 0x60240001;
+constexpr uint32_t kCustomReportList = 0x60440D21;  // the saved custom reports whose menu exports and imports them
+constexpr uint32_t kCopyProfileButton = 0x602100D9;
+constexpr uint32_t kArchiveList = 0x60340120;
+constexpr uint32_t kRestoreArchiveButton = 0x60310120;
+constexpr uint32_t kGraphicalScheduleList = 0x6044092E;
+enum Item { kServersItem = 400, kSourceItem, kDestinationItem, kButtonItem };
 
-// The library in-process with the host's services and its dialog templates.
-int finish(int status) {
-  close_results_window();
-  release_registry_connections();
+// The library loaded with the host's services and one screen of the host; the job's exit status.
+template <typename Job>
+int with_library(Job job) {
+  Library l;
+  if (!start(&l, false)) return 1;
+  HWND screen = host::create_screen(kCopyScreenKey, "Definitions");
+  int status = job(l, screen);
+  host::unload_library(&l.library);
   return status;
 }
 
-// A screen with one list view of the given control identifier.
-HWND make_list(uint32_t id, int item) {
-  static HWND screen = nullptr;
-  if (screen == nullptr) screen = host::create_screen(kCopyScreenKey, "Copy");
-  HWND list = host::add_control(screen, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
-  // A list view keeps a cell only in a column it has: the name, and the archives' dates.
-  const char* titles[] = {"Name", "Date"};
-  for (int i = 0; i < 2; ++i) {
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 300;
-    column.pszText = const_cast<char*>(titles[i]);
-    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-  }
+// A list of the screen filled by the library for the current server.
+HWND listed(const Library& l, HWND screen, int item, uint32_t id, int columns = 1) {
+  HWND list = add_list(screen, item, id, columns);
+  host::send_list_event(l.library, list);
   return list;
 }
 
-void add_selected_row(HWND list, const std::string& text) {
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_STATE;
-  row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  row.pszText = const_cast<char*>(text.c_str());
-  row.state = row.stateMask = LVIS_SELECTED;
-  SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+// My Server View as the host shows it: the library gives it its columns and the host its rows, the servers
+// the console knows (as the library lists them in the console's server list).
+HWND my_server_view(const Library& l, HWND screen, HWND known_servers) {
+  HWND view = listed(l, screen, kDestinationItem, kMyServerView);
+  for (const std::string& server : row_texts(known_servers)) {
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT;
+    row.iItem = row_count(view);
+    row.pszText = const_cast<char*>(server.c_str());
+    SendMessageA(view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+  return view;
 }
 
-std::string row_text(HWND list, int row) {
-  char text[600] = {};
-  LPARAM param;
-  read_list_row(list, row, text, sizeof text, &param);
-  return text;
-}
-
-// Selects the rows whose text is one of the names; the names not found.
-std::vector<std::string> select_rows(HWND list, const std::vector<std::string>& names) {
-  std::vector<std::string> missing;
-  const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (const std::string& name : names) {
-    bool found = false;
-    for (int row = 0; row < rows && !found; ++row) {
-      if (!equal_ignoring_case(row_text(list, row).c_str(), name.c_str())) continue;
-      LVITEMA item = {};
-      item.stateMask = item.state = LVIS_SELECTED;
-      SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-      found = true;
+// The servers named selected in a server list; false after naming one it lacks.
+bool select_servers(HWND list, const std::vector<std::string>& servers) {
+  for (const std::string& server : servers) {
+    int row = find_row(list, server);
+    if (row < 0) {
+      fail(server + " is not a known server of this console (vornix-console servers lists them)");
+      return false;
     }
-    if (!found) missing.push_back(name);
+    add_to_selection(list, row);
   }
-  return missing;
+  return true;
 }
 
-// The rows' records go back to the library, as the host frees them.
-void release_rows(HWND list) {
-  const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < rows; ++row) {
-    const void* record = reinterpret_cast<const void*>(list_row_param(list, row));
-    auto* copy = record ? reinterpret_cast<BYTE*>(alloc_memory_for_list()) : nullptr;
-    if (copy == nullptr) continue;
-    std::memcpy(copy, record, kListItemBytes);
-    delete_list_item(0, 0, copy);
+// Selects the rows of these names; false after naming the first the list lacks.
+bool select_rows(HWND list, const std::vector<std::string>& names, const std::string& what) {
+  for (const std::string& name : names) {
+    int row = find_row(list, name);
+    if (row < 0) {
+      fail(what + name);
+      return false;
+    }
+    add_to_selection(list, row);
   }
+  return true;
 }
 
-// The confirmation of a drop, answered with its overwrite choice.
+int first_selected(HWND list) {
+  return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The confirmation of a copy, answered with its overwrite choice.
 void answer_confirmation(const char* dialog, bool overwrite) {
   ui::script({dialog, overwrite ? IDC_COPY_OVERWRITE : IDC_COPY_KEEP, "", {}});
   ui::script({dialog, IDOK, "", {}});
+}
+
+// After a copy: the copies the library began, one per definition and server, from the results window's rows;
+// 1 when it began none.
+int copy_outcome(const std::string& what, const char* initiating) {
+  unsigned copies = 0;
+  for (const std::string& row : results_rows())
+    if (row.find(std::string(" | ") + initiating + " | ") != std::string::npos) ++copies;
+  if (copies == 0) return fail(what + " went to no server (the rows above say why)");
+  std::printf("%s: %u cop%s begun\n", what.c_str(), copies, copies == 1 ? "y" : "ies");
+  return 0;
+}
+
+// The rows dropped on the destination list, as the host hands over a drop.
+DWORD drop_rows(const Library& l, HWND source, HWND destination) {
+  using DropFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
+                                uintptr_t, uintptr_t);
+  auto drop = reinterpret_cast<DropFn>(host::export_address(l.library, "drag_drop_action"));
+  const int destination_row = first_selected(destination);
+  void* dragged = row_record(source, first_selected(source));
+  return drop(kModuleNumber, reinterpret_cast<uintptr_t>(source), 0, reinterpret_cast<uintptr_t>(row_record(destination, destination_row)),
+              2, reinterpret_cast<uintptr_t>(destination), 0, reinterpret_cast<uintptr_t>(dragged),
+              static_cast<uintptr_t>(destination_row));
+}
+
+// The position of the menu entry that begins with the text; -1 when the list's menu has none.
+int menu_position(const Library& l, HWND list, uint32_t id, const void* record, const char* begins) {
+  host::MenuEntries entries;
+  if (host::request_menu(l.library, list, id, record, kDescriptorListView, &entries) != 0) return -1;
+  for (int i = 0; i < kMenuPositions; ++i)
+    if (std::strncmp(entries[i].data(), begins, std::strlen(begins)) == 0) return i;
+  return -1;
 }
 
 }  // namespace
@@ -124,16 +147,32 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
   bool overwrite = take_flag(args, "--overwrite");
   if (missing || from.empty() || to.empty() || args.size() != 1)
     return fail(std::string(command) + " takes NAME, --from SERVER, --to SERVER (repeatable) and optionally --overwrite");
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
-  HWND servers = make_list(kMyServerView, 300);
-  for (const std::string& server : to) add_selected_row(servers, server);
-  if (open_results_window(reports ? "Copy VORNIX Custom Reports results" : "Copy VORNIX Profiles results") == nullptr)
-    return finish(fail("the results window did not open"));
-  g_definition_copy.copies = 0;
-  DWORD copied = reports ? CopyCustomReport(args[0].c_str(), from.c_str(), servers, 1, overwrite)
-                         : CopyProfileToSelectedServers(nullptr, args[0].c_str(), from.c_str(), servers, 1, overwrite);
-  std::printf("%s copied to %u server(s)\n", args[0].c_str(), static_cast<unsigned>(copied));
-  return finish(copied == 0 ? 1 : 0);
+  const std::string& name = args[0];
+  return with_library([&](const Library& l, HWND screen) {
+    // The source server's definitions with the one named selected; the destinations selected in their list.
+    if (!select_server(l, screen, kServersItem, from)) return 1;
+    HWND source = listed(l, screen, kSourceItem, reports ? kSavedReportList : kProfileList);
+    HWND destination = reports ? listed(l, screen, kDestinationItem, kCustomReportServerList)
+                               : my_server_view(l, screen, GetDlgItem(screen, kServersItem));
+    int status = 0;
+    if (!click_named_row(source, name))
+      status = fail(from + (reports ? " has no saved custom report " : " has no profile ") + name);
+    else if (!select_servers(destination, to))
+      status = 1;
+    if (status == 0) {
+      forget_results_rows();
+      answer_confirmation(reports ? "CONFIRM_CCR_COPY" : "CONFIRM_PROFILE_COPY_NEW", overwrite);
+      // A profile goes by the copy button beside the servers, a saved report by a drop on them.
+      if (reports)
+        drop_rows(l, source, destination);
+      else
+        press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kCopyProfileButton, kDestinationItem));
+      ui::clear_script();
+      status = copy_outcome(name, reports ? "initiating custom report copy..." : "initiating profile copy...");
+    }
+    release_rows(l, source);
+    return status;
+  });
 }
 
 int copy_profiles_command(std::vector<std::string> args) {
@@ -142,45 +181,59 @@ int copy_profiles_command(std::vector<std::string> args) {
   std::vector<std::string> profiles = take_options(args, "--profile", &missing);
   std::vector<std::string> to = take_options(args, "--to", &missing);
   bool overwrite = take_flag(args, "--overwrite");
-  if (missing || from.empty() || profiles.empty() || !args.empty())
+  if (missing || from.empty() || profiles.empty() || to.empty() || !args.empty())
     return fail("copy-profiles takes --from SERVER, --profile NAME (repeatable), --to SERVER (repeatable) and "
                 "optionally --overwrite");
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
-  HWND source = make_list(kProfileList, 301);
-  ListProfiles(from.c_str(), source, nullptr);
-  std::vector<std::string> unknown = select_rows(source, profiles);
-  HWND servers = make_list(kMyServerView, 302);
-  for (const std::string& server : to) add_selected_row(servers, server);
-  int status = 0;
-  if (!unknown.empty()) {
-    status = fail(from + " has no profile " + unknown.front());
-  } else {
-    answer_confirmation("CONFIRM_PROFILE_COPY", overwrite);
-    // The host asks whether the rows may land on the server row, then drops the first dragged row.
-    BYTE* dragged = reinterpret_cast<BYTE*>(list_row_param(source, static_cast<int>(SendMessageA(
-                                                                       source, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))));
-    auto to_list = reinterpret_cast<uintptr_t>(servers), from_list = reinterpret_cast<uintptr_t>(source);
-    if (drag_drop_action(kModuleNumber, from_list, 0, reinterpret_cast<uintptr_t>(dragged), 1, to_list, 0,
-                         reinterpret_cast<uintptr_t>(dragged), 0) != 0)
-      status = fail("the server list does not take the dragged rows");
-    else
-      drag_drop_action(kModuleNumber, from_list, 0, 0, 2, to_list, 0, reinterpret_cast<uintptr_t>(dragged), 0);
-    ui::clear_script();
-    if (status == 0 && g_definition_copy.copies == 0) status = 1;
-  }
-  release_rows(source);
-  return finish(status);
+  return with_library([&](const Library& l, HWND screen) {
+    if (!select_server(l, screen, kServersItem, from)) return 1;
+    HWND source = listed(l, screen, kSourceItem, kProfileList);
+    HWND servers = my_server_view(l, screen, GetDlgItem(screen, kServersItem));
+    int status = select_rows(source, profiles, from + " has no profile ") && select_servers(servers, to) ? 0 : 1;
+    if (status == 0) {
+      forget_results_rows();
+      answer_confirmation("CONFIRM_PROFILE_COPY", overwrite);
+      drop_rows(l, source, servers);
+      ui::clear_script();
+      status = copy_outcome("profiles", "initiating profile copy...");
+    }
+    release_rows(l, source);
+    return status;
+  });
 }
 
 // "schedule" is the scheduled graphical activity: a plain schedule is renamed by "schedule rename".
-int rename_command(std::vector<std::string> args, const std::string& server) {
-  if (args.size() != 3 || (args[0] != "profile" && args[0] != "report" && args[0] != "schedule"))
+int rename_command(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty() || args.size() != 3 || (args[0] != "profile" && args[0] != "report" && args[0] != "schedule"))
     return fail("rename takes profile, report or schedule, the old name and the new name, and --server NAME");
-  const DWORD kind = args[0] == "report" ? kRenameReport : args[0] == "schedule" ? kRenameGraphicalSchedule : 1;
-  DWORD errors = RenameDefinition(nullptr, args[1].c_str(), args[2].c_str(), server.c_str(), server.c_str(), kind);
-  if (errors) return fail(server + ": " + args[1] + " was not renamed (the message above says why)");
-  std::printf("%s: %s renamed to %s\n", server.c_str(), args[1].c_str(), args[2].c_str());
-  return 0;
+  const std::string &old_name = args[1], &new_name = args[2];
+  struct Kind {
+    uint32_t list, button;
+    const char* dialog;
+  };
+  const Kind kind = args[0] == "profile"  ? Kind{kProfileList, 0x60210029, "RENAME_PROFILE"}
+                    : args[0] == "report" ? Kind{kSavedReportList, 0x60410013, "RENAME_RPT"}
+                                          : Kind{kGraphicalScheduleList, 0x6041092E, "RENAME_SGR_SCHED"};
+  return with_library([&](const Library& l, HWND screen) {
+    if (!select_server(l, screen, kServersItem, server)) return 1;
+    HWND list = listed(l, screen, kSourceItem, kind.list);
+    if (!click_named_row(list, old_name)) {
+      release_rows(l, list);
+      return fail(server + " has no " + args[0] + " " + old_name);
+    }
+    ui::script({kind.dialog, IDOK, "", {{IDC_RENAME_NAME, new_name}}});
+    press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kind.button, kSourceItem));
+    ui::clear_script();
+    // Listed again, as the host refreshes the list: the new name, and the old one no more.
+    release_rows(l, list);
+    host::send_list_event(l.library, list);
+    bool renamed = find_row(list, new_name) >= 0 && find_row(list, old_name) < 0;
+    release_rows(l, list);
+    if (!renamed) return fail(server + ": " + old_name + " was not renamed" + kSeeAbove);
+    std::printf("%s: %s renamed to %s\n", server.c_str(), old_name.c_str(), new_name.c_str());
+    return 0;
+  });
 }
 
 int export_command(std::vector<std::string> args) {
@@ -189,97 +242,128 @@ int export_command(std::vector<std::string> args) {
   bool reports = take_flag(args, "--reports");
   if (missing || out.empty() || args.empty())
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
-  // Each server's definitions listed into one list, and the named ones selected.
-  HWND list = make_list(reports ? kSavedReportList : kProfileList, 303);
-  const char* what = reports ? " has no saved report " : " has no profile ";
-  // Is this row one of the server's definitions (of this name, when one is given)?
-  auto row_is = [&](int row, const std::string& server, const std::string* name) {
-    char on[kServerNameBytes];
-    return definition_row_server(reinterpret_cast<const BYTE*>(list_row_param(list, row)), on, sizeof on) &&
-           equal_ignoring_case(on, server.c_str()) &&
-           (name == nullptr || equal_ignoring_case(row_text(list, row).c_str(), name->c_str()));
-  };
-  for (const std::string& item : args) {
-    size_t colon = item.find(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == item.size())
-      return finish(fail("export takes SERVER:NAME, not " + item));
-    std::string server = item.substr(0, colon), name = item.substr(colon + 1);
-    const int before = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    bool listed = false;
-    for (int row = 0; row < before && !listed; ++row) listed = row_is(row, server, nullptr);
-    if (!listed && reports) ListSchedules(server.c_str(), list, ReportListKind::kSavedReports);
-    else if (!listed) ListProfiles(server.c_str(), list, nullptr);
-    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    bool found = false;
-    for (int row = 0; row < rows && !found; ++row) {
-      if (!row_is(row, server, &name)) continue;
-      LVITEMA state = {};
-      state.stateMask = state.state = LVIS_SELECTED;
-      SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-      found = true;
+  return with_library([&](const Library& l, HWND screen) {
+    // Each server selected in turn adds its definitions to the list; the named ones are selected.
+    const uint32_t id = reports ? kCustomReportList : kProfileList;
+    HWND list = add_list(screen, kSourceItem, id);
+    HWND servers = listed(l, screen, kServersItem, kConsoleServerList);
+    struct Rows {
+      std::string server;
+      int first, end;  // the rows the server's list event added
+    };
+    std::vector<Rows> listed_rows;
+    int status = 0;
+    for (const std::string& item : args) {
+      size_t colon = item.find(':');
+      if (colon == std::string::npos || colon == 0 || colon + 1 == item.size()) {
+        status = fail("export takes SERVER:NAME, not " + item);
+        break;
+      }
+      std::string server = item.substr(0, colon), name = item.substr(colon + 1);
+      const Rows* rows = nullptr;
+      for (const Rows& r : listed_rows)
+        if (strcasecmp(r.server.c_str(), server.c_str()) == 0) rows = &r;
+      if (rows == nullptr) {
+        if (!click_named_row(servers, server)) {
+          status = fail(server + " is not a known server of this console (vornix-console servers lists them)");
+          break;
+        }
+        const int first = row_count(list);
+        host::send_list_event(l.library, list);
+        listed_rows.push_back({server, first, row_count(list)});
+        rows = &listed_rows.back();
+      }
+      int row = -1;
+      for (int r = rows->first; r < rows->end && row < 0; ++r)
+        if (strcasecmp(row_text(list, r).c_str(), name.c_str()) == 0) row = r;
+      if (row < 0) {
+        status = fail(server + (reports ? " has no saved custom report " : " has no profile ") + name);
+        break;
+      }
+      add_to_selection(list, row);
     }
-    if (!found) {
-      release_rows(list);
-      return finish(fail(server + what + name));
+    int position = status == 0 ? menu_position(l, list, id, row_record(list, first_selected(list)), "EXPORT ") : -1;
+    if (status == 0 && position < 0) status = fail("the list's menu offers no export");
+    if (status == 0) {
+      forget_last_message();
+      DWORD exported = host::choose_menu_entry(l.library, id, row_record(list, first_selected(list)), position, screen);
+      // The library names the file it wrote in its "EXPORT FILE" message.
+      std::string shown = last_message(), prefix = "EXPORT FILE: ", local;
+      std::error_code ec;
+      if (exported == 0 || shown.rfind(prefix, 0) != 0)
+        status = fail("nothing was exported" + std::string(kSeeAbove));
+      else if (platform::map_path(shown.substr(prefix.size()).c_str(), &local) != 0 ||
+               !std::filesystem::copy_file(local, out, std::filesystem::copy_options::overwrite_existing, ec))
+        status = fail("the export file could not be copied to " + out + (ec ? ": " + ec.message() : ""));
+      else
+        std::printf("%s exported to %s\n", args.size() == 1 ? "1 definition" : (std::to_string(args.size()) + " definitions").c_str(),
+                    out.c_str());
+      if (!local.empty()) std::filesystem::remove(local, ec);
     }
-  }
-  forget_last_message();
-  // Every row names its server: the current server is never asked for.
-  DWORD exported = ExportSelected(list, reports ? kImportReports : kImportProfiles, kLocalMachineName);
-  release_rows(list);
-  // The library names the file it wrote in its "EXPORT FILE" message.
-  std::string shown = last_message(), prefix = "EXPORT FILE: ", local;
-  if (exported == 0 || shown.rfind(prefix, 0) != 0) return finish(fail("nothing was exported (the message above says why)"));
-  std::error_code ec;
-  if (platform::map_path(shown.substr(prefix.size()).c_str(), &local) != 0 ||
-      !std::filesystem::copy_file(local, out, std::filesystem::copy_options::overwrite_existing, ec))
-    return finish(fail("the export file could not be copied to " + out + (ec ? ": " + ec.message() : "")));
-  std::filesystem::remove(local, ec);
-  std::printf("%u definition(s) exported to %s\n", static_cast<unsigned>(exported), out.c_str());
-  return finish(0);
+    release_rows(l, list);
+    return status;
+  });
 }
 
-int import_command(std::vector<std::string> args, const std::string& server) {
+int import_command(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
   bool reports = take_flag(args, "--reports");
-  if (args.size() != 1) return fail("import takes FILE, --server NAME and optionally --reports");
-  if (open_results_window(reports ? "Import VORNIX Custom Reports results" : "Import VORNIX Profiles results") == nullptr)
-    return finish(fail("the results window did not open"));
-  DWORD imported = ImportFile(server.c_str(), reports ? kImportReports : kImportProfiles, 1, args[0].c_str());
-  close_results_window();
-  if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + " (the message above says why)");
-  std::printf("%s: imported %s\n", server.c_str(), args[0].c_str());
-  return 0;
+  if (missing || server.empty() || args.size() != 1) return fail("import takes FILE, --server NAME and optionally --reports");
+  return with_library([&](const Library& l, HWND screen) {
+    if (!select_server(l, screen, kServersItem, server)) return 1;
+    // The list's menu on empty space: the import, confirmed, from the file picked in the open-file dialog.
+    const uint32_t id = reports ? kCustomReportList : kProfileList;
+    HWND list = listed(l, screen, kSourceItem, id);
+    int position = menu_position(l, list, id, nullptr, "IMPORT ");
+    ui::script({reports ? "Confirm IMPORT of CUSTOM REPORTS" : "Confirm IMPORT of PROFILES", IDOK, "", {}});
+    ui::script({"Open", IDOK, "", {{0, args[0]}}});
+    DWORD imported = position < 0 ? 0 : host::choose_menu_entry(l.library, id, nullptr, position, screen);
+    ui::clear_script();
+    release_rows(l, list);
+    if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + kSeeAbove);
+    std::printf("%s: imported %s\n", server.c_str(), args[0].c_str());
+    return 0;
+  });
 }
 
-int archives_command(std::vector<std::string> args, const std::string& server) {
-  if (!args.empty()) return fail("archives takes only --server NAME");
-  char folder[MAX_PATH + 120];
-  if (!registry_archive_folder(server.c_str(), folder, sizeof folder))
-    return fail(server + ": its Windows folder could not be read from its registry");
-  HWND list = make_list(0, 304);
-  DWORD count = ListRegistryArchives(server.c_str(), list);
-  std::printf("Registry archives in %s: %u\n", folder, static_cast<unsigned>(count));
-  for (int row = 0; row < static_cast<int>(count); ++row) {
-    char date[80] = {};
-    LVITEMA cell = {};
-    cell.iSubItem = 1;
-    cell.pszText = date;
-    cell.cchTextMax = sizeof date;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-    std::printf("  %-60s %s\n", row_text(list, row).c_str(), date);
-  }
-  return 0;
+int archives_command(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty() || !args.empty()) return fail("archives takes only --server NAME");
+  return with_library([&](const Library& l, HWND screen) {
+    if (!select_server(l, screen, kServersItem, server)) return 1;
+    HWND list = listed(l, screen, kSourceItem, kArchiveList, 2);
+    std::printf("Registry archives of %s: %d\n", server.c_str(), row_count(list));
+    for (int row = 0; row < row_count(list); ++row)
+      std::printf("  %-60s %s\n", row_text(list, row).c_str(), row_text(list, row, 1).c_str());
+    return 0;
+  });
 }
 
-int restore_archive_command(std::vector<std::string> args, const std::string& server) {
+int restore_archive_command(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
   bool yes = take_flag(args, "--yes");
-  if (args.size() != 1) return fail("restore-archive takes FILE, --server NAME and --yes to confirm");
-  ui::script({"REGISTRY IMPORT CONFIRMATION", yes ? IDOK : IDCANCEL, "", {}});
-  DWORD restored = RestoreRegistryArchive(nullptr, server.c_str(), args[0].c_str());
-  ui::clear_script();
-  if (!restored) return fail(server + ": the archive was not restored" + (yes ? " (the message above says why)" : "; confirm with --yes"));
-  return 0;
+  if (missing || server.empty() || args.size() != 1) return fail("restore-archive takes FILE, --server NAME and --yes to confirm");
+  return with_library([&](const Library& l, HWND screen) {
+    if (!select_server(l, screen, kServersItem, server)) return 1;
+    // The archive by its full path as listed, or by its file name.
+    HWND list = listed(l, screen, kSourceItem, kArchiveList, 2);
+    int row = find_row(list, args[0]);
+    for (int r = 0; r < row_count(list) && row < 0; ++r) {
+      std::string path = row_text(list, r);
+      if (path.substr(path.find_last_of('\\') + 1) == args[0]) row = r;
+    }
+    if (row < 0) return fail(server + " has no registry archive " + args[0] + " (vornix-console archives lists them)");
+    ui::click_row(list, row);
+    ui::script({"REGISTRY IMPORT CONFIRMATION", yes ? IDOK : IDCANCEL, "", {}});
+    DWORD restored = press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kRestoreArchiveButton, kSourceItem));
+    ui::clear_script();
+    if (restored != 1)
+      return fail(server + ": the archive was not restored" + (yes ? kSeeAbove : "; confirm with --yes"));
+    return 0;
+  });
 }
 
 }  // namespace console

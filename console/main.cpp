@@ -31,6 +31,7 @@
 #include "console/net_commands.h"
 #include "console/sql_commands.h"
 #include "console/copy_commands.h"
+#include "console/schedule_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
 #include "net/tcp_requests.h"
@@ -524,20 +525,20 @@ int run_settings(std::vector<std::string> args) {
   });
 }
 int run_setting(std::vector<std::string> args) { return run_on_server(std::move(args), "setting", console::setting_command); }
-int run_schedules(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "schedules", console::schedules_command);
-}
-int run_schedule(std::vector<std::string> args) { return run_on_server(std::move(args), "schedule", console::schedule_command); }
+// Schedules, saved reports and graphical report definitions on their screens, through the exports.
+int run_schedules(std::vector<std::string> args) { return open_world(args) ? console::schedules_command(args) : 1; }
+int run_schedule(std::vector<std::string> args) { return open_world(args) ? console::schedule_command(args) : 1; }
 int run_saved_reports(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "saved-reports", [](std::vector<std::string> rest, const std::string& server) {
-    return rest.empty() ? console::saved_reports_command(server) : fail("saved-reports takes only --server NAME");
-  });
+  return open_world(args) ? console::saved_reports_command(args) : 1;
 }
 int run_saved_report(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "run-saved-report", console::run_saved_report_command);
+  return open_world(args) ? console::run_saved_report_command(args) : 1;
+}
+int run_graph_definition(std::vector<std::string> args) {
+  return open_world(args) ? console::graph_definition_command(args) : 1;
 }
 
-// Definitions moved between servers, in-process.
+// Definitions moved between servers, through the exports.
 int run_copy_profile(std::vector<std::string> args) {
   return open_world(args) ? console::copy_definition_command(std::move(args), false) : 1;
 }
@@ -548,52 +549,26 @@ int run_copy_profiles(std::vector<std::string> args) {
   return open_world(args) ? console::copy_profiles_command(std::move(args)) : 1;
 }
 int run_export(std::vector<std::string> args) { return open_world(args) ? console::export_command(std::move(args)) : 1; }
-int run_rename(std::vector<std::string> args) { return run_on_server(std::move(args), "rename", console::rename_command); }
-int run_import(std::vector<std::string> args) { return run_on_server(std::move(args), "import", console::import_command); }
-int run_archives(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "archives", console::archives_command);
-}
+int run_rename(std::vector<std::string> args) { return open_world(args) ? console::rename_command(std::move(args)) : 1; }
+int run_import(std::vector<std::string> args) { return open_world(args) ? console::import_command(std::move(args)) : 1; }
+int run_archives(std::vector<std::string> args) { return open_world(args) ? console::archives_command(std::move(args)) : 1; }
 int run_restore_archive(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "restore-archive", console::restore_archive_command);
+  return open_world(args) ? console::restore_archive_command(std::move(args)) : 1;
 }
-// A server's mail settings, in-process; one or several --server.
+// A server's mail settings through the e-mail dialog; the test mail and the unattended run with the demo's
+// mail server taking mail while they run.
 int run_email_config(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
-  if (missing || servers.empty()) return fail("email-config takes --server NAME (vornix-console email-config --help)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = console::email_config_command(std::move(args), servers);
-  release_registry_connections();
-  return status;
+  return open_world(args) ? console::email_config_command(std::move(args)) : 1;
 }
-// The test mail and report mail, in-process, with the demo's mail server taking mail while they run.
 int run_test_email(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "test-email", [](std::vector<std::string> rest, const std::string& server) {
-    bool missing = false;
-    std::string to = take_option(rest, "--to", &missing);
-    if (missing || to.empty() || !rest.empty()) return fail("test-email takes --server NAME and --to ADDRESS");
-    std::shared_ptr<void> mail = console::start_demo_mail_server();
-    return console::test_email_command(server, to);
-  });
+  if (!open_world(args)) return 1;
+  std::shared_ptr<void> mail = console::start_demo_mail_server();
+  return console::test_email_command(std::move(args));
 }
-int run_mail_report(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "mail-report", [](std::vector<std::string> rest, const std::string& server) {
-    bool missing = false;
-    std::vector<std::string> to = console::take_options(rest, "--to", &missing);
-    if (missing || to.empty() || rest.size() != 1)
-      return fail("mail-report takes --server NAME, one FILE and --to ADDRESS (repeatable)");
-    std::shared_ptr<void> mail = console::start_demo_mail_server();
-    return console::mail_report_command(server, rest[0], to);
-  });
-}
-
 int run_unattended(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "unattended-run", [](std::vector<std::string> rest, const std::string& server) {
-    if (!rest.empty()) return fail("unattended-run takes only --server NAME");
-    std::shared_ptr<void> mail = console::start_demo_mail_server();
-    return console::unattended_run_command(server);
-  });
+  if (!open_world(args)) return 1;
+  std::shared_ptr<void> mail = console::start_demo_mail_server();
+  return console::unattended_run_command(std::move(args));
 }
 
 // A field applied to one or several servers as the host's edit applies it, in-process.
@@ -845,32 +820,47 @@ const Command kCommands[] = {
      "refused), any message shown and what each server then holds",
      run_set},
     {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
-     "list the server's scheduled activity profiles (or the graphical ones) with\n"
-     "their state, last run, run times and reports",
+     "list the server's scheduled activity profiles (or the graphical ones), each\n"
+     "opened on its screen: its state, run times and reports (and the graphical\n"
+     "ones' addresses and report period)",
      run_schedules},
     {"schedule",
      "schedule save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled]\n"
      "  [--replace] --server NAME [--world DIR]\n"
-     "schedule delete NAME --server NAME [--world DIR]\n"
-     "schedule rename OLD NEW [--replace] --server NAME [--world DIR]",
-     "create, replace, delete or rename a scheduled activity profile; DAY is\n"
-     "Everyday, Sundays to Saturdays, or 1st to 31st of the month; a schedule of\n"
-     "the name is replaced only with --replace, and keeps its run history",
+     "schedule save NAME --graphical --at \"DAY HH:MM\"... --definition NAME...\n"
+     "  [--email ADDRESS]... [--server-emails] --days N|--hours N [--disabled]\n"
+     "  [--replace] --server NAME [--world DIR]\n"
+     "schedule delete NAME [--graphical] --server NAME [--world DIR]\n"
+     "schedule rename OLD NEW [--graphical] [--replace] --server NAME [--world DIR]",
+     "create, replace, delete or rename a scheduled activity profile (or, with\n"
+     "--graphical, a scheduled graphical activity) on its screen; DAY is Everyday,\n"
+     "Sundays to Saturdays, or 1st to 31st of the month, HH:MM a quarter hour as\n"
+     "the time list offers it; a schedule of the name is replaced only with\n"
+     "--replace, and keeps its run history",
      run_schedule},
     {"saved-reports", "saved-reports --server NAME [--world DIR]",
      "list the server's saved custom reports and graphical report definitions", run_saved_reports},
     {"run-saved-report", "run-saved-report REPORT --server NAME [--world DIR]",
-     "write the saved custom report's definition to a temporary file on the\n"
-     "console machine and start VNXWCCR.EXE on it; prints the file's path and the\n"
-     "command line started",
+     "run the saved custom report selected in its list: the library writes its\n"
+     "definition to a temporary file on the console machine and starts\n"
+     "VNXWCCR.EXE on it; prints the file's path and the command line started",
      run_saved_report},
+    {"graph-definition",
+     "graph-definition save NAME --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
+     "graph-definition default --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
+     "graph-definition delete NAME --server NAME [--world DIR]",
+     "save the charts picked on the graph screen as a graphical report definition\n"
+     "of the server (or as its default one), or delete a saved definition (the\n"
+     "schedules that ran it lose it); KIND is 0 to 7 or the kind's name",
+     run_graph_definition},
     {"copy-profile", "copy-profile NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
-     "copy a tracking profile to the servers named, each step a results row; a\n"
-     "profile of the name on a destination is kept unless --overwrite",
+     "copy a tracking profile to the known servers named with the copy button,\n"
+     "each step a results row; a profile of the name on a destination is kept\n"
+     "unless --overwrite",
      run_copy_profile},
     {"copy-report", "copy-report NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
-     "copy a saved custom report likewise (LOCAL_MACHINE is the console); the\n"
-     "copy's definition names the server it lands on",
+     "drop a saved custom report on the known servers named (LOCAL_MACHINE is\n"
+     "the console); the copy's definition names the server it lands on",
      run_copy_report},
     {"copy-profiles", "copy-profiles --from NAME --profile NAME... --to NAME... [--overwrite] [--world DIR]",
      "drag the profiles onto the servers selected in My Server View, as the\n"
@@ -889,26 +879,23 @@ const Command kCommands[] = {
     {"archives", "archives --server NAME [--world DIR]",
      "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
     {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
-     "replace the server's whole product key by the registry archive FILE (a\n"
-     "path as the console reaches it); without --yes nothing is replaced",
+     "replace the server's whole product key by its registry archive FILE (as\n"
+     "archives lists it, or its file name); without --yes nothing is replaced",
      run_restore_archive},
     {"email-config",
      "email-config --server NAME [--server NAME]... [--smtp HOST] [--port N]\n"
      "             [--security none|ssl|tls] [--send-as ADDRESS] [--password TEXT]\n"
      "             [--remove --yes] [--world DIR]",
-     "show the first server's mail settings, or type the options given over them\n"
-     "in the e-mail dialog and save them to every server named (with the dialog's\n"
-     "checks and messages); --remove empties the SMTP server and, with --yes,\n"
-     "removes the settings",
+     "show the first server's mail settings as its e-mail dialog opens, or type\n"
+     "the options given over them in that dialog and save them to it and, through\n"
+     "its MULTIPLE SERVERS button, to every other server named (with the dialog's\n"
+     "checks and messages); --remove empties each server's SMTP server and, with\n"
+     "--yes, removes its settings",
      run_email_config},
     {"test-email", "test-email --server NAME --to ADDRESS [--world DIR]",
      "send the test mail with the server's mail settings from the e-mail dialog;\n"
      "on the demo network MAIL01 takes it into machines/MAIL01/Maildir",
      run_test_email},
-    {"mail-report", "mail-report --server NAME FILE --to ADDRESS [--to ADDRESS]... [--world DIR]",
-     "mail a report file (an HTML graphical report) to each address with the\n"
-     "server's mail settings, the file as the body",
-     run_mail_report},
     {"unattended-run", "unattended-run --server NAME [--world DIR]",
      "the server's unattended run: its first enabled scheduled graphical activity\n"
      "profile's quick report and graphical reports mailed to the profile's\n"

@@ -144,9 +144,9 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
                                                 "services", "server-status", "draw", "settings", "setting", "set",
                                                 "schedules", "schedule",
-                                                "saved-reports", "run-saved-report", "copy-profile", "copy-report",
-                                                "copy-profiles", "rename", "export", "import", "archives",
-                                                "restore-archive", "email-config", "test-email", "mail-report",
+                                                "saved-reports", "run-saved-report", "graph-definition",
+                                                "copy-profile", "copy-report", "copy-profiles", "rename", "export",
+                                                "import", "archives", "restore-archive", "email-config", "test-email",
                                                 "unattended-run",
                                                 "sql-setup", "sql-sizes", "ad"}));
 

@@ -1,6 +1,10 @@
-// The console's copy, export and import commands on a demo network, run from an ordinary shell.
+// The console's copy, rename, export, import and archive commands on a demo network, run from an ordinary
+// shell and checked in the servers' registry files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/support/program_runner.h"
@@ -47,6 +51,62 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
   EXPECT_NE(refused.exit_code, 0);
   EXPECT_NE(refused.output.find("REGISTRY KEY IMPORT FAILED!"), std::string::npos) << refused.output;
   EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, srv02);
+}
+
+TEST(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductKeyOnceConfirmed) {
+  support::WorldBuilder scratch;
+  const std::string world = scratch.folder() + "/demo", file = scratch.folder() + "/night.exportkey";
+  ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world + "'").exit_code, 0);
+  auto run = [&](const std::string& arguments) {
+    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world + "'");
+  };
+  auto hive = [&](const char* server) {
+    std::ifstream in(world + "/machines/" + server + "/registry/HKLM.reg", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string product = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+  ASSERT_EQ(run("profile create Night --type VNX_FS_TRACK --server SRV01").exit_code, 0);
+
+  support::ProgramRun copied = run("copy-profile Night --from SRV01 --to SRV02");
+  EXPECT_EQ(copied.exit_code, 0) << copied.output;
+  EXPECT_NE(hive("SRV02").find(product + "\\Profiles\\Night]"), std::string::npos);
+  EXPECT_EQ(run("copy-profile Night --from SRV01 --to SRV09").exit_code, 1) << "SRV09 is no known server";
+  copied = run("copy-report 'Weekly file activity' --from SRV01 --to SRV02");
+  EXPECT_EQ(copied.exit_code, 0) << copied.output;
+  EXPECT_NE(hive("SRV02").find(product + "\\Reports\\Weekly file activity]"), std::string::npos);
+
+  // A renamed report is renamed in the schedule that runs it; a scheduled graphical activity by its own button.
+  EXPECT_EQ(run("rename report 'Weekly file activity' Weekly --server SRV01").exit_code, 0);
+  EXPECT_EQ(run("rename schedule 'Nightly activity' Nights --server SRV01").exit_code, 0);
+  const std::string srv01 = hive("SRV01");
+  EXPECT_EQ(srv01.find(product + "\\Reports\\Weekly file activity]"), std::string::npos);
+  EXPECT_NE(srv01.find(product + "\\Reports\\Graphs\\Nights]"), std::string::npos);
+  const size_t schedule = srv01.find(product + "\\Reports\\Morning summary]");
+  ASSERT_NE(schedule, std::string::npos);
+  // "Weekly" then "Failed...", in UTF-16: the first name is the new one.
+  EXPECT_NE(srv01.find("\"CReports\"=hex(7):57,00,65,00,65,00,6b,00,6c,00,79,00,00,00,46,00", schedule), std::string::npos)
+      << srv01.substr(schedule, 400);
+
+  // The agent's archive: a hive of SRV01's Night profile, where SRV02's agent keeps its archives.
+  ASSERT_EQ(run("export --out '" + file + "' SRV01:Night").exit_code, 0);
+  const std::string folder = world + "/machines/SRV02/shares/C$/Windows/system32/drivers/vornix";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(file, folder + "/vornixw_07_Dec_2026.savekey");
+  support::ProgramRun listed = run("archives --server SRV02");
+  EXPECT_EQ(listed.exit_code, 0) << listed.output;
+  EXPECT_NE(listed.output.find("\\\\SRV02\\C$\\Windows\\system32\\drivers\\vornix\\vornixw_07_Dec_2026.savekey"),
+            std::string::npos)
+      << listed.output;
+  EXPECT_NE(listed.output.find(" 07 Dec 2026\n"), std::string::npos) << listed.output;
+  const std::string before = hive("SRV02");
+  EXPECT_EQ(run("restore-archive vornixw_07_Dec_2026.savekey --server SRV02").exit_code, 1);
+  EXPECT_EQ(hive("SRV02"), before);
+  support::ProgramRun restored = run("restore-archive vornixw_07_Dec_2026.savekey --server SRV02 --yes");
+  EXPECT_EQ(restored.exit_code, 0) << restored.output;
+  EXPECT_NE(restored.output.find("REGISTRY IMPORT COMPLETE"), std::string::npos) << restored.output;
+  const std::string after = hive("SRV02");
+  EXPECT_NE(after.find(product + "\\Night]"), std::string::npos);
+  EXPECT_EQ(after.find(product + "\\Profiles]"), std::string::npos);
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // The console's configuration commands on a demo network: the settings as the
-// screens show them, a clamped value in the registry file, schedules replaced
-// with their run history, and a saved report handed to the runner.
+// screens show them, a clamped value in the registry file, and a field applied
+// to the servers selected.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
 
-#include "tests/support/demo_reports.h"
 #include "tests/support/program_runner.h"
 #include "tests/support/world_builder.h"
 
@@ -63,34 +62,6 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
   EXPECT_EQ(ok("setting set IPv4PortAlertConsoles 1024"),
             "  [message box] IP PORT OUT OF RANGE: Minimum Port Value is 49152, automatically resetting to be 49152.\n"
             "SRV01: IPv4PortAlertConsoles (0x60F80031) now reads 49152\n");
-}
-
-TEST_F(ConsoleSettings, SchedulesAreReplacedKeepingTheirRunHistoryAndASavedReportGoesToTheRunner) {
-  std::string listed = ok("schedules");
-  EXPECT_TRUE(has(listed, "Scheduled activity profiles on SRV01: 2\n")) << listed;
-  EXPECT_TRUE(has(listed, "    runs: Everyday at 07:00\n    reports: Weekly file activity, Failed logons by user\n"));
-  EXPECT_TRUE(has(listed, "    runs: 1st of the current month at 23:30\n"));
-
-  // Without --replace an existing schedule stays; with it, the new one keeps the last run.
-  const std::string at = " --at 'Fridays at 17:45' --report 'Failed logons by user'";
-  EXPECT_EQ(run(std::string("schedule save 'Morning summary'") + at).exit_code, 1);
-  ok(std::string("schedule save 'Morning summary' --disabled --replace") + at);
-  listed = ok("schedules");
-  const size_t row = listed.find("  Morning summary (disabled), last run ");
-  ASSERT_NE(row, std::string::npos) << listed;
-  EXPECT_FALSE(has(listed.substr(row, listed.find('\n', row) - row), "never"));
-  EXPECT_TRUE(has(listed, "    runs: Fridays at 17:45\n    reports: Failed logons by user\n")) << listed;
-
-  std::string out = ok(std::string("run-saved-report '") + support::kDemoWeeklyReport + "'");
-  const std::string written = "definition of Weekly file activity written to C:\\Users\\";
-  ASSERT_TRUE(has(out, written)) << out;
-  const size_t path_at = out.find(written) + written.size() - std::string("C:\\Users\\").size();
-  const std::string path = out.substr(path_at, out.find('\n', path_at) - path_at);
-  EXPECT_TRUE(has(out, "  started: C:\\Program Files\\Brightmere\\VORNIX\\VNXWCCR.EXE " + path + "\n")) << out;
-  std::string relative = "machines/CONSOLE01/shares/C$/" + path.substr(3);
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  EXPECT_EQ(file(relative), support::demo_report_definition(support::kDemoWeeklyReport));
 }
 
 TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBox) {
