@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "config/profile_lists.h"
 #include "config/registry.h"
@@ -20,8 +19,6 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "host/text.h"
-#include "win32/paths.h"
-#include "win32/processes.h"
 #include "win32/ui_script.h"
 
 namespace console {
