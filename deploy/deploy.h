@@ -116,5 +116,8 @@ DWORD InstallScout(HWND owner);
 // Stops, replaces and restarts it, reporting in the open results window: 1
 // when it was restarted, kScoutActive when it would not stop, else 0.
 DWORD UpdateScout(HWND owner);
+// The scout's management: with VNXSCOUT.EXE beside the console program, its update in a results
+// window of its own (1); without, "File not present, unable to update" (0).
+DWORD ManageScout(HWND owner);
 // VNXSCOUT.EXE beside the console program, and its installed copy.
 void scout_program_paths(char* source, char* installed, size_t size);

@@ -318,13 +318,17 @@ DWORD DeployScoutButton(const ButtonEvent& e) {
     InstallScout(e.screen);
     return 1;
   }
+  return ManageScout(e.screen);
+}
+
+DWORD ManageScout(HWND owner) {
   char source[MAX_PATH + 64], installed[MAX_PATH + 64];
   scout_program_paths(source, installed, sizeof source);
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) {
-    show_message(e.screen, text("File not present, unable to update\n\n%s", source).s, nullptr, MB_ICONERROR);
+    show_message(owner, text("File not present, unable to update\n\n%s", source).s, nullptr, MB_ICONERROR);
     return 0;
   }
-  if (open_results("VORNIX Agent Scout Update Results")) UpdateScout(e.screen);
+  if (open_results("VORNIX Agent Scout Update Results")) UpdateScout(owner);
   return 1;
 }
 

@@ -175,8 +175,8 @@ DWORD ActOnServerMenu(const MenuChoice& choice) {
   if (choice.position == kAddServer) return add_server(choice);
   if (choice.position == kScoutEntry && choice.id == kConsoleServerList) {
     if (g_scout_menu_mode == kScoutMenuInstall) return InstallScout(choice.owner);
-    // An installed scout is managed on the host's own screen.
-    return g_scout_menu_mode == kScoutMenuManage ? kResultNotHandled : 0;
+    // Managing the installed scout is its update, as the management screen's update button runs it.
+    return g_scout_menu_mode == kScoutMenuManage ? ManageScout(choice.owner) : 0;
   }
   char server[kCachedServerNameBytes];
   if (row_of_record(choice.list, choice.record, server, sizeof server) < 0) return 0;

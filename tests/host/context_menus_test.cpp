@@ -4,9 +4,11 @@
 // what the chosen entries do to the world.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/control_descriptor.h"
@@ -158,7 +160,22 @@ TEST_F(ContextMenus, ServerRowsOfferRetryWhenUnreachableAndTheScoutByItsState) {
   EXPECT_EQ(menu(list, 0x602400C1, row).back(), "7: Install Agent Scout on Local Machine [" + console + "]");
   EXPECT_EQ(host::choose_menu_entry(library_, 0x602400C1, row, 7, screen_), 1u);
   EXPECT_EQ(menu(list, 0x602400C1, row).back(), "7: Manage Agent Scout on Local Machine [" + console + "]");
-  EXPECT_EQ(host::choose_menu_entry(library_, 0x602400C1, row, 7, screen_), 4061u);  // the host's scout screen
+  // Managing it updates it: stopped, copied again from beside the console program, started, in a results window.
+  const std::string installed = world_.machine_dir(console) + "/shares/C$/Windows/System32/drivers/vnxscout.exe";
+  std::filesystem::resize_file(installed, 3);
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x602400C1, row, 7, screen_), 1u);
+  EXPECT_NE(std::filesystem::file_size(installed), 3u) << "the program was copied again";
+  std::vector<std::string> results;
+  for (const ui::JournalEntry& e : ui::journal()) {
+    if (e.template_name != "ReportAction" || !IsWindow(e.window)) continue;
+    results = support::list_column(GetDlgItem(e.window, 1001), 2);
+    // The user closes the results window; its thread ends before the library goes.
+    PostMessageA(e.window, WM_COMMAND, IDOK, 0);
+    while (IsWindow(e.window)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(results.empty());
+  EXPECT_EQ(results.back(), "Update Complete");
 }
 
 TEST_F(ContextMenus, MemberMenusNameTheGroupOfTheCompanionRowWithinTheHostsBuffer) {
