@@ -1,5 +1,6 @@
-// The host boundary's own routes: the two shared buttons, the navigation tree
-// nodes and the quiet-mode switch.
+// The host boundary's own routes: the shared select-all button, the navigation
+// tree nodes and the quiet-mode switch (the shared refresh button is the
+// communication screens', which refresh a server list's statistics with it).
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/subsystems.h"
@@ -13,11 +14,6 @@ DWORD select_all_rows(const ButtonEvent& e) {
     state.stateMask = 0xF;
     SendMessageA(e.companion, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
   }
-  return 1;
-}
-
-DWORD refresh_companion(const ButtonEvent& e) {
-  if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(e.companion, 0, 0);
   return 1;
 }
 
@@ -54,7 +50,6 @@ DWORD switch_on_quiet_mode(const ListEvent&) {
 
 constexpr ButtonRoute kButtons[] = {
     {kSelectAllRowsButton, kSelectAllRowsButton, select_all_rows},
-    {kRefreshCompanionButton, kRefreshCompanionButton, refresh_companion},
 };
 
 constexpr ListRoute kLists[] = {

@@ -1,7 +1,10 @@
 // The communication screens' routes: enterprise hosts, alert agents of the
-// sibling product's servers, and the request status of the current server;
-// at detach, the agents' statistics are freed.
+// sibling product's servers, the request status of the current server and the
+// refresh of a server list's statistics; at detach, the agents' statistics are freed.
+#include "host/control_descriptor.h"
+#include "host/control_id.h"
 #include "host/host.h"
+#include "host/list_item.h"
 #include "host/subsystems.h"
 #include "net/agent_stats.h"
 #include "net/enterprise_screens.h"
@@ -25,7 +28,36 @@ DWORD request_status(const TextEvent& e, TextResult* result) {
   return 0;
 }
 
+// The shared refresh button (0x30110EE7) refreshes its companion control. Chosen: beside a server list, which
+// shows its servers' statistics, it first refreshes the statistics of the selected server as a user's action
+// does (the agent's pipe always asked; for the QVAWKQ list its status ports, then its pipe), the agent's
+// status taken into the row's record when the VORNIXW agent answered.
+DWORD refresh_companion(const ButtonEvent& e) {
+  const uintptr_t* list = e.companion ? control_descriptor_of(e.companion) : nullptr;
+  uint32_t id = list ? descriptor_identifier(list) : 0;
+  bool server_list = id == kConsoleServerList || id == kMyServerView || id == kSiblingServerList;
+  char server[kHostRowTextBytes] = {};
+  LPARAM param = 0;
+  int row = e.selected_row - 1;
+  if (server_list && row >= 0 && read_list_row(e.companion, row, server, kCachedServerNameBytes, &param) && param) {
+    auto* record = reinterpret_cast<BYTE*>(param);
+    if (id == kSiblingServerList) {
+      RefreshSiblingStats(server, record, e.companion, row);
+    } else {
+      BYTE request[kPipeRequestBytes], reply[kPipeReplyBytes];
+      build_pipe_request(request);
+      const AgentStatistics* stats = nullptr;
+      if (ForceAgentStats(server, e.companion, row, record, request, reply) &&
+          (stats = AgentStatisticsFor(server)) != nullptr && TakeAgentStatusReply(*stats, record))
+        set_item_word(record, kItemWordAgentState, kAgentRunning);
+    }
+  }
+  if (auto refresh = host_service<HostRefreshControlFn>(kHostRefreshControl)) refresh(e.companion, 0, 0);
+  return 1;
+}
+
 constexpr ButtonRoute kButtons[] = {
+    {kRefreshCompanionButton, kRefreshCompanionButton, refresh_companion},
     // Enterprise hosts, each on the button's companion tree or list:
     //   0x6021007A  add the host typed in the edit field 0x6028007A (gather)
     //   0x6021007B  scan: gather the selected host again

@@ -9,8 +9,10 @@
 
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
+#include "net/agent_stats.h"
 #include "net/tcp_requests.h"
 #include "tests/support/fake_agents.h"
+#include "tests/support/fake_pipe_agent.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 
@@ -127,6 +129,52 @@ TEST_F(RequestsThroughExports, AlertAgentUserListsFillFromTheCurrentServersAgent
   for (const support::ReceivedRequest& r : agent.requests()) sent.insert(sent.end(), {r.code_a, r.code_b, r.alert_cursor});
   EXPECT_EQ(sent, (std::vector<uint32_t>{0x2299, 0x4721, 0, 0x2299, 0x4721, 2, 0x2299, 0x4721, 0, 0x2299, 0x4721, 2}));
   EXPECT_TRUE(ui::journal().empty());
+}
+
+// The refresh button beside a server list asks the selected server's agent for its statistics at once
+// (no scout, no access check in between) and the row's record then carries the agent's status; beside the
+// QVAWKQ list the agent's status port is asked. Either way the list is refreshed.
+TEST_F(RequestsThroughExports, TheRefreshButtonBesideAServerListAsksTheSelectedServersAgent) {
+  auto refresh_button = [&](HWND list) {
+    uint16_t item = static_cast<uint16_t>(GetDlgCtrlID(list));
+    HWND button = host::add_control(screen_, 1500 + item, "Button", "Refresh",
+                                    host::ControlSpec{0x30110EE7, kDescriptorPushButton, kScreenKey, item});
+    return library_.entry_point_button_services(screen_, 0, host::descriptor_of(button));
+  };
+  support::PipeScript script;
+  support::FakePipeAgent pipe("SRV01", "vornixw01", script);
+  ASSERT_TRUE(pipe.serving()) << pipe.error();
+  EXPECT_EQ(refresh_button(list_), 1u);
+  EXPECT_TRUE(pipe.requests().empty()) << "no server selected: only the list is refreshed";
+  EXPECT_TRUE(service_called("host_refresh_control"));
+
+  ASSERT_TRUE(ui::click_row(list_, 0));
+  host::clear_service_calls();
+  EXPECT_EQ(refresh_button(list_), 1u);
+  EXPECT_EQ(pipe.requests().size(), 1u);
+  EXPECT_EQ(item_word(records_[0], kItemWordAgentStartTime), script.start_time);
+  EXPECT_EQ(item_word(records_[0], kItemWordAgentState), kAgentRunning);
+  EXPECT_EQ(std::vector<uint8_t>(records_[0] + kItemAgentVersion, records_[0] + kItemAgentVersion + 3),
+            (std::vector<uint8_t>{7, 2, 2}));
+  EXPECT_TRUE(service_called("host_item_record_changed item=0"));
+  EXPECT_TRUE(service_called("host_refresh_control"));
+
+  uint8_t sibling_record[kListItemBytes] = {};
+  HWND siblings = host::add_control(screen_, 1002, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
+  support::insert_list_rows(siblings, {{"SRV01", sibling_record}});
+  support::set_row_selected(siblings, 0);
+  support::AgentScript agent_script;
+  agent_script.sibling_statistics = std::vector<uint8_t>(448, 0x22);
+  support::FakeAgent agent(support::process_loopback(2), agent_script, kQvawkqPort);
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  host::clear_service_calls();
+  EXPECT_EQ(refresh_button(siblings), 1u);
+  EXPECT_FALSE(agent.requests().empty());
+  EXPECT_EQ(pipe.requests().size(), 1u) << "the VORNIXW pipe is not the QVAWKQ agent's";
+  EXPECT_TRUE(service_called("host_item_record_changed item=0"));
+  // The texts the refreshes read are the records' own blocks, from the host's memory pair.
+  GlobalFree(owned_block(records_[0], kOwnedStatsText));
+  GlobalFree(owned_block(sibling_record, kOwnedStatsText));
 }
 
 }  // namespace
