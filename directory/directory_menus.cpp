@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "directory/directory.h"
+#include "graphs/charts.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"
@@ -70,9 +71,9 @@ DWORD FillChangeReportMenu(const MenuRequest& request) {
 DWORD ActOnChangeReportMenu(const MenuChoice& choice) {
   int rollback = choice.id == kQuickReportResults ? 2 : 0;
   if (choice.position == rollback) return RollbackDirectoryChanges(choice.owner, choice.list) != 0;
+  if (choice.id != kQuickReportResults) return 0;
   if (choice.position == 0) return ShowReportInNewWindow(choice.owner, choice.list);
-  // The host's graphical analysis screen counts the quick report's lists itself: the entry is the host's.
-  return kResultNotHandled;
+  return choice.position == 1 ? OpenGraphicalAnalysis(choice.owner, choice.list) : 0;
 }
 
 DWORD FillMemberMenu(const MenuRequest& request) {

@@ -93,5 +93,9 @@ DWORD BuildChart(ChartView* view, const RECT& area, const char* title);
 void chart_subtitle(uint32_t window_start, uint32_t window_end, bool stopped, bool top_25_note, char* out,
                     size_t size);
 
+// "View Graphical Analysis" of a quick report's results list: opens the host's graphical analysis page,
+// whose charts count the quick report's rows. 0 when the list's host names no such page.
+DWORD OpenGraphicalAnalysis(HWND owner, HWND list);
+
 // Process detach: the charting library is let go.
 void release_chart_library();

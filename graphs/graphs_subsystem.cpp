@@ -16,6 +16,7 @@
 
 #include "graphs/charts.h"
 #include "graphs/html_report.h"
+#include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/subsystems.h"
@@ -194,6 +195,20 @@ DWORD save_report(const ButtonEvent& e) {
   RECT area = chart_area(e.screen);
   return SaveGraphicalReport(e.screen, e.companion, g_quick_report.server_name, area.right, area.bottom) ? 1 : 0;
 }
+
+}  // namespace
+
+DWORD OpenGraphicalAnalysis(HWND owner, HWND list) {
+  // Chosen: the results list's descriptor names the host's graphical analysis page in its 16-bit word 9, where a
+  // button names the page it opens; its charts count the rows of the quick report the list shows.
+  const uintptr_t* descriptor = list ? control_descriptor_of(list) : nullptr;
+  uint16_t page = descriptor ? descriptor_half(descriptor, kDescHalfPageIdentifier) : 0;
+  if (page == 0) return 0;
+  open_host_page(owner, page);
+  return 1;
+}
+
+namespace {
 
 void release_graphs() {
   release_chart_cache(&g_shown);

@@ -178,6 +178,20 @@ TEST_F(ContextMenus, ServerRowsOfferRetryWhenUnreachableAndTheScoutByItsState) {
   EXPECT_EQ(results.back(), "Update Complete");
 }
 
+// "View Graphical Analysis" opens the host's analysis page that the results list names, as a button names its page.
+TEST_F(ContextMenus, GraphicalAnalysisOfAQuickReportOpensTheHostsPageTheListNames) {
+  host::add_page(0x2200, "Graphical Analysis");
+  HWND unnamed = add_list(0x60440D1E, {"AD Create Object"});
+  menu(unnamed, 0x60440D1E, record_of(unnamed, 0));
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x60440D1E, record_of(unnamed, 0), 1, screen_), 0u);
+  EXPECT_FALSE(service_called("page opened"));
+  HWND results = host::add_control(screen_, next_item_++, WC_LISTVIEWA, "",
+                                   host::ControlSpec{0x60440D1E, kDescriptorListView, 0, 0, 7, 0x2200});
+  EXPECT_EQ(menu(results, 0x60440D1E, nullptr)[1], "1: View Graphical Analysis");
+  EXPECT_EQ(host::choose_menu_entry(library_, 0x60440D1E, nullptr, 1, screen_), 1u);
+  EXPECT_TRUE(service_called("page opened Graphical Analysis"));
+}
+
 TEST_F(ContextMenus, MemberMenusNameTheGroupOfTheCompanionRowWithinTheHostsBuffer) {
   HWND groups = add_list(0x10140060, {"CN=Admins,OU=Groups,DC=brightmere,DC=test"});
   host::ControlSpec members_spec{0x10140061, kDescriptorListView, kScreenKey, static_cast<uint16_t>(next_item_ - 1)};
