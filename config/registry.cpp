@@ -518,6 +518,27 @@ DWORD SaveQuickReportSettings(const QuickReportSettings& settings) {
   return static_cast<DWORD>(first);
 }
 
+DWORD ReadQuickReportSettings(QuickReportSettings* settings) {
+  *settings = {};
+  HKEY key;
+  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, kQuickReportKey, 0, local_access(KEY_READ), &key);
+  if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
+  for (const QuickReportNumber& n : kQuickReportNumbers) {
+    DWORD number = 0, type = 0, bytes = sizeof number;
+    if (RegQueryValueExA(key, n.value, nullptr, &type, reinterpret_cast<BYTE*>(&number), &bytes) == ERROR_SUCCESS &&
+        type == REG_DWORD)
+      settings->*n.field = number;
+  }
+  DWORD type = 0, bytes = sizeof settings->search - 1;
+  if (RegQueryValueExA(key, "SEARCH001", nullptr, &type, reinterpret_cast<BYTE*>(settings->search), &bytes) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    settings->search[0] = '\0';
+  settings->search[sizeof settings->search - 1] = '\0';
+  RegCloseKey(key);
+  return 0;
+}
+
 LONG DeleteRegistryKey(HKEY parent, const char* name) {
   LONG rc = RegDeleteKeyA(parent, name);
   if (rc != ERROR_SUCCESS && g_library.reg_delete_key_ex) {

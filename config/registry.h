@@ -119,6 +119,9 @@ struct QuickReportSettings {
 // Writes each value (numbers and states as REG_DWORD, the search as REG_SZ) and deletes those of an
 // empty field or an unchecked box. 0 or the first Windows error.
 DWORD SaveQuickReportSettings(const QuickReportSettings& settings);
+// Reads them back: a value that is missing, or not of its type, reads as 0 (the search as empty). 0 or the
+// Windows error of opening the key (ERROR_FILE_NOT_FOUND when the dialog was never saved).
+DWORD ReadQuickReportSettings(QuickReportSettings* settings);
 
 // Deletes every subkey of the product key (the sibling key in sibling mode).
 DWORD RemoveProductKey(const char* server, DWORD report_to_host);

@@ -3,7 +3,9 @@
 #include "reports/report_generation.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "config/registry.h"
 #include "host/control_id.h"
@@ -21,7 +23,6 @@ QuickReportRun g_quick_run;
 namespace {
 
 constexpr char kQuickCaption[] = "Unable to generate Quick Report";
-constexpr char kQuickSettingsKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\QUICKRPT";
 constexpr uint32_t kSecondsPerDay = 86400;
 constexpr uint32_t kScheduledMaximum = 2048000;
 constexpr uint32_t kNoMaximum = 0xFFFFFFFF;
@@ -44,14 +45,6 @@ BOOL read_report_path(const char* server, char* out, size_t size, const char* er
   HKEY machine = nullptr;
   if (ConnectServerRegistry(server, &machine, error_title, 0) != 0 || machine == nullptr) return FALSE;
   return ReadReportPath(machine, remote_access(KEY_READ), out, size) == 0;
-}
-
-DWORD read_setting(HKEY key, const char* name, DWORD fallback) {
-  DWORD value = 0, type = 0, bytes = sizeof value;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) != ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return fallback;
-  return value;
 }
 
 const char* found_name(const WIN32_FIND_DATAA& found) {
@@ -130,21 +123,107 @@ void read_quick_report_settings(uint32_t now, uint32_t* start, uint32_t* end, ui
   *start = clamp_sub(now, kSecondsPerDay);
   *end = clamp_add(now, kSecondsPerDay);
   *maximum = kNoMaximum;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kQuickSettingsKey, 0, local_access(KEY_READ), &key) != ERROR_SUCCESS) return;
-  if (read_setting(key, "_ALLDATES", 0)) {
+  QuickReportSettings remembered;
+  if (ReadQuickReportSettings(&remembered) != 0) return;
+  // A number the dialog left empty takes its field's default.
+  auto or_default = [](DWORD value, DWORD fallback) { return value ? value : fallback; };
+  if (remembered.all_dates) {
     *start = 0;
     *end = 0xFFFFFFFF;
-  } else if (read_setting(key, "_LASTXHOURS", 0)) {
-    *start = clamp_sub(now, uint64_t{read_setting(key, "LASTXHOURS", 24)} * 3600);
-  } else if (read_setting(key, "_LASTXDAYS", 0)) {
-    *start = clamp_sub(now, uint64_t{read_setting(key, "LASTXDAYS", 1)} * kSecondsPerDay);
-  } else if (read_setting(key, "_FROMTODATE", 0)) {
-    *start = read_setting(key, "FROMDATE", *start);
-    *end = read_setting(key, "TODATE", *end);
+  } else if (remembered.by_last_hours) {
+    *start = clamp_sub(now, uint64_t{or_default(remembered.last_hours, 24)} * 3600);
+  } else if (remembered.by_last_days) {
+    *start = clamp_sub(now, uint64_t{or_default(remembered.last_days, 1)} * kSecondsPerDay);
+  } else if (remembered.by_from_to_date) {
+    *start = or_default(remembered.from_date, *start);
+    *end = or_default(remembered.to_date, *end);
   }
-  if (read_setting(key, "_STOPXRECS", 0)) *maximum = read_setting(key, "STOPXRECS", kNoMaximum);
-  RegCloseKey(key);
+  if (remembered.stop_at_records) *maximum = or_default(remembered.stop_records, kNoMaximum);
+}
+
+namespace {
+
+// The quick report's fields on its screen, whose values are remembered when a run starts (the dialog is
+// saved). Chosen from their kinds: a number field beside the radio button of its window (days 0x60480D0D
+// with 0x60410D0E, records 0x60480D0F with 0x60410D10, hours 0x60480D11 with 0x60410D12), the from and to
+// date fields 0x60480D13 and 0x60480D14 (a from date that is not "none" is the from-to window), the record
+// families' check boxes 0x60410D15 to 0x60410D18 (logon, file system, directory, GPO), the row maximum
+// 0x60480D19 with its check box 0x60480D1A, the search text 0x60480D1B with its check box 0x60480D1C, and the
+// all-dates option button 0x60410D0A.
+struct QuickReportField {
+  uint32_t id;
+  DWORD QuickReportSettings::*field;
+};
+constexpr QuickReportField kQuickNumberFields[] = {
+    {0x60480D0D, &QuickReportSettings::last_days},
+    {0x60480D0F, &QuickReportSettings::last_records},
+    {0x60480D11, &QuickReportSettings::last_hours},
+    {0x60480D19, &QuickReportSettings::stop_records},
+};
+constexpr QuickReportField kQuickStateFields[] = {
+    {0x60410D0A, &QuickReportSettings::all_dates},       {0x60410D0E, &QuickReportSettings::by_last_days},
+    {0x60410D10, &QuickReportSettings::by_last_records}, {0x60410D12, &QuickReportSettings::by_last_hours},
+    {0x60410D15, &QuickReportSettings::type_ll},         {0x60410D16, &QuickReportSettings::type_fs},
+    {0x60410D17, &QuickReportSettings::type_ad},         {0x60410D18, &QuickReportSettings::type_gp},
+    {0x60480D1A, &QuickReportSettings::stop_at_records}, {0x60480D1C, &QuickReportSettings::search_on},
+};
+constexpr QuickReportField kQuickDateFields[] = {
+    {0x60480D13, &QuickReportSettings::from_date},
+    {0x60480D14, &QuickReportSettings::to_date},
+};
+constexpr uint32_t kQuickSearchField = 0x60480D1B;
+
+// A date field's date and time, local, as seconds since 1970; FALSE for a field without one ("none") or a
+// control that is no date field.
+BOOL read_date_field(HWND screen, uint32_t id, uint32_t* seconds) {
+  int item = find_control_item(screen, kModuleNumber, id);
+  HWND field = item ? GetDlgItem(screen, item) : nullptr;
+  char class_name[32] = {};
+  if (field == nullptr || !GetClassNameA(field, class_name, sizeof class_name) ||
+      !equal_ignoring_case(class_name, DATETIMEPICK_CLASSA))
+    return FALSE;
+  SYSTEMTIME picked = {};
+  if (SendMessageA(field, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked)) != GDT_VALID) return FALSE;
+  std::tm local = {};
+  local.tm_year = picked.wYear - 1900;
+  local.tm_mon = picked.wMonth - 1;
+  local.tm_mday = picked.wDay;
+  local.tm_hour = picked.wHour;
+  local.tm_min = picked.wMinute;
+  local.tm_sec = picked.wSecond;
+  local.tm_isdst = -1;
+  std::time_t t = std::mktime(&local);
+  if (t <= 0 || static_cast<uint64_t>(t) > 0xFFFFFFFFull) return FALSE;
+  *seconds = static_cast<uint32_t>(t);
+  return TRUE;
+}
+
+}  // namespace
+
+DWORD SaveQuickReportScreen(HWND screen) {
+  QuickReportSettings settings = {};
+  bool any = false;
+  for (const QuickReportField& f : kQuickNumberFields) {
+    char text[32] = {};
+    if (read_screen_field(screen, f.id, text, sizeof text) == 0) continue;
+    any = true;
+    settings.*f.field = static_cast<DWORD>(std::strtoul(text, nullptr, 10));  // not a number: empty
+  }
+  for (const QuickReportField& f : kQuickStateFields) {
+    DWORD checked = 0;
+    if (!read_screen_value(screen, f.id, &checked)) continue;
+    any = true;
+    settings.*f.field = checked != 0;
+  }
+  for (const QuickReportField& f : kQuickDateFields) {
+    any = any || find_control_item(screen, kModuleNumber, f.id) != 0;
+    uint32_t seconds = 0;
+    if (read_date_field(screen, f.id, &seconds)) settings.*f.field = seconds;
+  }
+  settings.by_from_to_date = settings.from_date != 0;
+  any = read_screen_field(screen, kQuickSearchField, settings.search, sizeof settings.search) != 0 || any;
+  // A screen without the dialog's fields leaves what was remembered as it is.
+  return any ? SaveQuickReportSettings(settings) : 0;
 }
 
 void scheduled_quick_report_window(uint32_t now, DWORD days, DWORD hours, uint32_t* start, uint32_t* end,
@@ -367,6 +446,7 @@ DWORD start_quick_report(HWND screen, HWND button, HWND companion, BOOL notify_h
     return 1;
   }
 
+  SaveQuickReportScreen(screen);
   g_quick_report.state = kQuickReportPreparing;
   g_quick_report.row_count = 0;
   read_quick_report_settings(current_seconds(), &g_quick_report.window_start, &g_quick_report.window_end,
@@ -424,6 +504,7 @@ DWORD RunScheduledQuickReport(HWND screen, const char* server, DWORD days, DWORD
     show_unattended_message(nullptr, kQuickCaption, server, MB_OK | MB_ICONERROR);
     return 0;
   }
+  SaveQuickReportScreen(screen);
   g_quick_report.state = kQuickReportPreparing;
   g_quick_report.row_count = 0;
   scheduled_quick_report_window(current_seconds(), days, hours, &g_quick_report.window_start,

@@ -75,6 +75,9 @@ DWORD DrawQuickReportProgress(const DrawEvent& e);
 // the console's QUICKRPT key: all dates, the last hours or days up to a day
 // ahead of now, or a from/to pair; no maximum unless STOPXRECS is switched on.
 void read_quick_report_settings(uint32_t now, uint32_t* start, uint32_t* end, uint32_t* maximum);
+// Remembers the quick report's fields of a screen under QUICKRPT, as saving its dialog does; a screen
+// without any of them leaves the remembered settings alone. 0 or the Windows error of writing them.
+DWORD SaveQuickReportScreen(HWND screen);
 // A scheduled quick report's window: the last days (when set) or hours, up to a
 // day ahead of now, and at most 2048000 rows.
 void scheduled_quick_report_window(uint32_t now, DWORD days, DWORD hours, uint32_t* start, uint32_t* end,

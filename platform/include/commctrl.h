@@ -81,9 +81,16 @@ typedef struct tagNMHDR {
 #define LVS_TYPEMASK 0x0003
 #define LVS_SINGLESEL 0x0004
 #define LVS_SHAREIMAGELISTS 0x0040
-// Date field styles.
+// Date fields.
+#define DATETIMEPICK_CLASSA "SysDateTimePick32"
 #define DTS_SHOWNONE 0x0002
 #define DTS_RIGHTALIGN 0x0020
+#define DTM_FIRST 0x1000
+#define DTM_GETSYSTEMTIME (DTM_FIRST + 1)
+#define DTM_SETSYSTEMTIME (DTM_FIRST + 2)
+#define GDT_ERROR (-1)
+#define GDT_VALID 0
+#define GDT_NONE 1
 #define LVSIL_NORMAL 0
 #define LVSIL_SMALL 1
 #define LVM_GETIMAGELIST (LVM_FIRST + 2)

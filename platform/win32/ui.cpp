@@ -43,7 +43,7 @@ bool equal_ignoring_case(const std::string& a, const char* b) {
 // The canonical spelling of the built-in class names, so that GetClassNameA
 // answers as Windows does whatever case the creator used.
 std::string canonical_class(const char* name) {
-  static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32", WC_HEADERA,
+  static const char* const known[] = {"SysListView32", "SysTreeView32", "msctls_progress32", DATETIMEPICK_CLASSA, WC_HEADERA,
                                       "Button", "Static", "Edit", "ComboBox", "#32770", "#32768", TOOLTIPS_CLASSA};
   for (const char* k : known)
     if (equal_ignoring_case(name, k)) return k;
@@ -452,6 +452,37 @@ LRESULT header_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
+// A date field holds the local date and time it was made at until one is set; with DTS_SHOWNONE it may hold none.
+LRESULT date_time_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard<std::recursive_mutex> guard(ui_lock());
+  Window* w = find_window(hwnd);
+  if (!w) return 0;
+  auto* time = reinterpret_cast<SYSTEMTIME*>(lparam);
+  switch (message) {
+    case DTM_GETSYSTEMTIME:
+      if (time == nullptr) return GDT_ERROR;
+      if (w->no_date) return GDT_NONE;
+      *time = w->date_time;
+      return GDT_VALID;
+    case DTM_SETSYSTEMTIME:
+      if (wparam == GDT_NONE) {
+        if ((w->style & DTS_SHOWNONE) == 0) return FALSE;
+        w->no_date = true;
+        return TRUE;
+      }
+      if (wparam != GDT_VALID || time == nullptr) return FALSE;
+      w->date_time = *time;
+      w->no_date = false;
+      return TRUE;
+    default:
+      if (message >= DTM_FIRST && message < DTM_FIRST + 0x100) {
+        platform::unsupported("SendMessageA", ("date field message " + std::to_string(message)).c_str());
+        return 0;
+      }
+      return DefWindowProcA(hwnd, message, wparam, lparam);
+  }
+}
+
 LRESULT progress_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   std::lock_guard<std::recursive_mutex> guard(ui_lock());
   Window* w = find_window(hwnd);
@@ -737,6 +768,7 @@ WNDPROC class_proc(const std::string& class_name) {
   if (class_name == "Button") return button_proc;
   if (class_name == "Edit") return edit_proc;
   if (class_name == "msctls_progress32") return progress_proc;
+  if (class_name == DATETIMEPICK_CLASSA) return date_time_proc;
   if (class_name == WC_HEADERA) return header_proc;
   if (class_name == TOOLTIPS_CLASSA) return tooltip_proc;
   if (class_name == "#32768") return popup_menu_window_proc();
@@ -809,6 +841,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
   w->id = (style & WS_CHILD) ? static_cast<int>(reinterpret_cast<intptr_t>(menu)) : 0;
   w->proc = platform::class_proc(w->class_name);
   w->thread = GetCurrentThreadId();
+  if (w->class_name == DATETIMEPICK_CLASSA) GetLocalTime(&w->date_time);
   HWND handle = reinterpret_cast<HWND>(w.get());
   platform::windows().live.insert(w.get());
   if (parent) find_window(parent)->children.push_back(handle);

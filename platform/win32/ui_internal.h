@@ -64,6 +64,9 @@ struct Window {
   INT_PTR end_result = 0;
   // Tooltip: each tool's identifier (the control's window) and text
   std::vector<std::pair<UINT_PTR, std::string>> tools;
+  // Date field: its date and time, or none (only with DTS_SHOWNONE)
+  SYSTEMTIME date_time = {};
+  bool no_date = false;
   // Progress bar
   int progress_low = 0, progress_high = 100, progress_pos = 0, progress_step = 10;
   // List view
