@@ -15,6 +15,9 @@ namespace {
 
 static_assert(kColumnTextBytes <= kTextResultBytes, "a column text fits the host's text buffer");
 
+constexpr uint32_t kLogFileListFirst = 0x60F40049;
+constexpr uint32_t kLogFileListSecond = 0x60F4004A;
+
 // The quick report: runs on the selected server, or offers to stop the running one.
 DWORD quick_report_button(const ButtonEvent& e) { return QuickReportButton(e.screen, e.descriptor, e.companion); }
 
@@ -24,6 +27,20 @@ DWORD log_file_button(const ButtonEvent& e) {
   LogFileCommandKind kind = id == 0x6041000A ? kDeleteLogFiles : id == 0x6041000B ? kArchiveLogFiles : kRestoreLogFiles;
   HWND button = GetDlgItem(e.screen, descriptor_half(e.descriptor, kDescHalfDialogItem));
   LogFileCommand(e.screen, button, e.companion, current_server().name, kind);
+  return 1;
+}
+
+// The log file lists: each one's event lists the current server's log files into it, 0x60F40049 the current and
+// 0x60F4004A the archived ones; in sibling mode the QVAWKQ folders qvawwl and qvawkq, by the list that asks.
+// Chosen: these lists of the log retrieval screens, on whose rows the delete, archive and restore buttons and
+// their context menu act.
+DWORD log_file_list(const ListEvent& e) {
+  bool second = e.id == kLogFileListSecond;
+  LogListing listing = g_library.sibling_mode ? (second ? kListSiblingLogsKq : kListSiblingLogsWl)
+                                              : (second ? kListArchivedLogs : kListCurrentLogs);
+  LogListTarget target = {e.control, e.record};
+  DWORD listed = 0;
+  ListLogFiles(&target, current_server().name, listing, &listed);
   return 1;
 }
 
@@ -84,10 +101,11 @@ constexpr ButtonRoute kButtons[] = {
 
 constexpr MenuRoute kMenus[] = {
     {kReportDefinitionsList, kReportDefinitionsList, fill_definitions_menu, act_on_definitions_menu},
-    {0x60F40049, 0x60F4004A, fill_log_file_menu, act_on_log_file_menu},
+    {kLogFileListFirst, kLogFileListSecond, fill_log_file_menu, act_on_log_file_menu},
 };
 
 constexpr ListRoute kLists[] = {
+    {kLogFileListFirst, kLogFileListSecond, log_file_list},
     {0x60440800, 0x60440800, view_log_file_data},
     {0x60F40050, 0x60F40050, view_log_file_data},
     {kQuickReportList, kQuickReportList, quick_report_list},
