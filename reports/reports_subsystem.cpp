@@ -3,8 +3,10 @@
 // definitions. Of the definitions buttons 0x6031010B (run), 0x6031010E and
 // 0x6031410A (open the result), 0x6031010E deletes the selected definition;
 // the others run saved reports and are routed with them.
+#include "host/control_id.h"
 #include "host/host.h"
 #include "host/subsystems.h"
+#include "host/text.h"
 #include "reports/log_files.h"
 #include "reports/log_reader.h"
 #include "reports/report_definitions.h"
@@ -16,6 +18,8 @@ namespace {
 static_assert(kColumnTextBytes <= kTextResultBytes, "a column text fits the host's text buffer");
 
 constexpr uint32_t kLogFileListFirst = 0x60F40049;
+constexpr uint32_t kCustomReportServers = 0x6044001A;
+constexpr uint32_t kCustomReportPatterns = 0x6044001B;
 constexpr uint32_t kLogFileListSecond = 0x60F4004A;
 
 // The quick report: runs on the selected server, or offers to stop the running one.
@@ -41,6 +45,46 @@ DWORD log_file_list(const ListEvent& e) {
   LogListTarget target = {e.control, e.record};
   DWORD listed = 0;
   ListLogFiles(&target, current_server().name, listing, &listed);
+  return 1;
+}
+
+// The custom report's profile patterns (0x6044001B): the list's event runs the custom report of the patterns it
+// lists on the server selected in the screen's custom report server list (0x6044001A), else on the current
+// server, into the list's companion report list. Chosen: the host sends it when the user runs the custom report,
+// as the quick report's list twin runs the quick report.
+DWORD custom_report_patterns(const ListEvent& e) {
+  constexpr int kMostPatterns = 256;
+  static char texts[kMostPatterns][kHostRowTextBytes];  // UI thread only
+  const char* patterns[kMostPatterns];
+  DWORD count = 0;
+  int rows = static_cast<int>(SendMessageA(e.control, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows && count < kMostPatterns; ++row) {
+    LPARAM ignored = 0;
+    if (read_list_row(e.control, row, texts[count], kHostRowTextBytes, &ignored) && texts[count][0] != '\0')
+      patterns[count] = texts[count], ++count;
+  }
+  char server[kHostRowTextBytes];
+  copy_text(server, sizeof server, current_server().name);
+  HWND screen = GetParent(e.control);
+  int servers_item = screen ? find_control_item(screen, kModuleNumber, kCustomReportServers) : 0;
+  HWND servers = servers_item ? GetDlgItem(screen, servers_item) : nullptr;
+  int selected = servers ? static_cast<int>(SendMessageA(servers, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                         LVNI_SELECTED))
+                         : -1;
+  LPARAM ignored = 0;
+  if (selected >= 0) read_list_row(servers, selected, server, sizeof server, &ignored);
+  HWND target = companion_window(e.descriptor);
+  if (target == nullptr) {
+    show_message(nullptr, "No report list to show the Custom Report in.", "VORNIX Custom Report", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  CustomReportRequest request = {};
+  request.server = server;
+  request.patterns = patterns;
+  request.pattern_count = count;
+  request.owner = screen;
+  request.target = target;
+  GenerateCustomReport(&request);
   return 1;
 }
 
@@ -106,6 +150,7 @@ constexpr MenuRoute kMenus[] = {
 
 constexpr ListRoute kLists[] = {
     {kLogFileListFirst, kLogFileListSecond, log_file_list},
+    {kCustomReportPatterns, kCustomReportPatterns, custom_report_patterns},
     {0x60440800, 0x60440800, view_log_file_data},
     {0x60F40050, 0x60F40050, view_log_file_data},
     {kQuickReportList, kQuickReportList, quick_report_list},

@@ -1,6 +1,7 @@
-// The log file lists as the host shows them: each list's event fills it with
-// the current server's current or archived log files, and the archive and
-// restore buttons move the files of the rows selected there.
+// Report screens as the host shows them: each log file list's event fills it
+// with the current server's current or archived log files, and the archive and
+// restore buttons move the files of the rows selected there; the custom report's
+// pattern list runs the report of its patterns on the selected server.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +22,7 @@ constexpr uint64_t kNow = 1796551200;
 constexpr uint16_t kScreenKey = 52;
 constexpr uint32_t kCurrentLogs = 0x60F40049, kArchivedLogs = 0x60F4004A;
 
-class LogLists : public support::LibraryTest {
+class ReportScreens : public support::LibraryTest {
  protected:
   void SetUp() override {
     activity_ = support::add_known_demo_server(world_, kNow);
@@ -54,7 +55,7 @@ class LogLists : public support::LibraryTest {
   HWND screen_ = nullptr;
 };
 
-TEST_F(LogLists, EachListShowsItsFolderAndTheButtonsMoveTheSelectedFiles) {
+TEST_F(ReportScreens, EachListShowsItsFolderAndTheButtonsMoveTheSelectedFiles) {
   HWND current = list(kCurrentLogs, 1101), archived = list(kArchivedLogs, 1102);
   std::vector<std::string> names = listed(current);
   ASSERT_EQ(names.size(), activity_.files.size());
@@ -79,6 +80,31 @@ TEST_F(LogLists, EachListShowsItsFolderAndTheButtonsMoveTheSelectedFiles) {
   EXPECT_TRUE(listed(archived).empty());
   listed(current);
   support::release_list_rows(current, false,
+                             reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list")),
+                             reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item")));
+}
+
+TEST_F(ReportScreens, TheCustomReportPatternsRunOnTheSelectedServerIntoTheirCompanion) {
+  size_t logon_rows = 0;
+  for (const support::DemoLogFile& f : activity_.files)
+    if (f.profile == support::DemoProfile::Logons || f.profile == support::DemoProfile::FailedLogons)
+      logon_rows += f.row_times.size();
+  ASSERT_GT(logon_rows, 0u);
+  HWND servers = list(0x6044001A, 1201);
+  HWND report = list(0x60240001, 1902);
+  HWND patterns = host::add_control(screen_, 1203, WC_LISTVIEWA, "",
+                                    host::ControlSpec{0x6044001B, kDescriptorListView, kScreenKey, 1902});
+  host::send_list_event(library_, report);  // the logon view's columns
+  support::insert_list_rows(servers, {{"SRV01", nullptr}});
+  support::set_row_selected(servers, 0);
+  EXPECT_EQ(host::send_list_event(library_, patterns), 1u);
+  EXPECT_TRUE(support::journal_has("VORNIX message from QVMR0007.DLL", "No Profiles Defined - Unable to continue Custom Report."));
+  EXPECT_EQ(SendMessageA(report, LVM_GETITEMCOUNT, 0, 0), 0);
+
+  support::insert_list_rows(patterns, {{"LOGON*", nullptr}, {"*ed?Logons", nullptr}});
+  EXPECT_EQ(host::send_list_event(library_, patterns), 1u);
+  EXPECT_EQ(static_cast<size_t>(SendMessageA(report, LVM_GETITEMCOUNT, 0, 0)), logon_rows);
+  support::release_list_rows(report, false,
                              reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list")),
                              reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item")));
 }
