@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "chartdir/drawing.h"
+#include "chartdir/legend_record.h"
 #include "win32/kernel_objects.h"
 
 struct CdBox {
@@ -185,8 +186,16 @@ struct LegendEntry {
   chartdir::Fields fields;
 };
 
+std::mutex g_legend_lock;
+auto& g_last_legend = *new std::vector<chartdir::Fields>;
+
 // The legend: entries stacked (vertical) or side by side, wrapping at the chart's right edge.
 void draw_legend(cairo_t* cr, const CdBaseChart& c, const std::vector<LegendEntry>& entries) {
+  {
+    std::lock_guard<std::mutex> guard(g_legend_lock);
+    g_last_legend.clear();
+    for (const LegendEntry& e : entries) g_last_legend.push_back(e.fields);
+  }
   const CdLegendBox& legend = *c.legend;
   double size = point_size_to_pixels(legend.points);
   double key = size, gap = 4, pad = 4;
@@ -614,3 +623,17 @@ void CBaseChart_destroy(CdBaseChart* chart) {
 }
 
 }  // extern "C"
+
+namespace chartdir {
+
+std::vector<std::map<std::string, std::string>> last_legend() {
+  std::lock_guard<std::mutex> guard(g_legend_lock);
+  return g_last_legend;
+}
+
+void forget_last_legend() {
+  std::lock_guard<std::mutex> guard(g_legend_lock);
+  g_last_legend.clear();
+}
+
+}  // namespace chartdir
