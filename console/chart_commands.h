@@ -1,8 +1,8 @@
 // vornix-console chart, graphical-report and report-definitions: a quick
-// report's rows counted and drawn as a chart, charts gathered into an HTML
-// graphical report, and the report definitions file listed as tiles, retyped
-// and pruned. The library's code runs in-process, so that its count table
-// and tiles can be read.
+// report's graphical analysis opened from its list's menu, a chart drawn in its
+// graph area, charts gathered into an HTML graphical report, and the report
+// definitions file listed as tiles, retyped and pruned, all through the
+// loaded library's exports.
 #pragma once
 #include <string>
 #include <vector>

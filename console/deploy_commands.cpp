@@ -6,19 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/registry.h"
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
-#include "deploy/deploy.h"
-#include "deploy/deploy_screens.h"
 #include "host/control_descriptor.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "reports/results_window.h"
 #include "resources/resource.h"
-#include "win32/modules.h"
 #include "win32/services.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
@@ -29,10 +23,19 @@ namespace {
 constexpr uint16_t kDeployScreenKey = 7;
 constexpr int kServerListItem = 300;
 constexpr const char* kStateNames[] = {"", "stopped", "starting", "stopping", "running"};
+// The deployment screens' controls.
+constexpr uint32_t kServerNameField = 0x60180001, kReportPathField = 0x60180002, kDepartmentsHostField = 0x60180003;
+constexpr uint32_t kEnterpriseHostField = 0x60180004, kLibrariesBox = 0x601800B3;
+constexpr uint32_t kInstallWithoutStartButton = 0x6011200A, kWelcomePictureButton = 0x6011200B;
+constexpr uint32_t kUpdateSelectedServerButton = 0x6021000E, kRemoveSelectedServerButton = 0x60210010;
+constexpr uint32_t kStartSelectedAgentButton = 0x6021001A, kStopSelectedAgentButton = 0x6021001B;
+constexpr uint32_t kInstallScoutButton = 0x6021001C, kUpdateScoutButton = 0x6021001D;
+constexpr char kScoutService[] = "VORNIXWScoutAgent";
 
-void stop_library() {
-  close_results_window();
-  release_registry_connections();
+// The user closes the results window, and the library goes.
+void stop_library(Library* l) {
+  close_results_windows();
+  host::unload_library(&l->library);
 }
 
 // A deployment screen: the install fields, and a server list whose rows are selected.
@@ -63,10 +66,8 @@ HWND add_field(const Screen& s, int item, uint32_t id, const std::string& text, 
 }
 
 // Presses a deployment button whose companion is the server list, as the host sends it.
-void press(const Screen& s, uint32_t id) {
-  HWND button = host::add_control(s.window, 500, "Button", "", {id, kDescriptorPushButton, kDeployScreenKey,
-                                                                static_cast<uint16_t>(kServerListItem)});
-  entry_point_button_services(s.window, 0, host::descriptor_of(button));
+void press_button(const Library& l, const Screen& s, uint32_t id) {
+  press(l, s.window, add_button(s.window, 500, id, kDeployScreenKey, kServerListItem));
 }
 
 bool row_ends(const std::string& row, const std::string& ending) {
@@ -81,11 +82,12 @@ int failed_runs() {
   return failed;
 }
 
-// The agent service's state on a server as the manager answers now; 0 when it cannot be read.
-DWORD agent_state(const std::string& server) {
+// A service's state on a machine (this computer for an empty name) as its manager answers now; 0 when it cannot
+// be read.
+DWORD service_state(const std::string& server, const char* name) {
   DWORD state = 0;
-  SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
-  if (SC_HANDLE service = manager ? OpenServiceA(manager, "VORNIXWService", SERVICE_QUERY_STATUS) : nullptr) {
+  SC_HANDLE manager = OpenSCManagerA(server.empty() ? nullptr : ("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
+  if (SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr) {
     SERVICE_STATUS status = {};
     if (QueryServiceStatus(service, &status)) state = status.dwCurrentState;
     CloseServiceHandle(service);
@@ -118,7 +120,9 @@ int install_agent(std::vector<std::string> args) {
                               "install-agent takes --server NAME and optionally --no-start, --no-vnxlwa, "
                               "--report-path SHARE, --department HOST, --enterprise-host HOST"))
     return 1;
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
+  Library l;
+  l.print_status_lines = true;
+  if (!start(&l, false)) return 1;
   Screen screen = make_screen({});
   HWND name = add_field(screen, 101, kServerNameField, server);
   add_field(screen, 102, kReportPathField, report_path);
@@ -127,10 +131,10 @@ int install_agent(std::vector<std::string> args) {
   HWND libraries = add_field(screen, 105, kLibrariesBox, "", kDescriptorCheckBox);
   SendMessageA(libraries, BM_SETCHECK, no_libraries ? BST_UNCHECKED : BST_CHECKED, 0);
   forget_results_rows();
-  press(screen, no_start ? kInstallWithoutStartButton : kWelcomePictureButton);
-  char installed_on[kDeployServerBytes] = {};
+  press_button(l, screen, no_start ? kInstallWithoutStartButton : kWelcomePictureButton);
+  char installed_on[260] = {};  // the name as the installation left it in its field
   GetWindowTextA(name, installed_on, sizeof installed_on);
-  stop_library();
+  stop_library(&l);
   if (results_rows().empty()) return fail(server + ": the agent was not installed (the message above says why)");
   if (failed_runs() != 0) return fail(std::string(installed_on) + ": the installation ended with errors");
   std::printf("%s: the agent is installed%s\n", installed_on, no_start ? "" : " and started");
@@ -146,16 +150,18 @@ int update_agent(std::vector<std::string> args) {
   if (missing || servers.empty() || !args.empty() || (no_restart && skip_if_running))
     return fail("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
                 "--skip-if-running, and optionally --no-vnxlwa");
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
+  Library l;
+  l.print_status_lines = true;
+  if (!start(&l, false)) return 1;
   Screen screen = make_screen(servers);
   ui::script({"UPDATE_AGENT_NEW", skip_if_running ? IDC_UPDATE_SKIP : no_restart ? IDC_UPDATE_NO_RESTART
                                                                                   : IDC_UPDATE_RESTART, "", {}});
   if (no_libraries) ui::script({"UPDATE_AGENT_NEW", IDC_UPDATE_LIBRARIES, "", {}});
   ui::script({"UPDATE_AGENT_NEW", servers.size() > 1 ? IDC_UPDATE_MULTIPLE : IDOK, "", {}});
   forget_results_rows();
-  press(screen, kUpdateSelectedServerButton);
+  press_button(l, screen, kUpdateSelectedServerButton);
   ui::clear_script();
-  stop_library();
+  stop_library(&l);
   int failed = failed_runs();
   if (results_rows().empty()) return fail("nothing was updated (the message above says why)");
   if (failed != 0) return fail(std::to_string(failed) + " of " + std::to_string(servers.size()) +
@@ -171,10 +177,12 @@ int agent_command(std::vector<std::string> args) {
   args.erase(args.begin());
   std::string server;
   if (!take_server(args, &server, usage)) return 1;
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
-  press(make_screen({server}), action == "start" ? kStartSelectedAgentButton : kStopSelectedAgentButton);
-  stop_library();
-  DWORD state = agent_state(server);
+  Library l;
+  l.print_status_lines = true;
+  if (!start(&l, false)) return 1;
+  press_button(l, make_screen({server}), action == "start" ? kStartSelectedAgentButton : kStopSelectedAgentButton);
+  stop_library(&l);
+  DWORD state = service_state(server, "VORNIXWService");
   bool done = action == "start" ? state == SERVICE_START_PENDING || state == SERVICE_RUNNING : state == SERVICE_STOPPED;
   if (!done) return fail(server + ": the agent was not " + (action == "start" ? "started" : "stopped"));
   std::printf("%s: the agent is %s\n", server.c_str(), kStateNames[state]);
@@ -188,7 +196,9 @@ int remove_agent(std::vector<std::string> args) {
   std::string server;
   if (!take_server(args, &server, "remove-agent takes --server NAME and optionally --logs, --registry and --yes"))
     return 1;
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
+  Library l;
+  l.print_status_lines = true;
+  if (!start(&l, false)) return 1;
   // The warning and the removal dialog, answered as the options say.
   ui::script({"**WARNING**", 0, confirmed ? "Continue" : "Cancel", {}});
   if (logs) {
@@ -198,9 +208,9 @@ int remove_agent(std::vector<std::string> args) {
   if (registry) ui::script({"REMOVE_AGENT_NEW", IDC_REMOVE_REGISTRY_KEYS, "", {}});
   ui::script({"REMOVE_AGENT_NEW", IDOK, "", {}});
   forget_results_rows();
-  press(make_screen({server}), kRemoveSelectedServerButton);
+  press_button(l, make_screen({server}), kRemoveSelectedServerButton);
   ui::clear_script();
-  stop_library();
+  stop_library(&l);
   if (!confirmed) return fail(server + ": the agent was not removed; confirm with --yes");
   for (const std::string& row : results_rows()) {
     if (row.find("| About Removal of Agent |") == std::string::npos) continue;
@@ -216,15 +226,18 @@ int scout_command(std::vector<std::string> args) {
   const std::string action = args.size() == 1 ? args.front() : "";
   if (action != "status" && action != "install" && action != "update")
     return fail("scout takes status, install or update");
-  if (!start_in_process_library({true})) return fail("the library refused the host services table");
+  Library l;
+  l.print_status_lines = true;
+  if (!start(&l, false)) return 1;
   forget_results_rows();
-  if (action != "status") press(make_screen({}), action == "install" ? kInstallScoutButton : kUpdateScoutButton);
-  stop_library();
-  DWORD status = ScoutStatus();
-  const char* described = status == kScoutActive ? "running" : status == kScoutInstalled ? "installed, not running"
-                                                                                          : "not installed";
+  if (action != "status") press_button(l, make_screen({}), action == "install" ? kInstallScoutButton : kUpdateScoutButton);
+  stop_library(&l);
+  // The scout's state as this computer's service manager answers it.
+  DWORD state = service_state("", kScoutService);
+  bool active = state == SERVICE_START_PENDING || state == SERVICE_RUNNING || state == SERVICE_STOP_PENDING;
+  const char* described = active ? "running" : state != 0 ? "installed, not running" : "not installed";
   std::printf("Scout agent (%s) on %s: %s\n", kScoutService, world::console_machine().c_str(), described);
-  if (action == "install" && status != kScoutActive) return fail("the scout agent was not installed and started");
+  if (action == "install" && !active) return fail("the scout agent was not installed and started");
   if (action == "update" && (results_rows().empty() || !row_ends(results_rows().back(), "| Update Complete")))
     return fail("the scout agent was not updated; the rows above say why");
   return 0;

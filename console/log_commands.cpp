@@ -3,197 +3,165 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
-#include "config/registry.h"
 #include "console/command_line.h"
 #include "console/console_output.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "reports/log_files.h"
-#include "reports/log_folders.h"
-#include "reports/log_reader.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
+#include "host/control_descriptor.h"
 #include "win32/ui_script.h"
 
 namespace console {
 namespace {
 
-std::string windows_error(DWORD code) { return "(Windows error " + std::to_string(code) + ")"; }
+constexpr uint16_t kLogScreenKey = 11;
+constexpr int kLogListItem = 1960;
+constexpr uint32_t kCurrentLogFiles = 0x60F40049, kArchivedLogFiles = 0x60F4004A;
+constexpr uint32_t kReportingServerColumn = 0x60420801;
+// A log file row's record as the host's log file list keeps it: the local last-write time, the size in whole
+// megabytes and the profile prefix of its name.
+constexpr size_t kRowWriteTimeOffset = 100;
+constexpr size_t kRowSizeMbOffset = 104;
+constexpr size_t kRowPrefixOffset = 384;
 
-const BYTE* row_context(HWND list, int row) { return reinterpret_cast<const BYTE*>(list_row_param(list, row)); }
-
-int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-// The host gives every row's record back to the library when the list goes.
-void release_rows(HWND list) {
-  for (int row = 0; row < row_count(list); ++row) {
-    auto* record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-    if (record == nullptr) continue;
-    std::memcpy(record, row_context(list, row), kListItemBytes);
-    delete_list_item(0, 0, record);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-}
+struct LogCommand {
+  const char* action;
+  uint32_t button;
+  const char* question;  // the confirmation's title
+  const char* done;
+};
+constexpr LogCommand kCommands[] = {
+    {"delete", 0x6041000A, "DELETE REPORT LOG(S)?", "deleted"},
+    {"archive", 0x6041000B, "ARCHIVE REPORT LOG(S)?", "archived"},
+    {"restore", 0x60410934, "RESTORE REPORT LOG(S)?", "restored"},
+};
 
 std::string file_name(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool same_name(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+// The folder a listing message names, when it is the text of its own ("Archive Path not found ...: PATH") or
+// follows "accessing "; empty otherwise.
+std::string folder_named(const std::string& message) {
+  const std::string accessing = " occurred accessing ";
+  size_t at = message.find(accessing);
+  if (at != std::string::npos) return message.substr(at + accessing.size());
+  const std::string archive = "Archive Path not found or no permissions: ";
+  return message.rfind(archive, 0) == 0 ? message.substr(archive.size()) : "";
+}
+
+// Fills the list through its event. A folder that does not exist yet, or holds no log file, lists nothing and
+// is no failure (its message is dropped); any other message with nothing listed is one.
+bool list_files(const Library& l, HWND list, uint32_t listing, const std::string& server) {
+  release_rows(l, list);
+  forget_last_message();
+  hold_messages();
+  host::send_list_event(l.library, list, listing);
+  std::string message = last_message();
+  std::string folder = folder_named(message);
+  DWORD attributes = folder.empty() ? 0 : GetFileAttributesA(folder.c_str());
+  DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+  bool nothing_yet = !folder.empty() &&
+                     (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                      (error == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0));
+  release_messages(!nothing_yet);
+  if (row_count(list) == 0 && !message.empty() && !nothing_yet)
+    return fail(server + ": the " + (listing == kArchivedLogFiles ? "archived" : "current") +
+                " log files cannot be listed (" + message + ")"), false;
   return true;
 }
 
-void print_rows(HWND list) {
+void print_rows(const Library& l, HWND screen, HWND list) {
   for (int row = 0; row < row_count(list); ++row) {
-    const BYTE* c = row_context(list, row);
-    const char* path = log_row_path(c);
-    if (path == nullptr) continue;
-    uint32_t size = load_le32(c + kLogRowSizeMbOffset);
-    std::string when = view_time_text(load_le32(c + kLogRowWriteTimeOffset));
+    const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row));
+    if (record == nullptr) continue;
+    uint32_t size = record_u32(record, kRowSizeMbOffset);
     std::string size_text = size ? std::to_string(size) + " MB" : "Less than 1MB";
-    std::printf("  %-48s %-14s %s  profile %s, server %s\n", file_name(path).c_str(), size_text.c_str(), when.c_str(),
-                reinterpret_cast<const char*>(c + kLogRowPrefixOffset), row_server_name(c));
+    char server[300] = {};
+    LONG value = 0;
+    l.text(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, server, &value, 0, 0, 0,
+           kReportingServerColumn, 7);
+    std::printf("  %-48s %-14s %s  profile %s, server %s\n", row_text(list, row).c_str(), size_text.c_str(),
+                view_time_text(record_u32(record, kRowWriteTimeOffset)).c_str(),
+                reinterpret_cast<const char*>(record + kRowPrefixOffset), server);
   }
   if (row_count(list) == 0) std::printf("  (none)\n");
 }
 
 }  // namespace
 
-int logs_command(std::vector<std::string> args, const std::string& server) {
+int logs_command(std::vector<std::string> args) {
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
   bool archived = take_flag(args, "--archived");
   std::string action = args.empty() ? "" : args[0];
-  if (action != "list" && action != "delete" && action != "archive" && action != "restore")
-    return fail("logs takes an action: list, delete, archive or restore");
+  if (missing || server.empty() || (action != "list" && action != "delete" && action != "archive" && action != "restore"))
+    return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
+                "restore also take the names of the log files");
   args.erase(args.begin());
   archived = archived || action == "restore";
   if (action == "list" && !args.empty()) return fail("logs list takes no file names");
   if (action != "list" && args.empty()) return fail("logs " + action + " takes one or more log file names");
   if (action == "archive" && archived) return fail("archived log files are restored, not archived again");
 
-  HWND screen = CreateWindowExA(0, "VornixScreen", "Report Log Files", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-  HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 700, 500, screen, nullptr, nullptr, nullptr);
-  LogListTarget target = {list, nullptr};
-  DWORD listed = 0;
-  hold_messages();
-  DWORD error = ListLogFiles(&target, server.c_str(), archived ? kListArchivedLogs : kListCurrentLogs, &listed);
-  // No file in the folder (2), or no archive folder made yet (3): nothing to list, and the library's
-  // message about it is no failure.
-  bool nothing_yet = error == ERROR_FILE_NOT_FOUND || (archived && error == ERROR_PATH_NOT_FOUND);
-  release_messages(!nothing_yet);
-  if (nothing_yet) error = 0;
-  if (error != 0) {
-    release_rows(list);
-    return fail(server + ": the " + (archived ? "archived" : "current") + " log files cannot be listed " +
-                windows_error(error));
-  }
+  Library l;
+  if (!start(&l, false)) return 1;
+  struct Unload {
+    Library& l;
+    ~Unload() { host::unload_library(&l.library); }
+  } unload{l};
+  HWND servers = make_server_list(l);
+  if (!select_server(servers, server)) return 1;
+  HWND screen = host::create_screen(kLogScreenKey, "Report Log Files");
+  HWND list = host::add_control(screen, kLogListItem, WC_LISTVIEWA, "",
+                                host::ControlSpec{archived ? kArchivedLogFiles : kCurrentLogFiles, kDescriptorListView});
+  uint32_t listing = archived ? kArchivedLogFiles : kCurrentLogFiles;
+  if (!list_files(l, list, listing, server)) return 1;
   if (action == "list") {
-    std::printf("%s log files of %s: %u\n", archived ? "Archived" : "Current", server.c_str(), static_cast<unsigned>(listed));
-    print_rows(list);
-    release_rows(list);
+    std::printf("%s log files of %s: %d\n", archived ? "Archived" : "Current", server.c_str(), row_count(list));
+    print_rows(l, screen, list);
+    release_rows(l, list);
     return 0;
   }
 
   int status = 0;
-  int selected = 0;
+  std::vector<int> chosen;
+  std::vector<std::string> names;
   for (const std::string& wanted : args) {
-    bool found = false;
-    for (int row = 0; row < row_count(list); ++row) {
-      const char* path = log_row_path(row_context(list, row));
-      if (path == nullptr || !(same_name(path, wanted) || same_name(file_name(path), file_name(wanted)))) continue;
-      LVITEMA state = {};
-      state.state = state.stateMask = LVIS_SELECTED;
-      SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-      found = true;
+    int row = row_named(list, file_name(wanted));
+    if (row < 0) {
+      status = fail(server + ": no " + (archived ? "archived " : "") + "log file " + wanted);
+      continue;
     }
-    if (found) ++selected;
-    else status = fail(server + ": no " + (archived ? "archived " : "") + "log file " + wanted);
+    chosen.push_back(row);
+    names.push_back(row_text(list, row));
   }
-  if (selected == 0) {
-    release_rows(list);
+  if (chosen.empty()) {
+    release_rows(l, list);
     return 1;
   }
-  LogFileCommandKind kind = action == "delete" ? kDeleteLogFiles : action == "archive" ? kArchiveLogFiles : kRestoreLogFiles;
-  DWORD handled = LogFileCommand(screen, nullptr, list, server.c_str(), kind);
-  const char* done = kind == kDeleteLogFiles ? "deleted" : kind == kArchiveLogFiles ? "archived" : "restored";
-  std::printf("%s: %u of %d log file(s) %s\n", server.c_str(), static_cast<unsigned>(handled), selected, done);
-  if (handled < static_cast<DWORD>(selected))
-    status = fail(server + ": " + std::to_string(selected - static_cast<int>(handled)) + " log file(s) not " + done +
+  const LogCommand* command = nullptr;
+  for (const LogCommand& c : kCommands)
+    if (action == c.action) command = &c;
+  select_rows(list, chosen);
+  ui::script({command->question, IDOK, "", {}});
+  press(l, screen, add_button(screen, kLogListItem + 1, command->button, kLogScreenKey, kLogListItem));
+  ui::clear_script();
+  // Listed again: the files handled are gone from this list.
+  if (!list_files(l, list, listing, server)) return 1;
+  int left = 0;
+  for (const std::string& name : names) left += row_named(list, name) >= 0;
+  int handled = static_cast<int>(names.size()) - left;
+  std::printf("%s: %d of %zu log file(s) %s\n", server.c_str(), handled, names.size(), command->done);
+  if (left != 0)
+    status = fail(server + ": " + std::to_string(left) + " log file(s) not " + command->done +
                   "; the messages above say why");
-  release_rows(list);
-  return status;
-}
-
-namespace {
-
-// The agent's staging folder: SystemRoot with its colon as the administrative share, then system32\drivers\vornix.
-std::string staging_folder(const std::string& server) {
-  HKEY hklm = nullptr, key = nullptr;
-  if (ConnectServerRegistry(server.c_str(), &hklm, "UNABLE TO CONTINUE", 0) != 0 || hklm == nullptr) return "";
-  if (RegOpenKeyExA(hklm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, remote_access(KEY_READ), &key) != 0)
-    return "";
-  char root[260] = {};
-  DWORD type = 0, size = sizeof root - 1;
-  LONG rc = RegQueryValueExA(key, "SystemRoot", nullptr, &type, reinterpret_cast<BYTE*>(root), &size);
-  RegCloseKey(key);
-  std::string text = rc == 0 ? std::string(root) : "";
-  size_t colon = text.find(':');
-  if (colon == std::string::npos) return "";
-  text[colon] = '$';
-  return "\\\\" + server + "\\" + text + "\\system32\\drivers\\vornix";
-}
-
-std::string without_backslash(std::string path) {
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
-}  // namespace
-
-int delete_log_folders(const std::vector<std::string>& given, const std::string& server) {
-  std::vector<std::string> folders = given;
-  if (folders.empty()) {
-    char current[kLogFolderBytes] = "", archive[kLogFolderBytes] = "";
-    DWORD error = read_log_folders(server.c_str(), "UNABLE TO CONTINUE", current, archive, sizeof current);
-    if (error != 0 && error != ERROR_FILE_NOT_FOUND)
-      return fail(server + ": its log folders cannot be read from its registry " + windows_error(error));
-    std::string staging = staging_folder(server);
-    if (!staging.empty()) folders.push_back(staging);
-    if (current[0]) folders.push_back(without_backslash(current));
-    // An archive folder inside the log folder goes with it.
-    if (archive[0] && (!current[0] || std::strncmp(archive, current, std::strlen(current)) != 0))
-      folders.push_back(without_backslash(archive));
-    if (folders.empty()) return fail(server + ": it names no log folders (no ReportPath, no SystemRoot)");
-  }
-  HWND owner = CreateWindowExA(0, "VornixScreen", "Log folders", 0, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-  int status = 0;
-  for (const std::string& folder : folders) {
-    if (!is_log_folder_path(folder.c_str())) {
-      status = fail(folder + " is not a log folder; nothing was deleted");
-      continue;
-    }
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      std::printf("%s: not present\n", folder.c_str());
-      continue;
-    }
-    DWORD problems = DeleteFolderTree(nullptr, owner, folder.c_str(), server.c_str(), 0);
-    if (problems == 0) {
-      std::printf("%s: removed\n", folder.c_str());
-    } else if (error != 0) {
-      status = fail(folder + ": cannot be reached " + windows_error(error) + "; nothing was deleted");
-    } else {
-      status = fail(folder + ": not removed, problem total " + std::to_string(problems) +
-                    " (entries left plus Windows error codes of folder removals)");
-    }
-  }
+  release_rows(l, list);
   return status;
 }
 

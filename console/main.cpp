@@ -34,13 +34,11 @@
 #include "console/schedule_commands.h"
 #include "console/settings_commands.h"
 #include "console/view_log.h"
-#include "net/tcp_requests.h"
 #include "tests/support/agent_world.h"
 #include "tests/support/demo_activity.h"
 #include "tests/support/demo_reports.h"
 #include "tests/support/demo_sysvol.h"
 #include "tests/support/directory_server.h"
-#include "tests/support/fake_agents.h"
 #include "tests/support/sql_server.h"
 #include "host/exports.h"
 #include "host/control_descriptor.h"
@@ -174,15 +172,6 @@ bool open_world(std::vector<std::string>& args) {
   return true;
 }
 
-std::string dotted(uintptr_t value) {
-  uint8_t b[4];
-  uint32_t v = static_cast<uint32_t>(value);
-  std::memcpy(b, &v, 4);
-  char text[20];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-  return text;
-}
-
 // A Windows error in plain words, with its code.
 std::string windows_error(const std::string& server, DWORD code) {
   std::string words;
@@ -200,171 +189,7 @@ std::string windows_error(const std::string& server, DWORD code) {
   return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
 }
 
-// The known servers with their addresses, from the library's custom-report
-// server list. That list ends with LOCAL_MACHINE (this computer), left out
-// here: the quick report takes only known servers, and a name listed here is
-// meant to work wherever a command takes a server.
-int run_servers(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
-  host::Library library;
-  host::ServiceTable table;
-  if (!start_library(&library, &table)) return 1;
-  HWND screen = host::create_screen(kServerScreenKey, "Servers");
-  host::ControlSpec layout;
-  layout.control_id = kCustomReportServerList;
-  layout.kind = kDescriptorListView;
-  HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", layout);
-  host::send_list_event(library, list);
-  std::printf("Known servers of %s:\n", world::console_machine().c_str());
-  int listed = 0;
-  for (const host::ValueRow& row : host::value_rows(list)) {
-    if (row.text == kLocalMachineName) continue;
-    std::printf("  %-24s %s\n", row.text.c_str(), row.value ? dotted(row.value).c_str() : "no address");
-    ++listed;
-  }
-  if (listed == 0) std::printf("  (none; add-server NAME adds one)\n");
-  host::unload_library(&library);
-  return 0;
-}
-
-// Adds a server to the known servers and makes sure its product key is in place.
-int run_add_server(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  if (args.size() != 1 || args[0].empty()) return fail("add-server takes one server name (and --world DIR)");
-  const std::string& name = args[0];
-  // These steps are not reached through an export yet: the library's code runs in-process.
-  host::ServiceTable table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
-  int status = 0;
-  BYTE address[4] = {};
-  DWORD rc = UpdateKnownServer(name.c_str(), kKnownServerResolve, address);
-  if (rc != 0) {
-    status = fail(windows_error(name, rc) + "; it was not added");
-  } else {
-    std::printf("%s (%u.%u.%u.%u) is a known server\n", name.c_str(), address[0], address[1], address[2],
-                address[3]);
-    rc = EstablishServerKey(nullptr, name.c_str(), "", "", "");
-    if (rc != 0) status = fail(windows_error(name, rc) + "; its product key could not be made");
-    else std::printf("%s: product key %s is in place\n", name.c_str(), kProductKey);
-  }
-  release_registry_connections();
-  return status;
-}
-
 bool start_in_process(bool show_status_lines = false) { return console::start_in_process_library({show_status_lines}); }
-
-// ---- TCP requests ------------------------------------------------------------
-
-// The enterprise hosts of the world ([agent] enterprise = yes), answering in
-// this process while a command runs.
-std::vector<std::unique_ptr<support::FakeAgent>> start_enterprise_hosts() {
-  support::AgentScript script;
-  script.reported_state = 66;
-  script.gather.label = "Demo enterprise";
-  script.gather.text = "collects the state of the demo servers";
-  std::vector<std::unique_ptr<support::FakeAgent>> hosts;
-  for (const world::Machine* m : world::machines()) {
-    if (m->setting("agent", "enterprise") != "yes") continue;
-    script.gather.host_name = m->name;
-    script.known.clear();
-    script.gather.members.clear();
-    for (const world::Machine* other : world::machines()) {
-      if (other == m || other->name == world::console_machine()) continue;
-      support::KnownServerEntry entry;
-      entry.name = other->name;
-      entry.value = 66;
-      entry.text = "reporting to " + m->name;
-      script.known.push_back(entry);
-      script.gather.members.push_back(other->name);
-    }
-    support::AlertAgentEntry alert;
-    alert.name = m->name + "-ALERTS";
-    alert.text = "logon and file alerts";
-    script.alerts = {alert};
-    hosts.push_back(std::make_unique<support::FakeAgent>(m->setting("machine", "ipv4"), script));
-  }
-  return hosts;
-}
-
-// A failed request in plain words.
-std::string request_failure(const std::string& server, int result, DWORD status) {
-  if (result == kRequestUnresolved) return server + ": no computer of that name on the network";
-  if (status == kRequestConnectFailed)
-    return server + ": could not connect to its agent port " + std::to_string(kAgentPort) +
-           ", the agent is probably not running (Windows error " + std::to_string(WSAGetLastError()) + ")";
-  if (result == kRequestReceiveError) return server + ": the reply could not be read (Windows error " +
-                                             std::to_string(WSAGetLastError()) + ")";
-  if (status == kRequestNoReply) return server + ": no reply within 10 seconds";
-  return "";
-}
-
-// Runs one request command: world, library in-process, enterprise hosts, request.
-template <typename Request>
-int run_request_command(std::vector<std::string> args, const char* flag, const char* command, Request request) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string name = take_option(args, flag, &missing);
-  if (missing || name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
-  host::ServiceTable table = host::make_service_table();
-  if (establish_tables(6, table.data()) != 1) return fail("the library refused the host services table");
-  auto hosts = start_enterprise_hosts();
-  BYTE record[kListItemBytes] = {};
-  int result = request(name, record);
-  DWORD status = item_word(record, kItemWordRequestStatus);
-  hosts.clear();
-  release_registry_connections();
-  std::string failure = request_failure(name, result, status);
-  return failure.empty() ? 0 : fail(failure);
-}
-
-int run_enterprise_status(std::vector<std::string> args) {
-  return run_request_command(args, "--server", "enterprise-status", [](const std::string& name, BYTE* record) {
-    int result = RequestEnterpriseStatus(name.c_str(), record);
-    char status[200], value[200];
-    RequestStatusText(kRequestStatusField, record, status, sizeof status);
-    RequestStatusText(kRequestValueField, record, value, sizeof value);
-    std::printf("Enterprise host %s: %s\n  reported state: %s\n", name.c_str(), status, value);
-    return result;
-  });
-}
-
-void print_rows(HWND list, size_t text_offset) {
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    char text[260] = {};
-    LPARAM param;
-    read_list_row(list, row, text, sizeof text, &param);
-    const BYTE* record = reinterpret_cast<const BYTE*>(param);
-    std::string detail = record ? std::string(reinterpret_cast<const char*>(record + text_offset)) : "";
-    std::printf("  %-24s %s\n", text, detail.c_str());
-  }
-  if (count == 0) std::printf("  (none)\n");
-}
-
-int run_servers_known(std::vector<std::string> args) {
-  return run_request_command(args, "--host", "servers-known", [](const std::string& name, BYTE* record) {
-    HWND screen = host::create_screen(kServerScreenKey, "Enterprise hosts");
-    HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
-    int result = RequestServersKnown(name.c_str(), record, list);
-    std::printf("Servers known to enterprise host %s:\n", name.c_str());
-    print_rows(list, kItemKnownText);
-    return result;
-  });
-}
-
-int run_alert_agents(std::vector<std::string> args) {
-  return run_request_command(args, "--server", "alert-agents", [](const std::string& name, BYTE* record) {
-    HWND screen = host::create_screen(kServerScreenKey, "Active Alert agents");
-    HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
-    char label[200];
-    std::snprintf(label, sizeof label, "%s", name.c_str());
-    int result = RequestAlertAgents(name.c_str(), record, list, label, sizeof label);
-    std::printf("Active Alert agents of %s:\n", label);
-    print_rows(list, kItemAlertText);
-    return result;
-  });
-}
 
 // The item most recently inserted as first child of parent (or as first root).
 HTREEITEM first_child(HWND tree, HTREEITEM parent) {
@@ -443,66 +268,6 @@ int run_demo(std::vector<std::string> args) {
   print_tree(tree, first_child(tree, nullptr), 0);
   host::unload_library(&library);
   return 0;
-}
-
-// Hand-picked log files decoded by the library's reader, in-process.
-int run_view_log(std::vector<std::string> args) {
-  bool missing = false;
-  std::string csv = take_option(args, "--csv", &missing);
-  if (missing) return fail("--csv needs a file name");
-  if (!open_world(args)) return 1;
-  if (args.empty()) return fail("view-log takes one or more log files (and --csv OUT)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = console::view_log(args, csv);
-  release_registry_connections();
-  return status;
-}
-
-// A server's log file lists, and delete, archive or restore of named files, in-process.
-int run_logs(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  if (missing || server.empty() || args.empty())
-    return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
-                "restore also take the names of the log files");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = console::logs_command(args, server);
-  release_registry_connections();
-  return status;
-}
-
-// Empties and removes a server's log folders (or the --folder paths given), in-process.
-int run_delete_log_folders(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  std::vector<std::string> folders = console::take_options(args, "--folder", &missing);
-  if (missing || server.empty() || !args.empty())
-    return fail("delete-log-folders takes --server NAME and optionally --folder PATH (repeatable)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = console::delete_log_folders(folders, server);
-  release_registry_connections();
-  return status;
-}
-
-// The SQL setup of one or more servers, in-process, with the results rows.
-int run_sql_setup(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
-  std::string sql_server = take_option(args, "--sql-server", &missing);
-  if (missing || servers.empty() || !args.empty())
-    return fail("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
-  return console::sql_setup(servers, sql_server);
-}
-
-int run_sql_sizes(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string sql_server = take_option(args, "--sql-server", &missing);
-  if (missing || sql_server.empty() || !args.empty()) return fail("sql-sizes takes --sql-server NAME");
-  return console::sql_sizes(sql_server);
 }
 
 // A command on one server's configuration, run by the library's code in-process.
@@ -604,6 +369,34 @@ struct Command {
 };
 
 int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
+int run_servers(std::vector<std::string> args) { return open_world(args) ? console::servers_command(args) : 1; }
+int run_add_server(std::vector<std::string> args) { return open_world(args) ? console::add_server_command(args) : 1; }
+int run_enterprise_status(std::vector<std::string> args) {
+  return open_world(args) ? console::enterprise_status_command(args) : 1;
+}
+int run_servers_known(std::vector<std::string> args) {
+  return open_world(args) ? console::servers_known_command(args) : 1;
+}
+int run_alert_agents(std::vector<std::string> args) { return open_world(args) ? console::alert_agents_command(args) : 1; }
+int run_view_log(std::vector<std::string> args) { return open_world(args) ? console::view_log(args) : 1; }
+int run_logs(std::vector<std::string> args) { return open_world(args) ? console::logs_command(args) : 1; }
+// The SQL setup of one or more servers, with the results rows.
+int run_sql_setup(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
+  std::string sql_server = take_option(args, "--sql-server", &missing);
+  if (missing || servers.empty() || !args.empty())
+    return fail("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
+  return console::sql_setup(servers, sql_server);
+}
+int run_sql_sizes(std::vector<std::string> args) {
+  if (!open_world(args)) return 1;
+  bool missing = false;
+  std::string server = take_option(args, "--server", &missing);
+  if (missing || server.empty() || !args.empty()) return fail("sql-sizes takes --server NAME");
+  return console::sql_sizes(server);
+}
 int run_install_agent(std::vector<std::string> args) { return open_world(args) ? console::install_agent(args) : 1; }
 int run_update_agent(std::vector<std::string> args) { return open_world(args) ? console::update_agent(args) : 1; }
 int run_agent(std::vector<std::string> args) { return open_world(args) ? console::agent_command(args) : 1; }
@@ -649,8 +442,8 @@ const Command kCommands[] = {
      run_demo},
     {"servers", "servers [--world DIR]", "list the servers this console knows, with their addresses", run_servers},
     {"add-server", "add-server NAME [--world DIR]",
-     "look NAME up on the network, add it to the known servers and make sure its\n"
-     "product key is in place",
+     "add NAME to this console's servers from the server list's menu: looked up on\n"
+     "the network, known with its address, its product key made",
      run_add_server},
     {"profiles", "profiles --server NAME [--world DIR]",
      "list the server's tracking profiles with type, state, alerts and creator, as\n"
@@ -689,7 +482,9 @@ const Command kCommands[] = {
      "SRV01 is a domain controller with the profile \"Group Policy\"",
      run_gpo_baseline},
     {"enterprise-status", "enterprise-status --server NAME [--world DIR]",
-     "ask the enterprise host NAME for its status over TCP port 4060", run_enterprise_status},
+     "ask the known server NAME, an enterprise host, for its status over TCP port\n"
+     "4060 (the server screen's Get button) and show its two status fields",
+     run_enterprise_status},
     {"servers-known", "servers-known --host NAME [--world DIR]",
      "list the servers that the enterprise host NAME reports", run_servers_known},
     {"alert-agents", "alert-agents --server NAME [--world DIR]",
@@ -697,28 +492,33 @@ const Command kCommands[] = {
      "runs an enterprise host while these run)",
      run_alert_agents},
     {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--world DIR]",
-     "the statistics of the server's agent: from the local scout agent when it runs\n"
-     "and has them, else over the agent's pipe (the demo network's SRV01 answers it);\n"
-     "--force always asks the pipe, --sibling asks a QVAWKQ server's status ports first",
+     "the statistics of the server's agent as its row of the server list keeps them:\n"
+     "read as its status display reads them (from the local scout agent when it runs\n"
+     "and has them, else over the agent's pipe; the demo network's SRV01 answers it);\n"
+     "--force presses the refresh button beside the list, which always asks the pipe;\n"
+     "--sibling presses it beside the QVAWKQ server list, which asks the server's\n"
+     "status ports first",
      run_agent_stats},
     {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
      "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
-     "address): each one found is listed once, gets its QVAWKQ key and joins the\n"
-     "console's QVAWKQ servers",
+     "address) from the QVAWKQ server list's add dialog: each one found is listed\n"
+     "once, gets its QVAWKQ key and joins the console's QVAWKQ servers",
      run_scan_range},
     {"agent-ip", "agent-ip --server NAME [--set A.B.C.D | --reset] [--world DIR]",
      "show, set or remove the address (UseThisIPv4) through which the console\n"
-     "reaches the server's agent on port 4060",
+     "reaches the server's agent on port 4060, in the dialog of the server list's\n"
+     "menu; prints the server's network addresses and the address the console keeps",
      run_agent_ip},
     {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]",
      "show the context menu of a list (0x602400C1 the console's servers, 0x60240001\n"
      "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
      "--choose runs entry N, each --answer typed into the next dialog's field",
      run_menu},
-    {"view-log", "view-log [--csv OUT] FILE... [--world DIR]",
-     "decode activity log files (*.vnx, all of one family) into the columns of\n"
-     "that family's quick-report view: a table here, or comma-delimited text with\n"
-     "a header line in OUT",
+    {"view-log", "view-log --server NAME [--archived] [--csv OUT] FILE... [--world DIR]",
+     "pick activity log files (all of one family) by name in the server's current\n"
+     "(or archived) log file list and read them into the columns of that family's\n"
+     "quick-report view: a table here, or comma-delimited text with a header line\n"
+     "in OUT",
      run_view_log},
     {"quick-report",
      "quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
@@ -758,13 +558,10 @@ const Command kCommands[] = {
     {"logs",
      "logs list [--archived] --server NAME [--world DIR]\n"
      "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
-     "list the server's current (or archived) activity log files, or delete,\n"
-     "archive or restore the named ones",
+     "list the server's current (or archived) activity log files as its log file\n"
+     "lists show them, or choose the named ones there and press delete, archive or\n"
+     "restore, the confirmation answered OK",
      run_logs},
-    {"delete-log-folders", "delete-log-folders --server NAME [--folder PATH]... [--world DIR]",
-     "empty and remove the server's log folders (its log share's vnxlogs, its\n"
-     "archive folder, its agent's staging folder), or the log folders given",
-     run_delete_log_folders},
     {"install-agent",
      "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
      "  [--department HOST] [--enterprise-host HOST] [--world DIR]",
@@ -904,13 +701,13 @@ const Command kCommands[] = {
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"
-     "and the five activity tables, on the SQL Server given or else the one the\n"
-     "(first) server's settings name (the demo network's SRV01 names SQL01);\n"
-     "prints each step and exits non-zero when a step failed",
+     "and the five activity tables, on the SQL Server given for all of them, or else\n"
+     "each server on the one its settings name (the demo network's SRV01 names\n"
+     "SQL01); prints each step and exits non-zero when a step failed",
      run_sql_setup},
-    {"sql-sizes", "sql-sizes --sql-server NAME [--world DIR]",
-     "list the tables of the SQL Server's VORNIX_for_Windows database with their\n"
-     "row counts and data sizes",
+    {"sql-sizes", "sql-sizes --server NAME [--world DIR]",
+     "list the tables of the VORNIX_for_Windows database on the SQL Server that the\n"
+     "server's settings name, with their row counts and data sizes",
      run_sql_sizes},
     {"ad",
      "ad dn [--world DIR]\n"

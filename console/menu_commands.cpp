@@ -5,21 +5,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
-#include "config/registry.h"
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
+#include "console/status_commands.h"
 #include "console/substitute_host.h"
-#include "deploy/server_status.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
-#include "host/host.h"
 #include "host/list_item.h"
-#include "host/text.h"
 #include "resources/resource.h"
-#include "win32/modules.h"
 #include "win32/ui_script.h"
 
 namespace console {
@@ -27,30 +24,16 @@ namespace {
 
 constexpr uint16_t kMenuScreenKey = 12;
 constexpr int kMenuListItem = 400;
+constexpr DWORD kHostsOwnEntry = 4061;  // the library leaves the entry to the host
 
-bool parse_identifier(const std::string& text, uint32_t* id) {
-  char* end = nullptr;
-  unsigned long value = std::strtoul(text.c_str(), &end, 16);
-  if (text.rfind("0x", 0) != 0 || *end != '\0' || value == 0 || value > 0xFFFFFFFFul) return false;
-  *id = static_cast<uint32_t>(value);
-  return true;
-}
-
-// The row with this text (case ignored), with a fresh record of this module behind it when the
-// list gave it none; a server row's record is read from the server as the host's list keeps it.
-BYTE* row_record(HWND list, uint32_t id, const std::string& name, bool* found) {
-  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  int row = -1;
-  for (int i = 0; i < rows && row < 0; ++i) {
-    char text[kHostRowTextBytes] = {};
-    LPARAM none = 0;
-    if (read_list_row(list, i, text, sizeof text, &none) && equal_ignoring_case(text, name.c_str())) row = i;
-  }
-  *found = row >= 0;
+// The row with this text (case ignored), with a record of the host's (this module, the list's identifier) behind
+// it when the list gave it none, and selected as the right-click leaves it; null when the list has no such row.
+BYTE* row_record(const Library& l, HWND list, uint32_t id, const std::string& name) {
+  int row = row_named(list, name);
   if (row < 0) return nullptr;
-  auto* record = reinterpret_cast<BYTE*>(list_row_param(list, row));
+  auto* record = reinterpret_cast<BYTE*>(row_param(list, row));
   if (record == nullptr) {
-    record = reinterpret_cast<BYTE*>(alloc_memory_for_list());
+    record = reinterpret_cast<BYTE*>(l.alloc_record());
     set_item_word(record, kItemWordModule, kModuleNumber);
     set_item_word(record, kItemWordControlId, id);
     LVITEMA item = {};
@@ -58,21 +41,20 @@ BYTE* row_record(HWND list, uint32_t id, const std::string& name, bool* found) {
     item.mask = LVIF_PARAM;
     item.lParam = reinterpret_cast<LPARAM>(record);
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    if (id == kConsoleServerList || id == kMyServerView || id == kSiblingServerList)
-      RefreshServerStatus(name.c_str(), record);
   }
-  // The right-clicked row is the selected one, as a click leaves it.
-  LVITEMA state = {};
-  state.stateMask = LVIS_SELECTED;
-  state.state = LVIS_SELECTED;
-  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  select_rows(list, {row});
   return record;
 }
 
-void release_rows(HWND list) {
-  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < rows; ++i)
-    if (LPARAM record = list_row_param(list, i)) delete_list_item(0, 0, reinterpret_cast<void*>(record));
+// A server row's state as the host's status display reads it: its status line written (to a scratch file).
+void read_server_state(const Library& l, HWND list, int row) {
+  std::string scratch = (std::filesystem::temp_directory_path() /
+                         ("vornix-menu-" + std::to_string(GetCurrentProcessId()) + ".csv")).string();
+  HANDLE file = CreateFileA(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  write_status_lines(l, list, {row}, file);
+  CloseHandle(file);
+  std::filesystem::remove(scratch);
 }
 
 }  // namespace
@@ -82,54 +64,50 @@ int menu_command(std::vector<std::string> args) {
   std::string list_text = take_option(args, "--list", &missing);
   std::string row_name = take_option(args, "--row", &missing);
   std::string choose = take_option(args, "--choose", &missing);
-  std::vector<std::string> answers;
-  for (std::string answer; !(answer = take_option(args, "--answer", &missing)).empty();) answers.push_back(answer);
+  std::vector<std::string> answers = take_options(args, "--answer", &missing);
   uint32_t id = 0;
   char* end = nullptr;
   long position = choose.empty() ? -1 : std::strtol(choose.c_str(), &end, 10);
   if (missing || !parse_identifier(list_text, &id) || !args.empty() ||
-      (!choose.empty() && (*end != '\0' || position < 0 || position >= kMenuPositions)))
+      (!choose.empty() && (*end != '\0' || position < 0 || position >= static_cast<long>(host::MenuEntries().size()))))
     return fail("menu takes --list 0xID, and may take --row NAME, --choose N (0 to 8) and --answer TEXT");
-  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
-  host::clear_screens();
+  Library l;
+  if (!start(&l, false)) return 1;
+  struct Unload {
+    Library& l;
+    HWND list = nullptr;
+    ~Unload() {
+      if (list) release_rows(l, list);
+      close_results_windows();
+      host::unload_library(&l.library);
+    }
+  } unload{l};
   HWND screen = host::create_screen(kMenuScreenKey, "Menu");
   HWND list = host::add_control(screen, kMenuListItem, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+  unload.list = list;
   // The list as the host shows it: filled by the library's list event when it has one.
-  host::send_list_event(host::in_process_library(), list);
+  host::send_list_event(l.library, list);
   BYTE* record = nullptr;
   if (!row_name.empty()) {
-    bool found = false;
-    record = row_record(list, id, row_name, &found);
-    if (!found) {
-      release_rows(list);
-      return fail("the list has no row " + row_name);
-    }
+    record = row_record(l, list, id, row_name);
+    if (record == nullptr) return fail("the list has no row " + row_name);
+    if (id == kConsoleServerList) read_server_state(l, list, row_named(list, row_name));
   }
   host::MenuEntries entries;
-  DWORD result = host::request_menu(host::in_process_library(), list, id, record, kDescriptorListView, &entries);
-  if (result != 0) {
-    release_rows(list);
-    release_registry_connections();
-    return fail("the library offers no menu for this list (" + std::to_string(result) + ")");
-  }
-  for (int i = 0; i < kMenuPositions; ++i)
-    if (entries[i][0] != '\0') std::printf("%d  %s\n", i, entries[i].data());
-  int status = 0;
-  if (position >= 0) {
-    if (entries[position][0] == '\0') {
-      status = fail("the menu has no entry " + choose);
-    } else {
-      // Each answer is typed into the next dialog's text field before OK.
-      for (const std::string& answer : answers) ui::script({"", IDOK, "", {{IDC_TEXT_FIELD, answer}}});
-      result = host::choose_menu_entry(host::in_process_library(), id, record, static_cast<int>(position), screen);
-      std::printf("chose %ld: %s\n", position, entries[position].data());
-      if (result == kResultNotHandled) status = fail("the host carries out this entry itself");
-      else if (result != 1) status = fail("the entry did not complete (see the messages above)");
-    }
-  }
-  release_rows(list);
-  release_registry_connections();
-  return status;
+  DWORD result = host::request_menu(l.library, list, id, record, kDescriptorListView, &entries);
+  if (result != 0) return fail("the library offers no menu for this list (" + std::to_string(result) + ")");
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i][0] != '\0') std::printf("%zu  %s\n", i, entries[i].data());
+  if (position < 0) return 0;
+  if (entries[position][0] == '\0') return fail("the menu has no entry " + choose);
+  // Each answer is typed into the next dialog's text field before OK.
+  for (const std::string& answer : answers) ui::script({"", IDOK, "", {{IDC_TEXT_FIELD, answer}}});
+  result = host::choose_menu_entry(l.library, id, record, static_cast<int>(position), screen);
+  ui::clear_script();
+  std::printf("chose %ld: %s\n", position, entries[position].data());
+  if (result == kHostsOwnEntry) return fail("the host carries out this entry itself");
+  if (result != 1) return fail("the entry did not complete (see the messages above)");
+  return 0;
 }
 
 }  // namespace console

@@ -1,7 +1,7 @@
-// vornix-console agent-stats, scan-range and agent-ip: the agents' statistics
-// over their pipes, the address-range scan for QVAWKQ servers and the agent
-// address override, run by the library's code in-process while the world's
-// agents answer in this process. Each returns the exit code.
+// vornix-console enterprise-status, servers-known, alert-agents, agent-stats,
+// scan-range and agent-ip: the communication screens' buttons pressed, the
+// server lists' context menus chosen and their dialogs answered, while the
+// world's agents answer in this process. Each returns the exit code.
 #pragma once
 #include <memory>
 #include <string>
@@ -11,6 +11,9 @@
 
 namespace console {
 
+int enterprise_status_command(std::vector<std::string> args);
+int servers_known_command(std::vector<std::string> args);
+int alert_agents_command(std::vector<std::string> args);
 int agent_stats_command(std::vector<std::string> args);
 int scan_range_command(std::vector<std::string> args);
 int agent_ip_command(std::vector<std::string> args);

@@ -1,7 +1,6 @@
 #include "console/report_commands.h"
 
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
 
 #include <windows.h>
@@ -15,37 +14,49 @@
 #include <ctime>
 #include <iterator>
 #include <thread>
+#include <tuple>
 
-#include "config/registry.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "host/text.h"
-#include "reports/csv.h"
-#include "reports/log_reader.h"
-#include "reports/report_generation.h"
-#include "reports/report_items.h"
-#include "reports/report_views.h"
+#include "host/host_services.h"
 #include "resources/resource.h"
-#include "win32/modules.h"
 #include "win32/ui_script.h"
 
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
-
 namespace console {
+
+const QuickView kQuickViewLists[kQuickViews] = {
+    {1901, "file system", "filesystem"}, {1902, "logon", "logon"}, {1906, "directory", "directory"}, {1907, "GPO", "gpo"}};
+
 namespace {
 
-constexpr uint16_t kServerScreenKey = 2;
 constexpr uint16_t kReportScreenKey = 3;
-constexpr int kServerListItem = 200;
 constexpr int kQuickButtonItem = 1900;
 constexpr int kQuickProgressItem = 1910;
-constexpr uint32_t kReportViewEvent = 0x60240001;
+constexpr int kQuickStatusItem = 1913;  // the run's status text: the file being read, then how it ended
+constexpr uint32_t kQuickReportButton = 0x60410D1D;
+constexpr uint32_t kQuickReportList = 0x60440D1D;   // the button's list twin: the screen learns the run's end
+constexpr uint32_t kQuickProgressControl = 0x60420D20;
+constexpr const char* kQuickBarNames[] = {"BAR1", "BAR2", "BAR3", "BAR4"};
+constexpr int kFilesBar = 0, kFileBar = 1;
 constexpr DWORD kLongestWindowDays = 36500;
+constexpr uint16_t kCustomScreenKey = 8;
+constexpr uint32_t kCustomReportServers = 0x6044001A;
+constexpr uint32_t kCustomReportPatterns = 0x6044001B;
+constexpr char kUnknownCell[] = "<unknown>";
+
+// The quick report dialog's fields on its screen, as the library remembers them when a run starts.
+constexpr uint32_t kDaysField = 0x60480D0D, kDaysChoice = 0x60410D0E;
+constexpr uint32_t kHoursField = 0x60480D11, kHoursChoice = 0x60410D12;
+constexpr uint32_t kFromDate = 0x60480D13, kToDate = 0x60480D14;
+constexpr uint32_t kFirstFamilyBox = 0x60410D15, kLastFamilyBox = 0x60410D18;
+constexpr uint32_t kMaximumField = 0x60480D19, kMaximumBox = 0x60480D1A;
+constexpr uint32_t kAllDatesChoice = 0x60410D0A;
+
+DWORD WINAPI print_status_line(HWND, DWORD, DWORD, const char* text, COLORREF, COLORREF) {
+  std::printf("  %s\n", text ? text : "");
+  return 1;
+}
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void on_interrupt(int) { g_interrupted = 1; }
@@ -58,8 +69,8 @@ bool parse_count(const std::string& text, DWORD limit, DWORD* out) {
   return true;
 }
 
-// YYYY-MM-DD in local time: its first second, or its last when end_of_day.
-bool parse_date(const std::string& text, bool end_of_day, uint32_t* out) {
+// YYYY-MM-DD: the day's first second, or its last when end_of_day, as a date field holds it.
+bool parse_date(const std::string& text, bool end_of_day, SYSTEMTIME* out) {
   int y = 0, m = 0, d = 0;
   char extra = 0;
   if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &extra) != 3 || y < 1971 || y > 2105 || m < 1 ||
@@ -69,21 +80,15 @@ bool parse_date(const std::string& text, bool end_of_day, uint32_t* out) {
   t.tm_year = y - 1900;
   t.tm_mon = m - 1;
   t.tm_mday = d;
-  t.tm_hour = end_of_day ? 23 : 0;
-  t.tm_min = end_of_day ? 59 : 0;
-  t.tm_sec = end_of_day ? 59 : 0;
   t.tm_isdst = -1;
-  std::time_t seconds = std::mktime(&t);
-  if (seconds <= 0 || t.tm_mday != d) return false;  // 2026-02-30 and the like
-  *out = static_cast<uint32_t>(seconds);
+  if (std::mktime(&t) <= 0 || t.tm_mday != d) return false;  // 2026-02-30 and the like
+  *out = {static_cast<WORD>(y), static_cast<WORD>(m), 0, static_cast<WORD>(d), static_cast<WORD>(end_of_day ? 23 : 0),
+          static_cast<WORD>(end_of_day ? 59 : 0), static_cast<WORD>(end_of_day ? 59 : 0), 0};
   return true;
 }
 
-std::string family_tag(const ReportView& view) {
-  std::string tag;
-  for (const char* c = view.name; *c; ++c)
-    if (*c != ' ') tag += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-  return tag;
+bool later(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+  return std::make_tuple(a.wYear, a.wMonth, a.wDay) > std::make_tuple(b.wYear, b.wMonth, b.wDay);
 }
 
 std::string grouped(unsigned long long n) {
@@ -136,89 +141,115 @@ void print_progress(bool final_line) {
   else show_progress(line);
 }
 
-// The quick report dialog of this console is the command's options: saved as the dialog is.
-bool write_quick_settings(const std::string& hours, DWORD count, uint32_t from, uint32_t to, DWORD maximum) {
-  QuickReportSettings settings = {};
-  bool by_hours = !hours.empty();
-  bool by_dates = from != 0;
-  settings.by_last_hours = by_hours;
-  settings.last_hours = by_hours ? count : 0;
-  settings.by_last_days = !by_hours && !by_dates;
-  settings.last_days = !by_hours && !by_dates ? count : 0;
-  settings.by_from_to_date = by_dates;
-  settings.from_date = from;
-  settings.to_date = to;
-  settings.stop_at_records = maximum != 0;
-  settings.stop_records = maximum;
-  return SaveQuickReportSettings(settings) == 0;
+HWND add_field(HWND screen, int item, uint32_t id, const char* class_name, const std::string& text,
+               uint32_t kind = kDescriptorEditField) {
+  return host::add_control(screen, item, class_name, text.c_str(), host::ControlSpec{id, kind});
 }
 
-// Rows that announce a stop or a failure carry no record item: their other cells stay empty.
-bool has_item(BYTE* record) {
-  void* item = nullptr;
-  return row_item(record, &item) != kLogFamilyNone;
+HWND add_box(HWND screen, int item, uint32_t id, bool checked) {
+  HWND box = add_field(screen, item, id, "Button", "", kDescriptorCheckBox);
+  SendMessageA(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  return box;
 }
 
-// A list row's activity text and its record (null for a row without one).
-BYTE* row_text_and_record(HWND list, int row, char* activity, int size) {
-  LPARAM record;
-  read_list_row(list, row, activity, size, &record);
-  return reinterpret_cast<BYTE*>(record);
-}
-
-// Rows of one list as CSV with its view's columns; the rows go back to the library.
-bool write_list(const Library& l, HWND screen, HWND list, const ReportView& view, const std::string& path,
-                size_t* rows_written) {
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
-    return false;
+// The quick report dialog filled in as the options say: the last days (the last day when none is given), the
+// last hours or the dates from and to, every record family, and the row maximum when one is given.
+void fill_quick_report_dialog(HWND screen, const WindowOptions& w) {
+  bool by_dates = w.from.wYear != 0, by_hours = !w.hours.empty();
+  int item = 1920;
+  add_field(screen, item++, kDaysField, "Edit", by_hours || by_dates ? "" : std::to_string(w.count));
+  add_box(screen, item++, kDaysChoice, !by_hours && !by_dates);
+  add_field(screen, item++, kHoursField, "Edit", by_hours ? std::to_string(w.count) : "");
+  add_box(screen, item++, kHoursChoice, by_hours);
+  for (uint32_t id : {kFromDate, kToDate}) {
+    HWND date = add_field(screen, item++, id, DATETIMEPICK_CLASSA, "");
+    SetWindowLongA(date, GWL_STYLE, GetWindowLongA(date, GWL_STYLE) | DTS_SHOWNONE);
+    const SYSTEMTIME& when = id == kFromDate ? w.from : w.to;
+    if (by_dates) SendMessageA(date, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&when));
+    else SendMessageA(date, DTM_SETSYSTEMTIME, GDT_NONE, 0);
   }
-  CsvWriter writer;
-  csv_begin(&writer, file);
-  for (size_t c = 0; c < view.count; ++c) csv_cell(&writer, view.columns[c].title);
-  csv_end_line(&writer);
-  std::vector<char> text(kColumnTextBytes);
-  for (int row = 0; row < count; ++row) {
-    char activity[kActivityTextBytes] = {};
-    auto* record = row_text_and_record(list, row, activity, sizeof activity);
-    for (size_t c = 0; c < view.count; ++c) {
-      text[0] = '\0';
-      if (view.columns[c].id == kActivityColumn) {
-        copy_text(text.data(), text.size(), activity);
-      } else if (record && has_item(record)) {
-        LONG value = 0;
-        l.text(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text.data(), &value, 0, 0, 0,
-               view.columns[c].id, 7);
-      }
-      csv_cell(&writer, text.data());
-    }
-    csv_end_line(&writer);
-  }
-  DWORD error = csv_finish(&writer);
-  CloseHandle(file);
-  *rows_written = static_cast<size_t>(count);
-  if (error != 0) fail(path + ": could not be written whole (Windows error " + std::to_string(error) + ")");
-  return error == 0;
+  for (uint32_t id = kFirstFamilyBox; id <= kLastFamilyBox; ++id) add_box(screen, item++, id, true);
+  add_field(screen, item++, kMaximumField, "Edit", w.maximum ? std::to_string(w.maximum) : "");
+  add_box(screen, item++, kMaximumBox, w.maximum != 0);
+  add_box(screen, item++, kAllDatesChoice, false);
 }
 
 }  // namespace
 
+void add_view_lists(const Library& l, HWND screen, HWND lists[kQuickViews]) {
+  for (int i = 0; i < kQuickViews; ++i) {
+    host::ControlSpec layout{kReportViewList, kDescriptorListView};
+    layout.page = kAnalysisPage;
+    lists[i] = host::add_control(screen, kQuickViewLists[i].item, WC_LISTVIEWA, "", layout);
+    host::send_list_event(l.library, lists[i]);
+  }
+}
+
+namespace {
+
+void add_text_row(HWND list, const std::string& text) {
+  LVITEMA row = {};
+  row.mask = LVIF_TEXT;
+  row.iItem = row_count(list);
+  row.pszText = const_cast<char*>(text.c_str());
+  SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+}
+
+// A cell of a report row as the library's text entry point gives it.
+std::string cell(const Library& l, HWND screen, LPARAM record, uint32_t column) {
+  char text[2048] = {};
+  LONG value = 0;
+  if (l.text(screen, nullptr, static_cast<uintptr_t>(record), 0, 0, 1, text, &value, 0, 0, 0, column, kModuleNumber) != 0)
+    return kUnknownCell;
+  return text;
+}
+
+}  // namespace
+
+void move_row(HWND from, int row, HWND to) {
+  char text[1300] = {};
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+  item.iItem = row;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(from, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  item.iItem = row_count(to);
+  int at = static_cast<int>(SendMessageA(to, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  // The other cells are asked of the screen when they are read.
+  LVCOLUMNA column = {};
+  for (int c = 1; SendMessageA(to, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column)); ++c) {
+    LVITEMA other = {};
+    other.iSubItem = c;
+    other.pszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(to, LVM_SETITEMTEXTA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&other));
+  }
+}
+
+
+int row_view(const Library& l, HWND screen, LPARAM record) {
+  // Columns that only some families answer: a GPO text, the logon type, the directory object, and the folder
+  // flag of file records; the others show "<unknown>" there.
+  if (record == 0) return -1;
+  if (cell(l, screen, record, 0x60420900) != kUnknownCell) return 3;
+  if (cell(l, screen, record, 0x60420E01) != kUnknownCell) return 1;
+  if (cell(l, screen, record, 0x60420D01) != kUnknownCell) return 2;
+  if (cell(l, screen, record, 0x60420F0B) != kUnknownCell) return 0;
+  return -1;
+}
+
 bool start(Library* l, bool in_process) {
   std::string error;
-  if (in_process) {
-    // The library's code linked in: its state can be read directly, and its resources are its own.
-    l->library = host::in_process_library();
-    if (g_library.instance == nullptr)
-      g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-  } else if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
+  // The console drives only the library it loads; its code is not linked in.
+  if (in_process) return fail("the library's code is not linked into the console; it is loaded"), false;
+  if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
     fail(error);
     return false;
   }
   DWORD id[4];
   l->library.introduction_in(&id[0], &id[1], &id[2], &id[3]);
   l->table = host::make_service_table();
+  if (l->print_status_lines) l->table[kHostShowStatusLine] = reinterpret_cast<uintptr_t>(&print_status_line);
   if (l->library.establish_tables(6, l->table.data()) != 1) {
     fail("the library refused the host services table");
     host::unload_library(&l->library);
@@ -256,81 +287,54 @@ bool take_window_options(std::vector<std::string>& args, WindowOptions* w, std::
   if (!w->from_text.empty() || !w->to_text.empty()) {
     if (!parse_date(w->from_text, false, &w->from) || !parse_date(w->to_text, true, &w->to))
       return *error = "--from and --to need dates as YYYY-MM-DD (local time), both of them", false;
-    if (w->to < w->from) return *error = "--to " + w->to_text + " lies before --from " + w->from_text + "; nothing to report", false;
+    if (later(w->from, w->to))
+      return *error = "--to " + w->to_text + " lies before --from " + w->from_text + "; nothing to report", false;
   }
   if (!max_text.empty() && !parse_count(max_text, 0x7FFFFFFF, &w->maximum))
     return *error = "--max needs a whole number of rows from 1 up", false;
   return true;
 }
 
-static_assert(sizeof QuickReportScreen::lists / sizeof(HWND) == kQuickListCount, "one list per family");
-
 bool run_quick_report(Library& l, const std::string& server, const WindowOptions& w, QuickReportScreen* out) {
   forget_last_message();
   // The server screen: the known servers, one of them selected.
-  HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
-  host::ControlSpec server_spec;
-  server_spec.control_id = kConsoleServerList;
-  server_spec.kind = kDescriptorListView;
-  HWND servers = host::add_control(servers_screen, kServerListItem, WC_LISTVIEWA, "", server_spec);
-  host::send_list_event(l.library, servers);
-  int row = -1, rows = static_cast<int>(SendMessageA(servers, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < rows && row < 0; ++i) {
-    char text[260] = {};
-    LVITEMA item = {};
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(servers, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    if (equal_ignoring_case(text, server.c_str())) row = i;
-  }
-  if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
-  ui::click_row(servers, row);
-  if (!write_quick_settings(w.hours, w.count, w.from, w.to, w.maximum))
-    return fail("the quick report settings could not be saved in the console's registry"), false;
+  HWND servers = make_server_list(l);
+  if (!select_server(servers, server)) return false;
 
-  // The quick report screen: the button, its four lists, the control with the four progress bars and the status text.
+  // The quick report screen: the dialog's fields, the button, its four lists, the control with the progress
+  // bars and the status text.
   HWND screen = host::create_screen(kReportScreenKey, "Quick Report");
-  host::ControlSpec button_spec;
-  button_spec.control_id = kQuickReportButton;
-  button_spec.kind = kDescriptorPushButton;
-  button_spec.companion_key = kServerScreenKey;
-  button_spec.companion_item = kServerListItem;
-  HWND button = host::add_control(screen, kQuickButtonItem, "Button", "Run Quick Report Now", button_spec);
-  for (int i = 0; i < kQuickListCount; ++i) {
-    host::ControlSpec layout;
-    layout.control_id = kReportViewEvent;
-    layout.kind = kDescriptorListView;
-    out->lists[i] = host::add_control(screen, kQuickListControls[i], WC_LISTVIEWA, "", layout);
-    host::send_list_event(l.library, out->lists[i]);  // the library puts the view's columns in
-  }
+  fill_quick_report_dialog(screen, w);
+  HWND button = add_button(screen, kQuickButtonItem, kQuickReportButton, kServerScreenKey, kServerListItem);
+  add_view_lists(l, screen, out->lists);
   out->screen = screen;
-  host::ProgressBars bars = host::add_progress_bars(
-      screen, kQuickProgressItem, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
+  host::ProgressBars bars = host::add_progress_bars(screen, kQuickProgressItem, kQuickProgressControl,
+                                                    {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
   HWND status_text = host::add_control(screen, kQuickStatusItem, "Static", "", host::ControlSpec{});
   g_run_ended = false;
   g_progress.files_total = 0;
   g_progress.files_done = 0;
   g_progress.completed_bytes = 0;
   g_progress.current_bytes = 0;
-  g_logon_list = out->lists[kQuickListLogon];
+  g_logon_list = out->lists[1];
   g_screen_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(screen, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&screen_proc)));
   g_progress.files_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.bars[kQuickFilesBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kFilesBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&files_bar_proc)));
   g_progress.file_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(bars.bars[kQuickFileBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
+      SetWindowLongPtrA(bars.bars[kFileBar], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&file_bar_proc)));
 
   g_interrupted = 0;
   auto previous = std::signal(SIGINT, on_interrupt);
   std::printf("Quick report of %s", server.c_str());
   if (!w.hours.empty()) std::printf(", last %u hour%s", w.count, w.count == 1 ? "" : "s");
-  else if (w.from) std::printf(", %s to %s", w.from_text.c_str(), w.to_text.c_str());
+  else if (w.from.wYear) std::printf(", %s to %s", w.from_text.c_str(), w.to_text.c_str());
   else std::printf(", last %u day%s", w.count, w.count == 1 ? "" : "s");
   if (w.maximum) std::printf(", at most %u rows", w.maximum);
   std::printf(" (Ctrl-C stops it)\n");
   std::fflush(stdout);  // also through a pipe: from here on Ctrl-C stops the run
   // Started through the button's list twin, so that the library tells the screen when the run has ended.
-  host::send_list_event(l.library, out->lists[kQuickListLogon], kQuickReportList);
+  host::send_list_event(l.library, out->lists[1], kQuickReportList);
   // A run that starts sets the file-count bar's range before the call returns.
   bool ran = g_progress.files_total != 0;
   bool stop_sent = false;
@@ -341,7 +345,7 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
       answer.match = "Confirm Report Cancellation";
       answer.button = IDOK;
       ui::script(answer);
-      l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
+      press(l, screen, button);
       stop_sent = true;
       progress_note("  stopping...");
     }
@@ -351,23 +355,46 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
   std::signal(SIGINT, previous);
   if (ran) print_progress(true);
   out->last_message = console::last_message();
-  char ended[kQuickStatusBytes] = {};
+  char ended[512] = {};
   GetWindowTextA(status_text, ended, sizeof ended);
   if (ran && out->last_message.find(ended) == std::string::npos) std::printf("  %s\n", ended);
   return true;
 }
 
-void release_rows(const Library& l, HWND list) {
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    LPARAM record = list_row_param(list, row);
-    if (record == 0) continue;
-    auto* copy = reinterpret_cast<void*>(l.alloc_record());
-    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
-    l.delete_record(0, 0, copy);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+bool write_list_csv(const Library& l, HWND list, const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")"), false;
+  reinterpret_cast<HostLoadFileIntoFn>(l.table[kHostLoadFileInto])(file, list);
+  CloseHandle(file);
+  return true;
 }
+
+namespace {
+
+// Each list that has rows: counted, or written to OUT with its family in the name; the rows go back to the
+// library. The number of rows; *status 1 when a file could not be written.
+size_t write_views(const Library& l, HWND lists[kQuickViews], const std::string& csv, int* status) {
+  size_t total = 0;
+  for (int i = 0; i < kQuickViews; ++i) {
+    int n = row_count(lists[i]);
+    if (n > 0) {
+      total += static_cast<size_t>(n);
+      const char* rows = n == 1 ? "row" : "rows";
+      if (csv.empty()) {
+        std::printf("  %s: %d %s\n", kQuickViewLists[i].name, n, rows);
+      } else {
+        std::string path = family_csv_path(csv, kQuickViewLists[i].tag);
+        if (write_list_csv(l, lists[i], path)) std::printf("  %s: %d %s written to %s\n", kQuickViewLists[i].name, n, rows, path.c_str());
+        else *status = 1;
+      }
+    }
+    release_rows(l, lists[i]);
+  }
+  return total;
+}
+
+}  // namespace
 
 int quick_report(std::vector<std::string> args) {
   bool missing = false;
@@ -389,24 +416,7 @@ int quick_report(std::vector<std::string> args) {
     return 1;
   }
   int status = 0;
-  size_t total_rows = 0;
-  for (int i = 0; i < kQuickListCount; ++i) {
-    const ReportView* view = report_view_of_list(kQuickListControls[i]);
-    int n = static_cast<int>(SendMessageA(run.lists[i], LVM_GETITEMCOUNT, 0, 0));
-    if (n == 0 || view == nullptr) continue;
-    total_rows += static_cast<size_t>(n);
-    if (csv.empty()) {
-      std::printf("  %s: %d row%s\n", view->name, n, n == 1 ? "" : "s");
-    } else {
-      std::string path = family_csv_path(csv, family_tag(*view));
-      size_t written = 0;
-      if (write_list(l, run.screen, run.lists[i], *view, path, &written))
-        std::printf("  %s: %zu row%s written to %s\n", view->name, written, written == 1 ? "" : "s", path.c_str());
-      else
-        status = 1;
-    }
-    release_rows(l, run.lists[i]);
-  }
+  size_t total_rows = write_views(l, run.lists, csv, &status);
   if (total_rows == 0) {
     status = fail(server + ": nothing reported" + (run.last_message.empty() ? "" : " (" + run.last_message + ")"));
   } else if (csv.empty()) {
@@ -423,20 +433,22 @@ int custom_report(std::vector<std::string> args) {
   std::vector<std::string> patterns = take_options(args, "--profile", &missing);
   if (missing || !args.empty() || server.empty() || patterns.empty())
     return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
-
-  // The custom report is not reached through an export: its code runs in-process.
-  if (!start_in_process_library()) return fail("the library refused the host services table");
+  Library l;
+  if (!start(&l, false)) return 1;
   forget_last_message();
-  g_library.quiet_mode = 0;
-  // Times as the quick report shows them: local, in the C library's fixed form. The cells are read
-  // here, not through the text export, so the time-zone refresh that the export makes is made here.
-  g_report_run.time_format = 0;
-  g_report_run.show_utc = 0;
-  refresh_time_zone();
-  HWND screen = host::create_screen(kReportScreenKey, "Custom Report");
-  HWND list = host::add_control(screen, 1, WC_LISTVIEWA, "", host::ControlSpec{});
-  std::vector<const char*> pattern_texts;
-  for (const std::string& p : patterns) pattern_texts.push_back(p.c_str());
+  // The custom report screen: its server and its patterns (each list as its menu entries add rows), the report
+  // list the patterns' event reads into, and the four views its rows are shown in, each by its family.
+  HWND screen = host::create_screen(kCustomScreenKey, "Custom Report");
+  HWND servers = host::add_control(screen, 1801, WC_LISTVIEWA, "",
+                                   host::ControlSpec{kCustomReportServers, kDescriptorListView});
+  add_text_row(servers, server);
+  ui::click_row(servers, 0);
+  HWND report = host::add_control(screen, 1803, WC_LISTVIEWA, "", host::ControlSpec{});
+  host::ControlSpec pattern_layout{kCustomReportPatterns, kDescriptorListView, kCustomScreenKey, 1803};
+  HWND pattern_list = host::add_control(screen, 1802, WC_LISTVIEWA, "", pattern_layout);
+  for (const std::string& p : patterns) add_text_row(pattern_list, p);
+  HWND lists[kQuickViews];
+  add_view_lists(l, screen, lists);
 
   // Ctrl-C presses the progress window's stop button.
   g_interrupted = 0;
@@ -447,7 +459,9 @@ int custom_report(std::vector<std::string> args) {
   // The progress line repeats the progress window's file and bytes remaining.
   std::thread watcher([&] {
     while (!done) {
-      HWND window = custom_report_progress_window();
+      HWND window = nullptr;
+      for (const ui::JournalEntry& e : ui::journal())
+        if (e.template_name == "PWLOG" && IsWindow(e.window)) window = e.window;
       if (g_interrupted && window) {
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
         g_interrupted = 0;
@@ -459,82 +473,28 @@ int custom_report(std::vector<std::string> args) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   });
-  CustomReportRequest request = {};
-  request.server = server.c_str();
-  request.patterns = pattern_texts.data();
-  request.pattern_count = static_cast<DWORD>(pattern_texts.size());
-  request.target = list;
-  request.parent = kQuickReportParent;
-  DWORD files = GenerateCustomReport(&request);
+  host::send_list_event(l.library, pattern_list);
   done = true;
   watcher.join();
   std::signal(SIGINT, previous);
   std::string last_message = console::last_message();
-  end_progress("  " + std::to_string(files) + (files == 1 ? " file" : " files") + " read");
+  end_progress("  " + std::to_string(row_count(report)) + " rows read");
 
-  // One CSV per family; rows without a record (errors, stops) go with the family read before them.
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  struct Output {
-    std::vector<std::vector<std::string>> rows;
-  };
-  Output outputs[kQuickListCount];
+  // Each row to the view of its family; a row without one (an error or the stop) goes with the rows before it,
+  // and before any family's it has nowhere to go.
   int current = -1;
-  std::vector<char> text(kColumnTextBytes);
-  for (int row = 0; row < count; ++row) {
-    char activity[kActivityTextBytes] = {};
-    auto* record = row_text_and_record(list, row, activity, sizeof activity);
-    void* row_item_block = nullptr;
-    LogFamily family = record ? row_item(record, &row_item_block) : kLogFamilyNone;
-    if (family != kLogFamilyNone) current = quick_list_of(family);
-    if (family == kLogFamilyNone) std::fprintf(stderr, "vornix-console: %s\n", activity);
-    if (current < 0) continue;
-    const ReportView* view = report_view_of_list(kQuickListControls[current]);
-    std::vector<std::string> cells;
-    for (size_t c = 0; c < view->count; ++c) {
-      text[0] = '\0';
-      if (family != kLogFamilyNone || view->columns[c].id == kActivityColumn)
-        report_cell_text(record, activity, view->columns[c].id, text.data(), text.size());
-      cells.emplace_back(text.data());
-    }
-    outputs[current].rows.push_back(std::move(cells));
-    if (record) {
-      auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-      std::memcpy(copy, record, kListItemBytes);
-      delete_list_item(0, 0, copy);
-    }
+  for (int row = 0; row < row_count(report); ++row) {
+    int view = row_view(l, screen, row_param(report, row));
+    if (view >= 0) current = view;
+    else std::fprintf(stderr, "vornix-console: %s\n", row_text(report, row).c_str());
+    if (current >= 0) move_row(report, row, lists[current]);
+    else give_back_record(l, row_param(report, row));
   }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  SendMessageA(report, LVM_DELETEALLITEMS, 0, 0);
   int status = 0;
-  size_t total = 0;
-  for (int i = 0; i < kQuickListCount; ++i) {
-    const ReportView* view = report_view_of_list(kQuickListControls[i]);
-    const auto& rows = outputs[i].rows;
-    if (rows.empty()) continue;
-    total += rows.size();
-    if (csv.empty()) {
-      std::printf("  %s: %zu row%s\n", view->name, rows.size(), rows.size() == 1 ? "" : "s");
-      continue;
-    }
-    std::string path = family_csv_path(csv, family_tag(*view));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      status = fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
-      continue;
-    }
-    CsvWriter writer;
-    csv_begin(&writer, file);
-    for (size_t c = 0; c < view->count; ++c) csv_cell(&writer, view->columns[c].title);
-    csv_end_line(&writer);
-    for (const auto& cells : rows) {
-      for (const std::string& cell : cells) csv_cell(&writer, cell.c_str());
-      csv_end_line(&writer);
-    }
-    DWORD error = csv_finish(&writer);
-    CloseHandle(file);
-    if (error) status = fail(path + ": could not be written whole (Windows error " + std::to_string(error) + ")");
-    else std::printf("  %s: %zu row%s written to %s\n", view->name, rows.size(), rows.size() == 1 ? "" : "s", path.c_str());
-  }
+  size_t total = write_views(l, lists, csv, &status);
   if (total == 0) status = fail(server + ": nothing reported" + (last_message.empty() ? "" : " (" + last_message + ")"));
+  host::unload_library(&l.library);
   return status;
 }
 

@@ -5,101 +5,106 @@
 
 #include <cstdio>
 
-#include "config/registry.h"
 #include "console/console_output.h"
-#include "console/in_process.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "reports/results_window.h"
-#include "sql/sql_database.h"
+#include "host/control_descriptor.h"
 #include "tests/support/sql_server.h"
-#include "win32/modules.h"
+#include "win32/ui_script.h"
 
 namespace console {
 namespace {
 
 constexpr uint16_t kSqlScreenKey = 6;
+constexpr int kSqlListItem = 601, kSqlFieldItem = 602, kSqlButtonItem = 603;
+constexpr uint32_t kSetupCurrentServerButton = 0x603100B8;
+constexpr uint32_t kSetupSelectedServersButton = 0x603100B9;
+constexpr uint32_t kTableSizesButton = 0x60314000;
+constexpr uint32_t kSqlServerNameField = 0x603800DA;
+constexpr int kErrorImage = 67;  // the results row of a step that failed
+constexpr char kDatabase[] = "VORNIX_for_Windows";
+// A row of the table sizes as its record holds it: the row count, the data size, and the outcome of a
+// listing step that failed (empty on table rows).
+constexpr size_t kRowsOffset = 112, kDataOffset = 124, kOutcomeOffset = 144;
 
 // The demo's SQL Servers answer through the project's driver, unless ODBCSYSINI names other drivers.
-bool start_library() {
+bool start_library(Library* l) {
   support::use_project_sql_driver();
-  return start_in_process_library();
+  return start(l, false);
 }
 
-std::string cell(HWND list, int row, int column) {
-  char text[1100] = {};
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
-// The results window's rows as printed lines; true when one of them is an error step.
-bool print_results() {
-  HWND list = g_results.window ? GetDlgItem(g_results.window, kResultsListItem) : nullptr;
-  int count = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
-  bool failed = false;
-  for (int row = 0; row < count; ++row) {
-    LVITEMA item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    failed = failed || item.iImage == kStepError;
-    std::printf("%s  %-70s %s\n", cell(list, row, 0).c_str(), cell(list, row, 1).c_str(), cell(list, row, 2).c_str());
+// True when a results window's row is an error step, or no row was written at all.
+bool results_failed() {
+  bool failed = false, any = false;
+  for (const ui::JournalEntry& e : ui::journal()) {
+    if (e.template_name != "ReportAction" || !IsWindow(e.window)) continue;
+    HWND list = GetDlgItem(e.window, 1001);
+    for (int row = 0; row < row_count(list); ++row) {
+      LVITEMA item = {};
+      item.mask = LVIF_IMAGE;
+      item.iItem = row;
+      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      failed = failed || item.iImage == kErrorImage;
+      any = true;
+    }
   }
-  return failed || count == 0;
+  return failed || !any;
 }
 
 }  // namespace
 
 int sql_setup(const std::vector<std::string>& servers, const std::string& sql_server) {
-  if (!start_library()) return fail("the library refused the host services table");
-  int status = 0;
-  if (servers.size() == 1 && sql_server.empty()) {
-    SetupSqlForServer(nullptr, servers[0].c_str(), nullptr);
+  Library l;
+  if (!start_library(&l)) return 1;
+  HWND list = make_server_list(l);
+  HWND screen = GetParent(list);
+  for (const std::string& s : servers)
+    if (row_named(list, s) < 0) return host::unload_library(&l.library), fail(s + " is not a known server of this console");
+  if (sql_server.empty()) {
+    for (const std::string& s : servers) {
+      select_server(list, s);
+      press(l, screen, add_button(screen, kSqlButtonItem, kSetupCurrentServerButton));
+    }
   } else {
-    char named[kSqlSettingBytes] = {};
-    if (sql_server.empty()) read_sql_server_setting(servers[0].c_str(), named, sizeof named);
-    std::vector<const char*> names;
-    for (const std::string& s : servers) names.push_back(s.c_str());
-    SetupSqlForServers(nullptr, sql_server.empty() ? named : sql_server.c_str(), names.data(),
-                       static_cast<int>(names.size()));
+    std::vector<int> rows;
+    for (const std::string& s : servers) rows.push_back(row_named(list, s));
+    select_rows(list, rows);
+    host::add_control(screen, kSqlFieldItem, "Edit", sql_server.c_str(),
+                      host::ControlSpec{kSqlServerNameField, kDescriptorEditField});
+    press(l, screen, add_button(screen, kSqlButtonItem, kSetupSelectedServersButton, kServerScreenKey, kServerListItem));
   }
-  if (print_results()) status = fail("the SQL setup did not complete (see the steps and messages above)");
-  close_results_window();
-  release_registry_connections();
+  int status = results_failed() ? fail("the SQL setup did not complete (see the steps and messages above)") : 0;
+  close_results_windows();
+  host::unload_library(&l.library);
   return status;
 }
 
-int sql_sizes(const std::string& sql_server) {
-  if (!start_library()) return fail("the library refused the host services table");
+int sql_sizes(const std::string& server) {
+  Library l;
+  if (!start_library(&l)) return 1;
+  HWND servers = make_server_list(l);
+  if (!select_server(servers, server)) return host::unload_library(&l.library), 1;
   HWND screen = host::create_screen(kSqlScreenKey, "SQL tables");
-  HWND list = host::add_control(screen, 1, WC_LISTVIEWA, "", host::ControlSpec{});
-  BYTE record[kListItemBytes] = {};
-  ReportSqlTableSizes(sql_server.c_str(), list, screen, record);
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  std::printf("Tables of %s on %s:\n", kSqlDatabase, sql_server.c_str());
+  HWND list = host::add_control(screen, kSqlListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  press(l, screen, add_button(screen, kSqlButtonItem, kTableSizesButton, kSqlScreenKey, kSqlListItem));
+  std::printf("Tables of %s on the SQL Server of %s:\n", kDatabase, server.c_str());
   bool listed = false;
-  for (int row = 0; row < count; ++row) {
-    char label[260] = {};
-    LPARAM param = 0;
-    read_list_row(list, row, label, sizeof label, &param);
-    const auto* r = reinterpret_cast<const BYTE*>(param);
+  for (int row = 0; row < row_count(list); ++row) {
+    const auto* r = reinterpret_cast<const BYTE*>(row_param(list, row));
     if (r == nullptr) continue;
-    const char* outcome = reinterpret_cast<const char*>(r + kItemSqlOutcome);
+    const char* outcome = reinterpret_cast<const char*>(r + kOutcomeOffset);
     if (outcome[0] != '\0') {  // a step that failed
-      std::printf("  %s: %s\n", label, outcome);
+      std::printf("  %s: %s\n", row_text(list, row).c_str(), outcome);
       continue;
     }
     listed = true;
-    std::printf("  %-42s rows %-12s data %s\n", label, reinterpret_cast<const char*>(r + kItemSqlRows),
-                reinterpret_cast<const char*>(r + kItemSqlData));
+    std::printf("  %-42s rows %-12s data %s\n", row_text(list, row).c_str(),
+                reinterpret_cast<const char*>(r + kRowsOffset), reinterpret_cast<const char*>(r + kDataOffset));
   }
-  if (!listed) return fail("no table sizes were listed for " + sql_server);
+  release_rows(l, list);
+  host::unload_library(&l.library);
+  if (!listed) return fail("no table sizes were listed for " + server);
   return 0;
 }
 

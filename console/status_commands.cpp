@@ -3,90 +3,66 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "chartdir/memory_dc.h"
-#include "config/registry.h"
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
+#include "console/host_screens.h"
 #include "console/net_commands.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/text.h"
-#include "win32/modules.h"
+#include "resources/resource.h"
 #include "win32/ui_script.h"
+#include "world/world.h"
 
 namespace console {
 namespace {
 
-constexpr uint16_t kServerScreenKey = 2;
-constexpr int kServerListItem = 200;
 constexpr uint16_t kDrawScreenKey = 9;
 constexpr int kDrawnControlItem = 300;
 constexpr int kDrawWidth = 360;
 constexpr int kDrawHeight = 200;
 constexpr uintptr_t kDrawModeStatusLine = 0x71717171;
 constexpr uintptr_t kDrawModeControl = 0;
+constexpr char kLocalMachineRow[] = "LOCAL_MACHINE";
+constexpr uint16_t kKnownServersScreenKey = 13;
+constexpr int kAddServerEntry = 0;
 
-// The console's server list with a fresh record behind each row, as the host keeps them.
-struct ServerList {
-  HWND list;
-  std::vector<std::string> names;
-};
-
-ServerList make_server_list() {
-  host::clear_screens();
-  HWND screen = host::create_screen(kServerScreenKey, "Servers");
-  host::ControlSpec layout;
-  layout.control_id = kConsoleServerList;
-  layout.kind = kDescriptorListView;
-  ServerList s{host::add_control(screen, kServerListItem, WC_LISTVIEWA, "", layout), {}};
-  host::send_list_event(host::in_process_library(), s.list);
-  int rows = static_cast<int>(SendMessageA(s.list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < rows; ++i) {
-    char text[260] = {};
-    LPARAM none = 0;
-    read_list_row(s.list, i, text, sizeof text, &none);
-    s.names.push_back(text);
-    LVITEMA item = {};
-    item.iItem = i;
-    item.mask = LVIF_PARAM;
-    item.lParam = static_cast<LPARAM>(alloc_memory_for_list());
-    SendMessageA(s.list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
-  return s;
+using DrawItemFn = DWORD(WINAPI*)(uintptr_t, uintptr_t, uintptr_t, uintptr_t, uintptr_t);
+DrawItemFn draw_export(const Library& l) {
+  return reinterpret_cast<DrawItemFn>(host::export_address(l.library, "entry_point_wm_draw_item"));
 }
 
-void release_server_list(const ServerList& s) {
-  for (size_t i = 0; i < s.names.size(); ++i)
-    if (LPARAM record = list_row_param(s.list, static_cast<int>(i))) delete_list_item(0, 0, reinterpret_cast<void*>(record));
+std::string dotted(uintptr_t value) {
+  uint8_t b[4];
+  uint32_t v = static_cast<uint32_t>(value);
+  std::memcpy(b, &v, 4);
+  char text[20];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+  return text;
 }
 
-int row_of(const ServerList& s, const std::string& name) {
-  for (size_t i = 0; i < s.names.size(); ++i)
-    if (equal_ignoring_case(s.names[i].c_str(), name.c_str())) return static_cast<int>(i);
-  return -1;
-}
-
-// The rows of the servers asked for, in the order asked; every row when none is named.
-bool rows_asked(const ServerList& s, const std::vector<std::string>& servers, std::vector<int>* rows) {
-  if (servers.empty())
-    for (size_t i = 0; i < s.names.size(); ++i) rows->push_back(static_cast<int>(i));
-  for (const std::string& server : servers) {
-    int row = row_of(s, server);
-    if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
-    rows->push_back(row);
-  }
-  return true;
+// The known servers with their addresses, from the custom report's server list (0x602400A1), which the library
+// fills with each server and its address, then LOCAL_MACHINE (this computer), left out here.
+std::vector<host::ValueRow> known_servers(const Library& l) {
+  HWND screen = host::create_screen(kKnownServersScreenKey, "Known servers");
+  HWND list = host::add_control(screen, 1, WC_LISTVIEWA, "", host::ControlSpec{kCustomReportServerList, kDescriptorListView});
+  host::send_list_event(l.library, list);
+  std::vector<host::ValueRow> rows;
+  for (const host::ValueRow& row : host::value_rows(list))
+    if (row.text != kLocalMachineRow) rows.push_back(row);
+  return rows;
 }
 
 std::string whole_file(const std::string& path) {
@@ -94,57 +70,20 @@ std::string whole_file(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-int write_status_lines(const std::vector<std::string>& servers, const std::string& out) {
-  ServerList s = make_server_list();
-  std::vector<int> rows;
-  if (!rows_asked(s, servers, &rows)) return release_server_list(s), 1;
-  // Without --out the lines go to a temporary file first, then to standard output.
-  std::string path = out.empty() ? (std::filesystem::temp_directory_path() /
-                                    ("vornix-status-" + std::to_string(GetCurrentProcessId()) + ".csv")).string()
-                                 : out;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    release_server_list(s);
-    return fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
+// The rows of the servers asked for, in the order asked; every row when none is named.
+bool rows_asked(HWND list, const std::vector<std::string>& servers, std::vector<int>* rows) {
+  if (servers.empty())
+    for (int i = 0; i < row_count(list); ++i) rows->push_back(i);
+  for (const std::string& server : servers) {
+    int row = row_named(list, server);
+    if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
+    rows->push_back(row);
   }
-  for (int row : rows) {
-    uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(file), static_cast<uintptr_t>(row)};
-    entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(s.list), kDrawModeStatusLine,
-                             reinterpret_cast<uintptr_t>(pair), 0, kConsoleServerList);
-  }
-  CloseHandle(file);
-  release_server_list(s);
-  if (out.empty()) {
-    std::fputs(whole_file(path).c_str(), stdout);
-    std::filesystem::remove(path);
-  } else {
-    std::printf("%zu status line%s written to %s\n", rows.size(), rows.size() == 1 ? "" : "s", out.c_str());
-  }
-  return 0;
-}
-
-bool parse_identifier(const std::string& text, uint32_t* id) {
-  if (text.size() < 3 || text.size() > 10 || (text.compare(0, 2, "0x") != 0 && text.compare(0, 2, "0X") != 0))
-    return false;
-  char* end = nullptr;
-  unsigned long value = std::strtoul(text.c_str() + 2, &end, 16);
-  if (end == nullptr || *end != '\0') return false;
-  *id = static_cast<uint32_t>(value);
   return true;
 }
 
 // Draws the control into a bitmap as the host's owner-draw message would, then writes the bitmap.
-int draw_control(uint32_t id, const std::string& server, const std::string& caption, bool checked,
-                 const std::string& png) {
-  ServerList s = make_server_list();
-  if (!server.empty()) {
-    int row = row_of(s, server);
-    if (row < 0) {
-      release_server_list(s);
-      return fail(server + " is not a known server of this console (vornix-console servers lists them)");
-    }
-    ui::click_row(s.list, row);
-  }
+int draw_control(const Library& l, uint32_t id, const std::string& caption, bool checked, const std::string& png) {
   HWND screen = host::create_screen(kDrawScreenKey, "Drawn control");
   host::ControlSpec layout;
   layout.control_id = id;
@@ -161,8 +100,8 @@ int draw_control(uint32_t id, const std::string& server, const std::string& capt
   item.hwndItem = control;
   item.hDC = dc;
   item.rcItem = {0, 0, kDrawWidth, kDrawHeight};
-  DWORD result = entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(control), kDrawModeControl,
-                                          reinterpret_cast<uintptr_t>(&item), 0, id);
+  DWORD result = draw_export(l)(reinterpret_cast<uintptr_t>(control), kDrawModeControl,
+                                reinterpret_cast<uintptr_t>(&item), 0, id);
   int status = 0;
   if (result != 1) {
     char hex[16];
@@ -176,11 +115,61 @@ int draw_control(uint32_t id, const std::string& server, const std::string& capt
   SelectObject(dc, previous);
   DeleteObject(bitmap);
   DeleteDC(dc);
-  release_server_list(s);
   return status;
 }
 
 }  // namespace
+
+void write_status_lines(const Library& l, HWND list, const std::vector<int>& rows, HANDLE file) {
+  for (int row : rows) {
+    uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(file), static_cast<uintptr_t>(row)};
+    draw_export(l)(reinterpret_cast<uintptr_t>(list), kDrawModeStatusLine, reinterpret_cast<uintptr_t>(pair), 0,
+                   kConsoleServerList);
+  }
+}
+
+int servers_command(std::vector<std::string> args) {
+  if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
+  Library l;
+  if (!start(&l, false)) return 1;
+  std::printf("Known servers of %s:\n", world::console_machine().c_str());
+  std::vector<host::ValueRow> rows = known_servers(l);
+  for (const host::ValueRow& row : rows)
+    std::printf("  %-24s %s\n", row.text.c_str(), row.value ? dotted(row.value).c_str() : "no address");
+  if (rows.empty()) std::printf("  (none; add-server NAME adds one)\n");
+  host::unload_library(&l.library);
+  return 0;
+}
+
+int add_server_command(std::vector<std::string> args) {
+  if (args.size() != 1 || args[0].empty()) return fail("add-server takes one server name (and --world DIR)");
+  const std::string& name = args[0];
+  Library l;
+  if (!start(&l, false)) return 1;
+  // "Add New Server to this Console" of the server list's menu, its dialog answered with the name.
+  HWND list = make_server_list(l);
+  HWND screen = GetParent(list);
+  host::MenuEntries entries;
+  ui::script({"ADD_SERVER_NEW", IDOK, "", {{IDC_TEXT_FIELD, name}}});
+  DWORD added = host::request_menu(l.library, list, kConsoleServerList, nullptr, kDescriptorListView, &entries) == 0
+                    ? host::choose_menu_entry(l.library, kConsoleServerList, nullptr, kAddServerEntry, screen)
+                    : 0;
+  ui::clear_script();
+  int status = 0;
+  uintptr_t address = 0;
+  bool known = false;
+  for (const host::ValueRow& row : known_servers(l))
+    if (strcasecmp(row.text.c_str(), name.c_str()) == 0) known = true, address = row.value;
+  if (added != 1 || !known) {
+    std::string said = last_message();
+    status = fail(name + ": it was not added" + (said.empty() ? "" : " (" + said + ")"));
+  } else {
+    std::printf("%s (%s) is a known server of this console, its product key in place\n", name.c_str(),
+                address ? dotted(address).c_str() : "no address");
+  }
+  host::unload_library(&l.library);
+  return status;
+}
 
 int server_status_command(std::vector<std::string> args) {
   bool missing = false;
@@ -188,12 +177,32 @@ int server_status_command(std::vector<std::string> args) {
   std::string out = take_option(args, "--out", &missing);
   if (missing) return fail("--server and --out each need a value");
   if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
-  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
+  Library l;
+  if (!start(&l, false)) return 1;
   auto pipes = start_agent_pipes();
-  int status = write_status_lines(servers, out);
+  HWND list = make_server_list(l);
+  std::vector<int> rows;
+  if (!rows_asked(list, servers, &rows)) return host::unload_library(&l.library), 1;
+  // Without --out the lines go to a temporary file first, then to standard output.
+  std::string path = out.empty() ? (std::filesystem::temp_directory_path() /
+                                    ("vornix-status-" + std::to_string(GetCurrentProcessId()) + ".csv")).string()
+                                 : out;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    host::unload_library(&l.library);
+    return fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
+  }
+  write_status_lines(l, list, rows, file);
+  CloseHandle(file);
   pipes.clear();
-  release_registry_connections();
-  return status;
+  host::unload_library(&l.library);
+  if (out.empty()) {
+    std::fputs(whole_file(path).c_str(), stdout);
+    std::filesystem::remove(path);
+  } else {
+    std::printf("%zu status line%s written to %s\n", rows.size(), rows.size() == 1 ? "" : "s", out.c_str());
+  }
+  return 0;
 }
 
 int draw_command(std::vector<std::string> args) {
@@ -209,8 +218,12 @@ int draw_command(std::vector<std::string> args) {
   uint32_t id = 0;
   if (!parse_identifier(control, &id)) return fail("--control needs a control identifier in hexadecimal, as 0x602220C8");
   if (png.empty()) return fail("--png OUT names the picture to write");
-  if (!start_in_process_library({false, true})) return fail("the library refused the host services table");
-  return draw_control(id, server, caption, checked, png);
+  Library l;
+  if (!start(&l, false)) return 1;
+  HWND list = make_server_list(l);
+  int status = server.empty() || select_server(list, server) ? draw_control(l, id, caption, checked, png) : 1;
+  host::unload_library(&l.library);
+  return status;
 }
 
 }  // namespace console

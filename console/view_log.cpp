@@ -1,161 +1,46 @@
 #include "console/view_log.h"
 
-#include "console/console_output.h"
-
 #include <windows.h>
 #include <commctrl.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/list_item.h"
-#include "host/text.h"
-#include "reports/csv.h"
-#include "reports/log_format.h"
-#include "reports/log_reader.h"
-#include "reports/report_items.h"
-#include "reports/report_views.h"
+#include "console/command_line.h"
+#include "console/console_output.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
+#include "host/control_descriptor.h"
 
 namespace console {
 namespace {
 
+constexpr uint16_t kViewScreenKey = 10;
+constexpr int kFilesItem = 1950, kReadItem = 1951;
+constexpr uint32_t kViewLogFileData = 0x60440800;
+constexpr uint32_t kCurrentLogFiles = 0x60F40049, kArchivedLogFiles = 0x60F4004A;
 constexpr size_t kTableCellChars = 40;  // wider cells are cut in the terminal table
-constexpr uint32_t kViewTimeFormat = 0;  // the C library's fixed form, as the quick report's views show times
-
-struct Row {
-  std::vector<std::string> cells;
-};
 
 std::string base_name(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string windows_error_text(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND: return "no such file";
-    case ERROR_PATH_NOT_FOUND: return "no such folder";
-    case ERROR_ACCESS_DENIED: return "access denied";
-    case ERROR_SHARING_VIOLATION: return "in use by another program";
-    default: return "cannot be read";
+std::vector<std::string> column_titles(HWND list) {
+  std::vector<std::string> titles;
+  for (int c = 0;; ++c) {
+    char title[260] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) return titles;
+    titles.push_back(title);
   }
-}
-
-void file_error(const std::string& path, const std::string& what) { fail(path + ": " + what); }
-
-// Walks the file's records once: is it a log file, can it be read, how much is damaged.
-bool check_log_file(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_RANDOM_ACCESS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    file_error(path, windows_error_text(error) + " (Windows error " + std::to_string(error) + ")");
-    return false;
-  }
-  uint64_t size = 0;
-  std::vector<BYTE> buffer(kLogSplitBufferBytes);
-  LogSplitter splitter;
-  bool ok = log_file_size(file, &size) &&
-            begin_log_split(&splitter, read_log_file_at, file, buffer.data(), buffer.size(), 0, size);
-  if (!ok) {
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    file_error(path, "cannot be read (Windows error " + std::to_string(error) + ")");
-    return false;
-  }
-  LogSplitItem item;
-  while (next_log_split(&splitter, &item) != kLogSplitEnd) {
-  }
-  CloseHandle(file);
-  if (splitter.end_reason == kLogEndReadFailed) {
-    file_error(path, "cannot be read (Windows error " + std::to_string(splitter.read_error) + ")");
-    return false;
-  }
-  if (splitter.records == 0) {
-    file_error(path, "not an activity log file (no record in its " + std::to_string(size) + " bytes)");
-    return false;
-  }
-  if (splitter.damaged_stretches > 0)
-    std::fprintf(stderr, "vornix-console: %s: %llu damaged stretch%s skipped (%llu bytes)\n", path.c_str(),
-                 static_cast<unsigned long long>(splitter.damaged_stretches),
-                 splitter.damaged_stretches == 1 ? "" : "es",
-                 static_cast<unsigned long long>(splitter.skipped_bytes));
-  return true;
-}
-
-// Reads one file with the library's reader into a host list; the rows of
-// other views than `view` (set by the first file with rows) are refused.
-bool read_rows(const std::string& path, HWND list, const ReportView** view, std::vector<Row>* out) {
-  BYTE context[kRowContextBytes] = {};
-  LogFileName name;
-  parse_log_file_name(base_name(path).c_str(), &name);
-  set_row_server_name(context, name.server);
-  LogReadRequest request = {};
-  request.target = list;
-  request.path = path.c_str();
-  request.context_template = context;
-  read_activity_log(&request);
-
-  bool refused = false;
-  const ReportView* refused_view = nullptr;
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  std::vector<char> text(kColumnTextBytes);
-  for (int i = 0; i < count; ++i) {
-    char activity[kActivityTextBytes] = {};
-    LPARAM param;
-    read_list_row(list, i, activity, sizeof activity, &param);
-    auto* record = reinterpret_cast<BYTE*>(param);
-    void* row_item_block;
-    const ReportView* row_view = record ? report_view_of_family(row_item(record, &row_item_block)) : nullptr;
-    if (row_view == nullptr) continue;  // a row without a record behind it
-    if (*view == nullptr) *view = row_view;
-    if (row_view != *view) {
-      refused = true;
-      refused_view = row_view;
-    } else {
-      Row row;
-      for (size_t c = 0; c < row_view->count; ++c) {
-        report_cell_text(record, activity, row_view->columns[c].id, text.data(), text.size());
-        row.cells.emplace_back(text.data());
-      }
-      out->push_back(std::move(row));
-    }
-    // The host hands every row's record back to the library when the list goes.
-    auto* copy = reinterpret_cast<BYTE*>(alloc_memory_for_list());
-    std::memcpy(copy, record, kListItemBytes);
-    delete_list_item(0, 0, copy);
-  }
-  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-  if (refused)
-    file_error(path, std::string("holds ") + refused_view->name + " records, the files before it " + (*view)->name +
-                         " records; view-log shows one family per call");
-  return !refused;
-}
-
-bool write_csv(const std::string& path, const ReportView& view, const std::vector<Row>& rows) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    file_error(path, "cannot be created (Windows error " + std::to_string(error) + ")");
-    return false;
-  }
-  CsvWriter writer;
-  csv_begin(&writer, file);
-  for (size_t c = 0; c < view.count; ++c) csv_cell(&writer, view.columns[c].title);
-  csv_end_line(&writer);
-  for (const Row& row : rows) {
-    for (const std::string& cell : row.cells) csv_cell(&writer, cell.c_str());
-    csv_end_line(&writer);
-  }
-  DWORD error = csv_finish(&writer);
-  CloseHandle(file);
-  if (error != 0) file_error(path, "could not be written whole (Windows error " + std::to_string(error) + ")");
-  return error == 0;
 }
 
 // One line per row, columns as wide as their widest cell (at most kTableCellChars).
@@ -166,63 +51,102 @@ std::string table_cell(const std::string& text) {
   return flat.size() > kTableCellChars ? flat.substr(0, kTableCellChars - 3) + "..." : flat;
 }
 
-void print_table(const ReportView& view, const std::vector<Row>& rows) {
+void print_table(HWND list, const char* view_name) {
+  std::vector<std::string> titles = column_titles(list);
+  std::vector<std::vector<std::string>> rows;
+  for (int row = 0; row < row_count(list); ++row) {
+    rows.emplace_back();
+    for (size_t c = 0; c < titles.size(); ++c) rows.back().push_back(table_cell(row_text(list, row, static_cast<int>(c))));
+  }
   std::vector<size_t> widths;
-  for (size_t c = 0; c < view.count; ++c) {
-    size_t width = table_cell(view.columns[c].title).size();
-    for (const Row& row : rows) width = std::max(width, table_cell(row.cells[c]).size());
+  for (size_t c = 0; c < titles.size(); ++c) {
+    size_t width = table_cell(titles[c]).size();
+    for (const auto& row : rows) width = std::max(width, row[c].size());
     widths.push_back(width);
   }
-  auto line = [&](auto cell_of) {
+  auto line = [&](const std::vector<std::string>& cells) {
     std::string text;
-    for (size_t c = 0; c < view.count; ++c) {
-      std::string cell = table_cell(cell_of(c));
-      text += cell + std::string(widths[c] - cell.size() + (c + 1 < view.count ? 2 : 0), ' ');
-    }
+    for (size_t c = 0; c < cells.size(); ++c)
+      text += cells[c] + std::string(widths[c] - cells[c].size() + (c + 1 < cells.size() ? 2 : 0), ' ');
     while (!text.empty() && text.back() == ' ') text.pop_back();
     std::printf("%s\n", text.c_str());
   };
-  line([&](size_t c) { return std::string(view.columns[c].title); });
-  for (const Row& row : rows) line([&](size_t c) { return row.cells[c]; });
-  std::printf("(%zu %s row%s)\n", rows.size(), view.name, rows.size() == 1 ? "" : "s");
+  std::vector<std::string> heading;
+  for (const std::string& t : titles) heading.push_back(table_cell(t));
+  line(heading);
+  for (const auto& row : rows) line(row);
+  std::printf("(%zu %s row%s)\n", rows.size(), view_name, rows.size() == 1 ? "" : "s");
 }
 
 }  // namespace
 
-int view_log(const std::vector<std::string>& files, const std::string& csv_path) {
-  // Report times in local time, in the form the quick report shows them; no
-  // message boxes, the console reports problems itself.
-  g_library.quiet_mode = 1;
-  g_library.search_cancel = 0;
-  g_report_run.maximum_records = 0;
-  g_report_run.record_count = 0;
-  g_report_run.time_format = kViewTimeFormat;
-  g_report_run.show_utc = 0;
-  refresh_time_zone();
+int view_log(std::vector<std::string> args) {
+  bool missing = false;
+  std::string csv = take_option(args, "--csv", &missing);
+  std::string server = take_option(args, "--server", &missing);
+  bool archived = take_flag(args, "--archived");
+  if (missing || server.empty() || args.empty())
+    return fail("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
+  Library l;
+  if (!start(&l, false)) return 1;
+  HWND servers = make_server_list(l);
+  if (!select_server(servers, server)) return host::unload_library(&l.library), 1;
 
-  HWND screen = CreateWindowExA(0, "VornixScreen", "View Log File Data", 0, 0, 0, 800, 600, nullptr, nullptr,
-                                nullptr, nullptr);
-  HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD, 0, 0, 800, 600, screen, nullptr, nullptr, nullptr);
-  const ReportView* view = nullptr;
-  std::vector<Row> rows;
-  int status = 0;
-  for (const std::string& path : files) {
-    if (!check_log_file(path) || !read_rows(path, list, &view, &rows)) status = 1;
+  // The View Log File Data screen: the server's log file list, which the host fills through the list's event
+  // and whose event reads the selected files into its companion; the rows then go to their family's view.
+  HWND screen = host::create_screen(kViewScreenKey, "View Log File Data");
+  HWND files = host::add_control(screen, kFilesItem, WC_LISTVIEWA, "",
+                                 host::ControlSpec{kViewLogFileData, kDescriptorListView, kViewScreenKey, kReadItem});
+  HWND read = host::add_control(screen, kReadItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  HWND views[kQuickViews];
+  add_view_lists(l, screen, views);
+  host::send_list_event(l.library, files, archived ? kArchivedLogFiles : kCurrentLogFiles);
+
+  int status = 0, view = -1;
+  for (const std::string& wanted : args) {
+    int row = row_named(files, base_name(wanted));
+    if (row < 0) {
+      status = fail(wanted + ": no " + (archived ? "archived " : "") + "log file of " + server + " is named so");
+      continue;
+    }
+    // One file at a time, so that each file's rows are known as its own.
+    select_rows(files, {row});
+    host::send_list_event(l.library, files);
+    int file_view = -1;
+    bool mixed = false;
+    for (int r = 0; r < row_count(read); ++r) {
+      int v = row_view(l, screen, row_param(read, r));
+      if (v < 0) std::fprintf(stderr, "vornix-console: %s: %s\n", wanted.c_str(), row_text(read, r).c_str());
+      else if (file_view < 0) file_view = v;
+      else mixed = mixed || v != file_view;
+    }
+    if (file_view < 0) {
+      status = fail(wanted + ": not an activity log file (no record read from it)");
+    } else if (mixed || (view >= 0 && file_view != view)) {
+      status = fail(wanted + ": holds " + kQuickViewLists[file_view].name + " records, the files before it " +
+                    (view >= 0 ? kQuickViewLists[view].name : "other") + " records; view-log shows one family per call");
+    } else {
+      view = file_view;
+      for (int r = 0; r < row_count(read); ++r) {
+        if (row_view(l, screen, row_param(read, r)) >= 0) move_row(read, r, views[view]);
+        else give_back_record(l, row_param(read, r));
+      }
+      SendMessageA(read, LVM_DELETEALLITEMS, 0, 0);
+    }
+    release_rows(l, read);
   }
-  DestroyWindow(screen);
-  if (view == nullptr) {
-    if (status == 0) std::fprintf(stderr, "vornix-console: no activity rows in %zu file%s\n", files.size(),
-                                  files.size() == 1 ? "" : "s");
-    // Nothing to show; an empty CSV would not say which view it is.
-    return status;
+  if (view >= 0 && csv.empty()) {
+    print_table(views[view], kQuickViewLists[view].name);
+  } else if (view >= 0) {
+    int rows = row_count(views[view]);
+    if (write_list_csv(l, views[view], csv))
+      std::printf("%d %s row%s written to %s\n", rows, kQuickViewLists[view].name, rows == 1 ? "" : "s", csv.c_str());
+    else
+      status = 1;
   }
-  if (!csv_path.empty()) {
-    if (!write_csv(csv_path, *view, rows)) return 1;
-    std::printf("%zu %s row%s written to %s\n", rows.size(), view->name, rows.size() == 1 ? "" : "s",
-                csv_path.c_str());
-  } else {
-    print_table(*view, rows);
-  }
+  for (HWND list : views) release_rows(l, list);
+  release_rows(l, files);
+  host::unload_library(&l.library);
   return status;
 }
 

@@ -1,16 +1,16 @@
-// vornix-console view-log: hand-picked activity log files decoded by the
-// library's reader into the columns of their family's quick-report view.
+// vornix-console view-log: log files picked in a server's log file list and
+// read by the library into the columns of their family's quick-report view.
 #pragma once
 #include <string>
 #include <vector>
 
 namespace console {
 
-// Decodes the files (all of one family) and writes their rows as CSV to
-// csv_path, or as a table on standard output when csv_path is empty. Files
-// that cannot be read get one line on standard error each; so do damaged
-// stretches, with their count. Returns the exit code: 0 when every file was
-// shown, 1 otherwise.
-int view_log(const std::vector<std::string>& files, const std::string& csv_path);
+// view-log --server NAME [--archived] [--csv OUT] FILE...: the files (all of
+// one family), picked by name in the server's current (or archived) log file
+// list, their rows written as CSV to OUT or as a table on standard output.
+// A file that cannot be shown gets one line on standard error. Returns the exit
+// code: 0 when every file was shown, 1 otherwise.
+int view_log(std::vector<std::string> args);
 
 }  // namespace console

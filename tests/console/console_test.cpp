@@ -102,7 +102,7 @@ TEST_F(ConsoleOnDemo, OptionsGoBeforeOrAfterTheCommandInAnyOrder) {
        {"logs --archived --server SRV02 list --world WORLD", "--server SRV02 --world WORLD logs --archived list"}},
       {"quick-report --server SRV02 --hours 2 --world WORLD", {"--hours 2 --world WORLD quick-report --server SRV02"}},
       {"demo WORLD", {"--world WORLD demo"}},
-      {"view-log --csv CSV FILES --world WORLD", {"--csv=CSV --world WORLD view-log FILES"}},
+      {"view-log --server SRV02 --csv CSV FILES --world WORLD", {"--csv=CSV --world WORLD view-log FILES --server=SRV02"}},
   };
   auto with_files = [&](std::string arguments) {
     arguments.replace(arguments.find("FILES"), 5, files);
@@ -140,7 +140,7 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "enterprise-status", "servers-known", "alert-agents", "agent-stats",
                                                 "scan-range", "agent-ip", "menu", "view-log",
                                                 "quick-report", "custom-report", "chart", "graphical-report",
-                                                "report-definitions", "logs", "delete-log-folders",
+                                                "report-definitions", "logs",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
                                                 "services", "server-status", "draw", "settings", "setting", "set",
                                                 "schedules", "schedule",
@@ -181,11 +181,19 @@ TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachin
   ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + demo + "'").exit_code, 0);
   Outcome stats = run_program(VORNIX_CONSOLE_PATH, "agent-stats --server SRV01 --world '" + demo + "'");
   EXPECT_EQ(stats.exit_code, 0) << stats.output;
-  EXPECT_EQ(stats.output.rfind("Agent statistics of SRV01 from the agent's pipe (480 bytes)\n", 0), 0u) << stats.output;
+  EXPECT_EQ(stats.output.rfind("Agent statistics of SRV01\n  agent started: ", 0), 0u) << stats.output;
+  EXPECT_NE(stats.output.find("  versions:      agent 7.02b, driver 6.10c\n"), std::string::npos) << stats.output;
+  Outcome forced = run_program(VORNIX_CONSOLE_PATH, "agent-stats --force --server SRV01 --world '" + demo + "'");
+  EXPECT_EQ(forced.exit_code, 0) << forced.output;
+  EXPECT_NE(forced.output.find("  report path:   VNXLOGS$\n"), std::string::npos) << forced.output;
+  Outcome silent = run_program(VORNIX_CONSOLE_PATH, "agent-stats --force --server SRV02 --world '" + demo + "'");
+  EXPECT_EQ(silent.exit_code, 1) << "SRV02's agent has no pipe: " << silent.output;
 
   Outcome scan = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
   EXPECT_EQ(scan.exit_code, 0) << scan.output;
-  std::vector<std::string> lines = split_lines(scan.output);
+  std::vector<std::string> lines;
+  for (const std::string& line : split_lines(scan.output))
+    if (line.rfind("  [dialog] ", 0) != 0) lines.push_back(line);  // the add and scan dialogs, as they were shown
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1", "  MAIL01                   127.0.0.5",
                                              "  SQL01                    127.0.0.4",
@@ -228,12 +236,12 @@ TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {
     const char* output;
   };
   const Case cases[] = {
-      {"enterprise-status --server NOSUCH --world WORLD",
+      {"servers-known --host NOSUCH --world WORLD",
        "  [message box] VORNIX message from QVMR0007.DLL: Unable to connect to [NOSUCH], please verify the "
        "name/address.  If the value provided is a valid Windows server name, you may need to use that server's IPv4 "
        "address instead to connect.\n"
-       "Enterprise host NOSUCH: NOT FOUND - unable to determine server's IP address\n"
-       "  reported state: 0\n"
+       "Servers known to enterprise host NOSUCH:\n"
+       "  (none)\n"
        "vornix-console: NOSUCH: no computer of that name on the network\n"},
       {"gpo-baseline --server SRV02 --profile 'Group Policy' --path 'C$\\base' --world WORLD",
        "  [message box] UNABLE TO DETERMINE SYSVOL LOCATION FOR SERVER: Error 2 opening server's Netlogon Key, unable "

@@ -1,5 +1,5 @@
 // The console's log file commands on a demo network: list, archive, restore
-// and delete named files, remove log folders, and refuse what cannot be done.
+// and delete named files, and refuse what cannot be done.
 #include <gtest/gtest.h>
 #include <utime.h>
 
@@ -18,7 +18,7 @@ support::ProgramRun console(const std::string& arguments) {
   return support::run_program(VORNIX_CONSOLE_PATH, arguments);
 }
 
-TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
+TEST(ConsoleLogs, FilesAreListedArchivedRestoredAndDeletedByName) {
   support::WorldBuilder scratch;
   std::string world = scratch.folder() + "/demo";
   ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
@@ -56,19 +56,23 @@ TEST(ConsoleLogs, FilesAreArchivedRestoredAndDeletedAndFoldersRemovedByName) {
   EXPECT_EQ(ok("logs list --archived --server SRV01"), no_archived);
 
   // Nothing that could be done: one line and a failing exit code each.
-  for (const char* arguments : {"logs delete nosuch.vnx --server SRV01", "logs list --server NOSUCH",
-                                "delete-log-folders --server SRV01 --folder '\\\\SRV01\\C$\\Windows'"}) {
+  for (const char* arguments : {"logs delete nosuch.vnx --server SRV01", "logs list --server NOSUCH"}) {
     support::ProgramRun refused = console(std::string(arguments) + on);
     EXPECT_NE(refused.exit_code, 0) << arguments;
     EXPECT_NE(refused.output.find("vornix-console: "), std::string::npos) << refused.output;
   }
-  EXPECT_NE(console("logs list --server NOSUCH" + on).output.find("(Windows error "), std::string::npos);
+  // A known server whose share the console cannot reach: the library's message, and the failure.
+  fs::rename(world + "/machines/SRV02/shares/VNXLOGS$", world + "/machines/SRV02/shares/MOVED$");
+  support::ProgramRun unreachable = console("logs list --server SRV02" + on);
+  EXPECT_EQ(unreachable.exit_code, 1);
+  EXPECT_NE(unreachable.output.find("vornix-console: SRV02: the current log files cannot be listed (VORNIX message "
+                                    "from QVMR0007.DLL: Error "),
+            std::string::npos)
+      << unreachable.output;
 
   ok("logs delete '" + name + "' --server SRV01");
   EXPECT_FALSE(fs::exists(logs + "/" + name));
-  EXPECT_NE(ok("delete-log-folders --server SRV01").find("vnxlogs: removed"), std::string::npos);
-  EXPECT_FALSE(fs::exists(logs));
-  EXPECT_TRUE(fs::exists(world + "/machines/SRV02/shares/VNXLOGS$/vnxlogs"));
+  EXPECT_EQ(ok("logs list --server SRV01").find(name), std::string::npos);
 }
 
 }  // namespace

@@ -30,7 +30,15 @@ TEST(ConsoleMenu, TheServerListsMenuIsShownAndAnEntryRunsItsDialog) {
   support::ProgramRun chosen = console("menu --list 0x602400C1 --row SRV01 --choose 6 --answer 127.0.0.9" + on);
   EXPECT_EQ(chosen.exit_code, 0) << chosen.output;
   EXPECT_NE(chosen.output.find("chose 6: Manage IP Address used by Server Agent\n"), std::string::npos);
-  EXPECT_EQ(console("agent-ip --server SRV01" + on).output, "SRV01: the agent is reached at 127.0.0.9\n");
+  // The address dialog shows the address now set, and the console keeps it for the server's agent port.
+  support::ProgramRun address = console("agent-ip --server SRV01" + on);
+  EXPECT_EQ(address.exit_code, 0) << address.output;
+  EXPECT_NE(address.output.find("Usage: IPv4 address the console uses for the agent's port 4060: 127.0.0.9 "),
+            std::string::npos) << address.output;
+  EXPECT_NE(address.output.find("SRV01: the console reaches its agent at 127.0.0.9\n"), std::string::npos);
+  address = console("agent-ip --server SRV01 --reset" + on);
+  EXPECT_NE(address.output.find("SRV01: the console reaches its agent at 127.0.0.2\n"), std::string::npos)
+      << address.output;
 
   struct Refused {
     std::string arguments, message;

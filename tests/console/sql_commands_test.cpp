@@ -41,20 +41,20 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
   ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
   support::ProgramRun first = console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01" + world);
   ASSERT_EQ(first.exit_code, 0) << first.output;
-  EXPECT_NE(first.output.find("0021: SRV01  Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
+  EXPECT_NE(first.output.find("0021: SRV01 | Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
       << first.output;
-  support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --sql-server SQL01" + world);
+  support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01" + world);
   ASSERT_EQ(sizes.exit_code, 0) << sizes.output;
   EXPECT_EQ(sizes.output,
-            "Tables of VORNIX_for_Windows on SQL01:\n"
+            "Tables of VORNIX_for_Windows on the SQL Server of SRV01:\n"
             "  File_System_Profiles                       rows 0            data 0 KB\n"
             "  Logon_Logoff_and_Failed_Logon_Profiles     rows 0            data 0 KB\n"
             "  Active_Directory_Profiles                  rows 0            data 0 KB\n"
             "  GPO_File_System_Profiles                   rows 0            data 0 KB\n"
             "  GPO_Active_Directory_Profiles              rows 0            data 0 KB\n");
-  // Both servers at once: SRV01's tables are found, SRV02 gets its login.
-  support::ProgramRun again =
-      console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01 --server SRV02" + world);
+  // Both servers at once on the SQL Server given: SRV01's tables are found, SRV02 gets its login.
+  support::ProgramRun again = console(support::OdbcRegistration::kProjectDriver,
+                                      "sql-setup --server SRV01 --server SRV02 --sql-server SQL01" + world);
   ASSERT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(again.output.find("Successfully created"), std::string::npos) << again.output;
   EXPECT_NE(again.output.find("Table Already Exists:  GPO_File_System_Profiles"), std::string::npos);
@@ -75,14 +75,14 @@ TEST(SqlCommands, ARealDriversFailureAndAMissingDriverReachTheErrorBox) {
                             server + "]"),
             std::string::npos)
       << tds.output;
-  EXPECT_NE(tds.output.find("0004: SRV01  A B O R T I N G"), std::string::npos) << tds.output;
+  EXPECT_NE(tds.output.find("0004: SRV01 | A B O R T I N G"), std::string::npos) << tds.output;
 
   support::ProgramRun none = console(support::OdbcRegistration::kNone, "sql-setup --server SRV01" + world);
   EXPECT_NE(none.exit_code, 0);
   EXPECT_NE(none.output.find("Msg[[unixODBC][Driver Manager]Can't open lib 'SQL Server' : file not found]"),
             std::string::npos)
       << none.output;
-  EXPECT_NE(none.output.find("0002: SRV01  Error Connecting to SQL Server"), std::string::npos) << none.output;
+  EXPECT_NE(none.output.find("0002: SRV01 | Error Connecting to SQL Server"), std::string::npos) << none.output;
 }
 
 }  // namespace

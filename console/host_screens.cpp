@@ -1,0 +1,133 @@
+#include "console/host_screens.h"
+
+#include <commctrl.h>
+
+#include <strings.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "console/console_output.h"
+#include "console/report_commands.h"
+#include "host/control_descriptor.h"
+#include "host/control_id.h"
+#include "host/list_item.h"
+#include "win32/ui_script.h"
+
+namespace console {
+
+HWND make_server_list(const Library& l) {
+  HWND screen = host::create_screen(kServerScreenKey, "Servers");
+  HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "",
+                                host::ControlSpec{kConsoleServerList, kDescriptorListView});
+  host::send_list_event(l.library, list);
+  for (int row = 0; row < row_count(list); ++row) {
+    auto* record = reinterpret_cast<BYTE*>(l.alloc_record());
+    if (record == nullptr) continue;
+    set_item_word(record, kItemWordModule, kModuleNumber);
+    set_item_word(record, kItemWordControlId, kConsoleServerList);
+    LVITEMA item = {};
+    item.iItem = row;
+    item.mask = LVIF_PARAM;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+  return list;
+}
+
+int row_named(HWND list, const std::string& text) {
+  for (int row = 0; row < row_count(list); ++row)
+    if (strcasecmp(row_text(list, row).c_str(), text.c_str()) == 0) return row;
+  return -1;
+}
+
+bool select_server(HWND list, const std::string& server) {
+  int row = row_named(list, server);
+  if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
+  ui::click_row(list, row);
+  return true;
+}
+
+std::string row_text(HWND list, int row, int column) {
+  std::vector<char> text(4096);
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = text.data();
+  item.cchTextMax = static_cast<int>(text.size());
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text.data();
+}
+
+LPARAM row_param(HWND list, int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
+}
+
+int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void select_rows(HWND list, const std::vector<int>& rows) {
+  for (int row = 0; row < row_count(list); ++row) {
+    bool chosen = false;
+    for (int r : rows) chosen = chosen || r == row;
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = chosen ? LVIS_SELECTED : 0;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  }
+}
+
+void give_back_record(const Library& l, LPARAM record) {
+  if (record == 0) return;
+  // The host's copy goes back to the library in a record of the library's allocation.
+  auto* copy = reinterpret_cast<void*>(l.alloc_record());
+  if (copy == nullptr) return;
+  std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
+  l.delete_record(0, 0, copy);
+}
+
+void release_rows(const Library& l, HWND list) {
+  for (int row = 0; row < row_count(list); ++row) give_back_record(l, row_param(list, row));
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+HWND add_button(HWND screen, int item, uint32_t id, uint16_t companion_key, int companion_item) {
+  return host::add_control(screen, item, "Button", "",
+                           host::ControlSpec{id, kDescriptorPushButton, companion_key,
+                                             static_cast<uint16_t>(companion_item)});
+}
+
+DWORD press(const Library& l, HWND screen, HWND button) {
+  return l.library.entry_point_button_services(screen, 0, host::descriptor_of(button));
+}
+
+void close_results_windows() {
+  for (const ui::JournalEntry& e : ui::journal()) {
+    if (e.template_name != "ReportAction" || !IsWindow(e.window)) continue;
+    PostMessageA(e.window, WM_COMMAND, IDOK, 0);
+    while (IsWindow(e.window)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Its thread leaves the library's code right after the window goes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+bool parse_identifier(const std::string& text, uint32_t* id) {
+  if (text.size() < 3 || text.size() > 10 || (text.compare(0, 2, "0x") != 0 && text.compare(0, 2, "0X") != 0))
+    return false;
+  char* end = nullptr;
+  unsigned long value = std::strtoul(text.c_str() + 2, &end, 16);
+  if (end == nullptr || *end != '\0' || value == 0) return false;
+  *id = static_cast<uint32_t>(value);
+  return true;
+}
+
+uint32_t record_u32(const void* record, size_t offset) {
+  const auto* p = static_cast<const uint8_t*>(record) + offset;
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace console
