@@ -228,6 +228,25 @@ TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
   }
 }
 
+// The demo's enterprise host SRV01 answers the server screen's Get button and its two listing buttons.
+TEST_F(ConsoleOnDemo, TheEnterpriseHostAnswersItsStatusItsServersAndItsAlertAgents) {
+  Outcome status = console("enterprise-status --server SRV01 --world WORLD");
+  EXPECT_EQ(status.exit_code, 0) << status.output;
+  EXPECT_EQ(status.output, "Enterprise host SRV01: YES\n  reported state: 66\n");
+  Outcome known = console("servers-known --host SRV01 --world WORLD");
+  EXPECT_EQ(known.exit_code, 0) << known.output;
+  EXPECT_NE(known.output.find("Servers known to enterprise host SRV01:\n"), std::string::npos) << known.output;
+  EXPECT_NE(known.output.find("  SRV02                    reporting to SRV01\n"), std::string::npos) << known.output;
+  Outcome alerts = console("alert-agents --server SRV01 --world WORLD");
+  EXPECT_EQ(alerts.exit_code, 0) << alerts.output;
+  EXPECT_EQ(alerts.output, "Active Alert agents of SRV01:\n  SRV01-ALERTS             logon and file alerts\n");
+  // SRV02 runs no enterprise host: its agent port does not answer.
+  Outcome none = console("enterprise-status --server SRV02 --world WORLD");
+  EXPECT_EQ(none.exit_code, 1);
+  EXPECT_NE(none.output.find("vornix-console: SRV02: NO - failed to connect, agent probably not running"),
+            std::string::npos) << none.output;
+}
+
 // What the library showed comes out where it happened: before the summary
 // that follows it and before the console's error line.
 TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {

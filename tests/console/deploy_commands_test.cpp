@@ -65,4 +65,24 @@ TEST(ConsoleAgents, AnAgentIsInstalledShownRunningAndRemovedOnlyWhenConfirmed) {
   run("agent start --server SRV02", 1);
 }
 
+// The scout agent on the console machine: installed from beside the console program, then updated in a
+// results window, its state as this computer's service manager answers it.
+TEST(ConsoleAgents, TheScoutIsInstalledThenUpdated) {
+  support::WorldBuilder scratch;
+  const std::string world = scratch.folder() + "/demo";
+  ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
+  const std::string on = " --world '" + world + "'";
+  support::ProgramRun status = console("scout status" + on);
+  EXPECT_EQ(status.exit_code, 0) << status.output;
+  EXPECT_NE(status.output.find("Scout agent (VORNIXWScoutAgent) on CONSOLE01: not installed\n"), std::string::npos)
+      << status.output;
+  support::ProgramRun installed = console("scout install" + on);
+  EXPECT_EQ(installed.exit_code, 0) << installed.output;
+  EXPECT_NE(installed.output.find(": running\n"), std::string::npos) << installed.output;
+  support::ProgramRun updated = console("scout update" + on);
+  EXPECT_EQ(updated.exit_code, 0) << updated.output;
+  EXPECT_NE(updated.output.find("VORNIXWScoutAgent | Agent started | Update Complete\n"), std::string::npos)
+      << updated.output;
+}
+
 }  // namespace
