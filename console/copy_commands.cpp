@@ -16,7 +16,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
-#include "console/screen_controls.h"
+#include "console/host_screens.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -122,8 +122,8 @@ DWORD drop_rows(const Library& l, HWND source, HWND destination) {
                                 uintptr_t, uintptr_t);
   auto drop = reinterpret_cast<DropFn>(host::export_address(l.library, "drag_drop_action"));
   const int destination_row = first_selected(destination);
-  void* dragged = row_record(source, first_selected(source));
-  return drop(kModuleNumber, reinterpret_cast<uintptr_t>(source), 0, reinterpret_cast<uintptr_t>(row_record(destination, destination_row)),
+  void* dragged = reinterpret_cast<void*>(row_param(source, first_selected(source)));
+  return drop(kModuleNumber, reinterpret_cast<uintptr_t>(source), 0, static_cast<uintptr_t>(row_param(destination, destination_row)),
               2, reinterpret_cast<uintptr_t>(destination), 0, reinterpret_cast<uintptr_t>(dragged),
               static_cast<uintptr_t>(destination_row));
 }
@@ -166,7 +166,7 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
       if (reports)
         drop_rows(l, source, destination);
       else
-        press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kCopyProfileButton, kDestinationItem));
+        press(l, screen, add_button(screen, kButtonItem, kCopyProfileButton, kCopyScreenKey, kDestinationItem));
       ui::clear_script();
       status = copy_outcome(name, reports ? "initiating custom report copy..." : "initiating profile copy...");
     }
@@ -223,7 +223,7 @@ int rename_command(std::vector<std::string> args) {
       return fail(server + " has no " + args[0] + " " + old_name);
     }
     ui::script({kind.dialog, IDOK, "", {{IDC_RENAME_NAME, new_name}}});
-    press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kind.button, kSourceItem));
+    press(l, screen, add_button(screen, kButtonItem, kind.button, kCopyScreenKey, kSourceItem));
     ui::clear_script();
     // Listed again, as the host refreshes the list: the new name, and the old one no more.
     release_rows(l, list);
@@ -282,11 +282,11 @@ int export_command(std::vector<std::string> args) {
       }
       add_to_selection(list, row);
     }
-    int position = status == 0 ? menu_position(l, list, id, row_record(list, first_selected(list)), "EXPORT ") : -1;
+    int position = status == 0 ? menu_position(l, list, id, reinterpret_cast<void*>(row_param(list, first_selected(list))), "EXPORT ") : -1;
     if (status == 0 && position < 0) status = fail("the list's menu offers no export");
     if (status == 0) {
       forget_last_message();
-      DWORD exported = host::choose_menu_entry(l.library, id, row_record(list, first_selected(list)), position, screen);
+      DWORD exported = host::choose_menu_entry(l.library, id, reinterpret_cast<void*>(row_param(list, first_selected(list))), position, screen);
       // The library names the file it wrote in its "EXPORT FILE" message.
       std::string shown = last_message(), prefix = "EXPORT FILE: ", local;
       std::error_code ec;
@@ -358,7 +358,7 @@ int restore_archive_command(std::vector<std::string> args) {
     if (row < 0) return fail(server + " has no registry archive " + args[0] + " (vornix-console archives lists them)");
     ui::click_row(list, row);
     ui::script({"REGISTRY IMPORT CONFIRMATION", yes ? IDOK : IDCANCEL, "", {}});
-    DWORD restored = press(l, screen, add_button(screen, kCopyScreenKey, kButtonItem, kRestoreArchiveButton, kSourceItem));
+    DWORD restored = press(l, screen, add_button(screen, kButtonItem, kRestoreArchiveButton, kCopyScreenKey, kSourceItem));
     ui::clear_script();
     if (restored != 1)
       return fail(server + ": the archive was not restored" + (yes ? kSeeAbove : "; confirm with --yes"));

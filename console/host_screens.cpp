@@ -38,17 +38,42 @@ HWND make_server_list(const Library& l) {
   return list;
 }
 
-int row_named(HWND list, const std::string& text) {
+int find_row(HWND list, const std::string& text) {
   for (int row = 0; row < row_count(list); ++row)
     if (strcasecmp(row_text(list, row).c_str(), text.c_str()) == 0) return row;
   return -1;
 }
 
 bool select_server(HWND list, const std::string& server) {
-  int row = row_named(list, server);
+  int row = find_row(list, server);
   if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
   ui::click_row(list, row);
   return true;
+}
+
+bool select_server(const Library& l, HWND screen, int item, const std::string& server) {
+  HWND servers = add_list(screen, item, kConsoleServerList);
+  host::send_list_event(l.library, servers);
+  return select_server(servers, server);
+}
+
+HWND add_list(HWND screen, int item, uint32_t id, int columns) {
+  HWND list = host::add_control(screen, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
+  for (int i = 0; i < columns; ++i) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH;
+    column.cx = 300;
+    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+  }
+  return list;
+}
+
+HWND add_field(HWND screen, int item, uint32_t id, const std::string& text) {
+  return host::add_control(screen, item, "Edit", text.c_str(), host::ControlSpec{id, kDescriptorEditField});
+}
+
+HWND add_check_box(HWND screen, int item, uint32_t id) {
+  return host::add_control(screen, item, "Button", "", host::ControlSpec{id, kDescriptorCheckBox});
 }
 
 std::string row_text(HWND list, int row, int column) {
@@ -69,6 +94,23 @@ LPARAM row_param(HWND list, int row) {
 }
 
 int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::vector<std::string> row_texts(HWND list) {
+  std::vector<std::string> texts;
+  for (int row = 0; row < row_count(list); ++row) texts.push_back(row_text(list, row));
+  return texts;
+}
+
+bool click_named_row(HWND list, const std::string& name) {
+  int row = find_row(list, name);
+  return row >= 0 && ui::click_row(list, row);
+}
+
+void add_to_selection(HWND list, int row) {
+  LVITEMA state = {};
+  state.stateMask = state.state = LVIS_SELECTED;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+}
 
 void select_rows(HWND list, const std::vector<int>& rows) {
   for (int row = 0; row < row_count(list); ++row) {

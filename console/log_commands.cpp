@@ -133,7 +133,7 @@ int logs_command(std::vector<std::string> args) {
   std::vector<int> chosen;
   std::vector<std::string> names;
   for (const std::string& wanted : args) {
-    int row = row_named(list, file_name(wanted));
+    int row = find_row(list, file_name(wanted));
     if (row < 0) {
       status = fail(server + ": no " + (archived ? "archived " : "") + "log file " + wanted);
       continue;
@@ -155,7 +155,7 @@ int logs_command(std::vector<std::string> args) {
   // Listed again: the files handled are gone from this list.
   if (!list_files(l, list, listing, server)) return 1;
   int left = 0;
-  for (const std::string& name : names) left += row_named(list, name) >= 0;
+  for (const std::string& name : names) left += find_row(list, name) >= 0;
   int handled = static_cast<int>(names.size()) - left;
   std::printf("%s: %d of %zu log file(s) %s\n", server.c_str(), handled, names.size(), command->done);
   if (left != 0)

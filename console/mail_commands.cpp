@@ -12,7 +12,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
-#include "console/screen_controls.h"
+#include "console/host_screens.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "resources/resource.h"
@@ -27,11 +27,9 @@ namespace {
 constexpr const char* kSecurityNames[] = {"none", "tls", "ssl"};  // by the stored value
 constexpr int kSecurityButtons[] = {IDC_EMAIL_NO_SECURITY, IDC_EMAIL_TLS, IDC_EMAIL_SSL};
 constexpr uint16_t kMailScreenKey = 31;
-constexpr int kServerListItem = 200;
 constexpr int kEmailButtonItem = 201;
 constexpr uint32_t kEmailConfigButton = 0x603100B3;
 constexpr uint16_t kUnattendedScreenKey = 32;
-constexpr uint32_t kReportViewList = 0x60240001;  // the library gives a quick-report list its columns
 constexpr uint32_t kUnattendedRunList = 0x60440932;
 // The quick report's four lists, by their dialog items: file system, logon, directory, group policy.
 constexpr int kQuickLists[] = {1901, 1902, 1906, 1907};
@@ -67,7 +65,7 @@ bool press_email_button(const Library& l, const std::string& server) {
   host::clear_screens();
   HWND screen = host::create_screen(kMailScreenKey, "Server Configuration");
   if (!select_server(l, screen, kServerListItem, server)) return false;
-  press(l, screen, add_button(screen, kMailScreenKey, kEmailButtonItem, kEmailConfigButton));
+  press(l, screen, add_button(screen, kEmailButtonItem, kEmailConfigButton));
   return true;
 }
 

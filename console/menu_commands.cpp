@@ -29,7 +29,7 @@ constexpr DWORD kHostsOwnEntry = 4061;  // the library leaves the entry to the h
 // The row with this text (case ignored), with a record of the host's (this module, the list's identifier) behind
 // it when the list gave it none, and selected as the right-click leaves it; null when the list has no such row.
 BYTE* row_record(const Library& l, HWND list, uint32_t id, const std::string& name) {
-  int row = row_named(list, name);
+  int row = find_row(list, name);
   if (row < 0) return nullptr;
   auto* record = reinterpret_cast<BYTE*>(row_param(list, row));
   if (record == nullptr) {
@@ -91,7 +91,7 @@ int menu_command(std::vector<std::string> args) {
   if (!row_name.empty()) {
     record = row_record(l, list, id, row_name);
     if (record == nullptr) return fail("the list has no row " + row_name);
-    if (id == kConsoleServerList) read_server_state(l, list, row_named(list, row_name));
+    if (id == kConsoleServerList) read_server_state(l, list, find_row(list, row_name));
   }
   host::MenuEntries entries;
   DWORD result = host::request_menu(l.library, list, id, record, kDescriptorListView, &entries);

@@ -263,7 +263,7 @@ int agent_stats_command(std::vector<std::string> args) {
   HWND list = nullptr;
   if (sibling) {
     list = sibling_list(l, host::create_screen(kNetScreenKey, "QVAWKQ servers"));
-    int row = row_named(list, server);
+    int row = find_row(list, server);
     if (row < 0) return fail(server + " is not a QVAWKQ server of this console");
     select_rows(list, {row});
   } else {
@@ -271,7 +271,7 @@ int agent_stats_command(std::vector<std::string> args) {
     if (!select_server(list, server)) return 1;
   }
   HWND screen = GetParent(list);
-  const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row_named(list, server)));
+  const auto* record = reinterpret_cast<const BYTE*>(row_param(list, find_row(list, server)));
   if (sibling || force) {
     // The refresh button beside the list: the selected server's agent is asked at once.
     press(l, screen, add_button(screen, kButtonItem, kRefreshButton, static_cast<uint16_t>(sibling ? kNetScreenKey : kServerScreenKey),
@@ -281,7 +281,7 @@ int agent_stats_command(std::vector<std::string> args) {
     std::string scratch = (std::filesystem::temp_directory_path() /
                            ("vornix-stats-" + std::to_string(GetCurrentProcessId()) + ".csv")).string();
     HANDLE file = CreateFileA(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    write_status_lines(l, list, {row_named(list, server)}, file);
+    write_status_lines(l, list, {find_row(list, server)}, file);
     CloseHandle(file);
     std::filesystem::remove(scratch);
   }
@@ -309,7 +309,7 @@ int scan_range_command(std::vector<std::string> args) {
   // typed and its OK pressed, then the dialog closed.
   HWND screen = host::create_screen(kNetScreenKey, "QVAWKQ servers");
   HWND list = sibling_list(l, screen);
-  int servers_before = row_count(list) - (row_named(list, kNoneFound) >= 0);
+  int servers_before = row_count(list) - (find_row(list, kNoneFound) >= 0);
   std::vector<std::pair<int, std::string>> fields = {
       {IDC_SCAN_OCTET_A, std::to_string(octets[0])}, {IDC_SCAN_OCTET_B, std::to_string(octets[1])},
       {IDC_SCAN_OCTET_C, std::to_string(octets[2])}, {IDC_SCAN_FIRST, args[1]}, {IDC_SCAN_LAST, args[2]}};
@@ -326,7 +326,7 @@ int scan_range_command(std::vector<std::string> args) {
     if (name == kNoneFound || record == nullptr) continue;
     std::printf("  %-24s %s\n", name.c_str(), dotted(record + kItemIPv4Address).c_str());
   }
-  int servers_after = row_count(list) - (row_named(list, kNoneFound) >= 0);
+  int servers_after = row_count(list) - (find_row(list, kNoneFound) >= 0);
   int status = 0;
   std::string refused;
   for (const ui::JournalEntry& e : ui::journal())
@@ -356,7 +356,7 @@ int agent_ip_command(std::vector<std::string> args) {
   if (reset) ui::script({"SETSERVERIPOVERRIDE", IDC_ADDRESS_RESET, "", {}});
   if (reset) ui::script({"SETSERVERIPOVERRIDE", IDOK, "", {}});
   ui::script({"SETSERVERIPOVERRIDE", IDCANCEL, "", {}});  // a refused address leaves the dialog open
-  void* record = reinterpret_cast<void*>(row_param(list, row_named(list, server)));
+  void* record = reinterpret_cast<void*>(row_param(list, find_row(list, server)));
   host::MenuEntries entries;
   DWORD done = host::request_menu(l.library, list, kConsoleServerList, record, kDescriptorListView, &entries) == 0
                    ? host::choose_menu_entry(l.library, kConsoleServerList, record, kAgentAddressEntry, GetParent(list))

@@ -76,7 +76,7 @@ void* row_record(HWND list, int row) {
 bool same_text(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 // The first row whose text is the name (case ignored); -1 when none is.
-int row_named(HWND list, const std::string& name) {
+int find_row(HWND list, const std::string& name) {
   for (int row = 0; row < row_count(list); ++row)
     if (same_text(row_text(list, row), name)) return row;
   return -1;
@@ -145,7 +145,7 @@ bool begin(Session& s, const std::string& server) {
   HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
   s.servers = add_list(servers_screen, kServerListItem, kConsoleServerList);
   host::send_list_event(s.l.library, s.servers);
-  int row = row_named(s.servers, server);
+  int row = find_row(s.servers, server);
   if (row < 0 || !ui::click_row(s.servers, row)) {
     fail(server + " is not a known server of this console (vornix-console servers lists them)");
     end(s);
@@ -160,7 +160,7 @@ bool begin(Session& s, const std::string& server) {
 
 // The profile selected as a click selects it; false after saying the server has none of the name.
 bool select_profile(Session& s, const std::string& name) {
-  int row = row_named(s.profiles, name);
+  int row = find_row(s.profiles, name);
   if (row >= 0 && ui::click_row(s.profiles, row)) return true;
   fail(s.server + " has no profile " + name + " (vornix-console profiles --server " + s.server + " lists them)");
   return false;
@@ -223,7 +223,7 @@ int run_create(Session& s, const std::string& name, const std::string& keyword) 
 
 int run_enable(Session& s, const std::string& name, bool disable) {
   if (!select_profile(s, name)) return 1;
-  int row = row_named(s.profiles, name);
+  int row = find_row(s.profiles, name);
   const char* wanted = disable ? "DISABLE selected Profiles" : "ENABLE selected Profiles";
   host::MenuEntries entries;
   host::request_menu(s.l.library, s.profiles, kProfileList, row_record(s.profiles, row), kDescriptorListView,
@@ -241,11 +241,11 @@ int run_enable(Session& s, const std::string& name, bool disable) {
 
 int run_delete(Session& s, const std::string& name) {
   if (!select_profile(s, name)) return 1;
-  std::string shown = row_text(s.profiles, row_named(s.profiles, name));
+  std::string shown = row_text(s.profiles, find_row(s.profiles, name));
   ui::script({"CONFIRM PROFILE DELETE", IDOK, "", {}});
   press(s, s.profiles_screen, 301, kDeleteProfiles, kProfileScreenKey, kProfileListItem);
   ui::clear_script();
-  if (row_named(s.profiles, name) >= 0) return fail("profile " + shown + " was not deleted (see the messages above)");
+  if (find_row(s.profiles, name) >= 0) return fail("profile " + shown + " was not deleted (see the messages above)");
   std::printf("%s: profile %s deleted\n", s.server.c_str(), shown.c_str());
   return 0;
 }

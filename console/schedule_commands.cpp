@@ -11,7 +11,8 @@
 
 #include "console/command_line.h"
 #include "console/console_output.h"
-#include "console/screen_controls.h"
+#include "console/host_screens.h"
+#include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "win32/paths.h"
@@ -77,14 +78,14 @@ bool open_screen(const Library& l, const std::string& server, bool graphical, Sc
     s->address = add_field(s->screen, kAddressItem, kEmailField);
     s->central = add_check_box(s->screen, kCentralItem, kCentralEmailBox);
     s->hours = add_check_box(s->screen, kHoursItem, kPeriodInHoursBox);
-    s->add_email = add_button(s->screen, kScheduleScreenKey, kAddEmailItem, kAddToList, kEmailsItem);
+    s->add_email = add_button(s->screen, kAddEmailItem, kAddToList, kScheduleScreenKey, kEmailsItem);
   }
-  s->add_run_time = add_button(s->screen, kScheduleScreenKey, kAddRunTimeItem, kAddToList, kRunTimesItem);
-  s->add_report = add_button(s->screen, kScheduleScreenKey, kAddReportItem, kAddToList, kChosenItem);
-  s->save = add_button(s->screen, kScheduleScreenKey, kSaveItem, k.save);
-  s->remove = add_button(s->screen, kScheduleScreenKey, kDeleteItem, kDeleteSelected, kSchedulesItem);
-  s->remove_saved = add_button(s->screen, kScheduleScreenKey, kDeleteSavedItem, kDeleteSelected, kSavedItem);
-  s->run = add_button(s->screen, kScheduleScreenKey, kRunItem, kRunReport, kSavedItem);
+  s->add_run_time = add_button(s->screen, kAddRunTimeItem, kAddToList, kScheduleScreenKey, kRunTimesItem);
+  s->add_report = add_button(s->screen, kAddReportItem, kAddToList, kScheduleScreenKey, kChosenItem);
+  s->save = add_button(s->screen, kSaveItem, k.save);
+  s->remove = add_button(s->screen, kDeleteItem, kDeleteSelected, kScheduleScreenKey, kSchedulesItem);
+  s->remove_saved = add_button(s->screen, kDeleteSavedItem, kDeleteSelected, kScheduleScreenKey, kSavedItem);
+  s->run = add_button(s->screen, kRunItem, kRunReport, kScheduleScreenKey, kSavedItem);
   for (HWND list : {s->schedules, s->days, s->times, s->saved}) host::send_list_event(l.library, list);
   return true;
 }
@@ -446,10 +447,9 @@ int graph_definition_command(std::vector<std::string> args) {
     HWND kinds = host::add_control(screen, kKindsItem, WC_LISTVIEWA, "", host::ControlSpec{kKindChooser, kDescriptorListView});
     HWND charts = host::add_control(screen, kChartsItem, WC_TREEVIEWA, "", host::ControlSpec{0, kDescriptorList});
     add_field(screen, kNameField, kDefinitionName, action == "save" ? args[1] : "");
-    HWND add = add_button(screen, kGraphScreenKey, kAddItem, kAddChart, kChartsItem);
-    HWND remove = add_button(screen, kGraphScreenKey, kRemoveItem, kRemoveChart, kChartsItem);
-    HWND save = add_button(screen, kGraphScreenKey, kSaveDefinitionItem, action == "save" ? kSaveDefinition : kSaveDefault,
-                           kChartsItem);
+    HWND add = add_button(screen, kAddItem, kAddChart, kGraphScreenKey, kChartsItem);
+    HWND remove = add_button(screen, kRemoveItem, kRemoveChart, kGraphScreenKey, kChartsItem);
+    HWND save = add_button(screen, kSaveDefinitionItem, action == "save" ? kSaveDefinition : kSaveDefault, kGraphScreenKey, kChartsItem);
     host::send_list_event(l.library, kinds);  // the library names the kinds
     int status = 0;
     for (const std::string& pick : picks)

@@ -60,7 +60,7 @@ int sql_setup(const std::vector<std::string>& servers, const std::string& sql_se
   HWND list = make_server_list(l);
   HWND screen = GetParent(list);
   for (const std::string& s : servers)
-    if (row_named(list, s) < 0) return host::unload_library(&l.library), fail(s + " is not a known server of this console");
+    if (find_row(list, s) < 0) return host::unload_library(&l.library), fail(s + " is not a known server of this console");
   if (sql_server.empty()) {
     for (const std::string& s : servers) {
       select_server(list, s);
@@ -68,7 +68,7 @@ int sql_setup(const std::vector<std::string>& servers, const std::string& sql_se
     }
   } else {
     std::vector<int> rows;
-    for (const std::string& s : servers) rows.push_back(row_named(list, s));
+    for (const std::string& s : servers) rows.push_back(find_row(list, s));
     select_rows(list, rows);
     host::add_control(screen, kSqlFieldItem, "Edit", sql_server.c_str(),
                       host::ControlSpec{kSqlServerNameField, kDescriptorEditField});

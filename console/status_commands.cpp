@@ -75,7 +75,7 @@ bool rows_asked(HWND list, const std::vector<std::string>& servers, std::vector<
   if (servers.empty())
     for (int i = 0; i < row_count(list); ++i) rows->push_back(i);
   for (const std::string& server : servers) {
-    int row = row_named(list, server);
+    int row = find_row(list, server);
     if (row < 0) return fail(server + " is not a known server of this console (vornix-console servers lists them)"), false;
     rows->push_back(row);
   }

@@ -104,7 +104,7 @@ int view_log(std::vector<std::string> args) {
 
   int status = 0, view = -1;
   for (const std::string& wanted : args) {
-    int row = row_named(files, base_name(wanted));
+    int row = find_row(files, base_name(wanted));
     if (row < 0) {
       status = fail(wanted + ": no " + (archived ? "archived " : "") + "log file of " + server + " is named so");
       continue;
