@@ -328,6 +328,8 @@ typedef struct tagDRAWITEMSTRUCT {
 #define BS_TYPEMASK 0x0000000FL
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
+#define SS_NOTIFY 0x00000100L
+#define STN_CLICKED 0
 #define ES_LEFT 0x0000L
 #define ES_MULTILINE 0x0004L
 #define ES_PASSWORD 0x0020L
@@ -436,6 +438,7 @@ void WINAPI GetSystemTime(LPSYSTEMTIME time);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI GetSystemTimeAsFileTime(LPFILETIME time);
 DWORD WINAPI GetTickCount(void);
+int WINAPI MulDiv(int number, int numerator, int denominator);
 void WINAPI Sleep(DWORD milliseconds);
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size,
                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
@@ -686,6 +689,8 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                          DWORD italic, DWORD underline, DWORD strike_out, DWORD char_set,
                          DWORD out_precision, DWORD clip_precision, DWORD quality,
                          DWORD pitch_and_family, LPCSTR face);
+#define LOGPIXELSY 90
+int WINAPI GetDeviceCaps(HDC dc, int index);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 HPEN WINAPI CreatePen(int style, int width, COLORREF colour);
 int WINAPI GetTextFaceA(HDC dc, int count, LPSTR face);

@@ -104,7 +104,7 @@ const Symbols& style_symbols() {
       {"DS_SETFONT", DS_SETFONT}, {"DS_CENTER", DS_CENTER}, {"DS_3DLOOK", DS_3DLOOK},
       {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
       {"BS_OWNERDRAW", BS_OWNERDRAW}, {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
-      {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"ES_LEFT", ES_LEFT},
+      {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"SS_NOTIFY", SS_NOTIFY}, {"ES_LEFT", ES_LEFT},
       {"ES_MULTILINE", ES_MULTILINE}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
       {"ES_READONLY", ES_READONLY}, {"ES_PASSWORD", ES_PASSWORD}, {"IDOK", IDOK}, {"IDCANCEL", IDCANCEL},
       {"IDYES", IDYES}, {"IDNO", IDNO}, {"IDC_STATIC", -1}, {"LVS_REPORT", LVS_REPORT}, {"LVS_LIST", LVS_LIST},
@@ -374,6 +374,40 @@ std::vector<std::string> shown_rows(HWND dialog) {
   return rows;
 }
 
+// The dialog items of its check boxes and radio buttons that are set, in the dialog's order.
+std::vector<int> checked_items(HWND dialog) {
+  std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+  std::vector<int> items;
+  for (HWND child : platform::find_window(dialog)->children) {
+    platform::Window* c = platform::find_window(child);
+    DWORD type = c->style & BS_TYPEMASK;
+    if (c->class_name == "Button" && (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON) && c->check == BST_CHECKED)
+      items.push_back(c->id);
+  }
+  return items;
+}
+
+// The scripted user clicks a dialog item: a button is clicked; a label tells the dialog only when it
+// asks to be told (SS_NOTIFY), as a click on it does; an item the dialog lacks is a command.
+void press(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  bool label = false, notifies = false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
+    if (platform::Window* c = control ? platform::find_window(control) : nullptr) {
+      label = c->class_name == "Static";
+      notifies = (c->style & SS_NOTIFY) != 0;
+    }
+  }
+  if (label) {
+    if (notifies) SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(control));
+  } else if (control) {
+    SendMessageA(control, BM_CLICK, 0, 0);
+  } else {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  }
+}
+
 // The scripted user types the answer's texts: into an edit no more than its text limit; into
 // a list view, selecting the first row whose text begins with what was typed. Then the user
 // right-clicks and chooses from the menus the answer names.
@@ -500,7 +534,9 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
   entry.thread = GetCurrentThreadId();
   entry.drawn = paint_dialog(dialog);
   bool recorded = false;
-  for (int presses = 0; !ended() && presses < 20; ++presses) {
+  // The scripted answers are pressed as long as they last; a dialog that the default button does not
+  // end is given up after 20 presses of it.
+  for (int unanswered = 0; !ended() && unanswered < 20;) {
     char caption[512];
     GetWindowTextA(dialog, caption, sizeof caption);
     std::string texts = shown_texts(dialog);
@@ -509,15 +545,14 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
       entry.text = texts;
       entry.rows = shown_rows(dialog);
       entry.fields = shown_fields(dialog);
+      entry.checked = checked_items(dialog);
       recorded = true;
     }
     ui::Answer answer;
     bool scripted = take_answer(template_name, caption, texts, &answer);
     if (scripted) act_on(dialog, answer);
-    int id = button_to_press(dialog, scripted ? &answer : nullptr);
-    HWND button = GetDlgItem(dialog, id);
-    if (button) SendMessageA(button, BM_CLICK, 0, 0);
-    else SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    else ++unanswered;
+    press(dialog, button_to_press(dialog, scripted ? &answer : nullptr));
   }
   INT_PTR result = -1;
   {
@@ -533,8 +568,10 @@ INT_PTR run_modal(const std::string& template_name, const DialogTemplate& tmpl, 
     entry.text = shown_texts(dialog);
     entry.rows = shown_rows(dialog);
     entry.fields = shown_fields(dialog);
+    entry.checked = checked_items(dialog);
   }
   entry.rows_at_end = shown_rows(dialog);
+  entry.checked_at_end = checked_items(dialog);
   {
     std::lock_guard<std::recursive_mutex> guard(platform::ui_lock());
     entry.icons = platform::find_window(dialog)->icon_names;
@@ -599,10 +636,7 @@ bool answer_modeless_dialogs() {
     ui::Answer answer;
     if (!take_answer(name, caption, shown_texts(dialog), &answer, false)) continue;
     act_on(dialog, answer);
-    int id = button_to_press(dialog, &answer);
-    HWND button = GetDlgItem(dialog, id);
-    if (button) SendMessageA(button, BM_CLICK, 0, 0);
-    else SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    press(dialog, button_to_press(dialog, &answer));
     return true;
   }
   return false;

@@ -116,6 +116,13 @@ HFONT WINAPI CreateFontA(int height, int, int, int, int weight, DWORD italic, DW
   return static_cast<HFONT>(make(font));
 }
 
+// Every device context is a screen's of 96 pixels per logical inch.
+int WINAPI GetDeviceCaps(HDC, int index) {
+  if (index == LOGPIXELSY) return 96;
+  platform::unsupported("GetDeviceCaps", "an index other than LOGPIXELSY");
+  return 0;
+}
+
 HPEN WINAPI CreatePen(int style, int width, COLORREF colour) {
   if (style != PS_INSIDEFRAME || width != 1) {
     platform::unsupported("CreatePen", "a pen other than a one-pixel inside frame");

@@ -277,6 +277,19 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME* in, LPSYSTEMTIME out) {
   return TRUE;
 }
 
+int WINAPI MulDiv(int number, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  long long product = static_cast<long long>(number) * numerator;
+  bool negative = (product < 0) != (denominator < 0);
+  unsigned long long magnitude = static_cast<unsigned long long>(product < 0 ? -product : product);
+  unsigned long long divisor = static_cast<unsigned long long>(denominator < 0 ? -static_cast<long long>(denominator)
+                                                                              : denominator);
+  // Rounded half away from zero, as Windows rounds.
+  unsigned long long quotient = (magnitude + divisor / 2) / divisor;
+  if (quotient > 0x7FFFFFFFull + (negative ? 1 : 0)) return -1;
+  return negative ? static_cast<int>(-static_cast<long long>(quotient)) : static_cast<int>(quotient);
+}
+
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(world::clock_ticks_ms()); }
 
 void WINAPI Sleep(DWORD milliseconds) { world::clock_sleep(milliseconds); }

@@ -32,6 +32,8 @@ struct JournalEntry {
   // Modal dialogs: as first shown, each edit's text (a password edit one mark per character) and each check
   // box's or radio button's state ("checked" or "unchecked"), by dialog item, in the dialog's order.
   std::vector<std::pair<int, std::string>> fields;
+  std::vector<int> checked;              // modal dialogs: the items of its check boxes and radio buttons that are set
+  std::vector<int> checked_at_end;       // the same when it ended
   UINT flags = 0;             // MessageBoxA flags
   INT_PTR result = 0;         // what the box or dialog returned
   HWND owner = nullptr;
@@ -61,7 +63,7 @@ struct MenuChoice {
 // An answer the scripted user gives once, to the first box or dialog it matches.
 struct Answer {
   std::string match;        // template name, caption or a piece of the text; empty matches anything
-  int button = 0;           // result or dialog item to press; 0 = use button_text or the default
+  int button = 0;           // result or dialog item to press (or a label to click); 0 = use button_text or the default
   std::string button_text;  // caption of the button to press ("Save", "Discard")
   // Dialog item, text typed before pressing, in order. As at a keyboard, an edit takes no more than
   // its EM_LIMITTEXT and a list view selects the first row whose text begins with what was typed.
