@@ -63,6 +63,12 @@ DWORD server_settings_button(const ButtonEvent& e) {
   return ServerSettingsButton(e.screen, descriptor_identifier(e.descriptor));
 }
 
+DWORD server_form_list(const ListEvent& e) { return ServerFormList(e.control, e.id); }
+DWORD server_scan_list(const ListEvent& e) { return ServerScanList(e.control, e.id); }
+DWORD server_list_button(const ButtonEvent& e) {
+  return ServerListButton(e.screen, descriptor_identifier(e.descriptor), e.companion);
+}
+
 // The console's server list is the main server list: its selection is the
 // current server, guarded against unsaved changes.
 DWORD main_server_list(const ListEvent& e) {
@@ -113,6 +119,16 @@ constexpr ButtonRoute kButtons[] = {
     {0x603100D5, 0x603100D5, server_settings_button},
     {0x60312100, 0x60312101, server_settings_button},
     {0x60F12021, 0x60F12022, server_settings_button},
+    // No caller is named for the department and enterprise-host operations: buttons of the server
+    // configuration screen work on their companion list (0x60312110 add a department to report to in
+    // "Add Department to deliver log files", 0x60312111 leave the selected ones, 0x60312112 host the
+    // selected one; 0x60312113 "Add Enterprise Host to report to", saved with the form; 0x60312114 "Add
+    // Enterprise Host to include" into the console's own list; 0x60312115 remove the selected rows).
+    {kAddDepartmentButton, kRemoveServerListRowsButton, server_list_button},
+    // Nor for the sibling product's grid and lists: buttons of its screen (0x60F10070 "Valid Hours for
+    // QVAWKQ Requests"; 0x60F10071 the entry field's text, 0x60F10072 the IP range of the octet fields,
+    // 0x60F10073 removal, on the companion list, saved with the form).
+    {kValidHoursButton, kRemoveSiblingRowsButton, server_list_button},
     // The share that holds the log files, chosen from the server's disk shares in SELECT_LOG_SHARE: ReportPath
     // of the current server (0x6031208C) or LogSharePath of the sibling server (0x60F10024), stored as if typed.
     {kChooseReportPathButton, kChooseReportPathButton, log_share_button},
@@ -143,6 +159,17 @@ constexpr ListRoute kLists[] = {
     {kConsoleServerList, kConsoleServerList, main_server_list},
     {kCustomReportServerList, kCustomReportServerList, list_known_servers},
     {kSiblingServerList, kSiblingServerList, sibling_server_list},
+    // The host lists a configuration form's lists when it builds the form: that is when the form is
+    // filled, every field and list of it, from the current server or the sibling server (chosen).
+    {kFormReportToHostsList, kFormDepartmentsList, server_form_list},
+    {kFormContainersList, kFormContainersList, server_form_list},
+    {kExcludedGroupsRequest, kExcludedGroupsRequest, server_form_list},
+    {kAllowedGroupsList, kAllowedGroupsList, server_form_list},
+    {kAllowedVersionsList, kAllowedVersionsList, server_form_list},
+    {kSiblingIpRangesList, kSiblingIpRangesList, server_form_list},
+    // The departments and enterprise hosts of every known server (no screen is named for them: the
+    // server configuration screen's).
+    {kKnownDepartmentsList, kIncludedEnterpriseHostsList, server_scan_list},
     // The profile lists, and the lists of a profile form.
     {0x6024000A, 0x6024000A, profile_screen_list},
     {0x602400CB, 0x602400CB, profile_screen_list},
@@ -189,14 +216,19 @@ constexpr MenuRoute kMenus[] = {
     {0x60440D21, 0x60440D21, FillDefinitionMenu, ActOnDefinitionMenu},
 };
 
+// At detach the registry connection cache closes its keys and the grid dialog's font goes.
+void release_config() {
+  release_registry_connections();
+  release_valid_hours_font();
+}
+
 }  // namespace
 
-// At detach the registry connection cache closes its keys.
 extern const Subsystem kConfigSubsystem = {"config",
                                           route_table(kButtons),
                                           route_table(kLists),
                                           route_table(kTexts),
-                                          release_registry_connections,
+                                          release_config,
                                           nullptr,
                                           {},
                                           DropDefinitionRows,

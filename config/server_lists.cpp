@@ -10,6 +10,7 @@
 #include "config/registry.h"
 #include "config/server_settings.h"
 #include "directory/directory.h"
+#include "host/control_descriptor.h"
 #include "host/host.h"
 #include "host/text.h"
 
@@ -267,6 +268,48 @@ DWORD ScanEnterpriseHosts(HWND list) {
   return added;
 }
 
+DWORD add_list_name(HWND list, const char* name) {
+  const uintptr_t* d = control_descriptor_of(list);
+  uint32_t id = d ? descriptor_identifier(d) : 0;
+  int icon = kIconEnterpriseHost;
+  if (id == kFormDepartmentsList || id == kKnownDepartmentsList) icon = kIconDepartment;
+  else if (id == kAllowedGroupsList) icon = kIconAllowedGroup;
+  else if (id == kExcludedGroupsRequest) icon = kIconExcludedGroup;
+  else if (id == kAllowedVersionsList) icon = kIconVersion;
+  else if (id == kFormContainersList) icon = kIconContainer;
+  return add_scanned(list, name, icon, nullptr, nullptr);
+}
+
+DWORD ListIncludedEnterpriseHosts(HWND list) {
+  HKEY found = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kEnterpriseScanKey, 0, local_access(KEY_READ), &found) != ERROR_SUCCESS)
+    return 0;  // no host recorded yet
+  DWORD added = 0;
+  for (DWORD index = 0;; ++index) {
+    char name[kRowText];
+    DWORD size = sizeof name;
+    LONG e = RegEnumValueA(found, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e == ERROR_SUCCESS) added += add_scanned(list, name, kIconEnterpriseHost, nullptr, nullptr);
+  }
+  RegCloseKey(found);
+  return added;
+}
+
+DWORD IncludeEnterpriseHost(const char* host) {
+  HKEY found = nullptr;
+  DWORD disposition = 0;
+  LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, kEnterpriseScanKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            local_access(KEY_ALL_ACCESS), nullptr, &found, &disposition);
+  if (rc == ERROR_SUCCESS) {
+    const BYTE none[4] = {};
+    rc = RegSetValueExA(found, host, 0, REG_BINARY, none, sizeof none);
+    RegCloseKey(found);
+  }
+  if (rc != ERROR_SUCCESS) show_error("UNABLE TO INCLUDE ENTERPRISE HOST", "Error %d adding %s", rc, host);
+  return static_cast<DWORD>(rc);
+}
+
 // ---- Department membership ----------------------------------------------------------
 
 namespace {
@@ -440,6 +483,19 @@ DWORD SaveAllowedVersions(HWND list, const char* server) {
   free_block(numbers);
   RegCloseKey(key);
   return static_cast<DWORD>(result);
+}
+
+// ---- The sibling product's request port --------------------------------------------------
+
+DWORD ReadSiblingRequestPort(const char* server) {
+  HKEY machine, key;
+  if (connect_server(server, kServerSettingTitle, &machine) != 0) return 0;
+  // Read only: asking for the port makes no sibling key on a server without one.
+  if (RegOpenKeyExA(machine, kSiblingKey, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) return 0;
+  DWORD port = 0, type = 0, size = sizeof port;
+  LONG rc = RegQueryValueExA(key, "IPv4PortKQRequests", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_DWORD ? port : 0;
 }
 
 // ---- The permitted-hours grid ---------------------------------------------------------

@@ -139,6 +139,9 @@ DWORD SaveSiblingIpRanges(HWND list, const char* server);
 DWORD ListAllowedVersions(HWND list, const char* server);
 DWORD SaveAllowedVersions(HWND list, const char* server);
 
+// IPv4PortKQRequests of the sibling key as stored; 0 when it is not set or cannot be read.
+DWORD ReadSiblingRequestPort(const char* server);
+
 // The permitted hours: hour h of day d (0 Sunday) is bit d * 24 + h, least significant first.
 bool valid_hour(const BYTE grid[kValidHoursGridBytes], int day, int hour);
 void set_valid_hour(BYTE grid[kValidHoursGridBytes], int day, int hour, bool permitted);
@@ -150,8 +153,59 @@ DWORD ListLocalLogonContainers(HWND list, const char* server);
 // Deletes every container; unless keep is 0, then writes one value per row.
 DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep);
 
-// The events of the configuration screens: the Save buttons and the sibling server list.
+// Adds a row for the name unless the list holds one already, with the icon of the list's kind
+// (departments, enterprise hosts, groups, versions, containers); 1 when added.
+DWORD add_list_name(HWND list, const char* name);
+
+// The console's own list of enterprise hosts (ENTSCAN): one row per host recorded there; a host
+// included by hand is recorded with four zero bytes, as a scan records one.
+DWORD ListIncludedEnterpriseHosts(HWND list);
+DWORD IncludeEnterpriseHost(const char* host);
+
+// ---- The configuration screens -----------------------------------------------------
+
+// The lists of the product's configuration form (listed and saved with the form).
+constexpr uint32_t kFormEnterpriseHostsList = 0x603400AA;
+constexpr uint32_t kFormDepartmentsList = 0x603400AB;
+constexpr uint32_t kFormReportToHostsList = 0x603400A9;
+constexpr uint32_t kFormContainersList = 0x603400B0;
+// The sibling product's form.
+constexpr uint32_t kAllowedGroupsList = 0x60F4002B;
+constexpr uint32_t kAllowedVersionsList = 0x60F40030;
+constexpr uint32_t kSiblingIpRangesList = 0x60F40035;
+// Lists of the server configuration screen filled from every known server.
+constexpr uint32_t kKnownDepartmentsList = 0x603400D0;
+constexpr uint32_t kIncludedEnterpriseHostsList = 0x603400D1;
+// Buttons of the server configuration screen, each working on its companion list.
+constexpr uint32_t kAddDepartmentButton = 0x60312110;
+constexpr uint32_t kRemoveDepartmentButton = 0x60312111;
+constexpr uint32_t kHostDepartmentButton = 0x60312112;
+constexpr uint32_t kAddReportToHostButton = 0x60312113;
+constexpr uint32_t kIncludeEnterpriseHostButton = 0x60312114;
+constexpr uint32_t kRemoveServerListRowsButton = 0x60312115;
+// Buttons of the sibling product's screen: the grid, and the entries of its companion list.
+constexpr uint32_t kValidHoursButton = 0x60F10070;
+constexpr uint32_t kAddSiblingEntryButton = 0x60F10071;
+constexpr uint32_t kAddSiblingIpRangeButton = 0x60F10072;
+constexpr uint32_t kRemoveSiblingRowsButton = 0x60F10073;
+// The field whose text the entry button adds (a group's name, a version number).
+constexpr uint32_t kSiblingEntryField = 0x60F80062;
+// The octet fields of a sibling IP range: four of the start address, then four of the end address.
+constexpr uint32_t kSiblingIpOctetFields = 0x60F80033;
+
+// The events of the configuration screens: the Save buttons, the lists of the forms and the
+// buttons beside them, and the sibling server list.
 DWORD ServerSettingsButton(HWND screen, uint32_t id);
+DWORD ServerFormList(HWND list, uint32_t id);
+DWORD ServerScanList(HWND list, uint32_t id);
+DWORD ServerListButton(HWND screen, uint32_t id, HWND companion);
 void note_sibling_server_list(HWND list);
 // The sibling server: the selected row of the sibling product's server list; empty when none.
 void sibling_server(char* name, size_t size);
+
+// The grid of the sibling form: kept when the form is filled for a server, edited in the dialog
+// "Valid Hours for QVAWKQ Requests" and saved to the server on its OK. 1 when saved.
+void keep_sibling_form_grid(const char* server, const BYTE grid[kValidHoursGridBytes]);
+DWORD EditValidHoursGrid(HWND owner, const char* server);
+// The grid dialog's font goes at process detach.
+void release_valid_hours_font();

@@ -260,13 +260,7 @@ bool listed(const uint32_t (&ids)[N], uint32_t id) {
 // Marks the current server unsaved when its counter passed the threshold, and repaints Save.
 void mark_unsaved(HWND screen, const uintptr_t* descriptor, int counter_word, uint32_t threshold) {
   if (descriptor == nullptr || descriptor_word(descriptor, counter_word) < threshold) return;
-  int item = find_button_item(screen, kModuleNumber, kSaveServerConfigurationButton);
-  CurrentServer server = current_server();
-  if (item == 0 || server.record == nullptr) return;
-  set_item_word(server.record, kItemWordUnsavedMark, kUnsavedChanges);
-  HWND save = GetDlgItem(screen, static_cast<int>(item));
-  InvalidateRect(save, nullptr, TRUE);
-  UpdateWindow(save);
+  mark_current_server_unsaved(screen);
 }
 
 // The field of another identifier on the screen; null when the screen lacks it.
@@ -277,6 +271,16 @@ HWND other_field(HWND screen, uint32_t id) {
 }
 
 }  // namespace
+
+void mark_current_server_unsaved(HWND screen) {
+  int item = find_button_item(screen, kModuleNumber, kSaveServerConfigurationButton);
+  CurrentServer server = current_server();
+  if (item == 0 || server.record == nullptr) return;
+  set_item_word(server.record, kItemWordUnsavedMark, kUnsavedChanges);
+  HWND save = GetDlgItem(screen, static_cast<int>(item));
+  InvalidateRect(save, nullptr, TRUE);
+  UpdateWindow(save);
+}
 
 QVMR_EXPORT DWORD WINAPI change_edit_text_to_dropdown(uintptr_t, uintptr_t, DWORD control_id) {
   if (g_library.initialised != 1) return kResultNotInitialised;

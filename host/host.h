@@ -236,6 +236,9 @@ CurrentServer current_server();
 // Sibling mode: the library title names QVAWKQ, and list controls take the explorer theme.
 void switch_on_sibling_mode(HWND control);
 
+// Sets the current server's unsaved mark and repaints the Save button of the screen (when both exist).
+void mark_current_server_unsaved(HWND screen);
+
 // The unsaved-changes guard of the main server list.
 void watch_main_server_list(HWND list);
 void release_main_server_list();

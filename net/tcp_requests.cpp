@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "config/registry.h"
+#include "config/server_settings.h"
 #include "host/control_id.h"
 #include "host/host.h"
 #include "host/list_item.h"
@@ -341,15 +342,8 @@ int run_request(const ReplyTarget& target, WORD port, BYTE* reply = nullptr, siz
 
 // The QVAWKQ request port of a server; 0 when none is configured or readable.
 WORD sibling_request_port(const char* server) {
-  HKEY machine = nullptr;
-  if (ConnectServerRegistry(server, &machine, "ACTIVE ALERT AGENT LISTING", 0) != 0 || machine == nullptr) return 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(machine, kSiblingKey, 0, remote_access(KEY_READ), &key) != ERROR_SUCCESS) return 0;
-  DWORD port = 0, type = 0, size = sizeof port;
-  LONG rc = RegQueryValueExA(key, "IPv4PortKQRequests", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS || type != REG_DWORD || port > 0xFFFF) return 0;
-  return static_cast<WORD>(port);
+  DWORD port = ReadSiblingRequestPort(server);
+  return port > 0xFFFF ? 0 : static_cast<WORD>(port);
 }
 
 }  // namespace

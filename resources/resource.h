@@ -88,6 +88,12 @@
 #define IDC_SHARE_SERVER 1701
 #define IDC_SHARE_LIST 1702
 
+// The permitted-hours grid: the day headings (Sunday first), the hour labels (midnight first) and the
+// check boxes, day by day, each day's 24 hours in order.
+#define IDC_HOURS_FIRST_DAY 2301
+#define IDC_HOURS_FIRST_HOUR 2311
+#define IDC_HOURS_FIRST_CELL 2401
+
 // The directory picker: the search base, the kinds of the object list, the two lists and their buttons.
 #define IDC_PICKER_BASE 2201
 #define IDC_PICKER_CONTAINERS 2202

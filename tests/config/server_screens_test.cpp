@@ -2,6 +2,7 @@
 // and the unsaved-changes guard whose Save reaches the routed button.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/registry_dump.h"
+#include "win32/gdi_objects.h"
+#include "win32/paint_test_api.h"
+#include "win32/ui_script.h"
 
 namespace {
 
@@ -43,6 +47,7 @@ class ServerScreens : public support::LibraryTest {
   }
   void TearDown() override {
     support::release_list_rows(departments_, true, alloc(), release());
+    for (HWND l : filled_) support::release_list_rows(l, true, alloc(), release());
     LibraryTest::TearDown();
   }
 
@@ -76,6 +81,37 @@ class ServerScreens : public support::LibraryTest {
     return out;
   }
 
+  // A list of the form, whose rows go back to the library at the end.
+  HWND list(int item, uint32_t id) {
+    filled_.push_back(host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView}));
+    return filled_.back();
+  }
+  // A button working on the list at the dialog item companion.
+  HWND list_button(int item, uint32_t id, int companion) {
+    return host::add_control(screen_, item, "Button", "", host::ControlSpec{id, kDescriptorPushButton, kScreenKey,
+                                                                         static_cast<uint16_t>(companion)});
+  }
+  DWORD press(HWND button) { return library_.entry_point_button_services(screen_, 0, host::descriptor_of(button)); }
+  static void select_only(HWND l, const std::string& text) {
+    std::vector<std::string> rows = support::list_column(l);
+    for (size_t r = 0; r < rows.size(); ++r) support::set_row_selected(l, r, rows[r] == text);
+  }
+  // A value's bytes as stored.
+  static std::vector<BYTE> bytes(const char* server, const char* path, const char* name) {
+    HKEY root = nullptr, key = nullptr;
+    std::vector<BYTE> data(600);
+    DWORD size = static_cast<DWORD>(data.size());
+    EXPECT_EQ(RegConnectRegistryA((std::string("\\\\") + server).c_str(), HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS ||
+        RegQueryValueExA(key, name, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS)
+      size = 0;
+    if (key) RegCloseKey(key);
+    RegCloseKey(root);
+    data.resize(size);
+    return data;
+  }
+
+  std::vector<HWND> filled_;
   uint8_t records_[2][kListItemBytes] = {};
   HWND screen_ = nullptr, servers_ = nullptr, path_ = nullptr, frequency_ = nullptr, retain_ = nullptr, departments_ = nullptr;
   HWND save_ = nullptr, save_too_ = nullptr;
@@ -249,6 +285,218 @@ TEST_F(ServerScreens, PasswordBlocksGetNewFillerEvenFromALoadStartedAtTheSameMom
   EXPECT_EQ((std::vector<std::string>{sibling_password(first.first), sibling_password(second.first),
                                       smtp_password(first.second), smtp_password(second.second)}),
             std::vector<std::string>(4, password));
+}
+
+
+TEST_F(ServerScreens, ListingTheFormsListFillsTheFormAndTheDepartmentButtonsChangeTheMembershipAtOnce) {
+  HWND hosted = field(1204, 0x603800C8);
+  HWND add = list_button(1110, 0x60312110, 1203), leave = list_button(1111, 0x60312111, 1203),
+       host_it = list_button(1112, 0x60312112, 1203);
+  // Without a server selected the buttons change nothing.
+  EXPECT_EQ(press(add), 0u);
+  EXPECT_EQ(support::journal_lines("|", true),
+            std::vector<std::string>{"VORNIX message from QVMR0007.DLL|To continue, please select a server."});
+
+  ASSERT_TRUE(ui::click_row(servers_, 0));
+  SetWindowTextA(frequency_, "typed before");
+  EXPECT_EQ(host::send_list_event(library_, departments_), 1u);
+  // Every field and list of the form shows SRV01 (a missing refresh cycle as its default), refreshed.
+  EXPECT_EQ((std::vector<std::string>{text_of(path_), text_of(frequency_), text_of(hosted)}),
+            (std::vector<std::string>{"VnxLogs$", "15", ""}));
+  EXPECT_EQ(support::list_column(departments_), std::vector<std::string>{"HR"});
+  EXPECT_EQ(host::descriptor_of(frequency_)[kDescWordEditCounter], 101u);
+
+  ui::script({"ADD_DEPARTMENT", IDOK, "", {{IDC_TEXT_FIELD, "Sales"}}});
+  EXPECT_EQ(press(add), 1u);
+  ASSERT_EQ(ui::journal().size(), 1u);
+  EXPECT_EQ(ui::journal()[0].title, "Add Department to deliver log files");
+  EXPECT_EQ(ui::journal()[0].text, "Department Name:\nThe Department name is a name of your choice.  For proper "
+                                   "operations the name specified must match the Department Host.");
+  // The department operation keeps the list under the type of a single text.
+  EXPECT_EQ(values("SRV01")[2], "DepartmentsReportTo=1:HR|Sales||");
+  EXPECT_EQ(support::list_column(departments_), (std::vector<std::string>{"HR", "Sales"}));
+
+  select_only(departments_, "Sales");
+  EXPECT_EQ(press(host_it), 1u);
+  EXPECT_EQ(values("SRV01"), (std::vector<std::string>{"[]", "ReportPath=1:VnxLogs$|", "DepartmentsReportTo=1:HR||",
+                                                       "DepartmentHosted=1:Sales|"}));
+  EXPECT_EQ(support::list_column(departments_), std::vector<std::string>{"HR"});
+  EXPECT_EQ(text_of(hosted), "Sales");
+
+  select_only(departments_, "HR");
+  EXPECT_EQ(press(leave), 1u);
+  EXPECT_EQ(values("SRV01")[2], "DepartmentsReportTo=1:|");
+  EXPECT_TRUE(support::list_column(departments_).empty());
+  // Cancelling the entry dialog writes nothing.
+  ui::script({"ADD_DEPARTMENT", IDCANCEL, "", {{IDC_TEXT_FIELD, "Ops"}}});
+  EXPECT_EQ(press(add), 0u);
+  EXPECT_EQ(values("SRV01")[2], "DepartmentsReportTo=1:|");
+  EXPECT_EQ(values("SRV02")[2], "DepartmentsReportTo=7:HR||");
+}
+
+TEST_F(ServerScreens, EnterpriseHostsJoinTheFormOrTheConsolesListAndTheScansListEveryKnownServer) {
+  HWND hosts = list(1205, 0x603400AA);
+  HWND included = list(1206, 0x603400D1);
+  HWND known = list(1207, 0x603400D0);
+  ASSERT_TRUE(ui::click_row(servers_, 0));
+  host::send_list_event(library_, hosts);
+  ui::script({"ADD_ENT_HOST_REPORT_TO", IDOK, "", {{IDC_TEXT_FIELD, "ENT09"}}});
+  EXPECT_EQ(press(list_button(1113, 0x60312113, 1205)), 1u);
+  EXPECT_EQ(ui::journal().back().title, "Add Enterprise Host to report to");
+  EXPECT_EQ(support::list_column(hosts), std::vector<std::string>{"ENT09"});
+  // Written with the form: until its Save the server is marked unsaved.
+  EXPECT_EQ(values("SRV01").size(), 3u);
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), kUnsavedChanges);
+  SendMessageA(save_, BM_CLICK, 0, 0);
+  const std::vector<std::string> saved = values("SRV01");
+  EXPECT_NE(std::find(saved.begin(), saved.end(), "EnterpriseHostsReportTo=7:ENT09||"), saved.end());
+  EXPECT_EQ(item_word(records_[0], kItemWordUnsavedMark), 0u);
+
+  ui::script({"ADD_ENT_HOST_INCLUDE", IDOK, "", {{IDC_TEXT_FIELD, "ENT07"}}});
+  EXPECT_EQ(press(list_button(1114, 0x60312114, 1206)), 1u);
+  EXPECT_EQ(ui::journal().back().title, "Add Enterprise Host to include");
+  std::vector<std::string> scanned;
+  support::dump_registry(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\ENTSCAN", "", scanned, true);
+  EXPECT_EQ(scanned, (std::vector<std::string>{"[]", "ENT07=3:||||"}));
+  // Listed again: the hosts the console recorded, then those its servers report to (recorded too).
+  EXPECT_EQ(host::send_list_event(library_, included), 1u);
+  EXPECT_EQ(support::list_column(included), (std::vector<std::string>{"ENT07", "ENT09"}));
+  scanned.clear();
+  support::dump_registry(HKEY_CURRENT_USER, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\ENTSCAN", "", scanned, true);
+  EXPECT_EQ(scanned.size(), 3u);
+
+  // SRV02 hosts Audit: its row keeps the hosting server and its log share.
+  HKEY root = nullptr, product = nullptr;
+  ASSERT_EQ(RegConnectRegistryA("\\\\SRV02", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(root, kProduct, 0, KEY_ALL_ACCESS, &product), ERROR_SUCCESS);
+  RegSetValueExA(product, "DepartmentHosted", 0, REG_SZ, reinterpret_cast<const BYTE*>("Audit"), 6);
+  RegCloseKey(product);
+  RegCloseKey(root);
+  EXPECT_EQ(host::send_list_event(library_, known), 1u);
+  std::vector<support::ListRow> rows = support::list_rows(known);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].text + "," + rows[1].text, "HR,Audit");
+  DepartmentHostRow hosting = {};
+  ASSERT_TRUE(department_host_row(rows[1].record, &hosting));
+  EXPECT_EQ(std::string(hosting.server) + " " + hosting.report_path, "SRV02 VnxLogs$");
+  EXPECT_FALSE(department_host_row(rows[0].record, &hosting));
+}
+
+
+TEST_F(ServerScreens, TheSiblingFormLoadsItsListsAndGridAndTheGridDialogSavesWhatItsClicksLeave) {
+  {
+    HKEY root = nullptr, key = nullptr;
+    ASSERT_EQ(RegConnectRegistryA("\\\\SRV02", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(root, kSibling, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(key, "CanUseKQGroup", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>("Help Desk\0"), 11);
+    const BYTE version[4] = {5, 0, 0, 0};
+    RegSetValueExA(key, "AllowedVersions", 0, REG_BINARY, version, 4);
+    BYTE monday_eight[kValidHoursGridBytes] = {};
+    monday_eight[4] = 0x01;
+    RegSetValueExA(key, "ValidHoursGrid", 0, REG_BINARY, monday_eight, sizeof monday_eight);
+    RegCloseKey(key);
+    RegCloseKey(root);
+  }
+  HWND siblings = host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
+  support::remember_sibling_server("SRV02", {127, 0, 0, 3});
+  host::send_list_event(library_, siblings);
+  HWND allowed = list(1310, 0x60F4002B), excluded = list(1311, 0x60F40027), versions = list(1312, 0x60F40030),
+       ranges = list(1313, 0x60F40035);
+  HWND hours = list_button(1320, 0x60F10070, 1310);
+  EXPECT_EQ(press(hours), 0u);
+  EXPECT_EQ(support::journal_lines("|", true),
+            std::vector<std::string>{"QVAWKQ message from QVMR0007.DLL|To continue, please select a server."});
+
+  ASSERT_TRUE(ui::click_row(siblings, 0));
+  EXPECT_EQ(host::send_list_event(library_, versions), 1u);
+  EXPECT_EQ((std::vector<std::vector<std::string>>{support::list_column(allowed), support::list_column(excluded),
+                                                   support::list_column(versions), support::list_column(ranges)}),
+            (std::vector<std::vector<std::string>>{{"Help Desk"}, {}, {"5"}, {}}));
+
+  // The grid as the form loaded it. Monday's heading permits the whole day; a cell; "noon" permits its
+  // row, and a second click on it, the row being all permitted, forbids it.
+  constexpr int kCell = IDC_HOURS_FIRST_CELL;
+  for (int item : {IDC_HOURS_FIRST_DAY + 1, kCell + 2 * 24 + 9, IDC_HOURS_FIRST_HOUR + 12, IDC_HOURS_FIRST_HOUR + 12, IDOK})
+    ui::script({"VALID_HOURS", item, "", {}});
+  EXPECT_EQ(press(hours), 1u);
+  ASSERT_EQ(ui::journal().size(), 1u);
+  const ui::JournalEntry shown = ui::journal()[0];
+  EXPECT_EQ(shown.title, "Valid Hours for QVAWKQ Requests");
+  EXPECT_EQ(shown.text, "Sun\nMon\nTue\nWed\nThu\nFri\nSat\nmidn\n1am\n2am\n3am\n4am\n5am\n6am\n7am\n8am\n9am\n10am\n"
+                        "11am\nnoon\n1pm\n2pm\n3pm\n4pm\n5pm\n6pm\n7pm\n8pm\n9pm\n10pm\n11pm\n"
+                        "Click on labels above to select entire row or column.");
+  EXPECT_EQ(shown.checked, std::vector<int>{kCell + 24 + 8});
+  std::vector<int> monday_and_tuesday_nine;
+  for (int hour = 0; hour < 24; ++hour)
+    if (hour != 12) monday_and_tuesday_nine.push_back(kCell + 24 + hour);
+  monday_and_tuesday_nine.push_back(kCell + 2 * 24 + 9);
+  EXPECT_EQ(shown.checked_at_end, monday_and_tuesday_nine);
+  // The headings and labels in 11-point (15 pixels at 96 per inch) bold Courier.
+  std::vector<std::string> fonts;
+  for (const QvmrDrawnText& drawn : shown.drawn) {
+    if (std::string(drawn.text) != "Sun" && std::string(drawn.text) != "noon") continue;
+    platform::FontDescription font;
+    ASSERT_TRUE(platform::describe_font(drawn.font, &font)) << drawn.text;
+    fonts.push_back(std::string(drawn.text) + " " + font.face + " " + std::to_string(font.height) + " " +
+                    std::to_string(font.weight));
+  }
+  EXPECT_EQ(fonts, (std::vector<std::string>{"Sun Courier 15 700", "noon Courier 15 700"}));
+  std::vector<BYTE> expected(kValidHoursGridBytes, 0);
+  expected[3] = 0xFF;
+  expected[4] = 0xEF;  // Monday noon is bit 36
+  expected[5] = 0xFF;
+  expected[7] = 0x02;  // Tuesday 09:00 is bit 57
+  EXPECT_EQ(bytes("SRV02", kSibling, "ValidHoursGrid"), expected);
+  // Opened again it shows what was saved; cancelled, it writes nothing.
+  ui::clear_journal();
+  ui::script({"VALID_HOURS", IDC_HOURS_FIRST_DAY, "", {}});
+  ui::script({"VALID_HOURS", IDCANCEL, "", {}});
+  EXPECT_EQ(press(hours), 0u);
+  EXPECT_EQ(ui::journal().at(0).checked, monday_and_tuesday_nine);
+  EXPECT_EQ(bytes("SRV02", kSibling, "ValidHoursGrid"), expected);
+}
+
+TEST_F(ServerScreens, TheSiblingListsTakeTheirEntriesFromTheFieldsAndTheSaveWritesThem) {
+  HWND siblings = host::add_control(screen_, 1300, WC_LISTVIEWA, "", host::ControlSpec{0x60F40001, kDescriptorListView});
+  support::remember_sibling_server("SRV02", {127, 0, 0, 3});
+  host::send_list_event(library_, siblings);
+  ASSERT_TRUE(ui::click_row(siblings, 0));
+  HWND allowed = list(1310, 0x60F4002B), excluded = list(1311, 0x60F40027), versions = list(1312, 0x60F40030),
+       ranges = list(1313, 0x60F40035);
+  host::send_list_event(library_, allowed);
+  HWND entry = field(1330, 0x60F80062);
+  std::vector<HWND> octets;
+  for (uint32_t i = 0; i < 8; ++i) octets.push_back(field(1331 + static_cast<int>(i), 0x60F80033 + i));
+  auto add_entry = [&](int list_item, const char* text) {
+    SetWindowTextA(entry, text);
+    return press(list_button(1340 + list_item % 10, 0x60F10071, list_item));
+  };
+  EXPECT_EQ(add_entry(1310, "Auditors"), 1u);
+  EXPECT_EQ(text_of(entry), "") << "the field is emptied for the next entry";
+  EXPECT_EQ(add_entry(1311, "Domain Admins"), 1u);
+  EXPECT_EQ(add_entry(1312, "v7"), 0u);
+  EXPECT_EQ(add_entry(1312, "4294967296"), 0u);
+  EXPECT_EQ(support::journal_lines("|", true),
+            std::vector<std::string>(2, "QVAWKQ message from QVMR0007.DLL|A version must be a whole number from 0 to 4294967295."));
+  EXPECT_EQ(add_entry(1312, "7"), 1u);
+  EXPECT_EQ(add_entry(1312, ""), 0u);
+  const char* addresses[] = {"10", "0", "0", "1", "10", "0", "0", "9"};
+  for (size_t i = 0; i < 8; ++i) SetWindowTextA(octets[i], addresses[i]);
+  HWND add_range = list_button(1350, 0x60F10072, 1313);
+  EXPECT_EQ(press(add_range), 1u);
+  SetWindowTextA(octets[0], "240");
+  EXPECT_EQ(press(add_range), 0u);
+  EXPECT_EQ(support::list_column(ranges), std::vector<std::string>{"10.0.0.1 through 10.0.0.9"});
+  select_only(allowed, "Auditors");
+  EXPECT_EQ(press(list_button(1351, 0x60F10073, 1310)), 1u);
+  EXPECT_TRUE(support::list_column(allowed).empty());
+  ui::clear_journal();
+  SendMessageA(button(1360, 0x60F12021), BM_CLICK, 0, 0);
+  EXPECT_TRUE(ui::journal().empty()) << support::journal_lines()[0];
+  EXPECT_EQ(values("SRV02", kSibling),
+            (std::vector<std::string>{"[]", "CanUseKQGroup=7:|", "DisallowModGroup=7:Domain Admins||",
+                                      "AllowedVersions=3:||||", "[\\IP_Ranges]", "0a0000010a000009=3:|||||||||"}));
+  EXPECT_EQ(bytes("SRV02", kSibling, "AllowedVersions"), (std::vector<BYTE>{7, 0, 0, 0}));
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+// The containers whose local logons are tracked, as the host's server form
+// edits them: moved over from the domain's containers, saved by the form's
+// Save into LLOUTracked and published to the agents' service connection points.
+#include <memory>
+
+#include "tests/support/directory_server.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/registry_dump.h"
+
+namespace {
+
+constexpr uint16_t kFormKey = 42;
+constexpr int kDomainContainersItem = 110;
+constexpr int kTrackedItem = 111;
+const std::string kSrv01Point = "CN=VORNIXW,CN=SRV01,OU=Domain Controllers,DC=brightmere,DC=local";
+
+class LogonContainers : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    world_.add_machine("SRV01", "127.0.0.2", "Windows Server 2012 R2 Standard");
+    world_.add_registry_text("SRV01", "HKLM",
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\LLOUTracked]\r\n"
+                             "\"Labs\"=\"Labs\"\r\n\r\n");
+    directory_ = std::make_unique<support::DirectoryServer>(world_);
+    LibraryTest::SetUp();
+    start();
+    host::insert_list_images(library_);
+    alloc_ = reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
+    delete_ = reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
+  }
+  void TearDown() override {
+    for (HWND l : lists_) support::release_list_rows(l, true, alloc_, delete_);
+    LibraryTest::TearDown();
+  }
+
+  HWND add_list(uint32_t id, int item) {
+    lists_.push_back(host::add_control(form_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView}));
+    return lists_.back();
+  }
+  DWORD press(HWND button) { return library_.entry_point_button_services(form_, 0, host::descriptor_of(button)); }
+
+  static std::vector<std::string> tracked() {
+    HKEY root = nullptr;
+    EXPECT_EQ(RegConnectRegistryA("\\\\SRV01", HKEY_LOCAL_MACHINE, &root), ERROR_SUCCESS);
+    std::vector<std::string> out;
+    support::dump_registry(root, "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\LLOUTracked", "", out, true);
+    RegCloseKey(root);
+    return out;
+  }
+
+  std::unique_ptr<support::DirectoryServer> directory_;
+  support::AllocRecordFn alloc_ = nullptr;
+  support::DeleteRecordFn delete_ = nullptr;
+  HWND form_ = nullptr;
+  std::vector<HWND> lists_;
+};
+
+TEST_F(LogonContainers, ContainersMovedIntoTheFormsListAreSavedAndPublishedByItsSave) {
+  form_ = host::create_screen(kFormKey, "Local Logon Activity Configuration");
+  uint8_t record[kListItemBytes] = {};
+  HWND servers = support::add_server_list(library_, form_, {{"SRV01", record}});
+  ASSERT_TRUE(ui::click_row(servers, 0));
+  HWND domain = add_list(0x602400AF, kDomainContainersItem);
+  HWND containers = add_list(0x603400B0, kTrackedItem);
+  ASSERT_EQ(host::send_list_event(library_, domain), 1u);
+  ASSERT_EQ(host::send_list_event(library_, containers), 1u);
+  EXPECT_EQ(support::list_column(containers), std::vector<std::string>{"Labs"});
+
+  // The user selects a container of the domain and moves it over, then saves the form.
+  std::vector<std::string> offered = support::list_column(domain);
+  auto sales = std::find(offered.begin(), offered.end(), "Sales");
+  ASSERT_NE(sales, offered.end()) << offered.size();
+  support::set_row_selected(domain, static_cast<size_t>(sales - offered.begin()));
+  HWND move = host::add_control(form_, 120, "Button", "",
+                                host::ControlSpec{0x6021010D, kDescriptorPushButton, kFormKey, kDomainContainersItem});
+  host::descriptor_of(move)[6] = (static_cast<uintptr_t>(kTrackedItem) << 16) | kFormKey;  // second companion
+  EXPECT_EQ(press(move), 1u);
+  EXPECT_EQ(support::list_column(containers), (std::vector<std::string>{"Labs", "Sales"}));
+  HWND save = host::add_control(form_, 121, "Button", "Save", host::ControlSpec{0x603100D5, kDescriptorPushButton});
+  SendMessageA(save, BM_CLICK, 0, 0);
+  EXPECT_TRUE(ui::journal().empty()) << support::journal_lines()[0];
+  EXPECT_EQ(tracked(), (std::vector<std::string>{"[]", "Labs=1:Labs|", "Sales=1:Sales|"}));
+  const std::vector<std::string> published = directory_->values(kSrv01Point, "url");
+  EXPECT_NE(std::find(published.begin(), published.end(), "VNXLL=Labs;Sales"), published.end());
+}
+
+}  // namespace
