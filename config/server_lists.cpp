@@ -11,6 +11,7 @@
 #include "config/server_settings.h"
 #include "directory/directory.h"
 #include "host/control_descriptor.h"
+#include "host/control_id.h"
 #include "host/host.h"
 #include "host/text.h"
 
@@ -582,12 +583,16 @@ DWORD SaveLocalLogonContainers(HWND list, const char* server, DWORD keep) {
     return static_cast<DWORD>(result);
   }
   result = delete_all_values(key);
-  char text[kRowText] = {};
+  char text[kDirectoryPathBytes] = {};
   // The setting published to the agents' service connection points: the saved containers, separated by ";".
   char setting[1025] = {};
   const BYTE* record = nullptr;
   for (int row = 0; keep != 0 && result == ERROR_SUCCESS && read_list_row(list, row, text, sizeof text, &record);
        ++row) {
+    // A container chosen from the domain's stands for its distinguished name.
+    const DirectoryRowEntry* entry = record && item_word(record, kItemWordModule) == kModuleNumber
+                                         ? row_directory_entry(record) : nullptr;
+    if (entry != nullptr && entry->path[0] != '\0') copy_text(text, sizeof text, entry->path);
     if (text[0] == '\0') continue;
     result = RegSetValueExA(key, text, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             static_cast<DWORD>(std::strlen(text) + 1));

@@ -96,14 +96,7 @@ bool click_row_named(HWND list, const std::string& name) {
 }
 
 // The library loaded beside the console with the host's services, and the world's directory running.
-bool start_directory(Library* l) {
-  std::string reason;
-  if (!support::start_world_directory(world::folder(), &reason)) {
-    fail(reason);
-    return false;
-  }
-  return start(l, false);
-}
+bool start_directory(Library* l) { return start_directory_of_world() && start(l, false); }
 
 // The console's server list with the server selected, as the user selects it; no name: none selected.
 bool select_server(const Library& l, const std::string& server) {
@@ -383,6 +376,13 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+bool start_directory_of_world() {
+  std::string reason;
+  if (support::start_world_directory(world::folder(), &reason)) return true;
+  fail(reason);
+  return false;
+}
 
 int directory_command(std::vector<std::string> args) {
   std::string what = args.empty() ? "" : args[0];

@@ -18,5 +18,7 @@ namespace console {
 
 // args: the words after "ad", on the world already opened. The exit code.
 int directory_command(std::vector<std::string> args);
+// Starts the world's directory (on its domain controller) when it is not running; false after a one-line error.
+bool start_directory_of_world();
 
 }  // namespace console

@@ -32,7 +32,7 @@
 #include "console/sql_commands.h"
 #include "console/copy_commands.h"
 #include "console/schedule_commands.h"
-#include "console/settings_commands.h"
+#include "console/server_config_commands.h"
 #include "console/view_log.h"
 #include "tests/support/agent_world.h"
 #include "tests/support/demo_activity.h"
@@ -270,26 +270,24 @@ int run_demo(std::vector<std::string> args) {
   return 0;
 }
 
-// A command on one server's configuration, run by the library's code in-process.
-int run_on_server(std::vector<std::string> args, const char* command,
-                  int (*job)(std::vector<std::string> args, const std::string& server)) {
-  if (!open_world(args)) return 1;
-  bool missing = false;
-  std::string server = take_option(args, "--server", &missing);
-  if (missing || server.empty())
-    return fail(std::string(command) + " takes --server NAME (vornix-console " + command + " --help)");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = job(std::move(args), server);
-  release_registry_connections();
-  return status;
+// The server configuration forms, through the loaded library's exports.
+int run_settings(std::vector<std::string> args) { return open_world(args) ? console::settings_command(args) : 1; }
+int run_setting(std::vector<std::string> args) { return open_world(args) ? console::setting_command(args) : 1; }
+int run_set(std::vector<std::string> args) { return open_world(args) ? console::set_field_command(args) : 1; }
+int run_departments(std::vector<std::string> args) { return open_world(args) ? console::departments_command(args) : 1; }
+int run_report_to(std::vector<std::string> args) { return open_world(args) ? console::report_to_command(args) : 1; }
+int run_enterprise_hosts(std::vector<std::string> args) {
+  return open_world(args) ? console::enterprise_hosts_command(args) : 1;
 }
-
-int run_settings(std::vector<std::string> args) {
-  return run_on_server(std::move(args), "settings", [](std::vector<std::string> rest, const std::string& server) {
-    return rest.empty() ? console::settings_command(server) : fail("settings takes only --server NAME");
-  });
+int run_logon_containers(std::vector<std::string> args) {
+  return open_world(args) ? console::logon_containers_command(args) : 1;
 }
-int run_setting(std::vector<std::string> args) { return run_on_server(std::move(args), "setting", console::setting_command); }
+int run_qvawkq_groups(std::vector<std::string> args) { return open_world(args) ? console::qvawkq_groups_command(args) : 1; }
+int run_qvawkq_versions(std::vector<std::string> args) {
+  return open_world(args) ? console::qvawkq_versions_command(args) : 1;
+}
+int run_qvawkq_ranges(std::vector<std::string> args) { return open_world(args) ? console::qvawkq_ranges_command(args) : 1; }
+int run_qvawkq_hours(std::vector<std::string> args) { return open_world(args) ? console::qvawkq_hours_command(args) : 1; }
 // Schedules, saved reports and graphical report definitions on their screens, through the exports.
 int run_schedules(std::vector<std::string> args) { return open_world(args) ? console::schedules_command(args) : 1; }
 int run_schedule(std::vector<std::string> args) { return open_world(args) ? console::schedule_command(args) : 1; }
@@ -334,27 +332,6 @@ int run_unattended(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
   std::shared_ptr<void> mail = console::start_demo_mail_server();
   return console::unattended_run_command(std::move(args));
-}
-
-// A field applied to one or several servers as the host's edit applies it, in-process.
-int run_set(std::vector<std::string> args) {
-  if (!open_world(args)) return 1;
-  // An empty --value is a value (it empties the field), so its presence is looked for first.
-  bool has_value = std::any_of(args.begin(), args.end(),
-                               [](const std::string& a) { return a == "--value" || a.rfind("--value=", 0) == 0; });
-  bool missing = false;
-  std::vector<std::string> servers = console::take_options(args, "--server", &missing);
-  std::string field = take_option(args, "--field", &missing);
-  std::string value = take_option(args, "--value", &missing);
-  char* end = nullptr;
-  unsigned long id = std::strtoul(field.c_str(), &end, 16);
-  if (missing || servers.empty() || !has_value || field.rfind("0x", 0) != 0 || *end != '\0' || id == 0 ||
-      id > 0xFFFFFFFFul || !args.empty())
-    return fail("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
-  if (!start_in_process()) return fail("the library refused the host services table");
-  int status = console::set_field_command(servers, static_cast<uint32_t>(id), value);
-  release_registry_connections();
-  return status;
 }
 
 // ---- Commands and their help ------------------------------------------------
@@ -597,25 +574,72 @@ const Command kCommands[] = {
      "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
      run_draw},
     {"settings", "settings --server NAME [--world DIR]",
-     "every configuration value of the server as the configuration screens show\n"
-     "it, with its identifier, then its lists (and the same for QVAWKQ when the\n"
-     "server has its key)",
+     "every configuration value of the server as its configuration form shows it\n"
+     "once the library filled it, with its identifier, then the form's lists (and\n"
+     "the same for the QVAWKQ form, with the permitted hours, when the server is\n"
+     "one of the console's QVAWKQ servers)",
      run_settings},
     {"setting",
      "setting get NAME|0xID --server NAME [--world DIR]\n"
      "setting set NAME|0xID VALUE --server NAME [--world DIR]",
      "read or write one configuration value, named as the registry spells it\n"
-     "(LogTransferFrequency) or by its identifier (0x603800CB); a number is\n"
-     "clamped as the configuration screens clamp it, and what is read back after\n"
-     "a set is printed",
+     "(LogTransferFrequency) or by its identifier (0x603800CB): set types VALUE\n"
+     "into the value's field of the form and presses Save; a number is clamped as\n"
+     "the form clamps it, and the value the form then shows is printed",
      run_setting},
     {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]",
      "apply the value to a field as the console does when the user leaves it: a\n"
      "server setting goes to the servers selected (0x6038008A to 0x603800B5) or\n"
      "to the first server named (0x603800C8 to 0x6038011D, 0x60480007 to\n"
      "0x60480009); prints the result (0 applied, 1 accepted without writing or\n"
-     "refused), any message shown and what each server then holds",
+     "refused), any message shown and what each server's form then shows",
      run_set},
+    {"departments",
+     "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT] [--world DIR]\n"
+     "departments --known [--world DIR]",
+     "the departments the server reports to and the one it hosts; --add types a\n"
+     "department into \"Add Department to deliver log files\", --leave takes the\n"
+     "server out of one, --host makes it host one (each written at once);\n"
+     "--known lists the departments of every known server",
+     run_departments},
+    {"report-to", "report-to --server NAME [--add HOST]... [--remove HOST]... [--world DIR]",
+     "the enterprise hosts the server reports to; --add types a host into \"Add\n"
+     "Enterprise Host to report to\", --remove takes one off; the form's Save\n"
+     "writes the list",
+     run_report_to},
+    {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--world DIR]",
+     "the console's own list of enterprise hosts with those its known servers\n"
+     "report to; --include types a host into \"Add Enterprise Host to include\"",
+     run_enterprise_hosts},
+    {"logon-containers",
+     "logon-containers --server NAME [--add CONTAINER]... [--remove CONTAINER]... [--world DIR]",
+     "the containers whose local logons the server tracks; --add moves one over\n"
+     "from the domain's containers (the world's directory is started when not\n"
+     "running), --remove takes one off; the form's Save writes them and publishes\n"
+     "them to the agents' service connection points",
+     run_logon_containers},
+    {"qvawkq-groups",
+     "qvawkq-groups --server NAME [--allow GROUP]... [--exclude GROUP]... [--remove GROUP]... [--world DIR]",
+     "the groups allowed to use QVAWKQ and the excluded groups of one of the\n"
+     "console's QVAWKQ servers, each added from the form's entry field; the form's\n"
+     "Save writes them",
+     run_qvawkq_groups},
+    {"qvawkq-versions", "qvawkq-versions --server NAME [--add N]... [--remove N]... [--world DIR]",
+     "the agent versions a QVAWKQ server allows (whole numbers), added from the\n"
+     "form's entry field; the form's Save writes them",
+     run_qvawkq_versions},
+    {"qvawkq-ranges",
+     "qvawkq-ranges --server NAME [--add A.B.C.D-E.F.G.H]... [--remove A.B.C.D-E.F.G.H]... [--world DIR]",
+     "the IP ranges of a QVAWKQ server, each typed into the form's octet fields;\n"
+     "the form's Save writes them",
+     run_qvawkq_ranges},
+    {"qvawkq-hours",
+     "qvawkq-hours --server NAME [--set \"DAYS HOURS; ...\" | --click LABEL...] [--world DIR]",
+     "the permitted hours of a QVAWKQ server's requests as \"Valid Hours for QVAWKQ\n"
+     "Requests\" shows them; --set \"Mon-Fri 08-17; Sat 09\" (or none) clicks every\n"
+     "cell that differs, --click clicks day headings (Sun) or hour labels (midn,\n"
+     "1am, noon, 11pm), each turning its column or row over; OK saves the grid",
+     run_qvawkq_hours},
     {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
      "list the server's scheduled activity profiles (or the graphical ones), each\n"
      "opened on its screen: its state, run times and reports (and the graphical\n"

@@ -143,6 +143,8 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
                                                 "report-definitions", "logs",
                                                 "install-agent", "update-agent", "agent", "remove-agent", "scout",
                                                 "services", "server-status", "draw", "settings", "setting", "set",
+                                                "departments", "report-to", "enterprise-hosts", "logon-containers",
+                                                "qvawkq-groups", "qvawkq-versions", "qvawkq-ranges", "qvawkq-hours",
                                                 "schedules", "schedule",
                                                 "saved-reports", "run-saved-report", "graph-definition",
                                                 "copy-profile", "copy-report", "copy-profiles", "rename", "export",
