@@ -154,7 +154,10 @@ void close_screen(Screen& s) {
       item.mask = LVIF_PARAM;
       item.iItem = row;
       SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      if (item.lParam != 0) s.l->delete_record(0, 0, reinterpret_cast<void*>(item.lParam));
+      if (item.lParam == 0) continue;
+      s.l->delete_record(0, 0, reinterpret_cast<void*>(item.lParam));
+      item.lParam = 0;  // the row no longer has a record to hand to the library
+      SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
   }
   s.server_lists.clear();
@@ -254,7 +257,7 @@ bool fill_form(Screen& s, HWND list) {
   return ui::journal().size() == shown;
 }
 
-// Runs a command's job on the loaded library, with the server (and whether it is a QVAWKQ one) taken out.
+// Runs a command's job on the loaded library with the --server option taken out (required when asked).
 template <typename Job>
 int with_library(std::vector<std::string>& args, const char* usage, bool needs_server, Job job) {
   bool missing = false;
@@ -798,8 +801,8 @@ int day_named(const std::string& name) {
 }
 
 // "Mon-Fri 08-17; Sat 09": the cells of those days and hours; false for anything else.
-bool parse_hours(const std::string& spec, std::vector<int>* cells) {
-  std::string rest = spec;
+bool parse_hours(const std::string& hours, std::vector<int>* cells) {
+  std::string rest = hours;
   while (!rest.empty()) {
     size_t end = rest.find(';');
     std::string part = rest.substr(0, end);
@@ -843,12 +846,12 @@ int qvawkq_hours_command(std::vector<std::string> args) {
   bool missing = false;
   bool has_set = std::any_of(args.begin(), args.end(),
                              [](const std::string& a) { return a == "--set" || a.rfind("--set=", 0) == 0; });
-  std::string spec = take_option(args, "--set", &missing);
+  std::string wanted_hours = take_option(args, "--set", &missing);
   std::vector<std::string> labels = take_options(args, "--click", &missing);
   std::vector<int> wanted, clicks;
   if (missing || (has_set && !labels.empty())) return fail(usage);
-  if (has_set && spec != "none" && !parse_hours(spec, &wanted))
-    return fail("'" + spec + "' is no set of hours (DAYS HOURS; ... as Mon-Fri 08-17; Sat 09, or none)");
+  if (has_set && wanted_hours != "none" && !parse_hours(wanted_hours, &wanted))
+    return fail("'" + wanted_hours + "' is no set of hours (DAYS HOURS; ... as Mon-Fri 08-17; Sat 09, or none)");
   for (const std::string& label : labels) {
     int item = label_item(label);
     if (item == 0) return fail("'" + label + "' is no heading or hour label of the grid");
