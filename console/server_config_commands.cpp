@@ -198,9 +198,42 @@ HWND add_button(Screen& s, uint32_t id, HWND companion = nullptr, HWND second = 
   return button;
 }
 
+// The records behind the rows of the lists the library fills.
+std::vector<LPARAM> row_records(const Screen& s) {
+  std::vector<LPARAM> records;
+  for (HWND list : s.lists) {
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+      LVITEMA item = {};
+      item.mask = LVIF_PARAM;
+      item.iItem = row;
+      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+      if (item.lParam != 0) records.push_back(item.lParam);
+    }
+  }
+  return records;
+}
+
+// Runs a step of the user's, then gives back the records of the rows the library deleted, as the host
+// does for every row that leaves its lists.
+template <typename Step>
+DWORD giving_back_deleted_rows(Screen& s, Step step) {
+  std::vector<LPARAM> before = row_records(s);
+  DWORD result = step();
+  std::vector<LPARAM> after = row_records(s);
+  for (LPARAM record : before) {
+    if (std::find(after.begin(), after.end(), record) != after.end()) continue;
+    void* copy = reinterpret_cast<void*>(s.l->alloc_record());
+    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
+    s.l->delete_record(0, 0, copy);
+  }
+  return result;
+}
+
 // The user presses the button: what the library answers (1 done, 0 refused or failed).
 DWORD press(Screen& s, HWND button) {
-  return s.l->library.entry_point_button_services(s.window, 0, host::descriptor_of(button));
+  return giving_back_deleted_rows(
+      s, [&] { return s.l->library.entry_point_button_services(s.window, 0, host::descriptor_of(button)); });
 }
 
 std::string text_of(HWND control) {
@@ -253,7 +286,7 @@ bool select_server(Screen& s, const std::string& server, bool sibling) {
 // library said it could not (its message is printed).
 bool fill_form(Screen& s, HWND list) {
   size_t shown = ui::journal().size();
-  host::send_list_event(s.l->library, list);
+  giving_back_deleted_rows(s, [&] { return host::send_list_event(s.l->library, list); });
   return ui::journal().size() == shown;
 }
 

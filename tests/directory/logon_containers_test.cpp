@@ -1,6 +1,8 @@
 // The containers whose local logons are tracked, as the host's server form
 // edits them: moved over from the domain's containers, saved by the form's
 // Save into LLOUTracked and published to the agents' service connection points.
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "tests/support/directory_server.h"
@@ -38,7 +40,25 @@ class LogonContainers : public support::LibraryTest {
     lists_.push_back(host::add_control(form_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView}));
     return lists_.back();
   }
-  DWORD press(HWND button) { return library_.entry_point_button_services(form_, 0, host::descriptor_of(button)); }
+  // A press, then the records of the rows the library deleted given back, as the host does.
+  DWORD press(HWND button) {
+    std::vector<BYTE*> before = rows();
+    DWORD result = library_.entry_point_button_services(form_, 0, host::descriptor_of(button));
+    std::vector<BYTE*> after = rows();
+    for (BYTE* record : before) {
+      if (record == nullptr || std::find(after.begin(), after.end(), record) != after.end()) continue;
+      auto* copy = reinterpret_cast<BYTE*>(alloc_());
+      std::memcpy(copy, record, kListItemBytes);
+      delete_(0, 0, copy);
+    }
+    return result;
+  }
+  std::vector<BYTE*> rows() const {
+    std::vector<BYTE*> records;
+    for (HWND l : lists_)
+      for (const support::ListRow& row : support::list_rows(l)) records.push_back(row.record);
+    return records;
+  }
 
   static std::vector<std::string> tracked() {
     HKEY root = nullptr;
