@@ -497,6 +497,11 @@ TEST_F(ServerScreens, TheSiblingListsTakeTheirEntriesFromTheFieldsAndTheSaveWrit
             (std::vector<std::string>{"[]", "CanUseKQGroup=7:|", "DisallowModGroup=7:Domain Admins||",
                                       "AllowedVersions=3:||||", "[\\IP_Ranges]", "0a0000010a000009=3:|||||||||"}));
   EXPECT_EQ(bytes("SRV02", kSibling, "AllowedVersions"), (std::vector<BYTE>{7, 0, 0, 0}));
+  // Listed again, the form shows what was saved.
+  host::send_list_event(library_, excluded);
+  EXPECT_EQ((std::vector<std::vector<std::string>>{support::list_column(allowed), support::list_column(excluded),
+                                                   support::list_column(versions), support::list_column(ranges)}),
+            (std::vector<std::vector<std::string>>{{}, {"Domain Admins"}, {"7"}, {"10.0.0.1 through 10.0.0.9"}}));
 }
 
 }  // namespace
