@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -132,6 +133,15 @@ std::string trusted_roots() {
   return std::ifstream(path) ? path : "";
 }
 
+// How long the server may stay silent before a reply, in seconds: the console machine's machine.ini
+// [mail] response_timeout, 30 by default. A server that takes the connection and never answers ends
+// the call then, and so does one that stops taking the message's bytes for as long.
+long response_timeout_seconds() {
+  const world::Machine* console = world::find_machine(world::console_machine());
+  long seconds = console ? std::atol(console->setting("mail", "response_timeout", "30").c_str()) : 30;
+  return seconds > 0 ? seconds : 30;
+}
+
 DWORD failed(const std::string& server, const char* recipient, const std::string& why, DWORD code) {
   std::fprintf(stderr, "zovuruve: mail to %s through %s not sent: %s\n", recipient ? recipient : "", server.c_str(),
                why.c_str());
@@ -193,7 +203,11 @@ extern "C" DWORD WINAPI qvmr_smtp_email(DWORD mode, const char* server, DWORD po
   curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
   curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  const long silence = response_timeout_seconds();
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 20L);
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, silence);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, silence);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 300L);
   char error[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);

@@ -257,7 +257,7 @@ bool fill_find_data(const std::string& folder, const char* name, WIN32_FIND_DATA
 
 namespace platform {
 
-DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms) {
+DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms, std::string* share_root) {
   std::string path = windows_path ? windows_path : "";
   std::vector<std::string> parts = split_components(path);
   std::string base;
@@ -279,6 +279,7 @@ DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_de
     base = join_component(shares, parts[1]);
     struct stat st;
     if (::stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_BAD_NET_NAME;
+    if (share_root) *share_root = base;
     first = 2;
   } else if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
     const world::Machine* machine = world::find_machine(world::console_machine());
@@ -302,13 +303,13 @@ extern "C" {
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE) {
-  std::string path;
+  std::string path, share_root;
   DWORD read_delay_ms = 0;
   if (name == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  if (DWORD error = platform::map_path(name, &path, &read_delay_ms)) {
+  if (DWORD error = platform::map_path(name, &path, &read_delay_ms, &share_root)) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
@@ -350,6 +351,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   object->access = access;
   object->share = share;
   object->read_delay_ms = read_delay_ms;
+  object->share_root = share_root;
   return platform::register_object(object);
 }
 

@@ -30,6 +30,9 @@ namespace {
 
 thread_local DWORD t_last_error = 0;
 
+// ERROR_NETNAME_DELETED: the share of an open file is no longer available.
+constexpr DWORD kNetnameDeleted = 64;
+
 // 100-ns intervals between 1601-01-01 and 1970-01-01.
 constexpr uint64_t kFileTimeEpochOffset = 116444736000000000ull;
 
@@ -430,6 +433,12 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read, LPOVER
     return FALSE;
   }
   if (object->read_delay_ms) std::this_thread::sleep_for(std::chrono::milliseconds(object->read_delay_ms));
+  // A share taken away under an open file: its reads fail as a lost network name does.
+  struct stat share;
+  if (!object->share_root.empty() && ::stat(object->share_root.c_str(), &share) != 0) {
+    SetLastError(kNetnameDeleted);
+    return FALSE;
+  }
   ssize_t n = ::read(object->fd, data, bytes);
   if (n < 0) {
     SetLastError(ERROR_ACCESS_DENIED);

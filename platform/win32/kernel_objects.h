@@ -21,6 +21,7 @@ struct KernelObject {
   DWORD access = 0;        // GENERIC_READ / GENERIC_WRITE / DELETE it was opened with; a token's TOKEN_* rights
   DWORD share = 0;         // FILE_SHARE_* it allows others
   DWORD read_delay_ms = 0;  // a file on a machine behind a slow link: each read waits this long
+  std::string share_root;   // a file opened over a share: the share's folder, which must stay for reads to go on
 };
 
 HANDLE register_object(std::shared_ptr<KernelObject> object);

@@ -14,7 +14,9 @@ namespace platform {
 // access, 67 no such share. For a path on another machine's share,
 // *read_delay_ms (when asked for) receives that machine's machine.ini
 // [machine] read_delay_ms: it sits behind a slow link, and every read of a
-// file there waits that many real milliseconds.
-DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms = nullptr);
+// file there waits that many real milliseconds. *share_root (when asked for)
+// receives the share's folder here, empty for a path that is on no share.
+DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms = nullptr,
+               std::string* share_root = nullptr);
 
 }  // namespace platform

@@ -173,6 +173,14 @@ void FakeAgent::serve(int connection) {
       break;
     }
     std::vector<uint8_t> reply = reply_for(r);
+    if (m == Misbehaviour::ResetMidReply) {
+      // The bytes sent reach the console before the reset does.
+      send_all(connection, reply.data(), reply.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      linger hard = {1, 0};
+      setsockopt(connection, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+      break;
+    }
     if (m == Misbehaviour::SkippedFirst) {
       const uint8_t ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
       send_all(connection, ones, 4);
@@ -226,7 +234,7 @@ std::vector<uint8_t> FakeAgent::reply_for(const ReceivedRequest& r) {
   }
   if (m == Misbehaviour::WrongMagic) put32(reply, r.code_a == 0x11AC ? 12 : 0, 0x12345678);
   if (m == Misbehaviour::ShortReply) reply.resize(r.code_b == 0x355 ? 1000 : 6);
-  if (m == Misbehaviour::CutMidEntry) reply.resize(cut);
+  if (m == Misbehaviour::CutMidEntry || m == Misbehaviour::ResetMidReply) reply.resize(cut);
   return reply;
 }
 

@@ -28,6 +28,7 @@ enum class Misbehaviour {
   NotAllowed,      // the alert reply is the magic 0xFCFCFCFC
   NoAnswer,        // reads the request and never answers
   Reset,           // reads the request and resets the connection
+  ResetMidReply,   // sends the reply up to the middle of its last entry, then resets the connection
   SlowPieces,      // the reply in pieces of 100 bytes, 20 ms apart
   SkippedFirst,    // an all-ones word first, then the reply
 };

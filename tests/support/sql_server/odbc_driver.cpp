@@ -179,8 +179,10 @@ SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER lengt
   s->result = {};
   s->next_row = 0;
   std::string batch = text_of(text, length);
-  support::record_sql_statement(s->connection->session.machine.dir, batch);
-  return outcome(sqlsim::execute_batch(&s->connection->session, batch, &s->diagnostics, &s->result));
+  sqlsim::Outcome o = sqlsim::execute_batch(&s->connection->session, batch, &s->diagnostics, &s->result);
+  // A batch sent on a lost connection never reaches the server.
+  if (!s->connection->session.dropped) support::record_sql_statement(s->connection->session.machine.dir, batch);
+  return outcome(o);
 }
 
 SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT handle, SQLSMALLINT* count) {

@@ -455,6 +455,13 @@ Outcome connect_session(const std::string& server, bool trusted, Session* sessio
 }
 
 Outcome execute_batch(Session* session, const std::string& text, std::vector<Diagnostic>* diagnostics, ResultSet* result) {
+  const std::string drop = session->machine.setting("sqlserver", "drop_after_batches");
+  if (!drop.empty() && ++session->batches > std::atoi(drop.c_str())) session->dropped = true;
+  if (session->dropped) {
+    diagnostics->push_back({"08S01", 10054, std::string(kNetworkPrefix) + "ConnectionWrite (send())."});
+    diagnostics->push_back({"08S01", 11, std::string(kNetworkPrefix) + "General network error. Check your network documentation."});
+    return Outcome::kError;
+  }
   std::vector<Token> tokens;
   SyntaxError syntax;
   std::vector<Statement> statements;

@@ -32,12 +32,16 @@ enum class Outcome { kSuccess, kSuccessWithInfo, kError };
 struct Session {
   world::Machine machine;
   std::string database = "master";
+  int batches = 0;       // batches received on this connection
+  bool dropped = false;  // the connection was lost: every later batch fails
 };
 
 // Connects to the SQL Server on the machine that the SERVER attribute names.
 Outcome connect_session(const std::string& server, bool trusted, Session* session, std::vector<Diagnostic>* diagnostics);
 // Runs a batch. The statements run in order until one fails; a batch that is
-// no valid Transact-SQL runs nothing. The last result set is kept.
+// no valid Transact-SQL runs nothing. The last result set is kept. With
+// [sqlserver] drop_after_batches = N in machine.ini the connection is lost
+// after its Nth batch: that batch and every later one fail unsent (08S01).
 Outcome execute_batch(Session* session, const std::string& text, std::vector<Diagnostic>* diagnostics, ResultSet* result);
 
 }  // namespace sqlsim

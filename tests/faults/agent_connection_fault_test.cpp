@@ -1,0 +1,81 @@
+// Agents that fail half-way through a reply, reached as the host reaches them:
+// the alert agent list of the loaded library from an agent that resets its TCP
+// connection in the middle of an entry, and the server list's status lines from
+// an agent whose pipe server dies in the middle of its statistics.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/registry.h"
+#include "host/control_descriptor.h"
+#include "host/list_item.h"
+#include "net/tcp_requests.h"
+#include "tests/support/agent_world.h"
+#include "tests/support/fake_agents.h"
+#include "tests/support/fake_pipe_agent.h"
+#include "tests/support/library_fixture.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/time_zone.h"
+#include "tests/support/whole_file.h"
+
+namespace {
+
+constexpr uint16_t kQvawkqPort = 4075;
+constexpr uint32_t kAlertUsersList = 0x60F4000C;
+
+class AgentResetMidReply : public support::LibraryTest {
+ protected:
+  void SetUp() override {
+    world_.add_machine("SRV01", support::process_loopback(2));
+    world_.add_registry_text("SRV01", "HKLM",
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]\r\n"
+                             "\"IPv4PortKQRequests\"=dword:00000feb\r\n\r\n");  // kQvawkqPort
+    LibraryTest::SetUp();
+    screen_ = host::create_screen(40, "Enterprise hosts");
+    std::memset(record_, 0, sizeof record_);
+    start();
+    servers_ = support::add_server_list(library_, screen_, {{"SRV01", record_}});
+    ASSERT_TRUE(ui::click_row(servers_, 0));
+  }
+
+  HWND alert_list(int item) {
+    return host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{kAlertUsersList, kDescriptorListView});
+  }
+
+  uint8_t record_[kListItemBytes];
+  HWND screen_ = nullptr, servers_ = nullptr;
+};
+
+TEST_F(AgentResetMidReply, TheWholeEntriesBeforeTheResetAreListedAndTheNextAskingListsAll) {
+  support::AgentScript script;
+  script.alerts = {{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}},
+                   {"ALERTS2", "watching files", {5, 6, 7, 8}, {21, 22, 23}}};
+  script.misbehaviour = support::Misbehaviour::ResetMidReply;
+  {
+    support::FakeAgent agent(support::process_loopback(2), script, kQvawkqPort);
+    ASSERT_TRUE(agent.listening()) << agent.error();
+    HWND alerts = alert_list(1400);
+    EXPECT_EQ(host::send_list_event(library_, alerts), 1u);
+    // The second entry was cut by the reset: only the first is a row, and it is whole.
+    ASSERT_EQ(support::list_column(alerts), std::vector<std::string>{"ALERTS1"});
+    const uint8_t* first = support::list_rows(alerts)[0].record;
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(first + kItemAlertText), "watching logons");
+    EXPECT_EQ(item_word(first, static_cast<int>(kItemAlertFirstValue / 4) + 2), 13u);
+    // A reply with the expected magic came before the reset.
+    EXPECT_EQ(item_word(record_, kItemWordRequestStatus), kRequestAnswered);
+    EXPECT_TRUE(ui::journal().empty());
+  }
+
+  // The agent answers whole again: the same list on a fresh control gets both.
+  script.misbehaviour = support::Misbehaviour::None;
+  support::FakeAgent agent(support::process_loopback(2), script, kQvawkqPort);
+  ASSERT_TRUE(agent.listening()) << agent.error();
+  HWND again = alert_list(1401);
+  EXPECT_EQ(host::send_list_event(library_, again), 1u);
+  EXPECT_EQ(support::list_column(again), (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
+}
+
+}  // namespace
