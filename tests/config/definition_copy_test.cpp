@@ -538,4 +538,40 @@ TEST_F(DefinitionDrop, TheCopyAndRenameButtonsWorkOnTheRowsSelectedBesideThem) {
   support::release_list_rows(reports, true);
 }
 
+// A value write that fails in the middle of an import's copy: the count says so, the copy goes on
+// past it, the staging key goes all the same, and the next import makes the tree whole.
+TEST_F(DefinitionCopy, AnImportWhoseWriteFailsCountsItCopiesTheRestAndRemovesItsStagingKey) {
+  std::filesystem::create_directories(world_.machine_dir("CONSOLE01") + "/shares/C$/Program Files/Brightmere/VORNIX");
+  HWND screen = host::create_screen(30, "Profile");
+  HWND list = host::add_control(screen, 2001, WC_LISTVIEWA, "", host::ControlSpec{0x6024000A, kDescriptorListView});
+  ASSERT_EQ(ListProfiles("SRV01", list, nullptr), 2u);
+  for (int row : {0, 1}) support::set_row_selected(list, static_cast<size_t>(row));
+  ASSERT_EQ(ExportSelected(list, kImportProfiles, "SRV02"), 2u);
+  support::release_list_rows(list, true);
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%08X", 1796551200u);  // the world's clock
+  const std::string file = std::string("C:\\Program Files\\Brightmere\\VORNIX\\VORNIX_PROFILES[") + tag + "].exportkey";
+  const std::string profiles = std::string(kProductKey) + "\\Profiles";
+  const std::vector<std::string> staging_before = staging_keys();
+
+  release_registry_connections();
+  world_.set_machine_setting("SRV02", "faults", "registry_write", "5");
+  world_.set_machine_setting("SRV02", "faults", "registry_write_number", "2");
+  world_.open();
+  ui::clear_journal();
+  g_definition_copy.errors = 0;
+  ImportFile("SRV02", kImportProfiles, 0, file.c_str());
+  EXPECT_EQ(g_definition_copy.errors, 1u);
+  std::vector<std::string> source = tree("SRV01", profiles), copied = tree("SRV02", profiles);
+  EXPECT_EQ(copied.size() + 1, source.size()) << "one value is missing, the rest is copied";
+  for (const std::string& line : copied)
+    EXPECT_NE(std::find(source.begin(), source.end(), line), source.end()) << line;
+  EXPECT_EQ(staging_keys(), staging_before);
+
+  // The failure was once: the same import again makes the tree whole.
+  ImportFile("SRV02", kImportProfiles, 0, file.c_str());
+  EXPECT_EQ(tree("SRV02", profiles), source);
+  EXPECT_EQ(staging_keys(), staging_before);
+}
+
 }  // namespace
