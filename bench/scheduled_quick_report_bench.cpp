@@ -22,6 +22,7 @@
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
+#include "host/host_services.h"
 #include "host/list_item.h"
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
@@ -33,7 +34,7 @@
 namespace {
 
 host::ServiceTable g_table;
-uintptr_t g_keep_row = 0;  // the substitute host's row service, which keeps each row
+uintptr_t g_keep_row = 0;  // the host's row service that keeps each row
 HWND g_lists[kQuickListCount];
 uint64_t g_rows = 0;
 
@@ -99,7 +100,8 @@ int main(int argc, char** argv) {
   support::make_soak_world(world, world.folder() + "/soak-files", &file_bytes);
   world.open();
   g_table = host::make_service_table();
-  g_keep_row = g_table[kHostInsertItem];
+  g_keep_row = reinterpret_cast<uintptr_t>(&support::keep_soak_row);
+  g_table[kHostRequest] = reinterpret_cast<uintptr_t>(&support::lend_no_memory_pair);
   if (establish_tables(6, g_table.data()) != 1) return 1;
   g_library.quiet_mode = 1;
   HWND servers_screen = host::create_screen(2, "Servers");

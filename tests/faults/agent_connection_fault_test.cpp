@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "config/registry.h"
+#include "console/substitute_host.h"
+#include "host/host.h"
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
@@ -76,6 +78,66 @@ TEST_F(AgentResetMidReply, TheWholeEntriesBeforeTheResetAreListedAndTheNextAskin
   HWND again = alert_list(1401);
   EXPECT_EQ(host::send_list_event(library_, again), 1u);
   EXPECT_EQ(support::list_column(again), (std::vector<std::string>{"ALERTS1", "ALERTS2"}));
+}
+
+// The server list's status lines, written through the owner-draw export: SRV05's agent pipe dies
+// after the first 40 bytes of its statistics, SRV06's answers whole.
+class PipeDiesMidReply : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::reset();
+    host::clear_screens();
+    for (const char* name : {"SRV05", "SRV06"}) {
+      support::add_agent_server(world_, name, name[4] == '5' ? "127.0.0.6" : "127.0.0.7",
+                                "Windows Server 2012 R2 Standard", true);
+      support::add_installed_agent(world_, name);
+    }
+    world_.open();
+    table_ = host::make_service_table();
+    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+  }
+  void TearDown() override { release_main_server_list(), release_registry_connections(), release_drawing_resources(); }
+
+  std::string status_lines(HWND list, int rows) {
+    const std::string path = world_.folder() + "/status.csv";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    for (int row = 0; row < rows; ++row) {
+      uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(file), static_cast<uintptr_t>(row)};
+      EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(list), 0x71717171,
+                                         reinterpret_cast<uintptr_t>(pair), 0, 0x602400C1),
+                1u);
+    }
+    CloseHandle(file);
+    return support::read_whole_file(path);
+  }
+
+  support::TimeZone utc_{"UTC"};
+  support::WorldBuilder world_;
+  host::ServiceTable table_{};
+};
+
+TEST_F(PipeDiesMidReply, TheCutReplyGivesNoStartTimeAndTheNextServerIsReadWhole) {
+  support::PipeScript dying;
+  dying.misbehaviour = support::PipeMisbehaviour::DiesMidReply;
+  support::PipeScript whole;
+  whole.start_time = 1457165220;  // 2016-03-05 08:07 UTC
+  support::FakePipeAgent cut("SRV05", "vornixw01", dying);
+  support::FakePipeAgent sound("SRV06", "vornixw01", whole);
+  ASSERT_TRUE(cut.serving() && sound.serving());
+  std::vector<BYTE> first(kListItemBytes), second(kListItemBytes);
+  HWND list = support::add_server_list(host::in_process_library(), host::create_screen(2, "Servers"),
+                                       {{"SRV05", first.data()}, {"SRV06", second.data()}});
+  const std::string text = status_lines(list, 2);
+  const std::string rest = "\"SQL NOT Enabled\",\"Email NOT Configured\",\"No Department Hosted\",\r\n";
+  EXPECT_EQ(text.substr(0, text.find("\r\n") + 2).rfind("\"IPv4 127.0.0.6\",\"Agent Started Invalid Start Time\",", 0), 0u)
+      << text;
+  EXPECT_EQ(text.substr(text.find("\r\n") + 2),
+            "\"IPv4 127.0.0.7\",\"Agent Started March 5, 2016  8:07\",\"Version 7.02b | 6.10c.6\"," + rest);
+  // The bytes the agent sent are kept; what it never sent reads as nothing.
+  EXPECT_EQ(item_word(first.data(), kItemWordAgentStartTime), 0u);
+  EXPECT_EQ(std::vector<BYTE>(first.begin() + kItemAgentVersion, first.begin() + kItemAgentVersion + 3),
+            (std::vector<BYTE>{0, 0, 0}));
+  EXPECT_EQ(cut.requests().size(), 1u);
 }
 
 }  // namespace

@@ -99,6 +99,7 @@ void FakePipeAgent::serve(int connection) {
       }
       return;
     case PipeMisbehaviour::Short: reply.resize(60); break;
+    case PipeMisbehaviour::DiesMidReply: reply.resize(40); break;
     case PipeMisbehaviour::Long: reply.resize(700, 0xEE); break;
     case PipeMisbehaviour::WrongMarker: put_u32(reply, kPipeStartTimeOffset, 0); break;
     default: break;

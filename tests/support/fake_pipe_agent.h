@@ -25,6 +25,7 @@ enum class PipeMisbehaviour {
   Short,        // answers only the first 60 bytes
   Long,         // answers 700 bytes, more than the console's 580-byte buffer
   WrongMarker,  // the value at offset 49 is 0 instead of the agent's start time
+  DiesMidReply, // sends its first 40 bytes (before the start time) and is gone
 };
 
 constexpr size_t kPipeStatisticsBytes = 580;  // the reply of a well-behaved agent
