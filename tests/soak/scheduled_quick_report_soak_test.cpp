@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/registry.h"
+#include "host/host_services.h"
 #include "config/unattended_run.h"
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
@@ -31,6 +32,9 @@ TEST(Soak, AScheduledQuickReportStopsAtItsMaximumWithTheRowThatSaysSo) {
   support::make_soak_world(world, world.folder() + "/soak-files", &file_bytes);
   host::ServiceTable table;
   support::start_in_process(world, &table);
+  table[kHostInsertItem] = reinterpret_cast<uintptr_t>(&support::keep_soak_row);
+  table[kHostRequest] = reinterpret_cast<uintptr_t>(&support::lend_no_memory_pair);
+  ASSERT_EQ(establish_tables(6, table.data()), 1u);
   std::memset(&g_quick_report, 0, sizeof g_quick_report);
 
   HWND servers_screen = host::create_screen(2, "Servers");
@@ -60,7 +64,7 @@ TEST(Soak, AScheduledQuickReportStopsAtItsMaximumWithTheRowThatSaysSo) {
     EXPECT_TRUE(support::list_rows(list).empty());
   // The quick report was made and its mail tried; the run ended as every run does.
   EXPECT_NE(support::read_whole_file(log_path).find("QRPT_SRV01("), std::string::npos);
-  EXPECT_EQ(g_library.store_frozen, 1u);
+  EXPECT_EQ(g_library.store_frozen, 1u) << "the run ended";
   EXPECT_EQ(g_quick_report.state, kQuickReportIdle);
 
   g_library.store_frozen = 0;  // so that the rows' records are freed
