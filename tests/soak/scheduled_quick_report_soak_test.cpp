@@ -16,6 +16,7 @@
 #include "config/unattended_run.h"
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
+#include "reports/report_items.h"
 #include "reports/report_views.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
@@ -59,7 +60,11 @@ TEST(Soak, AScheduledQuickReportStopsAtItsMaximumWithTheRowThatSaysSo) {
   const std::vector<support::ListRow> rows = support::list_rows(lists[kQuickListFileSystem]);
   ASSERT_EQ(rows.size(), support::kSoakScheduledMaximum + 2u);
   EXPECT_EQ(rows.back().text, "_MAXIMUM RECORD COUNT [2048000] REACHED, REPORT STOPPED");
-  EXPECT_EQ(rows[rows.size() - 2].text, rows[0].text) << "the rows before it are activity rows";
+  // The rows before it are activity rows, each with its file record's item; the last has none.
+  void* item = nullptr;
+  EXPECT_EQ(row_item(rows[rows.size() - 2].record, &item), kLogFamilyFile);
+  EXPECT_NE(item, nullptr);
+  EXPECT_EQ(row_item(rows.back().record, &item), kLogFamilyNone);
   for (HWND list : {lists[kQuickListLogon], lists[kQuickListDirectory], lists[kQuickListGpo]})
     EXPECT_TRUE(support::list_rows(list).empty());
   // The quick report was made and its mail tried; the run ended as every run does.
