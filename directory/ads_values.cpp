@@ -20,6 +20,14 @@ const char* month_name(WORD month) { return month >= 1 && month <= 12 ? kMonths[
 
 bool named(const char* attribute, const char* name) { return attribute && equal_ignoring_case(attribute, name); }
 
+// Whether the value holds the whole SID its header describes (8 bytes, then 4 per sub-authority):
+// IsValidSid and ConvertSidToStringSidW read as far as the header says.
+bool holds_sid(const ADS_OCTET_STRING& octets) {
+  constexpr DWORD kSidHeaderBytes = 8;
+  return octets.lpValue != nullptr && octets.dwLength >= kSidHeaderBytes &&
+         octets.dwLength >= kSidHeaderBytes + 4 * DWORD{octets.lpValue[1]};
+}
+
 void octet_text(char* out, size_t size, const char* attribute, const ADS_OCTET_STRING& octets) {
   if (named(attribute, "objectGUID") && octets.dwLength == sizeof(GUID)) {
     GUID guid;
@@ -32,7 +40,7 @@ void octet_text(char* out, size_t size, const char* attribute, const ADS_OCTET_S
   }
   if (named(attribute, "objectSid") || named(attribute, "sidHistory")) {
     LPWSTR text = nullptr;
-    if (IsValidSid(octets.lpValue) && ConvertSidToStringSidW(octets.lpValue, &text)) {
+    if (holds_sid(octets) && IsValidSid(octets.lpValue) && ConvertSidToStringSidW(octets.lpValue, &text)) {
       from_wide(text, out, size);
       LocalFree(text);
       return;

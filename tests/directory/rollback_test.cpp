@@ -294,4 +294,17 @@ TEST(AdsValues, DisplayTextsByTypeAndAttribute) {
   EXPECT_EQ(text("x", 26, none), "<1a--UNRECOGNIZED>");
 }
 
+TEST(AdsValues, SidValueShorterThanItsHeaderIsNotConverted) {
+  // The header says two sub-authorities; the value stops after the first, or inside the header.
+  BYTE sid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+  for (DWORD length : {12u, 4u}) {
+    ADSVALUE v = {};
+    v.dwType = ADSTYPE_OCTET_STRING;
+    v.OctetString = {length, sid};
+    char out[200];
+    FormatAdsValue(out, sizeof out, "objectSid", ADSTYPE_OCTET_STRING, v);
+    EXPECT_EQ(std::string(out), "<Value of type Octet String. No Conversion>size=" + std::to_string(length));
+  }
+}
+
 }  // namespace
