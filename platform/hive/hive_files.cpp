@@ -38,6 +38,8 @@ constexpr uint32_t kDataInCell = 0x80000000;   // a value's length bit: up to fo
 constexpr uint32_t kBigDataSegment = 16344;
 constexpr uint64_t kFileTimeEpochOffset = 116444736000000000ull;
 
+static_assert(sizeof(hive_type) == sizeof(uint32_t), "hivex keeps a value's type in 32 bits");
+
 struct HiveCloser {
   void operator()(hive_h* h) const { hivex_close(h); }
 };
@@ -231,7 +233,7 @@ bool add_to_hive(hive_h* h, hive_node_h node, const win32::RegistryTree& tree) {
     const win32::registry::Value& v = tree.values[i];
     keys.push_back(latin1_to_utf8(v.name));
     values[i].key = keys.back().data();
-    values[i].t = static_cast<hive_type>(v.type);
+    std::memcpy(&values[i].t, &v.type, sizeof v.type);  // any type, also one hivex does not name
     values[i].len = v.data.size();
     values[i].value = const_cast<char*>(reinterpret_cast<const char*>(v.data.data()));
   }
@@ -249,12 +251,14 @@ bool read_from_hive(hive_h* h, hive_node_h node, win32::RegistryTree* tree) {
   if (!values) return false;
   for (const hive_value_h* v = values.get(); *v; ++v) {
     std::unique_ptr<char, decltype(&std::free)> key(hivex_value_key(h, *v), &std::free);
-    hive_type type;
+    // Any 32-bit number is a value type to Windows, beyond the ones hivex names: read as that number.
+    uint32_t type = 0;
     size_t length = 0;
-    std::unique_ptr<char, decltype(&std::free)> data(hivex_value_value(h, *v, &type, &length), &std::free);
+    std::unique_ptr<char, decltype(&std::free)> data(
+        hivex_value_value(h, *v, reinterpret_cast<hive_type*>(&type), &length), &std::free);
     if (!key || !data) return false;
     const auto* bytes = reinterpret_cast<const uint8_t*>(data.get());
-    tree->values.push_back({utf8_to_latin1(key.get()), static_cast<uint32_t>(type), {bytes, bytes + length}});
+    tree->values.push_back({utf8_to_latin1(key.get()), type, {bytes, bytes + length}});
   }
   std::unique_ptr<hive_node_h, decltype(&std::free)> children(hivex_node_children(h, node), &std::free);
   if (!children) return false;
@@ -346,6 +350,21 @@ LONG unsupported(const char* function, const char* what) {
   return ERROR_INVALID_PARAMETER;
 }
 
+bool has_line_break(const std::string& name) { return name.find_first_of("\r\n") != std::string::npos; }
+
+// Whether a restored tree's names can all be held: a key below the root that no path can name (an empty
+// name, or one with a backslash) makes the hive corrupt, as Windows' check of a hive takes it; a line
+// break in a name is refused as the layer's RegCreateKeyExA and RegSetValueExA refuse it.
+LONG check_names(const win32::RegistryTree& tree, bool root, const char* function) {
+  if (!root && (tree.name.empty() || tree.name.find('\\') != std::string::npos)) return ERROR_BADDB;
+  if (!root && has_line_break(tree.name)) return unsupported(function, "a line break in a key name");
+  for (const win32::registry::Value& v : tree.values)
+    if (has_line_break(v.name)) return unsupported(function, "a line break in a value name");
+  for (const win32::RegistryTree& child : tree.children)
+    if (LONG rc = check_names(child, false, function)) return rc;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" {
@@ -375,6 +394,7 @@ LONG WINAPI RegRestoreKeyA(HKEY key, LPCSTR file, DWORD flags) {
   if (!exists(source)) return ERROR_FILE_NOT_FOUND;
   win32::RegistryTree tree;
   rc = read_hive(source, &tree);
+  if (rc == ERROR_SUCCESS) rc = check_names(tree, true, function);
   return rc == ERROR_SUCCESS ? win32::registry_replace_tree(key, function, tree) : rc;
 }
 

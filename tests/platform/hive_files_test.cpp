@@ -196,6 +196,52 @@ TEST_F(HiveFiles, NoPrivilegeOrNoWholeHiveRefusesAndLeavesTheKeyUntouched) {
   RegCloseKey(key);
 }
 
+TEST_F(HiveFiles, ValueTypesWithoutANameOfTheirOwnAreSavedAndRestored) {
+  ASSERT_EQ(enable_backup_privileges(), ERROR_SUCCESS);
+  HKEY source = key("SRV01", "SOFTWARE\\Vornix\\Odd types");
+  for (DWORD type : {37u, 0x12345678u, 0xFFFFFFFFu})
+    ASSERT_EQ(RegSetValueExA(source, std::to_string(type).c_str(), 0, type, reinterpret_cast<const BYTE*>("ab"), 2),
+              ERROR_SUCCESS);
+  ASSERT_EQ(RegSaveKeyA(source, "C:\\odd.hiv", nullptr), ERROR_SUCCESS);
+  HKEY target = key("SRV02", "SOFTWARE\\Vornix\\Restored");
+  ASSERT_EQ(RegRestoreKeyA(target, "\\\\SRV01\\C$\\odd.hiv", REG_FORCE_RESTORE), ERROR_SUCCESS);
+  EXPECT_EQ(dump(target),
+            (std::vector<std::string>{"", ":37=37:ab", ":305419896=305419896:ab", ":4294967295=4294967295:ab"}));
+  for (HKEY k : {source, target}) RegCloseKey(k);
+}
+
+TEST_F(HiveFiles, AHiveWithAKeyOrValueNameTheRegistryCannotHoldIsRefusedAndChangesNothing) {
+  ASSERT_EQ(enable_backup_privileges(), ERROR_SUCCESS);
+  HKEY source = key("SRV01", "SOFTWARE\\Vornix\\Names");
+  RegCloseKey(key("SRV01", "SOFTWARE\\Vornix\\Names\\Finance\\EMPTYNAME"));
+  RegCloseKey(key("SRV01", "SOFTWARE\\Vornix\\Names\\A_B"));
+  RegSetValueExA(source, "LINE_BREAK", 0, REG_DWORD, reinterpret_cast<const BYTE*>("\1\0\0\0"), 4);
+  ASSERT_EQ(RegSaveKeyA(source, "C:\\names.hiv", nullptr), ERROR_SUCCESS);
+  const std::string saved = support::read_whole_file(file("SRV01", "names.hiv"));
+  // Names are kept as ASCII in the key's or value's cell, the key name's length 4 bytes before it.
+  auto patched = [&](const std::string& name, const std::string& into, bool empty) {
+    std::string bytes = saved;
+    size_t at = bytes.find(name);
+    EXPECT_NE(at, std::string::npos) << name;
+    bytes.replace(at, into.size(), into);
+    if (empty) bytes[at - 4] = bytes[at - 3] = '\0';
+    return bytes;
+  };
+  HKEY target = key("SRV02", "SOFTWARE\\Vornix\\Kept");
+  RegSetValueExA(target, "Old", 0, REG_DWORD, reinterpret_cast<const BYTE*>("\7\0\0\0"), 4);
+  const std::vector<std::string> before = dump(target);
+  const std::pair<std::string, LONG> bad[] = {{patched("EMPTYNAME", "EMPTYNAME", true), ERROR_BADDB},
+                                              {patched("A_B", "A\\B", false), ERROR_BADDB},
+                                              {patched("A_B", "A\nB", false), ERROR_INVALID_PARAMETER},
+                                              {patched("LINE_BREAK", "LINE\rBREAK", false), ERROR_INVALID_PARAMETER}};
+  for (const auto& [bytes, error] : bad) {
+    std::ofstream(file("SRV01", "bad.hiv"), std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(RegRestoreKeyA(target, "\\\\SRV01\\C$\\bad.hiv", REG_FORCE_RESTORE), error);
+    EXPECT_EQ(dump(target), before);
+  }
+  for (HKEY k : {source, target}) RegCloseKey(k);
+}
+
 // Report definitions reach 64,000 bytes: such a value is kept as the hive's format requires, with a
 // value of exactly one segment still in one cell; hivex's tool and a restore read every byte back.
 TEST_F(HiveFiles, ALongValueIsKeptAsBigDataThatHivexAndARestoreReadWhole) {
