@@ -24,6 +24,7 @@ namespace {
 constexpr DWORD kValueDataBytes = 64000;
 constexpr DWORD kValueNameChars = 128;
 constexpr DWORD kSubkeyNameChars = 100;
+constexpr DWORD kKeyNameChars = 255;  // the registry's longest key name
 constexpr BYTE kServerMarker[4] = {0x02, 0x02, 0x02, 0x02};
 constexpr DWORD kServerFieldOffset = 24;
 constexpr char kProfilesPath[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles";
@@ -152,9 +153,22 @@ LONG create_staging(HKEY* console, HKEY* staging, char (&tag)[16]) {
                          staging, nullptr);
 }
 
-void delete_staging(HKEY console, const char* tag) {
-  DeleteKeyTree(console, tag, kLocalMachineName, 0);
-  DeleteRegistryKey(console, tag);
+// The staging key and its tree, subkeys first. A loaded file's key names reach the registry's 255
+// characters, past the 100 that DeleteKeyTree reads: the staging key goes whatever they are.
+void delete_staging(HKEY parent, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(parent, name, 0, local_access(KEY_ALL_ACCESS), &key) != ERROR_SUCCESS) return;
+  DWORD count = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr);
+  for (DWORD index = count; index-- > 0;) {
+    char sub[kKeyNameChars + 1] = {};
+    DWORD size = sizeof sub;
+    if (RegEnumKeyExA(key, index, sub, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+      delete_staging(key, sub);
+  }
+  RegCloseKey(key);
+  DeleteRegistryKey(parent, name);
 }
 
 // Enables the backup and then the restore privilege in the process token; with warn, a failure of

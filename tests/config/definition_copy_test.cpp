@@ -290,6 +290,23 @@ TEST_F(DefinitionCopy, ExportedHiveImportsOntoACleanServerAsTheSameTree) {
   EXPECT_EQ(staging_keys(), staging_before);
 }
 
+TEST_F(DefinitionCopy, AnImportWithKeyNamesLongerThanACopyReadsLeavesNoStagingKey) {
+  // A profile whose lists have key names of 150 and 255 characters, saved as an export file.
+  HKEY profiles = open("SRV01", "Profiles"), made;
+  ASSERT_EQ(RegCreateKeyExA(profiles, ("Payroll\\" + std::string(150, 'P') + "\\" + std::string(255, 'L')).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr),
+            0);
+  RegCloseKey(made);
+  EnableBackupPrivileges();
+  ASSERT_EQ(RegSaveKeyA(profiles, "\\\\SRV01\\C$\\long.exportkey", nullptr), 0);
+  RegCloseKey(profiles);
+  const std::vector<std::string> staging_before = staging_keys();
+  EXPECT_EQ(ImportFile("SRV02", kImportProfiles, 0, "\\\\SRV01\\C$\\long.exportkey"), 1u);
+  EXPECT_EQ(staging_keys(), staging_before);
+  const std::vector<std::string> imported = tree("SRV02", std::string(kProductKey) + "\\Profiles");
+  EXPECT_NE(std::find(imported.begin(), imported.end(), "\\Payroll\\Files:Path=1:D:\\Payroll|"), imported.end());
+}
+
 TEST_F(DefinitionCopy, SavedReportsAreExportedFromTheServerTheirRowsName) {
   // SRV01's saved reports listed while SRV02 is the current server.
   std::filesystem::create_directories(world_.machine_dir("CONSOLE01") + "/shares/C$/Program Files/Brightmere/VORNIX");
