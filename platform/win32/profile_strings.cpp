@@ -17,10 +17,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "win32/paths.h"
@@ -34,8 +36,21 @@ std::string trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+std::string_view trimmed(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A name as it is looked up: trimmed, in lower case.
+std::string folded(std::string_view name) {
+  std::string out(trimmed(name));
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 bool same_name(const std::string& a, const char* b) {
-  std::string other = trim(b);
+  std::string_view other = trimmed(b);
   if (a.size() != other.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(other[i]))) return false;
@@ -77,6 +92,8 @@ struct IniFile {
   std::string path;  // on this computer
   bool exists = false;
   std::shared_ptr<std::vector<Line>> lines = std::make_shared<std::vector<Line>>();
+  // The line of each section name's first section, by folded name, as read; none once the lines change.
+  std::shared_ptr<std::map<std::string, int>> sections;
 };
 
 // The last file read, parsed, as Windows keeps it: a definition's numbered keys are read
@@ -86,6 +103,7 @@ struct ParsedFile {
   struct timespec modified = {};
   off_t size = -1;
   std::shared_ptr<std::vector<Line>> lines;
+  std::shared_ptr<std::map<std::string, int>> sections;
 };
 std::mutex& parsed_lock() {
   static std::mutex& lock = *new std::mutex;
@@ -109,39 +127,51 @@ bool load(const char* windows_path, IniFile* ini) {
   }
   struct stat st;
   ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::unique_lock<std::mutex> guard(parsed_lock());
+  ParsedFile& last = parsed();
+  if (ini->exists && last.path == ini->path && last.size == st.st_size &&
+      last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec) {
+    ini->lines = last.lines;
+    ini->sections = last.sections;
+    return true;
+  }
+  guard.unlock();
   std::ifstream in(ini->path, std::ios::binary);
   if (!ini->exists || !in) {
     ini->exists = false;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return true;
   }
-  std::lock_guard<std::mutex> guard(parsed_lock());
-  ParsedFile& last = parsed();
-  if (last.path == ini->path && last.size == st.st_size && last.modified.tv_sec == st.st_mtim.tv_sec &&
-      last.modified.tv_nsec == st.st_mtim.tv_nsec) {
-    ini->lines = last.lines;
-    return true;
-  }
+  guard.lock();
   std::string text;
   bool in_section = false;
+  ini->sections = std::make_shared<std::map<std::string, int>>();
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r') text.pop_back();
     (*ini->lines).push_back(parse_line(text, in_section));
-    in_section = in_section || (*ini->lines).back().kind == Line::Section;
+    const Line& line = (*ini->lines).back();
+    if (line.kind == Line::Section)
+      ini->sections->emplace(folded(line.name), static_cast<int>((*ini->lines).size() - 1));
+    in_section = in_section || line.kind == Line::Section;
   }
-  last = {ini->path, st.st_mtim, st.st_size, ini->lines};
+  last = {ini->path, st.st_mtim, st.st_size, ini->lines, ini->sections};
   return true;
 }
 
 // A write changes its own copy of the lines, never the ones read before.
 void forget_parsed(IniFile* ini) {
   ini->lines = std::make_shared<std::vector<Line>>(*ini->lines);
+  ini->sections.reset();
   std::lock_guard<std::mutex> guard(parsed_lock());
   parsed() = ParsedFile{};
 }
 
 // The line of the first section of that name; -1 when there is none.
 int find_section(const IniFile& ini, const char* name) {
+  if (ini.sections) {
+    auto found = ini.sections->find(folded(name));
+    return found == ini.sections->end() ? -1 : found->second;
+  }
   for (size_t i = 0; i < (*ini.lines).size(); ++i)
     if ((*ini.lines)[i].kind == Line::Section && same_name((*ini.lines)[i].name, name)) return static_cast<int>(i);
   return -1;
