@@ -58,6 +58,7 @@ struct State {
   // Injected value-write failure per remote hive file: the write number that fails once, and its code.
   std::map<std::string, std::pair<int, LONG>> write_faults;
   std::map<std::string, int> writes;  // hive file -> value writes through remote handles
+  bool in_memory = false;             // changes are never written back to the hive files
 };
 
 State& state() {
@@ -242,7 +243,10 @@ LONG walk(Key* from, const char* sub_key, Key** out) {
   return ERROR_SUCCESS;
 }
 
-LONG save(const Access& a) { return save_hive(*a.hive) ? ERROR_SUCCESS : ERROR_WRITE_FAULT; }
+// Writes a changed hive back to its file, unless the world keeps its registries in memory.
+bool write_back(const Hive& hive) { return state().in_memory || save_hive(hive); }
+
+LONG save(const Access& a) { return write_back(*a.hive) ? ERROR_SUCCESS : ERROR_WRITE_FAULT; }
 
 // Value data as the caller sees it, into the caller's buffer.
 LONG copy_out(const std::vector<uint8_t>& bytes, DWORD type, LPDWORD type_out, LPBYTE data,
@@ -362,6 +366,12 @@ void registry_forget_all() {
   s.writes.clear();
 }
 
+void registry_keep_in_memory(bool in_memory) {
+  State& s = state();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.in_memory = in_memory;
+}
+
 // Removes a key and its subtree, deepest first, so that open handles see ERROR_KEY_DELETED.
 static void remove_tree(Key* key) {
   while (!key->children.empty()) remove_tree(key->children.back().get());
@@ -392,7 +402,7 @@ void registry_write_machine_key(const world::Machine& machine, const std::string
     key->set_value(v.name, v.type, std::move(bytes));
   }
   key->last_write_ms = now;
-  save_hive(*hive);
+  write_back(*hive);
 }
 
 void registry_delete_machine_key(const world::Machine& machine, const std::string& path) {
@@ -405,7 +415,7 @@ void registry_delete_machine_key(const world::Machine& machine, const std::strin
   Key* parent = key->parent;
   remove_tree(key);
   parent->last_write_ms = world::clock_now_ms();
-  save_hive(*hive);
+  write_back(*hive);
 }
 
 // The machine of a hive file: machines/<NAME>/registry/<hive>.reg.

@@ -136,6 +136,8 @@ bool open(const std::string& folder) {
     w.machines[lower(m.name)] = std::move(m);
   }
   const IniSection& main = w.ini["world"];
+  auto registry = main.find("registry");
+  win32::registry_keep_in_memory(registry != main.end() && lower(registry->second) == "memory");
   auto clock = main.find("clock");
   if (clock != main.end() && lower(clock->second) == "virtual") {
     auto start = main.find("start");
