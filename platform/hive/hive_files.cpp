@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "win32/paths.h"
@@ -37,6 +38,7 @@ constexpr size_t kValueCellBytes = 4 + 0x14;  // a "vk" cell without its name
 constexpr uint32_t kDataInCell = 0x80000000;   // a value's length bit: up to four bytes kept in the "vk" itself
 constexpr uint32_t kBigDataSegment = 16344;
 constexpr uint64_t kFileTimeEpochOffset = 116444736000000000ull;
+constexpr int kMostKeyLevels = 512;
 
 static_assert(sizeof(hive_type) == sizeof(uint32_t), "hivex keeps a value's type in 32 bits");
 
@@ -245,8 +247,11 @@ bool add_to_hive(hive_h* h, hive_node_h node, const win32::RegistryTree& tree) {
   return true;
 }
 
-// The whole tree below a hive node; false when the hive does not read as one.
-bool read_from_hive(hive_h* h, hive_node_h node, win32::RegistryTree* tree) {
+// The whole tree below a hive node; false when the hive does not read as one, also when a key is listed
+// below two keys or below itself, or keys are nested deeper than Windows' 512 levels.
+bool read_from_hive(hive_h* h, hive_node_h node, win32::RegistryTree* tree, std::unordered_set<hive_node_h>* seen,
+                    int level) {
+  if (level > kMostKeyLevels || !seen->insert(node).second) return false;
   std::unique_ptr<hive_value_h, decltype(&std::free)> values(hivex_node_values(h, node), &std::free);
   if (!values) return false;
   for (const hive_value_h* v = values.get(); *v; ++v) {
@@ -267,7 +272,7 @@ bool read_from_hive(hive_h* h, hive_node_h node, win32::RegistryTree* tree) {
     if (!name) return false;
     tree->children.emplace_back();
     tree->children.back().name = utf8_to_latin1(name.get());
-    if (!read_from_hive(h, *c, &tree->children.back())) return false;
+    if (!read_from_hive(h, *c, &tree->children.back(), seen, level + 1)) return false;
   }
   return true;
 }
@@ -342,7 +347,8 @@ LONG read_hive(const std::string& path, win32::RegistryTree* tree) {
   if (!hive_is_whole(path)) return ERROR_BADDB;
   HiveHandle h(hivex_open(path.c_str(), 0));
   if (!h) return ERROR_BADDB;
-  return read_from_hive(h.get(), hivex_root(h.get()), tree) ? ERROR_SUCCESS : ERROR_BADDB;
+  std::unordered_set<hive_node_h> seen;
+  return read_from_hive(h.get(), hivex_root(h.get()), tree, &seen, 0) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 LONG unsupported(const char* function, const char* what) {

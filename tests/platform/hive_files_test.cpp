@@ -242,6 +242,46 @@ TEST_F(HiveFiles, AHiveWithAKeyOrValueNameTheRegistryCannotHoldIsRefusedAndChang
   for (HKEY k : {source, target}) RegCloseKey(k);
 }
 
+TEST_F(HiveFiles, AHiveWhoseKeysLoopOrShareACellOrNestTooDeepIsRefusedAndChangesNothing) {
+  ASSERT_EQ(enable_backup_privileges(), ERROR_SUCCESS);
+  HKEY source = key("SRV01", "SOFTWARE\\Vornix\\Tree");
+  for (const char* path : {"FIRSTKEY\\FIRSTGRAND", "SECONDKEY\\SECONDGRAND"})
+    RegCloseKey(key("SRV01", std::string("SOFTWARE\\Vornix\\Tree\\") + path));
+  ASSERT_EQ(RegSaveKeyA(source, "C:\\tree.hiv", nullptr), ERROR_SUCCESS);
+  const std::string saved = support::read_whole_file(file("SRV01", "tree.hiv"));
+  // A key's cell holds its name (ASCII) 0x50 bytes in and its subkey list's offset 0x20 bytes in; the
+  // list's first entry is 8 bytes into the list. Offsets count from the first bin, 0x1000 into the file.
+  auto cell = [&](const char* name) { return saved.find(name) - 0x50; };
+  auto pointed = [&](size_t key_cell, size_t target_cell) {
+    std::string bytes = saved;
+    const size_t entry = 0x1000 + le32(bytes, key_cell + 0x20) + 8;
+    for (int i = 0; i < 4; ++i) bytes[entry + i] = char((target_cell - 0x1000) >> (8 * i));
+    return bytes;
+  };
+  HKEY deep = key("SRV01", "SOFTWARE\\Vornix\\Deep");
+  for (int level = 0; level < 513; ++level) {
+    HKEY next = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(deep, "L", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr), 0) << level;
+    RegCloseKey(deep);
+    deep = next;
+  }
+  RegCloseKey(deep);
+  HKEY deep_root = key("SRV01", "SOFTWARE\\Vornix\\Deep");
+  ASSERT_EQ(RegSaveKeyA(deep_root, "C:\\deep.hiv", nullptr), ERROR_SUCCESS);
+  HKEY target = key("SRV02", "SOFTWARE\\Vornix\\Kept");
+  RegSetValueExA(target, "Old", 0, REG_DWORD, reinterpret_cast<const BYTE*>("\7\0\0\0"), 4);
+  const std::vector<std::string> before = dump(target);
+  const std::string bad[] = {pointed(cell("FIRSTKEY"), cell("FIRSTKEY")),  // below itself
+                             pointed(cell("SECONDKEY"), cell("FIRSTGRAND")),  // below two keys
+                             support::read_whole_file(file("SRV01", "deep.hiv"))};
+  for (const std::string& bytes : bad) {
+    std::ofstream(file("SRV01", "bad.hiv"), std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(RegRestoreKeyA(target, "\\\\SRV01\\C$\\bad.hiv", REG_FORCE_RESTORE), ERROR_BADDB);
+    EXPECT_EQ(dump(target), before);
+  }
+  for (HKEY k : {source, deep_root, target}) RegCloseKey(k);
+}
+
 // Report definitions reach 64,000 bytes: such a value is kept as the hive's format requires, with a
 // value of exactly one segment still in one cell; hivex's tool and a restore read every byte back.
 TEST_F(HiveFiles, ALongValueIsKeptAsBigDataThatHivexAndARestoreReadWhole) {
