@@ -259,10 +259,18 @@ namespace platform {
 
 DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms, std::string* share_root) {
   std::string path = windows_path ? windows_path : "";
+  const bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+  const bool drive = !unc && path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  if (!unc && !drive) {
+    *local_path = path;
+    for (char& c : *local_path)
+      if (c == '\\') c = '/';
+    return 0;
+  }
   std::vector<std::string> parts = split_components(path);
   std::string base;
   size_t first = 0;
-  if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+  if (unc) {
     if (parts.size() < 2) return ERROR_BAD_NETPATH;
     const world::Machine* machine = world::find_machine(parts[0]);
     if (machine == nullptr || machine->setting("machine", "reachable", "yes") == "no") return ERROR_BAD_NETPATH;
@@ -281,16 +289,11 @@ DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_de
     if (::stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_BAD_NET_NAME;
     if (share_root) *share_root = base;
     first = 2;
-  } else if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+  } else {
     const world::Machine* machine = world::find_machine(world::console_machine());
     if (machine == nullptr) return ERROR_PATH_NOT_FOUND;
     base = join_component(world::machine_path(*machine, "shares"), std::string(1, path[0]) + "$");
     first = 1;
-  } else {
-    *local_path = path;
-    for (char& c : *local_path)
-      if (c == '\\') c = '/';
-    return 0;
   }
   for (size_t i = first; i < parts.size(); ++i) base = join_component(base, parts[i]);
   *local_path = base;

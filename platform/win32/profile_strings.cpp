@@ -91,7 +91,7 @@ struct IniFile {
   std::string windows_path;
   std::string path;  // on this computer
   bool exists = false;
-  std::shared_ptr<std::vector<Line>> lines = std::make_shared<std::vector<Line>>();
+  std::shared_ptr<std::vector<Line>> lines;  // once loaded; none for a file that does not exist
   // The line of each section name's first section, by folded name, as read; none once the lines change.
   std::shared_ptr<std::map<std::string, int>> sections;
 };
@@ -136,6 +136,7 @@ bool load(const char* windows_path, IniFile* ini) {
     return true;
   }
   guard.unlock();
+  ini->lines = std::make_shared<std::vector<Line>>();
   std::ifstream in(ini->path, std::ios::binary);
   if (!ini->exists || !in) {
     ini->exists = false;
