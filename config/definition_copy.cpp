@@ -604,6 +604,10 @@ DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file) 
                        "the selected server will remain intact and will not be affected in any way by this function.",
                        "REGISTRY IMPORT CONFIRMATION", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
     return 0;
+  return restore_registry_archive(window, server, file);
+}
+
+DWORD restore_registry_archive(HWND window, const char* server, const char* file) {
   HKEY root, product;
   if (ConnectServerRegistry(server, &root, "UNABLE TO CONNECT TO SERVER REGISTRY - IMPORT ABANDONED", 0) != 0 ||
       root == nullptr)
@@ -655,10 +659,6 @@ bool registry_archive_folder(const char* server, char* out, size_t size) {
   return true;
 }
 
-namespace {
-
-// The date an archive's name carries: the parts around a month name ("vornix_07_Dec_2026.savekey" gives
-// "07 Dec 2026"); empty when no part is a month.
 void archive_date(const char* file, char* out, size_t size) {
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -681,8 +681,6 @@ void archive_date(const char* file, char* out, size_t size) {
     return;
   }
 }
-
-}  // namespace
 
 DWORD ListRegistryArchives(const char* server, HWND list) {
   char folder[MAX_PATH + 120], pattern[MAX_PATH + 140];

@@ -63,11 +63,16 @@ DWORD ImportFile(const char* server, DWORD kind, DWORD report_to_host, const cha
 // The folder where the server's agent keeps its registry archives: "\\\\SERVER\\C$\\...\\vornix\\"
 // from its SystemRoot. false when SystemRoot cannot be read.
 bool registry_archive_folder(const char* server, char* out, size_t size);
+// The date an archive's file name carries: the parts around a month name ("vornix_07_Dec_2026.savekey" gives
+// "07 Dec 2026"); empty when no part is a month.
+void archive_date(const char* file, char* out, size_t size);
 // One list row per "*.savekey" file of that folder: its full path, and in the second column the
 // date its name carries. The number listed.
 DWORD ListRegistryArchives(const char* server, HWND list);
 // Replaces the server's product key by a registry archive, after the user confirms. 1 on success.
 DWORD RestoreRegistryArchive(HWND window, const char* server, const char* file);
+// The same once confirmed: the product key opened and the archive restored over it, with their messages.
+DWORD restore_registry_archive(HWND window, const char* server, const char* file);
 // The server screen's archive list (0x60340120, chosen): the current server's registry archives, listed anew
 // at each event. Its restore button (0x60310120, chosen): the selected archive over the current server's
 // product key, after the confirmation.

@@ -153,6 +153,9 @@ DWORD ModifyAttribute(BOOL delete_value, const char* dn, const char* attribute, 
                       DWORD mode, LONG integer_value, LONGLONG large_value, DWORD single_valued);
 // The number of the attribute's current values equal (ignoring case) to the text; its type.
 DWORD CountMatchingValues(const char* dn, const char* attribute, const char* text, DWORD* type);
+// Whether one of an attribute's values equals (ignoring case) a recorded value text: objectClass
+// values as they are shown, others by their string form.
+bool ads_value_matches(const char* attribute, DWORD type, const ADSVALUE& value, const char* text);
 // The display text of one value.
 void FormatAdsValue(char* out, size_t size, const char* attribute, DWORD type, const ADSVALUE& value);
 // Rolls back the recorded changes of the selected rows of a directory report list.

@@ -217,6 +217,14 @@ DWORD LookupAttributeSyntax(const char* server, const char* attribute, DWORD* si
   return kSyntaxNotFound;
 }
 
+bool ads_value_matches(const char* attribute, DWORD type, const ADSVALUE& value, const char* text) {
+  char shown[kDirectoryPathBytes];
+  // objectClass values are compared as they are shown; others by their string form.
+  if (equal_ignoring_case(attribute, "objectClass")) FormatAdsValue(shown, sizeof shown, attribute, type, value);
+  else value_string(attribute, type, value, shown, sizeof shown);
+  return equal_ignoring_case(shown, text ? text : "");
+}
+
 DWORD CountMatchingValues(const char* dn, const char* attribute, const char* text, DWORD* type) {
   return count_values(dn, attribute, text, nullptr, type);
 }
@@ -241,14 +249,8 @@ DWORD count_values(const char* dn, const char* attribute, const char* text, DWOR
   for (DWORD a = 0; a < returned; ++a) {
     if (type) *type = info[a].dwADsType;
     if (total) *total += info[a].dwNumValues;
-    for (DWORD v = 0; v < info[a].dwNumValues; ++v) {
-      char value[kDirectoryPathBytes];
-      // objectClass values are compared as they are shown; others by their string form.
-      if (equal_ignoring_case(attribute, "objectClass"))
-        FormatAdsValue(value, sizeof value, attribute, info[a].dwADsType, info[a].pADsValues[v]);
-      else value_string(attribute, info[a].dwADsType, info[a].pADsValues[v], value, sizeof value);
-      if (equal_ignoring_case(value, text ? text : "")) ++count;
-    }
+    for (DWORD v = 0; v < info[a].dwNumValues; ++v)
+      if (ads_value_matches(attribute, info[a].dwADsType, info[a].pADsValues[v], text)) ++count;
   }
   FreeADsMem(info);
   return count;

@@ -11,14 +11,6 @@
 #include "reports/log_folders.h"
 #include "reports/log_reader.h"
 
-namespace {
-
-constexpr size_t kArchiveBlockBytes = 64 * 1024;
-constexpr uint64_t kMegabyte = 1048576;
-constexpr size_t kMessageBytes = 1400;
-constexpr char kSiblingLogShareValue[] = "LogSharePath";
-
-// The date part of an agent's file name: after the last underscore, up to ".vnx".
 void log_name_date(const char* name, const LogFileName& parsed, char* out, size_t size) {
   out[0] = '\0';
   if (!parsed.has_nominal_time) return;
@@ -27,6 +19,13 @@ void log_name_date(const char* name, const LogFileName& parsed, char* out, size_
   copy_text(out, size, underscore + 1);
   if (char* dot = std::strrchr(out, '.')) *dot = '\0';
 }
+
+namespace {
+
+constexpr size_t kArchiveBlockBytes = 64 * 1024;
+constexpr uint64_t kMegabyte = 1048576;
+constexpr size_t kMessageBytes = 1400;
+constexpr char kSiblingLogShareValue[] = "LogSharePath";
 
 // The sibling product names its logs <name>.csv.
 BOOL sibling_log_name(const char* name) {

@@ -21,6 +21,10 @@ constexpr size_t kLogRowDateOffset = kLogRowPrefixOffset + kLogNameBytes;  // te
 constexpr size_t kLogRowDateBytes = 24;
 static_assert(kLogRowDateOffset + kLogRowDateBytes <= kOwnedSlotsOffset, "log row fields before the slots");
 
+// The date part of an agent's file name as its row shows it: after the last underscore, up to ".vnx";
+// empty when parse_log_file_name found no date in the name.
+void log_name_date(const char* name, const LogFileName& parsed, char* out, size_t size);
+
 // Null when the row has no path.
 const char* log_row_path(const BYTE* context);
 

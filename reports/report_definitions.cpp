@@ -177,6 +177,29 @@ const char* definition_row_emails(const BYTE* record) {
   return static_cast<const char*>(owned_block(record, kOwnedValueFirst));
 }
 
+BOOL make_definition_row(const ReportDefinition& d, int image, const BYTE* row_template, BYTE* record) {
+  if (row_template) std::memcpy(record, row_template, kListItemHeaderBytes);
+  size_t name_bytes = std::strlen(d.name) + 10;
+  auto* name = static_cast<char*>(allocate_block(GPTR, name_bytes));
+  auto* emails = static_cast<char*>(allocate_block(GPTR, kDefinitionEmailBytes));
+  if (name == nullptr || emails == nullptr) {
+    free_block(name);
+    free_block(emails);
+    return FALSE;
+  }
+  copy_text(name, name_bytes, d.name);
+  if (std::strcmp(d.email_list, "*") != 0) copy_text(emails, kDefinitionEmailBytes, d.email_list);
+  set_owned_block(record, kOwnedBlock1, name);
+  set_owned_block(record, kOwnedValueFirst, emails);
+  copy_text(reinterpret_cast<char*>(record + kDefinitionOutputTypeOffset), sizeof d.output_type, d.output_type);
+  copy_text(reinterpret_cast<char*>(record + kDefinitionReportTypeOffset), sizeof d.report_type, d.report_type);
+  copy_text(reinterpret_cast<char*>(record + kDefinitionNameFormatOffset), sizeof d.ad_name_format, d.ad_name_format);
+  uint32_t eperm = std::strcmp(d.with_eperm, "*") == 0 ? 0 : 132;
+  std::memcpy(record + kDefinitionEpermOffset, &eperm, 4);
+  std::memcpy(record + kDefinitionImageOffset, &image, 4);
+  return TRUE;
+}
+
 DWORD ListReportDefinitions(HWND list, const BYTE* row_template) {
   char file[MAX_PATH];
   if (!report_definitions_path(file, sizeof file)) return 0;
@@ -193,31 +216,8 @@ DWORD ListReportDefinitions(HWND list, const BYTE* row_template) {
       // Listed again, a position's tile replaces the one drawn there before: the image list keeps one per section.
       draw_definition_tile(images, d, image, image < ImageList_GetImageCount(images));
       BYTE record[kListItemBytes] = {};
-      if (row_template) std::memcpy(record, row_template, kListItemHeaderBytes);
-      size_t name_bytes = std::strlen(section) + 10;
-      auto* name = static_cast<char*>(allocate_block(GPTR, name_bytes));
-      auto* emails = static_cast<char*>(allocate_block(GPTR, kDefinitionEmailBytes));
-      if (name == nullptr || emails == nullptr) {
-        free_block(name);
-        free_block(emails);
-        break;
-      }
-      copy_text(name, name_bytes, section);
-      if (std::strcmp(d.email_list, "*") != 0) copy_text(emails, kDefinitionEmailBytes, d.email_list);
-      set_owned_block(record, kOwnedBlock1, name);
-      set_owned_block(record, kOwnedValueFirst, emails);
-      copy_text(reinterpret_cast<char*>(record + kDefinitionOutputTypeOffset), sizeof d.output_type, d.output_type);
-      copy_text(reinterpret_cast<char*>(record + kDefinitionReportTypeOffset), sizeof d.report_type, d.report_type);
-      copy_text(reinterpret_cast<char*>(record + kDefinitionNameFormatOffset), sizeof d.ad_name_format, d.ad_name_format);
-      uint32_t eperm = std::strcmp(d.with_eperm, "*") == 0 ? 0 : 132;
-      std::memcpy(record + kDefinitionEpermOffset, &eperm, 4);
-      std::memcpy(record + kDefinitionImageOffset, &image, 4);
+      if (insert == nullptr || !make_definition_row(d, image, row_template, record)) break;
       DWORD flag = 0;
-      if (insert == nullptr) {
-        free_block(name);
-        free_block(emails);
-        break;
-      }
       insert(list, kQuickReportParent, kReportRowPosition, "", image, 1, 0, 0, record, &flag);
       ++listed;
     }

@@ -55,6 +55,10 @@ constexpr size_t kDefinitionEmailBytes = 2000;
 const char* definition_row_name(const BYTE* record);
 const char* definition_row_emails(const BYTE* record);
 
+// Fills a definition's row record: the header from the row template (when given), the name and
+// e-mail blocks (owned by the record), the texts, the effective-permissions value and the tile's
+// image index. FALSE, and no block kept, when no memory is left.
+BOOL make_definition_row(const ReportDefinition& d, int image, const BYTE* row_template, BYTE* record);
 // Lists the definitions of the file into the host list, one row per section in the file's
 // order, each with its tile as image; the row template is the event's list item record.
 // The number listed (0 for a missing file or one without sections).

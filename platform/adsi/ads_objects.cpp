@@ -29,15 +29,17 @@ const IID IID_IADsADSystemInfo = {0x5bb11929, 0xafd1, 0x11d2, {0x9c, 0xb9, 0x00,
 const CLSID CLSID_ADSystemInfo = {0x50b6327f, 0xafd1, 0x11d2, {0x9c, 0xb9, 0x00, 0x00, 0xf8, 0x7a, 0x36, 0x9e}};
 }
 
+namespace adsi {
 namespace {
-
-bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Blocks handed to the caller in one piece: the first allocation is the
 // block, later ones hang off it and go with it in FreeADsMem or FreeColumn.
 struct BlockHeader {
   std::vector<void*>* parts;
 };
+
+}  // namespace
+
 void* new_block(size_t bytes) {
   auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
   if (header == nullptr) return nullptr;
@@ -62,6 +64,8 @@ LPWSTR block_text(void* block, const std::u16string& text) {
   return out;
 }
 
+namespace {
+
 // "YYYYMMDDHHMMSS[.f]Z" as a SYSTEMTIME.
 SYSTEMTIME parse_generalized_time(const std::string& text) {
   SYSTEMTIME t = {};
@@ -77,7 +81,8 @@ SYSTEMTIME parse_generalized_time(const std::string& text) {
   return t;
 }
 
-// One LDAP value as an ADSVALUE of the attribute's type; texts and bytes in the block.
+}  // namespace
+
 void convert_value(void* block, ADSTYPE type, const berval& v, ADSVALUE* out) {
   std::string text(v.bv_val, v.bv_len);
   out->dwType = type;
@@ -101,6 +106,18 @@ void convert_value(void* block, ADSTYPE type, const berval& v, ADSVALUE* out) {
     default: out->CaseIgnoreString = block_text(block, wide(text)); break;
   }
 }
+
+}  // namespace adsi
+
+namespace {
+
+using adsi::block_part;
+using adsi::block_text;
+using adsi::convert_value;
+using adsi::free_block;
+using adsi::new_block;
+
+bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // An ADSVALUE as the directory's text of it.
 std::string value_text(const ADSVALUE& v) {

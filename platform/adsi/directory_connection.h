@@ -55,4 +55,13 @@ std::string escape_filter_value(const std::string& value);
 // The text of a DN placed in an ADsPath: "/" escaped as "\/".
 std::string path_dn(const std::string& dn);
 
+// Blocks handed to the caller in one piece (FreeADsMem, FreeColumn): parts
+// allocated for a block go with it.
+void* new_block(size_t bytes);
+void* block_part(void* block, size_t bytes);
+LPWSTR block_text(void* block, const std::u16string& text);
+void free_block(void* block);
+// One LDAP value as an ADSVALUE of the attribute's type; its texts and bytes are parts of the block.
+void convert_value(void* block, ADSTYPE type, const berval& v, ADSVALUE* out);
+
 }  // namespace adsi
