@@ -1,0 +1,101 @@
+// Reads arbitrary bytes as the report definitions file, as the definitions
+// list reads it: the section names, then each section's keys and its three
+// numbered lists counted through the private-profile functions, and its row
+// record made. The first section's tile is drawn too, for one input in 32
+// (by its size): drawing costs more than all the reading. The rows' texts and
+// blocks stay inside their sizes, and each section name comes once.
+//
+// Each input is a new file: the private-profile functions keep the last file
+// they parsed while its size and time are unchanged, and two inputs can be
+// written within one tick of the file system's clock.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_folder.h"
+#include "host/host.h"
+#include "host/list_item.h"
+#include "host/text.h"
+#include "reports/report_definitions.h"
+
+namespace {
+
+// Larger files bring no new lines, only more of them: each key read walks the file's lines.
+constexpr size_t kMostBytes = 65536;
+
+std::string g_folder;
+std::string g_rest;                // a small file read after each input, so that the last file parsed is the same again
+std::vector<std::string> g_names;  // of the rows listed for the current input
+
+template <size_t N>
+void check_field(const BYTE* record, size_t offset) {
+  if (strnlen(reinterpret_cast<const char*>(record + offset), N) >= N) std::abort();
+}
+
+void check_row(BYTE* record, const ReportDefinition& d) {
+  const char* name = definition_row_name(record);
+  const char* emails = definition_row_emails(record);
+  if (name == nullptr || std::strcmp(name, d.name) != 0 || emails == nullptr ||
+      strnlen(emails, kDefinitionEmailBytes) >= kDefinitionEmailBytes)
+    std::abort();
+  check_field<sizeof ReportDefinition::output_type>(record, kDefinitionOutputTypeOffset);
+  check_field<sizeof ReportDefinition::report_type>(record, kDefinitionReportTypeOffset);
+  check_field<sizeof ReportDefinition::ad_name_format>(record, kDefinitionNameFormatOffset);
+  for (DWORD count : {d.paths, d.ad_objects, d.ad_attributes})
+    if (count > kNumberedKeysCounted) std::abort();
+  for (const std::string& listed : g_names)
+    if (equal_ignoring_case(listed.c_str(), name)) std::abort();  // one row per section name
+  g_names.push_back(name);
+  for (int slot : {kOwnedBlock1, kOwnedValueFirst}) {
+    free_block(owned_block(record, slot));
+    set_owned_block(record, slot, nullptr);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  g_folder = make_fuzz_folder("definitions");
+  g_rest = g_folder + "/rest.ini";
+  std::FILE* rest = std::fopen(g_rest.c_str(), "wb");
+  if (rest == nullptr || std::fputs("[rest]\r\n", rest) < 0 || std::fclose(rest) != 0) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kMostBytes) return -1;
+  static std::vector<char> names(kSectionNamesBytes);
+  static HIMAGELIST images = nullptr;
+  static unsigned number = 0;
+  if (images == nullptr) {
+    g_library.quiet_mode = 1;
+    images = ImageList_Create(kTileWidth, kTileHeight, ILC_COLOR32, 1, 1);
+    if (images == nullptr) std::abort();
+  }
+  std::string file = g_folder + "/definitions_" + std::to_string(number++) + ".ini";
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0) std::abort();
+  g_names.clear();
+  static ReportDefinition d;
+  if (GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, file.c_str()) > 0) {
+    int image = 0;
+    for (const char* section = names.data(); *section; section += std::strlen(section) + 1, ++image) {
+      read_report_definition(file.c_str(), section, &d);
+      if (image == 0 && size % 32 == 0) draw_definition_tile(images, d, 0, ImageList_GetImageCount(images) > 0);
+      BYTE record[kListItemBytes] = {};
+      if (!make_definition_row(d, image, nullptr, record)) std::abort();
+      check_row(record, d);
+    }
+  }
+  ::unlink(file.c_str());
+  GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, g_rest.c_str());
+  return 0;
+}
+
+// The font library keeps what it has read of the fonts until the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
