@@ -158,9 +158,10 @@ void append_value(std::string& out, const Value& v) {
     out += buf;
   }
   size_t column = out.size() - line_start;
+  static constexpr char kDigits[] = "0123456789abcdef";
   for (size_t i = 0; i < v.data.size(); ++i) {
-    std::snprintf(buf, sizeof buf, "%02x", v.data[i]);
-    out += buf;
+    out += kDigits[v.data[i] >> 4];
+    out += kDigits[v.data[i] & 15];
     column += 2;
     if (i + 1 == v.data.size()) break;
     out += ',';
