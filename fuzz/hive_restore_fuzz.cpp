@@ -55,8 +55,15 @@ void add_machine(const std::string& name, const std::string& ipv4, const std::st
                  hklm);
 }
 
+// The tree as a key of the registry's store. Data other than strings is cut to its first bytes: its
+// text is hex however long it is, and reading long hex back would take most of the target's time.
 void add_tree(win32::registry::Key* key, const win32::RegistryTree& tree) {
-  for (const win32::registry::Value& v : tree.values) key->set_value(v.name, v.type, v.data);
+  constexpr size_t kDataKept = 64;
+  for (const win32::registry::Value& v : tree.values) {
+    std::vector<uint8_t> data = v.data;
+    if (!win32::registry::is_string_type(v.type) && data.size() > kDataKept) data.resize(kDataKept);
+    key->set_value(v.name, v.type, std::move(data));
+  }
   for (const win32::RegistryTree& child : tree.children) add_tree(key->add_child(child.name, 0), child);
 }
 
