@@ -199,6 +199,30 @@ TEST(Registry, LoadsWrittenTextAndReplacesTheFileWhole) {
   EXPECT_EQ(query_a(open_key(connect_to("SRV01"), "SOFTWARE\\Vornix"), "Port", &type), dword_bytes(0x51));
 }
 
+TEST(Registry, AWorldKeepingItsRegistriesInMemoryReadsTheFilesAndNeverWritesThem) {
+  support::WorldBuilder w;
+  w.add_machine("SRV01", "127.0.0.2");
+  w.add_registry_text("SRV01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vornix]\r\n\"Port\"=dword:00000050\r\n\r\n");
+  w.set_world_setting("world", "registry", "memory");
+  w.open();
+  const std::string file = w.machine_dir("SRV01") + "/registry/HKLM.reg";
+  const std::string before = support::read_whole_file(file);
+  HKEY key = open_key(connect_to("SRV01"), "SOFTWARE\\Vornix", KEY_ALL_ACCESS);
+  DWORD type = 0;
+  EXPECT_EQ(query_a(key, "Port", &type), dword_bytes(80));
+  ASSERT_EQ(set_a(key, "Mode", REG_SZ, "audit", 6), ERROR_SUCCESS);
+  EXPECT_EQ(query_a(key, "Mode", &type), bytes("audit", 6));
+  EXPECT_EQ(support::read_whole_file(file), before);
+  // Opened again without the setting, the world reads the file as it was and writes its changes.
+  w.set_world_setting("world", "registry", "file");
+  w.open();
+  key = open_key(connect_to("SRV01"), "SOFTWARE\\Vornix", KEY_ALL_ACCESS);
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "Mode", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(set_a(key, "Mode", REG_SZ, "audit", 6), ERROR_SUCCESS);
+  EXPECT_NE(support::read_whole_file(file).find("\"Mode\"=\"audit\""), std::string::npos);
+}
+
 TEST(Registry, ValueSizesCountTerminatorsAndKeysIgnoreCaseAndRefuseToDieWithChildren) {
   support::WorldBuilder w;
   w.open();
