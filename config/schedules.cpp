@@ -79,12 +79,14 @@ bool subkey_is(HKEY parent, const char* name, ReportListKind kind) {
     case ReportListKind::kGraphicalSchedules: wanted = has_value(key, "DisableFlag"); break;
     case ReportListKind::kSavedGraphs: wanted = has_value(key, "Graphs"); break;
     case ReportListKind::kSavedReports: {
-      // Reports\Graphs holds a Definition too; its default value tells it apart.
+      // Reports\Graphs holds a Definition too; its default value tells it apart: the 16 characters, and
+      // the terminator that Windows stores after them when the written text is followed by one.
       char marker[sizeof kGraphsMarker] = {};
-      DWORD marker_size = sizeof marker - 1;
+      DWORD marker_size = sizeof marker;
       bool graphs = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(marker), &marker_size) ==
                         ERROR_SUCCESS &&
-                    marker_size == sizeof kGraphsMarker - 1 && std::memcmp(marker, kGraphsMarker, marker_size) == 0;
+                    marker_size >= sizeof kGraphsMarker - 1 &&
+                    std::memcmp(marker, kGraphsMarker, sizeof kGraphsMarker) == 0;
       wanted = !graphs && has_value(key, "Definition", &size) && size > 0;
       break;
     }

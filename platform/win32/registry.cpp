@@ -309,6 +309,8 @@ LONG set_value(const char* function, HKEY key, const std::string& name, DWORD re
     return fault->second.second;
   std::vector<uint8_t> bytes;
   if (ansi && is_string_type(type)) {
+    // As Windows does: a text whose terminator follows its counted length gets the terminator counted.
+    if (size != 0 && data[size - 1] != 0 && data[size] == 0) ++size;
     bytes = widen(data, size);
   } else if (size != 0) {
     bytes.assign(data, data + size);

@@ -382,8 +382,8 @@ TEST_F(ProfileScreens, FormsListFilterAndSaveOntoTheSelectedProfileOrTheServersP
   ui::script({"EMAIL_ALERTS_POPTS", IDOK, "", {{1111, "svc_;backup"}, {1112, "adm*"}}});
   EXPECT_EQ(press(0x6021003E), 1u);
   EXPECT_EQ(ui::script_left(), 0u);
-  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsNotAccounts"), "svc_;backup");
-  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsOKAccounts"), "adm*");
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsNotAccounts"), std::string("svc_;backup") + '\0');
+  EXPECT_EQ(product_value("\\Profiles\\Shares", "EmailAlertsOKAccounts"), std::string("adm*") + '\0');
   EXPECT_EQ(product_value("", "EmailAlertsNotAccounts"), "<none>");
 
   // The server's form saves onto the product key, even with a profile selected.

@@ -181,12 +181,12 @@ TEST_F(Profiles, EachTypeIsCreatedListedDisabledAndDeletedWhole) {
   EXPECT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u)
       << "enabling an enabled profile";
   ASSERT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 1), 0u);
-  EXPECT_TRUE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
+  EXPECT_TRUE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0|"));
   EXPECT_EQ(icons(), (std::vector<int>{49, 0, 1, 89, 83}));
   ASSERT_EQ(ReadProfiles("SRV01", read, 6, &count), 0u);
   EXPECT_EQ(read[kLogonRow].disabled, 1u);
   ASSERT_EQ(SetProfileEnabled(nullptr, profiles, kLogonRow, kProfileLogon, "SRV01", "VNX_LOGIN_TRACK", 0), 0u);
-  EXPECT_FALSE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0"));
+  EXPECT_FALSE(has(tree(profile_path("VNX_LOGIN_TRACK")), "Disabled=1:0|"));
   EXPECT_EQ(icons()[kLogonRow], 2);
 
   // A profile with lists below it goes whole.
@@ -251,7 +251,7 @@ TEST_F(Profiles, CreationEstablishesAMissingKeyAndARecreationFailingPartWayKeeps
   ASSERT_EQ(create("Old", kProfileLogon), 1u);
   EXPECT_EQ(tree(profile_path("Old")),
             (std::vector<std::string>{"[]", "LastUpdateDate=4:1796551200", "CreateDate=4:1796551200", "ProfileType=4:256",
-                                      "CreatedBy=1:auditor on CONSOLE01||", "Disabled=1:0"}));
+                                      "CreatedBy=1:auditor on CONSOLE01||", "Disabled=1:0|"}));
 
   // The creator is the account the console runs under, as GetUserNameA gives it; from an ordinary
   // shell (no world user) that is the login account, never "<unknown>".
@@ -657,8 +657,8 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   LocalFree(back);
   LocalFree(sid);
 
-  // Alert account filters: any text, stored without terminator; at most its first 6000 bytes are read
-  // back; an empty one goes.
+  // Alert account filters: any text, written without terminator (Windows stores the one that follows it);
+  // at most its first 6000 bytes are read back; an empty one goes.
   char no[] = "svc_*;back?up", admin[] = "admin";
   std::string ok(kAlertAccountsBytes + 50, 'a');
   ok.replace(kAlertAccountsBytes - 1, 2, "yz");
@@ -672,7 +672,7 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
                                &size),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(stored.substr(0, size), ok) << "stored whole";
+    EXPECT_EQ(stored.substr(0, size), ok + '\0') << "stored whole";
   }
   char got_no[kAlertAccountsBytes + 1], got_ok[kAlertAccountsBytes + 1];
   std::memset(got_ok, 'x', sizeof got_ok);
@@ -683,7 +683,7 @@ TEST_F(Profiles, ExcludedAccountsAndAlertAccountFiltersOfAProfile) {
   ASSERT_EQ(SetEmailAlertAccounts(kAlertAccountsSet, "SRV01", "Files", empty, admin), 0u);
   const std::vector<std::string> values = tree(profile_path("Files"));
   EXPECT_EQ(std::vector<std::string>(values.begin() + 5, values.end()),
-            (std::vector<std::string>{"EmailAlertsOKAccounts=1:admin", "[\\Excluded]", std::string(kSid) + "=4:7",
+            (std::vector<std::string>{"EmailAlertsOKAccounts=1:admin|", "[\\Excluded]", std::string(kSid) + "=4:7",
                                       std::string(kLostSid) + "=4:0"}));
 }
 
