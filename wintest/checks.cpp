@@ -10,6 +10,8 @@ namespace {
 std::string g_case;
 volatile LONG g_passed;
 volatile LONG g_failed;
+volatile LONG g_skipped;
+std::string g_count_file;
 volatile ULONGLONG g_case_started;
 unsigned g_case_seconds;
 
@@ -76,10 +78,30 @@ bool check_equal(const std::vector<std::string>& expected, const std::vector<std
   return check(expected == actual, what, "    expected:" + joined(expected) + "\n    got:" + joined(actual));
 }
 
+void skip(const std::string& what, const std::string& reason) {
+  InterlockedIncrement(&g_skipped);
+  print_line("skip " + g_case + ": " + what + ": " + reason);
+}
+
+void add_counts(long passed, long failed, long skipped) {
+  InterlockedExchangeAdd(&g_passed, passed);
+  InterlockedExchangeAdd(&g_failed, failed);
+  InterlockedExchangeAdd(&g_skipped, skipped);
+}
+
+void set_count_file(const std::string& path) { g_count_file = path; }
+
 int finish() {
-  std::printf("%ld passed, %ld failed\n", static_cast<long>(g_passed), static_cast<long>(g_failed));
+  long passed = g_passed, failed = g_failed, skipped = g_skipped;
+  if (!g_count_file.empty()) {
+    if (std::FILE* out = std::fopen(g_count_file.c_str(), "w")) {
+      std::fprintf(out, "%ld %ld %ld\n", passed, failed, skipped);
+      std::fclose(out);
+    }
+  }
+  std::printf("%ld passed, %ld failed, %ld skipped\n", passed, failed, skipped);
   std::fflush(stdout);
-  return g_failed == 0 ? 0 : 1;
+  return failed == 0 ? 0 : 1;
 }
 
 void start_watchdog(unsigned seconds_per_case) {
@@ -87,5 +109,7 @@ void start_watchdog(unsigned seconds_per_case) {
   g_case_started = GetTickCount64();
   CloseHandle(CreateThread(nullptr, 0, watch, nullptr, 0, nullptr));
 }
+
+void stop_watchdog() { g_case_seconds = 0; }
 
 }  // namespace wintest

@@ -18,11 +18,20 @@ bool check_equal(unsigned long long expected, unsigned long long actual, const s
 bool check_equal(const std::vector<std::string>& expected, const std::vector<std::string>& actual,
                  const std::string& what);
 
-// Prints "N passed, N failed"; the process exit code: 0 when nothing failed.
+// A check that is not run here, and why ("skipped: RegRestoreKeyA is not implemented by Wine").
+void skip(const std::string& what, const std::string& reason);
+// Counts of checks made elsewhere (a child run of the host).
+void add_counts(long passed, long failed, long skipped);
+
+// Prints "N passed, N failed, N skipped" (and writes the three numbers to the count file when one
+// is set); the process exit code: 0 when nothing failed.
 int finish();
+void set_count_file(const std::string& path);
 
 // Ends the run when a case waits longer than this for the library (a window
 // nobody answers, a thread that never ends): a failure line, the count, exit.
 void start_watchdog(unsigned seconds_per_case);
+// No time limit from now on (the cases left run in child runs with limits of their own).
+void stop_watchdog();
 
 }  // namespace wintest

@@ -6,6 +6,7 @@
 //
 //   wintest.exe [FOLDER]      FOLDER (C:\vornix) holds the hand-picked log files and their expected texts
 //   wintest.exe --left-loaded the child run of the detach case
+//   wintest.exe --group NAME FOLDER   the child run of one group of the cases that both builds run
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,7 @@ constexpr unsigned kCaseSeconds = 120;
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--left-loaded") == 0) return wintest::left_loaded_run();
+  if (argc > 3 && std::strcmp(argv[1], "--group") == 0) return wintest::group_run(argv[2], argv[3]);
   wintest::Session session;
   session.folder = argc > 1 ? argv[1] : "C:\\vornix";
   if (!wintest::start_answering()) {
@@ -37,5 +39,6 @@ int main(int argc, char** argv) {
     wintest::key_save_case(&session);
     wintest::detach_case(&session);
   }
+  wintest::group_cases(session.folder);
   return wintest::finish();
 }

@@ -40,4 +40,9 @@ void detach_case(Session* session);
 // The child run of the detach case: the library started and used, then left loaded at exit.
 int left_loaded_run();
 
+// The groups of cases that both builds run (groups.h), each in a child run of this program.
+void group_cases(const std::string& folder);
+// The child run of one group: its sections compared with the Linux build's. The exit code.
+int group_run(const std::string& name, const std::string& folder);
+
 }  // namespace wintest

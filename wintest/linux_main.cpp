@@ -1,0 +1,160 @@
+// wintest-linux FOLDER COMPUTER WORLDS: what the Linux build gives for the
+// groups of cases that the Windows test host runs under Wine, and what those
+// cases need from the Linux side.
+//
+// Each group runs in a child process of its own, on a fresh world whose
+// console machine has the Wine prefix's computer name, on the library's code
+// linked in (libqvmr7's objects over the Win32 layer); its sections are
+// written to FOLDER/expected/<group>.txt. FOLDER is C:\vornix of the prefix.
+// WORLDS receives the world the prefix's ODBC driver answers from. Then the
+// fake TCP agents that the Windows host asks are started, their addresses
+// written to FOLDER/agents.txt, and served until standard input closes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/substitute_host.h"
+#include "host/exports.h"
+#include "host/host.h"
+#include "tests/support/fake_agents.h"
+#include "tests/support/fake_pipe_agent.h"
+#include "tests/support/world_builder.h"
+#include "win32/modules.h"
+#include "win32/ui_script.h"
+#include "wintest/groups.h"
+#include "wintest/linux_worlds.h"
+#include "wintest/transcript.h"
+
+extern const char qvmr7_resource_script[];
+extern const char qvmr7_resource_header[];
+
+namespace fs = std::filesystem;
+
+namespace wintest {
+namespace {
+
+Transcript g_transcript;
+std::unique_ptr<support::FakePipeAgent> g_pipe;
+
+}  // namespace
+
+bool begin_section(const std::string& title, const std::string&) {
+  g_transcript.sections.push_back({title, {}});
+  return true;
+}
+
+void say(const std::string& line) {
+  if (g_transcript.sections.empty()) begin_section("(before the first section)");
+  g_transcript.sections.back().lines.push_back(normalised(line));
+}
+
+void say(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) say(line);
+}
+
+void answer(const std::string& match, int button, std::vector<std::pair<int, std::string>> edits) {
+  ui::script({match, button, "", std::move(edits)});
+}
+
+// Modeless dialogs stay open here unless an answer names them.
+void leave_open(const std::string&) {}
+
+std::vector<std::string> shown() {
+  std::vector<std::string> out;
+  for (const ui::JournalEntry& e : ui::journal())
+    if (e.kind != "menu") out.push_back(e.title + " | " + e.text);
+  ui::clear_journal();
+  return out;
+}
+
+bool start_pipe_agent(const Place& place, PipeWay way) {
+  support::PipeScript script;
+  script.misbehaviour = way == PipeWay::kShort         ? support::PipeMisbehaviour::Short
+                        : way == PipeWay::kLong        ? support::PipeMisbehaviour::Long
+                        : way == PipeWay::kWrongMarker ? support::PipeMisbehaviour::WrongMarker
+                                                       : support::PipeMisbehaviour::None;
+  g_pipe = std::make_unique<support::FakePipeAgent>(place.computer, "vornixw01", script);
+  return g_pipe->serving();
+}
+
+void stop_pipe_agent() { g_pipe.reset(); }
+
+std::vector<std::string> hive_file_lines(const std::string& file) {
+  constexpr char kScratch[] = "SOFTWARE\\Brightmere Software, Inc.\\wintest hive";
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  LONG rc = RegRestoreKeyA(key, file.c_str(), REG_FORCE_RESTORE);
+  RegCloseKey(key);
+  std::vector<std::string> lines = rc == ERROR_SUCCESS ? registry_lines(HKEY_CURRENT_USER, kScratch, "file")
+                                                       : std::vector<std::string>{};
+  remove_key(HKEY_CURRENT_USER, kScratch);
+  return lines;
+}
+
+namespace {
+
+// One group in a child process: its world, the library started on it, its sections written.
+int run_group(const Group& group, const std::string& folder, const std::string& computer, const std::string& worlds) {
+  support::WorldBuilder world("", computer);
+  Place place{computer, "C:\\vornix", {}};
+  LinuxSide side;
+  prepare_linux_side(group.name, world, &place, &side, folder, worlds);
+  world.open();
+  ui::reset();
+  host::clear_screens();
+  host::ServiceTable table = host::make_service_table();
+  if (establish_tables(6, table.data()) != 1) {
+    std::fprintf(stderr, "wintest-linux: %s: the library refused the table\n", group.name);
+    return 1;
+  }
+  g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+  g_library.quiet_mode = 0;
+  g_library.styled_dialog_mode = 0;
+  set_replacements(place);
+  group.run(place);
+  std::string path = folder + "/expected/" + group.name + ".txt";
+  if (!write_transcript(g_transcript, path)) {
+    std::perror(path.c_str());
+    return 1;
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+}  // namespace wintest
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: wintest-linux FOLDER COMPUTER WORLDS\n");
+    return 2;
+  }
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const std::string folder = argv[1], computer = argv[2], worlds = argv[3];
+  fs::create_directories(folder + "/expected");
+  fs::create_directories(worlds);
+  int status = 0;
+  for (const wintest::Group& group : wintest::groups()) {
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) _exit(wintest::run_group(group, folder, computer, worlds));
+    int result = 0;
+    waitpid(child, &result, 0);
+    bool ok = WIFEXITED(result) && WEXITSTATUS(result) == 0;
+    std::printf("%s %s\n", ok ? "written" : "FAILED ", group.name);
+    if (!ok) status = 1;
+  }
+  if (status != 0) return status;
+  wintest::write_wine_inputs(folder);
+  return wintest::serve_agents(folder);
+}

@@ -1,0 +1,110 @@
+#include "wintest/linux_worlds.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "tests/support/agent_world.h"
+
+namespace fs = std::filesystem;
+
+namespace wintest {
+namespace {
+
+constexpr char kProductFolder[] = "/shares/C$/Program Files/Brightmere/VORNIX";
+constexpr int kNobodyAddress = 40;  // a loopback address of this process where nothing listens
+
+// The agents the network group asks, by role: one way of answering each.
+std::vector<std::pair<std::string, support::AgentScript>> agent_scripts() {
+  support::AgentScript well;
+  support::KnownServerEntry a{"SRV02", 7, "running since Monday", 0x10203, {1, 2, 3}, {4, 5, 6}, 9, 10, 0xABCD};
+  support::KnownServerEntry b{"SRV03", 8, std::string(600, 'k')};
+  well.known = {a, b};
+  well.alerts = {{"ALERTS1", "watching logons", {1, 2, 3, 4}, {11, 12, 13}}, {"ALERTS2", "", {}, {}}};
+  well.gather = {"Head office", "HOST1", "collector", {}, {"SRV02", "SRV03"}};
+  for (int i = 0; i < 10; ++i) well.gather.values[i] = 100 + static_cast<uint32_t>(i);
+  well.reported_state = 77;
+  support::AgentScript paged = well;
+  paged.known.clear();
+  for (uint32_t i = 0; i < 60; ++i) paged.known.push_back({"SRV" + std::to_string(100 + i), i, ""});
+  const std::pair<const char*, support::Misbehaviour> ways[] = {
+      {"slow", support::Misbehaviour::SlowPieces},
+      {"skipped first", support::Misbehaviour::SkippedFirst},
+      {"cut", support::Misbehaviour::CutMidEntry},
+      {"wrong magic", support::Misbehaviour::WrongMagic},
+      {"short", support::Misbehaviour::ShortReply},
+      {"too many", support::Misbehaviour::TooManyEntries},
+      {"limit above 100", support::Misbehaviour::LimitAbove100},
+      {"not allowed", support::Misbehaviour::NotAllowed},
+      {"reset", support::Misbehaviour::Reset},
+      {"silent", support::Misbehaviour::NoAnswer}};
+  std::vector<std::pair<std::string, support::AgentScript>> scripts = {{"well", well}, {"paged", paged}};
+  for (const auto& [role, way] : ways) {
+    support::AgentScript script = well;
+    script.misbehaviour = way;
+    scripts.push_back({role, script});
+  }
+  return scripts;
+}
+
+// Starts every agent on a loopback address of this process; their addresses by role, "nobody" too. In a
+// world, each address is a machine's, as the world's sockets reach only its machines.
+bool start_agents(LinuxSide* side, Place* place, support::WorldBuilder* world) {
+  int n = 2;
+  for (const auto& [role, script] : agent_scripts()) {
+    std::string address = support::process_loopback(n++);
+    if (world) world->add_machine("AGENT" + std::to_string(n), address);
+    side->agents.push_back(std::make_unique<support::FakeAgent>(address, script));
+    if (!side->agents.back()->listening()) {
+      std::fprintf(stderr, "wintest-linux: agent %s: %s\n", role.c_str(), side->agents.back()->error().c_str());
+      return false;
+    }
+    place->agents.push_back({role, address});
+  }
+  place->agents.push_back({"nobody", support::process_loopback(kNobodyAddress)});
+  if (world) world->add_machine("NOBODY", support::process_loopback(kNobodyAddress));
+  return true;
+}
+
+}  // namespace
+
+void prepare_linux_side(const std::string& group, support::WorldBuilder& world, Place* place, LinuxSide* side,
+                        const std::string&, const std::string&) {
+  // The console program's folder, where exports are written.
+  fs::create_directories(world.machine_dir(world.console()) + kProductFolder);
+  if (group == "network") start_agents(side, place, &world);
+  if (group == "services") {
+    // The console machine as a fresh prefix has it, with the agent's file sets in the console's folder.
+    support::add_agent_file_sets(world);
+    world.add_registry_text(world.console(), "HKLM",
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+                            "\"SystemRoot\"=\"C:\\\\windows\"\r\n\"ProductName\"=\"Microsoft Windows 7\"\r\n\r\n");
+  }
+}
+
+void write_wine_inputs(const std::string& folder) {
+  // The agent's 32-bit file set in the console's folder of the prefix (.ci/wine puts a service program in
+  // the place of VORNIXW.EXE).
+  const std::string set = folder + "/../Program Files/Brightmere/VORNIX/32W";
+  fs::create_directories(set);
+  for (const std::string& file : support::agent_file_set("32W"))
+    std::ofstream(set + "/" + file, std::ios::binary) << "stand-in for 32W\\" << file << "\n";
+}
+
+int serve_agents(const std::string& folder) {
+  LinuxSide side;
+  Place place;
+  if (!start_agents(&side, &place, nullptr)) return 1;
+  std::ofstream agents(folder + "/agents.txt", std::ios::binary);
+  for (const auto& [role, address] : place.agents) agents << role << " " << address << "\r\n";
+  agents.close();
+  std::printf("serving\n");
+  std::fflush(stdout);
+  std::string ignored;
+  while (std::getline(std::cin, ignored)) {
+  }
+  return 0;
+}
+
+}  // namespace wintest
