@@ -38,6 +38,7 @@ const std::vector<Group>& groups();
 void registry_group(const Place& place);
 void network_group(const Place& place);
 void services_group(const Place& place);
+void sql_group(const Place& place);
 
 // ---- What each build provides ---------------------------------------------------------
 // Starts the next section. missing names the function the section needs that this

@@ -155,6 +155,6 @@ int main(int argc, char** argv) {
     if (!ok) status = 1;
   }
   if (status != 0) return status;
-  wintest::write_wine_inputs(folder);
+  wintest::write_wine_inputs(folder, computer, worlds);
   return wintest::serve_agents(folder);
 }

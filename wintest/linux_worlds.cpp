@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "tests/support/agent_world.h"
+#include "tests/support/sql_server.h"
 
 namespace fs = std::filesystem;
 
@@ -74,6 +75,10 @@ void prepare_linux_side(const std::string& group, support::WorldBuilder& world, 
   // The console program's folder, where exports are written.
   fs::create_directories(world.machine_dir(world.console()) + kProductFolder);
   if (group == "network") start_agents(side, place, &world);
+  if (group == "sql") {
+    support::use_project_sql_driver();
+    support::add_sql_server(world, "SQL01", "127.0.0.5");
+  }
   if (group == "services") {
     // The console machine as a fresh prefix has it, with the agent's file sets in the console's folder.
     support::add_agent_file_sets(world);
@@ -83,7 +88,14 @@ void prepare_linux_side(const std::string& group, support::WorldBuilder& world, 
   }
 }
 
-void write_wine_inputs(const std::string& folder) {
+void write_wine_inputs(const std::string& folder, const std::string& computer, const std::string& worlds) {
+  // The world of the prefix's "SQL Server" driver: a fresh SQL01 (QVMR7_WORLD and ODBCSYSINI name it and the
+  // project's driver registration for the Wine run).
+  support::WorldBuilder sql(worlds + "/sql", computer);
+  support::add_sql_server(sql, "SQL01", "127.0.0.5");
+  std::ofstream(worlds + "/sql.env", std::ios::binary)
+      << "QVMR7_WORLD=" << sql.folder() << "\nODBCSYSINI="
+      << support::odbc_registration_folder(support::OdbcRegistration::kProjectDriver) << "\n";
   // The agent's 32-bit file set in the console's folder of the prefix (.ci/wine puts a service program in
   // the place of VORNIXW.EXE).
   const std::string set = folder + "/../Program Files/Brightmere/VORNIX/32W";

@@ -22,8 +22,10 @@ struct LinuxSide {
 void prepare_linux_side(const std::string& group, support::WorldBuilder& world, Place* place, LinuxSide* side,
                         const std::string& folder, const std::string& worlds);
 
-// Writes what the groups read in the Wine prefix besides the expected texts. folder is C:\vornix.
-void write_wine_inputs(const std::string& folder);
+// Writes what the groups read in the Wine prefix besides the expected texts (folder is its C:\vornix), and
+// the world of the prefix's ODBC driver into worlds/sql, with worlds/sql.env naming it and the driver's
+// registration ("NAME=value" lines for the Wine run's environment).
+void write_wine_inputs(const std::string& folder, const std::string& computer, const std::string& worlds);
 
 // Starts the fake TCP agents for the Windows host, writes their roles and addresses to
 // folder/agents.txt ("role address" per line) and serves them until standard input closes.

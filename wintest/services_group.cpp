@@ -102,7 +102,7 @@ void forget_agent() {
 
 // A run of the install entry point in a fresh results window: its rows.
 std::vector<std::string> run(int mode, const char* report_path = "") {
-  leave_open("VORNIX Agent Update Results");
+  leave_open("Results");
   open_results_window("VORNIX Agent Update Results");
   InstallAgentRun(nullptr, mode, g_computer.c_str(), report_path, "", "", 0x603100D3, 1);
   std::vector<std::string> rows = results_rows();
