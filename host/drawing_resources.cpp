@@ -12,7 +12,6 @@ constexpr char kMainFace[] = "Calibri";
 constexpr char kMainFallbackFace[] = "Trebuchet MS";
 constexpr char kTitleFace[] = "Segoe UI Light";
 constexpr int kMainFallbackGrowth = 2;
-constexpr int kFaceTestControl = 52268;
 constexpr int kTestFontHeight = 18;
 constexpr int kTestFontWeight = 200;
 
@@ -87,9 +86,9 @@ bool face_present(HDC dc, HFONT font, const char* face) {
 
 // Chooses the main and title faces and makes the test and title fonts.
 void choose_faces(DrawingResources& r) {
-  HWND probe = CreateWindowExA(0, "BUTTON", "", 0, 0, 0, 1, 1, nullptr,
-                               reinterpret_cast<HMENU>(static_cast<uintptr_t>(kFaceTestControl)), g_library.instance,
-                               nullptr);
+  // A window that is no child takes no control identifier (Windows refuses one that is no menu): the
+  // hidden probe button has none.
+  HWND probe = CreateWindowExA(0, "BUTTON", "", 0, 0, 0, 1, 1, nullptr, nullptr, g_library.instance, nullptr);
   HDC dc = probe ? GetDC(probe) : nullptr;
   copy_text(r.main_face, sizeof r.main_face, kMainFace);
   r.growth = 0;

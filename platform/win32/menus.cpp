@@ -85,6 +85,12 @@ LRESULT CALLBACK popup_menu_proc(HWND window, UINT message, WPARAM wparam, LPARA
 
 namespace platform {
 
+bool is_menu(HMENU menu) {
+  std::lock_guard<std::mutex> guard(state().lock);
+  return find_menu(menu) != nullptr;
+}
+
+
 WNDPROC popup_menu_window_proc() { return popup_menu_proc; }
 
 UINT track_popup_menu(HMENU menu, HWND owner) {

@@ -824,6 +824,11 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR text, DWOR
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  // A window that is no child takes a menu there, never a control identifier.
+  if ((style & WS_CHILD) == 0 && menu != nullptr && !platform::is_menu(menu)) {
+    SetLastError(ERROR_INVALID_MENU_HANDLE);
+    return nullptr;
+  }
   std::lock_guard<std::recursive_mutex> guard(ui_lock());
   if (parent && !find_window(parent)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -106,6 +106,8 @@ UINT track_popup_menu(HMENU menu, HWND owner);
 bool answer_modeless_dialogs();
 // Wakes the threads that wait for messages (a new message or scripted answer).
 void wake_message_waiters();
+// Whether a handle is a menu made and not yet destroyed.
+bool is_menu(HMENU menu);
 }  // namespace platform
 
 namespace ui {
