@@ -13,9 +13,19 @@ namespace {
 constexpr UINT_PTR kAnswerTimer = 0x5157;
 constexpr char kDialogClass[] = "#32770";
 
+constexpr UINT_PTR kMenuTimerMs = 30;
+constexpr char kMenuClass[] = "#32768";
+
 std::mutex g_lock;
 std::deque<Answer> g_answers;
 std::vector<Shown> g_journal;
+std::vector<std::string> g_menus;
+// The entry to choose in the menu that the answer's right-click opens, and how many timer ticks saw it.
+struct MenuChoice {
+  std::string entry;
+  int ticks;
+};
+MenuChoice g_menu_choice;
 std::set<HWND> g_seen;  // dialogs up now that were noted; a window leaves when destroyed
 
 std::string window_text(HWND window) {
@@ -30,18 +40,21 @@ bool is_dialog(HWND window) {
   return std::strcmp(name, kDialogClass) == 0;
 }
 
-BOOL CALLBACK add_static_text(HWND child, LPARAM lines) {
+// The texts of a dialog's static and edit controls, one per line; a password edit shows a mark per character.
+BOOL CALLBACK add_shown_text(HWND child, LPARAM lines) {
   char name[32] = {};
   GetClassNameA(child, name, sizeof name);
   std::string text = window_text(child);
+  bool edit = _stricmp(name, "Edit") == 0;
+  if (edit && (GetWindowLongA(child, GWL_STYLE) & ES_PASSWORD)) text = std::string(text.size(), '*');
   auto* out = reinterpret_cast<std::string*>(lines);
-  if (_stricmp(name, "Static") == 0 && !text.empty()) *out += (out->empty() ? "" : "\n") + text;
+  if ((edit || _stricmp(name, "Static") == 0) && !text.empty()) *out += (out->empty() ? "" : "\n") + text;
   return TRUE;
 }
 
 Shown describe(HWND dialog) {
   Shown shown{window_text(dialog), ""};
-  EnumChildWindows(dialog, add_static_text, reinterpret_cast<LPARAM>(&shown.text));
+  EnumChildWindows(dialog, add_shown_text, reinterpret_cast<LPARAM>(&shown.text));
   return shown;
 }
 
@@ -68,8 +81,77 @@ void type_into(HWND dialog, int item, const std::string& text) {
   HWND control = GetDlgItem(dialog, item);
   char name[32] = {};
   GetClassNameA(control, name, sizeof name);
-  if (std::strcmp(name, WC_LISTVIEWA) == 0) select_row(control, text);
-  else SetWindowTextA(control, text.c_str());
+  if (std::strcmp(name, WC_LISTVIEWA) == 0) {
+    select_row(control, text);
+    return;
+  }
+  SetWindowTextA(control, text.c_str());
+  // As typing leaves it: the caret after the text.
+  if (_stricmp(name, "Edit") == 0) SendMessageA(control, EM_SETSEL, text.size(), text.size());
+}
+
+// A menu entry's text as shown: without "&" marks and without the shortcut after a tab.
+std::string entry_text(const char* text) {
+  std::string out;
+  for (const char* c = text; *c && *c != '\t'; ++c)
+    if (*c != '&') out += *c;
+  return out;
+}
+
+// Ticks while the right-click's menu is open: on the second tick that sees it (the menu's own
+// hooks have run by then) its entries are noted and the entry is chosen as a user does with the
+// keyboard: Home, Down to it, Enter; or Escape when it is not there.
+void CALLBACK choose_in_open_menu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND popup = FindWindowA(kMenuClass, nullptr);
+  if (popup == nullptr || !IsWindowVisible(popup) || ++g_menu_choice.ticks < 2) return;
+  KillTimer(nullptr, timer);
+  auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+  std::string line = "menu:", chosen;
+  UINT command = 0;
+  int wanted = 0;
+  for (int i = 0, position = 0; i < GetMenuItemCount(menu); ++i) {
+    char text[300] = {};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = sizeof text;
+    GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+    if (info.fType & MFT_SEPARATOR) {
+      line += " ---- |";
+      continue;
+    }
+    ++position;
+    std::string shown = entry_text(text);
+    bool grayed = (info.fState & MFS_GRAYED) != 0;
+    line += " " + shown + (grayed ? " [grayed]" : "") + " |";
+    if (wanted == 0 && !grayed && _stricmp(shown.c_str(), g_menu_choice.entry.c_str()) == 0) {
+      wanted = position;
+      chosen = shown;
+      command = info.wID;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_menus.push_back(line + " chose \"" + chosen + "\" (" + std::to_string(command) + ")");
+  }
+  if (wanted == 0) {
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    return;
+  }
+  PostMessageA(popup, WM_KEYDOWN, VK_HOME, 0);
+  for (int down = 1; down < wanted; ++down) PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageA(popup, WM_CHAR, '\r', 0);
+}
+
+// A right-click on the dialog item: its context menu opens (and runs its own loop until it closes).
+void right_click(HWND dialog, int item, const std::string& entry) {
+  HWND control = GetDlgItem(dialog, item);
+  SetFocus(control);
+  g_menu_choice = {entry, 0};
+  UINT_PTR timer = SetTimer(nullptr, 0, kMenuTimerMs, choose_in_open_menu);
+  SendMessageA(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control), MAKELPARAM(-1, -1));
+  KillTimer(nullptr, timer);
 }
 
 // Presses a button as a click does: the dialog hears BN_CLICKED from it. A disabled button takes no click.
@@ -111,6 +193,7 @@ void CALLBACK answer_window(HWND dialog, UINT, UINT_PTR, DWORD) {
   }
   if (answer.inspect) answer.inspect(dialog);
   for (const auto& [item, text] : answer.edits) type_into(dialog, item, text);
+  for (const auto& [item, entry] : answer.menus) right_click(dialog, item, entry);
   if (answer.button != kLeaveOpen) press(dialog, answer.button);
 }
 
@@ -158,6 +241,13 @@ std::vector<std::string> take_journal() {
   for (const Shown& shown : g_journal) lines.push_back(shown.title + " | " + shown.text);
   g_journal.clear();
   return lines;
+}
+
+std::vector<std::string> take_menus() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  std::vector<std::string> menus;
+  menus.swap(g_menus);
+  return menus;
 }
 
 }  // namespace wintest

@@ -19,7 +19,7 @@ namespace wintest {
 
 struct Shown {
   std::string title;  // the caption
-  std::string text;   // the texts of its static controls, one per line
+  std::string text;   // the texts of its static and edit controls, one per line
 };
 
 struct Answer {
@@ -32,6 +32,9 @@ struct Answer {
   std::vector<std::pair<int, std::string>> edits;
   // Looks at the window before the edits (the case's own checks).
   std::function<void(HWND)> inspect;
+  // Then, in turn, a right-click on a dialog item and the entry chosen in the menu that opens
+  // (compared without "&" marks, ignoring case; "" closes it as Escape does).
+  std::vector<std::pair<int, std::string>> menus = {};
 };
 constexpr int kLeaveOpen = -1;
 
@@ -44,5 +47,8 @@ std::vector<Shown> journal();
 void clear_journal();
 // Every journal entry as "title | text", then the journal is emptied.
 std::vector<std::string> take_journal();
+// Every menu opened by an answer as "menu: entry | ---- | entry [grayed] | ... chose "entry" (command)",
+// then they are forgotten.
+std::vector<std::string> take_menus();
 
 }  // namespace wintest

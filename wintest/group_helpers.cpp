@@ -23,7 +23,7 @@ std::string Place::agent(const std::string& role) const {
 const std::vector<Group>& groups() {
   static const std::vector<Group> all = {
       {"registry", registry_group}, {"network", network_group}, {"services", services_group},
-      {"sql", sql_group},
+      {"sql", sql_group},           {"controls", controls_group},
   };
   return all;
 }

@@ -138,13 +138,16 @@ void say(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) say(line);
 }
 
-void answer(const std::string& match, int button, std::vector<std::pair<int, std::string>> edits) {
-  script({match, button, std::move(edits), nullptr});
+void answer(const std::string& match, int button, std::vector<std::pair<int, std::string>> edits,
+            std::vector<std::pair<int, std::string>> menus) {
+  script({match, button, std::move(edits), nullptr, std::move(menus)});
 }
 
 void leave_open(const std::string& match) { script({match, kLeaveOpen, {}, nullptr}); }
 
 std::vector<std::string> shown() { return take_journal(); }
+
+std::vector<std::string> menus_shown() { return take_menus(); }
 
 int group_run(const std::string& name, const std::string& folder) {
   g_run.group = name;

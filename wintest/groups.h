@@ -10,6 +10,7 @@
 // build keeps the case.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,7 @@ void registry_group(const Place& place);
 void network_group(const Place& place);
 void services_group(const Place& place);
 void sql_group(const Place& place);
+void controls_group(const Place& place);
 
 // ---- What each build provides ---------------------------------------------------------
 // Starts the next section. missing names the function the section needs that this
@@ -50,13 +52,27 @@ void say(const std::string& line);
 void say(const std::vector<std::string>& lines);
 
 // The scripted user: the next box or dialog whose caption or text holds match is answered by
-// pressing button (0: the default one) after typing the edits (dialog item, text).
-void answer(const std::string& match, int button = 0, std::vector<std::pair<int, std::string>> edits = {});
+// pressing button (0: the default one) after typing the edits (dialog item, text), and then
+// right-clicking the items of menus in turn, each time choosing the entry named (compared without
+// "&" marks, ignoring case; "" closes the menu without a choice).
+void answer(const std::string& match, int button = 0, std::vector<std::pair<int, std::string>> edits = {},
+            std::vector<std::pair<int, std::string>> menus = {});
 // The next window whose caption or text holds match is a modeless one the group works with: the scripted
 // user leaves it open.
 void leave_open(const std::string& match);
 // Every box and dialog shown since the last call, as "caption | text", oldest first.
 std::vector<std::string> shown();
+// Every menu that the scripted user opened since the last call: its entries ("----" for a separator, " [grayed]" after a grayed one), and the entry
+// chosen.
+std::vector<std::string> menus_shown();
+
+// Owner drawing as the host asks for it. The texts that draw puts on a device context that records
+// them, as "text | font | colour"; the colours (0xRRGGBB) at the points after draw paints a bitmap of
+// width x height; a font as "height weight face", then "italic", "underlined" and "symbols" as they apply.
+std::vector<std::string> drawn_texts(const std::function<void(HDC)>& draw);
+std::vector<uint32_t> drawn_pixels(const std::function<void(HDC)>& draw, int width, int height,
+                                   const std::vector<std::pair<int, int>>& points);
+std::string font_text(HGDIOBJ font);
 
 // The agent's pipe \\<computer>\pipe\vornixw01, served in a way of its own until stopped.
 enum class PipeWay { kWell, kShort, kLong, kWrongMarker };
@@ -66,6 +82,10 @@ void stop_pipe_agent();
 // The keys and values of a registry hive file (as RegSaveKeyA writes it), as registry_lines shows
 // them below "file"; empty when it cannot be read.
 std::vector<std::string> hive_file_lines(const std::string& file);
+
+// What the platform lacks when opening a popup menu raises no EVENT_SYSTEM_MENUPOPUPSTART for a hook of
+// this thread ("" when it raises one).
+std::string menu_events_missing();
 
 // ---- Shared by the groups ---------------------------------------------------------------
 // Every key and value below a key: "key", then "key:name=type:data" per value; empty when the key

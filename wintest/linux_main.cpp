@@ -28,7 +28,10 @@
 #include "tests/support/fake_agents.h"
 #include "tests/support/fake_pipe_agent.h"
 #include "tests/support/world_builder.h"
+#include "chartdir/memory_dc.h"
+#include "win32/gdi_objects.h"
 #include "win32/modules.h"
+#include "win32/paint_test_api.h"
 #include "win32/ui_script.h"
 #include "wintest/groups.h"
 #include "wintest/linux_worlds.h"
@@ -61,19 +64,79 @@ void say(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) say(line);
 }
 
-void answer(const std::string& match, int button, std::vector<std::pair<int, std::string>> edits) {
-  ui::script({match, button, "", std::move(edits)});
+void answer(const std::string& match, int button, std::vector<std::pair<int, std::string>> edits,
+            std::vector<std::pair<int, std::string>> menus) {
+  std::vector<ui::MenuChoice> choices;
+  for (const auto& [item, entry] : menus) choices.push_back({item, entry});
+  ui::script({match, button, "", std::move(edits), std::move(choices)});
 }
 
 // Modeless dialogs stay open here unless an answer names them.
 void leave_open(const std::string&) {}
 
-std::vector<std::string> shown() {
-  std::vector<std::string> out;
-  for (const ui::JournalEntry& e : ui::journal())
-    if (e.kind != "menu") out.push_back(e.title + " | " + e.text);
+// The journal is read by kind: boxes and dialogs by shown(), menus by menus_shown(); each entry once.
+std::vector<ui::JournalEntry> g_unread_menus;
+std::vector<ui::JournalEntry> g_unread_windows;
+
+void read_journal() {
+  for (const ui::JournalEntry& e : ui::journal()) (e.kind == "menu" ? g_unread_menus : g_unread_windows).push_back(e);
   ui::clear_journal();
+}
+
+std::vector<std::string> shown() {
+  read_journal();
+  std::vector<std::string> out;
+  for (const ui::JournalEntry& e : g_unread_windows) out.push_back(e.title + " | " + e.text);
+  g_unread_windows.clear();
   return out;
+}
+
+std::vector<std::string> menus_shown() {
+  read_journal();
+  std::vector<std::string> out;
+  for (const ui::JournalEntry& e : g_unread_menus) {
+    std::string line = "menu:";
+    for (const std::string& row : e.rows) line += " " + row + " |";
+    out.push_back(line + " chose \"" + e.text + "\" (" + std::to_string(e.result) + ")");
+  }
+  g_unread_menus.clear();
+  return out;
+}
+
+std::vector<std::string> drawn_texts(const std::function<void(HDC)>& draw) {
+  HDC dc = qvmr_paint_create_dc();
+  draw(dc);
+  std::vector<std::string> out;
+  QvmrDrawnText text = {};
+  for (int i = 0; qvmr_paint_drawn_text(dc, i, &text); ++i)
+    out.push_back(std::string(text.text) + " | " + font_text(text.font) + " | " + hex_text(text.colour));
+  qvmr_paint_delete_dc(dc);
+  return out;
+}
+
+std::vector<uint32_t> drawn_pixels(const std::function<void(HDC)>& draw, int width, int height,
+                                   const std::vector<std::pair<int, int>>& points) {
+  HDC dc = CreateCompatibleDC(GetDC(nullptr));
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  draw(dc);
+  std::shared_ptr<const platform::Picture> picture = platform::bitmap_part(bitmap, 0, width, height);
+  SelectObject(dc, previous);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  std::vector<uint32_t> out;
+  for (const auto& [x, y] : points) out.push_back(picture->pixels[y * picture->width + x] & 0xFFFFFF);
+  return out;
+}
+
+// The layer raises the event for every menu it shows.
+std::string menu_events_missing() { return ""; }
+
+std::string font_text(HGDIOBJ font) {
+  platform::FontDescription d;
+  if (!platform::describe_font(font, &d)) return "no font";
+  return std::to_string(d.height) + " " + std::to_string(d.weight) + " " + d.face + (d.italic ? " italic" : "") +
+         (d.underline ? " underlined" : "") + (d.charset == SYMBOL_CHARSET ? " symbols" : "");
 }
 
 bool start_pipe_agent(const Place& place, PipeWay way) {

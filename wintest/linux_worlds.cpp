@@ -75,6 +75,10 @@ void prepare_linux_side(const std::string& group, support::WorldBuilder& world, 
   // The console program's folder, where exports are written.
   fs::create_directories(world.machine_dir(world.console()) + kProductFolder);
   if (group == "network") start_agents(side, place, &world);
+  if (group == "controls") {
+    // The faces of a fresh Wine prefix: neither Calibri nor Segoe UI Light.
+    world.set_machine_setting(world.console(), "fonts", "installed", "Arial, Tahoma, Webdings, Wingdings, Marlett");
+  }
   if (group == "sql") {
     support::use_project_sql_driver();
     support::add_sql_server(world, "SQL01", "127.0.0.5");
