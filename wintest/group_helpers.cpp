@@ -23,7 +23,7 @@ std::string Place::agent(const std::string& role) const {
 const std::vector<Group>& groups() {
   static const std::vector<Group> all = {
       {"registry", registry_group}, {"network", network_group}, {"services", services_group},
-      {"sql", sql_group},           {"controls", controls_group},
+      {"sql", sql_group},           {"controls", controls_group}, {"reports", reports_group},
   };
   return all;
 }
@@ -103,6 +103,18 @@ std::vector<std::string> row_lines(HWND list, int columns) {
 void release_rows(HWND list) { support::return_row_records(list, alloc_memory_for_list, delete_list_item); }
 
 std::vector<std::string> row_texts(HWND list) { return support::list_column(list, 0); }
+
+std::vector<std::string> without_captions(const std::vector<std::string>& lines,
+                                          const std::vector<std::string>& matches) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    std::string caption = line.substr(0, line.find(" | "));
+    bool left_out = false;
+    for (const std::string& match : matches) left_out |= caption.find(match) != std::string::npos;
+    if (!left_out) out.push_back(line);
+  }
+  return out;
+}
 
 std::vector<std::string> results_rows() {
   std::vector<std::string> out;

@@ -143,9 +143,14 @@ void answer(const std::string& match, int button, std::vector<std::pair<int, std
   script({match, button, std::move(edits), nullptr, std::move(menus)});
 }
 
-void leave_open(const std::string& match) { script({match, kLeaveOpen, {}, nullptr}); }
+std::vector<std::string> g_left_open;
 
-std::vector<std::string> shown() { return take_journal(); }
+void leave_open(const std::string& match) {
+  g_left_open.push_back(match);
+  script({match, kLeaveOpen, {}, nullptr});
+}
+
+std::vector<std::string> shown() { return without_captions(take_journal(), g_left_open); }
 
 std::vector<std::string> menus_shown() { return take_menus(); }
 

@@ -41,6 +41,7 @@ void network_group(const Place& place);
 void services_group(const Place& place);
 void sql_group(const Place& place);
 void controls_group(const Place& place);
+void reports_group(const Place& place);
 
 // ---- What each build provides ---------------------------------------------------------
 // Starts the next section. missing names the function the section needs that this
@@ -58,7 +59,7 @@ void say(const std::vector<std::string>& lines);
 void answer(const std::string& match, int button = 0, std::vector<std::pair<int, std::string>> edits = {},
             std::vector<std::pair<int, std::string>> menus = {});
 // The next window whose caption or text holds match is a modeless one the group works with: the scripted
-// user leaves it open.
+// user leaves it open, and shown() leaves out every window whose caption holds match from now on.
 void leave_open(const std::string& match);
 // Every box and dialog shown since the last call, as "caption | text", oldest first.
 std::vector<std::string> shown();
@@ -98,6 +99,9 @@ std::vector<std::string> row_lines(HWND list, int columns = 1);
 std::vector<std::string> row_texts(HWND list);
 // Gives each row's record back to the library, as the host does, and empties the list.
 void release_rows(HWND list);
+// The lines of shown() whose caption (before " | ") holds none of the matches.
+std::vector<std::string> without_captions(const std::vector<std::string>& lines,
+                                          const std::vector<std::string>& matches);
 // The results window's rows as "server | action | result (image)".
 std::vector<std::string> results_rows();
 std::string number_text(unsigned long long value);

@@ -72,7 +72,8 @@ void answer(const std::string& match, int button, std::vector<std::pair<int, std
 }
 
 // Modeless dialogs stay open here unless an answer names them.
-void leave_open(const std::string&) {}
+std::vector<std::string> g_left_open;
+void leave_open(const std::string& match) { g_left_open.push_back(match); }
 
 // The journal is read by kind: boxes and dialogs by shown(), menus by menus_shown(); each entry once.
 std::vector<ui::JournalEntry> g_unread_menus;
@@ -88,7 +89,7 @@ std::vector<std::string> shown() {
   std::vector<std::string> out;
   for (const ui::JournalEntry& e : g_unread_windows) out.push_back(e.title + " | " + e.text);
   g_unread_windows.clear();
-  return out;
+  return without_captions(out, g_left_open);
 }
 
 std::vector<std::string> menus_shown() {

@@ -1,11 +1,14 @@
 #include "wintest/linux_worlds.h"
 
+#include <utime.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "tests/support/agent_world.h"
+#include "tests/support/demo_activity.h"
 #include "tests/support/sql_server.h"
 
 namespace fs = std::filesystem;
@@ -68,6 +71,31 @@ bool start_agents(LinuxSide* side, Place* place, support::WorldBuilder* world) {
   return true;
 }
 
+// The log files of the reports group in a log folder: eight events a day of each profile on days
+// inside the quick report's window (December 4 and 5) and one outside it (December 1), named after the
+// server, all last written long before so that only the dates in their names count.
+void write_report_logs(const std::string& folder, const std::string& server) {
+  constexpr uint32_t kDec1 = 1796083200;  // 2026-12-01 00:00:00 UTC
+  constexpr uint32_t kOld = 1577836800;   // 2020-01-01
+  const std::pair<support::DemoProfile, int> days[] = {
+      {support::DemoProfile::Shares, 4},         {support::DemoProfile::Shares, 5},
+      {support::DemoProfile::Logons, 5},         {support::DemoProfile::FailedLogons, 4},
+      {support::DemoProfile::DirectoryChanges, 5}, {support::DemoProfile::GroupPolicy, 4},
+      {support::DemoProfile::Shares, 1}};
+  fs::create_directories(folder);
+  uint32_t seed = 21;
+  for (const auto& [profile, day] : days) {
+    std::vector<uint32_t> times;
+    for (uint32_t i = 0; i < 8; ++i) times.push_back(kDec1 + (day - 1) * 86400 + 8 * 3600 + i * 47 * 60 + seed);
+    support::DemoDayLog log = support::make_demo_day_log(profile, server, times, seed++);
+    std::string path =
+        folder + "/" + support::log_file_name(support::demo_profile_name(profile), server, 2026, 12, day);
+    log.log.save(path);
+    struct utimbuf when = {static_cast<time_t>(kOld), static_cast<time_t>(kOld)};
+    utime(path.c_str(), &when);
+  }
+}
+
 }  // namespace
 
 void prepare_linux_side(const std::string& group, support::WorldBuilder& world, Place* place, LinuxSide* side,
@@ -75,6 +103,8 @@ void prepare_linux_side(const std::string& group, support::WorldBuilder& world, 
   // The console program's folder, where exports are written.
   fs::create_directories(world.machine_dir(world.console()) + kProductFolder);
   if (group == "network") start_agents(side, place, &world);
+  if (group == "reports")
+    write_report_logs(world.machine_dir(world.console()) + "/shares/VnxLogs$/vnxlogs", world.console());
   if (group == "controls") {
     // The faces of a fresh Wine prefix: neither Calibri nor Segoe UI Light.
     world.set_machine_setting(world.console(), "fonts", "installed", "Arial, Tahoma, Webdings, Wingdings, Marlett");
@@ -93,6 +123,8 @@ void prepare_linux_side(const std::string& group, support::WorldBuilder& world, 
 }
 
 void write_wine_inputs(const std::string& folder, const std::string& computer, const std::string& worlds) {
+  // The log share of the reports group: C:\vornix\share (.ci/wine maps \\COMPUTER\VnxLogs$ to it).
+  write_report_logs(folder + "/share/vnxlogs", computer);
   // The world of the prefix's "SQL Server" driver: a fresh SQL01 (QVMR7_WORLD and ODBCSYSINI name it and the
   // project's driver registration for the Wine run).
   support::WorldBuilder sql(worlds + "/sql", computer);
