@@ -144,8 +144,9 @@ void refuse_a_bad_name(const Session& s, const Screen& screen) {
   script({kAddDialog, IDCANCEL, {}, nullptr});
   std::vector<std::string> before = stored();
   check_equal(1, press(s, screen, kAddProfileButton), "a name with a slash");
-  check_equal({std::string(kAddDialog) + " | Select Profile Type to create:\nAbout Selected Profile Type:\n"
-                                         "Enter name for new Profile:",
+  // The dialog shows the description of the type selected first.
+  check_equal({std::string(kAddDialog) + " | Select Profile Type to create:\nAbout Selected Profile Type:\n" +
+                   kProfileTypes[0].description + "\nEnter name for new Profile:",
                "Profile Naming Warning | Profile Name cannot contain a slash, please revise."},
               take_journal(), "is refused with its warning, and the dialog stays until cancelled");
   check_equal(before, stored(), "and nothing is written");
