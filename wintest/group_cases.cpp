@@ -23,7 +23,8 @@ std::string run_child(const std::string& group, const std::string& folder) {
   start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  for (HANDLE h : {start.hStdOutput, start.hStdError}) SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  for (HANDLE h : {start.hStdOutput, start.hStdError})
+    SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   PROCESS_INFORMATION child = {};
   std::fflush(stdout);
   if (!CreateProcessA(program, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child))

@@ -23,7 +23,7 @@ namespace wintest {
 struct Place {
   std::string computer;  // the local computer's name, the same on both sides
   std::string folder;    // the inputs and the Linux build's texts: C:\vornix
-  // The loopback addresses of the fake agents, by role ("good", "not allowed", "nobody", ...).
+  // The loopback addresses of the fake agents, by role ("well", "not allowed", "nobody", ...).
   std::vector<std::pair<std::string, std::string>> agents;
   std::string agent(const std::string& role) const;
 };
@@ -63,8 +63,8 @@ void answer(const std::string& match, int button = 0, std::vector<std::pair<int,
 void leave_open(const std::string& match);
 // Every box and dialog shown since the last call, as "caption | text", oldest first.
 std::vector<std::string> shown();
-// Every menu that the scripted user opened since the last call: its entries ("----" for a separator, " [grayed]" after a grayed one), and the entry
-// chosen.
+// Every menu that the scripted user opened since the last call: its entries ("----" for a separator,
+// " [grayed]" after a grayed one), and the entry chosen with its command.
 std::vector<std::string> menus_shown();
 
 // Owner drawing as the host asks for it. The texts that draw puts on a device context that records

@@ -92,7 +92,8 @@ void key_save_case(Session*) {
   check(GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES, "the hive file is there");
   if (under_wine()) {
     RegCloseKey(saved);
-    skip("a second save onto the same file", "skipped: RegSaveKeyA's refusal of an existing file is not implemented by Wine");
+    skip("a second save onto the same file",
+         "skipped: RegSaveKeyA's refusal of an existing file is not implemented by Wine");
     skip("the file restored over another key", "skipped: RegRestoreKeyA is not implemented by Wine");
     skip("the file imported by the library", "skipped: RegRestoreKeyA is not implemented by Wine");
     remove_tree(HKEY_CURRENT_USER, kSaved);

@@ -80,7 +80,8 @@ std::vector<std::string> gather_rows(HWND tree) {
     if (block != nullptr) {
       line += ": " + text_at(block, kHostRecordLabel) + " | " + text_at(block, kHostRecordName) + " | " +
               text_at(block, kHostRecordText) + " |";
-      for (int i = 0; i < kHostRecordValueCount; ++i) line += " " + std::to_string(u32_at(block, kHostRecordValues + 4 * i));
+      for (int i = 0; i < kHostRecordValueCount; ++i)
+        line += " " + std::to_string(u32_at(block, kHostRecordValues + 4 * i));
     }
     out.push_back(line);
     for (const support::TreeRow& member : support::tree_rows(tree, host.item))

@@ -333,7 +333,9 @@ void saved_reports() {
   say("recalled " + std::to_string(length) + " bytes: " +
       (recalled && length == graphs.size() && std::memcmp(recalled, graphs.data(), length) == 0 ? "the same" : "not"));
   if (recalled) free_block(recalled);
-  say(std::string("missing one recalled: ") + (RecallGraphicalReport(g_computer.c_str(), "None", &length) ? "yes" : "no"));
+  BYTE* missing = RecallGraphicalReport(g_computer.c_str(), "None", &length);
+  say(std::string("missing one recalled: ") + (missing ? "yes" : "no"));
+  if (missing) free_block(missing);
   // Reports\Graphs has a Definition too: its default value keeps it out of the saved reports.
   HWND reports = list(0x60440010);
   say("saved reports listed: " +
@@ -400,7 +402,8 @@ std::string export_text(std::string text, uint32_t from, uint32_t to) {
   std::string folder = program;
   folder = folder.substr(0, folder.find_last_of('\\') + 1);
   if (!folder.empty())
-    for (size_t at; (at = text.find(folder)) != std::string::npos;) text.replace(at, folder.size(), "<program folder>\\");
+    for (size_t at; (at = text.find(folder)) != std::string::npos;)
+      text.replace(at, folder.size(), "<program folder>\\");
   size_t open = text.find('[');
   if (open != std::string::npos && open + 9 < text.size() && text[open + 9] == ']') {
     uint32_t tag = static_cast<uint32_t>(std::stoul(text.substr(open + 1, 8), nullptr, 16));

@@ -39,7 +39,8 @@ std::string service_line(const char* name) {
   for (const char* value : {"Type", "Start", "ErrorControl", "ImagePath", "DisplayName"}) {
     BYTE data[1024] = {};
     DWORD type = 0, size = sizeof data - 1;
-    if (RegQueryValueExA(key, value, nullptr, &type, data, &size) != ERROR_SUCCESS) line += " " + std::string(value) + " -";
+    if (RegQueryValueExA(key, value, nullptr, &type, data, &size) != ERROR_SUCCESS)
+      line += " " + std::string(value) + " -";
     else if (type == REG_DWORD) line += " " + std::string(value) + " " + std::to_string(data[0] | data[1] << 8);
     else line += " " + std::string(value) + " \"" + reinterpret_cast<char*>(data) + "\"";
   }
