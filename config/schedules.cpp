@@ -639,8 +639,14 @@ DWORD SaveDefaultGraphicalDefinition(const char* server, const BYTE* definition,
     return static_cast<DWORD>(rc);
   }
   rc = RegSetValueExA(graphs, "Definition", 0, REG_BINARY, definition, length);
-  if (rc == ERROR_SUCCESS)
-    rc = RegSetValueExA(graphs, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(kGraphsMarker), sizeof kGraphsMarker - 1);
+  if (rc == ERROR_SUCCESS) {
+    // Windows stores a terminator it finds right after the counted text: the 16 characters go from a
+    // buffer with none there, so that exactly they are stored.
+    char marker[sizeof kGraphsMarker];
+    std::memcpy(marker, kGraphsMarker, sizeof kGraphsMarker - 1);
+    marker[sizeof kGraphsMarker - 1] = ' ';
+    rc = RegSetValueExA(graphs, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(marker), sizeof kGraphsMarker - 1);
+  }
   RegCloseKey(graphs);
   return static_cast<DWORD>(rc);
 }

@@ -342,7 +342,7 @@ TEST_F(Schedules, DeletingAReportTakesItsNameOutOfEverySchedule) {
   ASSERT_EQ(SaveGraphicalReport("SRV01", "Logons by hour", reinterpret_cast<const BYTE*>("pie\0logon\0\0"), 11, dates), 0u);
   ASSERT_EQ(SaveDefaultGraphicalDefinition("SRV01", reinterpret_cast<const BYTE*>("default"), 7), 0u);
   // The marker's 16 characters are written without their terminator; Windows stores the one that follows them.
-  EXPECT_EQ(tree(kGraphsKey), (std::vector<std::string>{"[]", "Definition=3:default", "=1:GraphicalReports|",
+  EXPECT_EQ(tree(kGraphsKey), (std::vector<std::string>{"[]", "Definition=3:default", "=1:GraphicalReports",
                                                         "[\\Logons by hour]", "DatesType=3:" + dumped(hex_words({1, 7, 0})),
                                                         "Graphs=7:pie|logon||"}));
   HWND saved = list();
