@@ -19,7 +19,7 @@
 #include "host/text.h"
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 
 extern const char qvmr7_resource_script[];

@@ -19,8 +19,8 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "host/list_item.h"
-#include "tests/support/directory_server.h"
-#include "tests/support/world_builder.h"
+#include "sim/directory_server.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace {

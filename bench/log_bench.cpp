@@ -28,7 +28,7 @@
 #include "host/win32.h"
 #include "reports/log_format.h"
 #include "reports/log_reader.h"
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 
 namespace fs = std::filesystem;
 

@@ -29,8 +29,8 @@
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
 #include "reports/report_items.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/world_builder.h"
+#include "sim/logwriter.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace fs = std::filesystem;

@@ -18,9 +18,9 @@
 #include "host/host.h"
 #include "net/address_scan.h"
 #include "net/agent_stats.h"
-#include "tests/support/fake_pipe_agent.h"
-#include "tests/support/list_view.h"
-#include "tests/support/world_builder.h"
+#include "sim/fake_pipe_agent.h"
+#include "console/list_view.h"
+#include "sim/world_builder.h"
 
 namespace {
 

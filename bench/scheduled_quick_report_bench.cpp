@@ -28,7 +28,7 @@
 #include "reports/report_generation.h"
 #include "reports/report_items.h"
 #include "reports/report_views.h"
-#include "tests/support/soak_world.h"
+#include "sim/soak_world.h"
 #include "win32/ui_script.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "resources/resource.h"
-#include "tests/support/directory_server.h"
+#include "sim/directory_server.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
 

@@ -16,8 +16,8 @@
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "resources/resource.h"
-#include "tests/support/loopback_ports.h"
-#include "tests/support/mail_server.h"
+#include "sim/loopback_ports.h"
+#include "sim/mail_server.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
 

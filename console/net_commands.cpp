@@ -22,8 +22,8 @@
 #include "host/control_id.h"
 #include "host/list_item.h"
 #include "resources/resource.h"
-#include "tests/support/fake_agents.h"
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/fake_agents.h"
+#include "sim/fake_pipe_agent.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
 

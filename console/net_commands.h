@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/fake_pipe_agent.h"
 
 namespace console {
 

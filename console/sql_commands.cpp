@@ -10,7 +10,7 @@
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
-#include "tests/support/sql_server.h"
+#include "sim/sql_server.h"
 #include "win32/ui_script.h"
 
 namespace console {

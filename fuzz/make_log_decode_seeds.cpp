@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "reports/log_reader.h"
-#include "tests/support/demo_activity.h"
-#include "tests/support/logwriter.h"
+#include "sim/demo_activity.h"
+#include "sim/logwriter.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_agents.h"
+#include "sim/fake_agents.h"
 
 namespace {
 

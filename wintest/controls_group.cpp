@@ -17,7 +17,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "resources/resource.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

@@ -9,7 +9,7 @@
 #include "config/registry.h"
 #include "host/exports.h"
 #include "reports/results_window.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

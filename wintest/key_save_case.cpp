@@ -13,7 +13,7 @@
 
 #include "config/definition_copy.h"
 #include "config/registry.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 #include "wintest/checks.h"
 #include "wintest/session.h"
 

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "tests/support/agent_world.h"
-#include "tests/support/demo_activity.h"
-#include "tests/support/sql_server.h"
+#include "sim/agent_world.h"
+#include "sim/demo_activity.h"
+#include "sim/sql_server.h"
 
 namespace fs = std::filesystem;
 

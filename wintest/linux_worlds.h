@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_agents.h"
-#include "tests/support/world_builder.h"
+#include "sim/fake_agents.h"
+#include "sim/world_builder.h"
 #include "wintest/groups.h"
 
 namespace wintest {

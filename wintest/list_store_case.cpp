@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "host/list_item.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/checks.h"
 #include "wintest/session.h"
 

@@ -14,7 +14,7 @@
 #include "host/list_item.h"
 #include "net/agent_stats.h"
 #include "net/tcp_requests.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

@@ -8,7 +8,7 @@
 #include "reports/log_files.h"
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 
 namespace wintest {
 namespace {

@@ -17,7 +17,7 @@
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/host.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

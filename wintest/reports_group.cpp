@@ -20,7 +20,7 @@
 #include "reports/report_items.h"
 #include "reports/report_views.h"
 #include "reports/results_window.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

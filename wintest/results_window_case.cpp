@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "reports/results_window.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/answerer.h"
 #include "wintest/checks.h"
 #include "wintest/session.h"

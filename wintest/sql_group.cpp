@@ -9,7 +9,7 @@
 #include "host/list_item.h"
 #include "reports/results_window.h"
 #include "sql/sql_database.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/groups.h"
 
 namespace wintest {

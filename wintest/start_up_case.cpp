@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "host/control_descriptor.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "wintest/answerer.h"
 #include "wintest/checks.h"
 #include "wintest/session.h"

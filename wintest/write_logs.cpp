@@ -19,9 +19,9 @@
 #include "host/exports.h"
 #include "reports/log_format.h"
 #include "reports/report_views.h"
-#include "tests/support/demo_activity.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/world_builder.h"
+#include "sim/demo_activity.h"
+#include "sim/logwriter.h"
+#include "sim/world_builder.h"
 #include "wintest/picked_logs.h"
 
 namespace fs = std::filesystem;

@@ -15,8 +15,8 @@
 #include "resources/resource.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/mail_server.h"
-#include "tests/support/registry_dump.h"
+#include "sim/mail_server.h"
+#include "sim/registry_dump.h"
 #include "win32/clipboard.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace fs = std::filesystem;

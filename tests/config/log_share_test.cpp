@@ -11,7 +11,7 @@
 #include "resources/resource.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "host/list_item.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/whole_file.h"
+#include "sim/whole_file.h"
 
 namespace {
 

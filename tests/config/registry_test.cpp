@@ -18,8 +18,8 @@
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/registry_test_api.h"
 #include "win32/ui_script.h"
 

@@ -10,7 +10,7 @@
 #include "host/control_descriptor.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 #include "win32/paths.h"
 #include "win32/processes.h"
 

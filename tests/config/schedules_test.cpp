@@ -15,8 +15,8 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/processes.h"
 #include "win32/ui_script.h"
 

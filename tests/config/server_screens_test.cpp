@@ -13,7 +13,7 @@
 #include "resources/resource.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 #include "win32/gdi_objects.h"
 #include "win32/paint_test_api.h"
 #include "win32/ui_script.h"

@@ -17,8 +17,8 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
 

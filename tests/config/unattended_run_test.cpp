@@ -24,9 +24,9 @@
 #include "reports/report_views.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/mail_server.h"
-#include "tests/support/whole_file.h"
+#include "sim/logwriter.h"
+#include "sim/mail_server.h"
+#include "sim/whole_file.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/program_runner.h"
-#include "tests/support/world_builder.h"
+#include "sim/program_runner.h"
+#include "sim/world_builder.h"
 
 namespace {
 

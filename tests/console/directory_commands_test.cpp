@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/directory_server.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/directory_server.h"
+#include "sim/logwriter.h"
+#include "sim/program_runner.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 
 namespace {
 

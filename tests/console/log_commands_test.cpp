@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/program_runner.h"
+#include "sim/program_runner.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace fs = std::filesystem;
 

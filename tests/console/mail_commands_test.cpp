@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/program_runner.h"
-#include "tests/support/world_builder.h"
+#include "sim/program_runner.h"
+#include "sim/world_builder.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/demo_activity.h"
-#include "tests/support/program_runner.h"
+#include "sim/demo_activity.h"
+#include "sim/program_runner.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 
 namespace fs = std::filesystem;
 

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/demo_reports.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/world_builder.h"
+#include "sim/demo_reports.h"
+#include "sim/program_runner.h"
+#include "sim/world_builder.h"
 
 namespace {
 

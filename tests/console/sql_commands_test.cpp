@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "tests/support/program_runner.h"
-#include "tests/support/sql_server.h"
-#include "tests/support/world_builder.h"
+#include "sim/program_runner.h"
+#include "sim/sql_server.h"
+#include "sim/world_builder.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
-#include "tests/support/logwriter.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/logwriter.h"
+#include "sim/program_runner.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 
 namespace {
 

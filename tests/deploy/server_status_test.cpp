@@ -11,13 +11,13 @@
 #include "console/substitute_host.h"
 #include "host/host.h"
 #include "host/list_item.h"
-#include "tests/support/agent_world.h"
+#include "sim/agent_world.h"
 #include "tests/support/drawn_control.h"
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/fake_pipe_agent.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/program_runner.h"
+#include "sim/program_runner.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/whole_file.h"
+#include "sim/whole_file.h"
 #include "win32/ui_script.h"
 
 namespace {

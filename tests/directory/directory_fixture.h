@@ -13,9 +13,9 @@
 #include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/host.h"
-#include "tests/support/directory_server.h"
+#include "sim/directory_server.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace support {

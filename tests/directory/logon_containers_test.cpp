@@ -5,10 +5,10 @@
 #include <cstring>
 #include <memory>
 
-#include "tests/support/directory_server.h"
+#include "sim/directory_server.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "resources/resource.h"
-#include "tests/support/directory_server.h"
+#include "sim/directory_server.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 

@@ -9,7 +9,7 @@
 #include "config/profile_lists.h"
 #include "config/profiles.h"
 #include "config/registry.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 
 namespace {
 

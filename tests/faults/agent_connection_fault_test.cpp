@@ -14,13 +14,13 @@
 #include "host/control_descriptor.h"
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
-#include "tests/support/agent_world.h"
-#include "tests/support/fake_agents.h"
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/agent_world.h"
+#include "sim/fake_agents.h"
+#include "sim/fake_pipe_agent.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/whole_file.h"
+#include "sim/whole_file.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "tests/support/broken_smtp_server.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/mail_server.h"
+#include "sim/mail_server.h"
 
 namespace {
 

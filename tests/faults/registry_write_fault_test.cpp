@@ -15,7 +15,7 @@
 #include "resources/resource.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "reports/results_window.h"
 #include "sql/sql_database.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/sql_server.h"
-#include "tests/support/world_builder.h"
+#include "sim/sql_server.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
 

@@ -18,7 +18,7 @@
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
 #include "tests/support/in_process_library.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

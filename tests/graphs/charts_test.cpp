@@ -16,7 +16,7 @@
 #include "tests/graphs/chart_fixture.h"
 #include "tests/support/drawn_control.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 #include "tests/support/time_zone.h"
 #include "win32/paint_test_api.h"
 

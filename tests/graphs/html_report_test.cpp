@@ -12,7 +12,7 @@
 #include "graphs/html_report.h"
 #include "tests/graphs/chart_fixture.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/whole_file.h"
+#include "sim/whole_file.h"
 #include "win32/paths.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
 

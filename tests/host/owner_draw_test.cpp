@@ -12,7 +12,7 @@
 #include "host/exports.h"
 #include "host/host.h"
 #include "tests/support/drawn_control.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/gdi_objects.h"
 #include "win32/gdi_test_api.h"
 #include "win32/modules.h"

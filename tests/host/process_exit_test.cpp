@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/demo_activity.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/world_builder.h"
+#include "sim/demo_activity.h"
+#include "sim/program_runner.h"
+#include "sim/world_builder.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "net/address_scan.h"
-#include "tests/support/fake_agents.h"
+#include "sim/fake_agents.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace {

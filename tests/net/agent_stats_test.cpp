@@ -16,10 +16,10 @@
 #include "host/list_item.h"
 #include "net/agent_stats.h"
 #include "net/server_access.h"
-#include "tests/support/fake_agents.h"
-#include "tests/support/fake_pipe_agent.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/fake_agents.h"
+#include "sim/fake_pipe_agent.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace {

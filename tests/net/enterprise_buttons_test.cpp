@@ -11,7 +11,7 @@
 #include "host/list_item.h"
 #include "net/enterprise_screens.h"
 #include "net/tcp_requests.h"
-#include "tests/support/fake_agents.h"
+#include "sim/fake_agents.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 

@@ -11,8 +11,8 @@
 #include "host/list_item.h"
 #include "net/agent_stats.h"
 #include "net/tcp_requests.h"
-#include "tests/support/fake_agents.h"
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/fake_agents.h"
+#include "sim/fake_pipe_agent.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 

@@ -15,9 +15,9 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "net/tcp_requests.h"
-#include "tests/support/fake_agents.h"
+#include "sim/fake_agents.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace {

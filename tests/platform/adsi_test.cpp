@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/directory_server.h"
-#include "tests/support/world_builder.h"
+#include "sim/directory_server.h"
+#include "sim/world_builder.h"
 
 namespace {
 

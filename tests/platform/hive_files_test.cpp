@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/program_runner.h"
-#include "tests/support/registry_dump.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/program_runner.h"
+#include "sim/registry_dump.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 
 namespace {
 

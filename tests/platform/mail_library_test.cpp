@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/mail_server.h"
-#include "tests/support/world_builder.h"
+#include "sim/mail_server.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 
 namespace {

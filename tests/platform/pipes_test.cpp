@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_pipe_agent.h"
-#include "tests/support/world_builder.h"
+#include "sim/fake_pipe_agent.h"
+#include "sim/world_builder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/processes.h"
 

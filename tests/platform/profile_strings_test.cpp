@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 #include "win32/paths.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 #include "win32/registry_test_api.h"
 
 namespace fs = std::filesystem;

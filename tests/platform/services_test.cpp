@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/registry_dump.h"
-#include "tests/support/world_builder.h"
+#include "sim/registry_dump.h"
+#include "sim/world_builder.h"
 #include "win32/processes.h"
 #include "win32/services.h"
 #include "world/world.h"

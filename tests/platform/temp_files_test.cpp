@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace {
 

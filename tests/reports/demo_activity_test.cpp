@@ -17,10 +17,10 @@
 #include "host/host.h"
 #include "reports/log_files.h"
 #include "reports/log_reader.h"
-#include "tests/support/demo_activity.h"
+#include "sim/demo_activity.h"
 #include "tests/support/list_rows.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
 namespace {

@@ -13,9 +13,9 @@
 
 #include "host/text.h"
 #include "reports/log_format.h"
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 #include "tests/support/time_zone.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "host/control_descriptor.h"
 #include "reports/log_reader.h"
 #include "reports/report_generation.h"
-#include "tests/support/demo_activity.h"
+#include "sim/demo_activity.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/registry_dump.h"
+#include "sim/registry_dump.h"
 #include "tests/support/time_zone.h"
 
 namespace {

@@ -28,8 +28,8 @@
 #include "reports/report_items.h"
 #include "resources/resource.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/world_builder.h"
+#include "sim/logwriter.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
 

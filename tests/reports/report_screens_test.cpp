@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/control_descriptor.h"
-#include "tests/support/demo_activity.h"
+#include "sim/demo_activity.h"
 #include "tests/support/library_fixture.h"
 #include "tests/support/list_rows.h"
 

@@ -20,9 +20,9 @@
 #include "reports/report_views.h"
 #include "reports/results_window.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/logwriter.h"
-#include "tests/support/whole_file.h"
-#include "tests/support/world_builder.h"
+#include "sim/logwriter.h"
+#include "sim/whole_file.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
 

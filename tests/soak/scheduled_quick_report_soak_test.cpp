@@ -20,8 +20,8 @@
 #include "reports/report_views.h"
 #include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/soak_world.h"
-#include "tests/support/whole_file.h"
+#include "sim/soak_world.h"
+#include "sim/whole_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "tests/support/loopback_ports.h"
+#include "sim/loopback_ports.h"
 
 namespace support {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "console/substitute_host.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
 

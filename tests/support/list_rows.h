@@ -13,7 +13,7 @@
 #include "host/control_descriptor.h"
 #include "host/exports.h"
 #include "host/list_item.h"
-#include "tests/support/list_view.h"
+#include "console/list_view.h"
 #include "win32/ui_script.h"
 
 namespace support {

@@ -1,4 +1,4 @@
-#include "tests/support/agent_world.h"
+#include "sim/agent_world.h"
 
 #include <filesystem>
 #include <fstream>

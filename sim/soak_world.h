@@ -14,7 +14,7 @@
 
 #include "host/exports.h"
 #include "host/list_item.h"
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/sql_server/sql_server_state.h"
+#include "sim/sql_server/sql_server_state.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "tests/support/program_runner.h"
+#include "sim/program_runner.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

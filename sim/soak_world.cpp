@@ -1,9 +1,9 @@
-#include "tests/support/soak_world.h"
+#include "sim/soak_world.h"
 
 #include <filesystem>
 #include <stdexcept>
 
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;

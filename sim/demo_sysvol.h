@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/listener_thread.h"
+#include "sim/listener_thread.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "tests/support/sql_server/sql_engine.h"
+#include "sim/sql_server/sql_engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "tests/support/sql_server/sql_server_state.h"
+#include "sim/sql_server/sql_server_state.h"
 
 namespace sqlsim {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/support/fake_pipe_agent.h"
+#include "sim/fake_pipe_agent.h"
 
 #include <poll.h>
 #include <sys/socket.h>

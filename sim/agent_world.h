@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,5 +1,5 @@
 // Generated audit activity for the demo world.
-#include "tests/support/demo_activity.h"
+#include "sim/demo_activity.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

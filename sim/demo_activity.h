@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/logwriter.h"
-#include "tests/support/world_builder.h"
+#include "sim/logwriter.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/directory_server.h"
+#include "sim/directory_server.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,9 +15,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/support/demo_activity.h"
-#include "tests/support/loopback_ports.h"
-#include "tests/support/program_runner.h"
+#include "sim/demo_activity.h"
+#include "sim/loopback_ports.h"
+#include "sim/program_runner.h"
 
 namespace fs = std::filesystem;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/listener_thread.h"
+#include "sim/listener_thread.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/loopback_ports.h"
+#include "sim/loopback_ports.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

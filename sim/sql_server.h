@@ -1,12 +1,12 @@
 // Simulated SQL Servers in a world, reached through the real ODBC driver
-// manager and the project's "SQL Server" driver (tests/support/sql_server/).
+// manager and the project's "SQL Server" driver (sim/sql_server/).
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "tests/support/sql_server/sql_server_state.h"
-#include "tests/support/world_builder.h"
+#include "sim/sql_server/sql_server_state.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/demo_reports.h"
+#include "sim/demo_reports.h"
 
 #include <cstdio>
 #include <filesystem>

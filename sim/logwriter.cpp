@@ -1,5 +1,5 @@
 // Activity log files as the agents write them, and damaged on purpose.
-#include "tests/support/logwriter.h"
+#include "sim/logwriter.h"
 
 #include <cerrno>
 #include <cstdio>

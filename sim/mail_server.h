@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "tests/support/sql_server.h"
+#include "sim/sql_server.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "tests/support/fake_agents.h"
+#include "sim/fake_agents.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "tests/support/mail_server.h"
+#include "sim/mail_server.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/support/loopback_ports.h"
-#include "tests/support/program_runner.h"
-#include "tests/support/whole_file.h"
+#include "sim/loopback_ports.h"
+#include "sim/program_runner.h"
+#include "sim/whole_file.h"
 
 namespace fs = std::filesystem;
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/sql_server/sql_engine.h"
-#include "tests/support/sql_server/sql_server_state.h"
+#include "sim/sql_server/sql_engine.h"
+#include "sim/sql_server/sql_server_state.h"
 
 namespace {
 

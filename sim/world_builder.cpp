@@ -1,4 +1,4 @@
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 #include <cstdlib>
 #include <filesystem>

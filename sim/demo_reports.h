@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/support/world_builder.h"
+#include "sim/world_builder.h"
 
 namespace support {
 

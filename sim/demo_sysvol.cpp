@@ -1,5 +1,5 @@
 // A domain controller's SYSVOL tree for the demo world.
-#include "tests/support/demo_sysvol.h"
+#include "sim/demo_sysvol.h"
 
 #include <filesystem>
 #include <fstream>
