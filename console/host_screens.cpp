@@ -24,17 +24,7 @@ HWND make_server_list(const Library& l) {
   HWND list = host::add_control(screen, kServerListItem, WC_LISTVIEWA, "",
                                 host::ControlSpec{kConsoleServerList, kDescriptorListView});
   host::send_list_event(l.library, list);
-  for (int row = 0; row < row_count(list); ++row) {
-    auto* record = reinterpret_cast<BYTE*>(l.alloc_record());
-    if (record == nullptr) continue;
-    set_item_word(record, kItemWordModule, kModuleNumber);
-    set_item_word(record, kItemWordControlId, kConsoleServerList);
-    LVITEMA item = {};
-    item.iItem = row;
-    item.mask = LVIF_PARAM;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  for (int row = 0; row < row_count(list); ++row) host::attach_row_record(l.library, list, row, kConsoleServerList);
   return list;
 }
 
@@ -124,12 +114,7 @@ void select_rows(HWND list, const std::vector<int>& rows) {
 }
 
 void give_back_record(const Library& l, LPARAM record) {
-  if (record == 0) return;
-  // The host's copy goes back to the library in a record of the library's allocation.
-  auto* copy = reinterpret_cast<void*>(l.alloc_record());
-  if (copy == nullptr) return;
-  std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
-  l.delete_record(0, 0, copy);
+  host::give_back_record(l.library, reinterpret_cast<void*>(record));
 }
 
 void release_rows(const Library& l, HWND list) {

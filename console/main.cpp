@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -815,7 +816,13 @@ int main(int argc, char** argv) {
       print_command_help(command);
       return 0;
     }
-    return command.run(line.args);
+    int status = command.run(line.args);
+    // After an unattended run the library froze its list store: the host drops its lists with the process.
+    if (host::list_store_frozen()) {
+      std::fflush(nullptr);
+      _exit(status);
+    }
+    return status;
   }
   return fail("unknown command '" + line.command + "' (try vornix-console --help)");
 }

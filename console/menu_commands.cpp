@@ -32,16 +32,7 @@ BYTE* row_record(const Library& l, HWND list, uint32_t id, const std::string& na
   int row = find_row(list, name);
   if (row < 0) return nullptr;
   auto* record = reinterpret_cast<BYTE*>(row_param(list, row));
-  if (record == nullptr) {
-    record = reinterpret_cast<BYTE*>(l.alloc_record());
-    set_item_word(record, kItemWordModule, kModuleNumber);
-    set_item_word(record, kItemWordControlId, id);
-    LVITEMA item = {};
-    item.iItem = row;
-    item.mask = LVIF_PARAM;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  if (record == nullptr) record = static_cast<BYTE*>(host::attach_row_record(l.library, list, row, id));
   select_rows(list, {row});
   return record;
 }

@@ -121,12 +121,11 @@ std::string request_failure(const std::string& server, const BYTE* record) {
 // A host's row of its own in a list of the enterprise screen, selected, with a record of the host's.
 HWND host_list(const Library& l, HWND screen, const std::string& name, BYTE** record) {
   HWND list = host::add_control(screen, kHostListItem, WC_LISTVIEWA, "", host::ControlSpec{});
-  *record = reinterpret_cast<BYTE*>(l.alloc_record());
   LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_PARAM;
+  row.mask = LVIF_TEXT;
   row.pszText = const_cast<char*>(name.c_str());
-  row.lParam = reinterpret_cast<LPARAM>(*record);
   SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  *record = static_cast<BYTE*>(host::attach_row_record(l.library, list, 0, 0));
   select_rows(list, {0});
   return list;
 }
@@ -188,17 +187,8 @@ HWND sibling_list(const Library& l, HWND screen) {
   HWND list = host::add_control(screen, kSiblingListItem, WC_LISTVIEWA, "",
                                 host::ControlSpec{kSiblingServerList, kDescriptorListView});
   host::send_list_event(l.library, list);
-  for (int row = 0; row < row_count(list); ++row) {
-    if (row_param(list, row) != 0) continue;
-    auto* record = reinterpret_cast<BYTE*>(l.alloc_record());
-    set_item_word(record, kItemWordModule, kModuleNumber);
-    set_item_word(record, kItemWordControlId, kSiblingServerList);
-    LVITEMA item = {};
-    item.iItem = row;
-    item.mask = LVIF_PARAM;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  for (int row = 0; row < row_count(list); ++row)
+    if (row_param(list, row) == 0) host::attach_row_record(l.library, list, row, kSiblingServerList);
   return list;
 }
 

@@ -257,8 +257,6 @@ bool start(Library* l, bool in_process) {
   }
   host::insert_list_images(l->library);
   l->text = l->library.entry_point_text_services;
-  l->alloc_record = reinterpret_cast<decltype(l->alloc_record)>(host::export_address(l->library, "alloc_memory_for_list"));
-  l->delete_record = reinterpret_cast<decltype(l->delete_record)>(host::export_address(l->library, "delete_list_item"));
   return true;
 }
 

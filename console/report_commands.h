@@ -27,8 +27,6 @@ struct Library {
   host::ServiceTable table;
   DWORD(WINAPI* text)(HWND, uintptr_t*, uintptr_t, uintptr_t, uintptr_t, DWORD, char*, LONG*, uintptr_t, uintptr_t,
                       uintptr_t, DWORD, DWORD) = nullptr;
-  DWORD_PTR(WINAPI* alloc_record)() = nullptr;
-  DWORD(WINAPI* delete_record)(uintptr_t, uintptr_t, void*) = nullptr;
   bool print_status_lines = false;  // the host's status line printed among the library's messages
 };
 // Loads and starts the library with the host's services; false after a one-line error (also when asked for

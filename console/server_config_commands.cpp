@@ -146,20 +146,8 @@ Screen open_screen(Library& l, const char* title) {
 
 void close_screen(Screen& s) {
   for (HWND list : s.lists) release_rows(*s.l, list);
+  for (HWND list : s.server_lists) release_rows(*s.l, list);
   s.lists.clear();
-  for (HWND list : s.server_lists) {
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-      LVITEMA item = {};
-      item.mask = LVIF_PARAM;
-      item.iItem = row;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      if (item.lParam == 0) continue;
-      s.l->delete_record(0, 0, reinterpret_cast<void*>(item.lParam));
-      item.lParam = 0;  // the row no longer has a record to hand to the library
-      SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
-  }
   s.server_lists.clear();
 }
 
@@ -170,13 +158,7 @@ HWND add_server_list(Screen& s, uint32_t id) {
   s.server_lists.push_back(list);
   host::send_list_event(s.l->library, list);
   int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    LVITEMA item = {};
-    item.iItem = row;
-    item.mask = LVIF_PARAM;
-    item.lParam = static_cast<LPARAM>(s.l->alloc_record());
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  }
+  for (int row = 0; row < count; ++row) host::attach_row_record(s.l->library, list, row, 0);
   return list;
 }
 
@@ -222,10 +204,8 @@ DWORD giving_back_deleted_rows(Screen& s, Step step) {
   DWORD result = step();
   std::vector<LPARAM> after = row_records(s);
   for (LPARAM record : before) {
-    if (std::find(after.begin(), after.end(), record) != after.end()) continue;
-    void* copy = reinterpret_cast<void*>(s.l->alloc_record());
-    std::memcpy(copy, reinterpret_cast<void*>(record), kListItemBytes);
-    s.l->delete_record(0, 0, copy);
+    if (std::find(after.begin(), after.end(), record) == after.end())
+      host::give_back_record(s.l->library, reinterpret_cast<void*>(record));
   }
   return result;
 }

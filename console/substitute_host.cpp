@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <set>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,8 +35,10 @@ auto& g_calls = *new std::vector<std::string>;
 auto& g_screens = *new std::map<uint16_t, HWND>;
 auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
+auto& g_attached_records = *new std::set<void*>;    // records the host gave rows the library listed without one
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+bool g_store_frozen = false;  // the library ended an unattended run and frees no record any more
 // The loaded library's text entry point, which the screens ask for report cells.
 decltype(Library::entry_point_text_services) g_text_entry = nullptr;
 // The button entry point of the library loaded last: a click on one of its buttons reaches it.
@@ -273,7 +276,10 @@ DWORD WINAPI host_request(DWORD magic, DWORD, uintptr_t** out, DWORD, DWORD code
     *out = g_pages.block;
     return 1;
   }
-  return code == kHostRequestEndOfUnattendedRun;
+  if (code != kHostRequestEndOfUnattendedRun) return 0;
+  // The library froze its list store: the host discards its lists without giving their records back.
+  g_store_frozen = true;
+  return 1;
 }
 
 void WINAPI host_pump_messages() {}
@@ -530,7 +536,105 @@ HIMAGELIST insert_list_images(const Library& library) {
   return images;
 }
 
+void give_back_record(const Library& library, void* record) {
+  auto allocate = reinterpret_cast<DWORD_PTR(WINAPI*)()>(export_address(library, "alloc_memory_for_list"));
+  auto release = reinterpret_cast<DWORD(WINAPI*)(uintptr_t, uintptr_t, void*)>(export_address(library, "delete_list_item"));
+  if (record == nullptr || allocate == nullptr || release == nullptr) return;
+  bool given_by_host;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    given_by_host = g_attached_records.erase(record) != 0;
+  }
+  if (given_by_host) {
+    release(0, 0, record);
+    return;
+  }
+  // The row's data is a copy the host keeps: it goes back in a record of the library's allocation, which the
+  // library frees with what the record owns.
+  auto* given = reinterpret_cast<void*>(allocate());
+  if (given == nullptr) return;
+  std::memcpy(given, record, kListItemBytes);
+  release(0, 0, given);
+}
+
+bool list_store_frozen() { return g_store_frozen; }
+
+void* attach_row_record(const Library& library, HWND list, int row, uint32_t control_id) {
+  auto allocate = reinterpret_cast<DWORD_PTR(WINAPI*)()>(export_address(library, "alloc_memory_for_list"));
+  auto* record = allocate ? reinterpret_cast<BYTE*>(allocate()) : nullptr;
+  if (record == nullptr) return nullptr;
+  if (control_id != 0) {
+    set_item_word(record, kItemWordModule, kModuleNumber);
+    set_item_word(record, kItemWordControlId, control_id);
+  }
+  LVITEMA item = {};
+  item.iItem = row;
+  item.mask = LVIF_PARAM;
+  item.lParam = reinterpret_cast<LPARAM>(record);
+  SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_attached_records.insert(record);
+  return record;
+}
+
+namespace {
+
+// The rows of a tree, depth first.
+void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
+  for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                reinterpret_cast<LPARAM>(item)))) {
+    give_back_tree_rows(library, tree, reinterpret_cast<HTREEITEM>(SendMessageA(
+                                           tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item))));
+    TVITEMA row = {};
+    row.mask = TVIF_PARAM;
+    row.hItem = item;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
+    give_back_record(library, reinterpret_cast<void*>(row.lParam));
+    row.lParam = 0;
+    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+}
+
+void give_back_list_rows(const Library& library, HWND list) {
+  int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int r = 0; r < rows; ++r) {
+    LVITEMA row = {};
+    row.mask = LVIF_PARAM;
+    row.iItem = r;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
+    give_back_record(library, reinterpret_cast<void*>(row.lParam));
+    row.lParam = 0;
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  }
+}
+
+void give_back_screen_rows(const Library& library, HWND screen) {
+  for (HWND c = FindWindowExA(screen, nullptr, WC_LISTVIEWA, nullptr); c; c = FindWindowExA(screen, c, WC_LISTVIEWA, nullptr))
+    give_back_list_rows(library, c);
+  for (HWND c = FindWindowExA(screen, nullptr, WC_TREEVIEWA, nullptr); c; c = FindWindowExA(screen, c, WC_TREEVIEWA, nullptr))
+    give_back_tree_rows(library, c, reinterpret_cast<HTREEITEM>(SendMessageA(c, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
+}
+
+}  // namespace
+
 void unload_library(Library* library) {
+  // The host's windows close before the library goes: every row still listed gives its record back.
+  std::vector<HWND> screens;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    for (const auto& [key, screen] : g_screens) screens.push_back(screen);
+  }
+  if (!library->exports.empty() && !g_store_frozen)
+  {
+    for (HWND screen : screens) give_back_screen_rows(*library, screen);
+    // Records of rows the library has since removed from its lists.
+    std::vector<void*> left;
+    {
+      std::lock_guard<std::mutex> guard(g_lock);
+      left.assign(g_attached_records.begin(), g_attached_records.end());
+    }
+    for (void* record : left) give_back_record(*library, record);
+  }
   if (library->entry_point_text_services == g_text_entry) g_text_entry = nullptr;
   if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
   if (g_draw_item == reinterpret_cast<DrawItemExport>(export_address(*library, "entry_point_wm_draw_item")))

@@ -96,6 +96,13 @@ ProgressBars add_progress_bars(HWND screen, int dialog_item, uint32_t control_id
                                const std::vector<const char*>& names);
 // Adds a page to the host's page table, opened by the library through host_request.
 void add_page(uint32_t page_identifier, const char* title);
+// True once the library has told the host that an unattended run ended (its list store frozen).
+bool list_store_frozen();
+// Gives a list's row that the library listed without a record one of the library's allocation, as the host does
+// before it passes the row on: this module's, of the list's identifier (none when 0); the record.
+void* attach_row_record(const Library& library, HWND list, int row, uint32_t control_id);
+// Gives a row's record back to the library (delete_list_item), as the host does when the row goes.
+void give_back_record(const Library& library, void* record);
 // Drops every screen and descriptor (the windows themselves go with ui::reset).
 void clear_screens();
 
