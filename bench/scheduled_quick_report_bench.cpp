@@ -19,6 +19,7 @@
 #include "bench/ratio_reporter.h"
 #include "config/registry.h"
 #include "config/unattended_run.h"
+#include "console/linked_library.h"
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"

@@ -15,11 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
 #include "console/chart_commands.h"
 #include "console/report_commands.h"
 #include "console/command_line.h"
-#include "console/in_process.h"
 #include "console/console_output.h"
 #include "console/directory_commands.h"
 #include "console/profile_commands.h"
@@ -190,7 +188,6 @@ std::string windows_error(const std::string& server, DWORD code) {
   return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
 }
 
-bool start_in_process(bool show_status_lines = false) { return console::start_in_process_library({show_status_lines}); }
 
 // The item most recently inserted as first child of parent (or as first root).
 HTREEITEM first_child(HWND tree, HTREEITEM parent) {

@@ -16,14 +16,9 @@
 
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
-#include "host/exports.h"
 #include "host/host_services.h"
 #include "host/list_item.h"
 #include "host/text.h"
-#include "reports/csv.h"
-#include "reports/log_reader.h"
-#include "reports/report_items.h"
-#include "reports/report_views.h"
 
 namespace host {
 namespace {
@@ -35,6 +30,7 @@ auto& g_calls = *new std::vector<std::string>;
 auto& g_screens = *new std::map<uint16_t, HWND>;
 auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
+auto& g_item_copies = *new std::set<const void*>;  // which item data are the host's copies in g_item_records
 auto& g_attached_records = *new std::set<void*>;    // records the host gave rows the library listed without one
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
@@ -72,6 +68,7 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   {
     std::lock_guard<std::mutex> guard(g_lock);
     copy = g_item_records.emplace_back().data();
+    g_item_copies.insert(copy);
   }
   if (record) std::memcpy(copy, record, kListItemBytes);
   char class_name[64] = {};
@@ -111,19 +108,52 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   return static_cast<uintptr_t>(SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-// A report row's cell: the text of the column's identifier in the list's view, from the
-// library; rows without a record item (stops, errors) show nothing there.
+constexpr size_t kReportCellBytes = 2048;  // the text entry point writes at most this much of a cell
+
+// The host's report lists (by dialog item number) and the text identifier each of their columns shows; the
+// first column is the row's own text. The directory and GPO lists share their columns.
+constexpr uint32_t kFileSystemListColumns[] = {
+    0,          0x60420801, 0x60420803, 0x60420804, 0x60420805, 0x60420807, 0x60420808, 0x60420809,
+    0x60420F14, 0x60420F0A, 0x60420F0B, 0x60420F0C, 0x60420F0D, 0x60420F16, 0x60420F12, 0x60420F10,
+    0x60420F15, 0x60420F0F, 0x60420F0E, 0x6042080C, 0x6042080D, 0x60420802};
+constexpr uint32_t kLogonListColumns[] = {
+    0,          0x60420803, 0x60420E03, 0x60420E05, 0x60420E06, 0x60420801, 0x60420804,
+    0x60420805, 0x60420811, 0x60420E01, 0x60420807, 0x60420809, 0x60420808, 0x60420E03,
+    0x60420E02, 0x60420E08, 0x6042080C, 0x6042080D, 0x60420802};
+constexpr uint32_t kDirectoryListColumns[] = {0,          0x60420801, 0x60420803, 0x60420808, 0x60420807,
+                                              0x60420805, 0x60420804, 0x60420D01, 0x60420D02, 0x60420D03,
+                                              0x60420D05, 0x60420D04, 0x60420D08, 0x60420802};
+struct ReportList {
+  int item;
+  const uint32_t* columns;
+  size_t count;
+};
+constexpr ReportList kReportLists[] = {
+    {1901, kFileSystemListColumns, std::size(kFileSystemListColumns)},
+    {1902, kLogonListColumns, std::size(kLogonListColumns)},
+    {1906, kDirectoryListColumns, std::size(kDirectoryListColumns)},
+    {1907, kDirectoryListColumns, std::size(kDirectoryListColumns)},
+};
+
+const ReportList* report_list_of(int item) {
+  for (const ReportList& list : kReportLists)
+    if (list.item == item) return &list;
+  return nullptr;
+}
+
+// A report row's cell: the library's text for the column's identifier; rows without a record item (stops,
+// errors) get none from it and show nothing there.
 void answer_report_cell(HWND screen, NMLVDISPINFOA* info) {
-  const ReportView* view = report_view_of_list(GetDlgCtrlID(info->hdr.hwndFrom));
+  const ReportList* list = report_list_of(GetDlgCtrlID(info->hdr.hwndFrom));
   auto* record = reinterpret_cast<BYTE*>(info->item.lParam);
-  void* item = nullptr;
-  if (!view || !g_text_entry || !record || info->item.iSubItem <= 0 ||
-      static_cast<size_t>(info->item.iSubItem) >= view->count || row_item(record, &item) == kLogFamilyNone)
+  if (!list || !g_text_entry || !record || info->item.iSubItem <= 0 ||
+      static_cast<size_t>(info->item.iSubItem) >= list->count)
     return;
-  char text[kColumnTextBytes] = {};
+  char text[kReportCellBytes] = {};
   LONG value = 0;
-  g_text_entry(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text, &value, 0, 0, 0,
-               view->columns[info->item.iSubItem].id, 7);
+  if (g_text_entry(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, text, &value, 0, 0, 0,
+                   list->columns[info->item.iSubItem], kModuleNumber) != 0)
+    text[0] = '\0';
   if (info->item.pszText && info->item.cchTextMax > 0) {
     std::strncpy(info->item.pszText, text, static_cast<size_t>(info->item.cchTextMax) - 1);
     info->item.pszText[info->item.cchTextMax - 1] = '\0';
@@ -342,6 +372,19 @@ void WINAPI host_add_value_row(HWND window, DWORD key, const char* text, uintptr
   g_value_rows[window].push_back({text ? text : "", value});
 }
 
+// A cell of comma-delimited text after the line's earlier ones: quoted when it holds a comma, a quote or a
+// line break, its quotes doubled.
+void append_csv_cell(std::string* line, size_t column, const char* text) {
+  if (column > 0) *line += ',';
+  bool quoted = std::strpbrk(text, ",\"\r\n") != nullptr;
+  if (quoted) *line += '"';
+  for (const char* c = text; *c; ++c) {
+    if (*c == '"') *line += '"';
+    *line += *c;
+  }
+  if (quoted) *line += '"';
+}
+
 // Writes a list into an open file as comma-delimited text: a line of the
 // column titles, then one line per row with the cells in column order.
 void WINAPI host_load_file_into(HANDLE file, HWND list) {
@@ -356,10 +399,17 @@ void WINAPI host_load_file_into(HANDLE file, HWND list) {
     if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) break;
     titles.push_back(title);
   }
-  CsvWriter writer;
-  csv_begin(&writer, file);
-  for (const std::string& title : titles) csv_cell(&writer, title.c_str());
-  csv_end_line(&writer);
+  std::string line;
+  DWORD error = 0;
+  auto end_line = [&] {
+    line += "\r\n";
+    DWORD written = 0;
+    if (error == 0 && !WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+      error = GetLastError();
+    line.clear();
+  };
+  for (size_t c = 0; c < titles.size(); ++c) append_csv_cell(&line, c, titles[c].c_str());
+  end_line();
   int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   std::vector<char> cell(4096);
   for (int row = 0; row < rows; ++row) {
@@ -370,11 +420,11 @@ void WINAPI host_load_file_into(HANDLE file, HWND list) {
       item.cchTextMax = static_cast<int>(cell.size());
       cell[0] = '\0';
       SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-      csv_cell(&writer, cell.data());
+      append_csv_cell(&line, c, cell.data());
     }
-    csv_end_line(&writer);
+    end_line();
   }
-  if (DWORD error = csv_finish(&writer)) log_call("host_load_file_into error=" + std::to_string(error));
+  if (error) log_call("host_load_file_into error=" + std::to_string(error));
 }
 
 // A screen's procedure: the library's push buttons send their clicks to the button entry point,
@@ -506,27 +556,14 @@ bool load_library(const std::string& path, Library* library, std::string* error)
   library->entry_point_button_services = reinterpret_cast<decltype(library->entry_point_button_services)>(get("entry_point_button_services"));
   library->entry_point_list_services = reinterpret_cast<decltype(library->entry_point_list_services)>(get("entry_point_list_services"));
   library->entry_point_text_services = reinterpret_cast<decltype(library->entry_point_text_services)>(get("entry_point_text_services"));
-  g_text_entry = library->entry_point_text_services;
   g_button_services = library->entry_point_button_services;
-  g_draw_item = reinterpret_cast<DrawItemExport>(get("entry_point_wm_draw_item"));
+  use_entry_points(*library);
   return true;
 }
 
-Library in_process_library() {
-  Library library;
-  library.introduction_in = &::introduction_in;
-  library.establish_tables = &::establish_tables;
-  library.entry_point_button_services = &::entry_point_button_services;
-  library.entry_point_list_services = &::entry_point_list_services;
-  library.entry_point_text_services = &::entry_point_text_services;
-  library.exports = {{"entry_point_insert_list_images", reinterpret_cast<void*>(&::entry_point_insert_list_images)},
-                     {"alloc_memory_for_list", reinterpret_cast<void*>(&::alloc_memory_for_list)},
-                     {"delete_list_item", reinterpret_cast<void*>(&::delete_list_item)},
-                     {"treeview_right_click_popupmenu", reinterpret_cast<void*>(&::treeview_right_click_popupmenu)},
-                     {"treeview_right_click_action", reinterpret_cast<void*>(&::treeview_right_click_action)}};
+void use_entry_points(const Library& library) {
   g_text_entry = library.entry_point_text_services;
-  g_draw_item = &::entry_point_wm_draw_item;
-  return library;
+  g_draw_item = reinterpret_cast<DrawItemExport>(export_address(library, "entry_point_wm_draw_item"));
 }
 
 HIMAGELIST insert_list_images(const Library& library) {
@@ -579,6 +616,12 @@ void* attach_row_record(const Library& library, HWND list, int row, uint32_t con
 
 namespace {
 
+// A record the host made: a copy of an inserted row's, or one it gave a row.
+bool host_record(void* record) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_item_copies.count(record) != 0 || g_attached_records.count(record) != 0;
+}
+
 // The rows of a tree, depth first.
 void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
   for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT,
@@ -588,7 +631,9 @@ void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
     TVITEMA row = {};
     row.mask = TVIF_PARAM;
     row.hItem = item;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
+        !host_record(reinterpret_cast<void*>(row.lParam)))
+      continue;
     give_back_record(library, reinterpret_cast<void*>(row.lParam));
     row.lParam = 0;
     SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
@@ -601,7 +646,9 @@ void give_back_list_rows(const Library& library, HWND list) {
     LVITEMA row = {};
     row.mask = LVIF_PARAM;
     row.iItem = r;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
+        !host_record(reinterpret_cast<void*>(row.lParam)))
+      continue;
     give_back_record(library, reinterpret_cast<void*>(row.lParam));
     row.lParam = 0;
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
@@ -618,7 +665,8 @@ void give_back_screen_rows(const Library& library, HWND screen) {
 }  // namespace
 
 void unload_library(Library* library) {
-  // The host's windows close before the library goes: every row still listed gives its record back.
+  // The host's windows close before the library goes: every row still listed gives back the record the host
+  // made for it.
   std::vector<HWND> screens;
   {
     std::lock_guard<std::mutex> guard(g_lock);
@@ -766,6 +814,7 @@ void clear_screens() {
   g_screens.clear();
   g_descriptors.clear();
   g_item_records.clear();
+  g_item_copies.clear();
   g_value_rows.clear();
   g_pages.templates.clear();
   g_pages.entries.clear();

@@ -39,9 +39,8 @@ void* export_address(const Library& library, const std::string& name);
 
 // Loads the library from a path; on failure returns false with a one-line reason.
 bool load_library(const std::string& path, Library* library, std::string* error);
-// The library's code linked into this program, as a loaded library: the console's jobs
-// that read the library's state directly run on it.
-Library in_process_library();
+// The screens ask this library's text entry point for report cells and its owner-draw export to paint.
+void use_entry_points(const Library& library);
 // Creates the host's shared image list and lets the library fill it, as the
 // host does once after start-up; list events wait for it.
 HIMAGELIST insert_list_images(const Library& library);

@@ -10,6 +10,7 @@
 #include "config/email_config.h"
 #include "config/registry.h"
 #include "config/server_settings.h"
+#include "console/linked_library.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"

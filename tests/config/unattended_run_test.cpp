@@ -15,6 +15,7 @@
 
 #include <utime.h>
 
+#include "console/linked_library.h"
 #include "config/email_config.h"
 #include "config/registry.h"
 #include "config/schedules.h"

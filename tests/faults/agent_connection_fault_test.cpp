@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/registry.h"
+#include "console/linked_library.h"
 #include "console/substitute_host.h"
 #include "host/host.h"
 #include "host/control_descriptor.h"

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <deque>
 
+#include "console/linked_library.h"
 #include "host/host_services.h"
 #include "reports/report_items.h"
 

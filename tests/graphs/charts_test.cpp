@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "console/linked_library.h"
 #include "config/registry.h"
 #include "host/control_descriptor.h"
 #include "reports/report_generation.h"

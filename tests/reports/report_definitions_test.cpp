@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "console/linked_library.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/exports.h"

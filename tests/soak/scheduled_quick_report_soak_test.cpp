@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "console/linked_library.h"
 #include "config/registry.h"
 #include "host/host_services.h"
 #include "config/unattended_run.h"
