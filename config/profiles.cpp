@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr char kProfilesKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles";
 constexpr char kCreateTitle[] =
     ">>>UNABLE TO CREATE PROFILE - ENSURE VORNIXW HAS BEEN INSTALLED ON THE SELECTED SERVER";
 constexpr char kNamingTitle[] = "Profile Naming Warning";
@@ -217,17 +216,6 @@ const ProfileType* profile_type_by_keyword(const char* keyword) {
   for (const ProfileType& t : kProfileTypes)
     if (keyword && equal_ignoring_case(t.keyword, keyword)) return &t;
   return nullptr;
-}
-
-void profile_key_path(const char* profile, char* out, size_t size) {
-  if (profile == nullptr || profile[0] == '\0') copy_text(out, size, kProductKey);
-  else std::snprintf(out, size, "%s\\%s", kProfilesKey, profile);
-}
-
-LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key) {
-  char path[400];
-  profile_key_path(profile, path, sizeof path);
-  return RegOpenKeyExA(server, path, 0, remote_access(rights), key);
 }
 
 bool CheckProfileName(HWND owner, const char* typed, char* out, size_t out_size) {

@@ -32,10 +32,6 @@ extern const ProfileType kProfileTypes[5];
 const ProfileType* profile_type_by_code(DWORD code);
 const ProfileType* profile_type_by_keyword(const char* keyword);
 
-// "SOFTWARE\...\VORNIX\Profiles\<profile>", or the product key for an empty name.
-void profile_key_path(const char* profile, char* out, size_t size);
-// Opens the profile's key (the product key for an empty name); never creates it.
-LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key);
 
 // The creation dialog's name rules on a name cut to the field's 127 characters: true with
 // the name (leading dots removed) in out; false after telling the user why.

@@ -716,3 +716,14 @@ void release_kept_values(KeptValues* kept) {
   kept->data = nullptr;
   kept->used = 0;
 }
+
+void profile_key_path(const char* profile, char* out, size_t size) {
+  if (profile == nullptr || profile[0] == '\0') copy_text(out, size, kProductKey);
+  else std::snprintf(out, size, "%s\\%s", kProfilesKey, profile);
+}
+
+LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key) {
+  char path[400];
+  profile_key_path(profile, path, sizeof path);
+  return RegOpenKeyExA(server, path, 0, remote_access(rights), key);
+}

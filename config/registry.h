@@ -8,6 +8,7 @@
 
 constexpr char kVendorKey[] = "SOFTWARE\\Brightmere Software, Inc.";
 constexpr char kProductKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
+constexpr char kProfilesKey[] = "SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\Profiles";
 constexpr char kSiblingKey[] = "SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ";
 constexpr char kScoutStatusKey[] = "SYSTEM\\CurrentControlSet\\Services\\VORNIXWScoutAgent\\MYSERVERS";
 constexpr char kLocalMachineName[] = "LOCAL_MACHINE";
@@ -52,6 +53,10 @@ struct ScoutServerStatus {
 
 // Access masks for keys on a server and under the console key.
 REGSAM remote_access(REGSAM rights);
+// "SOFTWARE\...\VORNIX\Profiles\<profile>", or the product key for an empty name.
+void profile_key_path(const char* profile, char* out, size_t size);
+// Opens the profile's key (the product key for an empty name); never creates it.
+LONG open_profile_key(HKEY server, const char* profile, REGSAM rights, HKEY* key);
 REGSAM local_access(REGSAM rights);
 
 // 0 and the server's HKEY_LOCAL_MACHINE (never to be closed), or the Windows

@@ -119,5 +119,8 @@ DWORD UpdateScout(HWND owner);
 // The scout's management: with VNXSCOUT.EXE beside the console program, its update in a results
 // window of its own (1); without, "File not present, unable to update" (0).
 DWORD ManageScout(HWND owner);
+// The applets' INI file, at a place the user chooses: the server's name and the address the
+// console uses for it ([QVAWKQ] Server= and IPv4=). 1 when written.
+DWORD WriteAppletsIni(HWND owner, const char* server, const BYTE* record);
 // VNXSCOUT.EXE beside the console program, and its installed copy.
 void scout_program_paths(char* source, char* installed, size_t size);

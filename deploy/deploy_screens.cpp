@@ -2,11 +2,12 @@
 // which servers the run is for, and the results window it reports into.
 #include "deploy/deploy_screens.h"
 
+#include <commdlg.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "deploy/deploy_steps.h"
-#include "deploy/server_menus.h"
 #include "deploy/server_status.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -345,6 +346,29 @@ DWORD DeploySummaryText(const TextEvent& e, TextResult* result) {
     read_screen_value(e.screen, kStartNowBox, &checked);
     copy_text(result->text, sizeof result->text, checked ? "WILL START NOW" : "WILL NOT START");
   }
+  return 0;
+}
+
+DWORD WriteAppletsIni(HWND owner, const char* server, const BYTE* record) {
+  char file[MAX_PATH] = "QVAWKQ.INI";
+  OPENFILENAMEA chooser = {};
+  chooser.lStructSize = sizeof chooser;
+  chooser.hwndOwner = owner;
+  chooser.lpstrFilter = "INI file (*.INI)\0*.INI\0";
+  chooser.lpstrFile = file;
+  chooser.nMaxFile = sizeof file;
+  chooser.lpstrTitle = "Select Path and Filename for INI file";
+  chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  if (!GetSaveFileNameA(&chooser)) return 0;
+  const BYTE* a = record + kItemIPv4Address;
+  char address[16];
+  std::snprintf(address, sizeof address, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+  if (WritePrivateProfileStringA("QVAWKQ", "Server", server, file) &&
+      WritePrivateProfileStringA("QVAWKQ", "IPv4", address, file))
+    return 1;
+  char text[MAX_PATH + 64];
+  std::snprintf(text, sizeof text, "Failed to write [%s], code [%d].", file, static_cast<int>(GetLastError()));
+  show_message(owner, text, nullptr, MB_ICONERROR);
   return 0;
 }
 

@@ -4,7 +4,6 @@
 // item data is the right-clicked record.
 #include "deploy/server_menus.h"
 
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -113,29 +112,6 @@ DWORD retry_server(BYTE* record, const char* server) {
 }
 
 }  // namespace
-
-DWORD WriteAppletsIni(HWND owner, const char* server, const BYTE* record) {
-  char file[MAX_PATH] = "QVAWKQ.INI";
-  OPENFILENAMEA chooser = {};
-  chooser.lStructSize = sizeof chooser;
-  chooser.hwndOwner = owner;
-  chooser.lpstrFilter = "INI file (*.INI)\0*.INI\0";
-  chooser.lpstrFile = file;
-  chooser.nMaxFile = sizeof file;
-  chooser.lpstrTitle = "Select Path and Filename for INI file";
-  chooser.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameA(&chooser)) return 0;
-  const BYTE* a = record + kItemIPv4Address;
-  char address[16];
-  std::snprintf(address, sizeof address, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
-  if (WritePrivateProfileStringA("QVAWKQ", "Server", server, file) &&
-      WritePrivateProfileStringA("QVAWKQ", "IPv4", address, file))
-    return 1;
-  char text[MAX_PATH + 64];
-  std::snprintf(text, sizeof text, "Failed to write [%s], code [%d].", file, static_cast<int>(GetLastError()));
-  show_message(owner, text, nullptr, MB_ICONERROR);
-  return 0;
-}
 
 namespace {
 

@@ -5,6 +5,3 @@
 
 DWORD FillServerMenu(const MenuRequest& request);
 DWORD ActOnServerMenu(const MenuChoice& choice);
-// The applets' INI file, at a place the user chooses: the server's name and the address the
-// console uses for it ([QVAWKQ] Server= and IPv4=). 1 when written.
-DWORD WriteAppletsIni(HWND owner, const char* server, const BYTE* record);
