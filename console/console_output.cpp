@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <vector>
@@ -20,6 +21,12 @@ std::string g_last_message;
 bool g_holding = false;
 std::vector<std::string> g_held;  // message lines held back
 std::atomic<bool> g_progress_shown{false};  // a progress line without its end is on the terminal
+bool g_verbose = false;
+
+bool stderr_is_terminal() {
+  static const bool terminal = isatty(fileno(stderr)) != 0;
+  return terminal;
+}
 
 // Ends an unfinished progress line so that the next line starts on its own.
 void end_progress_line() {
@@ -29,6 +36,17 @@ void end_progress_line() {
 // The results window's rows, printed as each is completed (its result cell set) and kept.
 WNDPROC g_list_proc;
 std::vector<std::string> g_results_rows;
+
+// The image of a results row whose step has begun; its outcome row follows.
+constexpr int kStepBegunImage = 5;
+
+int row_image(HWND list, WPARAM row) {
+  LVITEMA item = {};
+  item.mask = LVIF_IMAGE;
+  item.iItem = static_cast<int>(row);
+  CallWindowProcA(g_list_proc, list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return item.iImage;
+}
 
 std::string one_line(std::string text) {
   for (char& c : text)
@@ -52,6 +70,14 @@ LRESULT CALLBACK results_list_proc(HWND list, UINT message, WPARAM wparam, LPARA
   }
   std::lock_guard<std::mutex> guard(g_lock);
   g_results_rows.push_back(line);
+  // A step begun ("...") is followed by its outcome row: it is only progress, shown in place on a terminal.
+  if (cell->pszText && std::strcmp(cell->pszText, "...") == 0 && row_image(list, wparam) == kStepBegunImage) {
+    if (stderr_is_terminal()) {
+      std::fprintf(stderr, "\r  %s\033[K", line.c_str());
+      g_progress_shown = true;
+    }
+    return result;
+  }
   end_progress_line();
   std::printf("  %s\n", line.c_str());
   return result;
@@ -71,15 +97,28 @@ void print_entry(const ui::JournalEntry& entry) {
   std::lock_guard<std::mutex> guard(g_lock);
   g_last_message = entry.title + ": " + text;
   std::string line = "  [" + entry.kind + "] " + g_last_message + "\n";
+  // Message boxes always reach standard error; dialogs and menus only for a person watching or with --verbose.
+  if (entry.kind != "message box" && !g_verbose && !stderr_is_terminal()) return;
   if (g_holding) {
     g_held.push_back(line);
     return;
   }
   end_progress_line();
-  std::fputs(line.c_str(), stdout);
+  std::fflush(stdout);
+  std::fputs(line.c_str(), stderr);
 }
 
 }  // namespace
+
+void set_verbose(bool verbose) { g_verbose = verbose; }
+
+void note(const std::string& text) {
+  if (!g_verbose && !stderr_is_terminal()) return;
+  std::lock_guard<std::mutex> guard(g_lock);
+  end_progress_line();
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 void begin_output() {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -104,7 +143,10 @@ void hold_messages() {
 void release_messages(bool print) {
   std::lock_guard<std::mutex> guard(g_lock);
   if (print)
-    for (const std::string& line : g_held) std::fputs(line.c_str(), stdout);
+    for (const std::string& line : g_held) {
+      std::fflush(stdout);
+      std::fputs(line.c_str(), stderr);
+    }
   g_held.clear();
   g_holding = false;
 }
@@ -136,8 +178,7 @@ std::string view_time_text(uint32_t local_seconds) {
 }
 
 void show_progress(const std::string& text) {
-  static const bool terminal = isatty(fileno(stderr)) != 0;
-  if (!terminal) return;
+  if (!stderr_is_terminal()) return;
   std::lock_guard<std::mutex> guard(g_lock);
   std::fprintf(stderr, "\r%s\033[K", text.c_str());  // the rest of a longer line before it is erased
   g_progress_shown = true;

@@ -8,10 +8,17 @@
 namespace console {
 
 // Standard output goes out line by line, so that it keeps its place among the
-// error lines; each message box and dialog the library shows from now on is
-// printed as it is shown, one line each ("  [message box] TITLE: TEXT").
-// Modeless windows (progress windows) are not messages and are left out.
+// error lines; each message box the library shows from now on is printed on
+// standard error as it is shown, one line each ("  [message box] TITLE: TEXT"),
+// and so is each dialog and menu when standard error is a terminal or with
+// --verbose. Modeless windows (progress windows) are not messages and are left
+// out. Standard output carries only results.
 void begin_output();
+void set_verbose(bool verbose);
+
+// A line about the console's own doing on standard error, shown as the dialog
+// echoes are (on a terminal or with --verbose).
+void note(const std::string& text);
 
 // The rows of the results windows opened since begin_output (or the last
 // forget_results_rows), as printed when each was added:

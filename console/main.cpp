@@ -77,9 +77,11 @@ bool start_library(host::Library* library, host::ServiceTable* table) {
     return false;
   }
   host::insert_list_images(*library);
-  std::printf("Library QVMR0007.DLL started: module %u, identity %08X %08X %08X\n",
-              static_cast<unsigned>(id[3]), static_cast<unsigned>(id[0]),
-              static_cast<unsigned>(id[1]), static_cast<unsigned>(id[2]));
+  char started[120];
+  std::snprintf(started, sizeof started, "Library QVMR0007.DLL started: module %u, identity %08X %08X %08X",
+                static_cast<unsigned>(id[3]), static_cast<unsigned>(id[0]), static_cast<unsigned>(id[1]),
+                static_cast<unsigned>(id[2]));
+  console::note(started);
   return true;
 }
 
@@ -805,6 +807,7 @@ void print_command_help(const Command& command) {
 int main(int argc, char** argv) {
   console::begin_output();
   console::CommandLine line = console::parse_command_line(argc, argv);
+  console::set_verbose(line.verbose);
   if (line.command.empty() && (line.help || line.args.empty())) {
     print_usage();
     return line.help ? 0 : 2;
