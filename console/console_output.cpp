@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -22,6 +24,7 @@ bool g_holding = false;
 std::vector<std::string> g_held;  // message lines held back
 std::atomic<bool> g_progress_shown{false};  // a progress line without its end is on the terminal
 bool g_verbose = false;
+int g_data_fd = STDOUT_FILENO;  // where output named "-" goes
 
 bool stderr_is_terminal() {
   static const bool terminal = isatty(fileno(stderr)) != 0;
@@ -175,6 +178,53 @@ std::string view_time_text(uint32_t local_seconds) {
   char text[40] = "<undefined>";
   if (local_seconds != 0 && gmtime_r(&seconds, &broken)) std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", &broken);
   return text;
+}
+
+OutputFile output_file(const std::string& named, const std::string& default_name) {
+  OutputFile file{named, named, named == "-"};
+  std::error_code ec;
+  if (file.to_stdout) {
+    size_t dot = default_name.rfind('.');
+    file.path = (std::filesystem::temp_directory_path() /
+                 ("vornix-out-" + std::to_string(getpid()) + "-" + default_name.substr(0, dot) +
+                  (dot == std::string::npos ? "" : default_name.substr(dot))))
+                    .string();
+  } else if (std::filesystem::is_directory(named, ec)) {
+    file.path = (std::filesystem::path(named) / default_name).string();
+  }
+  return file;
+}
+
+void keep_stdout_for_data() {
+  std::fflush(stdout);
+  if (g_data_fd == STDOUT_FILENO) g_data_fd = dup(STDOUT_FILENO);
+  dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+bool deliver_output(const OutputFile& file) {
+  if (!file.to_stdout) return true;
+  std::ifstream in(file.path, std::ios::binary);
+  if (!in) return false;
+  std::lock_guard<std::mutex> guard(g_lock);
+  end_progress_line();
+  std::fflush(stdout);
+  char block[65536];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    const ssize_t size = in.gcount();
+    for (ssize_t done = 0; done < size;) {
+      ssize_t n = write(g_data_fd, block + done, static_cast<size_t>(size - done));
+      if (n <= 0) return false;
+      done += n;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::remove(file.path, ec);
+  return true;
+}
+
+void say_written(const OutputFile& file, const std::string& line) {
+  if (file.to_stdout) progress_note(line);
+  else std::printf("%s\n", line.c_str());
 }
 
 void show_progress(const std::string& text) {

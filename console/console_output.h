@@ -45,6 +45,24 @@ void forget_last_message();
 // the report views' Date/Time column, "Sun Dec  6 10:00:00 2026".
 std::string view_time_text(uint32_t local_seconds);
 
+// A file an output option names: "-" is standard output, written through a
+// temporary file with the same ending; an existing folder gets default_name in it.
+struct OutputFile {
+  std::string named;   // as the option gave it
+  std::string path;    // the file to write
+  bool to_stdout = false;
+};
+OutputFile output_file(const std::string& named, const std::string& default_name);
+// When an output option names "-", standard output is kept for that output
+// alone: every other line the console prints goes to standard error.
+void keep_stdout_for_data();
+// Sends a standard-output file's content to standard output and removes it;
+// false when it could not be read. Nothing to do for other files.
+bool deliver_output(const OutputFile& file);
+// One line saying where the output went: on standard output, or on standard
+// error when the output itself went to standard output.
+void say_written(const OutputFile& file, const std::string& line);
+
 // Progress of long work on standard error: on a terminal one line rewritten in
 // place; elsewhere only the final line.
 void show_progress(const std::string& text);

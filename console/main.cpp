@@ -808,6 +808,8 @@ int main(int argc, char** argv) {
   console::begin_output();
   console::CommandLine line = console::parse_command_line(argc, argv);
   console::set_verbose(line.verbose);
+  // "-" names standard output for an output option's file: the other lines then go to standard error.
+  if (!line.help && std::find(line.args.begin(), line.args.end(), "-") != line.args.end()) console::keep_stdout_for_data();
   if (line.command.empty() && (line.help || line.args.empty())) {
     print_usage();
     return line.help ? 0 : 2;
