@@ -7,12 +7,13 @@ namespace console {
 namespace {
 
 // Every option of every command that takes a value; the others are flags.
-constexpr std::array<std::string_view, 16> kValueOptions = {
-    "--world", "--server", "--host", "--path",    "--type",   "--hours",       "--days",       "--from",
-    "--to",    "--max",    "--csv",  "--profile", "--folder", "--report-path", "--department", "--enterprise-host"};
-constexpr std::array<std::string_view, 11> kFlags = {"--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
+constexpr std::array<std::string_view, 17> kValueOptions = {
+    "--world", "--server", "--host",   "--path",   "--type",   "--hours",       "--days",       "--from",
+    "--to",    "--max",    "--csv",    "--profile", "--folder", "--report-path", "--department", "--enterprise-host",
+    "--format"};
+constexpr std::array<std::string_view, 12> kFlags = {"--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
                                                      "--no-restart", "--skip-if-running", "--logs", "--registry", "--yes",
-                                                     "--verbose"};
+                                                     "--verbose", "--wide"};
 
 bool takes_value(std::string_view word) {
   return std::find(kValueOptions.begin(), kValueOptions.end(), word) != kValueOptions.end();

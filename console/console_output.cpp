@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,9 @@
 #include <vector>
 
 #include <commctrl.h>
+#include <nlohmann/json.hpp>
+
+#include "console/command_line.h"
 
 #include "win32/ui_script.h"
 
@@ -225,6 +229,108 @@ bool deliver_output(const OutputFile& file) {
 void say_written(const OutputFile& file, const std::string& line) {
   if (file.to_stdout) progress_note(line);
   else std::printf("%s\n", line.c_str());
+}
+
+namespace {
+
+constexpr size_t kTableColumns = 100;
+constexpr size_t kNarrowestCut = 8;  // a cut column keeps at least this many columns
+bool g_wide = false;
+
+// Screen columns of UTF-8 text: one per character (continuation bytes do not count).
+size_t columns_of(const std::string& text) {
+  size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// The text cut to `width` columns, its last one "…" when cut.
+std::string fit(const std::string& text, size_t width) {
+  if (columns_of(text) <= width) return text + std::string(width - columns_of(text), ' ');
+  std::string cut;
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c & 0xC0) != 0x80 && ++n == width) break;
+    cut += text[i];
+  }
+  return cut + "\xE2\x80\xA6";  // "…"
+}
+
+std::string csv_field(const std::string& cell) {
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+  std::string quoted = "\"";
+  for (char c : cell) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+void print_table(const Listing& listing) {
+  if (!listing.title.empty()) std::printf("%s\n", listing.title.c_str());
+  if (listing.rows.empty()) {
+    if (!listing.none.empty()) std::printf("  %s\n", listing.none.c_str());
+    return;
+  }
+  std::vector<size_t> widths(listing.columns.size(), 0);
+  for (size_t c = 0; c < widths.size() && c < listing.widths.size(); ++c) widths[c] = listing.widths[c];
+  for (const auto& row : listing.rows)
+    for (size_t c = 0; c < row.size() && c < widths.size(); ++c) widths[c] = std::max(widths[c], columns_of(row[c]));
+  auto total = [&] {
+    size_t sum = 2 + widths.size() - 1;
+    for (size_t w : widths) sum += w;
+    return sum;
+  };
+  // The widest column gives up a column at a time until the table fits.
+  while (!g_wide && total() > kTableColumns) {
+    size_t widest = static_cast<size_t>(std::max_element(widths.begin(), widths.end()) - widths.begin());
+    if (widths[widest] <= kNarrowestCut) break;
+    --widths[widest];
+  }
+  for (const auto& row : listing.rows) {
+    std::string line;
+    for (size_t c = 0; c < widths.size(); ++c) {
+      std::string cell = fit(c < row.size() ? row[c] : "", widths[c]);
+      if (c + 1 == widths.size()) cell.erase(cell.find_last_not_of(' ') + 1);
+      line += (c ? " " : "  ") + cell;
+    }
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+}  // namespace
+
+bool take_format(std::vector<std::string>& args, Format* format) {
+  bool missing = false;
+  std::string name = take_option(args, "--format", &missing);
+  g_wide = take_flag(args, "--wide") || g_wide;
+  if (name.empty() && !missing) name = "table";
+  if (name == "table") *format = Format::kTable;
+  else if (name == "csv") *format = Format::kCsv;
+  else if (name == "json") *format = Format::kJson;
+  else return fail("--format takes table, csv or json"), false;
+  return true;
+}
+
+void print_listing(const Listing& listing, Format format) {
+  if (format == Format::kTable) return print_table(listing);
+  if (format == Format::kCsv) {
+    std::string text;
+    auto add_line = [&](const std::vector<std::string>& cells) {
+      for (size_t c = 0; c < listing.columns.size(); ++c)
+        text += (c ? "," : "") + csv_field(c < cells.size() ? cells[c] : "");
+      text += "\r\n";
+    };
+    add_line(listing.columns);
+    for (const auto& row : listing.rows) add_line(row);
+    std::fputs(text.c_str(), stdout);
+    return;
+  }
+  nlohmann::json rows = nlohmann::json::array();
+  for (const auto& row : listing.rows) {
+    nlohmann::json object = nlohmann::json::object();
+    for (size_t c = 0; c < listing.columns.size(); ++c) object[listing.columns[c]] = c < row.size() ? row[c] : "";
+    rows.push_back(object);
+  }
+  std::printf("%s\n", rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
 }
 
 void show_progress(const std::string& text) {

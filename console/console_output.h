@@ -45,6 +45,23 @@ void forget_last_message();
 // the report views' Date/Time column, "Sun Dec  6 10:00:00 2026".
 std::string view_time_text(uint32_t local_seconds);
 
+// Listings: one table for people, or CSV (RFC 4180) or JSON for scripts.
+enum class Format { kTable, kCsv, kJson };
+struct Listing {
+  std::string title;                            // the table's line above its rows
+  std::vector<std::string> columns;             // CSV's header line, JSON's keys
+  std::vector<std::vector<std::string>> rows;   // one cell per column
+  std::string none = "(none)";                  // the table's line when there are no rows
+  std::vector<size_t> widths = {};              // the table's narrowest width of each column (none: 0)
+};
+// Takes "--format table|csv|json" (table when absent) and "--wide" out of
+// args; false after a one-line error.
+bool take_format(std::vector<std::string>& args, Format* format);
+// A table's rows are indented, their cells padded to the column's widest one
+// (or its narrowest width) and one space apart;
+// within 100 columns unless --wide, the widest columns' cells cut with "…".
+void print_listing(const Listing& listing, Format format);
+
 // A file an output option names: "-" is standard output, written through a
 // temporary file with the same ending; an existing folder gets default_name in it.
 struct OutputFile {

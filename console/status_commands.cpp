@@ -133,14 +133,16 @@ void write_status_lines(const Library& l, HWND list, const std::vector<int>& row
 }
 
 int servers_command(std::vector<std::string> args) {
-  if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
+  Format format;
+  if (!take_format(args, &format)) return 1;
+  if (!args.empty()) return fail("servers takes no arguments besides --format and --world DIR");
   Library l;
   if (!start(&l, false)) return 1;
-  std::printf("Known servers of %s:\n", world::console_machine().c_str());
-  std::vector<host::ValueRow> rows = known_servers(l);
-  for (const host::ValueRow& row : rows)
-    std::printf("  %-24s %s\n", row.text.c_str(), row.value ? dotted(row.value).c_str() : "no address");
-  if (rows.empty()) std::printf("  (none; add-server NAME adds one)\n");
+  Listing listing{"Known servers of " + world::console_machine() + ":", {"name", "address"}, {},
+                  "(none; add-server NAME adds one)", {24}};
+  for (const host::ValueRow& row : known_servers(l))
+    listing.rows.push_back({row.text, row.value ? dotted(row.value) : "no address"});
+  print_listing(listing, format);
   host::unload_library(&l.library);
   return 0;
 }
