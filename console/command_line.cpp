@@ -11,7 +11,7 @@ constexpr std::array<std::string_view, 17> kValueOptions = {
     "--world", "--server", "--host",   "--path",   "--type",   "--hours",       "--days",       "--from",
     "--to",    "--max",    "--csv",    "--profile", "--folder", "--report-path", "--department", "--enterprise-host",
     "--format"};
-constexpr std::array<std::string_view, 12> kFlags = {"--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
+constexpr std::array<std::string_view, 13> kFlags = {"--version", "--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
                                                      "--no-restart", "--skip-if-running", "--logs", "--registry", "--yes",
                                                      "--verbose", "--wide"};
 

@@ -249,6 +249,21 @@ TEST_F(ConsoleOnDemo, TheEnterpriseHostAnswersItsStatusItsServersAndItsAlertAgen
             std::string::npos) << none.output;
 }
 
+// A mistyped command is named with the nearest one; help COMMAND is the command's own help.
+TEST_F(ConsoleOnDemo, MistypedCommandsAreNamedWithTheNearestOneAndHelpNamesACommand) {
+  Outcome typo = console("profils --world WORLD");
+  EXPECT_EQ(typo.exit_code, 1);
+  EXPECT_EQ(typo.output, "vornix-console: unknown command 'profils' (did you mean profiles?)\n");
+  Outcome far = console("frobnicate");
+  EXPECT_EQ(far.output.find("did you mean"), std::string::npos) << far.output;
+  EXPECT_EQ(console("help servers").output, console("servers --help").output);
+  EXPECT_EQ(console("help").output, console("--help").output);
+  Outcome version = console("--version");
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(lines(version.output), 1) << version.output;
+  EXPECT_EQ(version.output.rfind("vornix-console commit ", 0), 0u) << version.output;
+}
+
 // Standard output carries only results: message boxes go to standard error,
 // the start-up line and dialogs there too, only with --verbose (standard
 // error here is a file, not a terminal).
