@@ -331,8 +331,11 @@ int chart(std::vector<std::string> args) {
   } else {
     if (counts) print_legend();
     if (!png.empty()) {
-      if (write_graph_area_png(l, a.graph_area, width, height, png)) std::printf("  chart written to %s\n", png.c_str());
-      else status = fail(png + ": the chart could not be written");
+      OutputFile out = output_file(png, "chart.png");
+      if (write_graph_area_png(l, a.graph_area, width, height, out.path) && deliver_output(out))
+        say_written(out, "  chart written to " + (out.to_stdout ? "standard output" : out.path));
+      else
+        status = fail(out.path + ": the chart could not be written");
     }
   }
   release_report(l, &run);
@@ -383,16 +386,20 @@ int graphical_report(std::vector<std::string> args) {
   ui::Answer save;
   save.match = "Save As";
   save.button = IDOK;
-  save.edits = {{0, html}};
+  OutputFile out = output_file(html, "graphical-report.html");
+  save.edits = {{0, out.path}};
   ui::script(save);
   DWORD saved = press(l, a.screen, a.save_button);
   ui::clear_script();
-  std::string written = html;
+  std::string written = out.path;
   if (written.size() < 5 || strcasecmp(written.c_str() + written.size() - 5, ".html") != 0) written += ".html";
+  out.path = written;
   std::error_code ec;
-  int status = saved == 1 && std::filesystem::is_regular_file(written, ec)
+  int status = saved == 1 && std::filesystem::is_regular_file(written, ec) && deliver_output(out)
                    ? 0 : fail(written + ": the graphical report was not written");
-  if (status == 0) std::printf("  graphical report of %zu chart%s written to %s\n", picks.size(), picks.size() == 1 ? "" : "s", written.c_str());
+  if (status == 0)
+    say_written(out, "  graphical report of " + std::to_string(picks.size()) + " chart" + (picks.size() == 1 ? "" : "s") +
+                         " written to " + (out.to_stdout ? "standard output" : written));
   // The charts leave the report's tree one by one, as the user removes them.
   while (auto item = reinterpret_cast<HTREEITEM>(SendMessageA(a.chart_tree, TVM_GETNEXTITEM, TVGN_ROOT, 0))) {
     SendMessageA(a.chart_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));

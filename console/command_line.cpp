@@ -7,11 +7,13 @@ namespace console {
 namespace {
 
 // Every option of every command that takes a value; the others are flags.
-constexpr std::array<std::string_view, 16> kValueOptions = {
-    "--world", "--server", "--host", "--path",    "--type",   "--hours",       "--days",       "--from",
-    "--to",    "--max",    "--csv",  "--profile", "--folder", "--report-path", "--department", "--enterprise-host"};
-constexpr std::array<std::string_view, 10> kFlags = {"--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
-                                                     "--no-restart", "--skip-if-running", "--logs", "--registry", "--yes"};
+constexpr std::array<std::string_view, 17> kValueOptions = {
+    "--world", "--server", "--host",   "--path",   "--type",   "--hours",       "--days",       "--from",
+    "--to",    "--max",    "--csv",    "--profile", "--folder", "--report-path", "--department", "--enterprise-host",
+    "--format"};
+constexpr std::array<std::string_view, 13> kFlags = {"--version", "--archived",  "--help", "-h",   "--no-start", "--no-vnxlwa",
+                                                     "--no-restart", "--skip-if-running", "--logs", "--registry", "--yes",
+                                                     "--verbose", "--wide"};
 
 bool takes_value(std::string_view word) {
   return std::find(kValueOptions.begin(), kValueOptions.end(), word) != kValueOptions.end();
@@ -38,8 +40,8 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
   }
   for (size_t i = 0; i < line.args.size();) {
     const std::string& word = line.args[i];
-    if (word == "--help" || word == "-h") {
-      line.help = true;
+    if (word == "--help" || word == "-h" || word == "--verbose") {
+      (word == "--verbose" ? line.verbose : line.help) = true;
       line.args.erase(line.args.begin() + static_cast<long>(i));
     } else if (takes_value(word)) {
       i += i + 1 < line.args.size() && !is_option(line.args[i + 1]) ? 2 : 1;

@@ -10,6 +10,7 @@ namespace console {
 struct CommandLine {
   std::string command;             // the first word that is neither an option nor an option's value
   bool help = false;               // --help or -h anywhere
+  bool verbose = false;            // --verbose anywhere: dialogs and start-up lines echoed on standard error
   std::vector<std::string> args;   // everything else, in the order given
 };
 

@@ -8,10 +8,17 @@
 namespace console {
 
 // Standard output goes out line by line, so that it keeps its place among the
-// error lines; each message box and dialog the library shows from now on is
-// printed as it is shown, one line each ("  [message box] TITLE: TEXT").
-// Modeless windows (progress windows) are not messages and are left out.
+// error lines; each message box the library shows from now on is printed on
+// standard error as it is shown, one line each ("  [message box] TITLE: TEXT"),
+// and so is each dialog and menu when standard error is a terminal or with
+// --verbose. Modeless windows (progress windows) are not messages and are left
+// out. Standard output carries only results.
 void begin_output();
+void set_verbose(bool verbose);
+
+// A line about the console's own doing on standard error, shown as the dialog
+// echoes are (on a terminal or with --verbose).
+void note(const std::string& text);
 
 // The rows of the results windows opened since begin_output (or the last
 // forget_results_rows), as printed when each was added:
@@ -37,6 +44,41 @@ void forget_last_message();
 // last-write times), in the one form the console shows dates in: the form of
 // the report views' Date/Time column, "Sun Dec  6 10:00:00 2026".
 std::string view_time_text(uint32_t local_seconds);
+
+// Listings: one table for people, or CSV (RFC 4180) or JSON for scripts.
+enum class Format { kTable, kCsv, kJson };
+struct Listing {
+  std::string title;                            // the table's line above its rows
+  std::vector<std::string> columns;             // CSV's header line, JSON's keys
+  std::vector<std::vector<std::string>> rows;   // one cell per column
+  std::string none = "(none)";                  // the table's line when there are no rows
+  std::vector<size_t> widths = {};              // the table's narrowest width of each column (none: 0)
+};
+// Takes "--format table|csv|json" (table when absent) and "--wide" out of
+// args; false after a one-line error.
+bool take_format(std::vector<std::string>& args, Format* format);
+// A table's rows are indented, their cells padded to the column's widest one
+// (or its narrowest width) and one space apart;
+// within 100 columns unless --wide, the widest columns' cells cut with "…".
+void print_listing(const Listing& listing, Format format);
+
+// A file an output option names: "-" is standard output, written through a
+// temporary file with the same ending; an existing folder gets default_name in it.
+struct OutputFile {
+  std::string named;   // as the option gave it
+  std::string path;    // the file to write
+  bool to_stdout = false;
+};
+OutputFile output_file(const std::string& named, const std::string& default_name);
+// When an output option names "-", standard output is kept for that output
+// alone: every other line the console prints goes to standard error.
+void keep_stdout_for_data();
+// Sends a standard-output file's content to standard output and removes it;
+// false when it could not be read. Nothing to do for other files.
+bool deliver_output(const OutputFile& file);
+// One line saying where the output went: on standard output, or on standard
+// error when the output itself went to standard output.
+void say_written(const OutputFile& file, const std::string& line);
 
 // Progress of long work on standard error: on a terminal one line rewritten in
 // place; elsewhere only the final line.

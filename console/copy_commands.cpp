@@ -242,6 +242,7 @@ int export_command(std::vector<std::string> args) {
   bool reports = take_flag(args, "--reports");
   if (missing || out.empty() || args.empty())
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
+  const OutputFile target = output_file(out, "export.reg");
   return with_library([&](const Library& l, HWND screen) {
     // Each server selected in turn adds its definitions to the list; the named ones are selected.
     const uint32_t id = reports ? kCustomReportList : kProfileList;
@@ -293,11 +294,12 @@ int export_command(std::vector<std::string> args) {
       if (exported == 0 || shown.rfind(prefix, 0) != 0)
         status = fail("nothing was exported" + std::string(kSeeAbove));
       else if (platform::map_path(shown.substr(prefix.size()).c_str(), &local) != 0 ||
-               !std::filesystem::copy_file(local, out, std::filesystem::copy_options::overwrite_existing, ec))
-        status = fail("the export file could not be copied to " + out + (ec ? ": " + ec.message() : ""));
+               !std::filesystem::copy_file(local, target.path, std::filesystem::copy_options::overwrite_existing, ec) ||
+               !deliver_output(target))
+        status = fail("the export file could not be copied to " + target.path + (ec ? ": " + ec.message() : ""));
       else
-        std::printf("%s exported to %s\n", args.size() == 1 ? "1 definition" : (std::to_string(args.size()) + " definitions").c_str(),
-                    out.c_str());
+        say_written(target, (args.size() == 1 ? "1 definition" : std::to_string(args.size()) + " definitions") +
+                                " exported to " + (target.to_stdout ? "standard output" : target.path));
       if (!local.empty()) std::filesystem::remove(local, ec);
     }
     release_rows(l, list);

@@ -245,19 +245,19 @@ int scout_command(std::vector<std::string> args) {
 
 int services_command(std::vector<std::string> args) {
   std::string server;
-  if (!take_server(args, &server, "services takes --server NAME")) return 1;
+  Format format;
+  if (!take_format(args, &format) || !take_server(args, &server, "services takes --server NAME")) return 1;
   std::vector<platform::ServiceInfo> services = platform::machine_services(server);
   SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr)
     return fail(server + ": its service control manager cannot be reached (Windows error " +
                 std::to_string(GetLastError()) + ")");
   CloseServiceHandle(manager);
-  std::printf("Services of %s:\n", server.c_str());
+  Listing listing{"Services of " + server + ":", {"name", "state", "type", "image"}, {}, "(none)", {20, 9, 14}};
   for (const platform::ServiceInfo& s : services)
-    std::printf("  %-20s %-9s %-14s %s%s\n", s.name.c_str(), kStateNames[s.state],
-                s.type == SERVICE_KERNEL_DRIVER ? "kernel driver" : "own process", s.image.c_str(),
-                s.marked ? " (marked for deletion)" : "");
-  if (services.empty()) std::printf("  (none)\n");
+    listing.rows.push_back({s.name, kStateNames[s.state], s.type == SERVICE_KERNEL_DRIVER ? "kernel driver" : "own process",
+                            s.image + (s.marked ? " (marked for deletion)" : "")});
+  print_listing(listing, format);
   return 0;
 }
 

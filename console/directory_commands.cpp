@@ -168,15 +168,16 @@ std::string without_icon(std::string row) {
 }
 
 // The picker's rows as it ended; "LAC:" rows say the directory could not be bound.
-int print_picker_rows(const ui::JournalEntry& shown, const std::string& what) {
+int print_picker_rows(const ui::JournalEntry& shown, const std::string& what, Format format) {
+  Listing listing{what + ":", {"name"}, {}};
   bool failed = false;
   for (const std::string& shown_row : shown.rows_at_end) {
-    std::string row = without_icon(shown_row);
-    failed |= row.rfind("LAC:", 0) == 0;
-    std::printf("  %s\n", row.c_str());
+    listing.rows.push_back({without_icon(shown_row)});
+    failed |= listing.rows.back()[0].rfind("LAC:", 0) == 0;
   }
+  print_listing(listing, failed ? Format::kTable : format);
   if (failed) return fail(what + ": the directory could not be searched");
-  std::printf("%s: %zu\n", what.c_str(), shown.rows_at_end.size());
+  if (format == Format::kTable) std::printf("%s: %zu\n", what.c_str(), shown.rows_at_end.size());
   return 0;
 }
 
@@ -186,7 +187,7 @@ int list_in_picker(const Library& l, uint32_t tracking_id, const std::string& wh
   if (!open_form(l, tracking_id, "", &form)) return 1;
   picker_step(IDCANCEL);
   ui::JournalEntry shown;
-  return press_picker(l, form, &shown) ? print_picker_rows(shown, what) : 1;
+  return press_picker(l, form, &shown) ? print_picker_rows(shown, what, Format::kTable) : 1;
 }
 
 int run_dn(Library& l, std::vector<std::string>& args) {
@@ -220,6 +221,8 @@ int run_objects(Library& l, std::vector<std::string>& args) {
   std::string kind_name = take_option(args, "--kind", &missing);
   std::string base = take_option(args, "--base", &missing);
   const Kind* kind = kind_named(kind_name);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || !args.empty() || kind == nullptr)
     return fail("ad objects takes --kind users|groups|contacts|containers|any and optionally --base DN");
   Form form;
@@ -227,7 +230,7 @@ int run_objects(Library& l, std::vector<std::string>& args) {
   picker_step(kind->button, base.empty() ? 0 : IDC_PICKER_BASE, base);
   picker_step(IDCANCEL);
   ui::JournalEntry shown;
-  return press_picker(l, form, &shown) ? print_picker_rows(shown, kind_name) : 1;
+  return press_picker(l, form, &shown) ? print_picker_rows(shown, kind_name, format) : 1;
 }
 
 int run_gpos(Library& l, std::vector<std::string>& args) {

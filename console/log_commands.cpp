@@ -1,5 +1,7 @@
 #include "console/log_commands.h"
 
+#include <algorithm>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -76,7 +78,9 @@ bool list_files(const Library& l, HWND list, uint32_t listing, const std::string
   return true;
 }
 
-void print_rows(const Library& l, HWND screen, HWND list) {
+// The files by name, each name's dates in order (the file names end in their day).
+void print_rows(const Library& l, HWND screen, HWND list, Listing listing, Format format) {
+  std::vector<std::pair<std::pair<std::string, uint32_t>, std::vector<std::string>>> sorted;
   for (int row = 0; row < row_count(list); ++row) {
     const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row));
     if (record == nullptr) continue;
@@ -86,11 +90,16 @@ void print_rows(const Library& l, HWND screen, HWND list) {
     LONG value = 0;
     l.text(screen, nullptr, reinterpret_cast<uintptr_t>(record), 0, 0, 1, server, &value, 0, 0, 0,
            kReportingServerColumn, 7);
-    std::printf("  %-48s %-14s %s  profile %s, server %s\n", row_text(list, row).c_str(), size_text.c_str(),
-                view_time_text(record_u32(record, kRowWriteTimeOffset)).c_str(),
-                reinterpret_cast<const char*>(record + kRowPrefixOffset), server);
+    std::string name = row_text(list, row);
+    uint32_t written = record_u32(record, kRowWriteTimeOffset);
+    // The profile part of the name sorts; the day it holds goes by its write time.
+    std::string profile = reinterpret_cast<const char*>(record + kRowPrefixOffset);
+    sorted.push_back({{profile, written},
+                      {name, size_text, view_time_text(written), profile, server}});
   }
-  if (row_count(list) == 0) std::printf("  (none)\n");
+  std::sort(sorted.begin(), sorted.end());
+  for (auto& entry : sorted) listing.rows.push_back(std::move(entry.second));
+  print_listing(listing, format);
 }
 
 }  // namespace
@@ -99,6 +108,8 @@ int logs_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   bool archived = take_flag(args, "--archived");
+  Format format;
+  if (!take_format(args, &format)) return 1;
   std::string action = args.empty() ? "" : args[0];
   if (missing || server.empty() || (action != "list" && action != "delete" && action != "archive" && action != "restore"))
     return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
@@ -123,8 +134,11 @@ int logs_command(std::vector<std::string> args) {
   uint32_t listing = archived ? kArchivedLogFiles : kCurrentLogFiles;
   if (!list_files(l, list, listing, server)) return 1;
   if (action == "list") {
-    std::printf("%s log files of %s: %d\n", archived ? "Archived" : "Current", server.c_str(), row_count(list));
-    print_rows(l, screen, list);
+    print_rows(l, screen, list,
+               Listing{std::string(archived ? "Archived" : "Current") + " log files of " + server + ": " +
+                           std::to_string(row_count(list)),
+                       {"file", "size", "last written", "profile", "server"}, {}, "(none)", {0, 14}},
+               format);
     release_rows(l, list);
     return 0;
   }

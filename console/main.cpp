@@ -75,9 +75,11 @@ bool start_library(host::Library* library, host::ServiceTable* table) {
     return false;
   }
   host::insert_list_images(*library);
-  std::printf("Library QVMR0007.DLL started: module %u, identity %08X %08X %08X\n",
-              static_cast<unsigned>(id[3]), static_cast<unsigned>(id[0]),
-              static_cast<unsigned>(id[1]), static_cast<unsigned>(id[2]));
+  char started[120];
+  std::snprintf(started, sizeof started, "Library QVMR0007.DLL started: module %u, identity %08X %08X %08X",
+                static_cast<unsigned>(id[3]), static_cast<unsigned>(id[0]), static_cast<unsigned>(id[1]),
+                static_cast<unsigned>(id[2]));
+  console::note(started);
   return true;
 }
 
@@ -415,7 +417,8 @@ const Command kCommands[] = {
      "(also given as --world DIR; a temporary folder when omitted), start the\n"
      "library on it and print the navigation tree that the library builds",
      run_demo},
-    {"servers", "servers [--world DIR]", "list the servers this console knows, with their addresses", run_servers},
+    {"servers", "servers [--format table|csv|json] [--world DIR]",
+     "list the servers this console knows, with their addresses", run_servers},
     {"add-server", "add-server NAME [--world DIR]",
      "add NAME to this console's servers from the server list's menu: looked up on\n"
      "the network, known with its address, its product key made",
@@ -531,7 +534,8 @@ const Command kCommands[] = {
      "report type, or delete one (only with --yes, which answers the question)",
      run_report_definitions},
     {"logs",
-     "logs list [--archived] --server NAME [--world DIR]\n"
+     "logs list [--archived] --server NAME [--format table|csv|json] [--wide]\n"
+     "  [--world DIR]\n"
      "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
      "list the server's current (or archived) activity log files as its log file\n"
      "lists show them, or choose the named ones there and press delete, archive or\n"
@@ -561,7 +565,7 @@ const Command kCommands[] = {
      "the scout agent on this console's machine: its state, its installation from\n"
      "VNXSCOUT.EXE beside the console program, or its update",
      run_scout},
-    {"services", "services --server NAME [--world DIR]",
+    {"services", "services --server NAME [--format table|csv|json] [--world DIR]",
      "list the services and drivers of a world machine with their states", run_services},
     {"server-status", "server-status [--server NAME]... [--out FILE] [--world DIR]",
      "one status line per server of the console's server list (or per server\n"
@@ -734,7 +738,8 @@ const Command kCommands[] = {
     {"ad",
      "ad dn [--world DIR]\n"
      "ad schema --selector 1|2 [--world DIR]\n"
-     "ad objects --kind users|groups|contacts|containers|any [--base DN] [--world DIR]\n"
+     "ad objects --kind users|groups|contacts|containers|any [--base DN]\n"
+     "  [--format table|csv|json] [--world DIR]\n"
      "ad gpos [--server NAME] [--world DIR]\n"
      "ad scp list [--world DIR]\n"
      "ad pick --profile NAME --list objects|classes|attributes|gpos --choose TEXT...\n"
@@ -782,7 +787,9 @@ void print_usage() {
       std::printf("  %s%s\n", line.rfind(command.name, 0) == 0 ? "" : "    ", line.c_str());
     for (const std::string& line : lines_of(command.about)) std::printf("      %s\n", line.c_str());
   }
-  std::printf("  --help\n      show this text\n");
+  std::printf("  --help, help [COMMAND]\n      show this text, or a command's own\n"
+              "  --verbose\n      echo the library's start-up line and its dialogs on standard error\n"
+              "  --version\n      show the console's version\n");
 }
 
 void print_command_help(const Command& command) {
@@ -797,16 +804,66 @@ void print_command_help(const Command& command) {
   for (const std::string& line : lines_of(command.about)) std::printf("%s\n", line.c_str());
 }
 
+// Edit distance (insertions, deletions, substitutions) between two words.
+size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The command nearest to a mistyped one, when it is near enough to be meant (a third of its letters).
+const Command* nearest_command(const std::string& word) {
+  const Command* best = nullptr;
+  size_t best_distance = 0;
+  for (const Command& command : kCommands) {
+    size_t d = edit_distance(word, command.name);
+    if (best == nullptr || d < best_distance) best = &command, best_distance = d;
+  }
+  return best && best_distance <= std::max<size_t>(1, word.size() / 3) ? best : nullptr;
+}
+
+int unknown_command(const std::string& word) {
+  const Command* near = nearest_command(word);
+  return fail("unknown command '" + word + "'" +
+              (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   console::begin_output();
   console::CommandLine line = console::parse_command_line(argc, argv);
+  console::set_verbose(line.verbose);
+  // "-" names standard output for an output option's file: the other lines then go to standard error.
+  if (!line.help && std::find(line.args.begin(), line.args.end(), "-") != line.args.end()) console::keep_stdout_for_data();
   if (line.command.empty() && (line.help || line.args.empty())) {
     print_usage();
     return line.help ? 0 : 2;
   }
-  if (line.command.empty()) return fail("no command given (try vornix-console --help)");
+  if (line.command.empty()) {
+    if (line.args.size() == 1 && line.args[0] == "--version") {
+      std::printf("vornix-console %s\n", VORNIX_CONSOLE_VERSION);
+      return 0;
+    }
+    return fail("no command given (try vornix-console --help)");
+  }
+  // "help" alone is the general help; "help COMMAND" that command's.
+  if (line.command == "help") {
+    if (line.args.empty()) return print_usage(), 0;
+    if (line.args.size() > 1) return fail("help takes one command name");
+    line.command = line.args[0];
+    line.args.clear();
+    line.help = true;
+  }
   for (const Command& command : kCommands) {
     if (line.command != command.name) continue;
     if (line.help) {
@@ -821,5 +878,5 @@ int main(int argc, char** argv) {
     }
     return status;
   }
-  return fail("unknown command '" + line.command + "' (try vornix-console --help)");
+  return unknown_command(line.command);
 }

@@ -261,6 +261,7 @@ bool start(Library* l, bool in_process) {
 }
 
 std::string family_csv_path(const std::string& out, const std::string& family) {
+  if (out == "-") return out;  // every list after the other on standard output, each with its header line
   size_t slash = out.find_last_of('/');
   size_t dot = out.rfind('.');
   bool has_ending = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
@@ -359,12 +360,13 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
   return true;
 }
 
-bool write_list_csv(const Library& l, HWND list, const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool write_list_csv(const Library& l, HWND list, const OutputFile& out) {
+  HANDLE file = CreateFileA(out.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")"), false;
+    return fail(out.path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")"), false;
   reinterpret_cast<HostLoadFileIntoFn>(l.table[kHostLoadFileInto])(file, list);
   CloseHandle(file);
+  if (!deliver_output(out)) return fail(out.path + ": cannot be read back for standard output"), false;
   return true;
 }
 
@@ -372,7 +374,9 @@ namespace {
 
 // Each list that has rows: counted, or written to OUT with its family in the name; the rows go back to the
 // library. The number of rows; *status 1 when a file could not be written.
-size_t write_views(const Library& l, HWND lists[kQuickViews], const std::string& csv, int* status) {
+size_t write_views(const Library& l, HWND lists[kQuickViews], const std::string& named, const char* stem,
+                   int* status) {
+  const std::string csv = named.empty() ? named : output_file(named, std::string(stem) + ".csv").path;
   size_t total = 0;
   for (int i = 0; i < kQuickViews; ++i) {
     int n = row_count(lists[i]);
@@ -382,8 +386,11 @@ size_t write_views(const Library& l, HWND lists[kQuickViews], const std::string&
       if (csv.empty()) {
         std::printf("  %s: %d %s\n", kQuickViewLists[i].name, n, rows);
       } else {
-        std::string path = family_csv_path(csv, kQuickViewLists[i].tag);
-        if (write_list_csv(l, lists[i], path)) std::printf("  %s: %d %s written to %s\n", kQuickViewLists[i].name, n, rows, path.c_str());
+        OutputFile out = output_file(named, std::string(stem) + "-" + kQuickViewLists[i].tag + ".csv");
+        if (!out.to_stdout) out.path = family_csv_path(csv, kQuickViewLists[i].tag);
+        if (write_list_csv(l, lists[i], out))
+          say_written(out, std::string("  ") + kQuickViewLists[i].name + ": " + std::to_string(n) + " " + rows +
+                               " written to " + (out.to_stdout ? "standard output" : out.path));
         else *status = 1;
       }
     }
@@ -414,7 +421,7 @@ int quick_report(std::vector<std::string> args) {
     return 1;
   }
   int status = 0;
-  size_t total_rows = write_views(l, run.lists, csv, &status);
+  size_t total_rows = write_views(l, run.lists, csv, "quick-report", &status);
   if (total_rows == 0) {
     status = fail(server + ": nothing reported" + (run.last_message.empty() ? "" : " (" + run.last_message + ")"));
   } else if (csv.empty()) {
@@ -490,7 +497,7 @@ int custom_report(std::vector<std::string> args) {
   }
   SendMessageA(report, LVM_DELETEALLITEMS, 0, 0);
   int status = 0;
-  size_t total = write_views(l, lists, csv, &status);
+  size_t total = write_views(l, lists, csv, "custom-report", &status);
   if (total == 0) status = fail(server + ": nothing reported" + (last_message.empty() ? "" : " (" + last_message + ")"));
   host::unload_library(&l.library);
   return status;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console_output.h"
 #include "console/host_screens.h"
 #include "console/substitute_host.h"
 
@@ -77,7 +78,7 @@ struct QuickReportScreen {
 // a one-line error when the server is not known.
 bool run_quick_report(Library& l, const std::string& server, const WindowOptions& window, QuickReportScreen* out);
 // Writes a list as the host's list-to-file service writes it (its column titles, then its rows'
-// cells); false after a one-line error.
-bool write_list_csv(const Library& l, HWND list, const std::string& path);
+// cells), standard output's file delivered there; false after a one-line error.
+bool write_list_csv(const Library& l, HWND list, const OutputFile& out);
 
 }  // namespace console

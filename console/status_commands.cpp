@@ -109,8 +109,12 @@ int draw_control(const Library& l, uint32_t id, const std::string& caption, bool
     status = fail(std::string("the library draws no control ") + hex + " (answer " + std::to_string(result) + ")");
   } else {
     auto picture = platform::bitmap_part(bitmap, 0, kDrawWidth, kDrawHeight);
-    if (!picture || !platform::write_picture_png(*picture, png)) status = fail(png + ": the picture could not be written");
-    else std::printf("%s written (%dx%d)\n", png.c_str(), kDrawWidth, kDrawHeight);
+    OutputFile out = output_file(png, "control.png");
+    if (!picture || !platform::write_picture_png(*picture, out.path) || !deliver_output(out))
+      status = fail(out.path + ": the picture could not be written");
+    else
+      say_written(out, (out.to_stdout ? "standard output" : out.path) + " written (" + std::to_string(kDrawWidth) + "x" +
+                           std::to_string(kDrawHeight) + ")");
   }
   SelectObject(dc, previous);
   DeleteObject(bitmap);
@@ -129,14 +133,16 @@ void write_status_lines(const Library& l, HWND list, const std::vector<int>& row
 }
 
 int servers_command(std::vector<std::string> args) {
-  if (!args.empty()) return fail("servers takes no arguments besides --world DIR");
+  Format format;
+  if (!take_format(args, &format)) return 1;
+  if (!args.empty()) return fail("servers takes no arguments besides --format and --world DIR");
   Library l;
   if (!start(&l, false)) return 1;
-  std::printf("Known servers of %s:\n", world::console_machine().c_str());
-  std::vector<host::ValueRow> rows = known_servers(l);
-  for (const host::ValueRow& row : rows)
-    std::printf("  %-24s %s\n", row.text.c_str(), row.value ? dotted(row.value).c_str() : "no address");
-  if (rows.empty()) std::printf("  (none; add-server NAME adds one)\n");
+  Listing listing{"Known servers of " + world::console_machine() + ":", {"name", "address"}, {},
+                  "(none; add-server NAME adds one)", {24}};
+  for (const host::ValueRow& row : known_servers(l))
+    listing.rows.push_back({row.text, row.value ? dotted(row.value) : "no address"});
+  print_listing(listing, format);
   host::unload_library(&l.library);
   return 0;
 }
@@ -183,10 +189,9 @@ int server_status_command(std::vector<std::string> args) {
   HWND list = make_server_list(l);
   std::vector<int> rows;
   if (!rows_asked(list, servers, &rows)) return host::unload_library(&l.library), 1;
-  // Without --out the lines go to a temporary file first, then to standard output.
-  std::string path = out.empty() ? (std::filesystem::temp_directory_path() /
-                                    ("vornix-status-" + std::to_string(GetCurrentProcessId()) + ".csv")).string()
-                                 : out;
+  // Without --out (or with "-") the lines go to a temporary file first, then to standard output.
+  OutputFile target = output_file(out.empty() ? "-" : out, "server-status.csv");
+  const std::string& path = target.path;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     host::unload_library(&l.library);
@@ -196,12 +201,9 @@ int server_status_command(std::vector<std::string> args) {
   CloseHandle(file);
   pipes.clear();
   host::unload_library(&l.library);
-  if (out.empty()) {
-    std::fputs(whole_file(path).c_str(), stdout);
-    std::filesystem::remove(path);
-  } else {
-    std::printf("%zu status line%s written to %s\n", rows.size(), rows.size() == 1 ? "" : "s", out.c_str());
-  }
+  if (!deliver_output(target)) return fail(path + ": cannot be read back for standard output");
+  if (!target.to_stdout)
+    std::printf("%zu status line%s written to %s\n", rows.size(), rows.size() == 1 ? "" : "s", path.c_str());
   return 0;
 }
 

@@ -139,8 +139,10 @@ int view_log(std::vector<std::string> args) {
     print_table(views[view], kQuickViewLists[view].name);
   } else if (view >= 0) {
     int rows = row_count(views[view]);
-    if (write_list_csv(l, views[view], csv))
-      std::printf("%d %s row%s written to %s\n", rows, kQuickViewLists[view].name, rows == 1 ? "" : "s", csv.c_str());
+    OutputFile out = output_file(csv, std::string("view-log-") + kQuickViewLists[view].tag + ".csv");
+    if (write_list_csv(l, views[view], out))
+      say_written(out, std::to_string(rows) + " " + kQuickViewLists[view].name + " row" + (rows == 1 ? "" : "s") +
+                           " written to " + (out.to_stdout ? "standard output" : out.path));
     else
       status = 1;
   }

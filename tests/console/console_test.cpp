@@ -249,6 +249,54 @@ TEST_F(ConsoleOnDemo, TheEnterpriseHostAnswersItsStatusItsServersAndItsAlertAgen
             std::string::npos) << none.output;
 }
 
+// A mistyped command is named with the nearest one; help COMMAND is the command's own help.
+TEST_F(ConsoleOnDemo, MistypedCommandsAreNamedWithTheNearestOneAndHelpNamesACommand) {
+  Outcome typo = console("profils --world WORLD");
+  EXPECT_EQ(typo.exit_code, 1);
+  EXPECT_EQ(typo.output, "vornix-console: unknown command 'profils' (did you mean profiles?)\n");
+  Outcome far = console("frobnicate");
+  EXPECT_EQ(far.output.find("did you mean"), std::string::npos) << far.output;
+  EXPECT_EQ(console("help servers").output, console("servers --help").output);
+  EXPECT_EQ(console("help").output, console("--help").output);
+  Outcome version = console("--version");
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(lines(version.output), 1) << version.output;
+  EXPECT_EQ(version.output.rfind("vornix-console commit ", 0), 0u) << version.output;
+}
+
+// Standard output carries only results: message boxes go to standard error,
+// the start-up line and dialogs there too, only with --verbose (standard
+// error here is a file, not a terminal).
+TEST_F(ConsoleOnDemo, StandardOutputCarriesOnlyResults) {
+  const std::string errors = world() + "/../stderr.txt";
+  auto run = [&](const std::string& arguments) {
+    Outcome r = run_program(VORNIX_CONSOLE_PATH, on_world(arguments), errors);
+    return std::make_pair(r, support::read_whole_file(errors));
+  };
+  const std::string started = "Library QVMR0007.DLL started: module ";
+  auto [demo, demo_errors] = run("demo WORLD");
+  EXPECT_EQ(demo.exit_code, 0);
+  EXPECT_EQ(demo.output.find(started), std::string::npos) << demo.output;
+  EXPECT_EQ(demo_errors, "");
+  auto [verbose, verbose_errors] = run("demo WORLD --verbose");
+  EXPECT_EQ(verbose.output, demo.output);
+  EXPECT_EQ(verbose_errors.rfind(started, 0), 0u) << verbose_errors;
+
+  auto [unknown, unknown_errors] = run("servers-known --host NOSUCH --world WORLD");
+  EXPECT_EQ(unknown.output, "Servers known to enterprise host NOSUCH:\n  (none)\n");
+  EXPECT_EQ(unknown_errors.rfind("  [message box] VORNIX message from QVMR0007.DLL: Unable to connect to [NOSUCH]", 0),
+            0u) << unknown_errors;
+
+  const std::string dialog = "  [dialog] Manage IP Address used by Server Agent";
+  auto [quiet, quiet_errors] = run("agent-ip --server SRV01 --world WORLD");
+  EXPECT_EQ(quiet.exit_code, 0);
+  EXPECT_EQ(quiet.output.find("[dialog]"), std::string::npos) << quiet.output;
+  EXPECT_EQ(quiet_errors, "");
+  auto [told, told_errors] = run("agent-ip --server SRV01 --world WORLD --verbose");
+  EXPECT_EQ(told.output, quiet.output);
+  EXPECT_NE(told_errors.find("  [dialog] "), std::string::npos) << told_errors;
+}
+
 // What the library showed comes out where it happened: before the summary
 // that follows it and before the console's error line.
 TEST_F(ConsoleOnDemo, MessagesAndSummaryComeOutInTheOrderTheyHappened) {

@@ -48,7 +48,7 @@ TEST(ConsoleAgents, AnAgentIsInstalledShownRunningAndRemovedOnlyWhenConfirmed) {
   EXPECT_NE(skipped.find("vornix-console: 1 of 1 server(s) not updated"), std::string::npos) << skipped;
 
   // Without --yes the warning is answered Cancel and nothing goes.
-  std::string kept = run("remove-agent --server SRV02", 1);
+  std::string kept = run("remove-agent --server SRV02 --verbose", 1);
   EXPECT_NE(kept.find("[dialog] **WARNING**: **WARNING** You are about to remove the VORNIX Server Agent from SRV02."),
             std::string::npos)
       << kept;

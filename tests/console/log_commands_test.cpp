@@ -1,8 +1,10 @@
 // The console's log file commands on a demo network: list, archive, restore
 // and delete named files, and refuse what cannot be done.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <utime.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -40,10 +42,38 @@ TEST(ConsoleLogs, FilesAreListedArchivedRestoredAndDeletedByName) {
   support::TimeZone tokyo("JST-9");
   const utimbuf written = {1796551200, 1796551200};
   ASSERT_EQ(utime((logs + "/" + name).c_str(), &written), 0);
-  std::string listed = ok("logs list --server SRV01");
+  std::string listed = ok("logs list --server SRV01 --wide");
   EXPECT_NE(listed.find("Current log files of SRV01: " + std::to_string(count)), std::string::npos) << listed;
-  EXPECT_NE(listed.find("  Sun Dec  6 19:00:00 2026  profile "), std::string::npos) << listed;
+  EXPECT_NE(listed.find(" Sun Dec  6 19:00:00 2026 "), std::string::npos) << listed;
   EXPECT_NE(listed.find(name), std::string::npos);
+
+  // For people: within 100 columns ("…" one of them), by profile, each profile's files oldest first.
+  std::string table = ok("logs list --server SRV01");
+  std::vector<std::string> rows;
+  for (size_t at = table.find('\n') + 1, end; at < table.size(); at = end + 1) {
+    end = table.find('\n', at);
+    rows.push_back(table.substr(at, end - at));
+    size_t columns = 0;
+    for (unsigned char c : rows.back()) columns += (c & 0xC0) != 0x80;
+    EXPECT_LE(columns, 100u) << rows.back();
+  }
+  EXPECT_EQ(rows.size(), count);
+  EXPECT_NE(table.find("\xE2\x80\xA6 "), std::string::npos) << "the long names are cut\n" << table;
+  // For scripts: whole cells, as CSV and as JSON, in the table's order.
+  std::string csv = ok("logs list --server SRV01 --format csv");
+  EXPECT_EQ(csv.rfind("file,size,last written,profile,server\r\n", 0), 0u) << csv;
+  nlohmann::json json = nlohmann::json::parse(ok("logs list --server SRV01 --format json"));
+  ASSERT_EQ(json.size(), count);
+  std::vector<std::pair<std::string, std::string>> order;
+  for (const auto& file : json) {
+    std::string whole = file.at("file");
+    EXPECT_NE(csv.find("\r\n" + whole + ","), std::string::npos) << whole;
+    EXPECT_EQ(whole.rfind(file.at("profile").get<std::string>(), 0), 0u) << whole;
+    order.push_back({file.at("profile"), whole});
+  }
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; }));
+  EXPECT_EQ(console("logs list --server SRV01 --format yaml" + on).exit_code, 1);
 
   // No archive folder yet, and later an empty one: nothing to list, which is no failure.
   const std::string no_archived = "Archived log files of SRV01: 0\n  (none)\n";
@@ -72,7 +102,7 @@ TEST(ConsoleLogs, FilesAreListedArchivedRestoredAndDeletedByName) {
 
   ok("logs delete '" + name + "' --server SRV01");
   EXPECT_FALSE(fs::exists(logs + "/" + name));
-  EXPECT_EQ(ok("logs list --server SRV01").find(name), std::string::npos);
+  EXPECT_EQ(ok("logs list --server SRV01 --wide").find(name), std::string::npos);
 }
 
 }  // namespace

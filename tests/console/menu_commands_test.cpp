@@ -31,7 +31,7 @@ TEST(ConsoleMenu, TheServerListsMenuIsShownAndAnEntryRunsItsDialog) {
   EXPECT_EQ(chosen.exit_code, 0) << chosen.output;
   EXPECT_NE(chosen.output.find("chose 6: Manage IP Address used by Server Agent\n"), std::string::npos);
   // The address dialog shows the address now set, and the console keeps it for the server's agent port.
-  support::ProgramRun address = console("agent-ip --server SRV01" + on);
+  support::ProgramRun address = console("agent-ip --server SRV01 --verbose" + on);
   EXPECT_EQ(address.exit_code, 0) << address.output;
   EXPECT_NE(address.output.find("Usage: IPv4 address the console uses for the agent's port 4060: 127.0.0.9 "),
             std::string::npos) << address.output;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,39 @@ TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(csv_rows(out_ + "/c-logon.csv"), logon_rows);
   EXPECT_FALSE(fs::exists(out_ + "/c-filesystem.csv"));
+}
+
+// "-" sends the rows to standard output and nothing else; a folder takes the files in it.
+TEST_F(ReportCommands, CsvGoesToStandardOutputForDashAndIntoAFolderNamed) {
+  const std::string errors = world_.folder() + "/stderr.txt";
+  Outcome piped = run("quick-report --server SRV01 --days 4 --csv -", errors);
+  ASSERT_EQ(piped.exit_code, 0) << support::read_whole_file(errors);
+  const std::string piped_path = out_ + "/piped.csv";
+  std::ofstream(piped_path, std::ios::binary) << piped.output;
+  // Each list's header line and rows, one list after the other.
+  EXPECT_EQ(csv_rows(piped_path) + 1 - 4, activity_.rows()) << piped.output.substr(0, 400);
+  EXPECT_EQ(piped.output.rfind("Activity Type,", 0), 0u) << piped.output.substr(0, 400);
+  EXPECT_EQ(piped.output.find("Quick report of"), std::string::npos);
+  EXPECT_NE(support::read_whole_file(errors).find("Quick Report complete"), std::string::npos);
+  EXPECT_FALSE(fs::exists(world_.folder() + "/--filesystem.csv"));
+  EXPECT_FALSE(fs::exists("--filesystem.csv"));
+
+  Outcome into = run("quick-report --server SRV01 --days 4 --csv '" + out_ + "'");
+  ASSERT_EQ(into.exit_code, 0) << into.output;
+  EXPECT_EQ(all_rows("quick-report"), activity_.rows()) << into.output;
+  EXPECT_FALSE(fs::exists(world_.folder() + "/out-logon.csv"));
+
+  // view-log: the file's rows on standard output, as in a file named.
+  std::string file;
+  for (const auto& entry : fs::directory_iterator(world_.folder() + "/machines/SRV01/shares/VNXLOGS$/vnxlogs"))
+    if (entry.path().filename().string().rfind("Logons_", 0) == 0) file = entry.path().string();
+  ASSERT_FALSE(file.empty());
+  Outcome viewed = run("view-log --server SRV01 --csv - '" + file + "'", errors);
+  ASSERT_EQ(viewed.exit_code, 0) << support::read_whole_file(errors);
+  Outcome kept = run("view-log --server SRV01 --csv '" + out_ + "' '" + file + "'");
+  ASSERT_EQ(kept.exit_code, 0) << kept.output;
+  EXPECT_EQ(viewed.output, support::read_whole_file(out_ + "/view-log-logon.csv"));
+  EXPECT_FALSE(fs::exists("-"));
 }
 
 // Ctrl-C stops a report as its stop command does, and the rows read until then

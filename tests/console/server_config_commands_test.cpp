@@ -56,7 +56,7 @@ class ConsoleServerConfig : public ::testing::Test {
 };
 
 TEST_F(ConsoleServerConfig, DepartmentsAndEnterpriseHostsGoThroughTheirDialogsIntoTheRegistry) {
-  std::string out = ok("departments --server SRV01 --add Sales --leave Audit");
+  std::string out = ok("departments --server SRV01 --add Sales --leave Audit --verbose");
   EXPECT_TRUE(has(out, "  [dialog] Add Department to deliver log files: Department Name: The Department name is a "
                        "name of your choice."))
       << out;

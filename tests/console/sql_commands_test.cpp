@@ -43,6 +43,14 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
   ASSERT_EQ(first.exit_code, 0) << first.output;
   EXPECT_NE(first.output.find("0021: SRV01 | Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
       << first.output;
+  // Each step shows once: a step begun is followed by its outcome row, which alone is kept.
+  for (const char* table : {"File_System_Profiles", "Active_Directory_Profiles", "GPO_Active_Directory_Profiles"}) {
+    size_t rows = 0;
+    for (size_t at = first.output.find(std::string(" Table ") + table + " |"); at != std::string::npos;
+         at = first.output.find(std::string(" Table ") + table + " |", at + 1))
+      ++rows;
+    EXPECT_EQ(rows, 1u) << table << "\n" << first.output;
+  }
   support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01" + world);
   ASSERT_EQ(sizes.exit_code, 0) << sizes.output;
   EXPECT_EQ(sizes.output,
