@@ -12,6 +12,16 @@
 #include <filesystem>
 #include <unistd.h>
 #include <memory>
+#if defined(__SANITIZE_ADDRESS__)
+#define QVMR7_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QVMR7_LEAK_CHECK 1
+#endif
+#endif
+#ifdef QVMR7_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -800,9 +810,23 @@ void print_command_help(const Command& command) {
   for (const std::string& line : lines_of(command.about)) std::printf("%s\n", line.c_str());
 }
 
+// Ends the process once a command's work is done: its library was unloaded (its rows gave their records back,
+// its module left mapped), its servers stopped and the world's files written as each change was made. The
+// library's detach, which waits a second for workers this process no longer has, is not reached.
+[[noreturn]] void end_process(int status) {
+  world::close();
+  std::fflush(nullptr);
+#ifdef QVMR7_LEAK_CHECK
+  // After an unattended run the records stay with the host's lists, which go with the process.
+  if (!host::list_store_frozen()) __lsan_do_leak_check();
+#endif
+  _exit(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  host::keep_modules_until_exit();
   console::begin_output();
   console::CommandLine line = console::parse_command_line(argc, argv);
   if (line.command.empty() && (line.help || line.args.empty())) {
@@ -816,13 +840,7 @@ int main(int argc, char** argv) {
       print_command_help(command);
       return 0;
     }
-    int status = command.run(line.args);
-    // After an unattended run the library froze its list store: the host drops its lists with the process.
-    if (host::list_store_frozen()) {
-      std::fflush(nullptr);
-      _exit(status);
-    }
-    return status;
+    end_process(command.run(line.args));
   }
   return fail("unknown command '" + line.command + "' (try vornix-console --help)");
 }

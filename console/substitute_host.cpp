@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -38,6 +39,8 @@ auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  //
 auto& g_attached_records = *new std::set<void*>;    // records the host gave rows the library listed without one
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+bool g_keep_modules = false;  // unload_library leaves the module mapped: the process ends right after
+void* g_kept_module = nullptr;  // the module last unloaded so, closed for real when another is loaded
 bool g_store_frozen = false;  // the library ended an unattended run and frees no record any more
 // The loaded library's text entry point, which the screens ask for report cells.
 decltype(Library::entry_point_text_services) g_text_entry = nullptr;
@@ -488,6 +491,8 @@ void register_window_classes() {
 
 bool load_library(const std::string& path, Library* library, std::string* error) {
   *library = Library{};
+  // A library loaded again starts afresh, as the host's next load of it would.
+  if (void* kept = std::exchange(g_kept_module, nullptr)) close_module(kept);
   void* handle = open_module(path, error);
   if (!handle) return false;
   library->handle = handle;
@@ -639,9 +644,12 @@ void unload_library(Library* library) {
   if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
   if (g_draw_item == reinterpret_cast<DrawItemExport>(export_address(*library, "entry_point_wm_draw_item")))
     g_draw_item = nullptr;
-  if (library->handle) close_module(library->handle);
+  if (library->handle && g_keep_modules) g_kept_module = library->handle;
+  else if (library->handle) close_module(library->handle);
   *library = Library{};
 }
+
+void keep_modules_until_exit() { g_keep_modules = true; }
 
 std::string library_beside_program() {
   std::string program = program_path();
