@@ -105,14 +105,66 @@ void answer_confirmation(const char* dialog, bool overwrite) {
   ui::script({dialog, IDOK, "", {}});
 }
 
-// After a copy: the copies the library began, one per definition and server, from the results window's rows;
-// 1 when it began none.
-int copy_outcome(const std::string& what, const char* initiating) {
-  unsigned copies = 0;
-  for (const std::string& row : results_rows())
-    if (row.find(std::string(" | ") + initiating + " | ") != std::string::npos) ++copies;
-  if (copies == 0) return fail(what + " went to no server (the rows above say why)");
-  std::printf("%s: %u cop%s begun\n", what.c_str(), copies, copies == 1 ? "y" : "ies");
+// A row of the results window, "0001: SRV02 | Create Key | Night", in its three cells.
+struct StepRow {
+  std::string server, heading, text;
+};
+
+std::vector<StepRow> step_rows() {
+  std::vector<StepRow> steps;
+  for (const std::string& row : results_rows()) {
+    size_t server = row.find(": "), heading = row.find(" | "), text = row.find(" | ", heading + 3);
+    if (server == std::string::npos || heading == std::string::npos || text == std::string::npos) continue;
+    steps.push_back({row.substr(server + 2, heading - server - 2), row.substr(heading + 3, text - heading - 3),
+                     row.substr(text + 3)});
+  }
+  return steps;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// After a copy: what became of each definition on each destination, from the results window's rows (copied,
+// kept because one of the name is there, or not copied with the row that says why); 1 when none was copied.
+int copy_outcome(const std::vector<std::string>& names, const std::string& from, const std::vector<std::string>& to,
+                 const char* initiating) {
+  const std::vector<StepRow> steps = step_rows();
+  unsigned copied = 0;
+  for (const std::string& server : to) {
+    std::vector<const StepRow*> rows;
+    for (const StepRow& step : steps)
+      if (strcasecmp(step.server.c_str(), server.c_str()) == 0) rows.push_back(&step);
+    for (const std::string& name : names) {
+      size_t at = 0;
+      while (at < rows.size() && !(rows[at]->heading == initiating && rows[at]->text == name)) ++at;
+      std::string outcome;
+      if (at == rows.size()) {
+        // The copy never began there: the server's last row says why, when it has one.
+        outcome = strcasecmp(server.c_str(), from.c_str()) == 0 ? "not copied: it is the server it comes from"
+                  : rows.empty() ? "not copied: the library reported no step for this server"
+                                 : "not copied: " + rows.back()->heading + ": " + rows.back()->text;
+      } else {
+        bool created = false, kept = false;
+        for (size_t r = at + 1; r < rows.size() && rows[r]->heading != initiating && outcome.empty(); ++r) {
+          const StepRow& step = *rows[r];
+          if (ends_with(step.text, "already exists, will not overwrite")) kept = true;
+          else if (step.heading == "Create Key") created = true;
+          else if (step.heading.rfind("Copy Tree", 0) == 0 || (step.heading == "Set Value" && ends_with(step.text, "]")))
+            outcome = "not copied: " + step.heading + ": " + step.text;
+        }
+        if (outcome.empty())
+          outcome = kept ? "kept: it is already there (--overwrite replaces it)"
+                    : created ? "copied"
+                              : "not copied: no key was created";
+      }
+      if (outcome == "copied") ++copied;
+      std::printf("%s: %s %s\n", server.c_str(), name.c_str(), outcome.c_str());
+    }
+  }
+  const size_t asked = names.size() * to.size();
+  if (copied == 0) return fail(std::string("nothing was copied") + (asked > 1 ? " (the lines above say why)" : ""));
+  std::printf("%u of %zu cop%s made\n", copied, asked, asked == 1 ? "y" : "ies");
   return 0;
 }
 
@@ -168,7 +220,7 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
       else
         press(l, screen, add_button(screen, kButtonItem, kCopyProfileButton, kCopyScreenKey, kDestinationItem));
       ui::clear_script();
-      status = copy_outcome(name, reports ? "initiating custom report copy..." : "initiating profile copy...");
+      status = copy_outcome({name}, from, to, reports ? "initiating custom report copy..." : "initiating profile copy...");
     }
     release_rows(l, source);
     return status;
@@ -194,7 +246,7 @@ int copy_profiles_command(std::vector<std::string> args) {
       answer_confirmation("CONFIRM_PROFILE_COPY", overwrite);
       drop_rows(l, source, servers);
       ui::clear_script();
-      status = copy_outcome("profiles", "initiating profile copy...");
+      status = copy_outcome(profiles, from, to, "initiating profile copy...");
     }
     release_rows(l, source);
     return status;

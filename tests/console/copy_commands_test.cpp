@@ -70,9 +70,17 @@ TEST(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductK
   support::ProgramRun copied = run("copy-profile Night --from SRV01 --to SRV02");
   EXPECT_EQ(copied.exit_code, 0) << copied.output;
   EXPECT_NE(hive("SRV02").find(product + "\\Profiles\\Night]"), std::string::npos);
+  EXPECT_NE(copied.output.find("SRV02: Night copied\n"), std::string::npos) << copied.output;
   EXPECT_EQ(run("copy-profile Night --from SRV01 --to SRV09").exit_code, 1) << "SRV09 is no known server";
   copied = run("copy-report 'Weekly file activity' --from SRV01 --to SRV02");
   EXPECT_EQ(copied.exit_code, 0) << copied.output;
+  // Copied again, each definition is kept where it is: nothing was copied, and the command says so.
+  for (const char* again : {"copy-profile Night", "copy-report 'Weekly file activity'"}) {
+    support::ProgramRun kept = run(std::string(again) + " --from SRV01 --to SRV02");
+    EXPECT_EQ(kept.exit_code, 1) << kept.output;
+    EXPECT_NE(kept.output.find(" kept: it is already there"), std::string::npos) << kept.output;
+    EXPECT_EQ(kept.output.find("copies made"), std::string::npos) << kept.output;
+  }
   EXPECT_NE(hive("SRV02").find(product + "\\Reports\\Weekly file activity]"), std::string::npos);
 
   // A renamed report is renamed in the schedule that runs it; a scheduled graphical activity by its own button.
