@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/host_screens.h"
@@ -361,18 +362,24 @@ int import_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   bool reports = take_flag(args, "--reports");
-  if (missing || server.empty() || args.size() != 1) return fail("import takes FILE, --server NAME and optionally --reports");
+  const bool confirmed = take_confirmation(args);
+  if (missing || server.empty() || args.size() != 1)
+    return fail("import takes FILE, --server NAME, --yes and optionally --reports");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     // The list's menu on empty space: the import, confirmed, from the file picked in the open-file dialog.
     const uint32_t id = reports ? kCustomReportList : kProfileList;
     HWND list = listed(l, screen, kSourceItem, id);
     int position = menu_position(l, list, id, nullptr, "IMPORT ");
-    ui::script({reports ? "Confirm IMPORT of CUSTOM REPORTS" : "Confirm IMPORT of PROFILES", IDOK, "", {}});
+    // The import writes the file's definitions over those of the same names: confirmed only with --yes.
+    ui::script({reports ? "Confirm IMPORT of CUSTOM REPORTS" : "Confirm IMPORT of PROFILES",
+                confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
     ui::script({"Open", IDOK, "", {{0, args[0]}}});
+    forget_last_message();
     DWORD imported = position < 0 ? 0 : host::choose_menu_entry(l.library, id, nullptr, position, screen);
     ui::clear_script();
     release_rows(l, list);
+    if (!confirmed) return not_confirmed(server + ": nothing was imported from " + args[0]);
     if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + kSeeAbove);
     std::printf("%s: imported %s\n", server.c_str(), args[0].c_str());
     return 0;
@@ -396,7 +403,7 @@ int archives_command(std::vector<std::string> args) {
 int restore_archive_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  bool yes = take_flag(args, "--yes");
+  const bool yes = take_confirmation(args);
   if (missing || server.empty() || args.size() != 1) return fail("restore-archive takes FILE, --server NAME and --yes to confirm");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
@@ -409,11 +416,12 @@ int restore_archive_command(std::vector<std::string> args) {
     }
     if (row < 0) return fail(server + " has no registry archive " + args[0] + " (vornix-console archives lists them)");
     ui::click_row(list, row);
-    ui::script({"REGISTRY IMPORT CONFIRMATION", yes ? IDOK : IDCANCEL, "", {}});
+    ui::script({"REGISTRY IMPORT CONFIRMATION", confirmation_answer(yes, IDOK, IDCANCEL), "", {}});
+    forget_last_message();
     DWORD restored = press(l, screen, add_button(screen, kButtonItem, kRestoreArchiveButton, kCopyScreenKey, kSourceItem));
     ui::clear_script();
-    if (restored != 1)
-      return fail(server + ": the archive was not restored" + (yes ? kSeeAbove : "; confirm with --yes"));
+    if (!yes) return not_confirmed(server + ": the archive was not restored");
+    if (restored != 1) return fail(server + ": the archive was not restored" + kSeeAbove);
     return 0;
   });
 }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/host_screens.h"
@@ -126,7 +127,7 @@ int save_settings(const Library& l, const std::vector<std::string>& servers,
 int remove_settings(const Library& l, const std::vector<std::string>& servers, bool confirmed) {
   for (const std::string& server : servers) {
     ui::script({"EMAIL_02", IDOK, "", {{IDC_EMAIL_SMTP_SERVER, ""}}});
-    ui::script({"KEEP EMAIL CONFIG?", confirmed ? IDOK : IDCANCEL, "", {}});
+    ui::script({"KEEP EMAIL CONFIG?", confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
     ui::script({"EMAIL_02", IDCANCEL, "", {}});
     ui::clear_journal();
     bool known = press_email_button(l, server);
@@ -167,7 +168,7 @@ int email_config_command(std::vector<std::string> args) {
   const bool password_given = std::find(args.begin(), args.end(), "--password") != args.end();
   const std::string password = take_option(args, "--password", &missing);
   const bool remove = take_flag(args, "--remove");
-  const bool confirmed = take_flag(args, "--yes");
+  const bool confirmed = take_confirmation(args);
   const bool changes = !smtp.empty() || !port.empty() || !security.empty() || !sender.empty() || password_given;
   if (missing || servers.empty() || !args.empty() || (remove && changes)) return fail(usage);
   int security_button = 0;

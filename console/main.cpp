@@ -438,11 +438,14 @@ const Command kCommands[] = {
      "the profile screen's fields describe each",
      run_profiles},
     {"profile",
-     "profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
-     "profile enable|disable|delete NAME --server NAME [--world DIR]",
+     "profile create NAME --type KEYWORD [--yes] --server NAME [--world DIR]\n"
+     "profile enable|disable NAME --server NAME [--world DIR]\n"
+     "profile delete NAME [--yes] --server NAME [--world DIR]",
      "set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
      "VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT): the creation dialog, the\n"
-     "profile list's menu, the delete button with its confirmation answered",
+     "profile list's menu, the delete button; a profile is deleted, or made again\n"
+     "over one of its name, only with --yes (without it the question is answered\n"
+     "Cancel and nothing changes)",
      run_profile},
     {"profile-settings",
      "profile-settings --server NAME --profile NAME [--console-alert on|off]\n"
@@ -545,10 +548,11 @@ const Command kCommands[] = {
      run_report_definitions},
     {"logs",
      "logs list [--archived] --server NAME [--world DIR]\n"
-     "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
+     "logs delete|archive|restore FILE... [--archived] [--yes] --server NAME [--world DIR]",
      "list the server's current (or archived) activity log files as its log file\n"
      "lists show them, or choose the named ones there and press delete, archive or\n"
-     "restore, the confirmation answered OK",
+     "restore; archive and restore are confirmed, delete only with --yes (without\n"
+     "it the question is answered Cancel and nothing is deleted)",
      run_logs},
     {"install-agent",
      "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
@@ -706,8 +710,11 @@ const Command kCommands[] = {
      "export profiles (or saved custom reports) of one or more servers into one registry\n"
      "hive file, copied to FILE",
      run_export},
-    {"import", "import FILE [--reports] --server NAME [--world DIR]",
-     "load an export file's profiles (or custom reports) onto the server", run_import},
+    {"import", "import FILE [--reports] [--yes] --server NAME [--world DIR]",
+     "load an export file's profiles (or custom reports) onto the server, over\n"
+     "those of the same names; only with --yes (without it the question is\n"
+     "answered Cancel and nothing is imported)",
+     run_import},
     {"archives", "archives --server NAME [--world DIR]",
      "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
     {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
@@ -753,7 +760,7 @@ const Command kCommands[] = {
      "ad pick --profile NAME --list objects|classes|attributes|gpos --choose TEXT...\n"
      "  [--server NAME] [--kind KIND] [--base DN] [--exclude] [--world DIR]\n"
      "ad rollback --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
-     "  [--row N]... [--answer ok|cancel] [--world DIR]",
+     "  [--row N]... [--yes] [--world DIR]",
      "the directory of the network's domain (the demo network's SRV01 is its\n"
      "controller, started when not running), as the host console reaches it: the\n"
      "domain's DN, the schema's attribute (1) or class (2) names, users, groups,\n"
@@ -763,8 +770,8 @@ const Command kCommands[] = {
      "--choose typed into its list) join a profile's tracking list, which the form's\n"
      "apply saves (attributes with --exclude carry the exclude word); rollback: the\n"
      "directory changes of the server's quick report (every one that offers it, or\n"
-     "the rows given) rolled back from its menu, each confirmation answered as\n"
-     "--answer says (ok when not given)",
+     "the rows given) rolled back from its menu, each confirmation answered OK\n"
+     "only with --yes (Cancel without it)",
      run_directory},
 };
 

@@ -35,7 +35,14 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
   for (const char* key : {"[\\Night]", "[\\Logons]", "\"ProfileType\"=dword:00000110"})
     EXPECT_NE(read.output.find(key), std::string::npos) << key << read.output;
 
-  support::ProgramRun imported = support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --server SRV02" + in);
+  // The import's question is answered Cancel without --yes: nothing reaches SRV02.
+  const std::string untouched = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
+  support::ProgramRun cancelled = support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --server SRV02" + in);
+  EXPECT_EQ(cancelled.exit_code, 1) << cancelled.output;
+  EXPECT_NE(cancelled.output.find("asked: VORNIX message from QVMR0007.DLL: Confirm IMPORT of PROFILES"), std::string::npos) << cancelled.output;
+  EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, untouched);
+  support::ProgramRun imported =
+      support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --yes --server SRV02" + in);
   ASSERT_EQ(imported.exit_code, 0) << imported.output;
   const std::string srv01 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV01" + in).output;
   const std::string srv02 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
@@ -47,7 +54,7 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
       VORNIX_CONSOLE_PATH, "copy-profiles --from SRV01 --profile Night --to SRV02 --to SRV01" + in);
   EXPECT_NE(dropped.output.find("Night already exists, will not overwrite"), std::string::npos) << dropped.output;
   // A file that is no hive: the import's error, and SRV02 as it was.
-  support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --server SRV02" + in);
+  support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --yes --server SRV02" + in);
   EXPECT_NE(refused.exit_code, 0);
   EXPECT_NE(refused.output.find("REGISTRY KEY IMPORT FAILED!"), std::string::npos) << refused.output;
   EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, srv02);
