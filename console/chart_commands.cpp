@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/chart_commands.h"
 
 #include "console/command_line.h"
@@ -313,6 +314,7 @@ int chart(std::vector<std::string> args) {
   const ChartEntry* chart = chart_named(group, selection);
   if (chart == nullptr) return fail("no chart is group " + group_text + ", selection " + selection_text);
   if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!output_path_ready("--png", png)) return 1;
   Library l;
   QuickReportScreen run;
   AnalysisScreen a;
@@ -352,6 +354,7 @@ int graphical_report(std::vector<std::string> args) {
     return fail("graphical-report takes --server NAME [window options] --chart GROUP:SELECTION:KIND... --html OUT "
                 "[--size WxH]");
   if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!output_path_ready("--html", html)) return 1;
   struct Pick {
     const ChartEntry* chart;
     std::string kind;

@@ -2,6 +2,7 @@
 // archives, as the host console drives the library: its lists filled by list
 // events, rows selected, buttons pressed, rows dropped, menu entries chosen and
 // every dialog answered by the scripted user.
+#include "console/windows_error.h"
 #include "console/copy_commands.h"
 
 #include <windows.h>
@@ -295,6 +296,7 @@ int export_command(std::vector<std::string> args) {
   bool reports = take_flag(args, "--reports");
   if (missing || out.empty() || args.empty())
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
+  if (!output_path_ready("--out", out)) return 1;
   return with_library([&](const Library& l, HWND screen) {
     // Each server selected in turn adds its definitions to the list; the named ones are selected.
     const uint32_t id = reports ? kCustomReportList : kProfileList;

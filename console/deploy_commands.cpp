@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/deploy_commands.h"
 
 #include <windows.h>
@@ -250,8 +251,7 @@ int services_command(std::vector<std::string> args) {
   std::vector<platform::ServiceInfo> services = platform::machine_services(server);
   SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr)
-    return fail(server + ": its service control manager cannot be reached (Windows error " +
-                std::to_string(GetLastError()) + ")");
+    return fail(server + ": its service control manager cannot be reached (" + windows_error(GetLastError()) + ")");
   CloseServiceHandle(manager);
   std::printf("Services of %s:\n", server.c_str());
   for (const platform::ServiceInfo& s : services)

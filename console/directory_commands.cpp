@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/directory_commands.h"
 
 #include <windows.h>
@@ -202,8 +203,7 @@ int run_dn(Library& l, std::vector<std::string>& args) {
   std::string dn = label == std::string::npos ? "" : shown.text.substr(label + 9);
   dn = dn.substr(0, dn.find('\n'));
   if (dn.rfind("DC=", 0) != 0)
-    return fail("no domain controller of the console's domain answered (Windows error " +
-                std::to_string(ERROR_NO_SUCH_DOMAIN) + ")");
+    return fail("no domain controller of the console's domain answered (" + windows_error(ERROR_NO_SUCH_DOMAIN) + ")");
   std::printf("%s\n", dn.c_str());
   return 0;
 }

@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/mail_commands.h"
 
 #include <windows.h>
@@ -232,8 +233,7 @@ int unattended_run_command(std::vector<std::string> args) {
                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (host::unattended_log_file() == INVALID_HANDLE_VALUE) {
       host::unattended_log_file() = nullptr;
-      return fail(std::string(log_name) + ": the run's log file cannot be made (Windows error " +
-                  std::to_string(GetLastError()) + ")");
+      return fail(std::string(log_name) + ": the run's log file cannot be made (" + windows_error(GetLastError()) + ")");
     }
     host::clear_service_calls();
     host::send_list_event(l.library, lists[kQuickLogonList], kUnattendedRunList);

@@ -183,23 +183,6 @@ bool open_world(std::vector<std::string>& args) {
   return true;
 }
 
-// A Windows error in plain words, with its code.
-std::string windows_error(const std::string& server, DWORD code) {
-  std::string words;
-  switch (code) {
-    case 53:
-    case 67: words = "not on the network"; break;
-    case 5: words = "access denied to its registry"; break;
-    case 123: words = "not a usable server name"; break;
-    case 1722:
-    case 1726: words = "its remote registry service does not answer"; break;
-    case 1009: words = "its registry files cannot be read"; break;
-    case 11001: words = "no computer of that name on the network"; break;
-    default: words = "the step failed"; break;
-  }
-  return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
-}
-
 bool start_in_process(bool show_status_lines = false) { return console::start_in_process_library({show_status_lines}); }
 
 // The item most recently inserted as first child of parent (or as first root).
