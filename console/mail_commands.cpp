@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -176,6 +177,14 @@ int email_config_command(std::vector<std::string> args) {
   for (int value = 0; value < 3 && !security.empty(); ++value)
     if (security == kSecurityNames[value]) security_button = kSecurityButtons[value];
   if (!security.empty() && security_button == 0) return fail(usage);
+  // The dialog refuses a port that is no number with its own message, but takes any number: one outside 1 to
+  // 65535 is refused here, before the dialog is touched.
+  const bool digits = !port.empty() && std::all_of(port.begin(), port.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  });
+  const unsigned long number = digits && port.size() <= 5 ? std::strtoul(port.c_str(), nullptr, 10) : 0;
+  if (digits && (number < 1 || number > 65535))
+    return fail("--port takes a port number from 1 to 65535, not " + port + "; nothing was saved");
   return with_library([&](const Library& l) {
     if (remove) return remove_settings(l, servers, confirmed);
     if (!changes) return show_settings(l, servers[0]);

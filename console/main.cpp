@@ -500,7 +500,9 @@ const Command kCommands[] = {
      "read the server's activity logs of that window (dates as YYYY-MM-DD, local\n"
      "time; the last day when none is given) into the four quick-report lists and\n"
      "write each list that has rows to OUT with its family before the ending\n"
-     "(OUT-logon.csv, ...); Ctrl-C stops the report and keeps the rows read so far",
+     "(OUT-logon.csv, ...); --max N stops reading once N rows are listed, checked\n"
+     "after each log record, which can add several rows (so a few more than N may\n"
+     "show); Ctrl-C stops the report and keeps the rows read so far",
      run_quick_report},
     {"custom-report", "custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]",
      "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
@@ -512,7 +514,8 @@ const Command kCommands[] = {
      "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
      "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
      "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
-     "count, largest first; --png writes the chart (800x600 unless --size) to OUT",
+     "count, largest first; --png writes the chart (800x600 unless --size) to OUT;\n"
+     "--max N as for quick-report (checked after each log record)",
      run_chart},
     {"graphical-report",
      "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"

@@ -47,7 +47,9 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
     EXPECT_TRUE(has(listed, line)) << line << listed;
 
   const std::string hive = "machines/SRV01/registry/HKLM.reg";
-  EXPECT_EQ(ok("setting set LogTransferFrequency 2000"), "SRV01: LogTransferFrequency (0x6038008E) now reads 1440\n");
+  EXPECT_EQ(ok("setting set LogTransferFrequency 2000"),
+            "SRV01: LogTransferFrequency (0x6038008E) now reads 1440 (2000 was typed; the form keeps the value in its "
+            "range)\n");
   EXPECT_TRUE(has(file(hive), "\"LogTransferFrequency\"=dword:000005a0")) << file(hive);
   // Text that is no number is refused before anything is written; so is an unknown name.
   const std::string before = file(hive);
@@ -65,7 +67,8 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
                                                          world_ + "'").exit_code, 0);
   EXPECT_EQ(ok("setting set IPv4PortAlertConsoles 1024"),
             "  [message box] IP PORT OUT OF RANGE: Minimum Port Value is 49152, automatically resetting to be 49152.\n"
-            "SRV01: IPv4PortAlertConsoles (0x60F80031) now reads 49152\n");
+            "SRV01: IPv4PortAlertConsoles (0x60F80031) now reads 49152 (1024 was typed; the form keeps the value in "
+            "its range)\n");
 }
 
 TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBox) {
