@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include <filesystem>
@@ -191,6 +192,15 @@ int menu_position(const Library& l, HWND list, uint32_t id, const void* record, 
   return -1;
 }
 
+// Why a registry import failed, from the library's "Error [2] occurred during registry import" message: the
+// Windows error with its text, or the message itself.
+std::string import_error(const std::string& message) {
+  const std::string marker = "Error [";
+  size_t at = message.find(marker);
+  if (at == std::string::npos) return message.empty() ? "" : " (" + message + ")";
+  return " (" + windows_error(static_cast<DWORD>(std::strtoul(message.c_str() + at + marker.size(), nullptr, 10))) + ")";
+}
+
 }  // namespace
 
 int copy_definition_command(std::vector<std::string> args, bool reports) {
@@ -367,6 +377,9 @@ int import_command(std::vector<std::string> args) {
   const bool confirmed = take_confirmation(args);
   if (missing || server.empty() || args.size() != 1)
     return fail("import takes FILE, --server NAME, --yes and optionally --reports");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(args[0], ec))
+    return fail(args[0] + ": cannot be read (" + windows_error(ERROR_FILE_NOT_FOUND) + "); nothing was imported");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     // The list's menu on empty space: the import, confirmed, from the file picked in the open-file dialog.
@@ -382,7 +395,7 @@ int import_command(std::vector<std::string> args) {
     ui::clear_script();
     release_rows(l, list);
     if (!confirmed) return not_confirmed(server + ": nothing was imported from " + args[0]);
-    if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + kSeeAbove);
+    if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + import_error(last_message()));
     std::printf("%s: imported %s\n", server.c_str(), args[0].c_str());
     return 0;
   });
@@ -423,7 +436,7 @@ int restore_archive_command(std::vector<std::string> args) {
     DWORD restored = press(l, screen, add_button(screen, kButtonItem, kRestoreArchiveButton, kCopyScreenKey, kSourceItem));
     ui::clear_script();
     if (!yes) return not_confirmed(server + ": the archive was not restored");
-    if (restored != 1) return fail(server + ": the archive was not restored" + kSeeAbove);
+    if (restored != 1) return fail(server + ": the archive was not restored" + import_error(last_message()));
     return 0;
   });
 }

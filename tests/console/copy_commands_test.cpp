@@ -57,6 +57,14 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
   support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --yes --server SRV02" + in);
   EXPECT_NE(refused.exit_code, 0);
   EXPECT_NE(refused.output.find("REGISTRY KEY IMPORT FAILED!"), std::string::npos) << refused.output;
+  EXPECT_NE(refused.output.find("(Windows error 1009: The configuration registry database is corrupt.)"),
+            std::string::npos)
+      << refused.output;
+  support::ProgramRun absent = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/none' --yes --server SRV02" + in);
+  EXPECT_EQ(absent.exit_code, 1);
+  EXPECT_NE(absent.output.find("none: cannot be read (Windows error 2: The system cannot find the file specified.)"),
+            std::string::npos)
+      << absent.output;
   EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, srv02);
 }
 
