@@ -36,6 +36,7 @@ auto& g_calls = *new std::vector<std::string>;
 auto& g_screens = *new std::map<uint16_t, HWND>;
 auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
+auto& g_unreturned_copies = *new std::set<void*>;  // those of them not yet given back to the library
 auto& g_attached_records = *new std::set<void*>;    // records the host gave rows the library listed without one
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
@@ -75,6 +76,7 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   {
     std::lock_guard<std::mutex> guard(g_lock);
     copy = g_item_records.emplace_back().data();
+    g_unreturned_copies.insert(copy);
   }
   if (record) std::memcpy(copy, record, kListItemBytes);
   char class_name[64] = {};
@@ -545,15 +547,18 @@ void give_back_record(const Library& library, void* record) {
   auto allocate = reinterpret_cast<DWORD_PTR(WINAPI*)()>(export_address(library, "alloc_memory_for_list"));
   auto release = reinterpret_cast<DWORD(WINAPI*)(uintptr_t, uintptr_t, void*)>(export_address(library, "delete_list_item"));
   if (record == nullptr || allocate == nullptr || release == nullptr) return;
-  bool given_by_host;
+  bool given_by_host, copied;
   {
     std::lock_guard<std::mutex> guard(g_lock);
     given_by_host = g_attached_records.erase(record) != 0;
+    copied = !given_by_host && g_unreturned_copies.erase(record) != 0;
   }
   if (given_by_host) {
     release(0, 0, record);
     return;
   }
+  // A row the library inserted itself carries its own value (a kind's number), no record; a copy goes back once.
+  if (!copied) return;
   // The row's data is a copy the host keeps: it goes back in a record of the library's allocation, which the
   // library frees with what the record owns.
   auto* given = reinterpret_cast<void*>(allocate());
