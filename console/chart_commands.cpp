@@ -1,6 +1,8 @@
+#include "console/windows_error.h"
 #include "console/chart_commands.h"
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 
@@ -312,6 +314,7 @@ int chart(std::vector<std::string> args) {
   const ChartEntry* chart = chart_named(group, selection);
   if (chart == nullptr) return fail("no chart is group " + group_text + ", selection " + selection_text);
   if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!output_path_ready("--png", png)) return 1;
   Library l;
   QuickReportScreen run;
   AnalysisScreen a;
@@ -354,6 +357,7 @@ int graphical_report(std::vector<std::string> args) {
     return fail("graphical-report takes --server NAME [window options] --chart GROUP:SELECTION:KIND... --html OUT "
                 "[--size WxH]");
   if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!output_path_ready("--html", html)) return 1;
   struct Pick {
     const ChartEntry* chart;
     std::string kind;
@@ -433,7 +437,7 @@ const char* row_block(const BYTE* record, int slot) {
 int report_definitions(std::vector<std::string> args) {
   bool missing = false;
   std::string tiles = take_option(args, "--tiles", &missing);
-  bool yes = take_flag(args, "--yes");
+  const bool yes = take_confirmation(args);
   std::string action = args.empty() ? "" : args.front();
   size_t operands = action == "list" ? 0 : action == "set-type" ? 2 : action == "delete" ? 1 : 99;
   if (missing || args.size() != operands + 1 || (!tiles.empty() && action != "list") || (yes && action != "delete"))
@@ -508,14 +512,15 @@ int report_definitions(std::vector<std::string> args) {
   }
   ui::Answer confirm;
   confirm.match = "DELETE DEFINITION?";
-  confirm.button = yes ? IDYES : IDNO;
+  confirm.button = confirmation_answer(yes, IDYES, IDNO);
   ui::script(confirm);
   press(l, screen, remove);
   ui::clear_script();
   // Listed again, as the host refreshes the list after a deletion.
   release_rows(l, list);
   host::send_list_event(l.library, list);
-  if (row_count(list) == rows) return fail(args[1] + " was not deleted" + (yes ? "" : " (--yes confirms it)"));
+  if (!yes) return not_confirmed(args[1] + " was not deleted");
+  if (row_count(list) == rows) return fail(args[1] + " was not deleted");
   std::printf("%s: deleted from %s\n", args[1].c_str(), file.c_str());
   return 0;
 }

@@ -2,18 +2,21 @@
 // archives, as the host console drives the library: its lists filled by list
 // events, rows selected, buttons pressed, rows dropped, menu entries chosen and
 // every dialog answered by the scripted user.
+#include "console/windows_error.h"
 #include "console/copy_commands.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 #include <filesystem>
 #include <system_error>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/host_screens.h"
@@ -105,14 +108,66 @@ void answer_confirmation(const char* dialog, bool overwrite) {
   ui::script({dialog, IDOK, "", {}});
 }
 
-// After a copy: the copies the library began, one per definition and server, from the results window's rows;
-// 1 when it began none.
-int copy_outcome(const std::string& what, const char* initiating) {
-  unsigned copies = 0;
-  for (const std::string& row : results_rows())
-    if (row.find(std::string(" | ") + initiating + " | ") != std::string::npos) ++copies;
-  if (copies == 0) return fail(what + " went to no server (the rows above say why)");
-  std::printf("%s: %u cop%s begun\n", what.c_str(), copies, copies == 1 ? "y" : "ies");
+// A row of the results window, "0001: SRV02 | Create Key | Night", in its three cells.
+struct StepRow {
+  std::string server, heading, text;
+};
+
+std::vector<StepRow> step_rows() {
+  std::vector<StepRow> steps;
+  for (const std::string& row : results_rows()) {
+    size_t server = row.find(": "), heading = row.find(" | "), text = row.find(" | ", heading + 3);
+    if (server == std::string::npos || heading == std::string::npos || text == std::string::npos) continue;
+    steps.push_back({row.substr(server + 2, heading - server - 2), row.substr(heading + 3, text - heading - 3),
+                     row.substr(text + 3)});
+  }
+  return steps;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// After a copy: what became of each definition on each destination, from the results window's rows (copied,
+// kept because one of the name is there, or not copied with the row that says why); 1 when none was copied.
+int copy_outcome(const std::vector<std::string>& names, const std::string& from, const std::vector<std::string>& to,
+                 const char* initiating) {
+  const std::vector<StepRow> steps = step_rows();
+  unsigned copied = 0;
+  for (const std::string& server : to) {
+    std::vector<const StepRow*> rows;
+    for (const StepRow& step : steps)
+      if (strcasecmp(step.server.c_str(), server.c_str()) == 0) rows.push_back(&step);
+    for (const std::string& name : names) {
+      size_t at = 0;
+      while (at < rows.size() && !(rows[at]->heading == initiating && rows[at]->text == name)) ++at;
+      std::string outcome;
+      if (at == rows.size()) {
+        // The copy never began there: the server's last row says why, when it has one.
+        outcome = strcasecmp(server.c_str(), from.c_str()) == 0 ? "not copied: it is the server it comes from"
+                  : rows.empty() ? "not copied: the library reported no step for this server"
+                                 : "not copied: " + rows.back()->heading + ": " + rows.back()->text;
+      } else {
+        bool created = false, kept = false;
+        for (size_t r = at + 1; r < rows.size() && rows[r]->heading != initiating && outcome.empty(); ++r) {
+          const StepRow& step = *rows[r];
+          if (ends_with(step.text, "already exists, will not overwrite")) kept = true;
+          else if (step.heading == "Create Key") created = true;
+          else if (step.heading.rfind("Copy Tree", 0) == 0 || (step.heading == "Set Value" && ends_with(step.text, "]")))
+            outcome = "not copied: " + step.heading + ": " + step.text;
+        }
+        if (outcome.empty())
+          outcome = kept ? "kept: it is already there (--overwrite replaces it)"
+                    : created ? "copied"
+                              : "not copied: no key was created";
+      }
+      if (outcome == "copied") ++copied;
+      std::printf("%s: %s %s\n", server.c_str(), name.c_str(), outcome.c_str());
+    }
+  }
+  const size_t asked = names.size() * to.size();
+  if (copied == 0) return fail(std::string("nothing was copied") + (asked > 1 ? " (the lines above say why)" : ""));
+  std::printf("%u of %zu cop%s made\n", copied, asked, asked == 1 ? "y" : "ies");
   return 0;
 }
 
@@ -135,6 +190,15 @@ int menu_position(const Library& l, HWND list, uint32_t id, const void* record, 
   for (int i = 0; i < kMenuPositions; ++i)
     if (std::strncmp(entries[i].data(), begins, std::strlen(begins)) == 0) return i;
   return -1;
+}
+
+// Why a registry import failed, from the library's "Error [2] occurred during registry import" message: the
+// Windows error with its text, or the message itself.
+std::string import_error(const std::string& message) {
+  const std::string marker = "Error [";
+  size_t at = message.find(marker);
+  if (at == std::string::npos) return message.empty() ? "" : " (" + message + ")";
+  return " (" + windows_error(static_cast<DWORD>(std::strtoul(message.c_str() + at + marker.size(), nullptr, 10))) + ")";
 }
 
 }  // namespace
@@ -168,7 +232,7 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
       else
         press(l, screen, add_button(screen, kButtonItem, kCopyProfileButton, kCopyScreenKey, kDestinationItem));
       ui::clear_script();
-      status = copy_outcome(name, reports ? "initiating custom report copy..." : "initiating profile copy...");
+      status = copy_outcome({name}, from, to, reports ? "initiating custom report copy..." : "initiating profile copy...");
     }
     release_rows(l, source);
     return status;
@@ -194,7 +258,7 @@ int copy_profiles_command(std::vector<std::string> args) {
       answer_confirmation("CONFIRM_PROFILE_COPY", overwrite);
       drop_rows(l, source, servers);
       ui::clear_script();
-      status = copy_outcome("profiles", "initiating profile copy...");
+      status = copy_outcome(profiles, from, to, "initiating profile copy...");
     }
     release_rows(l, source);
     return status;
@@ -243,6 +307,7 @@ int export_command(std::vector<std::string> args) {
   if (missing || out.empty() || args.empty())
     return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
   const OutputFile target = output_file(out, "export.reg");
+  if (!output_path_ready("--out", target.path)) return 1;
   return with_library([&](const Library& l, HWND screen) {
     // Each server selected in turn adds its definitions to the list; the named ones are selected.
     const uint32_t id = reports ? kCustomReportList : kProfileList;
@@ -311,19 +376,28 @@ int import_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   bool reports = take_flag(args, "--reports");
-  if (missing || server.empty() || args.size() != 1) return fail("import takes FILE, --server NAME and optionally --reports");
+  const bool confirmed = take_confirmation(args);
+  if (missing || server.empty() || args.size() != 1)
+    return fail("import takes FILE, --server NAME, --yes and optionally --reports");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(args[0], ec))
+    return fail(args[0] + ": cannot be read (" + windows_error(ERROR_FILE_NOT_FOUND) + "); nothing was imported");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     // The list's menu on empty space: the import, confirmed, from the file picked in the open-file dialog.
     const uint32_t id = reports ? kCustomReportList : kProfileList;
     HWND list = listed(l, screen, kSourceItem, id);
     int position = menu_position(l, list, id, nullptr, "IMPORT ");
-    ui::script({reports ? "Confirm IMPORT of CUSTOM REPORTS" : "Confirm IMPORT of PROFILES", IDOK, "", {}});
+    // The import writes the file's definitions over those of the same names: confirmed only with --yes.
+    ui::script({reports ? "Confirm IMPORT of CUSTOM REPORTS" : "Confirm IMPORT of PROFILES",
+                confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
     ui::script({"Open", IDOK, "", {{0, args[0]}}});
+    forget_last_message();
     DWORD imported = position < 0 ? 0 : host::choose_menu_entry(l.library, id, nullptr, position, screen);
     ui::clear_script();
     release_rows(l, list);
-    if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + kSeeAbove);
+    if (!confirmed) return not_confirmed(server + ": nothing was imported from " + args[0]);
+    if (imported == 0) return fail(server + ": nothing was imported from " + args[0] + import_error(last_message()));
     std::printf("%s: imported %s\n", server.c_str(), args[0].c_str());
     return 0;
   });
@@ -346,7 +420,7 @@ int archives_command(std::vector<std::string> args) {
 int restore_archive_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  bool yes = take_flag(args, "--yes");
+  const bool yes = take_confirmation(args);
   if (missing || server.empty() || args.size() != 1) return fail("restore-archive takes FILE, --server NAME and --yes to confirm");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
@@ -359,11 +433,12 @@ int restore_archive_command(std::vector<std::string> args) {
     }
     if (row < 0) return fail(server + " has no registry archive " + args[0] + " (vornix-console archives lists them)");
     ui::click_row(list, row);
-    ui::script({"REGISTRY IMPORT CONFIRMATION", yes ? IDOK : IDCANCEL, "", {}});
+    ui::script({"REGISTRY IMPORT CONFIRMATION", confirmation_answer(yes, IDOK, IDCANCEL), "", {}});
+    forget_last_message();
     DWORD restored = press(l, screen, add_button(screen, kButtonItem, kRestoreArchiveButton, kCopyScreenKey, kSourceItem));
     ui::clear_script();
-    if (restored != 1)
-      return fail(server + ": the archive was not restored" + (yes ? kSeeAbove : "; confirm with --yes"));
+    if (!yes) return not_confirmed(server + ": the archive was not restored");
+    if (restored != 1) return fail(server + ": the archive was not restored" + import_error(last_message()));
     return 0;
   });
 }

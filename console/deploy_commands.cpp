@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/deploy_commands.h"
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
 #include "console/report_commands.h"
@@ -192,7 +194,7 @@ int agent_command(std::vector<std::string> args) {
 int remove_agent(std::vector<std::string> args) {
   const bool logs = take_flag(args, "--logs");
   const bool registry = take_flag(args, "--registry");
-  const bool confirmed = take_flag(args, "--yes");
+  const bool confirmed = take_confirmation(args);
   std::string server;
   if (!take_server(args, &server, "remove-agent takes --server NAME and optionally --logs, --registry and --yes"))
     return 1;
@@ -211,7 +213,7 @@ int remove_agent(std::vector<std::string> args) {
   press_button(l, make_screen({server}), kRemoveSelectedServerButton);
   ui::clear_script();
   stop_library(&l);
-  if (!confirmed) return fail(server + ": the agent was not removed; confirm with --yes");
+  if (!confirmed) return not_confirmed(server + ": the agent was not removed");
   for (const std::string& row : results_rows()) {
     if (row.find("| About Removal of Agent |") == std::string::npos) continue;
     if (row_ends(row, "agent files removed")) {
@@ -250,8 +252,7 @@ int services_command(std::vector<std::string> args) {
   std::vector<platform::ServiceInfo> services = platform::machine_services(server);
   SC_HANDLE manager = OpenSCManagerA(("\\\\" + server).c_str(), nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr)
-    return fail(server + ": its service control manager cannot be reached (Windows error " +
-                std::to_string(GetLastError()) + ")");
+    return fail(server + ": its service control manager cannot be reached (" + windows_error(GetLastError()) + ")");
   CloseServiceHandle(manager);
   Listing listing{"Services of " + server + ":", {"name", "state", "type", "image"}, {}, "(none)", {20, 9, 14}};
   for (const platform::ServiceInfo& s : services)

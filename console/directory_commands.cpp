@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/directory_commands.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
@@ -202,8 +204,7 @@ int run_dn(Library& l, std::vector<std::string>& args) {
   std::string dn = label == std::string::npos ? "" : shown.text.substr(label + 9);
   dn = dn.substr(0, dn.find('\n'));
   if (dn.rfind("DC=", 0) != 0)
-    return fail("no domain controller of the console's domain answered (Windows error " +
-                std::to_string(ERROR_NO_SUCH_DOMAIN) + ")");
+    return fail("no domain controller of the console's domain answered (" + windows_error(ERROR_NO_SUCH_DOMAIN) + ")");
   std::printf("%s\n", dn.c_str());
   return 0;
 }
@@ -323,13 +324,13 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   std::vector<std::string> picked = take_options(args, "--row", &missing);
-  std::string answer = take_option(args, "--answer", &missing);
+  const bool confirmed = take_confirmation(args);
   WindowOptions window;
   std::string error;
   if (!take_window_options(args, &window, &error)) return fail(error);
-  if (missing || !args.empty() || server.empty() || (!answer.empty() && answer != "ok" && answer != "cancel"))
+  if (missing || !args.empty() || server.empty())
     return fail("ad rollback takes --server NAME [--hours N | --days N | --from DATE --to DATE] [--row N]... "
-                "[--answer ok|cancel]");
+                "[--yes]");
   QuickReportScreen run;
   if (!run_quick_report(l, server, window, &run)) return 1;
   HWND list = run.lists[kDirectoryChanges];
@@ -366,13 +367,16 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
       state.stateMask = LVIS_SELECTED;
       state.state = selected ? LVIS_SELECTED : 0;
       SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-      if (selected) ui::script({"Rollback AD Modification on this object", answer == "cancel" ? IDCANCEL : IDOK, "", {}});
+      if (selected)
+        ui::script({"Rollback AD Modification on this object", confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
     }
     int position = rollback_position(l, list, chosen.front());
+    forget_last_message();
     DWORD done = host::choose_menu_entry(l.library, kQuickReportResults, row_record(list, chosen.front()), position,
                                          run.screen);
     ui::clear_script();
     std::printf(done == 1 ? "rolled back\n" : "nothing rolled back\n");
+    if (!confirmed) status = not_confirmed("no directory change was rolled back");
   }
   for (HWND each : run.lists) release_rows(l, each);
   return status;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
 #include "console/report_commands.h"
@@ -110,6 +111,7 @@ int logs_command(std::vector<std::string> args) {
   bool archived = take_flag(args, "--archived");
   Format format;
   if (!take_format(args, &format)) return 1;
+  const bool confirmed = take_confirmation(args);
   std::string action = args.empty() ? "" : args[0];
   if (missing || server.empty() || (action != "list" && action != "delete" && action != "archive" && action != "restore"))
     return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
@@ -163,9 +165,16 @@ int logs_command(std::vector<std::string> args) {
   for (const LogCommand& c : kCommands)
     if (action == c.action) command = &c;
   select_rows(list, chosen);
-  ui::script({command->question, IDOK, "", {}});
+  // Archiving and restoring move the files and are answered OK; deleting them needs --yes.
+  const bool deletes = action == "delete";
+  forget_last_message();
+  ui::script({command->question, deletes ? confirmation_answer(confirmed, IDOK, IDCANCEL) : IDOK, "", {}});
   press(l, screen, add_button(screen, kLogListItem + 1, command->button, kLogScreenKey, kLogListItem));
   ui::clear_script();
+  if (deletes && !confirmed) {
+    release_rows(l, list);
+    return not_confirmed(server + ": no log file was deleted");
+  }
   // Listed again: the files handled are gone from this list.
   if (!list_files(l, list, listing, server)) return 1;
   int left = 0;

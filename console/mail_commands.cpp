@@ -1,8 +1,10 @@
+#include "console/windows_error.h"
 #include "console/mail_commands.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <stdexcept>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/host_screens.h"
@@ -126,7 +129,7 @@ int save_settings(const Library& l, const std::vector<std::string>& servers,
 int remove_settings(const Library& l, const std::vector<std::string>& servers, bool confirmed) {
   for (const std::string& server : servers) {
     ui::script({"EMAIL_02", IDOK, "", {{IDC_EMAIL_SMTP_SERVER, ""}}});
-    ui::script({"KEEP EMAIL CONFIG?", confirmed ? IDOK : IDCANCEL, "", {}});
+    ui::script({"KEEP EMAIL CONFIG?", confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
     ui::script({"EMAIL_02", IDCANCEL, "", {}});
     ui::clear_journal();
     bool known = press_email_button(l, server);
@@ -167,13 +170,21 @@ int email_config_command(std::vector<std::string> args) {
   const bool password_given = std::find(args.begin(), args.end(), "--password") != args.end();
   const std::string password = take_option(args, "--password", &missing);
   const bool remove = take_flag(args, "--remove");
-  const bool confirmed = take_flag(args, "--yes");
+  const bool confirmed = take_confirmation(args);
   const bool changes = !smtp.empty() || !port.empty() || !security.empty() || !sender.empty() || password_given;
   if (missing || servers.empty() || !args.empty() || (remove && changes)) return fail(usage);
   int security_button = 0;
   for (int value = 0; value < 3 && !security.empty(); ++value)
     if (security == kSecurityNames[value]) security_button = kSecurityButtons[value];
   if (!security.empty() && security_button == 0) return fail(usage);
+  // The dialog refuses a port that is no number with its own message, but takes any number: one outside 1 to
+  // 65535 is refused here, before the dialog is touched.
+  const bool digits = !port.empty() && std::all_of(port.begin(), port.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+  });
+  const unsigned long number = digits && port.size() <= 5 ? std::strtoul(port.c_str(), nullptr, 10) : 0;
+  if (digits && (number < 1 || number > 65535))
+    return fail("--port takes a port number from 1 to 65535, not " + port + "; nothing was saved");
   return with_library([&](const Library& l) {
     if (remove) return remove_settings(l, servers, confirmed);
     if (!changes) return show_settings(l, servers[0]);
@@ -231,8 +242,7 @@ int unattended_run_command(std::vector<std::string> args) {
                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (host::unattended_log_file() == INVALID_HANDLE_VALUE) {
       host::unattended_log_file() = nullptr;
-      return fail(std::string(log_name) + ": the run's log file cannot be made (Windows error " +
-                  std::to_string(GetLastError()) + ")");
+      return fail(std::string(log_name) + ": the run's log file cannot be made (" + windows_error(GetLastError()) + ")");
     }
     host::clear_service_calls();
     host::send_list_event(l.library, lists[kQuickLogonList], kUnattendedRunList);

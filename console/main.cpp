@@ -12,6 +12,16 @@
 #include <filesystem>
 #include <unistd.h>
 #include <memory>
+#if defined(__SANITIZE_ADDRESS__)
+#define QVMR7_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QVMR7_LEAK_CHECK 1
+#endif
+#endif
+#ifdef QVMR7_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -171,23 +181,6 @@ bool open_world(std::vector<std::string>& args) {
     return false;
   }
   return true;
-}
-
-// A Windows error in plain words, with its code.
-std::string windows_error(const std::string& server, DWORD code) {
-  std::string words;
-  switch (code) {
-    case 53:
-    case 67: words = "not on the network"; break;
-    case 5: words = "access denied to its registry"; break;
-    case 123: words = "not a usable server name"; break;
-    case 1722:
-    case 1726: words = "its remote registry service does not answer"; break;
-    case 1009: words = "its registry files cannot be read"; break;
-    case 11001: words = "no computer of that name on the network"; break;
-    default: words = "the step failed"; break;
-  }
-  return server + ": " + words + " (Windows error " + std::to_string(code) + ")";
 }
 
 
@@ -428,11 +421,14 @@ const Command kCommands[] = {
      "the profile screen's fields describe each",
      run_profiles},
     {"profile",
-     "profile create NAME --type KEYWORD --server NAME [--world DIR]\n"
-     "profile enable|disable|delete NAME --server NAME [--world DIR]",
+     "profile create NAME --type KEYWORD [--yes] --server NAME [--world DIR]\n"
+     "profile enable|disable NAME --server NAME [--world DIR]\n"
+     "profile delete NAME [--yes] --server NAME [--world DIR]",
      "set up tracking profiles (KEYWORD: VNX_LOGIN_TRACK, VNX_FS_TRACK,\n"
      "VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT): the creation dialog, the\n"
-     "profile list's menu, the delete button with its confirmation answered",
+     "profile list's menu, the delete button; a profile is deleted, or made again\n"
+     "over one of its name, only with --yes (without it the question is answered\n"
+     "Cancel and nothing changes)",
      run_profile},
     {"profile-settings",
      "profile-settings --server NAME --profile NAME [--console-alert on|off]\n"
@@ -504,7 +500,9 @@ const Command kCommands[] = {
      "read the server's activity logs of that window (dates as YYYY-MM-DD, local\n"
      "time; the last day when none is given) into the four quick-report lists and\n"
      "write each list that has rows to OUT with its family before the ending\n"
-     "(OUT-logon.csv, ...); Ctrl-C stops the report and keeps the rows read so far",
+     "(OUT-logon.csv, ...); --max N stops reading once N rows are listed, checked\n"
+     "after each log record, which can add several rows (so a few more than N may\n"
+     "show); Ctrl-C stops the report and keeps the rows read so far",
      run_quick_report},
     {"custom-report", "custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]",
      "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
@@ -516,7 +514,8 @@ const Command kCommands[] = {
      "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
      "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
      "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
-     "count, largest first; --png writes the chart (800x600 unless --size) to OUT",
+     "count, largest first; --png writes the chart (800x600 unless --size) to OUT;\n"
+     "--max N as for quick-report (checked after each log record)",
      run_chart},
     {"graphical-report",
      "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"
@@ -536,10 +535,12 @@ const Command kCommands[] = {
     {"logs",
      "logs list [--archived] --server NAME [--format table|csv|json] [--wide]\n"
      "  [--world DIR]\n"
-     "logs delete|archive|restore FILE... [--archived] --server NAME [--world DIR]",
+     "logs delete|archive|restore FILE... [--archived] [--yes] --server NAME\n"
+     "  [--world DIR]",
      "list the server's current (or archived) activity log files as its log file\n"
      "lists show them, or choose the named ones there and press delete, archive or\n"
-     "restore, the confirmation answered OK",
+     "restore; archive and restore are confirmed, delete only with --yes (without\n"
+     "it the question is answered Cancel and nothing is deleted)",
      run_logs},
     {"install-agent",
      "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
@@ -697,8 +698,11 @@ const Command kCommands[] = {
      "export profiles (or saved custom reports) of one or more servers into one registry\n"
      "hive file, copied to FILE",
      run_export},
-    {"import", "import FILE [--reports] --server NAME [--world DIR]",
-     "load an export file's profiles (or custom reports) onto the server", run_import},
+    {"import", "import FILE [--reports] [--yes] --server NAME [--world DIR]",
+     "load an export file's profiles (or custom reports) onto the server, over\n"
+     "those of the same names; only with --yes (without it the question is\n"
+     "answered Cancel and nothing is imported)",
+     run_import},
     {"archives", "archives --server NAME [--world DIR]",
      "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
     {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
@@ -745,7 +749,7 @@ const Command kCommands[] = {
      "ad pick --profile NAME --list objects|classes|attributes|gpos --choose TEXT...\n"
      "  [--server NAME] [--kind KIND] [--base DN] [--exclude] [--world DIR]\n"
      "ad rollback --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
-     "  [--row N]... [--answer ok|cancel] [--world DIR]",
+     "  [--row N]... [--yes] [--world DIR]",
      "the directory of the network's domain (the demo network's SRV01 is its\n"
      "controller, started when not running), as the host console reaches it: the\n"
      "domain's DN, the schema's attribute (1) or class (2) names, users, groups,\n"
@@ -755,8 +759,8 @@ const Command kCommands[] = {
      "--choose typed into its list) join a profile's tracking list, which the form's\n"
      "apply saves (attributes with --exclude carry the exclude word); rollback: the\n"
      "directory changes of the server's quick report (every one that offers it, or\n"
-     "the rows given) rolled back from its menu, each confirmation answered as\n"
-     "--answer says (ok when not given)",
+     "the rows given) rolled back from its menu, each confirmation answered OK\n"
+     "only with --yes (Cancel without it)",
      run_directory},
 };
 
@@ -837,9 +841,23 @@ int unknown_command(const std::string& word) {
               (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
 }
 
+// Ends the process once a command's work is done: its library was unloaded (its rows gave their records back,
+// its module left mapped), its servers stopped and the world's files written as each change was made. The
+// library's detach, which waits a second for workers this process no longer has, is not reached.
+[[noreturn]] void end_process(int status) {
+  world::close();
+  std::fflush(nullptr);
+#ifdef QVMR7_LEAK_CHECK
+  // After an unattended run the records stay with the host's lists, which go with the process.
+  if (!host::list_store_frozen()) __lsan_do_leak_check();
+#endif
+  _exit(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  host::keep_modules_until_exit();
   console::begin_output();
   console::CommandLine line = console::parse_command_line(argc, argv);
   console::set_verbose(line.verbose);
@@ -870,13 +888,7 @@ int main(int argc, char** argv) {
       print_command_help(command);
       return 0;
     }
-    int status = command.run(line.args);
-    // After an unattended run the library froze its list store: the host drops its lists with the process.
-    if (host::list_store_frozen()) {
-      std::fflush(nullptr);
-      _exit(status);
-    }
-    return status;
+    end_process(command.run(line.args));
   }
   return unknown_command(line.command);
 }

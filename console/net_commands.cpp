@@ -1,6 +1,7 @@
 #include "console/net_commands.h"
 
 #include <windows.h>
+#include <algorithm>
 #include <commctrl.h>
 
 #include <strings.h>
@@ -299,7 +300,8 @@ int scan_range_command(std::vector<std::string> args) {
   // typed and its OK pressed, then the dialog closed.
   HWND screen = host::create_screen(kNetScreenKey, "QVAWKQ servers");
   HWND list = sibling_list(l, screen);
-  int servers_before = row_count(list) - (find_row(list, kNoneFound) >= 0);
+  std::vector<std::string> before;
+  for (int row = 0; row < row_count(list); ++row) before.push_back(row_text(list, row));
   std::vector<std::pair<int, std::string>> fields = {
       {IDC_SCAN_OCTET_A, std::to_string(octets[0])}, {IDC_SCAN_OCTET_B, std::to_string(octets[1])},
       {IDC_SCAN_OCTET_C, std::to_string(octets[2])}, {IDC_SCAN_FIRST, args[1]}, {IDC_SCAN_LAST, args[2]}};
@@ -310,13 +312,18 @@ int scan_range_command(std::vector<std::string> args) {
   if (host::request_menu(l.library, list, kSiblingServerList, nullptr, kDescriptorListView, &entries) == 0)
     host::choose_menu_entry(l.library, kSiblingServerList, nullptr, kAddServerEntry, screen);
   ui::clear_script();
+  // Each row of the QVAWKQ server list, the ones this scan added marked so.
+  int added = 0, listed = 0;
   for (int row = 0; row < row_count(list); ++row) {
     const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row));
     std::string name = row_text(list, row);
     if (name == kNoneFound || record == nullptr) continue;
-    std::printf("  %-24s %s\n", name.c_str(), dotted(record + kItemIPv4Address).c_str());
+    bool is_new = std::find(before.begin(), before.end(), name) == before.end();
+    added += is_new;
+    ++listed;
+    std::printf("  %-24s %-15s %s\n", name.c_str(), dotted(record + kItemIPv4Address).c_str(),
+                is_new ? "added" : "listed before");
   }
-  int servers_after = row_count(list) - (find_row(list, kNoneFound) >= 0);
   int status = 0;
   std::string refused;
   for (const ui::JournalEntry& e : ui::journal())
@@ -324,7 +331,9 @@ int scan_range_command(std::vector<std::string> args) {
   if (!refused.empty())
     status = fail("nothing was scanned: " + refused);
   else
-    std::printf("%d addresses scanned, %d servers added\n", last - first + 1, servers_after - servers_before);
+    std::printf("%d addresses scanned: %d server(s) added to the QVAWKQ server list, which now has %d (the console's "
+                "own servers, which servers lists, are not changed)\n",
+                last - first + 1, added, listed);
   release_rows(l, list);
   host::unload_library(&l.library);
   return status;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/command_line.h"
+#include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
@@ -196,8 +197,13 @@ int run_profiles(Session& s) {
 
 // ---- profile create|enable|disable|delete ---------------------------------------------
 
-int run_create(Session& s, const std::string& name, const std::string& keyword) {
+int run_create(Session& s, const std::string& name, const std::string& keyword, bool confirmed) {
   std::vector<std::string> before = rows_of(s.profiles);
+  // The library makes a profile of a name that is there again over it, type and all, without asking.
+  const std::string plain = name.substr(name.find_first_not_of('.') == std::string::npos ? 0 : name.find_first_not_of('.'));
+  for (const std::string& old : before)
+    if (same_text(old, plain) && !confirmed)
+      return not_confirmed(s.server + " has a profile " + old + " already: it was not made again as " + keyword);
   // The user picks the type by typing its keyword into the type list, types the name and presses OK; a
   // refused name closes the dialog.
   ui::clear_journal();
@@ -239,12 +245,14 @@ int run_enable(Session& s, const std::string& name, bool disable) {
   return 0;
 }
 
-int run_delete(Session& s, const std::string& name) {
+int run_delete(Session& s, const std::string& name, bool confirmed) {
   if (!select_profile(s, name)) return 1;
   std::string shown = row_text(s.profiles, find_row(s.profiles, name));
-  ui::script({"CONFIRM PROFILE DELETE", IDOK, "", {}});
+  forget_last_message();
+  ui::script({"CONFIRM PROFILE DELETE", confirmation_answer(confirmed, IDOK, IDCANCEL), "", {}});
   press(s, s.profiles_screen, 301, kDeleteProfiles, kProfileScreenKey, kProfileListItem);
   ui::clear_script();
+  if (!confirmed) return not_confirmed("profile " + shown + " was not deleted");
   if (find_row(s.profiles, name) >= 0) return fail("profile " + shown + " was not deleted (see the messages above)");
   std::printf("%s: profile %s deleted\n", s.server.c_str(), shown.c_str());
   return 0;
@@ -593,6 +601,7 @@ int profile_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   std::string type = take_option(args, "--type", &missing);
+  const bool confirmed = take_confirmation(args);
   if (missing || server.empty() || args.size() != 2) return fail(usage);
   std::string action = args[0], name = args[1];
   if (action != "create" && action != "enable" && action != "disable" && action != "delete")
@@ -606,8 +615,8 @@ int profile_command(std::vector<std::string> args) {
     return fail("only profile create takes --type");
   }
   return with_session(server, [&](Session& s) {
-    if (action == "create") return run_create(s, name, type);
-    if (action == "delete") return run_delete(s, name);
+    if (action == "create") return run_create(s, name, type, confirmed);
+    if (action == "delete") return run_delete(s, name, confirmed);
     return run_enable(s, name, action == "disable");
   });
 }

@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/report_commands.h"
 
 #include "console/command_line.h"
@@ -363,7 +364,7 @@ bool run_quick_report(Library& l, const std::string& server, const WindowOptions
 bool write_list_csv(const Library& l, HWND list, const OutputFile& out) {
   HANDLE file = CreateFileA(out.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return fail(out.path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")"), false;
+    return fail(out.path + ": cannot be created (" + windows_error(GetLastError()) + ")"), false;
   reinterpret_cast<HostLoadFileIntoFn>(l.table[kHostLoadFileInto])(file, list);
   CloseHandle(file);
   if (!deliver_output(out)) return fail(out.path + ": cannot be read back for standard output"), false;
@@ -412,6 +413,7 @@ int quick_report(std::vector<std::string> args) {
   bool window_given = take_window_options(args, &window, &error);
   if (missing || !args.empty() || server.empty()) return fail(usage);
   if (!window_given) return fail(error);
+  if (!output_path_ready("--csv", csv)) return 1;
 
   Library l;
   if (!start(&l, false)) return 1;
@@ -438,6 +440,7 @@ int custom_report(std::vector<std::string> args) {
   std::vector<std::string> patterns = take_options(args, "--profile", &missing);
   if (missing || !args.empty() || server.empty() || patterns.empty())
     return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
+  if (!output_path_ready("--csv", csv)) return 1;
   Library l;
   if (!start(&l, false)) return 1;
   forget_last_message();

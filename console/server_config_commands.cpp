@@ -450,7 +450,10 @@ int setting_command(std::vector<std::string> args) {
     }
     std::string shown;
     if (!read_one(l, server, *setting, id, &shown)) return 1;
-    std::printf("%s: %s %s %s\n", server.c_str(), label.c_str(), action == "set" ? "now reads" : "reads", shown.c_str());
+    // A number the form brought into its range is stored as the form shows it, and the user is told so.
+    const bool clamped = action == "set" && setting->number && shown != args[2];
+    std::printf("%s: %s %s %s%s\n", server.c_str(), label.c_str(), action == "set" ? "now reads" : "reads", shown.c_str(),
+                clamped ? (" (" + args[2] + " was typed; the form keeps the value in its range)").c_str() : "");
     return 0;
   });
 }

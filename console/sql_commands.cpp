@@ -87,7 +87,19 @@ int sql_sizes(const std::string& server) {
   if (!select_server(servers, server)) return host::unload_library(&l.library), 1;
   HWND screen = host::create_screen(kSqlScreenKey, "SQL tables");
   HWND list = host::add_control(screen, kSqlListItem, WC_LISTVIEWA, "", host::ControlSpec{});
+  // Without the database the login lands in 'master', where the driver finds none of the tables: that error
+  // means the database is not set up yet, and says so instead of the driver's words.
+  forget_last_message();
+  hold_messages();
   press(l, screen, add_button(screen, kSqlButtonItem, kTableSizesButton, kSqlScreenKey, kSqlListItem));
+  const bool no_database = last_message().find("in database 'master'") != std::string::npos;
+  release_messages(!no_database);
+  if (no_database) {
+    release_rows(l, list);
+    host::unload_library(&l.library);
+    return fail(server + ": the " + kDatabase + " database is not set up on its SQL Server (vornix-console sql-setup "
+                "--server " + server + " sets it up)");
+  }
   std::printf("Tables of %s on the SQL Server of %s:\n", kDatabase, server.c_str());
   bool listed = false;
   for (int row = 0; row < row_count(list); ++row) {

@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/status_commands.h"
 
 #include <windows.h>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -63,11 +63,6 @@ std::vector<host::ValueRow> known_servers(const Library& l) {
   for (const host::ValueRow& row : host::value_rows(list))
     if (row.text != kLocalMachineRow) rows.push_back(row);
   return rows;
-}
-
-std::string whole_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The rows of the servers asked for, in the order asked; every row when none is named.
@@ -183,6 +178,7 @@ int server_status_command(std::vector<std::string> args) {
   std::string out = take_option(args, "--out", &missing);
   if (missing) return fail("--server and --out each need a value");
   if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
+  if (!output_path_ready("--out", out)) return 1;
   Library l;
   if (!start(&l, false)) return 1;
   auto pipes = start_agent_pipes();
@@ -194,8 +190,9 @@ int server_status_command(std::vector<std::string> args) {
   const std::string& path = target.path;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
     host::unload_library(&l.library);
-    return fail(path + ": cannot be created (Windows error " + std::to_string(GetLastError()) + ")");
+    return fail(path + ": cannot be created (" + windows_error(error) + ")");
   }
   write_status_lines(l, list, rows, file);
   CloseHandle(file);

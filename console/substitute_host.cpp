@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -30,10 +31,12 @@ auto& g_calls = *new std::vector<std::string>;
 auto& g_screens = *new std::map<uint16_t, HWND>;
 auto& g_descriptors = *new std::deque<std::array<uintptr_t, kDescriptorWords>>;
 auto& g_item_records = *new std::deque<std::array<uint8_t, kListItemBytes>>;  // item data of inserted rows
-auto& g_item_copies = *new std::set<const void*>;  // which item data are the host's copies in g_item_records
+auto& g_unreturned_copies = *new std::set<void*>;  // those of them not yet given back to the library
 auto& g_attached_records = *new std::set<void*>;    // records the host gave rows the library listed without one
 auto& g_value_rows = *new std::map<HWND, std::vector<ValueRow>>;  // rows added through host_add_value_row
 HANDLE g_log_file = nullptr;
+bool g_keep_modules = false;  // unload_library leaves the module mapped: the process ends right after
+void* g_kept_module = nullptr;  // the module last unloaded so, closed for real when another is loaded
 bool g_store_frozen = false;  // the library ended an unattended run and frees no record any more
 // The loaded library's text entry point, which the screens ask for report cells.
 decltype(Library::entry_point_text_services) g_text_entry = nullptr;
@@ -68,7 +71,7 @@ uintptr_t WINAPI host_insert_item(HWND window, HTREEITEM parent, HTREEITEM posit
   {
     std::lock_guard<std::mutex> guard(g_lock);
     copy = g_item_records.emplace_back().data();
-    g_item_copies.insert(copy);
+    g_unreturned_copies.insert(copy);
   }
   if (record) std::memcpy(copy, record, kListItemBytes);
   char class_name[64] = {};
@@ -538,6 +541,8 @@ void register_window_classes() {
 
 bool load_library(const std::string& path, Library* library, std::string* error) {
   *library = Library{};
+  // A library loaded again starts afresh, as the host's next load of it would.
+  if (void* kept = std::exchange(g_kept_module, nullptr)) close_module(kept);
   void* handle = open_module(path, error);
   if (!handle) return false;
   library->handle = handle;
@@ -577,15 +582,18 @@ void give_back_record(const Library& library, void* record) {
   auto allocate = reinterpret_cast<DWORD_PTR(WINAPI*)()>(export_address(library, "alloc_memory_for_list"));
   auto release = reinterpret_cast<DWORD(WINAPI*)(uintptr_t, uintptr_t, void*)>(export_address(library, "delete_list_item"));
   if (record == nullptr || allocate == nullptr || release == nullptr) return;
-  bool given_by_host;
+  bool given_by_host, copied;
   {
     std::lock_guard<std::mutex> guard(g_lock);
     given_by_host = g_attached_records.erase(record) != 0;
+    copied = !given_by_host && g_unreturned_copies.erase(record) != 0;
   }
   if (given_by_host) {
     release(0, 0, record);
     return;
   }
+  // A row the library inserted itself carries its own value (a kind's number), no record; a copy goes back once.
+  if (!copied) return;
   // The row's data is a copy the host keeps: it goes back in a record of the library's allocation, which the
   // library frees with what the record owns.
   auto* given = reinterpret_cast<void*>(allocate());
@@ -616,12 +624,6 @@ void* attach_row_record(const Library& library, HWND list, int row, uint32_t con
 
 namespace {
 
-// A record the host made: a copy of an inserted row's, or one it gave a row.
-bool host_record(void* record) {
-  std::lock_guard<std::mutex> guard(g_lock);
-  return g_item_copies.count(record) != 0 || g_attached_records.count(record) != 0;
-}
-
 // The rows of a tree, depth first.
 void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
   for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT,
@@ -631,9 +633,7 @@ void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
     TVITEMA row = {};
     row.mask = TVIF_PARAM;
     row.hItem = item;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
-        !host_record(reinterpret_cast<void*>(row.lParam)))
-      continue;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
     give_back_record(library, reinterpret_cast<void*>(row.lParam));
     row.lParam = 0;
     SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
@@ -646,9 +646,7 @@ void give_back_list_rows(const Library& library, HWND list) {
     LVITEMA row = {};
     row.mask = LVIF_PARAM;
     row.iItem = r;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
-        !host_record(reinterpret_cast<void*>(row.lParam)))
-      continue;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
     give_back_record(library, reinterpret_cast<void*>(row.lParam));
     row.lParam = 0;
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
@@ -687,9 +685,12 @@ void unload_library(Library* library) {
   if (g_button_services == library->entry_point_button_services) g_button_services = nullptr;
   if (g_draw_item == reinterpret_cast<DrawItemExport>(export_address(*library, "entry_point_wm_draw_item")))
     g_draw_item = nullptr;
-  if (library->handle) close_module(library->handle);
+  if (library->handle && g_keep_modules) g_kept_module = library->handle;
+  else if (library->handle) close_module(library->handle);
   *library = Library{};
 }
+
+void keep_modules_until_exit() { g_keep_modules = true; }
 
 std::string library_beside_program() {
   std::string program = program_path();
@@ -814,7 +815,7 @@ void clear_screens() {
   g_screens.clear();
   g_descriptors.clear();
   g_item_records.clear();
-  g_item_copies.clear();
+  g_unreturned_copies.clear();
   g_value_rows.clear();
   g_pages.templates.clear();
   g_pages.entries.clear();

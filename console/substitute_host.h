@@ -44,8 +44,12 @@ void use_entry_points(const Library& library);
 // Creates the host's shared image list and lets the library fill it, as the
 // host does once after start-up; list events wait for it.
 HIMAGELIST insert_list_images(const Library& library);
-// Unloads it (its process-detach clean-up runs).
+// Unloads it (its process-detach clean-up runs): every row still listed gives its record back first.
 void unload_library(Library* library);
+// From now on unload_library gives the records back but leaves the module mapped, for a host that ends its
+// process right after: the library's detach (its pause for its workers) is then never reached; a library
+// loaded again closes the one kept first, so that it starts afresh.
+void keep_modules_until_exit();
 // The path of the library beside the running program: libqvmr7.so, on Windows QVMR0007.DLL.
 std::string library_beside_program();
 

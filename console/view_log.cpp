@@ -1,3 +1,4 @@
+#include "console/windows_error.h"
 #include "console/view_log.h"
 
 #include <windows.h>
@@ -87,6 +88,7 @@ int view_log(std::vector<std::string> args) {
   bool archived = take_flag(args, "--archived");
   if (missing || server.empty() || args.empty())
     return fail("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
+  if (!output_path_ready("--csv", csv)) return 1;
   Library l;
   if (!start(&l, false)) return 1;
   HWND servers = make_server_list(l);

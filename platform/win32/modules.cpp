@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -207,19 +208,47 @@ const NtStatusMessage kNtStatusMessages[] = {
     {0xC0000056, "A non close operation has been requested of a file object with a delete pending.\r\n"},
 };
 
+// The system's message table: the texts of the Windows errors that the programs here show.
+const NtStatusMessage kSystemMessages[] = {
+    {2, "The system cannot find the file specified.\r\n"},
+    {3, "The system cannot find the path specified.\r\n"},
+    {5, "Access is denied.\r\n"},
+    {32, "The process cannot access the file because it is being used by another process.\r\n"},
+    {53, "The network path was not found.\r\n"},
+    {67, "The network name cannot be found.\r\n"},
+    {80, "The file exists.\r\n"},
+    {87, "The parameter is incorrect.\r\n"},
+    {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+    {183, "Cannot create a file when that file already exists.\r\n"},
+    {1009, "The configuration registry database is corrupt.\r\n"},
+    {1060, "The specified service does not exist as an installed service.\r\n"},
+    {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
+    {1722, "The RPC server is unavailable.\r\n"},
+    {1726, "The remote procedure call failed.\r\n"},
+    {10060, "A connection attempt failed because the connected party did not properly respond after a period of "
+            "time, or established connection failed because connected host has failed to respond.\r\n"},
+    {10061, "No connection could be made because the target machine actively refused it.\r\n"},
+    {11001, "No such host is known.\r\n"},
+};
+
 }  // namespace
 
 extern "C" DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD, LPSTR buffer,
                                        DWORD size, va_list*) {
   const DWORD supported = FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   bool from_ntdll = (flags & FORMAT_MESSAGE_FROM_HMODULE) && source != nullptr && source == LoadLibraryA("ntdll");
-  if ((flags & ~supported) != 0 || !from_ntdll || !(flags & FORMAT_MESSAGE_IGNORE_INSERTS) || buffer == nullptr) {
+  bool from_system = (flags & (FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM)) == FORMAT_MESSAGE_FROM_SYSTEM;
+  if ((flags & ~supported) != 0 || (!from_ntdll && !from_system) || !(flags & FORMAT_MESSAGE_IGNORE_INSERTS) ||
+      buffer == nullptr) {
     std::fprintf(stderr, "FormatMessageA: unsupported call (flags %#x, message %#x)\n", static_cast<unsigned>(flags),
                  static_cast<unsigned>(message_id));
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return 0;
   }
-  for (const NtStatusMessage& m : kNtStatusMessages) {
+  const NtStatusMessage* first = from_system ? std::begin(kSystemMessages) : std::begin(kNtStatusMessages);
+  const NtStatusMessage* last = from_system ? std::end(kSystemMessages) : std::end(kNtStatusMessages);
+  for (const NtStatusMessage* entry = first; entry != last; ++entry) {
+    const NtStatusMessage& m = *entry;
     if (m.status != message_id) continue;
     size_t n = std::strlen(m.text);
     if (n + 1 > size) {

@@ -197,10 +197,19 @@ TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachin
   for (const std::string& line : split_lines(scan.output))
     if (line.rfind("  [dialog] ", 0) != 0) lines.push_back(line);  // the add and scan dialogs, as they were shown
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1", "  MAIL01                   127.0.0.5",
-                                             "  SQL01                    127.0.0.4",
-                                             "  SRV01                    127.0.0.2", "  SRV02                    127.0.0.3",
-                                             "10 addresses scanned, 5 servers added"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"  CONSOLE01                127.0.0.1       added",
+                                             "  MAIL01                   127.0.0.5       added",
+                                             "  SQL01                    127.0.0.4       added",
+                                             "  SRV01                    127.0.0.2       added",
+                                             "  SRV02                    127.0.0.3       added",
+                                             "10 addresses scanned: 5 server(s) added to the QVAWKQ server list, which "
+                                             "now has 5 (the console's own servers, which servers lists, are not "
+                                             "changed)"}));
+  // Scanned again, the servers are there already: none is counted as added.
+  Outcome again = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
+  EXPECT_NE(again.output.find("10 addresses scanned: 0 server(s) added to the QVAWKQ server list, which now has 5"),
+            std::string::npos)
+      << again.output;
   for (const char* machine : {"CONSOLE01", "SRV01", "SRV02", "SQL01", "MAIL01"})
     EXPECT_NE(support::read_whole_file(demo + "/machines/" + machine + "/registry/HKLM.reg")
                   .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]"),

@@ -35,7 +35,14 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
   for (const char* key : {"[\\Night]", "[\\Logons]", "\"ProfileType\"=dword:00000110"})
     EXPECT_NE(read.output.find(key), std::string::npos) << key << read.output;
 
-  support::ProgramRun imported = support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --server SRV02" + in);
+  // The import's question is answered Cancel without --yes: nothing reaches SRV02.
+  const std::string untouched = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
+  support::ProgramRun cancelled = support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --server SRV02" + in);
+  EXPECT_EQ(cancelled.exit_code, 1) << cancelled.output;
+  EXPECT_NE(cancelled.output.find("asked: VORNIX message from QVMR0007.DLL: Confirm IMPORT of PROFILES"), std::string::npos) << cancelled.output;
+  EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, untouched);
+  support::ProgramRun imported =
+      support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --yes --server SRV02" + in);
   ASSERT_EQ(imported.exit_code, 0) << imported.output;
   const std::string srv01 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV01" + in).output;
   const std::string srv02 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
@@ -47,9 +54,17 @@ TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsT
       VORNIX_CONSOLE_PATH, "copy-profiles --from SRV01 --profile Night --to SRV02 --to SRV01" + in);
   EXPECT_NE(dropped.output.find("Night already exists, will not overwrite"), std::string::npos) << dropped.output;
   // A file that is no hive: the import's error, and SRV02 as it was.
-  support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --server SRV02" + in);
+  support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --yes --server SRV02" + in);
   EXPECT_NE(refused.exit_code, 0);
   EXPECT_NE(refused.output.find("REGISTRY KEY IMPORT FAILED!"), std::string::npos) << refused.output;
+  EXPECT_NE(refused.output.find("(Windows error 1009: The configuration registry database is corrupt.)"),
+            std::string::npos)
+      << refused.output;
+  support::ProgramRun absent = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/none' --yes --server SRV02" + in);
+  EXPECT_EQ(absent.exit_code, 1);
+  EXPECT_NE(absent.output.find("none: cannot be read (Windows error 2: The system cannot find the file specified.)"),
+            std::string::npos)
+      << absent.output;
   EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, srv02);
 }
 
@@ -70,9 +85,17 @@ TEST(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductK
   support::ProgramRun copied = run("copy-profile Night --from SRV01 --to SRV02");
   EXPECT_EQ(copied.exit_code, 0) << copied.output;
   EXPECT_NE(hive("SRV02").find(product + "\\Profiles\\Night]"), std::string::npos);
+  EXPECT_NE(copied.output.find("SRV02: Night copied\n"), std::string::npos) << copied.output;
   EXPECT_EQ(run("copy-profile Night --from SRV01 --to SRV09").exit_code, 1) << "SRV09 is no known server";
   copied = run("copy-report 'Weekly file activity' --from SRV01 --to SRV02");
   EXPECT_EQ(copied.exit_code, 0) << copied.output;
+  // Copied again, each definition is kept where it is: nothing was copied, and the command says so.
+  for (const char* again : {"copy-profile Night", "copy-report 'Weekly file activity'"}) {
+    support::ProgramRun kept = run(std::string(again) + " --from SRV01 --to SRV02");
+    EXPECT_EQ(kept.exit_code, 1) << kept.output;
+    EXPECT_NE(kept.output.find(" kept: it is already there"), std::string::npos) << kept.output;
+    EXPECT_EQ(kept.output.find("copies made"), std::string::npos) << kept.output;
+  }
   EXPECT_NE(hive("SRV02").find(product + "\\Reports\\Weekly file activity]"), std::string::npos);
 
   // A renamed report is renamed in the schedule that runs it; a scheduled graphical activity by its own button.

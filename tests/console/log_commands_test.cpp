@@ -100,7 +100,12 @@ TEST(ConsoleLogs, FilesAreListedArchivedRestoredAndDeletedByName) {
             std::string::npos)
       << unreachable.output;
 
-  ok("logs delete '" + name + "' --server SRV01");
+  // Deleting is answered Cancel without --yes: the file stays.
+  support::ProgramRun kept = console("logs delete '" + name + "' --server SRV01" + on);
+  EXPECT_EQ(kept.exit_code, 1) << kept.output;
+  EXPECT_NE(kept.output.find("asked: DELETE REPORT LOG(S)?"), std::string::npos) << kept.output;
+  EXPECT_TRUE(fs::exists(logs + "/" + name));
+  ok("logs delete '" + name + "' --yes --server SRV01");
   EXPECT_FALSE(fs::exists(logs + "/" + name));
   EXPECT_EQ(ok("logs list --server SRV01 --wide").find(name), std::string::npos);
 }

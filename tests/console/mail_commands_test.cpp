@@ -99,6 +99,13 @@ TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhe
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_TRUE(has(refused.output, "Invalid Port specified, field is required.")) << refused.output;
   EXPECT_EQ(registry(), before);
+  // A number that is no port is refused before anything is typed.
+  for (const char* port : {"70000", "0"}) {
+    refused = run(both + " --port " + port);
+    EXPECT_EQ(refused.exit_code, 1) << port;
+    EXPECT_TRUE(has(refused.output, "--port takes a port number from 1 to 65535")) << refused.output;
+    EXPECT_EQ(registry(), before);
+  }
 
   support::ProgramRun saved = run(both + " --smtp mail.example --security tls --password 'p w'");
   EXPECT_EQ(saved.exit_code, 0) << saved.output;

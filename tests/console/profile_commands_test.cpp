@@ -74,13 +74,25 @@ TEST_F(ConsoleProfiles, AProfileIsDisabledFromTheListsMenuAndDeletedAfterTheConf
   ASSERT_EQ(run("profile enable shares").exit_code, 0);
   EXPECT_EQ(key_of("\\Profiles\\Shares").find("\"Disabled\""), std::string::npos);
 
-  support::ProgramRun deleted = run("profile delete Shares");
+  // Without --yes the library's question is answered Cancel: the question is repeated with the refusal.
+  const std::string before = key_of("\\Profiles\\Shares");
+  support::ProgramRun kept = run("profile delete Shares");
+  EXPECT_EQ(kept.exit_code, 1) << kept.output;
+  EXPECT_NE(kept.output.find("asked: CONFIRM PROFILE DELETE: Delete Profile Shares on server SRV01?"), std::string::npos)
+      << kept.output;
+  EXPECT_EQ(key_of("\\Profiles\\Shares"), before);
+  // Made again as another type only with --yes: the profile keeps its type until then.
+  support::ProgramRun retyped = run("profile create Shares --type VNX_LOGIN_TRACK");
+  EXPECT_EQ(retyped.exit_code, 1) << retyped.output;
+  EXPECT_EQ(key_of("\\Profiles\\Shares"), before);
+
+  support::ProgramRun deleted = run("profile delete Shares --yes");
   ASSERT_EQ(deleted.exit_code, 0) << deleted.output;
   EXPECT_NE(deleted.output.find("[message box] CONFIRM PROFILE DELETE: Delete Profile Shares on server SRV01?"),
             std::string::npos)
       << deleted.output;
   EXPECT_EQ(key_of("\\Profiles\\Shares"), "<no key>");
-  support::ProgramRun missing = run("profile delete Shares");
+  support::ProgramRun missing = run("profile delete Shares --yes");
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.output.find("SRV01 has no profile Shares"), std::string::npos) << missing.output;
 }

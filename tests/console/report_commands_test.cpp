@@ -231,11 +231,17 @@ TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
   for (const char* args : {"quick-report --server SRV01 --days 0", "quick-report --server SRV01 --days 2 --hours 3",
                            "quick-report --server SRV01 --from 2026-12-05",
                            "quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04",
-                           "quick-report --server SRV09 --days 1", "custom-report --server SRV01"}) {
+                           "quick-report --server SRV09 --days 1", "custom-report --server SRV01",
+                           // An output path whose folder is missing fails before any log file is read.
+                           "quick-report --server SRV01 --days 4 --csv /nonexistent/dir/q.csv",
+                           "graphical-report --server SRV01 --chart 1400:4:0 --html /nonexistent/x"}) {
     Outcome r = run(args);
     EXPECT_EQ(r.exit_code, 1) << args;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << args << "\n" << r.output;
   }
+  Outcome unwritable = run("quick-report --server SRV01 --days 4 --csv /nonexistent/dir/q.csv");
+  EXPECT_EQ(unwritable.output, "vornix-console: --csv /nonexistent/dir/q.csv: cannot be written (Windows error 3: The "
+                               "system cannot find the path specified.); nothing was done\n");
   // A window without activity: the library's message, no file, a failing exit.
   Outcome r = run("quick-report --server SRV01 --from 2020-01-01 --to 2020-01-02 --csv '" + out_ + "/e.csv'");
   EXPECT_EQ(r.exit_code, 1);

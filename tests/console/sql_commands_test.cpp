@@ -39,6 +39,11 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
   support::WorldBuilder scratch;
   const std::string world = " --world '" + scratch.folder() + "/demo'";
   ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
+  // Before the setup there is no database: the sizes say what to run, not the driver's words about 'master'.
+  support::ProgramRun early = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01" + world);
+  EXPECT_EQ(early.exit_code, 1);
+  EXPECT_EQ(early.output, "vornix-console: SRV01: the VORNIX_for_Windows database is not set up on its SQL Server "
+                          "(vornix-console sql-setup --server SRV01 sets it up)\n");
   support::ProgramRun first = console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01" + world);
   ASSERT_EQ(first.exit_code, 0) << first.output;
   EXPECT_NE(first.output.find("0021: SRV01 | Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
