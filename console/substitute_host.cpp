@@ -578,10 +578,10 @@ HIMAGELIST insert_list_images(const Library& library) {
   return images;
 }
 
-void give_back_record(const Library& library, void* record) {
+bool give_back_record(const Library& library, void* record) {
   auto allocate = reinterpret_cast<DWORD_PTR(WINAPI*)()>(export_address(library, "alloc_memory_for_list"));
   auto release = reinterpret_cast<DWORD(WINAPI*)(uintptr_t, uintptr_t, void*)>(export_address(library, "delete_list_item"));
-  if (record == nullptr || allocate == nullptr || release == nullptr) return;
+  if (record == nullptr || allocate == nullptr || release == nullptr) return false;
   bool given_by_host, copied;
   {
     std::lock_guard<std::mutex> guard(g_lock);
@@ -590,16 +590,17 @@ void give_back_record(const Library& library, void* record) {
   }
   if (given_by_host) {
     release(0, 0, record);
-    return;
+    return true;
   }
   // A row the library inserted itself carries its own value (a kind's number), no record; a copy goes back once.
-  if (!copied) return;
+  if (!copied) return false;
   // The row's data is a copy the host keeps: it goes back in a record of the library's allocation, which the
   // library frees with what the record owns.
   auto* given = reinterpret_cast<void*>(allocate());
-  if (given == nullptr) return;
+  if (given == nullptr) return false;
   std::memcpy(given, record, kListItemBytes);
   release(0, 0, given);
+  return true;
 }
 
 bool list_store_frozen() { return g_store_frozen; }
@@ -633,8 +634,9 @@ void give_back_tree_rows(const Library& library, HWND tree, HTREEITEM item) {
     TVITEMA row = {};
     row.mask = TVIF_PARAM;
     row.hItem = item;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
-    give_back_record(library, reinterpret_cast<void*>(row.lParam));
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
+        !give_back_record(library, reinterpret_cast<void*>(row.lParam)))
+      continue;
     row.lParam = 0;
     SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
   }
@@ -646,8 +648,9 @@ void give_back_list_rows(const Library& library, HWND list) {
     LVITEMA row = {};
     row.mask = LVIF_PARAM;
     row.iItem = r;
-    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) || row.lParam == 0) continue;
-    give_back_record(library, reinterpret_cast<void*>(row.lParam));
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row)) ||
+        !give_back_record(library, reinterpret_cast<void*>(row.lParam)))
+      continue;
     row.lParam = 0;
     SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
   }

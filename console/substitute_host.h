@@ -104,8 +104,9 @@ bool list_store_frozen();
 // Gives a list's row that the library listed without a record one of the library's allocation, as the host does
 // before it passes the row on: this module's, of the list's identifier (none when 0); the record.
 void* attach_row_record(const Library& library, HWND list, int row, uint32_t control_id);
-// Gives a row's record back to the library (delete_list_item), as the host does when the row goes.
-void give_back_record(const Library& library, void* record);
+// Gives a row's record back to the library (delete_list_item), as the host does when the row goes: a record the
+// host gave the row, or the host's copy of an inserted row's, once. False for a value the library put there itself.
+bool give_back_record(const Library& library, void* record);
 // Drops every screen and descriptor (the windows themselves go with ui::reset).
 void clear_screens();
 
