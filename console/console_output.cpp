@@ -57,7 +57,7 @@ int row_image(HWND list, WPARAM row) {
 
 std::string one_line(std::string text) {
   for (char& c : text)
-    if (c == '\n' || c == '\r') c = ' ';
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   return text;
 }
 
@@ -270,10 +270,13 @@ void print_table(const Listing& listing) {
     if (!listing.none.empty()) std::printf("  %s\n", listing.none.c_str());
     return;
   }
+  std::vector<const std::vector<std::string>*> lines;
+  if (listing.heading) lines.push_back(&listing.columns);
+  for (const auto& row : listing.rows) lines.push_back(&row);
   std::vector<size_t> widths(listing.columns.size(), 0);
   for (size_t c = 0; c < widths.size() && c < listing.widths.size(); ++c) widths[c] = listing.widths[c];
-  for (const auto& row : listing.rows)
-    for (size_t c = 0; c < row.size() && c < widths.size(); ++c) widths[c] = std::max(widths[c], columns_of(row[c]));
+  for (const auto* row : lines)
+    for (size_t c = 0; c < row->size() && c < widths.size(); ++c) widths[c] = std::max(widths[c], columns_of((*row)[c]));
   auto total = [&] {
     size_t sum = 2 + widths.size() - 1;
     for (size_t w : widths) sum += w;
@@ -285,15 +288,20 @@ void print_table(const Listing& listing) {
     if (widths[widest] <= kNarrowestCut) break;
     --widths[widest];
   }
-  for (const auto& row : listing.rows) {
+  // Columns cut to their narrowest that still do not fit are left out from the last, and said so.
+  size_t left_out = 0;
+  while (!g_wide && total() > kTableColumns && widths.size() > 1) widths.pop_back(), ++left_out;
+  for (const auto* row : lines) {
     std::string line;
     for (size_t c = 0; c < widths.size(); ++c) {
-      std::string cell = fit(c < row.size() ? row[c] : "", widths[c]);
-      if (c + 1 == widths.size()) cell.erase(cell.find_last_not_of(' ') + 1);
+      std::string cell = fit(c < row->size() ? one_line((*row)[c]) : "", widths[c]);
       line += (c ? " " : "  ") + cell;
     }
+    line.erase(line.find_last_not_of(' ') + 1);
     std::printf("%s\n", line.c_str());
   }
+  if (left_out)
+    std::printf("  (%zu more column%s: --wide or --format csv shows them)\n", left_out, left_out == 1 ? "" : "s");
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ struct Listing {
   std::vector<std::vector<std::string>> rows;   // one cell per column
   std::string none = "(none)";                  // the table's line when there are no rows
   std::vector<size_t> widths = {};              // the table's narrowest width of each column (none: 0)
+  bool heading = false;                         // the table shows the column names above its rows
 };
 // Takes "--format table|csv|json" (table when absent) and "--wide" out of
 // args; false after a one-line error.

@@ -416,7 +416,7 @@ const Command kCommands[] = {
      "add NAME to this console's servers from the server list's menu: looked up on\n"
      "the network, known with its address, its product key made",
      run_add_server},
-    {"profiles", "profiles --server NAME [--world DIR]",
+    {"profiles", "profiles --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the server's tracking profiles with type, state, alerts and creator, as\n"
      "the profile screen's fields describe each",
      run_profiles},
@@ -459,13 +459,13 @@ const Command kCommands[] = {
      "ask the known server NAME, an enterprise host, for its status over TCP port\n"
      "4060 (the server screen's Get button) and show its two status fields",
      run_enterprise_status},
-    {"servers-known", "servers-known --host NAME [--world DIR]",
+    {"servers-known", "servers-known --host NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the servers that the enterprise host NAME reports", run_servers_known},
-    {"alert-agents", "alert-agents --server NAME [--world DIR]",
+    {"alert-agents", "alert-agents --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
      "runs an enterprise host while these run)",
      run_alert_agents},
-    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--world DIR]",
+    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--format table|csv|json] [--wide] [--world DIR]",
      "the statistics of the server's agent as its row of the server list keeps them:\n"
      "read as its status display reads them (from the local scout agent when it runs\n"
      "and has them, else over the agent's pipe; the demo network's SRV01 answers it);\n"
@@ -488,7 +488,7 @@ const Command kCommands[] = {
      "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
      "--choose runs entry N, each --answer typed into the next dialog's field",
      run_menu},
-    {"view-log", "view-log --server NAME [--archived] [--csv OUT] FILE... [--world DIR]",
+    {"view-log", "view-log --server NAME [--archived] [--csv OUT | --format table|csv|json] [--wide] FILE... [--world DIR]",
      "pick activity log files (all of one family) by name in the server's current\n"
      "(or archived) log file list and read them into the columns of that family's\n"
      "quick-report view: a table here, or comma-delimited text with a header line\n"
@@ -576,7 +576,7 @@ const Command kCommands[] = {
      "draw one of the library's owner-drawn controls as the library draws it\n"
      "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
      run_draw},
-    {"settings", "settings --server NAME [--world DIR]",
+    {"settings", "settings --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "every configuration value of the server as its configuration form shows it\n"
      "once the library filled it, with its identifier, then the form's lists (and\n"
      "the same for the QVAWKQ form, with the permitted hours, when the server is\n"
@@ -643,7 +643,7 @@ const Command kCommands[] = {
      "cell that differs, --click clicks day headings (Sun) or hour labels (midn,\n"
      "1am, noon, 11pm), each turning its column or row over; OK saves the grid",
      run_qvawkq_hours},
-    {"schedules", "schedules --server NAME [--graphical] [--world DIR]",
+    {"schedules", "schedules --server NAME [--graphical] [--format table|csv|json] [--wide] [--world DIR]",
      "list the server's scheduled activity profiles (or the graphical ones), each\n"
      "opened on its screen: its state, run times and reports (and the graphical\n"
      "ones' addresses and report period)",
@@ -662,7 +662,7 @@ const Command kCommands[] = {
      "the time list offers it; a schedule of the name is replaced only with\n"
      "--replace, and keeps its run history",
      run_schedule},
-    {"saved-reports", "saved-reports --server NAME [--world DIR]",
+    {"saved-reports", "saved-reports --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the server's saved custom reports and graphical report definitions", run_saved_reports},
     {"run-saved-report", "run-saved-report REPORT --server NAME [--world DIR]",
      "run the saved custom report selected in its list: the library writes its\n"

@@ -131,23 +131,24 @@ HWND host_list(const Library& l, HWND screen, const std::string& name, BYTE** re
   return list;
 }
 
-// The rows the library added to the host's list beside the host's own, each with the text its record holds.
-void print_added_rows(HWND list, const BYTE* host_record, size_t text_offset) {
-  int printed = 0;
+// The rows the library added to the host's list beside the host's own, each with the text its record holds,
+// by name.
+void list_added_rows(HWND list, const BYTE* host_record, size_t text_offset, Listing* listing) {
   for (int row = 0; row < row_count(list); ++row) {
     const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row));
     if (record == host_record) continue;
-    std::printf("  %-24s %s\n", row_text(list, row).c_str(), record ? reinterpret_cast<const char*>(record + text_offset) : "");
-    ++printed;
+    listing->rows.push_back({row_text(list, row), record ? reinterpret_cast<const char*>(record + text_offset) : ""});
   }
-  if (printed == 0) std::printf("  (none)\n");
+  std::sort(listing->rows.begin(), listing->rows.end());
 }
 
 // Runs one listing request from its button, the host's row of the name its companion.
 int listing_command(std::vector<std::string> args, const char* flag, const char* command, uint32_t button,
-                    const char* heading, size_t text_offset) {
+                    const char* heading, size_t text_offset, std::vector<std::string> columns) {
   bool missing = false;
   std::string name = take_option(args, flag, &missing);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
   Library l;
   if (!start(&l, false)) return 1;
@@ -157,23 +158,25 @@ int listing_command(std::vector<std::string> args, const char* flag, const char*
   HWND list = host_list(l, screen, name, &record);
   DWORD done = press(l, screen, add_button(screen, kButtonItem, button, kNetScreenKey, kHostListItem));
   hosts.clear();
-  std::printf("%s %s:\n", heading, row_text(list, 0).c_str());
-  print_added_rows(list, record, text_offset);
+  Listing listing{std::string(heading) + " " + row_text(list, 0) + ":", std::move(columns), {}, "(none)", {24}};
+  list_added_rows(list, record, text_offset, &listing);
+  print_listing(listing, format);
   int status = done == 1 ? 0 : fail(request_failure(name, record));
   release_rows(l, list);
   host::unload_library(&l.library);
   return status;
 }
 
-// What a record carries of its server's agent statistics.
-void print_statistics(const std::string& server, const BYTE* record) {
-  std::printf("Agent statistics of %s\n", server.c_str());
+// What a record carries of its server's agent statistics, as one row.
+std::vector<std::string> statistics_row(const std::string& server, const BYTE* record) {
   uint32_t started = item_word(record, kItemWordAgentStartTime);
-  std::printf("  agent started: %s\n", started ? utc_text(started).c_str() : "(not reported)");
-  const BYTE* agent = record + kItemAgentVersion;
-  const BYTE* driver = record + kItemDriverVersion;
-  std::printf("  versions:      agent %d.%02d%c, driver %d.%02d%c\n", agent[0], agent[1], agent[2] + 96, driver[0],
-              driver[1], driver[2] + 96);
+  auto version = [](const BYTE* v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%02d%c", v[0], v[1], v[2] + 96);
+    return std::string(text);
+  };
+  return {server, started ? utc_text(started) : "(not reported)", version(record + kItemAgentVersion),
+          version(record + kItemDriverVersion)};
 }
 
 // The text a forced refresh read from the server's settings (its report path, or its QVAWKQ log share).
@@ -229,12 +232,12 @@ int enterprise_status_command(std::vector<std::string> args) {
 
 int servers_known_command(std::vector<std::string> args) {
   return listing_command(std::move(args), "--host", "servers-known", kRegisteredServersButton,
-                         "Servers known to enterprise host", kItemKnownText);
+                         "Servers known to enterprise host", kItemKnownText, {"server", "state"});
 }
 
 int alert_agents_command(std::vector<std::string> args) {
   return listing_command(std::move(args), "--server", "alert-agents", kAlertAgentsButton, "Active Alert agents of",
-                         kItemAlertText);
+                         kItemAlertText, {"agent", "alerts"});
 }
 
 int agent_stats_command(std::vector<std::string> args) {
@@ -242,6 +245,8 @@ int agent_stats_command(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   bool force = take_flag(args, "--force");
   bool sibling = take_flag(args, "--sibling");
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || server.empty() || !args.empty() || (force && sibling))
     return fail("agent-stats takes --server NAME and either --force or --sibling (and --world DIR)");
   Library l;
@@ -279,13 +284,19 @@ int agent_stats_command(std::vector<std::string> args) {
   pipes.clear();
   std::string configured = configured_text(record);
   if (sibling) {
-    std::printf("QVAWKQ agent statistics of %s asked for\n", server.c_str());
-    if (!configured.empty()) std::printf("  log share:     %s\n", configured.c_str());
+    Listing asked{"QVAWKQ agent statistics of " + server + " asked for", {"server", "log share"}, {{server, configured}}};
+    asked.heading = true;
+    print_listing(asked, format);
     return 0;
   }
   if (record[kItemStatusReply] == 0) return fail(server + ": no statistics (no agent pipe answered, or access was denied)");
-  print_statistics(server, record);
-  if (!configured.empty()) std::printf("  report path:   %s\n", configured.c_str());
+  // The report path is read only by a forced refresh; the periodic one leaves it empty.
+  Listing stats{"Agent statistics of " + server,
+                {"server", "agent started", "agent version", "driver version", "report path"},
+                {statistics_row(server, record)}};
+  stats.rows[0].push_back(configured);
+  stats.heading = true;
+  print_listing(stats, format);
   return 0;
 }
 

@@ -180,18 +180,20 @@ HWND open_form(const char* title) { return host::create_screen(kFormKey, title);
 
 // ---- profiles --------------------------------------------------------------------
 
-int run_profiles(Session& s) {
-  std::printf("Profiles on %s: %d\n", s.server.c_str(), row_count(s.profiles));
+int run_profiles(Session& s, Format format) {
+  Listing listing{"Profiles on " + s.server + ": " + std::to_string(row_count(s.profiles)),
+                  {"name", "type", "state", "alerts", "flags", "created by", "created"}, {}};
+  listing.heading = true;
   for (int row = 0; row < row_count(s.profiles); ++row) {
     ui::click_row(s.profiles, row);
     std::string flags;
-    if (detail(s, kDetailExcluded) == "TRUE") flags += " excluded-accounts";
-    if (detail(s, kDetailPattern) == "TRUE") flags += " pattern";
-    std::printf("  %-28s %-26s %-8s alerts=%s%s created by %s, %s\n", detail(s, kDetailName).c_str(),
-                detail(s, kDetailType).c_str(), detail(s, kDetailDisabled) == "TRUE" ? "disabled" : "enabled",
-                detail(s, kDetailAlerts).c_str(), flags.c_str(), detail(s, kDetailCreator).c_str(),
-                detail(s, kDetailCreated).c_str());
+    if (detail(s, kDetailExcluded) == "TRUE") flags += "excluded-accounts";
+    if (detail(s, kDetailPattern) == "TRUE") flags += flags.empty() ? "pattern" : " pattern";
+    listing.rows.push_back({detail(s, kDetailName), detail(s, kDetailType),
+                            detail(s, kDetailDisabled) == "TRUE" ? "disabled" : "enabled", detail(s, kDetailAlerts),
+                            flags, detail(s, kDetailCreator), detail(s, kDetailCreated)});
   }
+  print_listing(listing, format);
   return 0;
 }
 
@@ -591,8 +593,10 @@ int with_session(const std::string& server, Run run) {
 int profiles_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || server.empty() || !args.empty()) return fail("profiles takes --server NAME");
-  return with_session(server, [](Session& s) { return run_profiles(s); });
+  return with_session(server, [&](Session& s) { return run_profiles(s, format); });
 }
 
 int profile_command(std::vector<std::string> args) {

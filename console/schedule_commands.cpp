@@ -168,21 +168,26 @@ bool add_run_time(const Library& l, const ScheduleScreen& s, const std::string& 
 
 // ---- The commands ---------------------------------------------------------------------------
 
-// Every schedule of the list opened in turn and printed as the screen shows it.
-int list_schedules(const Library& l, const ScheduleScreen& s, const std::string& server) {
+// Every schedule of the list opened in turn and listed as the screen shows it.
+int list_schedules(const Library& l, const ScheduleScreen& s, const std::string& server, Format format) {
   const bool graphical = s.kind == &kGraphical;
   std::vector<std::string> names = row_texts(s.schedules);
-  std::printf("Scheduled %sactivity profiles on %s: %zu\n", graphical ? "graphical " : "", server.c_str(), names.size());
+  Listing listing{"Scheduled " + std::string(graphical ? "graphical " : "") + "activity profiles on " + server + ": " +
+                      std::to_string(names.size()),
+                  {"name", "state", "runs", "reports"}, {}};
+  listing.heading = true;
+  if (graphical) listing.columns.insert(listing.columns.end(), {"e-mails", "period"});
   for (const std::string& name : names) {
     open_schedule(l, s, name);
-    std::printf("  %s (%s)\n    runs: %s\n    reports: %s\n", name.c_str(), checked(s.disable) ? "disabled" : "enabled",
-                joined(row_texts(s.run_times)).c_str(), joined(row_texts(s.chosen)).c_str());
+    listing.rows.push_back({name, checked(s.disable) ? "disabled" : "enabled", joined(row_texts(s.run_times)),
+                            joined(row_texts(s.chosen))});
     if (!graphical) continue;
     std::string period = window_text(s.period);
-    std::printf("    e-mails: %s%s\n    period: %s\n", joined(row_texts(s.emails)).c_str(),
-                checked(s.central) ? ", and those of the server configuration" : "",
-                period.empty() ? "(none)" : ("last " + period + (checked(s.hours) ? " hours" : " days")).c_str());
+    listing.rows.back().push_back(joined(row_texts(s.emails)) +
+                                  (checked(s.central) ? ", and those of the server configuration" : ""));
+    listing.rows.back().push_back(period.empty() ? "(none)" : "last " + period + (checked(s.hours) ? " hours" : " days"));
   }
+  print_listing(listing, format);
   return 0;
 }
 
@@ -267,10 +272,12 @@ int on_server(std::vector<std::string>& args, const char* command, Job job) {
 
 int schedules_command(std::vector<std::string> args) {
   bool graphical = take_flag(args, "--graphical");
+  Format format;
+  if (!take_format(args, &format)) return 1;
   return on_server(args, "schedules", [&](const Library& l, const std::string& server) {
     if (!args.empty()) return fail("schedules takes --server NAME and optionally --graphical");
     ScheduleScreen s = {};
-    int status = open_screen(l, server, graphical, &s) ? list_schedules(l, s, server) : 1;
+    int status = open_screen(l, server, graphical, &s) ? list_schedules(l, s, server, format) : 1;
     close_screen(l, s);
     return status;
   });
@@ -312,16 +319,28 @@ int schedule_command(std::vector<std::string> args) {
 }
 
 int saved_reports_command(std::vector<std::string> args) {
+  Format format;
+  if (!take_format(args, &format)) return 1;
   return on_server(args, "saved-reports", [&](const Library& l, const std::string& server) {
     if (!args.empty()) return fail("saved-reports takes only --server NAME");
     ScheduleScreen s = {}, g = {};
     int status = open_screen(l, server, false, &s) && open_screen(l, server, true, &g) ? 0 : 1;
     if (status == 0) {
-      std::vector<std::string> reports = row_texts(s.saved), graphs = row_texts(g.saved);
-      std::printf("Saved custom reports on %s: %zu\n", server.c_str(), reports.size());
-      for (const std::string& r : reports) std::printf("  %s\n", r.c_str());
-      std::printf("Saved graphical report definitions on %s: %zu\n", server.c_str(), graphs.size());
-      for (const std::string& r : graphs) std::printf("  %s\n", r.c_str());
+      // People get the two lists one below the other; scripts one list whose rows say which they are.
+      const std::pair<const char*, std::vector<std::string>> lists[] = {
+          {"custom report", row_texts(s.saved)}, {"graphical report definition", row_texts(g.saved)}};
+      Listing all{"", {"kind", "name"}, {}};
+      for (const auto& [kind, names] : lists) {
+        Listing one{std::string("Saved ") + (kind[0] == 'c' ? "custom reports" : "graphical report definitions") +
+                        " on " + server + ": " + std::to_string(names.size()),
+                    {"name"}, {}, ""};
+        for (const std::string& name : names) {
+          one.rows.push_back({name});
+          all.rows.push_back({kind, name});
+        }
+        if (format == Format::kTable) print_listing(one, format);
+      }
+      if (format != Format::kTable) print_listing(all, format);
     }
     close_screen(l, s);
     close_screen(l, g);

@@ -283,10 +283,6 @@ int with_library(std::vector<std::string>& args, const char* usage, bool needs_s
   return status;
 }
 
-void print_line(const std::string& name, const std::string& id, const std::string& text) {
-  std::printf("  %-28s %-11s %s\n", name.c_str(), id.c_str(), text.c_str());
-}
-
 // ---- settings, setting, set ----------------------------------------------------------
 
 // The form of one key with every field of it, and its lists; filled. False after the failure.
@@ -355,45 +351,63 @@ bool run_grid_dialog(Screen& s, const std::vector<int>& clicks, ui::JournalEntry
   return found;
 }
 
-int print_form(Library& l, const std::string& server, bool sibling) {
+// Every field and list of one form as rows of name, field identifier and value; false after the failure.
+bool form_rows(Library& l, const std::string& server, bool sibling, std::vector<std::vector<std::string>>* rows) {
   Screen s;
   std::vector<std::pair<const Setting*, HWND>> fields;
   std::vector<std::pair<const char*, HWND>> lists;
   if (!read_form(l, server, sibling, &fields, &lists, &s)) {
     close_screen(s);
-    return 1;
+    return false;
   }
-  for (const auto& [setting, field] : fields) print_line(setting->name, id_text(setting->ids[0]), shown_value(*setting, field));
+  for (const auto& [setting, field] : fields) rows->push_back({setting->name, id_text(setting->ids[0]), shown_value(*setting, field)});
   for (const auto& [name, list] : lists)
-    print_line(name, std::strcmp(name, "LLOUTracked") == 0 || std::strcmp(name, "IP_Ranges") == 0 ? "(key)" : "(list)",
-               joined(rows_of(list)));
+    rows->push_back({name, std::strcmp(name, "LLOUTracked") == 0 || std::strcmp(name, "IP_Ranges") == 0 ? "(key)" : "(list)",
+                     joined(rows_of(list))});
   if (sibling) {
     ui::JournalEntry grid;
     DWORD unused = 0;
-    if (run_grid_dialog(s, {}, &grid, &unused)) print_line("ValidHoursGrid", "(grid)", hours_text(grid.checked));
+    if (run_grid_dialog(s, {}, &grid, &unused)) rows->push_back({"ValidHoursGrid", "(grid)", hours_text(grid.checked)});
   }
   close_screen(s);
-  return 0;
+  return true;
 }
 
 }  // namespace
 
 int settings_command(std::vector<std::string> args) {
+  Format format;
+  if (!take_format(args, &format)) return 1;
   return with_library(args, "settings takes --server NAME", true, [&](Library& l, const std::string& server) {
     if (!args.empty()) return fail("settings takes only --server NAME");
-    std::printf("Settings of %s (SOFTWARE\\Brightmere Software, Inc.\\VORNIX):\n", server.c_str());
-    if (int status = print_form(l, server, false)) return status;
+    // People get each form under its key; scripts one list whose rows name their key.
+    Listing all{"", {"key", "name", "field", "value"}, {}};
+    auto add = [&](const char* key, bool sibling) {
+      Listing form{std::string(sibling ? "QVAWKQ settings" : "Settings") + " of " + server +
+                       " (SOFTWARE\\Brightmere Software, Inc.\\" + key + "):",
+                   {"name", "field", "value"}, {}, "(none)", {28, 11}};
+      if (!form_rows(l, server, sibling, &form.rows)) return false;
+      for (const auto& row : form.rows) {
+        all.rows.push_back({key});
+        all.rows.back().insert(all.rows.back().end(), row.begin(), row.end());
+      }
+      if (format == Format::kTable) print_listing(form, format);
+      return true;
+    };
+    if (!add("VORNIX", false)) return 1;
     // The QVAWKQ form exists for the console's QVAWKQ servers only.
     Screen s = open_screen(l, "QVAWKQ Servers");
     HWND siblings = add_server_list(s, kSiblingServerList);
     bool known = select_only(siblings, server);
     close_screen(s);
     if (!known) {
-      std::printf("QVAWKQ settings of %s: none (not one of the console's QVAWKQ servers)\n", server.c_str());
-      return 0;
+      if (format == Format::kTable)
+        std::printf("QVAWKQ settings of %s: none (not one of the console's QVAWKQ servers)\n", server.c_str());
+    } else if (!add("QVAWKQ", true)) {
+      return 1;
     }
-    std::printf("QVAWKQ settings of %s (SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ):\n", server.c_str());
-    return print_form(l, server, true);
+    if (format != Format::kTable) print_listing(all, format);
+    return 0;
   });
 }
 

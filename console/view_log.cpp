@@ -24,7 +24,6 @@ constexpr uint16_t kViewScreenKey = 10;
 constexpr int kFilesItem = 1950, kReadItem = 1951;
 constexpr uint32_t kViewLogFileData = 0x60440800;
 constexpr uint32_t kCurrentLogFiles = 0x60F40049, kArchivedLogFiles = 0x60F4004A;
-constexpr size_t kTableCellChars = 40;  // wider cells are cut in the terminal table
 
 std::string base_name(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
@@ -44,39 +43,38 @@ std::vector<std::string> column_titles(HWND list) {
   }
 }
 
-// One line per row, columns as wide as their widest cell (at most kTableCellChars).
-std::string table_cell(const std::string& text) {
-  std::string flat = text;
-  for (char& c : flat)
-    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-  return flat.size() > kTableCellChars ? flat.substr(0, kTableCellChars - 3) + "..." : flat;
-}
-
-void print_table(HWND list, const char* view_name) {
-  std::vector<std::string> titles = column_titles(list);
-  std::vector<std::vector<std::string>> rows;
+// The view's rows under its column titles, spaces around them trimmed; a title the view repeats gets
+// " (2)", " (3)" so that every JSON key is its own. The table leaves out the columns no row fills.
+void print_rows(HWND list, const char* view_name, Format format) {
+  Listing listing{"", {}, {}};
+  listing.heading = true;
+  for (std::string title : column_titles(list)) {
+    title.erase(0, title.find_first_not_of(' '));
+    title.erase(title.find_last_not_of(' ') + 1);
+    int seen = static_cast<int>(std::count(listing.columns.begin(), listing.columns.end(), title));
+    for (int n = 1; seen > 0; ++n) {
+      std::string numbered = title + " (" + std::to_string(n + 1) + ")";
+      if (std::find(listing.columns.begin(), listing.columns.end(), numbered) == listing.columns.end())
+        title = numbered, seen = 0;
+    }
+    listing.columns.push_back(title);
+  }
   for (int row = 0; row < row_count(list); ++row) {
-    rows.emplace_back();
-    for (size_t c = 0; c < titles.size(); ++c) rows.back().push_back(table_cell(row_text(list, row, static_cast<int>(c))));
+    listing.rows.emplace_back();
+    for (size_t c = 0; c < listing.columns.size(); ++c) listing.rows.back().push_back(row_text(list, row, static_cast<int>(c)));
   }
-  std::vector<size_t> widths;
-  for (size_t c = 0; c < titles.size(); ++c) {
-    size_t width = table_cell(titles[c]).size();
-    for (const auto& row : rows) width = std::max(width, row[c].size());
-    widths.push_back(width);
+  if (format == Format::kTable) {
+    for (size_t c = listing.columns.size(); c-- > 0;) {
+      bool empty = true;
+      for (const auto& cells : listing.rows) empty = empty && cells[c].empty();
+      if (!empty || listing.rows.empty()) continue;
+      listing.columns.erase(listing.columns.begin() + static_cast<std::ptrdiff_t>(c));
+      for (auto& cells : listing.rows) cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(c));
+    }
   }
-  auto line = [&](const std::vector<std::string>& cells) {
-    std::string text;
-    for (size_t c = 0; c < cells.size(); ++c)
-      text += cells[c] + std::string(widths[c] - cells[c].size() + (c + 1 < cells.size() ? 2 : 0), ' ');
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    std::printf("%s\n", text.c_str());
-  };
-  std::vector<std::string> heading;
-  for (const std::string& t : titles) heading.push_back(table_cell(t));
-  line(heading);
-  for (const auto& row : rows) line(row);
-  std::printf("(%zu %s row%s)\n", rows.size(), view_name, rows.size() == 1 ? "" : "s");
+  print_listing(listing, format);
+  if (format == Format::kTable)
+    std::printf("(%zu %s row%s)\n", listing.rows.size(), view_name, listing.rows.size() == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -86,6 +84,9 @@ int view_log(std::vector<std::string> args) {
   std::string csv = take_option(args, "--csv", &missing);
   std::string server = take_option(args, "--server", &missing);
   bool archived = take_flag(args, "--archived");
+  Format format;
+  if (!take_format(args, &format)) return 1;
+  if (!csv.empty() && format != Format::kTable) return fail("view-log takes either --csv OUT or --format csv|json");
   if (missing || server.empty() || args.empty())
     return fail("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
   if (!output_path_ready("--csv", csv)) return 1;
@@ -138,7 +139,7 @@ int view_log(std::vector<std::string> args) {
     release_rows(l, read);
   }
   if (view >= 0 && csv.empty()) {
-    print_table(views[view], kQuickViewLists[view].name);
+    print_rows(views[view], kQuickViewLists[view].name, format);
   } else if (view >= 0) {
     int rows = row_count(views[view]);
     OutputFile out = output_file(csv, std::string("view-log-") + kQuickViewLists[view].tag + ".csv");

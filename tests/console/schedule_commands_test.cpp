@@ -3,6 +3,7 @@
 // history, renamed and deleted on their screens, a saved report handed to the runner, a scheduled
 // graphical activity saved with its period and addresses, and chart definitions saved and deleted.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <iterator>
@@ -54,6 +55,19 @@ class ConsoleSchedules : public ::testing::Test {
   }
   static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
+  // A schedule as the listing gives it to scripts: its cells after the name, joined by " | ".
+  std::string schedule(const std::string& name, bool graphical = false) {
+    nlohmann::json rows = nlohmann::json::parse(ok(graphical ? "schedules --graphical --format json" : "schedules --format json"));
+    for (const auto& row : rows) {
+      if (row.at("name") != name) continue;
+      std::string cells = row.at("state").get<std::string>() + " | " + row.at("runs").get<std::string>() + " | " +
+                          row.at("reports").get<std::string>();
+      if (graphical) cells += " | " + row.at("e-mails").get<std::string>() + " | " + row.at("period").get<std::string>();
+      return cells;
+    }
+    return "<no schedule " + name + ">";
+  }
+
   support::WorldBuilder scratch_;
   std::string world_;
 };
@@ -61,10 +75,8 @@ class ConsoleSchedules : public ::testing::Test {
 TEST_F(ConsoleSchedules, SchedulesAreReplacedRenamedAndDeletedOnTheirScreenAndASavedReportGoesToTheRunner) {
   std::string listed = ok("schedules");
   EXPECT_TRUE(has(listed, "Scheduled activity profiles on SRV01: 2\n")) << listed;
-  EXPECT_TRUE(has(listed, "  Morning summary (enabled)\n    runs: Everyday at 07:00\n"
-                          "    reports: Weekly file activity, Failed logons by user\n"))
-      << listed;
-  EXPECT_TRUE(has(listed, "  Month end (enabled)\n    runs: 1st of the current month at 23:30\n")) << listed;
+  EXPECT_EQ(schedule("Morning summary"), "enabled | Everyday at 07:00 | Weekly file activity, Failed logons by user");
+  EXPECT_EQ(schedule("Month end"), "enabled | 1st of the current month at 23:30 | Failed logons by user");
 
   // Without --replace an existing schedule stays; with it, the new one keeps the last run.
   const std::string at = " --at 'Fridays at 17:45' --report 'Failed logons by user'";
@@ -83,8 +95,7 @@ TEST_F(ConsoleSchedules, SchedulesAreReplacedRenamedAndDeletedOnTheirScreenAndAS
                                    before.substr(last_run, before.find("\r\n", last_run) + 2 - last_run),
                                    "\"CReports\"=" + multi_string(std::string("Failed logons by user") + '\0') + "\r\n"})
     EXPECT_TRUE(has(replaced, value)) << value << replaced;
-  EXPECT_TRUE(has(ok("schedules"), "  Morning summary (disabled)\n    runs: Fridays at 17:45\n"
-                                   "    reports: Failed logons by user\n"));
+  EXPECT_EQ(schedule("Morning summary"), "disabled | Fridays at 17:45 | Failed logons by user");
 
   // A time the screen's time list does not offer saves nothing.
   support::ProgramRun refused = run("schedule save Other --at 'Fridays 17:50' --report 'Failed logons by user'");
@@ -122,9 +133,7 @@ TEST_F(ConsoleSchedules, AGraphicalScheduleAndChartDefinitionsAreSavedAndADelete
         "\"Emails\"=" + multi_string(std::string("ops@x.test") + '\0') + "\r\n",
         "\"GReports\"=" + multi_string(std::string("Logons by hour") + '\0') + "\r\n"})
     EXPECT_TRUE(has(hourly, value)) << value << hourly;
-  EXPECT_TRUE(has(ok("schedules --graphical"), "  Hourly (enabled)\n    runs: Everyday at 06:00\n"
-                                               "    reports: Logons by hour\n    e-mails: ops@x.test\n"
-                                               "    period: last 12 hours\n"));
+  EXPECT_EQ(schedule("Hourly", true), "enabled | Everyday at 06:00 | Logons by hour | ops@x.test | last 12 hours");
   // Neither a number of days nor of hours: refused as the screen's checks refuse it.
   support::ProgramRun refused = run("schedule save Daily --graphical --at 'Everyday 06:00' --definition 'Logons by "
                                     "hour' --server-emails");

@@ -1,0 +1,123 @@
+// The console's listings for scripts and for people on a demo network: JSON that parses with the rows the
+// table shows, CSV with a header line and as many rows, tables within 100 columns.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "sim/program_runner.h"
+#include "sim/world_builder.h"
+
+namespace {
+
+class ConsoleListings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    world_ = scratch_.folder() + "/demo";
+    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
+  }
+
+  std::string ok(const std::string& arguments) {
+    support::ProgramRun r = support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'");
+    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
+    return r.output;
+  }
+
+  // The command's listing in all three forms, checked against each other; its JSON rows.
+  // `not_rows` counts the table's indented lines that are no rows (column headings).
+  nlohmann::json listed(const std::string& command, size_t not_rows) {
+    std::string table = ok(command);
+    size_t indented = 0;
+    for (size_t at = 0, end; at < table.size(); at = end + 1) {
+      end = table.find('\n', at);
+      std::string line = table.substr(at, end - at);
+      size_t columns = 0;
+      for (unsigned char c : line) columns += (c & 0xC0) != 0x80;
+      EXPECT_LE(columns, 100u) << command << "\n" << line;
+      indented += line.rfind("  ", 0) == 0 && line != "  (none)";
+    }
+    nlohmann::json json = nlohmann::json::parse(ok(command + " --format json"), nullptr, false);
+    EXPECT_TRUE(json.is_array()) << command;
+    if (!json.is_array()) return nlohmann::json::array();
+    EXPECT_EQ(indented - std::min(indented, not_rows), json.size()) << command << "\n" << table;
+    std::string csv = ok(command + " --format csv");
+    size_t lines = 0;
+    for (size_t at = csv.find("\r\n"); at != std::string::npos; at = csv.find("\r\n", at + 2)) ++lines;
+    EXPECT_EQ(lines, json.size() + 1) << "a header line and the rows\n" << csv;
+    if (!json.empty()) {
+      std::string header = csv.substr(0, csv.find("\r\n"));
+      EXPECT_EQ(static_cast<size_t>(std::count(header.begin(), header.end(), ',')) + 1, json[0].size()) << header;
+    }
+    return json;
+  }
+
+  static std::vector<std::string> column(const nlohmann::json& rows, const char* key) {
+    std::vector<std::string> values;
+    for (const auto& row : rows) values.push_back(row.at(key));
+    return values;
+  }
+
+  support::WorldBuilder scratch_;
+  std::string world_;
+};
+
+TEST_F(ConsoleListings, ProfilesAndSettingsOfAServer) {
+  nlohmann::json profiles = listed("profiles --server SRV01", 1);
+  ASSERT_EQ(profiles.size(), 5u);
+  auto logons = std::find_if(profiles.begin(), profiles.end(), [](const auto& p) { return p.at("name") == "Logons"; });
+  ASSERT_NE(logons, profiles.end());
+  EXPECT_EQ((*logons)["type"], "Logon / Logoff Activity");
+  EXPECT_EQ((*logons)["state"], "enabled");
+  EXPECT_EQ((*logons)["created by"], "demo on CONSOLE01");
+  // Whole cells with --wide: the type no longer cut.
+  EXPECT_NE(ok("profiles --server SRV01 --wide").find(" Active Directory Activity "), std::string::npos);
+
+  nlohmann::json settings = listed("settings --server SRV01", 0);
+  auto path = std::find_if(settings.begin(), settings.end(), [](const auto& s) { return s.at("name") == "ReportPath"; });
+  ASSERT_NE(path, settings.end());
+  EXPECT_EQ((*path)["key"], "VORNIX");
+  EXPECT_EQ((*path)["field"], "0x6038008B");
+  EXPECT_EQ((*path)["value"], "VNXLOGS$");
+  support::ProgramRun yaml =
+      support::run_program(VORNIX_CONSOLE_PATH, "settings --server SRV01 --format yaml --world '" + world_ + "'");
+  EXPECT_EQ(yaml.exit_code, 1);
+  EXPECT_EQ(yaml.output.find("VNXLOGS"), std::string::npos) << yaml.output;
+}
+
+TEST_F(ConsoleListings, SchedulesAndSavedReports) {
+  nlohmann::json schedules = listed("schedules --server SRV01", 1);
+  ASSERT_EQ(schedules.size(), 2u);
+  EXPECT_EQ(column(schedules, "name"), (std::vector<std::string>{"Month end", "Morning summary"}));
+  EXPECT_EQ(schedules[1]["runs"], "Everyday at 07:00");
+  EXPECT_EQ(schedules[1]["reports"], "Weekly file activity, Failed logons by user");
+  nlohmann::json graphical = listed("schedules --graphical --server SRV01", 1);
+  ASSERT_EQ(graphical.size(), 1u);
+  EXPECT_EQ(graphical[0]["e-mails"], "audit@demo.test");
+  EXPECT_EQ(graphical[0]["period"], "last 7 days");
+
+  nlohmann::json saved = listed("saved-reports --server SRV01", 0);
+  EXPECT_EQ(column(saved, "name"),
+            (std::vector<std::string>{"Failed logons by user", "Weekly file activity", "Logons by hour"}));
+  EXPECT_EQ(saved[2]["kind"], "graphical report definition");
+}
+
+TEST_F(ConsoleListings, EnterpriseListsAndAgentStatistics) {
+  nlohmann::json known = listed("servers-known --host SRV01", 0);
+  std::vector<std::string> names = column(known, "server");
+  EXPECT_EQ(names.size(), 3u);
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(known[0]["state"], "reporting to SRV01");
+  nlohmann::json alerts = listed("alert-agents --server SRV01", 0);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0]["agent"], "SRV01-ALERTS");
+
+  nlohmann::json stats = listed("agent-stats --force --server SRV01", 1);
+  ASSERT_EQ(stats.size(), 1u);
+  EXPECT_EQ(stats[0]["agent version"], "7.02b");
+  EXPECT_EQ(stats[0]["driver version"], "6.10c");
+  EXPECT_EQ(stats[0]["report path"], "VNXLOGS$");
+}
+
+}  // namespace
