@@ -332,13 +332,14 @@ void print_listing(const Listing& listing, Format format) {
     std::fputs(text.c_str(), stdout);
     return;
   }
-  nlohmann::json rows = nlohmann::json::array();
+  // Keys in column order, as the table shows them.
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   for (const auto& row : listing.rows) {
-    nlohmann::json object = nlohmann::json::object();
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (size_t c = 0; c < listing.columns.size(); ++c) object[listing.columns[c]] = c < row.size() ? row[c] : "";
     rows.push_back(object);
   }
-  std::printf("%s\n", rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  std::printf("%s\n", rows.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
 void show_progress(const std::string& text) {
