@@ -518,8 +518,8 @@ const Command kCommands[] = {
      "--max N as for quick-report (checked after each log record)",
      run_chart},
     {"graphical-report",
-     "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"
-     "  [--size WxH] [--world DIR]",
+     "graphical-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+     "  [--max N] --chart G:S:KIND... --html OUT [--size WxH] [--world DIR]",
      "run the quick report and write the charts, in the order given, into one HTML\n"
      "graphical report (OUT, .html appended unless it ends so) with the images\n"
      "embedded; a chart without rows becomes a \"No Data Found\" row",
@@ -808,37 +808,37 @@ void print_command_help(const Command& command) {
   for (const std::string& line : lines_of(command.about)) std::printf("%s\n", line.c_str());
 }
 
-// Edit distance (insertions, deletions, substitutions) between two words.
-size_t edit_distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-// The command nearest to a mistyped one, when it is near enough to be meant (a third of its letters).
+// The command nearest to a mistyped one, when it is near enough to be meant.
 const Command* nearest_command(const std::string& word) {
-  const Command* best = nullptr;
-  size_t best_distance = 0;
-  for (const Command& command : kCommands) {
-    size_t d = edit_distance(word, command.name);
-    if (best == nullptr || d < best_distance) best = &command, best_distance = d;
-  }
-  return best && best_distance <= std::max<size_t>(1, word.size() / 3) ? best : nullptr;
+  std::vector<std::string> names;
+  for (const Command& command : kCommands) names.push_back(command.name);
+  std::string near = console::nearest_word(word, names);
+  for (const Command& command : kCommands)
+    if (near == command.name) return &command;
+  return nullptr;
 }
 
 int unknown_command(const std::string& word) {
   const Command* near = nearest_command(word);
   return fail("unknown command '" + word + "'" +
               (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
+}
+
+// An option the command does not take is named, with the command's nearest option when one is near enough;
+// the exit code is that of a usage error (2), 0 when every option is the command's.
+int refuse_unknown_option(const Command& command, const std::vector<std::string>& args) {
+  std::vector<console::UsageOption> options = console::usage_options(command.usage);
+  options.push_back({"--world", true});
+  std::string word = console::unknown_option(args, options);
+  if (word.empty()) return 0;
+  std::vector<std::string> names;
+  for (const console::UsageOption& option : options) names.push_back(option.name);
+  names.insert(names.end(), {"--help", "--verbose"});
+  std::string near = console::nearest_word(word, names);
+  fail("unknown option '" + word + "'" +
+       (near.empty() ? " (vornix-console help " + std::string(command.name) + " shows its options)"
+                     : " (did you mean " + near + "?)"));
+  return 2;
 }
 
 // Ends the process once a command's work is done: its library was unloaded (its rows gave their records back,
@@ -888,6 +888,7 @@ int main(int argc, char** argv) {
       print_command_help(command);
       return 0;
     }
+    if (int refused = refuse_unknown_option(command, line.args)) return refused;
     end_process(command.run(line.args));
   }
   return unknown_command(line.command);

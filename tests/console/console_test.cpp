@@ -239,6 +239,33 @@ TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
   }
 }
 
+// An option the command does not take is named with the command's nearest option; nothing else is done.
+TEST_F(ConsoleOnDemo, MistypedOptionsAreNamedWithTheCommandsNearestOption) {
+  struct Case {
+    const char* arguments;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"profiles --sever SRV01 --world WORLD", "vornix-console: unknown option '--sever' (did you mean --server?)\n"},
+      {"servers --wrold WORLD", "vornix-console: unknown option '--wrold' (did you mean --world?)\n"},
+      {"draw --control 0x602220C8 --chekced --png x.png --world WORLD",
+       "vornix-console: unknown option '--chekced' (did you mean --checked?)\n"},
+      {"profiles --server=SRV01 --profle=Logons --world WORLD",
+       "vornix-console: unknown option '--profle' (vornix-console help profiles shows its options)\n"},
+      {"servers --frobnicate --world WORLD",
+       "vornix-console: unknown option '--frobnicate' (vornix-console help servers shows its options)\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = console(c.arguments);
+    EXPECT_EQ(r.exit_code, 2) << c.arguments;
+    EXPECT_EQ(r.output, c.output) << c.arguments;
+  }
+  // A value that looks like an option is the value of the option before it.
+  Outcome value = console("set --server SRV01 --field 0x60180001 --value --x --world WORLD");
+  EXPECT_EQ(value.output.find("unknown option"), std::string::npos) << value.output;
+  EXPECT_NE(value.output.find("0x60180001: result "), std::string::npos) << value.output;
+}
+
 // The demo's enterprise host SRV01 answers the server screen's Get button and its two listing buttons.
 TEST_F(ConsoleOnDemo, TheEnterpriseHostAnswersItsStatusItsServersAndItsAlertAgents) {
   Outcome status = console("enterprise-status --server SRV01 --world WORLD");
