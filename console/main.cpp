@@ -405,6 +405,7 @@ int run_agent_ip(std::vector<std::string> args) { return open_world(args) ? cons
 int run_menu(std::vector<std::string> args) { return open_world(args) ? console::menu_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
+int run_charts(std::vector<std::string> args) { return open_world(args) ? console::charts_command(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
 int run_graphical_report(std::vector<std::string> args) {
   return open_world(args) ? console::graphical_report(args) : 1;
@@ -461,6 +462,10 @@ const Command kCommands[] = {
      "graphical report (OUT, .html appended unless it ends so) with the images\n"
      "embedded; a chart without rows becomes a \"No Data Found\" row",
      run_graphical_report, kReportsGroup},
+    {"charts", "charts [--world DIR]",
+     "list the charts that chart (--group G --selection S) and graphical-report\n"
+     "(--chart G:S:KIND) take, by group, and the kinds each can be drawn as",
+     run_charts, kReportsGroup},
     {"report-definitions",
      "report-definitions list [--tiles DIR] [--world DIR]\n"
      "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"

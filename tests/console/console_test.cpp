@@ -145,7 +145,7 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   ASSERT_EQ(general.exit_code, 0);
   std::vector<std::string> commands = listed_commands(general.output);
   EXPECT_EQ(commands, (std::vector<std::string>{"view-log", "quick-report", "custom-report", "chart",
-                                                "graphical-report", "report-definitions", "logs",
+                                                "graphical-report", "charts", "report-definitions", "logs",
                                                 "saved-reports", "run-saved-report", "graph-definition",
                                                 "demo", "servers", "add-server", "enterprise-status", "servers-known",
                                                 "alert-agents", "agent-stats", "scan-range", "agent-ip",
