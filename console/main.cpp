@@ -634,12 +634,14 @@ const Command kCommands[] = {
      "into the value's field of the form and presses Save; a number is clamped as\n"
      "the form clamps it, and the value the form then shows is printed",
      run_setting, kSettingsGroup},
-    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]",
+    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]\n"
+     "set --list-controls",
      "apply the value to a field as the console does when the user leaves it: a\n"
      "server setting goes to the servers selected (0x6038008A to 0x603800B5) or\n"
      "to the first server named (0x603800C8 to 0x6038011D, 0x60480007 to\n"
      "0x60480009); prints the result (0 applied, 1 accepted without writing or\n"
-     "refused), any message shown and what each server's form then shows",
+     "refused), any message shown and what each server's form then shows;\n"
+     "--list-controls lists the fields whose value it reads back, with their names",
      run_set, kSettingsGroup},
     {"departments",
      "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT] [--world DIR]\n"
