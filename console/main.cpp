@@ -793,24 +793,37 @@ const Command kCommands[] = {
 
 constexpr size_t kHelpWidth = 80;
 
+constexpr size_t kShortGroup = 24;
+
 // The text's words filled into lines of at most kHelpWidth columns: the first line after first_indent, the others
-// after indent (a word longer than a line stands alone).
+// after indent (a word longer than a line stands alone). An option stays on the line of its value, and a short
+// bracketed group ("[--world DIR]") stays whole.
 void print_filled(const std::string& text, const std::string& first_indent, const std::string& indent) {
+  std::vector<std::string> words;
+  for (size_t at = text.find_first_not_of(" \n"); at != std::string::npos; at = text.find_first_not_of(" \n", at)) {
+    size_t end = std::min(text.find_first_of(" \n", at), text.size());
+    words.push_back(text.substr(at, end - at));
+    at = end;
+  }
   std::string line = first_indent;
   bool empty = true;
-  for (size_t at = 0; at < text.size();) {
-    size_t start = text.find_first_not_of(" \n", at);
-    if (start == std::string::npos) break;
-    size_t end = text.find_first_of(" \n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string word = text.substr(start, end - start);
-    if (!empty && line.size() + 1 + word.size() > kHelpWidth) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string unit = words[i];
+    size_t close = i;
+    if (unit[0] == '[')
+      while (close < words.size() && words[close].find(']') == std::string::npos) ++close;
+    std::string group = unit;
+    for (size_t j = i + 1; j <= close && j < words.size(); ++j) group += " " + words[j];
+    bool value_follows = unit.rfind("--", 0) == 0 && i + 1 < words.size() &&
+                         std::string("-[|").find(words[i + 1][0]) == std::string::npos;
+    if (close > i && close < words.size() && group.size() <= kShortGroup) unit = group, i = close;
+    else if (close == i && value_follows) unit += " " + words[++i];
+    if (!empty && line.size() + 1 + unit.size() > kHelpWidth) {
       std::printf("%s\n", line.c_str());
       line = indent, empty = true;
     }
-    line += (empty ? "" : " ") + word;
+    line += (empty ? "" : " ") + unit;
     empty = false;
-    at = end;
   }
   std::printf("%s\n", line.c_str());
 }
