@@ -297,6 +297,24 @@ void release_report(const Library& l, QuickReportScreen* run) {
 
 }  // namespace
 
+int charts_command(std::vector<std::string> args) {
+  if (!args.empty()) return fail("charts takes no arguments besides --world DIR");
+  Library l;
+  if (!start(&l, false)) return 1;
+  AnalysisScreen a = make_analysis_screen(l, 800, 600);
+  std::printf("Charts (--group G --selection S, or G:S in --chart G:S:KIND):\n");
+  for (const ChartGroup& g : kChartGroups) {
+    std::printf("  %u  %s\n", static_cast<unsigned>(g.group), g.name);
+    for (const ChartEntry& c : kCharts)
+      if (c.group == g.group) std::printf("    %u:%-4u %s\n", static_cast<unsigned>(c.group), static_cast<unsigned>(c.selection), c.name);
+  }
+  // The kinds as the library names them in the chooser, where --kind and KIND look them up.
+  std::printf("Kinds (--kind K, or KIND in --chart G:S:KIND, by number or name):\n");
+  for (int k = 0; k < row_count(a.kinds); ++k) std::printf("  %d  %s\n", k, row_text(a.kinds, k).c_str());
+  host::unload_library(&l.library);
+  return 0;
+}
+
 int chart(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);

@@ -12,6 +12,8 @@ namespace console {
 // Each runs on the world already opened; the exit code is 0 when the command did
 // what it was asked, 1 with a one-line error otherwise.
 int chart(std::vector<std::string> args);
+// Every chart of the graph tree by group and selection, and every chart kind, as chart and graphical-report take them.
+int charts_command(std::vector<std::string> args);
 int graphical_report(std::vector<std::string> args);
 int report_definitions(std::vector<std::string> args);
 

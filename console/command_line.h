@@ -25,4 +25,20 @@ std::vector<std::string> take_options(std::vector<std::string>& args, std::strin
 // Takes a flag (an option without a value) out of args; true when it was there.
 bool take_flag(std::vector<std::string>& args, std::string_view name);
 
+// Edit distance (insertions, deletions, substitutions) between two words.
+size_t edit_distance(std::string_view a, std::string_view b);
+// The candidate nearest to a mistyped word when it is near enough to be meant (a third of its letters
+// differ at most); empty when none is.
+std::string nearest_word(std::string_view word, const std::vector<std::string>& candidates);
+
+// The options a command's usage text names ("--server NAME", "[--yes]"), each with whether a value follows it.
+struct UsageOption {
+  std::string name;
+  bool takes_value;
+};
+std::vector<UsageOption> usage_options(std::string_view usage);
+// The first word of args that looks like an option ("--name" or "--name=value") but is none of the options
+// given, the values after those that take one left alone; empty when there is none.
+std::string unknown_option(const std::vector<std::string>& args, const std::vector<UsageOption>& options);
+
 }  // namespace console

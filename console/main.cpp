@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <unistd.h>
 #include <memory>
 #if defined(__SANITIZE_ADDRESS__)
@@ -329,6 +330,24 @@ int run_unattended(std::vector<std::string> args) {
 
 // ---- Commands and their help ------------------------------------------------
 
+// The areas the general help lists the commands under, each with one example to try on the demo network.
+struct Group {
+  const char* heading;
+  const char* example;
+};
+enum GroupIndex { kReportsGroup, kServersGroup, kProfilesGroup, kSettingsGroup, kExportGroup, kDatabaseGroup,
+                  kDirectoryGroup, kDrawingGroup };
+constexpr Group kGroups[] = {
+    {"Reports", "vornix-console quick-report --server SRV01 --hours 2"},
+    {"Servers and agents", "vornix-console servers --format csv"},
+    {"Profiles", "vornix-console profiles --server SRV01"},
+    {"Settings and schedules", "vornix-console setting get LogTransferFrequency --server SRV01"},
+    {"Export and mail", "vornix-console email-config --server SRV01"},
+    {"Database", "vornix-console sql-setup --server SRV01"},
+    {"Directory", "vornix-console ad objects --kind users"},
+    {"Drawing and menus", "vornix-console menu --list 0x602400C1 --row SRV01"},
+};
+
 struct Command {
   const char* name;
   // One line per form of the command; a line that does not start with the
@@ -336,6 +355,7 @@ struct Command {
   const char* usage;
   const char* about;
   int (*run)(std::vector<std::string> args);
+  GroupIndex group;
 };
 
 int run_quick_report(std::vector<std::string> args) { return open_world(args) ? console::quick_report(args) : 1; }
@@ -385,6 +405,7 @@ int run_agent_ip(std::vector<std::string> args) { return open_world(args) ? cons
 int run_menu(std::vector<std::string> args) { return open_world(args) ? console::menu_command(args) : 1; }
 int run_directory(std::vector<std::string> args) { return open_world(args) ? console::directory_command(args) : 1; }
 int run_custom_report(std::vector<std::string> args) { return open_world(args) ? console::custom_report(args) : 1; }
+int run_charts(std::vector<std::string> args) { return open_world(args) ? console::charts_command(args) : 1; }
 int run_chart(std::vector<std::string> args) { return open_world(args) ? console::chart(args) : 1; }
 int run_graphical_report(std::vector<std::string> args) {
   return open_world(args) ? console::graphical_report(args) : 1;
@@ -405,21 +426,152 @@ int run_report_definitions(std::vector<std::string> args) {
 }
 
 const Command kCommands[] = {
+    {"view-log", "view-log --server NAME [--archived] [--csv OUT | --format table|csv|json] [--wide] FILE... [--world DIR]",
+     "pick activity log files (all of one family) by name in the server's current\n"
+     "(or archived) log file list and read them into the columns of that family's\n"
+     "quick-report view: a table here, or comma-delimited text with a header line\n"
+     "in OUT",
+     run_view_log, kReportsGroup},
+    {"quick-report",
+     "quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+     "  [--max N] [--csv OUT] [--world DIR]",
+     "read the server's activity logs of that window (dates as YYYY-MM-DD, local\n"
+     "time; the last day when none is given) into the four quick-report lists and\n"
+     "write each list that has rows to OUT with its family before the ending\n"
+     "(OUT-logon.csv, ...); --max N stops reading once N rows are listed, checked\n"
+     "after each log record, which can add several rows (so a few more than N may\n"
+     "show); Ctrl-C stops the report and keeps the rows read so far",
+     run_quick_report, kReportsGroup},
+    {"custom-report", "custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]",
+     "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
+     "case ignored), written the same way as by quick-report",
+     run_custom_report, kReportsGroup},
+    {"chart",
+     "chart --server NAME [--hours N | --days N | --from DATE --to DATE] [--max N]\n"
+     "  --group G --selection S [--kind K] [--size WxH] [--png OUT] [--counts] [--world DIR]",
+     "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
+     "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
+     "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
+     "count, largest first; --png writes the chart (800x600 unless --size) to OUT;\n"
+     "--max N as for quick-report (checked after each log record)",
+     run_chart, kReportsGroup},
+    {"graphical-report",
+     "graphical-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
+     "  [--max N] --chart G:S:KIND... --html OUT [--size WxH] [--world DIR]",
+     "run the quick report and write the charts, in the order given, into one HTML\n"
+     "graphical report (OUT, .html appended unless it ends so) with the images\n"
+     "embedded; a chart without rows becomes a \"No Data Found\" row",
+     run_graphical_report, kReportsGroup},
+    {"charts", "charts [--world DIR]",
+     "list the charts that chart (--group G --selection S) and graphical-report\n"
+     "(--chart G:S:KIND) take, by group, and the kinds each can be drawn as",
+     run_charts, kReportsGroup},
+    {"report-definitions",
+     "report-definitions list [--tiles DIR] [--world DIR]\n"
+     "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"
+     "report-definitions delete NAME [--yes] [--world DIR]",
+     "list the saved report definitions of MERIDAXW_FS_REPORT_DEFINITIONS.INI beside\n"
+     "the console program (--tiles writes each one's tile as a PNG), change one's\n"
+     "report type, or delete one (only with --yes, which answers the question)",
+     run_report_definitions, kReportsGroup},
+    {"logs",
+     "logs list [--archived] --server NAME [--format table|csv|json] [--wide]\n"
+     "  [--world DIR]\n"
+     "logs delete|archive|restore FILE... [--archived] [--yes] --server NAME\n"
+     "  [--world DIR]",
+     "list the server's current (or archived) activity log files as its log file\n"
+     "lists show them, or choose the named ones there and press delete, archive or\n"
+     "restore; archive and restore are confirmed, delete only with --yes (without\n"
+     "it the question is answered Cancel and nothing is deleted)",
+     run_logs, kReportsGroup},
+    {"saved-reports", "saved-reports --server NAME [--format table|csv|json] [--wide] [--world DIR]",
+     "list the server's saved custom reports and graphical report definitions", run_saved_reports, kReportsGroup},
+    {"run-saved-report", "run-saved-report REPORT --server NAME [--world DIR]",
+     "run the saved custom report selected in its list: the library writes its\n"
+     "definition to a temporary file on the console machine and starts\n"
+     "VNXWCCR.EXE on it; prints the file's path and the command line started",
+     run_saved_report, kReportsGroup},
+    {"graph-definition",
+     "graph-definition save NAME --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
+     "graph-definition default --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
+     "graph-definition delete NAME --server NAME [--world DIR]",
+     "save the charts picked on the graph screen as a graphical report definition\n"
+     "of the server (or as its default one), or delete a saved definition (the\n"
+     "schedules that ran it lose it); KIND is 0 to 7 or the kind's name",
+     run_graph_definition, kReportsGroup},
     {"demo", "demo [DIR]",
      "make a demo network (a console machine and two audited servers) in DIR\n"
      "(also given as --world DIR; a temporary folder when omitted), start the\n"
      "library on it and print the navigation tree that the library builds",
-     run_demo},
+     run_demo, kServersGroup},
     {"servers", "servers [--format table|csv|json] [--world DIR]",
-     "list the servers this console knows, with their addresses", run_servers},
+     "list the servers this console knows, with their addresses", run_servers, kServersGroup},
     {"add-server", "add-server NAME [--world DIR]",
      "add NAME to this console's servers from the server list's menu: looked up on\n"
      "the network, known with its address, its product key made",
-     run_add_server},
+     run_add_server, kServersGroup},
+    {"enterprise-status", "enterprise-status --server NAME [--world DIR]",
+     "ask the known server NAME, an enterprise host, for its status over TCP port\n"
+     "4060 (the server screen's Get button) and show its two status fields",
+     run_enterprise_status, kServersGroup},
+    {"servers-known", "servers-known --host NAME [--format table|csv|json] [--wide] [--world DIR]",
+     "list the servers that the enterprise host NAME reports", run_servers_known, kServersGroup},
+    {"alert-agents", "alert-agents --server NAME [--format table|csv|json] [--wide] [--world DIR]",
+     "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
+     "runs an enterprise host while these run)",
+     run_alert_agents, kServersGroup},
+    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--format table|csv|json] [--wide] [--world DIR]",
+     "the statistics of the server's agent as its row of the server list keeps them:\n"
+     "read as its status display reads them (from the local scout agent when it runs\n"
+     "and has them, else over the agent's pipe; the demo network's SRV01 answers it);\n"
+     "--force presses the refresh button beside the list, which always asks the pipe;\n"
+     "--sibling presses it beside the QVAWKQ server list, which asks the server's\n"
+     "status ports first",
+     run_agent_stats, kServersGroup},
+    {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
+     "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
+     "address) from the QVAWKQ server list's add dialog: each one found is listed\n"
+     "once, gets its QVAWKQ key and joins the console's QVAWKQ servers",
+     run_scan_range, kServersGroup},
+    {"agent-ip", "agent-ip --server NAME [--set A.B.C.D | --reset] [--world DIR]",
+     "show, set or remove the address (UseThisIPv4) through which the console\n"
+     "reaches the server's agent on port 4060, in the dialog of the server list's\n"
+     "menu; prints the server's network addresses and the address the console keeps",
+     run_agent_ip, kServersGroup},
+    {"install-agent",
+     "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
+     "  [--department HOST] [--enterprise-host HOST] [--world DIR]",
+     "install the server agent on a server that does not have it yet: copy its\n"
+     "files over the administrative share, create its services, make its product\n"
+     "key and start it (not with --no-start; --no-vnxlwa leaves the VNXLWA\n"
+     "libraries out); each step is printed as a row of the results window",
+     run_install_agent, kServersGroup},
+    {"update-agent",
+     "update-agent --server NAME... [--no-restart | --skip-if-running] [--no-vnxlwa]\n"
+     "  [--world DIR]",
+     "stop the agent, copy its files again and restart it (not with --no-restart;\n"
+     "--skip-if-running leaves a running agent alone), on each server given",
+     run_update_agent, kServersGroup},
+    {"agent", "agent start|stop --server NAME [--world DIR]", "start or stop the agent service of a server", run_agent, kServersGroup},
+    {"remove-agent", "remove-agent --server NAME [--logs] [--registry] [--yes] [--world DIR]",
+     "stop the agent, delete its service and files, and with --logs its staged and\n"
+     "shared log files, with --registry its profiles and settings; --yes answers\n"
+     "the warning (without it nothing is removed)",
+     run_remove_agent, kServersGroup},
+    {"scout", "scout status|install|update [--world DIR]",
+     "the scout agent on this console's machine: its state, its installation from\n"
+     "VNXSCOUT.EXE beside the console program, or its update",
+     run_scout, kServersGroup},
+    {"services", "services --server NAME [--format table|csv|json] [--world DIR]",
+     "list the services and drivers of a world machine with their states", run_services, kServersGroup},
+    {"server-status", "server-status [--server NAME]... [--out FILE] [--world DIR]",
+     "one status line per server of the console's server list (or per server\n"
+     "named), its fields quoted and comma-delimited, into FILE or onto the output",
+     run_server_status, kServersGroup},
     {"profiles", "profiles --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the server's tracking profiles with type, state, alerts and creator, as\n"
      "the profile screen's fields describe each",
-     run_profiles},
+     run_profiles, kProfilesGroup},
     {"profile",
      "profile create NAME --type KEYWORD [--yes] --server NAME [--world DIR]\n"
      "profile enable|disable NAME --server NAME [--world DIR]\n"
@@ -429,7 +581,7 @@ const Command kCommands[] = {
      "profile list's menu, the delete button; a profile is deleted, or made again\n"
      "over one of its name, only with --yes (without it the question is answered\n"
      "Cancel and nothing changes)",
-     run_profile},
+     run_profile, kProfilesGroup},
     {"profile-settings",
      "profile-settings --server NAME --profile NAME [--console-alert on|off]\n"
      "    [--central-alert on|off] [--kerberos-filter on|off] [--local-logons on|off]\n"
@@ -440,7 +592,7 @@ const Command kCommands[] = {
      "them on the form and apply it (ITEM: all-gpos, gplink, create, delete,\n"
      "version-change-ad, status-change-ad, defs-change-ad, defs-change-sv,\n"
      "nondefs-change-sv, save-previous-sv-file, change-ad-only, core-change-sv)",
-     run_profile_settings},
+     run_profile_settings, kProfilesGroup},
     {"profile-list",
      "profile-list kerberos|logon-names|excluded|alert-emails --server NAME\n"
      "    [--profile NAME] [--add TEXT]... [--remove TEXT]... [--available] [--world DIR]",
@@ -448,140 +600,32 @@ const Command kCommands[] = {
      "server-wide ones); --add and --remove change it on the form, which is then\n"
      "applied (a Kerberos code by its number, an account as DOMAIN\\name);\n"
      "--available also lists the Kerberos codes to choose from",
-     run_profile_list},
+     run_profile_list, kProfilesGroup},
     {"gpo-baseline", "gpo-baseline --server NAME --profile NAME [--path SHARE_PATH] [--world DIR]",
      "copy the group policy definition files of the server's SYSVOL into\n"
      "SHARE_PATH\\sysvol.vornix.baseline on that server, below the group policy\n"
      "profile's saved baseline path (--path saves one first); the demo network's\n"
      "SRV01 is a domain controller with the profile \"Group Policy\"",
-     run_gpo_baseline},
-    {"enterprise-status", "enterprise-status --server NAME [--world DIR]",
-     "ask the known server NAME, an enterprise host, for its status over TCP port\n"
-     "4060 (the server screen's Get button) and show its two status fields",
-     run_enterprise_status},
-    {"servers-known", "servers-known --host NAME [--format table|csv|json] [--wide] [--world DIR]",
-     "list the servers that the enterprise host NAME reports", run_servers_known},
-    {"alert-agents", "alert-agents --server NAME [--format table|csv|json] [--wide] [--world DIR]",
-     "list the Active Alert agents of the server NAME (the demo network's SRV01\n"
-     "runs an enterprise host while these run)",
-     run_alert_agents},
-    {"agent-stats", "agent-stats --server NAME [--force | --sibling] [--format table|csv|json] [--wide] [--world DIR]",
-     "the statistics of the server's agent as its row of the server list keeps them:\n"
-     "read as its status display reads them (from the local scout agent when it runs\n"
-     "and has them, else over the agent's pipe; the demo network's SRV01 answers it);\n"
-     "--force presses the refresh button beside the list, which always asks the pipe;\n"
-     "--sibling presses it beside the QVAWKQ server list, which asks the server's\n"
-     "status ports first",
-     run_agent_stats},
-    {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
-     "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
-     "address) from the QVAWKQ server list's add dialog: each one found is listed\n"
-     "once, gets its QVAWKQ key and joins the console's QVAWKQ servers",
-     run_scan_range},
-    {"agent-ip", "agent-ip --server NAME [--set A.B.C.D | --reset] [--world DIR]",
-     "show, set or remove the address (UseThisIPv4) through which the console\n"
-     "reaches the server's agent on port 4060, in the dialog of the server list's\n"
-     "menu; prints the server's network addresses and the address the console keeps",
-     run_agent_ip},
-    {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]",
-     "show the context menu of a list (0x602400C1 the console's servers, 0x60240001\n"
-     "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
-     "--choose runs entry N, each --answer typed into the next dialog's field",
-     run_menu},
-    {"view-log", "view-log --server NAME [--archived] [--csv OUT | --format table|csv|json] [--wide] FILE... [--world DIR]",
-     "pick activity log files (all of one family) by name in the server's current\n"
-     "(or archived) log file list and read them into the columns of that family's\n"
-     "quick-report view: a table here, or comma-delimited text with a header line\n"
-     "in OUT",
-     run_view_log},
-    {"quick-report",
-     "quick-report --server NAME [--hours N | --days N | --from DATE --to DATE]\n"
-     "  [--max N] [--csv OUT] [--world DIR]",
-     "read the server's activity logs of that window (dates as YYYY-MM-DD, local\n"
-     "time; the last day when none is given) into the four quick-report lists and\n"
-     "write each list that has rows to OUT with its family before the ending\n"
-     "(OUT-logon.csv, ...); --max N stops reading once N rows are listed, checked\n"
-     "after each log record, which can add several rows (so a few more than N may\n"
-     "show); Ctrl-C stops the report and keeps the rows read so far",
-     run_quick_report},
-    {"custom-report", "custom-report --server NAME --profile PATTERN... [--csv OUT] [--world DIR]",
-     "read the log files whose profile name matches a pattern (* and ? wildcards,\n"
-     "case ignored), written the same way as by quick-report",
-     run_custom_report},
-    {"chart",
-     "chart --server NAME [--hours N | --days N | --from DATE --to DATE] [--max N]\n"
-     "  --group G --selection S [--kind K] [--size WxH] [--png OUT] [--counts] [--world DIR]",
-     "run the quick report and chart its rows: chart G:S of the graph tree (1400:4\n"
-     "File Events per User, 1800:21 Bad Passwords from IP, ...) as kind K (0 to 7 or\n"
-     "its name: 3D Pie, ..., Bar Horizontal); --counts prints every label with its\n"
-     "count, largest first; --png writes the chart (800x600 unless --size) to OUT;\n"
-     "--max N as for quick-report (checked after each log record)",
-     run_chart},
-    {"graphical-report",
-     "graphical-report --server NAME [window options] --chart G:S:KIND... --html OUT\n"
-     "  [--size WxH] [--world DIR]",
-     "run the quick report and write the charts, in the order given, into one HTML\n"
-     "graphical report (OUT, .html appended unless it ends so) with the images\n"
-     "embedded; a chart without rows becomes a \"No Data Found\" row",
-     run_graphical_report},
-    {"report-definitions",
-     "report-definitions list [--tiles DIR] [--world DIR]\n"
-     "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"
-     "report-definitions delete NAME [--yes] [--world DIR]",
-     "list the saved report definitions of MERIDAXW_FS_REPORT_DEFINITIONS.INI beside\n"
-     "the console program (--tiles writes each one's tile as a PNG), change one's\n"
-     "report type, or delete one (only with --yes, which answers the question)",
-     run_report_definitions},
-    {"logs",
-     "logs list [--archived] --server NAME [--format table|csv|json] [--wide]\n"
-     "  [--world DIR]\n"
-     "logs delete|archive|restore FILE... [--archived] [--yes] --server NAME\n"
-     "  [--world DIR]",
-     "list the server's current (or archived) activity log files as its log file\n"
-     "lists show them, or choose the named ones there and press delete, archive or\n"
-     "restore; archive and restore are confirmed, delete only with --yes (without\n"
-     "it the question is answered Cancel and nothing is deleted)",
-     run_logs},
-    {"install-agent",
-     "install-agent --server NAME [--no-start] [--no-vnxlwa] [--report-path SHARE]\n"
-     "  [--department HOST] [--enterprise-host HOST] [--world DIR]",
-     "install the server agent on a server that does not have it yet: copy its\n"
-     "files over the administrative share, create its services, make its product\n"
-     "key and start it (not with --no-start; --no-vnxlwa leaves the VNXLWA\n"
-     "libraries out); each step is printed as a row of the results window",
-     run_install_agent},
-    {"update-agent",
-     "update-agent --server NAME... [--no-restart | --skip-if-running] [--no-vnxlwa]\n"
-     "  [--world DIR]",
-     "stop the agent, copy its files again and restart it (not with --no-restart;\n"
-     "--skip-if-running leaves a running agent alone), on each server given",
-     run_update_agent},
-    {"agent", "agent start|stop --server NAME [--world DIR]", "start or stop the agent service of a server", run_agent},
-    {"remove-agent", "remove-agent --server NAME [--logs] [--registry] [--yes] [--world DIR]",
-     "stop the agent, delete its service and files, and with --logs its staged and\n"
-     "shared log files, with --registry its profiles and settings; --yes answers\n"
-     "the warning (without it nothing is removed)",
-     run_remove_agent},
-    {"scout", "scout status|install|update [--world DIR]",
-     "the scout agent on this console's machine: its state, its installation from\n"
-     "VNXSCOUT.EXE beside the console program, or its update",
-     run_scout},
-    {"services", "services --server NAME [--format table|csv|json] [--world DIR]",
-     "list the services and drivers of a world machine with their states", run_services},
-    {"server-status", "server-status [--server NAME]... [--out FILE] [--world DIR]",
-     "one status line per server of the console's server list (or per server\n"
-     "named), its fields quoted and comma-delimited, into FILE or onto the output",
-     run_server_status},
-    {"draw", "draw --control 0xID [--server NAME] [--text CAPTION] [--checked] --png OUT [--world DIR]",
-     "draw one of the library's owner-drawn controls as the library draws it\n"
-     "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
-     run_draw},
+     run_gpo_baseline, kProfilesGroup},
+    {"copy-profile", "copy-profile NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
+     "copy a tracking profile to the known servers named with the copy button,\n"
+     "each step a results row; a profile of the name on a destination is kept\n"
+     "unless --overwrite",
+     run_copy_profile, kProfilesGroup},
+    {"copy-profiles", "copy-profiles --from NAME --profile NAME... --to NAME... [--overwrite] [--world DIR]",
+     "drag the profiles onto the servers selected in My Server View, as the\n"
+     "host drops them, with the confirmation answered as --overwrite says",
+     run_copy_profiles, kProfilesGroup},
+    {"rename", "rename profile|report|schedule OLD NEW --server NAME [--world DIR]",
+     "rename a tracking profile, a saved custom report (also in the schedules\n"
+     "that run it) or a scheduled graphical activity on the server",
+     run_rename, kProfilesGroup},
     {"settings", "settings --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "every configuration value of the server as its configuration form shows it\n"
      "once the library filled it, with its identifier, then the form's lists (and\n"
      "the same for the QVAWKQ form, with the permitted hours, when the server is\n"
      "one of the console's QVAWKQ servers)",
-     run_settings},
+     run_settings, kSettingsGroup},
     {"setting",
      "setting get NAME|0xID --server NAME [--world DIR]\n"
      "setting set NAME|0xID VALUE --server NAME [--world DIR]",
@@ -589,14 +633,16 @@ const Command kCommands[] = {
      "(LogTransferFrequency) or by its identifier (0x603800CB): set types VALUE\n"
      "into the value's field of the form and presses Save; a number is clamped as\n"
      "the form clamps it, and the value the form then shows is printed",
-     run_setting},
-    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]",
+     run_setting, kSettingsGroup},
+    {"set", "set --server NAME [--server NAME]... --field 0xID --value TEXT [--world DIR]\n"
+     "set --list-controls",
      "apply the value to a field as the console does when the user leaves it: a\n"
      "server setting goes to the servers selected (0x6038008A to 0x603800B5) or\n"
      "to the first server named (0x603800C8 to 0x6038011D, 0x60480007 to\n"
      "0x60480009); prints the result (0 applied, 1 accepted without writing or\n"
-     "refused), any message shown and what each server's form then shows",
-     run_set},
+     "refused), any message shown and what each server's form then shows;\n"
+     "--list-controls lists the fields whose value it reads back, with their names",
+     run_set, kSettingsGroup},
     {"departments",
      "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT] [--world DIR]\n"
      "departments --known [--world DIR]",
@@ -604,50 +650,50 @@ const Command kCommands[] = {
      "department into \"Add Department to deliver log files\", --leave takes the\n"
      "server out of one, --host makes it host one (each written at once);\n"
      "--known lists the departments of every known server",
-     run_departments},
+     run_departments, kSettingsGroup},
     {"report-to", "report-to --server NAME [--add HOST]... [--remove HOST]... [--world DIR]",
      "the enterprise hosts the server reports to; --add types a host into \"Add\n"
      "Enterprise Host to report to\", --remove takes one off; the form's Save\n"
      "writes the list",
-     run_report_to},
+     run_report_to, kSettingsGroup},
     {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--world DIR]",
      "the console's own list of enterprise hosts with those its known servers\n"
      "report to; --include types a host into \"Add Enterprise Host to include\"",
-     run_enterprise_hosts},
+     run_enterprise_hosts, kSettingsGroup},
     {"logon-containers",
      "logon-containers --server NAME [--add CONTAINER]... [--remove CONTAINER]... [--world DIR]",
      "the containers whose local logons the server tracks; --add moves one over\n"
      "from the domain's containers (the world's directory is started when not\n"
      "running), --remove takes one off; the form's Save writes them and publishes\n"
      "them to the agents' service connection points",
-     run_logon_containers},
+     run_logon_containers, kSettingsGroup},
     {"qvawkq-groups",
      "qvawkq-groups --server NAME [--allow GROUP]... [--exclude GROUP]... [--remove GROUP]... [--world DIR]",
      "the groups allowed to use QVAWKQ and the excluded groups of one of the\n"
      "console's QVAWKQ servers, each added from the form's entry field; the form's\n"
      "Save writes them",
-     run_qvawkq_groups},
+     run_qvawkq_groups, kSettingsGroup},
     {"qvawkq-versions", "qvawkq-versions --server NAME [--add N]... [--remove N]... [--world DIR]",
      "the agent versions a QVAWKQ server allows (whole numbers), added from the\n"
      "form's entry field; the form's Save writes them",
-     run_qvawkq_versions},
+     run_qvawkq_versions, kSettingsGroup},
     {"qvawkq-ranges",
      "qvawkq-ranges --server NAME [--add A.B.C.D-E.F.G.H]... [--remove A.B.C.D-E.F.G.H]... [--world DIR]",
      "the IP ranges of a QVAWKQ server, each typed into the form's octet fields;\n"
      "the form's Save writes them",
-     run_qvawkq_ranges},
+     run_qvawkq_ranges, kSettingsGroup},
     {"qvawkq-hours",
      "qvawkq-hours --server NAME [--set \"DAYS HOURS; ...\" | --click LABEL...] [--world DIR]",
      "the permitted hours of a QVAWKQ server's requests as \"Valid Hours for QVAWKQ\n"
      "Requests\" shows them; --set \"Mon-Fri 08-17; Sat 09\" (or none) clicks every\n"
      "cell that differs, --click clicks day headings (Sun) or hour labels (midn,\n"
      "1am, noon, 11pm), each turning its column or row over; OK saves the grid",
-     run_qvawkq_hours},
+     run_qvawkq_hours, kSettingsGroup},
     {"schedules", "schedules --server NAME [--graphical] [--format table|csv|json] [--wide] [--world DIR]",
      "list the server's scheduled activity profiles (or the graphical ones), each\n"
      "opened on its screen: its state, run times and reports (and the graphical\n"
      "ones' addresses and report period)",
-     run_schedules},
+     run_schedules, kSettingsGroup},
     {"schedule",
      "schedule save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled]\n"
      "  [--replace] --server NAME [--world DIR]\n"
@@ -661,54 +707,26 @@ const Command kCommands[] = {
      "Sundays to Saturdays, or 1st to 31st of the month, HH:MM a quarter hour as\n"
      "the time list offers it; a schedule of the name is replaced only with\n"
      "--replace, and keeps its run history",
-     run_schedule},
-    {"saved-reports", "saved-reports --server NAME [--format table|csv|json] [--wide] [--world DIR]",
-     "list the server's saved custom reports and graphical report definitions", run_saved_reports},
-    {"run-saved-report", "run-saved-report REPORT --server NAME [--world DIR]",
-     "run the saved custom report selected in its list: the library writes its\n"
-     "definition to a temporary file on the console machine and starts\n"
-     "VNXWCCR.EXE on it; prints the file's path and the command line started",
-     run_saved_report},
-    {"graph-definition",
-     "graph-definition save NAME --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
-     "graph-definition default --chart GROUP:SELECTION:KIND... --server NAME [--world DIR]\n"
-     "graph-definition delete NAME --server NAME [--world DIR]",
-     "save the charts picked on the graph screen as a graphical report definition\n"
-     "of the server (or as its default one), or delete a saved definition (the\n"
-     "schedules that ran it lose it); KIND is 0 to 7 or the kind's name",
-     run_graph_definition},
-    {"copy-profile", "copy-profile NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
-     "copy a tracking profile to the known servers named with the copy button,\n"
-     "each step a results row; a profile of the name on a destination is kept\n"
-     "unless --overwrite",
-     run_copy_profile},
+     run_schedule, kSettingsGroup},
     {"copy-report", "copy-report NAME --from SERVER --to SERVER... [--overwrite] [--world DIR]",
      "drop a saved custom report on the known servers named (LOCAL_MACHINE is\n"
      "the console); the copy's definition names the server it lands on",
-     run_copy_report},
-    {"copy-profiles", "copy-profiles --from NAME --profile NAME... --to NAME... [--overwrite] [--world DIR]",
-     "drag the profiles onto the servers selected in My Server View, as the\n"
-     "host drops them, with the confirmation answered as --overwrite says",
-     run_copy_profiles},
-    {"rename", "rename profile|report|schedule OLD NEW --server NAME [--world DIR]",
-     "rename a tracking profile, a saved custom report (also in the schedules\n"
-     "that run it) or a scheduled graphical activity on the server",
-     run_rename},
+     run_copy_report, kExportGroup},
     {"export", "export --out FILE [--reports] SERVER:NAME... [--world DIR]",
      "export profiles (or saved custom reports) of one or more servers into one registry\n"
      "hive file, copied to FILE",
-     run_export},
+     run_export, kExportGroup},
     {"import", "import FILE [--reports] [--yes] --server NAME [--world DIR]",
      "load an export file's profiles (or custom reports) onto the server, over\n"
      "those of the same names; only with --yes (without it the question is\n"
      "answered Cancel and nothing is imported)",
-     run_import},
+     run_import, kExportGroup},
     {"archives", "archives --server NAME [--world DIR]",
-     "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives},
+     "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives, kExportGroup},
     {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
      "replace the server's whole product key by its registry archive FILE (as\n"
      "archives lists it, or its file name); without --yes nothing is replaced",
-     run_restore_archive},
+     run_restore_archive, kExportGroup},
     {"email-config",
      "email-config --server NAME [--server NAME]... [--smtp HOST] [--port N]\n"
      "             [--security none|ssl|tls] [--send-as ADDRESS] [--password TEXT]\n"
@@ -718,27 +736,27 @@ const Command kCommands[] = {
      "its MULTIPLE SERVERS button, to every other server named (with the dialog's\n"
      "checks and messages); --remove empties each server's SMTP server and, with\n"
      "--yes, removes its settings",
-     run_email_config},
+     run_email_config, kExportGroup},
     {"test-email", "test-email --server NAME --to ADDRESS [--world DIR]",
      "send the test mail with the server's mail settings from the e-mail dialog;\n"
      "on the demo network MAIL01 takes it into machines/MAIL01/Maildir",
-     run_test_email},
+     run_test_email, kExportGroup},
     {"unattended-run", "unattended-run --server NAME [--world DIR]",
      "the server's unattended run: its first enabled scheduled graphical activity\n"
      "profile's quick report and graphical reports mailed to the profile's\n"
      "addresses; prints the lines of the run's log file",
-     run_unattended},
+     run_unattended, kExportGroup},
     {"sql-setup", "sql-setup --server NAME [--server NAME]... [--sql-server NAME] [--world DIR]",
      "prepare the central SQL Server database for the servers' record transfer:\n"
      "the database VORNIX_for_Windows, the logins and roles of the servers' agents\n"
      "and the five activity tables, on the SQL Server given for all of them, or else\n"
      "each server on the one its settings name (the demo network's SRV01 names\n"
      "SQL01); prints each step and exits non-zero when a step failed",
-     run_sql_setup},
+     run_sql_setup, kDatabaseGroup},
     {"sql-sizes", "sql-sizes --server NAME [--world DIR]",
      "list the tables of the VORNIX_for_Windows database on the SQL Server that the\n"
      "server's settings name, with their row counts and data sizes",
-     run_sql_sizes},
+     run_sql_sizes, kDatabaseGroup},
     {"ad",
      "ad dn [--world DIR]\n"
      "ad schema --selector 1|2 [--world DIR]\n"
@@ -761,15 +779,65 @@ const Command kCommands[] = {
      "directory changes of the server's quick report (every one that offers it, or\n"
      "the rows given) rolled back from its menu, each confirmation answered OK\n"
      "only with --yes (Cancel without it)",
-     run_directory},
+     run_directory, kDirectoryGroup},
+    {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]",
+     "show the context menu of a list (0x602400C1 the console's servers, 0x60240001\n"
+     "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
+     "--choose runs entry N, each --answer typed into the next dialog's field",
+     run_menu, kDrawingGroup},
+    {"draw", "draw --control 0xID [--server NAME] [--text CAPTION] [--checked] --png OUT [--world DIR]",
+     "draw one of the library's owner-drawn controls as the library draws it\n"
+     "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
+     run_draw, kDrawingGroup},
 };
 
-std::vector<std::string> lines_of(const char* text) {
-  std::vector<std::string> lines;
+constexpr size_t kHelpWidth = 80;
+
+constexpr size_t kShortGroup = 24;
+
+// The text's words filled into lines of at most kHelpWidth columns: the first line after first_indent, the others
+// after indent (a word longer than a line stands alone). An option stays on the line of its value, and a short
+// bracketed group ("[--world DIR]") stays whole.
+void print_filled(const std::string& text, const std::string& first_indent, const std::string& indent) {
+  std::vector<std::string> words;
+  for (size_t at = text.find_first_not_of(" \n"); at != std::string::npos; at = text.find_first_not_of(" \n", at)) {
+    size_t end = std::min(text.find_first_of(" \n", at), text.size());
+    words.push_back(text.substr(at, end - at));
+    at = end;
+  }
+  std::string line = first_indent;
+  bool empty = true;
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string unit = words[i];
+    size_t close = i;
+    if (unit[0] == '[')
+      while (close < words.size() && words[close].find(']') == std::string::npos) ++close;
+    std::string group = unit;
+    for (size_t j = i + 1; j <= close && j < words.size(); ++j) group += " " + words[j];
+    bool value_follows = unit.rfind("--", 0) == 0 && i + 1 < words.size() &&
+                         std::string("-[|").find(words[i + 1][0]) == std::string::npos;
+    if (close > i && close < words.size() && group.size() <= kShortGroup) unit = group, i = close;
+    else if (close == i && value_follows) unit += " " + words[++i];
+    if (!empty && line.size() + 1 + unit.size() > kHelpWidth) {
+      std::printf("%s\n", line.c_str());
+      line = indent, empty = true;
+    }
+    line += (empty ? "" : " ") + unit;
+    empty = false;
+  }
+  std::printf("%s\n", line.c_str());
+}
+
+// The forms of a command's usage, each with its continuation lines joined to it.
+std::vector<std::string> usage_forms(const Command& command) {
+  std::vector<std::string> forms;
+  const char* text = command.usage;
   for (const char* start = text;;) {
     const char* end = std::strchr(start, '\n');
-    lines.emplace_back(start, end ? end : start + std::strlen(start));
-    if (!end) return lines;
+    std::string line(start, end ? end : start + std::strlen(start));
+    if (forms.empty() || line.rfind(command.name, 0) == 0) forms.push_back(line);
+    else forms.back() += " " + line;
+    if (!end) return forms;
     start = end + 1;
   }
 }
@@ -783,62 +851,63 @@ void print_usage() {
       "--name=VALUE. Without --world DIR a command works on $QVMR7_WORLD, else on\n"
       "the demo network in the temporary folder's vornix-demo, made when missing.\n"
       "Dates and times are shown in local time, as the report views show them:\n"
-      "Sun Dec  6 10:00:00 2026.\n"
-      "\n"
-      "commands:\n");
-  for (const Command& command : kCommands) {
-    for (const std::string& line : lines_of(command.usage))
-      std::printf("  %s%s\n", line.rfind(command.name, 0) == 0 ? "" : "    ", line.c_str());
-    for (const std::string& line : lines_of(command.about)) std::printf("      %s\n", line.c_str());
+      "Sun Dec  6 10:00:00 2026.\n");
+  for (size_t g = 0; g < std::size(kGroups); ++g) {
+    std::printf("\n%s:\n", kGroups[g].heading);
+    print_filled(kGroups[g].example, "  example: ", "      ");
+    for (const Command& command : kCommands) {
+      if (command.group != static_cast<GroupIndex>(g)) continue;
+      for (const std::string& form : usage_forms(command)) print_filled(form, "  ", "      ");
+      print_filled(command.about, "        ", "        ");
+    }
   }
-  std::printf("  --help, help [COMMAND]\n      show this text, or a command's own\n"
-              "  --verbose\n      echo the library's start-up line and its dialogs on standard error\n"
-              "  --version\n      show the console's version\n");
+  std::printf("\nOther options:\n"
+              "  --help, help [COMMAND]\n        show this text, or a command's own\n"
+              "  --verbose\n        echo the library's start-up line and its dialogs on standard error\n"
+              "  --version\n        show the console's version\n");
 }
 
 void print_command_help(const Command& command) {
   bool first = true;
-  for (const std::string& line : lines_of(command.usage)) {
-    bool form = line.rfind(command.name, 0) == 0;
-    std::printf("%s%s\n", !form ? "                       " : first ? "usage: vornix-console " : "       vornix-console ",
-                line.c_str());
+  for (const std::string& form : usage_forms(command)) {
+    print_filled(form, first ? "usage: vornix-console " : "       vornix-console ", std::string(23, ' '));
     first = false;
   }
   std::printf("\n");
-  for (const std::string& line : lines_of(command.about)) std::printf("%s\n", line.c_str());
+  print_filled(command.about, "", "");
 }
 
-// Edit distance (insertions, deletions, substitutions) between two words.
-size_t edit_distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-// The command nearest to a mistyped one, when it is near enough to be meant (a third of its letters).
+// The command nearest to a mistyped one, when it is near enough to be meant.
 const Command* nearest_command(const std::string& word) {
-  const Command* best = nullptr;
-  size_t best_distance = 0;
-  for (const Command& command : kCommands) {
-    size_t d = edit_distance(word, command.name);
-    if (best == nullptr || d < best_distance) best = &command, best_distance = d;
-  }
-  return best && best_distance <= std::max<size_t>(1, word.size() / 3) ? best : nullptr;
+  std::vector<std::string> names;
+  for (const Command& command : kCommands) names.push_back(command.name);
+  std::string near = console::nearest_word(word, names);
+  for (const Command& command : kCommands)
+    if (near == command.name) return &command;
+  return nullptr;
 }
 
 int unknown_command(const std::string& word) {
   const Command* near = nearest_command(word);
   return fail("unknown command '" + word + "'" +
               (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
+}
+
+// An option the command does not take is named, with the command's nearest option when one is near enough;
+// the exit code is that of a usage error (2), 0 when every option is the command's.
+int refuse_unknown_option(const Command& command, const std::vector<std::string>& args) {
+  std::vector<console::UsageOption> options = console::usage_options(command.usage);
+  options.push_back({"--world", true});
+  std::string word = console::unknown_option(args, options);
+  if (word.empty()) return 0;
+  std::vector<std::string> names;
+  for (const console::UsageOption& option : options) names.push_back(option.name);
+  names.insert(names.end(), {"--help", "--verbose"});
+  std::string near = console::nearest_word(word, names);
+  fail("unknown option '" + word + "'" +
+       (near.empty() ? " (vornix-console help " + std::string(command.name) + " shows its options)"
+                     : " (did you mean " + near + "?)"));
+  return 2;
 }
 
 // Ends the process once a command's work is done: its library was unloaded (its rows gave their records back,
@@ -888,6 +957,7 @@ int main(int argc, char** argv) {
       print_command_help(command);
       return 0;
     }
+    if (int refused = refuse_unknown_option(command, line.args)) return refused;
     end_process(command.run(line.args));
   }
   return unknown_command(line.command);

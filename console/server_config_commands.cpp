@@ -473,6 +473,18 @@ int setting_command(std::vector<std::string> args) {
 }
 
 int set_field_command(std::vector<std::string> args) {
+  if (take_flag(args, "--list-controls")) {
+    if (!args.empty()) return fail("set --list-controls takes nothing else");
+    // The fields whose value set reads back from each server, as setting names them; others go to the library as given.
+    std::printf("Fields set reads back (--field 0xID; setting takes the ID or the name):\n");
+    for (const Setting& setting : kSettings) {
+      std::string ids = id_text(setting.ids[0]) + (setting.ids[1] ? ", " + id_text(setting.ids[1]) : "");
+      std::printf("  %-23s %-28s %s, %s form\n", ids.c_str(), setting.name,
+                  setting.number ? "number" : setting.password ? "password" : "text",
+                  setting.sibling ? "QVAWKQ" : "server");
+    }
+    return 0;
+  }
   // An empty --value is a value (it empties the field), so its presence is looked for first.
   bool has_value = std::any_of(args.begin(), args.end(),
                                [](const std::string& a) { return a == "--value" || a.rfind("--value=", 0) == 0; });

@@ -192,6 +192,35 @@ TEST_F(ChartCommands, ChartWritesAPngAndRefusesWhatItCannotDraw) {
   EXPECT_NE(r.output.find("no chart is group 1400, selection 9"), std::string::npos) << r.output;
 }
 
+// Every chart and kind that charts lists is taken by graphical-report's --chart G:S:KIND, the kinds by name.
+TEST_F(ChartCommands, EveryChartAndKindListedIsTakenByTheGraphicalReport) {
+  support::ProgramRun listed = run("charts");
+  ASSERT_EQ(listed.exit_code, 0) << listed.output;
+  std::vector<std::string> charts, kinds;
+  std::istringstream lines(listed.output);
+  bool kind_lines = false;
+  for (std::string line; std::getline(lines, line);) {
+    kind_lines = kind_lines || line.rfind("Kinds ", 0) == 0;
+    std::istringstream words(line);
+    std::string first, rest;
+    words >> first >> std::ws;
+    std::getline(words, rest);
+    if (line.rfind("    ", 0) == 0 && first.find(':') != std::string::npos) charts.push_back(first);
+    if (kind_lines && line.rfind("  ", 0) == 0) kinds.push_back(rest);
+  }
+  EXPECT_EQ(charts.size(), 28u) << listed.output;  // the four groups of the graph tree
+  EXPECT_NE(std::find(charts.begin(), charts.end(), "1800:21"), charts.end()) << listed.output;
+  ASSERT_EQ(kinds.size(), 8u) << listed.output;
+  EXPECT_EQ(kinds.front(), "3D Pie");
+  std::string arguments = "graphical-report --server SRV01 --days 4 --html '" + out_ + "/all.html'";
+  for (size_t i = 0; i < charts.size(); ++i) arguments += " --chart '" + charts[i] + ":" + kinds[i % kinds.size()] + "'";
+  support::ProgramRun report = run(arguments);
+  EXPECT_EQ(report.exit_code, 0) << report.output;
+  EXPECT_NE(report.output.find("graphical report of " + std::to_string(charts.size()) + " charts written"),
+            std::string::npos)
+      << report.output;
+}
+
 TEST_F(ChartCommands, ReportDefinitionsAreListedRetypedAndDeletedOnlyWhenConfirmed) {
   std::string folder = world_.machine_dir(world_.console()) + "/shares/C$/Program Files/Brightmere/VORNIX";
   fs::create_directories(folder);

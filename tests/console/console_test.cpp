@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -26,6 +28,22 @@ std::vector<std::string> split_lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) out.push_back(line);
   return out;
+}
+
+// The commands the general help lists, in its order: each "  NAME ARGUMENTS" line below an area's heading.
+std::vector<std::string> listed_commands(const std::string& help) {
+  std::vector<std::string> commands;
+  bool listed = false;
+  for (const std::string& line : split_lines(help)) {
+    if (line == "Reports:") listed = true;
+    if (line == "Other options:") listed = false;
+    if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0 && std::isalpha(static_cast<unsigned char>(line[2])) &&
+        line.rfind("  example: ", 0) != 0) {
+      std::string name = line.substr(2, line.find(' ', 2) - 2);
+      if (commands.empty() || commands.back() != name) commands.push_back(name);
+    }
+  }
+  return commands;
 }
 
 TEST(Console, DemoPrintsTheNavigationTreeAndMistakesGetOneLineAndAFailingExitCode) {
@@ -125,32 +143,23 @@ TEST_F(ConsoleOnDemo, OptionsGoBeforeOrAfterTheCommandInAnyOrder) {
 TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   Outcome general = console("--help");
   ASSERT_EQ(general.exit_code, 0);
-  std::vector<std::string> commands;
-  bool listed = false;
-  for (const std::string& line : split_lines(general.output)) {
-    if (line == "commands:") listed = true;
-    // "  NAME ARGUMENTS": a command's first usage line.
-    else if (listed && line.size() > 2 && line.compare(0, 2, "  ") == 0 && std::isalpha(static_cast<unsigned char>(line[2]))) {
-      std::string name = line.substr(2, line.find(' ', 2) - 2);
-      if (commands.empty() || commands.back() != name) commands.push_back(name);
-    }
-  }
-  EXPECT_EQ(commands, (std::vector<std::string>{"demo", "servers", "add-server", "profiles", "profile",
-                                                "profile-settings", "profile-list", "gpo-baseline",
-                                                "enterprise-status", "servers-known", "alert-agents", "agent-stats",
-                                                "scan-range", "agent-ip", "menu", "view-log",
-                                                "quick-report", "custom-report", "chart", "graphical-report",
-                                                "report-definitions", "logs",
-                                                "install-agent", "update-agent", "agent", "remove-agent", "scout",
-                                                "services", "server-status", "draw", "settings", "setting", "set",
-                                                "departments", "report-to", "enterprise-hosts", "logon-containers",
-                                                "qvawkq-groups", "qvawkq-versions", "qvawkq-ranges", "qvawkq-hours",
-                                                "schedules", "schedule",
+  std::vector<std::string> commands = listed_commands(general.output);
+  EXPECT_EQ(commands, (std::vector<std::string>{"view-log", "quick-report", "custom-report", "chart",
+                                                "graphical-report", "charts", "report-definitions", "logs",
                                                 "saved-reports", "run-saved-report", "graph-definition",
-                                                "copy-profile", "copy-report", "copy-profiles", "rename", "export",
-                                                "import", "archives", "restore-archive", "email-config", "test-email",
-                                                "unattended-run",
-                                                "sql-setup", "sql-sizes", "ad"}));
+                                                "demo", "servers", "add-server", "enterprise-status", "servers-known",
+                                                "alert-agents", "agent-stats", "scan-range", "agent-ip",
+                                                "install-agent", "update-agent", "agent", "remove-agent", "scout",
+                                                "services", "server-status",
+                                                "profiles", "profile", "profile-settings", "profile-list",
+                                                "gpo-baseline", "copy-profile", "copy-profiles", "rename",
+                                                "settings", "setting", "set", "departments", "report-to",
+                                                "enterprise-hosts", "logon-containers", "qvawkq-groups",
+                                                "qvawkq-versions", "qvawkq-ranges", "qvawkq-hours", "schedules",
+                                                "schedule",
+                                                "copy-report", "export", "import", "archives", "restore-archive",
+                                                "email-config", "test-email", "unattended-run",
+                                                "sql-setup", "sql-sizes", "ad", "menu", "draw"}));
 
   // Each file's size and modification time: the directory's database is a sparse file of a gibibyte.
   auto snapshot = [] {
@@ -237,6 +246,68 @@ TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
     // The console itself has no log folder: its report finds nothing, and says so.
     EXPECT_EQ(r.exit_code, name == "CONSOLE01" ? 1 : 0) << name << "\n" << r.output;
   }
+}
+
+// The general help lists the commands by area, each area with an example that works on the demo network;
+// it and every command's own help fit 80 columns.
+TEST_F(ConsoleOnDemo, HelpIsGroupedByAreaWithWorkingExamplesAndFitsEightyColumns) {
+  Outcome general = console("--help");
+  ASSERT_EQ(general.exit_code, 0);
+  auto wide_lines = [](const std::string& text) {
+    std::vector<std::string> wide;
+    for (const std::string& line : split_lines(text))
+      if (line.size() > 80) wide.push_back(line);
+    return wide;
+  };
+  EXPECT_EQ(wide_lines(general.output), std::vector<std::string>{});
+  for (const std::string& command : listed_commands(general.output))
+    EXPECT_EQ(wide_lines(console("help " + command).output), std::vector<std::string>{}) << command;
+
+  const std::vector<std::string> help = split_lines(general.output);
+  size_t at = 0;
+  for (const char* heading : {"Reports:", "Servers and agents:", "Profiles:", "Settings and schedules:",
+                              "Export and mail:", "Database:", "Directory:", "Drawing and menus:"}) {
+    auto found = std::find(help.begin() + static_cast<long>(at), help.end(), heading);
+    ASSERT_NE(found, help.end()) << heading << " (in this order)\n" << general.output;
+    at = static_cast<size_t>(found - help.begin()) + 1;
+    // The example stands right below its heading.
+    const std::string example_prefix = "  example: vornix-console ";
+    ASSERT_LT(at, help.size());
+    ASSERT_EQ(help[at].rfind(example_prefix, 0), 0u) << heading << ": " << help[at];
+    Outcome example = console(help[at].substr(example_prefix.size()) + " --world WORLD");
+    EXPECT_EQ(example.exit_code, 0) << help[at] << "\n" << example.output;
+  }
+  // The directory example started the demo's directory server: it is stopped with the world.
+  std::ifstream pid_file(world() + "/machines/SRV01/directory/slapd.pid");
+  pid_t slapd = 0;
+  if (pid_file >> slapd && slapd > 0) kill(slapd, SIGTERM);
+}
+
+// An option the command does not take is named with the command's nearest option; nothing else is done.
+TEST_F(ConsoleOnDemo, MistypedOptionsAreNamedWithTheCommandsNearestOption) {
+  struct Case {
+    const char* arguments;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"profiles --sever SRV01 --world WORLD", "vornix-console: unknown option '--sever' (did you mean --server?)\n"},
+      {"servers --wrold WORLD", "vornix-console: unknown option '--wrold' (did you mean --world?)\n"},
+      {"draw --control 0x602220C8 --chekced --png x.png --world WORLD",
+       "vornix-console: unknown option '--chekced' (did you mean --checked?)\n"},
+      {"profiles --server=SRV01 --profle=Logons --world WORLD",
+       "vornix-console: unknown option '--profle' (vornix-console help profiles shows its options)\n"},
+      {"servers --frobnicate --world WORLD",
+       "vornix-console: unknown option '--frobnicate' (vornix-console help servers shows its options)\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = console(c.arguments);
+    EXPECT_EQ(r.exit_code, 2) << c.arguments;
+    EXPECT_EQ(r.output, c.output) << c.arguments;
+  }
+  // A value that looks like an option is the value of the option before it.
+  Outcome value = console("set --server SRV01 --field 0x60180001 --value --x --world WORLD");
+  EXPECT_EQ(value.output.find("unknown option"), std::string::npos) << value.output;
+  EXPECT_NE(value.output.find("0x60180001: result "), std::string::npos) << value.output;
 }
 
 // The demo's enterprise host SRV01 answers the server screen's Get button and its two listing buttons.

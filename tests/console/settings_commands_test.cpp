@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "sim/program_runner.h"
@@ -94,6 +95,27 @@ TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBo
             "0x60180001: result 1 (accepted without being written)\n");
   EXPECT_EQ(set("--server SRV01 --field 0x1234 --value x").exit_code, 1);
   EXPECT_EQ(set("--server SRV01 --field 6038008B --value x").exit_code, 1) << "the field is given as 0xID";
+
+  // The fields set reads back, listed with both identifiers and their names; those of the server form appear
+  // with the same name and identifier in what settings shows.
+  support::ProgramRun controls = set("--list-controls");
+  EXPECT_EQ(controls.exit_code, 0) << controls.output;
+  EXPECT_TRUE(has(controls.output, "  0x6038008E, 0x603800CB  LogTransferFrequency ")) << controls.output;
+  const std::string shown = ok("settings");
+  std::istringstream lines(controls.output);
+  int server_fields = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("  0x", 0) != 0 || !has(line, "server form")) continue;
+    ++server_fields;
+    std::istringstream words(line.substr(25));
+    std::string name;
+    words >> name;
+    size_t at = shown.find("\n  " + name + " ");
+    ASSERT_NE(at, std::string::npos) << line << "\n" << shown;
+    EXPECT_NE(shown.substr(at, shown.find('\n', at + 1) - at).find(line.substr(2, 10)), std::string::npos)
+        << line << "\n" << shown;
+  }
+  EXPECT_GT(server_fields, 0) << controls.output;
 }
 
 }  // namespace
