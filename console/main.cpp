@@ -780,14 +780,18 @@ const Command kCommands[] = {
      "the rows given) rolled back from its menu, each confirmation answered OK\n"
      "only with --yes (Cancel without it)",
      run_directory, kDirectoryGroup},
-    {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]",
+    {"menu", "menu --list 0xID [--row NAME] [--choose N [--answer TEXT]...] [--world DIR]\n"
+     "menu --list-controls",
      "show the context menu of a list (0x602400C1 the console's servers, 0x60240001\n"
      "My Server View, ...) for the row NAME or for empty space, as the host shows it;\n"
-     "--choose runs entry N, each --answer typed into the next dialog's field",
+     "--choose runs entry N, each --answer typed into the next dialog's field;\n"
+     "--list-controls lists the lists that have one",
      run_menu, kDrawingGroup},
-    {"draw", "draw --control 0xID [--server NAME] [--text CAPTION] [--checked] --png OUT [--world DIR]",
+    {"draw", "draw --control 0xID [--server NAME] [--text CAPTION] [--checked] --png OUT [--world DIR]\n"
+     "draw --list-controls",
      "draw one of the library's owner-drawn controls as the library draws it\n"
-     "(a server tile, 0x602220C8, shows the selected server) and write it as PNG",
+     "(a server tile, 0x602220C8, shows the selected server) and write it as PNG;\n"
+     "--list-controls lists them",
      run_draw, kDrawingGroup},
 };
 

@@ -26,6 +26,30 @@ constexpr uint16_t kMenuScreenKey = 12;
 constexpr int kMenuListItem = 400;
 constexpr DWORD kHostsOwnEntry = 4061;  // the library leaves the entry to the host
 
+// The host's lists that have a context menu, as its screens name them.
+struct MenuList {
+  const char* ids;
+  const char* name;
+};
+constexpr MenuList kMenuLists[] = {
+    {"0x60240001", "My Server View"},
+    {"0x602400C1", "the servers of this console"},
+    {"0x60F40001", "the QVAWKQ servers"},
+    {"0x602400A0", "the quick reports' servers"},
+    {"0x602400A1", "the custom reports' servers"},
+    {"0x60240018, 0x60240080", "the directory's server lists"},
+    {"0x6024000A, 0x602400CB", "the profiles"},
+    {"0x6034010F", "the report definitions"},
+    {"0x60440D1E", "the quick report's results"},
+    {"0x60440800", "a log file's data"},
+    {"0x60440D21", "the custom reports"},
+    {"0x6044001A", "a custom report's servers"},
+    {"0x6044001B", "a custom report's profile patterns"},
+    {"0x60F40049, 0x60F4004A", "the log files"},
+    {"0x1014001C, 0x10140061, 0x10140062", "a group's members"},
+    {"0x10140147", "the directory entries found"},
+};
+
 // The row with this text (case ignored), with a record of the host's (this module, the list's identifier) behind
 // it when the list gave it none, and selected as the right-click leaves it; null when the list has no such row.
 BYTE* row_record(const Library& l, HWND list, uint32_t id, const std::string& name) {
@@ -51,6 +75,12 @@ void read_server_state(const Library& l, HWND list, int row) {
 }  // namespace
 
 int menu_command(std::vector<std::string> args) {
+  if (take_flag(args, "--list-controls")) {
+    if (!args.empty()) return fail("menu --list-controls takes nothing else");
+    std::printf("Lists with a context menu (--list 0xID):\n");
+    for (const MenuList& list : kMenuLists) std::printf("  %-36s %s\n", list.ids, list.name);
+    return 0;
+  }
   bool missing = false;
   std::string list_text = take_option(args, "--list", &missing);
   std::string row_name = take_option(args, "--row", &missing);

@@ -204,7 +204,35 @@ int server_status_command(std::vector<std::string> args) {
   return 0;
 }
 
+// The host's owner-drawn controls, as its screens have them.
+struct DrawnControl {
+  const char* ids;
+  const char* name;
+};
+constexpr DrawnControl kDrawnControls[] = {
+    {"0x602220C8, 0x6022210F, 0x603200E1", "server tiles (the selected server; --server)"},
+    {"0x603200E9, 0x603200F9, 0x60320110", "server tiles of the server and agent screens"},
+    {"0x60410D1D", "the quick report button"},
+    {"0x60420D20", "the quick report's progress bars"},
+    {"0x60410918", "the graph area"},
+    {"0x6028005B to 0x6028006E", "check boxes (--text, --checked)"},
+    {"0x602800B0 to 0x602800E4, 0x60220051", "check boxes (--text, --checked)"},
+    {"0x60410D0E, 0x60410D10, 0x60410D12", "option buttons (--text, --checked)"},
+    {"0x6028006F to 0x60280093", "the scout's rows"},
+    {"0x603800F0", "the HTML status page options"},
+    {"0x6011200B, 0x6011400D, 0x602100C2", "picture buttons"},
+    {"0x602100C4 to 0x602100C7", "the navigation buttons"},
+    {"0x602100CA, 0x603100D2 to 0x603100DC", "option buttons with their state (--text)"},
+    {"0x603100C7, 0x603100E8, 0x6031010E", "text buttons of the server and report screens"},
+};
+
 int draw_command(std::vector<std::string> args) {
+  if (take_flag(args, "--list-controls")) {
+    if (!args.empty()) return fail("draw --list-controls takes nothing else");
+    std::printf("Owner-drawn controls (--control 0xID):\n");
+    for (const DrawnControl& control : kDrawnControls) std::printf("  %-36s %s\n", control.ids, control.name);
+    return 0;
+  }
   bool missing = false;
   std::string control = take_option(args, "--control", &missing);
   std::string server = take_option(args, "--server", &missing);

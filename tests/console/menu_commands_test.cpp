@@ -2,6 +2,7 @@
 // the host shows it, and one entry run with the answer typed into its dialog.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "sim/program_runner.h"
@@ -52,6 +53,39 @@ TEST(ConsoleMenu, TheServerListsMenuIsShownAndAnEntryRunsItsDialog) {
     EXPECT_EQ(run.exit_code, 1) << r.arguments;
     EXPECT_NE(run.output.find(r.message), std::string::npos) << r.arguments << ": " << run.output;
   }
+}
+
+// Every list that menu --list-controls names has a menu of the library's, and every control draw --list-controls
+// names is drawn by the library (the first of each line, with a server selected for the tiles).
+TEST(ConsoleMenu, TheListedListsHaveMenusAndTheListedControlsAreDrawn) {
+  support::WorldBuilder scratch;
+  const std::string world = scratch.folder() + "/demo";
+  ASSERT_EQ(console("demo '" + world + "'").exit_code, 0);
+  const std::string on = " --world '" + world + "'";
+  const std::regex identifier("0x[0-9A-F]{8}");
+
+  support::ProgramRun lists = console("menu --list-controls");
+  ASSERT_EQ(lists.exit_code, 0) << lists.output;
+  int asked = 0;
+  for (std::sregex_iterator i(lists.output.begin(), lists.output.end(), identifier), end; i != end; ++i, ++asked) {
+    support::ProgramRun menu = console("menu --list " + i->str() + on);
+    EXPECT_EQ(menu.output.find("offers no menu"), std::string::npos) << i->str() << ": " << menu.output;
+  }
+  EXPECT_GE(asked, 20);
+
+  support::ProgramRun controls = console("draw --list-controls");
+  ASSERT_EQ(controls.exit_code, 0) << controls.output;
+  const std::string png = scratch.folder() + "/control.png";
+  size_t line_start = 0;
+  int drawn = 0;
+  while ((line_start = controls.output.find("\n  0x", line_start)) != std::string::npos) {
+    const std::string id = controls.output.substr(line_start + 3, 10);
+    line_start += 3;
+    support::ProgramRun draw = console("draw --control " + id + " --server SRV01 --text Shown --png '" + png + "'" + on);
+    EXPECT_EQ(draw.exit_code, 0) << id << ": " << draw.output;
+    ++drawn;
+  }
+  EXPECT_GE(drawn, 10);
 }
 
 }  // namespace
