@@ -220,7 +220,7 @@ bool open_analysis(Library* l, std::vector<std::string>& args, const std::string
   std::string error;
   if (!take_window_options(args, &window, &error)) return fail(error), false;
   if (!args.empty()) return fail("the command does not take " + args.front()), false;
-  if (!start(l, false)) return false;
+  if (!start(l)) return false;
   host::add_page(kAnalysisPage, "Graphical Analysis");
   if (!run_quick_report(*l, server, window, run)) return false;
   HWND list = run->lists[view];
@@ -300,7 +300,7 @@ void release_report(const Library& l, QuickReportScreen* run) {
 int charts_command(std::vector<std::string> args) {
   if (!args.empty()) return fail("charts takes no arguments besides --world DIR");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   AnalysisScreen a = make_analysis_screen(l, 800, 600);
   std::printf("Charts (--group G --selection S, or G:S in --chart G:S:KIND):\n");
   for (const ChartGroup& g : kChartGroups) {
@@ -466,7 +466,7 @@ int report_definitions(std::vector<std::string> args) {
       }))
     return fail("the report type is one of BASIC, ACCESSENUM or VERTICAL");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   std::string file = definitions_file();
   HWND screen = host::create_screen(kDefinitionsScreenKey, "Report Definitions");
   HWND list = add(screen, kDefinitionsItem, WC_LISTVIEWA, kReportDefinitionsList, kDescriptorListView);

@@ -44,7 +44,7 @@ enum Item { kServersItem = 400, kSourceItem, kDestinationItem, kButtonItem };
 template <typename Job>
 int with_library(Job job) {
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   HWND screen = host::create_screen(kCopyScreenKey, "Definitions");
   int status = job(l, screen);
   host::unload_library(&l.library);

@@ -124,7 +124,7 @@ int install_agent(std::vector<std::string> args) {
     return 1;
   Library l;
   l.print_status_lines = true;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   Screen screen = make_screen({});
   HWND name = add_field(screen, 101, kServerNameField, server);
   add_field(screen, 102, kReportPathField, report_path);
@@ -154,7 +154,7 @@ int update_agent(std::vector<std::string> args) {
                 "--skip-if-running, and optionally --no-vnxlwa");
   Library l;
   l.print_status_lines = true;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   Screen screen = make_screen(servers);
   ui::script({"UPDATE_AGENT_NEW", skip_if_running ? IDC_UPDATE_SKIP : no_restart ? IDC_UPDATE_NO_RESTART
                                                                                   : IDC_UPDATE_RESTART, "", {}});
@@ -181,7 +181,7 @@ int agent_command(std::vector<std::string> args) {
   if (!take_server(args, &server, usage)) return 1;
   Library l;
   l.print_status_lines = true;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   press_button(l, make_screen({server}), action == "start" ? kStartSelectedAgentButton : kStopSelectedAgentButton);
   stop_library(&l);
   DWORD state = service_state(server, "VORNIXWService");
@@ -200,7 +200,7 @@ int remove_agent(std::vector<std::string> args) {
     return 1;
   Library l;
   l.print_status_lines = true;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   // The warning and the removal dialog, answered as the options say.
   ui::script({"**WARNING**", 0, confirmed ? "Continue" : "Cancel", {}});
   if (logs) {
@@ -230,7 +230,7 @@ int scout_command(std::vector<std::string> args) {
     return fail("scout takes status, install or update");
   Library l;
   l.print_status_lines = true;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   forget_results_rows();
   if (action != "status") press_button(l, make_screen({}), action == "install" ? kInstallScoutButton : kUpdateScoutButton);
   stop_library(&l);

@@ -98,7 +98,7 @@ bool click_row_named(HWND list, const std::string& name) {
 }
 
 // The library loaded beside the console with the host's services, and the world's directory running.
-bool start_directory(Library* l) { return start_directory_of_world() && start(l, false); }
+bool start_directory(Library* l) { return start_directory_of_world() && start(l); }
 
 // The console's server list with the server selected, as the user selects it; no name: none selected.
 bool select_server(const Library& l, const std::string& server) {

@@ -123,7 +123,7 @@ int logs_command(std::vector<std::string> args) {
   if (action == "archive" && archived) return fail("archived log files are restored, not archived again");
 
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   struct Unload {
     Library& l;
     ~Unload() { host::unload_library(&l.library); }

@@ -149,7 +149,7 @@ int remove_settings(const Library& l, const std::vector<std::string>& servers, b
 template <typename Job>
 int with_library(Job job) {
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   int status = job(l);
   host::unload_library(&l.library);
   return status;

@@ -93,7 +93,7 @@ int menu_command(std::vector<std::string> args) {
       (!choose.empty() && (*end != '\0' || position < 0 || position >= static_cast<long>(host::MenuEntries().size()))))
     return fail("menu takes --list 0xID, and may take --row NAME, --choose N (0 to 8) and --answer TEXT");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   struct Unload {
     Library& l;
     HWND list = nullptr;

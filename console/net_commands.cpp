@@ -151,7 +151,7 @@ int listing_command(std::vector<std::string> args, const char* flag, const char*
   if (!take_format(args, &format)) return 1;
   if (missing || name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   auto hosts = start_enterprise_hosts();
   HWND screen = host::create_screen(kNetScreenKey, "Enterprise hosts");
   BYTE* record = nullptr;
@@ -214,7 +214,7 @@ int enterprise_status_command(std::vector<std::string> args) {
   std::string name = take_option(args, "--server", &missing);
   if (missing || name.empty() || !args.empty()) return fail("enterprise-status takes --server NAME (and --world DIR)");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   auto hosts = start_enterprise_hosts();
   HWND servers = make_server_list(l);
   if (!select_server(servers, name)) return host::unload_library(&l.library), 1;
@@ -250,7 +250,7 @@ int agent_stats_command(std::vector<std::string> args) {
   if (missing || server.empty() || !args.empty() || (force && sibling))
     return fail("agent-stats takes --server NAME and either --force or --sibling (and --world DIR)");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   auto pipes = start_agent_pipes();
   struct Unload {
     Library& l;
@@ -306,7 +306,7 @@ int scan_range_command(std::vector<std::string> args) {
       !parse_number(args[2], &last))
     return fail("scan-range takes A.B.C FIRST LAST (and --world DIR), for example 127.0.0 1 20");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   // The QVAWKQ server list's "Add New Server to Manage", its dialog's scan button, the scan dialog's fields
   // typed and its OK pressed, then the dialog closed.
   HWND screen = host::create_screen(kNetScreenKey, "QVAWKQ servers");
@@ -358,7 +358,7 @@ int agent_ip_command(std::vector<std::string> args) {
   if (missing || server.empty() || !args.empty() || (reset && !address.empty()))
     return fail("agent-ip takes --server NAME and either --set A.B.C.D or --reset (and --world DIR)");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   HWND list = make_server_list(l);
   if (!select_server(list, server)) return host::unload_library(&l.library), 1;
   // "Manage IP Address used by Server Agent" of the server's row, its dialog answered as the options say.

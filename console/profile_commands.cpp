@@ -141,7 +141,7 @@ void end(Session& s) {
 // The library loaded with the host's services, the server selected in the console's server list and
 // its profiles listed, as the user finds them on the profile screen.
 bool begin(Session& s, const std::string& server) {
-  if (!start(&s.l, false)) return false;
+  if (!start(&s.l)) return false;
   s.server = server;
   HWND servers_screen = host::create_screen(kServerScreenKey, "Servers");
   s.servers = add_list(servers_screen, kServerListItem, kConsoleServerList);

@@ -239,10 +239,8 @@ int row_view(const Library& l, HWND screen, LPARAM record) {
   return -1;
 }
 
-bool start(Library* l, bool in_process) {
+bool start(Library* l) {
   std::string error;
-  // The console drives only the library it loads; its code is not linked in.
-  if (in_process) return fail("the library's code is not linked into the console; it is loaded"), false;
   if (!host::load_library(host::library_beside_program(), &l->library, &error)) {
     fail(error);
     return false;
@@ -416,7 +414,7 @@ int quick_report(std::vector<std::string> args) {
   if (!output_path_ready("--csv", csv)) return 1;
 
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   QuickReportScreen run;
   if (!run_quick_report(l, server, window, &run)) {
     host::unload_library(&l.library);
@@ -442,7 +440,7 @@ int custom_report(std::vector<std::string> args) {
     return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
   if (!output_path_ready("--csv", csv)) return 1;
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   forget_last_message();
   // The custom report screen: its server and its patterns (each list as its menu entries add rows), the report
   // list the patterns' event reads into, and the four views its rows are shown in, each by its family.

@@ -30,9 +30,8 @@ struct Library {
                       uintptr_t, DWORD, DWORD) = nullptr;
   bool print_status_lines = false;  // the host's status line printed among the library's messages
 };
-// Loads and starts the library with the host's services; false after a one-line error (also when asked for
-// the library's code linked in, which the console no longer has: in_process must be false).
-bool start(Library* l, bool in_process);
+// Loads and starts the library beside the program with the host's services; false after a one-line error.
+bool start(Library* l);
 
 // The quick report's window and row maximum: --hours N | --days N | --from DATE --to DATE, --max N.
 struct WindowOptions {

@@ -262,7 +262,7 @@ int on_server(std::vector<std::string>& args, const char* command, Job job) {
   if (missing || server.empty())
     return fail(std::string(command) + " takes --server NAME (vornix-console " + command + " --help)");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   int status = job(l, server);
   host::unload_library(&l.library);
   return status;

@@ -277,7 +277,7 @@ int with_library(std::vector<std::string>& args, const char* usage, bool needs_s
   std::string server = take_option(args, "--server", &missing);
   if (missing || (needs_server && server.empty())) return fail(usage);
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   int status = job(l, server);
   host::unload_library(&l.library);
   return status;
@@ -499,7 +499,7 @@ int set_field_command(std::vector<std::string> args) {
     return fail("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
   uint32_t field = static_cast<uint32_t>(id);
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   // The console's server list with the named servers selected, and the field, as the host's screen has them.
   Screen s = open_screen(l, "Server configuration");
   HWND list = add_server_list(s, kConsoleServerList);

@@ -31,7 +31,7 @@ constexpr size_t kRowsOffset = 112, kDataOffset = 124, kOutcomeOffset = 144;
 // The demo's SQL Servers answer through the project's driver, unless ODBCSYSINI names other drivers.
 bool start_library(Library* l) {
   support::use_project_sql_driver();
-  return start(l, false);
+  return start(l);
 }
 
 // True when a results window's row is an error step, or no row was written at all.

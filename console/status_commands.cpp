@@ -132,7 +132,7 @@ int servers_command(std::vector<std::string> args) {
   if (!take_format(args, &format)) return 1;
   if (!args.empty()) return fail("servers takes no arguments besides --format and --world DIR");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   Listing listing{"Known servers of " + world::console_machine() + ":", {"name", "address"}, {},
                   "(none; add-server NAME adds one)", {24}};
   for (const host::ValueRow& row : known_servers(l))
@@ -146,7 +146,7 @@ int add_server_command(std::vector<std::string> args) {
   if (args.size() != 1 || args[0].empty()) return fail("add-server takes one server name (and --world DIR)");
   const std::string& name = args[0];
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   // "Add New Server to this Console" of the server list's menu, its dialog answered with the name.
   HWND list = make_server_list(l);
   HWND screen = GetParent(list);
@@ -180,7 +180,7 @@ int server_status_command(std::vector<std::string> args) {
   if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
   if (!output_path_ready("--out", out)) return 1;
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   auto pipes = start_agent_pipes();
   HWND list = make_server_list(l);
   std::vector<int> rows;
@@ -246,7 +246,7 @@ int draw_command(std::vector<std::string> args) {
   if (!parse_identifier(control, &id)) return fail("--control needs a control identifier in hexadecimal, as 0x602220C8");
   if (png.empty()) return fail("--png OUT names the picture to write");
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   HWND list = make_server_list(l);
   int status = server.empty() || select_server(list, server) ? draw_control(l, id, caption, checked, png) : 1;
   host::unload_library(&l.library);

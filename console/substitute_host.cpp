@@ -673,8 +673,7 @@ void unload_library(Library* library) {
     std::lock_guard<std::mutex> guard(g_lock);
     for (const auto& [key, screen] : g_screens) screens.push_back(screen);
   }
-  if (!library->exports.empty() && !g_store_frozen)
-  {
+  if (!library->exports.empty() && !g_store_frozen) {
     for (HWND screen : screens) give_back_screen_rows(*library, screen);
     // Records of rows the library has since removed from its lists.
     std::vector<void*> left;

@@ -91,7 +91,7 @@ int view_log(std::vector<std::string> args) {
     return fail("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
   if (!output_path_ready("--csv", csv)) return 1;
   Library l;
-  if (!start(&l, false)) return 1;
+  if (!start(&l)) return 1;
   HWND servers = make_server_list(l);
   if (!select_server(servers, server)) return host::unload_library(&l.library), 1;
 
