@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as the report definitions file, as the definitions
 // list reads it: the section names, then each section's keys and its three
 // numbered lists counted through the private-profile functions, and its row
-// record made. The first section's tile is drawn too, for one input in 32
+// record made. The first section's tile is drawn too, for one input in 128
 // (by its size): drawing costs more than all the reading. The rows' texts and
 // blocks stay inside their sizes, and each section name comes once.
 //
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int image = 0;
     for (const char* section = names.data(); *section; section += std::strlen(section) + 1, ++image) {
       read_report_definition(file.c_str(), section, &d);
-      if (image == 0 && size % 32 == 0) draw_definition_tile(images, d, 0, ImageList_GetImageCount(images) > 0);
+      if (image == 0 && size % 128 == 0) draw_definition_tile(images, d, 0, ImageList_GetImageCount(images) > 0);
       BYTE record[kListItemBytes] = {};
       if (!make_definition_row(d, image, nullptr, record)) std::abort();
       check_row(record, d);
