@@ -16,6 +16,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "win32/kernel_objects.h"
@@ -258,15 +260,16 @@ bool fill_find_data(const std::string& folder, const char* name, WIN32_FIND_DATA
 namespace platform {
 
 DWORD map_path(const char* windows_path, std::string* local_path, DWORD* read_delay_ms, std::string* share_root) {
-  std::string path = windows_path ? windows_path : "";
-  const bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
-  const bool drive = !unc && path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  std::string_view given = windows_path ? windows_path : "";
+  const bool unc = given.size() > 2 && given[0] == '\\' && given[1] == '\\';
+  const bool drive = !unc && given.size() >= 2 && std::isalpha(static_cast<unsigned char>(given[0])) && given[1] == ':';
   if (!unc && !drive) {
-    *local_path = path;
-    for (char& c : *local_path)
-      if (c == '\\') c = '/';
+    local_path->assign(given);
+    for (size_t at = local_path->find('\\'); at != std::string::npos; at = local_path->find('\\', at + 1))
+      (*local_path)[at] = '/';
     return 0;
   }
+  std::string path(given);
   std::vector<std::string> parts = split_components(path);
   std::string base;
   size_t first = 0;

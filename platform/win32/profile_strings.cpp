@@ -8,11 +8,12 @@
 // the old file.
 #include <windows.h>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,21 +21,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "win32/paths.h"
 
 namespace {
-
-std::string trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
 
 std::string_view trimmed(std::string_view text) {
   size_t first = text.find_first_not_of(" \t");
@@ -42,18 +36,27 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// Each byte with the letters A to Z taken as a to z: names are compared without regard to case.
+constexpr std::array<unsigned char, 256> kLower = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  return table;
+}();
+unsigned char lower(char c) { return kLower[static_cast<unsigned char>(c)]; }
+
 // A name as it is looked up: trimmed, in lower case.
 std::string folded(std::string_view name) {
   std::string out(trimmed(name));
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = static_cast<char>(lower(c));
   return out;
 }
+using SectionLines = std::map<std::string, int>;  // by folded name
 
 bool same_name(const std::string& a, const char* b) {
   std::string_view other = trimmed(b);
   if (a.size() != other.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(other[i]))) return false;
+    if (lower(a[i]) != lower(other[i])) return false;
   return true;
 }
 
@@ -66,44 +69,50 @@ struct Line {
 
 // A line "[name]" names a section (a missing "]" ends the name at the line's end); a
 // line "key=value" in a section is a key; blank lines, comments (";") and lines
-// without "=" are kept but mean nothing.
-Line parse_line(const std::string& text, bool in_section) {
+// without "=" are kept but mean nothing. A line is read up to its first NUL, where
+// the names and values given back would end anyway.
+Line parse_line(std::string text, bool in_section) {
   Line line;
-  line.text = text;
-  std::string t = trim(text);
+  line.text = std::move(text);
+  std::string_view t = trimmed(std::string_view(line.text).substr(0, line.text.find('\0')));
   if (!t.empty() && t[0] == '[') {
     line.kind = Line::Section;
-    size_t close = t.find(']');
-    line.name = trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    line.name = trimmed(t.substr(1, t.find(']') - 1));
     return line;
   }
   size_t equals = t.find('=');
-  if (!in_section || t.empty() || t[0] == ';' || equals == std::string::npos) return line;
+  if (!in_section || t.empty() || t[0] == ';' || equals == std::string_view::npos) return line;
   line.kind = Line::Key;
-  line.name = trim(t.substr(0, equals));
-  line.value = trim(t.substr(equals + 1));
-  if (line.value.size() >= 2 && (line.value[0] == '"' || line.value[0] == '\'') && line.value.back() == line.value[0])
-    line.value = line.value.substr(1, line.value.size() - 2);
+  line.name = trimmed(t.substr(0, equals));
+  std::string_view value = trimmed(t.substr(equals + 1));
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+    value = value.substr(1, value.size() - 2);
+  line.value = value;
   return line;
 }
 
 struct IniFile {
-  std::string windows_path;
+  const char* windows_path = nullptr;  // as the caller gave it
   std::string path;  // on this computer
   bool exists = false;
   std::shared_ptr<std::vector<Line>> lines;  // once loaded; none for a file that does not exist
-  // The line of each section name's first section, by folded name, as read; none once the lines change.
-  std::shared_ptr<std::map<std::string, int>> sections;
+  // The line of each section name's first section, as read; none once the lines change.
+  std::shared_ptr<SectionLines> sections;
 };
 
 // The last file read, parsed, as Windows keeps it: a definition's numbered keys are read
 // one call each, and each call need not read the file again while it is unchanged.
+// inotify tells whether it changed (written, renamed, or removed or replaced, which
+// changes its link count), so that a call costs no lookup of the whole path; where
+// inotify cannot watch, the file's size and time decide. A folder above it that is
+// renamed is not seen.
 struct ParsedFile {
   std::string path;
+  int watch = -1;  // the inotify watch of the file; -1 when size and time decide
   struct timespec modified = {};
   off_t size = -1;
   std::shared_ptr<std::vector<Line>> lines;
-  std::shared_ptr<std::map<std::string, int>> sections;
+  std::shared_ptr<SectionLines> sections;
 };
 std::mutex& parsed_lock() {
   static std::mutex& lock = *new std::mutex;
@@ -112,6 +121,39 @@ std::mutex& parsed_lock() {
 ParsedFile& parsed() {
   static ParsedFile& file = *new ParsedFile;
   return file;
+}
+
+// The process's inotify queue of changes to the last file parsed; -1 where there is none.
+int change_queue() {
+  static const int queue = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  return queue;
+}
+
+// Empties the queue; true when a change to the watched file was in it.
+bool read_changes(const ParsedFile& last) {
+  alignas(struct inotify_event) char events[4096];
+  bool changed = false;
+  for (;;) {
+    ssize_t n = ::read(change_queue(), events, sizeof events);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return changed || errno != EAGAIN;
+    if (n == 0) return changed;
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const struct inotify_event*>(events + at);
+      at += static_cast<ssize_t>(sizeof *event + event->len);
+      changed = changed || event->wd == last.watch || event->wd < 0;  // < 0: events were lost
+    }
+  }
+}
+
+// Moves the watch to the file at `path`; called before the file is read, so that a change
+// made while it is read is seen at the next call.
+void watch(ParsedFile* last, const std::string& path) {
+  if (change_queue() < 0) return;
+  if (last->watch >= 0) inotify_rm_watch(change_queue(), last->watch);
+  read_changes(*last);
+  last->watch = inotify_add_watch(change_queue(), path.c_str(),
+                                  IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF);
 }
 
 // Reads the file at a Windows path; false with the Windows error set when the path does not map.
@@ -125,17 +167,25 @@ bool load(const char* windows_path, IniFile* ini) {
     SetLastError(error);
     return false;
   }
-  struct stat st;
-  ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  std::unique_lock<std::mutex> guard(parsed_lock());
+  std::lock_guard<std::mutex> guard(parsed_lock());
   ParsedFile& last = parsed();
-  if (ini->exists && last.path == ini->path && last.size == st.st_size &&
-      last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec) {
-    ini->lines = last.lines;
-    ini->sections = last.sections;
-    return true;
+  struct stat st;
+  if (last.lines && last.path == ini->path) {
+    bool unchanged = last.watch >= 0
+                         ? !read_changes(last)
+                         : ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && last.size == st.st_size &&
+                               last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec;
+    if (unchanged) {
+      ini->exists = true;
+      ini->lines = last.lines;
+      ini->sections = last.sections;
+      return true;
+    }
   }
-  guard.unlock();
+  last.lines.reset();
+  last.sections.reset();
+  watch(&last, ini->path);
+  ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   ini->lines = std::make_shared<std::vector<Line>>();
   std::ifstream in(ini->path, std::ios::binary);
   if (!ini->exists || !in) {
@@ -143,19 +193,22 @@ bool load(const char* windows_path, IniFile* ini) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return true;
   }
-  guard.lock();
   std::string text;
   bool in_section = false;
-  ini->sections = std::make_shared<std::map<std::string, int>>();
+  ini->sections = std::make_shared<SectionLines>();
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r') text.pop_back();
-    (*ini->lines).push_back(parse_line(text, in_section));
+    (*ini->lines).push_back(parse_line(std::move(text), in_section));
     const Line& line = (*ini->lines).back();
     if (line.kind == Line::Section)
       ini->sections->emplace(folded(line.name), static_cast<int>((*ini->lines).size() - 1));
     in_section = in_section || line.kind == Line::Section;
   }
-  last = {ini->path, st.st_mtim, st.st_size, ini->lines, ini->sections};
+  last.path = ini->path;
+  last.modified = st.st_mtim;
+  last.size = st.st_size;
+  last.lines = ini->lines;
+  last.sections = ini->sections;
   return true;
 }
 
@@ -164,7 +217,8 @@ void forget_parsed(IniFile* ini) {
   ini->lines = std::make_shared<std::vector<Line>>(*ini->lines);
   ini->sections.reset();
   std::lock_guard<std::mutex> guard(parsed_lock());
-  parsed() = ParsedFile{};
+  parsed().lines.reset();
+  parsed().sections.reset();
 }
 
 // The line of the first section of that name; -1 when there is none.
@@ -221,17 +275,20 @@ DWORD copy_value(const std::string& value, LPSTR buffer, DWORD size) {
   return static_cast<DWORD>(n);
 }
 
+// The first section of each name, in the file's order, of a file as read.
 std::vector<std::string> section_names(const IniFile& ini) {
+  std::vector<int> first;
+  if (ini.sections)
+    for (const auto& [name, line] : *ini.sections) first.push_back(line);
+  std::sort(first.begin(), first.end());
   std::vector<std::string> names;
-  for (const Line& line : (*ini.lines))
-    if (line.kind == Line::Section && find_section(ini, line.name.c_str()) == &line - (*ini.lines).data())
-      names.push_back(line.name);
+  for (int line : first) names.push_back((*ini.lines)[static_cast<size_t>(line)].name);
   return names;
 }
 
 // Writes the lines to a new file beside the old one and puts it in the old one's place.
 BOOL save(const IniFile& ini) {
-  DWORD attributes = GetFileAttributesA(ini.windows_path.c_str());
+  DWORD attributes = GetFileAttributesA(ini.windows_path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -314,17 +371,17 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     (*ini.lines).erase((*ini.lines).begin() + line);
     return save(ini);
   }
-  std::string text = trim(key) + "=" + value;
+  std::string text = std::string(trimmed(key)) + "=" + value;
   if (line >= 0) {
     (*ini.lines)[static_cast<size_t>(line)] = parse_line(text, true);
   } else if (at >= 0) {
     // After the section's last line that is not blank.
     size_t end = section_end(ini, at);
-    while (end > static_cast<size_t>(at) + 1 && trim((*ini.lines)[end - 1].text).empty()) --end;
+    while (end > static_cast<size_t>(at) + 1 && trimmed((*ini.lines)[end - 1].text).empty()) --end;
     (*ini.lines).insert((*ini.lines).begin() + static_cast<long>(end), parse_line(text, true));
   } else {
-    if (!(*ini.lines).empty() && !trim((*ini.lines).back().text).empty()) (*ini.lines).push_back(parse_line("", true));
-    (*ini.lines).push_back(parse_line("[" + trim(section) + "]", false));
+    if (!(*ini.lines).empty() && !trimmed((*ini.lines).back().text).empty()) (*ini.lines).push_back(parse_line("", true));
+    (*ini.lines).push_back(parse_line("[" + std::string(trimmed(section)) + "]", false));
     (*ini.lines).push_back(parse_line(text, true));
   }
   return save(ini);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -89,6 +90,38 @@ TEST_F(ProfileStrings, ValuesAreReadWithoutCaseBlanksOrQuotesAndTheFirstOfDuplic
   EXPECT_EQ(get("Weekly", "Author_Sam"), "DEF");
   EXPECT_EQ(GetPrivateProfileSectionNamesA(buffer, sizeof buffer, kFile), 0u);
   EXPECT_EQ(buffer[0], '\0');
+}
+
+// Each read sees the file as it is: rewritten in place with the same size at once, replaced
+// by another file renamed over it, removed, or another file read in between.
+TEST_F(ProfileStrings, ChangesMadeOutsideAreSeenAtTheNextRead) {
+  write("[Weekly]\r\nREPORT_TYPE=basic\r\n");
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "basic");
+  write("[Weekly]\r\nREPORT_TYPE=BASIC\r\n");
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "BASIC");
+  {
+    std::fstream in_place(local(), std::ios::binary | std::ios::in | std::ios::out);
+    in_place.seekp(22);  // the value's first letter
+    in_place << "ba";
+  }
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "baSIC");
+
+  std::ofstream(local() + ".new", std::ios::binary) << "[Weekly]\r\nREPORT_TYPE=vertical\r\n";
+  ASSERT_EQ(std::rename((local() + ".new").c_str(), local().c_str()), 0);
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "vertical");
+
+  const std::string other = local() + ".other";
+  std::ofstream(other, std::ios::binary) << "[Weekly]\r\nREPORT_TYPE=other\r\n";
+  char value[16];
+  GetPrivateProfileStringA("Weekly", "REPORT_TYPE", "", value, sizeof value, other.c_str());
+  EXPECT_STREQ(value, "other");
+  std::remove(other.c_str());
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "vertical");
+
+  std::remove(local().c_str());
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "DEF");
+  write("[Weekly]\r\nREPORT_TYPE=access\r\n");
+  EXPECT_EQ(get("Weekly", "REPORT_TYPE"), "access");
 }
 
 TEST_F(ProfileStrings, WritesChangeOnlyTheirLineAndAFailedWriteLeavesTheFile) {
