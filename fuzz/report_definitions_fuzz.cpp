@@ -29,15 +29,15 @@ namespace {
 constexpr size_t kMostBytes = 65536;
 
 std::string g_folder;
-std::string g_rest;                // a small file read after each input, so that the last file parsed is the same again
-std::vector<std::string> g_names;  // of the rows listed for the current input
+std::string g_rest;  // a small file read after each input, so that the last file parsed is the same again
 
 template <size_t N>
 void check_field(const BYTE* record, size_t offset) {
   if (strnlen(reinterpret_cast<const char*>(record + offset), N) >= N) std::abort();
 }
 
-void check_row(BYTE* record, const ReportDefinition& d) {
+// `listed`: the names of the input's rows so far.
+void check_row(BYTE* record, const ReportDefinition& d, std::vector<std::string>* listed) {
   const char* name = definition_row_name(record);
   const char* emails = definition_row_emails(record);
   if (name == nullptr || std::strcmp(name, d.name) != 0 || emails == nullptr ||
@@ -48,9 +48,9 @@ void check_row(BYTE* record, const ReportDefinition& d) {
   check_field<sizeof ReportDefinition::ad_name_format>(record, kDefinitionNameFormatOffset);
   for (DWORD count : {d.paths, d.ad_objects, d.ad_attributes})
     if (count > kNumberedKeysCounted) std::abort();
-  for (const std::string& listed : g_names)
-    if (equal_ignoring_case(listed.c_str(), name)) std::abort();  // one row per section name
-  g_names.push_back(name);
+  for (const std::string& other : *listed)
+    if (equal_ignoring_case(other.c_str(), name)) std::abort();  // one row per section name
+  listed->push_back(name);
   for (int slot : {kOwnedBlock1, kOwnedValueFirst}) {
     free_block(owned_block(record, slot));
     set_owned_block(record, slot, nullptr);
@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string file = g_folder + "/definitions_" + std::to_string(number++) + ".ini";
   std::FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0) std::abort();
-  g_names.clear();
+  // Held by this call only: what one input allocates and keeps makes libFuzzer run it again to look for a leak.
+  std::vector<std::string> listed;
   static ReportDefinition d;
   if (GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, file.c_str()) > 0) {
     int image = 0;
@@ -89,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (image == 0 && size % 128 == 0) draw_definition_tile(images, d, 0, ImageList_GetImageCount(images) > 0);
       BYTE record[kListItemBytes] = {};
       if (!make_definition_row(d, image, nullptr, record)) std::abort();
-      check_row(record, d);
+      check_row(record, d, &listed);
     }
   }
   ::unlink(file.c_str());
