@@ -4,11 +4,6 @@
 // record made. The first section's tile is drawn too, for one input in 128
 // (by its size): drawing costs more than all the reading. The rows' texts and
 // blocks stay inside their sizes, and each section name comes once.
-//
-// Each input is a new file: the private-profile functions keep the last file
-// they parsed while its size and time are unchanged, and two inputs can be
-// written within one tick of the file system's clock.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -28,8 +23,10 @@ namespace {
 // Larger files bring no new lines, only more of them: each key read walks the file's lines.
 constexpr size_t kMostBytes = 65536;
 
-std::string g_folder;
-std::string g_rest;  // a small file read after each input, so that the last file parsed is the same again
+std::string g_input;  // the file each input is written to
+// A small file read after each input: the private-profile functions keep the last file they
+// parsed, and an input's parse kept into the next input would look like a leak to libFuzzer.
+std::string g_rest;
 
 template <size_t N>
 void check_field(const BYTE* record, size_t offset) {
@@ -60,8 +57,9 @@ void check_row(BYTE* record, const ReportDefinition& d, std::vector<std::string>
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  g_folder = make_fuzz_folder("definitions");
-  g_rest = g_folder + "/rest.ini";
+  std::string folder = make_fuzz_folder("definitions");
+  g_input = folder + "/definitions.ini";
+  g_rest = folder + "/rest.ini";
   std::FILE* rest = std::fopen(g_rest.c_str(), "wb");
   if (rest == nullptr || std::fputs("[rest]\r\n", rest) < 0 || std::fclose(rest) != 0) std::abort();
   return 0;
@@ -71,29 +69,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMostBytes) return -1;
   static std::vector<char> names(kSectionNamesBytes);
   static HIMAGELIST images = nullptr;
-  static unsigned number = 0;
   if (images == nullptr) {
     g_library.quiet_mode = 1;
     images = ImageList_Create(kTileWidth, kTileHeight, ILC_COLOR32, 1, 1);
     if (images == nullptr) std::abort();
   }
-  std::string file = g_folder + "/definitions_" + std::to_string(number++) + ".ini";
-  std::FILE* out = std::fopen(file.c_str(), "wb");
+  const char* file = g_input.c_str();
+  std::FILE* out = std::fopen(file, "wb");
   if (out == nullptr || std::fwrite(data, 1, size, out) != size || std::fclose(out) != 0) std::abort();
   // Held by this call only: what one input allocates and keeps makes libFuzzer run it again to look for a leak.
   std::vector<std::string> listed;
   static ReportDefinition d;
-  if (GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, file.c_str()) > 0) {
+  if (GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, file) > 0) {
     int image = 0;
     for (const char* section = names.data(); *section; section += std::strlen(section) + 1, ++image) {
-      read_report_definition(file.c_str(), section, &d);
+      read_report_definition(file, section, &d);
       if (image == 0 && size % 128 == 0) draw_definition_tile(images, d, 0, ImageList_GetImageCount(images) > 0);
       BYTE record[kListItemBytes] = {};
       if (!make_definition_row(d, image, nullptr, record)) std::abort();
       check_row(record, d, &listed);
     }
   }
-  ::unlink(file.c_str());
   GetPrivateProfileSectionNamesA(names.data(), kSectionNamesBytes, g_rest.c_str());
   return 0;
 }
