@@ -86,6 +86,13 @@ TEST_F(ProfileStrings, ValuesAreReadWithoutCaseBlanksOrQuotesAndTheFirstOfDuplic
   EXPECT_EQ(GetPrivateProfileStringA("Weekly", "Author_Sam", "", three, sizeof three, kFile), 3u);
   EXPECT_STREQ(three, "jsm");
 
+  // A name with a NUL in it is the name before the NUL, for listing and lookup alike.
+  write(std::string("[Sp]\r\nk=first\r\n[sp\0tail]\r\nk=second\r\n[Other\0]\r\nk=third\r\n", 55));
+  GetPrivateProfileSectionNamesA(buffer, sizeof buffer, kFile);
+  EXPECT_EQ(names(buffer), (std::vector<std::string>{"Sp", "Other"}));
+  EXPECT_EQ(get("SP", "k"), "first");
+  EXPECT_EQ(get("Other", "k"), "third");
+
   DeleteFileA(kFile);
   EXPECT_EQ(get("Weekly", "Author_Sam"), "DEF");
   EXPECT_EQ(GetPrivateProfileSectionNamesA(buffer, sizeof buffer, kFile), 0u);
