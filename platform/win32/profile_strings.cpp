@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,7 @@ std::string folded(std::string_view name) {
   for (char& c : out) c = static_cast<char>(lower(c));
   return out;
 }
-using SectionLines = std::map<std::string, int>;  // by folded name
+using SectionLines = std::map<std::string, int, std::less<>>;  // by folded name
 
 bool same_name(const std::string& a, const char* b) {
   std::string_view other = trimmed(b);
@@ -92,8 +93,8 @@ Line parse_line(std::string text, bool in_section) {
 }
 
 struct IniFile {
-  const char* windows_path = nullptr;  // as the caller gave it
-  std::string path;  // on this computer
+  const char* windows_path = nullptr;  // as the caller gave it; for a write
+  std::string path;  // on this computer; for a write
   bool exists = false;
   std::shared_ptr<std::vector<Line>> lines;  // once loaded; none for a file that does not exist
   // The line of each section name's first section, as read; none once the lines change.
@@ -108,6 +109,7 @@ struct IniFile {
 // renamed is not seen.
 struct ParsedFile {
   std::string path;
+  std::string asked;  // the path a read asks for, mapped into the same buffer each time
   int watch = -1;  // the inotify watch of the file; -1 when size and time decide
   struct timespec modified = {};
   off_t size = -1;
@@ -156,42 +158,16 @@ void watch(ParsedFile* last, const std::string& path) {
                                   IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF);
 }
 
-// Reads the file at a Windows path; false with the Windows error set when the path does not map.
-bool load(const char* windows_path, IniFile* ini) {
-  if (windows_path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  ini->windows_path = windows_path;
-  if (DWORD error = platform::map_path(windows_path, &ini->path)) {
-    SetLastError(error);
-    return false;
-  }
-  std::lock_guard<std::mutex> guard(parsed_lock());
-  ParsedFile& last = parsed();
-  struct stat st;
-  if (last.lines && last.path == ini->path) {
-    bool unchanged = last.watch >= 0
-                         ? !read_changes(last)
-                         : ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && last.size == st.st_size &&
-                               last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec;
-    if (unchanged) {
-      ini->exists = true;
-      ini->lines = last.lines;
-      ini->sections = last.sections;
-      return true;
-    }
-  }
-  last.lines.reset();
-  last.sections.reset();
-  watch(&last, ini->path);
-  ini->exists = ::stat(ini->path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+// Reads and parses the file at `path` into the lines of `ini`; false, with the Windows error
+// set, when there is no such file.
+bool parse(const std::string& path, IniFile* ini, struct stat* st) {
+  ini->exists = ::stat(path.c_str(), st) == 0 && S_ISREG(st->st_mode);
   ini->lines = std::make_shared<std::vector<Line>>();
-  std::ifstream in(ini->path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   if (!ini->exists || !in) {
     ini->exists = false;
     SetLastError(ERROR_FILE_NOT_FOUND);
-    return true;
+    return false;
   }
   std::string text;
   bool in_section = false;
@@ -204,7 +180,41 @@ bool load(const char* windows_path, IniFile* ini) {
       ini->sections->emplace(folded(line.name), static_cast<int>((*ini->lines).size() - 1));
     in_section = in_section || line.kind == Line::Section;
   }
-  last.path = ini->path;
+  return true;
+}
+
+// For a read: the file at a Windows path, as last parsed while it is unchanged; false with
+// the Windows error set when the path does not map. A read that finds the file unchanged
+// allocates nothing.
+bool load(const char* windows_path, IniFile* ini) {
+  if (windows_path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(parsed_lock());
+  ParsedFile& last = parsed();
+  if (DWORD error = platform::map_path(windows_path, &last.asked)) {
+    SetLastError(error);
+    return false;
+  }
+  struct stat st;
+  if (last.lines && last.path == last.asked) {
+    bool unchanged = last.watch >= 0
+                         ? !read_changes(last)
+                         : ::stat(last.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && last.size == st.st_size &&
+                               last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec;
+    if (unchanged) {
+      ini->exists = true;
+      ini->lines = last.lines;
+      ini->sections = last.sections;
+      return true;
+    }
+  }
+  last.lines.reset();
+  last.sections.reset();
+  watch(&last, last.asked);
+  if (!parse(last.asked, ini, &st)) return true;
+  last.path = last.asked;
   last.modified = st.st_mtim;
   last.size = st.st_size;
   last.lines = ini->lines;
@@ -212,19 +222,42 @@ bool load(const char* windows_path, IniFile* ini) {
   return true;
 }
 
-// A write changes its own copy of the lines, never the ones read before.
-void forget_parsed(IniFile* ini) {
-  ini->lines = std::make_shared<std::vector<Line>>(*ini->lines);
-  ini->sections.reset();
-  std::lock_guard<std::mutex> guard(parsed_lock());
-  parsed().lines.reset();
-  parsed().sections.reset();
+// For a write: the file as it is now, in lines of the write's own; the parse kept for reads
+// is dropped, as the write changes the file.
+bool load_for_write(const char* windows_path, IniFile* ini) {
+  if (windows_path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  ini->windows_path = windows_path;
+  if (DWORD error = platform::map_path(windows_path, &ini->path)) {
+    SetLastError(error);
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> guard(parsed_lock());
+    parsed().lines.reset();
+    parsed().sections.reset();
+  }
+  struct stat st;
+  parse(ini->path, ini, &st);
+  ini->sections.reset();  // the lines are about to change
+  return true;
 }
 
 // The line of the first section of that name; -1 when there is none.
 int find_section(const IniFile& ini, const char* name) {
   if (ini.sections) {
-    auto found = ini.sections->find(folded(name));
+    // Folded on the stack where it fits, so that a read of a key allocates nothing.
+    std::string_view wanted = trimmed(name);
+    std::array<char, 256> lowered;
+    auto found = ini.sections->end();
+    if (wanted.size() <= lowered.size()) {
+      std::transform(wanted.begin(), wanted.end(), lowered.begin(), [](char c) { return static_cast<char>(lower(c)); });
+      found = ini.sections->find(std::string_view(lowered.data(), wanted.size()));
+    } else {
+      found = ini.sections->find(folded(name));
+    }
     return found == ini.sections->end() ? -1 : found->second;
   }
   for (size_t i = 0; i < (*ini.lines).size(); ++i)
@@ -355,8 +388,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     return FALSE;
   }
   IniFile ini;
-  if (!load(file, &ini)) return FALSE;
-  forget_parsed(&ini);
+  if (!load_for_write(file, &ini)) return FALSE;
   int at = find_section(ini, section);
   if (key == nullptr) {
     // Every section of that name goes, lines and all, so that none of them is read again.

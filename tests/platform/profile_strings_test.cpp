@@ -92,6 +92,10 @@ TEST_F(ProfileStrings, ValuesAreReadWithoutCaseBlanksOrQuotesAndTheFirstOfDuplic
   EXPECT_EQ(names(buffer), (std::vector<std::string>{"Sp", "Other"}));
   EXPECT_EQ(get("SP", "k"), "first");
   EXPECT_EQ(get("Other", "k"), "third");
+  // Names of any length are found without regard to case.
+  const std::string long_name(300, 'n');
+  write("[" + long_name + "x]\r\nk=longer\r\n[" + long_name + "]\r\nk=long\r\n");
+  EXPECT_EQ(get(std::string(300, 'N').c_str(), "k"), "long");
 
   DeleteFileA(kFile);
   EXPECT_EQ(get("Weekly", "Author_Sam"), "DEF");
