@@ -8,6 +8,7 @@
 // the old file.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,7 +63,7 @@ bool same_name(const std::string& a, const char* b) {
 }
 
 struct Line {
-  std::string text;  // as in the file, without its line end
+  std::string text;  // as in the file, without its line end; kept for a write only
   enum Kind { Other, Section, Key } kind = Other;
   std::string name;  // section or key name, trimmed
   std::string value;  // a key's value, trimmed and unquoted
@@ -72,10 +73,9 @@ struct Line {
 // line "key=value" in a section is a key; blank lines, comments (";") and lines
 // without "=" are kept but mean nothing. A line is read up to its first NUL, where
 // the names and values given back would end anyway.
-Line parse_line(std::string text, bool in_section) {
+Line parse_line(std::string_view text, bool in_section) {
   Line line;
-  line.text = std::move(text);
-  std::string_view t = trimmed(std::string_view(line.text).substr(0, line.text.find('\0')));
+  std::string_view t = trimmed(text.substr(0, text.find('\0')));
   if (!t.empty() && t[0] == '[') {
     line.kind = Line::Section;
     line.name = trimmed(t.substr(1, t.find(']') - 1));
@@ -89,6 +89,13 @@ Line parse_line(std::string text, bool in_section) {
   if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     value = value.substr(1, value.size() - 2);
   line.value = value;
+  return line;
+}
+
+// A line as a write keeps it: parsed, with its text.
+Line written_line(std::string text, bool in_section) {
+  Line line = parse_line(text, in_section);
+  line.text = std::move(text);
   return line;
 }
 
@@ -158,27 +165,38 @@ void watch(ParsedFile* last, const std::string& path) {
                                   IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF);
 }
 
-// Reads and parses the file at `path` into the lines of `ini`; false, with the Windows error
-// set, when there is no such file.
-bool parse(const std::string& path, IniFile* ini, struct stat* st) {
-  ini->exists = ::stat(path.c_str(), st) == 0 && S_ISREG(st->st_mode);
+// Reads and parses the file at `path` into the lines of `ini`, with their texts for a write;
+// false, with the Windows error set, when there is no such file.
+bool parse(const std::string& path, IniFile* ini, struct stat* st, bool for_write) {
   ini->lines = std::make_shared<std::vector<Line>>();
-  std::ifstream in(path, std::ios::binary);
-  if (!ini->exists || !in) {
-    ini->exists = false;
+  int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ini->exists = file >= 0 && ::fstat(file, st) == 0 && S_ISREG(st->st_mode);
+  std::string content;
+  if (ini->exists) {
+    // Read whole in one go; one byte more than its size tells that the end was reached.
+    content.resize(static_cast<size_t>(st->st_size) + 1);
+    size_t got = 0;
+    for (ssize_t n; (n = ::read(file, &content[got], content.size() - got)) > 0;)
+      if ((got += static_cast<size_t>(n)) == content.size()) content.resize(2 * content.size());
+    content.resize(got);
+  }
+  if (file >= 0) ::close(file);
+  if (!ini->exists) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  std::string text;
   bool in_section = false;
   ini->sections = std::make_shared<SectionLines>();
-  while (std::getline(in, text)) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    (*ini->lines).push_back(parse_line(std::move(text), in_section));
+  for (size_t at = 0; at < content.size();) {
+    size_t end = std::min(content.find('\n', at), content.size());
+    std::string_view text(content.data() + at, end - at);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    (*ini->lines).push_back(for_write ? written_line(std::string(text), in_section) : parse_line(text, in_section));
     const Line& line = (*ini->lines).back();
     if (line.kind == Line::Section)
       ini->sections->emplace(folded(line.name), static_cast<int>((*ini->lines).size() - 1));
     in_section = in_section || line.kind == Line::Section;
+    at = end + 1;
   }
   return true;
 }
@@ -213,7 +231,7 @@ bool load(const char* windows_path, IniFile* ini) {
   last.lines.reset();
   last.sections.reset();
   watch(&last, last.asked);
-  if (!parse(last.asked, ini, &st)) return true;
+  if (!parse(last.asked, ini, &st, false)) return true;
   last.path = last.asked;
   last.modified = st.st_mtim;
   last.size = st.st_size;
@@ -240,7 +258,7 @@ bool load_for_write(const char* windows_path, IniFile* ini) {
     parsed().sections.reset();
   }
   struct stat st;
-  parse(ini->path, ini, &st);
+  parse(ini->path, ini, &st, true);
   ini->sections.reset();  // the lines are about to change
   return true;
 }
@@ -405,16 +423,17 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
   }
   std::string text = std::string(trimmed(key)) + "=" + value;
   if (line >= 0) {
-    (*ini.lines)[static_cast<size_t>(line)] = parse_line(text, true);
+    (*ini.lines)[static_cast<size_t>(line)] = written_line(text, true);
   } else if (at >= 0) {
     // After the section's last line that is not blank.
     size_t end = section_end(ini, at);
     while (end > static_cast<size_t>(at) + 1 && trimmed((*ini.lines)[end - 1].text).empty()) --end;
-    (*ini.lines).insert((*ini.lines).begin() + static_cast<long>(end), parse_line(text, true));
+    (*ini.lines).insert((*ini.lines).begin() + static_cast<long>(end), written_line(text, true));
   } else {
-    if (!(*ini.lines).empty() && !trimmed((*ini.lines).back().text).empty()) (*ini.lines).push_back(parse_line("", true));
-    (*ini.lines).push_back(parse_line("[" + std::string(trimmed(section)) + "]", false));
-    (*ini.lines).push_back(parse_line(text, true));
+    if (!(*ini.lines).empty() && !trimmed((*ini.lines).back().text).empty())
+      (*ini.lines).push_back(written_line("", true));
+    (*ini.lines).push_back(written_line("[" + std::string(trimmed(section)) + "]", false));
+    (*ini.lines).push_back(written_line(text, true));
   }
   return save(ini);
 }
