@@ -647,8 +647,9 @@ const Command kCommands[] = {
      "--list-controls lists the fields whose value it reads back, with their names",
      run_set, kSettingsGroup},
     {"departments",
-     "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT] [--world DIR]\n"
-     "departments --known [--world DIR]",
+     "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT]\n"
+     "  [--format table|csv|json] [--wide] [--world DIR]\n"
+     "departments --known [--format table|csv|json] [--wide] [--world DIR]",
      "the departments the server reports to and the one it hosts; --add types a\n"
      "department into \"Add Department to deliver log files\", --leave takes the\n"
      "server out of one, --host makes it host one (each written at once);\n"
@@ -659,7 +660,7 @@ const Command kCommands[] = {
      "Enterprise Host to report to\", --remove takes one off; the form's Save\n"
      "writes the list",
      run_report_to, kSettingsGroup},
-    {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--world DIR]",
+    {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--format table|csv|json] [--wide] [--world DIR]",
      "the console's own list of enterprise hosts with those its known servers\n"
      "report to; --include types a host into \"Add Enterprise Host to include\"",
      run_enterprise_hosts, kSettingsGroup},

@@ -132,6 +132,18 @@ TEST_F(ConsoleListings, EnterpriseListsAndAgentStatistics) {
   EXPECT_EQ(stats[0]["report path"], "VNXLOGS$");
 }
 
+TEST_F(ConsoleListings, DepartmentsAndEnterpriseHostsOfTheConfigurationForm) {
+  EXPECT_EQ(listed("departments --server SRV01", 0), nlohmann::json::parse(R"([
+      {"department": "Audit", "relation": "reports to"}, {"department": "Finance", "relation": "hosts"}])"));
+  // A change asked for with a listing for scripts is made, and the listing alone is on standard output.
+  EXPECT_EQ(script("departments --server SRV01 --add Sales --leave Audit"), nlohmann::json::parse(R"([
+      {"department": "Sales", "relation": "reports to"}, {"department": "Finance", "relation": "hosts"}])"));
+  EXPECT_EQ(column(listed("departments --known", 0), "department"), (std::vector<std::string>{"Finance", "Sales"}));
+
+  EXPECT_EQ(column(script("enterprise-hosts --include ENT07"), "host"), std::vector<std::string>{"ENT07"});
+  EXPECT_EQ(column(listed("enterprise-hosts", 0), "host"), std::vector<std::string>{"ENT07"});
+}
+
 TEST_F(ConsoleListings, AProfilesKerberosCodesTrackedAndOnOffer) {
   const std::string command = "profile-list kerberos --profile 'Failed Logons' --server SRV01";
   const std::string bad_password = "024:[Bad Password:Password is incorrect]";
