@@ -456,10 +456,18 @@ int report_definitions(std::vector<std::string> args) {
   bool missing = false;
   std::string tiles = take_option(args, "--tiles", &missing);
   const bool yes = take_confirmation(args);
+  // --format and --wide shape the list alone.
+  const bool formatted = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a == "--wide" || a.rfind("--format", 0) == 0;
+  });
+  Format format;
+  if (!take_format(args, &format)) return 1;
   std::string action = args.empty() ? "" : args.front();
   size_t operands = action == "list" ? 0 : action == "set-type" ? 2 : action == "delete" ? 1 : 99;
-  if (missing || args.size() != operands + 1 || (!tiles.empty() && action != "list") || (yes && action != "delete"))
-    return fail("report-definitions takes list [--tiles DIR], set-type NAME TYPE or delete NAME [--yes]");
+  if (missing || args.size() != operands + 1 || (!tiles.empty() && action != "list") || (yes && action != "delete") ||
+      (formatted && action != "list"))
+    return fail("report-definitions takes list [--tiles DIR] [--format table|csv|json] [--wide], set-type NAME TYPE or "
+                "delete NAME [--yes]");
   const char* types[] = {"basic", "accessenum", "vertical"};
   if (action == "set-type" && std::none_of(std::begin(types), std::end(types), [&](const char* t) {
         return strcasecmp(t, args[2].c_str()) == 0;
@@ -484,7 +492,11 @@ int report_definitions(std::vector<std::string> args) {
     }
   } release{l, list};
   if (action == "list") {
-    std::printf("Report definitions in %s: %d\n", file.c_str(), rows);
+    Listing definitions{"Report definitions in " + file + ": " + std::to_string(rows),
+                        {"name", "type", "output", "names", "e-mail", "effective permissions"}, {}, "(none)", {30}};
+    definitions.heading = true;
+    // Each tile written is named in its definition's row.
+    if (!tiles.empty()) definitions.columns.push_back("tile");
     auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
     std::error_code ec;
     if (!tiles.empty()) std::filesystem::create_directories(tiles, ec);
@@ -492,17 +504,17 @@ int report_definitions(std::vector<std::string> args) {
     for (int row = 0; row < rows; ++row) {
       const BYTE* r = record_of(row);
       const char* emails = row_block(r, kDefinitionEmailBlock);
-      std::printf("  %-30s type %s, output %s, names %s, e-mail %s, effective permissions %s\n",
-                  row_block(r, kDefinitionNameBlock), row_field(r, kDefinitionReportTypeOffset),
-                  row_field(r, kDefinitionOutputTypeOffset), row_field(r, kDefinitionNameFormatOffset),
-                  emails[0] ? emails : "(none)", record_u32(r, kDefinitionEpermOffset) ? "on" : "off");
+      definitions.rows.push_back({row_block(r, kDefinitionNameBlock), row_field(r, kDefinitionReportTypeOffset),
+                                  row_field(r, kDefinitionOutputTypeOffset), row_field(r, kDefinitionNameFormatOffset),
+                                  emails[0] ? emails : "(none)", record_u32(r, kDefinitionEpermOffset) ? "on" : "off"});
       if (tiles.empty()) continue;
       std::string path = tiles + "/tile-" + std::to_string(row + 1) + ".png";
       if (qvmr_image_list_write_png(images, static_cast<int>(record_u32(r, kDefinitionImageOffset)), path.c_str()))
-        std::printf("    tile: %s\n", path.c_str());
+        definitions.rows.back().push_back(path);
       else
         status = fail(path + ": the tile could not be written");
     }
+    print_listing(definitions, format);
     return status;
   }
   int row = -1;

@@ -406,13 +406,16 @@ int import_command(std::vector<std::string> args) {
 int archives_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || server.empty() || !args.empty()) return fail("archives takes only --server NAME");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     HWND list = listed(l, screen, kSourceItem, kArchiveList, 2);
-    std::printf("Registry archives of %s: %d\n", server.c_str(), row_count(list));
-    for (int row = 0; row < row_count(list); ++row)
-      std::printf("  %-60s %s\n", row_text(list, row).c_str(), row_text(list, row, 1).c_str());
+    Listing archives{"Registry archives of " + server + ": " + std::to_string(row_count(list)), {"archive", "date"}, {},
+                     "(none)", {60}};
+    for (int row = 0; row < row_count(list); ++row) archives.rows.push_back({row_text(list, row), row_text(list, row, 1)});
+    print_listing(archives, format);
     return 0;
   });
 }

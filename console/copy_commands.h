@@ -17,7 +17,7 @@ int rename_command(std::vector<std::string> args);
 int export_command(std::vector<std::string> args);
 // import FILE [--reports] --server NAME
 int import_command(std::vector<std::string> args);
-// archives --server NAME
+// archives --server NAME [--format table|csv|json] [--wide]
 int archives_command(std::vector<std::string> args);
 // restore-archive FILE --yes --server NAME
 int restore_archive_command(std::vector<std::string> args);

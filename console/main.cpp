@@ -384,8 +384,10 @@ int run_sql_sizes(std::vector<std::string> args) {
   if (!open_world(args)) return 1;
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
+  console::Format format;
+  if (!console::take_format(args, &format)) return 1;
   if (missing || server.empty() || !args.empty()) return fail("sql-sizes takes --server NAME");
-  return console::sql_sizes(server);
+  return console::sql_sizes(server, format);
 }
 int run_install_agent(std::vector<std::string> args) { return open_world(args) ? console::install_agent(args) : 1; }
 int run_update_agent(std::vector<std::string> args) { return open_world(args) ? console::update_agent(args) : 1; }
@@ -467,7 +469,7 @@ const Command kCommands[] = {
      "(--chart G:S:KIND) take, by group, and the kinds each can be drawn as",
      run_charts, kReportsGroup},
     {"report-definitions",
-     "report-definitions list [--tiles DIR] [--world DIR]\n"
+     "report-definitions list [--tiles DIR] [--format table|csv|json] [--wide] [--world DIR]\n"
      "report-definitions set-type NAME basic|accessenum|vertical [--world DIR]\n"
      "report-definitions delete NAME [--yes] [--world DIR]",
      "list the saved report definitions of MERIDAXW_FS_REPORT_DEFINITIONS.INI beside\n"
@@ -528,7 +530,7 @@ const Command kCommands[] = {
      "--sibling presses it beside the QVAWKQ server list, which asks the server's\n"
      "status ports first",
      run_agent_stats, kServersGroup},
-    {"scan-range", "scan-range A.B.C FIRST LAST [--world DIR]",
+    {"scan-range", "scan-range A.B.C FIRST LAST [--format table|csv|json] [--wide] [--world DIR]",
      "scan the addresses A.B.C.FIRST to A.B.C.LAST for servers (one worker per\n"
      "address) from the QVAWKQ server list's add dialog: each one found is listed\n"
      "once, gets its QVAWKQ key and joins the console's QVAWKQ servers",
@@ -595,7 +597,8 @@ const Command kCommands[] = {
      run_profile_settings, kProfilesGroup},
     {"profile-list",
      "profile-list kerberos|logon-names|excluded|alert-emails --server NAME\n"
-     "    [--profile NAME] [--add TEXT]... [--remove TEXT]... [--available] [--world DIR]",
+     "    [--profile NAME] [--add TEXT]... [--remove TEXT]... [--available]\n"
+     "    [--format table|csv|json] [--wide] [--world DIR]",
      "show a profile's list (logon names and alert e-mails without --profile: the\n"
      "server-wide ones); --add and --remove change it on the form, which is then\n"
      "applied (a Kerberos code by its number, an account as DOMAIN\\name);\n"
@@ -644,8 +647,9 @@ const Command kCommands[] = {
      "--list-controls lists the fields whose value it reads back, with their names",
      run_set, kSettingsGroup},
     {"departments",
-     "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT] [--world DIR]\n"
-     "departments --known [--world DIR]",
+     "departments --server NAME [--add DEPT]... [--leave DEPT]... [--host DEPT]\n"
+     "  [--format table|csv|json] [--wide] [--world DIR]\n"
+     "departments --known [--format table|csv|json] [--wide] [--world DIR]",
      "the departments the server reports to and the one it hosts; --add types a\n"
      "department into \"Add Department to deliver log files\", --leave takes the\n"
      "server out of one, --host makes it host one (each written at once);\n"
@@ -656,7 +660,7 @@ const Command kCommands[] = {
      "Enterprise Host to report to\", --remove takes one off; the form's Save\n"
      "writes the list",
      run_report_to, kSettingsGroup},
-    {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--world DIR]",
+    {"enterprise-hosts", "enterprise-hosts [--include HOST]... [--format table|csv|json] [--wide] [--world DIR]",
      "the console's own list of enterprise hosts with those its known servers\n"
      "report to; --include types a host into \"Add Enterprise Host to include\"",
      run_enterprise_hosts, kSettingsGroup},
@@ -721,7 +725,7 @@ const Command kCommands[] = {
      "those of the same names; only with --yes (without it the question is\n"
      "answered Cancel and nothing is imported)",
      run_import, kExportGroup},
-    {"archives", "archives --server NAME [--world DIR]",
+    {"archives", "archives --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the registry archives (*.savekey) the server's agent keeps, with their dates", run_archives, kExportGroup},
     {"restore-archive", "restore-archive FILE --yes --server NAME [--world DIR]",
      "replace the server's whole product key by its registry archive FILE (as\n"
@@ -753,7 +757,7 @@ const Command kCommands[] = {
      "each server on the one its settings name (the demo network's SRV01 names\n"
      "SQL01); prints each step and exits non-zero when a step failed",
      run_sql_setup, kDatabaseGroup},
-    {"sql-sizes", "sql-sizes --server NAME [--world DIR]",
+    {"sql-sizes", "sql-sizes --server NAME [--format table|csv|json] [--wide] [--world DIR]",
      "list the tables of the VORNIX_for_Windows database on the SQL Server that the\n"
      "server's settings name, with their row counts and data sizes",
      run_sql_sizes, kDatabaseGroup},

@@ -302,6 +302,8 @@ int agent_stats_command(std::vector<std::string> args) {
 
 int scan_range_command(std::vector<std::string> args) {
   int octets[3], first = 0, last = 0;
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (args.size() != 3 || !parse_prefix(args[0], octets) || !parse_number(args[1], &first) ||
       !parse_number(args[2], &last))
     return fail("scan-range takes A.B.C FIRST LAST (and --world DIR), for example 127.0.0 1 20");
@@ -324,27 +326,35 @@ int scan_range_command(std::vector<std::string> args) {
     host::choose_menu_entry(l.library, kSiblingServerList, nullptr, kAddServerEntry, screen);
   ui::clear_script();
   // Each row of the QVAWKQ server list, the ones this scan added marked so.
-  int added = 0, listed = 0;
+  const std::string prefix =
+      std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) + ".";
+  Listing servers{"QVAWKQ server list after scanning " + prefix + std::to_string(first) + " to " + prefix +
+                      std::to_string(last) + ":",
+                  {"server", "address", "state"}, {}, "(none)", {24, 15}};
+  int added = 0;
   for (int row = 0; row < row_count(list); ++row) {
     const auto* record = reinterpret_cast<const BYTE*>(row_param(list, row));
     std::string name = row_text(list, row);
     if (name == kNoneFound || record == nullptr) continue;
     bool is_new = std::find(before.begin(), before.end(), name) == before.end();
     added += is_new;
-    ++listed;
-    std::printf("  %-24s %-15s %s\n", name.c_str(), dotted(record + kItemIPv4Address).c_str(),
-                is_new ? "added" : "listed before");
+    // A server listed before has no address in its row until its status is read: none is shown.
+    bool addressed = std::any_of(record + kItemIPv4Address, record + kItemIPv4Address + 4, [](BYTE b) { return b != 0; });
+    servers.rows.push_back({name, addressed ? dotted(record + kItemIPv4Address) : "", is_new ? "added" : "listed before"});
   }
   int status = 0;
   std::string refused;
   for (const ui::JournalEntry& e : ui::journal())
     if (e.kind == "message box" && e.title == "Error during scan") refused = e.text;
-  if (!refused.empty())
+  if (!refused.empty()) {
     status = fail("nothing was scanned: " + refused);
-  else
-    std::printf("%d addresses scanned: %d server(s) added to the QVAWKQ server list, which now has %d (the console's "
-                "own servers, which servers lists, are not changed)\n",
-                last - first + 1, added, listed);
+  } else {
+    print_listing(servers, format);
+    if (format == Format::kTable)
+      std::printf("%d addresses scanned: %d server(s) added to the QVAWKQ server list, which now has %zu\n"
+                  "(the console's own servers, which servers lists, are not changed)\n",
+                  last - first + 1, added, servers.rows.size());
+  }
   release_rows(l, list);
   host::unload_library(&l.library);
   return status;

@@ -504,7 +504,7 @@ int row_meant(HWND list, const ListKind& kind, const std::string& meant) {
 }
 
 int run_list(Session& s, const ListKind& kind, const std::string& profile, const std::vector<std::string>& added,
-             const std::vector<std::string>& removed, bool available) {
+             const std::vector<std::string>& removed, bool available, Format format) {
   if (!profile.empty() && !select_profile(s, profile)) return 1;
   std::string owner = profile.empty() ? "server-wide" : "of profile " + detail(s, kDetailName);
   HWND screen = open_form("Profile list");
@@ -544,16 +544,25 @@ int run_list(Session& s, const ListKind& kind, const std::string& profile, const
   ui::clear_script();
   // The form is applied only when every change was taken.
   if (status == 0 && (!added.empty() || !removed.empty())) {
-    if (press(s, screen, 502, kApplyButton, kFormKey, kFormListItem) == 1) std::printf("saved\n");
-    else status = fail("the list was not saved (see the messages above)");
+    if (press(s, screen, 502, kApplyButton, kFormKey, kFormListItem) != 1)
+      status = fail("the list was not saved (see the messages above)");
+    else if (format == Format::kTable) std::printf("saved\n");
+    else progress_note("saved");  // standard output keeps to the listing
     list_again(s, list);
   }
-  std::printf("%s %s on %s: %d\n", kind.name, owner.c_str(), s.server.c_str(), row_count(list));
-  for (const std::string& row : rows_of(list)) std::printf("  %s\n", row.c_str());
-  if (available && offered) {
-    std::printf("offered: %d\n", row_count(offered));
-    for (const std::string& row : rows_of(offered)) std::printf("  %s\n", row.c_str());
-  }
+  // People get each list under its title; scripts one list whose rows name theirs.
+  Listing all{"", {"list", "entry"}, {}};
+  auto add = [&](const std::string& title, const char* name, HWND from) {
+    Listing one{title + ": " + std::to_string(row_count(from)), {"entry"}, {}};
+    for (const std::string& row : rows_of(from)) {
+      one.rows.push_back({row});
+      all.rows.push_back({name, row});
+    }
+    if (format == Format::kTable) print_listing(one, format);
+  };
+  add(std::string(kind.name) + " " + owner + " on " + s.server, kind.name, list);
+  if (available && offered) add("offered", "offered", offered);
+  if (format != Format::kTable) print_listing(all, format);
   return status;
 }
 
@@ -647,13 +656,16 @@ int profile_list_command(std::vector<std::string> args) {
   std::vector<std::string> added = take_options(args, "--add", &missing);
   std::vector<std::string> removed = take_options(args, "--remove", &missing);
   bool available = take_flag(args, "--available");
+  Format format;
+  if (!take_format(args, &format)) return 1;
   const ListKind* kind = nullptr;
   for (const ListKind& k : kListKinds)
     if (!args.empty() && args[0] == k.name) kind = &k;
   if (missing || server.empty() || kind == nullptr || args.size() != 1 || (profile.empty() && !kind->server_wide) ||
       (available && kind->list != 0x602400F5))
     return fail(usage);
-  return with_session(server, [&](Session& s) { return run_list(s, *kind, profile, added, removed, available); });
+  return with_session(server,
+                      [&](Session& s) { return run_list(s, *kind, profile, added, removed, available, format); });
 }
 
 int gpo_baseline_command(std::vector<std::string> args) {

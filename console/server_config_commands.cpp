@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "console/command_line.h"
 #include "console/console_output.h"
@@ -587,6 +590,130 @@ bool save_form(Screen& s, uint32_t save) {
   return false;
 }
 
+// A list of a configuration form as the user edits it.
+struct ListEdit {
+  const char* screen;         // the title of the host screen that shows it
+  uint32_t list;
+  const char* rows;           // what its rows are: "SRV01: its departments could not be read"
+  const char* where;          // where a row to remove is looked for, %s the server: "the departments %s reports to"
+  uint32_t add;               // the button that adds a row through its entry dialog, or moves it over from source
+  const char* dialog;         // that entry dialog (none: a move)
+  uint32_t source;            // the list a row is moved over from
+  const char* not_in_source;  // said of a row the source lacks: "Sales is not a container of the domain"
+  uint32_t remove;            // the button that removes the rows selected
+  uint32_t field;             // a field of the form that shows beside the list (0: none)
+  bool saved;                 // the form's Save writes the list; else each change is written at once
+};
+
+constexpr ListEdit kDepartmentsEdit = {"Server Configuration", kFormDepartments, "departments",
+                                       "the departments %s reports to", kAddDepartment, "ADD_DEPARTMENT", 0, nullptr,
+                                       kLeaveDepartment, kDepartmentHosted, false};
+constexpr ListEdit kKnownDepartmentsEdit = {"Server Configuration", kKnownDepartments, "departments", "", 0, nullptr, 0,
+                                            nullptr, 0, 0, false};
+constexpr ListEdit kReportToEdit = {"Server Configuration", kFormEnterpriseHosts, "enterprise hosts",
+                                    "the enterprise hosts %s reports to", kAddReportTo, "ADD_ENT_HOST_REPORT_TO", 0,
+                                    nullptr, kRemoveRows, 0, true};
+constexpr ListEdit kIncludedHostsEdit = {"Server Configuration", kIncludedHosts, "enterprise hosts", "", kIncludeHost,
+                                         "ADD_ENT_HOST_INCLUDE", 0, nullptr, 0, 0, false};
+constexpr ListEdit kContainersEdit = {"Local Logon Activity Configuration", kFormContainers, "containers",
+                                      "the containers %s tracks", kMoveRows, nullptr, kDomainContainers,
+                                      " is not a container of the domain", kRemoveRows, 0, true};
+
+// A list's text with the server's name in place of its %s.
+std::string naming(const char* text, const std::string& server) {
+  std::string out = text;
+  size_t at = out.find("%s");
+  return at == std::string::npos ? out : out.replace(at, 2, server);
+}
+
+// The list after the edit: its rows listed again from the server, and the field's text.
+struct Edited {
+  bool listed = false;  // false when the server was not selected
+  std::vector<std::string> rows;
+  std::string field;
+};
+
+// Each row added: typed into the entry dialog of the add button, or selected in the source and moved over.
+int add_rows(Screen& s, HWND list, const ListEdit& e, const std::vector<std::string>& added) {
+  HWND source = e.dialog ? nullptr : add_list(s, e.source);
+  if (source) host::send_list_event(s.l->library, source);
+  HWND add = source ? add_button(s, e.add, source, list) : add_button(s, e.add, list);
+  for (const std::string& row : added) {
+    if (source && !select_only(source, row)) return fail(row + e.not_in_source);
+    if (source) press(s, add);
+    else if (!answer_entry_dialog(s, add, e.dialog, row)) return 1;
+  }
+  return 0;
+}
+
+// The list of the server's form (no server: a list of the console's own, listed once edited) as the user
+// edits it: the rows added, the rows removed, `more` done, and the form saved when the list changed. The exit
+// status, and the list as it then is in *after.
+int edit_list(Library& l, const std::string& server, const ListEdit& e, const std::vector<std::string>& added,
+              const std::vector<std::string>& removed, Edited* after,
+              const std::function<int(Screen&, HWND)>& more = nullptr) {
+  Screen s = open_screen(l, e.screen);
+  if (!server.empty() && !select_server(s, server, false)) {
+    close_screen(s);
+    return 1;
+  }
+  HWND list = add_list(s, e.list);
+  HWND field = e.field ? add_field(s, e.field) : nullptr;
+  int status = 0;
+  if (!server.empty() && !fill_form(s, list)) status = fail(server + ": its " + e.rows + " could not be read");
+  if (status == 0 && !added.empty()) status = add_rows(s, list, e, added);
+  HWND remove = removed.empty() ? nullptr : add_button(s, e.remove, list);
+  for (size_t i = 0; status == 0 && i < removed.size(); ++i)
+    if (!remove_row(s, list, remove, removed[i], naming(e.where, server))) status = 1;
+  if (status == 0 && more) status = more(s, list);
+  if (status == 0 && e.saved && !(added.empty() && removed.empty()) && !save_form(s, kSave)) status = 1;
+  after->listed = true;
+  after->rows = listed_again(s, list);
+  if (field) after->field = text_of(field);
+  close_screen(s);
+  return status;
+}
+
+// The department the server is to host selected and its button pressed: one the server reports to, else one
+// a known server has. The exit status.
+int host_department(Screen& s, HWND list, const std::string& server, const std::string& hosted) {
+  HWND from = list;
+  if (!select_only(list, hosted)) {
+    from = add_list(s, kKnownDepartments);
+    host::send_list_event(s.l->library, from);
+    if (!select_only(from, hosted))
+      return fail(hosted + " is neither a department " + server + " reports to nor one of the known servers' "
+                  "(add it first, or departments --known lists them)");
+  }
+  if (press(s, add_button(s, kHostDepartment, from)) == 1) return 0;
+  return fail(server + " does not host " + hosted + " (the message above says why)");
+}
+
+// A listing of one column under its title.
+Listing one_column(const std::string& title, const char* column, const std::vector<std::string>& rows) {
+  Listing listing{title, {column}, {}};
+  for (const std::string& row : rows) listing.rows.push_back({row});
+  return listing;
+}
+
+// A list of the server's form that --add and --remove change, then printed on one line after its heading
+// (%s: the server).
+int add_remove_command(std::vector<std::string>& args, const char* usage, const ListEdit& e, const char* heading) {
+  bool missing = false;
+  std::vector<std::string> added = take_options(args, "--add", &missing);
+  std::vector<std::string> removed = take_options(args, "--remove", &missing);
+  if (missing) return fail(usage);
+  // The domain's containers come from the directory, and the saved containers are published to it.
+  if (e.list == kFormContainers && !start_directory_of_world()) return 1;
+  return with_library(args, usage, true, [&](Library& l, const std::string& server) {
+    if (!args.empty()) return fail(usage);
+    Edited after;
+    int status = edit_list(l, server, e, added, removed, &after);
+    if (after.listed) std::printf("%s: %s\n", naming(heading, server).c_str(), joined(after.rows).c_str());
+    return status;
+  });
+}
+
 }  // namespace
 
 int departments_command(std::vector<std::string> args) {
@@ -597,136 +724,56 @@ int departments_command(std::vector<std::string> args) {
   std::vector<std::string> added = take_options(args, "--add", &missing);
   std::vector<std::string> left = take_options(args, "--leave", &missing);
   std::string hosted = take_option(args, "--host", &missing);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing) return fail(usage);
   return with_library(args, usage, !known, [&](Library& l, const std::string& server) {
     if (!args.empty() || (known && (!server.empty() || !added.empty() || !left.empty() || !hosted.empty())))
       return fail(usage);
-    Screen s = open_screen(l, "Server Configuration");
-    int status = 0;
+    Edited after;
     if (known) {
       // Every known server is asked for the departments it hosts or reports to.
-      HWND list = add_list(s, kKnownDepartments);
-      host::send_list_event(l.library, list);
-      std::printf("Departments of the known servers: %s\n", joined(rows_of(list)).c_str());
-    } else if (select_server(s, server, false)) {
-      HWND list = add_list(s, kFormDepartments);
-      HWND hosted_field = add_field(s, kDepartmentHosted);
-      if (!fill_form(s, list)) status = fail(server + ": its departments could not be read");
-      for (size_t i = 0; status == 0 && i < added.size(); ++i)
-        if (!answer_entry_dialog(s, add_button(s, kAddDepartment, list), "ADD_DEPARTMENT", added[i])) status = 1;
-      for (size_t i = 0; status == 0 && i < left.size(); ++i)
-        if (!remove_row(s, list, add_button(s, kLeaveDepartment, list), left[i], "the departments " + server +
-                        " reports to"))
-          status = 1;
-      if (status == 0 && !hosted.empty()) {
-        // The department to host: one the server reports to, else one a known server has.
-        HWND from = list;
-        if (!select_only(list, hosted)) {
-          from = add_list(s, kKnownDepartments);
-          host::send_list_event(l.library, from);
-          if (!select_only(from, hosted))
-            status = fail(hosted + " is neither a department " + server + " reports to nor one of the known servers' "
-                          "(add it first, or departments --known lists them)");
-        }
-        if (status == 0 && press(s, add_button(s, kHostDepartment, from)) != 1)
-          status = fail(server + " does not host " + hosted + " (the message above says why)");
-      }
-      std::vector<std::string> now = listed_again(s, list);
-      std::printf("Departments %s reports to: %s\n", server.c_str(), joined(now).c_str());
-      std::string host_text = text_of(hosted_field);
-      std::printf("Department %s hosts: %s\n", server.c_str(), host_text.empty() ? "(none)" : host_text.c_str());
-    } else {
-      status = 1;
+      int status = edit_list(l, "", kKnownDepartmentsEdit, {}, {}, &after);
+      print_listing(one_column("Departments of the known servers:", "department", after.rows), format);
+      return status;
     }
-    close_screen(s);
+    int status = edit_list(l, server, kDepartmentsEdit, added, left, &after, [&](Screen& s, HWND list) {
+      return hosted.empty() ? 0 : host_department(s, list, server, hosted);
+    });
+    if (!after.listed) return status;
+    // Each department with what the server is to it: one it reports to, or the one it hosts.
+    Listing departments{"Departments " + server + " reports to or hosts:", {"department", "relation"}, {}};
+    for (const std::string& row : after.rows) departments.rows.push_back({row, "reports to"});
+    if (!after.field.empty()) departments.rows.push_back({after.field, "hosts"});
+    print_listing(departments, format);
     return status;
   });
 }
 
 int report_to_command(std::vector<std::string> args) {
-  const char* usage = "report-to takes --server NAME [--add HOST]... [--remove HOST]...";
-  bool missing = false;
-  std::vector<std::string> added = take_options(args, "--add", &missing);
-  std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
-  return with_library(args, usage, true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail(usage);
-    Screen s = open_screen(l, "Server Configuration");
-    int status = 0;
-    if (!select_server(s, server, false)) {
-      close_screen(s);
-      return 1;
-    }
-    HWND list = add_list(s, kFormEnterpriseHosts);
-    if (!fill_form(s, list)) status = fail(server + ": its enterprise hosts could not be read");
-    for (size_t i = 0; status == 0 && i < added.size(); ++i)
-      if (!answer_entry_dialog(s, add_button(s, kAddReportTo, list), "ADD_ENT_HOST_REPORT_TO", added[i])) status = 1;
-    for (size_t i = 0; status == 0 && i < removed.size(); ++i)
-      if (!remove_row(s, list, add_button(s, kRemoveRows, list), removed[i], "the enterprise hosts " + server +
-                      " reports to"))
-        status = 1;
-    // The list is written with the form.
-    if (status == 0 && !(added.empty() && removed.empty()) && !save_form(s, kSave)) status = 1;
-    std::printf("Enterprise hosts %s reports to: %s\n", server.c_str(), joined(listed_again(s, list)).c_str());
-    close_screen(s);
-    return status;
-  });
+  return add_remove_command(args, "report-to takes --server NAME [--add HOST]... [--remove HOST]...", kReportToEdit,
+                            "Enterprise hosts %s reports to");
 }
 
 int enterprise_hosts_command(std::vector<std::string> args) {
   const char* usage = "enterprise-hosts takes [--include HOST]...";
   bool missing = false;
   std::vector<std::string> included = take_options(args, "--include", &missing);
+  Format format;
+  if (!take_format(args, &format)) return 1;
   if (missing || !args.empty()) return fail(usage);
   return with_library(args, usage, false, [&](Library& l, const std::string&) {
-    Screen s = open_screen(l, "Server Configuration");
-    HWND list = add_list(s, kIncludedHosts);
-    int status = 0;
-    for (size_t i = 0; status == 0 && i < included.size(); ++i)
-      if (!answer_entry_dialog(s, add_button(s, kIncludeHost, list), "ADD_ENT_HOST_INCLUDE", included[i])) status = 1;
     // Listed: the hosts the console keeps, then those its known servers report to.
-    host::send_list_event(l.library, list);
-    std::printf("Enterprise hosts of this console: %s\n", joined(rows_of(list)).c_str());
-    close_screen(s);
+    Edited after;
+    int status = edit_list(l, "", kIncludedHostsEdit, included, {}, &after);
+    print_listing(one_column("Enterprise hosts of this console:", "host", after.rows), format);
     return status;
   });
 }
 
 int logon_containers_command(std::vector<std::string> args) {
-  const char* usage = "logon-containers takes --server NAME [--add CONTAINER]... [--remove CONTAINER]...";
-  bool missing = false;
-  std::vector<std::string> added = take_options(args, "--add", &missing);
-  std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
-  // The domain's containers come from the directory, and the saved containers are published to it.
-  if (!start_directory_of_world()) return 1;
-  return with_library(args, usage, true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail(usage);
-    Screen s = open_screen(l, "Local Logon Activity Configuration");
-    if (!select_server(s, server, false)) {
-      close_screen(s);
-      return 1;
-    }
-    int status = 0;
-    HWND tracked = add_list(s, kFormContainers);
-    if (!fill_form(s, tracked)) status = fail(server + ": its containers could not be read");
-    if (status == 0 && !added.empty()) {
-      HWND domain = add_list(s, kDomainContainers);
-      host::send_list_event(l.library, domain);
-      HWND move = add_button(s, kMoveRows, domain, tracked);
-      for (size_t i = 0; status == 0 && i < added.size(); ++i) {
-        if (!select_only(domain, added[i])) status = fail(added[i] + " is not a container of the domain");
-        else press(s, move);
-      }
-    }
-    for (size_t i = 0; status == 0 && i < removed.size(); ++i)
-      if (!remove_row(s, tracked, add_button(s, kRemoveRows, tracked), removed[i], "the containers " + server + " tracks"))
-        status = 1;
-    if (status == 0 && !(added.empty() && removed.empty()) && !save_form(s, kSave)) status = 1;
-    std::printf("Containers whose local logons %s tracks: %s\n", server.c_str(), joined(listed_again(s, tracked)).c_str());
-    close_screen(s);
-    return status;
-  });
+  return add_remove_command(args, "logon-containers takes --server NAME [--add CONTAINER]... [--remove CONTAINER]...",
+                            kContainersEdit, "Containers whose local logons %s tracks");
 }
 
 namespace {

@@ -3,7 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "console/console_output.h"
 #include "console/host_screens.h"
@@ -32,6 +33,12 @@ constexpr size_t kRowsOffset = 112, kDataOffset = 124, kOutcomeOffset = 144;
 bool start_library(Library* l) {
   support::use_project_sql_driver();
   return start(l);
+}
+
+// A text of a row's record without the blanks the server pads its columns with.
+std::string record_text(const BYTE* record, size_t offset) {
+  std::string text = reinterpret_cast<const char*>(record + offset);
+  return text.erase(text.find_last_not_of(' ') + 1);
 }
 
 // True when a results window's row is an error step, or no row was written at all.
@@ -80,7 +87,7 @@ int sql_setup(const std::vector<std::string>& servers, const std::string& sql_se
   return status;
 }
 
-int sql_sizes(const std::string& server) {
+int sql_sizes(const std::string& server, Format format) {
   Library l;
   if (!start_library(&l)) return 1;
   HWND servers = make_server_list(l);
@@ -100,20 +107,20 @@ int sql_sizes(const std::string& server) {
     return fail(server + ": the " + kDatabase + " database is not set up on its SQL Server (vornix-console sql-setup "
                 "--server " + server + " sets it up)");
   }
-  std::printf("Tables of %s on the SQL Server of %s:\n", kDatabase, server.c_str());
-  bool listed = false;
+  Listing tables{std::string("Tables of ") + kDatabase + " on the SQL Server of " + server + ":", {"table", "rows", "data"},
+                 {}, "(none)", {42, 12}};
+  tables.heading = true;
+  std::vector<std::string> failed;  // the steps of the listing that failed, each with its outcome
   for (int row = 0; row < row_count(list); ++row) {
     const auto* r = reinterpret_cast<const BYTE*>(row_param(list, row));
     if (r == nullptr) continue;
     const char* outcome = reinterpret_cast<const char*>(r + kOutcomeOffset);
-    if (outcome[0] != '\0') {  // a step that failed
-      std::printf("  %s: %s\n", row_text(list, row).c_str(), outcome);
-      continue;
-    }
-    listed = true;
-    std::printf("  %-42s rows %-12s data %s\n", row_text(list, row).c_str(),
-                reinterpret_cast<const char*>(r + kRowsOffset), reinterpret_cast<const char*>(r + kDataOffset));
+    if (outcome[0] != '\0') failed.push_back(row_text(list, row) + ": " + outcome);
+    else tables.rows.push_back({row_text(list, row), record_text(r, kRowsOffset), record_text(r, kDataOffset)});
   }
+  print_listing(tables, format);
+  for (const std::string& step : failed) fail(server + ": " + step);
+  const bool listed = !tables.rows.empty();
   release_rows(l, list);
   host::unload_library(&l.library);
   if (!listed) return fail("no table sizes were listed for " + server);

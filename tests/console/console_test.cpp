@@ -211,9 +211,10 @@ TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachin
                                              "  SQL01                    127.0.0.4       added",
                                              "  SRV01                    127.0.0.2       added",
                                              "  SRV02                    127.0.0.3       added",
+                                             "(the console's own servers, which servers lists, are not changed)",
                                              "10 addresses scanned: 5 server(s) added to the QVAWKQ server list, which "
-                                             "now has 5 (the console's own servers, which servers lists, are not "
-                                             "changed)"}));
+                                             "now has 5",
+                                             "QVAWKQ server list after scanning 127.0.0.1 to 127.0.0.10:"}));
   // Scanned again, the servers are there already: none is counted as added.
   Outcome again = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
   EXPECT_NE(again.output.find("10 addresses scanned: 0 server(s) added to the QVAWKQ server list, which now has 5"),

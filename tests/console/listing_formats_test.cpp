@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,16 @@ class ConsoleListings : public ::testing::Test {
       std::string header = csv.substr(0, csv.find("\r\n"));
       EXPECT_EQ(static_cast<size_t>(std::count(header.begin(), header.end(), ',')) + 1, json[0].size()) << header;
     }
+    return json;
+  }
+
+  // What a script reads: standard output alone, parsed as JSON.
+  nlohmann::json script(const std::string& arguments) {
+    support::ProgramRun r = support::run_program(VORNIX_CONSOLE_PATH, arguments + " --format json --world '" + world_ + "'",
+                                                 scratch_.folder() + "/errors");
+    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
+    nlohmann::json json = nlohmann::json::parse(r.output, nullptr, false);
+    EXPECT_TRUE(json.is_array()) << arguments << "\n" << r.output;
     return json;
   }
 
@@ -118,6 +130,74 @@ TEST_F(ConsoleListings, EnterpriseListsAndAgentStatistics) {
   EXPECT_EQ(stats[0]["agent version"], "7.02b");
   EXPECT_EQ(stats[0]["driver version"], "6.10c");
   EXPECT_EQ(stats[0]["report path"], "VNXLOGS$");
+}
+
+TEST_F(ConsoleListings, DepartmentsAndEnterpriseHostsOfTheConfigurationForm) {
+  EXPECT_EQ(listed("departments --server SRV01", 0), nlohmann::json::parse(R"([
+      {"department": "Audit", "relation": "reports to"}, {"department": "Finance", "relation": "hosts"}])"));
+  // A change asked for with a listing for scripts is made, and the listing alone is on standard output.
+  EXPECT_EQ(script("departments --server SRV01 --add Sales --leave Audit"), nlohmann::json::parse(R"([
+      {"department": "Sales", "relation": "reports to"}, {"department": "Finance", "relation": "hosts"}])"));
+  EXPECT_EQ(column(listed("departments --known", 0), "department"), (std::vector<std::string>{"Finance", "Sales"}));
+
+  EXPECT_EQ(column(script("enterprise-hosts --include ENT07"), "host"), std::vector<std::string>{"ENT07"});
+  EXPECT_EQ(column(listed("enterprise-hosts", 0), "host"), std::vector<std::string>{"ENT07"});
+}
+
+TEST_F(ConsoleListings, AProfilesKerberosCodesTrackedAndOnOffer) {
+  const std::string command = "profile-list kerberos --profile 'Failed Logons' --server SRV01";
+  const std::string bad_password = "024:[Bad Password:Password is incorrect]";
+  nlohmann::json before = listed(command + " --available", 0);
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(std::count(before.begin(), before.end(), nlohmann::json{{"list", "offered"}, {"entry", bad_password}}), 1);
+  EXPECT_EQ(std::count_if(before.begin(), before.end(), [](const auto& row) { return row.at("list") != "offered"; }), 0);
+
+  EXPECT_EQ(script(command + " --add 24"), nlohmann::json::parse(R"([{"list": "kerberos", "entry": ")" + bad_password +
+                                                                 R"("}])"));
+  nlohmann::json after = listed(command + " --available", 0);
+  EXPECT_EQ(after[0], (nlohmann::json{{"list", "kerberos"}, {"entry", bad_password}}));
+  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const auto& row) { return row.at("list") != "offered"; }), 1);
+}
+
+TEST_F(ConsoleListings, ArchivesDatabaseTablesAndReportDefinitions) {
+  const std::string archives = world_ + "/machines/SRV02/shares/C$/Windows/system32/drivers/vornix";
+  std::filesystem::create_directories(archives);
+  std::ofstream(archives + "/vornixw_07_Dec_2026.savekey") << "hive";
+  nlohmann::json archived = listed("archives --server SRV02", 0);
+  ASSERT_EQ(archived.size(), 1u);
+  EXPECT_EQ(archived[0]["archive"], "\\\\SRV02\\C$\\Windows\\system32\\drivers\\vornix\\vornixw_07_Dec_2026.savekey");
+  EXPECT_EQ(archived[0]["date"], "07 Dec 2026");
+
+  ok("sql-setup --server SRV01");
+  nlohmann::json tables = listed("sql-sizes --server SRV01", 1);
+  ASSERT_EQ(tables.size(), 5u);
+  EXPECT_EQ(tables[1], (nlohmann::json{{"table", "Logon_Logoff_and_Failed_Logon_Profiles"}, {"rows", "0"}, {"data", "0 KB"}}));
+
+  const std::string program = world_ + "/machines/CONSOLE01/shares/C$/Program Files/Brightmere/VORNIX";
+  std::filesystem::create_directories(program);
+  std::ofstream(program + "/MERIDAXW_FS_REPORT_DEFINITIONS.INI", std::ios::binary)
+      << "[Shares]\r\nREPORT_TYPE=basic\r\nEMAIL_LIST=a@demo.test, b@demo.test\r\n\r\n[Audit]\r\nREPORT_TYPE=AccessEnum\r\n";
+  nlohmann::json definitions = listed("report-definitions list --tiles '" + scratch_.folder() + "'", 1);
+  EXPECT_EQ(column(definitions, "name"), (std::vector<std::string>{"Shares", "Audit"}));
+  EXPECT_EQ(column(definitions, "tile"),
+            (std::vector<std::string>{scratch_.folder() + "/tile-1.png", scratch_.folder() + "/tile-2.png"}));
+  EXPECT_EQ(definitions[0]["e-mail"], "a@demo.test, b@demo.test");
+}
+
+TEST_F(ConsoleListings, ServersFoundInAnAddressRange) {
+  auto by_server = [](nlohmann::json rows) {
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.at("server") < b.at("server"); });
+    return rows;
+  };
+  nlohmann::json added = by_server(script("scan-range 127.0.0 1 10"));
+  ASSERT_EQ(added.size(), 5u);
+  EXPECT_EQ(column(added, "server"), (std::vector<std::string>{"CONSOLE01", "MAIL01", "SQL01", "SRV01", "SRV02"}));
+  EXPECT_EQ(added[3], (nlohmann::json{{"server", "SRV01"}, {"address", "127.0.0.2"}, {"state", "added"}}));
+  // Scanned again: each one listed before, and no address made up for it.
+  nlohmann::json again = by_server(listed("scan-range 127.0.0 1 10", 0));
+  EXPECT_EQ(column(again, "server"), column(added, "server"));
+  EXPECT_EQ(column(again, "state"), std::vector<std::string>(5, "listed before"));
+  for (const std::string& address : column(again, "address")) EXPECT_NE(address, "0.0.0.0");
 }
 
 }  // namespace

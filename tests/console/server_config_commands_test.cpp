@@ -60,13 +60,12 @@ TEST_F(ConsoleServerConfig, DepartmentsAndEnterpriseHostsGoThroughTheirDialogsIn
   EXPECT_TRUE(has(out, "  [dialog] Add Department to deliver log files: Department Name: The Department name is a "
                        "name of your choice."))
       << out;
-  EXPECT_TRUE(has(out, "Departments SRV01 reports to: Sales\nDepartment SRV01 hosts: Finance\n")) << out;
+  EXPECT_TRUE(has(out, "Departments SRV01 reports to or hosts:\n  Sales   reports to\n  Finance hosts\n")) << out;
   // The department operations keep the list under the type of a single text.
   EXPECT_EQ(value("SRV01", "HKLM", kProduct, "DepartmentsReportTo"), "hex(1):53,00,61,00,6c,00,65,00,73,00,00,00,00,00");
-  EXPECT_EQ(ok("departments --server SRV01 --host Sales"),
-            "Departments SRV01 reports to: (none)\nDepartment SRV01 hosts: Sales\n");
+  EXPECT_EQ(ok("departments --server SRV01 --host Sales"), "Departments SRV01 reports to or hosts:\n  Sales hosts\n");
   EXPECT_EQ(value("SRV01", "HKLM", kProduct, "DepartmentHosted"), "\"Sales\"");
-  EXPECT_EQ(ok("departments --known"), "Departments of the known servers: Sales\n");
+  EXPECT_EQ(ok("departments --known"), "Departments of the known servers:\n  Sales\n");
   support::ProgramRun unknown = run("departments --server SRV02 --leave Nowhere");
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_TRUE(has(unknown.output, "Nowhere is not among the departments SRV02 reports to")) << unknown.output;
@@ -77,7 +76,7 @@ TEST_F(ConsoleServerConfig, DepartmentsAndEnterpriseHostsGoThroughTheirDialogsIn
   EXPECT_EQ(value("SRV01", "HKLM", kProduct, "EnterpriseHostsReportTo").substr(0, 10), "hex(7):45,");
   EXPECT_EQ(ok("report-to --server SRV01 --remove ENT09"), "Enterprise hosts SRV01 reports to: 10.1.1.7\n");
   out = ok("enterprise-hosts --include ENT07");
-  EXPECT_TRUE(has(out, "Enterprise hosts of this console: ENT07, 10.1.1.7\n")) << out;
+  EXPECT_TRUE(has(out, "Enterprise hosts of this console:\n  ENT07\n  10.1.1.7\n")) << out;
   EXPECT_EQ(value("CONSOLE01", "HKCU", "HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\ENTSCAN", "ENT07"),
             "hex:00,00,00,00");
 }

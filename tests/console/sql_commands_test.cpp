@@ -60,11 +60,12 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
   ASSERT_EQ(sizes.exit_code, 0) << sizes.output;
   EXPECT_EQ(sizes.output,
             "Tables of VORNIX_for_Windows on the SQL Server of SRV01:\n"
-            "  File_System_Profiles                       rows 0            data 0 KB\n"
-            "  Logon_Logoff_and_Failed_Logon_Profiles     rows 0            data 0 KB\n"
-            "  Active_Directory_Profiles                  rows 0            data 0 KB\n"
-            "  GPO_File_System_Profiles                   rows 0            data 0 KB\n"
-            "  GPO_Active_Directory_Profiles              rows 0            data 0 KB\n");
+            "  table                                      rows         data\n"
+            "  File_System_Profiles                       0            0 KB\n"
+            "  Logon_Logoff_and_Failed_Logon_Profiles     0            0 KB\n"
+            "  Active_Directory_Profiles                  0            0 KB\n"
+            "  GPO_File_System_Profiles                   0            0 KB\n"
+            "  GPO_Active_Directory_Profiles              0            0 KB\n");
   // Both servers at once on the SQL Server given: SRV01's tables are found, SRV02 gets its login.
   support::ProgramRun again = console(support::OdbcRegistration::kProjectDriver,
                                       "sql-setup --server SRV01 --server SRV02 --sql-server SQL01" + world);
