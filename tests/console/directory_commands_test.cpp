@@ -96,7 +96,7 @@ TEST_F(DirectoryCommands, WithoutADomainOrAServerTheCommandsSayWhy) {
   support::ProgramRun dn = run("ad dn");
   EXPECT_EQ(dn.exit_code, 1);
   EXPECT_NE(dn.output.find("no domain controller of the console's domain answered (Windows error 1355: The specified "
-                    "domain either does not exist or could not be contacted.)"),
+                           "domain either does not exist or could not be contacted.)"),
             std::string::npos)
       << dn.output;
   builder_.add_machine("SRV01", "127.0.0.2");
