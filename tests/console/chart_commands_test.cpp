@@ -16,9 +16,7 @@
 #include <vector>
 
 #include "sim/demo_activity.h"
-#include "sim/program_runner.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -92,16 +90,12 @@ Counts count_csv(const Table& csv, const std::string& keyword, bool tail, const 
   return counts;
 }
 
-class ChartCommands : public ::testing::Test {
+class ChartCommands : public support::ConsoleTest {
  protected:
   void SetUp() override {
-    support::add_known_demo_server(world_, kNow);
-    out_ = world_.folder() + "/out";
+    support::add_known_demo_server(builder_, kNow);
+    out_ = world_ + "/out";
     fs::create_directories(out_);
-  }
-
-  support::ProgramRun run(const std::string& arguments, const std::string& error_file = "") {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'", error_file);
   }
 
   // The "count  label" lines of chart --counts: the chart's legend.
@@ -124,7 +118,6 @@ class ChartCommands : public ::testing::Test {
     return counts;
   }
 
-  support::WorldBuilder world_;
   std::string out_;
 };
 
@@ -222,7 +215,7 @@ TEST_F(ChartCommands, EveryChartAndKindListedIsTakenByTheGraphicalReport) {
 }
 
 TEST_F(ChartCommands, ReportDefinitionsAreListedRetypedAndDeletedOnlyWhenConfirmed) {
-  std::string folder = world_.machine_dir(world_.console()) + "/shares/C$/Program Files/Brightmere/VORNIX";
+  std::string folder = builder_.machine_dir(builder_.console()) + "/shares/C$/Program Files/Brightmere/VORNIX";
   fs::create_directories(folder);
   std::string file = folder + "/MERIDAXW_FS_REPORT_DEFINITIONS.INI";
   const std::string text = "[Shares]\r\nREPORT_TYPE=basic\r\nAUTHOR_SAM=jsmith\r\n\r\n[Audit]\r\nREPORT_TYPE=AccessEnum\r\n";

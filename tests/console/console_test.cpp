@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/program_runner.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -81,8 +79,7 @@ class ConsoleOnDemo : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     scratch_ = new support::WorldBuilder;
-    Outcome demo = run_program(VORNIX_CONSOLE_PATH, "demo '" + world() + "'");
-    ASSERT_EQ(demo.exit_code, 0) << demo.output;
+    support::make_demo_network(world());
   }
   static void TearDownTestSuite() {
     delete scratch_;
@@ -103,6 +100,8 @@ class ConsoleOnDemo : public ::testing::Test {
   static support::WorldBuilder* scratch_;
 };
 support::WorldBuilder* ConsoleOnDemo::scratch_ = nullptr;
+
+using ConsoleOnOwnDemo = support::DemoConsoleTest;
 
 // Options stand before or after the command word, in any order, also as --name=value.
 TEST_F(ConsoleOnDemo, OptionsGoBeforeOrAfterTheCommandInAnyOrder) {
@@ -182,25 +181,20 @@ TEST_F(ConsoleOnDemo, EveryCommandHasItsOwnHelpThatDoesNothingElse) {
   EXPECT_TRUE(snapshot() == before) << "a help changed the world";
 }
 
-// Every name that servers lists is taken by the quick report, which picks its
-// server from the known ones: the console's own name too once it is known.
 // On a demo network of its own (a scan writes keys): SRV01's statistics over its
 // pipe, and a scan of the demo's addresses that lists each machine once.
-TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachineOnce) {
-  support::WorldBuilder scratch;
-  const std::string demo = scratch.folder() + "/demo";
-  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + demo + "'").exit_code, 0);
-  Outcome stats = run_program(VORNIX_CONSOLE_PATH, "agent-stats --server SRV01 --world '" + demo + "'");
+TEST_F(ConsoleOnOwnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachineOnce) {
+  Outcome stats = run("agent-stats --server SRV01");
   EXPECT_EQ(stats.exit_code, 0) << stats.output;
   EXPECT_EQ(stats.output.rfind("Agent statistics of SRV01\n  server agent started ", 0), 0u) << stats.output;
   EXPECT_NE(stats.output.find(" UTC 7.02b         6.10c\n"), std::string::npos) << stats.output;
-  Outcome forced = run_program(VORNIX_CONSOLE_PATH, "agent-stats --force --server SRV01 --world '" + demo + "'");
+  Outcome forced = run("agent-stats --force --server SRV01");
   EXPECT_EQ(forced.exit_code, 0) << forced.output;
   EXPECT_NE(forced.output.find(" 6.10c          VNXLOGS$\n"), std::string::npos) << forced.output;
-  Outcome silent = run_program(VORNIX_CONSOLE_PATH, "agent-stats --force --server SRV02 --world '" + demo + "'");
+  Outcome silent = run("agent-stats --force --server SRV02");
   EXPECT_EQ(silent.exit_code, 1) << "SRV02's agent has no pipe: " << silent.output;
 
-  Outcome scan = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
+  Outcome scan = run("scan-range 127.0.0 1 10");
   EXPECT_EQ(scan.exit_code, 0) << scan.output;
   std::vector<std::string> lines;
   for (const std::string& line : split_lines(scan.output))
@@ -216,20 +210,22 @@ TEST_F(ConsoleOnDemo, AgentStatisticsComeOverThePipeAndAScanListsEveryDemoMachin
                                              "now has 5",
                                              "QVAWKQ server list after scanning 127.0.0.1 to 127.0.0.10:"}));
   // Scanned again, the servers are there already: none is counted as added.
-  Outcome again = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 1 10 --world '" + demo + "'");
+  Outcome again = run("scan-range 127.0.0 1 10");
   EXPECT_NE(again.output.find("10 addresses scanned: 0 server(s) added to the QVAWKQ server list, which now has 5"),
             std::string::npos)
       << again.output;
   for (const char* machine : {"CONSOLE01", "SRV01", "SRV02", "SQL01", "MAIL01"})
-    EXPECT_NE(support::read_whole_file(demo + "/machines/" + machine + "/registry/HKLM.reg")
+    EXPECT_NE(file(std::string("machines/") + machine + "/registry/HKLM.reg")
                   .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]"),
               std::string::npos)
         << machine;
-  Outcome backwards = run_program(VORNIX_CONSOLE_PATH, "scan-range 127.0.0 9 3 --world '" + demo + "'");
+  Outcome backwards = run("scan-range 127.0.0 9 3");
   EXPECT_EQ(backwards.exit_code, 1);
   EXPECT_NE(backwards.output.find("Error during scan: The \"search through\" address octet"), std::string::npos);
 }
 
+// Every name that servers lists is taken by the quick report, which picks its
+// server from the known ones: the console's own name too once it is known.
 TEST_F(ConsoleOnDemo, EveryServerListedIsAcceptedByTheServerCommands) {
   ASSERT_EQ(console("add-server CONSOLE01 --world WORLD").exit_code, 0);
   Outcome servers = console("servers --world WORLD");

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "sim/program_runner.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
+
+using ConsoleCopy = support::DemoConsoleTest;
 
 // The line of the profile listing that shows the profile.
 std::string profile_line(const std::string& listing, const std::string& profile) {
@@ -18,67 +17,51 @@ std::string profile_line(const std::string& listing, const std::string& profile)
   return at == std::string::npos ? "" : listing.substr(at + 1, listing.find('\n', at + 1) - at - 1);
 }
 
-TEST(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsThere) {
-  support::WorldBuilder scratch;
-  const std::string world = scratch.folder() + "/demo", file = scratch.folder() + "/night.exportkey";
-  ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world + "'").exit_code, 0);
-  const std::string in = " --world '" + world + "'";
-  ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profile create Night --type VNX_FS_TRACK --server SRV01" + in)
-                .exit_code,
-            0);
+TEST_F(ConsoleCopy, AnExportedHiveReadsInHivexImportsOntoSrv02AndADropKeepsWhatIsThere) {
+  const std::string exported_file = builder_.folder() + "/night.exportkey";
+  ASSERT_EQ(run("profile create Night --type VNX_FS_TRACK --server SRV01").exit_code, 0);
 
-  support::ProgramRun exported =
-      support::run_program(VORNIX_CONSOLE_PATH, "export --out '" + file + "' SRV01:Night SRV01:Logons" + in);
+  support::ProgramRun exported = run("export --out '" + exported_file + "' SRV01:Night SRV01:Logons");
   ASSERT_EQ(exported.exit_code, 0) << exported.output;
-  support::ProgramRun read = support::run_program("hivexregedit", "--export '" + file + "' '\\'");
+  support::ProgramRun read = support::run_program("hivexregedit", "--export '" + exported_file + "' '\\'");
   ASSERT_EQ(read.exit_code, 0) << read.output;
   for (const char* key : {"[\\Night]", "[\\Logons]", "\"ProfileType\"=dword:00000110"})
     EXPECT_NE(read.output.find(key), std::string::npos) << key << read.output;
 
   // The import's question is answered Cancel without --yes: nothing reaches SRV02.
-  const std::string untouched = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
-  support::ProgramRun cancelled = support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --server SRV02" + in);
+  const std::string untouched = run("profiles --server SRV02").output;
+  support::ProgramRun cancelled = run("import '" + exported_file + "' --server SRV02");
   EXPECT_EQ(cancelled.exit_code, 1) << cancelled.output;
   EXPECT_NE(cancelled.output.find("asked: VORNIX message from QVMR0007.DLL: Confirm IMPORT of PROFILES"), std::string::npos) << cancelled.output;
-  EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, untouched);
-  support::ProgramRun imported =
-      support::run_program(VORNIX_CONSOLE_PATH, "import '" + file + "' --yes --server SRV02" + in);
+  EXPECT_EQ(run("profiles --server SRV02").output, untouched);
+  support::ProgramRun imported = run("import '" + exported_file + "' --yes --server SRV02");
   ASSERT_EQ(imported.exit_code, 0) << imported.output;
-  const std::string srv01 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV01" + in).output;
-  const std::string srv02 = support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output;
+  const std::string srv01 = run("profiles --server SRV01").output;
+  const std::string srv02 = run("profiles --server SRV02").output;
   EXPECT_FALSE(profile_line(srv01, "Night").empty()) << srv01;
   EXPECT_EQ(profile_line(srv02, "Night"), profile_line(srv01, "Night")) << srv02;
 
   // Dropped onto SRV02 again without overwrite: the results say so and nothing changes there.
-  support::ProgramRun dropped = support::run_program(
-      VORNIX_CONSOLE_PATH, "copy-profiles --from SRV01 --profile Night --to SRV02 --to SRV01" + in);
+  support::ProgramRun dropped = run("copy-profiles --from SRV01 --profile Night --to SRV02 --to SRV01");
   EXPECT_NE(dropped.output.find("Night already exists, will not overwrite"), std::string::npos) << dropped.output;
   // A file that is no hive: the import's error, and SRV02 as it was.
-  support::ProgramRun refused = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/world.ini' --yes --server SRV02" + in);
+  support::ProgramRun refused = run("import '" + world_ + "/world.ini' --yes --server SRV02");
   EXPECT_NE(refused.exit_code, 0);
   EXPECT_NE(refused.output.find("REGISTRY KEY IMPORT FAILED!"), std::string::npos) << refused.output;
   EXPECT_NE(refused.output.find("(Windows error 1009: The configuration registry database is corrupt.)"),
             std::string::npos)
       << refused.output;
-  support::ProgramRun absent = support::run_program(VORNIX_CONSOLE_PATH, "import '" + world + "/none' --yes --server SRV02" + in);
+  support::ProgramRun absent = run("import '" + world_ + "/none' --yes --server SRV02");
   EXPECT_EQ(absent.exit_code, 1);
   EXPECT_NE(absent.output.find("none: cannot be read (Windows error 2: The system cannot find the file specified.)"),
             std::string::npos)
       << absent.output;
-  EXPECT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "profiles --server SRV02" + in).output, srv02);
+  EXPECT_EQ(run("profiles --server SRV02").output, srv02);
 }
 
-TEST(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductKeyOnceConfirmed) {
-  support::WorldBuilder scratch;
-  const std::string world = scratch.folder() + "/demo", file = scratch.folder() + "/night.exportkey";
-  ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world + "'").exit_code, 0);
-  auto run = [&](const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world + "'");
-  };
-  auto hive = [&](const char* server) {
-    std::ifstream in(world + "/machines/" + server + "/registry/HKLM.reg", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+TEST_F(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductKeyOnceConfirmed) {
+  const std::string exported_file = builder_.folder() + "/night.exportkey";
+  auto hive = [&](const char* server) { return file(std::string("machines/") + server + "/registry/HKLM.reg"); };
   const std::string product = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
   ASSERT_EQ(run("profile create Night --type VNX_FS_TRACK --server SRV01").exit_code, 0);
 
@@ -111,10 +94,10 @@ TEST(ConsoleCopy, CopiesAndRenamesReachTheServersAndAnArchiveReplacesTheProductK
       << srv01.substr(schedule, 400);
 
   // The agent's archive: a hive of SRV01's Night profile, where SRV02's agent keeps its archives.
-  ASSERT_EQ(run("export --out '" + file + "' SRV01:Night").exit_code, 0);
-  const std::string folder = world + "/machines/SRV02/shares/C$/Windows/system32/drivers/vornix";
+  ASSERT_EQ(run("export --out '" + exported_file + "' SRV01:Night").exit_code, 0);
+  const std::string folder = world_ + "/machines/SRV02/shares/C$/Windows/system32/drivers/vornix";
   std::filesystem::create_directories(folder);
-  std::filesystem::copy_file(file, folder + "/vornixw_07_Dec_2026.savekey");
+  std::filesystem::copy_file(exported_file, folder + "/vornixw_07_Dec_2026.savekey");
   support::ProgramRun listed = run("archives --server SRV02");
   EXPECT_EQ(listed.exit_code, 0) << listed.output;
   EXPECT_NE(listed.output.find("\\\\SRV02\\C$\\Windows\\system32\\drivers\\vornix\\vornixw_07_Dec_2026.savekey"),

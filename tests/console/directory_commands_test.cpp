@@ -13,20 +13,12 @@
 
 #include "sim/directory_server.h"
 #include "sim/logwriter.h"
-#include "sim/program_runner.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-using support::run_program;
 const std::string kJane = std::string("CN=Jane Smith,OU=Finance,") + support::kDemoDomainDn;
-
-std::string console(const support::WorldBuilder& world, const std::string& arguments, int* exit_code) {
-  support::ProgramRun run = run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world.folder() + "'");
-  *exit_code = run.exit_code;
-  return run.output;
-}
+using DirectoryCommands = support::ConsoleTest;
 
 // The recorded addition of Jane's second telephone number, in SRV01's log share.
 void record_phone_added(support::WorldBuilder& world) {
@@ -53,16 +45,14 @@ void record_phone_added(support::WorldBuilder& world) {
                           "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
 }
 
-TEST(DirectoryCommands, UsersAreListedAsLdapsearchFindsThemAndARecordedChangeIsRolledBack) {
-  support::WorldBuilder world;
-  world.add_machine("SRV01", "127.0.0.2");
-  support::DirectoryServer directory(world);
-  record_phone_added(world);
+TEST_F(DirectoryCommands, UsersAreListedAsLdapsearchFindsThemAndARecordedChangeIsRolledBack) {
+  builder_.add_machine("SRV01", "127.0.0.2");
+  support::DirectoryServer directory(builder_);
+  record_phone_added(builder_);
   ASSERT_EQ(directory.modify("dn: " + kJane + "\nchangetype: modify\nadd: otherTelephone\notherTelephone: 555-0101\n-\n"),
             0);
-  int code = -1;
-  std::string users = console(world, "ad objects --kind users", &code);
-  EXPECT_EQ(code, 0) << users;
+  support::ProgramRun users = run("ad objects --kind users");
+  EXPECT_EQ(users.exit_code, 0) << users.output;
   std::string ldif = directory.search(directory.base(), "sub",
                                       "(&(objectCategory=person)(objectClass=user)(sAMAccountType=805306368))", {"cn"});
   std::istringstream entries(ldif);
@@ -70,55 +60,55 @@ TEST(DirectoryCommands, UsersAreListedAsLdapsearchFindsThemAndARecordedChangeIsR
   for (std::string line; std::getline(entries, line);) {
     if (line.rfind("cn: ", 0) != 0) continue;
     ++found;
-    EXPECT_NE(users.find("\n  " + line.substr(4) + "\n"), std::string::npos) << line;
+    EXPECT_NE(users.output.find("\n  " + line.substr(4) + "\n"), std::string::npos) << line;
   }
-  EXPECT_NE(users.find("users: " + std::to_string(found) + "\n"), std::string::npos) << users;
+  EXPECT_NE(users.output.find("users: " + std::to_string(found) + "\n"), std::string::npos) << users.output;
 
   // Jane picked into the profile's objects to track; a name the picker does not list is reported.
-  std::string picked = console(world, "ad pick --server SRV01 --profile 'Directory Changes' --list objects "
-                                      "--kind users --choose 'Jane Smith' --choose Nobody", &code);
-  EXPECT_EQ(code, 1);
-  EXPECT_NE(picked.find("Nobody: no entry the picker listed begins with it"), std::string::npos) << picked;
-  EXPECT_NE(picked.find("objects of Directory Changes: 1 added\n  Jane Smith\nsaved"), std::string::npos) << picked;
-  std::string registry = support::read_whole_file(world.machine_dir("SRV01") + "/registry/HKLM.reg");
+  support::ProgramRun picked = run("ad pick --server SRV01 --profile 'Directory Changes' --list objects --kind users "
+                                   "--choose 'Jane Smith' --choose Nobody");
+  EXPECT_EQ(picked.exit_code, 1);
+  EXPECT_NE(picked.output.find("Nobody: no entry the picker listed begins with it"), std::string::npos) << picked.output;
+  EXPECT_NE(picked.output.find("objects of Directory Changes: 1 added\n  Jane Smith\nsaved"), std::string::npos)
+      << picked.output;
+  std::string registry = file("machines/SRV01/registry/HKLM.reg");
   EXPECT_NE(registry.find("\"ObjTrack\"=hex(7):63,00,6e,00,3d,00,4a,00,61,00,6e,00"), std::string::npos)
       << "cn=Jane... as the multi-string's first entry";
 
-  std::string refused = console(world, "ad rollback --server SRV01 --row 2", &code);
-  EXPECT_EQ(code, 1);
-  EXPECT_NE(refused.find("--row 2 is not one of the rows listed (1 to 1)"), std::string::npos) << refused;
+  support::ProgramRun refused = run("ad rollback --server SRV01 --row 2");
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.output.find("--row 2 is not one of the rows listed (1 to 1)"), std::string::npos) << refused.output;
   // Without --yes each confirmation is answered Cancel.
-  std::string cancelled = console(world, "ad rollback --server SRV01", &code);
-  EXPECT_EQ(code, 1);
-  EXPECT_NE(cancelled.find("nothing rolled back"), std::string::npos) << cancelled;
+  support::ProgramRun cancelled = run("ad rollback --server SRV01");
+  EXPECT_EQ(cancelled.exit_code, 1);
+  EXPECT_NE(cancelled.output.find("nothing rolled back"), std::string::npos) << cancelled.output;
   EXPECT_EQ(directory.values(kJane, "otherTelephone"), std::vector<std::string>{"555-0101"});
-  std::string rolled = console(world, "ad rollback --server SRV01 --row 1 --yes", &code);
-  EXPECT_EQ(code, 0) << rolled;
-  EXPECT_NE(rolled.find("[message box] Rollback AD Modification on this object: Please confirm:"), std::string::npos)
-      << rolled;
-  EXPECT_NE(rolled.find("\nrolled back\n"), std::string::npos) << rolled;
+  support::ProgramRun rolled = run("ad rollback --server SRV01 --row 1 --yes");
+  EXPECT_EQ(rolled.exit_code, 0) << rolled.output;
+  EXPECT_NE(rolled.output.find("[message box] Rollback AD Modification on this object: Please confirm:"),
+            std::string::npos)
+      << rolled.output;
+  EXPECT_NE(rolled.output.find("\nrolled back\n"), std::string::npos) << rolled.output;
   EXPECT_TRUE(directory.values(kJane, "otherTelephone").empty());
 }
 
-TEST(DirectoryCommands, WithoutADomainOrAServerTheCommandsSayWhy) {
-  support::WorldBuilder world;
-  int code = -1;
-  std::string dn = console(world, "ad dn", &code);
-  EXPECT_EQ(code, 1);
-  EXPECT_NE(dn.find("no domain controller of the console's domain answered (Windows error 1355: The specified "
-                    "domain either does not exist or could not be contacted.)"),
+TEST_F(DirectoryCommands, WithoutADomainOrAServerTheCommandsSayWhy) {
+  support::ProgramRun dn = run("ad dn");
+  EXPECT_EQ(dn.exit_code, 1);
+  EXPECT_NE(dn.output.find("no domain controller of the console's domain answered (Windows error 1355: The specified "
+                           "domain either does not exist or could not be contacted.)"),
             std::string::npos)
-      << dn;
-  world.add_machine("SRV01", "127.0.0.2");
-  support::DirectoryServer directory(world);
+      << dn.output;
+  builder_.add_machine("SRV01", "127.0.0.2");
+  support::DirectoryServer directory(builder_);
   directory.stop();
-  world.set_world_setting("directory", "controller", "SRV09");  // a controller the network does not have
-  std::string users = console(world, "ad objects --kind users --base OU=Sales,DC=brightmere,DC=local", &code);
-  EXPECT_EQ(code, 1);
-  EXPECT_NE(users.find("LAC:Could not bind to [LDAP://OU=Sales,DC=brightmere,DC=local], code [8007203a]"),
+  builder_.set_world_setting("directory", "controller", "SRV09");  // a controller the network does not have
+  support::ProgramRun users = run("ad objects --kind users --base OU=Sales,DC=brightmere,DC=local");
+  EXPECT_EQ(users.exit_code, 1);
+  EXPECT_NE(users.output.find("LAC:Could not bind to [LDAP://OU=Sales,DC=brightmere,DC=local], code [8007203a]"),
             std::string::npos)
-      << users;
-  EXPECT_NE(users.find("users: the directory could not be searched"), std::string::npos) << users;
+      << users.output;
+  EXPECT_NE(users.output.find("users: the directory could not be searched"), std::string::npos) << users.output;
 }
 
 }  // namespace

@@ -6,27 +6,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "sim/program_runner.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class ConsoleMail : public ::testing::Test {
+class ConsoleMail : public support::DemoConsoleTest {
  protected:
-  void SetUp() override {
-    world_ = scratch_.folder() + "/demo";
-    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
-  }
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'");
-  }
   // The messages the demo's mail server holds, each whole, oldest first.
   std::vector<std::string> mailbox() {
     std::vector<fs::path> files;
@@ -37,16 +27,9 @@ class ConsoleMail : public ::testing::Test {
       return fs::last_write_time(a) < fs::last_write_time(b);
     });
     std::vector<std::string> mails;
-    for (const fs::path& f : files) {
-      std::ifstream in(f, std::ios::binary);
-      mails.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    for (const fs::path& f : files) mails.push_back(support::read_whole_file(f.string()));
     return mails;
   }
-  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
-
-  support::WorldBuilder scratch_;
-  std::string world_;
 };
 
 TEST_F(ConsoleMail, TestMailAndUnattendedRunReachTheDemoMailServer) {
@@ -89,11 +72,7 @@ TEST_F(ConsoleMail, TestMailAndUnattendedRunReachTheDemoMailServer) {
 
 TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhenConfirmed) {
   const std::string both = "email-config --server SRV01 --server SRV02";
-  const std::string hive = world_ + "/machines/SRV02/registry/HKLM.reg";
-  auto registry = [&] {
-    std::ifstream in(hive, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  auto registry = [&] { return file("machines/SRV02/registry/HKLM.reg"); };
   const std::string before = registry();
   support::ProgramRun refused = run(both + " --port 25x");
   EXPECT_EQ(refused.exit_code, 1);

@@ -9,35 +9,13 @@
 #include <fstream>
 #include <string>
 
-#include "sim/program_runner.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-class ConsoleProfiles : public ::testing::Test {
+class ConsoleProfiles : public support::DemoConsoleTest {
  protected:
-  void SetUp() override {
-    world_ = scratch_.folder() + "/demo";
-    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
-  }
-
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --server SRV01 --world '" + world_ + "'");
-  }
-
-  // The lines of one key of SRV01's registry as the world keeps it (REGEDIT5 text), up to the next key.
-  std::string key_of(const std::string& subkey) {
-    std::string registry = support::read_whole_file(world_ + "/machines/SRV01/registry/HKLM.reg");
-    std::string head = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX" + subkey + "]\r\n";
-    size_t start = registry.find(head);
-    if (start == std::string::npos) return "<no key>";
-    start += head.size();
-    return registry.substr(start, registry.find("\r\n[", start) - start);
-  }
-
-  support::WorldBuilder scratch_;
-  std::string world_;
+  ConsoleProfiles() { server_ = "SRV01"; }
 };
 
 TEST_F(ConsoleProfiles, ACreatedProfileIsEchoedAndListedAsStoredWithTheShellsUserAsCreator) {
@@ -63,35 +41,35 @@ TEST_F(ConsoleProfiles, ACreatedProfileIsEchoedAndListedAsStoredWithTheShellsUse
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.output.find("Profile Name cannot contain a slash, please revise."), std::string::npos)
       << refused.output;
-  EXPECT_EQ(key_of("\\Profiles\\a"), "<no key>");
+  EXPECT_EQ(key("Profiles\\a"), "");
 }
 
 TEST_F(ConsoleProfiles, AProfileIsDisabledFromTheListsMenuAndDeletedAfterTheConfirmation) {
   support::ProgramRun disabled = run("profile disable Shares");
   ASSERT_EQ(disabled.exit_code, 0) << disabled.output;
-  EXPECT_NE(key_of("\\Profiles\\Shares").find("\"Disabled\"="), std::string::npos);
+  EXPECT_NE(key("Profiles\\Shares").find("\"Disabled\"="), std::string::npos);
   EXPECT_NE(run("profiles --wide").output.find("File System Activity      disabled"), std::string::npos);
   ASSERT_EQ(run("profile enable shares").exit_code, 0);
-  EXPECT_EQ(key_of("\\Profiles\\Shares").find("\"Disabled\""), std::string::npos);
+  EXPECT_EQ(key("Profiles\\Shares").find("\"Disabled\""), std::string::npos);
 
   // Without --yes the library's question is answered Cancel: the question is repeated with the refusal.
-  const std::string before = key_of("\\Profiles\\Shares");
+  const std::string before = key("Profiles\\Shares");
   support::ProgramRun kept = run("profile delete Shares");
   EXPECT_EQ(kept.exit_code, 1) << kept.output;
   EXPECT_NE(kept.output.find("asked: CONFIRM PROFILE DELETE: Delete Profile Shares on server SRV01?"), std::string::npos)
       << kept.output;
-  EXPECT_EQ(key_of("\\Profiles\\Shares"), before);
+  EXPECT_EQ(key("Profiles\\Shares"), before);
   // Made again as another type only with --yes: the profile keeps its type until then.
   support::ProgramRun retyped = run("profile create Shares --type VNX_LOGIN_TRACK");
   EXPECT_EQ(retyped.exit_code, 1) << retyped.output;
-  EXPECT_EQ(key_of("\\Profiles\\Shares"), before);
+  EXPECT_EQ(key("Profiles\\Shares"), before);
 
   support::ProgramRun deleted = run("profile delete Shares --yes");
   ASSERT_EQ(deleted.exit_code, 0) << deleted.output;
   EXPECT_NE(deleted.output.find("[message box] CONFIRM PROFILE DELETE: Delete Profile Shares on server SRV01?"),
             std::string::npos)
       << deleted.output;
-  EXPECT_EQ(key_of("\\Profiles\\Shares"), "<no key>");
+  EXPECT_EQ(key("Profiles\\Shares"), "");
   support::ProgramRun missing = run("profile delete Shares --yes");
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_NE(missing.output.find("SRV01 has no profile Shares"), std::string::npos) << missing.output;
@@ -104,7 +82,7 @@ TEST_F(ConsoleProfiles, SettingsAreShownChangedOnTheFormAndStored) {
   ASSERT_EQ(changed.exit_code, 0) << changed.output;
   EXPECT_NE(changed.output.find("pattern                    10 in 1/60 min, activity 5, mode 64"), std::string::npos)
       << changed.output;
-  std::string stored = key_of("\\Profiles\\Failed Logons");
+  std::string stored = key("Profiles\\Failed Logons");
   EXPECT_NE(stored.find("\"ConsoleAlert\"=dword:00000001"), std::string::npos) << stored;
   EXPECT_NE(stored.find("\"CentralAlert\"=dword:00000000"), std::string::npos) << stored;
   EXPECT_NE(stored.find("\"FilterByKerberosErrors\"=dword:00000001"), std::string::npos) << stored;
@@ -116,19 +94,19 @@ TEST_F(ConsoleProfiles, SettingsAreShownChangedOnTheFormAndStored) {
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.output.find("has no local-logons setting; nothing was changed"), std::string::npos)
       << refused.output;
-  EXPECT_NE(key_of("\\Profiles\\Failed Logons").find("PatternTracking"), std::string::npos);
+  EXPECT_NE(key("Profiles\\Failed Logons").find("PatternTracking"), std::string::npos);
   ASSERT_EQ(run("profile-settings --profile 'Failed Logons' --pattern off").exit_code, 0);
-  EXPECT_EQ(key_of("\\Profiles\\Failed Logons").find("PatternTracking"), std::string::npos);
+  EXPECT_EQ(key("Profiles\\Failed Logons").find("PatternTracking"), std::string::npos);
 
   // A group policy profile: its items, the baseline flags and path, and the baseline copied below that path.
   ASSERT_EQ(run("profile-settings --profile 'Group Policy' --gpo create=on --baseline on").exit_code, 0);
-  stored = key_of("\\Profiles\\Group Policy");
+  stored = key("Profiles\\Group Policy");
   EXPECT_NE(stored.find("\"TrackGPCreate\"=dword:00000001"), std::string::npos) << stored;
   EXPECT_NE(stored.find("\"BaselineFlags\"=dword:80000000"), std::string::npos) << stored;
   support::ProgramRun copied = run("gpo-baseline --profile 'Group Policy' --path 'C$\\Baselines'");
   ASSERT_EQ(copied.exit_code, 0) << copied.output;
   EXPECT_NE(copied.output.find("Baseline Created:Copied"), std::string::npos) << copied.output;
-  EXPECT_NE(key_of("\\Profiles\\Group Policy").find("\"BaselinePath\"=\"C$\\\\Baselines\""), std::string::npos);
+  EXPECT_NE(key("Profiles\\Group Policy").find("\"BaselinePath\"=\"C$\\\\Baselines\""), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_directory(world_ + "/machines/SRV01/shares/C$/Baselines/sysvol.vornix.baseline"));
 }
 
@@ -138,30 +116,30 @@ TEST_F(ConsoleProfiles, ListEntriesAreAddedAndRemovedOnTheFormAndStored) {
   support::ProgramRun codes = run("profile-list kerberos --profile 'Failed Logons' --add 24 --add 006");
   ASSERT_EQ(codes.exit_code, 0) << codes.output;
   EXPECT_NE(codes.output.find("kerberos of profile Failed Logons on SRV01: 2\n"), std::string::npos) << codes.output;
-  EXPECT_NE(key_of("\\Profiles\\Failed Logons").find("\"KErrors\"=hex:00,00,00,00,00,00,01,"), std::string::npos);
+  EXPECT_NE(key("Profiles\\Failed Logons").find("\"KErrors\"=hex:00,00,00,00,00,00,01,"), std::string::npos);
 
   ASSERT_EQ(run("profile-list logon-names --profile Logons --add alice --add bob").exit_code, 0);
   ASSERT_EQ(run("profile-list logon-names --profile Logons --remove ALICE").exit_code, 0);
-  std::string names = key_of("\\Profiles\\Logons\\LogonNamesToTrack");
+  std::string names = key("Profiles\\Logons\\LogonNamesToTrack");
   EXPECT_EQ(names.find("\"alice\""), std::string::npos) << names;
   EXPECT_NE(names.find("\"bob\"=dword:"), std::string::npos) << names;
   ASSERT_EQ(run("profile-list logon-names --add carol").exit_code, 0);
-  EXPECT_NE(key_of("\\LogonNamesToTrack").find("\"carol\"=dword:"), std::string::npos) << "without a profile";
+  EXPECT_NE(key("LogonNamesToTrack").find("\"carol\"=dword:"), std::string::npos) << "without a profile";
 
   ASSERT_EQ(run("profile-list excluded --profile Shares --add 'BRIGHTMERE\\alice'").exit_code, 0);
-  EXPECT_NE(key_of("\\Profiles\\Shares\\Excluded").find("\"S-1-5-21-1004336348-1177238915-682003330-1105\"=dword:0"),
+  EXPECT_NE(key("Profiles\\Shares\\Excluded").find("\"S-1-5-21-1004336348-1177238915-682003330-1105\"=dword:0"),
             std::string::npos);
   support::ProgramRun unknown = run("profile-list excluded --profile Shares --add nobody --remove alice");
   EXPECT_EQ(unknown.exit_code, 1);
   EXPECT_NE(unknown.output.find("Unable to find the account nobody on server SRV01"), std::string::npos)
       << unknown.output;
-  EXPECT_NE(key_of("\\Profiles\\Shares\\Excluded").find("S-1-5-21"), std::string::npos) << "not applied after a refusal";
+  EXPECT_NE(key("Profiles\\Shares\\Excluded").find("S-1-5-21"), std::string::npos) << "not applied after a refusal";
 
   ASSERT_EQ(run("profile-list alert-emails --profile Shares --add ops@brightmere.com").exit_code, 0);
-  EXPECT_NE(key_of("\\Profiles\\Shares\\AlertEmails").find("\"ops@brightmere.com\"=dword:"), std::string::npos);
+  EXPECT_NE(key("Profiles\\Shares\\AlertEmails").find("\"ops@brightmere.com\"=dword:"), std::string::npos);
   support::ProgramRun removed = run("profile-list alert-emails --profile Shares --remove ops@brightmere.com");
   ASSERT_EQ(removed.exit_code, 0) << removed.output;
-  EXPECT_EQ(key_of("\\Profiles\\Shares\\AlertEmails").find("ops@"), std::string::npos);
+  EXPECT_EQ(key("Profiles\\Shares\\AlertEmails").find("ops@"), std::string::npos);
   support::ProgramRun absent = run("profile-list alert-emails --profile Shares --remove ops@brightmere.com");
   EXPECT_EQ(absent.exit_code, 1);
   EXPECT_NE(absent.output.find("alert-emails of profile Shares has no ops@brightmere.com"), std::string::npos)

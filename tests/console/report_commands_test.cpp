@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "sim/demo_activity.h"
-#include "sim/program_runner.h"
+#include "tests/console/console_fixture.h"
 #include "tests/support/time_zone.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -35,22 +33,12 @@ size_t csv_rows(const std::string& path, std::string* text = nullptr) {
   return records == 0 ? 0 : records - 1;
 }
 
-class ReportCommands : public ::testing::Test {
+class ReportCommands : public support::ConsoleTest {
  protected:
   void SetUp() override {
-    world_.add_machine("SRV01", "127.0.0.2");
-    world_.add_registry_text(world_.console(), "HKCU",
-                             "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
-                             "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
-    world_.set_clock_start(kNow);
-    activity_ = support::add_demo_activity(world_, "SRV01", kNow);
-    out_ = world_.folder() + "/out";
+    activity_ = support::add_known_demo_server(builder_, kNow);
+    out_ = world_ + "/out";
     fs::create_directories(out_);
-  }
-
-  // A console command on this world; standard error joins the output unless it goes to error_file.
-  Outcome run(const std::string& arguments, const std::string& error_file = "") {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'", error_file);
   }
 
   size_t all_rows(const std::string& stem, std::string* joined = nullptr) {
@@ -64,13 +52,12 @@ class ReportCommands : public ::testing::Test {
     return total;
   }
 
-  support::WorldBuilder world_;
   support::DemoActivity activity_;
   std::string out_;
 };
 
 TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
-  const std::string errors = world_.folder() + "/stderr.txt";
+  const std::string errors = world_ + "/stderr.txt";
   Outcome r = run("quick-report --server srv01 --days 4 --csv '" + out_ + "/q.csv'", errors);
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ASSERT_GT(activity_.rows(), 0u);
@@ -109,7 +96,7 @@ TEST_F(ReportCommands, QuickReportWritesEveryRowOfTheWindowOnce) {
 
 // "-" sends the rows to standard output and nothing else; a folder takes the files in it.
 TEST_F(ReportCommands, CsvGoesToStandardOutputForDashAndIntoAFolderNamed) {
-  const std::string errors = world_.folder() + "/stderr.txt";
+  const std::string errors = world_ + "/stderr.txt";
   Outcome piped = run("quick-report --server SRV01 --days 4 --csv -", errors);
   ASSERT_EQ(piped.exit_code, 0) << support::read_whole_file(errors);
   const std::string piped_path = out_ + "/piped.csv";
@@ -119,17 +106,17 @@ TEST_F(ReportCommands, CsvGoesToStandardOutputForDashAndIntoAFolderNamed) {
   EXPECT_EQ(piped.output.rfind("Activity Type,", 0), 0u) << piped.output.substr(0, 400);
   EXPECT_EQ(piped.output.find("Quick report of"), std::string::npos);
   EXPECT_NE(support::read_whole_file(errors).find("Quick Report complete"), std::string::npos);
-  EXPECT_FALSE(fs::exists(world_.folder() + "/--filesystem.csv"));
+  EXPECT_FALSE(fs::exists(world_ + "/--filesystem.csv"));
   EXPECT_FALSE(fs::exists("--filesystem.csv"));
 
   Outcome into = run("quick-report --server SRV01 --days 4 --csv '" + out_ + "'");
   ASSERT_EQ(into.exit_code, 0) << into.output;
   EXPECT_EQ(all_rows("quick-report"), activity_.rows()) << into.output;
-  EXPECT_FALSE(fs::exists(world_.folder() + "/out-logon.csv"));
+  EXPECT_FALSE(fs::exists(world_ + "/out-logon.csv"));
 
   // view-log: the file's rows on standard output, as in a file named.
   std::string file;
-  for (const auto& entry : fs::directory_iterator(world_.folder() + "/machines/SRV01/shares/VNXLOGS$/vnxlogs"))
+  for (const auto& entry : fs::directory_iterator(world_ + "/machines/SRV01/shares/VNXLOGS$/vnxlogs"))
     if (entry.path().filename().string().rfind("Logons_", 0) == 0) file = entry.path().string();
   ASSERT_FALSE(file.empty());
   Outcome viewed = run("view-log --server SRV01 --csv - '" + file + "'", errors);
@@ -145,9 +132,9 @@ TEST_F(ReportCommands, CsvGoesToStandardOutputForDashAndIntoAFolderNamed) {
 // read of a log file waits 60 ms), so reading its files takes over a second and
 // the interrupt, a quarter of a second in, lands in the middle of it.
 TEST_F(ReportCommands, CtrlCStopsAReportAndKeepsTheRowsReadSoFar) {
-  world_.set_machine_setting("SRV01", "machine", "read_delay_ms", "60");
+  builder_.set_machine_setting("SRV01", "machine", "read_delay_ms", "60");
   auto interrupted = [&](const std::string& arguments) {
-    return support::run_program_interrupted(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_.folder() + "'",
+    return support::run_program_interrupted(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'",
                                             "(Ctrl-C stops it)\n", 250);
   };
   auto occurrences = [](const std::string& text, const std::string& part) {

@@ -5,46 +5,17 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "sim/demo_reports.h"
-#include "sim/program_runner.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-class ConsoleSchedules : public ::testing::Test {
+class ConsoleSchedules : public support::DemoConsoleTest {
  protected:
-  void SetUp() override {
-    world_ = scratch_.folder() + "/demo";
-    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
-  }
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --server SRV01 --world '" + world_ + "'");
-  }
-  std::string ok(const std::string& arguments) {
-    support::ProgramRun r = run(arguments);
-    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
-    return r.output;
-  }
-  std::string file(const std::string& relative) {
-    std::ifstream in(world_ + "/" + relative, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  // The values of a key of SRV01's product key in its registry file, each on one line; empty when the key is
-  // not there.
-  std::string key(const std::string& below) {
-    std::string text = file("machines/SRV01/registry/HKLM.reg");
-    const std::string header = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\" + below + "]\r\n";
-    size_t at = text.find(header);
-    if (at == std::string::npos) return "";
-    at += header.size();
-    std::string values = text.substr(at, text.find("\r\n\r\n", at) - at);
-    for (size_t wrap; (wrap = values.find("\\\r\n  ")) != std::string::npos;) values.erase(wrap, 5);
-    return values + "\r\n";
-  }
+  ConsoleSchedules() { server_ = "SRV01"; }
+
   // A multi-string as the registry file writes it.
   static std::string multi_string(const std::string& names) {
     static const char digits[] = "0123456789abcdef";
@@ -53,8 +24,6 @@ class ConsoleSchedules : public ::testing::Test {
       out += std::string{digits[c >> 4], digits[c & 15]} + ",00,";
     return out.substr(0, out.size() - 1);
   }
-  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
-
   // A schedule as the listing gives it to scripts: its cells after the name, joined by " | ".
   std::string schedule(const std::string& name, bool graphical = false) {
     nlohmann::json rows = nlohmann::json::parse(ok(graphical ? "schedules --graphical --format json" : "schedules --format json"));
@@ -67,9 +36,6 @@ class ConsoleSchedules : public ::testing::Test {
     }
     return "<no schedule " + name + ">";
   }
-
-  support::WorldBuilder scratch_;
-  std::string world_;
 };
 
 TEST_F(ConsoleSchedules, SchedulesAreReplacedRenamedAndDeletedOnTheirScreenAndASavedReportGoesToTheRunner) {

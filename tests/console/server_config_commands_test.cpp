@@ -3,36 +3,19 @@
 // codes, and what the servers' and the console's registry files hold after.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "sim/program_runner.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-class ConsoleServerConfig : public ::testing::Test {
+class ConsoleServerConfig : public support::DemoConsoleTest {
  protected:
-  void SetUp() override {
-    world_ = scratch_.folder() + "/demo";
-    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
-  }
-
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'");
-  }
-  std::string ok(const std::string& arguments) {
-    support::ProgramRun r = run(arguments);
-    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
-    return r.output;
-  }
   // A value of a registry file as written there ("hex:ff,..." with its continuation lines joined); empty when
   // the key or value is missing.
   std::string value(const std::string& machine, const std::string& hive, const std::string& key,
                     const std::string& name) {
-    std::ifstream in(world_ + "/machines/" + machine + "/registry/" + hive + ".reg", std::ios::binary);
-    std::string text(std::istreambuf_iterator<char>(in), {});
+    const std::string text = file("machines/" + machine + "/registry/" + hive + ".reg");
     size_t at = text.find("[" + key + "]\r\n");
     size_t end = at == std::string::npos ? at : text.find("\r\n\r\n", at);
     size_t found = at == std::string::npos ? at : text.find("\"" + name + "\"=", at);
@@ -47,12 +30,8 @@ class ConsoleServerConfig : public ::testing::Test {
       from = text.find_first_not_of(' ', line_end + 2);
     }
   }
-  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
-
   const std::string kProduct = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX";
   const std::string kSibling = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ";
-  support::WorldBuilder scratch_;
-  std::string world_;
 };
 
 TEST_F(ConsoleServerConfig, DepartmentsAndEnterpriseHostsGoThroughTheirDialogsIntoTheRegistry) {

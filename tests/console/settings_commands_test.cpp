@@ -3,39 +3,16 @@
 // to the servers selected.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
-#include "sim/program_runner.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-class ConsoleSettings : public ::testing::Test {
+class ConsoleSettings : public support::DemoConsoleTest {
  protected:
-  void SetUp() override {
-    world_ = scratch_.folder() + "/demo";
-    ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
-  }
-
-  support::ProgramRun run(const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, arguments + " --server SRV01 --world '" + world_ + "'");
-  }
-  std::string ok(const std::string& arguments) {
-    support::ProgramRun r = run(arguments);
-    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
-    return r.output;
-  }
-  std::string file(const std::string& relative) {
-    std::ifstream in(world_ + "/" + relative, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  static bool has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
-
-  support::WorldBuilder scratch_;
-  std::string world_;
+  ConsoleSettings() { server_ = "SRV01"; }
 };
 
 TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFileHolds) {
@@ -63,8 +40,7 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
   // A port below the range, on SRV01 as one of the console's QVAWKQ servers: the library's message, then
   // the clamped value read back.
   EXPECT_EQ(run("setting set IPv4PortAlertConsoles 1024").exit_code, 1);
-  ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "menu --list 0x60F40001 --choose 0 --answer SRV01 --world '" +
-                                                         world_ + "'").exit_code, 0);
+  ASSERT_EQ(run_without_server("menu --list 0x60F40001 --choose 0 --answer SRV01").exit_code, 0);
   EXPECT_EQ(ok("setting set IPv4PortAlertConsoles 1024"),
             "  [message box] IP PORT OUT OF RANGE: Minimum Port Value is 49152, automatically resetting to be 49152.\n"
             "SRV01: IPv4PortAlertConsoles (0x60F80031) now reads 49152 (1024 was typed; the form keeps the value in "
@@ -73,7 +49,7 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
 
 TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBox) {
   auto set = [&](const std::string& arguments) {
-    return support::run_program(VORNIX_CONSOLE_PATH, "set " + arguments + " --world '" + world_ + "'");
+    return run_without_server("set " + arguments);
   };
   const std::string hives[] = {"machines/SRV01/registry/HKLM.reg", "machines/SRV02/registry/HKLM.reg"};
   const std::string before[] = {file(hives[0]), file(hives[1])};

@@ -8,19 +8,20 @@
 
 #include <string>
 
-#include "sim/program_runner.h"
 #include "sim/sql_server.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
-using support::run_program;
-
-// The console with its ODBC drivers registered as given.
-support::ProgramRun console(support::OdbcRegistration drivers, const std::string& arguments) {
-  return run_program("/usr/bin/env", "ODBCSYSINI='" + support::odbc_registration_folder(drivers) + "' '" +
-                                         VORNIX_CONSOLE_PATH + "' " + arguments);
-}
+class SqlCommands : public support::DemoConsoleTest {
+ protected:
+  // The console on the demo network with its ODBC drivers registered as given.
+  support::ProgramRun console(support::OdbcRegistration drivers, const std::string& arguments) {
+    const std::string registered = support::odbc_registration_folder(drivers);
+    return support::run_program("/usr/bin/env", "ODBCSYSINI='" + registered + "' '" + VORNIX_CONSOLE_PATH + "' " +
+                                                    arguments + " --world '" + world_ + "'");
+  }
+};
 
 // A loopback port that nothing listens on: bound once, then closed.
 int closed_port() {
@@ -35,16 +36,13 @@ int closed_port() {
   return ntohs(address.sin_port);
 }
 
-TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
-  support::WorldBuilder scratch;
-  const std::string world = " --world '" + scratch.folder() + "/demo'";
-  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
+TEST_F(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
   // Before the setup there is no database: the sizes say what to run, not the driver's words about 'master'.
-  support::ProgramRun early = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01" + world);
+  support::ProgramRun early = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01");
   EXPECT_EQ(early.exit_code, 1);
   EXPECT_EQ(early.output, "vornix-console: SRV01: the VORNIX_for_Windows database is not set up on its SQL Server "
                           "(vornix-console sql-setup --server SRV01 sets it up)\n");
-  support::ProgramRun first = console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01" + world);
+  support::ProgramRun first = console(support::OdbcRegistration::kProjectDriver, "sql-setup --server SRV01");
   ASSERT_EQ(first.exit_code, 0) << first.output;
   EXPECT_NE(first.output.find("0021: SRV01 | Successfully Created Table GPO_Active_Directory_Profiles"), std::string::npos)
       << first.output;
@@ -56,7 +54,7 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
       ++rows;
     EXPECT_EQ(rows, 1u) << table << "\n" << first.output;
   }
-  support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01" + world);
+  support::ProgramRun sizes = console(support::OdbcRegistration::kProjectDriver, "sql-sizes --server SRV01");
   ASSERT_EQ(sizes.exit_code, 0) << sizes.output;
   EXPECT_EQ(sizes.output,
             "Tables of VORNIX_for_Windows on the SQL Server of SRV01:\n"
@@ -68,20 +66,17 @@ TEST(SqlCommands, TheDemoNetworkIsSetUpOnceAndItsTablesListed) {
             "  GPO_Active_Directory_Profiles              0            0 KB\n");
   // Both servers at once on the SQL Server given: SRV01's tables are found, SRV02 gets its login.
   support::ProgramRun again = console(support::OdbcRegistration::kProjectDriver,
-                                      "sql-setup --server SRV01 --server SRV02 --sql-server SQL01" + world);
+                                      "sql-setup --server SRV01 --server SRV02 --sql-server SQL01");
   ASSERT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(again.output.find("Successfully created"), std::string::npos) << again.output;
   EXPECT_NE(again.output.find("Table Already Exists:  GPO_File_System_Profiles"), std::string::npos);
   EXPECT_NE(again.output.find("Successfully added Login for  [BRIGHTMERE\\SRV02$]"), std::string::npos);
 }
 
-TEST(SqlCommands, ARealDriversFailureAndAMissingDriverReachTheErrorBox) {
-  support::WorldBuilder scratch;
-  const std::string world = " --world '" + scratch.folder() + "/demo'";
-  ASSERT_EQ(run_program(VORNIX_CONSOLE_PATH, "demo '" + scratch.folder() + "/demo'").exit_code, 0);
+TEST_F(SqlCommands, ARealDriversFailureAndAMissingDriverReachTheErrorBox) {
   const std::string server = "127.0.0.1," + std::to_string(closed_port());
   support::ProgramRun tds =
-      console(support::OdbcRegistration::kFreeTds, "sql-setup --server SRV01 --sql-server " + server + world);
+      console(support::OdbcRegistration::kFreeTds, "sql-setup --server SRV01 --sql-server " + server);
   EXPECT_NE(tds.exit_code, 0);
   EXPECT_NE(tds.output.find("  [message box] VORNIX message from QVMR0007.DLL: SQL Driver Operation failed "
                             "[-1][ffffffff]  native Err[0] State[S1000] Msg[[FreeTDS][SQL Server]Unable to connect "
@@ -91,7 +86,7 @@ TEST(SqlCommands, ARealDriversFailureAndAMissingDriverReachTheErrorBox) {
       << tds.output;
   EXPECT_NE(tds.output.find("0004: SRV01 | A B O R T I N G"), std::string::npos) << tds.output;
 
-  support::ProgramRun none = console(support::OdbcRegistration::kNone, "sql-setup --server SRV01" + world);
+  support::ProgramRun none = console(support::OdbcRegistration::kNone, "sql-setup --server SRV01");
   EXPECT_NE(none.exit_code, 0);
   EXPECT_NE(none.output.find("Msg[[unixODBC][Driver Manager]Can't open lib 'SQL Server' : file not found]"),
             std::string::npos)

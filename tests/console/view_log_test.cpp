@@ -11,35 +11,33 @@
 #include <string>
 
 #include "sim/logwriter.h"
-#include "sim/program_runner.h"
-#include "sim/whole_file.h"
-#include "sim/world_builder.h"
+#include "tests/console/console_fixture.h"
 
 namespace {
 
 struct Outcome { int exit_code; std::string out, err; };
 
-class ViewLog : public ::testing::Test {
+class ViewLog : public support::ConsoleTest {
  protected:
   // SRV01, known to the console, keeps its log files in the share its ReportPath names.
   void SetUp() override {
-    world_.add_machine("SRV01", "127.0.0.2");
-    world_.add_registry_text(world_.console(), "HKCU",
-                             "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
-                             "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
-    world_.add_registry_text("SRV01", "HKLM",
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
-                             "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
+    builder_.add_machine("SRV01", "127.0.0.2");
+    builder_.add_registry_text(builder_.console(), "HKCU",
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\MY_SERVERS]\r\n"
+                               "\"SRV01\"=hex:7f,00,00,02\r\n\r\n");
+    builder_.add_registry_text("SRV01", "HKLM",
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                               "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
     std::filesystem::create_directories(logs());
   }
-  std::string logs() { return world_.machine_dir("SRV01") + "/shares/VNXLOGS$/vnxlogs"; }
+  std::string logs() { return builder_.machine_dir("SRV01") + "/shares/VNXLOGS$/vnxlogs"; }
   std::string path(const std::string& name) { return logs() + "/" + name; }
 
+  // view-log on SRV01 with these arguments, its standard error apart.
   Outcome run(const std::string& arguments) {
-    std::string err_path = world_.folder() + "/stderr.txt";
-    support::ProgramRun run = support::run_program(
-        VORNIX_CONSOLE_PATH, "view-log --server SRV01 --world '" + world_.folder() + "' " + arguments, err_path);
-    return Outcome{run.exit_code, run.output, support::read_whole_file(err_path)};
+    const std::string err_path = world_ + "/stderr.txt";
+    support::ProgramRun r = ConsoleTest::run("view-log " + arguments + " --server SRV01", err_path);
+    return Outcome{r.exit_code, r.output, support::read_whole_file(err_path)};
   }
 
   static size_t count(const std::string& text, const std::string& piece) {
@@ -66,14 +64,12 @@ class ViewLog : public ::testing::Test {
     EXPECT_TRUE(log.save(p));
     return p;
   }
-
-  support::WorldBuilder world_;
 };
 
 TEST_F(ViewLog, WritesTheFileSystemViewAsCsvWithItsHeaderLine) {
   std::string first = file_log("fs_FS1d_March072016.vnx", 2);
   std::string second = file_log("fs_FS1d_March082016.vnx", 1, true);
-  std::string csv = world_.folder() + "/rows.csv";
+  std::string csv = world_ + "/rows.csv";
   Outcome r = run("--csv '" + csv + "' '" + first + "' '" + second + "'");
   ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
   std::string text = support::read_whole_file(csv);
@@ -94,7 +90,7 @@ TEST_F(ViewLog, TheGpoFamiliesShareOneViewBesideTheDirectoryView) {
   gpo.add(support::sample_gpo_file_record(0xE4001001, 2));
   gpo.add(support::sample_gpo_directory_record(0xE8001000, 3));
   std::string gpo_path = save(gpo, "gp_DC1d_March072016.vnx");
-  std::string csv = world_.folder() + "/gpo.csv";
+  std::string csv = world_ + "/gpo.csv";
   Outcome r = run("--csv '" + csv + "' '" + gpo_path + "'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   std::string text = support::read_whole_file(csv);
@@ -149,7 +145,7 @@ TEST_F(ViewLog, ShowsALogonTableWithoutCsvAndOneLineForEachFileThatCannotBeShown
   std::ofstream(text_file) << "this is not an activity log, just a note left in the folder\n";
   std::string empty_file = path("empty.vnx");
   std::ofstream{empty_file};
-  std::string csv = world_.folder() + "/rows.csv";
+  std::string csv = world_ + "/rows.csv";
   Outcome r = run("--csv '" + csv + "' '" + good + "' '" + missing + "' '" + text_file + "' '" + empty_file + "' '" +
                   other_family + "'");
   EXPECT_EQ(r.exit_code, 1);
@@ -172,10 +168,10 @@ TEST_F(ViewLog, ShowsALogonTableWithoutCsvAndOneLineForEachFileThatCannotBeShown
   Outcome no_files = run("");
   EXPECT_NE(no_files.exit_code, 0);
   EXPECT_EQ(count(no_files.err, "\n"), 1u) << no_files.err;
-  Outcome bad_output = run("--csv '" + world_.folder() + "/no-folder/rows.csv' '" + good + "'");
+  Outcome bad_output = run("--csv '" + world_ + "/no-folder/rows.csv' '" + good + "'");
   EXPECT_EQ(bad_output.exit_code, 1);
   // Refused before any file is read: the one line says why.
-  EXPECT_EQ(bad_output.err, "vornix-console: --csv " + world_.folder() +
+  EXPECT_EQ(bad_output.err, "vornix-console: --csv " + world_ +
                                 "/no-folder/rows.csv: cannot be written (Windows error 3: The system cannot find the "
                                 "path specified.); nothing was done\n");
   EXPECT_EQ(bad_output.out, "");

@@ -7,19 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
 #include "console/linked_library.h"
-#include "console/substitute_host.h"
-#include "host/host.h"
 #include "host/list_item.h"
 #include "sim/agent_world.h"
-#include "tests/support/drawn_control.h"
 #include "sim/fake_pipe_agent.h"
-#include "tests/support/list_rows.h"
 #include "sim/program_runner.h"
-#include "tests/support/time_zone.h"
-#include "sim/whole_file.h"
-#include "win32/ui_script.h"
+#include "tests/support/drawn_control.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/server_list_fixture.h"
 
 namespace {
 
@@ -40,11 +35,10 @@ Record running(BYTE last_octet, uint32_t started, std::vector<BYTE> versions = {
   return r;
 }
 
-class ServerStatus : public ::testing::Test {
+class ServerStatus : public support::ServerListTest {
  protected:
   void SetUp() override {
-    ui::reset();
-    host::clear_screens();
+    ServerListTest::SetUp();
     for (int i = 1; i <= 5; ++i)
       support::add_agent_server(world_, "SRV0" + std::to_string(i), "127.0.0." + std::to_string(i + 1),
                                 "Windows Server 2012 R2 Standard", true);
@@ -62,29 +56,8 @@ class ServerStatus : public ::testing::Test {
     services.replace(services.find("state = running"), 15, "state = stopped");
     std::ofstream(world_.machine_dir("SRV04") + "/services.ini", std::ios::binary) << services;
     world_.add_registry_text("SRV04", "HKLM", key + "\"PerformSQLServerTransfer\"=dword:00000001\r\n\r\n");
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    start();
   }
-
-  void TearDown() override { release_main_server_list(), release_registry_connections(), release_drawing_resources(); }
-
-  // Writes the status line of each row in order into one file and returns the file's text.
-  std::string status_lines(HWND list, int rows) {
-    const std::string path = world_.folder() + "/status.csv";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    for (int row = 0; row < rows; ++row) {
-      uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(file), static_cast<uintptr_t>(row)};
-      EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(list), 0x71717171,
-                                         reinterpret_cast<uintptr_t>(pair), 0, 0x602400C1), 1u);
-    }
-    CloseHandle(file);
-    return support::read_whole_file(path);
-  }
-
-  support::TimeZone utc_{"UTC"};
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
 };
 
 TEST_F(ServerStatus, EachServerStateWritesOneLineOfQuotedFields) {
@@ -150,9 +123,7 @@ TEST_F(ServerStatus, AServerTheScoutReportsShowsTheScoutsStatisticsAndValues) {
   std::ofstream(world_.machine_dir(world_.console()) + "/services.ini")
       << "[vornixwscoutagent]\nname = VORNIXWScoutAgent\nimage = C:\\Windows\\vnxscout.exe\nstate = running\n";
   release_registry_connections();
-  world_.open();
-  table_ = host::make_service_table();
-  ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+  ASSERT_NO_FATAL_FAILURE(start());
   support::FakePipeAgent pipe("SRV06", "vornixw01", support::PipeScript{});
 
   Record scouted(kListItemBytes);

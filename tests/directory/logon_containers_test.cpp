@@ -3,12 +3,9 @@
 // Save into LLOUTracked and published to the agents' service connection points.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
-#include "sim/directory_server.h"
-#include "tests/support/library_fixture.h"
-#include "tests/support/list_rows.h"
 #include "sim/registry_dump.h"
+#include "tests/directory/loaded_directory_fixture.h"
 
 namespace {
 
@@ -17,29 +14,17 @@ constexpr int kDomainContainersItem = 110;
 constexpr int kTrackedItem = 111;
 const std::string kSrv01Point = "CN=VORNIXW,CN=SRV01,OU=Domain Controllers,DC=brightmere,DC=local";
 
-class LogonContainers : public support::LibraryTest {
+class LogonContainers : public support::LoadedDirectoryTest {
  protected:
   void SetUp() override {
     world_.add_machine("SRV01", "127.0.0.2", "Windows Server 2012 R2 Standard");
     world_.add_registry_text("SRV01", "HKLM",
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX\\LLOUTracked]\r\n"
                              "\"Labs\"=\"Labs\"\r\n\r\n");
-    directory_ = std::make_unique<support::DirectoryServer>(world_);
-    LibraryTest::SetUp();
-    start();
-    host::insert_list_images(library_);
-    alloc_ = reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
-    delete_ = reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
-  }
-  void TearDown() override {
-    for (HWND l : lists_) support::release_list_rows(l, true, alloc_, delete_);
-    LibraryTest::TearDown();
+    rows_without_record_allowed_ = true;
+    LoadedDirectoryTest::SetUp();
   }
 
-  HWND add_list(uint32_t id, int item) {
-    lists_.push_back(host::add_control(form_, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView}));
-    return lists_.back();
-  }
   // A press, then the records of the rows the library deleted given back, as the host does.
   DWORD press(HWND button) {
     std::vector<BYTE*> before = rows();
@@ -68,12 +53,6 @@ class LogonContainers : public support::LibraryTest {
     RegCloseKey(root);
     return out;
   }
-
-  std::unique_ptr<support::DirectoryServer> directory_;
-  support::AllocRecordFn alloc_ = nullptr;
-  support::DeleteRecordFn delete_ = nullptr;
-  HWND form_ = nullptr;
-  std::vector<HWND> lists_;
 };
 
 TEST_F(LogonContainers, ContainersMovedIntoTheFormsListAreSavedAndPublishedByItsSave) {
@@ -81,8 +60,8 @@ TEST_F(LogonContainers, ContainersMovedIntoTheFormsListAreSavedAndPublishedByIts
   uint8_t record[kListItemBytes] = {};
   HWND servers = support::add_server_list(library_, form_, {{"SRV01", record}});
   ASSERT_TRUE(ui::click_row(servers, 0));
-  HWND domain = add_list(0x602400AF, kDomainContainersItem);
-  HWND containers = add_list(0x603400B0, kTrackedItem);
+  HWND domain = add_list(form_, 0x602400AF, kDomainContainersItem);
+  HWND containers = add_list(form_, 0x603400B0, kTrackedItem);
   ASSERT_EQ(host::send_list_event(library_, domain), 1u);
   ASSERT_EQ(host::send_list_event(library_, containers), 1u);
   EXPECT_EQ(support::list_column(containers), std::vector<std::string>{"Labs"});

@@ -2,12 +2,8 @@
 // loaded library routed to their searches, the service point list, and the
 // picker dialog that a profile form's button opens, answered by the scripted
 // user, whose chosen entries the form's apply writes into the registry.
-#include <memory>
-
 #include "resources/resource.h"
-#include "sim/directory_server.h"
-#include "tests/support/library_fixture.h"
-#include "tests/support/list_rows.h"
+#include "tests/directory/loaded_directory_fixture.h"
 
 namespace {
 
@@ -17,7 +13,7 @@ constexpr int kTrackingItem = 110;
 const std::string kDomain = support::kDemoDomainDn;
 const std::string kDomainAsGiven = "dc=brightmere,dc=local";  // as the directory spells it in a found entry's name
 
-class PickerRoutes : public support::LibraryTest {
+class PickerRoutes : public support::LoadedDirectoryTest {
  protected:
   void SetUp() override {
     world_.add_machine("SRV01", "127.0.0.2");
@@ -26,21 +22,7 @@ class PickerRoutes : public support::LibraryTest {
     world_.add_registry_text(world_.console(), "HKLM",
                              profiles + "Directory Changes]\r\n\"ProfileType\"=dword:00000130\r\n\r\n" + profiles +
                                  "Group Policy]\r\n\"ProfileType\"=dword:00000140\r\n\r\n");
-    directory_ = std::make_unique<support::DirectoryServer>(world_);
-    LibraryTest::SetUp();
-    start();
-    host::insert_list_images(library_);
-    alloc_ = reinterpret_cast<support::AllocRecordFn>(host::export_address(library_, "alloc_memory_for_list"));
-    delete_ = reinterpret_cast<support::DeleteRecordFn>(host::export_address(library_, "delete_list_item"));
-  }
-  void TearDown() override {
-    for (HWND l : lists_) support::release_list_rows(l, false, alloc_, delete_);
-    LibraryTest::TearDown();
-  }
-
-  HWND add_list(HWND screen, uint32_t id, int item) {
-    lists_.push_back(host::add_control(screen, item, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView}));
-    return lists_.back();
+    LoadedDirectoryTest::SetUp();
   }
 
   std::vector<std::string> rows_of(uint32_t id) {
@@ -96,12 +78,6 @@ class PickerRoutes : public support::LibraryTest {
     ADD_FAILURE() << "no picker was shown";
     return {};
   }
-
-  std::unique_ptr<support::DirectoryServer> directory_;
-  std::vector<HWND> lists_;
-  HWND form_ = nullptr;
-  support::AllocRecordFn alloc_ = nullptr;
-  support::DeleteRecordFn delete_ = nullptr;
 };
 
 TEST_F(PickerRoutes, EachPickerListShowsItsKindOfTheConsolesDomain) {

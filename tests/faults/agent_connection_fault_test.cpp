@@ -4,7 +4,6 @@
 // an agent whose pipe server dies in the middle of its statistics.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,28 +17,20 @@
 #include "sim/agent_world.h"
 #include "sim/fake_agents.h"
 #include "sim/fake_pipe_agent.h"
-#include "tests/support/library_fixture.h"
+#include "tests/support/enterprise_hosts_fixture.h"
 #include "tests/support/list_rows.h"
-#include "tests/support/time_zone.h"
-#include "sim/whole_file.h"
+#include "tests/support/server_list_fixture.h"
 
 namespace {
 
-constexpr uint16_t kQvawkqPort = 4075;
+using support::kQvawkqPort;
 constexpr uint32_t kAlertUsersList = 0x60F4000C;
 
-class AgentResetMidReply : public support::LibraryTest {
+class AgentResetMidReply : public support::EnterpriseHostsTest {
  protected:
   void SetUp() override {
-    world_.add_machine("SRV01", support::process_loopback(2));
-    world_.add_registry_text("SRV01", "HKLM",
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]\r\n"
-                             "\"IPv4PortKQRequests\"=dword:00000feb\r\n\r\n");  // kQvawkqPort
-    LibraryTest::SetUp();
-    screen_ = host::create_screen(40, "Enterprise hosts");
-    std::memset(record_, 0, sizeof record_);
-    start();
-    servers_ = support::add_server_list(library_, screen_, {{"SRV01", record_}});
+    EnterpriseHostsTest::SetUp();
+    servers_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}});
     ASSERT_TRUE(ui::click_row(servers_, 0));
   }
 
@@ -47,8 +38,7 @@ class AgentResetMidReply : public support::LibraryTest {
     return host::add_control(screen_, item, WC_LISTVIEWA, "", host::ControlSpec{kAlertUsersList, kDescriptorListView});
   }
 
-  uint8_t record_[kListItemBytes];
-  HWND screen_ = nullptr, servers_ = nullptr;
+  HWND servers_ = nullptr;
 };
 
 TEST_F(AgentResetMidReply, TheWholeEntriesBeforeTheResetAreListedAndTheNextAskingListsAll) {
@@ -68,7 +58,7 @@ TEST_F(AgentResetMidReply, TheWholeEntriesBeforeTheResetAreListedAndTheNextAskin
     EXPECT_STREQ(reinterpret_cast<const char*>(first + kItemAlertText), "watching logons");
     EXPECT_EQ(item_word(first, static_cast<int>(kItemAlertFirstValue / 4) + 2), 13u);
     // A reply with the expected magic came before the reset.
-    EXPECT_EQ(item_word(record_, kItemWordRequestStatus), kRequestAnswered);
+    EXPECT_EQ(item_word(records_[0], kItemWordRequestStatus), kRequestAnswered);
     EXPECT_TRUE(ui::journal().empty());
   }
 
@@ -83,38 +73,17 @@ TEST_F(AgentResetMidReply, TheWholeEntriesBeforeTheResetAreListedAndTheNextAskin
 
 // The server list's status lines, written through the owner-draw export: SRV05's agent pipe dies
 // after the first 40 bytes of its statistics, SRV06's answers whole.
-class PipeDiesMidReply : public ::testing::Test {
+class PipeDiesMidReply : public support::ServerListTest {
  protected:
   void SetUp() override {
-    ui::reset();
-    host::clear_screens();
+    ServerListTest::SetUp();
     for (const char* name : {"SRV05", "SRV06"}) {
       support::add_agent_server(world_, name, name[4] == '5' ? "127.0.0.6" : "127.0.0.7",
                                 "Windows Server 2012 R2 Standard", true);
       support::add_installed_agent(world_, name);
     }
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    start();
   }
-  void TearDown() override { release_main_server_list(), release_registry_connections(), release_drawing_resources(); }
-
-  std::string status_lines(HWND list, int rows) {
-    const std::string path = world_.folder() + "/status.csv";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    for (int row = 0; row < rows; ++row) {
-      uintptr_t pair[2] = {reinterpret_cast<uintptr_t>(file), static_cast<uintptr_t>(row)};
-      EXPECT_EQ(entry_point_wm_draw_item(reinterpret_cast<uintptr_t>(list), 0x71717171,
-                                         reinterpret_cast<uintptr_t>(pair), 0, 0x602400C1),
-                1u);
-    }
-    CloseHandle(file);
-    return support::read_whole_file(path);
-  }
-
-  support::TimeZone utc_{"UTC"};
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
 };
 
 TEST_F(PipeDiesMidReply, TheCutReplyGivesNoStartTimeAndTheNextServerIsReadWhole) {

@@ -8,92 +8,28 @@
 #include <utime.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
-#include "console/substitute_host.h"
-#include "host/control_descriptor.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "host/host_services.h"
 #include "reports/log_files.h"
-#include "reports/log_reader.h"
-#include "reports/report_generation.h"
-#include "reports/report_items.h"
-#include "tests/support/list_rows.h"
 #include "sim/logwriter.h"
-#include "sim/world_builder.h"
-#include "win32/modules.h"
-#include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
+#include "tests/support/quick_report_fixture.h"
 
 namespace {
 
-constexpr uint32_t kDay = 86400;
-constexpr uint32_t kDec3 = 1796335200;  // the nominal time of a December 3 log
-constexpr uint32_t kOld = 1577836800;   // a last-write time outside every window
+using support::kDay;
+using support::kDec3;
+using support::kOld;
+
 constexpr uint32_t kNewer = 300;
 
-HostInsertReportRowFn g_insert;
-std::function<void(int)> g_on_row;
-int g_rows;
-
-uintptr_t WINAPI insert_and_watch(HWND window, uintptr_t parent, uintptr_t position, const char* text, int image,
-                                  int one, uintptr_t a, uintptr_t b, void* context, DWORD* flag) {
-  uintptr_t result = g_insert(window, parent, position, text, image, one, a, b, context, flag);
-  if (g_on_row) g_on_row(++g_rows);
-  return result;
-}
-
-uint32_t event_time(const BYTE* record) {
-  void* item = nullptr;
-  LogFamily family = row_item(record, &item);
-  return item ? row_item_event_time(family, item) : 0;
-}
-
-class LogShareFault : public ::testing::Test {
+class LogShareFault : public support::QuickReportTest {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    ui::reset();
-    host::clear_screens();
-    world_.add_machine("SRV01", "127.0.0.2");
-    world_.add_registry_text("SRV01", "HKLM",
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
-                             "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
-    share_ = world_.machine_dir("SRV01") + "/shares/VNXLOGS$";
-    std::filesystem::create_directories(share_ + "/vnxlogs");
-    world_.set_clock_start(kDec3 + 2 * kDay + 3600);
-    world_.open();
-    table_ = host::make_service_table();
-    g_insert = reinterpret_cast<HostInsertReportRowFn>(table_[kHostInsertItem]);
-    table_[kHostInsertItem] = reinterpret_cast<uintptr_t>(&insert_and_watch);
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.quiet_mode = 0;
-    g_report_run = ReportRunState{};
-    std::memset(&g_quick_report, 0, sizeof g_quick_report);
-    g_on_row = nullptr;
-    g_rows = 0;
-
-    HWND servers_screen = host::create_screen(2, "Servers");
-    servers_ = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
-    support::insert_list_rows(servers_, {{"SRV01", nullptr}});
-    screen_ = host::create_screen(3, "Quick Report");
-    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now",
-                                host::ControlSpec{kQuickReportButton, kDescriptorPushButton, 2, 200});
-    for (int i = 0; i < kQuickListCount; ++i)
-      lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
-    host::add_progress_bars(screen_, 1910, kQuickProgressControl, {std::begin(kQuickBarNames), std::end(kQuickBarNames)});
-    host::add_control(screen_, kQuickStatusItem, "Static", "", host::ControlSpec{});
-    report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
+    QuickReportTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(start({{"SRV01", nullptr}}));
+    add_progress();
 
     // Newest first: 300 records of December 5 (more than the reader takes in one read), then 5 of December 4.
     write_log(support::log_file_name("Newer", "SRV01", 2026, 12, 5), kDec3 + kDay, kNewer);
@@ -110,12 +46,8 @@ class LogShareFault : public ::testing::Test {
   }
 
   void TearDown() override {
-    g_on_row = nullptr;
     restore_share();
-    for (HWND list : lists_) support::release_list_rows(list, true);
-    support::release_list_rows(report_, true);
-    free_quick_report_files();
-    release_registry_connections();
+    QuickReportTest::TearDown();
     qvmr_unregister_module(g_library.instance);
   }
 
@@ -126,7 +58,7 @@ class LogShareFault : public ::testing::Test {
       r.event_time = first + i;
       log.add(r);
     }
-    std::string path = share_ + "/vnxlogs/" + name;
+    std::string path = folder_ + "/" + name;
     ASSERT_TRUE(log.save(path));
     if (name.rfind("Newer", 0) == 0) newer_size_ = log.size();
     struct utimbuf when = {kOld, kOld};
@@ -139,23 +71,6 @@ class LogShareFault : public ::testing::Test {
     if (std::filesystem::exists(share_ + ".gone")) std::filesystem::rename(share_ + ".gone", share_);
   }
 
-  void run_quick_report() {
-    ui::click_row(servers_, 0);
-    EXPECT_EQ(entry_point_button_services(screen_, 0, host::descriptor_of(button_)), 1u);
-    if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
-    EXPECT_EQ(g_quick_report.state, kQuickReportIdle);
-  }
-
-  static std::vector<uint32_t> times(HWND list) {
-    std::vector<uint32_t> out;
-    for (const support::ListRow& row : support::list_rows(list)) out.push_back(event_time(row.record));
-    return out;
-  }
-  static std::vector<uint32_t> series(uint32_t from, uint32_t n) {
-    std::vector<uint32_t> out;
-    for (uint32_t i = 1; i <= n; ++i) out.push_back(from + i);
-    return out;
-  }
   // The diagnostic of a read that failed: the read's result 0, where, the file's size and no bytes.
   static void expect_failed_read(const std::string& box) {
     EXPECT_EQ(box.rfind("[6]READ FAILED! | ReadFile[0] WWA[", 0), 0u) << box;
@@ -171,18 +86,13 @@ class LogShareFault : public ::testing::Test {
   }
 
   static inline size_t newer_size_ = 0;
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
-  std::string share_;
-  HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, report_ = nullptr;
-  HWND lists_[kQuickListCount] = {};
 };
 
 TEST_F(LogShareFault, AQuickReportKeepsTheRowsReadBeforeTheShareWentAndSaysTheNextFileCannotBeOpened) {
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n == 10) take_share_away();
   };
-  run_quick_report();
+  run_quick();
   // The open file's next read fails and ends it; the older file cannot be opened.
   const std::vector<uint32_t> kept = times(lists_[kQuickListFileSystem]);
   EXPECT_GE(kept.size(), 10u);
@@ -194,11 +104,11 @@ TEST_F(LogShareFault, AQuickReportKeepsTheRowsReadBeforeTheShareWentAndSaysTheNe
   EXPECT_EQ(shown[1], "ERROR 23 | Error [67] opening file");
 
   // The share is back: the same button reads both files whole.
-  g_on_row = nullptr;
+  on_row_ = nullptr;
   restore_share();
   support::release_list_rows(lists_[kQuickListFileSystem], true);
   ui::clear_journal();
-  run_quick_report();
+  run_quick();
   std::vector<uint32_t> all = series(kDec3 + kDay, kNewer), older = series(kDec3 + 100, 5);
   all.insert(all.end(), older.begin(), older.end());
   EXPECT_EQ(times(lists_[kQuickListFileSystem]), all);
@@ -218,7 +128,7 @@ TEST_F(LogShareFault, FilesPickedFromTheListKeepTheirRowsAndEndWithTheRowThatSay
   };
   // The share goes while the first file of the list is read, after its third row.
   const bool newer_first = support::list_rows(files)[0].text.find("Newer") != std::string::npos;
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n == 3) take_share_away();
   };
   view();
@@ -236,7 +146,7 @@ TEST_F(LogShareFault, FilesPickedFromTheListKeepTheirRowsAndEndWithTheRowThatSay
   expect_failed_read(shown[0]);
   EXPECT_EQ(shown[1], "Error 23 | Error [67] opening file");
 
-  g_on_row = nullptr;
+  on_row_ = nullptr;
   restore_share();
   support::release_list_rows(report_, true);
   view();

@@ -7,49 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
-#include "console/substitute_host.h"
 #include "host/control_descriptor.h"
-#include "host/exports.h"
-#include "host/host.h"
-#include "reports/results_window.h"
-#include "sql/sql_database.h"
 #include "tests/support/list_rows.h"
-#include "sim/sql_server.h"
-#include "sim/world_builder.h"
-#include "win32/modules.h"
-#include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
+#include "tests/support/sql_fixture.h"
 
 namespace {
 
-class SqlConnectionFault : public ::testing::Test {
+class SqlConnectionFault : public support::SqlSetupTest {
  protected:
   void SetUp() override {
-    support::use_project_sql_driver();
-    ui::reset();
-    host::clear_screens();
-    world_.add_machine("SRV01", "127.0.0.2");
-    support::add_sql_server(world_, "SQL01", "127.0.0.9");
+    SqlSetupTest::SetUp();
     world_.add_registry_text("SRV01", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n\r\n");
   }
 
-  void TearDown() override {
-    close_results_window();
-    release_registry_connections();
-    if (g_library.instance) qvmr_unregister_module(g_library.instance);
-    g_library.instance = nullptr;
-  }
-
+  // The library's code started, and the setup screen with SRV01 selected, SQL01 named and the setup button.
   void start() {
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.styled_dialog_mode = 0;
-    g_sql.error_count = 0;
+    ASSERT_NO_FATAL_FAILURE(SqlSetupTest::start());
     HWND screen = host::create_screen(61, "SQL");
     HWND servers = host::add_control(screen, 1001, WC_LISTVIEWA, "", host::ControlSpec{});
     support::insert_list_rows(servers, {{"SRV01", nullptr}});
@@ -79,21 +52,12 @@ class SqlConnectionFault : public ::testing::Test {
     return out;
   }
 
-  static std::vector<std::string> boxes() {
-    std::vector<std::string> out;
-    for (const ui::JournalEntry& e : ui::journal())
-      if (e.kind == "message box") out.push_back(e.title + " | " + e.text);
-    return out;
-  }
-
   std::vector<std::string> tables() {
     std::vector<std::string> out;
-    for (const support::SqlTable& t : support::read_sql_state(world_.machine_dir("SQL01")).tables) out.push_back(t.name);
+    for (const support::SqlTable& t : state().tables) out.push_back(t.name);
     return out;
   }
 
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
   HWND screen_ = nullptr;
   HWND button_ = nullptr;
 };
@@ -111,8 +75,7 @@ TEST_F(SqlConnectionFault, ALinkLostAfterTheFirstTableEndsTheTablesAndTheNextRun
                                             "Error Using VORNIX Database | Unable to continue",
                                             "A B O R T I N G | CRITICAL FAILURE OCCURRED, UNABLE TO CONINUE"}));
   EXPECT_GE(g_sql.error_count, 1);
-  const std::vector<std::string> statements = support::recorded_sql_statements(world_.machine_dir("SQL01"));
-  EXPECT_EQ(statements.size(), 8u);
+  EXPECT_EQ(statements().size(), 8u);
 
   // The link is sound again: the same button creates the four tables left and finds the first.
   world_.set_machine_setting("SQL01", "sqlserver", "drop_after_batches", "");
@@ -120,7 +83,7 @@ TEST_F(SqlConnectionFault, ALinkLostAfterTheFirstTableEndsTheTablesAndTheNextRun
   world_.open();
   EXPECT_EQ(press(), 1u);
   EXPECT_EQ(tables().size(), 5u);
-  EXPECT_EQ(support::recorded_sql_statements(world_.machine_dir("SQL01")).size(), 8u + 15u);
+  EXPECT_EQ(statements().size(), 8u + 15u);
   const std::vector<std::string> again = table_rows();
   ASSERT_GE(again.size(), 10u);
   EXPECT_EQ(again[1], "Table Already Exists:  File_System_Profiles | OK");
@@ -148,9 +111,8 @@ TEST_F(SqlConnectionFault, ALinkLostBeforeTheDatabaseIsMadeIsReportedWithTheDriv
   EXPECT_EQ(std::vector<std::string>(actions.end() - 3, actions.end()),
             (std::vector<std::string>{"Error Creating VORNIX Database",
                                       "Error(s) occurred, cancelling attempt to add Tables", "A B O R T I N G"}));
-  EXPECT_EQ(support::read_sql_state(world_.machine_dir("SQL01")).databases, std::vector<std::string>{"master"});
-  EXPECT_EQ(support::recorded_sql_statements(world_.machine_dir("SQL01")),
-            std::vector<std::string>{"USE VORNIX_for_Windows;"});
+  EXPECT_EQ(state().databases, std::vector<std::string>{"master"});
+  EXPECT_EQ(statements(), std::vector<std::string>{"USE VORNIX_for_Windows;"});
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // enterprise host screens, which follow the selected row of the main server list.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,28 +12,20 @@
 #include "net/tcp_requests.h"
 #include "sim/fake_agents.h"
 #include "sim/fake_pipe_agent.h"
-#include "tests/support/library_fixture.h"
+#include "tests/support/enterprise_hosts_fixture.h"
 #include "tests/support/list_rows.h"
 
 namespace {
 
-constexpr uint16_t kScreenKey = 40;
+constexpr uint16_t kScreenKey = support::kEnterpriseHostsScreen;
 constexpr int kStatusItem = 1300;
 constexpr char kPrompt[] = "<Use 'Get' Button to retrieve>";
-constexpr uint16_t kQvawkqPort = 4075;
+using support::kQvawkqPort;
 
-class RequestsThroughExports : public support::LibraryTest {
+class RequestsThroughExports : public support::EnterpriseHostsTest {
  protected:
   void SetUp() override {
-    // SRV01 takes QVAWKQ requests on a port of its own.
-    world_.add_machine("SRV01", support::process_loopback(2));
-    world_.add_registry_text("SRV01", "HKLM",
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\QVAWKQ]\r\n"
-                             "\"IPv4PortKQRequests\"=dword:00000feb\r\n\r\n");  // kQvawkqPort
-    LibraryTest::SetUp();
-    screen_ = host::create_screen(kScreenKey, "Enterprise hosts");
-    std::memset(records_, 0, sizeof records_);
-    start();
+    EnterpriseHostsTest::SetUp();
     list_ = support::add_server_list(library_, screen_, {{"SRV01", records_[0]}, {"SRV02", records_[1]}});
     status_ = host::add_control(screen_, kStatusItem, "Static", "before",
                                 host::ControlSpec{kRequestStatusField, kDescriptorKind3});
@@ -54,8 +45,7 @@ class RequestsThroughExports : public support::LibraryTest {
     set_item_word(records_[row], kItemWordReportedState, reported);
   }
 
-  uint8_t records_[2][kListItemBytes];
-  HWND screen_ = nullptr, list_ = nullptr, status_ = nullptr;
+  HWND list_ = nullptr, status_ = nullptr;
 };
 
 TEST_F(RequestsThroughExports, BothFieldsFollowTheSelectedServerRow) {

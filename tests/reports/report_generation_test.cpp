@@ -8,118 +8,44 @@
 #include <utime.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <functional>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "config/registry.h"
-#include "console/substitute_host.h"
-#include "host/exports.h"
-#include "host/host.h"
 #include "reports/log_files.h"
-#include "reports/log_reader.h"
-#include "reports/report_generation.h"
-#include "reports/report_items.h"
 #include "resources/resource.h"
-#include "tests/support/list_rows.h"
 #include "sim/logwriter.h"
-#include "sim/world_builder.h"
-#include "win32/modules.h"
-#include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
+#include "tests/support/quick_report_fixture.h"
 
 namespace {
 
-constexpr uint32_t kDay = 86400;
-constexpr uint32_t kDec3 = 1796335200;  // 2026-12-03 22:00 UTC: the nominal time of a December 3 log
-constexpr uint32_t kOld = 1577836800;   // 2020-01-01, a last-write time outside every window
+using support::kDay;
+using support::kDec3;
+using support::kOld;
+
 constexpr char kQuickCancelled[] = "_USER REQUESTED REPORT GENERATION CANCELLED";
 
 using support::journal_has;
 using support::list_rows;
 using support::ListRow;
 
-// The event time of the record a report row shows; 0 for a row without one.
-uint32_t event_time(const BYTE* record) {
-  void* item = nullptr;
-  LogFamily family = row_item(record, &item);
-  return item ? row_item_event_time(family, item) : 0;
-}
-
-HostInsertReportRowFn g_insert;           // the substitute host's service
-std::function<void(int)> g_on_row;        // called after each inserted row with the row count
-int g_rows_inserted;
-
-uintptr_t WINAPI insert_and_watch(HWND window, uintptr_t parent, uintptr_t position, const char* text, int image,
-                                  int one, uintptr_t a, uintptr_t b, void* context, DWORD* flag) {
-  uintptr_t result = g_insert(window, parent, position, text, image, one, a, b, context, flag);
-  ++g_rows_inserted;
-  if (g_on_row) g_on_row(g_rows_inserted);
-  return result;
-}
-
-class ReportGeneration : public ::testing::Test {
+class ReportGeneration : public support::QuickReportTest {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    ui::reset();
-    host::clear_screens();
-    world_.add_machine("SRV01", "127.0.0.2");
+    QuickReportTest::SetUp();
     world_.add_machine("SRV02", "127.0.0.3");
-    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n";
-    world_.add_registry_text("SRV01", "HKLM", key + "\"ReportPath\"=\"VNXLOGS$\"\r\n\r\n");
-    world_.add_registry_text("SRV02", "HKLM", key + "\"LastUpdateDate\"=dword:00000001\r\n\r\n");
-    folder_ = world_.machine_dir("SRV01") + "/shares/VNXLOGS$/vnxlogs";
-    std::filesystem::create_directories(folder_);
-    world_.set_clock_start(kDec3 + 2 * kDay + 3600);
-    world_.open();
-    table_ = host::make_service_table();
-    g_insert = reinterpret_cast<HostInsertReportRowFn>(table_[kHostInsertItem]);
-    table_[kHostInsertItem] = reinterpret_cast<uintptr_t>(&insert_and_watch);
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.quiet_mode = 0;
-    g_library.search_cancel = 0;
-    g_report_run = ReportRunState{};
-    std::memset(&g_quick_report, 0, sizeof g_quick_report);
-    g_on_row = nullptr;
-    g_rows_inserted = 0;
-
-    HWND servers_screen = host::create_screen(2, "Servers");
-    servers_ = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
-    support::insert_list_rows(servers_, {{"SRV01", nullptr}, {"SRV02", nullptr}});
-    screen_ = host::create_screen(3, "Quick Report");
-    button_ = host::add_control(screen_, 1900, "Button", "Run Quick Report Now",
-                                host::ControlSpec{kQuickReportButton, kDescriptorPushButton, 2, 200});
-    for (int i = 0; i < kQuickListCount; ++i)
-      lists_[i] = host::add_control(screen_, kQuickListControls[i], WC_LISTVIEWA, "", host::ControlSpec{});
+    world_.add_registry_text("SRV02", "HKLM",
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
+                             "\"LastUpdateDate\"=dword:00000001\r\n\r\n");
+    ASSERT_NO_FATAL_FAILURE(start({{"SRV01", nullptr}, {"SRV02", nullptr}}));
     // A decoy with a bar's name outside the bar control, created first.
     decoy_bar_ = host::add_control(screen_, 1911, PROGRESS_CLASSA, kQuickBarNames[0], host::ControlSpec{});
-    bars_ = host::add_progress_bars(screen_, 1910, kQuickProgressControl,
-                                    {std::begin(kQuickBarNames), std::end(kQuickBarNames)})
-                .bars;
+    add_progress();
     files_bar_ = bars_[kQuickFilesBar];
     file_bar_ = bars_[kQuickFileBar];
-    status_ = host::add_control(screen_, kQuickStatusItem, "Static", "", host::ControlSpec{});
-    report_ = host::add_control(screen_, 1, WC_LISTVIEWA, "", host::ControlSpec{});
-    ui::clear_journal();
-  }
-
-  void TearDown() override {
-    g_on_row = nullptr;
-    for (HWND list : lists_) release(list);
-    release(report_);
-    free_quick_report_files();
-    release_registry_connections();
   }
 
   void release(HWND list) { support::release_list_rows(list, true); }
@@ -130,18 +56,7 @@ class ReportGeneration : public ::testing::Test {
     return text;
   }
 
-  std::vector<uint32_t> times(HWND list) {
-    std::vector<uint32_t> out;
-    for (const ListRow& row : list_rows(list)) out.push_back(event_time(row.record));
-    return out;
-  }
   std::vector<uint32_t> fs_times() { return times(lists_[kQuickListFileSystem]); }
-  // from + 1, ..., from + n
-  static std::vector<uint32_t> series(uint32_t from, uint32_t n) {
-    std::vector<uint32_t> out;
-    for (uint32_t i = 1; i <= n; ++i) out.push_back(from + i);
-    return out;
-  }
 
   // A file-system log whose records carry these event times; last-write time outside every window.
   std::string write_log(const std::string& name, const std::vector<uint32_t>& event_times, uint32_t written = kOld) {
@@ -183,31 +98,13 @@ class ReportGeneration : public ::testing::Test {
     RegCloseKey(key);
   }
 
-  DWORD press() { return entry_point_button_services(screen_, 0, host::descriptor_of(button_)); }
-
-  // Presses the quick-report button for a server and waits for the worker.
-  void run_quick(int server_row = 0) {
-    ui::click_row(servers_, server_row);
-    EXPECT_EQ(press(), 1u);
-    if (g_quick_run.worker) WaitForSingleObject(g_quick_run.worker, INFINITE);
-    EXPECT_EQ(g_quick_report.state, kQuickReportIdle);
-  }
-
   // machine.ini changes take effect when the world is opened again; cached connections go first.
   void reopen() {
     release_registry_connections();
     world_.open();
   }
 
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
-  std::string folder_;
-  HWND servers_ = nullptr, screen_ = nullptr, button_ = nullptr, files_bar_ = nullptr, file_bar_ = nullptr;
-  HWND decoy_bar_ = nullptr;
-  std::vector<HWND> bars_;  // BAR1 to BAR4 inside the progress control
-  HWND report_ = nullptr;
-  HWND status_ = nullptr;
-  HWND lists_[kQuickListCount] = {};
+  HWND files_bar_ = nullptr, file_bar_ = nullptr, decoy_bar_ = nullptr;
 };
 
 TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirst) {
@@ -227,7 +124,7 @@ TEST_F(ReportGeneration, QuickReportWindowIsStartExclusiveEndInclusiveNewestFirs
     return out;
   };
   std::vector<bool> shown_while_reading;
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n != 1) return;
     reading = status();
     shown_while_reading = visible();
@@ -288,7 +185,7 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndTellsTheScreenT
   HWND starter = host::add_control(screen_, 1920, WC_LISTVIEWA, "",
                                    host::ControlSpec{kQuickReportList, kDescriptorListView, 2, 200});
   // Started from the list; the user presses the button after the 10th row and answers OK.
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n != 10) return;
     ui::script({"Confirm Report Cancellation", IDOK, "", {}});
     press();
@@ -312,7 +209,7 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndTellsTheScreenT
   EXPECT_EQ(g_commands[0].state, kQuickReportIdle);
 
   // A press while the run is stopping does nothing.
-  g_on_row = nullptr;
+  on_row_ = nullptr;
   g_quick_report.state = kQuickReportStop;
   ui::clear_journal();
   EXPECT_EQ(press(), 1u);
@@ -331,7 +228,7 @@ TEST_F(ReportGeneration, QuickReportStoppedMidFileKeepsItsRowsAndTellsTheScreenT
 TEST_F(ReportGeneration, CustomReportStoppedMidFileByItsProgressWindow) {
   write_log(dated("FS1", 3), series(kDec3, 20));
   write_log(dated("FS2", 3), series(kDec3, 20));
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n == 7) SendMessageA(custom_report_progress_window(), WM_COMMAND, MAKEWPARAM(IDC_PWLOG_STOP, BN_CLICKED), 0);
   };
   const char* patterns[] = {"fs*"};
@@ -451,7 +348,7 @@ TEST_F(ReportGeneration, FilesThatVanishOrGrowDuringTheRun) {
     std::fwrite(more.bytes().data(), 1, more.size(), f);
     std::fclose(f);
   };
-  g_on_row = [&](int n) {
+  on_row_ = [&](int n) {
     if (n != 1) return;
     std::remove(vanishing.c_str());
     grow(newest, kDec3 + 603);   // the file being read: past its size at opening

@@ -8,23 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "config/registry.h"
-#include "console/substitute_host.h"
-#include "host/exports.h"
-#include "host/host.h"
 #include "host/list_item.h"
-#include "reports/results_window.h"
-#include "sql/sql_database.h"
-#include "tests/support/list_rows.h"
 #include "sim/registry_dump.h"
-#include "sim/sql_server.h"
-#include "sim/world_builder.h"
-#include "win32/modules.h"
-#include "win32/ui_script.h"
+#include "tests/support/list_rows.h"
+#include "tests/support/sql_fixture.h"
 #include "world/world.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -121,37 +109,15 @@ std::vector<std::string> agent_login_rows(const std::string& server, const std::
           server + " | Successfully added ROLE sysadmin for [" + account + "] | OK"};
 }
 
-class SqlSetup : public ::testing::Test {
+class SqlSetup : public support::SqlSetupTest {
  protected:
   void SetUp() override {
-    support::use_project_sql_driver();
-    ui::reset();
-    host::clear_screens();
-    world_.add_machine("SRV01", "127.0.0.2");
+    SqlSetupTest::SetUp();
     world_.add_machine("SRV02", "127.0.0.3");
-    support::add_sql_server(world_, "SQL01", "127.0.0.9");
     world_.add_registry_text("SRV01", "HKLM",
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n"
                              "\"SQLServerForTransfer\"=\"SQL01\"\r\n\r\n");
     world_.add_registry_text("SRV02", "HKLM", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Brightmere Software, Inc.\\VORNIX]\r\n\r\n");
-  }
-
-  void TearDown() override {
-    close_results_window();
-    release_registry_connections();
-    if (g_library.instance) qvmr_unregister_module(g_library.instance);
-    g_library.instance = nullptr;
-  }
-
-  // Opens the world as the test left it and starts the library's code.
-  void start() {
-    world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.styled_dialog_mode = 0;
-    g_sql.error_count = 0;
-    ui::clear_journal();
   }
 
   void open_window() {
@@ -171,25 +137,11 @@ class SqlSetup : public ::testing::Test {
     return out;
   }
 
-  // The message boxes shown, "title | text" (the results window is no message).
-  static std::vector<std::string> boxes() {
-    std::vector<std::string> out;
-    for (const ui::JournalEntry& e : ui::journal())
-      if (e.kind == "message box") out.push_back(e.title + " | " + e.text);
-    return out;
-  }
-
   std::string title() {
     char text[100] = {};
     GetWindowTextA(g_results.window, text, sizeof text);
     return text;
   }
-
-  std::vector<std::string> statements() { return support::recorded_sql_statements(world_.machine_dir("SQL01")); }
-  support::SqlServerState state() { return support::read_sql_state(world_.machine_dir("SQL01")); }
-
-  support::WorldBuilder world_;
-  host::ServiceTable table_{};
 };
 
 // Database, logins and tables for two servers on an empty SQL Server; then the
