@@ -1,17 +1,13 @@
 // The single settings of a profile form (its alert, Kerberos filter, local logon,
 // group policy and pattern alerting check boxes and fields), shown from the
-// profile and written by the form's apply; and the display fields that
-// describe the selected profile.
+// profile and written by the form's apply.
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 
 #include "config/profiles.h"
 #include "config/registry.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host.h"
-#include "host/text.h"
 
 namespace {
 
@@ -242,43 +238,4 @@ bool is_profile_pattern_control(uint32_t id) {
              s.what == Setting::kPatternFirst || s.what == Setting::kPatternSecond ||
              s.what == Setting::kPatternActivity || s.what == Setting::kPatternMode;
   return false;
-}
-
-// ---- The display fields of the selected profile ------------------------------------
-
-bool ProfileDetailText(uint32_t id, char* out, size_t size) {
-  out[0] = '\0';
-  ProfileRow row;
-  if (!selected_profile_row(&row)) return false;
-  auto true_false = [](DWORD value) { return value ? "TRUE" : "FALSE"; };
-  switch (id) {
-    case kProfileDetailFirst: copy_text(out, size, row.name); return false;
-    case kProfileDetailFirst + 1: {
-      const ProfileType* type = profile_type_by_code(row.type);
-      copy_text(out, size, type ? type->label : "<not set>");
-      return false;
-    }
-    case kProfileDetailFirst + 2: copy_text(out, size, true_false(row.disabled)); return false;
-    case kProfileDetailFirst + 3:
-      std::snprintf(out, size, "%u", static_cast<unsigned>(row.alert_count));
-      return true;
-    case kProfileDetailFirst + 4: copy_text(out, size, true_false(row.excluded)); return false;
-    case kProfileDetailFirst + 5: copy_text(out, size, true_false(row.pattern_on)); return false;
-    case kProfileDetailFirst + 6: copy_text(out, size, row.created_by[0] ? row.created_by : "<unknown>"); return false;
-    case kProfileDetailFirst + 7: {
-      // Local time, in the form the report views show dates in.
-      time_t seconds = static_cast<time_t>(row.create_date);
-      const struct tm* local = row.create_date ? std::localtime(&seconds) : nullptr;
-      char text[64];
-      if (local == nullptr || std::strftime(text, sizeof text, "%a %b %d %H:%M:%S %Y", local) == 0) {
-        copy_text(out, size, "<invalid date>");
-        return false;
-      }
-      // The C library's fixed form pads the day with a blank.
-      if (text[8] == '0') text[8] = ' ';
-      copy_text(out, size, text);
-      return false;
-    }
-    default: return false;
-  }
 }

@@ -17,6 +17,8 @@
 #include "console/command_line.h"
 #include "console/confirmation.h"
 #include "console/console_output.h"
+#include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -64,26 +66,6 @@ const Kind* kind_named(const std::string& name) {
   for (const Kind& k : kKinds)
     if (name == k.name) return &k;
   return nullptr;
-}
-
-std::string row_text(HWND list, int row, int column = 0) {
-  char text[1300] = {};
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
-int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-void* row_record(HWND list, int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return reinterpret_cast<void*>(item.lParam);
 }
 
 HWND add_list(HWND screen, int item, uint32_t id) {
@@ -313,8 +295,8 @@ int run_pick(Library& l, std::vector<std::string>& args) {
 // The position of the rollback entry in a row's menu; -1 when the menu has none.
 int rollback_position(const Library& l, HWND list, int row) {
   host::MenuEntries entries;
-  if (host::request_menu(l.library, list, kQuickReportResults, row_record(list, row), kDescriptorListView, &entries) != 0)
-    return -1;
+  BYTE* record = support::read_row(list, row).record;
+  if (host::request_menu(l.library, list, kQuickReportResults, record, kDescriptorListView, &entries) != 0) return -1;
   for (int i = 0; i < kMenuPositions; ++i)
     if (std::strcmp(entries[i].data(), kRollbackEntry) == 0) return i;
   return -1;
@@ -372,8 +354,8 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
     }
     int position = rollback_position(l, list, chosen.front());
     forget_last_message();
-    DWORD done = host::choose_menu_entry(l.library, kQuickReportResults, row_record(list, chosen.front()), position,
-                                         run.screen);
+    BYTE* record = support::read_row(list, chosen.front()).record;
+    DWORD done = host::choose_menu_entry(l.library, kQuickReportResults, record, position, run.screen);
     ui::clear_script();
     std::printf(done == 1 ? "rolled back\n" : "nothing rolled back\n");
     if (!confirmed) status = not_confirmed("no directory change was rolled back");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/console_output.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -66,22 +67,9 @@ HWND add_check_box(HWND screen, int item, uint32_t id) {
   return host::add_control(screen, item, "Button", "", host::ControlSpec{id, kDescriptorCheckBox});
 }
 
-std::string row_text(HWND list, int row, int column) {
-  std::vector<char> text(4096);
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = text.data();
-  item.cchTextMax = static_cast<int>(text.size());
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text.data();
-}
+std::string row_text(HWND list, int row, int column) { return support::read_row(list, row, column).text; }
 
-LPARAM row_param(HWND list, int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
-}
+LPARAM row_param(HWND list, int row) { return reinterpret_cast<LPARAM>(support::read_row(list, row).record); }
 
 int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 

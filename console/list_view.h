@@ -1,5 +1,5 @@
 // Reading a list view's or tree view's rows, cell by cell, and setting them up:
-// plain Win32, shared by the Linux tests and the Windows test host.
+// plain Win32, shared by the console, the Linux tests and the Windows test host.
 #pragma once
 
 #include <cstring>
@@ -18,19 +18,24 @@ struct ListRow {
   BYTE* record;  // the host's copy of the row context
 };
 
+// One row as the list keeps it: its text (the cell's in that column when column > 0), image and
+// parameter; a row the list does not have reads as empty text, image 0 and no record.
+inline ListRow read_row(HWND list, int row, int column = 0) {
+  char text[4096] = {};
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+  item.iItem = row;
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return {text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)};
+}
+
 inline std::vector<ListRow> list_rows(HWND list) {
   std::vector<ListRow> out;
   int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    char text[1300] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = i;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    out.push_back({text, item.iImage, reinterpret_cast<BYTE*>(item.lParam)});
-  }
+  for (int i = 0; i < n; ++i) out.push_back(read_row(list, i));
   return out;
 }
 
@@ -131,15 +136,7 @@ inline std::vector<std::string> return_row_records(HWND list, AllocRecordFn allo
 inline std::vector<std::string> list_column(HWND list, int sub_item = 0) {
   std::vector<std::string> out;
   int n = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < n; ++i) {
-    char text[1300] = {};
-    LVITEMA item = {};
-    item.iSubItem = sub_item;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    out.push_back(text);
-  }
+  for (int i = 0; i < n; ++i) out.push_back(read_row(list, i, sub_item).text);
   return out;
 }
 

@@ -13,6 +13,8 @@
 #include "console/command_line.h"
 #include "console/confirmation.h"
 #include "console/console_output.h"
+#include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -48,31 +50,6 @@ const char* const kTypeKeywords[] = {"VNX_LOGIN_TRACK", "VNX_FS_TRACK", "VNX_FAI
                                      "VNX_GPO_EVENT"};
 
 // ---- Rows of the host's lists ------------------------------------------------------
-
-int row_count(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-std::string row_text(HWND list, int row) {
-  char text[600] = {};
-  LVITEMA item = {};
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
-std::vector<std::string> rows_of(HWND list) {
-  std::vector<std::string> rows;
-  for (int row = 0; row < row_count(list); ++row) rows.push_back(row_text(list, row));
-  return rows;
-}
-
-void* row_record(HWND list, int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return reinterpret_cast<void*>(item.lParam);
-}
 
 bool same_text(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
@@ -200,7 +177,7 @@ int run_profiles(Session& s, Format format) {
 // ---- profile create|enable|disable|delete ---------------------------------------------
 
 int run_create(Session& s, const std::string& name, const std::string& keyword, bool confirmed) {
-  std::vector<std::string> before = rows_of(s.profiles);
+  std::vector<std::string> before = row_texts(s.profiles);
   // The library makes a profile of a name that is there again over it, type and all, without asking.
   const std::string plain = name.substr(name.find_first_not_of('.') == std::string::npos ? 0 : name.find_first_not_of('.'));
   for (const std::string& old : before)
@@ -219,7 +196,7 @@ int run_create(Session& s, const std::string& name, const std::string& keyword, 
   list_again(s, s.profiles);
   // The name as it was stored: the row that is new, else (made again) the row of the name.
   std::string stored;
-  for (const std::string& row : rows_of(s.profiles)) {
+  for (const std::string& row : row_texts(s.profiles)) {
     bool listed = false;
     for (const std::string& old : before) listed |= same_text(old, row);
     if (!listed) stored = row;
@@ -233,14 +210,14 @@ int run_enable(Session& s, const std::string& name, bool disable) {
   if (!select_profile(s, name)) return 1;
   int row = find_row(s.profiles, name);
   const char* wanted = disable ? "DISABLE selected Profiles" : "ENABLE selected Profiles";
+  BYTE* record = support::read_row(s.profiles, row).record;
   host::MenuEntries entries;
-  host::request_menu(s.l.library, s.profiles, kProfileList, row_record(s.profiles, row), kDescriptorListView,
-                     &entries);
+  host::request_menu(s.l.library, s.profiles, kProfileList, record, kDescriptorListView, &entries);
   int position = -1;
   for (int i = 0; i < kMenuPositions && position < 0; ++i)
     if (std::string(entries[i].data()) == wanted) position = i;
   if (position < 0) return fail("the profile list's menu offers no \"" + std::string(wanted) + "\"");
-  if (host::choose_menu_entry(s.l.library, kProfileList, row_record(s.profiles, row), position, s.profiles_screen) != 1)
+  if (host::choose_menu_entry(s.l.library, kProfileList, record, position, s.profiles_screen) != 1)
     return fail("profile " + name + " was not changed (see the messages above)");
   std::printf("%s: profile %s %s\n", s.server.c_str(), row_text(s.profiles, row).c_str(),
               disable ? "disabled" : "enabled");
@@ -554,7 +531,7 @@ int run_list(Session& s, const ListKind& kind, const std::string& profile, const
   Listing all{"", {"list", "entry"}, {}};
   auto add = [&](const std::string& title, const char* name, HWND from) {
     Listing one{title + ": " + std::to_string(row_count(from)), {"entry"}, {}};
-    for (const std::string& row : rows_of(from)) {
+    for (const std::string& row : row_texts(from)) {
       one.rows.push_back({row});
       all.rows.push_back({name, row});
     }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <tuple>
 
+#include "console/list_view.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
@@ -208,14 +209,13 @@ std::string cell(const Library& l, HWND screen, LPARAM record, uint32_t column) 
 }  // namespace
 
 void move_row(HWND from, int row, HWND to) {
-  char text[1300] = {};
+  support::ListRow moved = support::read_row(from, row);
   LVITEMA item = {};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(from, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
   item.iItem = row_count(to);
+  item.pszText = moved.text.data();
+  item.iImage = moved.image;
+  item.lParam = reinterpret_cast<LPARAM>(moved.record);
   int at = static_cast<int>(SendMessageA(to, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   // The other cells are asked of the screen when they are read.
   LVCOLUMNA column = {};

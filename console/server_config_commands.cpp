@@ -17,6 +17,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/directory_commands.h"
+#include "console/host_screens.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -225,20 +226,6 @@ std::string text_of(HWND control) {
   return text;
 }
 
-std::vector<std::string> rows_of(HWND list) {
-  std::vector<std::string> rows;
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    char text[600] = {};
-    LVITEMA item = {};
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
-
 std::string joined(const std::vector<std::string>& rows, const char* between = ", ") {
   std::string out;
   for (const std::string& row : rows) out += (out.empty() ? "" : between) + row;
@@ -247,7 +234,7 @@ std::string joined(const std::vector<std::string>& rows, const char* between = "
 
 // Selects the row of the name only (case ignored), as a click does; false when the list has none.
 bool select_only(HWND list, const std::string& name) {
-  std::vector<std::string> rows = rows_of(list);
+  std::vector<std::string> rows = row_texts(list);
   for (size_t row = 0; row < rows.size(); ++row)
     if (same(rows[row], name)) return ui::click_row(list, static_cast<int>(row));
   return false;
@@ -366,7 +353,7 @@ bool form_rows(Library& l, const std::string& server, bool sibling, std::vector<
   for (const auto& [setting, field] : fields) rows->push_back({setting->name, id_text(setting->ids[0]), shown_value(*setting, field)});
   for (const auto& [name, list] : lists)
     rows->push_back({name, std::strcmp(name, "LLOUTracked") == 0 || std::strcmp(name, "IP_Ranges") == 0 ? "(key)" : "(list)",
-                     joined(rows_of(list))});
+                     joined(row_texts(list))});
   if (sibling) {
     ui::JournalEntry grid;
     DWORD unused = 0;
@@ -506,7 +493,7 @@ int set_field_command(std::vector<std::string> args) {
   // The console's server list with the named servers selected, and the field, as the host's screen has them.
   Screen s = open_screen(l, "Server configuration");
   HWND list = add_server_list(s, kConsoleServerList);
-  std::vector<std::string> listed = rows_of(list);
+  std::vector<std::string> listed = row_texts(list);
   for (const std::string& server : servers) {
     int row = -1;
     for (size_t r = 0; r < listed.size() && row < 0; ++r)
@@ -560,7 +547,7 @@ namespace {
 // The rows of the form's list once the form is listed again from the server.
 std::vector<std::string> listed_again(Screen& s, HWND list) {
   fill_form(s, list);
-  return rows_of(list);
+  return row_texts(list);
 }
 
 // The user selects the row and presses the button that removes it; false after the reason.
@@ -845,7 +832,7 @@ int edit_sibling_lists(std::vector<std::string>& args, const char* usage, const 
     if (status == 0 && changed && !save_form(s, kSaveSibling)) status = 1;
     fill_form(s, windows[0]);
     for (size_t n = 0; n < lists.size(); ++n)
-      std::printf("%s of %s: %s\n", lists[n].label, server.c_str(), joined(rows_of(windows[n])).c_str());
+      std::printf("%s of %s: %s\n", lists[n].label, server.c_str(), joined(row_texts(windows[n])).c_str());
     close_screen(s);
     return status;
   });

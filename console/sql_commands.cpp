@@ -8,6 +8,7 @@
 
 #include "console/console_output.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -48,11 +49,7 @@ bool results_failed() {
     if (e.template_name != "ReportAction" || !IsWindow(e.window)) continue;
     HWND list = GetDlgItem(e.window, 1001);
     for (int row = 0; row < row_count(list); ++row) {
-      LVITEMA item = {};
-      item.mask = LVIF_IMAGE;
-      item.iItem = row;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      failed = failed || item.iImage == kErrorImage;
+      failed = failed || support::read_row(list, row).image == kErrorImage;
       any = true;
     }
   }

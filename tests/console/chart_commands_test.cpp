@@ -147,8 +147,11 @@ TEST_F(ChartCommands, CountsEqualAnIndependentCountOfTheSameCsvRows) {
       EXPECT_EQ(c.expected.count(label) ? c.expected.at(label) : -1, n) << c.chart << ": " << label;
       smallest_drawn = std::min(smallest_drawn, n);
     }
-    for (const auto& [label, n] : c.expected)
-      if (!drawn.count(label)) EXPECT_LE(n, smallest_drawn) << c.chart << ": " << label << " left out";
+    for (const auto& [label, n] : c.expected) {
+      if (!drawn.count(label)) {
+        EXPECT_LE(n, smallest_drawn) << c.chart << ": " << label << " left out";
+      }
+    }
   }
 
   // The GPO view names no GPO among its headings: every GPO row is counted by the policy its record names.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/program_runner.h"
+#include "sim/whole_file.h"
 #include "sim/world_builder.h"
 
 namespace {
@@ -21,9 +22,12 @@ class ConsoleListings : public ::testing::Test {
     ASSERT_EQ(support::run_program(VORNIX_CONSOLE_PATH, "demo '" + world_ + "'").exit_code, 0);
   }
 
+  // What a script reads: standard output alone (standard error is shown when the command fails).
   std::string ok(const std::string& arguments) {
-    support::ProgramRun r = support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'");
-    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
+    const std::string errors = scratch_.folder() + "/errors";
+    support::ProgramRun r =
+        support::run_program(VORNIX_CONSOLE_PATH, arguments + " --world '" + world_ + "'", errors);
+    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output << support::read_whole_file(errors);
     return r.output;
   }
 
@@ -55,13 +59,11 @@ class ConsoleListings : public ::testing::Test {
     return json;
   }
 
-  // What a script reads: standard output alone, parsed as JSON.
+  // A listing for scripts, parsed.
   nlohmann::json script(const std::string& arguments) {
-    support::ProgramRun r = support::run_program(VORNIX_CONSOLE_PATH, arguments + " --format json --world '" + world_ + "'",
-                                                 scratch_.folder() + "/errors");
-    EXPECT_EQ(r.exit_code, 0) << arguments << "\n" << r.output;
-    nlohmann::json json = nlohmann::json::parse(r.output, nullptr, false);
-    EXPECT_TRUE(json.is_array()) << arguments << "\n" << r.output;
+    std::string output = ok(arguments + " --format json");
+    nlohmann::json json = nlohmann::json::parse(output, nullptr, false);
+    EXPECT_TRUE(json.is_array()) << arguments << "\n" << output;
     return json;
   }
 
