@@ -102,7 +102,6 @@ Line written_line(std::string text, bool in_section) {
 struct IniFile {
   const char* windows_path = nullptr;  // as the caller gave it; for a write
   std::string path;  // on this computer; for a write
-  bool exists = false;
   std::shared_ptr<std::vector<Line>> lines;  // once loaded; none for a file that does not exist
   // The line of each section name's first section, as read; none once the lines change.
   std::shared_ptr<SectionLines> sections;
@@ -170,9 +169,9 @@ void watch(ParsedFile* last, const std::string& path) {
 bool parse(const std::string& path, IniFile* ini, struct stat* st, bool for_write) {
   ini->lines = std::make_shared<std::vector<Line>>();
   int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ini->exists = file >= 0 && ::fstat(file, st) == 0 && S_ISREG(st->st_mode);
+  const bool exists = file >= 0 && ::fstat(file, st) == 0 && S_ISREG(st->st_mode);
   std::string content;
-  if (ini->exists) {
+  if (exists) {
     // Read whole in one go; one byte more than its size tells that the end was reached.
     content.resize(static_cast<size_t>(st->st_size) + 1);
     size_t got = 0;
@@ -181,7 +180,7 @@ bool parse(const std::string& path, IniFile* ini, struct stat* st, bool for_writ
     content.resize(got);
   }
   if (file >= 0) ::close(file);
-  if (!ini->exists) {
+  if (!exists) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
@@ -222,7 +221,6 @@ bool load(const char* windows_path, IniFile* ini) {
                          : ::stat(last.path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && last.size == st.st_size &&
                                last.modified.tv_sec == st.st_mtim.tv_sec && last.modified.tv_nsec == st.st_mtim.tv_nsec;
     if (unchanged) {
-      ini->exists = true;
       ini->lines = last.lines;
       ini->sections = last.sections;
       return true;
