@@ -19,6 +19,7 @@
 #include "host/list_item.h"
 #include "reports/results_window.h"
 #include "resources/resource.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
 #include "console/list_view.h"
 #include "sim/program_runner.h"
@@ -26,9 +27,6 @@
 #include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -83,21 +81,17 @@ class DefinitionCopy : public ::testing::Test {
                              kProduct + "]\r\n\r\n" + kProduct + "\\Profiles]\r\n\r\n" + kProduct + "\\Reports]\r\n\r\n");
     world_.add_machine("BARE01", "127.0.0.4");  // no product key
     world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
+    support::start_library(&table_);
     g_library.sibling_mode = 0;
-    g_library.quiet_mode = 0;
     HKEY console;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &console, nullptr),
               0);
     RegCloseKey(console);
-    // The confirmations and the results window come from the library's dialog templates.
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
   }
   void TearDown() override {
     close_results_window();
     release_registry_connections();
-    qvmr_unregister_module(g_library.instance);
+    support::end_in_process();
   }
 
   std::vector<std::string> tree(const char* server, const std::string& path) {

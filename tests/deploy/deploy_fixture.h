@@ -16,6 +16,7 @@
 #include "host/host.h"
 #include "reports/results_window.h"
 #include "sim/agent_world.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
 #include "sim/registry_dump.h"
 #include "sim/world_builder.h"
@@ -24,9 +25,6 @@
 #include "win32/services.h"
 #include "win32/ui_script.h"
 #include "world/world.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace deploy_test {
 
@@ -44,18 +42,13 @@ class DeployTest : public ::testing::Test {
     close_results_window();
     release_registry_connections();
     g_library.sibling_mode = 0;
-    qvmr_unregister_module(g_library.instance);
+    support::end_in_process();
   }
 
   void start() {
     world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    // The library's dialog templates, as the loaded library has them.
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
+    support::start_library(&table_);
     g_library.sibling_mode = 0;
-    g_library.quiet_mode = 0;
-    g_library.styled_dialog_mode = 0;
     g_deploy.removal_options = 0;
     platform::clear_started_processes();
     host::clear_service_calls();

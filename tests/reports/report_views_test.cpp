@@ -19,15 +19,13 @@
 #include "reports/log_reader.h"
 #include "reports/report_views.h"
 #include "reports/results_window.h"
+#include "tests/support/in_process_library.h"
 #include "tests/support/list_rows.h"
 #include "sim/logwriter.h"
 #include "sim/whole_file.h"
 #include "sim/world_builder.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace {
 
@@ -37,10 +35,7 @@ class ReportViews : public ::testing::Test {
     ui::reset();
     host::clear_screens();
     world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.quiet_mode = 0;
+    support::start_library(&table_);
     g_results.step = 0;
     folder_ = world_.folder() + "/out";
     std::filesystem::create_directories(folder_);
@@ -48,7 +43,7 @@ class ReportViews : public ::testing::Test {
 
   void TearDown() override {
     close_results_window();
-    qvmr_unregister_module(g_library.instance);
+    support::end_in_process();
   }
 
   // Waits (real time, up to 20 s on a busy machine) for something the dialog thread does.

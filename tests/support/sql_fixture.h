@@ -15,11 +15,9 @@
 #include "sim/sql_server.h"
 #include "sim/world_builder.h"
 #include "sql/sql_database.h"
+#include "tests/support/in_process_library.h"
 #include "win32/modules.h"
 #include "win32/ui_script.h"
-
-extern const char qvmr7_resource_script[];
-extern const char qvmr7_resource_header[];
 
 namespace support {
 
@@ -44,10 +42,7 @@ class SqlSetupTest : public ::testing::Test {
   // Opens the world as the test left it and starts the library's code.
   void start() {
     world_.open();
-    table_ = host::make_service_table();
-    ASSERT_EQ(establish_tables(6, table_.data()), 1u);
-    g_library.instance = qvmr_register_module("QVMR0007.DLL", qvmr7_resource_script, qvmr7_resource_header);
-    g_library.styled_dialog_mode = 0;
+    start_library(&table_);
     g_sql.error_count = 0;
     ui::clear_journal();
   }
