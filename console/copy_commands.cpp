@@ -2,7 +2,6 @@
 // archives, as the host console drives the library: its lists filled by list
 // events, rows selected, buttons pressed, rows dropped, menu entries chosen and
 // every dialog answered by the scripted user.
-#include "console/windows_error.h"
 #include "console/copy_commands.h"
 
 #include <windows.h>
@@ -20,7 +19,9 @@
 #include "console/console_output.h"
 #include "console/report_commands.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/substitute_host.h"
+#include "console/windows_error.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "resources/resource.h"
@@ -62,13 +63,7 @@ HWND listed(const Library& l, HWND screen, int item, uint32_t id, int columns = 
 // the console knows (as the library lists them in the console's server list).
 HWND my_server_view(const Library& l, HWND screen, HWND known_servers) {
   HWND view = listed(l, screen, kDestinationItem, kMyServerView);
-  for (const std::string& server : row_texts(known_servers)) {
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT;
-    row.iItem = row_count(view);
-    row.pszText = const_cast<char*>(server.c_str());
-    SendMessageA(view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-  }
+  for (const std::string& server : row_texts(known_servers)) support::append_row(view, server.c_str());
   return view;
 }
 

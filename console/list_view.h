@@ -82,16 +82,19 @@ struct NamedRow {
   void* record;  // the row's parameter; may be null
 };
 
+// Appends a row to a list view, its text and parameter; the row's number.
+inline int append_row(HWND list, const char* text, void* record = nullptr) {
+  LVITEMA row = {};
+  row.mask = LVIF_TEXT | LVIF_PARAM;
+  row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  row.pszText = const_cast<char*>(text);
+  row.lParam = reinterpret_cast<LPARAM>(record);
+  return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+}
+
 // Appends rows to a list view, text and parameter, in order.
 inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
-  for (const NamedRow& r : rows) {
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT | LVIF_PARAM;
-    row.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    row.pszText = const_cast<char*>(r.text);
-    row.lParam = reinterpret_cast<LPARAM>(r.record);
-    SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-  }
+  for (const NamedRow& r : rows) append_row(list, r.text, r.record);
 }
 
 // Sets or clears one row's selected state, as the user's selection does.

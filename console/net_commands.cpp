@@ -16,6 +16,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/status_commands.h"
 #include "console/substitute_host.h"
@@ -122,10 +123,7 @@ std::string request_failure(const std::string& server, const BYTE* record) {
 // A host's row of its own in a list of the enterprise screen, selected, with a record of the host's.
 HWND host_list(const Library& l, HWND screen, const std::string& name, BYTE** record) {
   HWND list = host::add_control(screen, kHostListItem, WC_LISTVIEWA, "", host::ControlSpec{});
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT;
-  row.pszText = const_cast<char*>(name.c_str());
-  SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  support::append_row(list, name.c_str());
   *record = static_cast<BYTE*>(host::attach_row_record(l.library, list, 0, 0));
   select_rows(list, {0});
   return list;

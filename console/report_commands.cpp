@@ -189,14 +189,6 @@ void add_view_lists(const Library& l, HWND screen, HWND lists[kQuickViews]) {
 
 namespace {
 
-void add_text_row(HWND list, const std::string& text) {
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT;
-  row.iItem = row_count(list);
-  row.pszText = const_cast<char*>(text.c_str());
-  SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-}
-
 // A cell of a report row as the library's text entry point gives it.
 std::string cell(const Library& l, HWND screen, LPARAM record, uint32_t column) {
   char text[2048] = {};
@@ -447,12 +439,12 @@ int custom_report(std::vector<std::string> args) {
   HWND screen = host::create_screen(kCustomScreenKey, "Custom Report");
   HWND servers = host::add_control(screen, 1801, WC_LISTVIEWA, "",
                                    host::ControlSpec{kCustomReportServers, kDescriptorListView});
-  add_text_row(servers, server);
+  support::append_row(servers, server.c_str());
   ui::click_row(servers, 0);
   HWND report = host::add_control(screen, 1803, WC_LISTVIEWA, "", host::ControlSpec{});
   host::ControlSpec pattern_layout{kCustomReportPatterns, kDescriptorListView, kCustomScreenKey, 1803};
   HWND pattern_list = host::add_control(screen, 1802, WC_LISTVIEWA, "", pattern_layout);
-  for (const std::string& p : patterns) add_text_row(pattern_list, p);
+  for (const std::string& p : patterns) support::append_row(pattern_list, p.c_str());
   HWND lists[kQuickViews];
   add_view_lists(l, screen, lists);
 

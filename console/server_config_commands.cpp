@@ -18,6 +18,7 @@
 #include "console/console_output.h"
 #include "console/directory_commands.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -161,8 +162,7 @@ HWND add_server_list(Screen& s, uint32_t id) {
   HWND list = host::add_control(s.window, s.next_item++, WC_LISTVIEWA, "", host::ControlSpec{id, kDescriptorListView});
   s.server_lists.push_back(list);
   host::send_list_event(s.l->library, list);
-  int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) host::attach_row_record(s.l->library, list, row, 0);
+  for (int row = 0; row < row_count(list); ++row) host::attach_row_record(s.l->library, list, row, 0);
   return list;
 }
 
@@ -188,14 +188,8 @@ HWND add_button(Screen& s, uint32_t id, HWND companion = nullptr, HWND second = 
 std::vector<LPARAM> row_records(const Screen& s) {
   std::vector<LPARAM> records;
   for (HWND list : s.lists) {
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-      LVITEMA item = {};
-      item.mask = LVIF_PARAM;
-      item.iItem = row;
-      SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-      if (item.lParam != 0) records.push_back(item.lParam);
-    }
+    for (int row = 0; row < row_count(list); ++row)
+      if (LPARAM record = row_param(list, row)) records.push_back(record);
   }
   return records;
 }
@@ -499,11 +493,7 @@ int set_field_command(std::vector<std::string> args) {
     for (size_t r = 0; r < listed.size() && row < 0; ++r)
       if (same(listed[r], server)) row = static_cast<int>(r);
     if (row < 0) {
-      LVITEMA item = {};
-      item.mask = LVIF_TEXT;
-      item.iItem = static_cast<int>(listed.size());
-      item.pszText = const_cast<char*>(server.c_str());
-      row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      row = support::append_row(list, server.c_str());
       listed.push_back(server);
     }
     LVITEMA state = {};
@@ -838,6 +828,16 @@ int edit_sibling_lists(std::vector<std::string>& args, const char* usage, const 
   });
 }
 
+// A QVAWKQ form list edited by --add and --remove alone.
+int edit_one_sibling_list(std::vector<std::string>& args, const char* usage, const char* label, uint32_t id,
+                          bool ranges) {
+  bool missing = false;
+  SiblingList list = {label, id, take_options(args, "--add", &missing)};
+  std::vector<std::string> removed = take_options(args, "--remove", &missing);
+  if (missing) return fail(usage);
+  return edit_sibling_lists(args, usage, {list}, removed, ranges);
+}
+
 }  // namespace
 
 int qvawkq_groups_command(std::vector<std::string> args) {
@@ -851,21 +851,14 @@ int qvawkq_groups_command(std::vector<std::string> args) {
 }
 
 int qvawkq_versions_command(std::vector<std::string> args) {
-  const char* usage = "qvawkq-versions takes --server NAME [--add VERSION]... [--remove VERSION]...";
-  bool missing = false;
-  SiblingList versions = {"Allowed versions", kAllowedVersions, take_options(args, "--add", &missing)};
-  std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
-  return edit_sibling_lists(args, usage, {versions}, removed, false);
+  return edit_one_sibling_list(args, "qvawkq-versions takes --server NAME [--add VERSION]... [--remove VERSION]...",
+                               "Allowed versions", kAllowedVersions, false);
 }
 
 int qvawkq_ranges_command(std::vector<std::string> args) {
-  const char* usage = "qvawkq-ranges takes --server NAME [--add A.B.C.D-E.F.G.H]... [--remove A.B.C.D-E.F.G.H]...";
-  bool missing = false;
-  SiblingList ranges = {"IP ranges", kSiblingRanges, take_options(args, "--add", &missing)};
-  std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
-  return edit_sibling_lists(args, usage, {ranges}, removed, true);
+  return edit_one_sibling_list(
+      args, "qvawkq-ranges takes --server NAME [--add A.B.C.D-E.F.G.H]... [--remove A.B.C.D-E.F.G.H]...", "IP ranges",
+      kSiblingRanges, true);
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <utility>
 
+#include "console/list_view.h"
 #include "host/control_descriptor.h"
 #include "host/control_id.h"
 #include "host/host_services.h"
@@ -365,11 +366,7 @@ void WINAPI host_add_value_row(HWND window, DWORD key, const char* text, uintptr
     insert.item.pszText = const_cast<char*>(text ? text : "");
     SendMessageA(window, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
   } else {
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT;
-    row.iItem = static_cast<int>(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0));
-    row.pszText = const_cast<char*>(text ? text : "");
-    SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    support::append_row(window, text ? text : "");
   }
   std::lock_guard<std::mutex> guard(g_lock);
   g_value_rows[window].push_back({text ? text : "", value});
