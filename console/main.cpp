@@ -65,8 +65,6 @@ namespace {
 
 constexpr uint16_t kNavigationScreenKey = 1;
 constexpr int kNavigationTreeItem = 100;
-constexpr uint16_t kServerScreenKey = 2;
-constexpr int kServerListItem = 200;
 
 using console::fail;
 using console::take_option;

@@ -128,7 +128,7 @@ DWORD PublishServicePointSetting(const char* setting) {
       if (hr == kNoAttributeOrValue || hr == kValueExists) hr = S_OK;
     }
     if (FAILED(hr)) {
-      char text[kDirectoryPathBytes + 200];
+      char text[kDirectoryPathBytes + sizeof value + 100];  // the point's name and the setting whole
       std::snprintf(text, sizeof text, "Error [%x] %s the service connection point\n\n%s\n\nSetting: %s",
                     static_cast<unsigned>(hr), step, point.dn, value);
       show_message(nullptr, text, nullptr, MB_ICONERROR);
