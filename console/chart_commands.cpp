@@ -4,6 +4,7 @@
 #include "console/command_line.h"
 #include "console/confirmation.h"
 #include "console/console_output.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 
 #include <windows.h>
@@ -123,16 +124,6 @@ HWND add(HWND screen, int item, const char* class_name, uint32_t id, uint32_t ki
   return host::add_control(screen, item, class_name, "", layout);
 }
 
-HTREEITEM insert_tree_item(HWND tree, HTREEITEM parent, const char* text, LPARAM value) {
-  TVINSERTSTRUCTA insert = {};
-  insert.hParent = parent ? parent : TVI_ROOT;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-  insert.item.pszText = const_cast<char*>(text);
-  insert.item.lParam = value;
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
 // The screen the host opens as its graphical analysis page: its graph tree lists the host's charts, its
 // chooser the kinds the library names.
 AnalysisScreen make_analysis_screen(const Library& l, int width, int height) {
@@ -140,9 +131,9 @@ AnalysisScreen make_analysis_screen(const Library& l, int width, int height) {
   a.screen = host::create_screen(kAnalysisScreenKey, "Graphical Analysis");
   a.graph_tree = add(a.screen, kGraphTreeItem, WC_TREEVIEWA, kGraphTree, kDescriptorList);
   for (const ChartGroup& g : kChartGroups) {
-    HTREEITEM group = insert_tree_item(a.graph_tree, nullptr, g.name, static_cast<LPARAM>(g.group));
+    HTREEITEM group = support::append_tree_item(a.graph_tree, nullptr, g.name, static_cast<LPARAM>(g.group));
     for (const ChartEntry& c : kCharts)
-      if (c.group == g.group) insert_tree_item(a.graph_tree, group, c.name, static_cast<LPARAM>(c.selection));
+      if (c.group == g.group) support::append_tree_item(a.graph_tree, group, c.name, static_cast<LPARAM>(c.selection));
   }
   a.kinds = add(a.screen, kKindsItem, WC_LISTVIEWA, kKindChooser, kDescriptorListView);
   a.graph_area = add(a.screen, kGraphAreaItem, "Button", kGraphArea, kDescriptorPushButton);

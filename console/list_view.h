@@ -92,6 +92,31 @@ inline int append_row(HWND list, const char* text, void* record = nullptr) {
   return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
 }
 
+// The list view's column titles, in order.
+inline std::vector<std::string> column_titles(HWND list) {
+  std::vector<std::string> titles;
+  for (int c = 0;; ++c) {
+    char title[260] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) return titles;
+    titles.push_back(title);
+  }
+}
+
+// Appends an item to a tree view under the parent (null: at the root), its text and parameter.
+inline HTREEITEM append_tree_item(HWND tree, HTREEITEM parent, const char* text, LPARAM value) {
+  TVINSERTSTRUCTA insert = {};
+  insert.hParent = parent ? parent : TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  insert.item.pszText = const_cast<char*>(text);
+  insert.item.lParam = value;
+  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
 // Appends rows to a list view, text and parameter, in order.
 inline void insert_list_rows(HWND list, std::initializer_list<NamedRow> rows) {
   for (const NamedRow& r : rows) append_row(list, r.text, r.record);

@@ -12,6 +12,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -386,16 +387,6 @@ constexpr uint32_t kDefinitionName = 0x60480921;
 enum GraphItem { kGraphServers = 300, kGraphTreeItem, kKindsItem, kChartsItem, kNameField, kAddItem, kRemoveItem,
                  kSaveDefinitionItem };
 
-HTREEITEM insert_item(HWND tree, HTREEITEM parent, const char* text, LPARAM value) {
-  TVINSERTSTRUCTA insert = {};
-  insert.hParent = parent ? parent : TVI_ROOT;
-  insert.hInsertAfter = TVI_LAST;
-  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-  insert.item.pszText = const_cast<char*>(text);
-  insert.item.lParam = value;
-  return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
 int tree_count(HWND tree) { return static_cast<int>(SendMessageA(tree, TVM_GETCOUNT, 0, 0)); }
 
 // "GROUP:SELECTION:KIND" picked in the graph tree and the kind chooser (KIND a number or the chooser's name)
@@ -419,7 +410,8 @@ bool add_chart(const Library& l, HWND screen, HWND graph_tree, HWND kinds, HWND 
     return false;
   }
   SendMessageA(graph_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-  HTREEITEM chart = insert_item(graph_tree, insert_item(graph_tree, nullptr, "charts", group), "chart", selection);
+  HTREEITEM group_item = support::append_tree_item(graph_tree, nullptr, "charts", group);
+  HTREEITEM chart = support::append_tree_item(graph_tree, group_item, "chart", selection);
   SendMessageA(graph_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(chart));
   host::send_list_event(l.library, graph_tree);
   ui::click_row(kinds, kind_row);

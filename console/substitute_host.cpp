@@ -389,16 +389,7 @@ void append_csv_cell(std::string* line, size_t column, const char* text) {
 // column titles, then one line per row with the cells in column order.
 void WINAPI host_load_file_into(HANDLE file, HWND list) {
   log_call("host_load_file_into");
-  std::vector<std::string> titles;
-  for (int c = 0;; ++c) {
-    char title[260] = {};
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = sizeof title;
-    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) break;
-    titles.push_back(title);
-  }
+  const std::vector<std::string> titles = support::column_titles(list);
   std::string line;
   DWORD error = 0;
   auto end_line = [&] {

@@ -14,6 +14,7 @@
 #include "console/command_line.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "host/control_descriptor.h"
 
@@ -30,25 +31,12 @@ std::string base_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::vector<std::string> column_titles(HWND list) {
-  std::vector<std::string> titles;
-  for (int c = 0;; ++c) {
-    char title[260] = {};
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = sizeof title;
-    if (!SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column))) return titles;
-    titles.push_back(title);
-  }
-}
-
 // The view's rows under its column titles, spaces around them trimmed; a title the view repeats gets
 // " (2)", " (3)" so that every JSON key is its own. The table leaves out the columns no row fills.
 void print_rows(HWND list, const char* view_name, Format format) {
   Listing listing{"", {}, {}};
   listing.heading = true;
-  for (std::string title : column_titles(list)) {
+  for (std::string title : support::column_titles(list)) {
     title.erase(0, title.find_first_not_of(' '));
     title.erase(title.find_last_not_of(' ') + 1);
     int seen = static_cast<int>(std::count(listing.columns.begin(), listing.columns.end(), title));
