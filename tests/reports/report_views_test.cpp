@@ -32,10 +32,7 @@ namespace {
 class ReportViews : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui::reset();
-    host::clear_screens();
-    world_.open();
-    support::start_library(&table_);
+    support::start_in_process(world_, &table_);
     g_results.step = 0;
     folder_ = world_.folder() + "/out";
     std::filesystem::create_directories(folder_);
