@@ -11,6 +11,7 @@
 #include "console/confirmation.h"
 #include "console/console_output.h"
 #include "console/host_screens.h"
+#include "console/list_view.h"
 #include "console/report_commands.h"
 #include "console/substitute_host.h"
 #include "host/control_descriptor.h"
@@ -51,14 +52,7 @@ Screen make_screen(const std::vector<std::string>& servers) {
   Screen s;
   s.window = host::create_screen(kDeployScreenKey, "Deployment");
   s.list = host::add_control(s.window, kServerListItem, WC_LISTVIEWA, "", host::ControlSpec{});
-  for (size_t i = 0; i < servers.size(); ++i) {
-    LVITEMA row = {};
-    row.mask = LVIF_TEXT | LVIF_STATE;
-    row.iItem = static_cast<int>(i);
-    row.pszText = const_cast<char*>(servers[i].c_str());
-    row.state = row.stateMask = LVIS_SELECTED;
-    SendMessageA(s.list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-  }
+  for (const std::string& server : servers) add_to_selection(s.list, support::append_row(s.list, server.c_str()));
   return s;
 }
 
