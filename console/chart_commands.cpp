@@ -209,8 +209,8 @@ bool open_analysis(Library* l, std::vector<std::string>& args, const std::string
                    int height, QuickReportScreen* run, AnalysisScreen* analysis) {
   WindowOptions window;
   std::string error;
-  if (!take_window_options(args, &window, &error)) return fail(error), false;
-  if (!args.empty()) return fail("the command does not take " + args.front()), false;
+  if (!take_window_options(args, &window, &error)) return usage_error(error), false;
+  if (!args.empty()) return usage_error("the command does not take " + args.front()), false;
   if (!start(l)) return false;
   host::add_page(kAnalysisPage, "Graphical Analysis");
   if (!run_quick_report(*l, server, window, run)) return false;
@@ -289,7 +289,7 @@ void release_report(const Library& l, QuickReportScreen* run) {
 }  // namespace
 
 int charts_command(std::vector<std::string> args) {
-  if (!args.empty()) return fail("charts takes no arguments besides --world DIR");
+  if (!args.empty()) return usage_error("charts takes no arguments besides --world DIR");
   Library l;
   if (!start(&l)) return 1;
   AnalysisScreen a = make_analysis_screen(l, 800, 600);
@@ -318,11 +318,11 @@ int chart(std::vector<std::string> args) {
   uint32_t group = 0, selection = 0;
   int width = 800, height = 600;
   if (missing || server.empty() || !parse_number(group_text, &group) || !parse_number(selection_text, &selection))
-    return fail("chart takes --server NAME --group G --selection S [window options] [--kind K] [--size WxH] "
+    return usage_error("chart takes --server NAME --group G --selection S [window options] [--kind K] [--size WxH] "
                 "[--png OUT] [--counts]");
   const ChartEntry* chart = chart_named(group, selection);
   if (chart == nullptr) return fail("no chart is group " + group_text + ", selection " + selection_text);
-  if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!parse_size(size_text, &width, &height)) return usage_error("--size takes WIDTHxHEIGHT, each from 100 to 4000");
   if (!output_path_ready("--png", png)) return 1;
   Library l;
   QuickReportScreen run;
@@ -331,7 +331,7 @@ int chart(std::vector<std::string> args) {
   int kind = kind_text.empty() ? 0 : parse_kind(a.kinds, kind_text);
   if (kind < 0) {
     release_report(l, &run);
-    return fail("--kind takes 0 to " + std::to_string(row_count(a.kinds) - 1) + " or a kind's name (" +
+    return usage_error("--kind takes 0 to " + std::to_string(row_count(a.kinds) - 1) + " or a kind's name (" +
                 kind_names(a.kinds) + ")");
   }
   chartdir::forget_last_legend();
@@ -363,9 +363,9 @@ int graphical_report(std::vector<std::string> args) {
   std::string size_text = take_option(args, "--size", &missing);
   int width = 800, height = 600;
   if (missing || server.empty() || charts.empty() || html.empty())
-    return fail("graphical-report takes --server NAME [window options] --chart GROUP:SELECTION:KIND... --html OUT "
+    return usage_error("graphical-report takes --server NAME [window options] --chart GROUP:SELECTION:KIND... --html OUT "
                 "[--size WxH]");
-  if (!parse_size(size_text, &width, &height)) return fail("--size takes WIDTHxHEIGHT, each from 100 to 4000");
+  if (!parse_size(size_text, &width, &height)) return usage_error("--size takes WIDTHxHEIGHT, each from 100 to 4000");
   if (!output_path_ready("--html", html)) return 1;
   struct Pick {
     const ChartEntry* chart;
@@ -379,7 +379,7 @@ int graphical_report(std::vector<std::string> args) {
     if (second == std::string::npos || !parse_number(c.substr(0, first), &group) ||
         !parse_number(c.substr(first + 1, second - first - 1), &selection) ||
         (chart = chart_named(group, selection)) == nullptr)
-      return fail("--chart " + c + ": give GROUP:SELECTION:KIND of a chart (1400:4:\"3D Pie\")");
+      return usage_error("--chart " + c + ": give GROUP:SELECTION:KIND of a chart (1400:4:\"3D Pie\")");
     picks.push_back({chart, c.substr(second + 1)});
   }
   Library l;
@@ -390,7 +390,7 @@ int graphical_report(std::vector<std::string> args) {
     int kind = parse_kind(a.kinds, p.kind);
     if (kind < 0) {
       release_report(l, &run);
-      return fail("--chart " + p.kind + ": the kind is 0 to " + std::to_string(row_count(a.kinds) - 1) +
+      return usage_error("--chart " + p.kind + ": the kind is 0 to " + std::to_string(row_count(a.kinds) - 1) +
                   " or one of " + kind_names(a.kinds));
     }
     pick_chart(l, a, *p.chart, kind);
@@ -457,13 +457,13 @@ int report_definitions(std::vector<std::string> args) {
   size_t operands = action == "list" ? 0 : action == "set-type" ? 2 : action == "delete" ? 1 : 99;
   if (missing || args.size() != operands + 1 || (!tiles.empty() && action != "list") || (yes && action != "delete") ||
       (formatted && action != "list"))
-    return fail("report-definitions takes list [--tiles DIR] [--format table|csv|json] [--wide], set-type NAME TYPE or "
+    return usage_error("report-definitions takes list [--tiles DIR] [--format table|csv|json] [--wide], set-type NAME TYPE or "
                 "delete NAME [--yes]");
   const char* types[] = {"basic", "accessenum", "vertical"};
   if (action == "set-type" && std::none_of(std::begin(types), std::end(types), [&](const char* t) {
         return strcasecmp(t, args[2].c_str()) == 0;
       }))
-    return fail("the report type is one of BASIC, ACCESSENUM or VERTICAL");
+    return usage_error("the report type is one of BASIC, ACCESSENUM or VERTICAL");
   Library l;
   if (!start(&l)) return 1;
   std::string file = definitions_file();

@@ -26,6 +26,7 @@ std::mutex g_lock;
 std::string g_last_message;
 bool g_holding = false;
 std::vector<std::string> g_held;  // message lines held back
+bool g_usage_error_shown = false;  // the exit code is then 2
 std::atomic<bool> g_progress_shown{false};  // a progress line without its end is on the terminal
 bool g_verbose = false;
 int g_data_fd = STDOUT_FILENO;  // where output named "-" goes
@@ -164,6 +165,18 @@ int fail(const std::string& message) {
   std::fflush(stdout);
   std::fprintf(stderr, "vornix-console: %s\n", message.c_str());
   return 1;
+}
+
+int usage_error(const std::string& message) {
+  fail(message);
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_usage_error_shown = true;
+  return 2;
+}
+
+bool usage_error_shown() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_usage_error_shown;
 }
 
 std::string last_message() {
@@ -314,7 +327,7 @@ bool take_format(std::vector<std::string>& args, Format* format) {
   if (name == "table") *format = Format::kTable;
   else if (name == "csv") *format = Format::kCsv;
   else if (name == "json") *format = Format::kJson;
-  else return fail("--format takes table, csv or json"), false;
+  else return usage_error("--format takes table, csv or json"), false;
   return true;
 }
 

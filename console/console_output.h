@@ -34,6 +34,10 @@ void release_messages(bool print);
 
 // Prints "vornix-console: MESSAGE" on standard error; returns the exit code 1.
 int fail(const std::string& message);
+// The same for a command line the command cannot take (a missing, extra or malformed argument): the exit code
+// is 2, that of a usage error, also when the command returns 1 after it (usage_error_shown says so).
+int usage_error(const std::string& message);
+bool usage_error_shown();
 
 // The last message box or dialog shown, as "title: text"; empty when none
 // was shown since forget_last_message.

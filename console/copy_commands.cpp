@@ -205,7 +205,7 @@ int copy_definition_command(std::vector<std::string> args, bool reports) {
   std::vector<std::string> to = take_options(args, "--to", &missing);
   bool overwrite = take_flag(args, "--overwrite");
   if (missing || from.empty() || to.empty() || args.size() != 1)
-    return fail(std::string(command) + " takes NAME, --from SERVER, --to SERVER (repeatable) and optionally --overwrite");
+    return usage_error(std::string(command) + " takes NAME, --from SERVER, --to SERVER (repeatable) and optionally --overwrite");
   const std::string& name = args[0];
   return with_library([&](const Library& l, HWND screen) {
     // The source server's definitions with the one named selected; the destinations selected in their list.
@@ -241,7 +241,7 @@ int copy_profiles_command(std::vector<std::string> args) {
   std::vector<std::string> to = take_options(args, "--to", &missing);
   bool overwrite = take_flag(args, "--overwrite");
   if (missing || from.empty() || profiles.empty() || to.empty() || !args.empty())
-    return fail("copy-profiles takes --from SERVER, --profile NAME (repeatable), --to SERVER (repeatable) and "
+    return usage_error("copy-profiles takes --from SERVER, --profile NAME (repeatable), --to SERVER (repeatable) and "
                 "optionally --overwrite");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, from)) return 1;
@@ -265,7 +265,7 @@ int rename_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   if (missing || server.empty() || args.size() != 3 || (args[0] != "profile" && args[0] != "report" && args[0] != "schedule"))
-    return fail("rename takes profile, report or schedule, the old name and the new name, and --server NAME");
+    return usage_error("rename takes profile, report or schedule, the old name and the new name, and --server NAME");
   const std::string &old_name = args[1], &new_name = args[2];
   struct Kind {
     uint32_t list, button;
@@ -300,7 +300,7 @@ int export_command(std::vector<std::string> args) {
   std::string out = take_option(args, "--out", &missing);
   bool reports = take_flag(args, "--reports");
   if (missing || out.empty() || args.empty())
-    return fail("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
+    return usage_error("export takes --out FILE, optionally --reports, and SERVER:NAME (one or more)");
   const OutputFile target = output_file(out, "export.reg");
   if (!output_path_ready("--out", target.path)) return 1;
   return with_library([&](const Library& l, HWND screen) {
@@ -317,7 +317,7 @@ int export_command(std::vector<std::string> args) {
     for (const std::string& item : args) {
       size_t colon = item.find(':');
       if (colon == std::string::npos || colon == 0 || colon + 1 == item.size()) {
-        status = fail("export takes SERVER:NAME, not " + item);
+        status = usage_error("export takes SERVER:NAME, not " + item);
         break;
       }
       std::string server = item.substr(0, colon), name = item.substr(colon + 1);
@@ -373,7 +373,7 @@ int import_command(std::vector<std::string> args) {
   bool reports = take_flag(args, "--reports");
   const bool confirmed = take_confirmation(args);
   if (missing || server.empty() || args.size() != 1)
-    return fail("import takes FILE, --server NAME, --yes and optionally --reports");
+    return usage_error("import takes FILE, --server NAME, --yes and optionally --reports");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(args[0], ec))
     return fail(args[0] + ": cannot be read (" + windows_error(ERROR_FILE_NOT_FOUND) + "); nothing was imported");
@@ -403,7 +403,7 @@ int archives_command(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (missing || server.empty() || !args.empty()) return fail("archives takes only --server NAME");
+  if (missing || server.empty() || !args.empty()) return usage_error("archives takes only --server NAME");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     HWND list = listed(l, screen, kSourceItem, kArchiveList, 2);
@@ -419,7 +419,7 @@ int restore_archive_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   const bool yes = take_confirmation(args);
-  if (missing || server.empty() || args.size() != 1) return fail("restore-archive takes FILE, --server NAME and --yes to confirm");
+  if (missing || server.empty() || args.size() != 1) return usage_error("restore-archive takes FILE, --server NAME and --yes to confirm");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, server)) return 1;
     // The archive by its full path as listed, or by its file name.

@@ -96,7 +96,7 @@ bool take_server(std::vector<std::string>& args, std::string* server, const char
   bool missing = false;
   *server = take_option(args, "--server", &missing);
   if (missing || server->empty() || !args.empty()) {
-    fail(usage);
+    usage_error(usage);
     return false;
   }
   return true;
@@ -144,7 +144,7 @@ int update_agent(std::vector<std::string> args) {
   const bool no_libraries = take_flag(args, "--no-vnxlwa");
   std::vector<std::string> servers = take_options(args, "--server", &missing);
   if (missing || servers.empty() || !args.empty() || (no_restart && skip_if_running))
-    return fail("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
+    return usage_error("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
                 "--skip-if-running, and optionally --no-vnxlwa");
   Library l;
   l.print_status_lines = true;
@@ -169,7 +169,7 @@ int update_agent(std::vector<std::string> args) {
 int agent_command(std::vector<std::string> args) {
   static const char* usage = "agent takes start or stop and --server NAME";
   const std::string action = args.empty() ? "" : args.front();
-  if (action != "start" && action != "stop") return fail(usage);
+  if (action != "start" && action != "stop") return usage_error(usage);
   args.erase(args.begin());
   std::string server;
   if (!take_server(args, &server, usage)) return 1;
@@ -221,7 +221,7 @@ int remove_agent(std::vector<std::string> args) {
 int scout_command(std::vector<std::string> args) {
   const std::string action = args.size() == 1 ? args.front() : "";
   if (action != "status" && action != "install" && action != "update")
-    return fail("scout takes status, install or update");
+    return usage_error("scout takes status, install or update");
   Library l;
   l.print_status_lines = true;
   if (!start(&l)) return 1;

@@ -175,7 +175,7 @@ int list_in_picker(const Library& l, uint32_t tracking_id, const std::string& wh
 }
 
 int run_dn(Library& l, std::vector<std::string>& args) {
-  if (!args.empty()) return fail("ad dn takes no text");
+  if (!args.empty()) return usage_error("ad dn takes no text");
   Form form;
   open_form(l, kTrackingLists[0].id, "", &form);
   picker_step(IDCANCEL);
@@ -195,7 +195,7 @@ int run_schema(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string selector = take_option(args, "--selector", &missing);
   if (missing || !args.empty() || (selector != "1" && selector != "2"))
-    return fail("ad schema takes --selector 1 (attributes) or 2 (classes)");
+    return usage_error("ad schema takes --selector 1 (attributes) or 2 (classes)");
   return list_in_picker(l, selector == "1" ? kTrackingLists[2].id : kTrackingLists[1].id, "schema names");
 }
 
@@ -207,7 +207,7 @@ int run_objects(Library& l, std::vector<std::string>& args) {
   Format format;
   if (!take_format(args, &format)) return 1;
   if (missing || !args.empty() || kind == nullptr)
-    return fail("ad objects takes --kind users|groups|contacts|containers|any and optionally --base DN");
+    return usage_error("ad objects takes --kind users|groups|contacts|containers|any and optionally --base DN");
   Form form;
   open_form(l, kTrackingLists[0].id, "", &form);
   picker_step(kind->button, base.empty() ? 0 : IDC_PICKER_BASE, base);
@@ -219,13 +219,13 @@ int run_objects(Library& l, std::vector<std::string>& args) {
 int run_gpos(Library& l, std::vector<std::string>& args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  if (missing || !args.empty()) return fail("ad gpos takes optionally --server NAME");
+  if (missing || !args.empty()) return usage_error("ad gpos takes optionally --server NAME");
   if (!select_server(l, server)) return 1;
   return list_in_picker(l, kTrackingLists[3].id, "group policy objects");
 }
 
 int run_scp(Library& l, std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0] != "list") return fail("ad scp takes list");
+  if (args.size() != 1 || args[0] != "list") return usage_error("ad scp takes list");
   HWND screen = host::create_screen(kDirectoryScreenKey, "Directory");
   HWND points = add_list(screen, 100, kServicePointList);
   host::send_list_event(l.library, points);
@@ -259,7 +259,7 @@ int run_pick(Library& l, std::vector<std::string>& args) {
   bool objects = list == &kTrackingLists[0];
   if (missing || !args.empty() || list == nullptr || profile.empty() || chosen.empty() ||
       (objects != (kind != nullptr)) || (!objects && !base.empty()) || (exclude && list != &kTrackingLists[2]))
-    return fail("ad pick takes --profile NAME --list objects|classes|attributes|gpos --choose TEXT... "
+    return usage_error("ad pick takes --profile NAME --list objects|classes|attributes|gpos --choose TEXT... "
                 "[--server NAME]; objects take --kind KIND [--base DN], attributes may take --exclude");
   if (!select_server(l, server)) return 1;
   Form form;
@@ -309,9 +309,9 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
   const bool confirmed = take_confirmation(args);
   WindowOptions window;
   std::string error;
-  if (!take_window_options(args, &window, &error)) return fail(error);
+  if (!take_window_options(args, &window, &error)) return usage_error(error);
   if (missing || !args.empty() || server.empty())
-    return fail("ad rollback takes --server NAME [--hours N | --days N | --from DATE --to DATE] [--row N]... "
+    return usage_error("ad rollback takes --server NAME [--hours N | --days N | --from DATE --to DATE] [--row N]... "
                 "[--yes]");
   QuickReportScreen run;
   if (!run_quick_report(l, server, window, &run)) return 1;
@@ -388,7 +388,7 @@ int directory_command(std::vector<std::string> args) {
     host::unload_library(&l.library);
     return status;
   }
-  return fail("ad takes dn, schema, objects, gpos, scp, pick or rollback (vornix-console ad --help)");
+  return usage_error("ad takes dn, schema, objects, gpos, scp, pick or rollback (vornix-console ad --help)");
 }
 
 }  // namespace console

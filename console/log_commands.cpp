@@ -114,12 +114,12 @@ int logs_command(std::vector<std::string> args) {
   const bool confirmed = take_confirmation(args);
   std::string action = args.empty() ? "" : args[0];
   if (missing || server.empty() || (action != "list" && action != "delete" && action != "archive" && action != "restore"))
-    return fail("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
+    return usage_error("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
                 "restore also take the names of the log files");
   args.erase(args.begin());
   archived = archived || action == "restore";
-  if (action == "list" && !args.empty()) return fail("logs list takes no file names");
-  if (action != "list" && args.empty()) return fail("logs " + action + " takes one or more log file names");
+  if (action == "list" && !args.empty()) return usage_error("logs list takes no file names");
+  if (action != "list" && args.empty()) return usage_error("logs " + action + " takes one or more log file names");
   if (action == "archive" && archived) return fail("archived log files are restored, not archived again");
 
   Library l;

@@ -172,11 +172,11 @@ int email_config_command(std::vector<std::string> args) {
   const bool remove = take_flag(args, "--remove");
   const bool confirmed = take_confirmation(args);
   const bool changes = !smtp.empty() || !port.empty() || !security.empty() || !sender.empty() || password_given;
-  if (missing || servers.empty() || !args.empty() || (remove && changes)) return fail(usage);
+  if (missing || servers.empty() || !args.empty() || (remove && changes)) return usage_error(usage);
   int security_button = 0;
   for (int value = 0; value < 3 && !security.empty(); ++value)
     if (security == kSecurityNames[value]) security_button = kSecurityButtons[value];
-  if (!security.empty() && security_button == 0) return fail(usage);
+  if (!security.empty() && security_button == 0) return usage_error(usage);
   // The dialog refuses a port that is no number with its own message, but takes any number: one outside 1 to
   // 65535 is refused here, before the dialog is touched.
   const bool digits = !port.empty() && std::all_of(port.begin(), port.end(), [](char c) {
@@ -184,7 +184,7 @@ int email_config_command(std::vector<std::string> args) {
   });
   const unsigned long number = digits && port.size() <= 5 ? std::strtoul(port.c_str(), nullptr, 10) : 0;
   if (digits && (number < 1 || number > 65535))
-    return fail("--port takes a port number from 1 to 65535, not " + port + "; nothing was saved");
+    return usage_error("--port takes a port number from 1 to 65535, not " + port + "; nothing was saved");
   return with_library([&](const Library& l) {
     if (remove) return remove_settings(l, servers, confirmed);
     if (!changes) return show_settings(l, servers[0]);
@@ -202,7 +202,7 @@ int test_email_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   std::string to = take_option(args, "--to", &missing);
-  if (missing || server.empty() || to.empty() || !args.empty()) return fail("test-email takes --server NAME and --to ADDRESS");
+  if (missing || server.empty() || to.empty() || !args.empty()) return usage_error("test-email takes --server NAME and --to ADDRESS");
   return with_library([&](const Library& l) {
     ui::clear_journal();
     ui::script({"EMAIL_02", IDC_EMAIL_SEND_TEST, "", {}});
@@ -224,7 +224,7 @@ int test_email_command(std::vector<std::string> args) {
 int unattended_run_command(std::vector<std::string> args) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  if (missing || server.empty() || !args.empty()) return fail("unattended-run takes only --server NAME");
+  if (missing || server.empty() || !args.empty()) return usage_error("unattended-run takes only --server NAME");
   return with_library([&](const Library& l) {
     HWND screen = host::create_screen(kUnattendedScreenKey, "Unattended Run");
     if (!select_server(l, screen, kServerListItem, server)) return 1;

@@ -68,6 +68,8 @@ constexpr int kNavigationTreeItem = 100;
 
 using console::fail;
 using console::take_option;
+using console::usage_error;
+using console::usage_error_shown;
 
 bool start_library(host::Library* library, host::ServiceTable* table) {
   std::string error;
@@ -156,7 +158,7 @@ bool open_world(std::vector<std::string>& args) {
   bool missing = false;
   std::string folder = take_option(args, "--world", &missing);
   if (missing) {
-    fail("--world needs a folder");
+    usage_error("--world needs a folder");
     return false;
   }
   bool named = !folder.empty();
@@ -230,7 +232,7 @@ int run_demo(std::vector<std::string> args) {
   bool missing = false;
   std::string folder = take_option(args, "--world", &missing);
   if (!folder.empty()) args.insert(args.begin(), folder);
-  if (missing || args.size() > 1) return fail("demo takes at most one folder, as DIR or as --world DIR");
+  if (missing || args.size() > 1) return usage_error("demo takes at most one folder, as DIR or as --world DIR");
   bool temporary = args.empty();
   folder = temporary ? default_demo_folder() : args[0];
   std::error_code ec;
@@ -375,7 +377,7 @@ int run_sql_setup(std::vector<std::string> args) {
   std::vector<std::string> servers = console::take_options(args, "--server", &missing);
   std::string sql_server = take_option(args, "--sql-server", &missing);
   if (missing || servers.empty() || !args.empty())
-    return fail("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
+    return usage_error("sql-setup takes --server NAME (repeatable) and optionally --sql-server NAME");
   return console::sql_setup(servers, sql_server);
 }
 int run_sql_sizes(std::vector<std::string> args) {
@@ -384,7 +386,7 @@ int run_sql_sizes(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   console::Format format;
   if (!console::take_format(args, &format)) return 1;
-  if (missing || server.empty() || !args.empty()) return fail("sql-sizes takes --server NAME");
+  if (missing || server.empty() || !args.empty()) return usage_error("sql-sizes takes --server NAME");
   return console::sql_sizes(server, format);
 }
 int run_install_agent(std::vector<std::string> args) { return open_world(args) ? console::install_agent(args) : 1; }
@@ -857,7 +859,9 @@ void print_usage() {
       "--name=VALUE. Without --world DIR a command works on $QVMR7_WORLD, else on\n"
       "the demo network in the temporary folder's vornix-demo, made when missing.\n"
       "Dates and times are shown in local time, as the report views show them:\n"
-      "Sun Dec  6 10:00:00 2026.\n");
+      "Sun Dec  6 10:00:00 2026. The exit status is 0 when the command did what\n"
+      "it was asked, 1 when it failed and 2 when the command line is one it\n"
+      "cannot take.\n");
   for (size_t g = 0; g < std::size(kGroups); ++g) {
     std::printf("\n%s:\n", kGroups[g].heading);
     print_filled(kGroups[g].example, "  example: ", "      ");
@@ -895,7 +899,7 @@ const Command* nearest_command(const std::string& word) {
 
 int unknown_command(const std::string& word) {
   const Command* near = nearest_command(word);
-  return fail("unknown command '" + word + "'" +
+  return usage_error("unknown command '" + word + "'" +
               (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
 }
 
@@ -910,10 +914,9 @@ int refuse_unknown_option(const Command& command, const std::vector<std::string>
   for (const console::UsageOption& option : options) names.push_back(option.name);
   names.insert(names.end(), {"--help", "--verbose"});
   std::string near = console::nearest_word(word, names);
-  fail("unknown option '" + word + "'" +
+  return usage_error("unknown option '" + word + "'" +
        (near.empty() ? " (vornix-console help " + std::string(command.name) + " shows its options)"
                      : " (did you mean " + near + "?)"));
-  return 2;
 }
 
 // Ends the process once a command's work is done: its library was unloaded (its rows gave their records back,
@@ -947,12 +950,12 @@ int main(int argc, char** argv) {
       std::printf("vornix-console %s\n", VORNIX_CONSOLE_VERSION);
       return 0;
     }
-    return fail("no command given (try vornix-console --help)");
+    return usage_error("no command given (try vornix-console --help)");
   }
   // "help" alone is the general help; "help COMMAND" that command's.
   if (line.command == "help") {
     if (line.args.empty()) return print_usage(), 0;
-    if (line.args.size() > 1) return fail("help takes one command name");
+    if (line.args.size() > 1) return usage_error("help takes one command name");
     line.command = line.args[0];
     line.args.clear();
     line.help = true;
@@ -964,7 +967,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (int refused = refuse_unknown_option(command, line.args)) return refused;
-    end_process(command.run(line.args));
+    int status = command.run(line.args);
+    end_process(status != 0 && usage_error_shown() ? 2 : status);
   }
   return unknown_command(line.command);
 }

@@ -76,7 +76,7 @@ void read_server_state(const Library& l, HWND list, int row) {
 
 int menu_command(std::vector<std::string> args) {
   if (take_flag(args, "--list-controls")) {
-    if (!args.empty()) return fail("menu --list-controls takes nothing else");
+    if (!args.empty()) return usage_error("menu --list-controls takes nothing else");
     std::printf("Lists with a context menu (--list 0xID):\n");
     for (const MenuList& list : kMenuLists) std::printf("  %-36s %s\n", list.ids, list.name);
     return 0;
@@ -91,7 +91,7 @@ int menu_command(std::vector<std::string> args) {
   long position = choose.empty() ? -1 : std::strtol(choose.c_str(), &end, 10);
   if (missing || !parse_identifier(list_text, &id) || !args.empty() ||
       (!choose.empty() && (*end != '\0' || position < 0 || position >= static_cast<long>(host::MenuEntries().size()))))
-    return fail("menu takes --list 0xID, and may take --row NAME, --choose N (0 to 8) and --answer TEXT");
+    return usage_error("menu takes --list 0xID, and may take --row NAME, --choose N (0 to 8) and --answer TEXT");
   Library l;
   if (!start(&l)) return 1;
   struct Unload {

@@ -147,7 +147,7 @@ int listing_command(std::vector<std::string> args, const char* flag, const char*
   std::string name = take_option(args, flag, &missing);
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (missing || name.empty() || !args.empty()) return fail(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
+  if (missing || name.empty() || !args.empty()) return usage_error(std::string(command) + " takes " + flag + " NAME (and --world DIR)");
   Library l;
   if (!start(&l)) return 1;
   auto hosts = start_enterprise_hosts();
@@ -210,7 +210,7 @@ std::vector<std::unique_ptr<support::FakePipeAgent>> start_agent_pipes() {
 int enterprise_status_command(std::vector<std::string> args) {
   bool missing = false;
   std::string name = take_option(args, "--server", &missing);
-  if (missing || name.empty() || !args.empty()) return fail("enterprise-status takes --server NAME (and --world DIR)");
+  if (missing || name.empty() || !args.empty()) return usage_error("enterprise-status takes --server NAME (and --world DIR)");
   Library l;
   if (!start(&l)) return 1;
   auto hosts = start_enterprise_hosts();
@@ -246,7 +246,7 @@ int agent_stats_command(std::vector<std::string> args) {
   Format format;
   if (!take_format(args, &format)) return 1;
   if (missing || server.empty() || !args.empty() || (force && sibling))
-    return fail("agent-stats takes --server NAME and either --force or --sibling (and --world DIR)");
+    return usage_error("agent-stats takes --server NAME and either --force or --sibling (and --world DIR)");
   Library l;
   if (!start(&l)) return 1;
   auto pipes = start_agent_pipes();
@@ -304,7 +304,7 @@ int scan_range_command(std::vector<std::string> args) {
   if (!take_format(args, &format)) return 1;
   if (args.size() != 3 || !parse_prefix(args[0], octets) || !parse_number(args[1], &first) ||
       !parse_number(args[2], &last))
-    return fail("scan-range takes A.B.C FIRST LAST (and --world DIR), for example 127.0.0 1 20");
+    return usage_error("scan-range takes A.B.C FIRST LAST (and --world DIR), for example 127.0.0 1 20");
   Library l;
   if (!start(&l)) return 1;
   // The QVAWKQ server list's "Add New Server to Manage", its dialog's scan button, the scan dialog's fields
@@ -364,7 +364,7 @@ int agent_ip_command(std::vector<std::string> args) {
   std::string address = take_option(args, "--set", &missing);
   bool reset = take_flag(args, "--reset");
   if (missing || server.empty() || !args.empty() || (reset && !address.empty()))
-    return fail("agent-ip takes --server NAME and either --set A.B.C.D or --reset (and --world DIR)");
+    return usage_error("agent-ip takes --server NAME and either --set A.B.C.D or --reset (and --world DIR)");
   Library l;
   if (!start(&l)) return 1;
   HWND list = make_server_list(l);

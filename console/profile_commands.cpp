@@ -581,7 +581,7 @@ int profiles_command(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (missing || server.empty() || !args.empty()) return fail("profiles takes --server NAME");
+  if (missing || server.empty() || !args.empty()) return usage_error("profiles takes --server NAME");
   return with_session(server, [&](Session& s) { return run_profiles(s, format); });
 }
 
@@ -592,17 +592,17 @@ int profile_command(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   std::string type = take_option(args, "--type", &missing);
   const bool confirmed = take_confirmation(args);
-  if (missing || server.empty() || args.size() != 2) return fail(usage);
+  if (missing || server.empty() || args.size() != 2) return usage_error(usage);
   std::string action = args[0], name = args[1];
   if (action != "create" && action != "enable" && action != "disable" && action != "delete")
-    return fail("unknown profile action '" + action + "' (create, enable, disable or delete)");
+    return usage_error("unknown profile action '" + action + "' (create, enable, disable or delete)");
   if (action == "create") {
     bool known = false;
     for (const char* keyword : kTypeKeywords) known |= type == keyword;
     if (!known)
-      return fail("--type must be one of VNX_LOGIN_TRACK, VNX_FS_TRACK, VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT");
+      return usage_error("--type must be one of VNX_LOGIN_TRACK, VNX_FS_TRACK, VNX_FAILED_LOGIN, VNX_AD_EVENT, VNX_GPO_EVENT");
   } else if (!type.empty()) {
-    return fail("only profile create takes --type");
+    return usage_error("only profile create takes --type");
   }
   return with_session(server, [&](Session& s) {
     if (action == "create") return run_create(s, name, type, confirmed);
@@ -619,8 +619,8 @@ int profile_settings_command(std::vector<std::string> args) {
   std::string profile = take_option(args, "--profile", &missing);
   std::vector<Change> changes;
   std::string error;
-  if (!take_changes(args, &changes, &error)) return fail(error);
-  if (missing || server.empty() || profile.empty() || !args.empty()) return fail(usage);
+  if (!take_changes(args, &changes, &error)) return usage_error(error);
+  if (missing || server.empty() || profile.empty() || !args.empty()) return usage_error(usage);
   return with_session(server, [&](Session& s) { return run_settings(s, profile, changes); });
 }
 
@@ -640,7 +640,7 @@ int profile_list_command(std::vector<std::string> args) {
     if (!args.empty() && args[0] == k.name) kind = &k;
   if (missing || server.empty() || kind == nullptr || args.size() != 1 || (profile.empty() && !kind->server_wide) ||
       (available && kind->list != 0x602400F5))
-    return fail(usage);
+    return usage_error(usage);
   return with_session(server,
                       [&](Session& s) { return run_list(s, *kind, profile, added, removed, available, format); });
 }
@@ -651,7 +651,7 @@ int gpo_baseline_command(std::vector<std::string> args) {
   std::string server = take_option(args, "--server", &missing);
   std::string profile = take_option(args, "--profile", &missing);
   std::string path = take_option(args, "--path", &missing);
-  if (missing || server.empty() || profile.empty() || !args.empty()) return fail(usage);
+  if (missing || server.empty() || profile.empty() || !args.empty()) return usage_error(usage);
   return with_session(server, [&](Session& s) { return run_baseline(s, profile, path); });
 }
 

@@ -401,8 +401,8 @@ int quick_report(std::vector<std::string> args) {
   WindowOptions window;
   std::string error;
   bool window_given = take_window_options(args, &window, &error);
-  if (missing || !args.empty() || server.empty()) return fail(usage);
-  if (!window_given) return fail(error);
+  if (missing || !args.empty() || server.empty()) return usage_error(usage);
+  if (!window_given) return usage_error(error);
   if (!output_path_ready("--csv", csv)) return 1;
 
   Library l;
@@ -429,7 +429,7 @@ int custom_report(std::vector<std::string> args) {
   std::string csv = take_option(args, "--csv", &missing);
   std::vector<std::string> patterns = take_options(args, "--profile", &missing);
   if (missing || !args.empty() || server.empty() || patterns.empty())
-    return fail("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
+    return usage_error("custom-report takes --server NAME --profile PATTERN... [--csv OUT]");
   if (!output_path_ready("--csv", csv)) return 1;
   Library l;
   if (!start(&l)) return 1;

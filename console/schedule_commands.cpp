@@ -151,7 +151,7 @@ bool add_run_time(const Library& l, const ScheduleScreen& s, const std::string& 
   char extra = 0;
   int day_at = day_row(s.days, day);
   if (day_at < 0 || std::sscanf(time.c_str(), "%u:%u%c", &hour, &minute, &extra) != 2) {
-    fail("'" + at + "' is no run time: DAY HH:MM, DAY being Everyday, Sundays to Saturdays or 1st to 31st" +
+    usage_error("'" + at + "' is no run time: DAY HH:MM, DAY being Everyday, Sundays to Saturdays or 1st to 31st" +
          nothing_saved);
     return false;
   }
@@ -261,7 +261,7 @@ int on_server(std::vector<std::string>& args, const char* command, Job job) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
   if (missing || server.empty())
-    return fail(std::string(command) + " takes --server NAME (vornix-console " + command + " --help)");
+    return usage_error(std::string(command) + " takes --server NAME (vornix-console " + command + " --help)");
   Library l;
   if (!start(&l)) return 1;
   int status = job(l, server);
@@ -276,7 +276,7 @@ int schedules_command(std::vector<std::string> args) {
   Format format;
   if (!take_format(args, &format)) return 1;
   return on_server(args, "schedules", [&](const Library& l, const std::string& server) {
-    if (!args.empty()) return fail("schedules takes --server NAME and optionally --graphical");
+    if (!args.empty()) return usage_error("schedules takes --server NAME and optionally --graphical");
     ScheduleScreen s = {};
     int status = open_screen(l, server, graphical, &s) ? list_schedules(l, s, server, format) : 1;
     close_screen(l, s);
@@ -305,7 +305,7 @@ int schedule_command(std::vector<std::string> args) {
                         !o.hours.empty() || o.server_emails || o.disabled;
     if (missing || args.size() != (rename ? 3u : 2u) || !(save || rename || remove) || (!save && save_options) ||
         (remove && o.replace) || (!o.days.empty() && !o.hours.empty()))
-      return fail("schedule takes save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled] [--replace], "
+      return usage_error("schedule takes save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled] [--replace], "
                   "delete NAME, or rename OLD NEW [--replace]; with --graphical, save takes --definition NAME..., "
                   "--email ADDRESS..., [--server-emails] and --days N or --hours N");
     ScheduleScreen s = {};
@@ -323,7 +323,7 @@ int saved_reports_command(std::vector<std::string> args) {
   Format format;
   if (!take_format(args, &format)) return 1;
   return on_server(args, "saved-reports", [&](const Library& l, const std::string& server) {
-    if (!args.empty()) return fail("saved-reports takes only --server NAME");
+    if (!args.empty()) return usage_error("saved-reports takes only --server NAME");
     ScheduleScreen s = {}, g = {};
     int status = open_screen(l, server, false, &s) && open_screen(l, server, true, &g) ? 0 : 1;
     if (status == 0) {
@@ -351,7 +351,7 @@ int saved_reports_command(std::vector<std::string> args) {
 
 int run_saved_report_command(std::vector<std::string> args) {
   return on_server(args, "run-saved-report", [&](const Library& l, const std::string& server) {
-    if (args.size() != 1) return fail("run-saved-report takes --server NAME and the report's name");
+    if (args.size() != 1) return usage_error("run-saved-report takes --server NAME and the report's name");
     const std::string& report = args[0];
     ScheduleScreen s = {};
     int status = 1;
@@ -396,7 +396,7 @@ bool add_chart(const Library& l, HWND screen, HWND graph_tree, HWND kinds, HWND 
   unsigned group = 0, selection = 0;
   int used = 0;
   if (std::sscanf(pick.c_str(), "%u:%u:%n", &group, &selection, &used) != 2 || used == 0) {
-    fail("--chart takes GROUP:SELECTION:KIND, not " + pick);
+    usage_error("--chart takes GROUP:SELECTION:KIND, not " + pick);
     return false;
   }
   const std::string kind = pick.substr(static_cast<size_t>(used));
@@ -405,7 +405,7 @@ bool add_chart(const Library& l, HWND screen, HWND graph_tree, HWND kinds, HWND 
       std::atoi(kind.c_str()) < row_count(kinds))
     kind_row = std::atoi(kind.c_str());
   if (kind_row < 0) {
-    fail("no chart kind " + kind + " (0 to " + std::to_string(row_count(kinds) - 1) + ", or " + row_text(kinds, 0) +
+    usage_error("no chart kind " + kind + " (0 to " + std::to_string(row_count(kinds) - 1) + ", or " + row_text(kinds, 0) +
          " ...)");
     return false;
   }
@@ -433,7 +433,7 @@ int graph_definition_command(std::vector<std::string> args) {
     size_t operands = action == "default" ? 1 : 2;
     if (missing || args.size() != operands || (action != "save" && action != "default" && action != "delete") ||
         (action == "delete") != picks.empty())
-      return fail("graph-definition takes save NAME --chart G:S:KIND..., default --chart G:S:KIND..., or delete NAME");
+      return usage_error("graph-definition takes save NAME --chart G:S:KIND..., default --chart G:S:KIND..., or delete NAME");
     if (action == "delete") {
       ScheduleScreen g = {};
       int status = 1;

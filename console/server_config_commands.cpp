@@ -259,7 +259,7 @@ template <typename Job>
 int with_library(std::vector<std::string>& args, const char* usage, bool needs_server, Job job) {
   bool missing = false;
   std::string server = take_option(args, "--server", &missing);
-  if (missing || (needs_server && server.empty())) return fail(usage);
+  if (missing || (needs_server && server.empty())) return usage_error(usage);
   Library l;
   if (!start(&l)) return 1;
   int status = job(l, server);
@@ -363,7 +363,7 @@ int settings_command(std::vector<std::string> args) {
   Format format;
   if (!take_format(args, &format)) return 1;
   return with_library(args, "settings takes --server NAME", true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail("settings takes only --server NAME");
+    if (!args.empty()) return usage_error("settings takes only --server NAME");
     // People get each form under its key; scripts one list whose rows name their key.
     Listing all{"", {"key", "name", "field", "value"}, {}};
     auto add = [&](const char* key, bool sibling) {
@@ -426,7 +426,7 @@ int setting_command(std::vector<std::string> args) {
                       "or 0xID)";
   return with_library(args, usage, true, [&](Library& l, const std::string& server) {
     std::string action = args.empty() ? "" : args[0];
-    if ((action != "get" || args.size() != 2) && (action != "set" || args.size() != 3)) return fail(usage);
+    if ((action != "get" || args.size() != 2) && (action != "set" || args.size() != 3)) return usage_error(usage);
     uint32_t id = 0;
     const Setting* setting = setting_named(args[1], &id);
     if (setting == nullptr) return fail("no setting named " + args[1] + " (settings --server " + server + " lists them)");
@@ -434,7 +434,7 @@ int setting_command(std::vector<std::string> args) {
     if (action == "set") {
       const std::string& value = args[2];
       if (setting->number && !is_whole_number(value))
-        return fail(label + " takes a whole number, not '" + value + "'; nothing was written");
+        return usage_error(label + " takes a whole number, not '" + value + "'; nothing was written");
       // The form with the one field: the user types the value and presses Save.
       Screen s = open_screen(l, "Server Configuration");
       if (!select_server(s, server, setting->sibling)) {
@@ -458,7 +458,7 @@ int setting_command(std::vector<std::string> args) {
 
 int set_field_command(std::vector<std::string> args) {
   if (take_flag(args, "--list-controls")) {
-    if (!args.empty()) return fail("set --list-controls takes nothing else");
+    if (!args.empty()) return usage_error("set --list-controls takes nothing else");
     // The fields whose value set reads back from each server, as setting names them; others go to the library as given.
     std::printf("Fields set reads back (--field 0xID; setting takes the ID or the name):\n");
     for (const Setting& setting : kSettings) {
@@ -480,7 +480,7 @@ int set_field_command(std::vector<std::string> args) {
   unsigned long id = std::strtoul(field_text.c_str(), &end, 16);
   if (missing || servers.empty() || !has_value || field_text.rfind("0x", 0) != 0 || *end != '\0' || id == 0 ||
       id > 0xFFFFFFFFul || !args.empty())
-    return fail("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
+    return usage_error("set takes --server NAME (repeatable), --field 0xID and --value TEXT");
   uint32_t field = static_cast<uint32_t>(id);
   Library l;
   if (!start(&l)) return 1;
@@ -679,11 +679,11 @@ int add_remove_command(std::vector<std::string>& args, const char* usage, const 
   bool missing = false;
   std::vector<std::string> added = take_options(args, "--add", &missing);
   std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
+  if (missing) return usage_error(usage);
   // The domain's containers come from the directory, and the saved containers are published to it.
   if (e.list == kFormContainers && !start_directory_of_world()) return 1;
   return with_library(args, usage, true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail(usage);
+    if (!args.empty()) return usage_error(usage);
     Edited after;
     int status = edit_list(l, server, e, added, removed, &after);
     if (after.listed) std::printf("%s: %s\n", naming(heading, server).c_str(), joined(after.rows).c_str());
@@ -703,10 +703,10 @@ int departments_command(std::vector<std::string> args) {
   std::string hosted = take_option(args, "--host", &missing);
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (missing) return fail(usage);
+  if (missing) return usage_error(usage);
   return with_library(args, usage, !known, [&](Library& l, const std::string& server) {
     if (!args.empty() || (known && (!server.empty() || !added.empty() || !left.empty() || !hosted.empty())))
-      return fail(usage);
+      return usage_error(usage);
     Edited after;
     if (known) {
       // Every known server is asked for the departments it hosts or reports to.
@@ -738,7 +738,7 @@ int enterprise_hosts_command(std::vector<std::string> args) {
   std::vector<std::string> included = take_options(args, "--include", &missing);
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (missing || !args.empty()) return fail(usage);
+  if (missing || !args.empty()) return usage_error(usage);
   return with_library(args, usage, false, [&](Library& l, const std::string&) {
     // Listed: the hosts the console keeps, then those its known servers report to.
     Edited after;
@@ -773,7 +773,7 @@ bool add_sibling_entry(Screen& s, HWND list, HWND field, const std::vector<HWND>
     char tail = 0;
     if (std::sscanf(entry.c_str(), "%u.%u.%u.%u-%u.%u.%u.%u%c", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5], &a[6], &a[7],
                     &tail) != 8) {
-      fail("'" + entry + "' is no range: give it as A.B.C.D-E.F.G.H");
+      usage_error("'" + entry + "' is no range: give it as A.B.C.D-E.F.G.H");
       return false;
     }
     for (size_t i = 0; i < 8; ++i) SetWindowTextA(octets[i], std::to_string(a[i]).c_str());
@@ -795,7 +795,7 @@ std::string range_row(const std::string& entry) {
 int edit_sibling_lists(std::vector<std::string>& args, const char* usage, const std::vector<SiblingList>& lists,
                        const std::vector<std::string>& removed, bool ranges) {
   return with_library(args, usage, true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail(usage);
+    if (!args.empty()) return usage_error(usage);
     Screen s = open_screen(l, "QVAWKQ Server Configuration");
     if (!select_server(s, server, true)) {
       close_screen(s);
@@ -834,7 +834,7 @@ int edit_one_sibling_list(std::vector<std::string>& args, const char* usage, con
   bool missing = false;
   SiblingList list = {label, id, take_options(args, "--add", &missing)};
   std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
+  if (missing) return usage_error(usage);
   return edit_sibling_lists(args, usage, {list}, removed, ranges);
 }
 
@@ -846,7 +846,7 @@ int qvawkq_groups_command(std::vector<std::string> args) {
   SiblingList allowed = {"Allowed groups", kAllowedGroups, take_options(args, "--allow", &missing)};
   SiblingList excluded = {"Excluded groups", kExcludedGroups, take_options(args, "--exclude", &missing)};
   std::vector<std::string> removed = take_options(args, "--remove", &missing);
-  if (missing) return fail(usage);
+  if (missing) return usage_error(usage);
   return edit_sibling_lists(args, usage, {allowed, excluded}, removed, false);
 }
 
@@ -918,16 +918,16 @@ int qvawkq_hours_command(std::vector<std::string> args) {
   std::string wanted_hours = take_option(args, "--set", &missing);
   std::vector<std::string> labels = take_options(args, "--click", &missing);
   std::vector<int> wanted, clicks;
-  if (missing || (has_set && !labels.empty())) return fail(usage);
+  if (missing || (has_set && !labels.empty())) return usage_error(usage);
   if (has_set && wanted_hours != "none" && !parse_hours(wanted_hours, &wanted))
-    return fail("'" + wanted_hours + "' is no set of hours (DAYS HOURS; ... as Mon-Fri 08-17; Sat 09, or none)");
+    return usage_error("'" + wanted_hours + "' is no set of hours (DAYS HOURS; ... as Mon-Fri 08-17; Sat 09, or none)");
   for (const std::string& label : labels) {
     int item = label_item(label);
-    if (item == 0) return fail("'" + label + "' is no heading or hour label of the grid");
+    if (item == 0) return usage_error("'" + label + "' is no heading or hour label of the grid");
     clicks.push_back(item);
   }
   return with_library(args, usage, true, [&](Library& l, const std::string& server) {
-    if (!args.empty()) return fail(usage);
+    if (!args.empty()) return usage_error(usage);
     Screen s = open_screen(l, "QVAWKQ Server Configuration");
     if (!select_server(s, server, true)) {
       close_screen(s);

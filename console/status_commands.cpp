@@ -130,7 +130,7 @@ void write_status_lines(const Library& l, HWND list, const std::vector<int>& row
 int servers_command(std::vector<std::string> args) {
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (!args.empty()) return fail("servers takes no arguments besides --format and --world DIR");
+  if (!args.empty()) return usage_error("servers takes no arguments besides --format and --world DIR");
   Library l;
   if (!start(&l)) return 1;
   Listing listing{"Known servers of " + world::console_machine() + ":", {"name", "address"}, {},
@@ -143,7 +143,7 @@ int servers_command(std::vector<std::string> args) {
 }
 
 int add_server_command(std::vector<std::string> args) {
-  if (args.size() != 1 || args[0].empty()) return fail("add-server takes one server name (and --world DIR)");
+  if (args.size() != 1 || args[0].empty()) return usage_error("add-server takes one server name (and --world DIR)");
   const std::string& name = args[0];
   Library l;
   if (!start(&l)) return 1;
@@ -176,8 +176,8 @@ int server_status_command(std::vector<std::string> args) {
   bool missing = false;
   std::vector<std::string> servers = take_options(args, "--server", &missing);
   std::string out = take_option(args, "--out", &missing);
-  if (missing) return fail("--server and --out each need a value");
-  if (!args.empty()) return fail("server-status takes only --server NAME (repeated) and --out FILE");
+  if (missing) return usage_error("--server and --out each need a value");
+  if (!args.empty()) return usage_error("server-status takes only --server NAME (repeated) and --out FILE");
   if (!output_path_ready("--out", out)) return 1;
   Library l;
   if (!start(&l)) return 1;
@@ -228,7 +228,7 @@ constexpr DrawnControl kDrawnControls[] = {
 
 int draw_command(std::vector<std::string> args) {
   if (take_flag(args, "--list-controls")) {
-    if (!args.empty()) return fail("draw --list-controls takes nothing else");
+    if (!args.empty()) return usage_error("draw --list-controls takes nothing else");
     std::printf("Owner-drawn controls (--control 0xID):\n");
     for (const DrawnControl& control : kDrawnControls) std::printf("  %-36s %s\n", control.ids, control.name);
     return 0;
@@ -239,12 +239,12 @@ int draw_command(std::vector<std::string> args) {
   std::string png = take_option(args, "--png", &missing);
   std::string caption = take_option(args, "--text", &missing);
   bool checked = take_flag(args, "--checked");
-  if (missing) return fail("--control, --server, --text and --png each need a value");
+  if (missing) return usage_error("--control, --server, --text and --png each need a value");
   if (!args.empty())
-    return fail("draw takes only --control 0xID, --server NAME, --text CAPTION, --checked and --png OUT");
+    return usage_error("draw takes only --control 0xID, --server NAME, --text CAPTION, --checked and --png OUT");
   uint32_t id = 0;
-  if (!parse_identifier(control, &id)) return fail("--control needs a control identifier in hexadecimal, as 0x602220C8");
-  if (png.empty()) return fail("--png OUT names the picture to write");
+  if (!parse_identifier(control, &id)) return usage_error("--control needs a control identifier in hexadecimal, as 0x602220C8");
+  if (png.empty()) return usage_error("--png OUT names the picture to write");
   Library l;
   if (!start(&l)) return 1;
   HWND list = make_server_list(l);

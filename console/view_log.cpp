@@ -74,9 +74,9 @@ int view_log(std::vector<std::string> args) {
   bool archived = take_flag(args, "--archived");
   Format format;
   if (!take_format(args, &format)) return 1;
-  if (!csv.empty() && format != Format::kTable) return fail("view-log takes either --csv OUT or --format csv|json");
+  if (!csv.empty() && format != Format::kTable) return usage_error("view-log takes either --csv OUT or --format csv|json");
   if (missing || server.empty() || args.empty())
-    return fail("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
+    return usage_error("view-log takes --server NAME, one or more log files and optionally --archived and --csv OUT");
   if (!output_path_ready("--csv", csv)) return 1;
   Library l;
   if (!start(&l)) return 1;

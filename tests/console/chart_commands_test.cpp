@@ -233,7 +233,7 @@ TEST_F(ChartCommands, ReportDefinitionsAreListedRetypedAndDeletedOnlyWhenConfirm
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(support::read_whole_file(file), "[Shares]\r\nREPORT_TYPE=VERTICAL\r\nAUTHOR_SAM=jsmith\r\n\r\n[Audit]\r\nREPORT_TYPE=AccessEnum\r\n");
   r = run("report-definitions set-type Shares tabular");
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 2);
 
   r = run("report-definitions delete Audit");
   EXPECT_EQ(r.exit_code, 1);

@@ -329,7 +329,7 @@ TEST_F(ConsoleOnDemo, TheEnterpriseHostAnswersItsStatusItsServersAndItsAlertAgen
 // A mistyped command is named with the nearest one; help COMMAND is the command's own help.
 TEST_F(ConsoleOnDemo, MistypedCommandsAreNamedWithTheNearestOneAndHelpNamesACommand) {
   Outcome typo = console("profils --world WORLD");
-  EXPECT_EQ(typo.exit_code, 1);
+  EXPECT_EQ(typo.exit_code, 2);
   EXPECT_EQ(typo.output, "vornix-console: unknown command 'profils' (did you mean profiles?)\n");
   Outcome far = console("frobnicate");
   EXPECT_EQ(far.output.find("did you mean"), std::string::npos) << far.output;

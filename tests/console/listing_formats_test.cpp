@@ -96,7 +96,7 @@ TEST_F(ConsoleListings, ProfilesAndSettingsOfAServer) {
   EXPECT_EQ((*path)["value"], "VNXLOGS$");
   support::ProgramRun yaml =
       support::run_program(VORNIX_CONSOLE_PATH, "settings --server SRV01 --format yaml --world '" + world_ + "'");
-  EXPECT_EQ(yaml.exit_code, 1);
+  EXPECT_EQ(yaml.exit_code, 2);
   EXPECT_EQ(yaml.output.find("VNXLOGS"), std::string::npos) << yaml.output;
 }
 

@@ -60,7 +60,7 @@ TEST_F(ConsoleLogs, FilesAreListedArchivedRestoredAndDeletedByName) {
   }
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end(),
                              [](const auto& a, const auto& b) { return a.first < b.first; }));
-  EXPECT_EQ(run("logs list --server SRV01 --format yaml").exit_code, 1);
+  EXPECT_EQ(run("logs list --server SRV01 --format yaml").exit_code, 2);
 
   // No archive folder yet, and later an empty one: nothing to list, which is no failure.
   const std::string no_archived = "Archived log files of SRV01: 0\n  (none)\n";

@@ -81,7 +81,7 @@ TEST_F(ConsoleMail, SettingsSavedToEveryServerRefusedWhenIncompleteAndRemovedWhe
   // A number that is no port is refused before anything is typed.
   for (const char* port : {"70000", "0"}) {
     refused = run(both + " --port " + port);
-    EXPECT_EQ(refused.exit_code, 1) << port;
+    EXPECT_EQ(refused.exit_code, 2) << port;
     EXPECT_TRUE(has(refused.output, "--port takes a port number from 1 to 65535")) << refused.output;
     EXPECT_EQ(registry(), before);
   }

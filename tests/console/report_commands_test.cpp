@@ -215,15 +215,18 @@ TEST_F(ReportCommands, QuickReportCustomReportAndViewLogShowTheSameCells) {
 }
 
 TEST_F(ReportCommands, BadInputGetsOneLineAndAFailingExitCode) {
-  for (const char* args : {"quick-report --server SRV01 --days 0", "quick-report --server SRV01 --days 2 --hours 3",
-                           "quick-report --server SRV01 --from 2026-12-05",
-                           "quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04",
-                           "quick-report --server SRV09 --days 1", "custom-report --server SRV01",
-                           // An output path whose folder is missing fails before any log file is read.
-                           "quick-report --server SRV01 --days 4 --csv /nonexistent/dir/q.csv",
-                           "graphical-report --server SRV01 --chart 1400:4:0 --html /nonexistent/x"}) {
+  // A command line the command cannot take exits with 2, a failure with 1.
+  const std::vector<std::pair<const char*, int>> cases = {
+      {"quick-report --server SRV01 --days 0", 2}, {"quick-report --server SRV01 --days 2 --hours 3", 2},
+      {"quick-report --server SRV01 --from 2026-12-05", 2},
+      {"quick-report --server SRV01 --from 2026-12-05 --to 2026-12-04", 2}, {"custom-report --server SRV01", 2},
+      {"quick-report --server SRV09 --days 1", 1},
+      // An output path whose folder is missing fails before any log file is read.
+      {"quick-report --server SRV01 --days 4 --csv /nonexistent/dir/q.csv", 1},
+      {"graphical-report --server SRV01 --chart 1400:4:0 --html /nonexistent/x", 1}};
+  for (const auto& [args, exit_code] : cases) {
     Outcome r = run(args);
-    EXPECT_EQ(r.exit_code, 1) << args;
+    EXPECT_EQ(r.exit_code, exit_code) << args;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << args << "\n" << r.output;
   }
   Outcome unwritable = run("quick-report --server SRV01 --days 4 --csv /nonexistent/dir/q.csv");

@@ -74,8 +74,8 @@ TEST_F(ConsoleServerConfig, TheQvawkqListsAndHoursOfAQvawkqServer) {
   EXPECT_EQ(ok("qvawkq-hours --server SRV01 --click noon --click Sat"),
             "Permitted hours of SRV01: Sun 12; Mon 08 09 12; Tue 08 09 12; Wed 08 09 12; Thu 08 09 12; Fri 08 09 12; "
             "Sat 00 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18 19 20 21 22 23\n");
-  EXPECT_EQ(run("qvawkq-hours --server SRV01 --set 'Mon 25'").exit_code, 1);
-  EXPECT_EQ(run("qvawkq-hours --server SRV01 --click 13pm").exit_code, 1);
+  EXPECT_EQ(run("qvawkq-hours --server SRV01 --set 'Mon 25'").exit_code, 2);
+  EXPECT_EQ(run("qvawkq-hours --server SRV01 --click 13pm").exit_code, 2);
 
   EXPECT_EQ(ok("qvawkq-groups --server SRV01 --allow 'Help Desk' --exclude 'Domain Admins'"),
             "Allowed groups of SRV01: Help Desk\nExcluded groups of SRV01: Domain Admins\n");

@@ -31,7 +31,7 @@ TEST_F(ConsoleSettings, EverySettingIsListedAndAClampedValueIsWhatTheRegistryFil
   // Text that is no number is refused before anything is written; so is an unknown name.
   const std::string before = file(hive);
   support::ProgramRun refused = run("setting set 0x603800CB 12abc");
-  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.exit_code, 2);
   EXPECT_TRUE(has(refused.output, "LogTransferFrequency (0x603800CB) takes a whole number, not '12abc'; nothing was "
                                   "written"))
       << refused.output;
@@ -70,7 +70,7 @@ TEST_F(ConsoleSettings, SetAppliesAFieldToTheSelectedServersOrRefusesItWithTheBo
   EXPECT_EQ(set("--server SRV01 --field 0x60180001 --value SRV09").output,
             "0x60180001: result 1 (accepted without being written)\n");
   EXPECT_EQ(set("--server SRV01 --field 0x1234 --value x").exit_code, 1);
-  EXPECT_EQ(set("--server SRV01 --field 6038008B --value x").exit_code, 1) << "the field is given as 0xID";
+  EXPECT_EQ(set("--server SRV01 --field 6038008B --value x").exit_code, 2) << "the field is given as 0xID";
 
   // The fields set reads back, listed with both identifiers and their names; those of the server form appear
   // with the same name and identifier in what settings shows.
