@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "bench/ratio_reporter.h"
@@ -20,6 +19,7 @@
 #include "host/host.h"
 #include "host/list_item.h"
 #include "sim/directory_server.h"
+#include "sim/soak_world.h"
 #include "sim/world_builder.h"
 #include "win32/ui_script.h"
 
@@ -29,20 +29,6 @@ constexpr int kUsers = 20000;
 const std::string kBase = std::string("OU=Bulk,") + support::kDemoDomainDn;
 HWND g_list;
 std::string g_ldapsearch;
-
-// The host's list keeps each row with its own copy of the record, as the host does.
-uintptr_t WINAPI keep_row(HWND window, HTREEITEM, HTREEITEM, const char* text, int image, int, uintptr_t, uintptr_t*,
-                          void* record, uintptr_t) {
-  void* copy = reinterpret_cast<void*>(alloc_memory_for_list());
-  std::memcpy(copy, record, kListItemBytes);
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-  row.iItem = static_cast<int>(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0));
-  row.pszText = const_cast<char*>(text);
-  row.iImage = image;
-  row.lParam = reinterpret_cast<LPARAM>(copy);
-  return static_cast<uintptr_t>(SendMessageA(window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
-}
 
 // The rows go back to the library, as a list that is cleared before the next search hands them back.
 void clear_list() {
@@ -84,7 +70,8 @@ int main(int argc, char** argv) {
   support::DirectoryServer directory(world, "SRV01", support::bulk_users_ldif(kUsers));
   world.open();
   host::ServiceTable table = host::make_service_table();
-  table[kHostInsertItem] = reinterpret_cast<uintptr_t>(&keep_row);
+  // The host's list keeps each row with its own copy of the record, as the host does.
+  table[kHostInsertItem] = reinterpret_cast<uintptr_t>(&support::keep_soak_row);
   if (establish_tables(6, table.data()) != 1) return 1;
   HWND screen = host::create_screen(40, "Directory");
   g_list = host::add_control(screen, 100, WC_LISTVIEWA, "", host::ControlSpec{0x101400A3, kDescriptorListView});

@@ -22,6 +22,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "bench/unavoidable_work.h"
+#include "console/list_view.h"
 #include "console/substitute_host.h"
 #include "config/registry.h"
 #include "host/exports.h"
@@ -99,10 +100,7 @@ void start_library(host::ServiceTable& table) {
   g_library.quiet_mode = 1;
   HWND servers_screen = host::create_screen(2, "Servers");
   HWND servers = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT;
-  row.pszText = const_cast<char*>("SRV01");
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  support::append_row(servers, "SRV01");
   ui::click_row(servers, 0);
   g_screen = host::create_screen(3, "Quick Report");
   host::ControlSpec layout;

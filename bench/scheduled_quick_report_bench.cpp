@@ -20,6 +20,7 @@
 #include "config/registry.h"
 #include "config/unattended_run.h"
 #include "console/linked_library.h"
+#include "console/list_view.h"
 #include "console/substitute_host.h"
 #include "host/exports.h"
 #include "host/host.h"
@@ -107,10 +108,7 @@ int main(int argc, char** argv) {
   g_library.quiet_mode = 1;
   HWND servers_screen = host::create_screen(2, "Servers");
   HWND servers = host::add_control(servers_screen, 200, WC_LISTVIEWA, "", host::ControlSpec{});
-  LVITEMA row = {};
-  row.mask = LVIF_TEXT;
-  row.pszText = const_cast<char*>("SRV01");
-  SendMessageA(servers, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+  support::append_row(servers, "SRV01");
   ui::click_row(servers, 0);
   g_library.main_server_list = servers;
   HWND screen = host::create_screen(3, "Unattended");
