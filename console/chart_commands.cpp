@@ -319,7 +319,7 @@ int chart(std::vector<std::string> args) {
   int width = 800, height = 600;
   if (missing || server.empty() || !parse_number(group_text, &group) || !parse_number(selection_text, &selection))
     return usage_error("chart takes --server NAME --group G --selection S [window options] [--kind K] [--size WxH] "
-                "[--png OUT] [--counts]");
+                       "[--png OUT] [--counts]");
   const ChartEntry* chart = chart_named(group, selection);
   if (chart == nullptr) return fail("no chart is group " + group_text + ", selection " + selection_text);
   if (!parse_size(size_text, &width, &height)) return usage_error("--size takes WIDTHxHEIGHT, each from 100 to 4000");
@@ -332,7 +332,7 @@ int chart(std::vector<std::string> args) {
   if (kind < 0) {
     release_report(l, &run);
     return usage_error("--kind takes 0 to " + std::to_string(row_count(a.kinds) - 1) + " or a kind's name (" +
-                kind_names(a.kinds) + ")");
+                       kind_names(a.kinds) + ")");
   }
   chartdir::forget_last_legend();
   pick_chart(l, a, *chart, kind);
@@ -364,7 +364,7 @@ int graphical_report(std::vector<std::string> args) {
   int width = 800, height = 600;
   if (missing || server.empty() || charts.empty() || html.empty())
     return usage_error("graphical-report takes --server NAME [window options] --chart GROUP:SELECTION:KIND... --html OUT "
-                "[--size WxH]");
+                       "[--size WxH]");
   if (!parse_size(size_text, &width, &height)) return usage_error("--size takes WIDTHxHEIGHT, each from 100 to 4000");
   if (!output_path_ready("--html", html)) return 1;
   struct Pick {
@@ -391,7 +391,7 @@ int graphical_report(std::vector<std::string> args) {
     if (kind < 0) {
       release_report(l, &run);
       return usage_error("--chart " + p.kind + ": the kind is 0 to " + std::to_string(row_count(a.kinds) - 1) +
-                  " or one of " + kind_names(a.kinds));
+                         " or one of " + kind_names(a.kinds));
     }
     pick_chart(l, a, *p.chart, kind);
     press(l, a.screen, a.add_button);
@@ -458,7 +458,7 @@ int report_definitions(std::vector<std::string> args) {
   if (missing || args.size() != operands + 1 || (!tiles.empty() && action != "list") || (yes && action != "delete") ||
       (formatted && action != "list"))
     return usage_error("report-definitions takes list [--tiles DIR] [--format table|csv|json] [--wide], set-type NAME TYPE or "
-                "delete NAME [--yes]");
+                       "delete NAME [--yes]");
   const char* types[] = {"basic", "accessenum", "vertical"};
   if (action == "set-type" && std::none_of(std::begin(types), std::end(types), [&](const char* t) {
         return strcasecmp(t, args[2].c_str()) == 0;

@@ -242,7 +242,7 @@ int copy_profiles_command(std::vector<std::string> args) {
   bool overwrite = take_flag(args, "--overwrite");
   if (missing || from.empty() || profiles.empty() || to.empty() || !args.empty())
     return usage_error("copy-profiles takes --from SERVER, --profile NAME (repeatable), --to SERVER (repeatable) and "
-                "optionally --overwrite");
+                       "optionally --overwrite");
   return with_library([&](const Library& l, HWND screen) {
     if (!select_server(l, screen, kServersItem, from)) return 1;
     HWND source = listed(l, screen, kSourceItem, kProfileList);

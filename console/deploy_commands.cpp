@@ -145,7 +145,7 @@ int update_agent(std::vector<std::string> args) {
   std::vector<std::string> servers = take_options(args, "--server", &missing);
   if (missing || servers.empty() || !args.empty() || (no_restart && skip_if_running))
     return usage_error("update-agent takes --server NAME (repeatable) and at most one of --no-restart and "
-                "--skip-if-running, and optionally --no-vnxlwa");
+                       "--skip-if-running, and optionally --no-vnxlwa");
   Library l;
   l.print_status_lines = true;
   if (!start(&l)) return 1;

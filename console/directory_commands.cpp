@@ -260,7 +260,7 @@ int run_pick(Library& l, std::vector<std::string>& args) {
   if (missing || !args.empty() || list == nullptr || profile.empty() || chosen.empty() ||
       (objects != (kind != nullptr)) || (!objects && !base.empty()) || (exclude && list != &kTrackingLists[2]))
     return usage_error("ad pick takes --profile NAME --list objects|classes|attributes|gpos --choose TEXT... "
-                "[--server NAME]; objects take --kind KIND [--base DN], attributes may take --exclude");
+                       "[--server NAME]; objects take --kind KIND [--base DN], attributes may take --exclude");
   if (!select_server(l, server)) return 1;
   Form form;
   if (!open_form(l, list->id, profile, &form)) return 1;
@@ -312,7 +312,7 @@ int run_rollback(Library& l, std::vector<std::string>& args) {
   if (!take_window_options(args, &window, &error)) return usage_error(error);
   if (missing || !args.empty() || server.empty())
     return usage_error("ad rollback takes --server NAME [--hours N | --days N | --from DATE --to DATE] [--row N]... "
-                "[--yes]");
+                       "[--yes]");
   QuickReportScreen run;
   if (!run_quick_report(l, server, window, &run)) return 1;
   HWND list = run.lists[kDirectoryChanges];

@@ -115,7 +115,7 @@ int logs_command(std::vector<std::string> args) {
   std::string action = args.empty() ? "" : args[0];
   if (missing || server.empty() || (action != "list" && action != "delete" && action != "archive" && action != "restore"))
     return usage_error("logs takes an action (list, delete, archive or restore) and --server NAME; delete, archive and "
-                "restore also take the names of the log files");
+                       "restore also take the names of the log files");
   args.erase(args.begin());
   archived = archived || action == "restore";
   if (action == "list" && !args.empty()) return usage_error("logs list takes no file names");

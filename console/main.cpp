@@ -900,7 +900,7 @@ const Command* nearest_command(const std::string& word) {
 int unknown_command(const std::string& word) {
   const Command* near = nearest_command(word);
   return usage_error("unknown command '" + word + "'" +
-              (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
+                     (near ? std::string(" (did you mean ") + near->name + "?)" : " (try vornix-console help)"));
 }
 
 // An option the command does not take is named, with the command's nearest option when one is near enough;

@@ -152,7 +152,7 @@ bool add_run_time(const Library& l, const ScheduleScreen& s, const std::string& 
   int day_at = day_row(s.days, day);
   if (day_at < 0 || std::sscanf(time.c_str(), "%u:%u%c", &hour, &minute, &extra) != 2) {
     usage_error("'" + at + "' is no run time: DAY HH:MM, DAY being Everyday, Sundays to Saturdays or 1st to 31st" +
-         nothing_saved);
+                nothing_saved);
     return false;
   }
   char shown[16];
@@ -306,8 +306,8 @@ int schedule_command(std::vector<std::string> args) {
     if (missing || args.size() != (rename ? 3u : 2u) || !(save || rename || remove) || (!save && save_options) ||
         (remove && o.replace) || (!o.days.empty() && !o.hours.empty()))
       return usage_error("schedule takes save NAME --at \"DAY HH:MM\"... --report NAME... [--disabled] [--replace], "
-                  "delete NAME, or rename OLD NEW [--replace]; with --graphical, save takes --definition NAME..., "
-                  "--email ADDRESS..., [--server-emails] and --days N or --hours N");
+                         "delete NAME, or rename OLD NEW [--replace]; with --graphical, save takes "
+                         "--definition NAME..., --email ADDRESS..., [--server-emails] and --days N or --hours N");
     ScheduleScreen s = {};
     int status = 1;
     if (open_screen(l, server, graphical, &s))
@@ -406,7 +406,7 @@ bool add_chart(const Library& l, HWND screen, HWND graph_tree, HWND kinds, HWND 
     kind_row = std::atoi(kind.c_str());
   if (kind_row < 0) {
     usage_error("no chart kind " + kind + " (0 to " + std::to_string(row_count(kinds) - 1) + ", or " + row_text(kinds, 0) +
-         " ...)");
+                " ...)");
     return false;
   }
   SendMessageA(graph_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
